@@ -1,0 +1,61 @@
+# Shared helpers for the build of every unit.
+
+function(somnex_add_subdirs root)
+  if(NOT EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${root}")
+    return()
+  endif()
+  file(GLOB children LIST_DIRECTORIES true RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/${root}/*")
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/${child}")
+      if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt")
+        add_subdirectory("${child}")
+      else()
+        somnex_add_subdirs("${child}")
+      endif()
+    endif()
+  endforeach()
+endfunction()
+
+# Warnings for our own code (third-party headers come in as SYSTEM).
+function(somnex_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+  if(SOMNEX_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# somnex_library(name SOURCES ... [DEPS ...] [PUBLIC_DEPS ...])
+function(somnex_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;PUBLIC_DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${A_PUBLIC_DEPS} PRIVATE ${A_DEPS})
+  somnex_warnings(${name})
+endfunction()
+
+# somnex_test(name SOURCES ... [DEPS ...] [QT])  QT: a QApplication runs the tests (offscreen).
+function(somnex_test name)
+  cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(A_QT)
+    target_link_libraries(${name} PRIVATE ${A_DEPS} somnex_test_support_qt GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest_main GTest::gtest)
+  endif()
+  somnex_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SOMNEX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;SOMNEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# somnex_bench(name SOURCES ... [DEPS ...])
+function(somnex_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  somnex_warnings(${name})
+endfunction()
