@@ -44,6 +44,7 @@ function(somnex_test name)
   else()
     target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest_main GTest::gtest)
   endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   somnex_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

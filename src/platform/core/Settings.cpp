@@ -1,0 +1,196 @@
+#include "platform/core/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace somnex {
+namespace {
+
+struct Store {
+    QJsonObject root;
+    QString loadedPath;
+    QDateTime loadedTime;
+    qint64 loadedSize = -1;
+    int batchDepth = 0;
+    bool dirty = false;
+};
+
+Store &store()
+{
+    static Store s;
+    return s;
+}
+
+// Reads the file again when it is another file or it changed on disk since
+// the last read; a missing or unreadable file is an empty store.
+void refresh(Store &s)
+{
+    const QString path = settingsFilePath();
+    const QFileInfo fi(path);
+    if (s.batchDepth > 0 && s.loadedPath == path)
+        return;
+    if (path == s.loadedPath && fi.exists() && fi.lastModified() == s.loadedTime
+        && fi.size() == s.loadedSize)
+        return;
+    s.loadedPath = path;
+    s.loadedTime = fi.lastModified();
+    s.loadedSize = fi.exists() ? fi.size() : -1;
+    s.root = QJsonObject();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &err);
+    if (err.error == QJsonParseError::NoError && doc.isObject())
+        s.root = doc.object();
+}
+
+void writeOut(Store &s)
+{
+    const QString path = settingsFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    f.write(QJsonDocument(s.root).toJson(QJsonDocument::Indented));
+    if (f.commit()) {
+        const QFileInfo fi(path);
+        s.loadedPath = path;
+        s.loadedTime = fi.lastModified();
+        s.loadedSize = fi.size();
+    }
+    s.dirty = false;
+}
+
+QString variantText(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return boolText(v.toBool());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return realText(v.toDouble());
+    default:
+        return v.toString();
+    }
+}
+
+} // namespace
+
+QString configHome()
+{
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(xdg)))
+        return QString::fromLocal8Bit(xdg);
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+QString settingsFilePath()
+{
+    return configHome() + QStringLiteral("/zul-somnex/settings.json");
+}
+
+QString GetSetting(const QString &app, const QString &section, const QString &key, const QVariant &def)
+{
+    Store &s = store();
+    refresh(s);
+    const QJsonValue v = s.root.value(app).toObject().value(section).toObject().value(key);
+    if (v.isString())
+        return v.toString();
+    return variantText(def);
+}
+
+void SaveSetting(const QString &app, const QString &section, const QString &key, const QVariant &value)
+{
+    Store &s = store();
+    refresh(s);
+    QJsonObject a = s.root.value(app).toObject();
+    QJsonObject sec = a.value(section).toObject();
+    sec.insert(key, variantText(value));
+    a.insert(section, sec);
+    s.root.insert(app, a);
+    s.dirty = true;
+    if (s.batchDepth == 0)
+        writeOut(s);
+}
+
+SettingsBatch::SettingsBatch()
+{
+    Store &s = store();
+    if (s.batchDepth == 0)
+        refresh(s);
+    ++s.batchDepth;
+}
+
+SettingsBatch::~SettingsBatch()
+{
+    Store &s = store();
+    if (--s.batchDepth == 0 && s.dirty)
+        writeOut(s);
+}
+
+bool textToBool(const QString &text, bool def)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (ok && std::isfinite(d))
+        return d != 0;
+    return def;
+}
+
+double textToReal(const QString &text, double def)
+{
+    bool ok = false;
+    const double d = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(d) ? d : def;
+}
+
+int textToInt(const QString &text, int def)
+{
+    // Integers that the user stores are read like the real they may have been
+    // written as ("6100", "6100.0", " 1 "), rounded half away from zero.
+    const double d = textToReal(text, std::nan(""));
+    if (std::isnan(d) || d < -2147483648.0 || d > 2147483647.0)
+        return def;
+    return static_cast<int>(std::lround(d));
+}
+
+QString boolText(bool v)
+{
+    return v ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString realText(double v)
+{
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+int GetSettingInt(const QString &app, const QString &section, const QString &key, int def)
+{
+    return textToInt(GetSetting(app, section, key, QString()), def);
+}
+
+double GetSettingReal(const QString &app, const QString &section, const QString &key, double def)
+{
+    return textToReal(GetSetting(app, section, key, QString()), def);
+}
+
+bool GetSettingBool(const QString &app, const QString &section, const QString &key, bool def)
+{
+    return textToBool(GetSetting(app, section, key, QString()), def);
+}
+
+} // namespace somnex

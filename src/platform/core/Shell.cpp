@@ -1,0 +1,77 @@
+#include "platform/core/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/utsname.h>
+
+namespace somnex {
+
+int OsMajorVersion()
+{
+    utsname u{};
+    if (uname(&u) != 0)
+        return 0;
+    return QString::fromLatin1(u.release).section(QLatin1Char('.'), 0, 0).toInt();
+}
+
+bool OsVersionSupported()
+{
+    // The program needs a kernel with the facilities of the 3.x series
+    // (inotify, abstract sockets); an unknown version is given the benefit.
+    const int v = OsMajorVersion();
+    return v == 0 || v >= 3;
+}
+
+QString ExePath()
+{
+    const QString p = QCoreApplication::applicationFilePath();
+    return p.isEmpty() ? QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget() : p;
+}
+
+QString ProgramFolder()
+{
+    return QFileInfo(ExePath()).absolutePath();
+}
+
+QString ExeBaseName()
+{
+    return QFileInfo(ExePath()).completeBaseName();
+}
+
+QString SharedDataFolder()
+{
+    const QByteArray env = qgetenv("SOMNEX_DATA_DIR");
+    if (!env.isEmpty())
+        return QDir::cleanPath(QString::fromLocal8Bit(env));
+    const QString folder = ProgramFolder();
+    if (folder.isEmpty())
+        return QString();
+    return QDir::cleanPath(folder + QStringLiteral("/../share"));
+}
+
+QString AddSlash(const QString &path)
+{
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+QString BooksFolderFor(const QString &shared)
+{
+    return AddSlash(shared) + QLatin1String(kDataSubfolder) + QStringLiteral("/Books");
+}
+
+QString TextsFolderFor(const QString &shared)
+{
+    return AddSlash(shared) + QLatin1String(kDataSubfolder) + QStringLiteral("/Texts");
+}
+
+QString CityFilePath()
+{
+    const QString beside = AddSlash(ProgramFolder()) + QStringLiteral("City.csv");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return AddSlash(SharedDataFolder()) + QLatin1String(kDataSubfolder) + QStringLiteral("/City.csv");
+}
+
+} // namespace somnex

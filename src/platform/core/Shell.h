@@ -1,0 +1,39 @@
+#pragma once
+// What the program asks of the operating system: its version, the data
+// folders, the program's own folder and name, twips.
+
+#include <QString>
+
+namespace somnex {
+
+// The major version of the running kernel (uname), 0 when unknown.
+int OsMajorVersion();
+// Whether this system can run the program.
+bool OsVersionSupported();
+
+// The shared data folder that holds "ZUL Programming/ZUL Somnex/3.1/...":
+// $SOMNEX_DATA_DIR when set, otherwise <prefix>/share for the program in
+// <prefix>/bin; empty when it cannot be resolved.
+QString SharedDataFolder();
+// Path with a "/" appended when its last character is not "/".
+QString AddSlash(const QString &path);
+
+// The folder and base name of the running executable.
+QString ProgramFolder();
+QString ExeBaseName();
+QString ExePath();
+
+// The product's folder below the shared data folder.
+inline constexpr const char *kDataSubfolder = "ZUL Programming/ZUL Somnex/3.1";
+QString BooksFolderFor(const QString &sharedDataFolder);
+QString TextsFolderFor(const QString &sharedDataFolder);
+
+// City.csv: beside the program when there, otherwise in the product's data folder.
+QString CityFilePath();
+
+// Twips (1/1440 inch) and pixels at 15 twips per pixel.
+inline constexpr int kTwipsPerPixel = 15;
+inline int TwipsToPixels(double twips) { return static_cast<int>(twips / kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5)); }
+inline double PixelsToTwips(int px) { return double(px) * kTwipsPerPixel; }
+
+} // namespace somnex
