@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "support/QtPrint.h"
+
 #include <gtest/gtest.h>
 
 using namespace somnex;

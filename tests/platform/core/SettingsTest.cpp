@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include "support/QtPrint.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>

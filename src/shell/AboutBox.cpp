@@ -1,0 +1,76 @@
+#include "shell/AboutBox.h"
+
+#include "platform/ui/Desktop.h"
+#include "shell/AppState.h"
+#include "support/Artwork.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+namespace somnex {
+
+QString AboutBox::homePage()
+{
+    return QStringLiteral("https://ru.wikipedia.org/wiki/Сонник");
+}
+
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("О программе"));
+    setWindowIcon(appIcon());
+    auto *pic = new QLabel(this);
+    pic->setPixmap(artworkPixmap("zul-somnex", {64, 64}, devicePixelRatioF()));
+    pic->setAlignment(Qt::AlignCenter);
+    auto *name = new QLabel(QStringLiteral("<b style='font-size:16pt'>ZUL Somnex 3</b>"), this);
+    name->setAlignment(Qt::AlignCenter);
+    auto *version = new QLabel(QStringLiteral("Версия ") + VersionText(), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setAlignment(Qt::AlignCenter);
+    auto *text = new QLabel(QStringLiteral("Сонник с толкованиями нескольких книг снов\n"
+                                           "и лунный календарь сбывания снов."),
+                            this);
+    text->setAlignment(Qt::AlignCenter);
+    auto *link = new QLabel(QStringLiteral("<a href=\"%1\">О сонниках и толковании снов</a>").arg(homePage()), this);
+    link->setAlignment(Qt::AlignCenter);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    connect(link, &QLabel::linkActivated, this, [](const QString &url) { OpenUrl(url); });
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *v = new QVBoxLayout(this);
+    for (QWidget *w : {static_cast<QWidget *>(pic), static_cast<QWidget *>(name), static_cast<QWidget *>(version),
+                       static_cast<QWidget *>(text), static_cast<QWidget *>(link)})
+        v->addWidget(w);
+    v->addWidget(buttons);
+}
+
+Splash::Splash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(420, 260);
+    setWindowOpacity(220.0 / 255.0);
+}
+
+QString Splash::versionText() const
+{
+    return QStringLiteral("Версия ") + VersionText();
+}
+
+void Splash::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QSvgRenderer(artworkPath("splash")).render(&p, rect());
+    p.setPen(QColor(0xdb, 0xe3, 0xff));
+    QFont f = font();
+    f.setPointSizeF(10);
+    p.setFont(f);
+    p.drawText(QRect(0, height() - 34, width() - 24, 24), Qt::AlignRight | Qt::AlignVCenter, versionText());
+}
+
+} // namespace somnex

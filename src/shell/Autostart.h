@@ -1,0 +1,18 @@
+#pragma once
+// The autostart entry that starts the program in the tray with the desktop
+// session: the value "ZULSomnex3" of the current user's Run key, whose data
+// is this program's path followed by " /tray".
+
+#include <QString>
+
+namespace somnex {
+
+inline constexpr const char *kAutostartName = "ZULSomnex3";
+
+// The command the entry starts: the executable (quoted when needed) and /tray.
+QString AutostartCommand(const QString &exePath);
+// Enable writes the entry, disable removes it; registry errors are raised.
+void SetAutostart(bool enable);
+bool IsAutostart();
+
+} // namespace somnex

@@ -1,0 +1,746 @@
+#include "shell/Form1.h"
+
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Desktop.h"
+#include "shell/AboutBox.h"
+#include "shell/Autostart.h"
+#include "shell/Dialog.h"
+#include "support/Artwork.h"
+#include "support/ClickLabel.h"
+#include "support/Process.h"
+#include "tray/TrayArea.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QSystemTrayIcon>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <cmath>
+
+namespace somnex {
+
+namespace {
+
+Form1 *g_mainForm = nullptr;
+int g_trayOverride = -1;
+
+void setTwips(QWidget *w, const TwipRect &r)
+{
+    w->setGeometry(TwipsToPixels(r.left), TwipsToPixels(r.top), std::max(0, TwipsToPixels(r.width)),
+                   std::max(0, TwipsToPixels(r.height)));
+}
+
+double twW(const QWidget *w) { return PixelsToTwips(w->width()); }
+double twH(const QWidget *w) { return PixelsToTwips(w->height()); }
+
+// A strip painted with the header picture, holding a caption and arrows.
+class HeaderStrip : public QWidget {
+public:
+    explicit HeaderStrip(QWidget *parent) : QWidget(parent), picture_(artworkPath("header")) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        picture_.render(&p, rect());
+    }
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        if (e->button() == Qt::LeftButton && onClick)
+            onClick();
+    }
+
+public:
+    std::function<void()> onClick;
+
+private:
+    QSvgRenderer picture_;
+};
+
+// The status strip: the header picture along its top and the status picture
+// at its right end.
+class StatusStrip : public QWidget {
+public:
+    explicit StatusStrip(QWidget *parent)
+        : QWidget(parent), header_(artworkPath("header")), image_(artworkPath("status-moon"))
+    {
+    }
+    std::function<void()> onResize;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0xe9, 0xed, 0xf8));
+        header_.render(&p, QRectF(0, TwipsToPixels(30) - 2, width(), 2));
+        const int x = width() - TwipsToPixels(255);
+        image_.render(&p, QRectF(x, TwipsToPixels(75) - 2, 16, 16));
+    }
+    void resizeEvent(QResizeEvent *) override
+    {
+        if (onResize)
+            onResize();
+    }
+
+private:
+    QSvgRenderer header_;
+    QSvgRenderer image_;
+};
+
+ClickLabel *arrow(QWidget *parent, const char *name)
+{
+    auto *l = new ClickLabel(parent);
+    l->setPixmap(artworkPixmap(QString::fromLatin1(name), {14, 14}, parent->devicePixelRatioF()));
+    l->setFixedSize(14, 14);
+    l->setCursor(Qt::PointingHandCursor);
+    return l;
+}
+
+ClickLabel *caption(QWidget *parent, const QString &text)
+{
+    auto *l = new ClickLabel(text, parent);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    l->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    l->setCursor(Qt::PointingHandCursor);
+    return l;
+}
+
+const QColor kLinkDark(0, 0, 128);
+const QColor kLinkBlue(0, 0, 255);
+
+void setLinkColour(QLabel *l, const QColor &c)
+{
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, c);
+    l->setPalette(pal);
+}
+
+} // namespace
+
+Form1 *mainForm()
+{
+    return g_mainForm;
+}
+
+void Form1::setTrayAvailableOverride(int available)
+{
+    g_trayOverride = available;
+}
+
+static bool trayAvailable()
+{
+    return g_trayOverride >= 0 ? g_trayOverride != 0 : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+Form1::Form1(QWidget *parent) : QWidget(parent)
+{
+    g_mainForm = this;
+    setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowIcon(appIcon());
+    buildControls();
+    Timer1.setInterval(500);
+    Timer2.setInterval(500);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+    if (g_mainForm == this)
+        g_mainForm = nullptr;
+}
+
+void Form1::buildControls()
+{
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setIconSize({32, 32});
+    Toolbar1->setMovable(false);
+    Toolbar1->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+    btnTolk = Toolbar1->addAction(artworkIcon("tolk"), QStringLiteral("Толкование"));
+    btnTolk->setObjectName(QStringLiteral("Tolk"));
+    btnTolk->setCheckable(true);
+    btnTolk->setToolTip(QStringLiteral("Толкование выбранного слова (Enter)"));
+    btnCalen = Toolbar1->addAction(artworkIcon("calen"), QStringLiteral("Лунный календарь"));
+    btnCalen->setObjectName(QStringLiteral("Calen"));
+    btnCalen->setToolTip(QStringLiteral("Лунный календарь снов (Ctrl+M)"));
+    btnHLP = Toolbar1->addAction(artworkIcon("hlp"), QStringLiteral("Настройки"));
+    btnHLP->setObjectName(QStringLiteral("HLP"));
+    btnHLP->setToolTip(QStringLiteral("Настройки программы (Ctrl+O)"));
+    for (QAction *a : {btnTolk, btnCalen, btnHLP})
+        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+
+    Label2 = new ClickLabel(QStringLiteral("О программе"), this);
+    setLinkColour(Label2, QColor(0xc8, 0xd0, 0xe8));
+    Label3 = new ClickLabel(QStringLiteral("О программе"), this);
+    QFont lf = Label3->font();
+    lf.setUnderline(true);
+    Label3->setFont(lf);
+    Label2->setFont(lf);
+    setLinkColour(Label3, kLinkDark);
+    Label3->setCursor(Qt::PointingHandCursor);
+    Label3->setMouseTracking(true);
+    connect(Label3, &ClickLabel::clicked, this, &Form1::Label3_Click);
+    connect(Label3, &ClickLabel::mouseMoved, this, &Form1::Label3_MouseMove);
+    Image8 = new ClickLabel(this);
+    Image8->setPixmap(artworkPixmap("about", {16, 16}, devicePixelRatioF()));
+    connect(Image8, &ClickLabel::clicked, this, &Form1::Label3_Click);
+    Toolbar1->setMouseTracking(true);
+    setMouseTracking(true);
+
+    // Literature panel.
+    Picture3 = new QWidget(this);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    auto *litHeader = new HeaderStrip(Picture3);
+    Picture1 = litHeader;
+    Label5 = caption(Picture1, QStringLiteral("Литература"));
+    Image4 = arrow(Picture1, "arrow-down");
+    Image5 = arrow(Picture1, "arrow-up");
+    Text3 = new QFrame(Picture3);
+    Text3->setFrameShape(QFrame::StyledPanel);
+    TreeView1 = new QTreeWidget(Text3);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setFrameShape(QFrame::NoFrame);
+    litHeader->onClick = [this] { Image4_Click(); };
+    connect(Label5, &ClickLabel::clicked, this, &Form1::Image4_Click);
+    connect(Image4, &ClickLabel::clicked, this, &Form1::Image4_Click);
+    connect(Image5, &ClickLabel::clicked, this, &Form1::Image5_Click);
+
+    // Dictionary panel.
+    Picture2 = new QWidget(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    auto *dictHeader = new HeaderStrip(Picture2);
+    Picture5 = dictHeader;
+    Label1 = caption(Picture5, QStringLiteral("Словарь"));
+    Image6 = arrow(Picture5, "arrow-up");
+    Image7 = arrow(Picture5, "arrow-down");
+    dictHeader->onClick = [this] { Image5_Click(); };
+    connect(Label1, &ClickLabel::clicked, this, &Form1::Image5_Click);
+    connect(Image7, &ClickLabel::clicked, this, &Form1::Image5_Click);
+    // The open dictionary's arrow opens the literature panel.
+    connect(Image6, &ClickLabel::clicked, this, &Form1::Image4_Click);
+
+    Toolbar2 = new QToolBar(Picture2);
+    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    Toolbar2->setIconSize({24, 24});
+    Toolbar2->setMovable(false);
+    Toolbar4 = new QToolBar(Picture2);
+    Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
+    Toolbar4->setIconSize({16, 16});
+    Toolbar4->setMovable(false);
+    btnReport = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                    QStringLiteral("Список"));
+    btnReport->setToolTip(QStringLiteral("Слова одним столбцом"));
+    btnList = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView),
+                                  QStringLiteral("Колонки"));
+    btnList->setToolTip(QStringLiteral("Слова в несколько колонок"));
+    btnReport->setCheckable(true);
+    btnList->setCheckable(true);
+    auto *modes = new QActionGroup(this);
+    modes->addAction(btnReport);
+    modes->addAction(btnList);
+    connect(btnReport, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(1); });
+    connect(btnList, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(2); });
+
+    Text2 = new QFrame(Picture2);
+    Text2->setFrameShape(QFrame::StyledPanel);
+    Text1 = new QLineEdit(Text2);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setFrame(false);
+    Text1->setPlaceholderText(QStringLiteral("Поиск слова"));
+    ListView1 = new QListView(Picture2);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setUniformItemSizes(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    // Status strip.
+    auto *status = new StatusStrip(this);
+    StatusBar1 = status;
+    status->onResize = [this] { StatusBar1_Resize(); };
+    Label7 = new QLabel(StatusBar1);
+    Label6 = new QLabel(StatusBar1);
+    QFont bf = Label6->font();
+    bf.setBold(true);
+    Label6->setFont(bf);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Image11 = new QLabel(StatusBar1); // painted by the strip; kept for its extent
+    Image11->setFixedSize(TwipsToPixels(255), 1);
+    Image11->hide();
+    Process1 = new Process(StatusBar1);
+    Process1->hide();
+
+    Tray1 = new TrayArea(this);
+    Tray1->setToolTip(QStringLiteral("ZUL Somnex 3 — сонник"));
+    connect(Tray1, &TrayArea::MouseDown, this, &Form1::Tray1_MouseDown);
+
+    // The dictionary panel is open after load.
+    Image4->show();
+    Image5->hide();
+    Image6->show();
+    Image7->hide();
+    TreeView1->hide();
+}
+
+bool Form1::literatureOpen() const
+{
+    return Image5->isVisibleTo(Picture1);
+}
+
+void Form1::Form_Load()
+{
+    AppState &s = app();
+    // 2. Data folders.
+    const QString shared = SharedDataFolder();
+    s.BooksFolder = BooksFolderFor(shared);
+    s.TextsFolder = TextsFolderFor(shared);
+    // 3. Minimum size for the program under its own name.
+    if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
+        setMinimumSize(260, 360);
+    // 4. Geometry.
+    const QSize screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+                             ->availableGeometry().size();
+    const double nan = std::nan("");
+    const TwipRect g = LoadMainGeometry(
+        GetSettingReal(AppState::App, AppState::Main, "Top", nan),
+        GetSettingReal(AppState::App, AppState::Main, "Left", nan),
+        GetSettingReal(AppState::App, AppState::Main, "Height", nan),
+        GetSettingReal(AppState::App, AppState::Main, "Width", nan),
+        PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
+    move(TwipsToPixels(g.left), TwipsToPixels(g.top));
+    resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
+    // 5. Title.
+    setWindowTitle(QStringLiteral("Сонник ZUL Somnex ") + VersionText());
+    // 7. Shared values.
+    s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
+    s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
+    s.AdminCommands = GetSetting(AppState::App, AppState::Main, "AdminCommands", QString());
+    // 8. List mode.
+    const int mode = GetSettingInt(AppState::App, AppState::Main, "ListMode", 1);
+    (mode == 1 ? btnReport : btnList)->setChecked(true);
+    Toolbar4_ButtonClick(mode == 1 ? 1 : 2);
+    // 9. Admin commands.
+    CheckAdminSet();
+    // 10. Busy animation.
+    Process1->show();
+    Process1->ProgressPlay();
+    // 14.
+    Timer1.start();
+    Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    tryStep([&] {
+        const double W = twW(this), H = twH(this);
+        const QSize linkSize = Label3->sizeHint();
+        const MainLayout m = LayoutMain(W, H, 0, kToolbarHeight, kStatusHeight, literatureOpen(),
+                                        PixelsToTwips(linkSize.width()), PixelsToTwips(linkSize.height()));
+        setTwips(Toolbar1, {m.toolbar.left, m.toolbar.top, m.aboutPicture.left - 30, m.toolbar.height});
+        setTwips(Label3, m.aboutLink);
+        setTwips(Label2, m.aboutShadow);
+        setTwips(Image8, m.aboutPicture);
+        Label2->lower();
+        setTwips(Picture3, m.literature);
+        setTwips(Picture2, m.dictionary);
+        Picture2->raise();
+        setTwips(StatusBar1, m.status);
+        layoutLiteraturePanel();
+        layoutDictionaryPanel();
+        update();
+    });
+}
+
+void Form1::layoutLiteraturePanel()
+{
+    const double w = twW(Picture3), h = twH(Picture3);
+    setTwips(Picture1, {0, 0, w, kClosedPanelHeight});
+    const int capH = Label5->sizeHint().height();
+    Label5->setGeometry(TwipsToPixels(120), (Picture1->height() - capH) / 2, Label5->sizeHint().width(), capH);
+    for (QWidget *a : {static_cast<QWidget *>(Image4), static_cast<QWidget *>(Image5)})
+        a->move(TwipsToPixels(w - 300), (Picture1->height() - a->height()) / 2);
+    setTwips(Text3, {30, kClosedPanelHeight + 30, w - 60, h - kClosedPanelHeight - 30 - 45});
+    setTwips(TreeView1, {30, 30, twW(Text3) - 60, twH(Text3) - 60});
+}
+
+void Form1::layoutDictionaryPanel()
+{
+    const double w = twW(Picture2), h = twH(Picture2);
+    setTwips(Picture5, {0, 0, w, kClosedPanelHeight});
+    const int capH = Label1->sizeHint().height();
+    Label1->setGeometry(TwipsToPixels(120), (Picture5->height() - capH) / 2, Label1->sizeHint().width(), capH);
+    for (QWidget *a : {static_cast<QWidget *>(Image6), static_cast<QWidget *>(Image7)})
+        a->move(TwipsToPixels(w - 300), (Picture5->height() - a->height()) / 2);
+    const double barTop = kClosedPanelHeight + 30;
+    const double barH = 480;
+    const double t4w = PixelsToTwips(Toolbar4->sizeHint().width());
+    setTwips(Toolbar4, {w - t4w, barTop, t4w, barH});
+    setTwips(Toolbar2, {0, barTop, std::max(0.0, w - t4w - 30), barH});
+    const double frameTop = barTop + barH + 30;
+    const double frameH = 390;
+    setTwips(Text2, {30, frameTop, w - 60, frameH});
+    setTwips(Text1, {30, 30, twW(Text2) - 60, twH(Text2) - 60});
+    const double listTop = frameTop + frameH + 30;
+    setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
+}
+
+void Form1::resizeEvent(QResizeEvent *)
+{
+    Form_Resize();
+}
+
+void Form1::paintEvent(QPaintEvent *)
+{
+    // The window's background: the toolbar picture behind the main toolbar row.
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    QSvgRenderer bg(artworkPath("toolbar"));
+    bg.render(&p, QRectF(0, 0, width(), TwipsToPixels(kToolbarHeight)));
+}
+
+void Form1::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("Tolk")) {
+        // The interpretation window arrives with the dictionary.
+    } else if (key == QLatin1String("Calen")) {
+        // The calendar window arrives with the calendar.
+    } else if (key == QLatin1String("HLP")) {
+        // The options window arrives with the calendar.
+    }
+}
+
+void Form1::Toolbar4_ButtonClick(int button)
+{
+    if (button == 1) {
+        ListView1->setViewMode(QListView::ListMode);
+        ListView1->setFlow(QListView::TopToBottom);
+        ListView1->setWrapping(false);
+        ListView1->setAlternatingRowColors(false);
+    } else if (button == 2) {
+        ListView1->setViewMode(QListView::ListMode);
+        ListView1->setFlow(QListView::TopToBottom);
+        ListView1->setWrapping(true);
+        ListView1->setResizeMode(QListView::Adjust);
+        ListView1->setAlternatingRowColors(false);
+    }
+}
+
+void Form1::Image4_Click()
+{
+    Image4->hide();
+    Image5->show();
+    Image6->hide();
+    Image7->show();
+    ListView1->hide();
+    Text1->setEnabled(false);
+    Form_Resize();
+    TreeView1->show();
+    TreeView1->setFocus();
+}
+
+void Form1::Image5_Click()
+{
+    tryStep([&] {
+        Image5->hide();
+        Image4->show();
+        Image7->hide();
+        Image6->show();
+        TreeView1->hide();
+        Text1->setEnabled(true);
+        Form_Resize();
+        ListView1->show();
+        ListView1->setFocus();
+        app().LiteratureActive = false;
+        StText();
+        const QAbstractItemModel *model = ListView1->model();
+        if (!model || model->rowCount() == 0) {
+            Text1->setEnabled(false);
+            btnTolk->setEnabled(false);
+        } else if (ListView1->currentIndex().isValid()) {
+            Label6->setText(IfLong(ListView1->currentIndex().data().toString(), 20));
+        }
+    });
+}
+
+void Form1::StText()
+{
+    // The counts text comes with the word list.
+}
+
+void Form1::StatusBar1_Resize()
+{
+    const int h = StatusBar1->height();
+    const int imgLeft = StatusBar1->width() - TwipsToPixels(255);
+    Process1->setGeometry(imgLeft - 22, (h - 16) / 2 + 1, 16, 16);
+    Label7->setGeometry(TwipsToPixels(90), 2, std::max(0, imgLeft / 2 - TwipsToPixels(90)), h - 2);
+    Label6->setGeometry(imgLeft / 2, 2, std::max(0, imgLeft / 2 - 28), h - 2);
+    StText();
+}
+
+void Form1::Form_Activate()
+{
+    tryStep([&] {
+        if (app().FirstActivation)
+            Timer2.start();
+        const QAbstractItemModel *model = ListView1->model();
+        const int count = model ? model->rowCount() : 0;
+        if (count > 0 && !app().LiteratureActive)
+            ListView1->setFocus();
+        if (count == 0) {
+            Text1->setEnabled(false);
+            btnTolk->setEnabled(false);
+        }
+    });
+}
+
+bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+{
+    if (!btnTolk->isEnabled())
+        return false;
+    const bool ctrl = (shift & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) == Qt::ControlModifier;
+    if ((keyCode == Qt::Key_Return || keyCode == Qt::Key_Enter) && !(shift & Qt::ControlModifier)) {
+        // The word list's double click arrives with the dictionary.
+        return false;
+    }
+    if (keyCode == Qt::Key_Escape && btnTolk->isChecked()) {
+        btnTolk->setChecked(false);
+        return true;
+    }
+    if (ctrl && keyCode == Qt::Key_M) {
+        Toolbar1_ButtonClick(QStringLiteral("Calen"));
+        return true;
+    }
+    if (ctrl && keyCode == Qt::Key_O) {
+        Toolbar1_ButtonClick(QStringLiteral("HLP"));
+        return true;
+    }
+    return false;
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *e)
+{
+    // The window sees keys before its controls.
+    if (e->type() == QEvent::KeyPress) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->window() == this && w->isVisible()) {
+            auto *k = static_cast<QKeyEvent *>(e);
+            if (Form_KeyDown(k->key(), k->modifiers()))
+                return true;
+        }
+    } else if (e->type() == QEvent::MouseMove) {
+        if (watched == this || watched == Toolbar1 || (watched && watched->parent() == Toolbar1))
+            setLinkColour(Label3, kLinkDark);
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+bool Form1::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QWidget::event(e);
+}
+
+void Form1::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    // Without a window manager the window may never be activated; the first
+    // showing then stands in for the first activation so the splash closes.
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (app().FirstActivation && splash_)
+            Timer2.start();
+    }
+}
+
+void Form1::Label3_Click()
+{
+    Label3->unsetCursor();
+    setLinkColour(Label3, kLinkDark);
+    AboutBox box(this);
+    box.exec();
+    Label3->setCursor(Qt::PointingHandCursor);
+}
+
+void Form1::Label3_MouseMove()
+{
+    setLinkColour(Label3, kLinkBlue);
+}
+
+void Form1::Timer1_Timer()
+{
+    Timer1.stop();
+    Process1->hide();
+    Process1->ProgressStop();
+}
+
+void Form1::Timer2_Timer()
+{
+    tryStep([&] {
+        // Later activations find no splash screen and change nothing, so the
+        // timer has done its work once the splash is gone.
+        Timer2.stop();
+        if (splash_)
+            splash_->close();
+    });
+}
+
+void Form1::Tray1_MouseDown(short button)
+{
+    tryStep([&] {
+        if (button == 1)
+            FromTray();
+        // The right button opens the tray's quick-lookup menu, which arrives
+        // with its own window.
+    });
+}
+
+void Form1::ToTray()
+{
+    tryStep([&] {
+        if (!trayAvailable()) {
+            // Without a notification area a hidden window could not be
+            // brought back: it stays minimised on the taskbar instead.
+            showMinimized();
+            return;
+        }
+        showMinimized();
+        Tray1->setIcon(windowIcon());
+        Tray1->setVisible(true);
+        hide();
+        inTray_ = true;
+    });
+}
+
+void Form1::FromTray()
+{
+    for (const QPointer<QWidget> &w : secondary_)
+        if (w)
+            tryStep([&] { w->close(); });
+    tryStep([&] {
+        show();
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        showNormal();
+        raise();
+        activateWindow();
+    });
+    tryStep([&] { Tray1->setVisible(false); });
+    inTray_ = false;
+}
+
+void Form1::Activate()
+{
+    if (inTray_ || isHidden()) {
+        FromTray();
+        return;
+    }
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void Form1::registerSecondaryWindow(QWidget *w)
+{
+    secondary_.removeAll(nullptr);
+    secondary_.append(w);
+}
+
+void Form1::CheckAdminSet()
+{
+    if (app().AdminCommands.contains(QLatin1String("Go_to_tray;")))
+        ToTray();
+}
+
+short Form1::WhatLong() const
+{
+    return somnex::WhatLong(twW(this), 255, PixelsToTwips(Label7->x()));
+}
+
+void Form1::closeEvent(QCloseEvent *e)
+{
+    // Form_Unload
+    if (app().Exiting) {
+        e->accept();
+        return;
+    }
+    if (app().CloseToTray) {
+        e->ignore();
+        ToTray();
+        return;
+    }
+    e->ignore();
+    ExitApp(false);
+}
+
+void ExitApp(bool fastexit)
+{
+    AppState &s = app();
+    if (s.Exiting)
+        return;
+    s.Exiting = true;
+    Form1 *f = mainForm();
+    tryStep([&] {
+        if (f)
+            f->Tray1->setVisible(false);
+    });
+    if (!fastexit && f) {
+        SettingsBatch batch;
+        tryStep([&] {
+            const Qt::WindowStates st = f->windowState();
+            if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) && !f->inTray()) {
+                SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(f->y())));
+                SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(f->x())));
+                SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(f->height())));
+                SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(f->width())));
+            }
+        });
+        tryStep([&] {
+            SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
+        });
+    }
+    tryStep([&] {
+        const QString doc = AddSlash(ProgramFolder()) + QStringLiteral("article.doc");
+        if (QFile::exists(doc))
+            QFile::remove(doc);
+    });
+    s.CloseToTray = false;
+    tryStep([&] {
+        if (f)
+            f->close();
+    });
+    EndProcess();
+}
+
+void QuitFromTray(QWidget *parent)
+{
+    if (GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart()) {
+        Dialog d(parent);
+        d.exec();
+        return;
+    }
+    ExitApp(false);
+}
+
+} // namespace somnex

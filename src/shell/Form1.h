@@ -1,0 +1,131 @@
+#pragma once
+// The main window: the main toolbar, the literature and dictionary panels
+// stacked one above the other (one open at a time), the status strip, and the
+// tray state.
+
+#include "shell/AppState.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+class QLineEdit;
+class QListView;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QFrame;
+class QLabel;
+
+namespace somnex {
+
+class ClickLabel;
+class Process;
+class TrayArea;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The load sequence of the main window.
+    void Form_Load();
+    void Form_Resize();
+    void Form_Activate();
+    // True when the key was a shortcut of the whole window and was used.
+    bool Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+
+    void Toolbar1_ButtonClick(const QString &key);
+    void Toolbar4_ButtonClick(int button);
+    void Image4_Click(); // open the literature panel
+    void Image5_Click(); // open the dictionary panel
+    void Label3_Click();
+    void Label3_MouseMove();
+    void StatusBar1_Resize();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Tray1_MouseDown(short button);
+
+    void ToTray();
+    void FromTray();
+    void CheckAdminSet();
+    short WhatLong() const;
+
+    // Brings the window to the front, out of the tray when it is there.
+    void Activate();
+    bool inTray() const { return inTray_; }
+
+    // Secondary windows that the tray return closes; registered by their owners.
+    void registerSecondaryWindow(QWidget *w);
+
+    // The splash screen the first activation closes.
+    void setSplash(QWidget *splash) { splash_ = splash; }
+    QWidget *splash() const { return splash_; }
+
+    bool literatureOpen() const;
+
+    // Whether the desktop shows a notification area (tests may pretend).
+    static void setTrayAvailableOverride(int available); // -1 asks the desktop
+
+    // Controls, named as the program's other parts know them.
+    QToolBar *Toolbar1 = nullptr;
+    QAction *btnTolk = nullptr, *btnCalen = nullptr, *btnHLP = nullptr;
+    ClickLabel *Label3 = nullptr, *Label2 = nullptr, *Image8 = nullptr;
+    QWidget *Picture3 = nullptr; // literature panel
+    QWidget *Picture1 = nullptr; // its header strip
+    ClickLabel *Label5 = nullptr, *Image4 = nullptr, *Image5 = nullptr;
+    QFrame *Text3 = nullptr;
+    QTreeWidget *TreeView1 = nullptr;
+    QWidget *Picture2 = nullptr; // dictionary panel
+    QWidget *Picture5 = nullptr; // its header strip
+    ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
+    QToolBar *Toolbar2 = nullptr;
+    QToolBar *Toolbar4 = nullptr;
+    QAction *btnReport = nullptr, *btnList = nullptr;
+    QFrame *Text2 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QListView *ListView1 = nullptr;
+    QWidget *StatusBar1 = nullptr;
+    QLabel *Label7 = nullptr, *Label6 = nullptr, *Image11 = nullptr;
+    Process *Process1 = nullptr;
+    QTimer Timer1, Timer2;
+    TrayArea *Tray1 = nullptr;
+
+    // Geometry in twips of the toolbar and status strip.
+    static constexpr double kToolbarHeight = 660;
+    static constexpr double kStatusHeight = 345;
+
+protected:
+    void resizeEvent(QResizeEvent *) override;
+    void paintEvent(QPaintEvent *) override;
+    void closeEvent(QCloseEvent *) override;
+    bool event(QEvent *) override;
+    void showEvent(QShowEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void buildControls();
+    void layoutLiteraturePanel();
+    void layoutDictionaryPanel();
+    void StText();
+
+    bool inTray_ = false;
+    bool shownOnce_ = false;
+    QPointer<QWidget> splash_;
+    QList<QPointer<QWidget>> secondary_;
+};
+
+// The main window of the running program (null before it exists).
+Form1 *mainForm();
+
+// The orderly exit. fastexit skips storing the user's state. Ends the run:
+// callers return at once.
+void ExitApp(bool fastexit);
+
+// Quitting from the tray: asks with the exit confirmation window when
+// "UnloadQ" is not 1 and the autostart entry exists; otherwise exits.
+void QuitFromTray(QWidget *parent);
+
+} // namespace somnex

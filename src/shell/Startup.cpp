@@ -1,0 +1,67 @@
+#include "shell/Startup.h"
+
+#include "platform/core/Messages.h"
+#include "platform/core/Shell.h"
+#include "platform/core/SingleInstance.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Desktop.h"
+#include "shell/AboutBox.h"
+#include "shell/AppState.h"
+#include "shell/Form1.h"
+#include "support/Artwork.h"
+
+#include <QApplication>
+#include <QScreen>
+
+namespace somnex {
+
+int Main(int argc, char **argv)
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("somnex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZUL Somnex 3"));
+    QApplication::setDesktopFileName(QStringLiteral("zul-somnex"));
+    QApplication::setWindowIcon(appIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallMessageBoxes();
+
+    if (!OsVersionSupported()) {
+        ShowMessage(QStringLiteral("Для работы ZUL Somnex 3 необходима Windows 2000/XP/Vista."),
+                    QString(), MsgIcon::None);
+        return 0;
+    }
+
+    SingleInstance instance;
+    if (!instance.start())
+        return 0; // the running instance comes to the front
+
+    app().FirstActivation = true;
+    SetProcessEnd([] { QCoreApplication::exit(0); });
+
+    const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+    Form1 form;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::Activate);
+
+    if (CommandLineWantsTray(commandLine)) {
+        form.Form_Load();
+        if (!app().QuitRequested)
+            form.ToTray();
+    } else {
+        auto *splash = new Splash;
+        if (QScreen *s = QGuiApplication::primaryScreen()) {
+            const QRect g = s->availableGeometry();
+            splash->move(g.center() - QPoint(splash->width() / 2, splash->height() / 2));
+        }
+        splash->show();
+        splash->repaint();
+        form.setSplash(splash);
+        form.Form_Load();
+        if (!app().QuitRequested && !form.inTray())
+            form.show();
+    }
+    if (app().QuitRequested)
+        return 0;
+    return qapp.exec();
+}
+
+} // namespace somnex

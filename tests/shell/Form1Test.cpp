@@ -1,0 +1,304 @@
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "shell/AppState.h"
+#include "shell/Autostart.h"
+#include "shell/Dialog.h"
+#include "shell/Form1.h"
+#include "support/TempProfile.h"
+#include "tray/TrayArea.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "support/QtPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace somnex;
+
+namespace {
+
+const QString A = AppState::App, M = AppState::Main;
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app() = AppState{};
+        SetProcessEnd([this] { ++ended; });
+        SetMessageHandler([this](const Message &m) {
+            messages << m.text;
+            return MsgResult::Ok;
+        });
+        Form1::setTrayAvailableOverride(1);
+    }
+    void TearDown() override
+    {
+        form.reset();
+        SetProcessEnd({});
+        SetMessageHandler({});
+        Form1::setTrayAvailableOverride(-1);
+    }
+    Form1 &load()
+    {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        return *form;
+    }
+
+    TempProfile profile;
+    std::unique_ptr<Form1> form;
+    int ended = 0;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(Form1Test, FreshProfileDefaults)
+{
+    Form1 &f = load();
+    EXPECT_EQ(f.width(), 273);  // 4100 twips
+    EXPECT_EQ(f.height(), 407); // 6100 twips
+    const QRect screen = f.screen()->availableGeometry();
+    EXPECT_NEAR(f.x() + f.width() / 2.0, screen.width() / 2.0, 2);
+    EXPECT_NEAR(f.y() + f.height() / 2.0, screen.height() / 2.0, 2);
+    EXPECT_TRUE(f.btnReport->isChecked()) << "report view by default";
+    EXPECT_FALSE(app().CloseToTray);
+    EXPECT_EQ(app().MenuAlpha, 205);
+    EXPECT_EQ(f.windowTitle(), "Сонник ZUL Somnex 3.2.144");
+    EXPECT_EQ(f.minimumSize(), QSize(0, 0)) << "the test binary is not named somnex";
+    EXPECT_FALSE(QFile::exists(settingsFilePath())) << "loading writes nothing";
+}
+
+TEST_F(Form1Test, StoredBooleansAndModes)
+{
+    struct Case { const char *toTray; bool closeToTray; const char *listMode; bool report; };
+    const Case cases[] = {
+        {"False", false, "1", true}, {"0", false, "0", false}, {"True", true, "7", false},
+        {"1", true, "abc", true}, {"junk", false, "1.0", true},
+    };
+    for (const auto &c : cases) {
+        SaveSetting(A, M, "ToTray", c.toTray);
+        SaveSetting(A, M, "ListMode", c.listMode);
+        app() = AppState{};
+        Form1 &f = load();
+        EXPECT_EQ(app().CloseToTray, c.closeToTray) << c.toTray;
+        EXPECT_EQ(f.btnReport->isChecked(), c.report) << c.listMode;
+        EXPECT_EQ(f.btnList->isChecked(), !c.report) << c.listMode;
+    }
+}
+
+TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
+{
+    Form1 &f = load();
+    f.show();
+    f.move(120, 90);
+    f.resize(300, 420);
+    f.btnList->trigger();
+    ExitApp(false);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
+    EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
+    EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
+    EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
+    EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
+    EXPECT_TRUE(f.isHidden());
+    ExitApp(false); // a second exit does nothing more
+    EXPECT_EQ(ended, 1);
+
+    // Quitting while maximised keeps the previous geometry.
+    app() = AppState{};
+    Form1 &g = load();
+    g.showMaximized();
+    ExitApp(false);
+    EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
+    EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
+}
+
+TEST_F(Form1Test, FastExitStoresNothing)
+{
+    Form1 &f = load();
+    f.show();
+    ExitApp(true);
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(QFile::exists(settingsFilePath()));
+}
+
+TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
+{
+    Form1 &f = load();
+    f.show();
+    app().CloseToTray = true;
+    f.close();
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(f.inTray());
+    EXPECT_TRUE(f.isHidden());
+    EXPECT_TRUE(f.Tray1->isVisible());
+
+    f.Tray1->dispatch(513); // left button on the tray icon
+    EXPECT_FALSE(f.inTray());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.Tray1->isVisible());
+
+    app().CloseToTray = false;
+    f.close();
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(Form1Test, WithoutANotificationAreaTheWindowIsNotLost)
+{
+    Form1::setTrayAvailableOverride(0);
+    Form1 &f = load();
+    f.show();
+    f.ToTray();
+    EXPECT_FALSE(f.inTray());
+    EXPECT_FALSE(f.isHidden());
+    EXPECT_FALSE(f.Tray1->isVisible());
+}
+
+TEST_F(Form1Test, AdminCommandSendsTheWindowToTheTray)
+{
+    SaveSetting(A, M, "AdminCommands", "Foo;Go_to_tray;Bar;");
+    Form1 &f = load();
+    EXPECT_TRUE(f.inTray());
+    SaveSetting(A, M, "AdminCommands", "Go_to_tray");
+    app() = AppState{};
+    EXPECT_FALSE(load().inTray()) << "a command needs its ';'";
+}
+
+TEST_F(Form1Test, PanelsSwitchAndTheClosedOneKeepsItsHeight)
+{
+    Form1 &f = load();
+    f.show();
+    EXPECT_FALSE(f.literatureOpen());
+    EXPECT_EQ(f.Picture3->height(), 330 / 15);
+    f.Image4_Click();
+    EXPECT_TRUE(f.literatureOpen());
+    EXPECT_FALSE(f.Text1->isEnabled());
+    for (int h : {400, 520, 700}) {
+        f.resize(300, h);
+        EXPECT_EQ(f.Picture2->height(), 330 / 15) << h;
+        EXPECT_EQ(f.Picture2->y() + f.Picture2->height(), f.StatusBar1->y()) << h;
+        EXPECT_TRUE(f.TreeView1->isVisible());
+    }
+    f.Image5_Click();
+    EXPECT_FALSE(f.literatureOpen());
+    EXPECT_EQ(f.Picture3->height(), 330 / 15);
+    EXPECT_FALSE(f.Text1->isEnabled()) << "an empty word list keeps the search box disabled";
+    EXPECT_FALSE(f.btnTolk->isEnabled());
+}
+
+TEST_F(Form1Test, ShortcutsNeedTheInterpretationButton)
+{
+    Form1 &f = load();
+    f.btnTolk->setEnabled(true);
+    f.btnTolk->setChecked(true);
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
+    EXPECT_FALSE(f.btnTolk->isChecked());
+    EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier)) << "released already";
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
+    EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::NoModifier));
+    f.btnTolk->setEnabled(false);
+    EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
+    EXPECT_FALSE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
+}
+
+TEST_F(Form1Test, SplashClosesAtTheFirstTick)
+{
+    Form1 &f = load();
+    auto *splash = new QWidget;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QPointer<QWidget> guard(splash);
+    f.setSplash(splash);
+    app().FirstActivation = true;
+    f.Form_Activate();
+    EXPECT_TRUE(f.Timer2.isActive());
+    f.Timer2_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+    f.Timer2_Timer(); // later ticks find no splash
+}
+
+TEST_F(Form1Test, ExitDialogOptions)
+{
+    Form1 &f = load();
+    f.show();
+    SetAutostart(true);
+    SaveSetting(A, M, "ToTray", "True");
+    {
+        Dialog d;
+        EXPECT_TRUE(d.Option1[0]->isChecked());
+        d.Check1->setChecked(false);
+        d.Command1_Click();
+    }
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(IsAutostart()) << "the first option keeps the autostart entry";
+    EXPECT_EQ(GetSetting(A, M, "ToTray"), "True");
+    EXPECT_EQ(GetSetting(A, M, "UnloadQ"), "0");
+
+    app() = AppState{};
+    load().show();
+    {
+        Dialog d;
+        d.Option1[1]->setChecked(true);
+        d.Check1->setChecked(true);
+        d.Command1_Click();
+    }
+    EXPECT_EQ(ended, 2);
+    EXPECT_FALSE(IsAutostart());
+    EXPECT_EQ(GetSetting(A, M, "ToTray"), "False");
+    EXPECT_EQ(GetSetting(A, M, "UnloadQ"), "1");
+
+    app() = AppState{};
+    load();
+    {
+        Dialog d;
+        d.Option1[1]->setChecked(true);
+        d.Command2_Click();
+    }
+    EXPECT_EQ(ended, 2) << "cancel quits nothing";
+}
+
+TEST_F(Form1Test, QuittingFromTheTrayAsksOnlyWhenItShould)
+{
+    Form1 &f = load();
+    int asked = 0;
+    auto answerCancel = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+                ++asked;
+                d->Command2_Click();
+            }
+        });
+    };
+    // autostart on, never answered: asks
+    SetAutostart(true);
+    answerCancel();
+    QuitFromTray(&f);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ended, 0);
+    // "do not ask again" stored: quits at once
+    SaveSetting(A, M, "UnloadQ", "1");
+    QuitFromTray(&f);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ended, 1);
+    // no autostart entry: quits at once
+    app() = AppState{};
+    Form1 &g = load();
+    SaveSetting(A, M, "UnloadQ", "0");
+    SetAutostart(false);
+    QuitFromTray(&g);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ended, 2);
+}

@@ -1,0 +1,109 @@
+#include "shell/AppState.h"
+#include "shell/Autostart.h"
+#include "support/TempProfile.h"
+
+#include <QFile>
+
+#include "support/QtPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace somnex;
+
+TEST(Startup, TrayOptionAnywhereInAnyCase)
+{
+    struct Case { const char *cmd; bool tray; };
+    const Case cases[] = {
+        {"/tray", true}, {"/TRAY", true}, {"-x /Tray", true}, {"--foo/tRaYbar", true},
+        {"/tra", false}, {"", false}, {"tray", false}, {"/ tray", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CommandLineWantsTray(QString::fromUtf8(c.cmd)), c.tray) << c.cmd;
+}
+
+TEST(Startup, MainGeometryDefaultsAndCorrections)
+{
+    const double nan = std::nan("");
+    const double sw = 19200, sh = 14400; // 1280 x 960 pixels
+    struct Case {
+        const char *what;
+        double top, left, height, width;
+        TwipRect want;
+    };
+    const Case cases[] = {
+        {"fresh profile: 4100 x 6100 centred", nan, nan, nan, nan, {9600 - 2050, 7200 - 3050, 4100, 6100}},
+        {"stored values kept", 300, 450, 7000, 5000, {450, 300, 5000, 7000}},
+        {"top 0 centres vertically", 0, 450, 7000, 5000, {450, 7200 - 3500, 5000, 7000}},
+        {"negative left centres horizontally", 300, -20, 7000, 5000, {9600 - 2500, 300, 5000, 7000}},
+        {"narrow width becomes 3500", 300, 450, 7000, 2000, {450, 300, 3500, 7000}},
+        {"low height becomes 4000", 300, 450, 100, 5000, {450, 300, 5000, 4000}},
+        {"wider than the screen", 300, 450, 7000, 30000, {450, 300, sw - 90, 7000}},
+        {"taller than the screen", 300, 450, 20000, 5000, {450, 300, 5000, sh - 90}},
+        // centring uses the stored size, before the size corrections
+        {"centred before the minimum applies", 0, 0, 100, 100, {9600 - 50, 7200 - 50, 3500, 4000}},
+    };
+    for (const auto &c : cases) {
+        const TwipRect g = LoadMainGeometry(c.top, c.left, c.height, c.width, sw, sh);
+        EXPECT_DOUBLE_EQ(g.left, c.want.left) << c.what;
+        EXPECT_DOUBLE_EQ(g.top, c.want.top) << c.what;
+        EXPECT_DOUBLE_EQ(g.width, c.want.width) << c.what;
+        EXPECT_DOUBLE_EQ(g.height, c.want.height) << c.what;
+    }
+}
+
+TEST(TextFitting, IfLongAndWhatLong)
+{
+    const QString word30 = QString(30, QChar(u'ж'));
+    EXPECT_EQ(IfLong(word30, 22), QString(21, QChar(u'ж')) + "...");
+    const QString word22 = QString(22, QChar(u'ж'));
+    EXPECT_EQ(IfLong(word22, 22), word22);
+    EXPECT_EQ(IfLong("Вода", 20), "Вода");
+    EXPECT_EQ(IfLong("abc", 0), "...");
+    EXPECT_EQ(WhatLong(1700 + 255 + 90, 255, 90), 20);
+    EXPECT_EQ(WhatLong(1784, 0, 0), 20) << "rounded down";
+    EXPECT_EQ(WhatLong(100, 255, 90), -3) << "a window narrower than the label";
+    EXPECT_EQ(WhatLong(1e9, 0, 0), 32767) << "kept in 16 bits";
+}
+
+TEST(Layout, ClosedPanelKeepsItsHeaderHeightAndOpenPanelTakesTheRest)
+{
+    for (bool literature : {false, true}) {
+        for (double H : {4000.0, 6100.0, 9000.0, 15000.0}) {
+            const double W = 4100;
+            const MainLayout m = LayoutMain(W, H, 0, 660, 345, literature, 1000, 200);
+            const TwipRect &closed = literature ? m.dictionary : m.literature;
+            const TwipRect &open = literature ? m.literature : m.dictionary;
+            EXPECT_DOUBLE_EQ(closed.height, kClosedPanelHeight);
+            EXPECT_DOUBLE_EQ(m.literature.top, 660 + 15);
+            EXPECT_DOUBLE_EQ(m.dictionary.top, m.literature.top + m.literature.height - 15) << "15-twip overlap";
+            EXPECT_DOUBLE_EQ(open.height, H - (660 + 15) - 345 - 315);
+            EXPECT_DOUBLE_EQ(m.dictionary.top + m.dictionary.height, H - 345) << "panels end at the status strip";
+            EXPECT_DOUBLE_EQ(m.status.top, H - 345);
+            EXPECT_DOUBLE_EQ(m.literature.width, W + 15);
+            EXPECT_DOUBLE_EQ(m.dictionary.width, W);
+            EXPECT_DOUBLE_EQ(m.aboutLink.left, W - 1300);
+            EXPECT_DOUBLE_EQ(m.aboutShadow.left, W - 1300 + 15);
+            EXPECT_DOUBLE_EQ(m.aboutPicture.left, W - 1300 - 250);
+        }
+    }
+}
+
+TEST(Autostart, EntryStartsThisProgramInTheTray)
+{
+    TempProfile p;
+    EXPECT_FALSE(IsAutostart());
+    SetAutostart(false); // removing an absent entry is silent
+    SetAutostart(true);
+    EXPECT_TRUE(IsAutostart());
+    QFile f(p.path() + "/autostart/ZULSomnex3.desktop");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains("\nExec=")) << text.toStdString();
+    EXPECT_TRUE(text.contains(" /tray\n"));
+    EXPECT_EQ(AutostartCommand("/usr/bin/somnex"), "/usr/bin/somnex /tray");
+    EXPECT_EQ(AutostartCommand("/opt/my apps/somnex"), "\"/opt/my apps/somnex\" /tray");
+    SetAutostart(false);
+    EXPECT_FALSE(IsAutostart());
+}
