@@ -1,0 +1,26 @@
+#pragma once
+// A small RTF writer for the clipboard: runs of text with a font, size,
+// colour and emphasis; hidden runs are written as hidden text. Line breaks
+// ("\n") end paragraphs.
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+
+#include <vector>
+
+namespace somnex {
+
+struct RtfRun {
+    QString text;
+    QString font = QStringLiteral("Arial");
+    double pointSize = 9;
+    QColor colour = Qt::black;
+    bool bold = false, italic = false, underline = false, hidden = false;
+};
+
+// The RTF document of the runs (ANSI code page 1251, Unicode escapes for
+// characters outside it).
+QByteArray WriteRtf(const std::vector<RtfRun> &runs);
+
+} // namespace somnex
