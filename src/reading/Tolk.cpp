@@ -1,0 +1,728 @@
+#include "reading/Tolk.h"
+
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "platform/rtf/RtfWriter.h"
+#include "support/Artwork.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace somnex {
+
+namespace {
+
+int g_printersOverride = -1;
+
+const QString kApp = QStringLiteral("ZUL_Programming");
+const QString kMain = QStringLiteral("Somnex3");
+
+QColor fromColourValue(std::uint32_t c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+QStringList baseFamilies()
+{
+    // "Arial Cyr" where it exists, otherwise an installed sans font with Cyrillic.
+    return {QStringLiteral("Arial Cyr"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+            QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"), QStringLiteral("sans-serif")};
+}
+
+// The book and pointing-hand symbols, drawn as pictures so that each stands
+// in the document as one character, like the marker it replaces.
+QImage symbolImage(QChar marker, const QColor &colour, double pointSize, qreal dpr)
+{
+    const int px = std::max(8, int(std::lround(pointSize * 96.0 / 72.0)));
+    const bool hand = marker == QLatin1Char('F');
+    const QSize size = hand ? QSize(int(px * 1.25), px) : QSize(int(px * 1.2), px);
+    QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double w = size.width(), h = size.height();
+    if (hand) {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(int(h * 0.95));
+        p.setFont(f);
+        p.setPen(colour);
+        p.drawText(QRectF(0, 0, w, h), Qt::AlignCenter, QString(QChar(0x261E)));
+    } else {
+        // an open book
+        QPainterPath left, right;
+        left.moveTo(w * 0.5, h * 0.28);
+        left.cubicTo(w * 0.38, h * 0.16, w * 0.18, h * 0.16, w * 0.05, h * 0.22);
+        left.lineTo(w * 0.05, h * 0.86);
+        left.cubicTo(w * 0.18, h * 0.80, w * 0.38, h * 0.80, w * 0.5, h * 0.92);
+        left.closeSubpath();
+        right.moveTo(w * 0.5, h * 0.28);
+        right.cubicTo(w * 0.62, h * 0.16, w * 0.82, h * 0.16, w * 0.95, h * 0.22);
+        right.lineTo(w * 0.95, h * 0.86);
+        right.cubicTo(w * 0.82, h * 0.80, w * 0.62, h * 0.80, w * 0.5, h * 0.92);
+        right.closeSubpath();
+        QColor fill = colour;
+        p.setPen(QPen(colour.darker(130), std::max(1.0, h / 14)));
+        fill.setAlphaF(0.85);
+        p.setBrush(fill);
+        p.drawPath(left);
+        p.drawPath(right);
+        p.setPen(QPen(QColor(255, 255, 255, 200), std::max(1.0, h / 18)));
+        for (double y : {0.42, 0.56, 0.70}) {
+            p.drawLine(QPointF(w * 0.13, h * y), QPointF(w * 0.42, h * (y + 0.04)));
+            p.drawLine(QPointF(w * 0.58, h * (y + 0.04)), QPointF(w * 0.87, h * y));
+        }
+    }
+    return img;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TolkView
+
+TolkView::TolkView(QWidget *parent) : QTextEdit(parent)
+{
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    setUndoRedoEnabled(false);
+    QFont f;
+    f.setFamilies(baseFamilies());
+    f.setPointSizeF(9);
+    document()->setDefaultFont(f);
+}
+
+void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &formats)
+{
+    built_ = text;
+    formats_ = formats;
+    formats_.resize(static_cast<size_t>(text.size()));
+    crlf_.clear();
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == QLatin1Char('\r') && text[i + 1] == QLatin1Char('\n'))
+            crlf_.push_back(static_cast<int>(i++));
+
+    QTextDocument *doc = document();
+    doc->clear();
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    const QColor hiddenColour = palette().color(QPalette::Base);
+    const qreal dpr = devicePixelRatioF();
+    QTextCharFormat base;
+    base.setFontFamilies(baseFamilies());
+    base.setFontPointSize(9);
+    int imageNo = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar ch = text[i];
+        if (ch == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+            c.insertBlock();
+            i += 2;
+            continue;
+        }
+        const TolkFormat &f = formats_[static_cast<size_t>(i)];
+        if (f.font == TolkFormat::Symbol && !f.hidden && (ch == QLatin1Char('&') || ch == QLatin1Char('F'))) {
+            const QString name = QStringLiteral("somnex-symbol-%1").arg(imageNo++);
+            doc->addResource(QTextDocument::ImageResource, QUrl(name),
+                             symbolImage(ch, fromColourValue(f.colour), f.size, dpr));
+            QTextImageFormat img;
+            img.setName(name);
+            img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            c.insertImage(img);
+            ++i;
+            continue;
+        }
+        // a run of characters with the same formatting up to the next break
+        qsizetype j = i + 1;
+        while (j < text.size() && text[j] != QLatin1Char('\r') && formats_[static_cast<size_t>(j)] == f
+               && !(formats_[static_cast<size_t>(j)].font == TolkFormat::Symbol))
+            ++j;
+        QTextCharFormat cf = base;
+        cf.setFontPointSize(f.size);
+        cf.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+        cf.setFontItalic(f.italic);
+        cf.setFontUnderline(f.underline);
+        cf.setForeground(f.hidden ? hiddenColour : fromColourValue(f.colour));
+        QString run = text.mid(i, j - i);
+        run.replace(QLatin1Char('\r'), QLatin1Char(' ')); // a lone CR shows as a blank
+        run.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        run.replace(QChar(0), QChar(0x2400));
+        c.insertText(run, cf);
+        i = j;
+    }
+    c.endEditBlock();
+}
+
+int TolkView::toDocument(int builtPos) const
+{
+    // Every CR LF before the position counts once; the LF of a pair maps to
+    // the end of its paragraph.
+    const auto it = std::lower_bound(crlf_.begin(), crlf_.end(), builtPos);
+    int pairs = static_cast<int>(it - crlf_.begin());
+    if (it != crlf_.begin() && *(it - 1) == builtPos - 1)
+        return builtPos - 1 - (pairs - 1);
+    return builtPos - pairs;
+}
+
+int TolkView::toBuilt(int docPos) const
+{
+    // the k-th CR LF sits at document position crlf_[k] - k
+    int lo = 0, hi = static_cast<int>(crlf_.size());
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (crlf_[static_cast<size_t>(mid)] - mid < docPos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return docPos + lo;
+}
+
+int TolkView::selStart() const
+{
+    return toBuilt(textCursor().selectionStart());
+}
+
+int TolkView::selLength() const
+{
+    const QTextCursor c = textCursor();
+    return toBuilt(c.selectionEnd()) - toBuilt(c.selectionStart());
+}
+
+void TolkView::setSel(int start, int length)
+{
+    start = std::clamp(start, 0, static_cast<int>(built_.size()));
+    length = std::clamp(length, 0, static_cast<int>(built_.size()) - start);
+    QTextCursor c(document());
+    c.setPosition(toDocument(start));
+    c.setPosition(toDocument(start + length), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+QString TolkView::selText() const
+{
+    return built_.mid(selStart(), selLength());
+}
+
+int TolkView::charFromPos(const QPoint &vp) const
+{
+    const QPointF docPt = QPointF(vp) + QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int hit = document()->documentLayout()->hitTest(docPt, Qt::FuzzyHit);
+    if (hit < 0)
+        return -1;
+    const QTextBlock block = document()->findBlock(hit);
+    if (!block.isValid() || !block.layout())
+        return toBuilt(hit);
+    const QTextLayout *layout = block.layout();
+    const QPointF lp = docPt - layout->position();
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        if (lp.y() >= line.y() && lp.y() < line.y() + line.height()) {
+            const int inBlock = line.xToCursor(lp.x(), QTextLine::CursorOnCharacter);
+            return toBuilt(block.position() + std::min(inBlock, block.length() - 1));
+        }
+    }
+    return toBuilt(hit);
+}
+
+QByteArray TolkView::rtf(bool selectionOnly) const
+{
+    int start = 0, end = static_cast<int>(built_.size());
+    if (selectionOnly) {
+        start = selStart();
+        end = start + selLength();
+    }
+    std::vector<RtfRun> runs;
+    const QString family = QStringLiteral("Arial");
+    for (int i = start; i < end;) {
+        const QChar ch = built_[i];
+        if (ch == QLatin1Char('\r') && i + 1 < end && built_[i + 1] == QLatin1Char('\n')) {
+            if (!runs.empty())
+                runs.back().text += QLatin1Char('\n');
+            else
+                runs.push_back({QStringLiteral("\n"), family, 9, Qt::black});
+            i += 2;
+            continue;
+        }
+        const TolkFormat &f = formats_[static_cast<size_t>(i)];
+        RtfRun r;
+        r.font = family;
+        r.pointSize = f.size;
+        r.colour = fromColourValue(f.colour);
+        r.bold = f.bold;
+        r.italic = f.italic;
+        r.underline = f.underline;
+        if (f.hidden) {
+            // markers carry nothing for the reader of the copy
+            ++i;
+            continue;
+        }
+        if (f.font == TolkFormat::Symbol && !f.hidden && (ch == QLatin1Char('&') || ch == QLatin1Char('F'))) {
+            r.font = QStringLiteral("DejaVu Sans");
+            r.text = ch == QLatin1Char('F') ? QString(QChar(0x261E)) : QString::fromUtf16(u"\U0001F4D6");
+            runs.push_back(r);
+            ++i;
+            continue;
+        }
+        int j = i + 1;
+        while (j < end && built_[j] != QLatin1Char('\r') && formats_[static_cast<size_t>(j)] == f)
+            ++j;
+        r.text = built_.mid(i, j - i);
+        runs.push_back(r);
+        i = j;
+    }
+    return WriteRtf(runs);
+}
+
+void TolkView::mouseMoveEvent(QMouseEvent *e)
+{
+    QTextEdit::mouseMoveEvent(e);
+    emit hovered(e->position().toPoint());
+}
+
+void TolkView::mouseReleaseEvent(QMouseEvent *e)
+{
+    QTextEdit::mouseReleaseEvent(e);
+    emit released(e->button(), e->position().toPoint());
+}
+
+// ---------------------------------------------------------------- Tolk
+
+void Tolk::setPrintersOverride(int count)
+{
+    g_printersOverride = count;
+}
+
+Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(host)
+{
+    setObjectName(QStringLiteral("Tolk"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Толкование сна"));
+    setWindowIcon(appIcon());
+    if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
+        setMinimumSize(380, 200);
+
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->setIconSize({16, 16});
+    Toolbar1->setMovable(false);
+    auto add = [&](const char *key, const char *caption, const char *tip, QStyle::StandardPixmap icon) {
+        QAction *a = Toolbar1->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(key));
+        a->setToolTip(QString::fromUtf8(tip));
+        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
+        return a;
+    };
+    btnBack = add("Back", "Назад", "Вернуться к предыдущему слову (Ctrl+BackSpaсe)", QStyle::SP_ArrowBack);
+    btnHome = add("Home", "В начало", "Вернуться к выбранному слову (Ctrl+H)", QStyle::SP_DirHomeIcon);
+    btnPrnt = add("Prnt", "Печать", "Распечатать толкование (Ctrl+P)", QStyle::SP_DialogSaveButton);
+    btnCopy = add("Copy", "Копировать", "Скопировать в буфер (Ctrl+C)", QStyle::SP_FileDialogContentsView);
+    btnFind = add("find", "Найти", "Искать в тексте (F3)", QStyle::SP_FileDialogDetailedView);
+    btnPrnt->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), btnPrnt->icon()));
+    btnCopy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), btnCopy->icon()));
+    btnFind->setIcon(QIcon::fromTheme(QStringLiteral("edit-find"), btnFind->icon()));
+    backButton = qobject_cast<QToolButton *>(Toolbar1->widgetForAction(btnBack));
+    backMenu = new QMenu(this);
+    if (backButton) {
+        backButton->setMenu(backMenu);
+        backButton->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+
+    Text2 = new QFrame(this);
+    Text2->setFrameShape(QFrame::StyledPanel);
+    RichTextBox1 = new TolkView(Text2);
+    RichTextBox1->setFrameShape(QFrame::NoFrame);
+    connect(RichTextBox1, &TolkView::hovered, this, &Tolk::RichTextBox1_MouseMove);
+    connect(RichTextBox1, &TolkView::released, this, &Tolk::RichTextBox1_MouseUp);
+
+    Menu = new QMenu(this);
+    mnuCopy = Menu->addAction(QStringLiteral("Копировать"), this, &Tolk::mnuCopy_Click);
+    Menu->addSeparator();
+    mnuPrint = Menu->addAction(QStringLiteral("Печатать"), this, &Tolk::mnuPrint_Click);
+
+    installEventFilter(this);
+    RichTextBox1->installEventFilter(this);
+    RichTextBox1->viewport()->installEventFilter(this);
+    CheckBack();
+}
+
+Tolk::~Tolk() = default;
+
+bool Tolk::Form_Load()
+{
+    try {
+        const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+        double top = GetSettingReal(kApp, kMain, "TTop", host_ ? host_->mainTopTwips() : 0);
+        double left = GetSettingReal(kApp, kMain, "TLeft", 15);
+        double height = GetSettingReal(kApp, kMain, "THeight", kDesignHeight);
+        double width = GetSettingReal(kApp, kMain, "TWidth", kDesignWidth);
+        const double sw = PixelsToTwips(screen.width()), sh = PixelsToTwips(screen.height());
+        if (top < 1)
+            top = (sh - height) / 2;
+        if (left < 1)
+            left = (sw - width) / 2;
+        width = std::max(width, 4000.0);
+        height = std::max(height, 4000.0);
+        move(TwipsToPixels(left), TwipsToPixels(top));
+        resize(TwipsToPixels(width), TwipsToPixels(height));
+        if (host_ && !host_->literatureActive())
+            BuildTolk(host_->currentWord());
+        return true;
+    } catch (...) {
+        ShowMessage(QStringLiteral("Нечего отображать"), QStringLiteral("TolkLoad"), MsgIcon::Error);
+        close();
+        return false;
+    }
+}
+
+void Tolk::Form_Resize()
+{
+    const double tbBottom = PixelsToTwips(Toolbar1->y() + Toolbar1->height());
+    const double w = PixelsToTwips(width()), h = PixelsToTwips(height());
+    const double top = tbBottom + 15;
+    Text2->setGeometry(0, TwipsToPixels(top), std::max(0, TwipsToPixels(w - 30)), std::max(0, TwipsToPixels(h - top - 15)));
+    RichTextBox1->setGeometry(TwipsToPixels(30), TwipsToPixels(30), std::max(0, Text2->width() - TwipsToPixels(60)),
+                              std::max(0, Text2->height() - TwipsToPixels(60)));
+}
+
+void Tolk::resizeEvent(QResizeEvent *)
+{
+    Toolbar1->setGeometry(0, 0, width(), Toolbar1->sizeHint().height());
+    tryStep([&] { Form_Resize(); });
+}
+
+void Tolk::closeEvent(QCloseEvent *e)
+{
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) && isVisible()) {
+        SettingsBatch batch;
+        SaveSetting(kApp, kMain, "TTop", realText(PixelsToTwips(y())));
+        SaveSetting(kApp, kMain, "TLeft", realText(PixelsToTwips(x())));
+        SaveSetting(kApp, kMain, "THeight", realText(PixelsToTwips(height())));
+        SaveSetting(kApp, kMain, "TWidth", realText(PixelsToTwips(width())));
+    }
+    if (searchForm)
+        searchForm->close();
+    if (host_)
+        host_->tolkClosed();
+    e->accept();
+}
+
+void Tolk::BuildTolk(const QString &word)
+{
+    if (RichTextBox1->Tag == word)
+        return;
+    const std::vector<TolkBook> books = host_ ? host_->tolkBooks() : std::vector<TolkBook>{};
+    const QString text = BuildTolkText(word, books);
+    if (text.isEmpty())
+        return;
+    RichTextBox1->setUpdatesEnabled(false);
+    const std::vector<TolkFormat> formats = MarkupTolk(text, word, host_ ? host_->tolkButtons() : std::vector<TolkButton>{});
+    std::vector<TolkFormat> all = formats;
+    all.resize(all.size() + 2);
+    RichTextBox1->setTolk(text + QStringLiteral("\r\n"), all);
+    RichTextBox1->Tag = word;
+    RichTextBox1->viewport()->unsetCursor();
+    RichTextBox1->setSel(0, 0);
+    CheckBack();
+    setWindowTitle(word);
+    RichTextBox1->setUpdatesEnabled(true);
+}
+
+void Tolk::AddBack(const QString &)
+{
+    Back.append(RichTextBox1->Tag);
+}
+
+void Tolk::CheckBack()
+{
+    btnBack->setEnabled(!Back.isEmpty());
+    btnHome->setEnabled(!Back.isEmpty());
+    if (backButton)
+        backButton->setPopupMode(QToolButton::DelayedPopup);
+    backMenu->clear();
+    QStringList listed;
+    for (const QString &w : Back) {
+        if (w.isEmpty() || listed.contains(w))
+            continue;
+        listed << w;
+        QAction *a = backMenu->addAction(w);
+        connect(a, &QAction::triggered, this, [this, w] { BackMenu_Click(w); });
+    }
+    if (backButton)
+        backButton->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void Tolk::BackMenu_Click(const QString &word)
+{
+    BuildTolk(word);
+    tryStep([&] {
+        for (QAction *a : backMenu->actions())
+            if (a->text() == word) {
+                backMenu->removeAction(a);
+                a->deleteLater();
+                break;
+            }
+    });
+}
+
+QString Tolk::GetWord(int index) const
+{
+    return somnex::GetWord(RichTextBox1->builtText(), index);
+}
+
+void Tolk::Toolbar1_ButtonClick(const QString &key)
+{
+    QAction *button = nullptr;
+    for (QAction *a : {btnBack, btnHome, btnPrnt, btnCopy, btnFind})
+        if (a->objectName() == key)
+            button = a;
+    if (!button || !button->isEnabled())
+        return;
+    if (key == QLatin1String("Back")) {
+        const QString last = Back.isEmpty() ? QString() : Back.last();
+        const QString shown = RichTextBox1->Tag;
+        if (last.isEmpty() && shown.isEmpty()) {
+            if (!Back.isEmpty())
+                Back.removeLast();
+            CheckBack();
+            if (!Back.isEmpty()) {
+                BuildTolk(Back.last());
+                Back.removeLast();
+            }
+            CheckBack();
+        } else if (last.isEmpty()) {
+            if (!Back.isEmpty())
+                Back.removeLast();
+            CheckBack();
+        } else {
+            BuildTolk(last);
+            Back.removeLast();
+            CheckBack();
+        }
+    } else if (key == QLatin1String("Home")) {
+        if (!Back.isEmpty())
+            BuildTolk(Back.first());
+        Back.clear();
+        CheckBack();
+    } else if (key == QLatin1String("Prnt")) {
+        mnuPrint_Click();
+    } else if (key == QLatin1String("Copy")) {
+        mnuCopy_Click();
+    } else if (key == QLatin1String("find")) {
+        ShowFind();
+    }
+}
+
+void Tolk::RichTextBox1_MouseMove(const QPoint &pos)
+{
+    pointer = pos;
+    const int idx = RichTextBox1->charFromPos(pos);
+    const QString w = idx >= 0 ? GetWord(idx) : QString();
+    if (!w.isEmpty()) {
+        RichTextBox1->viewport()->setCursor(Qt::PointingHandCursor);
+        const QString tip = QStringLiteral("Перейти к «") + w + QStringLiteral("»");
+        RichTextBox1->setToolTip(tip);
+    } else {
+        RichTextBox1->viewport()->setCursor(Qt::IBeamCursor);
+        RichTextBox1->setToolTip(QString());
+    }
+}
+
+void Tolk::RichTextBox1_MouseUp(Qt::MouseButton button, const QPoint &)
+{
+    if (button == Qt::RightButton) {
+        if (RichTextBox1->selLength() > 0)
+            Menu->popup(QCursor::pos());
+        return;
+    }
+    const int idx = RichTextBox1->charFromPos(pointer);
+    const QString w = idx >= 0 ? GetWord(idx) : QString();
+    if (!w.isEmpty() && w != RichTextBox1->Tag) {
+        AddBack(w);
+        CheckBack();
+        BuildTolk(w);
+        RichTextBox1->setSel(RichTextBox1->selStart(), 0);
+    }
+}
+
+void Tolk::mnuCopy_Click()
+{
+    QClipboard *cb = QGuiApplication::clipboard();
+    cb->clear();
+    const QByteArray rtf = RichTextBox1->rtf(RichTextBox1->selLength() > 0);
+    auto *mime = new QMimeData;
+    mime->setData(QStringLiteral("text/rtf"), rtf);
+    mime->setData(QStringLiteral("application/rtf"), rtf);
+    mime->setData(QStringLiteral("text/richtext"), rtf);
+    cb->setMimeData(mime);
+}
+
+void Tolk::mnuPrint_Click()
+{
+    const int printers = g_printersOverride >= 0 ? g_printersOverride
+                                                 : static_cast<int>(QPrinterInfo::availablePrinters().size());
+    if (printers == 0) {
+        ShowMessage(QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."), QString(),
+                    MsgIcon::Warning);
+        return;
+    }
+    QPrinter printer;
+    QPrintDialog dlg(&printer, this);
+    dlg.setWindowTitle(QStringLiteral("Печать толкования"));
+    if (RichTextBox1->selLength() > 0)
+        dlg.setOption(QAbstractPrintDialog::PrintSelection);
+    if (dlg.exec() == QDialog::Accepted)
+        RichTextBox1->print(&printer);
+}
+
+void Tolk::ShowFind()
+{
+    if (searchForm && searchForm->isVisible()) {
+        searchForm->FND();
+        return;
+    }
+    if (!searchForm)
+        searchForm = new SearchForm(this);
+    searchForm->show();
+    searchForm->Text1->setText(RichTextBox1->selText());
+    searchForm->Text1->selectAll();
+    searchForm->Text1->setFocus();
+}
+
+bool Tolk::Form_KeyDown(int key, Qt::KeyboardModifiers mods, bool inDocument)
+{
+    const bool ctrl = mods & Qt::ControlModifier;
+    if (key == Qt::Key_Escape && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+        close();
+        return true;
+    }
+    if (ctrl && key == Qt::Key_H) {
+        Toolbar1_ButtonClick(QStringLiteral("Home"));
+        return true;
+    }
+    if (ctrl && key == Qt::Key_P) {
+        Toolbar1_ButtonClick(QStringLiteral("Prnt"));
+        return true;
+    }
+    if (key == Qt::Key_F3) {
+        Toolbar1_ButtonClick(QStringLiteral("find"));
+        return true;
+    }
+    if (inDocument && ctrl && key == Qt::Key_Backspace) {
+        Toolbar1_ButtonClick(QStringLiteral("Back"));
+        return true;
+    }
+    if (inDocument && ctrl && key == Qt::Key_C) {
+        Toolbar1_ButtonClick(QStringLiteral("Copy"));
+        return true;
+    }
+    return false;
+}
+
+bool Tolk::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        const bool inDoc = watched == RichTextBox1 || watched == RichTextBox1->viewport();
+        if (e->type() == QEvent::ShortcutOverride) {
+            // keep the document's own Ctrl+C from taking the key first
+            if (inDoc && (k->modifiers() & Qt::ControlModifier) && k->key() == Qt::Key_C) {
+                e->accept();
+                return true;
+            }
+            return false;
+        }
+        if (Form_KeyDown(k->key(), k->modifiers(), inDoc))
+            return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------- SearchForm
+
+SearchForm::SearchForm(Tolk *owner) : QWidget(owner, Qt::Tool), tolk_(owner)
+{
+    setWindowTitle(QStringLiteral("Поиск"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    heading = new QLabel(QStringLiteral("Поиск на странице"), this);
+    QFont hf = heading->font();
+    hf.setBold(true);
+    heading->setFont(hf);
+    label = new QLabel(QStringLiteral("Что искать:"), this);
+    Text1 = new QLineEdit(this);
+    Command1 = new QPushButton(QStringLiteral("Искать"), this);
+    Command2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Command1->setDefault(true);
+    auto *v = new QVBoxLayout(this);
+    v->addWidget(heading);
+    v->addWidget(label);
+    v->addWidget(Text1);
+    auto *h = new QHBoxLayout;
+    h->addStretch();
+    h->addWidget(Command1);
+    h->addWidget(Command2);
+    v->addLayout(h);
+    connect(Command1, &QPushButton::clicked, this, &SearchForm::FND);
+    connect(Text1, &QLineEdit::returnPressed, this, &SearchForm::FND);
+    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void SearchForm::FND()
+{
+    TolkView *view = tolk_->RichTextBox1;
+    int attempts = 0;
+    for (;;) {
+        ++attempts;
+        const QString s = Text1->text();
+        tolk_->activateWindow();
+        view->setFocus();
+        const int from = view->selStart() + view->selLength();
+        const int r = FindInText(view->builtText(), s, from);
+        if (r >= 0)
+            view->setSel(r, static_cast<int>(s.size()));
+        if (attempts > 3) {
+            ShowMessage(QStringLiteral("Строка не найдена."), QStringLiteral("Результат поиска"), MsgIcon::Warning);
+            return;
+        }
+        if (r >= 0) {
+            tolk_->activateWindow();
+            return;
+        }
+        view->setSel(0, 0);
+    }
+}
+
+} // namespace somnex

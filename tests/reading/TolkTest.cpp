@@ -1,0 +1,327 @@
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "reading/Tolk.h"
+#include "support/QtPrint.h"
+#include "support/TempProfile.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace somnex;
+
+namespace {
+
+using Entry = std::pair<QString, std::optional<QString>>;
+
+struct FakeHost : TolkHost {
+    std::vector<std::map<QString, Entry>> books;
+    QString current;
+    int closed = 0;
+    std::vector<TolkBook> tolkBooks() override
+    {
+        std::vector<TolkBook> out;
+        for (size_t i = 0; i < books.size(); ++i)
+            out.push_back({QString("Книга %1").arg(i + 1), QString::number(0x0000C0 << (8 * i)),
+                           [this, i](const QString &w) -> std::optional<Entry> {
+                               auto it = books[i].find(w);
+                               if (it == books[i].end())
+                                   return std::nullopt;
+                               return it->second;
+                           }});
+        return out;
+    }
+    std::vector<TolkButton> tolkButtons() override
+    {
+        std::vector<TolkButton> out;
+        for (const auto &b : tolkBooks())
+            out.push_back({b.tag, b.description});
+        return out;
+    }
+    QString currentWord() override { return current; }
+    bool literatureActive() override { return false; }
+    double mainTopTwips() override { return 1500; }
+    void tolkClosed() override { ++closed; }
+};
+
+class TolkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host.books = {
+            {{"Вода", {"Чистая вода – к радости.\r\nМутная вода – к хлопотам.", QString("Река; Море; Пропавшее.")}},
+             {"Река", {"Плыть по реке – к дороге.", QString("Вода.")}},
+             {"Море", {"Спокойное море – к покою.", std::nullopt}}},
+            {{"Вода", {"Пить воду – к здоровью.", QString("Река; Рыба.")}},
+             {"Рыба", {"Ловить рыбу – к прибыли.", QString("Рыба; Вода.")}}},
+        };
+        host.current = "Вода";
+        SetMessageHandler([this](const Message &m) {
+            messages << m.text + "|" + m.title;
+            return MsgResult::Ok;
+        });
+        tolk = new Tolk(&host);
+        tolk->resize(500, 500);
+        ASSERT_TRUE(tolk->Form_Load());
+        tolk->show();
+    }
+    void TearDown() override
+    {
+        delete tolk.data();
+        SetMessageHandler({});
+        Tolk::setPrintersOverride(-1);
+    }
+    // A point over the character at a built-text index.
+    QPoint pointAt(int builtIndex)
+    {
+        TolkView *v = tolk->RichTextBox1;
+        QTextCursor c(v->document());
+        c.setPosition(v->toDocument(builtIndex));
+        const QRect left = v->cursorRect(c);
+        c.setPosition(v->toDocument(builtIndex) + 1);
+        const QRect right = v->cursorRect(c);
+        return QPoint((left.x() + right.x()) / 2, left.center().y());
+    }
+    void clickLink(const QString &word)
+    {
+        const int at = tolk->RichTextBox1->builtText().indexOf("<" + word + ">") + 1;
+        ASSERT_GT(at, 0) << word.toStdString();
+        tolk->RichTextBox1_MouseMove(pointAt(at));
+        tolk->RichTextBox1_MouseUp(Qt::LeftButton, pointAt(at));
+    }
+
+    TempProfile profile;
+    FakeHost host;
+    QPointer<Tolk> tolk;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(TolkTest, ShowsTheWordOfTheMainList)
+{
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    EXPECT_EQ(tolk->windowTitle(), "Вода");
+    const QString t = tolk->RichTextBox1->builtText();
+    EXPECT_TRUE(t.startsWith(" Вода\r\n\r\n& Книга 1:§\r\n"));
+    EXPECT_TRUE(t.endsWith("F^<Река>, <Море>, <Пропавшее>, <Рыба>\r\n"));
+    // one document position per built character, a CR LF counting once
+    const QString plain = tolk->RichTextBox1->document()->toPlainText();
+    EXPECT_EQ(plain.size(), t.size() - t.count("\r\n"));
+    EXPECT_FALSE(tolk->btnBack->isEnabled());
+    EXPECT_FALSE(tolk->btnHome->isEnabled());
+}
+
+TEST_F(TolkTest, PositionMappingRoundTrips)
+{
+    TolkView *v = tolk->RichTextBox1;
+    const QString t = v->builtText();
+    for (int i = 0; i <= t.size(); ++i) {
+        if (i > 0 && t[i - 1] == '\r' && i < t.size() && t[i] == '\n')
+            continue; // the LF of a pair has no document position of its own
+        ASSERT_EQ(v->toBuilt(v->toDocument(i)), i) << i;
+    }
+    v->setSel(t.indexOf("Мутная"), 6);
+    EXPECT_EQ(v->selText(), "Мутная");
+    v->setSel(t.indexOf("радости."), 12); // across a line break
+    EXPECT_EQ(v->selText(), "радости.\r\nМу");
+}
+
+TEST_F(TolkTest, PointerOverLinksAndTheirHiddenMarkers)
+{
+    TolkView *v = tolk->RichTextBox1;
+    const QString t = v->builtText();
+    const int lt = t.indexOf("<Море>");
+    EXPECT_EQ(v->charFromPos(pointAt(lt + 2)), lt + 2);
+    tolk->RichTextBox1_MouseMove(pointAt(lt + 2));
+    EXPECT_EQ(v->toolTip(), "Перейти к «Море»");
+    tolk->RichTextBox1_MouseMove(pointAt(t.indexOf("Чистая")));
+    EXPECT_EQ(v->toolTip(), "");
+}
+
+TEST_F(TolkTest, FollowingLinksAndWalkingBack)
+{
+    clickLink("Река");
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Река");
+    EXPECT_EQ(tolk->Back, QStringList({"Вода"}));
+    EXPECT_TRUE(tolk->btnBack->isEnabled());
+    EXPECT_TRUE(tolk->btnHome->isEnabled());
+
+    clickLink("Вода");
+    clickLink("Река");
+    EXPECT_EQ(tolk->Back, QStringList({"Вода", "Река", "Вода"}));
+    QStringList listed;
+    for (QAction *a : tolk->backMenu->actions())
+        listed << a->text();
+    EXPECT_EQ(listed, QStringList({"Вода", "Река"})) << "each word once, oldest first";
+
+    // a link to a word no book has: the history grows, the page stays
+    clickLink("Вода");
+    const QString before = tolk->RichTextBox1->builtText();
+    ASSERT_TRUE(before.contains("<Пропавшее>")) << before.toStdString();
+    clickLink("Пропавшее");
+    EXPECT_EQ(tolk->RichTextBox1->builtText(), before);
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    EXPECT_EQ(tolk->Back.size(), 5);
+    tolk->Toolbar1_ButtonClick("Back"); // removes that entry, nothing visible changes
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    EXPECT_EQ(tolk->Back.size(), 4);
+    tolk->Toolbar1_ButtonClick("Back");
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Река");
+
+    // a link to the word shown does nothing
+    tolk->BuildTolk("Рыба"); // a page that links to itself
+    const int n = tolk->Back.size();
+    clickLink("Рыба");
+    EXPECT_EQ(tolk->Back.size(), n);
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Рыба");
+
+    tolk->Toolbar1_ButtonClick("Home");
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    EXPECT_TRUE(tolk->Back.isEmpty());
+    EXPECT_FALSE(tolk->btnBack->isEnabled());
+    tolk->Form_KeyDown(Qt::Key_Backspace, Qt::ControlModifier, true); // disabled: nothing
+    tolk->Form_KeyDown(Qt::Key_H, Qt::ControlModifier, false);
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+}
+
+TEST_F(TolkTest, TheSameWordTwiceChangesNothing)
+{
+    clickLink("Река");
+    TolkView *v = tolk->RichTextBox1;
+    v->setSel(3, 4);
+    const QString text = v->builtText();
+    tolk->BuildTolk("Река");
+    EXPECT_EQ(v->builtText(), text);
+    EXPECT_EQ(v->selStart(), 3);
+    EXPECT_EQ(v->selLength(), 4);
+    EXPECT_EQ(tolk->Back, QStringList({"Вода"}));
+}
+
+TEST_F(TolkTest, FindWrapsAndReportsAMissOnce)
+{
+    TolkView *v = tolk->RichTextBox1;
+    tolk->ShowFind();
+    ASSERT_TRUE(tolk->searchForm);
+    tolk->searchForm->Text1->setText("чистая");
+    v->setSel(v->builtText().indexOf("Пить"), 0); // caret after the only match
+    tolk->searchForm->FND();
+    EXPECT_EQ(v->selText(), "Чистая") << "found after wrapping, case ignored";
+    tolk->searchForm->FND();
+    EXPECT_EQ(v->selText(), "Чистая") << "the only match again";
+    EXPECT_TRUE(messages.isEmpty());
+    tolk->searchForm->Text1->setText("нет такого");
+    tolk->searchForm->FND();
+    EXPECT_EQ(messages, QStringList({"Строка не найдена.|Результат поиска"}));
+    tolk->ShowFind(); // visible already: finds again
+    EXPECT_EQ(messages.size(), 2);
+}
+
+TEST_F(TolkTest, CopyPutsOnlyRichTextAndHidesMarkers)
+{
+    TolkView *v = tolk->RichTextBox1;
+    tolk->mnuCopy_Click();
+    const QMimeData *m = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(m);
+    EXPECT_FALSE(m->hasText()) << "rich text only";
+    const QByteArray all = m->data("text/rtf");
+    ASSERT_FALSE(all.isEmpty());
+
+    v->setSel(v->builtText().indexOf("Мутная"), 6);
+    tolk->mnuCopy_Click();
+    const QByteArray part = QGuiApplication::clipboard()->mimeData()->data("text/rtf");
+    EXPECT_LT(part.size(), all.size());
+
+    const QString unrtf = QStandardPaths::findExecutable("unrtf");
+    if (unrtf.isEmpty())
+        GTEST_SKIP() << "unrtf is not installed";
+    QTemporaryDir dir;
+    QFile f(dir.path() + "/copy.rtf");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(all);
+    f.close();
+    QProcess p;
+    p.start(unrtf, {"--html", f.fileName()});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    QString html = QString::fromUtf8(p.readAllStandardOutput());
+    // unrtf writes characters outside ASCII as numeric entities
+    QString decoded;
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        const qsizetype end = html.indexOf(';', i);
+        if (html.mid(i, 2) == "&#" && end > i) {
+            const int code = html.mid(i + 2, end - i - 2).toInt();
+            if (code > 0 && (code < 0xD800 || code > 0xDFFF))
+                decoded += QChar(code);
+            i = end;
+        } else {
+            decoded += html[i];
+        }
+    }
+    html = decoded;
+    EXPECT_TRUE(html.contains("Чистая вода")) << html.toStdString();
+    EXPECT_TRUE(html.contains("Река"));
+    EXPECT_TRUE(html.contains("#0000ff", Qt::CaseInsensitive)) << "the blue situation text";
+    EXPECT_TRUE(html.contains("#008000", Qt::CaseInsensitive)) << "the green links";
+    EXPECT_FALSE(html.contains("&lt;Река&gt;")) << "hidden markers stay hidden";
+    EXPECT_FALSE(html.contains(":§"));
+}
+
+TEST_F(TolkTest, PrintingWithoutPrinters)
+{
+    Tolk::setPrintersOverride(0);
+    tolk->Form_KeyDown(Qt::Key_P, Qt::ControlModifier, false);
+    EXPECT_EQ(messages, QStringList({"В системе нет принтеров. Установите принтер и повторите попытку.|"}));
+}
+
+TEST_F(TolkTest, GeometryIsSavedInTheNormalStateOnly)
+{
+    tolk->move(150, 120);
+    tolk->resize(420, 380);
+    tolk->close();
+    EXPECT_EQ(host.closed, 1) << "the main toolbar's button is released";
+    EXPECT_EQ(GetSetting("ZUL_Programming", "Somnex3", "TWidth"), "6300");
+    EXPECT_EQ(GetSetting("ZUL_Programming", "Somnex3", "THeight"), "5700");
+
+    auto *t2 = new Tolk(&host);
+    ASSERT_TRUE(t2->Form_Load());
+    EXPECT_EQ(t2->width(), 420);
+    t2->showMaximized();
+    t2->close();
+    EXPECT_EQ(GetSetting("ZUL_Programming", "Somnex3", "TWidth"), "6300") << "maximised: kept";
+
+    SaveSetting("ZUL_Programming", "Somnex3", "TTop", "0");
+    SaveSetting("ZUL_Programming", "Somnex3", "TWidth", "2000");
+    auto *t3 = new Tolk(&host);
+    ASSERT_TRUE(t3->Form_Load());
+    EXPECT_EQ(t3->width(), 267) << "raised to 4000 twips";
+    const QRect screen = t3->screen()->availableGeometry();
+    EXPECT_NEAR(t3->y() + t3->height() / 2.0, screen.height() / 2.0, 2) << "top 0 centres";
+    delete t3;
+}
+
+TEST_F(TolkTest, ALoadFailureSaysSoAndCloses)
+{
+    host.books.push_back({});
+    FakeHost broken = host;
+    struct Throwing : FakeHost {
+        std::vector<TolkBook> tolkBooks() override { throw std::runtime_error("broken"); }
+    } bad;
+    bad.current = "Вода";
+    auto *t = new Tolk(&bad);
+    QPointer<Tolk> guard(t);
+    EXPECT_FALSE(t->Form_Load());
+    EXPECT_EQ(messages, QStringList({"Нечего отображать|TolkLoad"}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+}
