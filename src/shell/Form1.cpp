@@ -345,6 +345,11 @@ void Form1::Form_Load()
     // 10. Busy animation.
     Process1->show();
     Process1->ProgressPlay();
+    // 11. The dream books and the word list.
+    if (!LoadBooks())
+        return;
+    // 13.
+    LoadLastWord();
     // 14.
     Timer1.start();
     Form_Resize();
@@ -422,7 +427,7 @@ void Form1::paintEvent(QPaintEvent *)
 void Form1::Toolbar1_ButtonClick(const QString &key)
 {
     if (key == QLatin1String("Tolk")) {
-        // The interpretation window arrives with the dictionary.
+        ShowTolk();
     } else if (key == QLatin1String("Calen")) {
         // The calendar window arrives with the calendar.
     } else if (key == QLatin1String("HLP")) {
@@ -483,11 +488,6 @@ void Form1::Image5_Click()
     });
 }
 
-void Form1::StText()
-{
-    // The counts text comes with the word list.
-}
-
 void Form1::StatusBar1_Resize()
 {
     const int h = StatusBar1->height();
@@ -520,11 +520,13 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         return false;
     const bool ctrl = (shift & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) == Qt::ControlModifier;
     if ((keyCode == Qt::Key_Return || keyCode == Qt::Key_Enter) && !(shift & Qt::ControlModifier)) {
-        // The word list's double click arrives with the dictionary.
-        return false;
+        ListView1_DblClick();
+        return true;
     }
     if (keyCode == Qt::Key_Escape && btnTolk->isChecked()) {
         btnTolk->setChecked(false);
+        if (tolk_)
+            tolk_->close();
         return true;
     }
     if (ctrl && keyCode == Qt::Key_M) {
@@ -716,9 +718,12 @@ void ExitApp(bool fastexit)
                 SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(f->width())));
             }
         });
+        for (QAction *b : f->bookButtons())
+            tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
         tryStep([&] {
             SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
         });
+        tryStep([&] { f->SaveLastWord(); });
     }
     tryStep([&] {
         const QString doc = AddSlash(ProgramFolder()) + QStringLiteral("article.doc");
@@ -727,8 +732,11 @@ void ExitApp(bool fastexit)
     });
     s.CloseToTray = false;
     tryStep([&] {
-        if (f)
+        if (f) {
+            if (Tolk *t = f->tolk())
+                t->close();
             f->close();
+        }
     });
     EndProcess();
 }

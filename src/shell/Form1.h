@@ -3,6 +3,9 @@
 // stacked one above the other (one open at a time), the status strip, and the
 // tray state.
 
+#include "dictionary/Catalogue.h"
+#include "dictionary/WordIndex.h"
+#include "reading/Tolk.h"
 #include "shell/AppState.h"
 
 #include <QAction>
@@ -16,6 +19,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QFrame;
+class QMenu;
 class QLabel;
 
 namespace somnex {
@@ -24,7 +28,9 @@ class ClickLabel;
 class Process;
 class TrayArea;
 
-class Form1 : public QWidget {
+class WordListModel;
+
+class Form1 : public QWidget, public TolkHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
@@ -65,6 +71,52 @@ public:
     QWidget *splash() const { return splash_; }
 
     bool literatureOpen() const;
+
+    // The dictionary: book catalogue, word list, search box, interpretation.
+    // False when the books could not be loaded (the program is ending).
+    bool LoadBooks();
+    void LoadList();
+    void Listcheck();
+    void Text1_Change();
+    void Text1_Click();
+    void Text1_GotFocus();
+    bool Text1_KeyDown(int keyCode);
+    void ListView1_GotFocus();
+    bool ListView1_KeyPress(const QString &text);
+    void ListView1_ItemClick(int row);
+    void ListView1_DblClick();
+    void SetVisible(int item); // 1-based
+    void SaveLastWord();
+    void LoadLastWord();
+    void Toolbar2_ButtonClick(int button); // 1-based
+    void Toolbar2_MouseUp(Qt::MouseButton button, const QPoint &globalPos);
+    void mnuBooksAll_Click(int index);
+    void mnuSelBook_Click(int index);
+    void mnuBook_Click(int index);
+    void ShowTolk();
+    void StText();
+
+    // The catalogue: slot k belongs to book button k+1.
+    std::vector<dictionary::CatalogueBook> &books() { return books_; }
+    QList<QAction *> bookButtons() const { return bookButtons_; }
+    const WordIndex &words() const { return words_; }
+    // The selected word of the list (empty when none); 1-based selected item, 0 when none.
+    QString selectedWord() const;
+    int selectedItem() const;
+    void selectItem(int item); // 1-based, without the click handling
+    Tolk *tolk() const { return tolk_; }
+
+    // TolkHost
+    std::vector<TolkBook> tolkBooks() override;
+    std::vector<TolkButton> tolkButtons() override;
+    QString currentWord() override { return selectedWord(); }
+    bool literatureActive() override { return app().LiteratureActive; }
+    double mainTopTwips() override;
+    void tolkClosed() override;
+
+    QMenu *mnuBooks = nullptr, *mnuSel = nullptr, *mnuOneBook = nullptr;
+    QAction *mnuBooksAll[2] = {nullptr, nullptr};
+    QList<QAction *> mnuSelBook, mnuBook; // index 0: the "<Пусто>" templates
 
     // Whether the desktop shows a notification area (tests may pretend).
     static void setTrayAvailableOverride(int available); // -1 asks the desktop
@@ -109,7 +161,16 @@ private:
     void buildControls();
     void layoutLiteraturePanel();
     void layoutDictionaryPanel();
-    void StText();
+    void buildBookMenu();
+    QIcon bookIcon(const dictionary::CatalogueBook &b) const;
+
+    std::vector<dictionary::CatalogueBook> books_;
+    QList<QAction *> bookButtons_;
+    WordIndex words_;
+    WordListModel *wordModel_ = nullptr;
+    QPointer<Tolk> tolk_;
+    int rebuild_ = 0;          // generation of the word-list rebuild
+    bool programmatic_ = false; // selection made by the program, not the user
 
     bool inTray_ = false;
     bool shownOnce_ = false;

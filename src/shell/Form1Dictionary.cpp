@@ -1,0 +1,554 @@
+// The dictionary half of the main window: the book toolbar and its menus,
+// the merged word list with its search box, and the interpretation window.
+
+#include "shell/Form1.h"
+
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Desktop.h"
+#include "reading/PackedText.h"
+#include "support/Artwork.h"
+#include "support/Process.h"
+
+#include <QAbstractListModel>
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace somnex {
+
+using dictionary::CatalogueBook;
+using dictionary::CatalogueLoad;
+
+// The word list as the list view shows it.
+class WordListModel : public QAbstractListModel {
+public:
+    explicit WordListModel(const WordIndex *words, QObject *parent) : QAbstractListModel(parent), words_(words) {}
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() || hidden_ ? 0 : words_->size();
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= words_->size())
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+            return words_->word(index.row());
+        return {};
+    }
+    void beginRebuild()
+    {
+        beginResetModel();
+        hidden_ = true;
+        endResetModel();
+    }
+    void endRebuild()
+    {
+        beginResetModel();
+        hidden_ = false;
+        endResetModel();
+    }
+
+private:
+    const WordIndex *words_;
+    bool hidden_ = false;
+};
+
+namespace {
+
+class KeyWatcher : public QObject {
+public:
+    std::function<bool(QKeyEvent *)> onKey;
+    std::function<void()> onFocus;
+    std::function<void(QMouseEvent *)> onRelease;
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress && onKey && onKey(static_cast<QKeyEvent *>(e)))
+            return true;
+        if (e->type() == QEvent::FocusIn && onFocus)
+            onFocus();
+        if (e->type() == QEvent::MouseButtonRelease && onRelease)
+            onRelease(static_cast<QMouseEvent *>(e));
+        return QObject::eventFilter(o, e);
+    }
+};
+
+QString booksSection() { return AppState::Books; }
+
+} // namespace
+
+QIcon Form1::bookIcon(const CatalogueBook &b) const
+{
+    const QSize size(24, 24);
+    const qreal dpr = devicePixelRatioF();
+    if (b.icon.isEmpty())
+        return QIcon(artworkPixmap(QStringLiteral("book-generic"), size, dpr));
+    QImage img;
+    if (!img.loadFromData(b.icon))
+        throw Error(481, QStringLiteral("LoadBooks"), QStringLiteral("Недопустимое изображение"));
+    // the book's icon with the default picture drawn over it
+    QPixmap composite(size * dpr);
+    composite.setDevicePixelRatio(dpr);
+    composite.fill(Qt::transparent);
+    QPainter p(&composite);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), img);
+    p.drawPixmap(0, 0, artworkPixmap(QStringLiteral("book-default"), size, dpr));
+    p.end();
+    return QIcon(composite);
+}
+
+void Form1::buildBookMenu()
+{
+    mnuBooks = new QMenu(QStringLiteral("BooksMenu"), this);
+    mnuBooksAll[0] = mnuBooks->addAction(QStringLiteral("Включить все"), this, [this] { mnuBooksAll_Click(0); });
+    mnuBooksAll[1] = mnuBooks->addAction(QStringLiteral("Выключить все"), this, [this] { mnuBooksAll_Click(1); });
+    mnuBooks->addSeparator();
+    mnuSel = mnuBooks->addMenu(QStringLiteral("Выбрать"));
+    mnuOneBook = mnuBooks->addMenu(QStringLiteral("Оставить один"));
+    mnuSelBook = {mnuSel->addAction(QStringLiteral("<Пусто>"))};
+    mnuBook = {mnuOneBook->addAction(QStringLiteral("<Пусто>"))};
+    mnuSelBook[0]->setCheckable(true);
+}
+
+bool Form1::LoadBooks()
+{
+    if (!mnuBooks) {
+        buildBookMenu();
+        wordModel_ = new WordListModel(&words_, this);
+        ListView1->setModel(wordModel_);
+        connect(ListView1, &QListView::clicked, this, [this](const QModelIndex &i) { ListView1_ItemClick(i.row() + 1); });
+        connect(ListView1, &QListView::doubleClicked, this, [this] { ListView1_DblClick(); });
+        connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex &cur) {
+                    if (!programmatic_ && cur.isValid() && ListView1->hasFocus())
+                        ListView1_ItemClick(cur.row() + 1);
+                });
+        connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+        auto *textKeys = new KeyWatcher(this);
+        textKeys->onKey = [this](QKeyEvent *e) { return Text1_KeyDown(e->key()); };
+        textKeys->onFocus = [this] { Text1_GotFocus(); };
+        textKeys->onRelease = [this](QMouseEvent *) { Text1_Click(); };
+        Text1->installEventFilter(textKeys);
+        auto *listKeys = new KeyWatcher(this);
+        listKeys->onKey = [this](QKeyEvent *e) {
+            return !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && ListView1_KeyPress(e->text());
+        };
+        listKeys->onFocus = [this] { ListView1_GotFocus(); };
+        ListView1->installEventFilter(listKeys);
+        auto *barMouse = new KeyWatcher(this);
+        barMouse->onRelease = [this](QMouseEvent *e) { Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint()); };
+        Toolbar2->installEventFilter(barMouse);
+        Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
+        connect(Toolbar2, &QToolBar::actionTriggered, this, [this](QAction *a) {
+            const int i = bookButtons_.indexOf(a);
+            if (i >= 0)
+                Toolbar2_ButtonClick(i + 1);
+        });
+    }
+
+    const AppState &s = app();
+    const CatalogueLoad load = dictionary::LoadCatalogue(s.BooksFolder, [](const QString &key) {
+        return GetSettingInt(AppState::App, booksSection(), key, 1) == 0 ? 0 : 1;
+    });
+    auto fail = [&](const QString &text, bool closeSplash) {
+        if (closeSplash && splash())
+            splash()->close();
+        ShowMessage(text, QString(), MsgIcon::Error);
+        ExitApp(true);
+        return false;
+    };
+    switch (load.failure) {
+    case CatalogueLoad::FolderOrBook:
+        return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder, true);
+    case CatalogueLoad::NoBookFiles:
+        Listcheck();
+        return fail(QStringLiteral("В папке данных программы не найдено ни одного сонника! "
+                                   "Переустановите программу или добавьте файлы сонников!"),
+                    false);
+    case CatalogueLoad::NoSignedBooks:
+        return fail(QStringLiteral("Среди файлов программы нет сонников совместимых с текущей версией! "
+                                   "Переустановите программу или добавьте файлы сонников!"),
+                    false);
+    case CatalogueLoad::None:
+        break;
+    }
+    books_ = load.books;
+    try {
+        for (size_t k = 0; k < books_.size(); ++k) {
+            const CatalogueBook &b = books_[k];
+            QAction *a = Toolbar2->addAction(bookIcon(b), QString());
+            a->setCheckable(true);
+            a->setData(b.Key);
+            a->setToolTip(b.ToolTipText);
+            a->setChecked(b.Value == 1);
+            a->setProperty("Tag", b.Tag);
+            a->setProperty("Description", b.Description);
+            a->setProperty("Image", b.Image);
+            bookButtons_.append(a);
+            const int index = static_cast<int>(k) + 1;
+            QAction *one = mnuOneBook->addAction(b.ToolTipText, this, [this, index] { mnuBook_Click(index); });
+            QAction *sel = mnuSel->addAction(b.ToolTipText, this, [this, index] { mnuSelBook_Click(index); });
+            sel->setCheckable(true);
+            mnuBook.append(one);
+            mnuSelBook.append(sel);
+        }
+    } catch (...) {
+        // a picture that cannot be loaded
+        return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder, true);
+    }
+    mnuBook[0]->setVisible(false);
+    mnuSelBook[0]->setVisible(false);
+    // every button's release reaches the toolbar's mouse-up handling
+    auto *barMouse = new KeyWatcher(this);
+    barMouse->onRelease = [this](QMouseEvent *e) { Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint()); };
+    for (QAction *a : bookButtons_)
+        if (QWidget *w = Toolbar2->widgetForAction(a))
+            w->installEventFilter(barMouse);
+    layoutDictionaryPanel();
+    LoadList();
+    unsetCursor();
+    return true;
+}
+
+void Form1::LoadList()
+{
+    const int generation = ++rebuild_;
+    setCursor(Qt::WaitCursor);
+    app().WordEntryTotal = 0;
+    wordModel_->beginRebuild();
+    ListView1->hide();
+    words_.clear();
+    bool firstWordRead = false;
+    bool failed = false;
+    for (size_t k = 0; k < books_.size(); ++k) {
+        QCoreApplication::processEvents();
+        if (rebuild_ != generation)
+            return; // a newer rebuild ran meanwhile and left the list complete
+        if (k >= static_cast<size_t>(bookButtons_.size()) || !bookButtons_[static_cast<int>(k)]->isChecked())
+            continue;
+        const dictionary::Recordset &rs = books_[k].recordset;
+        try {
+            const qsizetype n = rs.RecordCount();
+            if (n == 0)
+                continue;
+            app().WordEntryTotal += static_cast<long>(n);
+            for (qsizetype i = 0; i < n; ++i) {
+                words_.add(rs.headword(i).toString());
+                firstWordRead = true;
+            }
+        } catch (...) {
+            if (!firstWordRead)
+                throw;
+            // Show what was read so far rather than leaving the list hidden.
+            ShowMessage(QStringLiteral("Ошибка"));
+            failed = true;
+            break;
+        }
+    }
+    words_.finish();
+    wordModel_->endRebuild();
+    ListView1->setVisible(!literatureOpen());
+    StText();
+    tryStep([&] {
+        if (tolk_)
+            tolk_->close();
+    });
+    tryStep([&] { Listcheck(); });
+    unsetCursor();
+    Q_UNUSED(failed);
+}
+
+void Form1::Listcheck()
+{
+    const bool any = wordModel_ && wordModel_->rowCount() > 0;
+    if (any) {
+        selectItem(1);
+        Text1->setText(words_.word(0));
+        btnTolk->setEnabled(true);
+        Text1->setEnabled(!literatureOpen());
+        ListView1->setEnabled(true);
+        ListView1_ItemClick(1);
+    } else {
+        btnTolk->setEnabled(false);
+        Text1->clear();
+        Text1->setEnabled(false);
+        ListView1->setEnabled(false);
+    }
+}
+
+QString Form1::selectedWord() const
+{
+    const int i = selectedItem();
+    return i > 0 ? words_.word(i - 1) : QString();
+}
+
+int Form1::selectedItem() const
+{
+    if (!wordModel_ || !ListView1->selectionModel())
+        return 0;
+    const QModelIndexList sel = ListView1->selectionModel()->selectedIndexes();
+    if (sel.isEmpty() || sel.first().row() >= words_.size())
+        return 0;
+    return sel.first().row() + 1;
+}
+
+void Form1::selectItem(int item)
+{
+    if (!wordModel_ || item < 1 || item > wordModel_->rowCount())
+        return;
+    programmatic_ = true;
+    const QModelIndex idx = wordModel_->index(item - 1);
+    ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+    programmatic_ = false;
+}
+
+void Form1::Text1_Change()
+{
+    const int i = words_.findPrefix(Text1->text());
+    if (i < 0)
+        return;
+    selectItem(i + 1);
+    SetVisible(i + 1);
+}
+
+void Form1::Text1_Click()
+{
+    SetRus();
+    if (Text1->text().size() == 1)
+        Text1->setCursorPosition(1);
+    else
+        Text1->selectAll();
+}
+
+void Form1::Text1_GotFocus()
+{
+    Text1_Click();
+    app().LiteratureActive = false;
+}
+
+bool Form1::Text1_KeyDown(int keyCode)
+{
+    if (keyCode != Qt::Key_Up && keyCode != Qt::Key_Down && keyCode != Qt::Key_PageUp && keyCode != Qt::Key_PageDown)
+        return false;
+    ListView1->setFocus();
+    int i = selectedItem();
+    const int count = wordModel_ ? wordModel_->rowCount() : 0;
+    const int before = i;
+    if (keyCode == Qt::Key_Up && i > 1)
+        --i;
+    else if (keyCode == Qt::Key_Down && i < count)
+        ++i;
+    if (i != before && i >= 1) {
+        selectItem(i);
+        SetVisible(i);
+    }
+    return true;
+}
+
+void Form1::ListView1_GotFocus()
+{
+    if (wordModel_ && wordModel_->rowCount() > 0)
+        btnTolk->setEnabled(true);
+    SetRus();
+    app().LiteratureActive = false;
+}
+
+bool Form1::ListView1_KeyPress(const QString &text)
+{
+    if (text.size() != 1 || text[0].unicode() < 34)
+        return false;
+    Text1->setText(text);
+    Text1->setFocus();
+    Text1->setCursorPosition(1);
+    return true;
+}
+
+void Form1::ListView1_ItemClick(int row)
+{
+    tryStep([&] {
+        btnTolk->setEnabled(true);
+        if (tolk_) {
+            tolk_->Back.clear();
+            tolk_->CheckBack();
+            if (tolk_->isVisible())
+                tolk_->BuildTolk(words_.word(row - 1));
+        }
+        Label6->setText(IfLong(words_.word(row - 1), 22));
+    });
+}
+
+void Form1::ListView1_DblClick()
+{
+    if (btnTolk->isEnabled())
+        btnTolk->setChecked(true);
+    ShowTolk();
+}
+
+void Form1::SetVisible(int item)
+{
+    const int count = wordModel_ ? wordModel_->rowCount() : 0;
+    const int target = (3 < item && item < count) ? item + 1 : item;
+    if (target >= 1 && target <= count)
+        ListView1->scrollTo(wordModel_->index(target - 1));
+}
+
+void Form1::SaveLastWord()
+{
+    const QString w = selectedWord();
+    if (!w.isEmpty())
+        SaveSetting(AppState::App, AppState::Main, "LastWord", w);
+}
+
+void Form1::LoadLastWord()
+{
+    tryStep([&] {
+        const QString w = GetSetting(AppState::App, AppState::Main, "LastWord", QString());
+        if (!w.trimmed().isEmpty()) {
+            Text1->setText(w);
+            Text1_Change();
+        }
+    });
+}
+
+void Form1::Toolbar2_ButtonClick(int)
+{
+    Process1->show();
+    Process1->ProgressPlay();
+    LoadList();
+    Timer1.start();
+}
+
+void Form1::Toolbar2_MouseUp(Qt::MouseButton button, const QPoint &globalPos)
+{
+    if (!mnuBooks)
+        return;
+    mnuBooksAll[0]->setEnabled(!bookButtons_.isEmpty());
+    mnuBooksAll[1]->setEnabled(!bookButtons_.isEmpty());
+    for (int k = 1; k < mnuSelBook.size() && k <= bookButtons_.size(); ++k)
+        mnuSelBook[k]->setChecked(bookButtons_[k - 1]->isChecked());
+    for (QAction *a : mnuBook)
+        a->setChecked(false);
+    if (button == Qt::RightButton)
+        mnuBooks->popup(globalPos);
+}
+
+void Form1::mnuBooksAll_Click(int index)
+{
+    for (QAction *b : bookButtons_)
+        b->setChecked(index == 0);
+    if (!bookButtons_.isEmpty())
+        Toolbar2_ButtonClick(1);
+}
+
+void Form1::mnuSelBook_Click(int index)
+{
+    if (index < 1 || index >= mnuSelBook.size() || index > bookButtons_.size())
+        return;
+    // The item's own toggle has already flipped its check mark.
+    bookButtons_[index - 1]->setChecked(mnuSelBook[index]->isChecked());
+    Toolbar2_ButtonClick(index);
+}
+
+void Form1::mnuBook_Click(int index)
+{
+    if (index < 1 || index > bookButtons_.size())
+        return;
+    for (QAction *b : bookButtons_)
+        b->setChecked(false);
+    bookButtons_[index - 1]->setChecked(true);
+    Toolbar2_ButtonClick(index);
+}
+
+void Form1::ShowTolk()
+{
+    try {
+        if (btnTolk->isChecked()) {
+            if (!tolk_) {
+                tolk_ = new Tolk(this, this);
+                registerSecondaryWindow(tolk_);
+                if (!tolk_->Form_Load())
+                    return;
+            }
+            tolk_->btnBack->setEnabled(false);
+            tolk_->show();
+            tolk_->raise();
+            if (!app().LiteratureActive)
+                tolk_->BuildTolk(selectedWord());
+        } else if (tolk_) {
+            tolk_->close();
+        }
+    } catch (...) {
+        ShowMessage(describe(std::current_exception()), QStringLiteral("ShowTolk"), MsgIcon::Error);
+    }
+}
+
+void Form1::StText()
+{
+    if (app().LiteratureActive)
+        return;
+    const long n = app().WordEntryTotal;
+    const QString text = QString::number(n) + QStringLiteral(" слованых статей; ~") + QString::number(5 * n)
+        + QStringLiteral(" толкований");
+    Label7->setToolTip(text);
+    Label7->setText(IfLong(text, WhatLong()));
+}
+
+std::vector<TolkBook> Form1::tolkBooks()
+{
+    std::vector<TolkBook> out;
+    for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k) {
+        if (!bookButtons_[static_cast<int>(k)]->isChecked())
+            continue;
+        CatalogueBook *b = &books_[k];
+        if (b->recordset.RecordCount() == 0)
+            continue;
+        out.push_back({b->Tag, b->Description, [b](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
+                           dictionary::Recordset &rs = b->recordset;
+                           rs.setIndex(QStringLiteral("List"));
+                           rs.Seek(QStringLiteral("="), word);
+                           if (rs.NoMatch())
+                               return std::nullopt;
+                           const std::optional<QString> text = rs.Field(QStringLiteral("Text"));
+                           if (!text)
+                               throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
+                           const std::optional<QString> links = rs.Field(QStringLiteral("Links"));
+                           return std::make_pair(reading::UnpackText(*text),
+                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                       }});
+    }
+    return out;
+}
+
+std::vector<TolkButton> Form1::tolkButtons()
+{
+    std::vector<TolkButton> out;
+    for (const CatalogueBook &b : books_)
+        out.push_back({b.Tag, b.Description});
+    return out;
+}
+
+double Form1::mainTopTwips()
+{
+    return PixelsToTwips(y());
+}
+
+void Form1::tolkClosed()
+{
+    btnTolk->setChecked(false);
+}
+
+} // namespace somnex
