@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyleOptionFocusRect>
 
 namespace somnex::options {
 
@@ -223,11 +222,10 @@ void Slider::paintEvent(QPaintEvent *)
     paintThumb(p, QRect(thumbX, thumbY, kThumbWidthPx, kThumbHeightPx), pal, enabled);
 
     if (focusShown_) {
-        QStyleOptionFocusRect opt;
-        opt.initFrom(this);
-        opt.rect = rect();
-        opt.backgroundColor = pal.color(QPalette::Window);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &p, this);
+        // The focus rectangle, dotted, around the whole control.
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(pal.color(QPalette::WindowText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }
 
