@@ -134,6 +134,15 @@ void Recordset::requireCurrent() const
 
 int Recordset::fieldIndex(const QString &name) const { return table_->data.column(name); }
 
+int Recordset::FieldCount() const { return static_cast<int>(table_->data.columns().size()); }
+
+static void requireColumn(const TableState &t, int column)
+{
+    if (column < 0 || column >= t.data.columns().size())
+        throw Error(3265, QStringLiteral("Fields"),
+                    QStringLiteral("В таблице «%1» нет поля номер %2.").arg(t.data.name()).arg(column));
+}
+
 static qsizetype recordAt(const std::vector<uint32_t> *order, qsizetype i)
 {
     return order ? qsizetype((*order)[static_cast<std::size_t>(i)]) : i;
@@ -141,12 +150,14 @@ static qsizetype recordAt(const std::vector<uint32_t> *order, qsizetype i)
 
 QStringView Recordset::fieldView(int column) const
 {
+    requireColumn(*table_, column);
     requireCurrent();
     return table_->data.view(recordAt(order_, pos_), column);
 }
 
 bool Recordset::fieldIsNull(int column) const
 {
+    requireColumn(*table_, column);
     requireCurrent();
     return table_->data.isNull(recordAt(order_, pos_), column);
 }
@@ -208,6 +219,14 @@ Recordset Database::OpenRecordset(const QString &table) const
 }
 
 const QString &Database::Name() const { return d_->name; }
+
+QStringList Database::TableNames() const
+{
+    QStringList names;
+    for (const auto &t : d_->tables)
+        names << t.first;
+    return names;
+}
 
 std::size_t Database::bytesHeld() const
 {

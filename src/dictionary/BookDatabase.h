@@ -23,6 +23,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <memory>
@@ -58,6 +59,7 @@ public:
     // The same by column number (fieldIndex), without copying: Null and
     // empty text differ by fieldIsNull.
     int fieldIndex(const QString &name) const; // -1 when absent
+    int FieldCount() const;
     QStringView fieldView(int column) const;
     bool fieldIsNull(int column) const;
 
@@ -87,6 +89,8 @@ public:
     // somnex::Error when there is no such table.
     Recordset OpenRecordset(const QString &table) const;
     const QString &Name() const;
+    // The tables (user tables of the file), lower-case names.
+    QStringList TableNames() const;
     // Bytes held for the tables' values.
     std::size_t bytesHeld() const;
 

@@ -1,0 +1,344 @@
+#include "dictionary/BookSource.h"
+
+#include "platform/ansi/AnsiCodePage.h"
+#include "platform/error/Error.h"
+#include "platform/jet/BookSignature.h"
+#include "platform/jet/JetWriter.h"
+#include "reading/PackedText.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace somnex::dictionary {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+class SourceParser {
+public:
+    SourceParser(const QString &file) : file_(file) {}
+
+    [[noreturn]] void fail(int line, const QString &reason) const
+    {
+        throw Error(1, QStringLiteral("build"), QStringLiteral("%1:%2: %3").arg(file_).arg(line).arg(reason));
+    }
+
+    void checkAnsi(int line, QStringView text, const QString &what) const
+    {
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (ansi::toByte(text[i].unicode()) < 0)
+                fail(line, QStringLiteral("%1: символ «%2» (U+%3) не представим в кодировке Windows-1251")
+                               .arg(what, text.mid(i, 1).toString(),
+                                    QString::number(text[i].unicode(), 16).toUpper().rightJustified(4, u'0')));
+    }
+
+    QString unescape(int line, QStringView s) const
+    {
+        QString out;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            if (s[i] != u'\\') {
+                out.append(s[i]);
+                continue;
+            }
+            if (++i >= s.size())
+                fail(line, QStringLiteral("обратная косая черта в конце строки"));
+            switch (s[i].unicode()) {
+            case u'\\': out.append(u'\\'); break;
+            case u'r': out.append(u'\r'); break;
+            case u'n': out.append(u'\n'); break;
+            case u'0': out.append(QChar(0)); break;
+            case u'x': {
+                bool ok = i + 4 < s.size();
+                for (qsizetype k = 1; ok && k <= 4; ++k)
+                    ok = isxdigit(static_cast<unsigned char>(s[i + k].toLatin1())) && s[i + k].unicode() < 0x80;
+                const uint v = ok ? s.mid(i + 1, 4).toUInt(nullptr, 16) : 0;
+                if (!ok)
+                    fail(line, QStringLiteral("после \\x нужны четыре шестнадцатеричные цифры"));
+                out.append(QChar(char16_t(v)));
+                i += 4;
+                break;
+            }
+            default: fail(line, QStringLiteral("неизвестная последовательность «\\%1»").arg(s[i]));
+            }
+        }
+        return out;
+    }
+
+    BookSource parse(const QByteArray &utf8)
+    {
+        QList<QByteArray> raw = utf8.split('\n');
+        if (!raw.isEmpty() && raw.last().isEmpty())
+            raw.removeLast();
+        QStringList lines;
+        lines.reserve(raw.size());
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            QStringDecoder decoder(QStringDecoder::Utf8);
+            QString line = decoder(raw[i]);
+            if (decoder.hasError())
+                fail(static_cast<int>(i + 1), QStringLiteral("текст не в кодировке UTF-8"));
+            if (i == 0 && line.startsWith(QChar(0xFEFF)))
+                line.remove(0, 1);
+            lines << line;
+        }
+
+        BookSource src;
+        BookContent &book = src.content;
+        std::map<QString, int> seenKeys;
+        std::map<QString, int> seenWords; // folded headword -> line
+        bool inEntries = false;
+        QStringList text;
+        qsizetype keepFrom = 0; // lines before this index stay even if blank
+        bool haveLinks = false;
+        int lineNo = 0;
+
+        auto finish = [&]() {
+            if (book.entries.empty())
+                return;
+            // escaped lines are never dropped
+            while (text.size() > keepFrom && text.last().trimmed().isEmpty())
+                text.removeLast();
+            keepFrom = 0;
+            book.entries.back().text = text.join(kCrLf);
+            text.clear();
+        };
+
+        for (QString line : lines) {
+            ++lineNo;
+            if (line.endsWith(u'\r'))
+                line.chop(1);
+            if (line.startsWith(u'#'))
+                continue;
+            if (line.startsWith(QLatin1String("=="))) {
+                finish();
+                inEntries = true;
+                haveLinks = false;
+                const QString word = line.mid(2).trimmed();
+                if (word.isEmpty())
+                    fail(lineNo, QStringLiteral("пустое заглавное слово"));
+                if (word.size() > 255)
+                    fail(lineNo, QStringLiteral("заглавное слово длиннее 255 символов"));
+                auto it = seenWords.find(word.toCaseFolded());
+                if (it != seenWords.end())
+                    fail(lineNo, QStringLiteral("заглавное слово «%1» уже было в строке %2").arg(word).arg(it->second));
+                seenWords.emplace(word.toCaseFolded(), lineNo);
+                book.entries.push_back({word, QString(), std::nullopt, lineNo});
+                continue;
+            }
+            if (!inEntries) {
+                if (line.trimmed().isEmpty())
+                    continue;
+                const qsizetype colon = line.indexOf(u':');
+                const QString key = colon > 0 ? line.left(colon).trimmed() : QString();
+                if (key.isEmpty())
+                    fail(lineNo, QStringLiteral("ожидается строка заголовка «ключ: значение» или «== слово»"));
+                const QString value = line.mid(colon + 1).trimmed();
+                if (seenKeys.count(key))
+                    fail(lineNo, QStringLiteral("ключ «%1» уже задан в строке %2").arg(key).arg(seenKeys[key]));
+                seenKeys[key] = lineNo;
+                if (key == QLatin1String("name")) {
+                    book.name = value;
+                } else if (key == QLatin1String("heading")) {
+                    book.heading = value;
+                } else if (key == QLatin1String("color")) {
+                    const bool digits = !value.isEmpty() && value.size() <= 10 &&
+                                        std::all_of(value.begin(), value.end(),
+                                                    [](QChar c) { return c >= u'0' && c <= u'9'; });
+                    if (!digits || value.toULongLong() > 0xFFFFFFFFull)
+                        fail(lineNo, QStringLiteral("цвет должен быть десятичным числом от 0 до 4294967295"));
+                    book.color = value;
+                } else if (key == QLatin1String("icon")) {
+                    if (value.isEmpty())
+                        book.icon = QByteArray();
+                    else
+                        src.iconFile = value;
+                    src.iconLine = lineNo;
+                } else {
+                    fail(lineNo, QStringLiteral("неизвестный ключ «%1»").arg(key));
+                }
+                if (key == QLatin1String("name") || key == QLatin1String("heading")) {
+                    if (value.isEmpty())
+                        fail(lineNo, QStringLiteral("пустое значение ключа «%1»").arg(key));
+                    if (value.size() > 255)
+                        fail(lineNo, QStringLiteral("значение ключа «%1» длиннее 255 символов").arg(key));
+                }
+                continue;
+            }
+            if (line.startsWith(QLatin1String("=>"))) {
+                if (haveLinks)
+                    fail(lineNo, QStringLiteral("второй список «=>» в одной статье"));
+                haveLinks = true;
+                QString links;
+                if (line.startsWith(QLatin1String("=>| "))) {
+                    links = line.mid(4);
+                } else {
+                    links = line.mid(2).trimmed();
+                    if (links.isEmpty())
+                        fail(lineNo, QStringLiteral("пустой список «=>»"));
+                    links += u'.';
+                }
+                checkAnsi(lineNo, links, QStringLiteral("список «=>»"));
+                book.entries.back().links = links;
+                continue;
+            }
+            const bool escaped = line.startsWith(u'\\');
+            if (escaped)
+                line = unescape(lineNo, QStringView(line).mid(1));
+            checkAnsi(lineNo, line, QStringLiteral("толкование"));
+            text << line;
+            if (escaped)
+                keepFrom = text.size();
+        }
+        finish();
+        if (book.name.isEmpty())
+            fail(1, QStringLiteral("нет ключа «name»"));
+        if (book.heading.isEmpty())
+            fail(1, QStringLiteral("нет ключа «heading»"));
+        if (book.entries.empty())
+            fail(lineNo, QStringLiteral("в соннике нет ни одной статьи («== слово»)"));
+        return src;
+    }
+
+private:
+    QString file_;
+};
+
+bool needsEscape(QStringView line)
+{
+    if (line.startsWith(u'#') || line.startsWith(u'\\') || line.startsWith(u"==") || line.startsWith(u"=>"))
+        return true;
+    for (QChar c : line)
+        if (c.unicode() < 0x20 && c != u'\t')
+            return true;
+    return false;
+}
+
+QString escape(QStringView line)
+{
+    QString out = QStringLiteral("\\");
+    for (QChar c : line) {
+        switch (c.unicode()) {
+        case u'\\': out += QStringLiteral("\\\\"); break;
+        case u'\r': out += QStringLiteral("\\r"); break;
+        case u'\n': out += QStringLiteral("\\n"); break;
+        case 0: out += QStringLiteral("\\0"); break;
+        default:
+            if (c.unicode() < 0x20 && c != u'\t')
+                out += QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(4, u'0');
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+BookSource parseBookSource(const QByteArray &utf8, const QString &fileName)
+{
+    return SourceParser(fileName).parse(utf8);
+}
+
+QByteArray formatBookSource(const BookContent &book, const QString &iconFile)
+{
+    QString out;
+    out += QStringLiteral("name: ") + book.name + u'\n';
+    out += QStringLiteral("heading: ") + book.heading + u'\n';
+    if (book.color)
+        out += QStringLiteral("color: ") + *book.color + u'\n';
+    if (book.icon)
+        out += book.icon->isEmpty() ? QStringLiteral("icon:\n") : QStringLiteral("icon: ") + iconFile + u'\n';
+    for (const auto &e : book.entries) {
+        out += QStringLiteral("\n== ") + e.headword + u'\n';
+        if (!e.text.isEmpty()) {
+            const QStringList lines = e.text.split(kCrLf);
+            // trailing blank lines would be dropped when read back
+            qsizetype keep = lines.size();
+            while (keep > 0 && lines[keep - 1].trimmed().isEmpty())
+                --keep;
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                const QString &l = lines[i];
+                out += (i >= keep || needsEscape(l)) ? escape(l) : l;
+                out += u'\n';
+            }
+        }
+        if (e.links) {
+            const QString &l = *e.links;
+            const QString body = l.chopped(l.endsWith(u'.') ? 1 : 0);
+            if (l.endsWith(u'.') && !body.isEmpty() && body == body.trimmed() && !needsEscape(body))
+                out += QStringLiteral("=> ") + body + u'\n';
+            else
+                out += QStringLiteral("=>| ") + l + u'\n';
+        }
+    }
+    return out.toUtf8();
+}
+
+QString iconToText(const QByteArray &bytes) { return ansi::toUnicode(bytes); }
+
+QByteArray iconFromText(const QString &text)
+{
+    QByteArray out(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int b = ansi::toByte(text[i].unicode());
+        out[i] = static_cast<char>(b < 0 ? '?' : b);
+    }
+    return out;
+}
+
+QByteArray buildBookImage(const BookContent &book)
+{
+    jet::TableSpec entries{QStringLiteral("Book"),
+                           {{QStringLiteral("List"), jet::ColumnKind::Text},
+                            {QStringLiteral("Text"), jet::ColumnKind::Memo},
+                            {QStringLiteral("Links"), jet::ColumnKind::Memo}},
+                           {}};
+    entries.rows.reserve(book.entries.size());
+    for (const auto &e : book.entries)
+        entries.rows.push_back({e.headword, reading::PackText(e.text),
+                                e.links ? std::optional<QString>(reading::PackText(*e.links)) : std::nullopt});
+    jet::TableSpec config{QStringLiteral("Config"),
+                          {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
+                           {QStringLiteral("TolkName"), jet::ColumnKind::Text},
+                           {QStringLiteral("Color"), jet::ColumnKind::Text},
+                           {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
+                          {{book.name, book.heading, book.color,
+                            book.icon ? std::optional<QString>(iconToText(*book.icon)) : std::nullopt}}};
+    QByteArray image = jet::writeDatabase({entries, config});
+    jet::stampSignature(image);
+    return image;
+}
+
+BookContent readBook(const Database &db)
+{
+    BookContent book;
+    Recordset config = db.OpenRecordset(QStringLiteral("Config"));
+    if (!config.Eof()) {
+        book.name = config.Field(QStringLiteral("ToolName")).value_or(QString());
+        book.heading = config.Field(QStringLiteral("TolkName")).value_or(QString());
+        book.color = config.Field(QStringLiteral("Color"));
+        if (const auto icon = config.Field(QStringLiteral("Icon")))
+            book.icon = iconFromText(*icon);
+    }
+    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
+    const int list = rs.fieldIndex(QStringLiteral("List"));
+    const int text = rs.fieldIndex(QStringLiteral("Text"));
+    const int links = rs.fieldIndex(QStringLiteral("Links"));
+    if (list < 0 || text < 0 || links < 0)
+        throw Error(3265, QStringLiteral("readBook"), QStringLiteral("В таблице «Book» нет полей List, Text, Links."));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        BookEntry e;
+        e.headword = rs.fieldView(list).toString();
+        e.text = rs.fieldIsNull(text) || rs.fieldView(text).isEmpty() ? QString()
+                                                                       : reading::UnpackText(rs.fieldView(text));
+        if (!rs.fieldIsNull(links))
+            e.links = rs.fieldView(links).isEmpty() ? QString() : reading::UnpackText(rs.fieldView(links));
+        book.entries.push_back(std::move(e));
+    }
+    return book;
+}
+
+} // namespace somnex::dictionary
