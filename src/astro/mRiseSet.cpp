@@ -1,0 +1,132 @@
+#include "astro/mRiseSet.h"
+
+#include "astro/mCalcPosition.h"
+#include "astro/mCorrection.h"
+#include "astro/mMath.h"
+#include "astro/mTime.h"
+
+#include <cmath>
+
+namespace astro {
+
+double StandardAltitude(int body)
+{
+    switch (body) {
+    case Sun:
+        return -50.3 / 60.0;
+    case Moon:
+        return 8.0 / 60.0;
+    default:
+        return -34.0 / 60.0;
+    }
+}
+
+AltitudeSampleSet AltitudeSamples(double day, const ObserverPosition &observer, int body, double h0)
+{
+    const double jde0 = JulianDay(day, false, false);
+    AltitudeSampleSet samples{};
+    for (int k = 0; k <= 24; ++k) {
+        const double t = jde0 + k / 24.0;
+        const Triple position = ApparentPosition(t, body);
+        const Triple horizontal = EquatorialToHorizontal(t, position, observer);
+        const double altitude = horizontal.Second;
+        if (h0 != 0.0) {
+            samples[k] = Checked(altitude - h0);
+        } else {
+            const double distance = horizontal.Third;
+            samples[k] = Checked(altitude + Refraction(altitude) - ParallaxInAltitude(distance, altitude)
+                                 + SemiDiameter(body, distance));
+        }
+    }
+    return samples;
+}
+
+namespace {
+
+// An event of the day, kept as a serial day count so that days before the
+// date epoch (whose date values run backwards) average correctly.
+struct Event {
+    bool found = false;
+    double serial = 0.0;
+};
+
+void Record(Event &event, double serial)
+{
+    if (event.found) {
+        event.serial = (event.serial + serial) / 2.0;
+    } else {
+        event.found = true;
+        event.serial = serial;
+    }
+}
+
+void Replace(Event &event, double serial)
+{
+    event.found = true;
+    event.serial = serial;
+}
+
+} // namespace
+
+RiseSetResult FindRiseSet(double day, const AltitudeSampleSet &y)
+{
+    const double base = DateToSerial(day);
+    const auto at = [base](int i, double root) { return Checked(base + (i + root) / 24.0); };
+    Event rise, set;
+    for (int i = 1; i <= 23; ++i) {
+        const double a = Checked(0.5 * (y[i + 1] + y[i - 1]) - y[i]);
+        const double b = Checked(0.5 * (y[i + 1] - y[i - 1]));
+        const double c = y[i];
+        if (a == 0.0) {
+            // Three collinear samples: the straight line through them, with
+            // at most one crossing.
+            if (b == 0.0)
+                continue;
+            const double root = -c / b;
+            if (std::fabs(root) < 1.0)
+                Record(b > 0.0 ? rise : set, at(i, root));
+            continue;
+        }
+        const double xe = -b / (2.0 * a);
+        const double ye = Checked((a * xe + b) * xe + c);
+        const double d = Checked(b * b - 4.0 * a * c);
+        if (d < 0.0)
+            continue;
+        const double dx = 0.5 * std::sqrt(d) / std::fabs(a);
+        const double root1 = xe - dx, root2 = xe + dx;
+        const bool in1 = std::fabs(root1) < 1.0, in2 = std::fabs(root2) < 1.0;
+        const int n = (in1 ? 1 : 0) + (in2 ? 1 : 0);
+        if (n == 1) {
+            const double root = in1 ? root1 : root2;
+            // Rising where the parabola climbs through zero. Apart from a
+            // sample exactly on the horizon this is the same as y[i-1] < 0.
+            const bool rising = 2.0 * a * root + b > 0.0;
+            Record(rising ? rise : set, at(i, root));
+        } else if (n == 2) {
+            if (ye < 0.0) {
+                Replace(rise, at(i, root2));
+                Replace(set, at(i, root1));
+            } else {
+                Replace(rise, at(i, root1));
+                Replace(set, at(i, root2));
+            }
+        }
+    }
+    if (!rise.found && !set.found) {
+        const double s = y[12] > 0.0 ? 1.0 : (y[12] < 0.0 ? -1.0 : 0.0);
+        return RiseSetResult{s, -1.0};
+    }
+    RiseSetResult r;
+    if (rise.found)
+        r.Rise = SerialToDate(rise.serial);
+    if (set.found)
+        r.Set = SerialToDate(set.serial);
+    return r;
+}
+
+RiseSetResult RiseSet(double day, const ObserverPosition &observer, int body)
+{
+    return FindRiseSet(day, AltitudeSamples(day, observer, body, StandardAltitude(body)));
+}
+
+} // namespace astro

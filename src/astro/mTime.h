@@ -1,0 +1,46 @@
+#pragma once
+// Calendar dates and time scales: the calendar-date formula for the Julian
+// day, Delta-T and the apparent sidereal time.
+//
+// A date value is a count of days since 1899-12-30 00:00 whose fraction is
+// the time of day. Before that epoch the integer part counts the days
+// backwards while the fraction stays the positive time of day: -1.25 is
+// 1899-12-29 06:00.
+
+#include <cstdint>
+
+namespace astro {
+
+// The calendar fields of a date value, as the Date type reads them
+// (proleptic Gregorian calendar).
+struct DateFields {
+    std::int16_t Year = 0;
+    std::int16_t Month = 0;
+    std::int16_t Day = 0;
+};
+
+// Raises OverflowError when the year does not fit 16 bits.
+DateFields DateParts(double date);
+
+// A date value as a plain count of days that grows with time (-1.25 becomes
+// -0.75), and back. Arithmetic on moments goes through these two.
+double DateToSerial(double date);
+double SerialToDate(double serial);
+// The date value that lies the given number of days after date.
+double DateAddDays(double date, double days);
+
+// The Julian day of the date value's calendar date and time of day; the
+// year is turned into astronomical numbering (1 - year) when beforeChrist is
+// set. The calendar fields count as Julian-calendar dates before 1582-10-15.
+// Returns JDE = JD + DeltaT(JD) unless universalOnly is set. Years that the
+// 16-bit day-number arithmetic cannot hold raise OverflowError.
+double JulianDay(double date, bool beforeChrist, bool universalOnly);
+
+// Delta-T = TD - UT in days for the Julian day given.
+double DeltaT(double jd);
+
+// Local apparent sidereal time in degrees, [0, 360), at the dynamical
+// instant jde and the longitude given (east positive).
+double SiderealTime(double jde, double longitude);
+
+} // namespace astro
