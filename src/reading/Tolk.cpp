@@ -336,7 +336,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
         setMinimumSize(380, 200);
 
     Toolbar1 = new QToolBar(this);
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize({16, 16});
     Toolbar1->setMovable(false);
     auto add = [&](const char *key, const char *caption, const char *tip, QStyle::StandardPixmap icon) {

@@ -484,18 +484,34 @@ void Form1::Image5_Click()
             btnTolk->setEnabled(false);
         } else if (ListView1->currentIndex().isValid()) {
             Label6->setText(IfLong(ListView1->currentIndex().data().toString(), 20));
+            layoutStatus();
         }
     });
 }
 
 void Form1::StatusBar1_Resize()
 {
+    layoutStatus();
+    if (app().LiteratureActive)
+        return; // the literature count comes with the shelf
+    StText();
+}
+
+void Form1::layoutStatus()
+{
+    // The counts label on the left, the current word on the right; the
+    // counts give way where both do not fit, ending in "...".
     const int h = StatusBar1->height();
     const int imgLeft = StatusBar1->width() - TwipsToPixels(255);
     Process1->setGeometry(imgLeft - 22, (h - 16) / 2 + 1, 16, 16);
-    Label7->setGeometry(TwipsToPixels(90), 2, std::max(0, imgLeft / 2 - TwipsToPixels(90)), h - 2);
-    Label6->setGeometry(imgLeft / 2, 2, std::max(0, imgLeft / 2 - 28), h - 2);
-    StText();
+    const int left = TwipsToPixels(90);
+    const int wordWidth = std::min(Label6->sizeHint().width(), std::max(0, (imgLeft - left) / 2));
+    const int wordLeft = imgLeft - 26 - wordWidth;
+    Label6->setGeometry(wordLeft, 2, wordWidth, h - 2);
+    const int countsWidth = std::max(0, wordLeft - 8 - left);
+    Label7->setGeometry(left, 2, countsWidth, h - 2);
+    const QString full = Label7->property("fullText").toString();
+    Label7->setText(Label7->fontMetrics().elidedText(full, Qt::ElideRight, countsWidth));
 }
 
 void Form1::Form_Activate()

@@ -162,6 +162,7 @@ private:
     void layoutLiteraturePanel();
     void layoutDictionaryPanel();
     void buildBookMenu();
+    void layoutStatus();
     QIcon bookIcon(const dictionary::CatalogueBook &b) const;
 
     std::vector<dictionary::CatalogueBook> books_;

@@ -388,6 +388,7 @@ void Form1::ListView1_ItemClick(int row)
                 tolk_->BuildTolk(words_.word(row - 1));
         }
         Label6->setText(IfLong(words_.word(row - 1), 22));
+        layoutStatus();
     });
 }
 
@@ -504,7 +505,8 @@ void Form1::StText()
     const QString text = QString::number(n) + QStringLiteral(" слованых статей; ~") + QString::number(5 * n)
         + QStringLiteral(" толкований");
     Label7->setToolTip(text);
-    Label7->setText(IfLong(text, WhatLong()));
+    Label7->setProperty("fullText", IfLong(text, WhatLong()));
+    layoutStatus();
 }
 
 std::vector<TolkBook> Form1::tolkBooks()

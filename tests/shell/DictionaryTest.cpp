@@ -1,0 +1,367 @@
+// The dictionary in the main window, on books the book library writes.
+#include "dictionary/BookSource.h"
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/jet/BookSignature.h"
+#include "reading/Tolk.h"
+#include "shell/AppState.h"
+#include "shell/Form1.h"
+#include "support/QtPrint.h"
+#include "support/TempProfile.h"
+
+#include <QAbstractItemModel>
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace somnex;
+using dictionary::BookContent;
+using dictionary::BookEntry;
+
+namespace {
+
+BookContent book(const QString &name, std::initializer_list<std::pair<const char *, const char *>> entries,
+                 std::optional<QString> colour = QString("255"), bool withIcon = false)
+{
+    BookContent b;
+    b.name = name;
+    b.heading = name;
+    b.color = colour;
+    if (withIcon) {
+        QImage img(16, 16, QImage::Format_ARGB32);
+        img.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "BMP");
+        b.icon = bytes;
+    }
+    for (const auto &[w, links] : entries)
+        b.entries.push_back({QString::fromUtf8(w), QString::fromUtf8(w) + " во сне – к добру.",
+                             links ? std::optional<QString>(QString::fromUtf8(links)) : std::nullopt, 0});
+    return b;
+}
+
+class DictionaryTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
+        folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
+        QDir().mkpath(folder);
+        app() = AppState{};
+        SetProcessEnd([this] { ++ended; });
+        SetMessageHandler([this](const Message &m) {
+            messages << m.text;
+            return MsgResult::Ok;
+        });
+    }
+    void TearDown() override
+    {
+        form.reset();
+        SetProcessEnd({});
+        SetMessageHandler({});
+        qunsetenv("SOMNEX_DATA_DIR");
+    }
+    void put(const QString &file, const BookContent &b)
+    {
+        QFile f(folder + "/" + file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(dictionary::buildBookImage(b));
+    }
+    void putStandard()
+    {
+        put("a.book", book("Первая", {{"Вода", "Река; Море."}, {"Ворона", nullptr}, {"Дом", nullptr}}));
+        put("b.book", book("Вторая", {{"Вода", "Рыба."}, {"Рыба", nullptr}, {"Волк", nullptr}}, std::nullopt, true));
+    }
+    Form1 &load()
+    {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        return *form;
+    }
+    QStringList listed(Form1 &f)
+    {
+        QStringList out;
+        for (int i = 0; i < f.words().size(); ++i)
+            out << f.words().word(i);
+        return out;
+    }
+    void key(QWidget *w, int k, const QString &text = {})
+    {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(w, &press);
+    }
+
+    TempProfile profile;
+    QTemporaryDir share;
+    QString folder;
+    std::unique_ptr<Form1> form;
+    int ended = 0;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
+{
+    putStandard();
+    Form1 &f = load();
+    ASSERT_EQ(ended, 0) << messages.join("; ").toStdString();
+    ASSERT_EQ(f.bookButtons().size(), 2);
+    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(f.bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(f.bookButtons()[0]->property("Image").toString(), "default");
+    EXPECT_EQ(f.bookButtons()[1]->property("Image").toString(), "k1");
+    EXPECT_EQ(f.bookButtons()[1]->property("Description").toString(), "0") << "Null colour";
+    EXPECT_TRUE(f.bookButtons()[0]->isChecked() && f.bookButtons()[1]->isChecked()) << "first run: all enabled";
+    EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Ворона", "Дом", "Рыба"}));
+    EXPECT_EQ(app().WordEntryTotal, 6) << "Вода counted in both books";
+    EXPECT_EQ(f.Label7->toolTip(), "6 слованых статей; ~30 толкований");
+    EXPECT_EQ(f.selectedWord(), "Вода") << "item 1 selected";
+    EXPECT_EQ(f.Text1->text(), "Вода");
+    EXPECT_TRUE(f.btnTolk->isEnabled());
+    EXPECT_EQ(f.mnuSelBook.size(), 3);
+    EXPECT_FALSE(f.mnuSelBook[0]->isVisible()) << "the template is hidden";
+    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
+}
+
+TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
+{
+    put("b.book", book("Вторая", {{"Вода", nullptr}}));
+    put("c.book", book("Третья", {{"Огонь", nullptr}}));
+    // a.book: an ordinary database with its Jet header in place
+    QByteArray plain = dictionary::buildBookImage(book("Чужая", {{"Чужое", nullptr}}));
+    jet::restoreJetHeader(plain);
+    QFile a(folder + "/a.book");
+    ASSERT_TRUE(a.open(QIODevice::WriteOnly));
+    a.write(plain);
+    a.close();
+    QFile s(folder + "/0short.book");
+    ASSERT_TRUE(s.open(QIODevice::WriteOnly));
+    s.write("DB1 ZUL Somnex");
+    s.close();
+    Form1 &f = load();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    ASSERT_EQ(f.bookButtons().size(), 2);
+    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Вторая");
+    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Третья");
+    EXPECT_EQ(listed(f), QStringList({"Вода", "Огонь"}));
+}
+
+TEST_F(DictionaryTest, LoadFailuresSayWhyAndExitFast)
+{
+    struct Case { const char *what; std::function<void(DictionaryTest &)> prepare; QString message; };
+    const Case cases[] = {
+        {"no folder", [](DictionaryTest &t) { QDir(t.folder).removeRecursively(); },
+         "Невозможно найти папку с данными:\r\n"},
+        {"no book files", [](DictionaryTest &) {},
+         "В папке данных программы не найдено ни одного сонника! Переустановите программу или добавьте файлы сонников!"},
+        {"no signed book", [](DictionaryTest &t) {
+             QFile f(t.folder + "/x.book");
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray(4096, 'x'));
+         },
+         "Среди файлов программы нет сонников совместимых с текущей версией! Переустановите программу или добавьте файлы сонников!"},
+        {"a corrupt signed book", [](DictionaryTest &t) {
+             QFile f(t.folder + "/x.book");
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(5000, '\x7f'));
+         },
+         "Невозможно найти папку с данными:\r\n"},
+    };
+    for (const auto &c : cases) {
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        messages.clear();
+        ended = 0;
+        app() = AppState{};
+        c.prepare(*this);
+        load();
+        ASSERT_EQ(messages.size(), 1) << c.what;
+        EXPECT_TRUE(messages[0].startsWith(c.message)) << c.what << ": " << messages[0].toStdString();
+        EXPECT_EQ(ended, 1) << c.what;
+        EXPECT_FALSE(QFile::exists(settingsFilePath())) << "a fast exit stores nothing: " << c.what;
+    }
+}
+
+TEST_F(DictionaryTest, LoadingNeverWritesTheBooks)
+{
+    putStandard();
+    const QString path = folder + "/a.book";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    const QDateTime mtime = QFileInfo(path).lastModified();
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    load();
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(form->bookButtons().size(), 2) << "a read-only folder loads";
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QFileInfo(path).lastModified(), mtime);
+    EXPECT_FALSE(QFile::exists(folder + "/icon.tmp"));
+}
+
+TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
+{
+    putStandard();
+    Form1 &f = load();
+    f.mnuBooksAll_Click(1); // "Выключить все"
+    EXPECT_FALSE(f.bookButtons()[0]->isChecked() || f.bookButtons()[1]->isChecked());
+    EXPECT_TRUE(f.words().empty());
+    EXPECT_FALSE(f.ListView1->isEnabled());
+    EXPECT_FALSE(f.Text1->isEnabled());
+    EXPECT_EQ(f.Text1->text(), "");
+    EXPECT_FALSE(f.btnTolk->isEnabled());
+    EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier)) << "Enter does nothing without words";
+
+    f.mnuBook_Click(2); // "Оставить один": the second book alone
+    EXPECT_FALSE(f.bookButtons()[0]->isChecked());
+    EXPECT_TRUE(f.bookButtons()[1]->isChecked());
+    EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Рыба"}));
+    EXPECT_EQ(f.selectedWord(), "Вода");
+    EXPECT_EQ(app().WordEntryTotal, 3);
+
+    f.mnuSelBook[1]->setChecked(true); // as the menu's own toggle does
+    f.mnuSelBook_Click(1);
+    EXPECT_TRUE(f.bookButtons()[0]->isChecked());
+    EXPECT_EQ(f.words().size(), 5);
+
+    // the menu's check marks follow the buttons on every release, either button
+    f.bookButtons()[1]->setChecked(false);
+    f.Toolbar2_MouseUp(Qt::LeftButton, {});
+    EXPECT_TRUE(f.mnuSelBook[1]->isChecked());
+    EXPECT_FALSE(f.mnuSelBook[2]->isChecked());
+    EXPECT_FALSE(f.mnuBooks->isVisible()) << "the popup is for the right button only";
+
+    // the states are stored at the orderly exit
+    ExitApp(false);
+    EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/a.book"), "1");
+    EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/b.book"), "0");
+    app() = AppState{};
+    Form1 &g = load();
+    EXPECT_FALSE(g.bookButtons()[1]->isChecked()) << "restored at the next start";
+}
+
+TEST_F(DictionaryTest, SearchBoxAndListKeys)
+{
+    put("a.book", book("Первая", {{"Аист", nullptr}, {"Вишня", nullptr}, {"Вода", nullptr}, {"Волк", nullptr},
+                                  {"Ворона", nullptr}, {"Гора", nullptr}, {"Дом", nullptr}, {"Ель", nullptr},
+                                  {"Жук", nullptr}, {"Яма", nullptr}}));
+    Form1 &f = load();
+    f.show();
+    f.Text1->setText("во");
+    EXPECT_EQ(f.selectedWord(), "Вода");
+    f.Text1->setText("вот");
+    EXPECT_EQ(f.selectedWord(), "Вода") << "no match keeps the selection";
+    f.Text1->setText("   ");
+    EXPECT_EQ(f.selectedWord(), "Вода") << "blanks do nothing";
+    f.Text1->setText("ЯМ");
+    EXPECT_EQ(f.selectedWord(), "Яма");
+    EXPECT_NE(f.Label6->text(), "Яма") << "the search does not change the current-word label";
+
+    key(f.Text1, Qt::Key_Down);
+    EXPECT_EQ(f.selectedWord(), "Яма") << "Down on the last item";
+    f.selectItem(1);
+    key(f.Text1, Qt::Key_Up);
+    EXPECT_EQ(f.selectedWord(), "Аист") << "Up on the first item";
+    key(f.Text1, Qt::Key_Down);
+    EXPECT_EQ(f.selectedWord(), "Вишня");
+    key(f.Text1, Qt::Key_PageDown);
+    EXPECT_EQ(f.selectedWord(), "Вишня") << "Page Down only moves the focus";
+
+    EXPECT_TRUE(f.ListView1_KeyPress("ж"));
+    EXPECT_EQ(f.Text1->text(), "ж");
+    EXPECT_EQ(f.Text1->cursorPosition(), 1);
+    EXPECT_EQ(f.selectedWord(), "Жук");
+    EXPECT_FALSE(f.ListView1_KeyPress(" "));
+    EXPECT_FALSE(f.ListView1_KeyPress("!"));
+    EXPECT_FALSE(f.ListView1_KeyPress("\r"));
+    EXPECT_EQ(f.Text1->text(), "ж");
+
+    f.ListView1_ItemClick(9);
+    EXPECT_EQ(f.Label6->text(), "Жук");
+}
+
+TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
+{
+    putStandard();
+    struct Case { const char *stored; const char *selected; };
+    const Case cases[] = {{"Рыба", "Рыба"}, {"Вор", "Ворона"}, {"Ворота", "Вода"}, {"   ", "Вода"}};
+    for (const auto &c : cases) {
+        SaveSetting(AppState::App, AppState::Main, "LastWord", QString::fromUtf8(c.stored));
+        app() = AppState{};
+        EXPECT_EQ(load().selectedWord(), QString::fromUtf8(c.selected)) << c.stored;
+    }
+    Form1 &f = load();
+    f.selectItem(4);
+    ExitApp(false);
+    EXPECT_EQ(GetSetting(AppState::App, AppState::Main, "LastWord"), "Дом");
+}
+
+TEST_F(DictionaryTest, InterpretationWindowFromTheList)
+{
+    putStandard();
+    Form1 &f = load();
+    f.show();
+    f.Text1->setText("вод");
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
+    ASSERT_TRUE(f.tolk());
+    EXPECT_TRUE(f.btnTolk->isChecked());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Вода");
+    const QString text = f.tolk()->RichTextBox1->builtText();
+    EXPECT_TRUE(text.contains("& Первая:§\r\nВода во сне – к добру."));
+    EXPECT_TRUE(text.contains("& Вторая:§"));
+    EXPECT_TRUE(text.contains("F^<Река>, <Море>, <Рыба>"));
+
+    // a click on another word refreshes the open window and clears its history
+    f.tolk()->Back << "Вода";
+    f.ListView1_ItemClick(5);
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Рыба");
+    EXPECT_TRUE(f.tolk()->Back.isEmpty());
+
+    // Escape with the button pressed closes the window and releases the button
+    QPointer<Tolk> t = f.tolk();
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
+    EXPECT_FALSE(f.btnTolk->isChecked());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(t.isNull());
+}
+
+TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
+{
+    for (int i = 0; i < 4; ++i)
+        put(QString("b%1.book").arg(i), book(QString("Книга %1").arg(i), {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
+    Form1 &f = load();
+    ASSERT_EQ(f.words().size(), 5);
+    // While the first rebuild lets events run, the user switches a book off.
+    bool nested = false;
+    QObject ctx;
+    QTimer::singleShot(0, &ctx, [&] {
+        nested = true;
+        f.bookButtons()[3]->setChecked(false);
+        f.Toolbar2_ButtonClick(4);
+    });
+    f.Toolbar2_ButtonClick(1);
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(f.words().size(), 4) << "the later state wins";
+    EXPECT_EQ(app().WordEntryTotal, 6) << "counted once";
+    EXPECT_TRUE(f.ListView1->isVisible() || !f.isVisible());
+    EXPECT_EQ(f.selectedWord(), "Общее");
+}
