@@ -42,14 +42,14 @@ function(somnex_test name)
   if(A_QT)
     target_link_libraries(${name} PRIVATE ${A_DEPS} somnex_test_support_qt GTest::gtest)
   else()
-    target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest_main GTest::gtest)
+    target_link_libraries(${name} PRIVATE ${A_DEPS} somnex_test_support GTest::gtest)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   somnex_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SOMNEX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;SOMNEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # somnex_bench(name SOURCES ... [DEPS ...])

@@ -1,3 +1,4 @@
+#include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "shell/AppState.h"
@@ -14,6 +15,8 @@
 #include <QListView>
 #include <QRadioButton>
 #include <QScreen>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -33,6 +36,19 @@ class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // one small dream book in a data folder of the test's own
+        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
+        const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
+        QDir().mkpath(folder);
+        bookPath = folder + "/a.book";
+        dictionary::BookContent b;
+        b.name = b.heading = "Книга";
+        for (const char *w : {"Вода", "Дом", "Огонь"})
+            b.entries.push_back({QString::fromUtf8(w), "Видеть во сне – к добру.", std::nullopt, 0});
+        QFile f(bookPath);
+        f.open(QIODevice::WriteOnly);
+        f.write(dictionary::buildBookImage(b));
+        f.close();
         app() = AppState{};
         SetProcessEnd([this] { ++ended; });
         SetMessageHandler([this](const Message &m) {
@@ -47,6 +63,7 @@ protected:
         SetProcessEnd({});
         SetMessageHandler({});
         Form1::setTrayAvailableOverride(-1);
+        qunsetenv("SOMNEX_DATA_DIR");
     }
     Form1 &load()
     {
@@ -56,6 +73,8 @@ protected:
     }
 
     TempProfile profile;
+    QTemporaryDir share;
+    QString bookPath;
     std::unique_ptr<Form1> form;
     int ended = 0;
     QStringList messages;
@@ -77,6 +96,7 @@ TEST_F(Form1Test, FreshProfileDefaults)
     EXPECT_EQ(f.windowTitle(), "Сонник ZUL Somnex 3.2.144");
     EXPECT_EQ(f.minimumSize(), QSize(0, 0)) << "the test binary is not named somnex";
     EXPECT_FALSE(QFile::exists(settingsFilePath())) << "loading writes nothing";
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(Form1Test, StoredBooleansAndModes)
@@ -177,6 +197,7 @@ TEST_F(Form1Test, AdminCommandSendsTheWindowToTheTray)
 
 TEST_F(Form1Test, PanelsSwitchAndTheClosedOneKeepsItsHeight)
 {
+    SaveSetting(A, AppState::Books, bookPath, "0"); // no word in the list
     Form1 &f = load();
     f.show();
     EXPECT_FALSE(f.literatureOpen());
