@@ -34,31 +34,37 @@ void GatherLinks(const QString &links, QString &seen)
     seen += fresh;
 }
 
-QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books, QStringList *seeAlso)
+Interpretation CollectTolk(const QString &word, const std::vector<TolkBook> &books)
 {
-    QString doc;
+    Interpretation out;
+    out.word = word;
     QString seen = QStringLiteral("<");
     for (const TolkBook &b : books) {
         const auto entry = b.lookup(word);
         if (!entry)
             continue;
-        doc += kCrLf + kCrLf + QStringLiteral("& ") + b.tag + QStringLiteral(":§") + kCrLf + entry->first;
+        out.parts.push_back({b.tag, b.description, entry->first});
         GatherLinks(entry->second.value_or(QString()), seen);
     }
-    if (seen.size() > 3) {
-        seen.chop(3);
-        doc += kCrLf + kCrLf + QStringLiteral("F^") + seen;
-    }
-    if (seeAlso) {
-        seeAlso->clear();
-        // "<a>, <b>" -> a, b
-        if (seen.size() > 3)
-            for (const QString &part : seen.mid(1, seen.size() - 2).split(QStringLiteral(">, <")))
-                seeAlso->append(part);
-    }
-    if (doc.isEmpty())
+    // "<a>, <b>, <" -> a, b
+    if (seen.size() > 3)
+        out.seeAlso = seen.mid(1, seen.size() - 5).split(QStringLiteral(">, <"));
+    return out;
+}
+
+QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books, QStringList *seeAlso)
+{
+    const Interpretation in = CollectTolk(word, books);
+    if (seeAlso)
+        *seeAlso = in.seeAlso;
+    if (in.parts.empty())
         return QString();
-    return QLatin1Char(' ') + word + doc;
+    QString doc = QLatin1Char(' ') + word;
+    for (const Interpretation::Part &p : in.parts)
+        doc += kCrLf + kCrLf + QStringLiteral("& ") + p.heading + QStringLiteral(":§") + kCrLf + p.text;
+    if (!in.seeAlso.isEmpty())
+        doc += kCrLf + kCrLf + QStringLiteral("F^<") + in.seeAlso.join(QStringLiteral(">, <")) + QLatin1Char('>');
+    return doc;
 }
 
 double LeadingNumber(const QString &text)

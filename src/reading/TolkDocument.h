@@ -32,6 +32,20 @@ struct TolkButton {
     QString description;
 };
 
+// What the enabled books say of one word: each book that has it, in
+// catalogue order, and the see-also words gathered from them.
+struct Interpretation {
+    struct Part {
+        QString heading;
+        QString description;
+        QString text;
+    };
+    QString word;
+    std::vector<Part> parts;
+    QStringList seeAlso;
+};
+Interpretation CollectTolk(const QString &word, const std::vector<TolkBook> &books);
+
 // The text of the document for word, or an empty string when no book has
 // the word. seeAlso receives the gathered see-also words in order.
 QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books,

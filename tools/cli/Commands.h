@@ -1,0 +1,17 @@
+#pragma once
+// The subcommands of somnex-cli. Each takes its arguments (after the
+// subcommand's name) and returns the exit status.
+
+#include <QStringList>
+
+namespace somnex::cli {
+
+int lookup(const QStringList &args);
+int words(const QStringList &args);
+int calendar(const QStringList &args);
+
+// Output helpers: UTF-8 on standard output and standard error.
+void out(const QString &text);
+void err(const QString &text);
+
+} // namespace somnex::cli

@@ -1,0 +1,167 @@
+// lookup and words: the dictionary as the program would show it, on the
+// books and enabled states of the user's settings.
+#include "tools/cli/Commands.h"
+
+#include "dictionary/Catalogue.h"
+#include "dictionary/WordIndex.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "reading/PackedText.h"
+#include "reading/TolkDocument.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace somnex::cli {
+
+namespace {
+
+const QString kApp = QStringLiteral("ZUL_Programming");
+const QString kBooks = QStringLiteral("Somnex3\\books");
+
+struct Loaded {
+    dictionary::CatalogueLoad catalogue;
+    bool ok = false;
+};
+
+Loaded loadBooks()
+{
+    Loaded l;
+    const QString folder = BooksFolderFor(SharedDataFolder());
+    l.catalogue = dictionary::LoadCatalogue(folder, [](const QString &key) {
+        return GetSettingInt(kApp, kBooks, key, 1) == 0 ? 0 : 1;
+    });
+    switch (l.catalogue.failure) {
+    case dictionary::CatalogueLoad::None:
+        l.ok = true;
+        break;
+    case dictionary::CatalogueLoad::FolderOrBook:
+        err(QStringLiteral("Невозможно найти папку с данными:\n") + folder + QStringLiteral("\n(")
+            + l.catalogue.error + QStringLiteral(")\n"));
+        break;
+    case dictionary::CatalogueLoad::NoBookFiles:
+        err(QStringLiteral("В папке данных программы не найдено ни одного сонника: ") + folder + QLatin1Char('\n'));
+        break;
+    case dictionary::CatalogueLoad::NoSignedBooks:
+        err(QStringLiteral("Среди файлов программы нет сонников совместимых с текущей версией: ") + folder
+            + QLatin1Char('\n'));
+        break;
+    }
+    return l;
+}
+
+std::vector<TolkBook> enabledBooks(std::vector<dictionary::CatalogueBook> &books)
+{
+    std::vector<TolkBook> out;
+    for (dictionary::CatalogueBook &b : books) {
+        if (b.Value != 1 || b.recordset.RecordCount() == 0)
+            continue;
+        dictionary::CatalogueBook *p = &b;
+        out.push_back({b.Tag, b.Description, [p](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
+                           p->recordset.Seek(QStringLiteral("="), word);
+                           if (p->recordset.NoMatch())
+                               return std::nullopt;
+                           const auto text = p->recordset.Field(QStringLiteral("Text"));
+                           if (!text)
+                               throw Error(94, QStringLiteral("lookup"), QStringLiteral("Недопустимое использование Null"));
+                           const auto links = p->recordset.Field(QStringLiteral("Links"));
+                           return std::make_pair(reading::UnpackText(*text),
+                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                       }});
+    }
+    return out;
+}
+
+QString colourName(const QString &description)
+{
+    const auto v = static_cast<std::uint32_t>(LeadingNumber(description)) & 0xFFFFFFu;
+    return QStringLiteral("#%1%2%3")
+        .arg(v & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((v >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((v >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+int lookup(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.size() != 1) {
+        err(QStringLiteral("Укажите одно слово: somnex-cli lookup СЛОВО [--json]\n"));
+        return 2;
+    }
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return 3;
+    const QString word = args[0];
+    Interpretation in;
+    try {
+        in = CollectTolk(word, enabledBooks(l.catalogue.books));
+    } catch (...) {
+        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+        return 3;
+    }
+    if (in.parts.empty()) {
+        err(QStringLiteral("Слово «") + word + QStringLiteral("» не найдено ни в одном включённом соннике.\n"));
+        return 1;
+    }
+    if (json) {
+        QJsonArray books;
+        for (const auto &p : in.parts)
+            books.append(QJsonObject{{QStringLiteral("heading"), p.heading},
+                                     {QStringLiteral("color"), colourName(p.description)},
+                                     {QStringLiteral("text"), QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}});
+        const QJsonObject o{{QStringLiteral("word"), word},
+                            {QStringLiteral("books"), books},
+                            {QStringLiteral("seeAlso"), QJsonArray::fromStringList(in.seeAlso)}};
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+        return 0;
+    }
+    QString text = word + QStringLiteral("\n");
+    for (const auto &p : in.parts)
+        text += QStringLiteral("\n") + p.heading + QStringLiteral(":\n") + QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QStringLiteral("\n");
+    if (!in.seeAlso.isEmpty())
+        text += QStringLiteral("\nСм. также: ") + in.seeAlso.join(QStringLiteral(", ")) + QStringLiteral("\n");
+    out(text);
+    return 0;
+}
+
+int words(const QStringList &args)
+{
+    if (args.size() > 1) {
+        err(QStringLiteral("Использование: somnex-cli words [НАЧАЛО]\n"));
+        return 2;
+    }
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return 3;
+    WordIndex index;
+    for (const auto &b : l.catalogue.books) {
+        if (b.Value != 1)
+            continue;
+        for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
+            index.add(b.recordset.headword(i).toString());
+    }
+    index.finish();
+    QString text;
+    int from = 0;
+    QString prefix;
+    if (!args.isEmpty()) {
+        prefix = foldWord(args[0].trimmed());
+        from = index.findPrefix(args[0]);
+        if (from < 0)
+            return 0;
+    }
+    for (int i = from; i < index.size(); ++i) {
+        if (!prefix.isEmpty() && !foldWord(index.word(i)).startsWith(prefix))
+            break;
+        text += index.word(i) + QLatin1Char('\n');
+    }
+    out(text);
+    return 0;
+}
+
+} // namespace somnex::cli
