@@ -4,10 +4,9 @@
 set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
-        qt6-base-dev libqt6svg6-dev qt6-qpa-plugins qt6-image-formats-plugins
+        qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
         mdbtools-dev fonts-dejavu-core)
-testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
-         xvfb xauth)
+testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils)
 
 want=("${common[@]}")
 if [ "${1:-test}" = test ]; then

@@ -1,14 +1,14 @@
 #pragma once
 // The merged word list: one item per distinct headword of the enabled books,
-// sorted alphabetically, searched by prefix.
+// in the books' own alphabetical order, searched by prefix.
 //
-// Order: Russian alphabetical and case-insensitive, ё sorting with е (the
-// folded key lower-cases and maps ё to е, and Cyrillic letters then follow
-// each other in code order); words equal under that key are ordered by their
-// exact text, so the order is total and the same on every run.
+// Order: that of the books' "List" index (compareHeadwords): Russian
+// alphabetical and case-insensitive with ё sorting as е, then е before ё,
+// lower case before upper case, then by code units. Every book hands its
+// headwords over already in that order, so the list is a merge of sorted
+// runs rather than a sort.
 // The prefix search ignores letter case and the difference of ё and е.
 
-#include <QSet>
 #include <QString>
 #include <QStringView>
 
@@ -16,22 +16,23 @@
 
 namespace somnex {
 
-// The key the list sorts and searches by.
+// The key the list is searched by: case folded, ё as е.
 QString foldWord(QStringView word);
 
 class WordIndex {
 public:
-    // Rebuilding: clear, add every book's headwords in book order, finish.
+    // Rebuilding: clear, add every book's headwords, finish.
     void clear();
-    // Adds a headword; a word already added (exactly the same text) is
-    // refused and false returned, so the first book that has it keeps it.
-    bool add(const QString &word);
-    // Sorts the list; searches need it.
+    // Adds one book's headwords in its index order (a run out of order is
+    // sorted). A word added again (exactly the same text) stands in the
+    // list once.
+    void addRun(std::vector<QString> words);
+    // Merges the runs; searches need it.
     void finish();
 
     int size() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }
-    const QString &word(int i) const { return items_[static_cast<size_t>(i)].word; }
+    const QString &word(int i) const { return items_[static_cast<size_t>(i)]; }
     // Index of the exact word, or -1.
     int indexOf(const QString &word) const;
     // Index of the first word in list order that begins with prefix
@@ -40,12 +41,8 @@ public:
     int findPrefix(QStringView prefix) const;
 
 private:
-    struct Item {
-        QString key;
-        QString word;
-    };
-    std::vector<Item> items_;
-    QSet<QString> seen_;
+    std::vector<QString> items_;
+    std::vector<std::vector<QString>> runs_;
 };
 
 } // namespace somnex

@@ -246,10 +246,18 @@ void Form1::LoadList()
             if (n == 0)
                 continue;
             app().WordEntryTotal += static_cast<long>(n);
-            for (qsizetype i = 0; i < n; ++i) {
-                words_.add(rs.headword(i).toString());
-                firstWordRead = true;
+            std::vector<QString> run;
+            run.reserve(static_cast<size_t>(n));
+            try {
+                for (qsizetype i = 0; i < n; ++i) {
+                    run.push_back(rs.headword(i).toString());
+                    firstWordRead = true;
+                }
+            } catch (...) {
+                words_.addRun(std::move(run)); // the words read so far
+                throw;
             }
+            words_.addRun(std::move(run));
         } catch (...) {
             if (!firstWordRead)
                 throw;

@@ -1,16 +1,22 @@
+#include "dictionary/BookDatabase.h"
 #include "dictionary/WordIndex.h"
 #include "support/QtPrint.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace somnex;
 
 namespace {
-WordIndex make(std::initializer_list<const char *> words)
+WordIndex make(std::vector<std::vector<const char *>> runs)
 {
     WordIndex w;
-    for (const char *s : words)
-        w.add(QString::fromUtf8(s));
+    for (const auto &r : runs) {
+        std::vector<QString> words;
+        for (const char *s : r)
+            words.push_back(QString::fromUtf8(s));
+        w.addRun(std::move(words));
+    }
     w.finish();
     return w;
 }
@@ -21,29 +27,62 @@ QStringList all(const WordIndex &w)
         l << w.word(i);
     return l;
 }
+quint32 g_seed = 12345;
+int next()
+{
+    g_seed = g_seed * 1103515245 + 12345;
+    return int((g_seed >> 16) & 0x7fff);
+}
+QString randomWord(int maxLen)
+{
+    static const QString letters = "абвгдеёжзийклмнопрстуфхцчшщъыьэюяАБВЕЁЯab-";
+    QString s;
+    const int len = 1 + next() % maxLen;
+    for (int j = 0; j < len; ++j)
+        s += letters[next() % letters.size()];
+    return s;
+}
 } // namespace
 
-TEST(WordIndex, DuplicatesKeptOnceInRussianOrder)
+TEST(WordIndex, MergedOnceInRussianOrder)
 {
-    WordIndex w;
-    EXPECT_TRUE(w.add("Вода"));
-    EXPECT_TRUE(w.add("Яблоко"));
-    EXPECT_FALSE(w.add("Вода")) << "the first book's word stays";
-    EXPECT_TRUE(w.add("ёж"));
-    EXPECT_TRUE(w.add("Ель"));
-    EXPECT_TRUE(w.add("Жук"));
-    EXPECT_TRUE(w.add("абрикос"));
-    EXPECT_TRUE(w.add("Zebra"));
-    EXPECT_TRUE(w.add("вода")) << "another spelling is another word";
-    w.finish();
-    EXPECT_EQ(all(w), QStringList({"Zebra", "абрикос", "Вода", "вода", "ёж", "Ель", "Жук", "Яблоко"}));
-    EXPECT_EQ(w.indexOf("вода"), 3);
+    // two books in their own index order; the second repeats "Вода"
+    const WordIndex w = make({{"абрикос", "Вода", "Ель", "Яблоко"}, {"Zebra", "вода", "Вода", "ёж", "Жук"}, {}});
+    EXPECT_EQ(all(w), QStringList({"Zebra", "абрикос", "вода", "Вода", "Ель", "ёж", "Жук", "Яблоко"}));
+    EXPECT_EQ(w.indexOf("Вода"), 3);
     EXPECT_EQ(w.indexOf("Нет"), -1);
+    // a run handed over out of order is put in order
+    EXPECT_EQ(all(make({{"Яма", "Аист", "Дом"}})), QStringList({"Аист", "Дом", "Яма"}));
+    EXPECT_TRUE(make({}).empty());
+}
+
+TEST(WordIndex, OrderIsTheBooksOwnOrder)
+{
+    // whatever the runs, the merged list is sorted by the books' collation and
+    // holds each distinct text once
+    for (int round = 0; round < 20; ++round) {
+        WordIndex w;
+        QSet<QString> distinct;
+        for (int r = 0; r < 1 + round % 5; ++r) {
+            std::vector<QString> run;
+            for (int i = 0; i < 200; ++i)
+                run.push_back(randomWord(4));
+            for (const QString &s : run)
+                distinct.insert(s);
+            std::stable_sort(run.begin(), run.end(),
+                             [](const QString &a, const QString &b) { return dictionary::compareHeadwords(a, b) < 0; });
+            w.addRun(std::move(run));
+        }
+        w.finish();
+        ASSERT_EQ(w.size(), distinct.size());
+        for (int i = 1; i < w.size(); ++i)
+            ASSERT_LT(dictionary::compareHeadwords(w.word(i - 1), w.word(i)), 0) << w.word(i).toStdString();
+    }
 }
 
 TEST(WordIndex, PrefixSearch)
 {
-    const WordIndex w = make({"Вор", "Ворона", "Вода", "Водопад", "Вишня", "Ёлка", "Егерь", "Ель", "Яма"});
+    const WordIndex w = make({{"Вишня", "Вода", "Водопад", "Вор", "Ворона", "Егерь", "Ёлка", "Ель", "Яма"}});
     struct Case { const char *prefix; const char *want; };
     const Case cases[] = {
         {"во", "Вода"}, {"ВОР", "Вор"}, {"ворон", "Ворона"}, {"  вод  ", "Вода"}, {"е", "Егерь"},
@@ -57,29 +96,18 @@ TEST(WordIndex, PrefixSearch)
         else
             EXPECT_EQ(i, -1) << c.prefix;
     }
-    EXPECT_EQ(make({}).findPrefix(u"а"), -1);
 }
 
 TEST(WordIndex, PrefixSearchAgreesWithAScan)
 {
     WordIndex w;
-    QStringList words;
-    const QString letters = "абвгдеёжзийклмнопрстуфхцчшщъыьэюяАБВЕЁЯ";
-    quint32 seed = 12345;
-    auto next = [&] { seed = seed * 1103515245 + 12345; return (seed >> 16) & 0x7fff; };
-    for (int i = 0; i < 3000; ++i) {
-        QString s;
-        const int len = 1 + next() % 6;
-        for (int j = 0; j < len; ++j)
-            s += letters[next() % letters.size()];
-        w.add(s);
-    }
+    std::vector<QString> run;
+    for (int i = 0; i < 3000; ++i)
+        run.push_back(randomWord(6));
+    w.addRun(std::move(run));
     w.finish();
     for (int i = 0; i < 500; ++i) {
-        QString p;
-        const int len = 1 + next() % 3;
-        for (int j = 0; j < len; ++j)
-            p += letters[next() % letters.size()];
+        const QString p = randomWord(3);
         int scan = -1;
         for (int k = 0; k < w.size(); ++k)
             if (foldWord(w.word(k)).startsWith(foldWord(p))) {
@@ -87,5 +115,8 @@ TEST(WordIndex, PrefixSearchAgreesWithAScan)
                 break;
             }
         ASSERT_EQ(w.findPrefix(p), scan) << p.toStdString();
+        if (scan >= 0) {
+            ASSERT_EQ(w.indexOf(w.word(scan)), scan);
+        }
     }
 }

@@ -142,8 +142,10 @@ int words(const QStringList &args)
     for (const auto &b : l.catalogue.books) {
         if (b.Value != 1)
             continue;
+        std::vector<QString> run;
         for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
-            index.add(b.recordset.headword(i).toString());
+            run.push_back(b.recordset.headword(i).toString());
+        index.addRun(std::move(run));
     }
     index.finish();
     QString text;

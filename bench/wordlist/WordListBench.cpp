@@ -1,0 +1,205 @@
+// The dictionary's hot paths on ten synthetic books of 20 000 headwords:
+// the word-list rebuild, one search keystroke (against a plain scan of the
+// same list), and the interpretation of a word that all ten books hold.
+#include "dictionary/BookDatabase.h"
+#include "dictionary/BookSource.h"
+#include "dictionary/SyntheticBook.h"
+#include "dictionary/WordIndex.h"
+#include "reading/PackedText.h"
+#include "reading/Tolk.h"
+#include "reading/TolkDocument.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+using namespace somnex;
+using namespace somnex::dictionary;
+
+namespace {
+
+constexpr int kBooks = 10;
+constexpr int kWords = 20000;
+
+struct Set {
+    std::vector<Database> dbs;
+    std::vector<Recordset> rs;
+};
+
+Set &distinctBooks()
+{
+    static Set s = [] {
+        Set s;
+        for (int i = 0; i < kBooks; ++i) {
+            const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
+            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
+            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
+            s.rs.back().setIndex(QStringLiteral("List"));
+        }
+        return s;
+    }();
+    return s;
+}
+
+// Ten books with the same headwords, so that every word is in all of them.
+Set &sameBooks()
+{
+    static Set s = [] {
+        Set s;
+        for (int i = 0; i < kBooks; ++i) {
+            BookContent b = syntheticBook(kWords, 77, QStringLiteral("Книга %1").arg(i));
+            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("s%1.book").arg(i)));
+            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
+            s.rs.back().setIndex(QStringLiteral("List"));
+        }
+        return s;
+    }();
+    return s;
+}
+
+void build(WordIndex &index, const Set &s)
+{
+    index.clear();
+    for (const Recordset &r : s.rs) {
+        std::vector<QString> run;
+        run.reserve(static_cast<size_t>(r.RecordCount()));
+        for (qsizetype i = 0; i < r.RecordCount(); ++i)
+            run.push_back(r.headword(i).toString());
+        index.addRun(std::move(run));
+    }
+    index.finish();
+}
+
+void BM_LoadList(benchmark::State &state)
+{
+    Set &s = distinctBooks();
+    WordIndex index;
+    for (auto _ : state) {
+        build(index, s);
+        benchmark::DoNotOptimize(index.size());
+    }
+    state.counters["words"] = index.size();
+}
+BENCHMARK(BM_LoadList)->Unit(benchmark::kMillisecond);
+
+std::vector<QString> prefixes(const WordIndex &index)
+{
+    std::vector<QString> p;
+    for (int i = 0; i < index.size(); i += index.size() / 97)
+        p.push_back(index.word(i).left(1 + i % 4));
+    p.push_back(QStringLiteral("яяяя"));
+    return p;
+}
+
+void BM_SearchKeystroke(benchmark::State &state)
+{
+    WordIndex index;
+    build(index, distinctBooks());
+    const auto p = prefixes(index);
+    size_t k = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(index.findPrefix(p[k++ % p.size()]));
+    }
+}
+BENCHMARK(BM_SearchKeystroke)->Unit(benchmark::kMicrosecond);
+
+// What a list control's own prefix search does: compare every item.
+void BM_SearchKeystrokeLinearScan(benchmark::State &state)
+{
+    WordIndex index;
+    build(index, distinctBooks());
+    const auto p = prefixes(index);
+    size_t k = 0;
+    for (auto _ : state) {
+        const QString &pre = p[k++ % p.size()];
+        int found = -1;
+        for (int i = 0; i < index.size(); ++i)
+            if (index.word(i).startsWith(pre, Qt::CaseInsensitive)) {
+                found = i;
+                break;
+            }
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_SearchKeystrokeLinearScan)->Unit(benchmark::kMicrosecond);
+
+std::vector<TolkBook> tolkBooks(Set &s)
+{
+    std::vector<TolkBook> out;
+    for (size_t i = 0; i < s.rs.size(); ++i) {
+        Recordset *r = &s.rs[i];
+        out.push_back({QStringLiteral("Книга %1").arg(i), QString::number(0x800000 >> i),
+                       [r](const QString &w) -> std::optional<std::pair<QString, std::optional<QString>>> {
+                           r->Seek(QStringLiteral("="), w);
+                           if (r->NoMatch())
+                               return std::nullopt;
+                           const auto links = r->Field(QStringLiteral("Links"));
+                           return std::make_pair(reading::UnpackText(*r->Field(QStringLiteral("Text"))),
+                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                       }});
+    }
+    return out;
+}
+
+void BM_BuildTolkText(benchmark::State &state)
+{
+    Set &s = sameBooks();
+    const auto books = tolkBooks(s);
+    std::vector<TolkButton> buttons;
+    for (const auto &b : books)
+        buttons.push_back({b.tag, b.description});
+    const QString word = s.rs[0].headword(kWords / 2).toString();
+    qsizetype chars = 0;
+    for (auto _ : state) {
+        const QString text = BuildTolkText(word, books);
+        const auto f = MarkupTolk(text, word, buttons);
+        chars = text.size();
+        benchmark::DoNotOptimize(f.data());
+    }
+    state.counters["chars"] = double(chars);
+}
+BENCHMARK(BM_BuildTolkText)->Unit(benchmark::kMicrosecond);
+
+// The whole BuildTolk of the window: text, markup and the formatted document.
+struct Host : TolkHost {
+    std::vector<TolkBook> books;
+    std::vector<TolkButton> buttons;
+    std::vector<TolkBook> tolkBooks() override { return books; }
+    std::vector<TolkButton> tolkButtons() override { return buttons; }
+    QString currentWord() override { return {}; }
+    bool literatureActive() override { return true; }
+    double mainTopTwips() override { return 0; }
+    void tolkClosed() override {}
+};
+
+void BM_BuildTolkWindow(benchmark::State &state)
+{
+    Set &s = sameBooks();
+    Host host;
+    host.books = tolkBooks(s);
+    for (const auto &b : host.books)
+        host.buttons.push_back({b.tag, b.description});
+    Tolk tolk(&host);
+    tolk.resize(500, 600);
+    const QString a = s.rs[0].headword(kWords / 2).toString();
+    const QString b = s.rs[0].headword(kWords / 3).toString();
+    bool flip = false;
+    for (auto _ : state) {
+        tolk.BuildTolk((flip = !flip) ? a : b); // a new word each time
+        benchmark::DoNotOptimize(tolk.RichTextBox1->document());
+    }
+}
+BENCHMARK(BM_BuildTolkWindow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
