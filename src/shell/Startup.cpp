@@ -19,7 +19,6 @@ int Main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("somnex"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZUL Somnex 3"));
     QApplication::setDesktopFileName(QStringLiteral("zul-somnex"));
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
