@@ -8,7 +8,7 @@
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
-#include "reading/PackedText.h"
+#include "reading/CatalogueTolk.h"
 #include "support/Artwork.h"
 #include "support/Process.h"
 
@@ -519,36 +519,14 @@ void Form1::StText()
 
 std::vector<TolkBook> Form1::tolkBooks()
 {
-    std::vector<TolkBook> out;
-    for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k) {
-        if (!bookButtons_[static_cast<int>(k)]->isChecked())
-            continue;
-        CatalogueBook *b = &books_[k];
-        if (b->recordset.RecordCount() == 0)
-            continue;
-        out.push_back({b->Tag, b->Description, [b](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
-                           dictionary::Recordset &rs = b->recordset;
-                           rs.setIndex(QStringLiteral("List"));
-                           rs.Seek(QStringLiteral("="), word);
-                           if (rs.NoMatch())
-                               return std::nullopt;
-                           const std::optional<QString> text = rs.Field(QStringLiteral("Text"));
-                           if (!text)
-                               throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
-                           const std::optional<QString> links = rs.Field(QStringLiteral("Links"));
-                           return std::make_pair(reading::UnpackText(*text),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
-                       }});
-    }
-    return out;
+    return TolkBooksOf(books_, [this](size_t k) {
+        return k < static_cast<size_t>(bookButtons_.size()) && bookButtons_[static_cast<int>(k)]->isChecked();
+    });
 }
 
 std::vector<TolkButton> Form1::tolkButtons()
 {
-    std::vector<TolkButton> out;
-    for (const CatalogueBook &b : books_)
-        out.push_back({b.Tag, b.Description});
-    return out;
+    return TolkButtonsOf(books_);
 }
 
 double Form1::mainTopTwips()

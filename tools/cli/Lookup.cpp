@@ -7,7 +7,7 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
+#include "reading/CatalogueTolk.h"
 #include "reading/TolkDocument.h"
 
 #include <QJsonArray>
@@ -52,28 +52,6 @@ Loaded loadBooks()
     return l;
 }
 
-std::vector<TolkBook> enabledBooks(std::vector<dictionary::CatalogueBook> &books)
-{
-    std::vector<TolkBook> out;
-    for (dictionary::CatalogueBook &b : books) {
-        if (b.Value != 1 || b.recordset.RecordCount() == 0)
-            continue;
-        dictionary::CatalogueBook *p = &b;
-        out.push_back({b.Tag, b.Description, [p](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
-                           p->recordset.Seek(QStringLiteral("="), word);
-                           if (p->recordset.NoMatch())
-                               return std::nullopt;
-                           const auto text = p->recordset.Field(QStringLiteral("Text"));
-                           if (!text)
-                               throw Error(94, QStringLiteral("lookup"), QStringLiteral("Недопустимое использование Null"));
-                           const auto links = p->recordset.Field(QStringLiteral("Links"));
-                           return std::make_pair(reading::UnpackText(*text),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
-                       }});
-    }
-    return out;
-}
-
 QString colourName(const QString &description)
 {
     const auto v = static_cast<std::uint32_t>(LeadingNumber(description)) & 0xFFFFFFu;
@@ -99,7 +77,7 @@ int lookup(const QStringList &argsIn)
     const QString word = args[0];
     Interpretation in;
     try {
-        in = CollectTolk(word, enabledBooks(l.catalogue.books));
+        in = CollectTolk(word, TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
     } catch (...) {
         err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
         return 3;

@@ -1,0 +1,41 @@
+#include "reading/CatalogueTolk.h"
+
+#include "platform/error/Error.h"
+#include "reading/PackedText.h"
+
+namespace somnex {
+
+std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
+                                  const std::function<bool(size_t)> &enabled)
+{
+    std::vector<TolkBook> out;
+    for (size_t k = 0; k < books.size(); ++k) {
+        if (!enabled(k) || books[k].recordset.RecordCount() == 0)
+            continue;
+        dictionary::Recordset *rs = &books[k].recordset;
+        out.push_back({books[k].Tag, books[k].Description,
+                       [rs](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
+                           rs->setIndex(QStringLiteral("List"));
+                           rs->Seek(QStringLiteral("="), word);
+                           if (rs->NoMatch())
+                               return std::nullopt;
+                           const std::optional<QString> text = rs->Field(QStringLiteral("Text"));
+                           if (!text)
+                               throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
+                           const std::optional<QString> links = rs->Field(QStringLiteral("Links"));
+                           return std::make_pair(reading::UnpackText(*text),
+                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                       }});
+    }
+    return out;
+}
+
+std::vector<TolkButton> TolkButtonsOf(const std::vector<dictionary::CatalogueBook> &books)
+{
+    std::vector<TolkButton> out;
+    for (const auto &b : books)
+        out.push_back({b.Tag, b.Description});
+    return out;
+}
+
+} // namespace somnex
