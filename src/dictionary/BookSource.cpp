@@ -291,7 +291,7 @@ QByteArray iconFromText(const QString &text)
 
 QByteArray buildBookImage(const BookContent &book)
 {
-    jet::TableSpec entries{QStringLiteral("Book"),
+    jet::TableDefinition entries{QStringLiteral("Book"),
                            {{QStringLiteral("List"), jet::ColumnKind::Text},
                             {QStringLiteral("Text"), jet::ColumnKind::Memo},
                             {QStringLiteral("Links"), jet::ColumnKind::Memo}},
@@ -300,7 +300,7 @@ QByteArray buildBookImage(const BookContent &book)
     for (const auto &e : book.entries)
         entries.rows.push_back({e.headword, reading::PackText(e.text),
                                 e.links ? std::optional<QString>(reading::PackText(*e.links)) : std::nullopt});
-    jet::TableSpec config{QStringLiteral("Config"),
+    jet::TableDefinition config{QStringLiteral("Config"),
                           {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
                            {QStringLiteral("TolkName"), jet::ColumnKind::Text},
                            {QStringLiteral("Color"), jet::ColumnKind::Text},
