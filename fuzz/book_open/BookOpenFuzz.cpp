@@ -22,9 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const int links = rs.fieldIndex(QStringLiteral("Links"));
             for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
                 for (int c = 0; c < rs.FieldCount(); ++c) {
-                    sum += static_cast<std::size_t>(rs.fieldView(c).size()) + rs.fieldIsNull(c);
-                    if ((c == text || c == links) && !rs.fieldIsNull(c))
-                        tryStep([&] { sum += static_cast<std::size_t>(reading::UnpackText(rs.fieldView(c)).size()); });
+                    const auto value = rs.Field(c);
+                    sum += value ? static_cast<std::size_t>(value->size()) : 1;
+                    if ((c == text || c == links) && value)
+                        tryStep([&] { sum += static_cast<std::size_t>(reading::UnpackText(*value).size()); });
                 }
             }
             if (tryStep([&] { rs.setIndex(QStringLiteral("List")); })) {
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (rs.RecordCount() > 0)
                     rs.Seek(QStringLiteral("="), rs.headword(rs.RecordCount() / 2).toString());
                 if (!rs.NoMatch())
-                    sum += static_cast<std::size_t>(rs.fieldView(0).size());
+                    sum += static_cast<std::size_t>(rs.Field(0).value_or(QString()).size());
             }
         }
     } catch (const Error &) {

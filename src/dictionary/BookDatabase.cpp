@@ -152,7 +152,19 @@ QStringView Recordset::fieldView(int column) const
 {
     requireColumn(*table_, column);
     requireCurrent();
-    return table_->data.view(recordAt(order_, pos_), column);
+    const qsizetype r = recordAt(order_, pos_);
+    if (!table_->data.isWide(r, column))
+        throw Error(3265, QStringLiteral("Fields"),
+                    QStringLiteral("Поле «%1» хранится байтами; его значение даёт Field.")
+                        .arg(table_->data.columns()[column]));
+    return table_->data.view(r, column);
+}
+
+std::optional<QString> Recordset::Field(int column) const
+{
+    requireColumn(*table_, column);
+    requireCurrent();
+    return table_->data.value(recordAt(order_, pos_), column);
 }
 
 bool Recordset::fieldIsNull(int column) const
@@ -274,6 +286,8 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
             state->listColumn = state->data.column(kListIndex);
             if (state->listColumn >= 0 && !state->data.isText(state->listColumn))
                 state->listColumn = -1;
+            // the headword column is held as UTF-16 (memo columns other than
+            // "List" may be held as bytes)
             data->tables.emplace(t.toLower(), std::move(state));
         }
         Database result;

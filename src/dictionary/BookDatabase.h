@@ -56,7 +56,10 @@ public:
     // The current record's value; std::nullopt is Null. Raises somnex::Error
     // when there is no current record or no such field.
     std::optional<QString> Field(const QString &name) const;
-    // The same by column number (fieldIndex), without copying: Null and
+    // The same by column number (fieldIndex).
+    std::optional<QString> Field(int column) const;
+    // Without copying, for fields held as UTF-16 (text fields, such as
+    // "List"); raises somnex::Error for a memo value held as bytes. Null and
     // empty text differ by fieldIsNull.
     int fieldIndex(const QString &name) const; // -1 when absent
     int FieldCount() const;

@@ -291,7 +291,7 @@ QByteArray iconFromText(const QString &text)
 
 QByteArray buildBookImage(const BookContent &book)
 {
-    jet::TableSpec entries{QStringLiteral("Book"),
+    jet::TableDefinition entries{QStringLiteral("Book"),
                            {{QStringLiteral("List"), jet::ColumnKind::Text},
                             {QStringLiteral("Text"), jet::ColumnKind::Memo},
                             {QStringLiteral("Links"), jet::ColumnKind::Memo}},
@@ -300,7 +300,7 @@ QByteArray buildBookImage(const BookContent &book)
     for (const auto &e : book.entries)
         entries.rows.push_back({e.headword, reading::PackText(e.text),
                                 e.links ? std::optional<QString>(reading::PackText(*e.links)) : std::nullopt});
-    jet::TableSpec config{QStringLiteral("Config"),
+    jet::TableDefinition config{QStringLiteral("Config"),
                           {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
                            {QStringLiteral("TolkName"), jet::ColumnKind::Text},
                            {QStringLiteral("Color"), jet::ColumnKind::Text},
@@ -331,11 +331,11 @@ BookContent readBook(const Database &db)
         throw Error(3265, QStringLiteral("readBook"), QStringLiteral("В таблице «Book» нет полей List, Text, Links."));
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
         BookEntry e;
-        e.headword = rs.fieldView(list).toString();
-        e.text = rs.fieldIsNull(text) || rs.fieldView(text).isEmpty() ? QString()
-                                                                       : reading::UnpackText(rs.fieldView(text));
-        if (!rs.fieldIsNull(links))
-            e.links = rs.fieldView(links).isEmpty() ? QString() : reading::UnpackText(rs.fieldView(links));
+        e.headword = rs.Field(list).value_or(QString());
+        const QString t = rs.Field(text).value_or(QString());
+        e.text = t.isEmpty() ? QString() : reading::UnpackText(t);
+        if (const auto l = rs.Field(links))
+            e.links = l->isEmpty() ? QString() : reading::UnpackText(*l);
         book.entries.push_back(std::move(e));
     }
     return book;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace somnex::reading {
@@ -18,89 +19,40 @@ constexpr unsigned kTableSize = 512;
 
 const QString kSource = QStringLiteral("UnpackText");
 
-// The dictionary of the decoder: entries 258..511 are runs of characters kept
-// in one arena that is emptied whenever the dictionary starts over.
-class Dictionary {
-public:
-    Dictionary()
-    {
+// The byte of each UTF-16 code unit in the code page ('?' when it has none).
+const std::array<uint8_t, 65536> &byteTable()
+{
+    static const auto table = [] {
+        auto t = std::make_unique<std::array<uint8_t, 65536>>();
+        for (uint32_t c = 0; c < 65536; ++c) {
+            const int b = ansi::toByte(static_cast<char16_t>(c));
+            (*t)[c] = static_cast<uint8_t>(b < 0 ? '?' : b);
+        }
+        return t;
+    }();
+    return *table;
+}
+
+const std::array<char16_t, 256> &charTable()
+{
+    static const auto table = [] {
+        std::array<char16_t, 256> t{};
         for (unsigned c = 0; c < 256; ++c)
-            single_[c] = ansi::toChar(static_cast<unsigned char>(c));
-        reset();
-    }
-
-    void reset()
-    {
-        for (unsigned c = kClear; c < kTableSize; ++c)
-            entry_[c] = {0, 0};
-        arena_.clear();
-        next_ = kFirstEntry;
-    }
-
-    // The text of a code: a pointer and a length (0 for an empty entry).
-    const char16_t *text(unsigned code, uint32_t &len) const
-    {
-        if (code < 256) {
-            len = 1;
-            return &single_[code];
-        }
-        len = entry_[code].len;
-        return arena_.data() + entry_[code].off;
-    }
-
-    // Adds D[prev] followed by ch (ch == 0 with hasCh false: no character).
-    void add(unsigned prev, const char16_t *ch)
-    {
-        uint32_t len = 0;
-        const char16_t *src = text(prev, len);
-        if (next_ == kTableSize) {
-            // The entry is made from the dictionary as it was; then the
-            // dictionary starts over and the entry becomes its first one.
-            std::array<char16_t, 1> none{};
-            std::vector<char16_t> carried(src, src + len);
-            reset();
-            place(carried.data(), static_cast<uint32_t>(carried.size()), ch ? ch : none.data(), ch != nullptr);
-            return;
-        }
-        place(src, len, ch, ch != nullptr);
-    }
-
-private:
-    void place(const char16_t *src, uint32_t len, const char16_t *ch, bool hasCh)
-    {
-        const auto off = static_cast<uint32_t>(arena_.size());
-        const bool inArena = len > 0 && src >= arena_.data() && src < arena_.data() + arena_.size();
-        const std::size_t srcOff = inArena ? static_cast<std::size_t>(src - arena_.data()) : 0;
-        const char16_t c = hasCh ? *ch : u'\0';
-        arena_.resize(arena_.size() + len + (hasCh ? 1 : 0));
-        if (len > 0)
-            std::memcpy(arena_.data() + off, inArena ? arena_.data() + srcOff : src, len * sizeof(char16_t));
-        if (hasCh)
-            arena_[off + len] = c;
-        entry_[next_] = {off, len + (hasCh ? 1u : 0u)};
-        ++next_;
-    }
-
-    struct Entry {
-        uint32_t off;
-        uint32_t len;
-    };
-    std::array<char16_t, 256> single_{};
-    std::array<Entry, kTableSize> entry_{};
-    std::vector<char16_t> arena_;
-    unsigned next_ = kFirstEntry;
-};
+            t[c] = ansi::toChar(static_cast<unsigned char>(c));
+        return t;
+    }();
+    return table;
+}
 
 // The code stream of a packed value: byte 0 is the implied 0x00, bytes 1..n
-// the characters' bytes; two zero bytes of padding keep every read in bounds.
+// the characters' bytes; padding keeps every read in bounds.
 class CodeReader {
 public:
-    explicit CodeReader(QStringView packed) : n_(packed.size()), bytes_(static_cast<std::size_t>(n_) + 3, 0)
+    explicit CodeReader(QStringView packed) : n_(packed.size()), bytes_(static_cast<std::size_t>(n_) + 4, 0)
     {
-        for (qsizetype i = 0; i < n_; ++i) {
-            const int b = ansi::toByte(packed[i].unicode());
-            bytes_[static_cast<std::size_t>(i) + 1] = static_cast<uint8_t>(b < 0 ? '?' : b);
-        }
+        const auto &table = byteTable();
+        for (qsizetype i = 0; i < n_; ++i)
+            bytes_[static_cast<std::size_t>(i) + 1] = table[packed[i].unicode()];
     }
 
     qsizetype size() const { return n_; }
@@ -113,7 +65,7 @@ public:
         if (j >= n_ || bit >= static_cast<uint64_t>(n_) * 8)
             return 0;
         const std::size_t byte = bit >> 3;
-        const unsigned v = bytes_[byte] | (unsigned(bytes_[byte + 1]) << 8) | (unsigned(bytes_[byte + 2]) << 16);
+        const unsigned v = bytes_[byte] | (unsigned(bytes_[byte + 1]) << 8);
         return (v >> (bit & 7)) & 0x1FF;
     }
 
@@ -122,13 +74,177 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-void appendChecked(QString &out, const char16_t *text, uint32_t len)
+[[noreturn]] void tooLong()
 {
-    if (out.size() + qsizetype(len) > kMaxUnpackedLength)
-        throw Error(6, kSource, QStringLiteral("Упакованный текст повреждён: он разворачивается длиннее %1 символов.")
-                                      .arg(kMaxUnpackedLength));
-    out.append(reinterpret_cast<const QChar *>(text), len);
+    throw Error(6, kSource,
+                QStringLiteral("Упакованный текст повреждён: он разворачивается длиннее %1 символов.")
+                    .arg(kMaxUnpackedLength));
 }
+
+// The decoder. Dictionary entries are runs of characters; almost every new
+// entry (the previous code's text followed by one more character) already
+// stands in the output right where the previous code was written out, so an
+// entry is usually just a place in the output. Only when that is not so (the
+// previous entry was replaced by a restart) is the entry copied to a side
+// arena, which empties whenever the dictionary starts over.
+class Decoder {
+public:
+    explicit Decoder(qsizetype sizeHint) { grow(std::max<qsizetype>(64, sizeHint)); }
+
+    QString run(const CodeReader &codes)
+    {
+        unsigned prev = codes.code(1);
+        qsizetype prevAt = 0;
+        uint32_t prevLen = put(prev);
+        bool prevIntact = true; // the text written for prev is D[prev] as it is now
+
+        for (qsizetype i = 2; i < codes.size(); ++i) {
+            const unsigned cur = codes.code(i);
+            if (cur == kClear) {
+                reset();
+                prev = kClear;
+                prevLen = 0;
+                continue;
+            }
+            if (cur == kEnd)
+                break;
+            const qsizetype at = size_;
+            bool intact;
+            if (cur < 256 || entry_[cur].len > 0) {
+                const uint32_t len = put(cur);
+                const bool restarted = add(prev, prevAt, prevLen, prevIntact, at);
+                intact = cur < 256 || !restarted;
+                prevLen = len;
+            } else {
+                // A code not yet defined: the previous entry followed by its
+                // own first character (nothing when that entry is empty).
+                uint32_t plen = 0;
+                const char16_t *p = text(prev, plen);
+                if (plen > 0) {
+                    reserve(plen + 1);
+                    p = text(prev, plen); // the output may have moved
+                    std::memcpy(buf_ + size_, p, plen * sizeof(char16_t));
+                    buf_[size_ + plen] = buf_[size_];
+                    size_ += plen + 1;
+                }
+                const unsigned placed = addAt(prev, prevAt, prevLen, prevIntact, at);
+                intact = placed == cur;
+                prevLen = plen > 0 ? plen + 1 : 0;
+            }
+            prev = cur;
+            prevAt = at;
+            prevIntact = intact;
+        }
+        out_.resize(size_);
+        return std::move(out_);
+    }
+
+private:
+    struct Entry {
+        uint32_t off;
+        uint32_t len;
+        bool side; // in the side arena, not in the output
+    };
+
+    void reset()
+    {
+        for (unsigned c = kClear; c < kTableSize; ++c)
+            entry_[c] = {0, 0, false};
+        next_ = kFirstEntry;
+    }
+
+    void grow(qsizetype need)
+    {
+        qsizetype cap = std::max<qsizetype>(cap_ * 2, need);
+        cap = std::min<qsizetype>(cap, kMaxUnpackedLength);
+        out_.resize(cap);
+        buf_ = reinterpret_cast<char16_t *>(out_.data());
+        cap_ = cap;
+    }
+
+    void reserve(qsizetype extra)
+    {
+        if (size_ + extra > kMaxUnpackedLength)
+            tooLong();
+        if (size_ + extra > cap_)
+            grow(size_ + extra);
+    }
+
+    const char16_t *text(unsigned code, uint32_t &len) const
+    {
+        if (code < 256) {
+            len = 1;
+            return &charTable()[code];
+        }
+        const Entry &e = entry_[code];
+        len = e.len;
+        return (e.side ? side_.data() : buf_) + e.off;
+    }
+
+    uint32_t put(unsigned code)
+    {
+        if (code < 256) {
+            reserve(1);
+            buf_[size_++] = charTable()[code];
+            return 1;
+        }
+        const Entry e = entry_[code];
+        if (e.len == 0)
+            return 0;
+        reserve(e.len);
+        const char16_t *src = (e.side ? side_.data() : buf_) + e.off;
+        std::memcpy(buf_ + size_, src, e.len * sizeof(char16_t));
+        size_ += e.len;
+        return e.len;
+    }
+
+    // Adds D[prev] followed by the character at output position `at`;
+    // returns whether the dictionary started over.
+    bool add(unsigned prev, qsizetype prevAt, uint32_t prevLen, bool prevIntact, qsizetype at)
+    {
+        const unsigned before = next_;
+        addAt(prev, prevAt, prevLen, prevIntact, at);
+        return before == kTableSize;
+    }
+
+    // The same; returns the code the entry received.
+    unsigned addAt(unsigned prev, qsizetype prevAt, uint32_t prevLen, bool prevIntact, qsizetype at)
+    {
+        uint32_t plen = 0;
+        const char16_t *ptext = text(prev, plen);
+        Entry e{};
+        if (plen == 0) {
+            e = {static_cast<uint32_t>(at), at < size_ ? 1u : 0u, false};
+        } else if (prevIntact && prevLen == plen && prevAt + plen == at && at < size_) {
+            e = {static_cast<uint32_t>(prevAt), plen + 1, false};
+        } else {
+            // copied: D[prev] and the character, kept beside the output
+            const char16_t c = buf_[at];
+            std::vector<char16_t> fresh(ptext, ptext + plen);
+            fresh.push_back(c);
+            if (next_ == kTableSize)
+                side_.clear();
+            e = {static_cast<uint32_t>(side_.size()), plen + 1, true};
+            side_.insert(side_.end(), fresh.begin(), fresh.end());
+        }
+        if (next_ == kTableSize) {
+            // the entry was made from the dictionary as it was; now it starts over
+            reset();
+            if (!e.side)
+                side_.clear();
+        }
+        entry_[next_] = e;
+        return next_++;
+    }
+
+    QString out_;
+    char16_t *buf_ = nullptr;
+    qsizetype size_ = 0;
+    qsizetype cap_ = 0;
+    std::array<Entry, kTableSize> entry_{};
+    std::vector<char16_t> side_;
+    unsigned next_ = kFirstEntry;
+};
 
 } // namespace
 
@@ -141,49 +257,7 @@ QString UnpackText(QStringView packed)
         return QString();
     if (codes.size() < 2)
         throw Error(9, kSource, QStringLiteral("Упакованный текст обрывается после первого кода."));
-
-    Dictionary dict;
-    QString out;
-    out.reserve(codes.size() * 2);
-
-    unsigned prev = codes.code(1);
-    uint32_t len = 0;
-    const char16_t *text = dict.text(prev, len);
-    appendChecked(out, text, len);
-
-    for (qsizetype i = 2; i < codes.size(); ++i) {
-        const unsigned cur = codes.code(i);
-        if (cur == kClear) {
-            dict.reset();
-            prev = kClear;
-            continue;
-        }
-        if (cur == kEnd)
-            break;
-        text = dict.text(cur, len);
-        if (len > 0) {
-            const qsizetype at = out.size();
-            appendChecked(out, text, len);
-            const char16_t first = out.at(at).unicode();
-            dict.add(prev, &first);
-        } else {
-            // A code not yet defined: the previous entry followed by its own
-            // first character (nothing at all when that entry is empty).
-            uint32_t plen = 0;
-            const char16_t *ptext = dict.text(prev, plen);
-            const qsizetype at = out.size();
-            if (plen > 0) {
-                appendChecked(out, ptext, plen);
-                appendChecked(out, ptext, 1);
-                const char16_t first = out.at(at).unicode();
-                dict.add(prev, &first);
-            } else {
-                dict.add(prev, nullptr);
-            }
-        }
-        prev = cur;
-    }
-    return out;
+    return Decoder(codes.size() * 3).run(codes);
 }
 
 namespace {

@@ -31,7 +31,7 @@ const QStringList kWords = {
 
 QByteArray bookImage(const QStringList &words)
 {
-    jet::TableSpec book{QStringLiteral("Book"),
+    jet::TableDefinition book{QStringLiteral("Book"),
                         {{QStringLiteral("List"), jet::ColumnKind::Text},
                          {QStringLiteral("Text"), jet::ColumnKind::Memo},
                          {QStringLiteral("Links"), jet::ColumnKind::Memo}},
@@ -39,7 +39,7 @@ QByteArray bookImage(const QStringList &words)
     for (int i = 0; i < words.size(); ++i)
         book.rows.push_back({words[i], QStringLiteral("text %1").arg(i) + QChar(0),
                              i % 2 ? std::optional<QString>(QString("")) : std::nullopt});
-    jet::TableSpec config{QStringLiteral("Config"),
+    jet::TableDefinition config{QStringLiteral("Config"),
                           {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
                            {QStringLiteral("TolkName"), jet::ColumnKind::Text},
                            {QStringLiteral("Color"), jet::ColumnKind::Text},

@@ -23,7 +23,7 @@ struct Result {
 
 Result tool(const QString &args)
 {
-    const QString exe = QString::fromLocal8Bit(std::getenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex-book");
+    const QString exe = QStringLiteral(SOMNEX_BOOK_TOOL);
     Result r;
     FILE *p = ::popen((QStringLiteral("'%1' %2 2>&1").arg(exe, args)).toLocal8Bit().constData(), "r");
     if (!p)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 using somnex::reading::PackText;
@@ -190,5 +191,101 @@ TEST(PackedText, PackRejectsCharactersOutsideTheCodePage)
 {
     for (const QString &t : {QStringLiteral("日"), QStringLiteral("Вода \U0001F30A")}) {
         EXPECT_THROW(PackText(t), somnex::Error);
+    }
+}
+
+namespace {
+
+// The decoding steps written plainly, one string per dictionary entry: the
+// oracle for the decoder, which keeps its entries as places in the output.
+QString referenceUnpack(const QString &packed)
+{
+    const auto codes = codesOf(packed);
+    std::vector<unsigned> table(static_cast<std::size_t>(packed.size()), 0);
+    std::copy(codes.begin(), codes.end(), table.begin());
+    if (table.empty() || table[0] != 256)
+        return QString();
+    if (table.size() < 2)
+        throw std::runtime_error("no second code");
+    std::vector<QString> d(512);
+    for (int c = 0; c < 256; ++c)
+        d[c] = QChar(somnex::ansi::toChar(static_cast<unsigned char>(c)));
+    unsigned next = 258;
+    auto reset = [&] {
+        for (int c = 256; c < 512; ++c)
+            d[c].clear();
+        next = 258;
+    };
+    auto add = [&](const QString &e) {
+        if (next == 512)
+            reset();
+        d[next++] = e;
+    };
+    QString out = d[table[1]];
+    unsigned prev = table[1];
+    for (std::size_t i = 2; i < table.size(); ++i) {
+        const unsigned cur = table[i];
+        if (cur == 256) {
+            reset();
+            prev = 256;
+            continue;
+        }
+        if (cur == 257)
+            break;
+        if (!d[cur].isEmpty()) {
+            out += d[cur];
+            add(d[prev] + d[cur].left(1));
+        } else {
+            const QString e = d[prev] + d[prev].left(1);
+            out += e;
+            add(e);
+        }
+        prev = cur;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(PackedText, DecoderAgreesWithThePlainStepsOnRandomStreams)
+{
+    std::mt19937 rng(99);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<unsigned> codes;
+        if (round % 10)
+            codes.push_back(256);
+        const int n = std::uniform_int_distribution<int>(1, round < 2500 ? 400 : 3000)(rng);
+        unsigned nextGuess = 258;
+        for (int i = 0; i < n; ++i) {
+            const int kind = std::uniform_int_distribution<int>(0, 99)(rng);
+            unsigned c;
+            if (kind < 40)
+                c = std::uniform_int_distribution<unsigned>(0, 255)(rng);
+            else if (kind < 85)
+                c = std::uniform_int_distribution<unsigned>(258, std::min(511u, nextGuess + 2))(rng);
+            else if (kind < 95)
+                c = std::min(511u, nextGuess);
+            else if (kind < 98)
+                c = std::uniform_int_distribution<unsigned>(258, 511)(rng);
+            else
+                c = kind == 98 ? 256 : 257;
+            codes.push_back(c);
+            nextGuess = c == 256 ? 258 : (nextGuess >= 511 ? 258 : nextGuess + 1);
+        }
+        const QString stored = stream(codes, round % 7 == 0 ? 2 : 0);
+        if (stored.isEmpty())
+            continue;
+        QString want;
+        bool wantError = false;
+        try {
+            want = referenceUnpack(stored);
+        } catch (...) {
+            wantError = true;
+        }
+        if (wantError) {
+            EXPECT_THROW(UnpackText(stored), somnex::Error);
+            continue;
+        }
+        ASSERT_EQ(UnpackText(stored), want) << "round " << round;
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/jet/JetDatabase.h"
 
+#include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
 #include "platform/jet/JetFormat.h"
 
@@ -8,7 +9,9 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 
 namespace somnex::jet {
 namespace {
@@ -20,6 +23,18 @@ const QString kSource = QStringLiteral("OpenDatabase");
 [[noreturn]] void fail(const QString &what) { throw Error(3343, kSource, what); }
 
 MdbHandle *asMdb(void *h) { return static_cast<MdbHandle *>(h); }
+
+// The Windows-1251 byte of every UTF-16 code unit, -1 where there is none.
+const std::array<int16_t, 65536> &byteOf()
+{
+    static const auto table = [] {
+        auto t = std::make_unique<std::array<int16_t, 65536>>();
+        for (uint32_t c = 0; c < 65536; ++c)
+            (*t)[c] = static_cast<int16_t>(ansi::toByte(static_cast<char16_t>(c)));
+        return t;
+    }();
+    return *table;
+}
 
 struct TableDefFree {
     void operator()(MdbTableDef *t) const { mdb_free_tabledef(t); }
@@ -54,6 +69,16 @@ void appendJetText(const uint8_t *p, std::size_t n, QString &out)
     char16_t *d = reinterpret_cast<char16_t *>(out.data()) + at;
     for (std::size_t i = 0; i < units; ++i)
         d[i] = char16_t(p[2 * i] | p[2 * i + 1] << 8);
+}
+
+std::optional<QString> TableData::value(qsizetype row, int col) const
+{
+    const Cell &c = cell(row, col);
+    if (c.len == kNull)
+        return std::nullopt;
+    if (!(c.len & kNarrow))
+        return QStringView(wide_).sliced(c.off, c.len).toString();
+    return ansi::toUnicode(QByteArrayView(narrow_).sliced(c.off, c.len & ~kNarrow));
 }
 
 int TableData::column(QStringView name) const
@@ -261,6 +286,13 @@ TableData Database::readTable(const QString &name)
         data.textual_.push_back(c->col_type == MDB_TEXT || c->col_type == MDB_MEMO);
     }
 
+    // Memo columns other than the headword are held as bytes where they can be.
+    std::vector<bool> narrowable;
+    for (int i = 0; i < ncols; ++i)
+        narrowable.push_back(data.columns_[i].compare(QLatin1String("List"), Qt::CaseInsensitive) != 0);
+    const auto &bytes = byteOf();
+    QString scratch;
+
     std::vector<MdbField> fields(static_cast<std::size_t>(ncols));
     const unsigned char *pg = mdb_->pg_buf;
     mdb_rewind_table(table.get());
@@ -292,22 +324,38 @@ TableData Database::readTable(const QString &name)
                     if (f.siz < 0 || f.start < start || static_cast<size_t>(f.start - start) + size_t(f.siz) > len)
                         fail(QStringLiteral("Поле «%1» таблицы «%2» выходит за пределы строки.")
                                  .arg(data.columns_[c], name));
-                    const qsizetype at = data.arena_.size();
-                    if (cols[static_cast<std::size_t>(c)]->col_type == MDB_TEXT)
-                        appendJetText(pg + f.start, static_cast<std::size_t>(f.siz), data.arena_);
-                    else
-                        readMemo(pg + f.start, f.siz, data.arena_,
+                    const bool memo = cols[static_cast<std::size_t>(c)]->col_type == MDB_MEMO;
+                    scratch.clear();
+                    if (memo)
+                        readMemo(pg + f.start, f.siz, scratch,
                                  QStringLiteral("«%1» таблицы «%2»").arg(data.columns_[c], name));
-                    if (data.arena_.size() > qsizetype(UINT32_MAX - 1))
+                    else
+                        appendJetText(pg + f.start, static_cast<std::size_t>(f.siz), scratch);
+                    bool narrow = memo && narrowable[static_cast<std::size_t>(c)];
+                    for (qsizetype k = 0; narrow && k < scratch.size(); ++k)
+                        narrow = bytes[scratch[k].unicode()] >= 0;
+                    if (narrow) {
+                        const qsizetype at = data.narrow_.size();
+                        data.narrow_.resize(at + scratch.size());
+                        char *d = data.narrow_.data() + at;
+                        for (qsizetype k = 0; k < scratch.size(); ++k)
+                            d[k] = static_cast<char>(bytes[scratch[k].unicode()]);
+                        cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size()) | TableData::kNarrow};
+                    } else {
+                        const qsizetype at = data.wide_.size();
+                        data.wide_ += scratch;
+                        cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size())};
+                    }
+                    if (data.wide_.size() > qsizetype(INT32_MAX) || data.narrow_.size() > qsizetype(INT32_MAX))
                         fail(QStringLiteral("Таблица «%1» слишком велика.").arg(name));
-                    cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(data.arena_.size() - at)};
                 }
                 data.cells_.push_back(cell);
             }
             ++data.rows_;
         }
     }
-    data.arena_.squeeze();
+    data.wide_.squeeze();
+    data.narrow_.squeeze();
     data.cells_.shrink_to_fit();
     return data;
 }

@@ -36,22 +36,26 @@ public:
 
     qsizetype rowCount() const { return rows_; }
     bool isNull(qsizetype row, int col) const { return cell(row, col).len == kNull; }
-    // The text of a cell; empty for Null. Valid while the table lives.
+    // Memo values whose every character has a byte in Windows-1251 (packed
+    // text, pictures) are held as those bytes, everything else as UTF-16.
+    bool isWide(qsizetype row, int col) const
+    {
+        const Cell &c = cell(row, col);
+        return c.len == kNull || !(c.len & kNarrow);
+    }
+    // The text of a cell held as UTF-16 (always so for text columns); empty
+    // for Null and for cells held as bytes. Valid while the table lives.
     QStringView view(qsizetype row, int col) const
     {
         const Cell &c = cell(row, col);
-        return c.len == kNull ? QStringView() : QStringView(arena_).sliced(c.off, c.len);
+        return c.len == kNull || (c.len & kNarrow) ? QStringView() : QStringView(wide_).sliced(c.off, c.len);
     }
-    std::optional<QString> value(qsizetype row, int col) const
-    {
-        if (isNull(row, col))
-            return std::nullopt;
-        return view(row, col).toString();
-    }
+    std::optional<QString> value(qsizetype row, int col) const;
     // Bytes held for the values and their cells.
     std::size_t bytesHeld() const
     {
-        return static_cast<std::size_t>(arena_.capacity()) * 2 + cells_.capacity() * sizeof(Cell);
+        return static_cast<std::size_t>(wide_.capacity()) * 2 + static_cast<std::size_t>(narrow_.capacity()) +
+               cells_.capacity() * sizeof(Cell);
     }
 
 private:
@@ -61,6 +65,7 @@ private:
         uint32_t len;
     };
     static constexpr uint32_t kNull = UINT32_MAX;
+    static constexpr uint32_t kNarrow = 0x80000000u;
     const Cell &cell(qsizetype row, int col) const
     {
         return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_.size()) +
@@ -72,7 +77,8 @@ private:
     std::vector<bool> textual_;
     qsizetype rows_ = 0;
     std::vector<Cell> cells_;
-    QString arena_;
+    QString wide_;
+    QByteArray narrow_;
 };
 
 class Database {

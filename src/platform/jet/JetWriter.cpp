@@ -470,11 +470,11 @@ Table catalogue(const std::vector<Table> &user)
 
 } // namespace
 
-QByteArray writeDatabase(const std::vector<TableSpec> &specs)
+QByteArray writeDatabase(const std::vector<TableDefinition> &definitions)
 {
     std::vector<Table> tables(1);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const TableSpec &s = specs[i];
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+        const TableDefinition &s = definitions[i];
         if (s.columns.empty() || s.columns.size() > 255)
             fail(QStringLiteral("Таблица «%1» должна иметь от 1 до 255 полей.").arg(s.name));
         if (s.name.isEmpty() || s.name.size() > 64)

@@ -18,16 +18,16 @@ enum class ColumnKind {
     Memo, // any length
 };
 
-struct ColumnSpec {
+struct ColumnDefinition {
     QString name;
     ColumnKind kind = ColumnKind::Text;
 };
 
 using Row = std::vector<std::optional<QString>>; // std::nullopt is Null
 
-struct TableSpec {
+struct TableDefinition {
     QString name;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnDefinition> columns;
     std::vector<Row> rows;
 };
 
@@ -36,6 +36,6 @@ struct TableSpec {
 // 255 columns, a text longer than its column allows, a value beginning with
 // U+FEFF, which readers would take for the compressed form, a row with the
 // wrong number of values, a file beyond 2 GiB).
-QByteArray writeDatabase(const std::vector<TableSpec> &tables);
+QByteArray writeDatabase(const std::vector<TableDefinition> &tables);
 
 } // namespace somnex::jet

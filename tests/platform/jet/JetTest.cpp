@@ -25,9 +25,9 @@ QString repeat(const QString &s, int n)
 
 // Values that every reader must give back: short and long memos (in the row,
 // on one long-value page, on a chain of pages), empty, Null, Cyrillic.
-std::vector<TableSpec> sampleTables(int bulkRows)
+std::vector<TableDefinition> sampleTables(int bulkRows)
 {
-    TableSpec book{QStringLiteral("Book"),
+    TableDefinition book{QStringLiteral("Book"),
                    {{QStringLiteral("List"), ColumnKind::Text},
                     {QStringLiteral("Text"), ColumnKind::Memo},
                     {QStringLiteral("Links"), ColumnKind::Memo}},
@@ -42,7 +42,7 @@ std::vector<TableSpec> sampleTables(int bulkRows)
     for (int i = 0; i < bulkRows; ++i)
         book.rows.push_back({QStringLiteral("Слово %1").arg(i), repeat(QStringLiteral("ж%1 ").arg(i % 10), 300),
                              i % 3 ? std::optional<QString>(QStringLiteral("См. %1.").arg(i)) : std::nullopt});
-    TableSpec config{QStringLiteral("Config"),
+    TableDefinition config{QStringLiteral("Config"),
                      {{QStringLiteral("ToolName"), ColumnKind::Text},
                       {QStringLiteral("TolkName"), ColumnKind::Text},
                       {QStringLiteral("Color"), ColumnKind::Text},
@@ -65,16 +65,16 @@ QByteArray run(const QString &command)
     return out;
 }
 
-void expectSameRows(Database &db, const TableSpec &spec)
+void expectSameRows(Database &db, const TableDefinition &definition)
 {
-    const TableData t = db.readTable(spec.name);
-    ASSERT_EQ(t.rowCount(), static_cast<qsizetype>(spec.rows.size())) << spec.name.toStdString();
-    ASSERT_EQ(t.columns().size(), static_cast<qsizetype>(spec.columns.size()));
-    for (std::size_t c = 0; c < spec.columns.size(); ++c) {
-        const int col = t.column(spec.columns[c].name);
-        ASSERT_GE(col, 0) << spec.columns[c].name.toStdString();
-        for (std::size_t r = 0; r < spec.rows.size(); ++r) {
-            const auto &want = spec.rows[r][c];
+    const TableData t = db.readTable(definition.name);
+    ASSERT_EQ(t.rowCount(), static_cast<qsizetype>(definition.rows.size())) << definition.name.toStdString();
+    ASSERT_EQ(t.columns().size(), static_cast<qsizetype>(definition.columns.size()));
+    for (std::size_t c = 0; c < definition.columns.size(); ++c) {
+        const int col = t.column(definition.columns[c].name);
+        ASSERT_GE(col, 0) << definition.columns[c].name.toStdString();
+        for (std::size_t r = 0; r < definition.rows.size(); ++r) {
+            const auto &want = definition.rows[r][c];
             const auto got = t.value(static_cast<qsizetype>(r), col);
             ASSERT_EQ(got.has_value(), want.has_value()) << "row " << r << " col " << c;
             if (want) {
@@ -105,18 +105,18 @@ TEST(JetWriter, MdbtoolsReadItBack)
                                "CREATE TABLE [Config]", "[ToolName]", "[TolkName]", "[Color]", "[Icon]"})
         EXPECT_TRUE(schema.contains(QLatin1String(needle))) << needle << "\n" << schema.toStdString();
 
-    for (const auto &spec : tables) {
+    for (const auto &definition : tables) {
         const QByteArray csv =
-            run(QStringLiteral("mdb-export -H -Q -d '\\t' -0 NULL '%1' %2").arg(path, spec.name));
+            run(QStringLiteral("mdb-export -H -Q -d '\\t' -0 NULL '%1' %2").arg(path, definition.name));
         QByteArray expected;
-        for (const auto &row : spec.rows) {
+        for (const auto &row : definition.rows) {
             QStringList cells;
             // mdb-export prints an empty value like a Null one
             for (const auto &v : row)
                 cells << (v && !v->isEmpty() ? *v : QStringLiteral("NULL"));
             expected += cells.join(u'\t').toUtf8() + '\n';
         }
-        EXPECT_EQ(QString::fromUtf8(csv), QString::fromUtf8(expected)) << spec.name.toStdString();
+        EXPECT_EQ(QString::fromUtf8(csv), QString::fromUtf8(expected)) << definition.name.toStdString();
     }
 }
 
@@ -133,8 +133,8 @@ TEST(JetWriter, OurReaderReadsItBack)
 
     Database db(writeDatabase(tables));
     EXPECT_EQ(db.tableNames(), (QStringList{QStringLiteral("Book"), QStringLiteral("Config")}));
-    for (const auto &spec : tables)
-        expectSameRows(db, spec);
+    for (const auto &definition : tables)
+        expectSameRows(db, definition);
     EXPECT_THROW(db.readTable(QStringLiteral("Missing")), somnex::Error);
     EXPECT_THROW(db.readTable(QStringLiteral("MSysObjects2")), somnex::Error);
 }
@@ -142,7 +142,7 @@ TEST(JetWriter, OurReaderReadsItBack)
 TEST(JetWriter, RejectsWhatTheFormatCannotHold)
 {
     auto one = [](std::optional<QString> v, ColumnKind kind = ColumnKind::Text) {
-        return std::vector<TableSpec>{{QStringLiteral("T"), {{QStringLiteral("C"), kind}}, {{std::move(v)}}}};
+        return std::vector<TableDefinition>{{QStringLiteral("T"), {{QStringLiteral("C"), kind}}, {{std::move(v)}}}};
     };
     EXPECT_THROW(writeDatabase(one(QString(256, u'a'))), somnex::Error);
     EXPECT_THROW(writeDatabase(one(QString(QChar(0xFEFF)) + u'a', ColumnKind::Memo)), somnex::Error);
