@@ -339,21 +339,18 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize({16, 16});
     Toolbar1->setMovable(false);
-    auto add = [&](const char *key, const char *caption, const char *tip, QStyle::StandardPixmap icon) {
-        QAction *a = Toolbar1->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
+    auto add = [&](const char *key, const char *caption, const char *tip, const char *icon) {
+        QAction *a = Toolbar1->addAction(artworkIcon(QString::fromLatin1(icon)), QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(key));
         a->setToolTip(QString::fromUtf8(tip));
         connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
         return a;
     };
-    btnBack = add("Back", "Назад", "Вернуться к предыдущему слову (Ctrl+BackSpaсe)", QStyle::SP_ArrowBack);
-    btnHome = add("Home", "В начало", "Вернуться к выбранному слову (Ctrl+H)", QStyle::SP_DirHomeIcon);
-    btnPrnt = add("Prnt", "Печать", "Распечатать толкование (Ctrl+P)", QStyle::SP_DialogSaveButton);
-    btnCopy = add("Copy", "Копировать", "Скопировать в буфер (Ctrl+C)", QStyle::SP_FileDialogContentsView);
-    btnFind = add("find", "Найти", "Искать в тексте (F3)", QStyle::SP_FileDialogDetailedView);
-    btnPrnt->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), btnPrnt->icon()));
-    btnCopy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), btnCopy->icon()));
-    btnFind->setIcon(QIcon::fromTheme(QStringLiteral("edit-find"), btnFind->icon()));
+    btnBack = add("Back", "Назад", "Вернуться к предыдущему слову (Ctrl+BackSpaсe)", "back");
+    btnHome = add("Home", "В начало", "Вернуться к выбранному слову (Ctrl+H)", "home");
+    btnPrnt = add("Prnt", "Печать", "Распечатать толкование (Ctrl+P)", "print");
+    btnCopy = add("Copy", "Копировать", "Скопировать в буфер (Ctrl+C)", "copy");
+    btnFind = add("find", "Найти", "Искать в тексте (F3)", "find");
     backButton = qobject_cast<QToolButton *>(Toolbar1->widgetForAction(btnBack));
     backMenu = new QMenu(this);
     if (backButton) {

@@ -11,6 +11,11 @@
 inline void setTestEnvironment()
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        char dir[] = "/tmp/somnex-test-runtime-XXXXXX";
+        if (mkdtemp(dir))
+            setenv("XDG_RUNTIME_DIR", dir, 0);
+    }
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
