@@ -149,9 +149,11 @@ bool Form1::LoadBooks()
         };
         listKeys->onFocus = [this] { ListView1_GotFocus(); };
         ListView1->installEventFilter(listKeys);
-        auto *barMouse = new KeyWatcher(this);
-        barMouse->onRelease = [this](QMouseEvent *e) { Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint()); };
-        Toolbar2->installEventFilter(barMouse);
+        barMouse_ = new KeyWatcher(this);
+        static_cast<KeyWatcher *>(barMouse_)->onRelease = [this](QMouseEvent *e) {
+            Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint());
+        };
+        Toolbar2->installEventFilter(barMouse_);
         Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
         connect(Toolbar2, &QToolBar::actionTriggered, this, [this](QAction *a) {
             const int i = bookButtons_.indexOf(a);
@@ -213,11 +215,9 @@ bool Form1::LoadBooks()
     mnuBook[0]->setVisible(false);
     mnuSelBook[0]->setVisible(false);
     // every button's release reaches the toolbar's mouse-up handling
-    auto *barMouse = new KeyWatcher(this);
-    barMouse->onRelease = [this](QMouseEvent *e) { Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint()); };
     for (QAction *a : bookButtons_)
         if (QWidget *w = Toolbar2->widgetForAction(a))
-            w->installEventFilter(barMouse);
+            w->installEventFilter(barMouse_);
     layoutDictionaryPanel();
     LoadList();
     unsetCursor();
@@ -233,7 +233,6 @@ void Form1::LoadList()
     ListView1->hide();
     words_.clear();
     bool firstWordRead = false;
-    bool failed = false;
     for (size_t k = 0; k < books_.size(); ++k) {
         QCoreApplication::processEvents();
         if (rebuild_ != generation)
@@ -263,7 +262,6 @@ void Form1::LoadList()
                 throw;
             // Show what was read so far rather than leaving the list hidden.
             ShowMessage(QStringLiteral("Ошибка"));
-            failed = true;
             break;
         }
     }
@@ -277,7 +275,6 @@ void Form1::LoadList()
     });
     tryStep([&] { Listcheck(); });
     unsetCursor();
-    Q_UNUSED(failed);
 }
 
 void Form1::Listcheck()
