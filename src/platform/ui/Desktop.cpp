@@ -17,6 +17,8 @@ void InstallMessageBoxes()
 {
     SetMessageHandler([](const Message &m) {
         QMessageBox box(QApplication::activeWindow());
+        if (!box.parentWidget()) // e.g. at start-up, over the splash screen
+            box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
         box.setWindowTitle(m.title.isEmpty() ? defaultMessageTitle() : m.title);
         box.setText(m.text);
         switch (m.icon) {
