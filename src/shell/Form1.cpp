@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QSvgRenderer>
@@ -627,10 +628,20 @@ void Form1::Timer2_Timer()
 void Form1::Tray1_MouseDown(short button)
 {
     tryStep([&] {
-        if (button == 1)
+        if (button == 1) {
             FromTray();
-        // The right button opens the tray's quick-lookup menu, which arrives
-        // with its own window.
+        } else if (button == 2) {
+            // Until the quick-lookup menu has its window, the right button
+            // offers the two things a user must always be able to do from
+            // the tray: bring the window back and quit.
+            if (!trayMenu_) {
+                trayMenu_ = new QMenu(this);
+                trayMenu_->addAction(QStringLiteral("Открыть ZUL Somnex"), this, &Form1::FromTray);
+                trayMenu_->addSeparator();
+                trayMenu_->addAction(QStringLiteral("Завершить работу"), this, [this] { QuitFromTray(this); });
+            }
+            trayMenu_->popup(QCursor::pos());
+        }
     });
 }
 
