@@ -365,3 +365,28 @@ TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
     EXPECT_TRUE(f.ListView1->isVisible() || !f.isVisible());
     EXPECT_EQ(f.selectedWord(), "Общее");
 }
+
+TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
+{
+    std::initializer_list<std::pair<const char *, const char *>> ten = {
+        {"Аист", nullptr}, {"Баня", nullptr}, {"Вода", nullptr}, {"Гора", nullptr}, {"Дом", nullptr},
+        {"Ель", nullptr}, {"Жук", nullptr}, {"Заяц", nullptr}, {"Ива", nullptr}, {"Кот", nullptr}};
+    put("a.book", book("Первая", ten));
+    Form1 &f = load();
+    f.show();
+    QListView *v = f.ListView1;
+    const int row = v->sizeHintForRow(0);
+    v->setFixedHeight(row * 2 + 2 * v->frameWidth() + 2); // room for two items
+    QCoreApplication::processEvents();
+    auto visible = [&](int item) {
+        const QRect r = v->visualRect(v->model()->index(item - 1, 0));
+        return v->viewport()->rect().contains(r);
+    };
+    struct Case { int item; int mustSee; };
+    const Case cases[] = {{3, 3}, {4, 5}, {9, 10}, {10, 10}, {1, 1}};
+    for (const auto &c : cases) {
+        f.selectItem(c.item);
+        f.SetVisible(c.item);
+        EXPECT_TRUE(visible(c.mustSee)) << "SetVisible(" << c.item << ")";
+    }
+}
