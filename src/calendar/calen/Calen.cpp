@@ -240,8 +240,9 @@ void Calen::buildControls()
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
     v->addWidget(strip);
-    v->addLayout(body, 1);
-    resize(470, 520);
+    v->addLayout(body);
+    v->addStretch(1);
+    resize(470, sizeHint().height());
 
     connect(btnNow, &QAction::triggered, this, &Calen::Toolbar1_ButtonClick);
     connect(Label7, &ClickLabel::clicked, this, &Calen::Label7_Click);

@@ -59,7 +59,7 @@ QImage drawMoonPhase(int picture, int size)
     const double cx = size / 2.0, cy = size / 2.0;
     constexpr int kSub = 4; // samples per pixel and axis
     // Lit surface, the Earth-lit dark side, and the sky.
-    const QColor lit(0xf4, 0xee, 0xc8), dark(0x3a, 0x40, 0x52);
+    const QColor lit(0xf4, 0xee, 0xc8), dark(0x4a, 0x52, 0x68);
     for (int py = 0; py < size; ++py) {
         QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(py));
         for (int px = 0; px < size; ++px) {

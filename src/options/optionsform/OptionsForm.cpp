@@ -132,12 +132,8 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     v->addSpacing(6);
     v->addWidget(Check2);
     v->addSpacing(12);
-    auto *caption = new QHBoxLayout;
-    caption->setSpacing(0);
-    caption->addWidget(Label3);
-    caption->addWidget(note);
-    caption->addStretch();
-    v->addLayout(caption);
+    v->addWidget(Label3);
+    v->addWidget(note);
     auto *slider = new QHBoxLayout;
     slider->addWidget(Slider1, 1);
     slider->addWidget(Label1);
