@@ -1,5 +1,8 @@
 #include "shell/Form1.h"
 
+#include "calendar/calen/Calen.h"
+#include "location/core/Location.h"
+#include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -333,6 +336,12 @@ void Form1::Form_Load()
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
     // 5. Title.
     setWindowTitle(QStringLiteral("Сонник ZUL Somnex ") + VersionText());
+    // 6. Observer position.
+    tryStep([&] {
+        const location::Location place = location::Location::load(GetSetting);
+        s.ObserverLatitude = place.latitude().toDouble();
+        s.ObserverLongitude = place.longitude().toDouble();
+    });
     // 7. Shared values.
     s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
     s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
@@ -430,9 +439,18 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
     if (key == QLatin1String("Tolk")) {
         ShowTolk();
     } else if (key == QLatin1String("Calen")) {
-        // The calendar window arrives with the calendar.
+        // Modeless, owned by this window; the button stays pressed while the
+        // calendar is open and is released when it unloads.
+        const bool opening = calendar::Calen::instance() == nullptr;
+        calendar::Calen *c = calendar::Calen::open(this);
+        btnCalen->setCheckable(true);
+        btnCalen->setChecked(true);
+        if (opening) {
+            registerSecondaryWindow(c);
+            connect(c, &calendar::Calen::unloaded, this, [this] { btnCalen->setChecked(false); });
+        }
     } else if (key == QLatin1String("HLP")) {
-        // The options window arrives with the calendar.
+        registerSecondaryWindow(options::OptionsForm::open(1, true, this));
     }
 }
 
@@ -762,6 +780,8 @@ void ExitApp(bool fastexit)
         if (f) {
             if (Tolk *t = f->tolk())
                 t->close();
+            if (calendar::Calen *c = calendar::Calen::instance())
+                c->close();
             f->close();
         }
     });

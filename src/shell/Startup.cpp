@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "astro/mPublicVars.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
@@ -23,6 +24,20 @@ int Main(int argc, char **argv)
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     InstallMessageBoxes();
+    // The astronomy engine lets pending events run during its searches and
+    // reports through the program's message service.
+    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    astro::ShowMessage = [](std::string_view text, std::string_view title, astro::MessageIcon icon) {
+        MsgIcon i = MsgIcon::Error;
+        switch (icon) {
+        case astro::MessageIcon::Error: i = MsgIcon::Error; break;
+        case astro::MessageIcon::Warning: i = MsgIcon::Warning; break;
+        case astro::MessageIcon::Information: i = MsgIcon::Information; break;
+        case astro::MessageIcon::Question: i = MsgIcon::Question; break;
+        }
+        ShowMessage(QString::fromUtf8(text.data(), qsizetype(text.size())),
+                    QString::fromUtf8(title.data(), qsizetype(title.size())), i);
+    };
 
     if (!OsVersionSupported()) {
         ShowMessage(QStringLiteral("Для работы ZUL Somnex 3 необходима Windows 2000/XP/Vista."),

@@ -1,0 +1,576 @@
+#include "calendar/calen/Calen.h"
+
+#include "calendar/calen/PhasePicture.h"
+#include "calendar/picker/DateTimePicker.h"
+#include "calendar/tables/DreamTables.h"
+#include "location/core/Location.h"
+#include "options/optionsform/OptionsForm.h"
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Desktop.h"
+#include "shell/AppState.h"
+#include "support/Artwork.h"
+#include "support/ClickLabel.h"
+#include "support/Process.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace somnex::calendar {
+
+namespace {
+
+QPointer<Calen> g_instance;
+
+constexpr int kPictureSize = 64; // the phase pictures as drawn
+constexpr int kShownWidth = 32;  // as shown
+
+double nowLocal()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return toDateValue(now.date(), now.time());
+}
+
+FontDescription describeFont(const QFont &f)
+{
+    const QFontInfo info(f);
+    FontDescription d;
+    d.face = info.family();
+    d.size = f.pointSizeF() > 0 ? f.pointSizeF() : info.pointSizeF();
+    d.weight = info.weight();
+    d.italic = info.italic();
+    d.underline = f.underline();
+    d.strikethrough = f.strikeOut();
+    return d;
+}
+
+QPlainTextEdit *textBox(QWidget *parent, int lines)
+{
+    auto *t = new QPlainTextEdit(parent);
+    t->setReadOnly(true);
+    t->setFrameShape(QFrame::StyledPanel);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int lineHeight = t->fontMetrics().lineSpacing();
+    t->setFixedHeight(lines * lineHeight + 12);
+    return t;
+}
+
+QFrame *rule(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+// Wait cursor for the span of a calculation, restored however it ends.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+Calen::Calen(QWidget *owner) : QWidget(owner, Qt::Window)
+{
+    setObjectName(QStringLiteral("Calen"));
+    setWindowTitle(QStringLiteral("Календарь сбываемости снов"));
+    setWindowIcon(artworkIcon(QStringLiteral("calen")));
+    buildControls();
+
+    Timer1.setInterval(2000);
+    Timer2.setInterval(300);
+    Timer3.setInterval(500);
+    Timer4.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, &Calen::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &Calen::Timer2_Timer);
+    connect(&Timer3, &QTimer::timeout, this, &Calen::Timer3_Timer);
+    connect(&Timer4, &QTimer::timeout, this, &Calen::Timer4_Timer);
+
+    // The window sees keys before its controls do.
+    qApp->installEventFilter(this);
+    Form_Load();
+}
+
+Calen::~Calen()
+{
+    if (DTPicker1)
+        DTPicker1->Destroy();
+    if (DTPicker2)
+        DTPicker2->Destroy();
+}
+
+void Calen::buildControls()
+{
+    // Heading strip with the engine's logo.
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("HeadingStrip"));
+    strip->setAttribute(Qt::WA_StyledBackground);
+    strip->setStyleSheet(QStringLiteral(
+        "#HeadingStrip { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
+        " #HeadingStrip QLabel { color: white; }"));
+    Heading = new QLabel(QStringLiteral("Календарь сбываемости снов"), strip);
+    QFont hf = Heading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() * 1.25);
+    Heading->setFont(hf);
+    Image6 = new ClickLabel(strip);
+    Image6->setPixmap(artworkPixmap(QStringLiteral("selenar"), {88, 32}, devicePixelRatioF()));
+    Image6->setCursor(Qt::PointingHandCursor);
+    Image6->setToolTip(QStringLiteral("Рассчет лунных дней производится на базе движка ZUL Selenar 2.0"));
+    auto *stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(10, 4, 6, 4);
+    stripLayout->addWidget(Heading, 1);
+    stripLayout->addWidget(Image6);
+
+    auto *prompt = new QLabel(QStringLiteral("Введите дату и приблизительное время, когда приснился сон:"), this);
+    prompt->setWordWrap(true);
+    Picture3 = new QWidget(this);
+    Picture3->setFixedSize(180, 26);
+    Picture4 = new QWidget(this);
+    Picture4->setFixedSize(120, 26);
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setIconSize({20, 20});
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
+    btnNow = Toolbar1->addAction(artworkIcon(QStringLiteral("now")), QStringLiteral("Сейчас "));
+
+    LabelWeekDay = new QLabel(QStringLiteral("День недели:"), this);
+    LabelDay = new QLabel(QStringLiteral("Число месяца:"), this);
+    LabelLunarDay = new QLabel(QStringLiteral("Лунный день:"), this);
+    QFont bold = font();
+    bold.setBold(true);
+    Label12 = new QLabel(this);
+    Label5 = new QLabel(this);
+    Label16 = new QLabel(this);
+    for (QLabel *l : {Label12, Label5, Label16})
+        l->setFont(bold);
+    Label3 = new QLabel(this);
+    Label3->setStyleSheet(QStringLiteral("QLabel { color: #404a70; }"));
+    Label3->hide();
+    Text1 = textBox(this, 2);
+    Text2 = textBox(this, 2);
+    Text3 = textBox(this, 4);
+    Picture2 = new QLabel(this);
+    Picture2->setFixedSize(kShownWidth, kShownWidth);
+    Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture2->setToolTip(QStringLiteral("Фаза Луны"));
+    Picture2->installEventFilter(this);
+
+    Label7 = new ClickLabel(this);
+    QFont link = font();
+    link.setUnderline(true);
+    Label7->setFont(link);
+    Label7->setStyleSheet(QStringLiteral("QLabel { color: #1d3a9e; }"));
+    Label7->setCursor(Qt::PointingHandCursor);
+    Label7->setToolTip(QStringLiteral("Настройки точного расчета"));
+    Label9 = new QLabel(this);
+    Process1 = new Process(this);
+    Process1->hide();
+    auto *note = new QLabel(
+        QStringLiteral("Сны, приснившиеся в канун больших церковных праздников зачастую обладают важным смыслом."),
+        this);
+    note->setWordWrap(true);
+    QFont nf = note->font();
+    nf.setItalic(true);
+    note->setFont(nf);
+
+    // Working storage of the boundaries, never shown.
+    List2 = new QListWidget(this);
+    List2->hide();
+
+    auto *pickers = new QHBoxLayout;
+    pickers->addWidget(Picture3);
+    pickers->addWidget(Picture4);
+    pickers->addWidget(Toolbar1);
+    pickers->addStretch();
+
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(2, 1);
+    grid->addWidget(LabelWeekDay, 0, 0);
+    grid->addWidget(Label12, 0, 1, 1, 2);
+    grid->addWidget(Text1, 1, 0, 1, 4);
+    grid->addWidget(LabelDay, 2, 0);
+    grid->addWidget(Label5, 2, 1, 1, 2);
+    grid->addWidget(Text2, 3, 0, 1, 4);
+    grid->addWidget(LabelLunarDay, 4, 0);
+    grid->addWidget(Label16, 4, 1);
+    grid->addWidget(Label3, 4, 2);
+    grid->addWidget(Picture2, 4, 3, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(Text3, 5, 0, 1, 4);
+
+    auto *place = new QHBoxLayout;
+    place->addWidget(Label7);
+    place->addSpacing(8);
+    place->addWidget(Label9);
+    place->addStretch();
+    place->addWidget(Process1);
+
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(10, 8, 10, 10);
+    body->setSpacing(6);
+    body->addWidget(prompt);
+    body->addLayout(pickers);
+    body->addWidget(rule(this));
+    body->addLayout(grid);
+    body->addWidget(rule(this));
+    body->addLayout(place);
+    body->addWidget(note);
+
+    auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    v->addWidget(strip);
+    v->addLayout(body);
+    v->addStretch(1);
+    resize(470, sizeHint().height());
+
+    connect(btnNow, &QAction::triggered, this, &Calen::Toolbar1_ButtonClick);
+    connect(Label7, &ClickLabel::clicked, this, &Calen::Label7_Click);
+    connect(Image6, &ClickLabel::clicked, this, &Calen::Image6_Click);
+}
+
+Calen *Calen::instance()
+{
+    return g_instance;
+}
+
+Calen *Calen::open(QWidget *owner)
+{
+    if (!g_instance) {
+        g_instance = new Calen(owner);
+        g_instance->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    Calen *c = g_instance;
+    c->show();
+    c->setWindowState(c->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    c->raise();
+    c->activateWindow();
+    return c;
+}
+
+std::function<bool(const QString &)> &Calen::urlOpener()
+{
+    static std::function<bool(const QString &)> opener = [](const QString &url) { return OpenUrl(url); };
+    return opener;
+}
+
+QString Calen::engineUrl()
+{
+    return QStringLiteral("https://ru.wikipedia.org/wiki/Лунный_календарь");
+}
+
+void Calen::Form_Load()
+{
+    // 1.
+    NoDate = toDateValue(QDate(1900, 1, 1), QTime(0, 0));
+    SelectedMoment = nowLocal();
+    // 2.
+    MoonPics = makeMoonPics(kPictureSize);
+    DTPicker1 = new cDateTimePicker(this);
+    DTPicker2 = new cDateTimePicker(this);
+    DTPicker1->Create(Picture3, cDateTimePicker::DTS_SHORTDATECENTURYFORMAT, 0, 0, Picture3->width(), Picture3->height());
+    DTPicker2->Create(Picture4, cDateTimePicker::DTS_UPDOWN, 0, 0, Picture4->width(), Picture4->height());
+    // 3.
+    DTPicker1->Format(QStringLiteral("dd MMMM yyyy"));
+    DTPicker2->Format(QStringLiteral("HH : mm : ss"));
+    // 4.
+    for (cDateTimePicker *p : {DTPicker1, DTPicker2}) {
+        p->CalendarFont(describeFont(font()));
+        p->EditFont(describeFont(LabelLunarDay->font()));
+    }
+    // The boxes pass the focus on into their pickers.
+    Picture3->setFocusPolicy(Qt::StrongFocus);
+    Picture4->setFocusPolicy(Qt::StrongFocus);
+    Picture3->setFocusProxy(DTPicker1->hWnd());
+    Picture4->setFocusProxy(DTPicker2->hWnd());
+    connect(DTPicker1, &cDateTimePicker::Change, this, &Calen::DTPicker1_Change);
+    connect(DTPicker2, &cDateTimePicker::Change, this, &Calen::DTPicker2_Change);
+    connect(DTPicker1, &cDateTimePicker::ClouseUp, this, &Calen::DTPicker1_ClouseUp);
+    // 5.
+    CheckGeo();
+    // 6.
+    SetPicker(DTPicker1, SelectedMoment);
+    SetPicker(DTPicker2, SelectedMoment);
+    // 7.
+    Timer1_Timer();
+    Timer1.start();
+    // Before any lunar day is found the picture is the first one.
+    ShowMoonPhase(1);
+    // 8.
+    Calculate();
+}
+
+void Calen::CheckGeo()
+{
+    CurrentCityName = location::readCityName(GetSetting);
+    ShowPoint();
+}
+
+void Calen::ShowPoint()
+{
+    Label7->setText(CurrentCityName);
+    const location::Location place = location::Location::load(GetSetting);
+    Label9->setText(location::locationLine(place, UtcOffsetHours(nowLocal())));
+}
+
+void Calen::Calculate()
+{
+    const QPointer<Calen> self(this);
+    const int generation = ++calculation_;
+    {
+        const WaitCursor wait;
+        // 1.
+        Process1->ProgressPlay();
+        Process1->show();
+        repaint();
+        // 2.
+        if (toSeconds(SelectedMoment) != toSeconds(NoDate)) {
+            const double moment = SelectedMoment;
+            const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
+            // A copy: the window (and its engine) may be gone when the
+            // engine returns.
+            const LunarEngine engine = engine_;
+            CalendarAnswer a;
+            bool computed = false;
+            QString fault;
+            // The engine lets pending events run during its search: the
+            // window may be closed, or a newer calculation run to its end,
+            // before this one returns.
+            try {
+                a = computeCalendar(moment, observer, engine);
+                computed = true;
+            } catch (const std::exception &e) {
+                fault = engineFaultText(e);
+            } catch (...) {
+                fault = describe(std::current_exception());
+            }
+            if (!self)
+                return;
+            if (generation != calculation_)
+                return; // a later calculation has shown its own answer
+            if (!computed) {
+                // The displays keep the previous answer.
+                ShowMessage(fault, QStringLiteral("Calculate"), MsgIcon::Error);
+                if (!self)
+                    return;
+            } else {
+                // 3.-5.
+                Label12->setText(a.weekdayName);
+                Text1->setPlainText(a.weekdayText);
+                Label5->setText(QString::number(a.day));
+                Text2->setPlainText(a.dayText);
+                // 6.
+                List2->clear();
+                for (double b : a.moon.boundaries)
+                    List2->addItem(isoMoment(b));
+                lunar_.take(a.moon);
+                // 7.
+                if (lunar_.lunarDay != 0) {
+                    Label3->setText(boundsText(lunar_.start, lunar_.end));
+                    Label3->show();
+                }
+                // 8.-11.
+                Label16->setText(QString::number(lunar_.lunarDay));
+                Text3->setPlainText(DreamByMoon(lunar_.lunarDay));
+                picture2Tag_ = QString::number(lunar_.lunarDay);
+                ShowMoonPhase(lunar_.lunarDay);
+            }
+        }
+    }
+    // 12.
+    Timer2.start();
+}
+
+void Calen::BCalculate()
+{
+    Timer3.stop();
+    Timer3.start();
+}
+
+void Calen::MoonList(double momentUniversal)
+{
+    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
+    const MoonListResult r = calendar::MoonList(momentUniversal, observer, engine_);
+    List2->clear();
+    for (double b : r.boundaries)
+        List2->addItem(isoMoment(b));
+    lunar_.take(r);
+}
+
+void Calen::ShowMoonPhase(int n)
+{
+    n = phasePictureFor(n);
+    if (n > MoonPics.size())
+        return;
+    const QImage shown = keyedPhaseImage(MoonPics.at(n - 1), kShownWidth);
+    QPixmap canvas(Picture2->size() * Picture2->devicePixelRatioF());
+    canvas.setDevicePixelRatio(Picture2->devicePixelRatioF());
+    canvas.fill(Qt::transparent);
+    {
+        QPainter p(&canvas);
+        p.drawImage(QPoint(0, 0), shown);
+    }
+    Picture2->setPixmap(canvas);
+    shownPicture_ = n;
+}
+
+void Calen::SetPicker(cDateTimePicker *picker, double moment)
+{
+    if (picker)
+        picker->SetMoment(dateOf(moment), timeOf(moment));
+}
+
+double Calen::GetPicker(const cDateTimePicker *picker) const
+{
+    if (!picker)
+        return SelectedMoment;
+    const QDate d(picker->Data(cDateTimePicker::Year), picker->Data(cDateTimePicker::Month),
+                  picker->Data(cDateTimePicker::Day));
+    const QTime t(picker->Data(cDateTimePicker::Hour), picker->Data(cDateTimePicker::Minute),
+                  picker->Data(cDateTimePicker::Second));
+    if (!d.isValid() || !t.isValid())
+        return SelectedMoment;
+    return toDateValue(d, t);
+}
+
+void Calen::DTPicker1_Change()
+{
+    SelectedMoment = GetPicker(DTPicker1);
+    SetPicker(DTPicker2, SelectedMoment);
+    BCalculate();
+}
+
+void Calen::DTPicker2_Change()
+{
+    SelectedMoment = GetPicker(DTPicker2);
+    SetPicker(DTPicker1, SelectedMoment);
+    BCalculate();
+}
+
+void Calen::DTPicker1_ClouseUp()
+{
+    if (DTPicker1 && DTPicker1->hWnd())
+        DTPicker1->hWnd()->setFocus();
+}
+
+void Calen::Toolbar1_ButtonClick()
+{
+    SelectedMoment = nowLocal();
+    SetPicker(DTPicker1, SelectedMoment);
+    SetPicker(DTPicker2, SelectedMoment);
+    Calculate();
+}
+
+void Calen::Label7_Click()
+{
+    options::OptionsForm *f = options::OptionsForm::open(2, true, this);
+    connect(f, &QDialog::finished, this, &Calen::optionsClosed, Qt::UniqueConnection);
+}
+
+void Calen::optionsClosed()
+{
+    CheckGeo();
+    Calculate();
+}
+
+void Calen::Image6_Click()
+{
+    bool opened = false;
+    tryStep([&] { opened = urlOpener() && urlOpener()(engineUrl()); });
+    if (!opened)
+        ShowMessage(QStringLiteral("Не удалось открыть страницу ") + engineUrl(), windowTitle(), MsgIcon::Warning);
+}
+
+void Calen::Picture2_DblClick()
+{
+    if (!Timer4.isActive())
+        Timer4.start();
+}
+
+bool Calen::Form_KeyDown(int keyCode)
+{
+    if (keyCode == Qt::Key_Escape) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+void Calen::Timer1_Timer()
+{
+    btnNow->setToolTip(formatMoment(nowLocal(), QStringLiteral("dd MMMM yyyy г., HH:mm")));
+}
+
+void Calen::Timer2_Timer()
+{
+    Timer2.stop();
+    Process1->hide();
+    Process1->ProgressStop();
+}
+
+void Calen::Timer3_Timer()
+{
+    Timer3.stop();
+    Calculate();
+}
+
+void Calen::Timer4_Timer()
+{
+    ++PhaseFrame;
+    if (PhaseFrame < 29) {
+        ShowMoonPhase(PhaseFrame);
+        return;
+    }
+    Timer4.stop();
+    ShowMoonPhase(picture2Tag_.toInt());
+    PhaseFrame = 0;
+}
+
+void Calen::closeEvent(QCloseEvent *event)
+{
+    // Form_Unload
+    if (!unloaded_) {
+        unloaded_ = true;
+        for (QTimer *t : {&Timer1, &Timer2, &Timer3, &Timer4})
+            t->stop();
+        emit unloaded();
+        DTPicker1->Destroy();
+        DTPicker2->Destroy();
+    }
+    event->accept();
+}
+
+bool Calen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this) {
+        if (Form_KeyDown(static_cast<QKeyEvent *>(event)->key()))
+            return true;
+    } else if (watched == Picture2 && event->type() == QEvent::MouseButtonDblClick) {
+        Picture2_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace somnex::calendar

@@ -1,0 +1,129 @@
+#pragma once
+// The calendar of dream fulfilment: the user enters the date and approximate
+// time of a dream; the window shows the weekday, the day of the month and the
+// lunar day at the user's place with their texts, the bounds of the lunar day
+// and the Moon's phase.
+
+#include "calendar/calen/LunarDay.h"
+
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QToolBar;
+
+namespace somnex {
+class ClickLabel;
+class Process;
+} // namespace somnex
+
+namespace somnex::calendar {
+
+class cDateTimePicker;
+
+class Calen : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds the window, owned by the given window (it stays a window of its
+    // own), and runs its load.
+    explicit Calen(QWidget *owner = nullptr);
+    ~Calen() override;
+
+    // The calendar of the program: created when none is open, shown
+    // modeless in the normal state and brought to the front.
+    static Calen *open(QWidget *owner);
+    static Calen *instance();
+
+    // Opens a web page; tests put a recorder in its place.
+    static std::function<bool(const QString &)> &urlOpener();
+    // The engine's page the logo opens.
+    static QString engineUrl();
+
+    void Form_Load();
+    void CheckGeo();
+    void ShowPoint();
+    void Calculate();
+    void BCalculate();
+    void MoonList(double momentUniversal);
+    void ShowMoonPhase(int n);
+    void SetPicker(cDateTimePicker *picker, double moment);
+    double GetPicker(const cDateTimePicker *picker) const;
+
+    void DTPicker1_Change();
+    void DTPicker2_Change();
+    void DTPicker1_ClouseUp();
+    void Toolbar1_ButtonClick();
+    void Label7_Click();
+    void Image6_Click();
+    void Picture2_DblClick();
+    // True when the key was the window's own (Escape closes it).
+    bool Form_KeyDown(int keyCode);
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+
+    // State.
+    double SelectedMoment = 0.0;
+    double NoDate = 0.0;
+    qint16 LunarDay() const { return lunar_.lunarDay; }
+    double LunarDayStart() const { return lunar_.start; }
+    double LunarDayEnd() const { return lunar_.end; }
+    qint16 PhaseFrame = 0;
+    QString CurrentCityName;
+    // The picture drawn last into Picture2 (1 to 29).
+    int shownPicture() const { return shownPicture_; }
+    // Picture2's tag: the lunar day as text.
+    QString picture2Tag() const { return picture2Tag_; }
+    // The engine to compute with (tests give constructed ones).
+    void setEngine(const LunarEngine &engine) { engine_ = engine; }
+
+    QList<QImage> MoonPics;
+
+    // Controls.
+    QLabel *Heading = nullptr;
+    ClickLabel *Image6 = nullptr;
+    QWidget *Picture3 = nullptr, *Picture4 = nullptr;
+    cDateTimePicker *DTPicker1 = nullptr, *DTPicker2 = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QAction *btnNow = nullptr;
+    QLabel *LabelWeekDay = nullptr, *LabelDay = nullptr, *LabelLunarDay = nullptr; // the fixed captions
+    QLabel *Label12 = nullptr, *Label5 = nullptr, *Label16 = nullptr, *Label3 = nullptr;
+    QPlainTextEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;
+    QLabel *Picture2 = nullptr;
+    ClickLabel *Label7 = nullptr;
+    QLabel *Label9 = nullptr;
+    Process *Process1 = nullptr;
+    QListWidget *List2 = nullptr;
+    QTimer Timer1, Timer2, Timer3, Timer4;
+
+signals:
+    // The window is unloading: the main window releases its button.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void optionsClosed();
+
+    LunarEngine engine_ = LunarEngine::standard();
+    LunarState lunar_;
+    QString picture2Tag_;
+    int shownPicture_ = 0;
+    int calculation_ = 0; // generation of the latest Calculate
+    bool unloaded_ = false;
+};
+
+} // namespace somnex::calendar

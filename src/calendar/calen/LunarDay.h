@@ -1,0 +1,123 @@
+#pragma once
+// The lunar day of a moment at a place, computed below any window so that the
+// calendar window, the command-line calendar and the benchmark compute the
+// same thing.
+//
+// A lunar day runs from one boundary to the next: the first from the new
+// moon that opened the lunation to the first moonrise after it, each later
+// one from a moonrise to the next, the last from the last moonrise to the
+// new moon that closes the lunation. A moment exactly at a boundary belongs
+// to the lunar day that ends there.
+//
+// Moments are date values (days since 1899-12-30 with the time of day as the
+// fraction, see astro/mTime.h). Boundaries are kept to whole seconds, as the
+// calendar lists them.
+
+#include "astro/mPublicVars.h"
+#include "astro/mRiseSet.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QTime>
+#include <QtGlobal>
+
+#include <functional>
+
+namespace somnex::calendar {
+
+// ---- date values -------------------------------------------------------
+
+// The date value of a calendar date and time of day (whole seconds).
+double toDateValue(const QDate &date, const QTime &time);
+// The calendar date and the time of day (rounded to whole seconds) of a date
+// value; an invalid date for a value outside years 100 to 9999.
+QDate dateOf(double date);
+QTime timeOf(double date);
+// A date value as a count of whole seconds that grows with time, and back.
+qint64 toSeconds(double date);
+double fromSeconds(qint64 seconds);
+
+// Russian text of a date value in a date-time format ("dd MMMM yyyy",
+// "dd MMM yyyy hh:mm", "dd MMMM yyyy г., HH:mm").
+QString formatMoment(double date, const QString &format);
+// "YYYY-MM-DD HH:MM:SS", the form the boundary list and the command line use.
+QString isoMoment(double date);
+
+// Hour boundaries crossed from universal to local time at the moment given
+// (local): 3 in a zone three hours east of Greenwich, -5 five hours west;
+// a half-hour zone gives one of its two neighbouring whole hours.
+int UtcOffsetHours(double localNow);
+
+// ---- the lunar day -----------------------------------------------------
+
+// The engine procedures the computation uses; the standard set is the
+// astronomy engine's. Tests put failing or constructed ones in their place.
+struct LunarEngine {
+    std::function<double(double)> lastNewMoon;  // universal in, universal out
+    std::function<double(double)> nextNewMoon;  // universal in, universal out
+    std::function<astro::RiseSetResult(double day, const astro::ObserverPosition &, int body)> riseSet;
+    std::function<double(double)> universalToLocal;
+
+    static const LunarEngine &standard();
+};
+
+struct MoonListResult {
+    // The opening new moon, the moonrises after it and the closing new moon,
+    // local, whole seconds, in order.
+    QList<double> boundaries;
+    bool found = false;
+    qint16 lunarDay = 0;
+    double start = 0.0; // local
+    double end = 0.0;   // local
+};
+
+// Rebuilds the boundary list for the moment m (universal time) at the
+// observer's place and finds the lunar day that holds it. Fills the engine's
+// Observer record. Engine faults (astro::FloatError) are raised to the caller.
+MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &observer,
+                        const LunarEngine &engine = LunarEngine::standard());
+
+// The lunar day as the calendar keeps it: lunar day 0 until the first find,
+// and the previous values whenever a search finds nothing.
+struct LunarState {
+    qint16 lunarDay = 0;
+    double start = 0.0;
+    double end = 0.0;
+
+    void take(const MoonListResult &r)
+    {
+        if (!r.found)
+            return;
+        lunarDay = r.lunarDay;
+        start = r.start;
+        end = r.end;
+    }
+};
+
+// The phase picture of a lunar day: 1 to 29, later days showing 29.
+int phasePictureFor(int lunarDay);
+
+// Everything the calendar shows for a local moment, apart from the picture.
+struct CalendarAnswer {
+    double moment = 0.0; // local
+    qint16 weekday = 0;  // 1 Monday ... 7 Sunday
+    QString weekdayName;
+    QString weekdayText;
+    qint16 day = 0;
+    QString dayText;
+    MoonListResult moon;
+};
+
+// The weekday and day of the month with their texts, and MoonList of the
+// moment turned into universal time by the system's time zone.
+CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition &observer,
+                               const LunarEngine &engine = LunarEngine::standard());
+
+// " (" start " - " end ")" in "dd MMM yyyy hh:mm".
+QString boundsText(double start, double end);
+
+// The description of an engine fault for the user.
+QString engineFaultText(const std::exception &e);
+
+} // namespace somnex::calendar

@@ -1,0 +1,432 @@
+#include "options/optionsform/OptionsForm.h"
+
+#include "location/core/Location.h"
+#include "options/slider/Slider.h"
+#include "options/slider/SliderGeometry.h"
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Desktop.h"
+#include "shell/AppState.h"
+#include "shell/Autostart.h"
+#include "support/Artwork.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTime>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace somnex::options {
+
+namespace {
+
+QPointer<OptionsForm> g_instance;
+
+constexpr int kWidthPx = 460;
+constexpr int kHeightPx = 330;
+constexpr int kPageWidthPx = kWidthPx - 2 * 13;
+constexpr int kPageHeightPx = 200;
+
+void fillNumbers(QComboBox *box, int last, const QString &mark)
+{
+    box->clear();
+    QStringList items;
+    items.reserve(last + 1);
+    for (int i = 0; i <= last; ++i)
+        items << QString::number(i) + mark;
+    box->addItems(items);
+}
+
+} // namespace
+
+OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("OptionsForm"));
+    setWindowTitle(QStringLiteral("Настройки"));
+    setWindowIcon(appIcon());
+    setFixedSize(kWidthPx, kHeightPx);
+
+    Heading = new QLabel(QStringLiteral("Настройки программы"), this);
+    Heading->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; font-weight: bold; padding: 4px 8px;"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"));
+    Heading->setGeometry(0, 0, kWidthPx, 26);
+
+    TabStrip1 = new QTabBar(this);
+    TabStrip1->addTab(artworkIcon(QStringLiteral("hlp")), QStringLiteral("Общие"));
+    TabStrip1->addTab(QStringLiteral("Настройки местности"));
+    TabStrip1->setExpanding(false);
+    TabStrip1->setDrawBase(true);
+    TabStrip1->setGeometry(TwipsToPixels(kPageLeft), 46, kPageWidthPx, TabStrip1->sizeHint().height());
+
+    for (int i = 0; i < 2; ++i) {
+        Picture1[i] = new QWidget(this);
+        Picture1[i]->setObjectName(QStringLiteral("Picture1_%1").arg(i));
+        Picture1[i]->resize(kPageWidthPx, kPageHeightPx);
+    }
+    buildGeneralPage(Picture1[0]);
+    buildLocationPage(Picture1[1]);
+
+    Command1 = new QPushButton(QStringLiteral("Ok"), this);
+    Command2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Command1->setDefault(true);
+    const int bw = 90, bh = Command1->sizeHint().height();
+    Command2->setGeometry(kWidthPx - 13 - bw, kHeightPx - 12 - bh, bw, bh);
+    Command1->setGeometry(kWidthPx - 13 - 2 * bw - 8, kHeightPx - 12 - bh, bw, bh);
+
+    connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
+    connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
+    connect(Slider1, &Slider::Scroll, this, &OptionsForm::Slider1_Scroll);
+    connect(Command1, &QPushButton::clicked, this, &OptionsForm::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &OptionsForm::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &OptionsForm::Command4_Click);
+    connect(btnCities, &QAction::triggered, this, &OptionsForm::Toolbar1_ButtonClick);
+    Slider1->installEventFilter(this);
+    Label2->installEventFilter(this);
+
+    Form_Load();
+    TabStrip1_Click();
+}
+
+OptionsForm::~OptionsForm() = default;
+
+void OptionsForm::buildGeneralPage(QWidget *page)
+{
+    Check1 = new QCheckBox(QStringLiteral("При закрытии сворачиваться в область уведомлений"), page);
+    Check2 = new QCheckBox(QStringLiteral("Автоматически загружаться вместе с Windows"), page);
+    Image4 = new QLabel(page);
+    Image4->setPixmap(artworkPixmap(QStringLiteral("tray-area"), {150, 30}, devicePixelRatioF()));
+    Image4->setFixedSize(150, 30);
+    Image4->setToolTip(QStringLiteral("При закрытии программа остаётся значком в области уведомлений"));
+    Label2 = new QLabel(QStringLiteral("1:23"), Image4);
+    Label2->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setGeometry(106, 0, 44, 30);
+    Label3 = new QLabel(QStringLiteral("Прозрачность контекстного меню:"), page);
+    auto *note = new QLabel(QStringLiteral(" (только для Windows 2000/XP/Vista)"), page);
+    note->setStyleSheet(QStringLiteral("QLabel { color: #606060; }"));
+    Slider1 = new Slider(page);
+    Slider1->setFixedHeight(24);
+    Label1 = new QLabel(QStringLiteral("0 %"), page);
+    Label1->setMinimumWidth(48);
+
+    auto *v = new QVBoxLayout(page);
+    v->setContentsMargins(10, 10, 10, 6);
+    v->addWidget(Check1);
+    auto *tray = new QHBoxLayout;
+    tray->addSpacing(22);
+    tray->addWidget(Image4);
+    tray->addStretch();
+    v->addLayout(tray);
+    v->addSpacing(6);
+    v->addWidget(Check2);
+    v->addSpacing(12);
+    v->addWidget(Label3);
+    v->addWidget(note);
+    auto *slider = new QHBoxLayout;
+    slider->addWidget(Slider1, 1);
+    slider->addWidget(Label1);
+    v->addLayout(slider);
+    v->addStretch();
+}
+
+void OptionsForm::buildLocationPage(QWidget *page)
+{
+    auto *group = new QLabel(QStringLiteral("Населенный пункт"), page);
+    QFont bold = group->font();
+    bold.setBold(true);
+    group->setFont(bold);
+    auto *nameLabel = new QLabel(QStringLiteral("Название:"), page);
+    Text1 = new QLineEdit(page);
+    nameLabel->setBuddy(Text1);
+    Toolbar1 = new QToolBar(page);
+    Toolbar1->setIconSize({16, 16});
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    btnCities = Toolbar1->addAction(QStringLiteral(">>>"));
+    btnCities->setToolTip(QStringLiteral("Справочник городов"));
+    auto *latLabel = new QLabel(QStringLiteral("Широта:"), page);
+    auto *lonLabel = new QLabel(QStringLiteral("Долгота:"), page);
+    Combo7 = new QComboBox(page);
+    Combo8 = new QComboBox(page);
+    Combo9 = new QComboBox(page);
+    Combo12 = new QComboBox(page);
+    Combo11 = new QComboBox(page);
+    Combo10 = new QComboBox(page);
+    for (QComboBox *c : {Combo7, Combo8, Combo9, Combo10, Combo11, Combo12})
+        c->setMaxVisibleItems(15);
+    latLabel->setBuddy(Combo7);
+    lonLabel->setBuddy(Combo12);
+    Command4 = new QPushButton(QStringLiteral("Настройка даты, времени и часового пояса"), page);
+
+    auto *g = new QGridLayout;
+    g->setHorizontalSpacing(6);
+    g->addWidget(nameLabel, 0, 0);
+    g->addWidget(Text1, 0, 1, 1, 3);
+    g->addWidget(Toolbar1, 0, 4);
+    g->addWidget(latLabel, 1, 0);
+    g->addWidget(Combo7, 1, 1);
+    g->addWidget(Combo8, 1, 2);
+    g->addWidget(Combo9, 1, 3);
+    g->addWidget(lonLabel, 2, 0);
+    g->addWidget(Combo12, 2, 1);
+    g->addWidget(Combo11, 2, 2);
+    g->addWidget(Combo10, 2, 3);
+    g->setColumnStretch(5, 1);
+
+    auto *v = new QVBoxLayout(page);
+    v->setContentsMargins(10, 8, 10, 6);
+    v->addWidget(group);
+    v->addLayout(g);
+    v->addSpacing(10);
+    auto *zone = new QHBoxLayout;
+    zone->addWidget(Command4);
+    zone->addStretch();
+    v->addLayout(zone);
+    v->addStretch();
+}
+
+OptionsForm *OptionsForm::instance()
+{
+    return g_instance;
+}
+
+OptionsForm *OptionsForm::open(qint16 tab, bool modal, QWidget *owner)
+{
+    if (!g_instance) {
+        g_instance = new OptionsForm(owner);
+        g_instance->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    OptionsForm *f = g_instance;
+    f->SetTab(tab);
+    const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;
+    if (f->windowModality() != wanted) {
+        // The modality of a shown window changes only when it is shown again.
+        const bool wasVisible = f->isVisible();
+        if (wasVisible)
+            f->hide();
+        f->setWindowModality(wanted);
+    }
+    f->show();
+    f->raise();
+    f->activateWindow();
+    return f;
+}
+
+std::function<bool()> &OptionsForm::dateTimeSettingsLauncher()
+{
+    static std::function<bool()> launcher = [] { return OpenDateTimeSettings(); };
+    return launcher;
+}
+
+void OptionsForm::Form_Load()
+{
+    AppState &s = app();
+    // 1.
+    Slider1->Max(220);
+    Slider1->Min(0);
+    // 2.
+    TabStrip1->setTabText(1, QStringLiteral("Настройки местности"));
+    TabStrip1->setTabIcon(1, QIcon());
+    // 3.-4. Setting a box runs its handler when the value changes.
+    Check1->setChecked(s.CloseToTray);
+    bool autostart = false;
+    tryStep([&] { autostart = IsAutostart(); });
+    Check2->setChecked(autostart);
+    // 5.
+    Check1_Click();
+    // 6.
+    if (s.MenuAlpha == 0)
+        s.MenuAlpha = 255;
+    Slider1->Value(sliderValueForMenuAlpha(s.MenuAlpha));
+    Slider1_Scroll(Slider1->Value());
+    // 7.
+    CityIni();
+}
+
+void OptionsForm::SetTab(qint16 n)
+{
+    const int index = n - 1;
+    if (index < 0 || index >= TabStrip1->count())
+        return;
+    if (TabStrip1->currentIndex() == index)
+        TabStrip1_Click();
+    else
+        TabStrip1->setCurrentIndex(index); // runs TabStrip1_Click
+}
+
+void OptionsForm::TabStrip1_Click()
+{
+    for (QWidget *p : Picture1) {
+        p->hide();
+        p->move(TwipsToPixels(kPageLeft), TwipsToPixels(kPageTop));
+    }
+    const int index = TabStrip1->currentIndex();
+    if (index >= 0 && index < int(Picture1.size()))
+        Picture1[index]->show();
+}
+
+void OptionsForm::Check1_Click()
+{
+    Image4->setVisible(Check1->isChecked());
+}
+
+void OptionsForm::Check2_Click()
+{
+    if (Check2->isChecked()) {
+        Check1->setChecked(true);
+        Check1->setEnabled(false);
+    } else {
+        Check1->setEnabled(true);
+    }
+}
+
+void OptionsForm::Slider1_Scroll(int value)
+{
+    app().MenuAlpha = menuAlphaForSliderValue(value);
+    Label1->setText(QString::number(transparencyPercent(value)) + QStringLiteral(" %"));
+}
+
+void OptionsForm::Slider1_GotFocus()
+{
+    Slider1->UserControl_GotFocus();
+}
+
+void OptionsForm::Slider1_LostFocus()
+{
+    Slider1->UserControl_LostFocus();
+}
+
+void OptionsForm::Command1_Click()
+{
+    try {
+        ApplySettings();
+    } catch (...) {
+        ShowMessage(describe(std::current_exception()), QStringLiteral("ApplySettings"), MsgIcon::Error);
+    }
+    Command2_Click();
+}
+
+void OptionsForm::Command2_Click()
+{
+    done(QDialog::Rejected);
+}
+
+void OptionsForm::Command4_Click()
+{
+    bool started = false;
+    tryStep([&] { started = dateTimeSettingsLauncher() && dateTimeSettingsLauncher()(); });
+    if (!started)
+        ShowMessage(QStringLiteral("Не найдена программа настройки даты, времени и часового пояса.\n"
+                                   "Измените их средствами вашего рабочего стола."),
+                    QStringLiteral("Настройки"), MsgIcon::Warning);
+}
+
+location::LocationControls OptionsForm::locationControls() const
+{
+    return {Text1, Combo7, Combo8, Combo9, Combo10, Combo11, Combo12};
+}
+
+void OptionsForm::Toolbar1_ButtonClick()
+{
+    if (cityDirectory_) {
+        cityDirectory_->raise();
+        cityDirectory_->activateWindow();
+        return;
+    }
+    auto *d = new location::SpravCity(locationControls(), this);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setWindowModality(Qt::ApplicationModal);
+    cityDirectory_ = d;
+    d->show();
+}
+
+void OptionsForm::Label2_DblClick()
+{
+    Label2->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+}
+
+void OptionsForm::CityIni()
+{
+    const location::Location place = location::Location::load(GetSetting);
+    // 1.-3.
+    fillNumbers(Combo8, location::kMaxMinutes, QStringLiteral("'"));
+    fillNumbers(Combo11, location::kMaxMinutes, QStringLiteral("'"));
+    fillNumbers(Combo7, location::kMaxLatitudeDegrees, QStringLiteral("°"));
+    Combo7->setCurrentIndex(location::clampIndex(place.latDegrees, Combo7->count() - 1));
+    Combo8->setCurrentIndex(location::clampIndex(place.latMinutes, Combo8->count() - 1));
+    // 4.
+    Combo9->clear();
+    Combo9->addItems({QStringLiteral("С.ш."), QStringLiteral("Ю.ш.")});
+    Combo9->setCurrentIndex(place.latHemisphere == 1 ? 0 : 1);
+    // 5.-6.
+    fillNumbers(Combo12, location::kMaxLongitudeDegrees, QStringLiteral("°"));
+    Combo11->setCurrentIndex(location::clampIndex(place.lonMinutes, Combo11->count() - 1));
+    Combo12->setCurrentIndex(location::clampIndex(place.lonDegrees, Combo12->count() - 1));
+    // 7.
+    Combo10->clear();
+    Combo10->addItems({QStringLiteral("В.д."), QStringLiteral("З.д.")});
+    Combo10->setCurrentIndex(place.lonHemisphere == 1 ? 0 : 1);
+    // 8.
+    Text1->setText(location::readCityName(GetSetting));
+}
+
+void OptionsForm::ApplySettings()
+{
+    SettingsBatch batch;
+    AppState &s = app();
+    // 1. The location tab.
+    location::Location place;
+    place.cityName = Text1->text();
+    place.lonDegrees = location::leadingNumber(Combo12->currentText());
+    place.lonMinutes = location::leadingNumber(Combo11->currentText());
+    place.lonHemisphere = location::SignOf(Combo10->currentIndex());
+    place.latDegrees = location::leadingNumber(Combo7->currentText());
+    place.latMinutes = location::leadingNumber(Combo8->currentText());
+    place.latHemisphere = location::SignOf(Combo9->currentIndex());
+    place.save(SaveSetting);
+    s.ObserverLongitude = place.longitude().toDouble();
+    s.ObserverLatitude = place.latitude().toDouble();
+    // 2.
+    s.CloseToTray = Check1->isChecked();
+    SaveSetting(AppState::App, AppState::Main, QStringLiteral("ToTray"), boolText(s.CloseToTray));
+    // 3.
+    SaveSetting(AppState::App, AppState::Main, QStringLiteral("MenuTransp"), QString::number(s.MenuAlpha));
+    // 4.
+    SetAutostart(Check2->isChecked());
+}
+
+void OptionsForm::done(int result)
+{
+    if (cityDirectory_)
+        cityDirectory_->close();
+    QDialog::done(result);
+    if (testAttribute(Qt::WA_DeleteOnClose))
+        deleteLater();
+}
+
+bool OptionsForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Slider1) {
+        if (event->type() == QEvent::FocusIn)
+            Slider1_GotFocus();
+        else if (event->type() == QEvent::FocusOut)
+            Slider1_LostFocus();
+    } else if (watched == Label2 && event->type() == QEvent::MouseButtonDblClick) {
+        Label2_DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace somnex::options

@@ -1,0 +1,102 @@
+#pragma once
+// The options window: closing to the notification area, starting with the
+// desktop session and the tray menu's transparency on the "Общие" tab, the
+// observer's place on the "Настройки местности" tab. "Ok" stores both tabs,
+// "Отмена" stores nothing (the transparency follows the slider live either
+// way, for the running program).
+
+#include "location/spravcity/SpravCity.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabBar;
+class QToolBar;
+class QAction;
+
+namespace somnex::options {
+
+class Slider;
+
+class OptionsForm : public QDialog {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs its load.
+    explicit OptionsForm(QWidget *parent = nullptr);
+    ~OptionsForm() override;
+
+    // The one options window of the program, created on first use, shown on
+    // the tab given; modal or modeless. It unloads when it closes.
+    static OptionsForm *open(qint16 tab, bool modal, QWidget *owner);
+    static OptionsForm *instance();
+
+    // Opens the desktop's date and time settings; false when none was found.
+    // Tests put a recorder in its place.
+    static std::function<bool()> &dateTimeSettingsLauncher();
+
+    void Form_Load();
+    void SetTab(qint16 n);
+    void TabStrip1_Click();
+    void Check1_Click();
+    void Check2_Click();
+    void Slider1_Scroll(int value);
+    void Slider1_GotFocus();
+    void Slider1_LostFocus();
+    void Command1_Click(); // "Ok"
+    void Command2_Click(); // "Отмена"
+    void Command4_Click(); // the date and time settings
+    void Toolbar1_ButtonClick();
+    void Label2_DblClick();
+    void ApplySettings();
+    void CityIni();
+
+    // The city directory while it is open over this window.
+    location::SpravCity *cityDirectory() const { return cityDirectory_; }
+    location::LocationControls locationControls() const;
+
+    // Page placement, twips.
+    static constexpr int kPageLeft = 200;
+    static constexpr int kPageTop = 1200;
+
+    QLabel *Heading = nullptr;
+    QTabBar *TabStrip1 = nullptr;
+    std::array<QWidget *, 2> Picture1{}; // the pages, index 0 "Общие", 1 "Настройки местности"
+    QCheckBox *Check1 = nullptr;
+    QCheckBox *Check2 = nullptr;
+    QLabel *Label3 = nullptr; // "Прозрачность контекстного меню:"
+    Slider *Slider1 = nullptr;
+    QLabel *Label1 = nullptr; // the percentage
+    QLabel *Image4 = nullptr; // the notification-area illustration
+    QLabel *Label2 = nullptr; // its clock
+    QLineEdit *Text1 = nullptr;
+    QComboBox *Combo7 = nullptr, *Combo8 = nullptr, *Combo9 = nullptr;
+    QComboBox *Combo10 = nullptr, *Combo11 = nullptr, *Combo12 = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QAction *btnCities = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildGeneralPage(QWidget *page);
+    void buildLocationPage(QWidget *page);
+
+    QPointer<location::SpravCity> cityDirectory_;
+};
+
+} // namespace somnex::options

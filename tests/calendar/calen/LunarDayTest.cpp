@@ -1,0 +1,381 @@
+#include "calendar/calen/LunarDay.h"
+
+#include "astro/Moonday.h"
+#include "astro/mMath.h"
+#include "astro/mRiseSet.h"
+#include "calendar/tables/DreamTables.h"
+#include "calendar/calen/TzScope.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+
+#include <cmath>
+
+using namespace somnex::calendar;
+
+namespace {
+
+constexpr qint64 kHour = 3600;
+constexpr qint64 kDay = 86400;
+
+double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return toDateValue(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+double plus(double date, qint64 seconds) { return fromSeconds(toSeconds(date) + seconds); }
+
+// A constructed engine: fixed new moons (universal), a moonrise rule per
+// universal day and a fixed zone offset.
+struct FakeEngine {
+    double opening = 0, closing = 0;
+    qint64 zoneSeconds = 0;
+    std::function<astro::RiseSetResult(double day)> rise;
+
+    LunarEngine engine() const
+    {
+        const FakeEngine f = *this;
+        return {[f](double) { return f.opening; }, [f](double) { return f.closing; },
+                [f](double day, const astro::ObserverPosition &, int) { return f.rise(day); },
+                [f](double d) { return plus(d, f.zoneSeconds); }};
+    }
+};
+
+// Moonrise every universal day at the given second of the day.
+std::function<astro::RiseSetResult(double)> dailyRise(qint64 secondOfDay)
+{
+    return [secondOfDay](double day) { return astro::RiseSetResult{plus(day, secondOfDay), plus(day, secondOfDay + 12 * kHour)}; };
+}
+
+void expectIncreasingWithin(const MoonListResult &r, const char *what)
+{
+    ASSERT_FALSE(r.boundaries.isEmpty()) << what;
+    for (qsizetype i = 1; i < r.boundaries.size(); ++i)
+        EXPECT_LT(toSeconds(r.boundaries[i - 1]), toSeconds(r.boundaries[i])) << what << " entry " << i;
+}
+
+} // namespace
+
+TEST(DateValue, CalendarFieldsAndSeconds)
+{
+    struct Case {
+        QDate date;
+        QTime time;
+        double value;
+    } cases[] = {
+        {{1899, 12, 30}, {0, 0}, 0.0},
+        {{1900, 1, 1}, {0, 0}, 2.0},
+        {{1899, 12, 29}, {6, 0}, -1.25},
+        {{1899, 12, 28}, {18, 0}, -2.75},
+        {{2026, 12, 8}, {12, 0}, 46364.5},
+        {{1601, 1, 1}, {0, 0}, -109205.0},
+    };
+    for (const Case &c : cases) {
+        const double v = toDateValue(c.date, c.time);
+        EXPECT_NEAR(v, c.value, 1e-9) << c.date.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(dateOf(c.value), c.date);
+        EXPECT_EQ(timeOf(c.value), c.time);
+    }
+    // Seconds grow with time across the epoch, where date values do not.
+    EXPECT_LT(toSeconds(-1.25), toSeconds(-1.75)) << "06:00 comes before 18:00 of 1899-12-29";
+    EXPECT_EQ(toSeconds(-1.75) - toSeconds(-1.25), 12 * kHour);
+    EXPECT_EQ(toSeconds(0.0) - toSeconds(-1.75), 6 * kHour);
+    EXPECT_FALSE(dateOf(std::nan("")).isValid());
+}
+
+TEST(DateValue, RussianFormats)
+{
+    const double d = at(2026, 12, 8, 9, 5, 7);
+    struct Case {
+        const char *format;
+        const char16_t *text;
+    } cases[] = {
+        {"dd MMMM yyyy", u"08 декабря 2026"},
+        {"dd MMM yyyy hh:mm", u"08 дек. 2026 09:05"},
+        {"dd MMMM yyyy г., HH:mm", u"08 декабря 2026 г., 09:05"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(formatMoment(d, QString::fromUtf8(c.format)), QString::fromUtf16(c.text)) << c.format;
+    EXPECT_EQ(formatMoment(at(2026, 5, 1, 23, 59), u"dd MMMM yyyy"_qs), u"01 мая 2026"_qs);
+    EXPECT_EQ(isoMoment(d), u"2026-12-08 09:05:07"_qs);
+    EXPECT_EQ(boundsText(at(2026, 3, 1, 7, 3), at(2026, 3, 2, 8, 15)), u" (01 мар. 2026 07:03 - 02 мар. 2026 08:15)"_qs);
+}
+
+TEST(UtcOffset, WholeHoursCrossedFromUniversalToLocal)
+{
+    struct Case {
+        const char *zone;
+        std::initializer_list<int> allowed;
+    } cases[] = {
+        {"UTC", {0}},
+        {"Europe/Moscow", {3}},
+        {"Asia/Vladivostok", {10}},
+        {"America/Bogota", {-5}},
+        {"Asia/Kolkata", {5, 6}},
+        {"Asia/Kathmandu", {5, 6}},
+        {"Pacific/Marquesas", {-9, -10}},
+    };
+    for (const Case &c : cases) {
+        TzScope tz(c.zone);
+        const QDateTime now = QDateTime::currentDateTime();
+        const int h = UtcOffsetHours(toDateValue(now.date(), now.time()));
+        EXPECT_NE(std::find(c.allowed.begin(), c.allowed.end(), h), c.allowed.end()) << c.zone << " gave " << h;
+    }
+    // The half-hour zone at a known minute: 10:10 local is 04:40 universal
+    // (6 hour boundaries), 10:40 local is 05:10 (5).
+    TzScope tz("Asia/Kolkata");
+    EXPECT_EQ(UtcOffsetHours(at(2026, 6, 1, 10, 10)), 6);
+    EXPECT_EQ(UtcOffsetHours(at(2026, 6, 1, 10, 40)), 5);
+}
+
+TEST(MoonList, LunarDaysOfAConstructedLunation)
+{
+    // New moons at 12:00 on day 46000 and 18:00 on day 46029, moonrise at
+    // 06:00 every day, universal time as local time.
+    FakeEngine f;
+    f.opening = 46000.5;
+    f.closing = 46029.75;
+    f.rise = dailyRise(6 * kHour);
+    const LunarEngine e = f.engine();
+
+    struct Case {
+        const char *what;
+        double moment;
+        bool found;
+        int lunarDay;
+        double start, end;
+    } cases[] = {
+        {"a minute after the new moon", plus(46000.5, 60), true, 1, 46000.5, 46001.25},
+        {"exactly at a moonrise: the day that ends there", 46005.25, true, 5, 46004.25, 46005.25},
+        {"a second after that moonrise", plus(46005.25, 1), true, 6, 46005.25, 46006.25},
+        {"the last lunar day ends at the closing new moon", plus(46029.75, -60), true, 30, 46029.25, 46029.75},
+        {"exactly at the opening new moon: no interval holds it", 46000.5, false, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        const MoonListResult r = MoonList(c.moment, {55.75, 37.5833}, e);
+        EXPECT_EQ(r.found, c.found) << c.what;
+        if (!c.found)
+            continue;
+        EXPECT_EQ(r.lunarDay, c.lunarDay) << c.what;
+        EXPECT_EQ(toSeconds(r.start), toSeconds(c.start)) << c.what;
+        EXPECT_EQ(toSeconds(r.end), toSeconds(c.end)) << c.what;
+    }
+    const MoonListResult r = MoonList(46010.0, {}, e);
+    ASSERT_EQ(r.boundaries.size(), 31);
+    EXPECT_EQ(r.boundaries.first(), 46000.5);
+    EXPECT_EQ(toSeconds(r.boundaries[1]), toSeconds(46001.25));
+    EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(46029.75));
+}
+
+TEST(MoonList, DaysWithoutAMoonriseListNothing)
+{
+    // Day 46010 has a set only; 46011 neither event (below the horizon),
+    // 46012 neither (above it).
+    FakeEngine f;
+    f.opening = 46000.5;
+    f.closing = 46029.75;
+    const auto daily = dailyRise(6 * kHour);
+    f.rise = [daily](double day) -> astro::RiseSetResult {
+        if (day == 46010.0)
+            return {0.0, 46010.7};
+        if (day == 46011.0)
+            return {-1.0, -1.0};
+        if (day == 46012.0)
+            return {1.0, -1.0};
+        return daily(day);
+    };
+    const MoonListResult r = MoonList(46011.5, {}, f.engine());
+    EXPECT_EQ(r.boundaries.size(), 28);
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.lunarDay, 10) << "the lunar day after the ninth moonrise";
+    EXPECT_EQ(toSeconds(r.start), toSeconds(46009.25));
+    EXPECT_EQ(toSeconds(r.end), toSeconds(46013.25));
+}
+
+TEST(MoonList, BeforeTheDateEpochNoRiseIsTakenForOne)
+{
+    // In 1850 the "no moonrise" results (rise 0, or the sign with set -1)
+    // read as dates of 1899 lie after the opening new moon.
+    const double opening = at(1850, 3, 1, 12, 0);
+    const double closing = plus(opening, 29 * kDay + 6 * kHour);
+    const double noRise = std::trunc(plus(opening, 10 * kDay));
+    const double neither = std::trunc(plus(opening, 11 * kDay));
+    FakeEngine f;
+    f.opening = opening;
+    f.closing = closing;
+    const auto daily = dailyRise(6 * kHour);
+    f.rise = [=](double day) -> astro::RiseSetResult {
+        if (day == noRise)
+            return {0.0, plus(day, 17 * kHour)};
+        if (day == neither)
+            return {1.0, -1.0};
+        return daily(day);
+    };
+    const MoonListResult r = MoonList(plus(opening, 15 * kDay), {}, f.engine());
+    expectIncreasingWithin(r, "1850");
+    EXPECT_EQ(toSeconds(r.boundaries.first()), toSeconds(opening));
+    EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(closing));
+    EXPECT_EQ(r.boundaries.size(), 29) << "29 moonrises less the two days without one, and the two new moons";
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.lunarDay, 14);
+}
+
+TEST(MoonList, EastOfGreenwichTheFirstMoonriseIsNotMissed)
+{
+    // Ten hours east: the new moon at 16:00 universal is 02:00 local of the
+    // next day, and the moonrise at 20:00 universal that same universal day
+    // is 06:00 local, after the new moon.
+    FakeEngine f;
+    f.zoneSeconds = 10 * kHour;
+    f.opening = plus(46000.0, 16 * kHour);
+    f.closing = plus(46029.0, 14 * kHour);
+    f.rise = dailyRise(20 * kHour);
+    const MoonListResult r = MoonList(plus(f.opening, 3 * kHour), {}, f.engine());
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.lunarDay, 1);
+    EXPECT_EQ(isoMoment(r.start), u"2025-12-10 02:00:00"_qs);
+    EXPECT_EQ(isoMoment(r.end), u"2025-12-10 06:00:00"_qs) << "lunar day 1 ends at the first moonrise";
+}
+
+TEST(MoonList, NoLunarDayEndsAfterTheClosingNewMoon)
+{
+    // The closing new moon at 01:12, before that day's moonrise at 02:24,
+    // and the lunation opening at 00:28 so that the scan of days reaches the
+    // day after it: two moonrises lie after the closing new moon.
+    FakeEngine f;
+    f.opening = plus(46000.0, 28 * 60 + 48);
+    f.closing = plus(46029.0, kHour + 12 * 60);
+    f.rise = dailyRise(2 * kHour + 24 * 60);
+    const MoonListResult r = MoonList(plus(f.closing, -30 * 60), {}, f.engine());
+    expectIncreasingWithin(r, "closing");
+    EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(f.closing));
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(toSeconds(r.end), toSeconds(f.closing));
+    EXPECT_EQ(toSeconds(r.start), toSeconds(plus(46028.0, 2 * kHour + 24 * 60)));
+}
+
+TEST(MoonList, TheLastLunarDayEndsAtTheClosingNewMoon)
+{
+    // The lunation opens at 18:00 and closes at 12:00: the days scanned end
+    // with the closing day, whose moonrise at 06:00 comes before the new
+    // moon. The span from that moonrise to the new moon is the last lunar day.
+    FakeEngine f;
+    f.opening = 46000.75;
+    f.closing = 46029.5;
+    f.rise = dailyRise(6 * kHour);
+    const MoonListResult r = MoonList(plus(46029.5, -kHour), {}, f.engine());
+    expectIncreasingWithin(r, "closing at noon");
+    EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(46029.5));
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.lunarDay, 30);
+    EXPECT_EQ(toSeconds(r.start), toSeconds(46029.25));
+    EXPECT_EQ(toSeconds(r.end), toSeconds(46029.5));
+}
+
+TEST(MoonList, EngineFaultsReachTheCaller)
+{
+    FakeEngine f;
+    f.opening = 46000.5;
+    f.closing = 46029.75;
+    f.rise = [](double) -> astro::RiseSetResult { throw astro::OverflowError(); };
+    try {
+        MoonList(46010.0, {}, f.engine());
+        FAIL() << "no fault raised";
+    } catch (const astro::FloatError &e) {
+        EXPECT_EQ(engineFaultText(e), u"Переполнение"_qs);
+    }
+    EXPECT_EQ(engineFaultText(astro::DivisionByZeroError()), u"Деление на ноль"_qs);
+    EXPECT_EQ(engineFaultText(std::runtime_error("disk")), u"disk"_qs);
+}
+
+// The real engine over a year of lunations, in zones east and west and at a
+// northern place: the list runs from new moon to new moon in order and holds
+// every moonrise between them, found day by universal day.
+TEST(MoonList, RealLunationsHoldEveryMoonriseInOrder)
+{
+    struct Place {
+        const char *zone;
+        astro::ObserverPosition at;
+    } places[] = {
+        {"UTC", {51.4769, 0.0}},
+        {"Europe/Moscow", {55.75, 37.5833}},
+        {"Asia/Vladivostok", {43.1167, 131.9}},
+        {"Asia/Kamchatka", {53.0167, 158.65}},
+        {"America/Bogota", {4.6, -74.0833}},
+        {"Europe/Moscow", {68.9667, 33.0833}}, // Murmansk
+    };
+    for (const Place &p : places) {
+        TzScope tz(p.zone);
+        for (int k = 0; k < 13; ++k) {
+            const double local = plus(at(2026, 1, 10, 21, 0), qint64(k) * (29 * kDay + 12 * kHour + 44 * 60));
+            const double universal = astro::LocalToUniversal(local);
+            const MoonListResult r = MoonList(universal, p.at);
+            const std::string what = std::string(p.zone) + " lunation " + std::to_string(k);
+            expectIncreasingWithin(r, what.c_str());
+            const double sUt = astro::LastNewMoon(universal), eUt = astro::NextNewMoon(universal);
+            EXPECT_EQ(toSeconds(r.boundaries.first()), toSeconds(astro::UniversalToLocal(sUt))) << what;
+            EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(astro::UniversalToLocal(eUt))) << what;
+            int rises = 0;
+            for (double day = std::trunc(sUt) - 1; day <= std::trunc(eUt) + 1; day += 1) {
+                const astro::RiseSetResult rs = astro::RiseSet(day, p.at, astro::Moon);
+                if (rs.Rise != 0.0 && rs.Set != -1.0 && toSeconds(rs.Rise) >= toSeconds(sUt)
+                    && toSeconds(rs.Rise) <= toSeconds(eUt))
+                    ++rises;
+            }
+            EXPECT_EQ(r.boundaries.size(), rises + 2) << what;
+            EXPECT_TRUE(r.found) << what;
+            EXPECT_GT(toSeconds(astro::UniversalToLocal(universal)), toSeconds(r.start)) << what;
+            EXPECT_LE(toSeconds(astro::UniversalToLocal(universal)), toSeconds(r.end)) << what;
+        }
+    }
+}
+
+TEST(Calendar, WeekdayAndDayOfMonthWithTheirTexts)
+{
+    TzScope tz("UTC");
+    struct Case {
+        double moment;
+        qint16 weekday;
+        const char16_t *name;
+        qint16 day;
+    } cases[] = {
+        {at(2026, 12, 6, 23, 59, 59), 7, u"Воскресенье", 6},
+        {at(2026, 12, 7, 0, 0, 0), 1, u"Понедельник", 7},
+        {at(2026, 12, 31, 12, 0), 4, u"Четверг", 31},
+        {at(1850, 3, 31, 3, 0), 7, u"Воскресенье", 31},
+    };
+    for (const Case &c : cases) {
+        const CalendarAnswer a = computeCalendar(c.moment, {55.75, 37.5833});
+        EXPECT_EQ(a.weekday, c.weekday) << isoMoment(c.moment).toStdString();
+        EXPECT_EQ(a.weekdayName, QString::fromUtf16(c.name));
+        EXPECT_EQ(a.weekdayText, DreamByWeekDay(c.weekday));
+        EXPECT_EQ(a.day, c.day);
+        EXPECT_EQ(a.dayText, DreamByDay(c.day));
+        EXPECT_TRUE(a.moon.found);
+    }
+}
+
+TEST(Calendar, PhasePictureOfALunarDay)
+{
+    const int cases[][2] = {{0, 1}, {1, 1}, {15, 15}, {29, 29}, {30, 29}, {31, 29}, {-3, 1}};
+    for (const auto &c : cases)
+        EXPECT_EQ(phasePictureFor(c[0]), c[1]) << c[0];
+}
+
+TEST(Calendar, KeepsThePreviousLunarDayWhenNoneIsFound)
+{
+    LunarState s;
+    MoonListResult none;
+    s.take(none);
+    EXPECT_EQ(s.lunarDay, 0);
+    MoonListResult found;
+    found.found = true;
+    found.lunarDay = 12;
+    found.start = 46000.25;
+    found.end = 46001.25;
+    s.take(found);
+    s.take(none);
+    EXPECT_EQ(s.lunarDay, 12);
+    EXPECT_EQ(s.end, 46001.25);
+}
