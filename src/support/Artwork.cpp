@@ -25,7 +25,16 @@ QPixmap artworkPixmap(const QString &name, QSize size, qreal dpr)
 
 QIcon artworkIcon(const QString &name)
 {
-    return QIcon(artworkPath(name));
+    // Rendered sizes rather than the SVG itself, so that no icon-engine
+    // plugin is needed and window managers get real pixmaps.
+    QIcon icon;
+    const QSize base = QSvgRenderer(artworkPath(name)).defaultSize();
+    for (int s : {16, 22, 24, 32, 48, 64}) {
+        const QSize size = base.isValid() ? base.scaled(s, s, Qt::KeepAspectRatio) : QSize(s, s);
+        icon.addPixmap(artworkPixmap(name, size));
+        icon.addPixmap(artworkPixmap(name, size, 2.0));
+    }
+    return icon;
 }
 
 QIcon appIcon()
