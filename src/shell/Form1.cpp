@@ -188,6 +188,7 @@ void Form1::buildControls()
     btnTolk->setToolTip(QStringLiteral("Толкование выбранного слова (Enter)"));
     btnCalen = Toolbar1->addAction(artworkIcon("calen"), QStringLiteral("Лунный календарь"));
     btnCalen->setObjectName(QStringLiteral("Calen"));
+    btnCalen->setCheckable(true); // pressed while the calendar is open
     btnCalen->setToolTip(QStringLiteral("Лунный календарь снов (Ctrl+M)"));
     btnHLP = Toolbar1->addAction(artworkIcon("hlp"), QStringLiteral("Настройки"));
     btnHLP->setObjectName(QStringLiteral("HLP"));
@@ -443,7 +444,6 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
         // calendar is open and is released when it unloads.
         const bool opening = calendar::Calen::instance() == nullptr;
         calendar::Calen *c = calendar::Calen::open(this);
-        btnCalen->setCheckable(true);
         btnCalen->setChecked(true);
         if (opening) {
             registerSecondaryWindow(c);
