@@ -50,6 +50,7 @@ protected:
         f.write(dictionary::buildBookImage(b));
         f.close();
         app() = AppState{};
+        app().ObserverLatitude = app().ObserverLongitude = -1; // must come from the load
         SetProcessEnd([this] { ++ended; });
         SetMessageHandler([this](const Message &m) {
             messages << m.text;
@@ -93,6 +94,8 @@ TEST_F(Form1Test, FreshProfileDefaults)
     EXPECT_TRUE(f.btnReport->isChecked()) << "report view by default";
     EXPECT_FALSE(app().CloseToTray);
     EXPECT_EQ(app().MenuAlpha, 205);
+    EXPECT_DOUBLE_EQ(app().ObserverLatitude, 55.75) << "Москва, 55°45' N";
+    EXPECT_DOUBLE_EQ(app().ObserverLongitude, 37.5833) << "37°35' E";
     EXPECT_EQ(f.windowTitle(), "Сонник ZUL Somnex 3.2.144");
     EXPECT_EQ(f.minimumSize(), QSize(0, 0)) << "the test binary is not named somnex";
     EXPECT_FALSE(QFile::exists(settingsFilePath())) << "loading writes nothing";
