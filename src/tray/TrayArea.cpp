@@ -96,8 +96,10 @@ void TrayArea::add()
 void TrayArea::remove()
 {
     if (tray_) {
+        // Later, not now: this may run inside the icon's own activation.
         tray_->hide();
-        delete tray_;
+        tray_->disconnect(this);
+        tray_->deleteLater();
         tray_ = nullptr;
     }
 }

@@ -1,3 +1,5 @@
+#include "astro/mPublicVars.h"
+#include "calendar/calen/Calen.h"
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -325,4 +327,28 @@ TEST_F(Form1Test, QuittingFromTheTrayAsksOnlyWhenItShould)
     QuitFromTray(&g);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(ended, 2);
+}
+
+TEST_F(Form1Test, TheCalendarOpensOnceEvenWhenAskedAgainWhileLoading)
+{
+    Form1 &f = load();
+    f.show();
+    // The engine lets events run while it searches; a second click arrives then.
+    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    int asked = 0;
+    QTimer::singleShot(0, &f, [&] {
+        ++asked;
+        f.Toolbar1_ButtonClick("Calen");
+    });
+    f.Toolbar1_ButtonClick("Calen");
+    astro::ProcessPendingEvents = [] {};
+    EXPECT_EQ(asked, 1);
+    int calendars = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        calendars += qobject_cast<calendar::Calen *>(w) != nullptr && !w->isHidden();
+    EXPECT_EQ(calendars, 1);
+    ASSERT_TRUE(calendar::Calen::instance());
+    EXPECT_TRUE(f.btnCalen->isChecked());
+    calendar::Calen::instance()->close();
+    EXPECT_FALSE(f.btnCalen->isChecked()) << "closing the calendar releases the button";
 }

@@ -105,6 +105,9 @@ Calen::Calen(QWidget *owner) : QWidget(owner, Qt::Window)
 
     // The window sees keys before its controls do.
     qApp->installEventFilter(this);
+    // Known as the calendar before the load: the load lets events run, and a
+    // second request to open the calendar must find this one.
+    g_instance = this;
     Form_Load();
 }
 
@@ -388,6 +391,8 @@ void Calen::Calculate()
                 if (lunar_.lunarDay != 0) {
                     Label3->setText(boundsText(lunar_.start, lunar_.end));
                     Label3->show();
+                } else {
+                    Label3->hide(); // no bounds of an earlier answer beside "0"
                 }
                 // 8.-11.
                 Label16->setText(QString::number(lunar_.lunarDay));

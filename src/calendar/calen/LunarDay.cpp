@@ -151,7 +151,10 @@ MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &o
     qint64 previous = start;
     qint16 counter = 0;
     for (qint64 v : list) {
-        if (x > previous && x <= v) {
+        // Lunar day 1 begins at the new moon itself: the moment of the
+        // opening new moon belongs to it, not to no day at all.
+        const bool after = x > previous || (counter == 1 && x == previous);
+        if (after && x <= v) {
             r.found = true;
             r.lunarDay = counter;
             r.start = fromSeconds(previous);

@@ -60,6 +60,15 @@ void writeFile(const QJsonObject &o)
     const QString path = registryFilePath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         raiseErrno(errno);
+    {
+        // A file that does not read as a registry is kept aside, not overwritten.
+        QFile old(path);
+        if (old.open(QIODevice::ReadOnly) && !QJsonDocument::fromJson(old.readAll()).isObject()) {
+            old.close();
+            QFile::remove(path + QStringLiteral(".bad"));
+            QFile::copy(path, path + QStringLiteral(".bad"));
+        }
+    }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         raiseErrno(errno);

@@ -21,6 +21,9 @@ struct Store {
     qint64 loadedSize = -1;
     int batchDepth = 0;
     bool dirty = false;
+    // The file on disk could not be read as a store: it is kept aside as
+    // settings.json.bad before the first save replaces it.
+    bool unreadable = false;
 };
 
 Store &store()
@@ -44,19 +47,31 @@ void refresh(Store &s)
     s.loadedTime = fi.lastModified();
     s.loadedSize = fi.exists() ? fi.size() : -1;
     s.root = QJsonObject();
+    s.unreadable = false;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly)) {
+        s.unreadable = fi.exists();
         return;
+    }
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &err);
     if (err.error == QJsonParseError::NoError && doc.isObject())
         s.root = doc.object();
+    else
+        s.unreadable = true;
 }
 
 void writeOut(Store &s)
 {
     const QString path = settingsFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
+    if (s.unreadable) {
+        // Whatever the user had there is not lost to the new store.
+        const QString aside = path + QStringLiteral(".bad");
+        QFile::remove(aside);
+        QFile::copy(path, aside);
+        s.unreadable = false;
+    }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return;

@@ -150,7 +150,7 @@ TEST(MoonList, LunarDaysOfAConstructedLunation)
         {"exactly at a moonrise: the day that ends there", 46005.25, true, 5, 46004.25, 46005.25},
         {"a second after that moonrise", plus(46005.25, 1), true, 6, 46005.25, 46006.25},
         {"the last lunar day ends at the closing new moon", plus(46029.75, -60), true, 30, 46029.25, 46029.75},
-        {"exactly at the opening new moon: no interval holds it", 46000.5, false, 0, 0, 0},
+        {"exactly at the opening new moon: the first lunar day", 46000.5, true, 1, 46000.5, 46001.25},
     };
     for (const Case &c : cases) {
         const MoonListResult r = MoonList(c.moment, {55.75, 37.5833}, e);

@@ -75,18 +75,26 @@ TEST(Settings, TypedReadsFallBackOnUnconvertibleText)
     EXPECT_EQ(GetSetting(kApp, kMain, "R"), "6100");
 }
 
-TEST(Settings, ABrokenStoreReadsAsEmptyAndIsReplacedOnSave)
+TEST(Settings, ABrokenStoreReadsAsEmptyAndIsKeptAsideOnSave)
 {
     TempProfile p;
     SaveSetting(kApp, kMain, "Height", "5000");
+    const QByteArray broken = "{ \"ZUL_Programming\": { \"Somnex3\": { \"Height\": \"5000\", } } }";
     {
         QFile f(settingsFilePath());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("{ \"ZUL_Programming\": { broken");
+        f.write(broken); // a hand edit with one comma too many
     }
     EXPECT_EQ(GetSetting(kApp, kMain, "Height", 6100), "6100");
     SaveSetting(kApp, kMain, "Width", "4100");
     EXPECT_EQ(GetSetting(kApp, kMain, "Width"), "4100");
+    QFile aside(settingsFilePath() + ".bad");
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the user's file is kept";
+    EXPECT_EQ(aside.readAll(), broken);
+    aside.close();
+    SaveSetting(kApp, kMain, "Top", "15");
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), broken) << "a later save of the new store leaves it alone";
 }
 
 TEST(Settings, ABatchWritesOnceAndNestedBatchesJoin)

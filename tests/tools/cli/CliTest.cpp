@@ -43,10 +43,12 @@ protected:
                                    {"Река", "Плыть – к дороге.", nullptr}});
         write("b.book", "Второй", {{"Вода", "Пить воду – к здоровью.", "Река; Рыба."}, {"Рыба", "к прибыли", nullptr}});
     }
-    CliRun run(const QStringList &args)
+    CliRun run(const QStringList &args, const QString &tz = QString())
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!tz.isEmpty())
+            env.insert("TZ", tz);
         env.insert("SOMNEX_DATA_DIR", share.path());
         env.insert("XDG_CONFIG_HOME", profile.path());
         p.setProcessEnvironment(env);
@@ -100,4 +102,31 @@ TEST_F(CliTest, MissingWordsAndDisabledBooks)
     EXPECT_EQ(run({"words"}).out, "Вода\nРека\n");
     EXPECT_EQ(run({"lookup", "Рыба"}).code, 1);
     EXPECT_EQ(run({"nonsense"}).code, 2);
+}
+
+TEST_F(CliTest, CalendarFollowsTheSystemTimeZone)
+{
+    // the same instant, 12:00 UTC, seen from two zones
+    struct Case { const char *tz; const char *at; const char *start; const char *end; const char *firstBoundary; };
+    const Case cases[] = {
+        {"UTC0", "2026-12-09 12:00", "2026-12-09 06:53:45", "2026-12-10 07:42:30", "2026-12-09 00:53:00"},
+        {"MSK-3", "2026-12-09 15:00", "2026-12-09 09:53:45", "2026-12-10 10:42:30", "2026-12-09 03:53:00"},
+    };
+    for (const auto &c : cases) {
+        const CliRun r = run({"calendar", "--at", c.at, "--lat", "55.75", "--lon", "37.5833", "--json"}, c.tz);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        EXPECT_EQ(o["weekday"].toString(), "Среда") << c.tz;
+        EXPECT_EQ(o["day"].toInt(), 9);
+        EXPECT_EQ(o["lunarDay"].toInt(), 2) << c.tz;
+        EXPECT_EQ(o["lunarDayStart"].toString(), c.start) << c.tz;
+        EXPECT_EQ(o["lunarDayEnd"].toString(), c.end) << c.tz;
+        EXPECT_EQ(o["lunarDayText"].toString(), "Сны сбываются.");
+        const QJsonArray b = o["boundaries"].toArray();
+        ASSERT_FALSE(b.isEmpty());
+        EXPECT_EQ(b.first().toString(), c.firstBoundary) << "the new moon opens the list";
+    }
+    EXPECT_EQ(run({"calendar", "--at", "2026-13-09"}).code, 2);
+    EXPECT_EQ(run({"calendar", "--lat", "91", "--lon", "0"}).code, 2);
+    EXPECT_EQ(run({"calendar", "--lat", "50"}).code, 2) << "latitude without longitude";
 }
