@@ -343,7 +343,10 @@ bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
         if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
             ShowCur(area);
             position_ = std::int16_t(i + 1);
-        } else if (e->type() == QEvent::MouseButtonRelease) {
+            // Not on to the background, which would hide the highlight again.
+            return e->type() == QEvent::MouseMove;
+        }
+        if (e->type() == QEvent::MouseButtonRelease) {
             auto *m = static_cast<QMouseEvent *>(e);
             if (m->button() == Qt::LeftButton && area->rect().contains(m->position().toPoint())) {
                 Label18_Click(int(i) + 1);

@@ -26,6 +26,10 @@ const std::array<MenuItem, 5> kMenuItems = {{
 
 std::int16_t StepPosition(std::int16_t position, int delta)
 {
+    // Up as the very first key lands on the first item rather than before
+    // it, so the position always names an item once a key has been used.
+    if (position < 1 || position > 5)
+        return 1;
     int p = int(position) + delta;
     if (p == 6)
         p = 1;

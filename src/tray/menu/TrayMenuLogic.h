@@ -30,7 +30,8 @@ struct MenuItem {
 // The items in screen order; keyboard position p is kMenuItems[p - 1].
 extern const std::array<MenuItem, 5> kMenuItems;
 
-// The keyboard position after Up (-1) or Down (+1): cycles through 1..5.
+// The keyboard position after Up (-1) or Down (+1): cycles through 1..5;
+// from no position (0) either key gives the first item.
 std::int16_t StepPosition(std::int16_t position, int delta);
 // The item the highlight shows for a keyboard position (outside 1..5: the
 // first item).
