@@ -187,6 +187,10 @@ bool TrayMenu::wordTyped() const
 
 void TrayMenu::Timer1_Timer()
 {
+    // A command's own window (the exit dialog) or a message is up: the menu
+    // waits for it rather than counting.
+    if (busy_ > 0)
+        return;
     if (wordTyped())
         idle_.reset();
     const QPoint p = QCursor::pos();
@@ -203,15 +207,17 @@ void TrayMenu::Label18_Click(int screenOrder)
     if (screenOrder < 1 || screenOrder > int(kMenuItems.size()))
         return;
     QPointer<TrayMenu> self(this);
-    hide();
-    runCommand(kMenuItems[std::size_t(screenOrder - 1)].command);
+    {
+        Busy busy(busy_);
+        hide();
+        runCommand(kMenuItems[std::size_t(screenOrder - 1)].command);
+    }
     if (self)
         close();
 }
 
 void TrayMenu::runCommand(MenuCommand c)
 {
-    Busy busy(busy_);
     auto call = [](const std::function<void()> &f) {
         if (f)
             f();
