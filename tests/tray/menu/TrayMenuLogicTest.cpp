@@ -39,24 +39,6 @@ TEST(TrayMenuLogic, IsMatMatchesFragmentsAnywhereAfterTrimmingAndLowering)
     }
 }
 
-TEST(TrayMenuLogic, ItemsInScreenOrderWithTheirClickAreas)
-{
-    struct Case { const char *caption; int label; double top; MenuCommand command; };
-    const Case expected[] = {
-        {"Развернуть", 0, 75, MenuCommand::Restore},
-        {"Календарь", 1, 435, MenuCommand::Calendar},
-        {"Настройки", 3, 1140, MenuCommand::Options},
-        {"О программе", 2, 1500, MenuCommand::About},
-        {"Выход", 4, 1905, MenuCommand::Quit},
-    };
-    for (std::size_t i = 0; i < kMenuItems.size(); ++i) {
-        EXPECT_STREQ(kMenuItems[i].caption, expected[i].caption) << i;
-        EXPECT_EQ(kMenuItems[i].label, expected[i].label) << expected[i].caption;
-        EXPECT_EQ(kMenuItems[i].top, expected[i].top) << expected[i].caption;
-        EXPECT_EQ(kMenuItems[i].command, expected[i].command) << expected[i].caption;
-    }
-}
-
 TEST(TrayMenuLogic, KeyboardPositionCyclesThroughFiveItems)
 {
     struct Case { std::int16_t from; int delta; std::int16_t to; const char *shown; };

@@ -133,20 +133,6 @@ public:
 
 } // namespace
 
-TEST_F(TrayMenuTest, LayoutFromTheBorderShape)
-{
-    TrayMenu &m = open();
-    EXPECT_EQ(m.size(), QSize(151, 150));
-    EXPECT_EQ(m.frameGeometry().bottomRight() + QPoint(1, 1), QPoint(600, 500)) << "bottom-right at the point";
-    EXPECT_EQ(m.Text1->geometry(), QRect(29, 52, 116, 19));
-    EXPECT_EQ(m.Text1->toolTip(), "Введите искомое слово.");
-    const int tops[] = {5, 29, 100, 76, 127}; // by Label18 index
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(m.Label18[i]->geometry(), QRect(4, tops[i], 145, 18)) << i;
-    EXPECT_EQ(m.Label18[3]->text(), "Настройки");
-    EXPECT_EQ(m.Label18[2]->text(), "О программе");
-}
-
 TEST_F(TrayMenuTest, OpacityFollowsMenuAlpha)
 {
     struct Case { int alpha; double opacity; };
