@@ -15,6 +15,7 @@
 #include "support/ClickLabel.h"
 #include "support/Process.h"
 #include "tray/TrayArea.h"
+#include "tray/menu/TrayMenu.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -649,16 +650,60 @@ void Form1::Tray1_MouseDown(short button)
         if (button == 1) {
             FromTray();
         } else if (button == 2) {
-            // Until the quick-lookup menu has its window, the right button
-            // offers the two things a user must always be able to do from
-            // the tray: bring the window back and quit.
-            if (!trayMenu_) {
-                trayMenu_ = new QMenu(this);
-                trayMenu_->addAction(QStringLiteral("Открыть ZUL Somnex"), this, &Form1::FromTray);
-                trayMenu_->addSeparator();
-                trayMenu_->addAction(QStringLiteral("Завершить работу"), this, [this] { QuitFromTray(this); });
-            }
-            trayMenu_->popup(QCursor::pos());
+            // One quick-lookup menu at a time; a new right click starts afresh.
+            static QPointer<tray::TrayMenu> menu;
+            static QPointer<AboutBox> about;
+            if (menu)
+                menu->close();
+            tray::TrayMenuHost host;
+            host.search = [this](const QString &text) { Text1->setText(text); };
+            host.selectedWord = [this] { return selectedWord(); };
+            host.literatureActive = [] { return app().LiteratureActive; };
+            host.showTolk = [this](const QString &word) {
+                if (!tolk_) {
+                    tolk_ = new Tolk(this, nullptr);
+                    registerSecondaryWindow(tolk_);
+                    if (!tolk_->Form_Load())
+                        return;
+                }
+                tolk_->show();
+                tolk_->raise();
+                tolk_->BuildTolk(word);
+            };
+            host.listDblClick = [this] { ListView1_DblClick(); };
+            host.restore = [this] {
+                FromTray();
+                SetVisible(selectedItem());
+            };
+            host.calendar = [this] { Toolbar1_ButtonClick(QStringLiteral("Calen")); };
+            host.options = [this] { registerSecondaryWindow(options::OptionsForm::open(1, false, this)); };
+            host.about = [this] {
+                if (!about) {
+                    about = new AboutBox(this);
+                    about->setAttribute(Qt::WA_DeleteOnClose);
+                }
+                about->show();
+                about->raise();
+            };
+            host.exitAsks = [] {
+                return GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart();
+            };
+            host.exitDialog = [this] {
+                Dialog d(this);
+                d.exec();
+            };
+            host.exitApp = [] { ExitApp(false); };
+            host.secondaryWindows = [this] {
+                QList<QWidget *> w;
+                w << about.data();
+                options::OptionsForm *o = options::OptionsForm::instance();
+                w << (o ? static_cast<QWidget *>(o->cityDirectory()) : nullptr) << o << calendar::Calen::instance()
+                  << tolk_.data();
+                w.removeAll(nullptr);
+                return w;
+            };
+            menu = new tray::TrayMenu(std::move(host));
+            menu->popupAt(QCursor::pos());
         }
     });
 }

@@ -170,7 +170,6 @@ private:
     WordIndex words_;
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
-    QMenu *trayMenu_ = nullptr;
     QPointer<Tolk> tolk_;
     int rebuild_ = 0;          // generation of the word-list rebuild
     bool programmatic_ = false; // selection made by the program, not the user

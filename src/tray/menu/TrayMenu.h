@@ -1,0 +1,88 @@
+#pragma once
+// The tray quick-lookup menu: a small always-on-top popup with five command
+// items and a word box. Typing completes the word from the main word list,
+// Enter opens its interpretation. It closes itself when it loses the
+// activation, after a command, and after about a second of the pointer being
+// outside it while the word box is empty. Each close destroys it.
+
+#include "tray/menu/TrayMenuLogic.h"
+
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+
+namespace somnex::tray {
+
+// What the menu asks of the main window. A missing function is skipped.
+struct TrayMenuHost {
+    std::function<void(const QString &)> search;       // the main search box takes the text
+    std::function<QString()> selectedWord;              // the main list's selected word
+    std::function<bool()> literatureActive;
+    std::function<void(const QString &)> showTolk;      // the interpretation window, no owner
+    std::function<void()> listDblClick;                 // the main list's double-click action
+    std::function<void()> restore;                      // out of the tray
+    std::function<void()> calendar, options, about;    // show those windows modeless
+    std::function<bool()> exitAsks;                     // quitting asks with the exit dialog
+    std::function<void()> exitDialog, exitApp;
+    // The secondary windows in the order they are closed.
+    std::function<QList<QWidget *>()> secondaryWindows;
+};
+
+class TrayMenu : public QWidget {
+    Q_OBJECT
+public:
+    explicit TrayMenu(TrayMenuHost host, QWidget *parent = nullptr);
+    ~TrayMenu() override;
+
+    // Shows the menu with its bottom-right corner at the given screen point.
+    void popupAt(const QPoint &bottomRight);
+
+    void Form_Activate();
+    void Form_Deactivate();
+    void ShowCur(QLabel *area);
+    void HideCur();
+    void Unloadall();
+    void Timer1_Timer();
+    // Runs the item with the given screen order (1..5), then closes.
+    void Label18_Click(int screenOrder);
+    void Lookup();
+
+    std::int16_t keyboardPosition() const { return position_; }
+    std::int32_t idleCount() const { return idle_.count(); }
+    // The screen order of the highlighted item, 0 when the highlight is hidden.
+    int highlighted() const;
+
+    static constexpr double kWidth = 2265, kHeight = 2250;
+    static constexpr double kAreaLeft = 60, kAreaWidth = 2175, kAreaHeight = 270;
+
+    QLineEdit *Text1 = nullptr;
+    QLabel *Label18[5] = {};
+    QLabel *Image111 = nullptr;
+    QTimer Timer1;
+
+protected:
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void paintEvent(QPaintEvent *) override;
+    void mouseMoveEvent(QMouseEvent *) override;
+
+private:
+    // True when the key was used.
+    bool keyPressed(int key);
+    void keyReleased(int key);
+    void runCommand(MenuCommand c);
+    bool wordTyped() const;
+
+    TrayMenuHost host_;
+    std::int16_t position_ = 0;
+    IdleCounter idle_;
+    int busy_ = 0; // a command or a message is running: deactivation does not close
+};
+
+} // namespace somnex::tray

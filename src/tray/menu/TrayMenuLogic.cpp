@@ -1,0 +1,71 @@
+#include "tray/menu/TrayMenuLogic.h"
+
+#include <algorithm>
+
+namespace somnex::tray {
+
+bool IsMat(QString &word)
+{
+    static const char16_t *const kFragments[] = {
+        u"ёб", u"ебл", u"еба", u"ебу", u"бля", u"сука", u"педир", u"педар", u"пидар", u"хуе", u"пизд", u"хуй",
+    };
+    word = word.trimmed().toLower();
+    for (const char16_t *f : kFragments)
+        if (word.contains(QString::fromUtf16(f)))
+            return true;
+    return false;
+}
+
+const std::array<MenuItem, 5> kMenuItems = {{
+    {0, "Развернуть", "tray-restore", 75, MenuCommand::Restore},
+    {1, "Календарь", "calen", 435, MenuCommand::Calendar},
+    {3, "Настройки", "hlp", 1140, MenuCommand::Options},
+    {2, "О программе", "about", 1500, MenuCommand::About},
+    {4, "Выход", "tray-exit", 1905, MenuCommand::Quit},
+}};
+
+std::int16_t StepPosition(std::int16_t position, int delta)
+{
+    // Up as the very first key lands on the first item rather than before
+    // it, so the position always names an item once a key has been used.
+    if (position < 1 || position > 5)
+        return 1;
+    int p = int(position) + delta;
+    if (p == 6)
+        p = 1;
+    if (p == 0)
+        p = 5;
+    return std::int16_t(p);
+}
+
+const MenuItem &ItemAtPosition(std::int16_t position)
+{
+    if (position < 1 || position > 5)
+        return kMenuItems[0];
+    return kMenuItems[std::size_t(position - 1)];
+}
+
+std::optional<Completion> Complete(const QString &typed, int caret, bool hasSelection, const QString &listWord)
+{
+    const int n = int(typed.size());
+    if (n == 0 || hasSelection || caret != n || listWord.size() <= n)
+        return std::nullopt;
+    if (QStringView(listWord).left(n).compare(typed, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    Completion c;
+    c.text = typed + listWord.mid(n);
+    c.selectionStart = caret;
+    c.selectionLength = std::max(0, int(c.text.size()) - n);
+    return c;
+}
+
+bool IdleCounter::tick(bool wordTyped, bool pointerInside)
+{
+    if (wordTyped || pointerInside)
+        count_ = 0;
+    if (count_ <= kLimit)
+        ++count_;
+    return count_ > kLimit;
+}
+
+} // namespace somnex::tray
