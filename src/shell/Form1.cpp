@@ -34,6 +34,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <cmath>
 
@@ -717,7 +718,9 @@ void Form1::ToTray()
             showMinimized();
             return;
         }
-        showMinimized();
+        // Hidden straight away rather than minimised first: on X11 a window
+        // that was iconified before it was withdrawn comes back iconified
+        // when shown again, out of reach without a taskbar.
         Tray1->setIcon(windowIcon());
         Tray1->setVisible(true);
         hide();
@@ -731,8 +734,12 @@ void Form1::FromTray()
         if (w)
             tryStep([&] { w->close(); });
     tryStep([&] {
-        show();
+        // The normal state first, so that the window is mapped as a normal
+        // window: mapped while still marked minimised, a window manager keeps
+        // it iconified, and without a taskbar it could not be reached.
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        if (QWindow *w = windowHandle())
+            w->setWindowState(Qt::WindowNoState);
         showNormal();
         raise();
         activateWindow();
