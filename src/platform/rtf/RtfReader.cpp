@@ -366,6 +366,8 @@ private:
 
     void put(char16_t ch)
     {
+        if (ch < 0x20 && ch != u'\n' && ch != u'\t')
+            return; // other control characters carry nothing visible
         switch (state_.dest) {
         case Dest::Skip:
             return;
