@@ -4,12 +4,15 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
+#include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
 #include "support/Artwork.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -59,6 +62,13 @@ QStringList baseFamilies()
     // "Arial Cyr" where it exists, otherwise an installed sans font with Cyrillic.
     return {QStringLiteral("Arial Cyr"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
             QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"), QStringLiteral("sans-serif")};
+}
+
+// The base font of articles: "Courier New", or an installed monospace font.
+QStringList articleFamilies()
+{
+    return {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
+            QStringLiteral("Noto Mono"), QStringLiteral("monospace")};
 }
 
 // The book and pointing-hand symbols, drawn as pictures so that each stands
@@ -137,6 +147,12 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
 
     QTextDocument *doc = document();
     doc->clear();
+    {
+        QFont df;
+        df.setFamilies(baseFamilies());
+        df.setPointSizeF(9);
+        doc->setDefaultFont(df);
+    }
     QTextCursor c(doc);
     c.beginEditBlock();
     const QColor hiddenColour = palette().color(QPalette::Base);
@@ -184,6 +200,42 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         i = j;
     }
     c.endEditBlock();
+}
+
+void TolkView::setArticle(const std::vector<RtfRun> &runs, const QStringList &families)
+{
+    QFont df;
+    df.setFamilies(families);
+    df.setStyleHint(QFont::Monospace);
+    df.setPointSizeF(10);
+    document()->setDefaultFont(df);
+    FillRtfDocument(document(), runs, families);
+    built_.clear();
+    formats_.clear();
+    crlf_.clear();
+    for (const RtfRun &r : runs) {
+        if (r.hidden)
+            continue;
+        TolkFormat f;
+        const QRgb rgb = r.colour.rgb();
+        f.colour = static_cast<std::uint32_t>(qRed(rgb)) | static_cast<std::uint32_t>(qGreen(rgb)) << 8
+            | static_cast<std::uint32_t>(qBlue(rgb)) << 16;
+        f.size = static_cast<float>(r.pointSize);
+        f.bold = r.bold;
+        f.italic = r.italic;
+        f.underline = r.underline;
+        for (const QChar ch : r.text) {
+            if (ch == QLatin1Char('\n')) {
+                crlf_.push_back(static_cast<int>(built_.size()));
+                built_ += QStringLiteral("\r\n");
+                formats_.push_back(f);
+                formats_.push_back(f);
+            } else {
+                built_ += ch;
+                formats_.push_back(f);
+            }
+        }
+    }
 }
 
 int TolkView::toDocument(int builtPos) const
@@ -456,6 +508,32 @@ void Tolk::BuildTolk(const QString &word)
     CheckBack();
     setWindowTitle(word);
     RichTextBox1->setUpdatesEnabled(true);
+}
+
+void Tolk::ShowArticle(const QString &path, const QString &caption)
+{
+    RichTextBox1->setTolk(QString(), {});
+    QFile file(path);
+    if (!QFileInfo(file).isFile())
+        throw Error(53, QStringLiteral("ShowArticle"), QStringLiteral("Файл не найден: ") + path);
+    const RtfReadLimits limits;
+    if (file.size() > limits.maxBytes)
+        throw Error(7, QStringLiteral("ShowArticle"), QStringLiteral("Статья слишком велика: ") + path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(75, QStringLiteral("ShowArticle"), QStringLiteral("Не удаётся прочитать файл: ") + path);
+    const QByteArray data = file.read(limits.maxBytes + 1);
+    RtfRun base;
+    base.font = QStringLiteral("Courier New");
+    base.pointSize = 10;
+    const RtfReadResult article = ReadRtf(data, base, limits);
+    if (!article.ok())
+        throw Error(321, QStringLiteral("ShowArticle"), article.error + QStringLiteral(": ") + path);
+    RichTextBox1->setUpdatesEnabled(false);
+    RichTextBox1->setArticle(article.runs, articleFamilies());
+    RichTextBox1->viewport()->unsetCursor();
+    RichTextBox1->setSel(0, 0);
+    RichTextBox1->setUpdatesEnabled(true);
+    setWindowTitle(caption);
 }
 
 void Tolk::AddBack(const QString &)

@@ -2,6 +2,7 @@
 // The interpretation window: the document of one word with see-also links,
 // the history of words left by following links, find, copy and print.
 
+#include "platform/rtf/RtfWriter.h"
 #include "reading/TolkDocument.h"
 
 #include <QPointer>
@@ -47,6 +48,10 @@ public:
     // Shows text (line breaks as CR LF) with its formatting.
     void setTolk(const QString &text, const std::vector<TolkFormat> &formats);
     const QString &builtText() const { return built_; }
+    // Shows the runs of an article (as the RTF reader gives them); the built
+    // text becomes the article's text, line breaks as CR LF. The runs' fonts
+    // are tried first, then families.
+    void setArticle(const std::vector<RtfRun> &runs, const QStringList &families);
 
     // Position mapping: built text <-> document.
     int toDocument(int builtPos) const;
@@ -92,6 +97,11 @@ public:
     void Form_Resize();
 
     void BuildTolk(const QString &word);
+    // Shows the article in the RTF file at path, captioned caption, in the
+    // article's base font Courier New 10 pt (a monospace font where it is
+    // missing). The word kept in the Tag stays. Raises when the file cannot
+    // be read or is not an RTF document; the view is then empty.
+    void ShowArticle(const QString &path, const QString &caption);
     void AddBack(const QString &word);
     void CheckBack();
     QString GetWord(int index) const;

@@ -1,6 +1,7 @@
 #include "shell/Form1.h"
 
 #include "calendar/calen/Calen.h"
+#include "literature/Shelf.h"
 #include "location/core/Location.h"
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
@@ -230,6 +231,30 @@ void Form1::buildControls()
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     TreeView1->setFrameShape(QFrame::NoFrame);
+    TreeView1->setExpandsOnDoubleClick(true);
+    connect(TreeView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *n) { TreeView1_NodeClick(n); });
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *n) {
+        if (n)
+            TreeView1_NodeClick(n);
+    });
+    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this] { TreeView1_DblClick(); });
+    Toolbar3 = new QToolBar(Picture3);
+    Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
+    Toolbar3->setIconSize({16, 16});
+    Toolbar3->setMovable(false);
+    btnAddFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("bookmark-new"),
+                                                     style()->standardIcon(QStyle::SP_DialogApplyButton)),
+                                    QStringLiteral("Добавить в избранное"));
+    btnAddFav->setToolTip(QStringLiteral("Добавить в избранное"));
+    Toolbar3->addSeparator();
+    btnDelFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("edit-delete"),
+                                                     style()->standardIcon(QStyle::SP_DialogDiscardButton)),
+                                    QStringLiteral("Удалить из избранного"));
+    btnDelFav->setToolTip(QStringLiteral("Удалить из избранного"));
+    btnAddFav->setEnabled(false);
+    btnDelFav->setEnabled(false);
+    connect(btnAddFav, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(1); });
+    connect(btnDelFav, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(3); });
     litHeader->onClick = [this] { Image4_Click(); };
     connect(Label5, &ClickLabel::clicked, this, &Form1::Image4_Click);
     connect(Image4, &ClickLabel::clicked, this, &Form1::Image4_Click);
@@ -361,6 +386,8 @@ void Form1::Form_Load()
     // 11. The dream books and the word list.
     if (!LoadBooks())
         return;
+    // 12. The literature shelf.
+    ShowLit();
     // 13.
     LoadLastWord();
     // 14.
@@ -398,8 +425,143 @@ void Form1::layoutLiteraturePanel()
     Label5->setGeometry(TwipsToPixels(120), (Picture1->height() - capH) / 2, Label5->sizeHint().width(), capH);
     for (QWidget *a : {static_cast<QWidget *>(Image4), static_cast<QWidget *>(Image5)})
         a->move(TwipsToPixels(w - 300), (Picture1->height() - a->height()) / 2);
-    setTwips(Text3, {30, kClosedPanelHeight + 30, w - 60, h - kClosedPanelHeight - 30 - 45});
+    const double barTop = kClosedPanelHeight + 30;
+    const double barH = 480;
+    setTwips(Toolbar3, {30, barTop, w - 60, barH});
+    const double frameTop = barTop + barH + 30;
+    setTwips(Text3, {30, frameTop, w - 60, h - frameTop - 45});
     setTwips(TreeView1, {30, 30, twW(Text3) - 60, twH(Text3) - 60});
+}
+
+namespace {
+
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kTagRole = Qt::UserRole + 1;
+
+} // namespace
+
+QString Form1::nodeKey(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, kKeyRole).toString() : QString();
+}
+
+QString Form1::nodeTag(const QTreeWidgetItem *node)
+{
+    return node ? node->data(0, kTagRole).toString() : QString();
+}
+
+QTreeWidgetItem *Form1::litNode(const QString &key) const
+{
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it)
+        if (nodeKey(*it) == key)
+            return *it;
+    return nullptr;
+}
+
+void Form1::ShowLit()
+{
+    using namespace literature;
+    const QSignalBlocker quiet(TreeView1);
+    TreeView1->clear();
+    auto node = [](QTreeWidgetItem *parent, const QString &key, const QString &text, const QIcon &icon) {
+        auto *n = new QTreeWidgetItem(parent);
+        n->setText(0, text);
+        n->setIcon(0, icon);
+        n->setData(0, kKeyRole, key);
+        n->setData(0, kTagRole, QString());
+        return n;
+    };
+    auto *all = node(nullptr, kAllKey, kAllText, style()->standardIcon(QStyle::SP_DirIcon));
+    TreeView1->addTopLevelItem(all);
+    all->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitAExpanded", true));
+    auto *fav = node(nullptr, kFavKey, kFavText, style()->standardIcon(QStyle::SP_DirLinkIcon));
+    TreeView1->addTopLevelItem(fav);
+    fav->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitFExpanded", true));
+    tryStep([&] {
+        const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
+        const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
+            return GetSetting(AppState::App, AppState::Books, key, QString());
+        });
+        for (const Node &a : shelf.articles)
+            node(all, a.key, a.text, article)->setData(0, kTagRole, a.tag);
+        for (const Node &c : shelf.favourites)
+            node(fav, c.key, c.text, article);
+    });
+}
+
+void Form1::AboutLit()
+{
+    const QTreeWidgetItem *all = litNode(literature::kAllKey);
+    const QString text = literature::CountText(all ? all->childCount() : 0);
+    Label7->setProperty("fullText", IfLong(text, WhatLong()));
+    layoutStatus();
+}
+
+void Form1::TreeView1_GotFocus()
+{
+    tryStep([&] {
+        app().LiteratureActive = true;
+        AboutLit();
+        if (QTreeWidgetItem *n = TreeView1->currentItem())
+            TreeView1_NodeClick(n);
+    });
+}
+
+void Form1::TreeView1_NodeClick(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    using literature::NodeKind;
+    const NodeKind kind = !node->parent()                                      ? NodeKind::Group
+        : nodeKey(node->parent()) == literature::kFavKey ? NodeKind::Favourite
+                                                                              : NodeKind::Article;
+    const literature::NodeButtons b = literature::ButtonsFor(kind, nodeTag(node));
+    btnTolk->setEnabled(b.tolk);
+    btnAddFav->setEnabled(b.add);
+    btnDelFav->setEnabled(b.remove);
+    Label6->setText(IfLong(node->text(0), 20));
+    layoutStatus();
+}
+
+void Form1::TreeView1_DblClick()
+{
+    ListView1_DblClick();
+}
+
+void Form1::Toolbar3_ButtonClick(int button)
+{
+    using namespace literature;
+    QTreeWidgetItem *sel = TreeView1->currentItem();
+    if (!sel)
+        return;
+    if (button == 1) {
+        const QString key = FavouriteKey(nodeKey(sel));
+        if (litNode(key)) {
+            ShowMessage(sel->text(0) + QStringLiteral(" уже есть в избранном!"), QStringLiteral("Литература"),
+                        MsgIcon::Warning);
+            return;
+        }
+        QTreeWidgetItem *fav = litNode(kFavKey);
+        if (!fav)
+            return;
+        auto *copy = new QTreeWidgetItem(fav);
+        copy->setText(0, sel->text(0));
+        copy->setIcon(0, sel->icon(0));
+        copy->setData(0, kKeyRole, key);
+        copy->setData(0, kTagRole, QString());
+        sel->setData(0, kTagRole, kFavouriteTag);
+        btnAddFav->setEnabled(false);
+    } else if (button == 3) {
+        const QString key = nodeKey(sel);
+        {
+            const QSignalBlocker quiet(TreeView1);
+            if (IsFavouriteKey(key))
+                delete sel;
+        }
+        if (QTreeWidgetItem *article = litNode(key.chopped(key.isEmpty() ? 0 : 1)))
+            article->setData(0, kTagRole, QString());
+        btnDelFav->setEnabled(false);
+    }
 }
 
 void Form1::layoutDictionaryPanel()
@@ -587,6 +749,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *e)
             if (Form_KeyDown(k->key(), k->modifiers()))
                 return true;
         }
+    } else if (e->type() == QEvent::FocusIn && watched == TreeView1) {
+        TreeView1_GotFocus();
     } else if (e->type() == QEvent::MouseMove) {
         if (watched == this || watched == Toolbar1 || (watched && watched->parent() == Toolbar1))
             setLinkColour(Label3, kLinkDark);
@@ -817,6 +981,20 @@ void ExitApp(bool fastexit)
         });
         for (QAction *b : f->bookButtons())
             tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
+        tryStep([&] {
+            // the literature tree: every node after the first keeps its Tag
+            QTreeWidgetItemIterator it(f->TreeView1);
+            if (*it)
+                ++it;
+            for (; *it; ++it)
+                SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
+        });
+        tryStep([&] {
+            const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
+            const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
+            SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
+            SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
+        });
         tryStep([&] {
             SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
         });

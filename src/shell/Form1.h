@@ -18,6 +18,7 @@ class QListView;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QFrame;
 class QMenu;
 class QLabel;
@@ -96,6 +97,18 @@ public:
     void ShowTolk();
     void StText();
 
+    // The literature shelf: the tree of articles and favourites.
+    void ShowLit();
+    void AboutLit();
+    void TreeView1_GotFocus();
+    void TreeView1_NodeClick(QTreeWidgetItem *node);
+    void TreeView1_DblClick();
+    void Toolbar3_ButtonClick(int button); // 1 add, 3 remove
+    // The node with the key (null when none); a node's key and Tag.
+    QTreeWidgetItem *litNode(const QString &key) const;
+    static QString nodeKey(const QTreeWidgetItem *node);
+    static QString nodeTag(const QTreeWidgetItem *node);
+
     // The catalogue: slot k belongs to book button k+1.
     std::vector<dictionary::CatalogueBook> &books() { return books_; }
     QList<QAction *> bookButtons() const { return bookButtons_; }
@@ -130,6 +143,8 @@ public:
     ClickLabel *Label5 = nullptr, *Image4 = nullptr, *Image5 = nullptr;
     QFrame *Text3 = nullptr;
     QTreeWidget *TreeView1 = nullptr;
+    QToolBar *Toolbar3 = nullptr;
+    QAction *btnAddFav = nullptr, *btnDelFav = nullptr; // buttons 1 and 3
     QWidget *Picture2 = nullptr; // dictionary panel
     QWidget *Picture5 = nullptr; // its header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;

@@ -3,6 +3,7 @@
 
 #include "shell/Form1.h"
 
+#include "literature/Shelf.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -24,6 +25,7 @@
 #include <QPixmap>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace somnex {
 
@@ -492,8 +494,14 @@ void Form1::ShowTolk()
             tolk_->btnBack->setEnabled(false);
             tolk_->show();
             tolk_->raise();
-            if (!app().LiteratureActive)
+            if (!app().LiteratureActive) {
                 tolk_->BuildTolk(selectedWord());
+            } else {
+                // an article or its favourite copy; the group nodes have no file
+                const QTreeWidgetItem *n = TreeView1->currentItem();
+                if (n && n->parent())
+                    tolk_->ShowArticle(literature::ArticlePath(nodeKey(n)), n->text(0));
+            }
         } else if (tolk_) {
             tolk_->close();
         }
