@@ -42,28 +42,6 @@ TEST(Shelf, NamesWithoutExtension)
         EXPECT_EQ(NameWithoutExtension(QString::fromUtf8(c.file)), QString::fromUtf8(c.name)) << c.file;
 }
 
-TEST(Shelf, KeysAndPaths)
-{
-    struct Case { const char *key, *path, *article; bool favourite; };
-    const Case cases[] = {
-        {"/t/a.lit", "/t/a.lit", "/t/a.lit", false},
-        {"/t/a.lit*", "/t/a.lit", "/t/a.lit", true},
-        {"  /t/a b.lit *", "/t/a b.lit", "  /t/a b.lit ", true},
-        {"*", "", "", true},
-        {"", "", "", false},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(ArticlePath(c.key), c.path) << c.key;
-        EXPECT_EQ(ArticleKeyOf(c.key), c.article) << c.key;
-        EXPECT_EQ(IsFavouriteKey(c.key), c.favourite) << c.key;
-    }
-    EXPECT_EQ(ArticleKey("/t", "a.lit"), "/t/a.lit");
-    EXPECT_EQ(ArticleKey("/t/", "a.lit"), "/t/a.lit");
-    EXPECT_EQ(FavouriteKey("/t/a.lit"), "/t/a.lit*");
-    EXPECT_EQ(CountText(0), "0 книжных статей");
-    EXPECT_EQ(CountText(12), "12 книжных статей");
-}
-
 TEST(Shelf, BuildsFromAFolderWithMarks)
 {
     QTemporaryDir dir;
@@ -97,22 +75,6 @@ TEST(Shelf, BuildsFromAFolderWithMarks)
         const Shelf empty = BuildShelf(missing, [](const QString &) { return QStringLiteral("f"); });
         EXPECT_TRUE(empty.articles.empty());
         EXPECT_TRUE(empty.favourites.empty());
-    }
-}
-
-TEST(Shelf, ButtonsOfANode)
-{
-    struct Case { NodeKind kind; const char *tag; NodeButtons buttons; };
-    const Case cases[] = {
-        {NodeKind::Group, "", {false, false, false}},
-        {NodeKind::Group, "f", {false, false, false}},
-        {NodeKind::Article, "", {true, true, false}},
-        {NodeKind::Article, "f", {true, false, false}},
-        {NodeKind::Favourite, "", {true, false, true}},
-    };
-    for (const Case &c : cases) {
-        const NodeButtons b = ButtonsFor(c.kind, c.tag);
-        EXPECT_EQ(b, c.buttons) << int(c.kind) << c.tag << " -> " << b.tolk << b.add << b.remove;
     }
 }
 

@@ -30,9 +30,7 @@ ByteTable codePageTable(int codePage)
     }
     for (int b = 0; b < 256; ++b)
         t[static_cast<size_t>(b)] = static_cast<char16_t>(b);
-    if (codePage <= 0 || codePage == 28591)
-        return t;
-    const QByteArray name = "windows-" + QByteArray::number(codePage);
+    const QByteArray name = (codePage < 1250 ? "IBM" : "windows-") + QByteArray::number(codePage);
     for (int b = 0x80; b < 256; ++b) {
         QStringDecoder dec(name.constData());
         if (!dec.isValid())
@@ -43,6 +41,12 @@ ByteTable codePageTable(int codePage)
             t[static_cast<size_t>(b)] = s[0].unicode();
     }
     return t;
+}
+
+// The single-byte code pages read; any other reads as Latin-1.
+bool knownCodePage(int codePage)
+{
+    return (codePage >= 1250 && codePage <= 1258) || codePage == 437 || codePage == 850 || codePage == 866;
 }
 
 // The code page of a font's \fcharset, or 0 for the document's own.
@@ -68,6 +72,7 @@ struct Format {
     double size = 0;  // 0: the base size
     int colour = 0;   // index into the colour table, 0 the automatic colour
     bool bold = false, italic = false, underline = false, hidden = false;
+    bool operator==(const Format &) const = default;
 };
 
 struct State {
@@ -128,6 +133,8 @@ public:
 private:
     const ByteTable &table(int codePage)
     {
+        if (!knownCodePage(codePage))
+            codePage = 0;
         auto it = tables_.find(codePage);
         if (it == tables_.end())
             it = tables_.insert(codePage, codePageTable(codePage));
@@ -157,7 +164,6 @@ private:
                 }
                 stack_.push_back(state_);
                 skipChars_ = 0;
-                groupStart_ = true;
                 continue;
             }
             if (c == '}') {
@@ -175,10 +181,8 @@ private:
                     return true; // the document's group has ended
                 continue;
             }
-            const bool first = groupStart_;
-            groupStart_ = false;
             if (c == '\\') {
-                controlWord(first);
+                controlWord();
                 continue;
             }
             if (c == '\r' || c == '\n')
@@ -194,7 +198,7 @@ private:
         return true; // cut short: what was read stands
     }
 
-    void controlWord(bool first)
+    void controlWord()
     {
         if (pos_ >= in_.size())
             return;
@@ -227,7 +231,7 @@ private:
         if (pos_ < in_.size() && in_[pos_] == ' ')
             ++pos_;
         const int n = param ? static_cast<int>(std::clamp<long long>(*param, -2147483647LL, 2147483647LL)) : 0;
-        onWord(word, param.has_value(), n, first);
+        onWord(word, param.has_value(), n);
     }
 
     void controlSymbol(char c)
@@ -267,9 +271,8 @@ private:
         }
     }
 
-    void onWord(QByteArrayView w, bool hasParam, int n, bool first)
+    void onWord(QByteArrayView w, bool hasParam, int n)
     {
-        (void)first;
         const bool on = !hasParam || n != 0;
         if (w == "bin") {
             // binary data: n raw bytes follow
@@ -278,8 +281,14 @@ private:
         }
         if (state_.dest == Dest::Skip)
             return;
-        if (w == "fonttbl") { state_.dest = Dest::FontTable; pendingFont_ = Font{}; return; }
-        if (w == "colortbl") { state_.dest = Dest::ColourTable; colours_.clear(); colour_ = Colour{}; return; }
+        if (w == "fonttbl") { state_.dest = Dest::FontTable; pendingFont_ = Font{}; ++tablesVersion_; return; }
+        if (w == "colortbl") {
+            state_.dest = Dest::ColourTable;
+            colours_.clear();
+            colour_ = Colour{};
+            ++tablesVersion_;
+            return;
+        }
         if (isDestinationToSkip(w)) { state_.dest = Dest::Skip; return; }
 
         if (state_.dest == Dest::FontTable) {
@@ -379,6 +388,7 @@ private:
             return;
         case Dest::ColourTable:
             if (ch == u';') {
+                ++tablesVersion_;
                 if (colours_.size() < 4096)
                     colours_.push_back(colour_.set ? std::optional<QColor>(QColor(colour_.rgb[0], colour_.rgb[1], colour_.rgb[2]))
                                                    : std::nullopt);
@@ -389,6 +399,12 @@ private:
             break;
         }
         const Format &f = state_.fmt;
+        if (!runs_.empty() && lastFmt_ == f && lastVersion_ == tablesVersion_) {
+            runs_.back().text += QChar(ch);
+            return;
+        }
+        lastFmt_ = f;
+        lastVersion_ = tablesVersion_;
         RtfRun r;
         auto font = fonts_.constFind(f.font);
         r.font = font != fonts_.constEnd() && !font->name.isEmpty() ? font->name : base_.font;
@@ -418,6 +434,7 @@ private:
             Font f = pendingFont_;
             f.name = pendingName_.trimmed();
             fonts_.insert(pendingId_, f);
+            ++tablesVersion_;
         }
         pendingId_ = -1;
         pendingName_.clear();
@@ -450,7 +467,6 @@ private:
     qsizetype pos_ = 0;
     State state_;
     std::vector<State> stack_;
-    bool groupStart_ = false;
     int skipChars_ = 0;
     QHash<int, ByteTable> tables_;
     ByteTable docTable_{};
@@ -462,6 +478,9 @@ private:
     std::vector<std::optional<QColor>> colours_;
     Colour colour_;
     std::vector<RtfRun> runs_;
+    Format lastFmt_;           // the format of the last run
+    unsigned lastVersion_ = 0; // and the tables it was resolved against
+    unsigned tablesVersion_ = 0;
 };
 
 } // namespace
