@@ -316,7 +316,7 @@ void Form1::buildControls()
     QFont bf = Label6->font();
     bf.setBold(true);
     Label6->setFont(bf);
-    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label6->setAlignment(Qt::AlignLeft | Qt::AlignVCenter); // a long word is cut at its end
     Image11 = new QLabel(StatusBar1); // painted by the strip; kept for its extent
     Image11->setFixedSize(TwipsToPixels(255), 1);
     Image11->hide();
