@@ -5,6 +5,7 @@
 #include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "support/TempProfile.h"
+#include "support/TestShare.h"
 
 #include <QAction>
 #include <QDir>
@@ -30,17 +31,8 @@ class LiteratureShelfTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
-        const QString root = share.path() + "/ZUL Programming/ZUL Somnex/3.1";
-        QDir().mkpath(root + "/Books");
-        texts = root + "/Texts";
-        dictionary::BookContent b;
-        b.name = b.heading = "Книга";
-        b.entries.push_back({"Вода", "Видеть во сне – к добру.", std::nullopt, 0});
-        QFile f(root + "/Books/a.book");
-        f.open(QIODevice::WriteOnly);
-        f.write(dictionary::buildBookImage(b));
-        f.close();
+        texts = share.texts();
+        share.writeBook("a.book", {"Вода"});
         app() = AppState{};
         SetProcessEnd([] {});
         SetMessageHandler([this](const Message &m) {
@@ -55,7 +47,6 @@ protected:
         SetProcessEnd({});
         SetMessageHandler({});
         Form1::setTrayAvailableOverride(-1);
-        qunsetenv("SOMNEX_DATA_DIR");
     }
     void article(const QString &name, const QByteArray &rtf)
     {
@@ -87,7 +78,7 @@ protected:
     }
 
     TempProfile profile;
-    QTemporaryDir share;
+    TestShare share;
     QString texts;
     std::unique_ptr<Form1> form;
     std::vector<Message> messages;

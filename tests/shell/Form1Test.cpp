@@ -8,6 +8,7 @@
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
 #include "support/TempProfile.h"
+#include "support/TestShare.h"
 #include "tray/TrayArea.h"
 
 #include <QApplication>
@@ -39,18 +40,7 @@ protected:
     void SetUp() override
     {
         // one small dream book in a data folder of the test's own
-        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
-        const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
-        QDir().mkpath(folder);
-        bookPath = folder + "/a.book";
-        dictionary::BookContent b;
-        b.name = b.heading = "Книга";
-        for (const char *w : {"Вода", "Дом", "Огонь"})
-            b.entries.push_back({QString::fromUtf8(w), "Видеть во сне – к добру.", std::nullopt, 0});
-        QFile f(bookPath);
-        f.open(QIODevice::WriteOnly);
-        f.write(dictionary::buildBookImage(b));
-        f.close();
+        bookPath = share.writeBook("a.book", {"Вода", "Дом", "Огонь"});
         app() = AppState{};
         app().ObserverLatitude = app().ObserverLongitude = -1; // must come from the load
         SetProcessEnd([this] { ++ended; });
@@ -66,7 +56,6 @@ protected:
         SetProcessEnd({});
         SetMessageHandler({});
         Form1::setTrayAvailableOverride(-1);
-        qunsetenv("SOMNEX_DATA_DIR");
     }
     Form1 &load()
     {
@@ -76,7 +65,7 @@ protected:
     }
 
     TempProfile profile;
-    QTemporaryDir share;
+    TestShare share;
     QString bookPath;
     std::unique_ptr<Form1> form;
     int ended = 0;
