@@ -22,16 +22,26 @@ export XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=offscreen
 
 words=$("$cli" words | wc -l)
 "$cli" words >/dev/null # warm the file cache
-times=()
+# wall and CPU (user + system) time of each run, in microseconds; on a busy
+# machine the CPU time is the steadier of the two
+wall=() cpu=()
+TIMEFORMAT='%R %U %S'
 for ((i = 0; i < runs; i++)); do
-  start=$(date +%s%N)
-  "$cli" words >/dev/null
-  end=$(date +%s%N)
-  times+=($(((end - start) / 1000)))
+  read -r r u s < <({ time "$cli" words >/dev/null; } 2>&1)
+  wall+=($(awk -v r="$r" 'BEGIN { printf "%d", r * 1e6 }'))
+  cpu+=($(awk -v u="$u" -v s="$s" 'BEGIN { printf "%d", (u + s) * 1e6 }'))
 done
-sorted=($(printf '%s\n' "${times[@]}" | sort -n))
-median=${sorted[$((runs / 2))]}
+report() { # name, values...
+  local name=$1
+  shift
+  local sorted=($(printf '%s\n' "$@" | sort -n))
+  local n=${#sorted[@]}
+  local median=${sorted[$((n / 2))]}
+  printf '%s: median %d.%03d ms, min %d.%03d ms, max %d.%03d ms\n' "$name" \
+    $((median / 1000)) $((median % 1000)) $((sorted[0] / 1000)) $((sorted[0] % 1000)) \
+    $((sorted[n - 1] / 1000)) $((sorted[n - 1] % 1000))
+}
 echo "books: $(ls "$books" | wc -l) ($(du -cb "$books"/*.book | tail -1 | cut -f1) bytes), words in the list: $words"
-printf 'somnex-cli words, %d runs: median %d.%03d ms, min %d.%03d ms, max %d.%03d ms\n' "$runs" \
-  $((median / 1000)) $((median % 1000)) $((sorted[0] / 1000)) $((sorted[0] % 1000)) \
-  $((sorted[runs - 1] / 1000)) $((sorted[runs - 1] % 1000))
+echo "somnex-cli words, $runs runs"
+report "  wall time" "${wall[@]}"
+report "  CPU time " "${cpu[@]}"
