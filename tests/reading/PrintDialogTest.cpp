@@ -39,7 +39,7 @@ public:
     void SetUp() override
     {
         g_server = new PrintServer;
-        g_server->start({{"Hall", "Hall Laser 2000", "Прихожая, у окна"}, {"Study", "Study Inkjet 7", ""}}, "Hall");
+        g_server->start({{"Hall", "Hall Laser 2000", "Прихожая, у окна"}, {"Study", "Study Inkjet 7", "", true}}, "Hall");
     }
     void TearDown() override
     {
@@ -310,4 +310,28 @@ TEST_F(PrintingTest, PageSetupStartsFromTheFirstMarginsAndKeepsWhatWasAccepted)
     const QRegularExpressionMatch m = QRegularExpression("<word xMin=\"([0-9.]+)\"").match(bbox);
     ASSERT_TRUE(m.hasMatch()) << bbox.toStdString();
     EXPECT_NEAR(m.captured(1).toDouble(), 25 / 25.4 * 72, 3) << "points from the left edge";
+}
+
+TEST_F(PrintingTest, APageTheChosenPrinterCannotTakeIsToldOnceAndPrintingGoesOn)
+{
+    PrintDialog d(tolk->RichTextBox1);
+    onModal([](QWidget *w) {
+        auto *sizes = w->findChild<QComboBox *>("pageSizeCombo");
+        ASSERT_NE(sizes, nullptr);
+        const int letter = sizes->findText("Letter", Qt::MatchStartsWith);
+        ASSERT_GE(letter, 0);
+        sizes->setCurrentIndex(letter);
+        qobject_cast<QDialog *>(w)->accept();
+    });
+    d.Command3_Click();
+    ASSERT_TRUE(SavedPageSetup().has_value());
+    EXPECT_EQ(SavedPageSetup()->pageSize().id(), QPageSize::Letter);
+    EXPECT_TRUE(messages.isEmpty()) << "Hall takes Letter";
+
+    d.ImageCombo1->setCurrentIndex(1); // Study has A4 only
+    d.ImageCombo1_Click();
+    d.Text1->setText("2");
+    d.Davay();
+    EXPECT_EQ(messages, QStringList({"Принтер не поддерживает данный формат страницы."}));
+    EXPECT_EQ(g_server->waitForJobs("Study", studyBefore + 2).size(), studyBefore + 2) << "printed on the printer's own page";
 }

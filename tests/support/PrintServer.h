@@ -31,6 +31,7 @@ public:
         QString name;
         QString makeAndModel;
         QString location;
+        bool a4Only = false; // no Letter paper
     };
 
     ~PrintServer() { stop(); }
@@ -129,7 +130,7 @@ public:
             if (chown(QFile::encodeName(jobs).constData(), uid, gid) != 0)
                 return fail(QStringLiteral("cannot hand ") + jobs + " to " + user);
             const QString ppd = root_ + "/" + q.name + ".ppd";
-            if (!write(ppd, this->ppd(q.makeAndModel)))
+            if (!write(ppd, this->ppd(q.makeAndModel, q.a4Only)))
                 return false;
             QString out;
             if (!run("lpadmin", {"-p", q.name, "-E", "-v", "testfile:" + jobs, "-P", ppd, "-L", q.location}, &out))
@@ -242,10 +243,10 @@ private:
     }
     // A PPD whose printer takes PDF as it comes, so the job file is what the
     // program sent.
-    static QByteArray ppd(const QString &model)
+    static QByteArray ppd(const QString &model, bool a4Only)
     {
         const QByteArray m = model.toLatin1();
-        return "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
+        QByteArray text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
                "*LanguageEncoding: ISOLatin1\n*PCFileName: \"TESTPDF.PPD\"\n*Manufacturer: \"Test\"\n"
                "*Product: \"(" + m + ")\"\n*ModelName: \"" + m + "\"\n*ShortNickName: \"" + m + "\"\n*NickName: \"" + m
             + "\"\n*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: True\n*DefaultColorSpace: RGB\n"
@@ -260,6 +261,12 @@ private:
               "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
               "*ImageableArea Letter/Letter: \"0 0 612 792\"\n*DefaultPaperDimension: A4\n"
               "*PaperDimension A4/A4: \"595 842\"\n*PaperDimension Letter/Letter: \"612 792\"\n";
+        if (a4Only) {
+            QList<QByteArray> lines = text.split('\n');
+            lines.removeIf([](const QByteArray &l) { return l.contains("Letter"); });
+            text = lines.join('\n');
+        }
+        return text;
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
