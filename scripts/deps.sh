@@ -5,8 +5,10 @@ set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
         qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
-        mdbtools-dev libx11-dev fonts-dejavu-core)
-testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils)
+        mdbtools-dev libx11-dev fonts-dejavu-core
+        libcups2-dev qt6-translations-l10n)
+testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
+         cups cups-client poppler-utils)
 
 want=("${common[@]}")
 if [ "${1:-test}" = test ]; then

@@ -6,6 +6,7 @@
 #include "platform/error/Error.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
+#include "reading/PrintDialog.h"
 #include "support/Artwork.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -24,8 +25,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
@@ -48,6 +47,15 @@ namespace somnex {
 namespace {
 
 int g_printersOverride = -1;
+
+// Properties of the shown document's characters: a hidden marker, and the
+// symbol a picture stands for (its marker, colour value and point size).
+constexpr int kHiddenMarker = QTextFormat::UserProperty + 1;
+constexpr int kSymbolMarker = QTextFormat::UserProperty + 2;
+constexpr int kSymbolColour = QTextFormat::UserProperty + 3;
+constexpr int kSymbolSize = QTextFormat::UserProperty + 4;
+// How much finer than the screen the pictures are drawn for paper.
+constexpr qreal kPrintPictureScale = 6;
 
 const QString kApp = QStringLiteral("ZUL_Programming");
 const QString kMain = QStringLiteral("Somnex3");
@@ -177,6 +185,9 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
             QTextImageFormat img;
             img.setName(name);
             img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            img.setProperty(kSymbolMarker, QString(ch));
+            img.setProperty(kSymbolColour, static_cast<qulonglong>(f.colour));
+            img.setProperty(kSymbolSize, static_cast<double>(f.size));
             c.insertImage(img);
             ++i;
             continue;
@@ -192,6 +203,8 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         cf.setFontItalic(f.italic);
         cf.setFontUnderline(f.underline);
         cf.setForeground(f.hidden ? hiddenColour : fromColourValue(f.colour));
+        if (f.hidden)
+            cf.setProperty(kHiddenMarker, true);
         QString run = text.mid(i, j - i);
         run.replace(QLatin1Char('\r'), QLatin1Char(' ')); // a lone CR shows as a blank
         run.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -357,6 +370,55 @@ QByteArray TolkView::rtf(bool selectionOnly) const
         i = j;
     }
     return WriteRtf(runs);
+}
+
+std::unique_ptr<QTextDocument> TolkView::printDocument(bool selectionOnly) const
+{
+    const QTextDocument *src = document();
+    auto out = std::make_unique<QTextDocument>();
+    out->setDefaultFont(src->defaultFont());
+    int from = 0, to = src->characterCount() - 1;
+    if (selectionOnly) {
+        const QTextCursor sel = textCursor();
+        from = sel.selectionStart();
+        to = sel.selectionEnd();
+    }
+    QTextCursor w(out.get());
+    int imageNo = 0;
+    const QTextBlock first = src->findBlock(from);
+    for (QTextBlock b = first; b.isValid() && (b == first || b.position() < to); b = b.next()) {
+        if (b == first)
+            w.setBlockFormat(b.blockFormat());
+        else
+            w.insertBlock(b.blockFormat(), b.charFormat());
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const int start = std::max(frag.position(), from);
+            const int end = std::min(frag.position() + frag.length(), to);
+            const QTextCharFormat cf = frag.charFormat();
+            if (start >= end || cf.boolProperty(kHiddenMarker))
+                continue;
+            if (cf.isImageFormat()) {
+                QTextImageFormat img = cf.toImageFormat();
+                QVariant picture = src->resource(QTextDocument::ImageResource, QUrl(img.name()));
+                if (img.hasProperty(kSymbolMarker)) {
+                    const QImage fine = symbolImage(img.stringProperty(kSymbolMarker).at(0),
+                                                    fromColourValue(static_cast<std::uint32_t>(img.property(kSymbolColour).toULongLong())),
+                                                    img.doubleProperty(kSymbolSize), kPrintPictureScale);
+                    picture = fine;
+                }
+                for (int k = start; k < end; ++k) {
+                    const QString name = QStringLiteral("somnex-print-%1").arg(imageNo++);
+                    out->addResource(QTextDocument::ImageResource, QUrl(name), picture);
+                    img.setName(name);
+                    w.insertImage(img);
+                }
+                continue;
+            }
+            w.insertText(frag.text().mid(start - frag.position(), end - start), cf);
+        }
+    }
+    return out;
 }
 
 void TolkView::mouseMoveEvent(QMouseEvent *e)
@@ -674,13 +736,8 @@ void Tolk::mnuPrint_Click()
                     MsgIcon::Warning);
         return;
     }
-    QPrinter printer;
-    QPrintDialog dlg(&printer, this);
-    dlg.setWindowTitle(QStringLiteral("Печать толкования"));
-    if (RichTextBox1->selLength() > 0)
-        dlg.setOption(QAbstractPrintDialog::PrintSelection);
-    if (dlg.exec() == QDialog::Accepted)
-        RichTextBox1->print(&printer);
+    PrintDialog dialog(RichTextBox1, this);
+    dialog.exec();
 }
 
 void Tolk::ShowFind()

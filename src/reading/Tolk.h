@@ -7,6 +7,8 @@
 
 #include <QPointer>
 #include <QTextEdit>
+
+#include <memory>
 #include <QWidget>
 
 class QAction;
@@ -68,6 +70,9 @@ public:
 
     // The document (or the selection) as RTF.
     QByteArray rtf(bool selectionOnly) const;
+    // A copy of what is shown (or of the selection) to print: the hidden
+    // markers left out, the book and hand pictures drawn finer for paper.
+    std::unique_ptr<QTextDocument> printDocument(bool selectionOnly) const;
 
     QString Tag; // the word shown
 

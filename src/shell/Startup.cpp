@@ -6,6 +6,7 @@
 #include "platform/core/SingleInstance.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
 #include "shell/AppState.h"
 #include "shell/Form1.h"
@@ -23,6 +24,7 @@ int Main(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("zul-somnex"));
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    LoadQtTranslations(qapp);
     InstallMessageBoxes();
     // The astronomy engine lets pending events run during its searches and
     // reports through the program's message service.

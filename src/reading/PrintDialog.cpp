@@ -1,0 +1,290 @@
+#include "reading/PrintDialog.h"
+
+#include "platform/core/Messages.h"
+#include "reading/PageSetup.h"
+#include "reading/Tolk.h"
+#include "support/Artwork.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include <cups/cups.h>
+
+namespace somnex {
+
+namespace {
+
+bool g_chosen = false;
+CurrentPrinter g_current;
+
+// The queue's device URI as the server reports it (empty for a queue it
+// does not know or that has none).
+QString deviceUri(const QString &queue)
+{
+    const QByteArray name = queue.toUtf8();
+    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    if (!dest)
+        return {};
+    const char *uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    const QString out = uri ? QString::fromUtf8(uri) : QString();
+    cupsFreeDests(1, dest);
+    return out;
+}
+
+} // namespace
+
+std::vector<PrinterEntry> InstalledPrinters()
+{
+    std::vector<PrinterEntry> out;
+    for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
+        out.push_back({info.printerName(), deviceUri(info.printerName()), info.makeAndModel(), info.location()});
+    return out;
+}
+
+CurrentPrinter GetCurrentPrinter()
+{
+    if (g_chosen)
+        return g_current;
+    const QString name = QPrinterInfo::defaultPrinterName();
+    return {name, name.isEmpty() ? QString() : deviceUri(name)};
+}
+
+void SetCurrentPrinter(const PrinterEntry &printer)
+{
+    g_chosen = true;
+    g_current = {printer.name, printer.port};
+}
+
+void ForgetCurrentPrinter()
+{
+    g_chosen = false;
+    g_current = {};
+}
+
+bool PrintDocument(QTextDocument &doc, QPrinter &printer)
+{
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    doc.documentLayout()->setPaintDevice(&printer);
+    doc.setDocumentMargin(0);
+    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
+    doc.setPageSize(page);
+    const int pages = doc.pageCount();
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0)
+            printer.newPage();
+        painter.save();
+        painter.translate(0, -i * page.height());
+        doc.drawContents(&painter, QRectF(QPointF(0, i * page.height()), page));
+        painter.restore();
+    }
+    return painter.end();
+}
+
+PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_(view)
+{
+    setObjectName(QStringLiteral("PrintDialog"));
+    setWindowTitle(QStringLiteral("Печать"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    heading = new QLabel(QStringLiteral("Печать"), this);
+    QFont hf = heading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() * 1.3);
+    heading->setFont(hf);
+
+    Frame1 = new QGroupBox(QStringLiteral("Принтер"), this);
+    ImageCombo1 = new QComboBox(Frame1);
+    ImageCombo1->setIconSize({16, 16});
+    ImageCombo1->setMinimumContentsLength(24);
+    ImageCombo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Label6 = new QLabel(Frame1);
+    Label5 = new QLabel(Frame1);
+    for (QLabel *l : {Label6, Label5}) {
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        l->setMinimumWidth(200);
+    }
+    Command3 = new QPushButton(QStringLiteral("Настройки страницы"), Frame1);
+    auto *g1 = new QGridLayout(Frame1);
+    g1->addWidget(new QLabel(QStringLiteral("Имя:"), Frame1), 0, 0);
+    g1->addWidget(ImageCombo1, 0, 1, 1, 2);
+    g1->addWidget(new QLabel(QStringLiteral("Тип:"), Frame1), 1, 0);
+    g1->addWidget(Label6, 1, 1, 1, 2);
+    g1->addWidget(new QLabel(QStringLiteral("Место:"), Frame1), 2, 0);
+    g1->addWidget(Label5, 2, 1);
+    g1->addWidget(Command3, 2, 2, Qt::AlignRight);
+    g1->setColumnStretch(1, 1);
+
+    Frame2 = new QGroupBox(QStringLiteral("Диапазон печати"), this);
+    Option1 = new QRadioButton(QStringLiteral("Всё содержимое окна"), Frame2);
+    Option2 = new QRadioButton(QStringLiteral("Выделенный фрагмент"), Frame2);
+    auto *v2 = new QVBoxLayout(Frame2);
+    v2->addWidget(Option1);
+    v2->addWidget(Option2);
+    v2->addStretch();
+
+    Frame3 = new QGroupBox(QStringLiteral("Копии"), this);
+    Text1 = new QLineEdit(QStringLiteral("1"), Frame3);
+    Text1->setMaxLength(10);
+    Text1->setFixedWidth(48);
+    VScroll1 = new QScrollBar(Qt::Vertical, Frame3);
+    VScroll1->setRange(kMinCopies, kMaxCopies);
+    VScroll1->setValue(1);
+    // the upper arrow adds a copy
+    VScroll1->setInvertedAppearance(true);
+    VScroll1->setInvertedControls(true);
+    VScroll1->setFixedHeight(Text1->sizeHint().height());
+    auto *h3 = new QHBoxLayout(Frame3);
+    h3->addWidget(new QLabel(QStringLiteral("Число копий:"), Frame3));
+    h3->addWidget(Text1);
+    h3->addSpacing(-h3->spacing());
+    h3->addWidget(VScroll1);
+    h3->addStretch();
+
+    Command1 = new QPushButton(QStringLiteral("Ok"), this);
+    Command2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Command1->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+
+    auto *lower = new QHBoxLayout;
+    lower->addWidget(Frame2, 1);
+    lower->addWidget(Frame3, 1);
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(heading);
+    main->addWidget(Frame1);
+    main->addLayout(lower);
+    main->addLayout(buttons);
+    main->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(ImageCombo1, &QComboBox::activated, this, [this] { ImageCombo1_Click(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+
+    PrintInit();
+    if (view_ && view_->selLength() > 0) {
+        Option2->setChecked(true);
+    } else {
+        Option1->setChecked(true);
+        Option2->setEnabled(false);
+    }
+}
+
+void PrintDialog::PrintInit()
+{
+    printers_ = InstalledPrinters();
+    ImageCombo1->clear();
+    for (const PrinterEntry &p : printers_)
+        ImageCombo1->addItem(p.name);
+    const CurrentPrinter current = GetCurrentPrinter();
+    const int index = CurrentPrinterIndex(printers_, current.name, current.port);
+    if (!printers_.empty())
+        ImageCombo1->setCurrentIndex(index >= 0 ? index : 0);
+    markCurrent();
+}
+
+void PrintDialog::markCurrent()
+{
+    const CurrentPrinter current = GetCurrentPrinter();
+    for (int i = 0; i < ImageCombo1->count(); ++i) {
+        const PrinterEntry &p = printers_[static_cast<size_t>(i)];
+        const bool isCurrent = p.name + p.port == current.name + current.port;
+        ImageCombo1->setItemIcon(i, artworkIcon(isCurrent ? QStringLiteral("printer-current") : QStringLiteral("printer")));
+        ImageCombo1->setItemData(i, isCurrent, Qt::UserRole);
+    }
+    const int i = ImageCombo1->currentIndex();
+    const PrinterType t = i >= 0 ? DescribePrinter(printers_[static_cast<size_t>(i)]) : PrinterType{};
+    Label6->setText(t.type);
+    Label5->setText(t.location);
+}
+
+void PrintDialog::ImageCombo1_Click()
+{
+    const int i = ImageCombo1->currentIndex();
+    if (i < 0 || i >= static_cast<int>(printers_.size()))
+        return;
+    SetCurrentPrinter(printers_[static_cast<size_t>(i)]);
+    markCurrent();
+}
+
+void PrintDialog::Text1_Change()
+{
+    VScroll1->setValue(CopiesFromText(Text1->text()));
+}
+
+void PrintDialog::VScroll1_Change()
+{
+    Text1->setText(QString::number(VScroll1->value()));
+}
+
+void PrintDialog::Command1_Click()
+{
+    Davay();
+    close();
+}
+
+void PrintDialog::Command2_Click()
+{
+    close();
+}
+
+void PrintDialog::Command3_Click()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    const int i = ImageCombo1->currentIndex();
+    if (i >= 0)
+        printer.setPrinterName(printers_[static_cast<size_t>(i)].name);
+    double left = kSetupLeft, right = kSetupRight, top = kSetupTop, bottom = kSetupBottom;
+    ShowPageSetup(printer, left, right, top, bottom, this);
+}
+
+void PrintDialog::Davay()
+{
+    QCoreApplication::processEvents();
+    if (view_ && Option1->isChecked())
+        view_->setSel(view_->selStart(), 0);
+    const int i = ImageCombo1->currentIndex();
+    const QString target = i >= 0 ? printers_[static_cast<size_t>(i)].name : GetCurrentPrinter().name;
+    const int copies = VScroll1->value();
+    bool layoutTold = false;
+    for (int copy = 0; copy < copies; ++copy) {
+        QCoreApplication::processEvents();
+        if (!view_)
+            break;
+        const std::unique_ptr<QTextDocument> doc = view_->printDocument(view_->selLength() > 0);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(target);
+        printer.setDocName(view_->window()->windowTitle());
+        if (!ApplyPageSetup(printer, !layoutTold))
+            layoutTold = true;
+        if (!PrintDocument(*doc, printer)) {
+            ShowMessage(QStringLiteral("Не удаётся начать печать на принтере «") + target + QStringLiteral("»."),
+                        QString(), MsgIcon::Error);
+            break;
+        }
+        QCoreApplication::processEvents();
+    }
+    close();
+}
+
+} // namespace somnex
