@@ -45,6 +45,31 @@
 namespace somnex {
 
 namespace {
+double luminance(const QColor &c);
+} // namespace
+
+double ContrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableColour(const QColor &colour, const QColor &background, const QColor &text)
+{
+    // Black is what a book or an article gives when it names no colour.
+    if (colour.rgb() == QColor(Qt::black).rgb() || ContrastRatio(text, background) < 3)
+        return text;
+    QColor c = colour;
+    for (int step = 1; ContrastRatio(c, background) < 3 && step <= 10; ++step) {
+        const double t = step / 10.0;
+        c = QColor::fromRgbF(float(colour.redF() + (text.redF() - colour.redF()) * t),
+                             float(colour.greenF() + (text.greenF() - colour.greenF()) * t),
+                             float(colour.blueF() + (text.blueF() - colour.blueF()) * t));
+    }
+    return c;
+}
+
+namespace {
 
 int g_printersOverride = -1;
 
@@ -63,6 +88,44 @@ const QString kMain = QStringLiteral("Somnex3");
 QColor fromColourValue(std::uint32_t c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+// Relative luminance of an sRGB colour.
+double luminance(const QColor &c)
+{
+    auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+}
+
+// Every foreground colour of the document made readable on the background.
+void makeReadable(QTextDocument *doc, const QColor &background, const QColor &text)
+{
+    struct Change {
+        int position, length;
+        QColor colour;
+    };
+    std::vector<Change> changes;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.isValid() || frag.charFormat().isImageFormat())
+                continue;
+            const QTextCharFormat f = frag.charFormat();
+            const bool given = f.hasProperty(QTextFormat::ForegroundBrush);
+            const QColor was = given ? f.foreground().color() : QColor(Qt::black);
+            const QColor now = ReadableColour(was, background, text);
+            if (now != was || !given)
+                changes.push_back({frag.position(), frag.length(), now});
+        }
+    }
+    QTextCursor c(doc);
+    for (const Change &ch : changes) {
+        QTextCharFormat f;
+        f.setForeground(ch.colour);
+        c.setPosition(ch.position);
+        c.setPosition(ch.position + ch.length, QTextCursor::KeepAnchor);
+        c.mergeCharFormat(f);
+    }
 }
 
 QStringList baseFamilies()
@@ -137,6 +200,8 @@ TolkView::TolkView(QWidget *parent) : QTextEdit(parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     setUndoRedoEnabled(false);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
     QFont f;
     f.setFamilies(baseFamilies());
     f.setPointSizeF(9);
@@ -164,6 +229,8 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
     QTextCursor c(doc);
     c.beginEditBlock();
     const QColor hiddenColour = palette().color(QPalette::Base);
+    const QColor textColour = palette().color(QPalette::Text);
+    auto shown = [&](std::uint32_t c) { return ReadableColour(fromColourValue(c), hiddenColour, textColour); };
     const qreal dpr = devicePixelRatioF();
     QTextCharFormat base;
     base.setFontFamilies(baseFamilies());
@@ -181,7 +248,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         if (f.font == TolkFormat::Symbol && !f.hidden && (ch == QLatin1Char('&') || ch == QLatin1Char('F'))) {
             const QString name = QStringLiteral("somnex-symbol-%1").arg(imageNo++);
             doc->addResource(QTextDocument::ImageResource, QUrl(name),
-                             symbolImage(ch, fromColourValue(f.colour), f.size, dpr));
+                             symbolImage(ch, shown(f.colour), f.size, dpr));
             QTextImageFormat img;
             img.setName(name);
             img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
@@ -202,7 +269,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         cf.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
         cf.setFontItalic(f.italic);
         cf.setFontUnderline(f.underline);
-        cf.setForeground(f.hidden ? hiddenColour : fromColourValue(f.colour));
+        cf.setForeground(f.hidden ? hiddenColour : shown(f.colour));
         if (f.hidden)
             cf.setProperty(kHiddenMarker, true);
         QString run = text.mid(i, j - i);
@@ -223,6 +290,7 @@ void TolkView::setArticle(const std::vector<RtfRun> &runs, const QStringList &fa
     df.setPointSizeF(10);
     document()->setDefaultFont(df);
     FillRtfDocument(document(), runs, families);
+    makeReadable(document(), palette().color(QPalette::Base), palette().color(QPalette::Text));
     built_.clear();
     formats_.clear();
     crlf_.clear();
@@ -427,6 +495,11 @@ void TolkView::mouseMoveEvent(QMouseEvent *e)
     emit hovered(e->position().toPoint());
 }
 
+void TolkView::contextMenuEvent(QContextMenuEvent *e)
+{
+    e->accept();
+}
+
 void TolkView::mouseReleaseEvent(QMouseEvent *e)
 {
     QTextEdit::mouseReleaseEvent(e);
@@ -501,10 +574,11 @@ bool Tolk::Form_Load()
         double height = GetSettingReal(kApp, kMain, "THeight", kDesignHeight);
         double width = GetSettingReal(kApp, kMain, "TWidth", kDesignWidth);
         const double sw = PixelsToTwips(screen.width()), sh = PixelsToTwips(screen.height());
+        // centred in the screen's available area (a top or left panel moves its origin)
         if (top < 1)
-            top = (sh - height) / 2;
+            top = PixelsToTwips(screen.y()) + (sh - height) / 2;
         if (left < 1)
-            left = (sw - width) / 2;
+            left = PixelsToTwips(screen.x()) + (sw - width) / 2;
         width = std::max(width, 4000.0);
         height = std::max(height, 4000.0);
         move(TwipsToPixels(left), TwipsToPixels(top));
@@ -622,9 +696,23 @@ void Tolk::CheckBack()
         backButton->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
+bool Tolk::ShowWord(const QString &word, const QString &source)
+{
+    try {
+        BuildTolk(word);
+        return true;
+    } catch (...) {
+        // A damaged entry: reported, and the window stays as it was.
+        RichTextBox1->setUpdatesEnabled(true);
+        ShowMessage(describe(std::current_exception()), source, MsgIcon::Error);
+        return false;
+    }
+}
+
 void Tolk::BackMenu_Click(const QString &word)
 {
-    BuildTolk(word);
+    if (!ShowWord(word, QStringLiteral("BackMenu_Click")))
+        return;
     tryStep([&] {
         for (QAction *a : backMenu->actions())
             if (a->text() == word) {
@@ -656,7 +744,7 @@ void Tolk::Toolbar1_ButtonClick(const QString &key)
                 Back.removeLast();
             CheckBack();
             if (!Back.isEmpty()) {
-                BuildTolk(Back.last());
+                ShowWord(Back.last(), QStringLiteral("Toolbar1_ButtonClick"));
                 Back.removeLast();
             }
             CheckBack();
@@ -665,13 +753,13 @@ void Tolk::Toolbar1_ButtonClick(const QString &key)
                 Back.removeLast();
             CheckBack();
         } else {
-            BuildTolk(last);
+            ShowWord(last, QStringLiteral("Toolbar1_ButtonClick"));
             Back.removeLast();
             CheckBack();
         }
     } else if (key == QLatin1String("Home")) {
         if (!Back.isEmpty())
-            BuildTolk(Back.first());
+            ShowWord(Back.first(), QStringLiteral("Toolbar1_ButtonClick"));
         Back.clear();
         CheckBack();
     } else if (key == QLatin1String("Prnt")) {
@@ -710,7 +798,8 @@ void Tolk::RichTextBox1_MouseUp(Qt::MouseButton button, const QPoint &)
     if (!w.isEmpty() && w != RichTextBox1->Tag) {
         AddBack(w);
         CheckBack();
-        BuildTolk(w);
+        if (!ShowWord(w, QStringLiteral("RichTextBox1_MouseUp")))
+            return;
         RichTextBox1->setSel(RichTextBox1->selStart(), 0);
     }
 }

@@ -42,6 +42,14 @@ class SearchForm;
 
 // The rich-text control: the built text beside the document that shows it,
 // with one mapping between their positions.
+// WCAG contrast ratio of two colours (1 to 21).
+double ContrastRatio(const QColor &a, const QColor &b);
+// The colour a text run is drawn in: black (no colour given) becomes the
+// palette's text colour; a colour whose contrast to the background is below
+// 3:1 is moved towards the text colour until it reaches it (a dark theme
+// lightens the books' dark colours).
+QColor ReadableColour(const QColor &colour, const QColor &background, const QColor &text);
+
 class TolkView : public QTextEdit {
     Q_OBJECT
 public:
@@ -83,6 +91,9 @@ signals:
 protected:
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+    // QTextEdit's own (English) menu would open on the press and take the
+    // release: the window shows its own menu at the release instead.
+    void contextMenuEvent(QContextMenuEvent *e) override;
 
 private:
     QString built_;
@@ -102,6 +113,9 @@ public:
     void Form_Resize();
 
     void BuildTolk(const QString &word);
+    // BuildTolk for a handler: a failure (a damaged entry) is shown as an
+    // error box titled with the handler's name. True when it succeeded.
+    bool ShowWord(const QString &word, const QString &source);
     // Shows the article in the RTF file at path, captioned caption, in the
     // article's base font Courier New 10 pt (a monospace font where it is
     // missing). The word kept in the Tag stays. Raises when the file cannot

@@ -26,15 +26,23 @@ bool CommandLineWantsTray(const QString &commandLine)
 TwipRect LoadMainGeometry(double top, double left, double height, double width, double screenW,
                           double screenH)
 {
+    return LoadMainGeometry(top, left, height, width, TwipRect{0, 0, screenW, screenH});
+}
+
+TwipRect LoadMainGeometry(double top, double left, double height, double width, const TwipRect &area)
+{
+    const double screenW = area.width, screenH = area.height;
     TwipRect g;
     g.height = std::isnan(height) ? 6100 : height;
     g.width = std::isnan(width) ? 4100 : width;
-    g.top = std::isnan(top) ? screenH / 2 - g.height / 2 : top;
-    g.left = std::isnan(left) ? screenW / 2 - g.width / 2 : left;
+    const double centreTop = area.top + screenH / 2 - g.height / 2;
+    const double centreLeft = area.left + screenW / 2 - g.width / 2;
+    g.top = std::isnan(top) ? centreTop : top;
+    g.left = std::isnan(left) ? centreLeft : left;
     if (g.top < 1)
-        g.top = screenH / 2 - g.height / 2;
+        g.top = centreTop;
     if (g.left < 1)
-        g.left = screenW / 2 - g.width / 2;
+        g.left = centreLeft;
     if (g.width > screenW)
         g.width = screenW - 90;
     if (g.height > screenH)
@@ -44,6 +52,22 @@ TwipRect LoadMainGeometry(double top, double left, double height, double width, 
     if (g.height < 4000)
         g.height = 4000;
     return g;
+}
+
+TwipRect KeepOnScreens(const TwipRect &g, const std::vector<TwipRect> &areas, const TwipRect &primary)
+{
+    // The strip along the window's top edge, where its title bar is.
+    const double strip = std::min(g.height, 300.0);
+    for (const TwipRect &a : areas) {
+        const double w = std::min(g.left + g.width, a.left + a.width) - std::max(g.left, a.left);
+        const double h = std::min(g.top + strip, a.top + a.height) - std::max(g.top, a.top);
+        if (w >= 600 && h > 0)
+            return g;
+    }
+    TwipRect moved = g;
+    moved.left = primary.left + std::max(0.0, (primary.width - g.width) / 2);
+    moved.top = primary.top + std::max(0.0, (primary.height - g.height) / 2);
+    return moved;
 }
 
 QString IfLong(const QString &txt, int L)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace somnex {
 
@@ -28,6 +29,9 @@ struct AppState {
 
     // Set once ExitApp has begun: closing the main window then only closes it.
     bool Exiting = false;
+    // Set once the user's state was stored (or a fast exit gave it up): the
+    // storing steps run once however the run ends.
+    bool StateStored = false;
     // Set when ExitApp asked the process to end.
     bool QuitRequested = false;
 };
@@ -49,6 +53,15 @@ struct TwipRect {
 };
 TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight,
                           double storedWidth, double screenWidth, double screenHeight);
+
+// The same within a screen's available area (its origin is not 0 when a
+// panel sits at the top or the left): the centre is the area's centre.
+TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight,
+                          double storedWidth, const TwipRect &availableArea);
+// A window that cannot be reached on any of the screens' available areas
+// (a monitor was unplugged: its title strip shows on none of them, by at
+// least 600 twips) moves to the centre of the primary screen's area.
+TwipRect KeepOnScreens(const TwipRect &g, const std::vector<TwipRect> &areas, const TwipRect &primary);
 
 // The first L-1 characters followed by "..." when L is less than the length.
 QString IfLong(const QString &txt, int L);

@@ -13,6 +13,9 @@ inline constexpr const char *kAutostartName = "ZULSomnex3";
 QString AutostartCommand(const QString &exePath);
 // Enable writes the entry, disable removes it; registry errors are raised.
 void SetAutostart(bool enable);
+// The entry exists and the desktop's settings have not turned it off.
 bool IsAutostart();
+// False for an entry marked Hidden=true or X-GNOME-Autostart-enabled=false.
+bool AutostartEntryEnabled(const QString &entryText);
 
 } // namespace somnex

@@ -1,5 +1,6 @@
 #include "shell/Dialog.h"
 
+#include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 #include "shell/AppState.h"
@@ -26,8 +27,8 @@ Dialog::Dialog(QWidget *parent) : QDialog(parent)
     Label1 = new QLabel(QStringLiteral("Вы действительно хотите завершить работу ZUL Somnex 3 ?"), this);
     Label1->setWordWrap(true);
     Option1[0] = new QRadioButton(
-        QStringLiteral("Завершить, но автоматически запустить при следующем старте Windows"), this);
-    Option1[1] = new QRadioButton(QStringLiteral("Закрыть, и отключить автозапуск при старте Windows"), this);
+        QStringLiteral("Завершить, но автоматически запустить при следующем входе в систему"), this);
+    Option1[1] = new QRadioButton(QStringLiteral("Закрыть, и отключить автозапуск при входе в систему"), this);
     Option1[0]->setChecked(true);
     Check1 = new QCheckBox(QStringLiteral("Больше не показывать это окно"), this);
     Command1 = new QPushButton(QStringLiteral("Завершить"), this);
@@ -64,7 +65,16 @@ void Dialog::Form_Load()
 void Dialog::Command1_Click()
 {
     if (Option1[1]->isChecked()) {
-        tryStep([] { SetAutostart(false); });
+        try {
+            SetAutostart(false);
+        } catch (...) {
+            // The user asked for no more autostarts: say it did not happen
+            // and leave the choice open (nothing stored, nothing ended).
+            ShowMessage(QStringLiteral("Не удалось отключить автозапуск ZUL Somnex 3:\n")
+                            + describe(std::current_exception()),
+                        QString(), MsgIcon::Error);
+            return;
+        }
         SaveSetting(AppState::App, AppState::Main, "ToTray", boolText(false));
     }
     SaveSetting(AppState::App, AppState::Main, "UnloadQ", Check1->isChecked() ? "1" : "0");

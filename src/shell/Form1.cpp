@@ -167,6 +167,8 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     Timer2.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    TrayRetry.setInterval(1000);
+    connect(&TrayRetry, &QTimer::timeout, this, &Form1::TrayRetry_Timer);
     qApp->installEventFilter(this);
 }
 
@@ -313,6 +315,15 @@ void Form1::buildControls()
     status->onResize = [this] { StatusBar1_Resize(); };
     Label7 = new QLabel(StatusBar1);
     Label6 = new QLabel(StatusBar1);
+    // words, book and article names are shown as they are, never as markup
+    Label7->setTextFormat(Qt::PlainText);
+    Label6->setTextFormat(Qt::PlainText);
+    // the strip paints its own light colours: its text is dark on any theme
+    for (QLabel *l : {Label7, Label6}) {
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, QColor(0x10, 0x10, 0x10));
+        l->setPalette(pal);
+    }
     QFont bf = Label6->font();
     bf.setBold(true);
     Label6->setFont(bf);
@@ -351,17 +362,22 @@ void Form1::Form_Load()
     if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
         setMinimumSize(260, 360);
     // 4. Geometry.
-    const QSize screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-                             ->availableGeometry().size();
+    auto twips = [](const QRect &r) {
+        return TwipRect{PixelsToTwips(r.x()), PixelsToTwips(r.y()), PixelsToTwips(r.width()), PixelsToTwips(r.height())};
+    };
+    const TwipRect primary = twips(QGuiApplication::primaryScreen()->availableGeometry());
+    std::vector<TwipRect> areas;
+    for (const QScreen *sc : QGuiApplication::screens())
+        areas.push_back(twips(sc->availableGeometry()));
     const double nan = std::nan("");
-    const TwipRect g = LoadMainGeometry(
+    const TwipRect g = KeepOnScreens(LoadMainGeometry(
         GetSettingReal(AppState::App, AppState::Main, "Top", nan),
         GetSettingReal(AppState::App, AppState::Main, "Left", nan),
         GetSettingReal(AppState::App, AppState::Main, "Height", nan),
-        GetSettingReal(AppState::App, AppState::Main, "Width", nan),
-        PixelsToTwips(screen.width()), PixelsToTwips(screen.height()));
+        GetSettingReal(AppState::App, AppState::Main, "Width", nan), primary), areas, primary);
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
+    lastNormal_ = QRect(pos(), size());
     // 5. Title.
     setWindowTitle(QStringLiteral("Сонник ZUL Somnex ") + VersionText());
     // 6. Observer position.
@@ -585,8 +601,21 @@ void Form1::layoutDictionaryPanel()
     setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
 }
 
+void Form1::noteNormalGeometry()
+{
+    if (isVisible() && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        lastNormal_ = QRect(pos(), size());
+}
+
+void Form1::moveEvent(QMoveEvent *e)
+{
+    QWidget::moveEvent(e);
+    noteNormalGeometry();
+}
+
 void Form1::resizeEvent(QResizeEvent *)
 {
+    noteNormalGeometry();
     Form_Resize();
 }
 
@@ -833,7 +862,7 @@ void Form1::Tray1_MouseDown(short button)
                 }
                 tolk_->show();
                 tolk_->raise();
-                tolk_->BuildTolk(word);
+                tolk_->ShowWord(word, QStringLiteral("TrayMenu"));
             };
             host.listDblClick = [this] { ListView1_DblClick(); };
             host.restore = [this] {
@@ -846,6 +875,7 @@ void Form1::Tray1_MouseDown(short button)
                 if (!about) {
                     about = new AboutBox(this);
                     about->setAttribute(Qt::WA_DeleteOnClose);
+                    registerSecondaryWindow(about); // the return from the tray closes it
                 }
                 about->show();
                 about->raise();
@@ -889,11 +919,43 @@ void Form1::ToTray()
         Tray1->setVisible(true);
         hide();
         inTray_ = true;
+        // A window that goes to the tray at load is never activated: the
+        // splash screen would stay on top for good. It closes as it would at
+        // the first activation.
+        if (app().FirstActivation && splash_ && !Timer2.isActive())
+            Timer2.start();
     });
+}
+
+void Form1::ToTrayAtStart()
+{
+    if (trayAvailable()) {
+        ToTray();
+        return;
+    }
+    trayRetries_ = 0;
+    hide();
+    TrayRetry.start();
+}
+
+void Form1::TrayRetry_Timer()
+{
+    if (isVisible() || app().Exiting) {
+        TrayRetry.stop(); // brought to the front meanwhile (a second start)
+        return;
+    }
+    if (trayAvailable()) {
+        TrayRetry.stop();
+        ToTray();
+    } else if (++trayRetries_ >= kTrayRetries) {
+        TrayRetry.stop();
+        showMinimized();
+    }
 }
 
 void Form1::FromTray()
 {
+    TrayRetry.stop();
     for (const QPointer<QWidget> &w : secondary_)
         if (w)
             tryStep([&] { w->close(); });
@@ -957,6 +1019,50 @@ void Form1::closeEvent(QCloseEvent *e)
     ExitApp(false);
 }
 
+void StoreUserState()
+{
+    AppState &s = app();
+    Form1 *f = mainForm();
+    if (s.StateStored || !f)
+        return;
+    s.StateStored = true;
+    SettingsBatch batch;
+    tryStep([&] {
+        const Qt::WindowStates st = f->windowState();
+        QRect g;
+        if (f->inTray() || f->isHidden())
+            g = f->lastNormalGeometry(); // quitting from the tray
+        else if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+            g = QRect(f->pos(), f->size());
+        if (g.isValid()) {
+            SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(g.y())));
+            SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(g.x())));
+            SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(g.height())));
+            SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(g.width())));
+        }
+    });
+    for (QAction *b : f->bookButtons())
+        tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
+    tryStep([&] {
+        // the literature tree: every node after the first keeps its Tag
+        QTreeWidgetItemIterator it(f->TreeView1);
+        if (*it)
+            ++it;
+        for (; *it; ++it)
+            SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
+    });
+    tryStep([&] {
+        const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
+        const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
+        SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
+        SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
+    });
+    tryStep([&] {
+        SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
+    });
+    tryStep([&] { f->SaveLastWord(); });
+}
+
 void ExitApp(bool fastexit)
 {
     AppState &s = app();
@@ -968,38 +1074,10 @@ void ExitApp(bool fastexit)
         if (f)
             f->Tray1->setVisible(false);
     });
-    if (!fastexit && f) {
-        SettingsBatch batch;
-        tryStep([&] {
-            const Qt::WindowStates st = f->windowState();
-            if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) && !f->inTray()) {
-                SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(f->y())));
-                SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(f->x())));
-                SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(f->height())));
-                SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(f->width())));
-            }
-        });
-        for (QAction *b : f->bookButtons())
-            tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
-        tryStep([&] {
-            // the literature tree: every node after the first keeps its Tag
-            QTreeWidgetItemIterator it(f->TreeView1);
-            if (*it)
-                ++it;
-            for (; *it; ++it)
-                SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
-        });
-        tryStep([&] {
-            const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
-            const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
-            SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
-            SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
-        });
-        tryStep([&] {
-            SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
-        });
-        tryStep([&] { f->SaveLastWord(); });
-    }
+    if (fastexit)
+        s.StateStored = true; // nothing of this run is worth keeping
+    else
+        StoreUserState();
     tryStep([&] {
         const QString doc = AddSlash(ProgramFolder()) + QStringLiteral("article.doc");
         if (QFile::exists(doc))

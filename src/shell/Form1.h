@@ -56,6 +56,14 @@ public:
     void Tray1_MouseDown(short button);
 
     void ToTray();
+    // The start in the tray (/tray). A desktop whose panel comes up after the
+    // programs started with the session has no notification area yet: it is
+    // asked again every second for up to 30 s, the window hidden meanwhile,
+    // before the window falls back to a minimised one.
+    void ToTrayAtStart();
+    void TrayRetry_Timer();
+    QTimer TrayRetry;
+    static constexpr int kTrayRetries = 30;
     void FromTray();
     void CheckAdminSet();
     short WhatLong() const;
@@ -63,6 +71,8 @@ public:
     // Brings the window to the front, out of the tray when it is there.
     void Activate();
     bool inTray() const { return inTray_; }
+    // Position (frame) and size the window last had in the normal state.
+    QRect lastNormalGeometry() const { return lastNormal_; }
 
     // Secondary windows that the tray return closes; registered by their owners.
     void registerSecondaryWindow(QWidget *w);
@@ -166,6 +176,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *) override;
+    void moveEvent(QMoveEvent *) override;
     void paintEvent(QPaintEvent *) override;
     void closeEvent(QCloseEvent *) override;
     bool event(QEvent *) override;
@@ -190,6 +201,9 @@ private:
     bool programmatic_ = false; // selection made by the program, not the user
 
     bool inTray_ = false;
+    int trayRetries_ = 0;
+    QRect lastNormal_;
+    void noteNormalGeometry();
     bool shownOnce_ = false;
     QPointer<QWidget> splash_;
     QList<QPointer<QWidget>> secondary_;
@@ -201,6 +215,10 @@ Form1 *mainForm();
 // The orderly exit. fastexit skips storing the user's state. Ends the run:
 // callers return at once.
 void ExitApp(bool fastexit);
+// The orderly exit's storing steps (window geometry, books, literature tree,
+// list mode, last word), run once per process; also when the desktop session
+// or a signal ends the run.
+void StoreUserState();
 
 // Quitting from the tray: asks with the exit confirmation window when
 // "UnloadQ" is not 1 and the autostart entry exists; otherwise exits.

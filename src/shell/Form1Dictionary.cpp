@@ -376,7 +376,8 @@ void Form1::ListView1_GotFocus()
 
 bool Form1::ListView1_KeyPress(const QString &text)
 {
-    if (text.size() != 1 || text[0].unicode() < 34)
+    // Printable characters only: Delete gives U+007F, which is no character to search for.
+    if (text.size() != 1 || text[0].unicode() < 34 || !text[0].isPrint())
         return false;
     Text1->setText(text);
     Text1->setFocus();

@@ -4,7 +4,9 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
+#include "platform/core/TerminationSignals.h"
 #include "platform/error/Error.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
@@ -17,9 +19,20 @@
 
 namespace somnex {
 
+std::unique_ptr<TerminationSignals> WatchSessionEnd()
+{
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qGuiApp, [] { StoreUserState(); });
+#endif
+    QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, qGuiApp, [] { StoreUserState(); });
+    auto termination = std::make_unique<TerminationSignals>();
+    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp, [] { ExitApp(false); });
+    return termination;
+}
+
 int Main(int argc, char **argv)
 {
-    QApplication qapp(argc, argv);
+    Application qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("somnex"));
     QApplication::setDesktopFileName(QStringLiteral("zul-somnex"));
     QApplication::setWindowIcon(appIcon());
@@ -41,18 +54,13 @@ int Main(int argc, char **argv)
                     QString::fromUtf8(title.data(), qsizetype(title.size())), i);
     };
 
-    if (!OsVersionSupported()) {
-        ShowMessage(QStringLiteral("Для работы ZUL Somnex 3 необходима Windows 2000/XP/Vista."),
-                    QString(), MsgIcon::None);
-        return 0;
-    }
-
     SingleInstance instance;
     if (!instance.start())
         return 0; // the running instance comes to the front
 
     app().FirstActivation = true;
     SetProcessEnd([] { QCoreApplication::exit(0); });
+    const std::unique_ptr<TerminationSignals> termination = WatchSessionEnd();
 
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     Form1 form;
@@ -61,7 +69,7 @@ int Main(int argc, char **argv)
     if (CommandLineWantsTray(commandLine)) {
         form.Form_Load();
         if (!app().QuitRequested)
-            form.ToTray();
+            form.ToTrayAtStart();
     } else {
         auto *splash = new Splash;
         if (QScreen *s = QGuiApplication::primaryScreen()) {

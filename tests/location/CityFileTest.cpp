@@ -60,6 +60,9 @@ TEST(CityFile, RecordsAfterTheHeader)
          {rec(u"Москва", 37, 35, 55, 45, 0, 0), rec(u"Лима", 77, 2, 12, 3, 1, 1)}},
         {"incomplete last record dropped", kHeader + u"Москва,37,35,55,45,0,0\r\nЛима,77,2\r\n"_qs, {moscow}},
         {"unterminated quote takes the rest", kHeader + u"Москва,37,35,55,45,0,0\n\"Лима,77,2,12,3,1,1\n"_qs, {moscow}},
+        {"no minutes at the pole or the antimeridian",
+         kHeader + u"Полюс,180,30,90,15,0,0\nКрай,179,59,89,59,1,1\n"_qs,
+         {rec(u"Полюс", 180, 0, 90, 0, 0, 0), rec(u"Край", 179, 59, 89, 59, 1, 1)}},
         {"a header of fewer lines still counts as seven fields", u"Город\nД\nМ\nШ\nМ\nЮ\nЗ\nМосква,37,35,55,45,0,0\n"_qs, {moscow}},
     };
     for (const Case &c : cases)

@@ -163,3 +163,42 @@ TEST(GeoCells, CalendarLocationLine)
     south.latHemisphere = -1;
     EXPECT_EQ(locationLine(south, 0), u"55°45' ю.ш.  37°35' в.д 0 GMT"_qs);
 }
+
+TEST(Location, NoMinutesAtThePoleOrTheAntimeridian)
+{
+    struct Case {
+        const char *what;
+        QString latD, latM, lonD, lonM;
+        qint16 wantLatM, wantLonM;
+        qint64 wantLatRaw, wantLonRaw;
+    } cases[] = {
+        {"the pole", u"90"_qs, u"30"_qs, u"37"_qs, u"35"_qs, 0, 35, 900000, 375833},
+        {"the antimeridian", u"55"_qs, u"45"_qs, u"180"_qs, u"59"_qs, 45, 0, 557500, 1800000},
+        {"beyond both", u"95"_qs, u"75"_qs, u"200"_qs, u"10"_qs, 0, 0, 900000, 1800000},
+        {"just short of both", u"89"_qs, u"59"_qs, u"179"_qs, u"59"_qs, 59, 59, 899833, 1799833},
+    };
+    for (const Case &c : cases) {
+        Store store;
+        store.put(key::SGraduses, c.latD);
+        store.put(key::SMinutes, c.latM);
+        store.put(key::DGraduses, c.lonD);
+        store.put(key::DMinutes, c.lonM);
+        const Location l = Location::load(store.getter());
+        EXPECT_EQ(l.latMinutes, c.wantLatM) << c.what;
+        EXPECT_EQ(l.lonMinutes, c.wantLonM) << c.what;
+        EXPECT_EQ(l.latitude().raw(), c.wantLatRaw) << c.what;
+        EXPECT_EQ(l.longitude().raw(), c.wantLonRaw) << c.what;
+    }
+    // Whatever is entered is stored held.
+    Location entered;
+    entered.latDegrees = 90;
+    entered.latMinutes = 30;
+    entered.lonDegrees = 180;
+    entered.lonMinutes = 15;
+    Store store;
+    entered.save(store.saver());
+    EXPECT_TRUE(store.writes.contains(u"SMinutes=0"_qs)) << store.writes.join(u' ').toStdString();
+    EXPECT_TRUE(store.writes.contains(u"DMinutes=0"_qs)) << store.writes.join(u' ').toStdString();
+    EXPECT_EQ(HoldMinutes(45, -5, 90), 0);
+    EXPECT_EQ(HoldMinutes(45, 70, 90), 59);
+}

@@ -1,5 +1,6 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/error/Error.h"
 #include "reading/Tolk.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
@@ -14,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QToolButton>
+#include <QTimer>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -29,12 +33,15 @@ struct FakeHost : TolkHost {
     std::vector<std::map<QString, Entry>> books;
     QString current;
     int closed = 0;
+    QStringList damaged; // reading these entries raises, as a damaged packed value does
     std::vector<TolkBook> tolkBooks() override
     {
         std::vector<TolkBook> out;
         for (size_t i = 0; i < books.size(); ++i)
             out.push_back({QString("Книга %1").arg(i + 1), QString::number(0x0000C0 << (8 * i)),
                            [this, i](const QString &w) -> std::optional<Entry> {
+                               if (damaged.contains(w))
+                                   throw Error(3021, "BuildTolk", "Запись повреждена: " + w);
                                auto it = books[i].find(w);
                                if (it == books[i].end())
                                    return std::nullopt;
@@ -324,4 +331,134 @@ TEST_F(TolkTest, ALoadFailureSaysSoAndCloses)
     EXPECT_EQ(messages, QStringList({"Нечего отображать|TolkLoad"}));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
+}
+
+TEST_F(TolkTest, ADamagedEntryIsReportedWhereverItIsReached)
+{
+    clickLink("Река");
+    ASSERT_EQ(tolk->RichTextBox1->Tag, "Река");
+    host.damaged = QStringList{"Вода", "Рыба"};
+    struct Case {
+        const char *what;
+        std::function<void()> act;
+        const char *title;
+    } cases[] = {
+        {"link", [&] { clickLink("Вода"); }, "RichTextBox1_MouseUp"},
+        {"history list", [&] { tolk->BackMenu_Click("Вода"); }, "BackMenu_Click"},
+        {"Home", [&] { tolk->Toolbar1_ButtonClick("Home"); }, "Toolbar1_ButtonClick"},
+    };
+    for (const Case &c : cases) {
+        messages.clear();
+        c.act();
+        ASSERT_EQ(messages.size(), 1) << c.what;
+        EXPECT_EQ(messages[0], QStringLiteral("Запись повреждена: Вода|") + c.title) << c.what;
+        EXPECT_EQ(tolk->RichTextBox1->Tag, "Река") << c.what << ": the shown word stays";
+        EXPECT_TRUE(tolk->RichTextBox1->updatesEnabled()) << c.what;
+    }
+    // Back to a word that became unreadable: reported, and the history moves on.
+    host.damaged = QStringList{"Река"};
+    clickLink("Вода"); // readable again: Река goes into the history
+    ASSERT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    messages.clear();
+    host.damaged = QStringList{"Река"};
+    const qsizetype before = tolk->Back.size();
+    tolk->Toolbar1_ButtonClick("Back");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], "Запись повреждена: Река|Toolbar1_ButtonClick");
+    EXPECT_EQ(tolk->Back.size(), before - 1);
+    // the window still works
+    host.damaged.clear();
+    clickLink("Река");
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Река");
+}
+
+TEST_F(TolkTest, TheRightButtonShowsTheWindowsOwnMenu)
+{
+    TolkView *v = tolk->RichTextBox1;
+    v->setSel(1, 4);
+    ASSERT_GT(v->selLength(), 0);
+    const QPoint at = pointAt(2);
+    // A real right click: press and release over the text, and the context
+    // menu request the desktop sends with them.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), v->viewport()->mapToGlobal(QPointF(at)), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(v->viewport(), &press);
+    QContextMenuEvent context(QContextMenuEvent::Mouse, at, v->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(v->viewport(), &context);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), v->viewport()->mapToGlobal(QPointF(at)),
+                        Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(v->viewport(), &release);
+    QCoreApplication::processEvents();
+    QList<QMenu *> menus;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *m = qobject_cast<QMenu *>(w); m && m->isVisible())
+            menus << m;
+    ASSERT_EQ(menus.size(), 1) << "one menu, the window's own, not QTextEdit's";
+    QMenu *shown = menus[0];
+    EXPECT_EQ(shown, tolk->Menu);
+    shown->close();
+    QStringList texts;
+    for (QAction *a : shown->actions())
+        if (!a->isSeparator())
+            texts << a->text();
+    EXPECT_EQ(texts, QStringList({"Копировать", "Печатать"}));
+}
+
+TEST(TolkColours, ReadableOnTheBackground)
+{
+    const QColor dark(0x23, 0x23, 0x26), light(Qt::white), lightText(0xe6, 0xe6, 0xe6), darkText(Qt::black);
+    struct Case {
+        const char *what;
+        QColor colour, background, text;
+        bool unchanged;
+    } cases[] = {
+        {"no colour on dark", Qt::black, dark, lightText, false},
+        {"navy on dark", QColor(0, 0, 128), dark, lightText, false},
+        {"book red on dark", QColor(192, 0, 0), dark, lightText, false},
+        {"green link on dark (3.05:1)", QColor(0, 128, 0), dark, lightText, true},
+        {"dark green on dark", QColor(0, 80, 0), dark, lightText, false},
+        {"yellow on dark", QColor(255, 255, 0), dark, lightText, true},
+        {"navy on white", QColor(0, 0, 128), light, darkText, true},
+        {"teal on white", QColor(0, 128, 128), light, darkText, true},
+        {"pale yellow on white", QColor(255, 255, 128), light, darkText, false},
+    };
+    for (const Case &c : cases) {
+        const QColor got = ReadableColour(c.colour, c.background, c.text);
+        EXPECT_GE(ContrastRatio(got, c.background), 3.0) << c.what;
+        if (c.unchanged)
+            EXPECT_EQ(got, c.colour) << c.what;
+        else
+            EXPECT_NE(got, c.colour) << c.what;
+    }
+    EXPECT_EQ(ReadableColour(Qt::black, dark, lightText), lightText) << "text with no colour takes the palette's";
+    EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+}
+
+TEST_F(TolkTest, ADarkPaletteKeepsEveryCharacterReadable)
+{
+    QPalette dark = tolk->palette();
+    dark.setColor(QPalette::Base, QColor(0x23, 0x23, 0x26));
+    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x33));
+    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
+    tolk->setPalette(dark);
+    tolk->BuildTolk("Рыба");
+    ASSERT_EQ(tolk->RichTextBox1->Tag, "Рыба");
+    const QColor base = tolk->RichTextBox1->palette().color(QPalette::Base);
+    const QString built = tolk->RichTextBox1->builtText();
+    const qsizetype body = built.indexOf("прибыли"); // after the dash: no colour of its own
+    ASSERT_GE(body, 0);
+    int checked = 0;
+    for (QTextBlock b = tolk->RichTextBox1->document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.isImageFormat() || f.fontPointSize() <= 1) // the hidden markers
+                continue;
+            ++checked;
+            EXPECT_GE(ContrastRatio(f.foreground().color(), base), 3.0) << it.fragment().text().toStdString();
+        }
+    EXPECT_GT(checked, 3);
+    QTextCursor c(tolk->RichTextBox1->document());
+    c.setPosition(tolk->RichTextBox1->toDocument(int(body)) + 1);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0xe6, 0xe6, 0xe6)) << "body text in the palette's colour";
 }

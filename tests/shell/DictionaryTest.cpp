@@ -294,9 +294,22 @@ TEST_F(DictionaryTest, SearchBoxAndListKeys)
     EXPECT_FALSE(f.ListView1_KeyPress("!"));
     EXPECT_FALSE(f.ListView1_KeyPress("\r"));
     EXPECT_EQ(f.Text1->text(), "ж");
+    // Keys whose text is no printable character leave the search box alone.
+    for (const char16_t c : {u'\x7f', u'\x85', u'\x9f', u'\xad', u'\x200b', u'\xfeff'}) {
+        EXPECT_FALSE(f.ListView1_KeyPress(QString(QChar(c)))) << int(c);
+        EXPECT_EQ(f.Text1->text(), "ж") << int(c);
+    }
+    key(f.ListView1, Qt::Key_Delete, QString(QChar(0x7f))); // as the desktop sends Delete
+    EXPECT_EQ(f.Text1->text(), "ж");
+    EXPECT_TRUE(f.ListView1_KeyPress("\""));
+    EXPECT_EQ(f.Text1->text(), "\"");
+    f.Text1->setText("ж");
 
     f.ListView1_ItemClick(9);
     EXPECT_EQ(f.Label6->text(), "Жук");
+    // words and counts from the books are shown as text, never as markup
+    EXPECT_EQ(f.Label6->textFormat(), Qt::PlainText);
+    EXPECT_EQ(f.Label7->textFormat(), Qt::PlainText);
 }
 
 TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)

@@ -7,11 +7,15 @@
 #include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
+#include "shell/AboutBox.h"
+#include "shell/Startup.h"
+#include "tray/menu/TrayMenu.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"
 #include "tray/TrayArea.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
@@ -27,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 
 using namespace somnex;
@@ -340,4 +345,179 @@ TEST_F(Form1Test, TheCalendarOpensOnceEvenWhenAskedAgainWhileLoading)
     EXPECT_TRUE(f.btnCalen->isChecked());
     calendar::Calen::instance()->close();
     EXPECT_FALSE(f.btnCalen->isChecked()) << "closing the calendar releases the button";
+}
+
+TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
+{
+    Form1 &f = load();
+    f.show();
+    f.move(120, 90);
+    f.resize(300, 420);
+    f.ToTray();
+    ASSERT_TRUE(f.inTray());
+    ExitApp(false);
+    EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
+    EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
+    EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
+    EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
+
+    // Started in the tray and never shown: the loaded geometry is kept as it was.
+    app() = AppState{};
+    Form1 &g = load();
+    g.ToTrayAtStart();
+    ExitApp(false);
+    EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
+    EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
+}
+
+TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
+{
+    Form1 &f = load();
+    f.show();
+    f.resize(300, 420);
+    f.btnList->trigger();
+    f.ToTray();
+    const auto watch = WatchSessionEnd();
+#ifndef QT_NO_SESSIONMANAGER
+    // The session manager asks to save. The request's manager cannot be made
+    // outside Qt; the handler never looks at it.
+    alignas(QSessionManager) unsigned char manager[sizeof(QSessionManager)] = {};
+    emit qGuiApp->commitDataRequest(*reinterpret_cast<QSessionManager *>(manager));
+    EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
+    EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
+    // Then the application quits: nothing is stored a second time.
+    f.btnReport->trigger();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    qApp->exec();
+    EXPECT_EQ(GetSetting(A, M, "ListMode"), "0") << "stored once";
+    EXPECT_EQ(ended, 0) << "saving for the session does not end the run";
+#endif
+
+    // Without the request, quitting alone stores.
+    app() = AppState{};
+    Form1 &g = load();
+    g.btnList->trigger();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    qApp->exec();
+    EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
+}
+
+TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
+{
+    for (int sig : {SIGTERM, SIGHUP}) {
+        app() = AppState{};
+        QFile::remove(settingsFilePath());
+        ended = 0;
+        Form1 &f = load();
+        f.btnList->trigger();
+        f.ToTray();
+        const auto watch = WatchSessionEnd();
+        ::raise(sig);
+        for (int i = 0; i < 50 && ended == 0; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(ended, 1) << sig;
+        EXPECT_EQ(GetSetting(A, M, "ListMode"), "0") << sig;
+    }
+}
+
+TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
+{
+    // The panel comes up after a few seconds.
+    Form1::setTrayAvailableOverride(0);
+    Form1 &f = load();
+    f.ToTrayAtStart();
+    EXPECT_TRUE(f.isHidden());
+    EXPECT_FALSE(f.inTray());
+    EXPECT_TRUE(f.TrayRetry.isActive());
+    EXPECT_EQ(f.TrayRetry.interval(), 1000);
+    for (int i = 0; i < 5; ++i)
+        f.TrayRetry_Timer();
+    EXPECT_TRUE(f.isHidden());
+    Form1::setTrayAvailableOverride(1);
+    f.TrayRetry_Timer();
+    EXPECT_TRUE(f.inTray());
+    EXPECT_TRUE(f.Tray1->isVisible());
+    EXPECT_FALSE(f.TrayRetry.isActive());
+
+    // No panel at all: after 30 s the window is there, minimised.
+    app() = AppState{};
+    Form1::setTrayAvailableOverride(0);
+    Form1 &g = load();
+    g.ToTrayAtStart();
+    for (int i = 0; i < 29; ++i)
+        g.TrayRetry_Timer();
+    EXPECT_TRUE(g.isHidden()) << "still waiting at 29 s";
+    g.TrayRetry_Timer();
+    EXPECT_FALSE(g.isHidden());
+    EXPECT_TRUE(g.isMinimized());
+    EXPECT_FALSE(g.TrayRetry.isActive());
+}
+
+TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
+{
+    SaveSetting(A, M, "AdminCommands", "Go_to_tray;");
+    auto *splash = new QWidget;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QPointer<QWidget> guard(splash);
+    app().FirstActivation = true;
+    form = std::make_unique<Form1>();
+    form->setSplash(splash);
+    form->Form_Load();
+    ASSERT_TRUE(form->inTray());
+    EXPECT_TRUE(form->Timer2.isActive()) << "the splash waits for its tick as usual";
+    form->Timer2_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+}
+
+TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
+{
+    Form1 &f = load();
+    f.ToTray();
+    f.Tray1_MouseDown(2);
+    tray::TrayMenu *menu = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *m = qobject_cast<tray::TrayMenu *>(w); m && m->isVisible())
+            menu = m;
+    ASSERT_NE(menu, nullptr);
+    menu->Label18_Click(4); // "О программе"
+    QWidget *about = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<AboutBox *>(w) && w->isVisible())
+            about = w;
+    ASSERT_NE(about, nullptr);
+    QPointer<QWidget> guard(about);
+    f.Tray1_MouseDown(1);
+    EXPECT_FALSE(f.inTray());
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+}
+
+TEST_F(Form1Test, AnAutostartEntryThatCannotBeRemovedIsReported)
+{
+    Form1 &f = load();
+    f.show();
+    SetAutostart(true);
+    // What stands in the entry's place cannot be removed (not even by root).
+    const QString entry = profile.path() + "/autostart/ZULSomnex3.desktop";
+    ASSERT_TRUE(QFile::remove(entry));
+    ASSERT_TRUE(QDir().mkpath(entry + "/inside"));
+    SaveSetting(A, M, "ToTray", "True");
+    {
+        Dialog d;
+        d.Option1[1]->setChecked(true);
+        d.Command1_Click();
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].startsWith("Не удалось отключить автозапуск ZUL Somnex 3:\n")) << messages[0].toStdString();
+        EXPECT_EQ(ended, 0) << "the choice stays open";
+        EXPECT_EQ(GetSetting(A, M, "ToTray"), "True");
+    }
+    QDir(entry).removeRecursively();
+}
+
+TEST_F(Form1Test, TheExitDialogSpeaksOfTheDesktopSession)
+{
+    Dialog d;
+    EXPECT_EQ(d.Option1[0]->text(), "Завершить, но автоматически запустить при следующем входе в систему");
+    EXPECT_EQ(d.Option1[1]->text(), "Закрыть, и отключить автозапуск при входе в систему");
 }

@@ -117,3 +117,46 @@ TEST(Twips, PixelConversionStaysInRange)
     for (const auto &c : cases)
         EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
 }
+
+TEST(Startup, TheWindowIsPlacedOnTheScreensAsTheyAreNow)
+{
+    const double nan = std::nan("");
+    // 1280 x 870 available below a 30-pixel top panel
+    const TwipRect area{0, 450, 19200, 13050};
+    const TwipRect fresh = LoadMainGeometry(nan, nan, nan, nan, area);
+    EXPECT_DOUBLE_EQ(fresh.top, 450 + 13050 / 2 - 6100 / 2) << "centred in the available area, below the panel";
+    EXPECT_DOUBLE_EQ(fresh.left, 9600 - 2050);
+    const TwipRect leftPanel = LoadMainGeometry(0, 0, 6100, 4100, TwipRect{720, 0, 18480, 13500});
+    EXPECT_DOUBLE_EQ(leftPanel.left, 720 + 9240 - 2050);
+
+    const TwipRect primary{0, 450, 19200, 13050};
+    const std::vector<TwipRect> screens{primary, {19200, 0, 15360, 11520}};
+    struct Case {
+        const char *what;
+        TwipRect stored;
+        bool moved;
+    } cases[] = {
+        {"on the primary screen", {3000, 3000, 4100, 6100}, false},
+        {"on the second screen", {25000, 2000, 4100, 6100}, false},
+        {"on a monitor that was unplugged", {40000, 2000, 4100, 6100}, true},
+        {"far below every screen", {3000, 30000, 4100, 6100}, true},
+        {"title bar under the top panel only", {3000, -6000, 4100, 6100}, true},
+        {"only a sliver at the left edge", {-4000, 3000, 4100, 6100}, true},
+        {"half off the right edge", {17000, 3000, 4100, 6100}, false},
+    };
+    for (const Case &c : cases) {
+        const TwipRect g = KeepOnScreens(c.stored, {primary}, primary);
+        const TwipRect g2 = KeepOnScreens(c.stored, screens, primary);
+        if (std::string(c.what) == "on the second screen") {
+            EXPECT_DOUBLE_EQ(g2.left, c.stored.left) << c.what;
+            EXPECT_NE(g.left, c.stored.left) << c.what << ": with one screen it moves";
+            continue;
+        }
+        EXPECT_EQ(g2.left != c.stored.left || g2.top != c.stored.top, c.moved) << c.what;
+        if (c.moved) {
+            EXPECT_DOUBLE_EQ(g2.left, (19200 - 4100) / 2.0) << c.what;
+            EXPECT_DOUBLE_EQ(g2.top, 450 + (13050 - 6100) / 2.0) << c.what;
+            EXPECT_DOUBLE_EQ(g2.width, 4100) << c.what;
+        }
+    }
+}

@@ -1,20 +1,51 @@
 #pragma once
 // Defaults of the variables the tests read, set before any test runs: the
 // offscreen platform, the build tree (tests live in <build>/tests), the
-// test data folder.
+// test data folder, and a private runtime folder that is removed again when
+// the test program ends.
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
+
+namespace test_environment_detail {
+inline std::string &ownRuntimeDir()
+{
+    static std::string dir;
+    return dir;
+}
+inline pid_t &ownRuntimeDirPid()
+{
+    static pid_t pid = 0;
+    return pid;
+}
+inline void removeOwnRuntimeDir()
+{
+    std::string &dir = ownRuntimeDir();
+    // A forked child inherits the exit handler but not the folder.
+    if (dir.empty() || ownRuntimeDirPid() != getpid())
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    dir.clear();
+}
+} // namespace test_environment_detail
 
 inline void setTestEnvironment()
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         char dir[] = "/tmp/somnex-test-runtime-XXXXXX";
-        if (mkdtemp(dir))
+        if (mkdtemp(dir)) {
             setenv("XDG_RUNTIME_DIR", dir, 0);
+            // Only the process that made the folder removes it; programs the
+            // tests start inherit the variable and share the folder.
+            test_environment_detail::ownRuntimeDir() = dir;
+            test_environment_detail::ownRuntimeDirPid() = getpid();
+            std::atexit(test_environment_detail::removeOwnRuntimeDir);
+        }
     }
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);

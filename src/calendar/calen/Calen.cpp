@@ -185,6 +185,9 @@ void Calen::buildControls()
     Label7->setCursor(Qt::PointingHandCursor);
     Label7->setToolTip(QStringLiteral("Настройки точного расчета"));
     Label9 = new QLabel(this);
+    // the place's name is the user's text, never markup
+    Label7->setTextFormat(Qt::PlainText);
+    Label9->setTextFormat(Qt::PlainText);
     Process1 = new Process(this);
     Process1->hide();
     auto *note = new QLabel(

@@ -109,8 +109,17 @@ const LunarEngine &LunarEngine::standard()
 MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
     astro::Observer = observer;
-    const qint64 start = toSeconds(engine.universalToLocal(engine.lastNewMoon(momentUniversal)));
+    qint64 start = toSeconds(engine.universalToLocal(engine.lastNewMoon(momentUniversal)));
     const qint64 end = toSeconds(engine.universalToLocal(engine.nextNewMoon(momentUniversal)));
+    if (end <= start) {
+        // A moment a fraction of a second before a new moon: both searches
+        // find that new moon. The moment still belongs to the lunation the
+        // new moon closes; its opening new moon is found from a day earlier.
+        const double dayBefore = fromSeconds(toSeconds(momentUniversal) - kSecondsPerDay);
+        start = toSeconds(engine.universalToLocal(engine.lastNewMoon(dayBefore)));
+        if (end <= start)
+            return {}; // no lunation to place the moment in
+    }
 
     QList<qint64> list{start};
     // The moonrise of every day from the one before the opening new moon to

@@ -1,5 +1,6 @@
 #include "location/core/CityFile.h"
 
+#include "location/core/Location.h"
 #include "platform/ansi/AnsiCodePage.h"
 
 #include <QFile>
@@ -138,6 +139,11 @@ QList<CityRecord> CityFile::parse(QByteArrayView bytes)
         r.latMinutes = number(f[4]);
         r.latFlag = number(f[5]);
         r.lonFlag = number(f[6]);
+        // 90°30' or 180°10' is no place: the pole and the antimeridian have no minutes
+        if (r.latDegrees >= kMaxLatitudeDegrees)
+            r.latMinutes = 0;
+        if (r.lonDegrees >= kMaxLongitudeDegrees)
+            r.lonMinutes = 0;
         records.append(std::move(r));
     }
     return records;

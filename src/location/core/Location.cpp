@@ -82,7 +82,21 @@ Location Location::load(const SettingGetter &get)
     l.lonDegrees = readPart(get, key::DGraduses, 37, 0, kMaxLongitudeDegrees);
     l.lonMinutes = readPart(get, key::DMinutes, 35, 0, kMaxMinutes);
     l.lonHemisphere = readHemisphere(get, key::DM);
+    l.hold();
     return l;
+}
+
+void Location::hold()
+{
+    latMinutes = HoldMinutes(latDegrees, latMinutes, kMaxLatitudeDegrees);
+    lonMinutes = HoldMinutes(lonDegrees, lonMinutes, kMaxLongitudeDegrees);
+}
+
+qint16 HoldMinutes(qint16 degrees, qint16 minutes, qint16 maxDegrees)
+{
+    if (degrees >= maxDegrees)
+        return 0;
+    return qBound(qint16(0), minutes, kMaxMinutes);
 }
 
 void Location::save(const SettingSaver &save) const
@@ -91,10 +105,10 @@ void Location::save(const SettingSaver &save) const
     const QString section = str(kSection);
     save(app, section, str(key::CityName), cityName);
     save(app, section, str(key::DGraduses), QString::number(lonDegrees));
-    save(app, section, str(key::DMinutes), QString::number(lonMinutes));
+    save(app, section, str(key::DMinutes), QString::number(HoldMinutes(lonDegrees, lonMinutes, kMaxLongitudeDegrees)));
     save(app, section, str(key::DM), QString::number(lonHemisphere));
     save(app, section, str(key::SGraduses), QString::number(latDegrees));
-    save(app, section, str(key::SMinutes), QString::number(latMinutes));
+    save(app, section, str(key::SMinutes), QString::number(HoldMinutes(latDegrees, latMinutes, kMaxLatitudeDegrees)));
     save(app, section, str(key::SM), QString::number(latHemisphere));
 }
 

@@ -79,7 +79,10 @@ struct Location {
     // other than 1 or -1 counts as 1, so every part can index its list.
     static Location load(const SettingGetter &get);
 
-    // Stores the seven settings as decimal text, in the order "CityName",
+    // Minutes held by HoldMinutes for both coordinates.
+    void hold();
+
+    // Stores the seven settings as decimal text (minutes held), in the order "CityName",
     // "DGraduses", "DMinutes", "DM", "SGraduses", "SMinutes", "SM".
     void save(const SettingSaver &save) const;
 
@@ -98,6 +101,10 @@ qint16 SignOf(int index);
 // an optional sign, digits, an optional fraction), 0 when there is none,
 // rounded half to even and held to the 16-bit range.
 qint16 leadingNumber(QStringView text);
+
+// The minutes of a coordinate: 0 at the pole or the antimeridian (degrees at
+// or above maxDegrees: 90°30' is no latitude), else held to 0..59.
+qint16 HoldMinutes(qint16 degrees, qint16 minutes, qint16 maxDegrees);
 
 // Holds a stored or listed value to 0..maxIndex before it becomes a list index.
 int clampIndex(int value, int maxIndex);

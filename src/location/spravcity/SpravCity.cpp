@@ -54,6 +54,7 @@ SpravCity::SpravCity(const LocationControls &target, QWidget *parent, const QStr
     ListView1->setColumnWidth(0, 170);
     ListView1->setColumnWidth(1, 95);
     Status = new QLabel(this);
+    Status->setTextFormat(Qt::PlainText); // holds a file path
     Status->setWordWrap(true);
     Status->setStyleSheet(QStringLiteral("QLabel { color: #a01010; }"));
     Status->hide();

@@ -104,7 +104,7 @@ OptionsForm::~OptionsForm() = default;
 void OptionsForm::buildGeneralPage(QWidget *page)
 {
     Check1 = new QCheckBox(QStringLiteral("При закрытии сворачиваться в область уведомлений"), page);
-    Check2 = new QCheckBox(QStringLiteral("Автоматически загружаться вместе с Windows"), page);
+    Check2 = new QCheckBox(QStringLiteral("Автоматически загружаться при входе в систему"), page);
     Image4 = new QLabel(page);
     Image4->setPixmap(artworkPixmap(QStringLiteral("tray-area"), {150, 30}, devicePixelRatioF()));
     Image4->setFixedSize(150, 30);
@@ -114,8 +114,9 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setGeometry(106, 0, 44, 30);
     Label3 = new QLabel(QStringLiteral("Прозрачность контекстного меню:"), page);
-    auto *note = new QLabel(QStringLiteral(" (только для Windows 2000/XP/Vista)"), page);
-    note->setStyleSheet(QStringLiteral("QLabel { color: #606060; }"));
+    // Translucency needs a compositing manager; the note says so where none runs.
+    TranspNote = new QLabel(QStringLiteral(" (требуется композитный менеджер окон)"), page);
+    TranspNote->setVisible(!CompositingAvailable());
     Slider1 = new Slider(page);
     Slider1->setFixedHeight(24);
     Label1 = new QLabel(QStringLiteral("0 %"), page);
@@ -133,7 +134,7 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     v->addWidget(Check2);
     v->addSpacing(12);
     v->addWidget(Label3);
-    v->addWidget(note);
+    v->addWidget(TranspNote);
     auto *slider = new QHBoxLayout;
     slider->addWidget(Slider1, 1);
     slider->addWidget(Label1);
@@ -165,6 +166,18 @@ void OptionsForm::buildLocationPage(QWidget *page)
     Combo10 = new QComboBox(page);
     for (QComboBox *c : {Combo7, Combo8, Combo9, Combo10, Combo11, Combo12})
         c->setMaxVisibleItems(15);
+    // At 90° of latitude or 180° of longitude the minutes are held to 0.
+    auto holdMinutes = [](QComboBox *degrees, QComboBox *minutes, qint16 max) {
+        auto hold = [=] {
+            if (minutes->count() > 0 && location::leadingNumber(degrees->currentText()) >= max
+                && minutes->currentIndex() != 0)
+                minutes->setCurrentIndex(0);
+        };
+        connect(degrees, &QComboBox::currentIndexChanged, minutes, hold);
+        connect(minutes, &QComboBox::currentIndexChanged, minutes, hold);
+    };
+    holdMinutes(Combo7, Combo8, location::kMaxLatitudeDegrees);
+    holdMinutes(Combo12, Combo11, location::kMaxLongitudeDegrees);
     latLabel->setBuddy(Combo7);
     lonLabel->setBuddy(Combo12);
     Command4 = new QPushButton(QStringLiteral("Настройка даты, времени и часового пояса"), page);
@@ -394,6 +407,7 @@ void OptionsForm::ApplySettings()
     place.latDegrees = location::leadingNumber(Combo7->currentText());
     place.latMinutes = location::leadingNumber(Combo8->currentText());
     place.latHemisphere = location::SignOf(Combo9->currentIndex());
+    place.hold();
     place.save(SaveSetting);
     s.ObserverLongitude = place.longitude().toDouble();
     s.ObserverLatitude = place.latitude().toDouble();

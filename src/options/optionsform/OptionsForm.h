@@ -73,6 +73,7 @@ public:
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
     QLabel *Label3 = nullptr; // "Прозрачность контекстного меню:"
+    QLabel *TranspNote = nullptr; // shown when the desktop cannot draw translucency
     Slider *Slider1 = nullptr;
     QLabel *Label1 = nullptr; // the percentage
     QLabel *Image4 = nullptr; // the notification-area illustration

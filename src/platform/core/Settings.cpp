@@ -1,5 +1,7 @@
 #include "platform/core/Settings.h"
 
+#include "platform/core/Messages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QDateTime>
@@ -24,7 +26,22 @@ struct Store {
     // The file on disk could not be read as a store: it is kept aside as
     // settings.json.bad before the first save replaces it.
     bool unreadable = false;
+    // A failed save was reported; the next failures stay quiet until a save
+    // succeeds again.
+    bool failureReported = false;
 };
+
+void reportSaveFailure(Store &s, const QString &path)
+{
+    if (s.failureReported)
+        return;
+    s.failureReported = true;
+    ShowMessage(QStringLiteral("Не удалось сохранить настройки программы в файл\n%1\n\n"
+                               "Проверьте, что на диске есть свободное место и файл доступен для записи. "
+                               "Изменения настроек будут потеряны при выходе из программы.")
+                    .arg(path),
+                QString(), MsgIcon::Warning);
+}
 
 Store &store()
 {
@@ -43,6 +60,8 @@ void refresh(Store &s)
     if (path == s.loadedPath && fi.exists() && fi.lastModified() == s.loadedTime
         && fi.size() == s.loadedSize)
         return;
+    if (path == s.loadedPath && !fi.exists() && s.loadedSize == -1)
+        return; // still missing (a save that failed keeps its values here)
     s.loadedPath = path;
     s.loadedTime = fi.lastModified();
     s.loadedSize = fi.exists() ? fi.size() : -1;
@@ -73,15 +92,18 @@ void writeOut(Store &s)
         s.unreadable = false;
     }
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    const QByteArray data = QJsonDocument(s.root).toJson(QJsonDocument::Indented);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+        // Kept in memory: later reads in this run still see the values.
+        s.dirty = false;
+        reportSaveFailure(s, path);
         return;
-    f.write(QJsonDocument(s.root).toJson(QJsonDocument::Indented));
-    if (f.commit()) {
-        const QFileInfo fi(path);
-        s.loadedPath = path;
-        s.loadedTime = fi.lastModified();
-        s.loadedSize = fi.size();
     }
+    const QFileInfo fi(path);
+    s.loadedPath = path;
+    s.loadedTime = fi.lastModified();
+    s.loadedSize = fi.size();
+    s.failureReported = false;
     s.dirty = false;
 }
 

@@ -4,25 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <sys/utsname.h>
-
 namespace somnex {
-
-int OsMajorVersion()
-{
-    utsname u{};
-    if (uname(&u) != 0)
-        return 0;
-    return QString::fromLatin1(u.release).section(QLatin1Char('.'), 0, 0).toInt();
-}
-
-bool OsVersionSupported()
-{
-    // The program needs a kernel with the facilities of the 3.x series
-    // (inotify, abstract sockets); an unknown version is given the benefit.
-    const int v = OsMajorVersion();
-    return v == 0 || v >= 3;
-}
 
 QString ExePath()
 {

@@ -6,11 +6,6 @@
 
 namespace somnex {
 
-// The major version of the running kernel (uname), 0 when unknown.
-int OsMajorVersion();
-// Whether this system can run the program.
-bool OsVersionSupported();
-
 // The shared data folder that holds "ZUL Programming/ZUL Somnex/3.1/...":
 // $SOMNEX_DATA_DIR when set, otherwise <prefix>/share for the program in
 // <prefix>/bin; empty when it cannot be resolved.

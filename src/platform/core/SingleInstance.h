@@ -1,7 +1,17 @@
 #pragma once
-// One running instance per user. The first start listens on a local socket
-// named after the user; a later start connects, asks the first to come to
-// the front and ends. A socket left behind by a crashed instance is removed.
+// One running instance per user. The running instance holds an exclusive
+// lock on a file in the user's runtime folder for its whole life and listens
+// on a local socket beside it; a later start finds the lock taken, connects,
+// asks the first to come to the front and ends. The lock goes with the
+// process that held it, so a socket left behind by a crash never blocks a
+// start, and starts at the same moment cannot both win.
+//
+// The folder is $XDG_RUNTIME_DIR when it is a folder of the user's own that
+// nobody else may enter; otherwise a private folder (mode 0700) of the user's
+// in the temporary folder.
+//
+// Requests on the socket, one line each: "activate" brings the instance to
+// the front (answered "ok"), "ping" is only answered ("pong").
 
 #include <QObject>
 #include <QString>
@@ -13,20 +23,28 @@ namespace somnex {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(QString name = defaultName(), QObject *parent = nullptr);
+    explicit SingleInstance(QString folder = defaultFolder(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // True when this process is now the running instance. False when another
-    // instance answered; it has been asked to come to the front.
+    // instance runs; it has been asked to come to the front.
     bool start();
 
-    static QString defaultName();
+    // The runtime folder as described above, created when needed; empty when
+    // no private folder can be had.
+    static QString defaultFolder();
+    QString socketPath() const;
+    QString lockPath() const;
 
 signals:
     void activationRequested();
 
 private:
-    QString name_;
+    bool askRunningInstance();
+    void listen();
+
+    QString folder_;
+    int lockFd_ = -1;
     QLocalServer *server_ = nullptr;
 };
 

@@ -21,6 +21,12 @@ bool SwitchKeyboardLayout(const QString &name);
 // Switches the program's keyboard to Russian.
 void SetRus();
 
+// Whether the desktop draws translucent windows: on X11 when a compositing
+// manager runs (it owns the selection _NET_WM_CM_S<screen>), always on
+// Wayland. Tests may pretend either way (1 or 0; -1 asks the desktop).
+bool CompositingAvailable();
+void setCompositingOverride(int available);
+
 // Opens a web page in the user's browser; false when nothing could open it.
 bool OpenUrl(const QString &url);
 

@@ -8,6 +8,8 @@
 #include "support/Artwork.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,15 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
     setMouseTracking(true);
     // Shape2, the border, gives the menu its size.
     setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(kHeight));
+    // The menu paints its own light background: its texts and word box keep
+    // light-theme colours on a dark desktop theme too.
+    {
+        QPalette pal = palette();
+        pal.setColor(QPalette::WindowText, QColor(0x10, 0x10, 0x10));
+        pal.setColor(QPalette::Text, QColor(0x10, 0x10, 0x10));
+        pal.setColor(QPalette::Base, Qt::white);
+        setPalette(pal);
+    }
 
     Image111 = new QLabel(this);
     Image111->setGeometry(twipRect(30, 0, kWidth - 60, kAreaHeight + 60));
@@ -90,7 +101,13 @@ TrayMenu::~TrayMenu() = default;
 
 void TrayMenu::popupAt(const QPoint &bottomRight)
 {
-    move(bottomRight.x() - width(), bottomRight.y() - height());
+    QScreen *screen = QGuiApplication::screenAt(bottomRight);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        move(MenuPosition(bottomRight, size(), screen->availableGeometry()));
+    else
+        move(bottomRight.x() - width(), bottomRight.y() - height());
     show();
     raise();
     activateWindow();

@@ -40,7 +40,8 @@ public:
     explicit TrayMenu(TrayMenuHost host, QWidget *parent = nullptr);
     ~TrayMenu() override;
 
-    // Shows the menu with its bottom-right corner at the given screen point.
+    // Shows the menu with its bottom-right corner at the given screen point,
+    // kept on the screen under it (MenuPosition).
     void popupAt(const QPoint &bottomRight);
 
     void Form_Activate();

@@ -68,4 +68,18 @@ bool IdleCounter::tick(bool wordTyped, bool pointerInside)
     return count_ > kLimit;
 }
 
+QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area)
+{
+    int x = pointer.x() - size.width();
+    int y = pointer.y() - size.height();
+    if (x < area.left())
+        x = pointer.x();
+    if (y < area.top())
+        y = pointer.y();
+    // entirely within the area (an area smaller than the menu shows its top left)
+    x = std::max(area.left(), std::min(x, area.left() + area.width() - size.width()));
+    y = std::max(area.top(), std::min(y, area.top() + area.height() - size.height()));
+    return {x, y};
+}
+
 } // namespace somnex::tray

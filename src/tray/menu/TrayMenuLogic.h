@@ -3,6 +3,9 @@
 // word filter, the items and their keyboard positions, the word completion
 // and the idle counter that closes an unattended menu.
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -63,5 +66,12 @@ public:
 private:
     std::int32_t count_ = 0;
 };
+
+// Where the menu's top-left corner goes: its bottom-right corner at the
+// pointer, as a panel at the bottom of the screen wants it; where that leaves
+// the screen's available area (a panel at the top, the pointer near the left
+// edge) it opens below or to the right of the pointer instead, and it is kept
+// entirely within the area.
+QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area);
 
 } // namespace somnex::tray

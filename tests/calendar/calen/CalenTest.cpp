@@ -295,6 +295,9 @@ TEST_F(CalenTest, LocationLine)
         {"south and far east", "Asia/Vladivostok", {{"SM", "-1"}}, u"Москва"_qs, u"55°45' ю.ш.  37°35' в.д 10 GMT"_qs},
         {"an empty name stays empty", "Europe/Moscow", {{"CityName", QString()}}, QString(),
          u"55°45' с.ш.  37°35' в.д 3 GMT"_qs},
+        {"a name that looks like markup is shown as typed", "Europe/Moscow",
+         {{"CityName", u"<b>Сочи</b> & <img src=x>"_qs}, {"SGraduses", "90"}, {"SMinutes", "30"}},
+         u"<b>Сочи</b> & <img src=x>"_qs, u"90°0' с.ш.  37°35' в.д 3 GMT"_qs},
     };
     for (const Case &k : cases) {
         TempProfile fresh;
@@ -304,6 +307,8 @@ TEST_F(CalenTest, LocationLine)
         Calen c;
         EXPECT_EQ(c.Label7->text(), k.place) << k.what;
         EXPECT_EQ(c.Label9->text(), k.line) << k.what;
+        EXPECT_EQ(c.Label7->textFormat(), Qt::PlainText) << k.what;
+        EXPECT_EQ(c.Label9->textFormat(), Qt::PlainText) << k.what;
     }
 }
 

@@ -379,3 +379,39 @@ TEST(Calendar, KeepsThePreviousLunarDayWhenNoneIsFound)
     EXPECT_EQ(s.lunarDay, 12);
     EXPECT_EQ(s.end, 46001.25);
 }
+
+TEST(MoonList, AMomentJustBeforeANewMoonEndsTheLunation)
+{
+    // Constructed: new moons at 2024-01-11 11:57:00 and 2023-12-13 00:33:00
+    // (universal); both searches from a moment just before the later one find it.
+    const double previous = at(2023, 12, 13, 0, 33, 0), newMoon = at(2024, 1, 11, 11, 57, 0);
+    FakeEngine f;
+    f.rise = dailyRise(9 * kHour);
+    LunarEngine e = f.engine();
+    e.lastNewMoon = [=](double d) { return toSeconds(d) >= toSeconds(newMoon) ? newMoon : previous; };
+    e.nextNewMoon = [=](double) { return newMoon; };
+    const MoonListResult r = MoonList(newMoon, {55.75, 37.5833}, e);
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(toSeconds(r.end), toSeconds(newMoon));
+    EXPECT_LT(toSeconds(r.start), toSeconds(r.end)) << "a lunar day with no length";
+    EXPECT_EQ(isoMoment(r.start), "2024-01-11 09:00:00") << "the last moonrise before the new moon";
+    EXPECT_GT(r.lunarDay, 28);
+    EXPECT_EQ(toSeconds(r.boundaries.first()), toSeconds(previous));
+
+    // The real engine at the moment the calendar met it: Moscow, 2023-12-13 02:33:08 local.
+    TzScope tz("Europe/Moscow");
+    const double local = at(2023, 12, 13, 2, 33, 8);
+    // the case itself: both searches give the same new moon
+    ASSERT_EQ(toSeconds(astro::LastNewMoon(astro::LocalToUniversal(local))),
+              toSeconds(astro::NextNewMoon(astro::LocalToUniversal(local))));
+    const MoonListResult real = MoonList(astro::LocalToUniversal(local), {55.75, 37.5833});
+    ASSERT_TRUE(real.found);
+    EXPECT_LT(toSeconds(real.start), toSeconds(real.end));
+    EXPECT_GE(toSeconds(local), toSeconds(real.start));
+    EXPECT_LE(toSeconds(local), toSeconds(real.end));
+    EXPECT_GT(real.lunarDay, 28) << "the last lunar day of the ending lunation, not day 1";
+    // A second later the new lunation has begun.
+    const MoonListResult after = MoonList(astro::LocalToUniversal(plus(local, 2)), {55.75, 37.5833});
+    ASSERT_TRUE(after.found);
+    EXPECT_EQ(after.lunarDay, 1);
+}

@@ -166,7 +166,7 @@ TEST_F(Directory, ChoosingFillsTheLocationControls)
     } cases[] = {
         {"north and east", u"Москва"_qs, false, u"Москва"_qs, {55, 45, 0, 37, 35, 0}},
         {"south and west", u"Буэнос"_qs, true, u"Буэнос-Айрес"_qs, {34, 36, 1, 58, 22, 1}},
-        {"values beyond the lists are held to them", u"Полюс"_qs, false, u"Полюс"_qs, {90, 59, 0, 180, 59, 1}},
+        {"values beyond the lists are held to them, no minutes at the limits", u"Полюс"_qs, false, u"Полюс"_qs, {90, 0, 0, 180, 0, 1}}, // no minutes at 90° and 180°
     };
     for (const Case &c : cases) {
         Controls ui;

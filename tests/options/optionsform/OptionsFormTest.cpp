@@ -3,7 +3,9 @@
 #include "location/spravcity/SpravCity.h"
 #include "options/slider/Slider.h"
 #include "platform/core/Messages.h"
+#include "platform/core/Registry.h"
 #include "platform/core/Settings.h"
+#include "platform/ui/Desktop.h"
 #include "shell/AppState.h"
 #include "shell/Autostart.h"
 #include "support/QtPrint.h"
@@ -71,7 +73,7 @@ TEST_F(Options, LoadShowsTheStoredStateAndOkStoresItAgain)
     EXPECT_EQ(f.TabStrip1->tabText(0), u"Общие"_qs);
     EXPECT_EQ(f.TabStrip1->tabText(1), u"Настройки местности"_qs);
     EXPECT_EQ(f.Check1->text(), u"При закрытии сворачиваться в область уведомлений"_qs);
-    EXPECT_EQ(f.Check2->text(), u"Автоматически загружаться вместе с Windows"_qs);
+    EXPECT_EQ(f.Check2->text(), u"Автоматически загружаться при входе в систему"_qs);
     EXPECT_EQ(f.Command4->text(), u"Настройка даты, времени и часового пояса"_qs);
     EXPECT_EQ(f.btnCities->text(), u">>>"_qs);
     EXPECT_EQ(f.btnCities->toolTip(), u"Справочник городов"_qs);
@@ -294,4 +296,76 @@ TEST_F(Options, OneWindowOpenedOnTheTabAsked)
     b->Command2_Click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(OptionsForm::instance(), nullptr) << "closing unloads it";
+}
+
+TEST_F(Options, AnAutostartEntryTheDesktopTurnedOffCountsAsOff)
+{
+    const QString file = autostartFilePath(QString::fromLatin1(kAutostartName));
+    struct Case {
+        const char *what;
+        const char *extra; // appended to the entry the program writes
+        bool on;
+    } cases[] = {
+        {"as written", "", true},
+        {"Hidden=true", "Hidden=true\n", false},
+        {"Hidden=TRUE", "Hidden=TRUE\n", false},
+        {"Hidden=false", "Hidden=false\n", true},
+        {"GNOME switch off", "X-GNOME-Autostart-enabled=false\n", false},
+        {"in another group", "[Desktop Action x]\nHidden=true\n", true},
+    };
+    for (const Case &c : cases) {
+        SetAutostart(true);
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            QByteArray text = f.readAll();
+            f.close();
+            // the desktop's switch replaces the line the program wrote
+            if (QByteArray(c.extra).startsWith("X-GNOME"))
+                text.replace("X-GNOME-Autostart-enabled=true\n", "");
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(text + c.extra);
+        }
+        EXPECT_EQ(IsAutostart(), c.on) << c.what;
+        OptionsForm form;
+        EXPECT_EQ(form.Check2->isChecked(), c.on) << c.what;
+        if (!c.on) {
+            // ticking it again really turns it on
+            form.Check2->setChecked(true);
+            form.Command1_Click();
+            EXPECT_TRUE(IsAutostart()) << c.what;
+        }
+    }
+    SetAutostart(false);
+}
+
+TEST_F(Options, TheTranslucencyNoteOnlyWithoutACompositingManager)
+{
+    for (int compositing : {0, 1}) {
+        setCompositingOverride(compositing);
+        OptionsForm f;
+        EXPECT_EQ(f.TranspNote->text(), u" (требуется композитный менеджер окон)"_qs);
+        EXPECT_EQ(f.TranspNote->isVisibleTo(&f), compositing == 0) << compositing;
+    }
+    setCompositingOverride(-1);
+}
+
+TEST_F(Options, NoMinutesCanBeEnteredAtThePoleOrTheAntimeridian)
+{
+    OptionsForm f;
+    f.Combo7->setCurrentIndex(89);
+    f.Combo8->setCurrentIndex(30);
+    EXPECT_EQ(f.Combo8->currentIndex(), 30) << "89°30' is a latitude";
+    f.Combo7->setCurrentIndex(90);
+    EXPECT_EQ(f.Combo8->currentIndex(), 0) << "90° takes no minutes";
+    f.Combo8->setCurrentIndex(20);
+    EXPECT_EQ(f.Combo8->currentIndex(), 0);
+    f.Combo12->setCurrentIndex(180);
+    f.Combo11->setCurrentIndex(40);
+    EXPECT_EQ(f.Combo11->currentIndex(), 0);
+    f.Command1_Click();
+    EXPECT_EQ(stored(AppState::Location, "SMinutes"), u"0"_qs);
+    EXPECT_EQ(stored(AppState::Location, "DMinutes"), u"0"_qs);
+    EXPECT_DOUBLE_EQ(app().ObserverLatitude, 90.0);
+    EXPECT_DOUBLE_EQ(app().ObserverLongitude, 180.0);
 }

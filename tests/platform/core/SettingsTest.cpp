@@ -1,6 +1,8 @@
 #include "platform/core/Settings.h"
+#include "platform/core/Messages.h"
 #include "support/TempProfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 
@@ -141,4 +143,46 @@ TEST(Settings, AKillDuringSavesLeavesAWholeStore)
         GetSetting(kApp, kMain, "Counter").toInt(&ok);
         EXPECT_TRUE(ok);
     }
+}
+
+TEST(Settings, AStoreThatCannotBeWrittenGivesOneMessage)
+{
+    TempProfile p;
+    QStringList messages;
+    SetMessageHandler([&](const Message &m) {
+        messages << m.text;
+        return MsgResult::Ok;
+    });
+    // The store's folder cannot be made: a file has its name (the same for
+    // root, whom permissions would not stop).
+    {
+        QFile blocker(p.path() + "/zul-somnex");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    SaveSetting(kApp, kMain, "ListMode", "0");
+    SaveSetting(kApp, kMain, "LastWord", "Вода");
+    {
+        SettingsBatch batch;
+        SaveSetting(kApp, kMain, "Top", "100");
+    }
+    ASSERT_EQ(messages.size(), 1) << "one message, not one per value";
+    EXPECT_TRUE(messages[0].startsWith("Не удалось сохранить настройки программы в файл\n"
+                                       + settingsFilePath() + "\n"))
+        << messages[0].toStdString();
+    EXPECT_EQ(GetSetting(kApp, kMain, "ListMode"), "0") << "the run keeps what it could not store";
+
+    // Writable again: saves succeed quietly, and a later failure is told again.
+    QFile::remove(p.path() + "/zul-somnex");
+    SaveSetting(kApp, kMain, "ListMode", "1");
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(QFile::exists(settingsFilePath()));
+    QFile::remove(settingsFilePath());
+    QDir(p.path()).rmdir("zul-somnex");
+    {
+        QFile blocker(p.path() + "/zul-somnex");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    SaveSetting(kApp, kMain, "ListMode", "0");
+    EXPECT_EQ(messages.size(), 2);
+    SetMessageHandler({});
 }

@@ -112,3 +112,27 @@ TEST(TrayMenuLogic, IdleCounterClosesAfterTheHundredthTickUnlessHeld)
     for (int i = 0; i < 99; ++i)
         ASSERT_FALSE(reset.tick(false, false)) << i;
 }
+
+TEST(TrayMenuLogic, TheMenuStaysOnTheScreenUnderThePointer)
+{
+    const QSize menu(151, 150);
+    struct Case {
+        const char *what;
+        QRect area;
+        QPoint pointer, topLeft;
+    } cases[] = {
+        {"panel at the bottom: above and to the left", {0, 0, 1280, 870}, {1200, 880}, {1049, 720}},
+        {"panel at the top: below the pointer", {0, 30, 1280, 870}, {1200, 12}, {1049, 30}},
+        {"top panel, pointer below its edge", {0, 30, 1280, 870}, {1200, 40}, {1049, 40}},
+        {"right edge: to the left", {0, 30, 1280, 870}, {1279, 12}, {1128, 30}},
+        {"left edge: to the right", {0, 30, 1280, 870}, {5, 12}, {5, 30}},
+        {"panel at the left", {48, 0, 1232, 900}, {20, 500}, {48, 350}},
+        {"second screen to the right", {1280, 0, 1024, 768}, {2300, 760}, {2149, 610}},
+        {"second screen, its top panel", {1280, 25, 1024, 743}, {2290, 10}, {2139, 25}},
+    };
+    for (const Case &c : cases) {
+        const QPoint p = MenuPosition(c.pointer, menu, c.area);
+        EXPECT_EQ(p, c.topLeft) << c.what;
+        EXPECT_TRUE(c.area.contains(QRect(p, menu))) << c.what;
+    }
+}

@@ -6,6 +6,7 @@
 #include "shell/AppState.h"
 #include "support/QtPrint.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeyEvent>
@@ -388,4 +389,24 @@ TEST_F(TrayMenuTest, AKeyInANonEmptyBoxAndActivationRestartTheIdleCount)
     for (int i = 0; i < 20; ++i)
         m.Timer1_Timer();
     EXPECT_TRUE(closed());
+}
+
+TEST(TrayMenuColours, ReadableOnItsOwnBackgroundUnderADarkTheme)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Window, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::WindowText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+    dark.setColor(QPalette::Text, QColor(0xef, 0xf0, 0xf1));
+    QApplication::setPalette(dark);
+    {
+        somnex::tray::TrayMenu menu({});
+        // the menu's own background is near white: every caption is dark
+        for (QLabel *l : menu.Label18)
+            EXPECT_LT(l->palette().color(QPalette::WindowText).lightness(), 64) << l->text().toStdString();
+        EXPECT_LT(menu.Text1->palette().color(QPalette::Text).lightness(), 64);
+        EXPECT_GT(menu.Text1->palette().color(QPalette::Base).lightness(), 200);
+    }
+    QApplication::setPalette(before);
 }
