@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# when any of them is missing. Usage: scripts/deps.sh [run|test]
+# when any of them is missing. Usage: scripts/deps.sh [run|test|package]
 set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
-        qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
-        mdbtools-dev libx11-dev fonts-dejavu-core
+        qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+        mdbtools-dev libx11-dev fonts-dejavu-core librsvg2-bin
         libcups2-dev qt6-translations-l10n)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
-         cups cups-client poppler-utils)
+         cups cups-client poppler-utils
+         appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin)
+packaging=(dpkg-dev file lintian)
 
 want=("${common[@]}")
-if [ "${1:-test}" = test ]; then
-  want+=("${testing[@]}")
-fi
+case "${1:-test}" in
+  test) want+=("${testing[@]}" "${packaging[@]}") ;;
+  package) want+=("${packaging[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do
