@@ -69,28 +69,6 @@ QStringList contentWords(QStringView query)
     return content.isEmpty() ? words : content;
 }
 
-// Letters that come and go inside Russian stems ("палец" – "пальца",
-// "церковь" – "церкви", "яйцо" – "яиц").
-constexpr QStringView kFleeting = u"еоьйиы";
-
-// The stem and the stems one fleeting letter away from it.
-QStringList stemVariants(const QString &stem)
-{
-    QStringList out{stem};
-    if (stem.size() < 3)
-        return out;
-    for (qsizetype i = 0; i <= stem.size(); ++i) {
-        for (QChar c : kFleeting) {
-            out.append(QString(stem).insert(i, c));
-            if (i < stem.size() && kFleeting.contains(stem[i]) && stem[i] != c)
-                out.append(QString(stem).replace(i, 1, c));
-        }
-        if (i < stem.size() && kFleeting.contains(stem[i]))
-            out.append(QString(stem).remove(i, 1));
-    }
-    return out;
-}
-
 } // namespace
 
 QStringList stemsOfWords(const QStringList &foldedWords)
@@ -184,7 +162,7 @@ std::vector<std::vector<uint32_t>> TextIndex::queryStemIds(QStringView query) co
     std::vector<std::vector<uint32_t>> out;
     for (const QString &stem : stemsOfWords(contentWords(query))) {
         std::vector<uint32_t> ids;
-        for (const QString &v : stemVariants(stem))
+        for (const QString &v : QStringList{stem} + fleetingVariants(stem))
             if (auto it = stemIds_.find(v); it != stemIds_.end())
                 if (std::find(ids.begin(), ids.end(), it->second) == ids.end())
                     ids.push_back(it->second);
@@ -197,7 +175,7 @@ QStringList TextIndex::queryStems(QStringView query) const
 {
     QStringList out;
     for (const QString &stem : stemsOfWords(contentWords(query)))
-        for (const QString &v : stemVariants(stem))
+        for (const QString &v : QStringList{stem} + fleetingVariants(stem))
             if (stemIds_.count(v) && !out.contains(v))
                 out.append(v);
     return out;

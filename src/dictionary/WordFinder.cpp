@@ -93,8 +93,9 @@ namespace {
 
 // Longest text taken as a word or phrase to look for.
 constexpr qsizetype kLongestQuery = 64;
-// Stems shorter than this are not matched with a changed letter.
-constexpr qsizetype kShortestVaryingStem = 3;
+// Letters that come and go inside Russian stems ("палец" – "пальца",
+// "церковь" – "церкви", "яйцо" – "яиц", "деньги" – "денег").
+constexpr QStringView kFleeting = u"еоьйиы";
 
 uint32_t hashOf(QStringView s)
 {
@@ -141,6 +142,23 @@ bool contains(const std::vector<Suggestion> &v, int item)
 
 } // namespace
 
+QStringList fleetingVariants(const QString &stem)
+{
+    QStringList out;
+    if (stem.size() < 3)
+        return out;
+    for (qsizetype i = 0; i <= stem.size(); ++i) {
+        for (QChar c : kFleeting) {
+            out.append(QString(stem).insert(i, c));
+            if (i < stem.size() && kFleeting.contains(stem[i]) && stem[i] != c)
+                out.append(QString(stem).replace(i, 1, c));
+        }
+        if (i < stem.size() && kFleeting.contains(stem[i]))
+            out.append(QString(stem).remove(i, 1));
+    }
+    return out;
+}
+
 bool isSearchableText(QStringView text, qsizetype longest)
 {
     if (text.size() > longest)
@@ -172,7 +190,6 @@ void WordFinder::clear()
     byStems_.clear();
     byWordStem_.clear();
     deletions_.clear();
-    stemDeletions_.clear();
 }
 
 QString WordFinder::stemKey(const QStringList &words) const
@@ -202,15 +219,8 @@ void WordFinder::build(const WordIndex &words)
         exact_[folded].push_back(i);
         const QString key = stemKey(parts);
         byStems_[key].push_back(i);
-        if (parts.size() == 1) {
+        if (parts.size() == 1)
             byWordStem_[key].push_back(i);
-            if (key.size() >= kShortestVaryingStem) {
-                variants.clear();
-                deletionVariants(key, 1, variants);
-                for (const QString &v : variants)
-                    stemDeletions_.emplace_back(hashOf(v), uint32_t(i));
-            }
-        }
         if (folded.size() > kLongestQuery)
             continue;
         variants.clear();
@@ -218,11 +228,9 @@ void WordFinder::build(const WordIndex &words)
         for (const QString &v : variants)
             deletions_.emplace_back(hashOf(v), uint32_t(i));
     }
-    for (auto *d : {&deletions_, &stemDeletions_}) {
-        std::sort(d->begin(), d->end());
-        d->erase(std::unique(d->begin(), d->end()), d->end());
-        d->shrink_to_fit();
-    }
+    std::sort(deletions_.begin(), deletions_.end());
+    deletions_.erase(std::unique(deletions_.begin(), deletions_.end()), deletions_.end());
+    deletions_.shrink_to_fit();
 }
 
 void WordFinder::addForms(const QString &folded, std::vector<Suggestion> &out) const
@@ -258,19 +266,11 @@ void WordFinder::addForms(const QString &folded, std::vector<Suggestion> &out) c
     out.insert(out.end(), found.begin(), found.end());
     if (!found.empty())
         return;
-    // No word of the same stem: stems one letter apart (a fleeting vowel).
-    for (const QString &w : content.isEmpty() ? words : content) {
-        const QString stem = stemmer_->stem(w);
-        if (stem.size() < kShortestVaryingStem)
-            continue;
-        forEachCandidate(stemDeletions_, stem, 1, [&](int item) {
-            if (contains(out, item) || contains(found, item))
-                return;
-            const QString other = stemmer_->stem(folded_[size_t(item)]);
-            if (other.size() >= kShortestVaryingStem && editDistance(stem, other, 1) <= 1)
-                found.push_back({item, Suggestion::Form, editDistance(folded, folded_[size_t(item)], 1000)});
-        });
-    }
+    // No word of the same stem: stems one fleeting vowel apart.
+    for (const QString &w : content.isEmpty() ? words : content)
+        for (const QString &v : fleetingVariants(stemmer_->stem(w)))
+            if (auto it = byWordStem_.find(v); it != byWordStem_.end())
+                take(it->second);
     std::stable_sort(found.begin(), found.end(), byDistance);
     out.insert(out.end(), found.begin(), found.end());
 }
@@ -309,6 +309,14 @@ std::vector<Suggestion> WordFinder::suggest(QStringView text, int max) const
     addForms(folded, out);
     if (out.size() < size_t(max))
         addSpellings(folded, out);
+    // A phrase may hold the misspelt word among little ones ("в зеркле").
+    QStringList content;
+    const QStringList words = foldedWords(folded);
+    for (const QString &w : words)
+        if (!isStopWord(w))
+            content.append(w);
+    if (out.size() < size_t(max) && !content.isEmpty() && content.size() < words.size())
+        addSpellings(content.join(u' '), out);
     if (out.size() > size_t(max))
         out.resize(size_t(max));
     return out;
@@ -324,7 +332,7 @@ int WordFinder::bestMatch(QStringView text) const
 
 std::size_t WordFinder::bytesHeld() const
 {
-    std::size_t bytes = (deletions_.capacity() + stemDeletions_.capacity()) * sizeof(deletions_[0]);
+    std::size_t bytes = deletions_.capacity() * sizeof(deletions_[0]);
     for (const QString &s : folded_)
         bytes += sizeof(QString) + size_t(s.capacity()) * 2;
     const auto mapBytes = [](const auto &m) {

@@ -9,8 +9,8 @@
 // the shorter of the two words has up to 5 letters and of 2 beyond; they are
 // found through a deletion index, never by scanning the list.
 //
-// A word whose stem differs from a headword's stem by one letter is a form
-// too: Russian drops or changes a vowel inside some stems ("церкви" and
+// A word whose stem differs from a headword's stem by one fleeting vowel is a
+// form too: Russian drops or changes a vowel inside some stems ("церкви" and
 // "церковь", "денег" and "деньги", "яиц" and "яйцо"), which the stemmer
 // leaves apart.
 
@@ -53,6 +53,10 @@ QStringList foldedWords(QStringView text);
 // Short function words a phrase may carry around the thing dreamt of
 // ("в лесу", "про кошку").
 bool isStopWord(QStringView foldedWord);
+
+// The stems one fleeting letter away from a stem (a vowel or soft sign
+// inserted, dropped or changed); none for stems under three letters.
+QStringList fleetingVariants(const QString &stem);
 
 // Restricted Damerau–Levenshtein distance; any result above limit is
 // reported as limit + 1 (the computation stops early).
@@ -108,7 +112,6 @@ private:
     std::unordered_map<QString, std::vector<int>> byStems_;     // stems of all words -> items
     std::unordered_map<QString, std::vector<int>> byWordStem_;  // stem of a one-word headword -> items
     std::vector<std::pair<uint32_t, uint32_t>> deletions_;      // (hash of a deletion variant, item), sorted
-    std::vector<std::pair<uint32_t, uint32_t>> stemDeletions_;  // the same for stems of one-word headwords
 };
 
 } // namespace somnex
