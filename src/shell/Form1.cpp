@@ -302,6 +302,16 @@ void Form1::buildControls()
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFrame(false);
     Text1->setPlaceholderText(QStringLiteral("Поиск слова"));
+    LabelSuggest = new QLabel(Picture2);
+    LabelSuggest->setObjectName(QStringLiteral("LabelSuggest"));
+    LabelSuggest->setTextFormat(Qt::RichText);
+    LabelSuggest->setWordWrap(true);
+    LabelSuggest->hide();
+    connect(LabelSuggest, &QLabel::linkActivated, this, [this](const QString &link) {
+        const int item = link.toInt();
+        if (item >= 0 && item < words_.size())
+            Suggestion_Click(words_.word(item));
+    });
     ListView1 = new QListView(Picture2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setUniformItemSizes(true);
@@ -581,7 +591,12 @@ void Form1::layoutDictionaryPanel()
     const double frameH = 390;
     setTwips(Text2, {30, frameTop, w - 60, frameH});
     setTwips(Text1, {30, 30, twW(Text2) - 60, twH(Text2) - 60});
-    const double listTop = frameTop + frameH + 30;
+    double listTop = frameTop + frameH + 30;
+    if (LabelSuggest && !LabelSuggest->isHidden()) {
+        const double lineH = PixelsToTwips(LabelSuggest->heightForWidth(TwipsToPixels(w - 60)));
+        setTwips(LabelSuggest, {30, listTop, w - 60, lineH});
+        listTop += lineH + 30;
+    }
     setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
 }
 
@@ -823,6 +838,7 @@ void Form1::Tray1_MouseDown(short button)
             tray::TrayMenuHost host;
             host.search = [this](const QString &text) { Text1->setText(text); };
             host.selectedWord = [this] { return selectedWord(); };
+            host.bestMatch = [this](const QString &text) { return bestMatch(text); };
             host.literatureActive = [] { return app().LiteratureActive; };
             host.showTolk = [this](const QString &word) {
                 if (!tolk_) {

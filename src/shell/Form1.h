@@ -4,6 +4,7 @@
 // tray state.
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/Tolk.h"
 #include "shell/AppState.h"
@@ -113,6 +114,13 @@ public:
     std::vector<dictionary::CatalogueBook> &books() { return books_; }
     QList<QAction *> bookButtons() const { return bookButtons_; }
     const WordIndex &words() const { return words_; }
+    // Headwords for what was typed, built over the current list on first need.
+    const WordFinder &finder();
+    // The headword a text means when it is no headword as written; empty when none.
+    QString bestMatch(const QString &text);
+    // The "Возможно, вы искали" line under the search box.
+    void showSuggestions(const QString &text);
+    void Suggestion_Click(const QString &word);
     // The selected word of the list (empty when none); 1-based selected item, 0 when none.
     QString selectedWord() const;
     int selectedItem() const;
@@ -153,6 +161,7 @@ public:
     QAction *btnReport = nullptr, *btnList = nullptr;
     QFrame *Text2 = nullptr;
     QLineEdit *Text1 = nullptr;
+    QLabel *LabelSuggest = nullptr; // "Возможно, вы искали: " and links
     QListView *ListView1 = nullptr;
     QWidget *StatusBar1 = nullptr;
     QLabel *Label7 = nullptr, *Label6 = nullptr, *Image11 = nullptr;
@@ -183,6 +192,8 @@ private:
     std::vector<dictionary::CatalogueBook> books_;
     QList<QAction *> bookButtons_;
     WordIndex words_;
+    WordFinder finder_;
+    int finderOf_ = -1; // the rebuild the finder was built for
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
     QPointer<Tolk> tolk_;

@@ -326,10 +326,57 @@ void Form1::selectItem(int item)
 void Form1::Text1_Change()
 {
     const int i = words_.findPrefix(Text1->text());
+    showSuggestions(i < 0 ? Text1->text() : QString());
     if (i < 0)
         return;
     selectItem(i + 1);
     SetVisible(i + 1);
+}
+
+const WordFinder &Form1::finder()
+{
+    if (finderOf_ != rebuild_) {
+        finder_.build(words_);
+        finderOf_ = rebuild_;
+    }
+    return finder_;
+}
+
+QString Form1::bestMatch(const QString &text)
+{
+    const int item = finder().bestMatch(text);
+    return item < 0 ? QString() : words_.word(item);
+}
+
+void Form1::showSuggestions(const QString &text)
+{
+    std::vector<Suggestion> found;
+    if (!text.trimmed().isEmpty())
+        found = finder().suggest(text);
+    QString links;
+    for (const Suggestion &s : found) {
+        if (!links.isEmpty())
+            links += QStringLiteral(", ");
+        links += QStringLiteral("<a href=\"%1\">%2</a>").arg(s.item).arg(words_.word(s.item).toHtmlEscaped());
+    }
+    const bool show = !links.isEmpty();
+    if (show)
+        LabelSuggest->setText(QStringLiteral("Возможно, вы искали: ") + links);
+    if (show != !LabelSuggest->isHidden()) {
+        LabelSuggest->setVisible(show);
+        layoutDictionaryPanel();
+    }
+}
+
+void Form1::Suggestion_Click(const QString &word)
+{
+    const int item = words_.indexOf(word);
+    if (item < 0)
+        return;
+    Text1->setText(word);
+    selectItem(item + 1);
+    SetVisible(item + 1);
+    ListView1_DblClick();
 }
 
 void Form1::Text1_Click()

@@ -390,3 +390,42 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
         EXPECT_TRUE(visible(c.mustSee)) << "SetVisible(" << c.item << ")";
     }
 }
+
+TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
+{
+    put("a.book", book("Первая", {{"Таракан", nullptr}, {"Вода", nullptr}, {"Зеркало", nullptr}, {"Лес", nullptr}}));
+    Form1 &f = load();
+    f.show();
+    const QString before = f.selectedWord();
+
+    // No prefix match: the selection stays, the line offers the headword.
+    f.Text1->setText("тараканов");
+    EXPECT_EQ(f.selectedWord(), before);
+    EXPECT_FALSE(f.LabelSuggest->isHidden());
+    EXPECT_TRUE(f.LabelSuggest->text().startsWith("Возможно, вы искали: "));
+    EXPECT_TRUE(f.LabelSuggest->text().contains(">Таракан</a>"));
+
+    f.Text1->setText("зеркла");
+    EXPECT_TRUE(f.LabelSuggest->text().contains(">Зеркало</a>"));
+    EXPECT_FALSE(f.LabelSuggest->text().contains("Таракан"));
+
+    // A prefix match or an empty box hides it; so does text that means nothing.
+    f.Text1->setText("ле");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    EXPECT_EQ(f.selectedWord(), "Лес");
+    f.Text1->setText("синхрофазотрон");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    f.Text1->setText("");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+
+    // A click selects the word and opens its interpretation.
+    f.Text1->setText("в лесу");
+    ASSERT_FALSE(f.LabelSuggest->isHidden());
+    emit f.LabelSuggest->linkActivated(QString::number(f.words().indexOf("Лес")));
+    EXPECT_EQ(f.selectedWord(), "Лес");
+    ASSERT_TRUE(f.tolk());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Лес");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    EXPECT_EQ(f.bestMatch("зубами"), QString());
+    EXPECT_EQ(f.bestMatch("водой"), "Вода");
+}
