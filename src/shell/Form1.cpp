@@ -172,6 +172,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
 
 Form1::~Form1()
 {
+    stopTextIndex();
     if (qApp)
         qApp->removeEventFilter(this);
     if (g_mainForm == this)
@@ -268,6 +269,18 @@ void Form1::buildControls()
     Label1 = caption(Picture5, QStringLiteral("Словарь"));
     Image6 = arrow(Picture5, "arrow-up");
     Image7 = arrow(Picture5, "arrow-down");
+    LabelSearch = new ClickLabel(Picture5);
+    LabelSearch->setObjectName(QStringLiteral("LabelSearch"));
+    LabelSearch->setTextFormat(Qt::PlainText);
+    LabelSearch->setText(QStringLiteral("Искать в толкованиях"));
+    LabelSearch->setCursor(Qt::PointingHandCursor);
+    LabelSearch->setToolTip(QStringLiteral("Искать слова в текстах толкований (Ctrl+F)"));
+    {
+        QFont f = LabelSearch->font();
+        f.setUnderline(true);
+        LabelSearch->setFont(f);
+    }
+    connect(LabelSearch, &ClickLabel::clicked, this, [this] { SearchTexts_Open(); });
     dictHeader->onClick = [this] { Image5_Click(); };
     connect(Label1, &ClickLabel::clicked, this, &Form1::Image5_Click);
     connect(Image7, &ClickLabel::clicked, this, &Form1::Image5_Click);
@@ -582,6 +595,9 @@ void Form1::layoutDictionaryPanel()
     Label1->setGeometry(TwipsToPixels(120), (Picture5->height() - capH) / 2, Label1->sizeHint().width(), capH);
     for (QWidget *a : {static_cast<QWidget *>(Image6), static_cast<QWidget *>(Image7)})
         a->move(TwipsToPixels(w - 300), (Picture5->height() - a->height()) / 2);
+    const QSize searchSize = LabelSearch->sizeHint();
+    LabelSearch->setGeometry(TwipsToPixels(w - 420) - searchSize.width(), (Picture5->height() - searchSize.height()) / 2,
+                             searchSize.width(), searchSize.height());
     const double barTop = kClosedPanelHeight + 30;
     const double barH = 480;
     const double t4w = PixelsToTwips(Toolbar4->sizeHint().width());
@@ -749,6 +765,10 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
     }
     if (ctrl && keyCode == Qt::Key_O) {
         Toolbar1_ButtonClick(QStringLiteral("HLP"));
+        return true;
+    }
+    if (ctrl && keyCode == Qt::Key_F) {
+        SearchTexts_Open();
         return true;
     }
     return false;

@@ -4,15 +4,20 @@
 // tray state.
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/Tolk.h"
 #include "shell/AppState.h"
 
 #include <QAction>
+#include <QThread>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <atomic>
+#include <memory>
 
 class QLineEdit;
 class QListView;
@@ -28,6 +33,7 @@ namespace somnex {
 
 class ClickLabel;
 class Process;
+class SearchTexts;
 class TrayArea;
 
 class WordListModel;
@@ -121,6 +127,11 @@ public:
     // The "Возможно, вы искали" line under the search box.
     void showSuggestions(const QString &text);
     void Suggestion_Click(const QString &word);
+    // Search in the interpretations: the window, and its index, built on a
+    // worker thread after each rebuild of the word list (null until ready).
+    SearchTexts *SearchTexts_Open();
+    std::shared_ptr<const TextIndex> textIndex() const { return textIndex_; }
+    bool textIndexBuilding() const { return indexThread_ != nullptr; }
     // The selected word of the list (empty when none); 1-based selected item, 0 when none.
     QString selectedWord() const;
     int selectedItem() const;
@@ -156,6 +167,7 @@ public:
     QWidget *Picture2 = nullptr; // dictionary panel
     QWidget *Picture5 = nullptr; // its header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
+    ClickLabel *LabelSearch = nullptr; // "Искать в толкованиях"
     QToolBar *Toolbar2 = nullptr;
     QToolBar *Toolbar4 = nullptr;
     QAction *btnReport = nullptr, *btnList = nullptr;
@@ -194,6 +206,12 @@ private:
     WordIndex words_;
     WordFinder finder_;
     int finderOf_ = -1; // the rebuild the finder was built for
+    void startTextIndex();
+    void stopTextIndex();
+    std::shared_ptr<const TextIndex> textIndex_;
+    std::shared_ptr<std::atomic<bool>> indexCancel_;
+    QPointer<QThread> indexThread_;
+    QPointer<SearchTexts> search_;
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
     QPointer<Tolk> tolk_;

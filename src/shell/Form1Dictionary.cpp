@@ -2,6 +2,7 @@
 // the merged word list with its search box, and the interpretation window.
 
 #include "shell/Form1.h"
+#include "shell/SearchTexts.h"
 
 #include "literature/Shelf.h"
 #include "platform/core/Messages.h"
@@ -277,6 +278,78 @@ void Form1::LoadList()
     });
     tryStep([&] { Listcheck(); });
     unsetCursor();
+    startTextIndex();
+}
+
+void Form1::stopTextIndex()
+{
+    if (indexCancel_)
+        indexCancel_->store(true);
+    if (indexThread_) {
+        indexThread_->wait();
+        delete indexThread_.data(); // its finished notice, if still queued, finds it gone
+    }
+}
+
+void Form1::startTextIndex()
+{
+    stopTextIndex();
+    textIndex_.reset();
+    if (search_)
+        search_->setIndex(nullptr);
+    std::vector<TextSource> sources;
+    for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k)
+        if (bookButtons_[static_cast<int>(k)]->isChecked())
+            sources.push_back({books_[k].ToolTipText, books_[k].recordset});
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    indexCancel_ = cancel;
+    auto result = std::make_shared<TextIndex>();
+    // The worker reads only what the books already hold in memory, through
+    // recordsets of its own; the result comes back to this thread.
+    QThread *worker = QThread::create([sources = std::move(sources), cancel, result]() mutable {
+        *result = TextIndex::build(std::move(sources), cancel.get());
+    });
+    indexThread_ = worker;
+    connect(worker, &QThread::finished, this, [this, done = QPointer<QThread>(worker), cancel, result] {
+        if (indexThread_ == done)
+            indexThread_ = nullptr;
+        if (done)
+            done->deleteLater();
+        if (cancel->load())
+            return;
+        textIndex_ = result;
+        if (search_)
+            search_->setIndex(textIndex_);
+    });
+    worker->start(QThread::LowPriority);
+}
+
+SearchTexts *Form1::SearchTexts_Open()
+{
+    if (!search_) {
+        search_ = new SearchTexts(
+            [this](const QString &word) -> QTextEdit * {
+                const int item = words_.indexOf(word);
+                if (item < 0)
+                    return nullptr;
+                ListView1_GotFocus();
+                Text1->setText(word);
+                selectItem(item + 1);
+                SetVisible(item + 1);
+                ListView1_DblClick();
+                return tolk_ ? tolk_->RichTextBox1 : nullptr;
+            },
+            this);
+        search_->setAttribute(Qt::WA_DeleteOnClose);
+        search_->setWindowFlag(Qt::Window);
+        registerSecondaryWindow(search_);
+        search_->setIndex(textIndex_);
+    }
+    search_->show();
+    search_->raise();
+    search_->activateWindow();
+    search_->Text1->setFocus();
+    return search_;
 }
 
 void Form1::Listcheck()
