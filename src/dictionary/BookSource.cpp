@@ -182,6 +182,7 @@ public:
                 }
                 checkAnsi(lineNo, links, QStringLiteral("список «=>»"));
                 book.entries.back().links = links;
+                book.entries.back().linksLine = lineNo;
                 continue;
             }
             const bool escaped = line.startsWith(u'\\');
@@ -275,6 +276,65 @@ QByteArray formatBookSource(const BookContent &book, const QString &iconFile)
         }
     }
     return out.toUtf8();
+}
+
+QStringList seeAlsoNames(const QString &links)
+{
+    qsizetype end = links.size();
+    while (end > 0 && links[end - 1] == u' ')
+        --end;
+    QStringList names;
+    qsizetype from = 0;
+    for (qsizetype k = 0; k < links.size(); ++k) {
+        if (links[k] != u';' && !(links[k] == u'.' && k + 1 == end))
+            continue;
+        const QString name = links.mid(from, k - from).trimmed();
+        if (!name.isEmpty())
+            names << name;
+        from = k + 1;
+    }
+    return names;
+}
+
+std::vector<DanglingLink> danglingSeeAlso(const BookContent &book)
+{
+    // Headwords in index order; the words a seek finds equal stand together
+    // in it, so a binary search on "less, and not the same word" finds them.
+    std::vector<QStringView> words;
+    words.reserve(book.entries.size());
+    for (const auto &e : book.entries)
+        words.push_back(e.headword);
+    std::sort(words.begin(), words.end(), [](QStringView a, QStringView b) { return compareHeadwords(a, b) < 0; });
+    auto exists = [&](const QString &name) {
+        const auto it = std::lower_bound(words.begin(), words.end(), QStringView(name), [](QStringView w, QStringView n) {
+            return compareHeadwords(w, n) < 0 && !sameHeadword(w, n);
+        });
+        return it != words.end() && sameHeadword(*it, name);
+    };
+    std::vector<DanglingLink> out;
+    for (const auto &e : book.entries)
+        if (e.links)
+            for (const QString &name : seeAlsoNames(*e.links))
+                if (!exists(name))
+                    out.push_back({e.linksLine, e.headword, name});
+    return out;
+}
+
+void checkSeeAlso(const BookContent &book, const QString &fileName)
+{
+    constexpr std::size_t kShown = 50;
+    const std::vector<DanglingLink> dangling = danglingSeeAlso(book);
+    if (dangling.empty())
+        return;
+    QStringList lines;
+    for (std::size_t i = 0; i < dangling.size() && i < kShown; ++i)
+        lines << QStringLiteral("%1:%2: в списке «=>» статьи «%3» слово «%4» не является заглавным словом этого сонника")
+                     .arg(fileName)
+                     .arg(dangling[i].line)
+                     .arg(dangling[i].headword, dangling[i].name);
+    if (dangling.size() > kShown)
+        lines << QStringLiteral("%1: и ещё ссылок на отсутствующие слова: %2").arg(fileName).arg(dangling.size() - kShown);
+    throw Error(1, QStringLiteral("build"), lines.join(u'\n'));
 }
 
 QString iconToText(const QByteArray &bytes) { return ansi::toUnicode(bytes); }

@@ -18,6 +18,11 @@
 // "\xHHHH" stand for a backslash, CR, LF, U+0000 and any UTF-16 code unit;
 // "=>| text" stores the see-also text exactly as written (no "." added).
 //
+// Every name of a see-also list must be a headword of the same book, found
+// as the program finds the word behind a link (letter case ignored, е and ё
+// kept apart); somnex-book build refuses a book with a name that leads
+// nowhere (checkSeeAlso).
+//
 // Canonical form (what dump writes, and what build then dump gives back byte
 // for byte): the header lines in the order above, then for each entry a blank
 // line, "== headword", its lines, and its "=>" line last.
@@ -37,6 +42,7 @@ struct BookEntry {
     QString text;                 // unpacked interpretation
     std::optional<QString> links; // unpacked see-also list as stored ("a; b.")
     int line = 0;                 // source line of "== ", 0 when not from a source
+    int linksLine = 0;            // source line of "=>", 0 when none or not from a source
 };
 
 struct BookContent {
@@ -56,6 +62,27 @@ struct BookSource {
 // Parses a source; raises somnex::Error whose description is
 // "<fileName>:<line>: <reason>".
 BookSource parseBookSource(const QByteArray &utf8, const QString &fileName);
+
+// The names of a stored see-also list as the interpretation window makes
+// links of them: split at ";" and at a "." that is the last character before
+// trailing blanks, each name trimmed, empty names and the text after the last
+// separator dropped.
+QStringList seeAlsoNames(const QString &links);
+
+struct DanglingLink {
+    int line = 0;     // source line of the "=>" list (linksLine)
+    QString headword; // the entry whose list it is
+    QString name;     // the name that is no headword of the book
+};
+
+// The see-also names of a book that lead to none of its headwords, in entry
+// and list order.
+std::vector<DanglingLink> danglingSeeAlso(const BookContent &book);
+
+// Raises somnex::Error when a see-also name leads nowhere: one line
+// "<fileName>:<line>: <reason>" for each such name (at most the first 50,
+// then a line with the count of the rest).
+void checkSeeAlso(const BookContent &book, const QString &fileName);
 
 // The canonical source form; iconFile is written on the "icon:" line when the
 // book has a non-empty icon.

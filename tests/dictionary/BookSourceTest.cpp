@@ -4,6 +4,7 @@
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
 #include "reading/PackedText.h"
+#include "reading/TolkDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -187,5 +188,85 @@ TEST(BookSource, SyntheticBooksAreUniqueAndBuild)
         rs.Seek(QStringLiteral("="), e.headword);
         ASSERT_FALSE(rs.NoMatch()) << e.headword.toStdString();
         ASSERT_EQ(reading::UnpackText(*rs.Field(QStringLiteral("Text"))), e.text);
+    }
+}
+
+TEST(BookSource, SeeAlsoNamesAreTheLinksTheWindowMakes)
+{
+    const char *const lists[] = {
+        "Река; Море; Дождь.", "  Река ;Море  .  ", "Река;; ;Море.", "Река. Море; Дождь.", "без точки",
+        "хвост; без точки", "Вода; Лес.Поле.", ".", ";", "", "Сон . ", "Один;",
+    };
+    for (const char *l : lists) {
+        const QString links = QString::fromUtf8(l);
+        QString seen = QStringLiteral("<");
+        GatherLinks(links, seen);
+        // "<a>, <b>, <" -> a, b
+        const QStringList shown =
+            seen.size() > 3 ? seen.mid(1, seen.size() - 5).split(QStringLiteral(">, <")) : QStringList();
+        EXPECT_EQ(seeAlsoNames(links), shown) << l;
+    }
+}
+
+TEST(BookSource, DanglingSeeAlsoNamesAreFoundAsALinkWouldSeekThem)
+{
+    const BookSource src = parseBookSource(QStringLiteral("name: n\nheading: h\n"
+                                                          "== Вода\n"
+                                                          "строка\n"
+                                                          "=> вода; РЕКА; Ёлка; Елка; Река ; Лес\n"
+                                                          "== Река\n"
+                                                          "=>| Вода; Омут\n"
+                                                          "== Ёлка\n"
+                                                          "=> Ёлки\n"
+                                                          "== Поле\n")
+                                               .toUtf8(),
+                                           QStringLiteral("src.txt"));
+    const std::vector<DanglingLink> d = danglingSeeAlso(src.content);
+    struct Want {
+        int line;
+        const char *headword, *name;
+    };
+    // letter case is ignored, е and ё are not; the verbatim list ends without
+    // a separator, so "Омут" is no link and is not checked
+    const Want want[] = {{5, "Вода", "Елка"}, {5, "Вода", "Лес"}, {9, "Ёлка", "Ёлки"}};
+    ASSERT_EQ(d.size(), std::size(want));
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        EXPECT_EQ(d[i].line, want[i].line) << i;
+        EXPECT_EQ(d[i].headword, QString::fromUtf8(want[i].headword)) << i;
+        EXPECT_EQ(d[i].name, QString::fromUtf8(want[i].name)) << i;
+    }
+
+    try {
+        checkSeeAlso(src.content, QStringLiteral("src.txt"));
+        ADD_FAILURE() << "dangling names accepted";
+    } catch (const Error &e) {
+        const QStringList lines = e.description().split(u'\n');
+        ASSERT_EQ(lines.size(), 3);
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("src.txt:5: "))) << e.what();
+        EXPECT_TRUE(lines[0].contains(QStringLiteral("«Елка»"))) << e.what();
+        EXPECT_TRUE(lines[2].startsWith(QStringLiteral("src.txt:9: "))) << e.what();
+        EXPECT_TRUE(lines[2].contains(QStringLiteral("«Ёлки»"))) << e.what();
+    }
+    const QByteArray linked = QByteArray(kCanonical).replace("Река; Море; ", "");
+    EXPECT_NO_THROW(checkSeeAlso(parseBookSource(linked, QStringLiteral("ok.txt")).content, QStringLiteral("ok.txt")));
+}
+
+TEST(BookSource, ManyDanglingNamesAreCountedAfterTheFirstFifty)
+{
+    BookContent book;
+    book.name = book.heading = QStringLiteral("n");
+    QStringList names;
+    for (int i = 0; i < 70; ++i)
+        names << QStringLiteral("нет%1").arg(i);
+    book.entries.push_back({QStringLiteral("Слово"), QString(), names.join(u';') + u'.', 3, 4});
+    try {
+        checkSeeAlso(book, QStringLiteral("b.txt"));
+        ADD_FAILURE() << "dangling names accepted";
+    } catch (const Error &e) {
+        const QStringList lines = e.description().split(u'\n');
+        ASSERT_EQ(lines.size(), 51);
+        EXPECT_TRUE(lines[49].contains(QStringLiteral("«нет49»")));
+        EXPECT_TRUE(lines[50].startsWith(QStringLiteral("b.txt: ")));
+        EXPECT_TRUE(lines[50].endsWith(QStringLiteral(": 20")));
     }
 }

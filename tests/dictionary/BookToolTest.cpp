@@ -104,6 +104,9 @@ TEST(BookTool, BadInputFailsAndLeavesNoBook)
         {"name: n\nheading: h\n== a\nтекст 日本\n", "bad.txt:4:"},
         {"name: n\nheading: h\nicon: missing.png\n== a\n", "bad.txt:3:"},
         {"name: n\nheading: h\n== Вода\n== вода\n", "bad.txt:4:"},
+        // every see-also name that leads nowhere, each on a line of its own
+        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n", "bad.txt:4: в списке «=>» статьи «Вода» слово «Река»"},
+        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n", "bad.txt:6: в списке «=>» статьи «Лес» слово «Поле»"},
     };
     for (const auto &c : cases) {
         write(dir.filePath(QStringLiteral("bad.txt")), QByteArray(c.source));

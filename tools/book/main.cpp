@@ -88,6 +88,7 @@ int build(const QString &sourcePath, const QString &outPath)
     if (!in.open(QIODevice::ReadOnly))
         fail(QStringLiteral("%1: не удаётся открыть: %2").arg(sourcePath, in.errorString()));
     BookSource src = parseBookSource(in.readAll(), sourcePath);
+    checkSeeAlso(src.content, sourcePath);
     if (src.iconFile) {
         const QString iconPath = QFileInfo(sourcePath).dir().filePath(*src.iconFile);
         src.content.icon = iconBytes(iconPath, QStringLiteral("%1:%2").arg(sourcePath).arg(src.iconLine));
@@ -221,7 +222,9 @@ int main(int argc, char **argv)
         }
         return usage();
     } catch (const Error &e) {
-        print(stderr, QStringLiteral("somnex-book: %1\n").arg(e.description()));
+        // one prefixed line for each line of the message (a build lists every dangling see-also name)
+        for (const QString &line : e.description().split(u'\n'))
+            print(stderr, QStringLiteral("somnex-book: %1\n").arg(line));
         return e.number() == 2 ? 2 : 1;
     }
 }
