@@ -274,6 +274,7 @@ void Form1::buildControls()
     LabelSearch->setTextFormat(Qt::PlainText);
     LabelSearch->setText(QStringLiteral("Искать в толкованиях"));
     LabelSearch->setCursor(Qt::PointingHandCursor);
+    LabelSearch->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     LabelSearch->setToolTip(QStringLiteral("Искать слова в текстах толкований (Ctrl+F)"));
     {
         QFont f = LabelSearch->font();
