@@ -88,6 +88,9 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     std::vector<uint32_t> lastEntry;                // per stem: last entry given a posting
     std::vector<std::pair<uint32_t, uint32_t>> counts; // (stem, hits) of one entry
     const auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
+    std::unordered_map<QString, uint32_t> groups; // folded headword -> id
+    std::unordered_map<QString, uint32_t> stemIds;  // stem -> id while building
+    std::vector<std::vector<uint8_t>> lists;        // per building id
 
     for (size_t b = 0; b < books.size() && b < 0xFFFF; ++b) {
         dictionary::Recordset &rs = books[b].records;
@@ -109,15 +112,19 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
                 continue; // a damaged entry is not searchable; the rest are
             }
             const uint32_t entry = uint32_t(index.entries_.size());
-            index.entries_.push_back({uint16_t(b), uint32_t(r)});
+            index.entries_.push_back({uint32_t(r), uint16_t(b)});
+            const auto [git, newGroup] = groups.try_emplace(foldWord(rs.headword(r)), uint32_t(groups.size()));
+            index.groupOf_.push_back(git->second);
+            if (newGroup)
+                index.groupFirst_.push_back(entry);
             counts.clear();
             forEachWord(text, [&](qsizetype, qsizetype, const QString &word) {
                 auto it = wordStem.find(word);
                 if (it == wordStem.end()) {
                     const QString stem = stemmer.stem(word);
-                    auto [sit, added] = index.stemIds_.try_emplace(stem, uint32_t(index.postings_.size()));
+                    auto [sit, added] = stemIds.try_emplace(stem, uint32_t(lists.size()));
                     if (added) {
-                        index.postings_.emplace_back();
+                        lists.emplace_back();
                         lastEntry.push_back(0);
                     }
                     it = wordStem.emplace(word, sit->second).first;
@@ -130,29 +137,77 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
                 while (j < counts.size() && counts[j].first == counts[i].first)
                     ++j;
                 const uint32_t stem = counts[i].first;
-                std::vector<uint8_t> &list = index.postings_[stem];
-                putVarint(list, list.empty() ? entry : entry - lastEntry[stem]);
-                putVarint(list, uint32_t(j - i));
+                std::vector<uint8_t> &list = lists[stem];
+                const uint32_t gap = list.empty() ? entry : entry - lastEntry[stem];
+                const uint32_t hits = uint32_t(j - i);
+                putVarint(list, gap << 1 | (hits > 1 ? 1u : 0u));
+                if (hits > 1)
+                    putVarint(list, hits);
                 lastEntry[stem] = entry;
                 i = j;
             }
         }
     }
-    for (auto &p : index.postings_)
-        p.shrink_to_fit();
+    // Headwords in alphabetical order (folded), for ranking ties.
+    {
+        std::vector<std::pair<QString, uint32_t>> byName(groups.begin(), groups.end());
+        groups.clear();
+        std::sort(byName.begin(), byName.end());
+        index.groupRank_.resize(byName.size());
+        for (size_t k = 0; k < byName.size(); ++k)
+            index.groupRank_[byName[k].second] = uint32_t(k);
+    }
+    // Freeze: stems in sorted order, their postings one after another.
+    std::vector<std::pair<QString, uint32_t>> sorted(stemIds.begin(), stemIds.end());
+    stemIds.clear();
+    std::sort(sorted.begin(), sorted.end());
+    std::size_t chars = 0, bytes = 0;
+    for (const auto &[stem, id] : sorted) {
+        chars += size_t(stem.size());
+        bytes += lists[id].size();
+    }
+    index.stemPool_.reserve(qsizetype(chars));
+    index.pool_.reserve(bytes);
+    for (const auto &[stem, id] : sorted) {
+        index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
+        index.stemPool_ += stem;
+        index.postingStart_.push_back(uint32_t(index.pool_.size()));
+        index.pool_.insert(index.pool_.end(), lists[id].begin(), lists[id].end());
+        std::vector<uint8_t>().swap(lists[id]);
+    }
+    index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
+    index.postingStart_.push_back(uint32_t(index.pool_.size()));
     index.entries_.shrink_to_fit();
+    index.groupOf_.shrink_to_fit();
+    index.groupFirst_.shrink_to_fit();
     index.books_ = std::move(books);
     return index;
+}
+
+int TextIndex::findStem(QStringView stem) const
+{
+    const auto at = [this](size_t id) {
+        return QStringView(stemPool_).mid(stemStart_[id], stemStart_[id + 1] - stemStart_[id]);
+    };
+    size_t lo = 0, hi = stemStart_.empty() ? 0 : stemStart_.size() - 1;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (at(mid).compare(stem) >= 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo + 1 < stemStart_.size() && at(lo) == stem ? int(lo) : -1;
 }
 
 std::vector<TextIndex::Posting> TextIndex::postings(uint32_t stem) const
 {
     std::vector<Posting> out;
-    const std::vector<uint8_t> &list = postings_[stem];
     uint32_t entry = 0;
-    for (size_t at = 0; at < list.size();) {
-        entry += getVarint(list, at);
-        out.push_back({entry, getVarint(list, at)});
+    for (size_t at = postingStart_[stem]; at < postingStart_[stem + 1];) {
+        const uint32_t v = getVarint(pool_, at);
+        entry += v >> 1;
+        out.push_back({entry, (v & 1) ? getVarint(pool_, at) : 1u});
     }
     return out;
 }
@@ -163,9 +218,9 @@ std::vector<std::vector<uint32_t>> TextIndex::queryStemIds(QStringView query) co
     for (const QString &stem : stemsOfWords(contentWords(query))) {
         std::vector<uint32_t> ids;
         for (const QString &v : QStringList{stem} + fleetingVariants(stem))
-            if (auto it = stemIds_.find(v); it != stemIds_.end())
-                if (std::find(ids.begin(), ids.end(), it->second) == ids.end())
-                    ids.push_back(it->second);
+            if (const int id = findStem(v); id >= 0)
+                if (std::find(ids.begin(), ids.end(), uint32_t(id)) == ids.end())
+                    ids.push_back(uint32_t(id));
         out.push_back(std::move(ids));
     }
     return out;
@@ -176,7 +231,7 @@ QStringList TextIndex::queryStems(QStringView query) const
     QStringList out;
     for (const QString &stem : stemsOfWords(contentWords(query)))
         for (const QString &v : QStringList{stem} + fleetingVariants(stem))
-            if (stemIds_.count(v) && !out.contains(v))
+            if (findStem(v) >= 0 && !out.contains(v))
                 out.append(v);
     return out;
 }
@@ -232,43 +287,53 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
     }
 
     struct Group {
-        TextHit hit;
+        uint32_t id = 0;
+        uint32_t hits = 0;
+        uint32_t firstEntry = 0;
         std::vector<uint16_t> books;
-        uint32_t firstEntry;
     };
-    std::map<QString, Group> groups; // folded headword
-    for (const Posting &p : found) {
-        const Entry &e = entries_[p.entry];
-        const QString headword = books_[e.book].records.headword(qsizetype(e.record)).toString();
-        Group &g = groups[foldWord(headword)];
-        if (g.hit.headword.isEmpty()) {
-            g.hit.headword = headword;
-            g.firstEntry = p.entry;
-        }
-        if (std::find(g.books.begin(), g.books.end(), e.book) == g.books.end())
-            g.books.push_back(e.book);
-        g.hit.hits += int(p.hits);
-    }
+    std::vector<int32_t> slot(groupFirst_.size(), -1); // group id -> place in ranked
     std::vector<Group> ranked;
-    ranked.reserve(groups.size());
-    for (auto &[key, g] : groups)
-        ranked.push_back(std::move(g));
-    std::sort(ranked.begin(), ranked.end(), [](const Group &a, const Group &b) {
+    for (const Posting &p : found) {
+        const uint32_t g = groupOf_[p.entry];
+        if (slot[g] < 0) {
+            slot[g] = int32_t(ranked.size());
+            ranked.push_back({g, 0, p.entry, {}});
+        }
+        Group &group = ranked[size_t(slot[g])];
+        const uint16_t book = entries_[p.entry].book;
+        if (std::find(group.books.begin(), group.books.end(), book) == group.books.end())
+            group.books.push_back(book);
+        group.hits += p.hits;
+    }
+    const auto headwordOf = [this](uint32_t entry) {
+        const Entry &e = entries_[entry];
+        return books_[e.book].records.headword(qsizetype(e.record));
+    };
+    const auto better = [&](const Group &a, const Group &b) {
         if (a.books.size() != b.books.size())
             return a.books.size() > b.books.size();
-        if (a.hit.hits != b.hit.hits)
-            return a.hit.hits > b.hit.hits;
-        return dictionary::compareHeadwords(a.hit.headword, b.hit.headword) < 0;
-    });
-    if (ranked.size() > size_t(max))
+        if (a.hits != b.hits)
+            return a.hits > b.hits;
+        return groupRank_[a.id] < groupRank_[b.id];
+    };
+    if (ranked.size() > size_t(max)) {
+        std::partial_sort(ranked.begin(), ranked.begin() + max, ranked.end(), better);
         ranked.resize(size_t(max));
+    } else {
+        std::sort(ranked.begin(), ranked.end(), better);
+    }
 
     Stemmer stemmer;
+    std::unordered_map<QString, bool> isHit; // folded word -> its stem is one of the query's
     std::vector<TextHit> out;
     for (Group &g : ranked) {
+        TextHit hit;
+        hit.headword = headwordOf(g.firstEntry).toString();
+        hit.hits = int(g.hits);
         std::sort(g.books.begin(), g.books.end());
         for (uint16_t b : g.books)
-            g.hit.books.append(books_[b].bookName);
+            hit.books.append(books_[b].bookName);
         // The snippet: some forty characters either side of the first hit.
         QString text;
         try {
@@ -278,7 +343,12 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         qsizetype at = -1, length = 0;
         forEachWord(text, [&](qsizetype start, qsizetype len, const QString &word) {
-            if (at < 0 && stems.contains(stemmer.stem(word))) {
+            if (at >= 0)
+                return;
+            auto known = isHit.find(word);
+            if (known == isHit.end())
+                known = isHit.emplace(word, stems.contains(stemmer.stem(word))).first;
+            if (known->second) {
                 at = start;
                 length = len;
             }
@@ -286,22 +356,21 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
         if (at >= 0) {
             const qsizetype from = std::max<qsizetype>(0, at - 40);
             const qsizetype to = std::min<qsizetype>(text.size(), at + length + 40);
-            g.hit.snippet = (from > 0 ? QStringLiteral("…") : QString()) + text.mid(from, to - from).trimmed()
+            hit.snippet = (from > 0 ? QStringLiteral("…") : QString()) + text.mid(from, to - from).trimmed()
                             + (to < text.size() ? QStringLiteral("…") : QString());
         }
-        out.push_back(std::move(g.hit));
+        out.push_back(std::move(hit));
     }
     return out;
 }
 
 std::size_t TextIndex::bytesHeld() const
 {
-    std::size_t bytes = entries_.capacity() * sizeof(Entry) + postings_.capacity() * sizeof(postings_[0]);
-    for (const auto &p : postings_)
-        bytes += p.capacity();
-    for (const auto &[stem, id] : stemIds_)
-        bytes += sizeof(QString) + size_t(stem.capacity()) * 2 + sizeof(id) + 32;
-    return bytes;
+    return entries_.capacity() * sizeof(Entry)
+           + (groupOf_.capacity() + groupFirst_.capacity() + groupRank_.capacity() + stemStart_.capacity()
+              + postingStart_.capacity())
+                 * sizeof(uint32_t)
+           + size_t(stemPool_.capacity()) * 2 + pool_.capacity();
 }
 
 } // namespace somnex

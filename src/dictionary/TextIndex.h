@@ -5,7 +5,8 @@
 // worker thread: it only reads what the books hold in memory).
 //
 // Postings are kept compact: per stem, a byte string of entries as
-// variable-length gaps, each followed by the number of hits in that entry.
+// variable-length gaps, the lowest bit telling whether a hit count other
+// than one follows.
 
 #include "dictionary/BookDatabase.h"
 
@@ -55,8 +56,8 @@ public:
 
 private:
     struct Entry {
-        uint16_t book;
         uint32_t record;
+        uint16_t book;
     };
     struct Posting {
         uint32_t entry;
@@ -69,8 +70,16 @@ private:
 
     std::vector<TextSource> books_;
     std::vector<Entry> entries_;
-    std::unordered_map<QString, uint32_t> stemIds_;
-    std::vector<std::vector<uint8_t>> postings_; // per stem id
+    std::vector<uint32_t> groupOf_;  // per entry: its headword, the same id in every book
+    std::vector<uint32_t> groupFirst_; // per headword: its first entry
+    std::vector<uint32_t> groupRank_;  // per headword: its place in alphabetical order
+    // The stems, sorted, one after another in one string; a stem's id is its
+    // place in that order. Their postings likewise, in one byte string.
+    int findStem(QStringView stem) const; // -1 when absent
+    QString stemPool_;
+    std::vector<uint32_t> stemStart_;    // per id, and one past the last
+    std::vector<uint32_t> postingStart_; // per id, and one past the last
+    std::vector<uint8_t> pool_;
     std::size_t packedBytes_ = 0;
 };
 

@@ -206,6 +206,7 @@ private:
     WordIndex words_;
     WordFinder finder_;
     int finderOf_ = -1; // the rebuild the finder was built for
+    static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     void startTextIndex();
     void stopTextIndex();
     std::shared_ptr<const TextIndex> textIndex_;

@@ -304,19 +304,31 @@ void Form1::startTextIndex()
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     indexCancel_ = cancel;
     auto result = std::make_shared<TextIndex>();
+    auto finder = std::make_shared<WordFinder>();
+    const int generation = rebuild_;
+    std::optional<WordIndex> words;
+    if (words_.size() > kFinderInline)
+        words = words_;
     // The worker reads only what the books already hold in memory, through
     // recordsets of its own; the result comes back to this thread.
-    QThread *worker = QThread::create([sources = std::move(sources), cancel, result]() mutable {
+    QThread *worker = QThread::create([sources = std::move(sources), words = std::move(words), cancel, result,
+                                       finder]() mutable {
+        if (words)
+            finder->build(*words);
         *result = TextIndex::build(std::move(sources), cancel.get());
     });
     indexThread_ = worker;
-    connect(worker, &QThread::finished, this, [this, done = QPointer<QThread>(worker), cancel, result] {
+    connect(worker, &QThread::finished, this, [this, done = QPointer<QThread>(worker), cancel, result, finder, generation] {
         if (indexThread_ == done)
             indexThread_ = nullptr;
         if (done)
             done->deleteLater();
         if (cancel->load())
             return;
+        if (!finder->empty() && rebuild_ == generation) {
+            finder_ = std::move(*finder);
+            finderOf_ = generation;
+        }
         textIndex_ = result;
         if (search_)
             search_->setIndex(textIndex_);
@@ -408,9 +420,15 @@ void Form1::Text1_Change()
 
 const WordFinder &Form1::finder()
 {
-    if (finderOf_ != rebuild_) {
+    // A list of ordinary size is indexed at once (a few milliseconds); a
+    // larger one by the worker that builds the text index, and until it is
+    // done there are no suggestions.
+    if (finderOf_ != rebuild_ && words_.size() <= kFinderInline) {
         finder_.build(words_);
         finderOf_ = rebuild_;
+    } else if (finderOf_ != rebuild_) {
+        static const WordFinder none;
+        return none;
     }
     return finder_;
 }
