@@ -117,6 +117,8 @@ qsizetype Recordset::RecordCount() const { return table_->data.rowCount(); }
 
 void Recordset::MoveFirst() { pos_ = 0; }
 
+void Recordset::setAbsolutePosition(qsizetype i) { pos_ = std::clamp<qsizetype>(i, 0, RecordCount()); }
+
 void Recordset::MoveNext()
 {
     if (Eof())

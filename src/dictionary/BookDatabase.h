@@ -51,6 +51,9 @@ public:
     qsizetype RecordCount() const;
     void MoveFirst();
     void MoveNext();
+    // Makes the i-th record of the current order the current one; past the
+    // end there is no current record.
+    void setAbsolutePosition(qsizetype i);
     bool Eof() const;
 
     // The current record's value; std::nullopt is Null. Raises somnex::Error

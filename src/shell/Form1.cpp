@@ -174,6 +174,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
 
 Form1::~Form1()
 {
+    stopTextIndex();
     if (qApp)
         qApp->removeEventFilter(this);
     if (g_mainForm == this)
@@ -270,6 +271,19 @@ void Form1::buildControls()
     Label1 = caption(Picture5, QStringLiteral("Словарь"));
     Image6 = arrow(Picture5, "arrow-up");
     Image7 = arrow(Picture5, "arrow-down");
+    LabelSearch = new ClickLabel(Picture5);
+    LabelSearch->setObjectName(QStringLiteral("LabelSearch"));
+    LabelSearch->setTextFormat(Qt::PlainText);
+    LabelSearch->setText(QStringLiteral("Искать в толкованиях"));
+    LabelSearch->setCursor(Qt::PointingHandCursor);
+    LabelSearch->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    LabelSearch->setToolTip(QStringLiteral("Искать слова в текстах толкований (Ctrl+F)"));
+    {
+        QFont f = LabelSearch->font();
+        f.setUnderline(true);
+        LabelSearch->setFont(f);
+    }
+    connect(LabelSearch, &ClickLabel::clicked, this, [this] { SearchTexts_Open(); });
     dictHeader->onClick = [this] { Image5_Click(); };
     connect(Label1, &ClickLabel::clicked, this, &Form1::Image5_Click);
     connect(Image7, &ClickLabel::clicked, this, &Form1::Image5_Click);
@@ -304,6 +318,16 @@ void Form1::buildControls()
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFrame(false);
     Text1->setPlaceholderText(QStringLiteral("Поиск слова"));
+    LabelSuggest = new QLabel(Picture2);
+    LabelSuggest->setObjectName(QStringLiteral("LabelSuggest"));
+    LabelSuggest->setTextFormat(Qt::RichText);
+    LabelSuggest->setWordWrap(true);
+    LabelSuggest->hide();
+    connect(LabelSuggest, &QLabel::linkActivated, this, [this](const QString &link) {
+        const int item = link.toInt();
+        if (item >= 0 && item < words_.size())
+            Suggestion_Click(words_.word(item));
+    });
     ListView1 = new QListView(Picture2);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setUniformItemSizes(true);
@@ -588,6 +612,9 @@ void Form1::layoutDictionaryPanel()
     Label1->setGeometry(TwipsToPixels(120), (Picture5->height() - capH) / 2, Label1->sizeHint().width(), capH);
     for (QWidget *a : {static_cast<QWidget *>(Image6), static_cast<QWidget *>(Image7)})
         a->move(TwipsToPixels(w - 300), (Picture5->height() - a->height()) / 2);
+    const QSize searchSize = LabelSearch->sizeHint();
+    LabelSearch->setGeometry(TwipsToPixels(w - 420) - searchSize.width(), (Picture5->height() - searchSize.height()) / 2,
+                             searchSize.width(), searchSize.height());
     const double barTop = kClosedPanelHeight + 30;
     const double barH = 480;
     const double t4w = PixelsToTwips(Toolbar4->sizeHint().width());
@@ -597,7 +624,12 @@ void Form1::layoutDictionaryPanel()
     const double frameH = 390;
     setTwips(Text2, {30, frameTop, w - 60, frameH});
     setTwips(Text1, {30, 30, twW(Text2) - 60, twH(Text2) - 60});
-    const double listTop = frameTop + frameH + 30;
+    double listTop = frameTop + frameH + 30;
+    if (LabelSuggest && !LabelSuggest->isHidden()) {
+        const double lineH = PixelsToTwips(LabelSuggest->heightForWidth(TwipsToPixels(w - 60)));
+        setTwips(LabelSuggest, {30, listTop, w - 60, lineH});
+        listTop += lineH + 30;
+    }
     setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
 }
 
@@ -765,6 +797,10 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         Toolbar1_ButtonClick(QStringLiteral("HLP"));
         return true;
     }
+    if (ctrl && keyCode == Qt::Key_F) {
+        SearchTexts_Open();
+        return true;
+    }
     return false;
 }
 
@@ -852,6 +888,7 @@ void Form1::Tray1_MouseDown(short button)
             tray::TrayMenuHost host;
             host.search = [this](const QString &text) { Text1->setText(text); };
             host.selectedWord = [this] { return selectedWord(); };
+            host.bestMatch = [this](const QString &text) { return bestMatch(text); };
             host.literatureActive = [] { return app().LiteratureActive; };
             host.showTolk = [this](const QString &word) {
                 if (!tolk_) {

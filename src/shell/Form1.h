@@ -4,14 +4,20 @@
 // tray state.
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/TextIndex.h"
+#include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/Tolk.h"
 #include "shell/AppState.h"
 
 #include <QAction>
+#include <QThread>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <atomic>
+#include <memory>
 
 class QLineEdit;
 class QListView;
@@ -27,6 +33,7 @@ namespace somnex {
 
 class ClickLabel;
 class Process;
+class SearchTexts;
 class TrayArea;
 
 class WordListModel;
@@ -123,6 +130,18 @@ public:
     std::vector<dictionary::CatalogueBook> &books() { return books_; }
     QList<QAction *> bookButtons() const { return bookButtons_; }
     const WordIndex &words() const { return words_; }
+    // Headwords for what was typed, built over the current list on first need.
+    const WordFinder &finder();
+    // The headword a text means when it is no headword as written; empty when none.
+    QString bestMatch(const QString &text);
+    // The "Возможно, вы искали" line under the search box.
+    void showSuggestions(const QString &text);
+    void Suggestion_Click(const QString &word);
+    // Search in the interpretations: the window, and its index, built on a
+    // worker thread after each rebuild of the word list (null until ready).
+    SearchTexts *SearchTexts_Open();
+    std::shared_ptr<const TextIndex> textIndex() const { return textIndex_; }
+    bool textIndexBuilding() const { return indexThread_ != nullptr; }
     // The selected word of the list (empty when none); 1-based selected item, 0 when none.
     QString selectedWord() const;
     int selectedItem() const;
@@ -158,11 +177,13 @@ public:
     QWidget *Picture2 = nullptr; // dictionary panel
     QWidget *Picture5 = nullptr; // its header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
+    ClickLabel *LabelSearch = nullptr; // "Искать в толкованиях"
     QToolBar *Toolbar2 = nullptr;
     QToolBar *Toolbar4 = nullptr;
     QAction *btnReport = nullptr, *btnList = nullptr;
     QFrame *Text2 = nullptr;
     QLineEdit *Text1 = nullptr;
+    QLabel *LabelSuggest = nullptr; // "Возможно, вы искали: " and links
     QListView *ListView1 = nullptr;
     QWidget *StatusBar1 = nullptr;
     QLabel *Label7 = nullptr, *Label6 = nullptr, *Image11 = nullptr;
@@ -194,6 +215,15 @@ private:
     std::vector<dictionary::CatalogueBook> books_;
     QList<QAction *> bookButtons_;
     WordIndex words_;
+    WordFinder finder_;
+    int finderOf_ = -1; // the rebuild the finder was built for
+    static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
+    void startTextIndex();
+    void stopTextIndex();
+    std::shared_ptr<const TextIndex> textIndex_;
+    std::shared_ptr<std::atomic<bool>> indexCancel_;
+    QPointer<QThread> indexThread_;
+    QPointer<SearchTexts> search_;
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
     QPointer<Tolk> tolk_;

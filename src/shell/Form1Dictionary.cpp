@@ -2,6 +2,7 @@
 // the merged word list with its search box, and the interpretation window.
 
 #include "shell/Form1.h"
+#include "shell/SearchTexts.h"
 
 #include "literature/Shelf.h"
 #include "platform/core/Messages.h"
@@ -277,6 +278,90 @@ void Form1::LoadList()
     });
     tryStep([&] { Listcheck(); });
     unsetCursor();
+    startTextIndex();
+}
+
+void Form1::stopTextIndex()
+{
+    if (indexCancel_)
+        indexCancel_->store(true);
+    if (indexThread_) {
+        indexThread_->wait();
+        delete indexThread_.data(); // its finished notice, if still queued, finds it gone
+    }
+}
+
+void Form1::startTextIndex()
+{
+    stopTextIndex();
+    textIndex_.reset();
+    if (search_)
+        search_->setIndex(nullptr);
+    std::vector<TextSource> sources;
+    for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k)
+        if (bookButtons_[static_cast<int>(k)]->isChecked())
+            sources.push_back({books_[k].ToolTipText, books_[k].recordset});
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    indexCancel_ = cancel;
+    auto result = std::make_shared<TextIndex>();
+    auto finder = std::make_shared<WordFinder>();
+    const int generation = rebuild_;
+    std::optional<WordIndex> words;
+    if (words_.size() > kFinderInline)
+        words = words_;
+    // The worker reads only what the books already hold in memory, through
+    // recordsets of its own; the result comes back to this thread.
+    QThread *worker = QThread::create([sources = std::move(sources), words = std::move(words), cancel, result,
+                                       finder]() mutable {
+        if (words)
+            finder->build(*words);
+        *result = TextIndex::build(std::move(sources), cancel.get());
+    });
+    indexThread_ = worker;
+    connect(worker, &QThread::finished, this, [this, done = QPointer<QThread>(worker), cancel, result, finder, generation] {
+        if (indexThread_ == done)
+            indexThread_ = nullptr;
+        if (done)
+            done->deleteLater();
+        if (cancel->load())
+            return;
+        if (!finder->empty() && rebuild_ == generation) {
+            finder_ = std::move(*finder);
+            finderOf_ = generation;
+        }
+        textIndex_ = result;
+        if (search_)
+            search_->setIndex(textIndex_);
+    });
+    worker->start(QThread::LowPriority);
+}
+
+SearchTexts *Form1::SearchTexts_Open()
+{
+    if (!search_) {
+        search_ = new SearchTexts(
+            [this](const QString &word) -> QTextEdit * {
+                const int item = words_.indexOf(word);
+                if (item < 0)
+                    return nullptr;
+                ListView1_GotFocus();
+                Text1->setText(word);
+                selectItem(item + 1);
+                SetVisible(item + 1);
+                ListView1_DblClick();
+                return tolk_ ? tolk_->RichTextBox1 : nullptr;
+            },
+            this);
+        search_->setAttribute(Qt::WA_DeleteOnClose);
+        search_->setWindowFlag(Qt::Window);
+        registerSecondaryWindow(search_);
+        search_->setIndex(textIndex_);
+    }
+    search_->show();
+    search_->raise();
+    search_->activateWindow();
+    search_->Text1->setFocus();
+    return search_;
 }
 
 void Form1::Listcheck()
@@ -326,10 +411,63 @@ void Form1::selectItem(int item)
 void Form1::Text1_Change()
 {
     const int i = words_.findPrefix(Text1->text());
+    showSuggestions(i < 0 ? Text1->text() : QString());
     if (i < 0)
         return;
     selectItem(i + 1);
     SetVisible(i + 1);
+}
+
+const WordFinder &Form1::finder()
+{
+    // A list of ordinary size is indexed at once (a few milliseconds); a
+    // larger one by the worker that builds the text index, and until it is
+    // done there are no suggestions.
+    if (finderOf_ != rebuild_ && words_.size() <= kFinderInline) {
+        finder_.build(words_);
+        finderOf_ = rebuild_;
+    } else if (finderOf_ != rebuild_) {
+        static const WordFinder none;
+        return none;
+    }
+    return finder_;
+}
+
+QString Form1::bestMatch(const QString &text)
+{
+    const int item = finder().bestMatch(text);
+    return item < 0 ? QString() : words_.word(item);
+}
+
+void Form1::showSuggestions(const QString &text)
+{
+    std::vector<Suggestion> found;
+    if (!text.trimmed().isEmpty())
+        found = finder().suggest(text);
+    QString links;
+    for (const Suggestion &s : found) {
+        if (!links.isEmpty())
+            links += QStringLiteral(", ");
+        links += QStringLiteral("<a href=\"%1\">%2</a>").arg(s.item).arg(words_.word(s.item).toHtmlEscaped());
+    }
+    const bool show = !links.isEmpty();
+    if (show)
+        LabelSuggest->setText(QStringLiteral("Возможно, вы искали: ") + links);
+    if (show != !LabelSuggest->isHidden()) {
+        LabelSuggest->setVisible(show);
+        layoutDictionaryPanel();
+    }
+}
+
+void Form1::Suggestion_Click(const QString &word)
+{
+    const int item = words_.indexOf(word);
+    if (item < 0)
+        return;
+    Text1->setText(word);
+    selectItem(item + 1);
+    SetVisible(item + 1);
+    ListView1_DblClick();
 }
 
 void Form1::Text1_Click()

@@ -6,6 +6,7 @@
 #include "reading/Tolk.h"
 #include "shell/AppState.h"
 #include "shell/Form1.h"
+#include "shell/SearchTexts.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
 
@@ -19,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
+#include <QThread>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -402,4 +405,95 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
         f.SetVisible(c.item);
         EXPECT_TRUE(visible(c.mustSee)) << "SetVisible(" << c.item << ")";
     }
+}
+
+TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
+{
+    put("a.book", book("Первая", {{"Таракан", nullptr}, {"Вода", nullptr}, {"Зеркало", nullptr}, {"Лес", nullptr}}));
+    Form1 &f = load();
+    f.show();
+    const QString before = f.selectedWord();
+
+    // No prefix match: the selection stays, the line offers the headword.
+    f.Text1->setText("тараканов");
+    EXPECT_EQ(f.selectedWord(), before);
+    EXPECT_FALSE(f.LabelSuggest->isHidden());
+    EXPECT_TRUE(f.LabelSuggest->text().startsWith("Возможно, вы искали: "));
+    EXPECT_TRUE(f.LabelSuggest->text().contains(">Таракан</a>"));
+
+    f.Text1->setText("зеркла");
+    EXPECT_TRUE(f.LabelSuggest->text().contains(">Зеркало</a>"));
+    EXPECT_FALSE(f.LabelSuggest->text().contains("Таракан"));
+
+    // A prefix match or an empty box hides it; so does text that means nothing.
+    f.Text1->setText("ле");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    EXPECT_EQ(f.selectedWord(), "Лес");
+    f.Text1->setText("синхрофазотрон");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    f.Text1->setText("");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+
+    // A click selects the word and opens its interpretation.
+    f.Text1->setText("в лесу");
+    ASSERT_FALSE(f.LabelSuggest->isHidden());
+    emit f.LabelSuggest->linkActivated(QString::number(f.words().indexOf("Лес")));
+    EXPECT_EQ(f.selectedWord(), "Лес");
+    ASSERT_TRUE(f.tolk());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Лес");
+    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    EXPECT_EQ(f.bestMatch("зубами"), QString());
+    EXPECT_EQ(f.bestMatch("водой"), "Вода");
+}
+
+TEST_F(DictionaryTest, SearchInTheInterpretations)
+{
+    BookContent a = book("Первая", {{"Вода", nullptr}, {"Палец", nullptr}, {"Свадьба", nullptr}});
+    a.entries[1].text = "Кольцо на пальце – к помолвке.";
+    a.entries[2].text = "Обменяться кольцами – к долгому союзу. Потерять кольцо – к ссоре.";
+    put("a.book", a);
+    BookContent b = book("Вторая", {{"Палец", nullptr}, {"Река", nullptr}});
+    b.entries[0].text = "Золотое кольцо – к достатку.";
+    put("b.book", b);
+    Form1 &f = load();
+    f.show();
+
+    // Ctrl+F opens the window; it says so while the index is being built.
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_F, Qt::ControlModifier));
+    SearchTexts *s = f.SearchTexts_Open();
+    ASSERT_TRUE(s);
+    for (int i = 0; i < 500 && !f.textIndex(); ++i) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(f.textIndex());
+    s->Text1->setText("кольцо");
+    s->Text1_Change();
+    ASSERT_EQ(s->List1->count(), 2);
+    EXPECT_TRUE(s->List1->item(0)->text().startsWith("Палец — Первая, Вторая")); // two books first
+    EXPECT_TRUE(s->List1->item(1)->text().startsWith("Свадьба — Первая"));
+    EXPECT_EQ(s->Label1->text(), "Найдено слов: 2");
+
+    // A click opens the interpretation with every form of the word marked.
+    s->List1_Click(s->List1->item(1));
+    ASSERT_TRUE(f.tolk());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Свадьба");
+    EXPECT_EQ(f.tolk()->RichTextBox1->extraSelections().size(), 2);
+
+    s->Text1->setText("кольцо трамвай");
+    s->Text1_Change();
+    EXPECT_EQ(s->List1->count(), 0);
+    EXPECT_EQ(s->Label1->text(), "Ничего не найдено.");
+
+    // Switching a book off rebuilds the index without it.
+    f.bookButtons()[1]->setChecked(false);
+    f.Toolbar2_ButtonClick(2);
+    EXPECT_FALSE(f.textIndex());
+    for (int i = 0; i < 500 && !f.textIndex(); ++i) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+    }
+    s->Text1->setText("золотое кольцо");
+    s->Text1_Change();
+    EXPECT_EQ(s->List1->count(), 0);
 }

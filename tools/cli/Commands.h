@@ -8,6 +8,8 @@ namespace somnex::cli {
 
 int lookup(const QStringList &args);
 int words(const QStringList &args);
+int suggest(const QStringList &args);
+int search(const QStringList &args);
 int calendar(const QStringList &args);
 
 // Output helpers: UTF-8 on standard output and standard error.

@@ -3,6 +3,8 @@
 #include "tools/cli/Commands.h"
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/TextIndex.h"
+#include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -61,6 +63,22 @@ QString colourName(const QString &description)
         .arg((v >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
 }
 
+// The merged word list of the enabled books.
+WordIndex enabledWords(const Loaded &l)
+{
+    WordIndex index;
+    for (const auto &b : l.catalogue.books) {
+        if (b.Value != 1)
+            continue;
+        std::vector<QString> run;
+        for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
+            run.push_back(b.recordset.headword(i).toString());
+        index.addRun(std::move(run));
+    }
+    index.finish();
+    return index;
+}
+
 } // namespace
 
 int lookup(const QStringList &argsIn)
@@ -74,17 +92,33 @@ int lookup(const QStringList &argsIn)
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
-    const QString word = args[0];
+    QString word = args[0];
     Interpretation in;
-    try {
-        in = CollectTolk(word, TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
-    } catch (...) {
-        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+    const auto collect = [&] {
+        try {
+            in = CollectTolk(word, TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
+            return true;
+        } catch (...) {
+            err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+            return false;
+        }
+    };
+    if (!collect())
         return 3;
-    }
     if (in.parts.empty()) {
-        err(QStringLiteral("Слово «") + word + QStringLiteral("» не найдено ни в одном включённом соннике.\n"));
-        return 1;
+        // Not a headword as written: the word in another form, or misspelt.
+        const WordIndex index = enabledWords(l);
+        WordFinder finder;
+        finder.build(index);
+        const int best = finder.bestMatch(word);
+        if (best < 0) {
+            err(QStringLiteral("Слово «") + word + QStringLiteral("» не найдено ни в одном включённом соннике.\n"));
+            return 1;
+        }
+        word = index.word(best);
+        err(QStringLiteral("Показано толкование слова «") + word + QStringLiteral("»\n"));
+        if (!collect())
+            return 3;
     }
     if (json) {
         QJsonArray books;
@@ -116,16 +150,7 @@ int words(const QStringList &args)
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
-    WordIndex index;
-    for (const auto &b : l.catalogue.books) {
-        if (b.Value != 1)
-            continue;
-        std::vector<QString> run;
-        for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
-            run.push_back(b.recordset.headword(i).toString());
-        index.addRun(std::move(run));
-    }
-    index.finish();
+    const WordIndex index = enabledWords(l);
     QString text;
     int from = 0;
     QString prefix;
@@ -141,6 +166,62 @@ int words(const QStringList &args)
         text += index.word(i) + QLatin1Char('\n');
     }
     out(text);
+    return 0;
+}
+
+int suggest(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.size() != 1) {
+        err(QStringLiteral("Использование: somnex-cli suggest ТЕКСТ [--json]\n"));
+        return 2;
+    }
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return 3;
+    const WordIndex index = enabledWords(l);
+    WordFinder finder;
+    finder.build(index);
+    static const char *const kinds[] = {"exact", "form", "spelling"};
+    QJsonArray found;
+    QString text;
+    for (const Suggestion &s : finder.suggest(args[0])) {
+        found.append(QJsonObject{{QStringLiteral("word"), index.word(s.item)},
+                                 {QStringLiteral("kind"), QString::fromLatin1(kinds[s.kind])}});
+        text += index.word(s.item) + QLatin1Char('\n');
+    }
+    out(json ? QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Indented)) : text);
+    return 0;
+}
+
+int search(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.size() != 1) {
+        err(QStringLiteral("Использование: somnex-cli search ТЕКСТ [--json]\n"));
+        return 2;
+    }
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return 3;
+    std::vector<TextSource> sources;
+    for (const auto &b : l.catalogue.books)
+        if (b.Value == 1)
+            sources.push_back({b.ToolTipText, b.recordset});
+    const TextIndex index = TextIndex::build(std::move(sources));
+    QJsonArray found;
+    QString text;
+    for (const TextHit &h : index.search(args[0])) {
+        found.append(QJsonObject{{QStringLiteral("word"), h.headword},
+                                 {QStringLiteral("books"), QJsonArray::fromStringList(h.books)},
+                                 {QStringLiteral("hits"), h.hits},
+                                 {QStringLiteral("snippet"), h.snippet}});
+        text += h.headword + QStringLiteral(" (") + h.books.join(QStringLiteral(", ")) + QStringLiteral(")\n    ")
+                + h.snippet + QLatin1Char('\n');
+    }
+    out(json ? QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Indented)) : text);
     return 0;
 }
 

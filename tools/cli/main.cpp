@@ -27,6 +27,8 @@ static const char *kUsage =
     "Использование:\n"
     "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
     "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
+    "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
+    "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
     "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
     "                                      лунный день и сбываемость снов\n";
 
@@ -37,6 +39,8 @@ int main(int argc, char **argv)
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {QStringLiteral("lookup"), somnex::cli::lookup},
         {QStringLiteral("words"), somnex::cli::words},
+        {QStringLiteral("suggest"), somnex::cli::suggest},
+        {QStringLiteral("search"), somnex::cli::search},
         {QStringLiteral("calendar"), somnex::cli::calendar},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {

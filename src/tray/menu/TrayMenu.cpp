@@ -269,8 +269,20 @@ void TrayMenu::runCommand(MenuCommand c)
 void TrayMenu::Lookup()
 {
     const QString typed = Text1->text();
-    const QString selected = host_.selectedWord ? host_.selectedWord() : QString();
-    if (selected.isEmpty() || selected.compare(typed, Qt::CaseInsensitive) != 0) {
+    QString selected = host_.selectedWord ? host_.selectedWord() : QString();
+    const auto found = [&] { return !selected.isEmpty() && selected.compare(Text1->text(), Qt::CaseInsensitive) == 0; };
+    QString typedWord = typed;
+    if (!found() && !IsMat(typedWord) && host_.bestMatch && host_.search && host_.selectedWord) {
+        // The word in another form or misspelt: open the headword it means.
+        const QString meant = host_.bestMatch(typed);
+        if (!meant.isEmpty()) {
+            host_.search(meant);
+            selected = host_.selectedWord();
+            if (selected.compare(meant, Qt::CaseInsensitive) == 0)
+                Text1->setText(selected);
+        }
+    }
+    if (!found()) {
         // Not in the dictionary: say so and stay open.
         QString word = typed;
         QPointer<TrayMenu> self(this);

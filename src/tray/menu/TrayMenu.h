@@ -23,6 +23,9 @@ namespace somnex::tray {
 struct TrayMenuHost {
     std::function<void(const QString &)> search;       // the main search box takes the text
     std::function<QString()> selectedWord;              // the main list's selected word
+    // The headword a text means when it is no headword as written (a form or
+    // a near spelling); empty when it means none.
+    std::function<QString(const QString &)> bestMatch;
     std::function<bool()> literatureActive;
     std::function<void(const QString &)> showTolk;      // the interpretation window, no owner
     std::function<void()> listDblClick;                 // the main list's double-click action

@@ -1,0 +1,117 @@
+// Finding what people type, on ten synthetic books of 20 000 headwords: the
+// suggestions for a keystroke with no prefix match, the full-text index
+// build and one full-text query. The counters report the memory the indexes
+// hold beside the packed text they were built from.
+#include "dictionary/BookDatabase.h"
+#include "dictionary/BookSource.h"
+#include "dictionary/SyntheticBook.h"
+#include "dictionary/TextIndex.h"
+#include "dictionary/WordFinder.h"
+#include "dictionary/WordIndex.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+using namespace somnex;
+using namespace somnex::dictionary;
+
+namespace {
+
+constexpr int kBooks = 10;
+constexpr int kWords = 20000;
+
+struct Set {
+    std::vector<Database> dbs;
+    std::vector<Recordset> rs;
+    WordIndex words;
+};
+
+Set &books()
+{
+    static Set s = [] {
+        Set s;
+        for (int i = 0; i < kBooks; ++i) {
+            const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
+            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
+            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
+            std::vector<QString> run;
+            Recordset listed = s.rs.back();
+            listed.setIndex(QStringLiteral("List"));
+            for (qsizetype k = 0; k < listed.RecordCount(); ++k)
+                run.push_back(listed.headword(k).toString());
+            s.words.addRun(std::move(run));
+        }
+        s.words.finish();
+        return s;
+    }();
+    return s;
+}
+
+std::vector<TextSource> sources()
+{
+    std::vector<TextSource> out;
+    for (size_t i = 0; i < books().rs.size(); ++i)
+        out.push_back({QStringLiteral("Книга %1").arg(i), books().rs[i]});
+    return out;
+}
+
+// A typed text with no prefix match: a headword with two letters changed.
+QString misspelt(int i)
+{
+    QString w = foldWord(books().words.word((i * 7919) % books().words.size()));
+    if (w.size() > 3) {
+        w[1] = u'ы';
+        std::swap(w[2], w[3]);
+    }
+    return w;
+}
+
+void BM_WordFinderBuild(benchmark::State &state)
+{
+    for (auto _ : state) {
+        WordFinder f;
+        f.build(books().words);
+        benchmark::DoNotOptimize(f.empty());
+        state.counters["bytes"] = double(f.bytesHeld());
+    }
+}
+BENCHMARK(BM_WordFinderBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SuggestKeystroke(benchmark::State &state)
+{
+    static WordFinder f = [] {
+        WordFinder w;
+        w.build(books().words);
+        return w;
+    }();
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f.suggest(misspelt(i++)));
+}
+BENCHMARK(BM_SuggestKeystroke)->Unit(benchmark::kMicrosecond);
+
+void BM_TextIndexBuild(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const TextIndex index = TextIndex::build(sources());
+        state.counters["index_bytes"] = double(index.bytesHeld());
+        state.counters["packed_bytes"] = double(index.packedBytes());
+    }
+}
+BENCHMARK(BM_TextIndexBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TextQuery(benchmark::State &state)
+{
+    static const TextIndex index = TextIndex::build(sources());
+    const QString queries[] = {QStringLiteral("радость"), QStringLiteral("дальней дороге"),
+                               QStringLiteral("солнце желаний"), QStringLiteral("хлопоты")};
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(index.search(queries[i++ % 4]));
+}
+BENCHMARK(BM_TextQuery)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
