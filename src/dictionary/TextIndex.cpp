@@ -52,7 +52,7 @@ void forEachWord(QStringView text, F &&f)
             word += foldChar(c);
         } else if (!word.isEmpty()) {
             f(start, i - start, word);
-            word.clear();
+            word.resize(0); // keeps its buffer for the next word
         }
     }
 }
@@ -91,6 +91,14 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     std::unordered_map<QString, uint32_t> groups; // folded headword -> id
     std::unordered_map<QString, uint32_t> stemIds;  // stem -> id while building
     std::vector<std::vector<uint8_t>> lists;        // per building id
+    std::size_t records = 0;
+    for (const TextSource &source : books)
+        records += size_t(source.records.RecordCount());
+    groups.reserve(records);
+    wordStem.reserve(records + 4096);
+    stemIds.reserve(records + 4096);
+    index.entries_.reserve(records);
+    index.groupOf_.reserve(records);
 
     for (size_t b = 0; b < books.size() && b < 0xFFFF; ++b) {
         dictionary::Recordset &rs = books[b].records;
