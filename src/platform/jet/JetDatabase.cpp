@@ -127,7 +127,18 @@ Database::Database(QByteArray image) : image_(std::move(image))
     if (!mdb)
         fail(QStringLiteral("Не удаётся открыть базу данных."));
     handle_ = mdb;
+    try {
+        readCatalogue();
+    } catch (...) {
+        // the destructor does not run for an object whose constructor throws
+        mdb_close(mdb);
+        handle_ = nullptr;
+        throw;
+    }
+}
 
+void Database::readCatalogue()
+{
     // The catalogue: every row of MSysObjects whose type is 1 is a table.
     // Its property blobs are not read.
     const Definition def = definition(kCataloguePage, QStringLiteral("MSysObjects"));

@@ -145,6 +145,7 @@ private:
         int start = 0; // offset in the page
         int size = 0;
     };
+    void readCatalogue();
     const Entry &entry(const QString &name) const;
     Definition definition(long page, const QString &name);
     void checkTableDefinition(long page, const QString &table) const;
