@@ -414,6 +414,9 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
 {
     putStandard();
     put("c.book", book("Третья", {{"Огонь", nullptr}}));
+    BookContent badIcon = book("Четвёртая", {{"Лес", nullptr}});
+    badIcon.icon = QByteArray("not a picture");
+    put("d.book", badIcon);
     QFile b(folder + "/b.book"); // cut in the middle of a page
     ASSERT_TRUE(b.open(QIODevice::ReadWrite));
     ASSERT_TRUE(b.resize(b.size() - 1000));
@@ -430,6 +433,8 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     EXPECT_EQ(boxes[0].icon, MsgIcon::Error);
     EXPECT_TRUE(boxes[0].text.startsWith("Сонник «b.book» не загружен: файл повреждён (")) << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("\nСонник «d.book» не загружен: файл повреждён (Недопустимое изображение)"))
+        << "one message for every book left out: " << boxes[0].text.toStdString();
 }
 
 TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
