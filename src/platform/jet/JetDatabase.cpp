@@ -140,7 +140,7 @@ Database::Database(QByteArray image) : image_(std::move(image))
 void Database::readCatalogue()
 {
     // The catalogue: every row of MSysObjects whose type is 1 is a table.
-    // Its property blobs are not read.
+    // Their property blobs are checked here and never handed to libmdb.
     const Definition def = definition(kCataloguePage, QStringLiteral("MSysObjects"));
     auto find = [&](const char *name) {
         for (std::size_t i = 0; i < def.columns.size(); ++i)
