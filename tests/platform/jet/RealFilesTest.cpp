@@ -112,7 +112,7 @@ TEST(JetRealFiles, EveryTextCellAgreesWithMdbExport)
 
 // The sample's moved rows are really there: offsets flagged 0x8000 alone
 // (read) and 0x4000 alone (the forwarding pointers, skipped).
-TEST(JetRealFiles, MovedRowsAreReadOnce)
+TEST(JetRealFiles, TheSampleReallyHasMovedRows)
 {
     const QByteArray image = readFile(kSamples + QStringLiteral("/overflowTestV2000.mdb"));
     int moved = 0, forwards = 0;
