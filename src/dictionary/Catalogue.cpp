@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <map>
 
 namespace somnex::dictionary {
 
@@ -28,7 +29,54 @@ QStringList bookFiles(const QString &folder)
     return names;
 }
 
-CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState)
+QString userBooksFolder()
+{
+    QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/ZUL Programming/ZUL Somnex/3.1/Books"));
+}
+
+QString skippedMessage(const std::vector<SkippedBook> &skipped)
+{
+    QStringList lines;
+    for (const SkippedBook &b : skipped)
+        lines << QStringLiteral("Сонник «%1» не загружен: %2").arg(QFileInfo(b.path).fileName(), b.reason);
+    return lines.join(QLatin1Char('\n'));
+}
+
+CatalogueBook openBook(const QString &path)
+{
+    CatalogueBook b;
+    b.Key = path;
+    try {
+        b.database = DBEngine::instance().OpenDatabase(path);
+        b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
+        Recordset config = b.database.OpenRecordset(QStringLiteral("Config"));
+        config.MoveFirst();
+        const std::optional<QString> icon = config.Field(QStringLiteral("Icon"));
+        if (icon && !icon->isEmpty())
+            b.icon = ansi::fromUnicode(*icon);
+        b.ToolTipText = config.Field(QStringLiteral("ToolName")).value_or(QString());
+        b.Tag = config.Field(QStringLiteral("TolkName")).value_or(QString());
+        const std::optional<QString> colour = config.Field(QStringLiteral("Color"));
+        b.Description = colour ? *colour : QStringLiteral("0");
+        b.recordset.setIndex(QStringLiteral("List"));
+    } catch (const Error &e) {
+        // The engine names the file; the reason is what follows.
+        QString why = e.description();
+        const QString prefix = QStringLiteral("Не удаётся открыть базу данных «%1»: ").arg(path);
+        if (why.startsWith(prefix))
+            why = why.mid(prefix.size());
+        if (e.number() == 3044)
+            throw Error(e.number(), QStringLiteral("LoadBooks"), QStringLiteral("файл не читается (%1)").arg(why));
+        throw Error(e.number(), QStringLiteral("LoadBooks"), QStringLiteral("файл повреждён (%1)").arg(why));
+    }
+    return b;
+}
+
+CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
+                            const QString &userFolder)
 {
     CatalogueLoad out;
     QStringList files;
@@ -39,45 +87,55 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
         out.error = e.description();
         return out;
     }
+    auto strip = [](const QString &f) { return f.endsWith(QLatin1Char('/')) ? f.chopped(1) : f; };
+    const QString folder = strip(booksFolder);
+    // file name -> folder; the user's copy wins
+    std::map<QString, QString> where;
+    for (const QString &f : files)
+        where[f] = folder;
+    if (!userFolder.isEmpty() && QFileInfo(userFolder).isDir() &&
+        QDir::cleanPath(userFolder) != QDir::cleanPath(booksFolder)) {
+        try {
+            for (const QString &f : bookFiles(userFolder)) {
+                if (!where.count(f))
+                    files << f;
+                where[f] = strip(userFolder);
+            }
+        } catch (const Error &) {
+            // an unreadable folder of one's own hides only its books
+        }
+        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+            const int c = a.compare(b, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        if (files.size() > 32767)
+            files = files.mid(0, 32767);
+    }
     if (files.isEmpty()) {
         out.failure = CatalogueLoad::NoBookFiles;
         return out;
     }
-    const QString folder = booksFolder.endsWith(QLatin1Char('/')) ? booksFolder.chopped(1) : booksFolder;
-    try {
-        for (int i = 0; i < files.size(); ++i) {
-            const QString path = folder + QLatin1Char('/') + files[i];
-            if (!jet::IsValidVersion(path))
-                continue;
-            CatalogueBook b;
-            b.Key = path;
-            b.database = DBEngine::instance().OpenDatabase(path);
-            b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
-            Recordset config = b.database.OpenRecordset(QStringLiteral("Config"));
-            config.MoveFirst();
-            const std::optional<QString> icon = config.Field(QStringLiteral("Icon"));
-            if (icon && !icon->isEmpty()) {
-                b.icon = ansi::fromUnicode(*icon);
-                b.Image = QStringLiteral("k") + QString::number(i);
-            } else {
-                b.Image = QStringLiteral("default");
-            }
-            b.ToolTipText = config.Field(QStringLiteral("ToolName")).value_or(QString());
-            b.Tag = config.Field(QStringLiteral("TolkName")).value_or(QString());
+    bool signedBook = false;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = where[files[i]] + QLatin1Char('/') + files[i];
+        if (!jet::IsValidVersion(path))
+            continue;
+        signedBook = true;
+        try {
+            CatalogueBook b = openBook(path);
+            b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(i);
             b.Value = enabledState ? enabledState(path) : 1;
-            const std::optional<QString> colour = config.Field(QStringLiteral("Color"));
-            b.Description = colour ? *colour : QStringLiteral("0");
-            b.recordset.setIndex(QStringLiteral("List"));
             out.books.push_back(std::move(b));
+        } catch (const Error &e) {
+            out.skipped.push_back({path, e.description()});
         }
-    } catch (const Error &e) {
-        out.failure = CatalogueLoad::FolderOrBook;
-        out.error = e.description();
-        out.books.clear();
-        return out;
     }
-    if (out.books.empty())
+    if (!signedBook) {
         out.failure = CatalogueLoad::NoSignedBooks;
+    } else if (out.books.empty()) {
+        out.failure = CatalogueLoad::FolderOrBook;
+        out.error = skippedMessage(out.skipped);
+    }
     return out;
 }
 

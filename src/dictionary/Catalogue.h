@@ -25,10 +25,17 @@ struct CatalogueBook {
     Recordset recordset;  // table "Book", index "List"
 };
 
+// A signed book that could not be read and was left out.
+struct SkippedBook {
+    QString path;
+    QString reason; // why, in Russian
+};
+
 struct CatalogueLoad {
     enum Failure {
         None,
-        // the folder cannot be read, or a book failed to open (message with the folder)
+        // the folder cannot be read, or no signed book could be opened
+        // (message with the folder)
         FolderOrBook,
         // no *.book file at all
         NoBookFiles,
@@ -38,16 +45,33 @@ struct CatalogueLoad {
     Failure failure = None;
     QString error; // the underlying description, for diagnostics
     std::vector<CatalogueBook> books;
+    std::vector<SkippedBook> skipped; // signed books left out, in load order
 };
+
+// "Сонник «name» не загружен: reason" for each book left out, one per line.
+QString skippedMessage(const std::vector<SkippedBook> &skipped);
+
+// The user's own books folder: $XDG_DATA_HOME/ZUL Programming/ZUL Somnex/3.1/Books
+// (~/.local/share/... when the variable is unset). Not created here.
+QString userBooksFolder();
+
+// Opens a signed book and reads what the catalogue needs from it (not the
+// enabled state, not the image key). Raises somnex::Error with the reason.
+CatalogueBook openBook(const QString &path);
 
 // The *.book files of a folder in the order the catalogue visits them
 // (alphabetical by file name, letter case ignored, then exact name).
 // Raises somnex::Error when the folder cannot be read.
 QStringList bookFiles(const QString &folder);
 
-// Loads the catalogue. enabledState gives the stored state of a book key
-// (1 when never stored).
-CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState);
+// Loads the catalogue from the installation's books folder and the user's
+// own (which may be absent; empty: none). The files of both are taken in
+// one alphabetical order; a file name present in both is taken from the
+// user's folder. enabledState gives the stored state of a book key (1 when
+// never stored). A signed book that cannot be read is left out and listed in
+// skipped; only when none could be read does the load fail.
+CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
+                            const QString &userFolder = QString());
 
 // The headword at each position of a recordset's index order.
 inline QStringView headwordAt(const Recordset &rs, qsizetype i) { return rs.headword(i); }

@@ -111,6 +111,12 @@ public:
     void mnuBooksAll_Click(int index);
     void mnuSelBook_Click(int index);
     void mnuBook_Click(int index);
+    // "Добавить сонник…": the user picks book files, AddBooks takes them.
+    void mnuAddBook_Click();
+    // Checks each file and copies it into the user's books folder (the
+    // original is left as it is); each new book gets its button, enabled,
+    // and the word list is rebuilt. Returns the number of books added.
+    int AddBooks(const QStringList &files);
     void ShowTolk();
     void StText();
 
@@ -158,6 +164,7 @@ public:
 
     QMenu *mnuBooks = nullptr, *mnuSel = nullptr, *mnuOneBook = nullptr;
     QAction *mnuBooksAll[2] = {nullptr, nullptr};
+    QAction *mnuAddBook = nullptr;
     QList<QAction *> mnuSelBook, mnuBook; // index 0: the "<Пусто>" templates
 
     // Whether the desktop shows a notification area (tests may pretend).
@@ -203,6 +210,8 @@ protected:
     bool event(QEvent *) override;
     void showEvent(QShowEvent *) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void buildControls();
@@ -211,6 +220,8 @@ private:
     void buildBookMenu();
     void layoutStatus();
     QIcon bookIcon(const dictionary::CatalogueBook &b) const;
+    void addBookButton(const dictionary::CatalogueBook &b, const QIcon &icon, int index);
+    void renumberBookMenus();
 
     std::vector<dictionary::CatalogueBook> books_;
     QList<QAction *> bookButtons_;

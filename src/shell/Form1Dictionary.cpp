@@ -9,12 +9,19 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
+#include "platform/jet/BookSignature.h"
 #include "platform/ui/Desktop.h"
 #include "reading/CatalogueTolk.h"
 #include "support/Artwork.h"
 #include "support/Process.h"
 
 #include <QAbstractListModel>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QSaveFile>
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -122,6 +129,9 @@ void Form1::buildBookMenu()
     mnuBooks->addSeparator();
     mnuSel = mnuBooks->addMenu(QStringLiteral("Выбрать"));
     mnuOneBook = mnuBooks->addMenu(QStringLiteral("Оставить один"));
+    mnuBooks->addSeparator();
+    mnuAddBook = mnuBooks->addAction(QStringLiteral("Добавить сонник…"), this, [this] { mnuAddBook_Click(); });
+    setAcceptDrops(true);
     mnuSelBook = {mnuSel->addAction(QStringLiteral("<Пусто>"))};
     mnuBook = {mnuOneBook->addAction(QStringLiteral("<Пусто>"))};
     mnuSelBook[0]->setCheckable(true);
@@ -166,9 +176,10 @@ bool Form1::LoadBooks()
     }
 
     const AppState &s = app();
-    const CatalogueLoad load = dictionary::LoadCatalogue(s.BooksFolder, [](const QString &key) {
-        return GetSettingInt(AppState::App, booksSection(), key, 1) == 0 ? 0 : 1;
-    });
+    CatalogueLoad load = dictionary::LoadCatalogue(
+        s.BooksFolder,
+        [](const QString &key) { return GetSettingInt(AppState::App, booksSection(), key, 1) == 0 ? 0 : 1; },
+        dictionary::userBooksFolder());
     auto fail = [&](const QString &text, bool closeSplash) {
         if (closeSplash && splash())
             splash()->close();
@@ -176,6 +187,26 @@ bool Form1::LoadBooks()
         ExitApp(true);
         return false;
     };
+    // A book whose picture cannot be loaded is left out like an unreadable one.
+    std::vector<QIcon> icons;
+    std::vector<CatalogueBook> loaded;
+    for (CatalogueBook &b : load.books) {
+        try {
+            icons.push_back(bookIcon(b));
+            loaded.push_back(std::move(b));
+        } catch (const Error &e) {
+            load.skipped.push_back({b.Key, QStringLiteral("файл повреждён (%1)").arg(e.description())});
+        }
+    }
+    load.books = std::move(loaded);
+    if (load.failure == CatalogueLoad::None && load.books.empty())
+        load.failure = CatalogueLoad::FolderOrBook;
+    const QString skipped = dictionary::skippedMessage(load.skipped);
+    if (load.failure == CatalogueLoad::FolderOrBook && !skipped.isEmpty()) {
+        if (splash())
+            splash()->close();
+        ShowMessage(skipped, QStringLiteral("LoadBooks"), MsgIcon::Error);
+    }
     switch (load.failure) {
     case CatalogueLoad::FolderOrBook:
         return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder, true);
@@ -192,29 +223,8 @@ bool Form1::LoadBooks()
         break;
     }
     books_ = load.books;
-    try {
-        for (size_t k = 0; k < books_.size(); ++k) {
-            const CatalogueBook &b = books_[k];
-            QAction *a = Toolbar2->addAction(bookIcon(b), QString());
-            a->setCheckable(true);
-            a->setData(b.Key);
-            a->setToolTip(b.ToolTipText);
-            a->setChecked(b.Value == 1);
-            a->setProperty("Tag", b.Tag);
-            a->setProperty("Description", b.Description);
-            a->setProperty("Image", b.Image);
-            bookButtons_.append(a);
-            const int index = static_cast<int>(k) + 1;
-            QAction *one = mnuOneBook->addAction(b.ToolTipText, this, [this, index] { mnuBook_Click(index); });
-            QAction *sel = mnuSel->addAction(b.ToolTipText, this, [this, index] { mnuSelBook_Click(index); });
-            sel->setCheckable(true);
-            mnuBook.append(one);
-            mnuSelBook.append(sel);
-        }
-    } catch (...) {
-        // a picture that cannot be loaded
-        return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder, true);
-    }
+    for (size_t k = 0; k < books_.size(); ++k)
+        addBookButton(books_[k], icons[k], static_cast<int>(k) + 1);
     mnuBook[0]->setVisible(false);
     mnuSelBook[0]->setVisible(false);
     // every button's release reaches the toolbar's mouse-up handling
@@ -224,7 +234,179 @@ bool Form1::LoadBooks()
     layoutDictionaryPanel();
     LoadList();
     unsetCursor();
+    if (!skipped.isEmpty()) {
+        if (splash())
+            splash()->close();
+        ShowMessage(skipped, QStringLiteral("LoadBooks"), MsgIcon::Error);
+    }
     return true;
+}
+
+void Form1::addBookButton(const CatalogueBook &b, const QIcon &icon, int index)
+{
+    QAction *a = new QAction(icon, QString(), Toolbar2);
+    a->setCheckable(true);
+    a->setData(b.Key);
+    a->setToolTip(b.ToolTipText);
+    a->setChecked(b.Value == 1);
+    a->setProperty("Tag", b.Tag);
+    a->setProperty("Description", b.Description);
+    a->setProperty("Image", b.Image);
+    Toolbar2->insertAction(index - 1 < bookButtons_.size() ? bookButtons_[index - 1] : nullptr, a);
+    bookButtons_.insert(index - 1, a);
+    QAction *one = new QAction(b.ToolTipText, mnuOneBook);
+    QAction *sel = new QAction(b.ToolTipText, mnuSel);
+    sel->setCheckable(true);
+    mnuOneBook->addAction(one);
+    mnuSel->addAction(sel);
+    mnuBook.append(one);
+    mnuSelBook.append(sel);
+    renumberBookMenus();
+    if (QWidget *w = Toolbar2->widgetForAction(a); w && barMouse_)
+        w->installEventFilter(barMouse_);
+}
+
+// Menu item k belongs to button k; after a button is inserted the items'
+// captions and actions follow the buttons again.
+void Form1::renumberBookMenus()
+{
+    for (int k = 1; k < mnuBook.size() && k <= bookButtons_.size(); ++k) {
+        const QString caption = bookButtons_[k - 1]->toolTip();
+        mnuBook[k]->setText(caption);
+        mnuSelBook[k]->setText(caption);
+        mnuBook[k]->disconnect(this);
+        mnuSelBook[k]->disconnect(this);
+        connect(mnuBook[k], &QAction::triggered, this, [this, k] { mnuBook_Click(k); });
+        connect(mnuSelBook[k], &QAction::triggered, this, [this, k] { mnuSelBook_Click(k); });
+    }
+}
+
+void Form1::mnuAddBook_Click()
+{
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Добавить сонник"), QString(),
+                                                            QStringLiteral("Сонники (*.book)"));
+    if (!files.isEmpty())
+        AddBooks(files);
+}
+
+namespace {
+
+QStringList droppedBooks(const QMimeData *mime)
+{
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl &u : mime->urls())
+        if (u.isLocalFile() && u.toLocalFile().endsWith(QStringLiteral(".book"), Qt::CaseInsensitive))
+            files << u.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (mnuBooks && !droppedBooks(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *e)
+{
+    const QStringList files = droppedBooks(e->mimeData());
+    if (files.isEmpty())
+        return;
+    e->acceptProposedAction();
+    AddBooks(files);
+}
+
+int Form1::AddBooks(const QStringList &files)
+{
+    const QString title = QStringLiteral("Добавить сонник");
+    const QString folder = dictionary::userBooksFolder();
+    int added = 0;
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).fileName();
+        if (!name.endsWith(QStringLiteral(".book"), Qt::CaseInsensitive) || !jet::IsValidVersion(file)) {
+            ShowMessage(QStringLiteral("Файл «%1» не является сонником программы. Ничего не скопировано.").arg(name),
+                        title, MsgIcon::Error);
+            continue;
+        }
+        QByteArray bytes;
+        try {
+            dictionary::openBook(file); // readable as a book
+            QFile in(file);
+            if (!in.open(QIODevice::ReadOnly))
+                throw Error(3044, title, in.errorString());
+            bytes = in.readAll();
+        } catch (const Error &e) {
+            ShowMessage(QStringLiteral("Файл «%1» не является сонником программы: %2. Ничего не скопировано.")
+                            .arg(name, e.description()),
+                        title, MsgIcon::Error);
+            continue;
+        }
+        const QString target = folder + QLatin1Char('/') + name;
+        if (QFileInfo(file).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
+            continue; // already the user's own book
+        if (QFileInfo::exists(target) &&
+            ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name), title,
+                        MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+            continue;
+        QSaveFile out(target);
+        if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+            !out.commit()) {
+            ShowMessage(QStringLiteral("Не удаётся скопировать сонник «%1» в папку «%2»: %3")
+                            .arg(name, folder, out.errorString()),
+                        title, MsgIcon::Error);
+            continue;
+        }
+        dictionary::CatalogueBook b;
+        QIcon icon;
+        try {
+            b = dictionary::openBook(target);
+            b.Value = 1;
+            icon = bookIcon(b);
+        } catch (const Error &e) {
+            ShowMessage(QStringLiteral("Сонник «%1» не загружен: %2").arg(name, e.description()), title,
+                        MsgIcon::Error);
+            continue;
+        }
+        // The user's copy takes the place of a book of the same file name.
+        int slot = -1;
+        for (size_t k = 0; k < books_.size(); ++k)
+            if (QFileInfo(books_[k].Key).fileName() == name)
+                slot = static_cast<int>(k);
+        if (slot >= 0) {
+            b.Image = b.icon.isEmpty() ? QStringLiteral("default") : books_[static_cast<size_t>(slot)].Image;
+            books_[static_cast<size_t>(slot)] = b;
+            QAction *a = bookButtons_[slot];
+            a->setIcon(icon);
+            a->setData(b.Key);
+            a->setToolTip(b.ToolTipText);
+            a->setChecked(true);
+            a->setProperty("Tag", b.Tag);
+            a->setProperty("Description", b.Description);
+            a->setProperty("Image", b.Image);
+            renumberBookMenus();
+        } else {
+            size_t at = 0;
+            while (at < books_.size()) {
+                const QString other = QFileInfo(books_[at].Key).fileName();
+                const int c = other.compare(name, Qt::CaseInsensitive);
+                if (c > 0 || (c == 0 && other > name))
+                    break;
+                ++at;
+            }
+            b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(at);
+            books_.insert(books_.begin() + static_cast<std::ptrdiff_t>(at), b);
+            addBookButton(b, icon, static_cast<int>(at) + 1);
+        }
+        ++added;
+    }
+    if (added > 0) {
+        layoutDictionaryPanel();
+        LoadList();
+    }
+    return added;
 }
 
 void Form1::LoadList()

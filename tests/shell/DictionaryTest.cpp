@@ -22,6 +22,10 @@
 #include <QListView>
 #include <QListWidget>
 #include <QThread>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -66,11 +70,14 @@ public:
         qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
         folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
         QDir().mkpath(folder);
+        qputenv("XDG_DATA_HOME", (share.path() + "/home-data").toLocal8Bit());
+        userFolder = share.path() + "/home-data/ZUL Programming/ZUL Somnex/3.1/Books";
         app() = AppState{};
         SetProcessEnd([this] { ++ended; });
         SetMessageHandler([this](const Message &m) {
             messages << m.text;
-            return MsgResult::Ok;
+            boxes.push_back(m);
+            return m.buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
         });
     }
     void TearDown() override
@@ -79,10 +86,14 @@ public:
         SetProcessEnd({});
         SetMessageHandler({});
         qunsetenv("SOMNEX_DATA_DIR");
+        qunsetenv("XDG_DATA_HOME");
     }
-    void put(const QString &file, const BookContent &b)
+    void put(const QString &file, const BookContent &b, QString where = {})
     {
-        QFile f(folder + "/" + file);
+        if (where.isEmpty())
+            where = folder;
+        QDir().mkpath(where);
+        QFile f(where + "/" + file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(dictionary::buildBookImage(b));
     }
@@ -116,6 +127,9 @@ public:
     std::unique_ptr<Form1> form;
     int ended = 0;
     QStringList messages;
+    std::vector<Message> boxes;
+    MsgResult answer = MsgResult::Yes;
+    QString userFolder;
 };
 
 } // namespace
@@ -185,7 +199,7 @@ TEST_F(DictionaryTest, LoadFailuresSayWhyAndExitFast)
              f.open(QIODevice::WriteOnly);
              f.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(5000, '\x7f'));
          },
-         "Невозможно найти папку с данными:\r\n"},
+         "Сонник «x.book» не загружен: файл повреждён ("},
     };
     for (const auto &c : cases) {
         QDir(folder).removeRecursively();
@@ -195,8 +209,13 @@ TEST_F(DictionaryTest, LoadFailuresSayWhyAndExitFast)
         app() = AppState{};
         c.prepare(*this);
         load();
-        ASSERT_EQ(messages.size(), 1) << c.what;
+        // a book that could not be read is named before the program ends
+        const bool named = c.message.startsWith(QStringLiteral("Сонник"));
+        ASSERT_EQ(messages.size(), named ? 2 : 1) << c.what;
         EXPECT_TRUE(messages[0].startsWith(c.message)) << c.what << ": " << messages[0].toStdString();
+        if (named) {
+            EXPECT_TRUE(messages[1].startsWith("Невозможно найти папку с данными:\r\n")) << c.what;
+        }
         EXPECT_EQ(ended, 1) << c.what;
         EXPECT_FALSE(QFile::exists(settingsFilePath())) << "a fast exit stores nothing: " << c.what;
     }
@@ -496,4 +515,125 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
     s->Text1->setText("золотое кольцо");
     s->Text1_Change();
     EXPECT_EQ(s->List1->count(), 0);
+}
+
+TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
+{
+    putStandard();
+    put("c.book", book("Третья", {{"Огонь", nullptr}}));
+    BookContent badIcon = book("Четвёртая", {{"Лес", nullptr}});
+    badIcon.icon = QByteArray("not a picture");
+    put("d.book", badIcon);
+    QFile b(folder + "/b.book"); // cut in the middle of a page
+    ASSERT_TRUE(b.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(b.resize(b.size() - 1000));
+    b.close();
+    Form1 &f = load();
+    EXPECT_EQ(ended, 0);
+    ASSERT_EQ(f.bookButtons().size(), 2);
+    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Третья");
+    EXPECT_EQ(f.mnuBook[2]->text(), "Третья");
+    EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Огонь"}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "LoadBooks");
+    EXPECT_EQ(boxes[0].icon, MsgIcon::Error);
+    EXPECT_TRUE(boxes[0].text.startsWith("Сонник «b.book» не загружен: файл повреждён (")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("\nСонник «d.book» не загружен: файл повреждён (Недопустимое изображение)"))
+        << "one message for every book left out: " << boxes[0].text.toStdString();
+}
+
+TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
+{
+    putStandard();
+    put("b.book", book("Моя вторая", {{"Сад", nullptr}}), userFolder);
+    put("aa.book", book("Моя", {{"Лес", nullptr}}), userFolder);
+    Form1 &f = load();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    ASSERT_EQ(f.bookButtons().size(), 3);
+    EXPECT_EQ(f.bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(f.bookButtons()[1]->data().toString(), userFolder + "/aa.book");
+    EXPECT_EQ(f.bookButtons()[2]->data().toString(), userFolder + "/b.book") << "the user's copy wins";
+    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Моя вторая");
+    EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Лес", "Сад"}));
+}
+
+TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
+{
+    put("a.book", book("Первая", {{"Вода", nullptr}}));
+    Form1 &f = load();
+    ASSERT_EQ(f.bookButtons().size(), 1);
+    ASSERT_NE(f.mnuAddBook, nullptr);
+    const auto items = f.mnuBooks->actions();
+    EXPECT_EQ(items.last(), f.mnuAddBook);
+    EXPECT_EQ(f.mnuAddBook->text(), "Добавить сонник…");
+    EXPECT_TRUE(items[items.size() - 2]->isSeparator());
+    f.bookButtons()[0]->setChecked(false);
+
+    QTemporaryDir elsewhere;
+    put("new.book", book("Новая", {{"Ягода", nullptr}}), elsewhere.path());
+    put("b.book", book("Вторая", {{"Рыба", nullptr}}), elsewhere.path());
+    QFile junk(elsewhere.path() + "/junk.book");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(9000, '\x11'));
+    junk.close();
+    const QString original = elsewhere.path() + "/new.book";
+    QFile in(original);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray before = in.readAll();
+    in.close();
+
+    // not books: a message each, nothing copied
+    EXPECT_EQ(f.AddBooks({elsewhere.path() + "/junk.book", folder + "/../Texts/none.book"}), 0);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён ("))
+        << boxes[0].text.toStdString();
+    EXPECT_EQ(boxes[1].text, "Файл «none.book» не является сонником программы. Ничего не скопировано.");
+    EXPECT_EQ(boxes[1].icon, MsgIcon::Error);
+    EXPECT_FALSE(QFileInfo::exists(userFolder + "/junk.book"));
+
+    // through the menu's handler
+    boxes.clear();
+    EXPECT_EQ(f.AddBooks({original}), 1);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(f.bookButtons().size(), 2);
+    EXPECT_EQ(f.bookButtons()[1]->data().toString(), userFolder + "/new.book");
+    EXPECT_TRUE(f.bookButtons()[1]->isChecked()) << "a new book is enabled";
+    EXPECT_EQ(f.mnuBook[2]->text(), "Новая");
+    EXPECT_EQ(listed(f), QStringList({"Ягода"})) << "the first book stays off";
+    QFile copy(userFolder + "/new.book");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), before);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), before) << "the original is left as it was";
+    in.close();
+
+    // dropped on the window: b.book goes between a and new
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(elsewhere.path() + "/b.book")});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &drop);
+    ASSERT_EQ(f.bookButtons().size(), 3);
+    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Вторая");
+    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
+    EXPECT_EQ(f.mnuBook[3]->text(), "Новая");
+    EXPECT_EQ(listed(f), QStringList({"Рыба", "Ягода"}));
+
+    // the same name again: asked first; "No" keeps the copy there
+    boxes.clear();
+    answer = MsgResult::No;
+    put("new.book", book("Другая", {{"Гора", nullptr}}), elsewhere.path());
+    EXPECT_EQ(f.AddBooks({original}), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Сонник «new.book» уже есть в папке ваших сонников. Заменить его?");
+    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Новая");
+    answer = MsgResult::Yes;
+    EXPECT_EQ(f.AddBooks({original}), 1);
+    ASSERT_EQ(f.bookButtons().size(), 3);
+    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Другая");
+    EXPECT_EQ(listed(f), QStringList({"Гора", "Рыба"}));
 }

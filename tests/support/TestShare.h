@@ -17,13 +17,28 @@ public:
     {
         qputenv("SOMNEX_DATA_DIR", dir_.path().toLocal8Bit());
         QDir().mkpath(books());
+        hadDataHome_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        oldDataHome_ = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", (dir_.path() + QStringLiteral("/home-data")).toLocal8Bit());
     }
-    ~TestShare() { qunsetenv("SOMNEX_DATA_DIR"); }
+    ~TestShare()
+    {
+        qunsetenv("SOMNEX_DATA_DIR");
+        if (hadDataHome_)
+            qputenv("XDG_DATA_HOME", oldDataHome_);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
 
     QString path() const { return dir_.path(); }
     QString root() const { return dir_.path() + QStringLiteral("/ZUL Programming/ZUL Somnex/3.1"); }
     QString books() const { return root() + QStringLiteral("/Books"); }
     QString texts() const { return root() + QStringLiteral("/Texts"); }
+    // The user's own books folder (not created until a book is added).
+    QString userBooks() const
+    {
+        return dir_.path() + QStringLiteral("/home-data/ZUL Programming/ZUL Somnex/3.1/Books");
+    }
 
     // Writes a book named "Книга" whose entries are the given headwords;
     // returns its full path.
@@ -42,4 +57,6 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QByteArray oldDataHome_;
+    bool hadDataHome_ = false;
 };

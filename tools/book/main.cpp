@@ -6,6 +6,8 @@
 //   somnex-book list BOOK... [--prefix P]     headwords in index order
 //   somnex-book info BOOK...                  settings and counts
 //   somnex-book synth OUT.book --words N [--seed S]   a large made-up book
+//   somnex-book tables FILE                   user tables of any Jet 4 file
+//   somnex-book export FILE TABLE             a table as JSON Lines
 //
 // The source format is described in dictionary/BookSource.h.
 
@@ -14,6 +16,8 @@
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
+#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetExport.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -48,7 +52,9 @@ int usage()
                                  "  somnex-book dump BOOK [--icon FILE.png]\n"
                                  "  somnex-book list BOOK... [--prefix P]\n"
                                  "  somnex-book info BOOK...\n"
-                                 "  somnex-book synth OUT.book --words N [--seed S]\n"));
+                                 "  somnex-book synth OUT.book --words N [--seed S]\n"
+                                 "  somnex-book tables FILE\n"
+                                 "  somnex-book export FILE TABLE\n"));
     return 2;
 }
 
@@ -174,6 +180,51 @@ int synth(const QString &out, int words, uint32_t seed)
     return 0;
 }
 
+// Any Jet 4 file, or a book behind its signature, read into memory; the
+// file itself is never written.
+jet::Database openJet(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("%1: не удаётся открыть: %2").arg(path, f.errorString()));
+    if (f.size() > (qint64(1) << 31))
+        fail(QStringLiteral("%1: файл больше 2 ГиБ").arg(path));
+    QByteArray image = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        fail(QStringLiteral("%1: не удаётся прочитать: %2").arg(path, f.errorString()));
+    if (image.size() < jet::kSignatureLength)
+        fail(QStringLiteral("%1: файл короче 22 байт").arg(path));
+    jet::restoreJetHeader(image);
+    try {
+        return jet::Database(std::move(image));
+    } catch (const Error &e) {
+        fail(QStringLiteral("%1: %2").arg(path, e.description()));
+    }
+}
+
+int tables(const QString &path)
+{
+    const jet::Database db = openJet(path);
+    QString out;
+    for (const QString &t : db.tableNames())
+        out += t + u'\n';
+    print(stdout, out);
+    return 0;
+}
+
+int exportTable(const QString &path, const QString &table)
+{
+    jet::Database db = openJet(path);
+    try {
+        jet::exportJsonLines(db, table, [](const QByteArray &line) {
+            std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+        });
+    } catch (const Error &e) {
+        fail(QStringLiteral("%1: %2").arg(path, e.description()));
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -210,6 +261,10 @@ int main(int argc, char **argv)
         }
         if (command == QLatin1String("info") && !args.isEmpty())
             return info(args);
+        if (command == QLatin1String("tables") && args.size() == 1)
+            return tables(args[0]);
+        if (command == QLatin1String("export") && args.size() == 2)
+            return exportTable(args[0], args[1]);
         if (command == QLatin1String("synth")) {
             QString words, seed = QStringLiteral("1");
             option(QStringLiteral("--words"), &words);

@@ -32,9 +32,11 @@ Loaded loadBooks()
 {
     Loaded l;
     const QString folder = BooksFolderFor(SharedDataFolder());
-    l.catalogue = dictionary::LoadCatalogue(folder, [](const QString &key) {
-        return GetSettingInt(kApp, kBooks, key, 1) == 0 ? 0 : 1;
-    });
+    l.catalogue = dictionary::LoadCatalogue(
+        folder, [](const QString &key) { return GetSettingInt(kApp, kBooks, key, 1) == 0 ? 0 : 1; },
+        dictionary::userBooksFolder());
+    if (!l.catalogue.skipped.empty())
+        err(dictionary::skippedMessage(l.catalogue.skipped) + QLatin1Char('\n'));
     switch (l.catalogue.failure) {
     case dictionary::CatalogueLoad::None:
         l.ok = true;

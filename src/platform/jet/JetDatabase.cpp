@@ -11,7 +11,9 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <cstdio>
 #include <memory>
+#include <unordered_set>
 
 namespace somnex::jet {
 namespace {
@@ -89,13 +91,29 @@ int TableData::column(QStringView name) const
     return -1;
 }
 
+struct Database::Column {
+    ColumnInfo info;
+    int colNum = 0;
+    int varNum = 0;
+    int fixedOffset = 0;
+    bool fixed = false;
+};
+
+struct Database::Definition {
+    QString name;
+    long page = 0;
+    uint32_t varCols = 0;
+    std::vector<Column> columns;
+};
+
 Database::Database(QByteArray image) : image_(std::move(image))
 {
     if (image_.size() > kMaxFileSize)
         fail(QStringLiteral("Файл базы данных больше 2 ГиБ."));
-    // Whole pages only: a truncated last page reads as zeros.
-    const qsizetype whole = (image_.size() + kPageSize - 1) / kPageSize * kPageSize;
-    image_.append(QByteArray(whole - image_.size(), '\0'));
+    if (image_.size() % kPageSize != 0)
+        fail(QStringLiteral("Длина файла (%1 байт) не кратна размеру страницы (%2 байт): файл обрезан или повреждён.")
+                 .arg(image_.size())
+                 .arg(kPageSize));
     if (pageCount() < kCataloguePage + 1)
         fail(QStringLiteral("Файл слишком короток для базы данных."));
     const auto *b = reinterpret_cast<const uint8_t *>(image_.constData());
@@ -109,10 +127,106 @@ Database::Database(QByteArray image) : image_(std::move(image))
     if (!mdb)
         fail(QStringLiteral("Не удаётся открыть базу данных."));
     handle_ = mdb;
-    if (!mdb_read_catalog(mdb, MDB_TABLE) || !mdb->catalog) {
+    try {
+        readCatalogue();
+    } catch (...) {
+        // the destructor does not run for an object whose constructor throws
         mdb_close(mdb);
         handle_ = nullptr;
-        fail(QStringLiteral("Не удаётся прочитать каталог базы данных."));
+        throw;
+    }
+}
+
+void Database::readCatalogue()
+{
+    // The catalogue: every row of MSysObjects whose type is 1 is a table.
+    // Their property blobs are checked here and never handed to libmdb.
+    const Definition def = definition(kCataloguePage, QStringLiteral("MSysObjects"));
+    auto find = [&](const char *name) {
+        for (std::size_t i = 0; i < def.columns.size(); ++i)
+            if (def.columns[i].info.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return static_cast<int>(i);
+        fail(QStringLiteral("Не удаётся прочитать каталог базы данных: нет поля «%1».").arg(QLatin1String(name)));
+    };
+    const int id = find("Id"), name = find("Name"), type = find("Type"), flags = find("Flags");
+    int props = -1;
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+        if (def.columns[i].info.name.compare(QLatin1String("LvProp"), Qt::CaseInsensitive) == 0 &&
+            def.columns[i].info.type == kTypeOle)
+            props = static_cast<int>(i);
+    QByteArray blob;
+    forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
+        auto num = [&](int c) -> int64_t {
+            const Field &f = fields[c];
+            if (f.null || f.size < 2)
+                return 0;
+            const uint8_t *v = page + f.start;
+            if (f.size < 4)
+                return static_cast<int16_t>(v[0] | v[1] << 8);
+            return static_cast<int32_t>(v[0] | uint32_t(v[1]) << 8 | uint32_t(v[2]) << 16 | uint32_t(v[3]) << 24);
+        };
+        if (num(type) != kObjectTable)
+            return;
+        Entry e;
+        const Field &n = fields[name];
+        if (!n.null && def.columns[static_cast<std::size_t>(name)].info.type == kTypeText)
+            appendJetText(page + n.start, static_cast<std::size_t>(n.size), e.name);
+        e.page = static_cast<long>(static_cast<uint32_t>(num(id)) & 0x00FFFFFFu);
+        e.flags = static_cast<uint32_t>(num(flags));
+        if (props >= 0 && !fields[props].null) {
+            blob.clear();
+            const QString where = QStringLiteral("свойств таблицы «%1» в каталоге").arg(e.name);
+            longValue(page + fields[props].start, fields[props].size, blob, where);
+            checkProperties(blob, where);
+        }
+        catalogue_.push_back(std::move(e));
+    });
+}
+
+// The property blob of a catalogue entry ("MR2" or "KKD", then records of
+// names and of property blocks), checked as a whole: libmdb's reader of these
+// blobs trusts every length in them and loops on a zero one.
+void Database::checkProperties(const QByteArray &blob, const QString &where)
+{
+    auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
+    if (blob.isEmpty())
+        return;
+    const auto *b = reinterpret_cast<const uint8_t *>(blob.constData());
+    const auto len = static_cast<std::size_t>(blob.size());
+    auto get16 = [&](std::size_t at) { return std::size_t(b[at] | b[at + 1] << 8); };
+    if (len < 4 || (std::memcmp(b, "MR2", 4) != 0 && std::memcmp(b, "KKD", 4) != 0))
+        bad(QStringLiteral("неизвестный формат свойств"));
+    bool names = false;
+    for (std::size_t pos = 4; pos < len;) {
+        if (pos + 6 > len)
+            bad(QStringLiteral("запись свойств обрезана"));
+        const std::size_t recLen = get16(pos) | get16(pos + 2) << 16;
+        const std::size_t recType = get16(pos + 4);
+        if (recLen < 6 || recLen > len - pos)
+            bad(QStringLiteral("длина записи свойств %1").arg(recLen));
+        const std::size_t from = pos + 6, to = pos + recLen;
+        if (recType == 0x80) {
+            for (std::size_t at = from; at < to;) {
+                if (at + 2 > to || at + 2 + get16(at) > to)
+                    bad(QStringLiteral("имя свойства выходит за запись"));
+                at += 2 + get16(at);
+            }
+            names = true;
+        } else if (recType <= 0x02) {
+            if (!names)
+                bad(QStringLiteral("свойства без списка имён"));
+            if (from + 6 > to || from + 6 + get16(from + 4) > to)
+                bad(QStringLiteral("имя блока свойств выходит за запись"));
+            for (std::size_t at = from + 6 + get16(from + 4); at < to;) {
+                if (at + 8 > to)
+                    bad(QStringLiteral("свойство обрезано"));
+                const std::size_t propLen = get16(at);
+                if (propLen < 8 || propLen > to - at || 8 + get16(at + 6) > propLen)
+                    bad(QStringLiteral("длина свойства %1").arg(propLen));
+                at += propLen;
+            }
+        }
+        pos = to;
     }
 }
 
@@ -122,9 +236,14 @@ Database::~Database()
         mdb_close(asMdb(handle_));
 }
 
+const uint8_t *Database::pageAt(long page) const
+{
+    return reinterpret_cast<const uint8_t *>(image_.constData()) + page * kPageSize;
+}
+
 uint32_t Database::u16(long page, int offset) const
 {
-    const auto *b = reinterpret_cast<const uint8_t *>(image_.constData()) + page * kPageSize + offset;
+    const uint8_t *b = pageAt(page) + offset;
     return b[0] | uint32_t(b[1]) << 8;
 }
 
@@ -141,15 +260,29 @@ void Database::checkTableDefinition(long page, const QString &table) const
     };
     if (page < kCataloguePage || page >= pageCount())
         bad(QStringLiteral("страница %1 вне файла").arg(page));
-    if (reinterpret_cast<const uint8_t *>(image_.constData())[page * kPageSize] != kPageTableDefinition)
+    if (pageAt(page)[0] != kPageTableDefinition)
         bad(QStringLiteral("страница %1 не является описанием таблицы").arg(page));
+    // Deleted columns keep their place in the rows: the variable-column
+    // count includes them and is bounded by the maximum column count.
+    const uint32_t maxCols = u16(page, kTdefMaxCols);
     const uint32_t cols = u16(page, kTdefNumCols);
-    const uint32_t varCols = u16(page, kTdefNumCols - 2);
-    if (cols == 0 || cols > 255 || varCols > cols)
+    const uint32_t varCols = u16(page, kTdefNumVarCols);
+    if (cols == 0 || cols > 255 || cols > maxCols)
         bad(QStringLiteral("число полей %1").arg(cols));
+    if (varCols > maxCols)
+        bad(QStringLiteral("число полей переменной длины %1 больше наибольшего числа полей %2").arg(varCols).arg(maxCols));
     if (u32(page, kTdefNumIdx) > 255 || u32(page, kTdefNumRealIdx) > 255)
         bad(QStringLiteral("число индексов"));
-    // The usage map: libmdb reads its first byte without looking at its size.
+    dataPages(page, table); // the usage map, and every page it lists inside the file
+}
+
+// The pages a table's usage map lists, in ascending order, as libmdb would
+// visit them.
+std::vector<long> Database::dataPages(long page, const QString &table) const
+{
+    auto bad = [&](const QString &why) {
+        fail(QStringLiteral("Описание таблицы «%1» повреждено: %2.").arg(table, why));
+    };
     const uint32_t mapRow = u32(page, kTdefUsedPages);
     const long mapPage = static_cast<long>(mapRow >> 8);
     const uint32_t row = mapRow & 0xFF;
@@ -164,13 +297,15 @@ void Database::checkTableDefinition(long page, const QString &table) const
     if (start >= kPageSize || end > kPageSize || end < start + 5)
         bad(QStringLiteral("карта страниц короче 5 байт"));
 
-    // Every page the map lists must lie inside the file: libmdb stops at the
-    // first one it cannot read and would report a truncated table as whole.
-    const auto *m = reinterpret_cast<const uint8_t *>(image_.constData()) + mapPage * kPageSize + start;
+    std::vector<long> pages;
+    const uint8_t *m = pageAt(mapPage) + start;
     const uint32_t size = end - start;
     auto mapped = [&](uint64_t listed) {
+        if (listed == 0)
+            return; // libmdb never visits page 0
         if (listed >= static_cast<uint64_t>(pageCount()))
             bad(QStringLiteral("страница %1 вне файла (файл обрезан?)").arg(listed));
+        pages.push_back(static_cast<long>(listed));
     };
     if (m[0] == 0) {
         const uint32_t first = m[1] | uint32_t(m[2]) << 8 | uint32_t(m[3]) << 16 | uint32_t(m[4]) << 24;
@@ -184,106 +319,301 @@ void Database::checkTableDefinition(long page, const QString &table) const
                                     uint32_t(m[4 + 4 * k]) << 24;
             if (bitmap == 0)
                 continue;
-            mapped(bitmap);
-            const auto *b = reinterpret_cast<const uint8_t *>(image_.constData()) + long(bitmap) * kPageSize + 4;
+            if (bitmap >= static_cast<uint64_t>(pageCount()))
+                bad(QStringLiteral("страница карты %1 вне файла (файл обрезан?)").arg(bitmap));
+            const uint8_t *b = pageAt(static_cast<long>(bitmap));
+            if (b[0] != kPageUsageMap)
+                bad(QStringLiteral("страница %1 не является страницей карты").arg(bitmap));
             for (uint32_t i = 0; i < perPage; ++i)
-                if (b[i / 8] & (1u << (i % 8)))
+                if (b[4 + i / 8] & (1u << (i % 8)))
                     mapped(uint64_t(k) * perPage + i);
+        }
+    } else {
+        bad(QStringLiteral("неизвестный вид карты страниц %1").arg(m[0]));
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
+}
+
+// The columns of a table definition, read by libmdb once the definition has
+// been checked, and checked in turn against the row layout.
+Database::Definition Database::definition(long page, const QString &name)
+{
+    checkTableDefinition(page, name);
+    MdbCatalogEntry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.mdb = asMdb(handle_);
+    entry.object_type = MDB_TABLE;
+    entry.table_pg = static_cast<unsigned long>(page);
+    std::snprintf(entry.object_name, sizeof entry.object_name, "%s", name.toUtf8().constData());
+    std::unique_ptr<MdbTableDef, TableDefFree> table(mdb_read_table(&entry));
+    if (!table)
+        fail(QStringLiteral("Не удаётся прочитать описание таблицы «%1».").arg(name));
+    if (!mdb_read_columns(table.get()) || table->columns->len != table->num_cols)
+        fail(QStringLiteral("Не удаётся прочитать поля таблицы «%1».").arg(name));
+    Definition def;
+    def.name = name;
+    def.page = page;
+    def.varCols = u16(page, kTdefNumVarCols);
+    const uint32_t maxCols = u16(page, kTdefMaxCols);
+    for (guint i = 0; i < table->num_cols; ++i) {
+        const auto *c = static_cast<const MdbColumn *>(g_ptr_array_index(table->columns, i));
+        Column col;
+        col.info.name = QString::fromUtf8(c->name);
+        col.info.type = static_cast<uint8_t>(c->col_type);
+        col.info.size = c->col_size;
+        col.info.scale = static_cast<uint8_t>(c->col_scale);
+        col.info.precision = static_cast<uint8_t>(c->col_prec);
+        col.colNum = c->col_num;
+        col.varNum = c->var_col_num;
+        col.fixedOffset = c->fixed_offset;
+        col.fixed = c->is_fixed;
+        auto bad = [&](const QString &why) {
+            fail(QStringLiteral("Описание поля «%1» таблицы «%2» повреждено: %3.").arg(col.info.name, name, why));
+        };
+        if (static_cast<uint32_t>(col.colNum) >= maxCols)
+            bad(QStringLiteral("номер поля %1").arg(col.colNum));
+        if (col.fixed && col.fixedOffset + col.info.size > kPageSize)
+            bad(QStringLiteral("место в строке"));
+        if (!col.fixed && static_cast<uint32_t>(col.varNum) >= def.varCols)
+            bad(QStringLiteral("номер среди полей переменной длины %1").arg(col.varNum));
+        def.columns.push_back(col);
+    }
+    return def;
+}
+
+void Database::forEachRow(const Definition &def,
+                          const std::function<void(const uint8_t *, long, int, const Field *)> &f) const
+{
+    std::vector<Field> fields(def.columns.size());
+    std::vector<uint32_t> offsets;
+    for (const long pageNo : dataPages(def.page, def.name)) {
+        const uint8_t *pg = pageAt(pageNo);
+        if (pg[0] != kPageData || u32(pageNo, 4) != static_cast<uint32_t>(def.page))
+            fail(QStringLiteral("Страница %1 из карты таблицы «%2» не является страницей данных этой таблицы.")
+                     .arg(pageNo)
+                     .arg(def.name));
+        const uint32_t rows = u16(pageNo, kDataRowCount);
+        const uint32_t table = kDataRowOffsets + 2 * rows;
+        if (table > kPageSize)
+            fail(QStringLiteral("Страница %1 таблицы «%2» повреждена.").arg(pageNo).arg(def.name));
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t raw = u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r));
+            if (raw & kRowForward)
+                continue; // deleted (0xC000) or a pointer to the row's new place (0x4000)
+            auto bad = [&] {
+                fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.").arg(r).arg(pageNo).arg(def.name));
+            };
+            const uint32_t start = raw & kRowOffsetMask;
+            const uint32_t end =
+                r == 0 ? kPageSize : (u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r) - 2) & kRowOffsetMask);
+            if (start < table || end > kPageSize || end <= start)
+                bad();
+            const uint32_t len = end - start;
+            const uint8_t *row = pg + start;
+            const uint32_t rowCols = row[0] | uint32_t(row[1]) << 8;
+            const uint32_t mask = (rowCols + 7) / 8;
+            uint32_t trailer = 2 + mask; // the column count at the start, the null mask at the end
+            uint32_t rowVar = 0;
+            if (trailer > len)
+                bad();
+            if (def.varCols > 0) {
+                trailer += 2;
+                if (trailer > len)
+                    bad();
+                rowVar = row[len - mask - 2] | uint32_t(row[len - mask - 1]) << 8;
+                trailer += 2 * (rowVar + 1);
+                if (rowVar > rowCols || trailer > len)
+                    bad();
+                offsets.resize(rowVar + 1);
+                for (uint32_t i = 0; i <= rowVar; ++i) {
+                    const uint8_t *o = row + len - mask - 4 - 2 * i;
+                    offsets[i] = o[0] | uint32_t(o[1]) << 8;
+                }
+            }
+            const uint32_t dataEnd = len - (trailer - 2); // the variable data ends before the offsets
+            const uint8_t *nulls = row + len - mask;
+            uint32_t fixedFound = 0;
+            const uint32_t rowFixed = rowCols - rowVar;
+            for (std::size_t c = 0; c < def.columns.size(); ++c) {
+                const Column &col = def.columns[c];
+                Field &out = fields[c];
+                const auto num = static_cast<uint32_t>(col.colNum);
+                out.null = num >= rowCols || !(nulls[num / 8] & (1u << (num % 8)));
+                out.start = 0;
+                out.size = 0;
+                if (col.fixed && fixedFound < rowFixed) {
+                    ++fixedFound;
+                    const uint32_t s = 2 + static_cast<uint32_t>(col.fixedOffset);
+                    const auto size = static_cast<uint32_t>(col.info.size);
+                    if (s + size > dataEnd)
+                        bad();
+                    out.start = static_cast<int>(start + s);
+                    out.size = static_cast<int>(size);
+                } else if (!col.fixed && static_cast<uint32_t>(col.varNum) < rowVar) {
+                    const uint32_t s = offsets[static_cast<std::size_t>(col.varNum)];
+                    const uint32_t e = offsets[static_cast<std::size_t>(col.varNum) + 1];
+                    if (s < 2 || e < s || e > dataEnd)
+                        bad();
+                    out.start = static_cast<int>(start + s);
+                    out.size = static_cast<int>(e - s);
+                } else if (col.info.type != MDB_BOOL) {
+                    out.null = true;
+                }
+            }
+            f(pg, pageNo, static_cast<int>(r), fields.data());
         }
     }
 }
 
 QStringList Database::tableNames() const
 {
-    MdbHandle *mdb_ = asMdb(handle_);
     QStringList names;
-    for (guint i = 0; i < mdb_->catalog->len; ++i) {
-        const auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb_->catalog, i));
-        if (e && mdb_is_user_table(const_cast<MdbCatalogEntry *>(e)))
-            names << QString::fromUtf8(e->object_name);
-    }
+    for (const Entry &e : catalogue_)
+        if (!(e.flags & kSystemTableFlags))
+            names << e.name;
     return names;
 }
 
-void Database::readMemo(const uint8_t *field, int size, QString &out, const QString &where)
+const Database::Entry &Database::entry(const QString &name) const
 {
-    MdbHandle *mdb_ = asMdb(handle_);
+    for (const Entry &e : catalogue_)
+        if (e.name.compare(name, Qt::CaseInsensitive) == 0)
+            return e;
+    throw Error(3011, kSource, QStringLiteral("В базе данных нет таблицы «%1».").arg(name));
+}
+
+void Database::longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const
+{
     auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
     if (size < kMemoHeader)
         bad(QStringLiteral("нет заголовка"));
     const uint32_t head = field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24;
     const uint32_t len = head & kMemoLengthMask;
-    const auto pgRow = static_cast<int>(field[4] | uint32_t(field[5]) << 8 | uint32_t(field[6]) << 16 |
-                                        uint32_t(field[7]) << 24);
+    const uint32_t pgRow = field[4] | uint32_t(field[5]) << 8 | uint32_t(field[6]) << 16 | uint32_t(field[7]) << 24;
     if (head & kMemoInline) {
         if (len > static_cast<uint32_t>(size - kMemoHeader))
             bad(QStringLiteral("длина больше поля"));
-        appendJetText(field + kMemoHeader, len, out);
+        out.append(reinterpret_cast<const char *>(field + kMemoHeader), static_cast<qsizetype>(len));
         return;
     }
     if (len > static_cast<uint64_t>(image_.size()))
         bad(QStringLiteral("длина больше файла"));
-    void *buf = nullptr;
-    int off = 0;
-    size_t rowLen = 0;
+    // A row of a long-value page.
+    auto lval = [&](uint32_t ref, uint32_t &rowLen) -> const uint8_t * {
+        const long page = static_cast<long>(ref >> 8);
+        const uint32_t row = ref & 0xFF;
+        if (page <= 0 || page >= pageCount())
+            bad(QStringLiteral("страница %1 вне файла").arg(page));
+        const uint8_t *pg = pageAt(page);
+        if (pg[0] != kPageData || std::memcmp(pg + 4, "LVAL", 4) != 0)
+            bad(QStringLiteral("страница %1 не является страницей длинных значений").arg(page));
+        const uint32_t rows = u16(page, kDataRowCount);
+        const uint32_t table = kDataRowOffsets + 2 * rows;
+        if (row >= rows || table > kPageSize)
+            bad(QStringLiteral("нет строки %1 на странице %2").arg(row).arg(page));
+        const uint32_t start = u16(page, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
+        const uint32_t end =
+            row == 0 ? kPageSize : (u16(page, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
+        if (start < table || end > kPageSize || end < start)
+            bad(QStringLiteral("строка %1 страницы %2 повреждена").arg(row).arg(page));
+        rowLen = end - start;
+        return pg + start;
+    };
+    uint32_t rowLen = 0;
     if (head & kMemoSinglePage) {
-        if (mdb_find_pg_row(mdb_, pgRow, &buf, &off, &rowLen) != 0 || len > rowLen)
-            bad(QStringLiteral("нет страницы длинного значения"));
-        appendJetText(static_cast<const uint8_t *>(buf) + off, len, out);
+        const uint8_t *r = lval(pgRow, rowLen);
+        if (len > rowLen)
+            bad(QStringLiteral("длина больше строки страницы длинных значений"));
+        out.append(reinterpret_cast<const char *>(r), static_cast<qsizetype>(len));
         return;
     }
     if (head & 0xC0000000u)
         bad(QStringLiteral("неизвестный вид длинного значения"));
     // A chain of pieces, each row: 4 bytes pointing to the next, then data.
-    QByteArray data;
-    data.reserve(static_cast<qsizetype>(len));
-    int next = pgRow;
-    for (long hops = 0; next != 0; ++hops) {
-        if (hops > pageCount())
+    const qsizetype at = out.size();
+    out.reserve(at + static_cast<qsizetype>(len));
+    std::unordered_set<uint32_t> seen;
+    for (uint32_t next = pgRow; next != 0;) {
+        if (!seen.insert(next).second)
             bad(QStringLiteral("цепочка страниц замкнута"));
-        if (mdb_find_pg_row(mdb_, next, &buf, &off, &rowLen) != 0 || rowLen < 4)
-            bad(QStringLiteral("нет страницы длинного значения"));
-        const auto *r = static_cast<const uint8_t *>(buf) + off;
+        const uint8_t *r = lval(next, rowLen);
+        if (rowLen < 4)
+            bad(QStringLiteral("часть длинного значения короче 4 байт"));
         const qsizetype piece = static_cast<qsizetype>(rowLen) - 4;
-        if (data.size() + piece > static_cast<qsizetype>(len))
+        if (out.size() - at + piece > static_cast<qsizetype>(len))
             bad(QStringLiteral("части длиннее значения"));
-        data.append(reinterpret_cast<const char *>(r + 4), piece);
-        next = static_cast<int>(r[0] | uint32_t(r[1]) << 8 | uint32_t(r[2]) << 16 | uint32_t(r[3]) << 24);
+        out.append(reinterpret_cast<const char *>(r + 4), piece);
+        next = r[0] | uint32_t(r[1]) << 8 | uint32_t(r[2]) << 16 | uint32_t(r[3]) << 24;
     }
-    if (data.size() != static_cast<qsizetype>(len))
+    if (out.size() - at != static_cast<qsizetype>(len))
         bad(QStringLiteral("части короче значения"));
-    appendJetText(reinterpret_cast<const uint8_t *>(data.constData()), static_cast<std::size_t>(data.size()), out);
+}
+
+void Database::readMemo(const uint8_t *field, int size, QString &out, const QString &where) const
+{
+    // in the row: decoded in place
+    if (size >= kMemoHeader && (field[3] & 0x80)) {
+        const uint32_t len = (field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24) &
+                             kMemoLengthMask;
+        if (len <= static_cast<uint32_t>(size - kMemoHeader)) {
+            appendJetText(field + kMemoHeader, len, out);
+            return;
+        }
+    }
+    thread_local QByteArray bytes;
+    bytes.clear();
+    longValue(field, size, bytes, where);
+    appendJetText(reinterpret_cast<const uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size()), out);
+}
+
+std::vector<ColumnInfo> Database::columns(const QString &name)
+{
+    const Definition def = definition(entry(name).page, name);
+    std::vector<ColumnInfo> out;
+    for (const Column &c : def.columns)
+        out.push_back(c.info);
+    return out;
+}
+
+void Database::scan(const QString &name, const std::function<void(const std::vector<RawField> &)> &row)
+{
+    const Definition def = definition(entry(name).page, name);
+    std::vector<RawField> values(def.columns.size());
+    forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
+        for (std::size_t c = 0; c < def.columns.size(); ++c) {
+            const Column &col = def.columns[c];
+            const Field &f = fields[c];
+            RawField &v = values[c];
+            v.bytes.clear();
+            if (col.info.type == MDB_BOOL) {
+                v.null = false;
+                v.bytes.append(f.null ? '\0' : '\1');
+                continue;
+            }
+            v.null = f.null;
+            if (f.null)
+                continue;
+            if (col.info.type == MDB_MEMO || col.info.type == MDB_OLE)
+                longValue(page + f.start, f.size, v.bytes,
+                          QStringLiteral("«%1» таблицы «%2»").arg(col.info.name, name));
+            else
+                v.bytes.append(reinterpret_cast<const char *>(page + f.start), f.size);
+        }
+        row(values);
+    });
 }
 
 TableData Database::readTable(const QString &name)
 {
-    MdbHandle *mdb_ = asMdb(handle_);
-    MdbCatalogEntry *entry = nullptr;
-    for (guint i = 0; i < mdb_->catalog->len && !entry; ++i) {
-        auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb_->catalog, i));
-        if (e && e->object_type == MDB_TABLE &&
-            QString::fromUtf8(e->object_name).compare(name, Qt::CaseInsensitive) == 0)
-            entry = e;
-    }
-    if (!entry)
-        throw Error(3011, kSource, QStringLiteral("В базе данных нет таблицы «%1».").arg(name));
-    checkTableDefinition(static_cast<long>(entry->table_pg), name);
-
-    std::unique_ptr<MdbTableDef, TableDefFree> table(mdb_read_table(entry));
-    if (!table)
-        fail(QStringLiteral("Не удаётся прочитать описание таблицы «%1».").arg(name));
-    if (!mdb_read_columns(table.get()) || table->columns->len != table->num_cols)
-        fail(QStringLiteral("Не удаётся прочитать поля таблицы «%1».").arg(name));
-
+    const Definition def = definition(entry(name).page, name);
     TableData data;
     data.name_ = name;
-    const int ncols = static_cast<int>(table->num_cols);
-    std::vector<MdbColumn *> cols;
-    for (int i = 0; i < ncols; ++i) {
-        auto *c = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, static_cast<guint>(i)));
-        cols.push_back(c);
-        data.columns_ << QString::fromUtf8(c->name);
-        data.textual_.push_back(c->col_type == MDB_TEXT || c->col_type == MDB_MEMO);
+    const int ncols = static_cast<int>(def.columns.size());
+    for (const Column &c : def.columns) {
+        data.columns_ << c.info.name;
+        data.textual_.push_back(c.info.type == MDB_TEXT || c.info.type == MDB_MEMO);
     }
 
     // Memo columns other than the headword are held as bytes where they can be.
@@ -293,67 +623,40 @@ TableData Database::readTable(const QString &name)
     const auto &bytes = byteOf();
     QString scratch;
 
-    std::vector<MdbField> fields(static_cast<std::size_t>(ncols));
-    const unsigned char *pg = mdb_->pg_buf;
-    mdb_rewind_table(table.get());
-    while (mdb_read_next_dpg(table.get())) {
-        const uint32_t rows = pg[kDataRowCount] | uint32_t(pg[kDataRowCount + 1]) << 8;
-        if (kDataRowOffsets + 2 * rows > kPageSize)
-            fail(QStringLiteral("Страница %1 таблицы «%2» повреждена.").arg(table->cur_phys_pg).arg(name));
-        for (uint32_t r = 0; r < rows; ++r) {
-            const unsigned raw = pg[kDataRowOffsets + 2 * r] | unsigned(pg[kDataRowOffsets + 2 * r + 1]) << 8;
-            if (raw & (kRowDeleted | kRowOverflow))
-                continue;
-            int start = 0;
-            size_t len = 0;
-            if (mdb_find_row(mdb_, static_cast<int>(r), &start, &len) != 0 || len == 0)
-                fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.")
-                         .arg(r)
-                         .arg(table->cur_phys_pg)
-                         .arg(name));
-            start &= static_cast<int>(kRowOffsetMask);
-            if (mdb_crack_row(table.get(), start, len, fields.data()) < 0)
-                fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.")
-                         .arg(r)
-                         .arg(table->cur_phys_pg)
-                         .arg(name));
-            for (int c = 0; c < ncols; ++c) {
-                const MdbField &f = fields[static_cast<std::size_t>(c)];
-                TableData::Cell cell{0, TableData::kNull};
-                if (!f.is_null && data.textual_[static_cast<std::size_t>(c)]) {
-                    if (f.siz < 0 || f.start < start || static_cast<size_t>(f.start - start) + size_t(f.siz) > len)
-                        fail(QStringLiteral("Поле «%1» таблицы «%2» выходит за пределы строки.")
-                                 .arg(data.columns_[c], name));
-                    const bool memo = cols[static_cast<std::size_t>(c)]->col_type == MDB_MEMO;
-                    scratch.clear();
-                    if (memo)
-                        readMemo(pg + f.start, f.siz, scratch,
-                                 QStringLiteral("«%1» таблицы «%2»").arg(data.columns_[c], name));
-                    else
-                        appendJetText(pg + f.start, static_cast<std::size_t>(f.siz), scratch);
-                    bool narrow = memo && narrowable[static_cast<std::size_t>(c)];
-                    for (qsizetype k = 0; narrow && k < scratch.size(); ++k)
-                        narrow = bytes[scratch[k].unicode()] >= 0;
-                    if (narrow) {
-                        const qsizetype at = data.narrow_.size();
-                        data.narrow_.resize(at + scratch.size());
-                        char *d = data.narrow_.data() + at;
-                        for (qsizetype k = 0; k < scratch.size(); ++k)
-                            d[k] = static_cast<char>(bytes[scratch[k].unicode()]);
-                        cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size()) | TableData::kNarrow};
-                    } else {
-                        const qsizetype at = data.wide_.size();
-                        data.wide_ += scratch;
-                        cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size())};
-                    }
-                    if (data.wide_.size() > qsizetype(INT32_MAX) || data.narrow_.size() > qsizetype(INT32_MAX))
-                        fail(QStringLiteral("Таблица «%1» слишком велика.").arg(name));
+    forEachRow(def, [&](const uint8_t *pg, long, int, const Field *fields) {
+        for (int c = 0; c < ncols; ++c) {
+            const Field &f = fields[c];
+            TableData::Cell cell{0, TableData::kNull};
+            if (!f.null && data.textual_[static_cast<std::size_t>(c)]) {
+                const bool memo = def.columns[static_cast<std::size_t>(c)].info.type == MDB_MEMO;
+                scratch.clear();
+                if (memo)
+                    readMemo(pg + f.start, f.size, scratch,
+                             QStringLiteral("«%1» таблицы «%2»").arg(data.columns_[c], name));
+                else
+                    appendJetText(pg + f.start, static_cast<std::size_t>(f.size), scratch);
+                bool narrow = memo && narrowable[static_cast<std::size_t>(c)];
+                for (qsizetype k = 0; narrow && k < scratch.size(); ++k)
+                    narrow = bytes[scratch[k].unicode()] >= 0;
+                if (narrow) {
+                    const qsizetype at = data.narrow_.size();
+                    data.narrow_.resize(at + scratch.size());
+                    char *d = data.narrow_.data() + at;
+                    for (qsizetype k = 0; k < scratch.size(); ++k)
+                        d[k] = static_cast<char>(bytes[scratch[k].unicode()]);
+                    cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size()) | TableData::kNarrow};
+                } else {
+                    const qsizetype at = data.wide_.size();
+                    data.wide_ += scratch;
+                    cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size())};
                 }
-                data.cells_.push_back(cell);
+                if (data.wide_.size() > qsizetype(INT32_MAX) || data.narrow_.size() > qsizetype(INT32_MAX))
+                    fail(QStringLiteral("Таблица «%1» слишком велика.").arg(name));
             }
-            ++data.rows_;
+            data.cells_.push_back(cell);
         }
-    }
+        ++data.rows_;
+    });
     data.wide_.squeeze();
     data.narrow_.squeeze();
     data.cells_.shrink_to_fit();

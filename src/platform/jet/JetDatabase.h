@@ -5,11 +5,25 @@
 // compressed form), so that every U+0000 is kept and values have no length
 // limit. Null stays distinct from empty text.
 //
-// libmdb trusts much of what it reads. Before it reads a table definition the
-// page, its column and index counts and its usage-map row are checked here;
-// row and field positions that it reports are checked against the row before
-// a byte is read; memo lengths are held to the image's size and memo page
-// chains to its page count. Any violation raises somnex::Error.
+// libmdb reads the table definitions (columns, their types and places in a
+// row), after the definition page, its column and index counts and its
+// usage-map row have been checked here. Everything libmdb would take on
+// trust or loop on is read here instead, with every position checked before
+// a byte is read: the catalogue (MSysObjects, without its property blobs),
+// the usage maps, the data pages and their rows, the fields of a row and the
+// long-value chains of memo and OLE values.
+//
+// Rows as Access leaves them: an offset flagged 0x4000 (alone, or with
+// 0x8000: a deleted row) is skipped; one flagged 0x8000 alone is a row moved
+// there from another page after an edit and is read where it lies, as
+// mdbtools does. A table's deleted columns stay in its rows and in its
+// variable-column count (bounded by the maximum column count at offset 41).
+//
+// What would otherwise be lost without a word is an error: a file whose
+// length is not a whole number of pages, a page in a table's usage map that
+// is not a data page of that table, a long value on a page that is not a
+// long-value page. Any violation raises somnex::Error with a Russian
+// description.
 
 #include <QByteArray>
 #include <QString>
@@ -17,6 +31,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -81,6 +96,22 @@ private:
     QByteArray narrow_;
 };
 
+// A column as the table definition describes it, in table order.
+struct ColumnInfo {
+    QString name;
+    uint8_t type = 0; // Jet column type (0x0A text, 0x0C memo, ...)
+    int size = 0;     // bytes of a fixed-size column
+    uint8_t scale = 0, precision = 0;
+};
+
+// One field of a row as stored: the bytes of a fixed column, the raw bytes of
+// a text column, the whole long value of a memo or OLE column. A Yes/No
+// column is never Null; its value is bytes[0] (0 or 1).
+struct RawField {
+    bool null = true;
+    QByteArray bytes;
+};
+
 class Database {
 public:
     // Opens an image whose first 22 bytes are the Jet header. Raises
@@ -95,16 +126,44 @@ public:
     // Every row of a table; raises somnex::Error when the table is absent or
     // damaged.
     TableData readTable(const QString &name);
+    // The columns of a table and each of its rows, in storage order, as
+    // stored; raises somnex::Error like readTable.
+    std::vector<ColumnInfo> columns(const QString &name);
+    void scan(const QString &name, const std::function<void(const std::vector<RawField> &)> &row);
+
+    struct Column;
+    struct Definition;
 
 private:
+    struct Entry {
+        QString name;
+        long page = 0;
+        uint32_t flags = 0;
+    };
+    struct Field {
+        bool null = true;
+        int start = 0; // offset in the page
+        int size = 0;
+    };
+    void readCatalogue();
+    const Entry &entry(const QString &name) const;
+    Definition definition(long page, const QString &name);
     void checkTableDefinition(long page, const QString &table) const;
+    std::vector<long> dataPages(long page, const QString &table) const;
+    void forEachRow(const Definition &def,
+                    const std::function<void(const uint8_t *page, long pageNo, int row, const Field *fields)> &f) const;
+    const uint8_t *pageAt(long page) const;
     uint32_t u16(long page, int offset) const;
     uint32_t u32(long page, int offset) const;
     long pageCount() const { return static_cast<long>(image_.size() / 4096); }
-    void readMemo(const uint8_t *field, int size, QString &out, const QString &where);
+    // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
+    void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
+    void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
+    static void checkProperties(const QByteArray &blob, const QString &where);
 
     QByteArray image_;
     void *handle_ = nullptr; // the libmdb handle
+    std::vector<Entry> catalogue_;
 };
 
 // Decodes a Jet 4 text value from its bytes and appends it: UCS-2 LE, or,

@@ -32,8 +32,11 @@ inline constexpr unsigned kGeneralSortOrder = 0x409;
 inline constexpr int kDataRowCount = 12;
 inline constexpr int kDataRowOffsets = 14;
 inline constexpr unsigned kRowOffsetMask = 0x1FFF;
-inline constexpr unsigned kRowDeleted = 0x8000;
-inline constexpr unsigned kRowOverflow = 0x4000;
+// An offset flagged 0x4000 is skipped by readers: alone it points to the
+// row's new place on another page, with 0x8000 the row is deleted. 0x8000
+// alone marks the row that was moved there.
+inline constexpr unsigned kRowForward = 0x4000;
+inline constexpr unsigned kRowMoved = 0x8000;
 inline constexpr int kMaxRowOnPage = kPageSize - kDataRowOffsets - 2;
 inline constexpr int kInlineRowLimit = 2000;
 inline constexpr int kLvalChunk = kMaxRowOnPage - 4;
@@ -46,6 +49,8 @@ inline constexpr uint32_t kMemoLengthMask = 0x3FFFFFFFu;
 
 // table definition
 inline constexpr int kTdefNumRows = 16;
+inline constexpr int kTdefMaxCols = 41;
+inline constexpr int kTdefNumVarCols = 43;
 inline constexpr int kTdefNumCols = 45;
 inline constexpr int kTdefNumIdx = 47;
 inline constexpr int kTdefNumRealIdx = 51;

@@ -51,6 +51,7 @@ protected:
             env.insert("TZ", tz);
         env.insert("SOMNEX_DATA_DIR", share.path());
         env.insert("XDG_CONFIG_HOME", profile.path());
+        env.insert("XDG_DATA_HOME", profile.path() + "/data");
         p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli", args);
         EXPECT_TRUE(p.waitForFinished(30000));
@@ -102,6 +103,29 @@ TEST_F(CliTest, MissingWordsAndDisabledBooks)
     EXPECT_EQ(run({"words"}).out, "Вода\nРека\n");
     EXPECT_EQ(run({"lookup", "Рыба"}).code, 1);
     EXPECT_EQ(run({"nonsense"}).code, 2);
+}
+
+TEST_F(CliTest, ADamagedBookIsNamedAndTheOthersServe)
+{
+    const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
+    QFile b(folder + "/b.book"); // cut mid-page
+    ASSERT_TRUE(b.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(b.resize(b.size() - 100));
+    b.close();
+    const CliRun r = run({"words"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "Вода\nРека\n");
+    EXPECT_TRUE(r.err.startsWith("Сонник «b.book» не загружен: файл повреждён (")) << r.err.toStdString();
+
+    QFile a(folder + "/a.book"); // and now no book at all
+    ASSERT_TRUE(a.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(a.resize(a.size() - 100));
+    a.close();
+    const CliRun none = run({"words"});
+    EXPECT_EQ(none.code, 3) << "as when the books cannot be loaded";
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_TRUE(none.err.contains("Сонник «a.book» не загружен")) << none.err.toStdString();
+    EXPECT_TRUE(none.err.contains("Невозможно найти папку с данными")) << none.err.toStdString();
 }
 
 TEST_F(CliTest, CalendarFollowsTheSystemTimeZone)
