@@ -117,6 +117,9 @@ public:
     // original is left as it is); each new book gets its button, enabled,
     // and the word list is rebuilt. Returns the number of books added.
     int AddBooks(const QStringList &files);
+    // Book files handed to the program (its command line, a file manager):
+    // asks for each whether to add it to the user's books.
+    int OfferBooks(const QStringList &files);
     void ShowTolk();
     void StText();
 

@@ -319,6 +319,19 @@ void Form1::dropEvent(QDropEvent *e)
     AddBooks(files);
 }
 
+int Form1::OfferBooks(const QStringList &files)
+{
+    int added = 0;
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).fileName();
+        if (ShowMessage(QStringLiteral("Добавить сонник «%1» в ваши сонники?").arg(name),
+                        QStringLiteral("Добавить сонник"), MsgIcon::Question, MsgButtons::YesNo)
+            == MsgResult::Yes)
+            added += AddBooks({file});
+    }
+    return added;
+}
+
 int Form1::AddBooks(const QStringList &files)
 {
     const QString title = QStringLiteral("Добавить сонник");

@@ -15,7 +15,9 @@
 #include "support/Artwork.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 
 namespace somnex {
 
@@ -54,9 +56,15 @@ int Main(int argc, char **argv)
                     QString::fromUtf8(title.data(), qsizetype(title.size())), i);
     };
 
+    // Files on the command line (a file manager opening books with us).
+    QStringList files;
+    for (const QString &arg : QCoreApplication::arguments().mid(1))
+        if (QFileInfo(arg).isFile())
+            files.append(QFileInfo(arg).absoluteFilePath());
+
     SingleInstance instance;
-    if (!instance.start())
-        return 0; // the running instance comes to the front
+    if (!instance.start(files))
+        return 0; // the running instance comes to the front and takes the files
 
     app().FirstActivation = true;
     SetProcessEnd([] { QCoreApplication::exit(0); });
@@ -65,6 +73,9 @@ int Main(int argc, char **argv)
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     Form1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::Activate);
+    QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
+        QTimer::singleShot(0, &form, [&form, more] { form.OfferBooks(more); });
+    });
 
     if (CommandLineWantsTray(commandLine)) {
         form.Form_Load();
@@ -85,6 +96,8 @@ int Main(int argc, char **argv)
     }
     if (app().QuitRequested)
         return 0;
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &form, [&form, files] { form.OfferBooks(files); });
     return qapp.exec();
 }
 

@@ -637,3 +637,32 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Другая");
     EXPECT_EQ(listed(f), QStringList({"Гора", "Рыба"}));
 }
+
+TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)
+{
+    putStandard();
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    const auto make = [&](const QString &file, const char *name, const char *word) {
+        QFile f(elsewhere.filePath(file));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(dictionary::buildBookImage(book(QString::fromUtf8(name), {{word, nullptr}})));
+        return f.fileName();
+    };
+    const QString yes = make("yes.book", "Принятая", "Гора");
+    const QString no = make("no.book", "Отклонённая", "Поле");
+    Form1 &f = load();
+    QStringList asked;
+    SetMessageHandler([&](const Message &m) {
+        asked << m.text;
+        return m.text.contains("no.book") ? MsgResult::No : MsgResult::Yes;
+    });
+    EXPECT_EQ(f.OfferBooks({yes, no}), 1);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0], "Добавить сонник «yes.book» в ваши сонники?");
+    ASSERT_EQ(f.bookButtons().size(), 3);
+    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Принятая");
+    EXPECT_TRUE(f.words().indexOf("Гора") >= 0);
+    EXPECT_LT(f.words().indexOf("Поле"), 0);
+    EXPECT_TRUE(QFile::exists(yes) && QFile::exists(no)); // the originals stay
+}

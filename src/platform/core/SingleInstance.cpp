@@ -6,8 +6,11 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QUrl>
 
 #include <cerrno>
+#include <memory>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,6 +25,8 @@ constexpr int kConnectTimeoutMs = 1500;
 // lock but is not listening yet (it is still starting).
 constexpr int kReachTimeoutMs = 10000;
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+// Longest request kept while waiting for its end of line.
+constexpr qsizetype kLongestRequest = 1 << 20;
 
 // A folder of ours that only we may enter (not a link).
 bool isPrivateFolder(const QByteArray &path)
@@ -71,7 +76,7 @@ QString SingleInstance::lockPath() const
     return folder_ + QStringLiteral("/zul-somnex3.lock");
 }
 
-bool SingleInstance::start()
+bool SingleInstance::start(const QStringList &files)
 {
     if (folder_.isEmpty())
         return true; // no private place: cannot guard against a second start, but can run
@@ -92,11 +97,11 @@ bool SingleInstance::start()
     lockFd_ = -1;
     if (err != EWOULDBLOCK)
         return true; // locks do not work here: run
-    askRunningInstance();
+    askRunningInstance(files);
     return false;
 }
 
-bool SingleInstance::askRunningInstance()
+bool SingleInstance::askRunningInstance(const QStringList &files)
 {
     QElapsedTimer t;
     t.start();
@@ -104,6 +109,8 @@ bool SingleInstance::askRunningInstance()
         QLocalSocket probe;
         probe.connectToServer(socketPath());
         if (probe.waitForConnected(kConnectTimeoutMs)) {
+            for (const QString &f : files)
+                probe.write("open " + QUrl::toPercentEncoding(f) + '\n');
             probe.write(kActivate);
             probe.waitForBytesWritten(kConnectTimeoutMs);
             // Wait for the first instance to take the request before leaving.
@@ -126,17 +133,31 @@ void SingleInstance::listen()
         return;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *s = server_->nextPendingConnection()) {
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                const QByteArray data = s->readAll();
-                if (data.contains("ping")) {
-                    // a check that the running instance answers, nothing more
-                    s->write("pong\n");
-                    s->flush();
+            auto buffer = std::make_shared<QByteArray>();
+            auto files = std::make_shared<QStringList>();
+            connect(s, &QLocalSocket::readyRead, this, [this, s, buffer, files] {
+                *buffer += s->readAll();
+                if (buffer->size() > kLongestRequest) {
+                    s->abort(); // not one of ours
+                    return;
                 }
-                if (data.contains("activate")) {
-                    s->write("ok\n");
-                    s->flush();
-                    emit activationRequested();
+                qsizetype end;
+                while ((end = buffer->indexOf('\n')) >= 0) {
+                    const QByteArray line = buffer->left(end).trimmed();
+                    buffer->remove(0, end + 1);
+                    if (line == "ping") {
+                        // a check that the running instance answers, nothing more
+                        s->write("pong\n");
+                        s->flush();
+                    } else if (line.startsWith("open ")) {
+                        files->append(QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(5))));
+                    } else if (line == "activate") {
+                        s->write("ok\n");
+                        s->flush();
+                        emit activationRequested();
+                        if (!files->isEmpty())
+                            emit filesRequested(std::exchange(*files, {}));
+                    }
                 }
             });
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);

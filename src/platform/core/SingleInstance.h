@@ -10,11 +10,13 @@
 // nobody else may enter; otherwise a private folder (mode 0700) of the user's
 // in the temporary folder.
 //
-// Requests on the socket, one line each: "activate" brings the instance to
+// Requests on the socket, one line each: "open <path>" (the path
+// percent-encoded) hands a file to the instance, "activate" brings it to
 // the front (answered "ok"), "ping" is only answered ("pong").
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 
@@ -27,8 +29,9 @@ public:
     ~SingleInstance() override;
 
     // True when this process is now the running instance. False when another
-    // instance runs; it has been asked to come to the front.
-    bool start();
+    // instance runs; it has been handed the files and asked to come to the
+    // front.
+    bool start(const QStringList &files = {});
 
     // The runtime folder as described above, created when needed; empty when
     // no private folder can be had.
@@ -38,9 +41,10 @@ public:
 
 signals:
     void activationRequested();
+    void filesRequested(const QStringList &files);
 
 private:
-    bool askRunningInstance();
+    bool askRunningInstance(const QStringList &files);
     void listen();
 
     QString folder_;

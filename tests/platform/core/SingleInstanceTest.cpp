@@ -160,3 +160,28 @@ TEST(SingleInstance, RuntimeFolderIsPrivate)
     ScopedEnv runtime("XDG_RUNTIME_DIR", QByteArray());
     EXPECT_EQ(SingleInstance::defaultFolder(), QString());
 }
+
+TEST(SingleInstance, FilesOfALaterStartGoToTheRunningInstance)
+{
+    coreApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SingleInstance first(dir.path());
+    ASSERT_TRUE(first.start());
+    int activations = 0;
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+    QObject::connect(&first, &SingleInstance::filesRequested, [&](const QStringList &f) { received += f; });
+
+    // Any character a path may hold travels, a line break and spaces too.
+    const QStringList files = {QStringLiteral("/home/u/Загрузки/Старый сонник.book"),
+                               QStringLiteral("/tmp/a\nb%20c.book")};
+    SingleInstance second(dir.path());
+    EXPECT_FALSE(second.start(files));
+    QElapsedTimer t;
+    t.start();
+    while (received.isEmpty() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(received, files);
+    EXPECT_EQ(activations, 1);
+}
