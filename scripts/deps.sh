@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# when any of them is missing. Usage: scripts/deps.sh [run|test]
+# when any of them is missing. Usage: scripts/deps.sh [run|test|ci]
+# (ci: what scripts/ci-extra.sh, format.sh and tidy.sh add to the tests')
 set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
-        qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
+        qt6-base-dev qt6-svg-dev qt6-qpa-plugins
         mdbtools-dev libx11-dev fonts-dejavu-core)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils)
+ci=(clang libclang-rt-dev clang-format clang-tidy)
 
 want=("${common[@]}")
-if [ "${1:-test}" = test ]; then
-  want+=("${testing[@]}")
-fi
+case "${1:-test}" in
+  test) want+=("${testing[@]}") ;;
+  ci) want+=("${testing[@]}" "${ci[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do
