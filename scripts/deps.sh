@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# when any of them is missing. Usage: scripts/deps.sh [run|test|package]
+# when any of them is missing. Usage: scripts/deps.sh [run|test|package|ci]
+# (ci: what scripts/ci-extra.sh, format.sh and tidy.sh add to the tests')
 set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
@@ -11,11 +12,13 @@ testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-
          cups cups-client poppler-utils
          appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin)
 packaging=(dpkg-dev file lintian)
+ci=(clang libclang-rt-dev clang-format clang-tidy)
 
 want=("${common[@]}")
 case "${1:-test}" in
   test) want+=("${testing[@]}" "${packaging[@]}") ;;
   package) want+=("${packaging[@]}") ;;
+  ci) want+=("${testing[@]}" "${packaging[@]}" "${ci[@]}") ;;
 esac
 
 missing=()
