@@ -9,6 +9,8 @@ namespace somnex::cli {
 int lookup(const QStringList &args);
 int words(const QStringList &args);
 int calendar(const QStringList &args);
+int article(const QStringList &args);
+int articles(const QStringList &args);
 
 // Output helpers: UTF-8 on standard output and standard error.
 void out(const QString &text);

@@ -28,7 +28,9 @@ static const char *kUsage =
     "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
     "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
     "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
-    "                                      лунный день и сбываемость снов\n";
+    "                                      лунный день и сбываемость снов\n"
+    "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
+    "  somnex-cli articles                 статьи полки литературы\n";
 
 int main(int argc, char **argv)
 {
@@ -38,6 +40,8 @@ int main(int argc, char **argv)
         {QStringLiteral("lookup"), somnex::cli::lookup},
         {QStringLiteral("words"), somnex::cli::words},
         {QStringLiteral("calendar"), somnex::cli::calendar},
+        {QStringLiteral("article"), somnex::cli::article},
+        {QStringLiteral("articles"), somnex::cli::articles},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         somnex::cli::out(QString::fromUtf8(kUsage));
