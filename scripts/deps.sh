@@ -5,7 +5,7 @@ set -euo pipefail
 
 common=(cmake g++ ninja-build pkg-config
         qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
-        mdbtools-dev libx11-dev fonts-dejavu-core)
+        mdbtools-dev libx11-dev libicu-dev fonts-dejavu-core)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils)
 
 want=("${common[@]}")

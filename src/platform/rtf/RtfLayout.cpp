@@ -198,6 +198,18 @@ private:
         bf.setTextIndent(p.firstIndent * kPixelsPerPoint);
         bf.setTopMargin(p.spaceBefore * kPixelsPerPoint);
         bf.setBottomMargin(p.spaceAfter * kPixelsPerPoint);
+        // Tab stops count from where the first line starts here; a hanging
+        // first line also stops at the indent, as word processors do.
+        QList<QTextOption::Tab> tabs;
+        std::vector<double> stops = p.tabs;
+        if (p.firstIndent < 0)
+            stops.push_back(p.leftIndent);
+        std::sort(stops.begin(), stops.end());
+        for (double t : stops)
+            if (t > p.leftIndent + p.firstIndent)
+                tabs.append(QTextOption::Tab((t - p.leftIndent - p.firstIndent) * kPixelsPerPoint, QTextOption::LeftTab));
+        if (!tabs.isEmpty())
+            bf.setTabPositions(tabs);
         if (p.lineSpacing != 0) {
             if (p.lineMultiple && p.lineSpacing > 0)
                 bf.setLineHeight(p.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);

@@ -687,6 +687,11 @@ private:
         if (w == "sb") { state_.para.spaceBefore = std::max(0.0, twips(n)); return; }
         if (w == "sa") { state_.para.spaceAfter = std::max(0.0, twips(n)); return; }
         if (w == "sl") { state_.para.lineSpacing = std::clamp(n, -31680, 31680); return; }
+        if (w == "tx" || w == "tb") {
+            if (state_.para.tabs.size() < 64)
+                state_.para.tabs.push_back(twips(n));
+            return;
+        }
         if (w == "slmult") { state_.para.lineMultiple = on; return; }
         if (w == "intbl") { state_.inTable = on; return; }
         if (w == "itap") {

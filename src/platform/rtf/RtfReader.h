@@ -41,6 +41,7 @@ struct RtfParagraphFormat {
     // twips, at least (positive) or exactly (negative) that height
     int lineSpacing = 0;
     bool lineMultiple = false;
+    std::vector<double> tabs; // tab stops, points from the left edge
     bool operator==(const RtfParagraphFormat &) const = default;
 };
 

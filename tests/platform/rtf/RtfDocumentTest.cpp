@@ -163,6 +163,15 @@ TEST(RtfDocument, Formatting)
     EXPECT_DOUBLE_EQ(centred.lineHeight(), 150);
     EXPECT_EQ(doc.begin().next().blockFormat().lineHeightType(), QTextBlockFormat::FixedHeight);
     const QTextCharFormat sup = doc.begin().begin().fragment().charFormat();
+    // a hanging list item: the tab after the bullet stops at the left indent
+    const RtfReadResult list = ReadRtf("{\\rtf1\\pard\\fi-360\\li720\\tx1440 a\\tab b\\par}");
+    ASSERT_TRUE(list.ok());
+    QTextDocument listDoc;
+    FillRtfDocument(&listDoc, list.document);
+    const QList<QTextOption::Tab> tabs = listDoc.begin().blockFormat().tabPositions();
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_DOUBLE_EQ(tabs[0].position, 24) << "18 pt from where the first line starts";
+    EXPECT_DOUBLE_EQ(tabs[1].position, 72);
     EXPECT_EQ(sup.verticalAlignment(), QTextCharFormat::AlignSuperScript);
 }
 
