@@ -53,7 +53,9 @@ int article(const QStringList &args)
     if (!html) {
         QString text = RtfPlainText(r.runs);
         text.replace(QChar(0xA0), QLatin1Char(' '));
-        out(text + QLatin1Char('\n'));
+        if (!text.endsWith(QLatin1Char('\n')))
+            text += QLatin1Char('\n');
+        out(text);
         return 0;
     }
     QTextDocument doc;

@@ -200,18 +200,19 @@ struct Flow {
             open.emplace_back();
     }
 
-    void endParagraph(int level, const RtfParagraphFormat &format)
+    void endParagraph(int level, const RtfParagraphFormat &format, const RtfRun &mark)
     {
         setDepth(level);
         para.format = format;
+        para.mark = mark;
         container().push_back(std::move(para));
         para = RtfBlock{};
         paraHasText = false;
     }
 
-    void endCell(int level, const RtfParagraphFormat &format)
+    void endCell(int level, const RtfParagraphFormat &format, const RtfRun &mark)
     {
-        endParagraph(level, format);
+        endParagraph(level, format, mark);
         OpenTable &t = open.back();
         t.row.push_back(std::move(t.cell));
         t.cell.clear();
@@ -232,10 +233,15 @@ struct Flow {
     }
 
     // Ends what is open: the last paragraph when it has anything, the tables.
-    std::vector<RtfBlock> finish(const RtfParagraphFormat &format)
+    std::vector<RtfBlock> finish(const RtfParagraphFormat &format, const RtfRun &mark)
     {
-        if (paraHasText || !para.runs.empty()) {
+        // The body's last paragraph stands even when empty (a document that
+        // ends its last paragraph shows an empty line after it, as in word
+        // processors); a note's or a text box's empty one does not.
+        const bool keep = paraHasText || (kind == FlowKind::Body && open.empty() && !blocks.empty());
+        if (keep || !para.runs.empty()) {
             para.format = format;
+            para.mark = mark;
             container().push_back(std::move(para));
             para = RtfBlock{};
         }
@@ -283,7 +289,7 @@ public:
         // groups left open end here, innermost first
         while (!stack_.empty())
             closeGroup();
-        doc_.blocks = flows_.front().finish(state_.para);
+        doc_.blocks = flows_.front().finish(state_.para, runFor(state_.fmt));
         r.document = std::move(doc_);
         return r;
     }
@@ -523,7 +529,7 @@ private:
     {
         if (state_.dest != Dest::Body || state_.fmt.hidden)
             return;
-        flow().endParagraph(tableLevel(), state_.para);
+        flow().endParagraph(tableLevel(), state_.para, runFor(state_.fmt));
     }
 
     void openFlow(FlowKind kind)
@@ -546,7 +552,7 @@ private:
     {
         Flow f = std::move(flows_.back());
         flows_.pop_back();
-        std::vector<RtfBlock> blocks = f.finish(state_.para);
+        std::vector<RtfBlock> blocks = f.finish(state_.para, runFor(state_.fmt));
         if (f.kind == FlowKind::Footnote) {
             if (doc_.footnotes.size() < 100000)
                 doc_.footnotes.push_back(std::move(blocks));
@@ -559,7 +565,7 @@ private:
             return;
         const int level = outer.inTable ? std::clamp(outer.tableLevel, 1, kMaxTableDepth) : 0;
         if (into.paraHasText)
-            into.endParagraph(level, outer.para);
+            into.endParagraph(level, outer.para, runFor(outer.fmt));
         into.setDepth(level);
         for (RtfBlock &b : blocks)
             into.container().push_back(std::move(b));
@@ -726,7 +732,7 @@ private:
     {
         if (state_.dest != Dest::Body || state_.fmt.hidden)
             return;
-        flow().endCell(level, state_.para);
+        flow().endCell(level, state_.para, runFor(state_.fmt));
     }
 
     void rowEnd(int level)
@@ -735,7 +741,7 @@ private:
             return;
         Flow &f = flow();
         if (f.paraHasText)
-            f.endCell(level, state_.para); // text after the last cell end
+            f.endCell(level, state_.para, runFor(state_.fmt)); // text after the last cell end
         f.endRow(level);
     }
 
@@ -1021,29 +1027,49 @@ void cleanBlocks(std::vector<RtfBlock> &blocks)
     }
 }
 
+bool sameFormat(const RtfRun &a, const RtfRun &b)
+{
+    return a.font == b.font && a.pointSize == b.pointSize && a.colour == b.colour && a.bold == b.bold
+        && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
+        && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
+        && a.highlight == b.highlight && a.styleHint == b.styleHint;
+}
+
 void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
 {
     if (r.picture >= 0)
         return;
+    QString text = r.text;
+    text.replace(QChar(0x2028), QLatin1Char('\n'));
+    if (!out.empty() && sameFormat(out.back(), r)) {
+        out.back().text += text;
+        return;
+    }
     RtfRun copy = r;
-    copy.text.replace(QChar(0x2028), QLatin1Char('\n'));
+    copy.text = std::move(text);
     out.push_back(std::move(copy));
 }
 
-void appendBreak(std::vector<RtfRun> &out)
+// A paragraph's end, in the formatting of its mark.
+void appendBreak(std::vector<RtfRun> &out, const RtfRun &mark)
 {
-    if (!out.empty()) {
+    if (!out.empty() && sameFormat(out.back(), mark)) {
         out.back().text += QLatin1Char('\n');
-    } else {
-        RtfRun r;
-        r.text = QStringLiteral("\n");
-        out.push_back(std::move(r));
+        return;
     }
+    RtfRun r = mark;
+    r.hidden = false; // a hidden mark still ends its paragraph
+    r.text = QStringLiteral("\n");
+    if (!out.empty() && sameFormat(out.back(), r)) {
+        out.back().text += QLatin1Char('\n');
+        return;
+    }
+    out.push_back(std::move(r));
 }
 
 // Every paragraph as its runs followed by a line end, the last one of the
 // body without (as it reads when the document does not end its paragraph).
-void flatten(const std::vector<RtfBlock> &blocks, std::vector<RtfRun> &out, bool &pending)
+void flatten(const std::vector<RtfBlock> &blocks, std::vector<RtfRun> &out, const RtfRun *&pending)
 {
     for (const RtfBlock &b : blocks) {
         if (b.table) {
@@ -1053,10 +1079,10 @@ void flatten(const std::vector<RtfBlock> &blocks, std::vector<RtfRun> &out, bool
             continue;
         }
         if (pending)
-            appendBreak(out);
+            appendBreak(out, *pending);
         for (const RtfRun &r : b.runs)
             appendRun(out, r);
-        pending = true;
+        pending = &b.mark;
     }
 }
 
@@ -1070,7 +1096,7 @@ RtfReadResult ReadRtf(QByteArrayView data, const RtfRun &base, const RtfReadLimi
     cleanBlocks(r.document.blocks);
     for (auto &note : r.document.footnotes)
         cleanBlocks(note);
-    bool pending = false;
+    const RtfRun *pending = nullptr;
     flatten(r.document.blocks, r.runs, pending);
     for (const auto &note : r.document.footnotes)
         flatten(note, r.runs, pending);

@@ -51,6 +51,7 @@ struct RtfTable;
 struct RtfBlock {
     RtfParagraphFormat format;
     std::vector<RtfRun> runs; // a line break inside is U+2028
+    RtfRun mark;              // the formatting of the paragraph's end (no text)
     std::shared_ptr<RtfTable> table;
 };
 

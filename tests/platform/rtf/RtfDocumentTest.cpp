@@ -69,7 +69,7 @@ TEST(RtfDocument, Structure)
         "{\\*\\nesttableprops\\trowd\\cellx100\\cellx200\\nestrow}{\\nonesttables\\par}"
         "\\pard\\intbl\\itap1\\cell \\pard\\intbl B\\cell \\trowd\\cellx100\\row \\pard after\\par}";
     const Case cases[] = {
-        {"paragraphs", "{\\rtf1 a\\par b\\line c\\par}", "[a][b\u2028c]"},
+        {"paragraphs; an ended last paragraph leaves an empty line", "{\\rtf1 a\\par b\\line c\\par}", "[a][b\u2028c][]"},
         {"an ignorable word inside a group skips only itself", "{\\rtf1 {a \\*\\foo b}c}", "[a bc]"},
         {"an ignorable destination is skipped", "{\\rtf1 a{\\*\\unknown x{y}}b}", "[ab]"},
         {"a hyperlink shows its result", "{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"http://x\"}}{\\fldrslt{\\ul link}}} after}",
@@ -77,19 +77,19 @@ TEST(RtfDocument, Structure)
         {"shape settings never show, a text box's text does",
          "{\\rtf1 before{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 304800}}"
          "{\\shptxt \\pard box text\\par}}{\\shprslt fallback}}after\\par}",
-         "[before][box text][after]"},
+         "[before][box text][after][]"},
         {"footnotes gather at the end",
          "{\\rtf1 word{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} first}, more{\\super\\chftn}"
          "{\\footnote\\pard{\\super\\chftn} second\\par}.\\par}",
-         "[word1, more2.] ^[1 first] ^[2 second]"},
+         "[word1, more2.][] ^[1 first] ^[2 second]"},
         {"a table", "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\row \\pard\\intbl c\\cell d\\cell\\row \\pard z\\par}",
-         "T({[a]}{[b]}|{[c]}{[d]})[z]"},
-        {"a nested table keeps its cells apart", nested, "T({[A]T({[x]}{[y]})[]}{[B]})[after]"},
+         "T({[a]}{[b]}|{[c]}{[d]})[z][]"},
+        {"a nested table keeps its cells apart", nested, "T({[A]T({[x]}{[y]})[]}{[B]})[after][]"},
         {"text inside nested table properties", "{\\rtf1 \\pard\\intbl\\itap2 q\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}\\pard\\intbl r\\cell\\row}",
          "T({T({[q]})[r]})"},
         {"unicode text of \\upr", "{\\rtf1 {\\upr{ansi}{\\*\\ud{\\u1057?\\u1086?}}}}", "[Со]"},
         {"an object shows its result", "{\\rtf1 {\\object{\\*\\objdata 0102}{\\result shown}}}", "[shown]"},
-        {"old numbering text shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[\u2022\titem]"},
+        {"old numbering text shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[\u2022\titem][]"},
     };
     for (const Case &c : cases) {
         const RtfReadResult r = ReadRtf(c.rtf);
@@ -134,7 +134,8 @@ TEST(RtfDocument, Formatting)
         "{\\super s}{\\sub b}{\\strike x}{\\highlight1 h}\\par\\pard\\qj\\sl-300 j\\par\\pard\\qr r\\par}");
     ASSERT_TRUE(r.ok());
     const auto &b = r.document.blocks;
-    ASSERT_EQ(b.size(), 3u);
+    ASSERT_EQ(b.size(), 4u) << "three paragraphs and the empty one after the last end";
+    EXPECT_TRUE(b[3].runs.empty());
     const RtfParagraphFormat &p = b[0].format;
     EXPECT_EQ(p.align, RtfParagraphFormat::Align::Centre);
     EXPECT_EQ(p.leftIndent, 36);
@@ -208,7 +209,7 @@ TEST(RtfDocument, PicturesAndTablesInTheDocument)
     EXPECT_DOUBLE_EQ(r.document.pictures[0].width, 30);
     EXPECT_DOUBLE_EQ(r.document.pictures[0].height, 30);
     EXPECT_EQ(r.document.pictures[0].data, png);
-    EXPECT_EQ(RtfPlainText(r.runs), "ab\nc\nn\nd\ne1\n1 note") << "pictures carry no text";
+    EXPECT_EQ(RtfPlainText(r.runs), "ab\nc\nn\nd\ne1\n\n1 note") << "pictures carry no text";
 
     QTextDocument doc;
     FillRtfDocument(&doc, r.document);

@@ -146,7 +146,7 @@ TEST_F(CliTest, ArticlesOnTheShelf)
     EXPECT_EQ(list.out, "Луна\t" + QDir::cleanPath(texts + "/Луна.lit") + "\n");
     const CliRun text = run({"article", "Луна"});
     EXPECT_EQ(text.code, 0) << text.err.toStdString();
-    EXPECT_EQ(text.out, "Луна\nТекст1\n•\tx\n1 Прим.\n") << "one paragraph a line, footnotes at the end";
+    EXPECT_EQ(text.out, "Луна\nТекст1\n•\tx\n\n1 Прим.\n") << "one paragraph a line, footnotes at the end";
     const CliRun html = run({"article", texts + "/Луна.lit", "--html"});
     EXPECT_EQ(html.code, 0) << html.err.toStdString();
     EXPECT_TRUE(html.out.contains("align=\"center\"")) << html.out.toStdString();
