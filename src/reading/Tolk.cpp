@@ -282,41 +282,65 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
     c.endEditBlock();
 }
 
-void TolkView::setArticle(const std::vector<RtfRun> &runs, const QStringList &families)
+void TolkView::setArticle(const RtfDocument &article, const QStringList &families)
 {
     QFont df;
     df.setFamilies(families);
     df.setStyleHint(QFont::Monospace);
     df.setPointSizeF(10);
     document()->setDefaultFont(df);
-    FillRtfDocument(document(), runs, families);
+    FillRtfDocument(document(), article, families);
     makeReadable(document(), palette().color(QPalette::Base), palette().color(QPalette::Text));
+    // The built text follows the document position by position: a paragraph
+    // end is CR LF, a table's cell boundary a tab, a picture U+FFFC.
     built_.clear();
     formats_.clear();
     crlf_.clear();
-    for (const RtfRun &r : runs) {
-        if (r.hidden)
-            continue;
+    const QTextDocument *doc = document();
+    const int end = doc->characterCount() - 1; // the last paragraph's end is not text
+    built_.reserve(end + end / 16);
+    formats_.reserve(static_cast<size_t>(end + end / 16));
+    auto formatOf = [](const QTextCharFormat &cf) {
         TolkFormat f;
-        const QRgb rgb = r.colour.rgb();
+        const QRgb rgb = cf.foreground().color().rgb();
         f.colour = static_cast<std::uint32_t>(qRed(rgb)) | static_cast<std::uint32_t>(qGreen(rgb)) << 8
             | static_cast<std::uint32_t>(qBlue(rgb)) << 16;
-        f.size = static_cast<float>(r.pointSize);
-        f.bold = r.bold;
-        f.italic = r.italic;
-        f.underline = r.underline;
-        for (const QChar ch : r.text) {
-            if (ch == QLatin1Char('\n')) {
-                crlf_.push_back(static_cast<int>(built_.size()));
-                built_ += QStringLiteral("\r\n");
-                formats_.push_back(f);
-                formats_.push_back(f);
-            } else {
-                built_ += ch;
-                formats_.push_back(f);
-            }
+        f.size = static_cast<float>(cf.fontPointSize() > 0 ? cf.fontPointSize() : 10);
+        f.bold = cf.fontWeight() >= QFont::Bold;
+        f.italic = cf.fontItalic();
+        f.underline = cf.fontUnderline();
+        return f;
+    };
+    int pos = 0;
+    auto gapTo = [&](int to) {
+        // frame boundaries (tables, cells) between blocks
+        for (; pos < to && pos < end; ++pos) {
+            built_ += QLatin1Char('\t');
+            formats_.push_back(TolkFormat{});
+        }
+    };
+    for (QTextBlock b = doc->begin(); b.isValid() && pos < end; b = b.next()) {
+        gapTo(b.position());
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            gapTo(frag.position());
+            const TolkFormat f = formatOf(frag.charFormat());
+            QString text = frag.text();
+            text.replace(QChar::LineSeparator, QLatin1Char('\v'));
+            built_ += text;
+            formats_.insert(formats_.end(), static_cast<size_t>(text.size()), f);
+            pos += static_cast<int>(text.size());
+        }
+        gapTo(b.position() + b.length() - 1);
+        if (pos < end) {
+            crlf_.push_back(static_cast<int>(built_.size()));
+            built_ += QStringLiteral("\r\n");
+            formats_.push_back(TolkFormat{});
+            formats_.push_back(TolkFormat{});
+            ++pos;
         }
     }
+    gapTo(end);
 }
 
 int TolkView::toDocument(int builtPos) const
@@ -665,7 +689,7 @@ void Tolk::ShowArticle(const QString &path, const QString &caption)
     if (!article.ok())
         throw Error(321, QStringLiteral("ShowArticle"), article.error + QStringLiteral(": ") + path);
     RichTextBox1->setUpdatesEnabled(false);
-    RichTextBox1->setArticle(article.runs, articleFamilies());
+    RichTextBox1->setArticle(article.document, articleFamilies());
     RichTextBox1->viewport()->unsetCursor();
     RichTextBox1->setSel(0, 0);
     RichTextBox1->setUpdatesEnabled(true);

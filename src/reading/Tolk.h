@@ -2,6 +2,7 @@
 // The interpretation window: the document of one word with see-also links,
 // the history of words left by following links, find, copy and print.
 
+#include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
 #include "reading/TolkDocument.h"
 
@@ -58,10 +59,10 @@ public:
     // Shows text (line breaks as CR LF) with its formatting.
     void setTolk(const QString &text, const std::vector<TolkFormat> &formats);
     const QString &builtText() const { return built_; }
-    // Shows the runs of an article (as the RTF reader gives them); the built
-    // text becomes the article's text, line breaks as CR LF. The runs' fonts
-    // are tried first, then families.
-    void setArticle(const std::vector<RtfRun> &runs, const QStringList &families);
+    // Shows an article as the RTF reader gives it; the built text becomes
+    // the document's text, paragraph ends as CR LF. The document's fonts are
+    // tried first, then families.
+    void setArticle(const RtfDocument &article, const QStringList &families);
 
     // Position mapping: built text <-> document.
     int toDocument(int builtPos) const;

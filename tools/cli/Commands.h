@@ -11,6 +11,8 @@ int words(const QStringList &args);
 int suggest(const QStringList &args);
 int search(const QStringList &args);
 int calendar(const QStringList &args);
+int article(const QStringList &args);
+int articles(const QStringList &args);
 
 // Output helpers: UTF-8 on standard output and standard error.
 void out(const QString &text);

@@ -30,7 +30,9 @@ static const char *kUsage =
     "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
     "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
     "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
-    "                                      лунный день и сбываемость снов\n";
+    "                                      лунный день и сбываемость снов\n"
+    "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
+    "  somnex-cli articles                 статьи полки литературы\n";
 
 int main(int argc, char **argv)
 {
@@ -42,6 +44,8 @@ int main(int argc, char **argv)
         {QStringLiteral("suggest"), somnex::cli::suggest},
         {QStringLiteral("search"), somnex::cli::search},
         {QStringLiteral("calendar"), somnex::cli::calendar},
+        {QStringLiteral("article"), somnex::cli::article},
+        {QStringLiteral("articles"), somnex::cli::articles},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         somnex::cli::out(QString::fromUtf8(kUsage));

@@ -1,11 +1,11 @@
 #include "platform/rtf/RtfReader.h"
 
 #include "platform/ansi/AnsiCodePage.h"
+#include "platform/rtf/RtfSymbols.h"
 
 #include <QHash>
-#include <QStringDecoder>
-#include <QTextCursor>
-#include <QTextDocument>
+
+#include <unicode/ucnv.h>
 
 #include <algorithm>
 #include <array>
@@ -17,96 +17,257 @@ namespace {
 
 using ByteTable = std::array<char16_t, 256>;
 
-// The characters of the 256 bytes of a single-byte code page. 1251 comes
-// from our own table; others from the platform's converters, Latin-1 when
-// the platform has none.
-ByteTable codePageTable(int codePage)
+constexpr int kMaxTableDepth = 32; // deeper \itap levels count as this one
+
+// The ICU converter of a Windows or Mac code page, or null when ICU has none.
+UConverter *openConverter(int codePage)
 {
-    ByteTable t{};
-    if (codePage == 1251) {
-        for (int b = 0; b < 256; ++b)
-            t[static_cast<size_t>(b)] = ansi::toChar(static_cast<unsigned char>(b));
-        return t;
+    QByteArrayList names;
+    switch (codePage) {
+    case 10000: names << "macintosh"; break;
+    case 10001: names << "x-mac-japanese" << "Shift_JIS"; break;
+    case 10002: names << "x-mac-trad-chinese" << "Big5"; break;
+    case 10003: names << "x-mac-korean" << "EUC-KR"; break;
+    case 10004: names << "x-mac-arabic"; break;
+    case 10005: names << "x-mac-hebrew"; break;
+    case 10006: names << "x-mac-greek"; break;
+    case 10007: names << "x-mac-cyrillic"; break;
+    case 10008: names << "x-mac-chinesesimp" << "GB2312"; break;
+    case 10029: names << "x-mac-centraleurroman"; break;
+    case 10081: names << "x-mac-turkish"; break;
+    default: break;
     }
-    for (int b = 0; b < 256; ++b)
-        t[static_cast<size_t>(b)] = static_cast<char16_t>(b);
-    const QByteArray name = (codePage < 1250 ? "IBM" : "windows-") + QByteArray::number(codePage);
-    for (int b = 0x80; b < 256; ++b) {
-        QStringDecoder dec(name.constData());
-        if (!dec.isValid())
-            break;
-        const char byte = static_cast<char>(b);
-        const QString s = dec(QByteArrayView(&byte, 1));
-        if (s.size() == 1 && !dec.hasError())
-            t[static_cast<size_t>(b)] = s[0].unicode();
+    names << "windows-" + QByteArray::number(codePage) << "cp" + QByteArray::number(codePage)
+          << "ibm-" + QByteArray::number(codePage);
+    for (const QByteArray &n : names) {
+        UErrorCode e = U_ZERO_ERROR;
+        UConverter *c = ucnv_open(n.constData(), &e);
+        if (U_SUCCESS(e) && c)
+            return c;
+        if (c)
+            ucnv_close(c);
     }
-    return t;
+    return nullptr;
 }
 
-// The single-byte code pages read; any other reads as Latin-1.
-bool knownCodePage(int codePage)
-{
-    return (codePage >= 1250 && codePage <= 1258) || codePage == 437 || codePage == 850 || codePage == 866;
-}
+// A code page as the reader uses it: single-byte ones as a table of their
+// 256 characters, multi-byte ones through a converter that keeps the lead
+// byte of a pair between calls.
+struct CodePage {
+    bool multiByte = false;
+    ByteTable table{};
+    UConverter *conv = nullptr;
+};
 
 // The code page of a font's \fcharset, or 0 for the document's own.
 int charsetCodePage(int charset)
 {
     switch (charset) {
     case 0: return 1252;
+    case 77: return 10000;
+    case 78: return 10001;
+    case 79: return 10003;
+    case 80: return 10008;
+    case 81: return 10002;
+    case 83: return 10005;
+    case 84: return 10004;
+    case 85: return 10006;
+    case 86: return 10081;
+    case 88: return 10029;
+    case 89: return 10007;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
     case 161: return 1253;
     case 162: return 1254;
+    case 163: return 1258;
     case 177: return 1255;
     case 178: return 1256;
     case 186: return 1257;
     case 204: return 1251;
+    case 222: return 874;
     case 238: return 1250;
+    case 254: return 437;
+    case 255: return 850;
     default: return 0;
     }
 }
 
-enum class Dest { Body, FontTable, ColourTable, Skip };
+enum class Dest {
+    Body,
+    FontTable,
+    ColourTable,
+    Skip,
+    Picture,
+    Hidden,  // text dropped, words still read (shapes, objects, \upr)
+};
 
 struct Format {
     int font = -1;
     double size = 0;  // 0: the base size
     int colour = 0;   // index into the colour table, 0 the automatic colour
+    int highlight = 0;
     bool bold = false, italic = false, underline = false, hidden = false;
+    bool superscript = false, subscript = false, strike = false;
     bool operator==(const Format &) const = default;
 };
+
+enum class FlowKind { Body, Footnote, TextBox };
 
 struct State {
     Dest dest = Dest::Body;
     Format fmt;
+    RtfParagraphFormat para;
+    bool inTable = false;
+    int tableLevel = 1; // \itap
     int uc = 1;
+    int flow = 0;        // index of the flow text goes to
+    bool ownsFlow = false; // the group opened that flow
+    bool fresh = true;   // nothing read yet in this group
+    bool starred = false; // a \* waits for its word
 };
+
+enum class FontKind { Text, Symbol, Wingdings };
 
 struct Font {
     QString name;
     int codePage = 0;
+    int styleHint = 0;
+    FontKind kind = FontKind::Text;
 };
 
 bool isDestinationToSkip(QByteArrayView w)
 {
     static const char *const names[] = {
-        "stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-        "footerr", "footerf", "footnote", "fldinst", "xe", "tc", "bkmkstart", "bkmkend", "themedata",
-        "colorschememapping", "latentstyles", "datastore", "listtable", "listoverridetable", "rsidtbl",
-        "generator", "filetbl", "revtbl", "falt", "panose", "template", "annotation", "atnid", "atnauthor",
-        "nonshppict", "shppict", "datafield", "userprops", "xmlnstbl", "mmathPr", "pgdsctbl", "fchars", "lchars"};
+        "stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
+        "fldinst", "xe", "tc", "bkmkstart", "bkmkend", "themedata", "colorschememapping", "latentstyles",
+        "datastore", "listtable", "listoverridetable", "rsidtbl", "generator", "filetbl", "revtbl", "falt",
+        "panose", "template", "annotation", "atnid", "atnauthor", "atndate", "atnref", "nonshppict", "datafield",
+        "userprops", "xmlnstbl", "mmathPr", "pgdsctbl", "fchars", "lchars", "nonesttables", "shprslt", "sp",
+        "sn", "sv", "objdata", "objclass", "objname", "fldtype", "formfield", "pn", "protusertbl", "wgrffmtfilter",
+        "docvar", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "pgptbl", "mmath", "blipuid",
+        "picprop", "oldcprops", "oldpprops", "oldtprops", "oldsprops", "defchp", "defpap", "hlinkbase", "do",
+        "keycode", "private", "dptxbxtext"};
     for (const char *n : names)
         if (w == QByteArrayView(n))
             return true;
     return false;
 }
 
+QColor rgb(const int v[3])
+{
+    return QColor(v[0], v[1], v[2]);
+}
+
+// The paragraphs of one flow of text (the body, a footnote, a text box) with
+// the tables open at the paragraph being read.
+struct Flow {
+    struct OpenTable {
+        std::shared_ptr<RtfTable> table = std::make_shared<RtfTable>();
+        std::vector<std::vector<RtfBlock>> row;
+        std::vector<RtfBlock> cell;
+    };
+    FlowKind kind = FlowKind::Body;
+    std::vector<RtfBlock> blocks;
+    std::vector<OpenTable> open;
+    RtfBlock para;
+    bool paraHasText = false;
+
+    std::vector<RtfBlock> &container() { return open.empty() ? blocks : open.back().cell; }
+
+    void closeTable()
+    {
+        OpenTable t = std::move(open.back());
+        open.pop_back();
+        if (!t.cell.empty())
+            t.row.push_back(std::move(t.cell));
+        if (!t.row.empty())
+            t.table->rows.push_back(std::move(t.row));
+        if (t.table->rows.empty())
+            return;
+        RtfBlock b;
+        b.table = std::move(t.table);
+        container().push_back(std::move(b));
+    }
+
+    void setDepth(int level)
+    {
+        while (static_cast<int>(open.size()) > level)
+            closeTable();
+        while (static_cast<int>(open.size()) < level)
+            open.emplace_back();
+    }
+
+    void endParagraph(int level, const RtfParagraphFormat &format, const RtfRun &mark)
+    {
+        setDepth(level);
+        para.format = format;
+        para.mark = mark;
+        container().push_back(std::move(para));
+        para = RtfBlock{};
+        paraHasText = false;
+    }
+
+    void endCell(int level, const RtfParagraphFormat &format, const RtfRun &mark)
+    {
+        endParagraph(level, format, mark);
+        OpenTable &t = open.back();
+        t.row.push_back(std::move(t.cell));
+        t.cell.clear();
+    }
+
+    void endRow(int level)
+    {
+        if (static_cast<int>(open.size()) < level)
+            return; // a row end with no cell read
+        setDepth(level);
+        OpenTable &t = open.back();
+        if (!t.cell.empty())
+            t.row.push_back(std::move(t.cell));
+        t.cell.clear();
+        if (!t.row.empty())
+            t.table->rows.push_back(std::move(t.row));
+        t.row.clear();
+    }
+
+    // Ends what is open: the last paragraph when it has anything, the tables.
+    std::vector<RtfBlock> finish(const RtfParagraphFormat &format, const RtfRun &mark)
+    {
+        // The body's last paragraph stands even when empty (a document that
+        // ends its last paragraph shows an empty line after it, as in word
+        // processors); a note's or a text box's empty one does not.
+        const bool keep = paraHasText || (kind == FlowKind::Body && open.empty() && !blocks.empty());
+        if (keep || !para.runs.empty()) {
+            para.format = format;
+            para.mark = mark;
+            container().push_back(std::move(para));
+            para = RtfBlock{};
+        }
+        setDepth(0);
+        return std::move(blocks);
+    }
+};
+
 class Reader {
 public:
     Reader(QByteArrayView data, const RtfRun &base, const RtfReadLimits &limits)
         : in_(data), base_(base), limits_(limits)
     {
-        docTable_ = table(1252);
+        docCodePage_ = 1252;
+        flows_.emplace_back();
     }
+
+    ~Reader()
+    {
+        for (CodePage &cp : codePages_)
+            if (cp.conv)
+                ucnv_close(cp.conv);
+    }
+
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
 
     RtfReadResult run()
     {
@@ -125,37 +286,79 @@ public:
         pos_ = start;
         if (!parse(r.error))
             return r;
-        finish();
-        r.runs = std::move(runs_);
+        // groups left open end here, innermost first
+        while (!stack_.empty())
+            closeGroup();
+        doc_.blocks = flows_.front().finish(state_.para, runFor(state_.fmt));
+        r.document = std::move(doc_);
         return r;
     }
 
 private:
-    const ByteTable &table(int codePage)
+    CodePage &codePage(int number)
     {
-        if (!knownCodePage(codePage))
-            codePage = 0;
-        auto it = tables_.find(codePage);
-        if (it == tables_.end())
-            it = tables_.insert(codePage, codePageTable(codePage));
-        return it.value();
+        auto it = codePageIndex_.constFind(number);
+        if (it != codePageIndex_.constEnd())
+            return codePages_[static_cast<size_t>(*it)];
+        CodePage cp;
+        for (int b = 0; b < 256; ++b)
+            cp.table[static_cast<size_t>(b)] = static_cast<char16_t>(b);
+        if (number == 1251) {
+            for (int b = 0; b < 256; ++b)
+                cp.table[static_cast<size_t>(b)] = ansi::toChar(static_cast<unsigned char>(b));
+        } else if (number > 0 && codePages_.size() < 64) {
+            cp.conv = openConverter(number);
+            if (cp.conv) {
+                cp.multiByte = ucnv_getMaxCharSize(cp.conv) > 1;
+                if (!cp.multiByte) {
+                    for (int b = 0x80; b < 256; ++b) {
+                        const char byte = static_cast<char>(b);
+                        UChar out[4];
+                        UErrorCode e = U_ZERO_ERROR;
+                        const int32_t n = ucnv_toUChars(cp.conv, out, 4, &byte, 1, &e);
+                        if (U_SUCCESS(e) && n == 1)
+                            cp.table[static_cast<size_t>(b)] = out[0];
+                    }
+                }
+            }
+        }
+        codePageIndex_.insert(number, static_cast<int>(codePages_.size()));
+        codePages_.push_back(cp);
+        return codePages_.back();
     }
 
-    const ByteTable &currentTable()
+    const Font *currentFont() const
     {
-        const Font *f = nullptr;
         if (state_.dest == Dest::FontTable)
-            f = &pendingFont_;
-        else if (auto it = fonts_.constFind(state_.fmt.font); it != fonts_.constEnd())
-            f = &it.value();
-        if (f && f->codePage > 0)
-            return table(f->codePage);
-        return docTable_;
+            return &pendingFont_;
+        auto it = fonts_.constFind(state_.fmt.font);
+        return it != fonts_.constEnd() ? &it.value() : nullptr;
+    }
+
+    void closeGroup()
+    {
+        if (state_.dest == Dest::FontTable)
+            endFontEntry();
+        if (state_.dest == Dest::Picture)
+            endPicture();
+        const Dest inner = state_.dest;
+        if (state_.ownsFlow)
+            endFlow();
+        state_ = stack_.back();
+        stack_.pop_back();
+        if (inner == Dest::FontTable && state_.dest == Dest::FontTable)
+            pendingFont_ = Font{};
+        skipChars_ = 0;
     }
 
     bool parse(QString &error)
     {
         while (pos_ < in_.size()) {
+            if (state_.dest == Dest::Picture) {
+                readHex();
+                if (pos_ >= in_.size())
+                    break;
+            }
             const char c = in_[pos_++];
             if (c == '{') {
                 if (static_cast<int>(stack_.size()) >= limits_.maxDepth) {
@@ -163,20 +366,16 @@ private:
                     return false;
                 }
                 stack_.push_back(state_);
+                state_.ownsFlow = false;
+                state_.fresh = true;
+                state_.starred = false;
                 skipChars_ = 0;
                 continue;
             }
             if (c == '}') {
-                if (state_.dest == Dest::FontTable)
-                    endFontEntry();
                 if (stack_.empty())
                     return true;
-                const Dest inner = state_.dest;
-                state_ = stack_.back();
-                stack_.pop_back();
-                if (inner == Dest::FontTable && state_.dest == Dest::FontTable)
-                    pendingFont_ = Font{};
-                skipChars_ = 0;
+                closeGroup();
                 if (stack_.empty())
                     return true; // the document's group has ended
                 continue;
@@ -187,6 +386,7 @@ private:
             }
             if (c == '\r' || c == '\n')
                 continue;
+            state_.fresh = false;
             if (c == '\t') {
                 emitChar(u'\t');
                 continue;
@@ -198,6 +398,27 @@ private:
         return true; // cut short: what was read stands
     }
 
+    // The hexadecimal digits of a picture, up to the next control or group.
+    void readHex()
+    {
+        while (pos_ < in_.size()) {
+            const char h = in_[pos_];
+            int d;
+            if (h >= '0' && h <= '9') d = h - '0';
+            else if (h >= 'a' && h <= 'f') d = h - 'a' + 10;
+            else if (h >= 'A' && h <= 'F') d = h - 'A' + 10;
+            else if (h == '\\' || h == '{' || h == '}') return;
+            else { ++pos_; continue; }
+            ++pos_;
+            if (nibble_ < 0) {
+                nibble_ = d;
+            } else {
+                picture_.data.append(static_cast<char>(nibble_ * 16 + d));
+                nibble_ = -1;
+            }
+        }
+    }
+
     void controlWord()
     {
         if (pos_ >= in_.size())
@@ -206,6 +427,8 @@ private:
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (!letter) {
             ++pos_;
+            if (c != '*')
+                state_.fresh = false;
             controlSymbol(c);
             return;
         }
@@ -231,6 +454,19 @@ private:
         if (pos_ < in_.size() && in_[pos_] == ' ')
             ++pos_;
         const int n = param ? static_cast<int>(std::clamp<long long>(*param, -2147483647LL, 2147483647LL)) : 0;
+        const bool starred = state_.starred;
+        const bool fresh = state_.fresh;
+        state_.starred = false;
+        state_.fresh = false;
+        if (starred && state_.dest != Dest::Skip && !isKnown(word)) {
+            // an ignorable word this reader does not know: at the start of a
+            // group it is a destination to skip, elsewhere a word to ignore
+            if (fresh)
+                state_.dest = Dest::Skip;
+            if (word == "bin")
+                onWord(word, param.has_value(), n);
+            return;
+        }
         onWord(word, param.has_value(), n);
     }
 
@@ -261,14 +497,78 @@ private:
         case '~': emitChar(u'\u00A0'); break;
         case '_': emitChar(u'\u2011'); break;
         case '*':
-            state_.dest = Dest::Skip;
+            state_.starred = true;
             break;
         case '\r': case '\n':
-            emitChar(u'\n');
+            paragraphEnd();
             break;
         default:
             break; // \- optional hyphen, \| \: and the rest show nothing
         }
+    }
+
+    static bool isKnown(QByteArrayView w)
+    {
+        static const char *const known[] = {
+            "fonttbl", "colortbl", "pict", "shppict", "shp", "shpinst", "shptxt", "footnote", "fldrslt", "field",
+            "nesttableprops", "object", "result", "upr", "ud", "listtext", "pntext", "bin", "u", "par"};
+        for (const char *k : known)
+            if (w == QByteArrayView(k))
+                return true;
+        return isDestinationToSkip(w);
+    }
+
+    int tableLevel() const
+    {
+        return state_.inTable ? std::clamp(state_.tableLevel, 1, kMaxTableDepth) : 0;
+    }
+
+    Flow &flow() { return flows_[static_cast<size_t>(state_.flow)]; }
+
+    void paragraphEnd()
+    {
+        if (state_.dest != Dest::Body || state_.fmt.hidden)
+            return;
+        flow().endParagraph(tableLevel(), state_.para, runFor(state_.fmt));
+    }
+
+    void openFlow(FlowKind kind)
+    {
+        if (flows_.size() >= 64) {
+            state_.dest = Dest::Skip; // footnotes within footnotes beyond reason
+            return;
+        }
+        Flow f;
+        f.kind = kind;
+        flows_.push_back(std::move(f));
+        state_.flow = static_cast<int>(flows_.size()) - 1;
+        state_.ownsFlow = true;
+        state_.dest = Dest::Body;
+        state_.inTable = false;
+        state_.tableLevel = 1;
+    }
+
+    void endFlow()
+    {
+        Flow f = std::move(flows_.back());
+        flows_.pop_back();
+        std::vector<RtfBlock> blocks = f.finish(state_.para, runFor(state_.fmt));
+        if (f.kind == FlowKind::Footnote) {
+            if (doc_.footnotes.size() < 100000)
+                doc_.footnotes.push_back(std::move(blocks));
+            return;
+        }
+        // a text box's paragraphs stand in place of the box
+        const State &outer = stack_.back();
+        Flow &into = flows_[static_cast<size_t>(outer.flow)];
+        if (blocks.empty())
+            return;
+        const int level = outer.inTable ? std::clamp(outer.tableLevel, 1, kMaxTableDepth) : 0;
+        if (into.paraHasText)
+            into.endParagraph(level, outer.para, runFor(outer.fmt));
+        into.setDepth(level);
+        for (RtfBlock &b : blocks)
+            into.container().push_back(std::move(b));
     }
 
     void onWord(QByteArrayView w, bool hasParam, int n)
@@ -276,11 +576,18 @@ private:
         const bool on = !hasParam || n != 0;
         if (w == "bin") {
             // binary data: n raw bytes follow
-            pos_ += std::clamp<qsizetype>(n, 0, in_.size() - pos_);
+            const qsizetype len = std::clamp<qsizetype>(n, 0, in_.size() - pos_);
+            if (state_.dest == Dest::Picture)
+                picture_.data.append(in_.sliced(pos_, len).data(), len);
+            pos_ += len;
             return;
         }
         if (state_.dest == Dest::Skip)
             return;
+        if (state_.dest == Dest::Picture) {
+            pictureWord(w, n);
+            return;
+        }
         if (w == "fonttbl") { state_.dest = Dest::FontTable; pendingFont_ = Font{}; ++tablesVersion_; return; }
         if (w == "colortbl") {
             state_.dest = Dest::ColourTable;
@@ -293,8 +600,17 @@ private:
 
         if (state_.dest == Dest::FontTable) {
             if (w == "f") { endFontEntry(); pendingFont_ = Font{}; pendingId_ = n; }
-            else if (w == "fcharset") pendingFont_.codePage = charsetCodePage(n);
+            else if (w == "fcharset") {
+                pendingFont_.codePage = charsetCodePage(n);
+                if (n == 2 && pendingFont_.kind == FontKind::Text)
+                    pendingFont_.codePage = -1; // symbol: bytes are the font's own
+            }
             else if (w == "cpg" && n > 0 && n < 100000) pendingFont_.codePage = n;
+            else if (w == "froman") pendingFont_.styleHint = 1;  // QFont::Serif
+            else if (w == "fswiss") pendingFont_.styleHint = 0;
+            else if (w == "fmodern") pendingFont_.styleHint = 2; // QFont::TypeWriter
+            else if (w == "fscript") pendingFont_.styleHint = 6; // QFont::Cursive
+            else if (w == "fdecor") pendingFont_.styleHint = 3;  // QFont::Decorative
             else if (w == "u") emitUnicode(n);
             return;
         }
@@ -305,30 +621,98 @@ private:
             else if (w == "blue") { colour_.rgb[2] = v; colour_.set = true; }
             return;
         }
+        // destinations read in part
+        if (w == "pict") {
+            state_.dest = Dest::Picture;
+            picture_ = RtfPicture{};
+            pictureSize_ = PictureSize{};
+            nibble_ = -1;
+            return;
+        }
+        if (w == "shpinst" || w == "object" || w == "upr") { state_.dest = Dest::Hidden; return; }
+        if (w == "shptxt") { openFlow(FlowKind::TextBox); return; }
+        if (w == "ud" || w == "result") { state_.dest = Dest::Body; return; }
+        if (w == "footnote") {
+            ++footnotes_;
+            openFlow(FlowKind::Footnote);
+            return;
+        }
+        if (w == "chftn") {
+            const bool inNote = flow().kind == FlowKind::Footnote;
+            const QString mark = QString::number(inNote ? footnotes_ : footnotes_ + 1);
+            const bool super = state_.fmt.superscript;
+            state_.fmt.superscript = true;
+            for (const QChar ch : mark)
+                put(ch.unicode());
+            state_.fmt.superscript = super;
+            return;
+        }
         // document and character properties
-        if (w == "ansicpg") { if (n > 0 && n < 100000) docTable_ = table(n); return; }
-        if (w == "mac" || w == "pc" || w == "pca") return;
+        if (w == "ansicpg") { if (n > 0 && n < 100000) docCodePage_ = n; return; }
         if (w == "deff") { defaultFont_ = n; state_.fmt.font = n; return; }
         if (w == "uc") { state_.uc = std::clamp(n, 0, 16); return; }
         if (w == "u") { emitUnicode(n); return; }
         if (w == "plain") {
             state_.fmt = Format{};
             state_.fmt.font = defaultFont_;
+            state_.fmt.size = 12;
             return;
         }
         if (w == "b") { state_.fmt.bold = on; return; }
         if (w == "i") { state_.fmt.italic = on; return; }
-        if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "ulth" || w == "ulwave") {
+        if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "ulth" || w == "ulwave"
+            || w == "uldashd" || w == "uldashdd" || w == "ulthd" || w == "ulhwave" || w == "ulldash" || w == "ulthdash"
+            || w == "ulthldash" || w == "ululdbwave") {
             state_.fmt.underline = on;
             return;
         }
         if (w == "ulnone") { state_.fmt.underline = false; return; }
+        if (w == "strike" || w == "striked") { state_.fmt.strike = on; return; }
+        if (w == "super" || w == "up") { state_.fmt.superscript = on; state_.fmt.subscript = false; return; }
+        if (w == "sub" || w == "dn") { state_.fmt.subscript = on; state_.fmt.superscript = false; return; }
+        if (w == "nosupersub") { state_.fmt.superscript = state_.fmt.subscript = false; return; }
+        if (w == "highlight") { state_.fmt.highlight = std::max(0, n); return; }
         if (w == "v") { state_.fmt.hidden = on; return; }
         if (w == "fs") { if (hasParam && n > 0) state_.fmt.size = std::clamp(n, 2, 3276) / 2.0; return; }
         if (w == "f") { if (hasParam) state_.fmt.font = n; return; }
         if (w == "cf") { state_.fmt.colour = std::max(0, n); return; }
-        if (w == "par" || w == "line" || w == "sect" || w == "page" || w == "row") { emitChar(u'\n'); return; }
-        if (w == "tab" || w == "cell") { emitChar(u'\t'); return; }
+        // paragraph properties
+        if (w == "pard") {
+            state_.para = RtfParagraphFormat{};
+            state_.inTable = false;
+            state_.tableLevel = 1;
+            return;
+        }
+        if (w == "ql") { state_.para.align = RtfParagraphFormat::Align::Left; return; }
+        if (w == "qc") { state_.para.align = RtfParagraphFormat::Align::Centre; return; }
+        if (w == "qr") { state_.para.align = RtfParagraphFormat::Align::Right; return; }
+        if (w == "qj" || w == "qd") { state_.para.align = RtfParagraphFormat::Align::Justify; return; }
+        if (w == "li" || w == "lin") { state_.para.leftIndent = twips(n); return; }
+        if (w == "ri" || w == "rin") { state_.para.rightIndent = twips(n); return; }
+        if (w == "fi") { state_.para.firstIndent = twips(n); return; }
+        if (w == "sb") { state_.para.spaceBefore = std::max(0.0, twips(n)); return; }
+        if (w == "sa") { state_.para.spaceAfter = std::max(0.0, twips(n)); return; }
+        if (w == "sl") { state_.para.lineSpacing = std::clamp(n, -31680, 31680); return; }
+        if (w == "tx" || w == "tb") {
+            if (state_.para.tabs.size() < 64)
+                state_.para.tabs.push_back(twips(n));
+            return;
+        }
+        if (w == "slmult") { state_.para.lineMultiple = on; return; }
+        if (w == "intbl") { state_.inTable = on; return; }
+        if (w == "itap") {
+            state_.tableLevel = std::max(0, n);
+            state_.inTable = n > 0;
+            return;
+        }
+        // breaks
+        if (w == "par" || w == "sect" || w == "page") { paragraphEnd(); return; }
+        if (w == "cell") { cellEnd(1); return; }
+        if (w == "nestcell") { cellEnd(std::max(2, tableLevel())); return; }
+        if (w == "row") { rowEnd(1); return; }
+        if (w == "nestrow") { rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size())))); return; }
+        if (w == "line") { emitChar(u'\u2028'); return; }
+        if (w == "tab") { emitChar(u'\t'); return; }
         if (w == "emdash") { emitChar(u'\u2014'); return; }
         if (w == "endash") { emitChar(u'\u2013'); return; }
         if (w == "emspace" || w == "enspace" || w == "qmspace") { emitChar(u' '); return; }
@@ -342,6 +726,80 @@ private:
             --skipChars_;
     }
 
+    static double twips(int n) { return std::clamp(n, -316800, 316800) / 20.0; }
+
+    void cellEnd(int level)
+    {
+        if (state_.dest != Dest::Body || state_.fmt.hidden)
+            return;
+        flow().endCell(level, state_.para, runFor(state_.fmt));
+    }
+
+    void rowEnd(int level)
+    {
+        if (state_.dest != Dest::Body)
+            return;
+        Flow &f = flow();
+        if (f.paraHasText)
+            f.endCell(level, state_.para, runFor(state_.fmt)); // text after the last cell end
+        f.endRow(level);
+    }
+
+    struct PictureSize {
+        int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 100, scaleY = 100;
+    };
+
+    void pictureWord(QByteArrayView w, int n)
+    {
+        if (w == "pngblip") picture_.kind = RtfPicture::Kind::Png;
+        else if (w == "jpegblip") picture_.kind = RtfPicture::Kind::Jpeg;
+        else if (w == "dibitmap") picture_.kind = RtfPicture::Kind::Dib;
+        else if (w == "wmetafile" || w == "emfblip" || w == "macpict" || w == "pmmetafile") picture_.kind = RtfPicture::Kind::Metafile;
+        else if (w == "picw") pictureSize_.w = std::clamp(n, 0, 1000000);
+        else if (w == "pich") pictureSize_.h = std::clamp(n, 0, 1000000);
+        else if (w == "picwgoal") pictureSize_.wGoal = std::clamp(n, 0, 1000000);
+        else if (w == "pichgoal") pictureSize_.hGoal = std::clamp(n, 0, 1000000);
+        else if (w == "picscalex") pictureSize_.scaleX = std::clamp(n, 1, 10000);
+        else if (w == "picscaley") pictureSize_.scaleY = std::clamp(n, 1, 10000);
+    }
+
+    void endPicture()
+    {
+        // only the picture's own group ends it; its inner groups read on
+        if (!stack_.empty() && stack_.back().dest == Dest::Picture)
+            return;
+        const PictureSize &s = pictureSize_;
+        double w = s.wGoal > 0 ? s.wGoal / 20.0 : 0, h = s.hGoal > 0 ? s.hGoal / 20.0 : 0;
+        if (w <= 0 || h <= 0) {
+            if (picture_.kind == RtfPicture::Kind::Metafile) {
+                // metafile extents are in hundredths of a millimetre
+                w = s.w * 72.0 / 2540.0;
+                h = s.h * 72.0 / 2540.0;
+            } else {
+                // a bitmap's pixels at 96 per inch
+                w = s.w * 0.75;
+                h = s.h * 0.75;
+            }
+        }
+        picture_.width = w * s.scaleX / 100.0;
+        picture_.height = h * s.scaleY / 100.0;
+        if (picture_.data.isEmpty() || state_.fmt.hidden || doc_.pictures.size() >= 100000)
+            return;
+        // the picture shows where its group was, in the flow around it
+        const State &outer = stack_.back();
+        if (outer.dest != Dest::Body)
+            return;
+        doc_.pictures.push_back(std::move(picture_));
+        picture_ = RtfPicture{};
+        Flow &f = flows_[static_cast<size_t>(outer.flow)];
+        RtfRun r = runFor(outer.fmt);
+        r.picture = static_cast<int>(doc_.pictures.size()) - 1;
+        r.text = QString(QChar(0xFFFC));
+        f.para.runs.push_back(std::move(r));
+        f.paraHasText = true;
+        lastVersion_ = ~0u; // the next text starts a run of its own
+    }
+
     void emitUnicode(int n)
     {
         if (skipChars_ > 0) {
@@ -350,9 +808,26 @@ private:
             return;
         }
         const int v = n < 0 ? n + 65536 : n;
-        if (v >= 0 && v <= 0xFFFF)
-            put(static_cast<char16_t>(v));
         skipChars_ = state_.uc;
+        if (v < 0 || v > 0xFFFF)
+            return;
+        const Font *f = currentFont();
+        if (f && f->kind != FontKind::Text && ((v >= 0xF020 && v <= 0xF0FF) || (v >= 0x20 && v <= 0xFF))) {
+            putSymbol(*f, static_cast<unsigned char>(v & 0xFF));
+            return;
+        }
+        put(static_cast<char16_t>(v));
+    }
+
+    void putSymbol(const Font &f, unsigned char b)
+    {
+        const char32_t u = f.kind == FontKind::Symbol ? symbolChar(b) : wingdingsChar(b);
+        if (u > 0xFFFF) {
+            put(QChar::highSurrogate(u));
+            put(QChar::lowSurrogate(u));
+        } else {
+            put(static_cast<char16_t>(u));
+        }
     }
 
     void emitByte(unsigned char b)
@@ -361,7 +836,35 @@ private:
             --skipChars_;
             return;
         }
-        put(currentTable()[b]);
+        if (state_.dest == Dest::Skip)
+            return;
+        const Font *f = currentFont();
+        if (f && f->kind != FontKind::Text && state_.dest != Dest::FontTable) {
+            putSymbol(*f, b);
+            return;
+        }
+        int number = f && f->codePage != 0 ? f->codePage : docCodePage_;
+        if (number < 0) {
+            put(static_cast<char16_t>(b)); // a symbol font's own byte
+            return;
+        }
+        CodePage &cp = codePage(number);
+        if (!cp.multiByte) {
+            put(cp.table[b]);
+            return;
+        }
+        const char byte = static_cast<char>(b);
+        const char *src = &byte;
+        UChar out[8];
+        UChar *dst = out;
+        UErrorCode e = U_ZERO_ERROR;
+        ucnv_toUnicode(cp.conv, &dst, out + 8, &src, &byte + 1, nullptr, false, &e);
+        if (U_FAILURE(e)) {
+            ucnv_reset(cp.conv);
+            return;
+        }
+        for (UChar *p = out; p < dst; ++p)
+            put(*p);
     }
 
     void emitChar(char16_t ch)
@@ -373,12 +876,37 @@ private:
         put(ch);
     }
 
+    RtfRun runFor(const Format &f) const
+    {
+        RtfRun r;
+        auto font = fonts_.constFind(f.font);
+        const bool text = font != fonts_.constEnd() && font->kind == FontKind::Text;
+        r.font = text && !font->name.isEmpty() ? font->name : base_.font;
+        r.styleHint = text ? font->styleHint : base_.styleHint;
+        r.pointSize = f.size > 0 ? f.size : base_.pointSize;
+        r.colour = base_.colour;
+        if (f.colour > 0 && f.colour < static_cast<int>(colours_.size()) && colours_[static_cast<size_t>(f.colour)])
+            r.colour = *colours_[static_cast<size_t>(f.colour)];
+        if (f.highlight > 0 && f.highlight < static_cast<int>(colours_.size()) && colours_[static_cast<size_t>(f.highlight)])
+            r.highlight = *colours_[static_cast<size_t>(f.highlight)];
+        r.bold = f.bold;
+        r.italic = f.italic;
+        r.underline = f.underline;
+        r.hidden = f.hidden;
+        r.superscript = f.superscript;
+        r.subscript = f.subscript;
+        r.strike = f.strike;
+        return r;
+    }
+
     void put(char16_t ch)
     {
-        if (ch < 0x20 && ch != u'\n' && ch != u'\t')
+        if (ch < 0x20 && ch != u'\t')
             return; // other control characters carry nothing visible
         switch (state_.dest) {
         case Dest::Skip:
+        case Dest::Hidden:
+        case Dest::Picture:
             return;
         case Dest::FontTable:
             if (ch == u';')
@@ -390,42 +918,38 @@ private:
             if (ch == u';') {
                 ++tablesVersion_;
                 if (colours_.size() < 4096)
-                    colours_.push_back(colour_.set ? std::optional<QColor>(QColor(colour_.rgb[0], colour_.rgb[1], colour_.rgb[2]))
-                                                   : std::nullopt);
+                    colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
                 colour_ = Colour{};
             }
             return;
         case Dest::Body:
             break;
         }
+        Flow &fl = flow();
+        fl.paraHasText = true;
+        std::vector<RtfRun> &runs = fl.para.runs;
         const Format &f = state_.fmt;
-        if (!runs_.empty() && lastFmt_ == f && lastVersion_ == tablesVersion_) {
-            runs_.back().text += QChar(ch);
+        if (!runs.empty() && lastFmt_ == f && lastVersion_ == tablesVersion_ && lastFlow_ == state_.flow
+            && runs.back().picture < 0) {
+            runs.back().text += QChar(ch);
             return;
         }
         lastFmt_ = f;
         lastVersion_ = tablesVersion_;
-        RtfRun r;
-        auto font = fonts_.constFind(f.font);
-        r.font = font != fonts_.constEnd() && !font->name.isEmpty() ? font->name : base_.font;
-        r.pointSize = f.size > 0 ? f.size : base_.pointSize;
-        r.colour = base_.colour;
-        if (f.colour > 0 && f.colour < static_cast<int>(colours_.size()) && colours_[static_cast<size_t>(f.colour)])
-            r.colour = *colours_[static_cast<size_t>(f.colour)];
-        r.bold = f.bold;
-        r.italic = f.italic;
-        r.underline = f.underline;
-        r.hidden = f.hidden;
-        if (!runs_.empty()) {
-            RtfRun &last = runs_.back();
-            if (last.font == r.font && last.pointSize == r.pointSize && last.colour == r.colour && last.bold == r.bold
-                && last.italic == r.italic && last.underline == r.underline && last.hidden == r.hidden) {
+        lastFlow_ = state_.flow;
+        RtfRun r = runFor(f);
+        if (!runs.empty()) {
+            RtfRun &last = runs.back();
+            if (last.picture < 0 && last.font == r.font && last.pointSize == r.pointSize && last.colour == r.colour
+                && last.bold == r.bold && last.italic == r.italic && last.underline == r.underline
+                && last.hidden == r.hidden && last.superscript == r.superscript && last.subscript == r.subscript
+                && last.strike == r.strike && last.highlight == r.highlight && last.styleHint == r.styleHint) {
                 last.text += QChar(ch);
                 return;
             }
         }
         r.text = QString(QChar(ch));
-        runs_.push_back(std::move(r));
+        runs.push_back(std::move(r));
     }
 
     void endFontEntry()
@@ -433,27 +957,15 @@ private:
         if (pendingId_ >= 0 && fonts_.size() < 4096) {
             Font f = pendingFont_;
             f.name = pendingName_.trimmed();
+            if (f.name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
+                f.kind = FontKind::Symbol;
+            else if (f.name.compare(QLatin1String("Wingdings"), Qt::CaseInsensitive) == 0)
+                f.kind = FontKind::Wingdings;
             fonts_.insert(pendingId_, f);
             ++tablesVersion_;
         }
         pendingId_ = -1;
         pendingName_.clear();
-    }
-
-    void finish()
-    {
-        // a lone surrogate from a \u escape shows as the replacement character
-        for (RtfRun &r : runs_) {
-            for (qsizetype i = 0; i < r.text.size(); ++i) {
-                const QChar c = r.text[i];
-                if (c.isHighSurrogate() && i + 1 < r.text.size() && r.text[i + 1].isLowSurrogate()) {
-                    ++i;
-                    continue;
-                }
-                if (c.isSurrogate())
-                    r.text[i] = QChar(0xFFFD);
-            }
-        }
     }
 
     struct Colour {
@@ -467,9 +979,13 @@ private:
     qsizetype pos_ = 0;
     State state_;
     std::vector<State> stack_;
+    std::vector<Flow> flows_;
+    RtfDocument doc_;
+    int footnotes_ = 0;
     int skipChars_ = 0;
-    QHash<int, ByteTable> tables_;
-    ByteTable docTable_{};
+    std::vector<CodePage> codePages_;
+    QHash<int, int> codePageIndex_;
+    int docCodePage_ = 1252;
     QHash<int, Font> fonts_;
     Font pendingFont_;
     QString pendingName_;
@@ -477,17 +993,114 @@ private:
     int defaultFont_ = -1;
     std::vector<std::optional<QColor>> colours_;
     Colour colour_;
-    std::vector<RtfRun> runs_;
+    RtfPicture picture_;
+    PictureSize pictureSize_;
+    int nibble_ = -1;
     Format lastFmt_;           // the format of the last run
     unsigned lastVersion_ = 0; // and the tables it was resolved against
+    int lastFlow_ = 0;
     unsigned tablesVersion_ = 0;
 };
+
+void replaceLoneSurrogates(QString &s)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate())
+            s[i] = QChar(0xFFFD);
+    }
+}
+
+void cleanBlocks(std::vector<RtfBlock> &blocks)
+{
+    for (RtfBlock &b : blocks) {
+        for (RtfRun &r : b.runs)
+            replaceLoneSurrogates(r.text);
+        if (b.table)
+            for (auto &row : b.table->rows)
+                for (auto &cell : row)
+                    cleanBlocks(cell);
+    }
+}
+
+bool sameFormat(const RtfRun &a, const RtfRun &b)
+{
+    return a.font == b.font && a.pointSize == b.pointSize && a.colour == b.colour && a.bold == b.bold
+        && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
+        && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
+        && a.highlight == b.highlight && a.styleHint == b.styleHint;
+}
+
+void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
+{
+    if (r.picture >= 0)
+        return;
+    QString text = r.text;
+    text.replace(QChar(0x2028), QLatin1Char('\n'));
+    if (!out.empty() && sameFormat(out.back(), r)) {
+        out.back().text += text;
+        return;
+    }
+    RtfRun copy = r;
+    copy.text = std::move(text);
+    out.push_back(std::move(copy));
+}
+
+// A paragraph's end, in the formatting of its mark.
+void appendBreak(std::vector<RtfRun> &out, const RtfRun &mark)
+{
+    if (!out.empty() && sameFormat(out.back(), mark)) {
+        out.back().text += QLatin1Char('\n');
+        return;
+    }
+    RtfRun r = mark;
+    r.hidden = false; // a hidden mark still ends its paragraph
+    r.text = QStringLiteral("\n");
+    if (!out.empty() && sameFormat(out.back(), r)) {
+        out.back().text += QLatin1Char('\n');
+        return;
+    }
+    out.push_back(std::move(r));
+}
+
+// Every paragraph as its runs followed by a line end, the last one of the
+// body without (as it reads when the document does not end its paragraph).
+void flatten(const std::vector<RtfBlock> &blocks, std::vector<RtfRun> &out, const RtfRun *&pending)
+{
+    for (const RtfBlock &b : blocks) {
+        if (b.table) {
+            for (const auto &row : b.table->rows)
+                for (const auto &cell : row)
+                    flatten(cell, out, pending);
+            continue;
+        }
+        if (pending)
+            appendBreak(out, *pending);
+        for (const RtfRun &r : b.runs)
+            appendRun(out, r);
+        pending = &b.mark;
+    }
+}
 
 } // namespace
 
 RtfReadResult ReadRtf(QByteArrayView data, const RtfRun &base, const RtfReadLimits &limits)
 {
-    return Reader(data, base, limits).run();
+    RtfReadResult r = Reader(data, base, limits).run();
+    if (!r.ok())
+        return r;
+    cleanBlocks(r.document.blocks);
+    for (auto &note : r.document.footnotes)
+        cleanBlocks(note);
+    const RtfRun *pending = nullptr;
+    flatten(r.document.blocks, r.runs, pending);
+    for (const auto &note : r.document.footnotes)
+        flatten(note, r.runs, pending);
+    return r;
 }
 
 QString RtfPlainText(const std::vector<RtfRun> &runs)
@@ -497,36 +1110,6 @@ QString RtfPlainText(const std::vector<RtfRun> &runs)
         if (!r.hidden)
             out += r.text;
     return out;
-}
-
-void FillRtfDocument(QTextDocument *doc, const std::vector<RtfRun> &runs, const QStringList &fallbackFamilies)
-{
-    doc->clear();
-    QTextCursor c(doc);
-    c.beginEditBlock();
-    for (const RtfRun &r : runs) {
-        if (r.hidden)
-            continue;
-        QTextCharFormat cf;
-        QStringList families{r.font};
-        for (const QString &f : fallbackFamilies)
-            if (!families.contains(f))
-                families << f;
-        cf.setFontFamilies(families);
-        cf.setFontPointSize(r.pointSize);
-        cf.setFontWeight(r.bold ? QFont::Bold : QFont::Normal);
-        cf.setFontItalic(r.italic);
-        cf.setFontUnderline(r.underline);
-        cf.setForeground(r.colour);
-        const QStringList lines = r.text.split(QLatin1Char('\n'));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0)
-                c.insertBlock(QTextBlockFormat(), cf);
-            if (!lines[i].isEmpty())
-                c.insertText(lines[i], cf);
-        }
-    }
-    c.endEditBlock();
 }
 
 } // namespace somnex

@@ -1,12 +1,17 @@
 #pragma once
-// A small RTF reader for the articles of the literature shelf and for what
-// RtfWriter writes: plain text in paragraphs, bold, italic, underline,
-// hidden text, font sizes, fonts and colours from the document's tables.
-// Code pages come from \ansicpg and the fonts' \fcharset (Windows-1251 for
-// the Russian texts); \'xx and \uN (with \ucN fallback skipping) escapes are
-// understood; tables, pictures, metadata and ignorable destinations are
-// skipped. Input is bounded in size and group depth: a bad document gives an
-// error, never unbounded work.
+// The RTF reader for the articles of the literature shelf and for what
+// RtfWriter writes. It reads a document the way a word processor shows it:
+// paragraphs with their alignment, indents and spacing; runs with fonts,
+// sizes, colours, emphasis, super- and subscript, strike-out and highlight;
+// tables, nested ones included; pictures (PNG, JPEG, bitmaps; metafiles as
+// a framed box of their size); text boxes' text in place; field results;
+// footnotes as marks in the text with their texts gathered at the end.
+// Characters of the Symbol and Wingdings fonts become their Unicode
+// equivalents. Code pages come from \ansicpg, the fonts' \fcharset and \cpg
+// (Windows-1251 from our own table, the rest from ICU); \'xx and \uN (with
+// \ucN fallback skipping) escapes are understood. Groups nest on an explicit
+// stack; input is bounded in size and depth, a bad document gives an error,
+// never unbounded work.
 
 #include "platform/rtf/RtfWriter.h"
 
@@ -15,6 +20,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 class QTextDocument;
@@ -22,13 +28,56 @@ class QTextDocument;
 namespace somnex {
 
 struct RtfReadLimits {
-    qsizetype maxBytes = 16 * 1024 * 1024;
-    int maxDepth = 128;
+    qsizetype maxBytes = qsizetype(256) * 1024 * 1024;
+    int maxDepth = 100000;
+};
+
+struct RtfParagraphFormat {
+    enum class Align { Left, Centre, Right, Justify };
+    Align align = Align::Left;
+    // in points
+    double leftIndent = 0, rightIndent = 0, firstIndent = 0, spaceBefore = 0, spaceAfter = 0;
+    // \sl: 0 single; with \slmult a multiple of a line in 240ths; otherwise
+    // twips, at least (positive) or exactly (negative) that height
+    int lineSpacing = 0;
+    bool lineMultiple = false;
+    std::vector<double> tabs; // tab stops, points from the left edge
+    bool operator==(const RtfParagraphFormat &) const = default;
+};
+
+struct RtfTable;
+
+// A paragraph, or a table when table is set.
+struct RtfBlock {
+    RtfParagraphFormat format;
+    std::vector<RtfRun> runs; // a line break inside is U+2028
+    RtfRun mark;              // the formatting of the paragraph's end (no text)
+    std::shared_ptr<RtfTable> table;
+};
+
+struct RtfTable {
+    // rows of cells, each cell a list of blocks
+    std::vector<std::vector<std::vector<RtfBlock>>> rows;
+};
+
+struct RtfPicture {
+    enum class Kind { Png, Jpeg, Dib, Metafile, Other };
+    Kind kind = Kind::Other;
+    QByteArray data;
+    double width = 0, height = 0; // points as shown; 0 when not stated
+};
+
+struct RtfDocument {
+    std::vector<RtfBlock> blocks;
+    std::vector<std::vector<RtfBlock>> footnotes; // in the order of their marks
+    std::vector<RtfPicture> pictures;             // indexed by RtfRun::picture
 };
 
 struct RtfReadResult {
-    // Runs of equal formatting in document order; "\n" ends a paragraph or
-    // line, "\t" is a tab.
+    RtfDocument document;
+    // The document's text as runs: paragraphs (and the paragraphs of table
+    // cells) end with "\n", footnotes follow the body; "\t" is a tab;
+    // pictures are left out.
     std::vector<RtfRun> runs;
     QString error; // empty when the document was read
     bool ok() const { return error.isEmpty(); }
@@ -42,8 +91,13 @@ RtfReadResult ReadRtf(QByteArrayView data, const RtfRun &base = {}, const RtfRea
 // The text that shows: every run that is not hidden, in order.
 QString RtfPlainText(const std::vector<RtfRun> &runs);
 
-// Replaces the content of doc with the runs that are not hidden; each run's
-// font is tried first, then the fallback families.
-void FillRtfDocument(QTextDocument *doc, const std::vector<RtfRun> &runs, const QStringList &fallbackFamilies = {});
+// The family a document's font name stands for on this system: the legacy
+// code-page variants ("Times New Roman Cyr", "Arial CE") are their base family.
+QString RtfFontFamily(const QString &name);
+
+// Replaces the content of doc with the document: text that is not hidden,
+// tables, pictures, and the footnotes after a rule. Each run's font is tried
+// first, then the fallback families.
+void FillRtfDocument(QTextDocument *doc, const RtfDocument &rtf, const QStringList &fallbackFamilies = {});
 
 } // namespace somnex

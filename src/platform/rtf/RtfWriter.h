@@ -17,6 +17,11 @@ struct RtfRun {
     double pointSize = 9;
     QColor colour = Qt::black;
     bool bold = false, italic = false, underline = false, hidden = false;
+    // what the reader also keeps (the writer leaves them out)
+    bool superscript = false, subscript = false, strike = false;
+    QColor highlight;    // invalid: none
+    int styleHint = 0;   // QFont::StyleHint of the font's family
+    int picture = -1;    // a picture (its index in the document), text U+FFFC
 };
 
 // The RTF document of the runs (ANSI code page 1251, Unicode escapes for

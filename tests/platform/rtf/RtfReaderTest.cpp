@@ -91,7 +91,7 @@ TEST(RtfReader, CharacterFormatting)
          "b--- 10 #000000 Courier New [a]\n---- 10 #000000 Courier New [b]\nb--- 10 #000000 Courier New [c]\n"
          "---- 10 #000000 Courier New [d]\n"},
         {"italic underline hidden", "{\\rtf1 \\i\\ul a\\ulnone\\v b\\plain c}",
-         "-iu- 10 #000000 Courier New [a]\n-i-v 10 #000000 Courier New [b]\n---- 10 #000000 Courier New [c]\n"},
+         "-iu- 10 #000000 Courier New [a]\n-i-v 10 #000000 Courier New [b]\n---- 12 #000000 Courier New [c]\n"},
         {"size in half points", "{\\rtf1 \\fs28 a\\fs0 b}", "---- 14 #000000 Courier New [ab]\n"},
         {"colours from the table", "{\\rtf1" + colours + "\\cf1 r\\cf2 n\\cf0 a\\cf9 z}",
          "---- 10 #ff0000 Courier New [r]\n---- 10 #000080 Courier New [n]\n---- 10 #000000 Courier New [az]\n"},
@@ -148,7 +148,7 @@ TEST(RtfReader, RefusesWhatIsNotReadable)
         {"empty", "", {}},
         {"plain text", "Просто текст", {}},
         {"a group that is not RTF", "{\\pict x}", {}},
-        {"too deep", deep, {}},
+        {"too deep", deep, {1024, 128}},
         {"too large", "{\\rtf1 " + QByteArray(100, 'a') + "}", {64, 128}},
     };
     for (const Case &c : cases) {
@@ -173,8 +173,8 @@ TEST(RtfReader, ReadsBackWhatTheWriterWrites)
     const RtfReadResult r = ReadRtf(WriteRtf(runs), base());
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
     std::vector<RtfRun> expected = runs;
-    // the writer's closing \par stands outside the runs' groups, in the first font
-    expected.push_back({QStringLiteral("\n"), QStringLiteral("Arial"), 10, Qt::black});
+    // the writer's closing \par stands outside the runs' groups, in the first font at \plain's 12 pt
+    expected.push_back({QStringLiteral("\n"), QStringLiteral("Arial"), 12, Qt::black});
     EXPECT_EQ(describeRuns(r.runs), describeRuns(expected));
 }
 
@@ -184,14 +184,14 @@ TEST(RtfReader, FillsADocument)
         "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}{\\b\\fs28 Title}\\par \\cf1 one{\\v hidden} two\\par last}", base());
     ASSERT_TRUE(r.ok());
     QTextDocument doc;
-    FillRtfDocument(&doc, r.runs, {QStringLiteral("monospace")});
+    FillRtfDocument(&doc, r.document, {QStringLiteral("Courier New"), QStringLiteral("monospace")});
     EXPECT_EQ(doc.toPlainText(), QStringLiteral("Title\none two\nlast"));
     EXPECT_EQ(doc.toPlainText(), RtfPlainText(r.runs)) << "shown text and plain text agree";
     const QTextBlock first = doc.begin();
     const QTextCharFormat title = first.begin().fragment().charFormat();
     EXPECT_EQ(title.fontWeight(), QFont::Bold);
     EXPECT_EQ(title.fontPointSize(), 14);
-    EXPECT_EQ(title.fontFamilies().toStringList(), (QStringList{"Courier New", "monospace"}));
+    EXPECT_EQ(title.fontFamilies().toStringList(), (QStringList{"Courier New", "monospace"})) << "the base font and the fallbacks";
     const QTextCharFormat body = first.next().begin().fragment().charFormat();
     EXPECT_EQ(body.foreground().color(), QColor(0, 128, 0));
 }

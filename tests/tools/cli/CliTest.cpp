@@ -154,3 +154,29 @@ TEST_F(CliTest, CalendarFollowsTheSystemTimeZone)
     EXPECT_EQ(run({"calendar", "--lat", "91", "--lon", "0"}).code, 2);
     EXPECT_EQ(run({"calendar", "--lat", "50"}).code, 2) << "latitude without longitude";
 }
+
+TEST_F(CliTest, ArticlesOnTheShelf)
+{
+    const QString texts = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Texts";
+    QDir().mkpath(texts);
+    QFile f(texts + "/Луна.lit");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial Cyr;}{\\f1\\fcharset2 Symbol;}}\\pard\\qc\\b \\'cb\\'f3\\'ed\\'e0\\par"
+            "\\pard\\plain \\'d2\\'e5\\'ea\\'f1\\'f2{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} \\'cf\\'f0\\'e8\\'ec.}\\par"
+            "{\\f1\\'b7}\\tab x\\par}");
+    f.close();
+    const CliRun list = run({"articles"});
+    EXPECT_EQ(list.code, 0) << list.err.toStdString();
+    EXPECT_EQ(list.out, "Луна\t" + QDir::cleanPath(texts + "/Луна.lit") + "\n");
+    const CliRun text = run({"article", "Луна"});
+    EXPECT_EQ(text.code, 0) << text.err.toStdString();
+    EXPECT_EQ(text.out, "Луна\nТекст1\n•\tx\n\n1 Прим.\n") << "one paragraph a line, footnotes at the end";
+    const CliRun html = run({"article", texts + "/Луна.lit", "--html"});
+    EXPECT_EQ(html.code, 0) << html.err.toStdString();
+    EXPECT_TRUE(html.out.contains("align=\"center\"")) << html.out.toStdString();
+    EXPECT_TRUE(html.out.contains("vertical-align:super")) << html.out.toStdString();
+    const CliRun missing = run({"article", "Нет такой"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(missing.err.startsWith("Файл не найден")) << missing.err.toStdString();
+    EXPECT_EQ(run({"article"}).code, 2);
+}

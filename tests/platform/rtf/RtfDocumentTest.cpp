@@ -1,0 +1,259 @@
+// What the reader makes of the constructs word processors write: the
+// document's structure (paragraphs, tables, footnotes, pictures) and how it
+// is put into a QTextDocument.
+#include "platform/rtf/RtfReader.h"
+#include "support/QtPrint.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <gtest/gtest.h>
+
+using namespace somnex;
+
+namespace {
+
+QString text(const std::vector<RtfRun> &runs)
+{
+    QString out;
+    for (const RtfRun &r : runs)
+        if (!r.hidden && r.picture < 0)
+            out += r.text;
+    return out;
+}
+
+// Paragraphs as [text], tables as T(row|row) with cells in {}.
+QString describe(const std::vector<RtfBlock> &blocks)
+{
+    QString out;
+    for (const RtfBlock &b : blocks) {
+        if (!b.table) {
+            out += QLatin1Char('[') + text(b.runs) + QLatin1Char(']');
+            continue;
+        }
+        out += QStringLiteral("T(");
+        for (size_t r = 0; r < b.table->rows.size(); ++r) {
+            if (r > 0)
+                out += QLatin1Char('|');
+            for (const auto &cell : b.table->rows[r])
+                out += QLatin1Char('{') + describe(cell) + QLatin1Char('}');
+        }
+        out += QLatin1Char(')');
+    }
+    return out;
+}
+
+QString describe(const RtfDocument &d)
+{
+    QString out = describe(d.blocks);
+    for (const auto &note : d.footnotes)
+        out += QStringLiteral(" ^") + describe(note);
+    return out;
+}
+
+} // namespace
+
+TEST(RtfDocument, Structure)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString expected;
+    };
+    const QByteArray nested =
+        "{\\rtf1 \\pard\\intbl A\\par \\pard\\intbl\\itap2 x\\nestcell y\\nestcell "
+        "{\\*\\nesttableprops\\trowd\\cellx100\\cellx200\\nestrow}{\\nonesttables\\par}"
+        "\\pard\\intbl\\itap1\\cell \\pard\\intbl B\\cell \\trowd\\cellx100\\row \\pard after\\par}";
+    const Case cases[] = {
+        {"paragraphs; an ended last paragraph leaves an empty line", "{\\rtf1 a\\par b\\line c\\par}", "[a][b\u2028c][]"},
+        {"an ignorable word inside a group skips only itself", "{\\rtf1 {a \\*\\foo b}c}", "[a bc]"},
+        {"an ignorable destination is skipped", "{\\rtf1 a{\\*\\unknown x{y}}b}", "[ab]"},
+        {"a hyperlink shows its result", "{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"http://x\"}}{\\fldrslt{\\ul link}}} after}",
+         "[link after]"},
+        {"shape settings never show, a text box's text does",
+         "{\\rtf1 before{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 304800}}"
+         "{\\shptxt \\pard box text\\par}}{\\shprslt fallback}}after\\par}",
+         "[before][box text][after][]"},
+        {"footnotes gather at the end",
+         "{\\rtf1 word{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} first}, more{\\super\\chftn}"
+         "{\\footnote\\pard{\\super\\chftn} second\\par}.\\par}",
+         "[word1, more2.][] ^[1 first] ^[2 second]"},
+        {"a table", "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\row \\pard\\intbl c\\cell d\\cell\\row \\pard z\\par}",
+         "T({[a]}{[b]}|{[c]}{[d]})[z][]"},
+        {"a nested table keeps its cells apart", nested, "T({[A]T({[x]}{[y]})[]}{[B]})[after][]"},
+        {"text inside nested table properties", "{\\rtf1 \\pard\\intbl\\itap2 q\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}\\pard\\intbl r\\cell\\row}",
+         "T({T({[q]})[r]})"},
+        {"unicode text of \\upr", "{\\rtf1 {\\upr{ansi}{\\*\\ud{\\u1057?\\u1086?}}}}", "[Со]"},
+        {"an object shows its result", "{\\rtf1 {\\object{\\*\\objdata 0102}{\\result shown}}}", "[shown]"},
+        {"old numbering text shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[\u2022\titem][]"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name;
+    }
+}
+
+TEST(RtfDocument, SymbolFontsAndCodePages)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString text;
+    };
+    const QByteArray fonts = "{\\fonttbl{\\f0 Arial;}{\\f1\\ftech\\fcharset2 Symbol;}{\\f2\\fnil\\fcharset2 Wingdings;}"
+                             "{\\f3\\fcharset222 Tahoma;}{\\f4\\fcharset128 MS Mincho;}{\\f5\\fcharset2 Marlett;}}";
+    const Case cases[] = {
+        {"Symbol bytes", "{\\rtf1\\ansicpg1251" + fonts + "\\f1\\'b7\\'61\\'57\\'ae}", u"•αΩ→"_qs},
+        {"Wingdings bytes", "{\\rtf1" + fonts + "\\f2\\'a7\\'d8\\'fc\\'4a}", u"▪➢✓☺"_qs},
+        {"private-use code points in a symbol font", "{\\rtf1" + fonts + "\\f1\\u-3913?\\f2\\u61607?}", u"•▪"_qs},
+        {"a Wingdings character beyond the BMP", "{\\rtf1" + fonts + "\\f2\\'22}", u"✂"_qs},
+        {"other symbol fonts keep their bytes", "{\\rtf1" + fonts + "\\f5\\'61}", u"a"_qs},
+        {"Thai by charset", "{\\rtf1" + fonts + "\\f3\\'a1}", u"ก"_qs},
+        {"Japanese byte pairs", "{\\rtf1" + fonts + "\\f4\\'82\\'a0\\'82\\'a2}", u"あい"_qs},
+        {"Japanese document code page", "{\\rtf1\\ansi\\ansicpg932 \\'93\\'fa\\'96\\'7b}", u"日本"_qs},
+        {"Mac Cyrillic", "{\\rtf1\\mac\\ansicpg10007 \\'80\\'e0}", u"Аа"_qs},
+        {"a font's code page", "{\\rtf1{\\fonttbl{\\f0\\cpg1253 Arial;}}\\f0\\'e1}", u"α"_qs},
+        {"an unknown code page reads as Latin-1", "{\\rtf1\\ansicpg99999 \\'e9}", u"é"_qs},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(RtfPlainText(r.runs), c.text) << c.name;
+    }
+}
+
+TEST(RtfDocument, Formatting)
+{
+    const RtfReadResult r = ReadRtf(
+        "{\\rtf1{\\colortbl;\\red255\\green255\\blue0;}\\pard\\qc\\li720\\ri360\\fi-360\\sb120\\sa240\\sl360\\slmult1 "
+        "{\\super s}{\\sub b}{\\strike x}{\\highlight1 h}\\par\\pard\\qj\\sl-300 j\\par\\pard\\qr r\\par}");
+    ASSERT_TRUE(r.ok());
+    const auto &b = r.document.blocks;
+    ASSERT_EQ(b.size(), 4u) << "three paragraphs and the empty one after the last end";
+    EXPECT_TRUE(b[3].runs.empty());
+    const RtfParagraphFormat &p = b[0].format;
+    EXPECT_EQ(p.align, RtfParagraphFormat::Align::Centre);
+    EXPECT_EQ(p.leftIndent, 36);
+    EXPECT_EQ(p.rightIndent, 18);
+    EXPECT_EQ(p.firstIndent, -18);
+    EXPECT_EQ(p.spaceBefore, 6);
+    EXPECT_EQ(p.spaceAfter, 12);
+    EXPECT_EQ(p.lineSpacing, 360);
+    EXPECT_TRUE(p.lineMultiple);
+    EXPECT_EQ(b[1].format.align, RtfParagraphFormat::Align::Justify);
+    EXPECT_EQ(b[2].format.align, RtfParagraphFormat::Align::Right);
+    ASSERT_EQ(b[0].runs.size(), 4u);
+    EXPECT_TRUE(b[0].runs[0].superscript);
+    EXPECT_TRUE(b[0].runs[1].subscript);
+    EXPECT_TRUE(b[0].runs[2].strike);
+    EXPECT_EQ(b[0].runs[3].highlight, QColor(255, 255, 0));
+
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document);
+    const QTextBlockFormat centred = doc.begin().blockFormat();
+    EXPECT_EQ(centred.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_DOUBLE_EQ(centred.leftMargin(), 48);
+    EXPECT_DOUBLE_EQ(centred.textIndent(), -24);
+    EXPECT_DOUBLE_EQ(centred.bottomMargin(), 16);
+    EXPECT_EQ(centred.lineHeightType(), QTextBlockFormat::ProportionalHeight);
+    EXPECT_DOUBLE_EQ(centred.lineHeight(), 150);
+    EXPECT_EQ(doc.begin().next().blockFormat().lineHeightType(), QTextBlockFormat::FixedHeight);
+    const QTextCharFormat sup = doc.begin().begin().fragment().charFormat();
+    // a hanging list item: the tab after the bullet stops at the left indent
+    const RtfReadResult list = ReadRtf("{\\rtf1\\pard\\fi-360\\li720\\tx1440 a\\tab b\\par}");
+    ASSERT_TRUE(list.ok());
+    QTextDocument listDoc;
+    FillRtfDocument(&listDoc, list.document);
+    const QList<QTextOption::Tab> tabs = listDoc.begin().blockFormat().tabPositions();
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_DOUBLE_EQ(tabs[0].position, 24) << "18 pt from where the first line starts";
+    EXPECT_DOUBLE_EQ(tabs[1].position, 72);
+    EXPECT_EQ(sup.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+}
+
+TEST(RtfDocument, LegacyFontNames)
+{
+    EXPECT_EQ(RtfFontFamily("Times New Roman CYR"), "Times New Roman");
+    EXPECT_EQ(RtfFontFamily("Courier New Cyr"), "Courier New");
+    EXPECT_EQ(RtfFontFamily("Arial CE"), "Arial");
+    EXPECT_EQ(RtfFontFamily("Cyrano"), "Cyrano");
+    const RtfReadResult r = ReadRtf("{\\rtf1{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman CYR;}}\\f0 x}");
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document, {QStringLiteral("Courier New"), QStringLiteral("monospace")});
+    const QTextCharFormat cf = doc.begin().begin().fragment().charFormat();
+    EXPECT_EQ(cf.fontFamilies().toStringList(), QStringList{"Times New Roman"}) << "no monospaced fallback for a serif font";
+    EXPECT_EQ(cf.fontStyleHint(), QFont::Serif);
+}
+
+TEST(RtfDocument, PicturesAndTablesInTheDocument)
+{
+    QImage img(40, 20, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    const QByteArray rtf = "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip\\picw40\\pich20\\picwgoal1200\\pichgoal600\\picscalex50 "
+        + png.toHex() + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}b{\\pict\\wmetafile8\\picwgoal1440\\pichgoal720 0102}"
+        "\\par\\pard\\intbl c\\cell\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\nestrow}\\pard\\intbl d\\cell\\row"
+        "\\pard e{\\chftn}{\\footnote\\pard{\\chftn} note}\\par}";
+    const RtfReadResult r = ReadRtf(rtf);
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.document.pictures.size(), 2u) << "the fallback metafile is not read";
+    EXPECT_EQ(r.document.pictures[0].kind, RtfPicture::Kind::Png);
+    EXPECT_DOUBLE_EQ(r.document.pictures[0].width, 30);
+    EXPECT_DOUBLE_EQ(r.document.pictures[0].height, 30);
+    EXPECT_EQ(r.document.pictures[0].data, png);
+    EXPECT_EQ(RtfPlainText(r.runs), "ab\nc\nn\nd\ne1\n\n1 note") << "pictures carry no text";
+
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document);
+    std::vector<QTextImageFormat> images;
+    int tables = 0, rules = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth))
+            ++rules;
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                images.push_back(it.fragment().charFormat().toImageFormat());
+    }
+    for (QTextFrame *f : doc.rootFrame()->childFrames())
+        if (qobject_cast<QTextTable *>(f)) {
+            ++tables;
+            EXPECT_EQ(f->childFrames().size(), 1) << "the nested table";
+        }
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_DOUBLE_EQ(images[0].width(), 40);
+    EXPECT_DOUBLE_EQ(images[0].height(), 40);
+    EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>().pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_DOUBLE_EQ(images[1].width(), 96) << "a metafile's placeholder of its size";
+    EXPECT_FALSE(doc.resource(QTextDocument::ImageResource, QUrl(images[1].name())).value<QImage>().isNull());
+    EXPECT_EQ(tables, 1);
+    EXPECT_EQ(rules, 1) << "a rule above the footnotes";
+}
+
+TEST(RtfDocument, LargeAndDeepDocuments)
+{
+    // picture data beyond the old 16 MiB bound, a text-only document that nests deep
+    QByteArray big = "{\\rtf1 before{\\pict\\pngblip ";
+    big += QByteArray(17 * 1024 * 1024, 'a');
+    big += "}after}";
+    const RtfReadResult r = ReadRtf(big);
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(RtfPlainText(r.runs), "beforeafter");
+    QByteArray deep = "{\\rtf1 ";
+    for (int i = 0; i < 3000; ++i)
+        deep += "{\\b ";
+    deep += "x";
+    for (int i = 0; i < 3000; ++i)
+        deep += "}";
+    deep += "}";
+    const RtfReadResult d = ReadRtf(deep);
+    ASSERT_TRUE(d.ok()) << d.error.toStdString();
+    EXPECT_EQ(RtfPlainText(d.runs), "x");
+}
