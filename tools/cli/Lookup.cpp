@@ -16,6 +16,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <optional>
+
 namespace somnex::cli {
 
 namespace {
@@ -80,6 +82,20 @@ WordIndex enabledWords(const Loaded &l)
     index.finish();
     return index;
 }
+
+// The one text a command takes, with "--json" anywhere; a usage message and
+// nothing when the arguments are otherwise.
+std::optional<QString> oneText(QStringList args, const QString &usage, bool &json)
+{
+    json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.size() != 1) {
+        err(usage);
+        return std::nullopt;
+    }
+    return args[0];
+}
+
+QString jsonText(const QJsonArray &a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Indented)); }
 
 } // namespace
 
@@ -171,14 +187,13 @@ int words(const QStringList &args)
     return 0;
 }
 
-int suggest(const QStringList &argsIn)
+int suggest(const QStringList &args)
 {
-    QStringList args = argsIn;
-    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-    if (args.size() != 1) {
-        err(QStringLiteral("Использование: somnex-cli suggest ТЕКСТ [--json]\n"));
+    bool json = false;
+    const std::optional<QString> query =
+        oneText(args, QStringLiteral("Использование: somnex-cli suggest ТЕКСТ [--json]\n"), json);
+    if (!query)
         return 2;
-    }
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
@@ -188,23 +203,22 @@ int suggest(const QStringList &argsIn)
     static const char *const kinds[] = {"exact", "form", "spelling"};
     QJsonArray found;
     QString text;
-    for (const Suggestion &s : finder.suggest(args[0])) {
+    for (const Suggestion &s : finder.suggest(*query)) {
         found.append(QJsonObject{{QStringLiteral("word"), index.word(s.item)},
                                  {QStringLiteral("kind"), QString::fromLatin1(kinds[s.kind])}});
         text += index.word(s.item) + QLatin1Char('\n');
     }
-    out(json ? QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Indented)) : text);
+    out(json ? jsonText(found) : text);
     return 0;
 }
 
-int search(const QStringList &argsIn)
+int search(const QStringList &args)
 {
-    QStringList args = argsIn;
-    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-    if (args.size() != 1) {
-        err(QStringLiteral("Использование: somnex-cli search ТЕКСТ [--json]\n"));
+    bool json = false;
+    const std::optional<QString> query =
+        oneText(args, QStringLiteral("Использование: somnex-cli search ТЕКСТ [--json]\n"), json);
+    if (!query)
         return 2;
-    }
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
@@ -215,7 +229,7 @@ int search(const QStringList &argsIn)
     const TextIndex index = TextIndex::build(std::move(sources));
     QJsonArray found;
     QString text;
-    for (const TextHit &h : index.search(args[0])) {
+    for (const TextHit &h : index.search(*query)) {
         found.append(QJsonObject{{QStringLiteral("word"), h.headword},
                                  {QStringLiteral("books"), QJsonArray::fromStringList(h.books)},
                                  {QStringLiteral("hits"), h.hits},
@@ -223,7 +237,7 @@ int search(const QStringList &argsIn)
         text += h.headword + QStringLiteral(" (") + h.books.join(QStringLiteral(", ")) + QStringLiteral(")\n    ")
                 + h.snippet + QLatin1Char('\n');
     }
-    out(json ? QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Indented)) : text);
+    out(json ? jsonText(found) : text);
     return 0;
 }
 
