@@ -61,14 +61,17 @@ QByteArray article()
         "Сон — естественный физиологический процесс пребывания в состоянии с минимальным уровнем мозговой "
         "деятельности и пониженной реакцией на окружающий мир. Сновидения издавна толкуют по-разному, и каждая "
         "книга снов предлагает своё объяснение увиденному. ");
-    QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman CYR;}"
-                     "{\\f1\\fswiss\\fcharset204 Arial Cyr;}{\\f2\\froman\\fcharset2 Symbol;}}"
-                     "{\\colortbl;\\red0\\green0\\blue128;}\\paperw11906\\paperh16838\\margl1701\\margr850\n"
-                     "\\pard\\plain\\qc\\sb240\\sa120\\f1\\fs32\\b " + escaped(QStringLiteral("О снах и сновидениях")) + "\\par\n";
+    QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman CYR;}"
+        "{\\f1\\fswiss\\fcharset204 Arial Cyr;}{\\f2\\froman\\fcharset2 Symbol;}}"
+        "{\\colortbl;\\red0\\green0\\blue128;}\\paperw11906\\paperh16838\\margl1701\\margr850\n"
+        "\\pard\\plain\\qc\\sb240\\sa120\\f1\\fs32\\b "
+        + escaped(QStringLiteral("О снах и сновидениях")) + "\\par\n";
     for (int i = 0; i < 180; ++i) {
         rtf += "\\pard\\plain\\qj\\fi709\\sa120\\sl360\\slmult1\\f0\\fs24 " + escaped(para + para);
         if (i == 3)
-            rtf += "{\\super\\chftn}{\\footnote\\pard\\plain\\f0\\fs20{\\super\\chftn} " + escaped(QStringLiteral("Примечание.")) + "}";
+            rtf += "{\\super\\chftn}{\\footnote\\pard\\plain\\f0\\fs20{\\super\\chftn} "
+                   + escaped(QStringLiteral("Примечание.")) + "}";
         rtf += "\\par\n";
         if (i % 20 == 5) {
             for (int k = 0; k < 4; ++k)
@@ -78,7 +81,8 @@ QByteArray article()
                    + escaped(QStringLiteral("Значение")) + "\\cell\\row\\pard\n";
         }
         if (i == 90)
-            rtf += "\\pard\\qc{\\pict\\pngblip\\picw1280\\pich900\\picwgoal9600\\pichgoal6750 " + screenshotPng().toHex() + "}\\par\n";
+            rtf += "\\pard\\qc{\\pict\\pngblip\\picw1280\\pich900\\picwgoal9600\\pichgoal6750 "
+                   + screenshotPng().toHex() + "}\\par\n";
     }
     rtf += "}";
     return rtf;
@@ -107,7 +111,8 @@ BENCHMARK(BM_OpenArticle)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

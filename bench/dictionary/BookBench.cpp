@@ -61,8 +61,8 @@ struct Fixture {
                     someWords << e.headword;
             }
         }
-        std::fprintf(stderr, "books in %s: %lld packed characters, %lld headword characters\n",
-                     qPrintable(dir), static_cast<long long>(packedChars), static_cast<long long>(headwordChars));
+        std::fprintf(stderr, "books in %s: %lld packed characters, %lld headword characters\n", qPrintable(dir),
+                     static_cast<long long>(packedChars), static_cast<long long>(headwordChars));
     }
 
     static void write(const QString &path, const QByteArray &bytes)
@@ -136,8 +136,7 @@ void BM_SeekAndFetchTextAndLinks(benchmark::State &state)
         rs.Seek(QStringLiteral("="), f.someWords[i++ % f.someWords.size()]);
         const auto text = rs.Field(QStringLiteral("Text"));
         const auto links = rs.Field(QStringLiteral("Links"));
-        benchmark::DoNotOptimize(reading::UnpackText(*text).size() +
-                                 (links ? reading::UnpackText(*links).size() : 0));
+        benchmark::DoNotOptimize(reading::UnpackText(*text).size() + (links ? reading::UnpackText(*links).size() : 0));
     }
 }
 BENCHMARK(BM_SeekAndFetchTextAndLinks)->Unit(benchmark::kMicrosecond);

@@ -33,7 +33,8 @@ Set &books()
         Set s;
         for (int i = 0; i < kBooks; ++i) {
             const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
+            s.dbs.push_back(
+                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
             s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
             std::vector<QString> run;
             Recordset listed = s.rs.back();

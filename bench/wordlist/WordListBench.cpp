@@ -33,7 +33,8 @@ Set &distinctBooks()
         Set s;
         for (int i = 0; i < kBooks; ++i) {
             const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
+            s.dbs.push_back(
+                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
             s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
             s.rs.back().setIndex(QStringLiteral("List"));
         }
@@ -49,7 +50,8 @@ Set &sameBooks()
         Set s;
         for (int i = 0; i < kBooks; ++i) {
             BookContent b = syntheticBook(kWords, 77, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("s%1.book").arg(i)));
+            s.dbs.push_back(
+                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("s%1.book").arg(i)));
             s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
             s.rs.back().setIndex(QStringLiteral("List"));
         }
@@ -136,7 +138,8 @@ std::vector<TolkBook> tolkBooks(Set &s)
                                return std::nullopt;
                            const auto links = r->Field(QStringLiteral("Links"));
                            return std::make_pair(reading::UnpackText(*r->Field(QStringLiteral("Text"))),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                                                 links ? std::optional<QString>(reading::UnpackText(*links))
+                                                       : std::nullopt);
                        }});
     }
     return out;
@@ -196,7 +199,8 @@ BENCHMARK(BM_BuildTolkWindow)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

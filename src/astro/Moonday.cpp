@@ -137,22 +137,22 @@ void MoonPhaseCorrections(std::int16_t phase)
              - 0.00002 * sin(mp - m - 2 * f) - 0.00002 * sin(3 * mp + m) + 0.00002 * sin(4 * mp);
     } else if (phase == 1 || phase == 3) {
         c = -0.62801 * sin(mp) + 0.17172 * e * sin(m) - 0.01183 * e * sin(mp + m) + 0.00862 * sin(2 * mp)
-            + 0.00804 * sin(2 * f) + 0.00454 * e * sin(mp - m) + 0.00204 * e * e * sin(2 * m)
-            - 0.0018 * sin(mp - 2 * f) - 0.0007 * sin(mp + 2 * f) - 0.0004 * sin(3 * mp)
-            - 0.00034 * e * sin(2 * mp - m) + 0.00032 * e * sin(m + 2 * f) + 0.00032 * e * sin(m - 2 * f)
-            - 0.00028 * e * e * sin(mp + 2 * m) + 0.00027 * e * sin(2 * mp + m) - 0.00017 * sin(om)
-            - 0.00005 * sin(mp - m - 2 * f) + 0.00004 * sin(2 * mp + 2 * f) - 0.00004 * sin(mp + m + 2 * f)
-            + 0.00004 * sin(mp - 2 * m) + 0.00003 * sin(mp + m - 2 * f) + 0.00003 * sin(3 * m)
-            + 0.00002 * sin(2 * mp - 2 * f) + 0.00002 * sin(mp - m + 2 * f) - 0.00002 * sin(3 * mp + m);
+            + 0.00804 * sin(2 * f) + 0.00454 * e * sin(mp - m) + 0.00204 * e * e * sin(2 * m) - 0.0018 * sin(mp - 2 * f)
+            - 0.0007 * sin(mp + 2 * f) - 0.0004 * sin(3 * mp) - 0.00034 * e * sin(2 * mp - m)
+            + 0.00032 * e * sin(m + 2 * f) + 0.00032 * e * sin(m - 2 * f) - 0.00028 * e * e * sin(mp + 2 * m)
+            + 0.00027 * e * sin(2 * mp + m) - 0.00017 * sin(om) - 0.00005 * sin(mp - m - 2 * f)
+            + 0.00004 * sin(2 * mp + 2 * f) - 0.00004 * sin(mp + m + 2 * f) + 0.00004 * sin(mp - 2 * m)
+            + 0.00003 * sin(mp + m - 2 * f) + 0.00003 * sin(3 * m) + 0.00002 * sin(2 * mp - 2 * f)
+            + 0.00002 * sin(mp - m + 2 * f) - 0.00002 * sin(3 * mp + m);
         const double wq = 0.00306 - 0.00038 * e * cos(m) + 0.00026 * cos(mp) - 0.00002 * cos(mp - m)
                           + 0.00002 * cos(mp + m) + 0.00002 * cos(2 * f);
         c += phase == 1 ? wq : -wq;
     }
     const std::array<double, 15> &a = w.A;
-    c += 0.000325 * sin(a[1]) + 0.000165 * sin(a[2]) + 0.000164 * sin(a[3]) + 0.000126 * sin(a[4])
-         + 0.00011 * sin(a[5]) + 0.000062 * sin(a[6]) + 0.00006 * sin(a[7]) + 0.000056 * sin(a[8])
-         + 0.000047 * sin(a[9]) + 0.000042 * sin(a[10]) + 0.00004 * sin(a[11]) + 0.000037 * sin(a[12])
-         + 0.000035 * sin(a[13]) + 0.000023 * sin(a[14]);
+    c += 0.000325 * sin(a[1]) + 0.000165 * sin(a[2]) + 0.000164 * sin(a[3]) + 0.000126 * sin(a[4]) + 0.00011 * sin(a[5])
+         + 0.000062 * sin(a[6]) + 0.00006 * sin(a[7]) + 0.000056 * sin(a[8]) + 0.000047 * sin(a[9])
+         + 0.000042 * sin(a[10]) + 0.00004 * sin(a[11]) + 0.000037 * sin(a[12]) + 0.000035 * sin(a[13])
+         + 0.000023 * sin(a[14]);
     // A fault here (only possible from a working state that holds no
     // finite angles) is raised, not swallowed: a phase instant without its
     // corrections would pass for a correct one.

@@ -19,6 +19,7 @@ struct NutationTerm {
     double psi, psiT, eps, epsT;
 };
 
+// clang-format off
 constexpr NutationTerm kNutation[63] = {
     {0, 0, 0, 0, 1, -171996, -174.2, 92025, 8.9},
     {-2, 0, 0, 2, 2, -13187, -1.6, 5736, -3.1},
@@ -84,6 +85,7 @@ constexpr NutationTerm kNutation[63] = {
     {0, 0, 3, 2, 2, -3, 0, 0, 0},
     {2, -1, 0, 2, 2, -3, 0, 0, 0},
 };
+// clang-format on
 
 // Mean diameters in km by body index; 0 for the Earth.
 constexpr double kDiameterKm[10] = {1392000, 4879, 12104, 0, 6794, 142980, 120540, 51120, 49530, 3475};
@@ -115,8 +117,10 @@ double Nutation(double jde, int selector)
 double Obliquity(double jde, bool trueObliquity)
 {
     const double u = (Checked(jde) - 2451545.0) / 3652500.0;
+    // clang-format off
     const double seconds = 84381.448 + u * (-4680.93 + u * (-1.55 + u * (1999.25 + u * (-51.38 + u * (-249.67
                            + u * (-39.05 + u * (7.12 + u * (27.87 + u * (5.79 + u * 2.45)))))))));
+    // clang-format on
     double eps = Checked(seconds) / 3600.0;
     if (trueObliquity)
         eps += Nutation(jde, 1);

@@ -18,10 +18,7 @@ public:
     int number() const noexcept { return number_; }
 
 protected:
-    FloatError(int number, const std::string &description)
-        : std::runtime_error(description), number_(number)
-    {
-    }
+    FloatError(int number, const std::string &description) : std::runtime_error(description), number_(number) {}
 
 private:
     int number_;

@@ -21,6 +21,7 @@ struct BRow {
 };
 
 // Periodic terms for the longitude and the distance, in the published order.
+// clang-format off
 constexpr LrRow kLr[60] = {
     {0, 0, 1, 0, 6288774, -20905355}, {2, 0, -1, 0, 1274027, -3699111}, {2, 0, 0, 0, 658314, -2955968},
     {0, 0, 2, 0, 213618, -569925},    {0, 1, 0, 0, -185116, 48888},     {0, 0, 0, 2, -114332, -3149},
@@ -43,8 +44,10 @@ constexpr LrRow kLr[60] = {
     {4, 0, -3, 0, 330, 0},            {2, -1, 2, 0, 327, 0},            {0, 2, 1, 0, -323, 1165},
     {1, 1, -1, 0, 299, 0},            {2, 0, 3, 0, 294, 0},             {2, 0, -1, -2, 0, 8752},
 };
+// clang-format on
 
 // Periodic terms for the latitude, in the published order.
+// clang-format off
 constexpr BRow kB[60] = {
     {0, 0, 0, 1, 5128122}, {0, 0, 1, 1, 280602}, {0, 0, 1, -1, 277693}, {2, 0, 0, -1, 173237},
     {2, 0, -1, 1, 55413},  {2, 0, -1, -1, 46271}, {2, 0, 0, 1, 32573},  {0, 0, 2, 1, 17198},
@@ -62,17 +65,15 @@ constexpr BRow kB[60] = {
     {0, 1, 2, 1, -177},    {4, 0, -2, -1, 176},   {4, -1, -1, -1, 166}, {1, 0, 1, -1, -164},
     {4, 0, 1, -1, 132},    {1, 0, -1, -1, -119},  {4, -1, 0, -1, 115},  {2, -2, 0, 1, 107},
 };
+// clang-format on
 
 // The eccentricity factor for a term with the given multiplier of M.
 double EFactor(std::int32_t mMultiplier, double e)
 {
     switch (std::abs(mMultiplier)) {
-    case 1:
-        return e;
-    case 2:
-        return e * e;
-    default:
-        return 1.0;
+    case 1: return e;
+    case 2: return e * e;
+    default: return 1.0;
     }
 }
 
@@ -113,7 +114,8 @@ Triple MoonPosition(double jde)
     const double d = ReducedRadians(297.8502042 + 445267.1115168 * t - 0.00163 * t2 + t3 / 545868.0 - t4 / 113065000.0);
     const double m = ReducedRadians(357.5291092 + 35999.0502909 * t - 0.0001536 * t2 + t3 / 24490000.0);
     const double mp = ReducedRadians(134.9634114 + 477198.8676313 * t + 0.008997 * t2 + t3 / 69699.0 - t4 / 14712000.0);
-    const double f = ReducedRadians(93.2720993 + 483202.0175273 * t - 0.0034029 * t2 - t3 / 3526000.0 + t4 / 863310000.0);
+    const double f =
+        ReducedRadians(93.2720993 + 483202.0175273 * t - 0.0034029 * t2 - t3 / 3526000.0 + t4 / 863310000.0);
     const double a1 = ReducedRadians(119.75 + 131.849 * t);
     const double a2 = ReducedRadians(53.09 + 479264.29 * t);
     const double a3 = ReducedRadians(313.45 + 481266.484 * t);

@@ -12,12 +12,9 @@ namespace astro {
 double StandardAltitude(int body)
 {
     switch (body) {
-    case Sun:
-        return -50.3 / 60.0;
-    case Moon:
-        return 8.0 / 60.0;
-    default:
-        return -34.0 / 60.0;
+    case Sun: return -50.3 / 60.0;
+    case Moon: return 8.0 / 60.0;
+    default: return -34.0 / 60.0;
     }
 }
 

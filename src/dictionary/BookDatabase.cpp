@@ -75,7 +75,10 @@ int compareHeadwords(QStringView a, QStringView b)
     return raw < 0 ? -1 : raw > 0 ? 1 : 0;
 }
 
-bool sameHeadword(QStringView a, QStringView b) { return compareFolded(a, b) == 0; }
+bool sameHeadword(QStringView a, QStringView b)
+{
+    return compareFolded(a, b) == 0;
+}
 
 struct TableState {
     jet::TableData data;
@@ -113,11 +116,20 @@ void Recordset::setIndex(const QString &name)
     MoveFirst();
 }
 
-qsizetype Recordset::RecordCount() const { return table_->data.rowCount(); }
+qsizetype Recordset::RecordCount() const
+{
+    return table_->data.rowCount();
+}
 
-void Recordset::MoveFirst() { pos_ = 0; }
+void Recordset::MoveFirst()
+{
+    pos_ = 0;
+}
 
-void Recordset::setAbsolutePosition(qsizetype i) { pos_ = std::clamp<qsizetype>(i, 0, RecordCount()); }
+void Recordset::setAbsolutePosition(qsizetype i)
+{
+    pos_ = std::clamp<qsizetype>(i, 0, RecordCount());
+}
 
 void Recordset::MoveNext()
 {
@@ -126,7 +138,10 @@ void Recordset::MoveNext()
     ++pos_;
 }
 
-bool Recordset::Eof() const { return pos_ >= RecordCount(); }
+bool Recordset::Eof() const
+{
+    return pos_ >= RecordCount();
+}
 
 void Recordset::requireCurrent() const
 {
@@ -134,9 +149,15 @@ void Recordset::requireCurrent() const
         throw Error(3021, QStringLiteral("Fields"), QStringLiteral("Нет текущей записи."));
 }
 
-int Recordset::fieldIndex(const QString &name) const { return table_->data.column(name); }
+int Recordset::fieldIndex(const QString &name) const
+{
+    return table_->data.column(name);
+}
 
-int Recordset::FieldCount() const { return static_cast<int>(table_->data.columns().size()); }
+int Recordset::FieldCount() const
+{
+    return static_cast<int>(table_->data.columns().size());
+}
 
 static void requireColumn(const TableState &t, int column)
 {
@@ -156,9 +177,9 @@ QStringView Recordset::fieldView(int column) const
     requireCurrent();
     const qsizetype r = recordAt(order_, pos_);
     if (!table_->data.isWide(r, column))
-        throw Error(3265, QStringLiteral("Fields"),
-                    QStringLiteral("Поле «%1» хранится байтами; его значение даёт Field.")
-                        .arg(table_->data.columns()[column]));
+        throw Error(
+            3265, QStringLiteral("Fields"),
+            QStringLiteral("Поле «%1» хранится байтами; его значение даёт Field.").arg(table_->data.columns()[column]));
     return table_->data.view(r, column);
 }
 
@@ -232,7 +253,10 @@ Recordset Database::OpenRecordset(const QString &table) const
     return rs;
 }
 
-const QString &Database::Name() const { return d_->name; }
+const QString &Database::Name() const
+{
+    return d_->name;
+}
 
 QStringList Database::TableNames() const
 {

@@ -144,9 +144,9 @@ public:
                 } else if (key == QLatin1String("heading")) {
                     book.heading = value;
                 } else if (key == QLatin1String("color")) {
-                    const bool digits = !value.isEmpty() && value.size() <= 10 &&
-                                        std::all_of(value.begin(), value.end(),
-                                                    [](QChar c) { return c >= u'0' && c <= u'9'; });
+                    const bool digits =
+                        !value.isEmpty() && value.size() <= 10
+                        && std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
                     if (!digits || value.toULongLong() > 0xFFFFFFFFull)
                         fail(lineNo, QStringLiteral("цвет должен быть десятичным числом от 0 до 4294967295"));
                     book.color = value;
@@ -306,9 +306,10 @@ std::vector<DanglingLink> danglingSeeAlso(const BookContent &book)
         words.push_back(e.headword);
     std::sort(words.begin(), words.end(), [](QStringView a, QStringView b) { return compareHeadwords(a, b) < 0; });
     auto exists = [&](const QString &name) {
-        const auto it = std::lower_bound(words.begin(), words.end(), QStringView(name), [](QStringView w, QStringView n) {
-            return compareHeadwords(w, n) < 0 && !sameHeadword(w, n);
-        });
+        const auto it =
+            std::lower_bound(words.begin(), words.end(), QStringView(name), [](QStringView w, QStringView n) {
+                return compareHeadwords(w, n) < 0 && !sameHeadword(w, n);
+            });
         return it != words.end() && sameHeadword(*it, name);
     };
     std::vector<DanglingLink> out;
@@ -328,16 +329,22 @@ void checkSeeAlso(const BookContent &book, const QString &fileName)
         return;
     QStringList lines;
     for (std::size_t i = 0; i < dangling.size() && i < kShown; ++i)
-        lines << QStringLiteral("%1:%2: в списке «=>» статьи «%3» слово «%4» не является заглавным словом этого сонника")
+        lines << QStringLiteral(
+                     "%1:%2: в списке «=>» статьи «%3» слово «%4» не является заглавным словом этого сонника")
                      .arg(fileName)
                      .arg(dangling[i].line)
                      .arg(dangling[i].headword, dangling[i].name);
     if (dangling.size() > kShown)
-        lines << QStringLiteral("%1: и ещё ссылок на отсутствующие слова: %2").arg(fileName).arg(dangling.size() - kShown);
+        lines << QStringLiteral("%1: и ещё ссылок на отсутствующие слова: %2")
+                     .arg(fileName)
+                     .arg(dangling.size() - kShown);
     throw Error(1, QStringLiteral("build"), lines.join(u'\n'));
 }
 
-QString iconToText(const QByteArray &bytes) { return ansi::toUnicode(bytes); }
+QString iconToText(const QByteArray &bytes)
+{
+    return ansi::toUnicode(bytes);
+}
 
 QByteArray iconFromText(const QString &text)
 {
@@ -352,21 +359,21 @@ QByteArray iconFromText(const QString &text)
 QByteArray buildBookImage(const BookContent &book)
 {
     jet::TableDefinition entries{QStringLiteral("Book"),
-                           {{QStringLiteral("List"), jet::ColumnKind::Text},
-                            {QStringLiteral("Text"), jet::ColumnKind::Memo},
-                            {QStringLiteral("Links"), jet::ColumnKind::Memo}},
-                           {}};
+                                 {{QStringLiteral("List"), jet::ColumnKind::Text},
+                                  {QStringLiteral("Text"), jet::ColumnKind::Memo},
+                                  {QStringLiteral("Links"), jet::ColumnKind::Memo}},
+                                 {}};
     entries.rows.reserve(book.entries.size());
     for (const auto &e : book.entries)
         entries.rows.push_back({e.headword, reading::PackText(e.text),
                                 e.links ? std::optional<QString>(reading::PackText(*e.links)) : std::nullopt});
     jet::TableDefinition config{QStringLiteral("Config"),
-                          {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
-                           {QStringLiteral("TolkName"), jet::ColumnKind::Text},
-                           {QStringLiteral("Color"), jet::ColumnKind::Text},
-                           {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
-                          {{book.name, book.heading, book.color,
-                            book.icon ? std::optional<QString>(iconToText(*book.icon)) : std::nullopt}}};
+                                {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
+                                 {QStringLiteral("TolkName"), jet::ColumnKind::Text},
+                                 {QStringLiteral("Color"), jet::ColumnKind::Text},
+                                 {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
+                                {{book.name, book.heading, book.color,
+                                  book.icon ? std::optional<QString>(iconToText(*book.icon)) : std::nullopt}}};
     QByteArray image = jet::writeDatabase({entries, config});
     jet::stampSignature(image);
     return image;

@@ -93,8 +93,8 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
     std::map<QString, QString> where;
     for (const QString &f : files)
         where[f] = folder;
-    if (!userFolder.isEmpty() && QFileInfo(userFolder).isDir() &&
-        QDir::cleanPath(userFolder) != QDir::cleanPath(booksFolder)) {
+    if (!userFolder.isEmpty() && QFileInfo(userFolder).isDir()
+        && QDir::cleanPath(userFolder) != QDir::cleanPath(booksFolder)) {
         try {
             for (const QString &f : bookFiles(userFolder)) {
                 if (!where.count(f))

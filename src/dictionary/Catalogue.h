@@ -14,15 +14,15 @@
 namespace somnex::dictionary {
 
 struct CatalogueBook {
-    QString Key;          // full path of the book file
-    QString Image;        // "k" + file position when the book has an icon, else "default"
-    QString ToolTipText;  // Config.ToolName
-    QString Tag;          // Config.TolkName
-    QString Description;  // Config.Color, "0" when Null
-    int Value = 1;        // 1 enabled, 0 disabled
-    QByteArray icon;      // picture bytes, empty when none
+    QString Key;         // full path of the book file
+    QString Image;       // "k" + file position when the book has an icon, else "default"
+    QString ToolTipText; // Config.ToolName
+    QString Tag;         // Config.TolkName
+    QString Description; // Config.Color, "0" when Null
+    int Value = 1;       // 1 enabled, 0 disabled
+    QByteArray icon;     // picture bytes, empty when none
     Database database;
-    Recordset recordset;  // table "Book", index "List"
+    Recordset recordset; // table "Book", index "List"
 };
 
 // A signed book that could not be read and was left out.
@@ -74,6 +74,9 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
                             const QString &userFolder = QString());
 
 // The headword at each position of a recordset's index order.
-inline QStringView headwordAt(const Recordset &rs, qsizetype i) { return rs.headword(i); }
+inline QStringView headwordAt(const Recordset &rs, qsizetype i)
+{
+    return rs.headword(i);
+}
 
 } // namespace somnex::dictionary

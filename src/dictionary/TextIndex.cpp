@@ -84,13 +84,13 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
 {
     TextIndex index;
     Stemmer stemmer;
-    std::unordered_map<QString, uint32_t> wordStem; // folded word -> stem id
-    std::vector<uint32_t> lastEntry;                // per stem: last entry given a posting
+    std::unordered_map<QString, uint32_t> wordStem;    // folded word -> stem id
+    std::vector<uint32_t> lastEntry;                   // per stem: last entry given a posting
     std::vector<std::pair<uint32_t, uint32_t>> counts; // (stem, hits) of one entry
     const auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
-    std::unordered_map<QString, uint32_t> groups; // folded headword -> id
-    std::unordered_map<QString, uint32_t> stemIds;  // stem -> id while building
-    std::vector<std::vector<uint8_t>> lists;        // per building id
+    std::unordered_map<QString, uint32_t> groups;  // folded headword -> id
+    std::unordered_map<QString, uint32_t> stemIds; // stem -> id while building
+    std::vector<std::vector<uint8_t>> lists;       // per building id
     std::size_t records = 0;
     for (const TextSource &source : books)
         records += size_t(source.records.RecordCount());
@@ -365,7 +365,7 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
             const qsizetype from = std::max<qsizetype>(0, at - 40);
             const qsizetype to = std::min<qsizetype>(text.size(), at + length + 40);
             hit.snippet = (from > 0 ? QStringLiteral("…") : QString()) + text.mid(from, to - from).trimmed()
-                            + (to < text.size() ? QStringLiteral("…") : QString());
+                          + (to < text.size() ? QStringLiteral("…") : QString());
         }
         out.push_back(std::move(hit));
     }

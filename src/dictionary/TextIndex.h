@@ -22,15 +22,15 @@
 namespace somnex {
 
 struct TextSource {
-    QString bookName;          // as the user knows the book
+    QString bookName;              // as the user knows the book
     dictionary::Recordset records; // table "Book"; its own cursor
 };
 
 struct TextHit {
     QString headword;
-    QStringList books;  // the books whose text matches, in catalogue order
-    int hits = 0;       // occurrences of the query's words, all books together
-    QString snippet;    // a piece of text around the first hit
+    QStringList books; // the books whose text matches, in catalogue order
+    int hits = 0;      // occurrences of the query's words, all books together
+    QString snippet;   // a piece of text around the first hit
 };
 
 class TextIndex {
@@ -70,7 +70,7 @@ private:
 
     std::vector<TextSource> books_;
     std::vector<Entry> entries_;
-    std::vector<uint32_t> groupOf_;  // per entry: its headword, the same id in every book
+    std::vector<uint32_t> groupOf_;    // per entry: its headword, the same id in every book
     std::vector<uint32_t> groupFirst_; // per headword: its first entry
     std::vector<uint32_t> groupRank_;  // per headword: its place in alphabetical order
     // The stems, sorted, one after another in one string; a stem's id is its

@@ -15,7 +15,10 @@ Stemmer::Stemmer() : stemmer_(sb_stemmer_new("russian", "UTF_8"))
         throw std::bad_alloc();
 }
 
-Stemmer::~Stemmer() { sb_stemmer_delete(stemmer_); }
+Stemmer::~Stemmer()
+{
+    sb_stemmer_delete(stemmer_);
+}
 
 QString Stemmer::stem(QStringView foldedWord)
 {
@@ -52,10 +55,10 @@ QStringList foldedWords(QStringView text)
 
 bool isStopWord(QStringView w)
 {
-    static const std::array<QStringView, 28> stop = {
-        u"в",   u"во",  u"на",  u"с",   u"со",   u"к",    u"ко",  u"по",  u"о",    u"об",
-        u"обо", u"у",   u"за",  u"из",  u"от",   u"до",   u"под", u"над", u"при",  u"про",
-        u"без", u"для", u"и",   u"а",   u"не",   u"или",  u"мой", u"мне"};
+    static const std::array<QStringView, 28> stop = {u"в",   u"во", u"на",  u"с",   u"со",  u"к",   u"ко",
+                                                     u"по",  u"о",  u"об",  u"обо", u"у",   u"за",  u"из",
+                                                     u"от",  u"до", u"под", u"над", u"при", u"про", u"без",
+                                                     u"для", u"и",  u"а",   u"не",  u"или", u"мой", u"мне"};
     return std::find(stop.begin(), stop.end(), w) != stop.end();
 }
 
@@ -87,7 +90,10 @@ int editDistance(QStringView a, QStringView b, int limit)
     return std::min(prev[size_t(m)], limit + 1);
 }
 
-int spellingTolerance(qsizetype shorterLength) { return shorterLength <= 5 ? 1 : 2; }
+int spellingTolerance(qsizetype shorterLength)
+{
+    return shorterLength <= 5 ? 1 : 2;
+}
 
 namespace {
 

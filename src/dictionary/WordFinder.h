@@ -72,9 +72,9 @@ bool isSearchableText(QStringView text, qsizetype longest);
 
 struct Suggestion {
     enum Kind { Exact, Form, Spelling };
-    int item = -1;      // index in the word index
+    int item = -1; // index in the word index
     Kind kind = Exact;
-    int distance = 0;   // edit distance of the folded texts
+    int distance = 0; // edit distance of the folded texts
 };
 
 class WordFinder {
@@ -107,11 +107,11 @@ private:
     void addSpellings(const QString &folded, std::vector<Suggestion> &out) const;
 
     std::unique_ptr<Stemmer> stemmer_;
-    std::vector<QString> folded_;                               // per item
-    std::unordered_map<QString, std::vector<int>> exact_;       // folded text -> items
-    std::unordered_map<QString, std::vector<int>> byStems_;     // stems of all words -> items
-    std::unordered_map<QString, std::vector<int>> byWordStem_;  // stem of a one-word headword -> items
-    std::vector<std::pair<uint32_t, uint32_t>> deletions_;      // (hash of a deletion variant, item), sorted
+    std::vector<QString> folded_;                              // per item
+    std::unordered_map<QString, std::vector<int>> exact_;      // folded text -> items
+    std::unordered_map<QString, std::vector<int>> byStems_;    // stems of all words -> items
+    std::unordered_map<QString, std::vector<int>> byWordStem_; // stem of a one-word headword -> items
+    std::vector<std::pair<uint32_t, uint32_t>> deletions_;     // (hash of a deletion variant, item), sorted
 };
 
 } // namespace somnex

@@ -13,19 +13,20 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
         if (!enabled(k) || books[k].recordset.RecordCount() == 0)
             continue;
         dictionary::Recordset *rs = &books[k].recordset;
-        out.push_back({books[k].Tag, books[k].Description,
-                       [rs](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
-                           rs->setIndex(QStringLiteral("List"));
-                           rs->Seek(QStringLiteral("="), word);
-                           if (rs->NoMatch())
-                               return std::nullopt;
-                           const std::optional<QString> text = rs->Field(QStringLiteral("Text"));
-                           if (!text)
-                               throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
-                           const std::optional<QString> links = rs->Field(QStringLiteral("Links"));
-                           return std::make_pair(reading::UnpackText(*text),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
-                       }});
+        out.push_back(
+            {books[k].Tag, books[k].Description,
+             [rs](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
+                 rs->setIndex(QStringLiteral("List"));
+                 rs->Seek(QStringLiteral("="), word);
+                 if (rs->NoMatch())
+                     return std::nullopt;
+                 const std::optional<QString> text = rs->Field(QStringLiteral("Text"));
+                 if (!text)
+                     throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
+                 const std::optional<QString> links = rs->Field(QStringLiteral("Links"));
+                 return std::make_pair(reading::UnpackText(*text),
+                                       links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+             }});
     }
     return out;
 }

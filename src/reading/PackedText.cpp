@@ -76,9 +76,9 @@ private:
 
 [[noreturn]] void tooLong()
 {
-    throw Error(6, kSource,
-                QStringLiteral("Упакованный текст повреждён: он разворачивается длиннее %1 символов.")
-                    .arg(kMaxUnpackedLength));
+    throw Error(
+        6, kSource,
+        QStringLiteral("Упакованный текст повреждён: он разворачивается длиннее %1 символов.").arg(kMaxUnpackedLength));
 }
 
 // The decoder. Dictionary entries are runs of characters; almost every new

@@ -2,8 +2,8 @@
 
 #include "platform/core/Messages.h"
 
-#include <QPageSetupDialog>
 #include <QDoubleSpinBox>
+#include <QPageSetupDialog>
 #include <QPrinter>
 
 namespace somnex {
@@ -37,8 +37,10 @@ bool ShowPageSetup(QPrinter &printer, double &left, double &right, double &top, 
     // The dialog opens its margin fields on the page's own margins; give
     // them the seeded ones (in the layout's units, which the dialog shows).
     const QMarginsF seeded = printer.pageLayout().margins();
-    const std::pair<const char *, double> fields[] = {
-        {"leftMargin", seeded.left()}, {"topMargin", seeded.top()}, {"rightMargin", seeded.right()}, {"bottomMargin", seeded.bottom()}};
+    const std::pair<const char *, double> fields[] = {{"leftMargin", seeded.left()},
+                                                      {"topMargin", seeded.top()},
+                                                      {"rightMargin", seeded.right()},
+                                                      {"bottomMargin", seeded.bottom()}};
     for (const auto &[name, value] : fields)
         if (auto *box = dialog.findChild<QDoubleSpinBox *>(QLatin1String(name)))
             box->setValue(value);
@@ -60,8 +62,8 @@ bool ShowPageSetup(QPrinter &printer, double &left, double &right, double &top, 
 
 bool ApplyPageSetup(QPrinter &printer, bool tell)
 {
-    const QPageLayout layout = g_saved ? *g_saved
-                                       : withMargins(printer.pageLayout(), kSetupLeft, kSetupRight, kSetupTop, kSetupBottom);
+    const QPageLayout layout =
+        g_saved ? *g_saved : withMargins(printer.pageLayout(), kSetupLeft, kSetupRight, kSetupTop, kSetupBottom);
     if (printer.setPageLayout(layout))
         return true;
     if (tell)

@@ -209,7 +209,8 @@ void PrintDialog::markCurrent()
     for (int i = 0; i < ImageCombo1->count(); ++i) {
         const PrinterEntry &p = printers_[static_cast<size_t>(i)];
         const bool isCurrent = p.name + p.port == current.name + current.port;
-        ImageCombo1->setItemIcon(i, artworkIcon(isCurrent ? QStringLiteral("printer-current") : QStringLiteral("printer")));
+        ImageCombo1->setItemIcon(i, artworkIcon(isCurrent ? QStringLiteral("printer-current")
+                                                          : QStringLiteral("printer")));
         ImageCombo1->setItemData(i, isCurrent, Qt::UserRole);
     }
     const int i = ImageCombo1->currentIndex();

@@ -21,10 +21,10 @@ PrinterType GetPrinterType(const QString &name, const QString &port);
 
 // A printer of the print server as the dialog lists it.
 struct PrinterEntry {
-    QString name;          // the queue name
-    QString port;          // the device URI (a queue has no port of its own)
+    QString name; // the queue name
+    QString port; // the device URI (a queue has no port of its own)
     QString makeAndModel;
-    QString location;      // as the server's administrator wrote it
+    QString location; // as the server's administrator wrote it
 };
 
 // What the dialog shows for a queue: the type and location of

@@ -12,9 +12,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -131,7 +131,7 @@ void makeReadable(QTextDocument *doc, const QColor &background, const QColor &te
 QStringList baseFamilies()
 {
     // "Arial Cyr" where it exists, otherwise an installed sans font with Cyrillic.
-    return {QStringLiteral("Arial Cyr"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+    return {QStringLiteral("Arial Cyr"),   QStringLiteral("Arial"),     QStringLiteral("Liberation Sans"),
             QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"), QStringLiteral("sans-serif")};
 }
 
@@ -247,8 +247,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         const TolkFormat &f = formats_[static_cast<size_t>(i)];
         if (f.font == TolkFormat::Symbol && !f.hidden && (ch == QLatin1Char('&') || ch == QLatin1Char('F'))) {
             const QString name = QStringLiteral("somnex-symbol-%1").arg(imageNo++);
-            doc->addResource(QTextDocument::ImageResource, QUrl(name),
-                             symbolImage(ch, shown(f.colour), f.size, dpr));
+            doc->addResource(QTextDocument::ImageResource, QUrl(name), symbolImage(ch, shown(f.colour), f.size, dpr));
             QTextImageFormat img;
             img.setName(name);
             img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
@@ -304,7 +303,7 @@ void TolkView::setArticle(const RtfDocument &article, const QStringList &familie
         TolkFormat f;
         const QRgb rgb = cf.foreground().color().rgb();
         f.colour = static_cast<std::uint32_t>(qRed(rgb)) | static_cast<std::uint32_t>(qGreen(rgb)) << 8
-            | static_cast<std::uint32_t>(qBlue(rgb)) << 16;
+                   | static_cast<std::uint32_t>(qBlue(rgb)) << 16;
         f.size = static_cast<float>(cf.fontPointSize() > 0 ? cf.fontPointSize() : 10);
         f.bold = cf.fontWeight() >= QFont::Bold;
         f.italic = cf.fontItalic();
@@ -495,7 +494,8 @@ std::unique_ptr<QTextDocument> TolkView::printDocument(bool selectionOnly) const
                 QVariant picture = src->resource(QTextDocument::ImageResource, QUrl(img.name()));
                 if (img.hasProperty(kSymbolMarker)) {
                     const QImage fine = symbolImage(img.stringProperty(kSymbolMarker).at(0),
-                                                    fromColourValue(static_cast<std::uint32_t>(img.property(kSymbolColour).toULongLong())),
+                                                    fromColourValue(static_cast<std::uint32_t>(
+                                                        img.property(kSymbolColour).toULongLong())),
                                                     img.doubleProperty(kSymbolSize), kPrintPictureScale);
                     picture = fine;
                 }
@@ -622,7 +622,8 @@ void Tolk::Form_Resize()
     const double tbBottom = PixelsToTwips(Toolbar1->y() + Toolbar1->height());
     const double w = PixelsToTwips(width()), h = PixelsToTwips(height());
     const double top = tbBottom + 15;
-    Text2->setGeometry(0, TwipsToPixels(top), std::max(0, TwipsToPixels(w - 30)), std::max(0, TwipsToPixels(h - top - 15)));
+    Text2->setGeometry(0, TwipsToPixels(top), std::max(0, TwipsToPixels(w - 30)),
+                       std::max(0, TwipsToPixels(h - top - 15)));
     RichTextBox1->setGeometry(TwipsToPixels(30), TwipsToPixels(30), std::max(0, Text2->width() - TwipsToPixels(60)),
                               std::max(0, Text2->height() - TwipsToPixels(60)));
 }
@@ -658,7 +659,8 @@ void Tolk::BuildTolk(const QString &word)
     if (text.isEmpty())
         return;
     RichTextBox1->setUpdatesEnabled(false);
-    const std::vector<TolkFormat> formats = MarkupTolk(text, word, host_ ? host_->tolkButtons() : std::vector<TolkButton>{});
+    const std::vector<TolkFormat> formats =
+        MarkupTolk(text, word, host_ ? host_->tolkButtons() : std::vector<TolkButton>{});
     std::vector<TolkFormat> all = formats;
     all.resize(all.size() + 2);
     RichTextBox1->setTolk(text + QStringLiteral("\r\n"), all);
@@ -842,8 +844,8 @@ void Tolk::mnuCopy_Click()
 
 void Tolk::mnuPrint_Click()
 {
-    const int printers = g_printersOverride >= 0 ? g_printersOverride
-                                                 : static_cast<int>(QPrinterInfo::availablePrinters().size());
+    const int printers =
+        g_printersOverride >= 0 ? g_printersOverride : static_cast<int>(QPrinterInfo::availablePrinters().size());
     if (printers == 0) {
         ShowMessage(QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."), QString(),
                     MsgIcon::Warning);

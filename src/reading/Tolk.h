@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QTextEdit>
 
-#include <memory>
 #include <QWidget>
+#include <memory>
 
 class QAction;
 class QFrame;

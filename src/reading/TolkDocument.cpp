@@ -73,13 +73,15 @@ double LeadingNumber(const QString &text)
     for (QChar c : text)
         if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
             s += c;
-    if (s.startsWith(QLatin1String("&H"), Qt::CaseInsensitive) || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
+    if (s.startsWith(QLatin1String("&H"), Qt::CaseInsensitive)
+        || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
         const int base = s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
         qsizetype i = 2;
         double v = 0;
         for (; i < s.size(); ++i) {
             const int d = QString(s[i]).toInt(nullptr, base);
-            const bool isDigit = (base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567")).contains(s[i]);
+            const bool isDigit =
+                (base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567")).contains(s[i]);
             if (!isDigit)
                 break;
             v = v * base + d;
@@ -146,8 +148,7 @@ void hide(std::vector<TolkFormat> &f, qsizetype at)
 
 } // namespace
 
-std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word,
-                                   const std::vector<TolkButton> &buttons)
+std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, const std::vector<TolkButton> &buttons)
 {
     std::vector<TolkFormat> f(static_cast<size_t>(text.size()));
     // The heading: the word after the leading blank.

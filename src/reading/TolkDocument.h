@@ -18,8 +18,8 @@ namespace somnex {
 
 // One enabled book that has at least one entry, in catalogue order.
 struct TolkBook {
-    QString tag;          // the interpretation heading
-    QString description;  // the colour as text of a colour value 0x00BBGGRR
+    QString tag;         // the interpretation heading
+    QString description; // the colour as text of a colour value 0x00BBGGRR
     // Unpacked Text and Links (Links nullopt when Null) of the entry whose
     // headword equals the word, or nullopt when the book has none. Raises
     // when the entry cannot be read.
@@ -48,8 +48,7 @@ Interpretation CollectTolk(const QString &word, const std::vector<TolkBook> &boo
 
 // The text of the document for word, or an empty string when no book has
 // the word. seeAlso receives the gathered see-also words in order.
-QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books,
-                      QStringList *seeAlso = nullptr);
+QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books, QStringList *seeAlso = nullptr);
 
 // Appends the new see-also words of one book's Links text to seen
 // ("<a>, <b>, <"-style accumulator that starts as "<").
@@ -71,8 +70,7 @@ struct TolkFormat {
 
 // The formatting of every character of text: the heading of the word, then
 // the markers' formatting pass, run as one pass in text order.
-std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word,
-                                   const std::vector<TolkButton> &buttons);
+std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, const std::vector<TolkButton> &buttons);
 
 // Colours the document uses.
 inline constexpr std::uint32_t kNavy = 0x800000;

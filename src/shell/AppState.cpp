@@ -23,8 +23,7 @@ bool CommandLineWantsTray(const QString &commandLine)
     return commandLine.toUpper().contains(QLatin1String("/TRAY"));
 }
 
-TwipRect LoadMainGeometry(double top, double left, double height, double width, double screenW,
-                          double screenH)
+TwipRect LoadMainGeometry(double top, double left, double height, double width, double screenW, double screenH)
 {
     return LoadMainGeometry(top, left, height, width, TwipRect{0, 0, screenW, screenH});
 }
@@ -87,8 +86,8 @@ short WhatLong(double innerWidth, double pictureWidth, double labelLeft)
     return static_cast<short>(n);
 }
 
-MainLayout LayoutMain(double W, double H, double toolbarTop, double toolbarHeight,
-                      double statusHeight, bool literatureOpen, double linkW, double linkH)
+MainLayout LayoutMain(double W, double H, double toolbarTop, double toolbarHeight, double statusHeight,
+                      bool literatureOpen, double linkW, double linkH)
 {
     MainLayout m;
     m.toolbar = {0, toolbarTop, W, toolbarHeight};
@@ -99,8 +98,7 @@ MainLayout LayoutMain(double W, double H, double toolbarTop, double toolbarHeigh
     const double litTop = toolbarTop + toolbarHeight + 15;
     const double open = H - litTop - statusHeight - 315;
     m.literature = {0, litTop, W + 15, literatureOpen ? open : kClosedPanelHeight};
-    m.dictionary = {0, litTop + m.literature.height - 15, W,
-                    literatureOpen ? kClosedPanelHeight : open};
+    m.dictionary = {0, litTop + m.literature.height - 15, W, literatureOpen ? kClosedPanelHeight : open};
     m.status = {0, H - statusHeight, W, statusHeight};
     return m;
 }

@@ -51,13 +51,13 @@ bool CommandLineWantsTray(const QString &commandLine);
 struct TwipRect {
     double left = 0, top = 0, width = 0, height = 0;
 };
-TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight,
-                          double storedWidth, double screenWidth, double screenHeight);
+TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight, double storedWidth,
+                          double screenWidth, double screenHeight);
 
 // The same within a screen's available area (its origin is not 0 when a
 // panel sits at the top or the left): the centre is the area's centre.
-TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight,
-                          double storedWidth, const TwipRect &availableArea);
+TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight, double storedWidth,
+                          const TwipRect &availableArea);
 // A window that cannot be reached on any of the screens' available areas
 // (a monitor was unplugged: its title strip shows on none of them, by at
 // least 600 twips) moves to the centre of the primary screen's area.
@@ -73,9 +73,8 @@ short WhatLong(double innerWidth, double pictureWidth, double labelLeft);
 struct MainLayout {
     TwipRect toolbar, aboutLink, aboutShadow, aboutPicture, literature, dictionary, status;
 };
-MainLayout LayoutMain(double innerWidth, double innerHeight, double toolbarTop,
-                      double toolbarHeight, double statusHeight, bool literatureOpen,
-                      double aboutLinkWidth, double aboutLinkHeight);
+MainLayout LayoutMain(double innerWidth, double innerHeight, double toolbarTop, double toolbarHeight,
+                      double statusHeight, bool literatureOpen, double aboutLinkWidth, double aboutLinkHeight);
 // Height of a closed panel: its header strip.
 inline constexpr double kClosedPanelHeight = 330;
 

@@ -17,8 +17,8 @@ void SetAutostart(bool enable)
     Registry r;
     const QString run = QString::fromLatin1(Registry::kRunPath);
     if (enable)
-        r.Value(Registry::HKEY_CURRENT_USER, run, QString::fromLatin1(kAutostartName),
-                Registry::kString, AutostartCommand(ExePath()));
+        r.Value(Registry::HKEY_CURRENT_USER, run, QString::fromLatin1(kAutostartName), Registry::kString,
+                AutostartCommand(ExePath()));
     else
         r.DeleteValue(Registry::HKEY_CURRENT_USER, run, QString::fromLatin1(kAutostartName));
 }

@@ -26,8 +26,8 @@ Dialog::Dialog(QWidget *parent) : QDialog(parent)
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
     Label1 = new QLabel(QStringLiteral("Вы действительно хотите завершить работу ZUL Somnex 3 ?"), this);
     Label1->setWordWrap(true);
-    Option1[0] = new QRadioButton(
-        QStringLiteral("Завершить, но автоматически запустить при следующем входе в систему"), this);
+    Option1[0] =
+        new QRadioButton(QStringLiteral("Завершить, но автоматически запустить при следующем входе в систему"), this);
     Option1[1] = new QRadioButton(QStringLiteral("Закрыть, и отключить автозапуск при входе в систему"), this);
     Option1[0]->setChecked(true);
     Check1 = new QCheckBox(QStringLiteral("Больше не показывать это окно"), this);

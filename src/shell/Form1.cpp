@@ -52,8 +52,14 @@ void setTwips(QWidget *w, const TwipRect &r)
                    std::max(0, TwipsToPixels(r.height)));
 }
 
-double twW(const QWidget *w) { return PixelsToTwips(w->width()); }
-double twH(const QWidget *w) { return PixelsToTwips(w->height()); }
+double twW(const QWidget *w)
+{
+    return PixelsToTwips(w->width());
+}
+double twH(const QWidget *w)
+{
+    return PixelsToTwips(w->height());
+}
 
 // A strip painted with the header picture, holding a caption and arrows.
 class HeaderStrip : public QWidget {
@@ -298,11 +304,9 @@ void Form1::buildControls()
     Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
     Toolbar4->setIconSize({16, 16});
     Toolbar4->setMovable(false);
-    btnReport = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                    QStringLiteral("Список"));
+    btnReport = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Список"));
     btnReport->setToolTip(QStringLiteral("Слова одним столбцом"));
-    btnList = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView),
-                                  QStringLiteral("Колонки"));
+    btnList = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Колонки"));
     btnList->setToolTip(QStringLiteral("Слова в несколько колонок"));
     btnReport->setCheckable(true);
     btnList->setCheckable(true);
@@ -352,7 +356,7 @@ void Form1::buildControls()
     bf.setBold(true);
     Label6->setFont(bf);
     Label6->setAlignment(Qt::AlignLeft | Qt::AlignVCenter); // a long word is cut at its end
-    Image11 = new QLabel(StatusBar1); // painted by the strip; kept for its extent
+    Image11 = new QLabel(StatusBar1);                       // painted by the strip; kept for its extent
     Image11->setFixedSize(TwipsToPixels(255), 1);
     Image11->hide();
     Process1 = new Process(StatusBar1);
@@ -387,18 +391,20 @@ void Form1::Form_Load()
         setMinimumSize(260, 360);
     // 4. Geometry.
     auto twips = [](const QRect &r) {
-        return TwipRect{PixelsToTwips(r.x()), PixelsToTwips(r.y()), PixelsToTwips(r.width()), PixelsToTwips(r.height())};
+        return TwipRect{PixelsToTwips(r.x()), PixelsToTwips(r.y()), PixelsToTwips(r.width()),
+                        PixelsToTwips(r.height())};
     };
     const TwipRect primary = twips(QGuiApplication::primaryScreen()->availableGeometry());
     std::vector<TwipRect> areas;
     for (const QScreen *sc : QGuiApplication::screens())
         areas.push_back(twips(sc->availableGeometry()));
     const double nan = std::nan("");
-    const TwipRect g = KeepOnScreens(LoadMainGeometry(
-        GetSettingReal(AppState::App, AppState::Main, "Top", nan),
-        GetSettingReal(AppState::App, AppState::Main, "Left", nan),
-        GetSettingReal(AppState::App, AppState::Main, "Height", nan),
-        GetSettingReal(AppState::App, AppState::Main, "Width", nan), primary), areas, primary);
+    const TwipRect g =
+        KeepOnScreens(LoadMainGeometry(GetSettingReal(AppState::App, AppState::Main, "Top", nan),
+                                       GetSettingReal(AppState::App, AppState::Main, "Left", nan),
+                                       GetSettingReal(AppState::App, AppState::Main, "Height", nan),
+                                       GetSettingReal(AppState::App, AppState::Main, "Width", nan), primary),
+                      areas, primary);
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
     lastNormal_ = QRect(pos(), size());
@@ -552,9 +558,9 @@ void Form1::TreeView1_NodeClick(QTreeWidgetItem *node)
     if (!node)
         return;
     using literature::NodeKind;
-    const NodeKind kind = !node->parent()                                      ? NodeKind::Group
-        : nodeKey(node->parent()) == literature::kFavKey ? NodeKind::Favourite
-                                                                              : NodeKind::Article;
+    const NodeKind kind = !node->parent()                                  ? NodeKind::Group
+                          : nodeKey(node->parent()) == literature::kFavKey ? NodeKind::Favourite
+                                                                           : NodeKind::Article;
     const literature::NodeButtons b = literature::ButtonsFor(kind, nodeTag(node));
     btnTolk->setEnabled(b.tolk);
     btnAddFav->setEnabled(b.add);
@@ -613,8 +619,8 @@ void Form1::layoutDictionaryPanel()
     for (QWidget *a : {static_cast<QWidget *>(Image6), static_cast<QWidget *>(Image7)})
         a->move(TwipsToPixels(w - 300), (Picture5->height() - a->height()) / 2);
     const QSize searchSize = LabelSearch->sizeHint();
-    LabelSearch->setGeometry(TwipsToPixels(w - 420) - searchSize.width(), (Picture5->height() - searchSize.height()) / 2,
-                             searchSize.width(), searchSize.height());
+    LabelSearch->setGeometry(TwipsToPixels(w - 420) - searchSize.width(),
+                             (Picture5->height() - searchSize.height()) / 2, searchSize.width(), searchSize.height());
     const double barTop = kClosedPanelHeight + 30;
     const double barH = 480;
     const double t4w = PixelsToTwips(Toolbar4->sizeHint().width());
@@ -1094,9 +1100,7 @@ void StoreUserState()
         SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
         SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
     });
-    tryStep([&] {
-        SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0");
-    });
+    tryStep([&] { SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0"); });
     tryStep([&] { f->SaveLastWord(); });
 }
 

@@ -11,8 +11,8 @@
 #include "shell/AppState.h"
 
 #include <QAction>
-#include <QThread>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -184,8 +184,8 @@ public:
     QTreeWidget *TreeView1 = nullptr;
     QToolBar *Toolbar3 = nullptr;
     QAction *btnAddFav = nullptr, *btnDelFav = nullptr; // buttons 1 and 3
-    QWidget *Picture2 = nullptr; // dictionary panel
-    QWidget *Picture5 = nullptr; // its header strip
+    QWidget *Picture2 = nullptr;                        // dictionary panel
+    QWidget *Picture5 = nullptr;                        // its header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
     ClickLabel *LabelSearch = nullptr; // "Искать в толкованиях"
     QToolBar *Toolbar2 = nullptr;
@@ -230,7 +230,7 @@ private:
     QList<QAction *> bookButtons_;
     WordIndex words_;
     WordFinder finder_;
-    int finderOf_ = -1; // the rebuild the finder was built for
+    int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     void startTextIndex();
     void stopTextIndex();
@@ -241,7 +241,7 @@ private:
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
     QPointer<Tolk> tolk_;
-    int rebuild_ = 0;          // generation of the word-list rebuild
+    int rebuild_ = 0;           // generation of the word-list rebuild
     bool programmatic_ = false; // selection made by the program, not the user
 
     bool inTray_ = false;

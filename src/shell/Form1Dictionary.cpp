@@ -16,21 +16,21 @@
 #include "support/Process.h"
 
 #include <QAbstractListModel>
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QSaveFile>
-#include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -96,7 +96,10 @@ protected:
     }
 };
 
-QString booksSection() { return AppState::Books; }
+QString booksSection()
+{
+    return AppState::Books;
+}
 
 } // namespace
 
@@ -143,7 +146,8 @@ bool Form1::LoadBooks()
         buildBookMenu();
         wordModel_ = new WordListModel(&words_, this);
         ListView1->setModel(wordModel_);
-        connect(ListView1, &QListView::clicked, this, [this](const QModelIndex &i) { ListView1_ItemClick(i.row() + 1); });
+        connect(ListView1, &QListView::clicked, this,
+                [this](const QModelIndex &i) { ListView1_ItemClick(i.row() + 1); });
         connect(ListView1, &QListView::doubleClicked, this, [this] { ListView1_DblClick(); });
         connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex &cur) {
@@ -219,8 +223,7 @@ bool Form1::LoadBooks()
         return fail(QStringLiteral("Среди файлов программы нет сонников совместимых с текущей версией! "
                                    "Переустановите программу или добавьте файлы сонников!"),
                     false);
-    case CatalogueLoad::None:
-        break;
+    case CatalogueLoad::None: break;
     }
     books_ = load.books;
     for (size_t k = 0; k < books_.size(); ++k)
@@ -360,13 +363,14 @@ int Form1::AddBooks(const QStringList &files)
         const QString target = folder + QLatin1Char('/') + name;
         if (QFileInfo(file).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
             continue; // already the user's own book
-        if (QFileInfo::exists(target) &&
-            ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name), title,
-                        MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        if (QFileInfo::exists(target)
+            && ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name),
+                           title, MsgIcon::Question, MsgButtons::YesNo)
+                   != MsgResult::Yes)
             continue;
         QSaveFile out(target);
-        if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
-            !out.commit()) {
+        if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
+            || !out.commit()) {
             ShowMessage(QStringLiteral("Не удаётся скопировать сонник «%1» в папку «%2»: %3")
                             .arg(name, folder, out.errorString()),
                         title, MsgIcon::Error);
@@ -506,28 +510,29 @@ void Form1::startTextIndex()
         words = words_;
     // The worker reads only what the books already hold in memory, through
     // recordsets of its own; the result comes back to this thread.
-    QThread *worker = QThread::create([sources = std::move(sources), words = std::move(words), cancel, result,
-                                       finder]() mutable {
-        if (words)
-            finder->build(*words);
-        *result = TextIndex::build(std::move(sources), cancel.get());
-    });
+    QThread *worker =
+        QThread::create([sources = std::move(sources), words = std::move(words), cancel, result, finder]() mutable {
+            if (words)
+                finder->build(*words);
+            *result = TextIndex::build(std::move(sources), cancel.get());
+        });
     indexThread_ = worker;
-    connect(worker, &QThread::finished, this, [this, done = QPointer<QThread>(worker), cancel, result, finder, generation] {
-        if (indexThread_ == done)
-            indexThread_ = nullptr;
-        if (done)
-            done->deleteLater();
-        if (cancel->load())
-            return;
-        if (!finder->empty() && rebuild_ == generation) {
-            finder_ = std::move(*finder);
-            finderOf_ = generation;
-        }
-        textIndex_ = result;
-        if (search_)
-            search_->setIndex(textIndex_);
-    });
+    connect(worker, &QThread::finished, this,
+            [this, done = QPointer<QThread>(worker), cancel, result, finder, generation] {
+                if (indexThread_ == done)
+                    indexThread_ = nullptr;
+                if (done)
+                    done->deleteLater();
+                if (cancel->load())
+                    return;
+                if (!finder->empty() && rebuild_ == generation) {
+                    finder_ = std::move(*finder);
+                    finderOf_ = generation;
+                }
+                textIndex_ = result;
+                if (search_)
+                    search_->setIndex(textIndex_);
+            });
     worker->start(QThread::LowPriority);
 }
 
@@ -850,7 +855,7 @@ void Form1::StText()
         return;
     const long n = app().WordEntryTotal;
     const QString text = QString::number(n) + QStringLiteral(" слованых статей; ~") + QString::number(5 * n)
-        + QStringLiteral(" толкований");
+                         + QStringLiteral(" толкований");
     Label7->setToolTip(text);
     Label7->setProperty("fullText", IfLong(text, WhatLong()));
     layoutStatus();

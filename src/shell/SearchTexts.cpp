@@ -70,7 +70,8 @@ void SearchTexts::Text1_Change()
                                  : QStringLiteral("Найдено слов: %1").arg(hits.size()));
     for (const TextHit &h : hits) {
         auto *item = new QListWidgetItem(h.headword + QStringLiteral(" — ") + h.books.join(QStringLiteral(", "))
-                                         + QStringLiteral("\n") + h.snippet, List1);
+                                             + QStringLiteral("\n") + h.snippet,
+                                         List1);
         item->setData(kRole, h.headword);
     }
 }

@@ -10,8 +10,13 @@ namespace somnex {
 
 namespace {
 enum : int {
-    WM_MOUSEMOVE = 512, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK,
-    WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+    WM_MOUSEMOVE = 512,
+    WM_LBUTTONDOWN,
+    WM_LBUTTONUP,
+    WM_LBUTTONDBLCLK,
+    WM_RBUTTONDOWN,
+    WM_RBUTTONUP,
+    WM_RBUTTONDBLCLK,
 };
 } // namespace
 
@@ -82,12 +87,9 @@ void TrayArea::add()
             dispatch(WM_RBUTTONDOWN);
             dispatch(WM_RBUTTONUP);
             break;
-        case QSystemTrayIcon::DoubleClick:
-            dispatch(WM_LBUTTONDBLCLK);
-            break;
+        case QSystemTrayIcon::DoubleClick: dispatch(WM_LBUTTONDBLCLK); break;
         case QSystemTrayIcon::MiddleClick:
-        case QSystemTrayIcon::Unknown:
-            break;
+        case QSystemTrayIcon::Unknown: break;
         }
     });
     tray_->show();

@@ -26,8 +26,10 @@ TEST(Moonday, DateValueAndJulianDayPairs)
         double date, jd;
     };
     const Case cases[] = {
-        {0, 2415018.5},          {-1.25, 2415017.75}, /* 1899-12-29 06:00 */
-        {-1.75, 2415018.25},     {36526.75, 2451545.25},
+        {0, 2415018.5},
+        {-1.25, 2415017.75}, /* 1899-12-29 06:00 */
+        {-1.75, 2415018.25},
+        {36526.75, 2451545.25},
         {DateValue(1582, 10, 15), 2299160.5},
         {DateValue(1582, 10, 4, 6), 2299159.75}, // ten days shifted: Julian calendar
         {DateValue(1000, 6, 1, 18), 2086464.25}, // the fixed ten-day shift
@@ -95,7 +97,10 @@ TEST_F(TimeZone, ConversionsUseTheOffsetInForceNow)
         int localMinusUniversal;
     };
     const Case cases[] = {
-        {"UTC0", 0}, {"MSK-3", 180}, {"<-05>5", -300}, {"<+0530>-5:30", 330},
+        {"UTC0", 0},
+        {"MSK-3", 180},
+        {"<-05>5", -300},
+        {"<+0530>-5:30", 330},
         {"EST5EDT,0/0,J365/25", -240}, // daylight time all year: bias + daylight bias
     };
     for (const Case &c : cases) {

@@ -27,7 +27,8 @@ protected:
     {
         saved = ShowMessage;
         ShowMessage = [this](std::string_view text, std::string_view title, MessageIcon icon) {
-            messages.push_back(std::string(text) + "|" + std::string(title) + (icon == MessageIcon::Error ? "|error" : ""));
+            messages.push_back(std::string(text) + "|" + std::string(title)
+                               + (icon == MessageIcon::Error ? "|error" : ""));
         };
         PlanetSeriesRecords = {};
     }

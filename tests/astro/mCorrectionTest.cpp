@@ -81,7 +81,10 @@ TEST(mCorrection, FK5AndDiurnalAberration)
         double latitude, h, dec, dRa, dDec;
     };
     const Aberration cases[] = {
-        {0, 0, 0, k, 0}, {60, 0, 0, k / 2, 0}, {0, 90, 30, 0, k / 2}, {0, 90, 90, 0, k} /* pole: declination only */,
+        {0, 0, 0, k, 0},
+        {60, 0, 0, k / 2, 0},
+        {0, 90, 30, 0, k / 2},
+        {0, 90, 90, 0, k} /* pole: declination only */,
     };
     const ObserverPosition saved = Observer;
     for (const Aberration &c : cases) {

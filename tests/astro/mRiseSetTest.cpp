@@ -45,7 +45,8 @@ TEST(mRiseSet, FindRiseSetOnConstructedSamples)
         {"collinear samples all day", Sample([](double k) { return k - 6.5; }), 6.5, 0, false},
         {"exactly on a whole hour", Sample([](double k) { return (k - 12) * (k + 30); }), 12, 0, false},
         // Only triple 1 sees the crossing: root (3 - sqrt 17) / 2 of hour 1.
-        {"in the first hour", Sample([](double k) { return k == 0 ? -1 : k; }), 1 + (3 - std::sqrt(17.0)) / 2, 0, false},
+        {"in the first hour", Sample([](double k) { return k == 0 ? -1 : k; }), 1 + (3 - std::sqrt(17.0)) / 2, 0,
+         false},
         // Only triple 23: root sqrt 2 - 1 of hour 23.
         {"in the last hour", Sample([](double k) { return k < 23 ? k - 23 : (k == 23 ? -0.5 : 1); }),
          23 + std::sqrt(2.0) - 1, 0, false},

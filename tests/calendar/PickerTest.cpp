@@ -111,8 +111,14 @@ TEST_F(PickerTest, NotificationsReachTheOwnerFirstAndThenTheParent)
             raisedFor << code;
         });
 
-    const int codes[] = {P::DTN_CLOSEUP, P::DTN_DATETIMECHANGE, P::DTN_DROPDOWN, P::DTN_USERSTRING,
-                         P::NM_SETFOCUS,  P::NM_KILLFOCUS,      -1,              -760};
+    const int codes[] = {P::DTN_CLOSEUP,
+                         P::DTN_DATETIMECHANGE,
+                         P::DTN_DROPDOWN,
+                         P::DTN_USERSTRING,
+                         P::NM_SETFOCUS,
+                         P::NM_KILLFOCUS,
+                         -1,
+                         -760};
     for (int code : codes)
         reg::SendNotify(picker.hWnd(), code);
     EXPECT_EQ(raisedFor, QList<int>(std::begin(codes), std::begin(codes) + 6));
@@ -177,8 +183,8 @@ TEST_F(PickerTest, PartsAreWrittenSeparatelyOrTogether)
         struct Bad {
             int part;
             qint32 value;
-        } bad[] = {{P::Hour, 24}, {P::Minute, 60}, {P::Day, 0}, {P::Month, 13}, {P::Year, 1500}, {P::Year, 70000},
-                   {P::Second, -1}, {0, 5}, {8, 5}};
+        } bad[] = {{P::Hour, 24},    {P::Minute, 60}, {P::Day, 0}, {P::Month, 13}, {P::Year, 1500},
+                   {P::Year, 70000}, {P::Second, -1}, {0, 5},      {8, 5}};
         for (const Bad &b : bad)
             EXPECT_FALSE(p->Data(b.part, b.value)) << b.part << " " << b.value;
         EXPECT_EQ(shown(*p), QDateTime(QDate(1900, 2, 28), QTime(22, 0, 30)));

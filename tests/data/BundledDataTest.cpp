@@ -41,7 +41,10 @@ struct Book {
     qsizetype bytes = 0;
 };
 
-std::string s(const QString &t) { return t.toStdString(); }
+std::string s(const QString &t)
+{
+    return t.toStdString();
+}
 
 const std::vector<Book> &books()
 {
@@ -168,7 +171,11 @@ TEST(BundledData, NoLineIsTooLong)
                 lines << *e.links;
             for (const QString &l : lines)
                 if (l.size() > kMaxLineLength)
-                    f.add(QStringLiteral("%1:%2: «%3»: %4 characters").arg(b.file).arg(e.line).arg(e.headword).arg(l.size()));
+                    f.add(QStringLiteral("%1:%2: «%3»: %4 characters")
+                              .arg(b.file)
+                              .arg(e.line)
+                              .arg(e.headword)
+                              .arg(l.size()));
         }
 }
 

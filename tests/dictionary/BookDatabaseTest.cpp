@@ -23,28 +23,28 @@ using namespace somnex::dictionary;
 namespace {
 
 const QStringList kWords = {
-    QStringLiteral("Вода"), QStringLiteral("вода"), QStringLiteral("еда"),  QStringLiteral("ёж"),
-    QStringLiteral("Ёлка"), QStringLiteral("ель"),  QStringLiteral("все"),  QStringLiteral("всё"),
+    QStringLiteral("Вода"), QStringLiteral("вода"), QStringLiteral("еда"),    QStringLiteral("ёж"),
+    QStringLiteral("Ёлка"), QStringLiteral("ель"),  QStringLiteral("все"),    QStringLiteral("всё"),
     QStringLiteral("Всё"),  QStringLiteral("жар"),  QStringLiteral("яблоко"), QStringLiteral("Apple"),
-    QStringLiteral("а"),    QStringLiteral("аа"),   QStringLiteral("Аист"), QStringLiteral("ВОДА"),
+    QStringLiteral("а"),    QStringLiteral("аа"),   QStringLiteral("Аист"),   QStringLiteral("ВОДА"),
 };
 
 QByteArray bookImage(const QStringList &words)
 {
     jet::TableDefinition book{QStringLiteral("Book"),
-                        {{QStringLiteral("List"), jet::ColumnKind::Text},
-                         {QStringLiteral("Text"), jet::ColumnKind::Memo},
-                         {QStringLiteral("Links"), jet::ColumnKind::Memo}},
-                        {}};
+                              {{QStringLiteral("List"), jet::ColumnKind::Text},
+                               {QStringLiteral("Text"), jet::ColumnKind::Memo},
+                               {QStringLiteral("Links"), jet::ColumnKind::Memo}},
+                              {}};
     for (int i = 0; i < words.size(); ++i)
         book.rows.push_back({words[i], QStringLiteral("text %1").arg(i) + QChar(0),
                              i % 2 ? std::optional<QString>(QString("")) : std::nullopt});
     jet::TableDefinition config{QStringLiteral("Config"),
-                          {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
-                           {QStringLiteral("TolkName"), jet::ColumnKind::Text},
-                           {QStringLiteral("Color"), jet::ColumnKind::Text},
-                           {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
-                          {{QStringLiteral("Имя"), QStringLiteral("Заголовок"), std::nullopt, QString("")}}};
+                                {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
+                                 {QStringLiteral("TolkName"), jet::ColumnKind::Text},
+                                 {QStringLiteral("Color"), jet::ColumnKind::Text},
+                                 {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
+                                {{QStringLiteral("Имя"), QStringLiteral("Заголовок"), std::nullopt, QString("")}}};
     QByteArray image = jet::writeDatabase({book, config});
     jet::stampSignature(image);
     return image;
@@ -67,9 +67,9 @@ TEST(Collation, Order)
         int sign;
     };
     const Case cases[] = {
-        {u"еда", u"ёж", -1},   {u"ёж", u"жар", -1},  {u"все", u"всё", -1}, {u"всё", u"Все", 1},
-        {u"вода", u"Вода", -1}, {u"Вода", u"ВОДА", -1}, {u"Вода", u"вода", 1}, {u"Apple", u"аист", -1},
-        {u"а", u"аа", -1},     {u"яблоко", u"ёлка", 1}, {u"Ель", u"ёлка", 1}, {u"вода", u"вода", 0},
+        {u"еда", u"ёж", -1},     {u"ёж", u"жар", -1},     {u"все", u"всё", -1},  {u"всё", u"Все", 1},
+        {u"вода", u"Вода", -1},  {u"Вода", u"ВОДА", -1},  {u"Вода", u"вода", 1}, {u"Apple", u"аист", -1},
+        {u"а", u"аа", -1},       {u"яблоко", u"ёлка", 1}, {u"Ель", u"ёлка", 1},  {u"вода", u"вода", 0},
         {u"Zebra", u"apple", 1}, {u"ель", u"Ёлка", 1},
     };
     for (const auto &c : cases) {
@@ -93,7 +93,7 @@ TEST(BookDatabase, IndexOrderSeekAndFields)
     Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
     EXPECT_EQ(rs.RecordCount(), kWords.size());
     EXPECT_THROW(rs.Seek(QStringLiteral("="), QStringLiteral("вода")), Error); // no index yet
-    EXPECT_EQ(*rs.Field(QStringLiteral("List")), shuffled[0]);                // storage order
+    EXPECT_EQ(*rs.Field(QStringLiteral("List")), shuffled[0]);                 // storage order
     EXPECT_THROW(rs.setIndex(QStringLiteral("Text")), Error);
     rs.setIndex(QStringLiteral("List"));
 
@@ -115,11 +115,16 @@ TEST(BookDatabase, IndexOrderSeekAndFields)
         QString lands; // empty: no match
     };
     const Seek seeks[] = {
-        {QStringLiteral("вода"), QStringLiteral("вода")}, {QStringLiteral("ВОДА"), QStringLiteral("ВОДА")},
-        {QStringLiteral("вОДА"), QStringLiteral("вода")}, {QStringLiteral("всё"), QStringLiteral("всё")},
-        {QStringLiteral("ВСЁ"), QStringLiteral("всё")},   {QStringLiteral("все"), QStringLiteral("все")},
-        {QStringLiteral("ёлка"), QStringLiteral("Ёлка")}, {QStringLiteral("елка"), QString()},
-        {QStringLiteral("вод"), QString()},                {QString(), QString()},
+        {QStringLiteral("вода"), QStringLiteral("вода")},
+        {QStringLiteral("ВОДА"), QStringLiteral("ВОДА")},
+        {QStringLiteral("вОДА"), QStringLiteral("вода")},
+        {QStringLiteral("всё"), QStringLiteral("всё")},
+        {QStringLiteral("ВСЁ"), QStringLiteral("всё")},
+        {QStringLiteral("все"), QStringLiteral("все")},
+        {QStringLiteral("ёлка"), QStringLiteral("Ёлка")},
+        {QStringLiteral("елка"), QString()},
+        {QStringLiteral("вод"), QString()},
+        {QString(), QString()},
         {QStringLiteral("яблоко"), QStringLiteral("яблоко")},
     };
     for (const auto &s : seeks) {

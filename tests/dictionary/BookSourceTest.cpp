@@ -61,7 +61,7 @@ TEST(BookSource, ParsesTheFormat)
                                           "\\a\\\\b\\r\\n\\0\\x0001\n"
                                           "\\\n"
                                           "=>| как есть\n")
-                                .toUtf8();
+                               .toUtf8();
     const BookSource s = parseBookSource(src, QStringLiteral("x.txt"));
     EXPECT_EQ(s.content.name, QStringLiteral("Народный сонник"));
     EXPECT_EQ(s.content.heading, QStringLiteral("Толкования"));
@@ -149,10 +149,14 @@ TEST(BookSource, DumpOfUnusualContentReadsBackTheSame)
     QString control;
     for (char16_t c = 0; c < 0x20; ++c)
         control.append(QChar(c));
-    const QString texts[] = {
-        QStringLiteral("# начинается как комментарий"), QStringLiteral("== как заглавное\r\n=> как ссылки"),
-        QStringLiteral("\\обратная черта"), QStringLiteral("хвост\r\n\r\n  "), QStringLiteral("\r\n"),
-        QStringLiteral("одинокий\rвозврат и\nперевод"), control, QString()};
+    const QString texts[] = {QStringLiteral("# начинается как комментарий"),
+                             QStringLiteral("== как заглавное\r\n=> как ссылки"),
+                             QStringLiteral("\\обратная черта"),
+                             QStringLiteral("хвост\r\n\r\n  "),
+                             QStringLiteral("\r\n"),
+                             QStringLiteral("одинокий\rвозврат и\nперевод"),
+                             control,
+                             QString()};
     int i = 0;
     for (const auto &t : texts)
         book.entries.push_back({QStringLiteral("слово %1").arg(i++), t, std::nullopt});
@@ -194,8 +198,18 @@ TEST(BookSource, SyntheticBooksAreUniqueAndBuild)
 TEST(BookSource, SeeAlsoNamesAreTheLinksTheWindowMakes)
 {
     const char *const lists[] = {
-        "Река; Море; Дождь.", "  Река ;Море  .  ", "Река;; ;Море.", "Река. Море; Дождь.", "без точки",
-        "хвост; без точки", "Вода; Лес.Поле.", ".", ";", "", "Сон . ", "Один;",
+        "Река; Море; Дождь.",
+        "  Река ;Море  .  ",
+        "Река;; ;Море.",
+        "Река. Море; Дождь.",
+        "без точки",
+        "хвост; без точки",
+        "Вода; Лес.Поле.",
+        ".",
+        ";",
+        "",
+        "Сон . ",
+        "Один;",
     };
     for (const char *l : lists) {
         const QString links = QString::fromUtf8(l);

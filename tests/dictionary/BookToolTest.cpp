@@ -42,7 +42,10 @@ Result tool(const QString &args)
     return r;
 }
 
-QString dataDir() { return QStringLiteral(SOMNEX_BOOK_TEST_DATA); }
+QString dataDir()
+{
+    return QStringLiteral(SOMNEX_BOOK_TEST_DATA);
+}
 
 QByteArray readAll(const QString &path)
 {
@@ -76,7 +79,8 @@ TEST(BookTool, BuildDumpListInfo)
     ASSERT_EQ(built.code, 0) << built.out.constData();
     EXPECT_TRUE(jet::IsValidVersion(book));
 
-    const Result dumped = tool(QStringLiteral("dump '%1' --icon '%2'").arg(book, dir.filePath(QStringLiteral("out.png"))));
+    const Result dumped =
+        tool(QStringLiteral("dump '%1' --icon '%2'").arg(book, dir.filePath(QStringLiteral("out.png"))));
     EXPECT_EQ(dumped.code, 0);
     EXPECT_EQ(dumped.out, canonical);
     const QImage icon(dir.filePath(QStringLiteral("out.png")));
@@ -110,8 +114,10 @@ TEST(BookTool, BadInputFailsAndLeavesNoBook)
         {"name: n\nheading: h\nicon: missing.png\n== a\n", "bad.txt:3:"},
         {"name: n\nheading: h\n== Вода\n== вода\n", "bad.txt:4:"},
         // every see-also name that leads nowhere, each on a line of its own
-        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n", "bad.txt:4: в списке «=>» статьи «Вода» слово «Река»"},
-        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n", "bad.txt:6: в списке «=>» статьи «Лес» слово «Поле»"},
+        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n",
+         "bad.txt:4: в списке «=>» статьи «Вода» слово «Река»"},
+        {"name: n\nheading: h\n== Вода\n=> Река; вода\n== Лес\n=> Поле\n",
+         "bad.txt:6: в списке «=>» статьи «Лес» слово «Поле»"},
     };
     for (const auto &c : cases) {
         write(dir.filePath(QStringLiteral("bad.txt")), QByteArray(c.source));
@@ -148,8 +154,8 @@ ToolRun runTool(const QStringList &args, const QString &program = QStringLiteral
 std::vector<QStringList> mdbExport(const QString &path, const QString &table)
 {
     const ToolRun r = runTool({"-b", "strip", "-H", "-Q", "-d", "\x1f", "-R", "\x1e", "-0", "\x1d", "-T",
-                           "%Y-%m-%d %H:%M:%S", path, table},
-                          QStringLiteral("mdb-export"));
+                               "%Y-%m-%d %H:%M:%S", path, table},
+                              QStringLiteral("mdb-export"));
     std::vector<QStringList> rows;
     for (const QString &row : QString::fromUtf8(r.out).split(QChar(0x1e), Qt::SkipEmptyParts))
         rows.push_back(row.split(QChar(0x1f)));
@@ -198,8 +204,8 @@ TEST(BookTool, TablesAndExportAgreeWithMdbtools)
                         ++compared;
                     } else if (v.isBool()) {
                         EXPECT_EQ(v.toBool() ? "1" : "0", want) << name.toStdString();
-                    } else if (v.isDouble() && v.toDouble() == std::trunc(v.toDouble()) &&
-                               !want.contains(u'.') && !want.contains(u'e')) {
+                    } else if (v.isDouble() && v.toDouble() == std::trunc(v.toDouble()) && !want.contains(u'.')
+                               && !want.contains(u'e')) {
                         EXPECT_EQ(QString::number(v.toInteger()), want) << name.toStdString();
                     } else if (v.isNull()) {
                         EXPECT_EQ(want, QStringLiteral("\x1d")) << name.toStdString();
@@ -216,8 +222,8 @@ TEST(BookTool, ExportKeepsEveryCharacterAndReportsFailures)
     QTemporaryDir dir;
     dictionary::BookContent b;
     b.name = b.heading = QStringLiteral("Книга");
-    const QString odd = QString(QChar(0)) + QStringLiteral("\"\\\n\t") + QChar(0x1f) + QChar(0xD800) +
-                        QStringLiteral("я😀");
+    const QString odd =
+        QString(QChar(0)) + QStringLiteral("\"\\\n\t") + QChar(0x1f) + QChar(0xD800) + QStringLiteral("я😀");
     b.entries.push_back({odd, QStringLiteral("текст"), std::nullopt, 0});
     const QString book = dir.filePath("a.book");
     write(book, dictionary::buildBookImage(b));

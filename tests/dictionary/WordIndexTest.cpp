@@ -83,11 +83,14 @@ TEST(WordIndex, OrderIsTheBooksOwnOrder)
 TEST(WordIndex, PrefixSearch)
 {
     const WordIndex w = make({{"Вишня", "Вода", "Водопад", "Вор", "Ворона", "Егерь", "Ёлка", "Ель", "Яма"}});
-    struct Case { const char *prefix; const char *want; };
+    struct Case {
+        const char *prefix;
+        const char *want;
+    };
     const Case cases[] = {
-        {"во", "Вода"}, {"ВОР", "Вор"}, {"ворон", "Ворона"}, {"  вод  ", "Вода"}, {"е", "Егерь"},
-        {"ел", "Ёлка"}, {"ёл", "Ёлка"}, {"Ель", "Ель"}, {"я", "Яма"}, {"ямы", nullptr}, {"ж", nullptr},
-        {"   ", nullptr}, {"", nullptr}, {"Водопады", nullptr},
+        {"во", "Вода"}, {"ВОР", "Вор"},   {"ворон", "Ворона"}, {"  вод  ", "Вода"},   {"е", "Егерь"},
+        {"ел", "Ёлка"}, {"ёл", "Ёлка"},   {"Ель", "Ель"},      {"я", "Яма"},          {"ямы", nullptr},
+        {"ж", nullptr}, {"   ", nullptr}, {"", nullptr},       {"Водопады", nullptr},
     };
     for (const auto &c : cases) {
         const int i = w.findPrefix(QString::fromUtf8(c.prefix));

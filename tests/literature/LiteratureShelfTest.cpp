@@ -111,10 +111,15 @@ TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
     SaveSetting(A, B, texts + "/Сны.lit", "f");
     Form1 &f = load();
     const QString key = texts + "/Сны.lit";
-    struct Step { QString node; bool tolk, add, remove; };
+    struct Step {
+        QString node;
+        bool tolk, add, remove;
+    };
     const Step steps[] = {
-        {"all", false, false, false}, {"fav", false, false, false},
-        {key, true, false, false}, {key + "*", true, false, true},
+        {"all", false, false, false},
+        {"fav", false, false, false},
+        {key, true, false, false},
+        {key + "*", true, false, true},
     };
     for (const Step &s : steps) {
         click(s.node);
@@ -147,7 +152,10 @@ TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
 
 TEST_F(LiteratureShelfTest, StatusTextAndWordLabel)
 {
-    struct Case { int articles; QString status; };
+    struct Case {
+        int articles;
+        QString status;
+    };
     const Case cases[] = {{0, "0 книжных статей"}, {3, "3 книжных статей"}};
     for (const Case &c : cases) {
         QDir(texts).removeRecursively();

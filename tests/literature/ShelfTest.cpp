@@ -26,16 +26,18 @@ void touch(const QString &path)
 
 TEST(Shelf, NamesWithoutExtension)
 {
-    struct Case { const char *file, *name; };
+    struct Case {
+        const char *file, *name;
+    };
     const Case cases[] = {
         {"Сны.lit", "Сны"},
         {"a.b.lit", "a.b"},
         {".lit", ""},
         {"no dot", "no dot"},
         {"name.", "name"},
-        {"x.0123456789", "x"},          // ten characters: still an extension
+        {"x.0123456789", "x"},              // ten characters: still an extension
         {"x.01234567890", "x.01234567890"}, // eleven: part of the name
-        {"Сон. Часть 2", "Сон"},                  // a short tail after a dot counts as an extension
+        {"Сон. Часть 2", "Сон"},            // a short tail after a dot counts as an extension
         {"Сон. Часть вторая", "Сон. Часть вторая"},
     };
     for (const Case &c : cases)

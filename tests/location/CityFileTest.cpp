@@ -17,7 +17,10 @@ namespace {
 
 const QString kHeader = u"Город,ДолготаГ,ДолготаМ,ШиротаГ,ШиротаМ,Юг,Запад\r\n"_qs;
 
-QList<CityRecord> parseText(const QString &text) { return CityFile::parse(ansi::fromUnicode(text)); }
+QList<CityRecord> parseText(const QString &text)
+{
+    return CityFile::parse(ansi::fromUnicode(text));
+}
 
 CityRecord rec(const char16_t *name, qint16 lonD, qint16 lonM, qint16 latD, qint16 latM, qint16 s, qint16 w)
 {
@@ -43,15 +46,14 @@ TEST(CityFile, RecordsAfterTheHeader)
         {"quoted name with commas",
          kHeader + u"\"Вашингтон, округ Колумбия\",77,2,38,53,0,1\r\n"_qs,
          {rec(u"Вашингтон, округ Колумбия", 77, 2, 38, 53, 0, 1)}},
-        {"text after the closing quote is ignored", kHeader + u"\"Рим\" (Италия),12,29,41,54,0,0\n"_qs,
+        {"text after the closing quote is ignored",
+         kHeader + u"\"Рим\" (Италия),12,29,41,54,0,0\n"_qs,
          {rec(u"Рим", 12, 29, 41, 54, 0, 0)}},
         {"quoted numbers", kHeader + u"Лима,\"77\",\"2\",12,3,\"1\",1\n"_qs, {rec(u"Лима", 77, 2, 12, 3, 1, 1)}},
         {"short record continues on the next line",
          kHeader + u"Москва,37,35\r\n55,45,0,0\r\nЛима,77,2,12,3,1,1\r\n"_qs,
          {moscow, rec(u"Лима", 77, 2, 12, 3, 1, 1)}},
-        {"non-numbers read as 0",
-         kHeader + u"Нигде,abc,12x,,--3,\"\",зап\r\n"_qs,
-         {rec(u"Нигде", 0, 0, 0, 0, 0, 0)}},
+        {"non-numbers read as 0", kHeader + u"Нигде,abc,12x,,--3,\"\",зап\r\n"_qs, {rec(u"Нигде", 0, 0, 0, 0, 0, 0)}},
         {"beyond 16 bits reads as 0, fractions round to even",
          kHeader + u"Икс,40000,-40000,2.5,3.5,1.0,-1\n"_qs,
          {rec(u"Икс", 0, 0, 2, 4, 1, -1)}},
@@ -63,7 +65,9 @@ TEST(CityFile, RecordsAfterTheHeader)
         {"no minutes at the pole or the antimeridian",
          kHeader + u"Полюс,180,30,90,15,0,0\nКрай,179,59,89,59,1,1\n"_qs,
          {rec(u"Полюс", 180, 0, 90, 0, 0, 0), rec(u"Край", 179, 59, 89, 59, 1, 1)}},
-        {"a header of fewer lines still counts as seven fields", u"Город\nД\nМ\nШ\nМ\nЮ\nЗ\nМосква,37,35,55,45,0,0\n"_qs, {moscow}},
+        {"a header of fewer lines still counts as seven fields",
+         u"Город\nД\nМ\nШ\nМ\nЮ\nЗ\nМосква,37,35,55,45,0,0\n"_qs,
+         {moscow}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(parseText(c.text), c.expected) << c.what;
@@ -154,7 +158,7 @@ void checkShippedFile(const QString &path)
         rec(u"Москва", 37, 37, 55, 45, 0, 0),      rec(u"Санкт-Петербург", 30, 19, 59, 57, 0, 0),
         rec(u"Владивосток", 131, 53, 43, 7, 0, 0), rec(u"Буэнос-Айрес", 58, 23, 34, 36, 1, 1),
         rec(u"Вашингтон", 77, 2, 38, 54, 0, 1),    rec(u"Канберра", 149, 8, 35, 17, 1, 0),
-        rec(u"Лондон", 0, 7, 51, 30, 0, 1),         rec(u"Веллингтон", 174, 46, 41, 17, 1, 0),
+        rec(u"Лондон", 0, 7, 51, 30, 0, 1),        rec(u"Веллингтон", 174, 46, 41, 17, 1, 0),
     };
     for (const CityRecord &k : known) {
         SCOPED_TRACE(k.name.toStdString());
@@ -170,6 +174,12 @@ void checkShippedFile(const QString &path)
 
 } // namespace
 
-TEST(ShippedCityFile, ReadsAsADirectoryOfPlaces) { checkShippedFile(QStringLiteral(SOMNEX_SHIPPED_CITY_CSV)); }
+TEST(ShippedCityFile, ReadsAsADirectoryOfPlaces)
+{
+    checkShippedFile(QStringLiteral(SOMNEX_SHIPPED_CITY_CSV));
+}
 
-TEST(ShippedCityFile, IsCopiedIntoTheBuildData) { checkShippedFile(QStringLiteral(SOMNEX_BUILT_CITY_CSV)); }
+TEST(ShippedCityFile, IsCopiedIntoTheBuildData)
+{
+    checkShippedFile(QStringLiteral(SOMNEX_BUILT_CITY_CSV));
+}

@@ -29,7 +29,10 @@ struct Store {
             writes << k + u'=' + v;
         };
     }
-    void put(const char16_t *k, const QString &v) { values[path(u"ZUL_Programming"_qs, u"UserLocation"_qs, QString::fromUtf16(k))] = v; }
+    void put(const char16_t *k, const QString &v)
+    {
+        values[path(u"ZUL_Programming"_qs, u"UserLocation"_qs, QString::fromUtf16(k))] = v;
+    }
 };
 
 } // namespace
@@ -41,10 +44,17 @@ TEST(GeoToDecimal, FourDecimalsSignedByHemisphere)
         qint64 raw;
         const char *text;
     } cases[] = {
-        {55, 45, 1, 557500, "55.75"},    {37, 35, 1, 375833, "37.5833"}, {55, 45, -1, -557500, "-55.75"},
-        {37, 35, -1, -375833, "-37.5833"}, {0, 0, 1, 0, "0"},           {0, 1, 1, 167, "0.0167"},
-        {0, 59, -1, -9833, "-0.9833"},   {180, 0, -1, -1800000, "-180"}, {90, 0, 1, 900000, "90"},
-        {12, 2, 1, 120333, "12.0333"},   {77, 2, -1, -770333, "-77.0333"},
+        {55, 45, 1, 557500, "55.75"},
+        {37, 35, 1, 375833, "37.5833"},
+        {55, 45, -1, -557500, "-55.75"},
+        {37, 35, -1, -375833, "-37.5833"},
+        {0, 0, 1, 0, "0"},
+        {0, 1, 1, 167, "0.0167"},
+        {0, 59, -1, -9833, "-0.9833"},
+        {180, 0, -1, -1800000, "-180"},
+        {90, 0, 1, 900000, "90"},
+        {12, 2, 1, 120333, "12.0333"},
+        {77, 2, -1, -770333, "-77.0333"},
     };
     for (const Case &c : cases) {
         const Decimal4 d = GeoToDecimal(c.deg, c.min, c.hemi);
@@ -82,11 +92,11 @@ TEST(Location, StoredValuesAreReadSoundly)
         {key::SGraduses, u"60"_qs, &Location::latDegrees, 60},
         {key::SGraduses, u" 61 "_qs, &Location::latDegrees, 61},
         {key::SGraduses, u"59.5"_qs, &Location::latDegrees, 60},
-        {key::SGraduses, u"abc"_qs, &Location::latDegrees, 55},     // unreadable: default
+        {key::SGraduses, u"abc"_qs, &Location::latDegrees, 55}, // unreadable: default
         {key::SGraduses, u""_qs, &Location::latDegrees, 55},
-        {key::SGraduses, u"95"_qs, &Location::latDegrees, 90},      // held to the list
+        {key::SGraduses, u"95"_qs, &Location::latDegrees, 90}, // held to the list
         {key::SGraduses, u"-3"_qs, &Location::latDegrees, 0},
-        {key::SGraduses, u"100000"_qs, &Location::latDegrees, 55},  // beyond 16 bits
+        {key::SGraduses, u"100000"_qs, &Location::latDegrees, 55}, // beyond 16 bits
         {key::DGraduses, u"200"_qs, &Location::lonDegrees, 180},
         {key::SMinutes, u"75"_qs, &Location::latMinutes, 59},
         {key::DMinutes, u"7"_qs, &Location::lonMinutes, 7},
@@ -98,8 +108,8 @@ TEST(Location, StoredValuesAreReadSoundly)
     for (const Case &c : cases) {
         Store store;
         store.put(c.key, c.stored);
-        EXPECT_EQ(Location::load(store.getter()).*c.part, c.expected) << QString::fromUtf16(c.key).toStdString() << " = "
-                                                                      << c.stored.toStdString();
+        EXPECT_EQ(Location::load(store.getter()).*c.part, c.expected)
+            << QString::fromUtf16(c.key).toStdString() << " = " << c.stored.toStdString();
     }
 }
 
@@ -120,9 +130,15 @@ TEST(GeoCells, DegreesMinutesAndHemisphereReadBack)
         QString cell;
         qint16 h, m, p;
     } cases[] = {
-        {u"55° 45' с.ш."_qs, 55, 45, 0}, {u"37° 35' в.д"_qs, 37, 35, 0}, {u"34° 36' ю.ш."_qs, 34, 36, 1},
-        {u"58° 23' з.д."_qs, 58, 23, 1}, {u"0° 0' с.ш."_qs, 0, 0, 0},    {u""_qs, 0, 0, 0},
-        {u"12"_qs, 0, 12, 0},            {u"°7"_qs, 0, 7, 0},            {u"99999° 5' ю.ш."_qs, 32767, 5, 1},
+        {u"55° 45' с.ш."_qs, 55, 45, 0},
+        {u"37° 35' в.д"_qs, 37, 35, 0},
+        {u"34° 36' ю.ш."_qs, 34, 36, 1},
+        {u"58° 23' з.д."_qs, 58, 23, 1},
+        {u"0° 0' с.ш."_qs, 0, 0, 0},
+        {u""_qs, 0, 0, 0},
+        {u"12"_qs, 0, 12, 0},
+        {u"°7"_qs, 0, 7, 0},
+        {u"99999° 5' ю.ш."_qs, 32767, 5, 1},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(GeoH(c.cell), c.h) << c.cell.toStdString();
@@ -137,7 +153,7 @@ TEST(GeoCells, LeadingNumbersSignsAndIndices)
         QString text;
         qint16 value;
     } cases[] = {
-        {u"37°"_qs, 37}, {u"  45'"_qs, 45}, {u"-5x"_qs, -5}, {u"+8"_qs, 8},   {u"x5"_qs, 0},
+        {u"37°"_qs, 37}, {u"  45'"_qs, 45}, {u"-5x"_qs, -5}, {u"+8"_qs, 8},          {u"x5"_qs, 0},
         {u""_qs, 0},     {u"2.5"_qs, 2},    {u"3.5"_qs, 4},  {u"-99999"_qs, -32768},
     };
     for (const Case &c : cases)

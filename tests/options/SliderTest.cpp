@@ -13,8 +13,8 @@ using namespace somnex::options;
 
 namespace {
 
-constexpr double kW = 150 * 15;     // a 150-pixel control
-constexpr double kThumb = 19 * 15;  // the thumb's actual width
+constexpr double kW = 150 * 15;    // a 150-pixel control
+constexpr double kThumb = 19 * 15; // the thumb's actual width
 
 } // namespace
 

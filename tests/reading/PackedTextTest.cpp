@@ -59,7 +59,10 @@ std::vector<unsigned> codesOf(const QString &packed)
     return out;
 }
 
-QString latin(const char *s) { return QString::fromLatin1(s); }
+QString latin(const char *s)
+{
+    return QString::fromLatin1(s);
+}
 
 } // namespace
 
@@ -142,8 +145,8 @@ TEST(PackedText, RoundTripsRandomAndLongTexts)
         all.append(QChar(somnex::ansi::toChar(static_cast<unsigned char>(b))));
     const QString russian = QStringLiteral("Видеть во сне чистую воду – к радости. Ёлка, ёж и щука;\r\n");
 
-    std::vector<QString> texts = {QString(), latin("a"), latin("aa"), latin("aaa"), QString(QChar(0)),
-                                  QString(3, QChar(0)), all};
+    std::vector<QString> texts = {QString(),         latin("a"),           latin("aa"), latin("aaa"),
+                                  QString(QChar(0)), QString(3, QChar(0)), all};
     for (int round = 0; round < 60; ++round) {
         const int len = std::uniform_int_distribution<int>(0, round < 30 ? 300 : 30000)(rng);
         const int alphabet = std::uniform_int_distribution<int>(1, 4)(rng);

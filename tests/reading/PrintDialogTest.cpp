@@ -39,7 +39,8 @@ public:
     void SetUp() override
     {
         g_server = new PrintServer;
-        g_server->start({{"Hall", "Hall Laser 2000", "Прихожая, у окна"}, {"Study", "Study Inkjet 7", "", true}}, "Hall");
+        g_server->start({{"Hall", "Hall Laser 2000", "Прихожая, у окна"}, {"Study", "Study Inkjet 7", "", true}},
+                        "Hall");
     }
     void TearDown() override
     {
@@ -52,10 +53,10 @@ const auto *const g_environment = ::testing::AddGlobalTestEnvironment(new PrintS
 using Entry = std::pair<QString, std::optional<QString>>;
 
 struct Host : TolkHost {
-    std::map<QString, Entry> book{
-        {"Вода", {"Чистая вода – к радости.\r\nМутная вода – к хлопотам.", QString("Река; Море.")}},
-        {"Река", {"Плыть по реке – к дороге.", QString("Вода.")}},
-        {"Море", {"Спокойное море – к покою.", std::nullopt}}};
+    std::map<QString, Entry> book{{"Вода",
+                                   {"Чистая вода – к радости.\r\nМутная вода – к хлопотам.", QString("Река; Море.")}},
+                                  {"Река", {"Плыть по реке – к дороге.", QString("Вода.")}},
+                                  {"Море", {"Спокойное море – к покою.", std::nullopt}}};
     std::vector<TolkBook> tolkBooks() override
     {
         return {{"Сонник Миллера", QString::number(0x0000C0), [this](const QString &w) -> std::optional<Entry> {
@@ -101,7 +102,8 @@ class PrintingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(g_server && g_server->error().isEmpty()) << (g_server ? g_server->error() : QString()).toStdString();
+        ASSERT_TRUE(g_server && g_server->error().isEmpty())
+            << (g_server ? g_server->error() : QString()).toStdString();
         ForgetCurrentPrinter();
         ForgetPageSetup();
         SetMessageHandler([this](const Message &m) {
@@ -205,11 +207,11 @@ TEST_F(PrintingTest, WholeContentPrintsEverythingAndClearsTheSelection)
     const QStringList jobs = g_server->waitForJobs("Hall", hallBefore + 1);
     ASSERT_EQ(jobs.size(), hallBefore + 1);
     const QString text = pdfText(jobs.last());
-    for (const char *part : {"Вода", "Сонник Миллера", "Чистая вода – к радости.", "Мутная вода – к хлопотам.", "Река",
-                             "Море"})
+    for (const char *part :
+         {"Вода", "Сонник Миллера", "Чистая вода – к радости.", "Мутная вода – к хлопотам.", "Река", "Море"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << " in " << text.toStdString();
-    EXPECT_FALSE(text.contains('<') || text.contains('>') || text.contains("§")) << "hidden markers are not printed: "
-                                                                                  << text.toStdString();
+    EXPECT_FALSE(text.contains('<') || text.contains('>') || text.contains("§"))
+        << "hidden markers are not printed: " << text.toStdString();
 }
 
 TEST_F(PrintingTest, TheChosenPrinterStaysCurrentAtTheNextOpening)
@@ -333,5 +335,6 @@ TEST_F(PrintingTest, APageTheChosenPrinterCannotTakeIsToldOnceAndPrintingGoesOn)
     d.Text1->setText("2");
     d.Davay();
     EXPECT_EQ(messages, QStringList({"Принтер не поддерживает данный формат страницы."}));
-    EXPECT_EQ(g_server->waitForJobs("Study", studyBefore + 2).size(), studyBefore + 2) << "printed on the printer's own page";
+    EXPECT_EQ(g_server->waitForJobs("Study", studyBefore + 2).size(), studyBefore + 2)
+        << "printed on the printer's own page";
 }

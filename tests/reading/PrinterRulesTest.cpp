@@ -10,14 +10,14 @@ TEST(PrinterRules, TypeAndLocationOfAPrinterName)
     const struct {
         const char *name, *port, *type, *location;
     } cases[] = {
-        {"Hall", "usb://Acme/Laser", "Hall", "usb://Acme/Laser"},             // local: name and port
-        {"\\\\server\\share", "", "share", "\\\\server\\"},                   // network name
-        {"\\\\ print-srv \\ Кухня ", "x", "Кухня", "\\\\ print-srv \\"},     // blanks trimmed on both parts
-        {"\\\\a\\b\\c", "", "c", "\\\\a\\b\\"},                               // the last "\" splits
-        {"\\\\a\\", "p", "", "\\\\a\\"},                                      // nothing after the server part
-        {"\\\\\\x", "p", "\\\\\\x", "p"},                                     // last "\" at position 3: not split
-        {"\\\\server", "p", "\\\\server", "p"},                               // no share part
-        {"\\server\\share", "p", "\\server\\share", "p"},                     // one "\" is not a network name
+        {"Hall", "usb://Acme/Laser", "Hall", "usb://Acme/Laser"},        // local: name and port
+        {"\\\\server\\share", "", "share", "\\\\server\\"},              // network name
+        {"\\\\ print-srv \\ Кухня ", "x", "Кухня", "\\\\ print-srv \\"}, // blanks trimmed on both parts
+        {"\\\\a\\b\\c", "", "c", "\\\\a\\b\\"},                          // the last "\" splits
+        {"\\\\a\\", "p", "", "\\\\a\\"},                                 // nothing after the server part
+        {"\\\\\\x", "p", "\\\\\\x", "p"},                                // last "\" at position 3: not split
+        {"\\\\server", "p", "\\\\server", "p"},                          // no share part
+        {"\\server\\share", "p", "\\server\\share", "p"},                // one "\" is not a network name
     };
     for (const auto &c : cases) {
         const PrinterType t = GetPrinterType(QString::fromUtf8(c.name), QString::fromUtf8(c.port));
@@ -56,9 +56,9 @@ TEST(PrinterRules, TheCurrentPrinterIsFoundByNameAndPort)
 
 TEST(PrinterRules, TypedCopies)
 {
-    const std::pair<const char *, int> cases[] = {{"1", 1},     {"99", 99},   {"100", 99}, {"150", 99}, {"0", 1},
-                                                  {"", 1},      {"abc", 1},   {"-3", 1},   {"12abc", 12}, {" 5", 5},
-                                                  {"2.6", 3},   {"1e9", 99},  {"&H10", 16}};
+    const std::pair<const char *, int> cases[] = {{"1", 1},   {"99", 99},  {"100", 99}, {"150", 99},   {"0", 1},
+                                                  {"", 1},    {"abc", 1},  {"-3", 1},   {"12abc", 12}, {" 5", 5},
+                                                  {"2.6", 3}, {"1e9", 99}, {"&H10", 16}};
     for (const auto &[typed, copies] : cases)
         EXPECT_EQ(CopiesFromText(QString::fromUtf8(typed)), copies) << typed;
 }

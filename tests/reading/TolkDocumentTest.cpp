@@ -46,7 +46,11 @@ TEST(BuildTolk, DocumentLayout)
 
 TEST(BuildTolk, GatheringSeeAlsoWords)
 {
-    struct Case { const char *what; std::vector<const char *> links; QStringList want; };
+    struct Case {
+        const char *what;
+        std::vector<const char *> links;
+        QStringList want;
+    };
     const Case cases[] = {
         {"a twice in one book stays twice", {"a;b;a."}, {"a", "b", "a"}},
         {"a second book adds nothing already seen", {"a;b;a.", "a;b;a."}, {"a", "b", "a"}},
@@ -72,7 +76,7 @@ TEST(MarkupTolk, MarkersHeadingsAndColours)
 {
     const QString word = "Вода";
     const QString text = " Вода" + CRLF + CRLF + "& X:§" + CRLF + "Пить – к добру" + CRLF + CRLF + "& X 2:§" + CRLF
-        + "тест" + CRLF + CRLF + "F^<Река>, <Море>";
+                         + "тест" + CRLF + CRLF + "F^<Река>, <Море>";
     const std::vector<TolkButton> buttons = {{"X", "255"}, {"X 2", "&H8000"}};
     const auto f = MarkupTolk(text, word, buttons);
     ASSERT_EQ(f.size(), size_t(text.size()));
@@ -158,10 +162,13 @@ TEST(LinkWords, GetWordHotZone)
 
 TEST(LeadingNumberTest, LikeTheClassicValFunction)
 {
-    struct Case { const char *in; double out; };
+    struct Case {
+        const char *in;
+        double out;
+    };
     const Case cases[] = {
-        {"139", 139}, {" 1 2 3", 123}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"&H8000", 32768},
-        {"&hFF", 255}, {"&O17", 15}, {"-5", -5}, {"3.5e2x", 350}, {"1e", 1}, {"+7", 7},
+        {"139", 139},  {" 1 2 3", 123}, {"12abc", 12}, {"abc", 0},      {"", 0},   {"&H8000", 32768},
+        {"&hFF", 255}, {"&O17", 15},    {"-5", -5},    {"3.5e2x", 350}, {"1e", 1}, {"+7", 7},
     };
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(LeadingNumber(QString::fromUtf8(c.in)), c.out) << c.in;

@@ -7,17 +7,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
-#include <QToolButton>
 #include <QTimer>
-#include <QContextMenuEvent>
-#include <QMouseEvent>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 

@@ -14,6 +14,8 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
@@ -21,15 +23,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QThread>
-#include <QMimeData>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QUrl>
 #include <QMenu>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -182,19 +182,25 @@ TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
 
 TEST_F(DictionaryTest, LoadFailuresSayWhyAndExitFast)
 {
-    struct Case { const char *what; std::function<void(DictionaryTest &)> prepare; QString message; };
+    struct Case {
+        const char *what;
+        std::function<void(DictionaryTest &)> prepare;
+        QString message;
+    };
     const Case cases[] = {
         {"no folder", [](DictionaryTest &t) { QDir(t.folder).removeRecursively(); },
          "Невозможно найти папку с данными:\r\n"},
         {"no book files", [](DictionaryTest &) {},
          "В папке данных программы не найдено ни одного сонника! Переустановите программу или добавьте файлы сонников!"},
-        {"no signed book", [](DictionaryTest &t) {
+        {"no signed book",
+         [](DictionaryTest &t) {
              QFile f(t.folder + "/x.book");
              f.open(QIODevice::WriteOnly);
              f.write(QByteArray(4096, 'x'));
          },
          "Среди файлов программы нет сонников совместимых с текущей версией! Переустановите программу или добавьте файлы сонников!"},
-        {"a corrupt signed book", [](DictionaryTest &t) {
+        {"a corrupt signed book",
+         [](DictionaryTest &t) {
              QFile f(t.folder + "/x.book");
              f.open(QIODevice::WriteOnly);
              f.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(5000, '\x7f'));
@@ -283,9 +289,16 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
 
 TEST_F(DictionaryTest, SearchBoxAndListKeys)
 {
-    put("a.book", book("Первая", {{"Аист", nullptr}, {"Вишня", nullptr}, {"Вода", nullptr}, {"Волк", nullptr},
-                                  {"Ворона", nullptr}, {"Гора", nullptr}, {"Дом", nullptr}, {"Ель", nullptr},
-                                  {"Жук", nullptr}, {"Яма", nullptr}}));
+    put("a.book", book("Первая", {{"Аист", nullptr},
+                                  {"Вишня", nullptr},
+                                  {"Вода", nullptr},
+                                  {"Волк", nullptr},
+                                  {"Ворона", nullptr},
+                                  {"Гора", nullptr},
+                                  {"Дом", nullptr},
+                                  {"Ель", nullptr},
+                                  {"Жук", nullptr},
+                                  {"Яма", nullptr}}));
     Form1 &f = load();
     f.show();
     f.Text1->setText("во");
@@ -337,7 +350,10 @@ TEST_F(DictionaryTest, SearchBoxAndListKeys)
 TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
 {
     putStandard();
-    struct Case { const char *stored; const char *selected; };
+    struct Case {
+        const char *stored;
+        const char *selected;
+    };
     const Case cases[] = {{"Рыба", "Рыба"}, {"Вор", "Ворона"}, {"Ворота", "Вода"}, {"   ", "Вода"}};
     for (const auto &c : cases) {
         SaveSetting(AppState::App, AppState::Main, "LastWord", QString::fromUtf8(c.stored));
@@ -382,7 +398,8 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
 TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
 {
     for (int i = 0; i < 4; ++i)
-        put(QString("b%1.book").arg(i), book(QString("Книга %1").arg(i), {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
+        put(QString("b%1.book").arg(i),
+            book(QString("Книга %1").arg(i), {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
     Form1 &f = load();
     ASSERT_EQ(f.words().size(), 5);
     // While the first rebuild lets events run, the user switches a book off.
@@ -403,9 +420,11 @@ TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
 
 TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
 {
-    std::initializer_list<std::pair<const char *, const char *>> ten = {
-        {"Аист", nullptr}, {"Баня", nullptr}, {"Вода", nullptr}, {"Гора", nullptr}, {"Дом", nullptr},
-        {"Ель", nullptr}, {"Жук", nullptr}, {"Заяц", nullptr}, {"Ива", nullptr}, {"Кот", nullptr}};
+    std::initializer_list<std::pair<const char *, const char *>> ten = {{"Аист", nullptr}, {"Баня", nullptr},
+                                                                        {"Вода", nullptr}, {"Гора", nullptr},
+                                                                        {"Дом", nullptr},  {"Ель", nullptr},
+                                                                        {"Жук", nullptr},  {"Заяц", nullptr},
+                                                                        {"Ива", nullptr},  {"Кот", nullptr}};
     put("a.book", book("Первая", ten));
     Form1 &f = load();
     f.show();
@@ -417,7 +436,10 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
         const QRect r = v->visualRect(v->model()->index(item - 1, 0));
         return v->viewport()->rect().contains(r);
     };
-    struct Case { int item; int mustSee; };
+    struct Case {
+        int item;
+        int mustSee;
+    };
     const Case cases[] = {{3, 3}, {4, 5}, {9, 10}, {10, 10}, {1, 1}};
     for (const auto &c : cases) {
         f.selectItem(c.item);
@@ -538,7 +560,8 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "LoadBooks");
     EXPECT_EQ(boxes[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(boxes[0].text.startsWith("Сонник «b.book» не загружен: файл повреждён (")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.startsWith("Сонник «b.book» не загружен: файл повреждён ("))
+        << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains("\nСонник «d.book» не загружен: файл повреждён (Недопустимое изображение)"))
         << "one message for every book left out: " << boxes[0].text.toStdString();

@@ -3,26 +3,26 @@
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "shell/AboutBox.h"
 #include "shell/AppState.h"
 #include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
-#include "shell/AboutBox.h"
 #include "shell/Startup.h"
-#include "tray/menu/TrayMenu.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"
 #include "tray/TrayArea.h"
+#include "tray/menu/TrayMenu.h"
 
 #include <QApplication>
-#include <QSessionManager>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
 #include <QRadioButton>
 #include <QScreen>
-#include <QDir>
+#include <QSessionManager>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -100,10 +100,15 @@ TEST_F(Form1Test, FreshProfileDefaults)
 
 TEST_F(Form1Test, StoredBooleansAndModes)
 {
-    struct Case { const char *toTray; bool closeToTray; const char *listMode; bool report; };
+    struct Case {
+        const char *toTray;
+        bool closeToTray;
+        const char *listMode;
+        bool report;
+    };
     const Case cases[] = {
-        {"False", false, "1", true}, {"0", false, "0", false}, {"True", true, "7", false},
-        {"1", true, "abc", true}, {"junk", false, "1.0", true},
+        {"False", false, "1", true}, {"0", false, "0", false},     {"True", true, "7", false},
+        {"1", true, "abc", true},    {"junk", false, "1.0", true},
     };
     for (const auto &c : cases) {
         SaveSetting(A, M, "ToTray", c.toTray);
@@ -508,7 +513,8 @@ TEST_F(Form1Test, AnAutostartEntryThatCannotBeRemovedIsReported)
         d.Option1[1]->setChecked(true);
         d.Command1_Click();
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith("Не удалось отключить автозапуск ZUL Somnex 3:\n")) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].startsWith("Не удалось отключить автозапуск ZUL Somnex 3:\n"))
+            << messages[0].toStdString();
         EXPECT_EQ(ended, 0) << "the choice stays open";
         EXPECT_EQ(GetSetting(A, M, "ToTray"), "True");
     }

@@ -66,7 +66,12 @@ protected:
         QFile f(config.path() + "/zul-somnex/settings.json");
         if (!f.open(QIODevice::ReadOnly))
             return {};
-        return QJsonDocument::fromJson(f.readAll()).object().value("ZUL_Programming").toObject().value("Somnex3").toObject();
+        return QJsonDocument::fromJson(f.readAll())
+            .object()
+            .value("ZUL_Programming")
+            .toObject()
+            .value("Somnex3")
+            .toObject();
     }
 
     TestShare share;
@@ -129,7 +134,9 @@ TEST(ProgramWording, NoTextSpeaksOfWindows)
     ASSERT_TRUE(exe.open(QIODevice::ReadOnly));
     const QByteArray bytes = exe.readAll();
     const QString phrases[] = {
-        "вместе с Windows", "старте Windows", "Windows 2000/XP/Vista",
+        "вместе с Windows",
+        "старте Windows",
+        "Windows 2000/XP/Vista",
     };
     for (const QString &p : phrases) {
         const QByteArray utf16(reinterpret_cast<const char *>(p.utf16()), p.size() * 2);

@@ -1,5 +1,5 @@
-#include "shell/AppState.h"
 #include "platform/core/Shell.h"
+#include "shell/AppState.h"
 #include "shell/Autostart.h"
 #include "support/TempProfile.h"
 
@@ -15,10 +15,13 @@ using namespace somnex;
 
 TEST(Startup, TrayOptionAnywhereInAnyCase)
 {
-    struct Case { const char *cmd; bool tray; };
+    struct Case {
+        const char *cmd;
+        bool tray;
+    };
     const Case cases[] = {
         {"/tray", true}, {"/TRAY", true}, {"-x /Tray", true}, {"--foo/tRaYbar", true},
-        {"/tra", false}, {"", false}, {"tray", false}, {"/ tray", false},
+        {"/tra", false}, {"", false},     {"tray", false},    {"/ tray", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(CommandLineWantsTray(QString::fromUtf8(c.cmd)), c.tray) << c.cmd;
@@ -111,9 +114,13 @@ TEST(Autostart, EntryStartsThisProgramInTheTray)
 
 TEST(Twips, PixelConversionStaysInRange)
 {
-    struct Case { double twips; int px; };
-    const Case cases[] = {{0, 0}, {15, 1}, {22, 1}, {23, 2}, {-23, -2}, {6100, 407},
-                          {1e12, 536870911}, {-1e300, -536870911}, {std::nan(""), 0}};
+    struct Case {
+        double twips;
+        int px;
+    };
+    const Case cases[] = {{0, 0},           {15, 1},     {22, 1},           {23, 2},
+                          {-23, -2},        {6100, 407}, {1e12, 536870911}, {-1e300, -536870911},
+                          {std::nan(""), 0}};
     for (const auto &c : cases)
         EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
 }

@@ -89,9 +89,11 @@ public:
             return false;
         chmod(QFile::encodeName(backend).constData(), 0755);
         socket_ = root_ + "/cups.sock";
-        if (!write(root_ + "/etc/cupsd.conf",
-                   "LogLevel info\nListen " + socket_.toUtf8() + "\nBrowsing Off\nWebInterface No\n"
-                   "DefaultAuthType None\n<Policy default>\n<Limit All>\nOrder deny,allow\nAllow all\n</Limit>\n</Policy>\n"))
+        if (!write(
+                root_ + "/etc/cupsd.conf",
+                "LogLevel info\nListen " + socket_.toUtf8()
+                    + "\nBrowsing Off\nWebInterface No\n"
+                      "DefaultAuthType None\n<Policy default>\n<Limit All>\nOrder deny,allow\nAllow all\n</Limit>\n</Policy>\n"))
             return false;
         const QByteArray r = root_.toUtf8();
         if (!write(root_ + "/etc/cups-files.conf",
@@ -246,9 +248,11 @@ private:
     static QByteArray ppd(const QString &model, bool a4Only)
     {
         const QByteArray m = model.toLatin1();
-        QByteArray text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
-               "*LanguageEncoding: ISOLatin1\n*PCFileName: \"TESTPDF.PPD\"\n*Manufacturer: \"Test\"\n"
-               "*Product: \"(" + m + ")\"\n*ModelName: \"" + m + "\"\n*ShortNickName: \"" + m + "\"\n*NickName: \"" + m
+        QByteArray text =
+            "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
+            "*LanguageEncoding: ISOLatin1\n*PCFileName: \"TESTPDF.PPD\"\n*Manufacturer: \"Test\"\n"
+            "*Product: \"("
+            + m + ")\"\n*ModelName: \"" + m + "\"\n*ShortNickName: \"" + m + "\"\n*NickName: \"" + m
             + "\"\n*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: True\n*DefaultColorSpace: RGB\n"
               "*FileSystem: False\n*Throughput: \"1\"\n*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n"
               "*cupsVersion: 2.4\n*cupsFilter2: \"application/pdf application/pdf 0 -\"\n"

@@ -1,6 +1,5 @@
 #include "tray/TrayArea.h"
 
-
 #include "support/QtPrint.h"
 
 #include <gtest/gtest.h>

@@ -43,7 +43,10 @@ void print(FILE *to, const QString &text)
     std::fwrite(b.constData(), 1, static_cast<std::size_t>(b.size()), to);
 }
 
-[[noreturn]] void fail(const QString &message) { throw Error(1, QStringLiteral("somnex-book"), message); }
+[[noreturn]] void fail(const QString &message)
+{
+    throw Error(1, QStringLiteral("somnex-book"), message);
+}
 
 int usage()
 {
@@ -86,7 +89,10 @@ void save(const QString &path, const QByteArray &bytes)
         fail(QStringLiteral("не удаётся записать «%1»: %2").arg(path, out.errorString()));
 }
 
-Database open(const QString &path) { return DBEngine::instance().OpenDatabase(path); }
+Database open(const QString &path)
+{
+    return DBEngine::instance().OpenDatabase(path);
+}
 
 int build(const QString &sourcePath, const QString &outPath)
 {
@@ -159,12 +165,13 @@ int info(const QStringList &books)
             QBuffer b;
             b.setData(*book.icon);
             const QByteArray f = QImageReader(&b).format();
-            format = QStringLiteral("%1 байт, %2").arg(book.icon->size()).arg(QString::fromLatin1(f.isEmpty() ? "?" : f));
+            format =
+                QStringLiteral("%1 байт, %2").arg(book.icon->size()).arg(QString::fromLatin1(f.isEmpty() ? "?" : f));
         }
         print(stdout, QStringLiteral("файл: %1\nподпись: %2\nназвание: %3\nзаголовок: %4\nцвет: %5\n"
                                      "картинка: %6\nстатей: %7\nразмер: %8 байт\n\n")
-                          .arg(path, signed_ ? QStringLiteral("есть") : QStringLiteral("нет"), book.name,
-                               book.heading, book.color.value_or(QStringLiteral("нет")), format)
+                          .arg(path, signed_ ? QStringLiteral("есть") : QStringLiteral("нет"), book.name, book.heading,
+                               book.color.value_or(QStringLiteral("нет")), format)
                           .arg(book.entries.size())
                           .arg(QFileInfo(path).size()));
     }

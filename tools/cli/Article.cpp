@@ -72,7 +72,8 @@ int articles(const QStringList &args)
     }
     const QString folder = TextsFolderFor(SharedDataFolder());
     for (const QString &name : literature::ArticleFiles(folder))
-        out(literature::NameWithoutExtension(name) + QLatin1Char('\t') + QDir(folder).filePath(name) + QLatin1Char('\n'));
+        out(literature::NameWithoutExtension(name) + QLatin1Char('\t') + QDir(folder).filePath(name)
+            + QLatin1Char('\n'));
     return 0;
 }
 

@@ -154,8 +154,7 @@ int calendar(const QStringList &args)
     QString text;
     text += QStringLiteral("Момент: ") + calendar::formatMoment(a.moment, QStringLiteral("dd MMMM yyyy г., HH:mm:ss"))
             + QLatin1Char('\n');
-    text += QStringLiteral("Место: ")
-            + (placeName.isNull() ? QString() : placeName + QStringLiteral(", "))
+    text += QStringLiteral("Место: ") + (placeName.isNull() ? QString() : placeName + QStringLiteral(", "))
             + QStringLiteral("%1, %2").arg(observer.Latitude, 0, 'f', 4).arg(observer.Longitude, 0, 'f', 4)
             + QLatin1Char('\n');
     text += QStringLiteral("День недели: ") + a.weekdayName + QLatin1Char('\n');

@@ -40,12 +40,10 @@ Loaded loadBooks()
     if (!l.catalogue.skipped.empty())
         err(dictionary::skippedMessage(l.catalogue.skipped) + QLatin1Char('\n'));
     switch (l.catalogue.failure) {
-    case dictionary::CatalogueLoad::None:
-        l.ok = true;
-        break;
+    case dictionary::CatalogueLoad::None: l.ok = true; break;
     case dictionary::CatalogueLoad::FolderOrBook:
-        err(QStringLiteral("Невозможно найти папку с данными:\n") + folder + QStringLiteral("\n(")
-            + l.catalogue.error + QStringLiteral(")\n"));
+        err(QStringLiteral("Невозможно найти папку с данными:\n") + folder + QStringLiteral("\n(") + l.catalogue.error
+            + QStringLiteral(")\n"));
         break;
     case dictionary::CatalogueLoad::NoBookFiles:
         err(QStringLiteral("В папке данных программы не найдено ни одного сонника: ") + folder + QLatin1Char('\n'));
@@ -95,7 +93,10 @@ std::optional<QString> oneText(QStringList args, const QString &usage, bool &jso
     return args[0];
 }
 
-QString jsonText(const QJsonArray &a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Indented)); }
+QString jsonText(const QJsonArray &a)
+{
+    return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Indented));
+}
 
 } // namespace
 
@@ -114,7 +115,8 @@ int lookup(const QStringList &argsIn)
     Interpretation in;
     const auto collect = [&] {
         try {
-            in = CollectTolk(word, TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
+            in = CollectTolk(word,
+                             TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
             return true;
         } catch (...) {
             err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
@@ -143,7 +145,8 @@ int lookup(const QStringList &argsIn)
         for (const auto &p : in.parts)
             books.append(QJsonObject{{QStringLiteral("heading"), p.heading},
                                      {QStringLiteral("color"), colourName(p.description)},
-                                     {QStringLiteral("text"), QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}});
+                                     {QStringLiteral("text"),
+                                      QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}});
         const QJsonObject o{{QStringLiteral("word"), word},
                             {QStringLiteral("books"), books},
                             {QStringLiteral("seeAlso"), QJsonArray::fromStringList(in.seeAlso)}};
@@ -152,7 +155,8 @@ int lookup(const QStringList &argsIn)
     }
     QString text = word + QStringLiteral("\n");
     for (const auto &p : in.parts)
-        text += QStringLiteral("\n") + p.heading + QStringLiteral(":\n") + QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QStringLiteral("\n");
+        text += QStringLiteral("\n") + p.heading + QStringLiteral(":\n")
+                + QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QStringLiteral("\n");
     if (!in.seeAlso.isEmpty())
         text += QStringLiteral("\nСм. также: ") + in.seeAlso.join(QStringLiteral(", ")) + QStringLiteral("\n");
     out(text);

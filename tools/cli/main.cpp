@@ -23,28 +23,24 @@ void err(const QString &text)
 
 } // namespace somnex::cli
 
-static const char *kUsage =
-    "Использование:\n"
-    "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
-    "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
-    "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
-    "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
-    "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
-    "                                      лунный день и сбываемость снов\n"
-    "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
-    "  somnex-cli articles                 статьи полки литературы\n";
+static const char *kUsage = "Использование:\n"
+                            "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
+                            "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
+                            "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
+                            "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
+                            "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
+                            "                                      лунный день и сбываемость снов\n"
+                            "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
+                            "  somnex-cli articles                 статьи полки литературы\n";
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
-        {QStringLiteral("lookup"), somnex::cli::lookup},
-        {QStringLiteral("words"), somnex::cli::words},
-        {QStringLiteral("suggest"), somnex::cli::suggest},
-        {QStringLiteral("search"), somnex::cli::search},
-        {QStringLiteral("calendar"), somnex::cli::calendar},
-        {QStringLiteral("article"), somnex::cli::article},
+        {QStringLiteral("lookup"), somnex::cli::lookup},     {QStringLiteral("words"), somnex::cli::words},
+        {QStringLiteral("suggest"), somnex::cli::suggest},   {QStringLiteral("search"), somnex::cli::search},
+        {QStringLiteral("calendar"), somnex::cli::calendar}, {QStringLiteral("article"), somnex::cli::article},
         {QStringLiteral("articles"), somnex::cli::articles},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
@@ -53,7 +49,8 @@ int main(int argc, char **argv)
     }
     const auto it = commands.find(args[0]);
     if (it == commands.end()) {
-        somnex::cli::err(QStringLiteral("Неизвестная команда: ") + args[0] + QLatin1Char('\n') + QString::fromUtf8(kUsage));
+        somnex::cli::err(QStringLiteral("Неизвестная команда: ") + args[0] + QLatin1Char('\n')
+                         + QString::fromUtf8(kUsage));
         return 2;
     }
     return it->second(args.mid(1));

@@ -125,10 +125,9 @@ void Calen::buildControls()
     auto *strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("HeadingStrip"));
     strip->setAttribute(Qt::WA_StyledBackground);
-    strip->setStyleSheet(QStringLiteral(
-        "#HeadingStrip { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
-        " #HeadingStrip QLabel { color: white; }"));
+    strip->setStyleSheet(QStringLiteral("#HeadingStrip { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                                        " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
+                                        " #HeadingStrip QLabel { color: white; }"));
     Heading = new QLabel(QStringLiteral("Календарь сбываемости снов"), strip);
     QFont hf = Heading->font();
     hf.setBold(true);
@@ -190,9 +189,10 @@ void Calen::buildControls()
     Label9->setTextFormat(Qt::PlainText);
     Process1 = new Process(this);
     Process1->hide();
-    auto *note = new QLabel(
-        QStringLiteral("Сны, приснившиеся в канун больших церковных праздников зачастую обладают важным смыслом."),
-        this);
+    auto *note =
+        new QLabel(QStringLiteral(
+                       "Сны, приснившиеся в канун больших церковных праздников зачастую обладают важным смыслом."),
+                   this);
     note->setWordWrap(true);
     QFont nf = note->font();
     nf.setItalic(true);
@@ -294,7 +294,8 @@ void Calen::Form_Load()
     MoonPics = makeMoonPics(kPictureSize);
     DTPicker1 = new cDateTimePicker(this);
     DTPicker2 = new cDateTimePicker(this);
-    DTPicker1->Create(Picture3, cDateTimePicker::DTS_SHORTDATECENTURYFORMAT, 0, 0, Picture3->width(), Picture3->height());
+    DTPicker1->Create(Picture3, cDateTimePicker::DTS_SHORTDATECENTURYFORMAT, 0, 0, Picture3->width(),
+                      Picture3->height());
     DTPicker2->Create(Picture4, cDateTimePicker::DTS_UPDOWN, 0, 0, Picture4->width(), Picture4->height());
     // 3.
     DTPicker1->Format(QStringLiteral("dd MMMM yyyy"));

@@ -206,14 +206,10 @@ QString engineFaultText(const std::exception &e)
 {
     if (const auto *f = dynamic_cast<const astro::FloatError *>(&e)) {
         switch (f->number()) {
-        case 5:
-            return QStringLiteral("Недопустимый вызов процедуры или аргумент");
-        case 6:
-            return QStringLiteral("Переполнение");
-        case 11:
-            return QStringLiteral("Деление на ноль");
-        default:
-            break;
+        case 5: return QStringLiteral("Недопустимый вызов процедуры или аргумент");
+        case 6: return QStringLiteral("Переполнение");
+        case 11: return QStringLiteral("Деление на ноль");
+        default: break;
         }
     }
     return QString::fromLocal8Bit(e.what());

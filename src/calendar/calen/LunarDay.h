@@ -54,8 +54,8 @@ int UtcOffsetHours(double localNow);
 // The engine procedures the computation uses; the standard set is the
 // astronomy engine's. Tests put failing or constructed ones in their place.
 struct LunarEngine {
-    std::function<double(double)> lastNewMoon;  // universal in, universal out
-    std::function<double(double)> nextNewMoon;  // universal in, universal out
+    std::function<double(double)> lastNewMoon; // universal in, universal out
+    std::function<double(double)> nextNewMoon; // universal in, universal out
     std::function<astro::RiseSetResult(double day, const astro::ObserverPosition &, int body)> riseSet;
     std::function<double(double)> universalToLocal;
 

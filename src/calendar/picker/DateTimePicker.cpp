@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <utility>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace somnex::calendar {
@@ -32,24 +32,31 @@ const QDateTime &latest()
     return v;
 }
 
-qint32 toColourRef(const QColor &c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+qint32 toColourRef(const QColor &c)
+{
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
 
 // A colour value as 0x00BBGGRR, or 0x80000000 + a system colour index.
 QColor fromColourRef(qint32 v, const QPalette &pal)
 {
     if (static_cast<quint32>(v) & 0x80000000u) {
         switch (v & 0xFF) {
-        case 1: case 2: case 13: return pal.color(QPalette::Highlight);     // desktop, caption, highlight
-        case 9: case 14: return pal.color(QPalette::HighlightedText);       // caption text, highlighted text
-        case 5: return pal.color(QPalette::Base);                           // window
-        case 6: return pal.color(QPalette::Shadow);                         // window frame
-        case 7: case 8: return pal.color(QPalette::Text);                   // menu text, window text
-        case 15: return pal.color(QPalette::Button);                        // button face
-        case 16: return pal.color(QPalette::Dark);                          // button shadow
-        case 17: return pal.color(QPalette::Disabled, QPalette::Text);      // grey text
+        case 1:
+        case 2:
+        case 13: return pal.color(QPalette::Highlight); // desktop, caption, highlight
+        case 9:
+        case 14: return pal.color(QPalette::HighlightedText); // caption text, highlighted text
+        case 5: return pal.color(QPalette::Base);             // window
+        case 6: return pal.color(QPalette::Shadow);           // window frame
+        case 7:
+        case 8: return pal.color(QPalette::Text);                      // menu text, window text
+        case 15: return pal.color(QPalette::Button);                   // button face
+        case 16: return pal.color(QPalette::Dark);                     // button shadow
+        case 17: return pal.color(QPalette::Disabled, QPalette::Text); // grey text
         case 18: return pal.color(QPalette::ButtonText);
-        case 20: return pal.color(QPalette::Light);                         // button highlight
-        case 21: return pal.color(QPalette::Shadow);                        // 3-D dark shadow
+        case 20: return pal.color(QPalette::Light);  // button highlight
+        case 21: return pal.color(QPalette::Shadow); // 3-D dark shadow
         case 23: return pal.color(QPalette::ToolTipText);
         case 24: return pal.color(QPalette::ToolTipBase);
         default: return pal.color(QPalette::Window);
@@ -210,12 +217,14 @@ void RegisterPicker(cDateTimePicker *picker)
 void UnregisterPicker(cDateTimePicker *picker)
 {
     Registry &r = registry();
-    auto it = std::find_if(r.pickers.begin(), r.pickers.end(), [&](const PickerEntry &e) { return e.object == picker; });
+    auto it =
+        std::find_if(r.pickers.begin(), r.pickers.end(), [&](const PickerEntry &e) { return e.object == picker; });
     if (it == r.pickers.end())
         return;
     QWidget *parent = it->parent;
     r.pickers.erase(it);
-    const bool shared = std::any_of(r.pickers.begin(), r.pickers.end(), [&](const PickerEntry &e) { return e.parent == parent; });
+    const bool shared =
+        std::any_of(r.pickers.begin(), r.pickers.end(), [&](const PickerEntry &e) { return e.parent == parent; });
     if (shared)
         return;
     auto p = std::find_if(r.parents.begin(), r.parents.end(), [&](const ParentEntry &e) { return e.parent == parent; });
@@ -228,8 +237,14 @@ void UnregisterPicker(cDateTimePicker *picker)
     r.parents.erase(p);
 }
 
-int pickerCount() { return static_cast<int>(registry().pickers.size()); }
-int parentCount() { return static_cast<int>(registry().parents.size()); }
+int pickerCount()
+{
+    return static_cast<int>(registry().pickers.size());
+}
+int parentCount()
+{
+    return static_cast<int>(registry().parents.size());
+}
 
 bool isWatched(const QWidget *parent)
 {
@@ -242,9 +257,15 @@ bool isWatched(const QWidget *parent)
 // ---------------------------------------------------------------------------
 // The picker
 
-cDateTimePicker::cDateTimePicker(QObject *parent) : QObject(parent) { colours_.fill(0); }
+cDateTimePicker::cDateTimePicker(QObject *parent) : QObject(parent)
+{
+    colours_.fill(0);
+}
 
-cDateTimePicker::~cDateTimePicker() { Destroy(); }
+cDateTimePicker::~cDateTimePicker()
+{
+    Destroy();
+}
 
 bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 top, qint32 width, qint32 height)
 {
@@ -269,10 +290,14 @@ bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 
 
     const QDateTime now = QDateTime::currentDateTime();
     const QTime t = now.time();
-    buffer_ = SystemTime{static_cast<quint16>(now.date().year()), static_cast<quint16>(now.date().month()),
-                         static_cast<quint16>(now.date().dayOfWeek() % 7), static_cast<quint16>(now.date().day()),
-                         static_cast<quint16>(t.hour()), static_cast<quint16>(t.minute()),
-                         static_cast<quint16>(t.second()), static_cast<quint16>(t.msec())};
+    buffer_ = SystemTime{static_cast<quint16>(now.date().year()),
+                         static_cast<quint16>(now.date().month()),
+                         static_cast<quint16>(now.date().dayOfWeek() % 7),
+                         static_cast<quint16>(now.date().day()),
+                         static_cast<quint16>(t.hour()),
+                         static_cast<quint16>(t.minute()),
+                         static_cast<quint16>(t.second()),
+                         static_cast<quint16>(t.msec())};
     {
         const QSignalBlocker quiet(edit);
         edit->setDateTime(QDateTime(now.date(), QTime(t.hour(), t.minute(), t.second()), Qt::UTC));
@@ -293,9 +318,12 @@ bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 
     edit->installEventFilter(this);
 
     const QPalette pal = edit->palette();
-    colours_ = {toColourRef(pal.color(QPalette::Window)),          toColourRef(pal.color(QPalette::Text)),
-                toColourRef(pal.color(QPalette::Highlight)),       toColourRef(pal.color(QPalette::HighlightedText)),
-                toColourRef(pal.color(QPalette::Base)),            toColourRef(pal.color(QPalette::Disabled, QPalette::Text))};
+    colours_ = {toColourRef(pal.color(QPalette::Window)),
+                toColourRef(pal.color(QPalette::Text)),
+                toColourRef(pal.color(QPalette::Highlight)),
+                toColourRef(pal.color(QPalette::HighlightedText)),
+                toColourRef(pal.color(QPalette::Base)),
+                toColourRef(pal.color(QPalette::Disabled, QPalette::Text))};
     calendarFont_ = parent->font();
     watchPopup();
     edit->show();
@@ -341,7 +369,10 @@ void cDateTimePicker::windowGone()
     window_ = nullptr;
 }
 
-QWidget *cDateTimePicker::parentWindow() const { return window_ ? window_->parentWidget() : nullptr; }
+QWidget *cDateTimePicker::parentWindow() const
+{
+    return window_ ? window_->parentWidget() : nullptr;
+}
 
 void cDateTimePicker::notify(int code)
 {
@@ -438,10 +469,10 @@ void cDateTimePicker::readControl() const
     const QDateTime v = window_->dateTime();
     const QDate d = v.date();
     const QTime t = v.time();
-    buffer_ = SystemTime{static_cast<quint16>(d.year()), static_cast<quint16>(d.month()),
+    buffer_ = SystemTime{static_cast<quint16>(d.year()),          static_cast<quint16>(d.month()),
                          static_cast<quint16>(d.dayOfWeek() % 7), static_cast<quint16>(d.day()),
-                         static_cast<quint16>(t.hour()), static_cast<quint16>(t.minute()),
-                         static_cast<quint16>(t.second()), static_cast<quint16>(t.msec())};
+                         static_cast<quint16>(t.hour()),          static_cast<quint16>(t.minute()),
+                         static_cast<quint16>(t.second()),        static_cast<quint16>(t.msec())};
 }
 
 bool cDateTimePicker::writeControl(bool hasDate)
@@ -522,7 +553,10 @@ bool cDateTimePicker::SetMoment(const QDate &date, const QTime &time)
     return writeControl(hasDate_);
 }
 
-bool cDateTimePicker::dtpFlag() const { return window_ && hasDate_; }
+bool cDateTimePicker::dtpFlag() const
+{
+    return window_ && hasDate_;
+}
 
 void cDateTimePicker::dtpFlag(bool hasDate)
 {

@@ -11,8 +11,8 @@
 
 #include <QDate>
 #include <QDateTimeEdit>
-#include <QFont>
 #include <QEvent>
+#include <QFont>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,12 +27,12 @@ namespace somnex::calendar {
 
 struct FontDescription {
     QString face;
-    double size = 8;        // points
-    int weight = 400;       // 100 thin ... 400 normal ... 700 bold ... 900
+    double size = 8;  // points
+    int weight = 400; // 100 thin ... 400 normal ... 700 bold ... 900
     bool italic = false;
     bool underline = false;
     bool strikethrough = false;
-    int charset = 1;        // kept as given; Qt fonts have no character sets
+    int charset = 1; // kept as given; Qt fonts have no character sets
 
     friend bool operator==(const FontDescription &, const FontDescription &) = default;
 };

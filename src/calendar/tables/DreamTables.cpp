@@ -109,9 +109,21 @@ QString row(const std::array<const char16_t *, N> &table, qint16 key)
 
 } // namespace
 
-QString WeekDayStr(const qint16 &weekday) { return row(kWeekDayNames, weekday); }
-QString DreamByWeekDay(const qint16 &weekday) { return row(kByWeekDay, weekday); }
-QString DreamByDay(const qint16 &day) { return row(kByDay, day); }
-QString DreamByMoon(const qint16 &lunarDay) { return row(kByMoon, lunarDay); }
+QString WeekDayStr(const qint16 &weekday)
+{
+    return row(kWeekDayNames, weekday);
+}
+QString DreamByWeekDay(const qint16 &weekday)
+{
+    return row(kByWeekDay, weekday);
+}
+QString DreamByDay(const qint16 &day)
+{
+    return row(kByDay, day);
+}
+QString DreamByMoon(const qint16 &lunarDay)
+{
+    return row(kByMoon, lunarDay);
+}
 
 } // namespace somnex::calendar

@@ -12,8 +12,14 @@ namespace somnex::location {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
-bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+bool isLineEnd(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
 
 // Splits the text into fields. Blank lines between fields are skipped; a line
 // end right after a comma still ends an (empty) field.

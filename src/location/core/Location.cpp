@@ -7,7 +7,10 @@ namespace somnex::location {
 
 namespace {
 
-QString str(const char16_t *s) { return QString::fromUtf16(s); }
+QString str(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
 
 // A stored integer: decimal text, surrounding blanks allowed, a fraction
 // rounded half to even. Anything else (or a value beyond 16 bits) is absent.
@@ -117,7 +120,10 @@ QString readCityName(const SettingGetter &get)
     return get(str(kApplication), str(kSection), str(key::CityName), str(kDefaultCityName));
 }
 
-qint16 SignOf(int index) { return index == 0 ? qint16(1) : qint16(-1); }
+qint16 SignOf(int index)
+{
+    return index == 0 ? qint16(1) : qint16(-1);
+}
 
 qint16 leadingNumber(QStringView text)
 {
@@ -149,10 +155,14 @@ qint16 leadingNumber(QStringView text)
     if (negative)
         value = -value;
     value = std::nearbyint(value);
-    return static_cast<qint16>(qBound<double>(std::numeric_limits<qint16>::min(), value, std::numeric_limits<qint16>::max()));
+    return static_cast<qint16>(
+        qBound<double>(std::numeric_limits<qint16>::min(), value, std::numeric_limits<qint16>::max()));
 }
 
-int clampIndex(int value, int maxIndex) { return qBound(0, value, maxIndex); }
+int clampIndex(int value, int maxIndex)
+{
+    return qBound(0, value, maxIndex);
+}
 
 qint16 GeoH(QStringView cell)
 {

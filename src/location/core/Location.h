@@ -64,14 +64,14 @@ inline constexpr qint16 kMaxMinutes = 59;
 
 struct Location {
     QString cityName = QString::fromUtf16(kDefaultCityName); // CurrentCityName
-    qint16 latDegrees = 55;                                   // "SGraduses"
-    qint16 latMinutes = 45;                                   // "SMinutes"
-    qint16 latHemisphere = 1;                                 // "SM": 1 north, -1 south
-    qint16 lonDegrees = 37;                                   // "DGraduses"
-    qint16 lonMinutes = 35;                                   // "DMinutes"
-    qint16 lonHemisphere = 1;                                 // "DM": 1 east, -1 west
+    qint16 latDegrees = 55;                                  // "SGraduses"
+    qint16 latMinutes = 45;                                  // "SMinutes"
+    qint16 latHemisphere = 1;                                // "SM": 1 north, -1 south
+    qint16 lonDegrees = 37;                                  // "DGraduses"
+    qint16 lonMinutes = 35;                                  // "DMinutes"
+    qint16 lonHemisphere = 1;                                // "DM": 1 east, -1 west
 
-    Decimal4 latitude() const { return GeoToDecimal(latDegrees, latMinutes, latHemisphere); }   // ObserverLatitude
+    Decimal4 latitude() const { return GeoToDecimal(latDegrees, latMinutes, latHemisphere); }  // ObserverLatitude
     Decimal4 longitude() const { return GeoToDecimal(lonDegrees, lonMinutes, lonHemisphere); } // ObserverLongitude
 
     // Reads the seven settings. A missing or unreadable value takes its

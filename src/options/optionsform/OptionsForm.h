@@ -72,7 +72,7 @@ public:
     std::array<QWidget *, 2> Picture1{}; // the pages, index 0 "Общие", 1 "Настройки местности"
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
-    QLabel *Label3 = nullptr; // "Прозрачность контекстного меню:"
+    QLabel *Label3 = nullptr;     // "Прозрачность контекстного меню:"
     QLabel *TranspNote = nullptr; // shown when the desktop cannot draw translucency
     Slider *Slider1 = nullptr;
     QLabel *Label1 = nullptr; // the percentage

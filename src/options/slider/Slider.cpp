@@ -48,8 +48,11 @@ void paintThumb(QPainter &p, const QRect &r, const QPalette &pal, bool enabled)
     shape.lineTo(l, t + h * 0.6);
     shape.closeSubpath();
     p.setRenderHint(QPainter::Antialiasing, true);
-    p.setBrush(enabled ? pal.color(QPalette::Active, QPalette::Button) : pal.color(QPalette::Disabled, QPalette::Button));
-    p.setPen(QPen(enabled ? pal.color(QPalette::Active, QPalette::Shadow) : pal.color(QPalette::Disabled, QPalette::Mid), 1));
+    p.setBrush(enabled ? pal.color(QPalette::Active, QPalette::Button)
+                       : pal.color(QPalette::Disabled, QPalette::Button));
+    p.setPen(
+        QPen(enabled ? pal.color(QPalette::Active, QPalette::Shadow) : pal.color(QPalette::Disabled, QPalette::Mid),
+             1));
     p.drawPath(shape);
     if (enabled) {
         p.setPen(QPen(pal.color(QPalette::Active, QPalette::Light), 1));
@@ -68,9 +71,15 @@ Slider::Slider(QWidget *parent) : QWidget(parent)
     placeForValue();
 }
 
-QSize Slider::sizeHint() const { return QSize(150, 24); }
+QSize Slider::sizeHint() const
+{
+    return QSize(150, 24);
+}
 
-double Slider::innerWidthTwips() const { return pixelsToTwips(width()); }
+double Slider::innerWidthTwips() const
+{
+    return pixelsToTwips(width());
+}
 
 void Slider::Max(int v)
 {
@@ -121,7 +130,10 @@ void Slider::UserControl_LostFocus()
     update();
 }
 
-void Slider::placeForValue() { thumb_ = thumbForValue(value_, min_, max_, innerWidthTwips(), kThumbTwips, false); }
+void Slider::placeForValue()
+{
+    thumb_ = thumbForValue(value_, min_, max_, innerWidthTwips(), kThumbTwips, false);
+}
 
 void Slider::dragTo(double xTwips)
 {
@@ -216,7 +228,8 @@ void Slider::paintEvent(QPaintEvent *)
     p.drawLine(margin, trackY + 1, w - margin - 1, trackY + 1);
 
     // The line from the left stop up to the thumb.
-    p.setPen(QPen(enabled ? pal.color(QPalette::Active, QPalette::Dark) : pal.color(QPalette::Active, QPalette::Button), 1));
+    p.setPen(
+        QPen(enabled ? pal.color(QPalette::Active, QPalette::Dark) : pal.color(QPalette::Active, QPalette::Button), 1));
     p.drawLine(margin, trackY - 3, thumbX, trackY - 3);
 
     paintThumb(p, QRect(thumbX, thumbY, kThumbWidthPx, kThumbHeightPx), pal, enabled);

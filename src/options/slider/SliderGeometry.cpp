@@ -50,11 +50,23 @@ int holdInRange(long long v, int min, int max)
 }
 } // namespace
 
-int stepLeft(int value, int min, int max) { return holdInRange(static_cast<long long>(value) - 1, min, max); }
-int stepRight(int value, int min, int max) { return holdInRange(static_cast<long long>(value) + 1, min, max); }
+int stepLeft(int value, int min, int max)
+{
+    return holdInRange(static_cast<long long>(value) - 1, min, max);
+}
+int stepRight(int value, int min, int max)
+{
+    return holdInRange(static_cast<long long>(value) + 1, min, max);
+}
 
-int sliderValueForMenuAlpha(int menuAlpha) { return 255 - (menuAlpha == 0 ? 255 : menuAlpha); }
-int menuAlphaForSliderValue(int value) { return 255 - value; }
+int sliderValueForMenuAlpha(int menuAlpha)
+{
+    return 255 - (menuAlpha == 0 ? 255 : menuAlpha);
+}
+int menuAlphaForSliderValue(int value)
+{
+    return 255 - value;
+}
 
 int transparencyPercent(int value)
 {

@@ -13,8 +13,14 @@ inline constexpr int kHalfThumb = 135;
 inline constexpr int kThumbWidthPx = 19;
 inline constexpr int kThumbHeightPx = 13;
 
-inline constexpr int twipsToPixels(double twips) { return static_cast<int>(twips / kTwipsPerPixel + (twips < 0 ? -0.5 : 0.5)); }
-inline constexpr double pixelsToTwips(double px) { return px * kTwipsPerPixel; }
+inline constexpr int twipsToPixels(double twips)
+{
+    return static_cast<int>(twips / kTwipsPerPixel + (twips < 0 ? -0.5 : 0.5));
+}
+inline constexpr double pixelsToTwips(double px)
+{
+    return px * kTwipsPerPixel;
+}
 
 // Holds a thumb position between the left margin and the right end less the
 // margin and the thumb's actual width.
@@ -26,8 +32,8 @@ double clampThumb(double pos, double innerWidth, double thumbWidth);
 double thumbForValue(double value, int min, int max, double innerWidth, double thumbWidth, bool afterDrag);
 
 struct DragResult {
-    int value;       // held to min..max
-    double thumb;    // left edge of the thumb, twips
+    int value;    // held to min..max
+    double thumb; // left edge of the thumb, twips
 };
 
 // The value and thumb position for the pointer at x (twips): the thumb is

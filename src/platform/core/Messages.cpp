@@ -23,8 +23,7 @@ MsgResult ShowMessage(const QString &text, const QString &title, MsgIcon icon, M
     const Message m{text, title, icon, buttons};
     if (handler())
         return handler()(m);
-    std::fprintf(stderr, "%s: %s\n", qPrintable(title.isEmpty() ? defaultMessageTitle() : title),
-                 qPrintable(text));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(title.isEmpty() ? defaultMessageTitle() : title), qPrintable(text));
     switch (buttons) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel: return MsgResult::Yes;

@@ -24,8 +24,8 @@ struct Message {
 using MessageHandler = std::function<MsgResult(const Message &)>;
 
 // Shows a message through the installed handler and returns the answer.
-MsgResult ShowMessage(const QString &text, const QString &title = QString(),
-                      MsgIcon icon = MsgIcon::None, MsgButtons buttons = MsgButtons::Ok);
+MsgResult ShowMessage(const QString &text, const QString &title = QString(), MsgIcon icon = MsgIcon::None,
+                      MsgButtons buttons = MsgButtons::Ok);
 
 // Installs a handler and returns the previous one.
 MessageHandler SetMessageHandler(MessageHandler handler);

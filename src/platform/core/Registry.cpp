@@ -29,7 +29,7 @@ namespace {
 bool isRunKey(Registry::Root root, const QString &path)
 {
     return root == Registry::HKEY_CURRENT_USER
-        && path.compare(QLatin1String(Registry::kRunPath), Qt::CaseInsensitive) == 0;
+           && path.compare(QLatin1String(Registry::kRunPath), Qt::CaseInsensitive) == 0;
 }
 
 QString rootName(Registry::Root root)
@@ -102,8 +102,7 @@ QString quoteExecArg(const QString &arg)
         return arg;
     QString out = QStringLiteral("\"");
     for (QChar c : arg) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\'))
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
             out += QLatin1Char('\\');
         out += c;
     }
@@ -116,11 +115,16 @@ QString escapeValue(const QString &v)
 {
     QString out;
     for (QChar c : v) {
-        if (c == QLatin1Char('\\')) out += QStringLiteral("\\\\");
-        else if (c == QLatin1Char('\n')) out += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\t')) out += QStringLiteral("\\t");
-        else if (c == QLatin1Char('\r')) out += QStringLiteral("\\r");
-        else out += c;
+        if (c == QLatin1Char('\\'))
+            out += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            out += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            out += QStringLiteral("\\r");
+        else
+            out += c;
     }
     return out;
 }
@@ -131,11 +135,16 @@ QString unescapeValue(const QString &v)
     for (qsizetype i = 0; i < v.size(); ++i) {
         if (v[i] == QLatin1Char('\\') && i + 1 < v.size()) {
             const QChar n = v[++i];
-            if (n == QLatin1Char('n')) out += QLatin1Char('\n');
-            else if (n == QLatin1Char('t')) out += QLatin1Char('\t');
-            else if (n == QLatin1Char('r')) out += QLatin1Char('\r');
-            else if (n == QLatin1Char('s')) out += QLatin1Char(' ');
-            else out += n;
+            if (n == QLatin1Char('n'))
+                out += QLatin1Char('\n');
+            else if (n == QLatin1Char('t'))
+                out += QLatin1Char('\t');
+            else if (n == QLatin1Char('r'))
+                out += QLatin1Char('\r');
+            else if (n == QLatin1Char('s'))
+                out += QLatin1Char(' ');
+            else
+                out += n;
         } else {
             out += v[i];
         }
@@ -187,8 +196,7 @@ QString quoteForExec(const QString &arg)
     return quoteExecArg(arg);
 }
 
-void Registry::Value(Root root, const QString &regPath, const QString &valueName, int saveAs,
-                     const QVariant &v)
+void Registry::Value(Root root, const QString &regPath, const QString &valueName, int saveAs, const QVariant &v)
 {
     QJsonObject data;
     data.insert(QStringLiteral("type"), typeName(saveAs));
@@ -243,8 +251,7 @@ bool Registry::IsThere(Root root, const QString &regPath, const QString &valueNa
         return false;
     if (valueName.isEmpty())
         return true;
-    return r.value(keyName(regPath)).toObject().value(QStringLiteral("values")).toObject()
-        .contains(valueName);
+    return r.value(keyName(regPath)).toObject().value(QStringLiteral("values")).toObject().contains(valueName);
 }
 
 bool Registry::DeleteValue(Root root, const QString &regPath, const QString &valueName)
@@ -281,8 +288,15 @@ QString Registry::ReadString(Root root, const QString &regPath, const QString &v
             return QString();
         return commandFromDesktopEntry(QString::fromUtf8(f.readAll()));
     }
-    const QJsonValue v = readFile().value(rootName(root)).toObject().value(keyName(regPath))
-                             .toObject().value(QStringLiteral("values")).toObject().value(valueName).toObject()
+    const QJsonValue v = readFile()
+                             .value(rootName(root))
+                             .toObject()
+                             .value(keyName(regPath))
+                             .toObject()
+                             .value(QStringLiteral("values"))
+                             .toObject()
+                             .value(valueName)
+                             .toObject()
                              .value(QStringLiteral("data"));
     return v.isDouble() ? QString::number(static_cast<qint64>(v.toDouble())) : v.toString();
 }

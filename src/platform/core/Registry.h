@@ -32,8 +32,7 @@ public:
     // Writes V under RegPath\ValueName, creating the key when missing.
     // Raises somnex::Error (source "RegistryClass") on failure; a 32-bit
     // number outside 0..4294967295 raises error 2.
-    void Value(Root root, const QString &regPath, const QString &valueName, int saveAs,
-               const QVariant &v);
+    void Value(Root root, const QString &regPath, const QString &valueName, int saveAs, const QVariant &v);
     // False when the key does not exist; true when it exists and no value
     // name is given; otherwise whether the value exists.
     bool IsThere(Root root, const QString &regPath, const QString &valueName = QString());

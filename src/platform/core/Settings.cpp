@@ -2,13 +2,13 @@
 
 #include "platform/core/Messages.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QDateTime>
 #include <QFileInfo>
-#include <QLocale>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QSaveFile>
 
 #include <cmath>
@@ -57,8 +57,7 @@ void refresh(Store &s)
     const QFileInfo fi(path);
     if (s.batchDepth > 0 && s.loadedPath == path)
         return;
-    if (path == s.loadedPath && fi.exists() && fi.lastModified() == s.loadedTime
-        && fi.size() == s.loadedSize)
+    if (path == s.loadedPath && fi.exists() && fi.lastModified() == s.loadedTime && fi.size() == s.loadedSize)
         return;
     if (path == s.loadedPath && !fi.exists() && s.loadedSize == -1)
         return; // still missing (a save that failed keeps its values here)
@@ -110,13 +109,10 @@ void writeOut(Store &s)
 QString variantText(const QVariant &v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        return boolText(v.toBool());
+    case QMetaType::Bool: return boolText(v.toBool());
     case QMetaType::Double:
-    case QMetaType::Float:
-        return realText(v.toDouble());
-    default:
-        return v.toString();
+    case QMetaType::Float: return realText(v.toDouble());
+    default: return v.toString();
     }
 }
 

@@ -14,11 +14,9 @@
 namespace somnex {
 
 // Text stored under the key, or the default converted to text when missing.
-QString GetSetting(const QString &app, const QString &section, const QString &key,
-                   const QVariant &def = QString());
+QString GetSetting(const QString &app, const QString &section, const QString &key, const QVariant &def = QString());
 // Creates the section when needed and stores the text.
-void SaveSetting(const QString &app, const QString &section, const QString &key,
-                 const QVariant &value);
+void SaveSetting(const QString &app, const QString &section, const QString &key, const QVariant &value);
 
 // Typed reads: a stored text that does not convert reads as the default.
 int GetSettingInt(const QString &app, const QString &section, const QString &key, int def);

@@ -38,6 +38,9 @@ inline int TwipsToPixels(double twips)
     constexpr double limit = 536870911.0;
     return static_cast<int>(px > limit ? limit : px < -limit ? -limit : px);
 }
-inline double PixelsToTwips(int px) { return double(px) * kTwipsPerPixel; }
+inline double PixelsToTwips(int px)
+{
+    return double(px) * kTwipsPerPixel;
+}
 
 } // namespace somnex

@@ -1,8 +1,8 @@
 #include "platform/core/SingleInstance.h"
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -31,7 +31,7 @@ constexpr qsizetype kLongestRequest = 1 << 20;
 // A folder of ours that only we may enter (not a link).
 bool isPrivateFolder(const QByteArray &path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
@@ -56,8 +56,8 @@ QString SingleInstance::defaultFolder()
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
     if (!xdg.isEmpty() && xdg.startsWith('/') && isPrivateFolder(xdg))
         return QString::fromLocal8Bit(xdg);
-    const QByteArray own = QFile::encodeName(QDir::tempPath())
-                           + QByteArray("/zul-somnex-") + QByteArray::number(::getuid());
+    const QByteArray own =
+        QFile::encodeName(QDir::tempPath()) + QByteArray("/zul-somnex-") + QByteArray::number(::getuid());
     if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
         return {};
     // Someone else's folder, or one others may enter, is never used.

@@ -12,7 +12,8 @@ namespace somnex {
 
 namespace {
 int g_pipe[2] = {-1, -1};
-struct sigaction g_oldTerm {}, g_oldHup {};
+struct sigaction g_oldTerm {
+}, g_oldHup{};
 
 extern "C" void onTerminationSignal(int sig)
 {

@@ -11,8 +11,8 @@ namespace somnex::jet {
 const std::array<char, kSignatureLength> BookSignature = {'D', 'B', '1', ' ', 'Z', 'U', 'L', ' ', 'S', 'o', 'm',
                                                           'n', 'e', 'x', ' ', 'b', 'o', 'o', 'k', ' ', 'v', '3'};
 
-const std::array<char, kSignatureLength> JetHeaderBytes = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a',  'n',
-                                                           'd',  'a',  'r',  'd',  ' ', 'J', 'e',  't',
+const std::array<char, kSignatureLength> JetHeaderBytes = {0x00, 0x01, 0x00, 0x00, 'S',  't', 'a', 'n',
+                                                           'd',  'a',  'r',  'd',  ' ',  'J', 'e', 't',
                                                            ' ',  'D',  'B',  0x00, 0x01, 0x00};
 
 bool IsValidVersion(const QString &fileName)
@@ -49,9 +49,21 @@ void putHead(QByteArray &image, const std::array<char, kSignatureLength> &bytes)
 
 } // namespace
 
-void LockBase(const QString &fileName) { writeHead(fileName, BookSignature, "LockBase"); }
-void UnlockBase(const QString &fileName) { writeHead(fileName, JetHeaderBytes, "UnlockBase"); }
-void stampSignature(QByteArray &image) { putHead(image, BookSignature); }
-void restoreJetHeader(QByteArray &image) { putHead(image, JetHeaderBytes); }
+void LockBase(const QString &fileName)
+{
+    writeHead(fileName, BookSignature, "LockBase");
+}
+void UnlockBase(const QString &fileName)
+{
+    writeHead(fileName, JetHeaderBytes, "UnlockBase");
+}
+void stampSignature(QByteArray &image)
+{
+    putHead(image, BookSignature);
+}
+void restoreJetHeader(QByteArray &image)
+{
+    putHead(image, JetHeaderBytes);
+}
 
 } // namespace somnex::jet

@@ -10,8 +10,8 @@ extern "C" {
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unordered_set>
 
@@ -22,9 +22,15 @@ using namespace format;
 
 const QString kSource = QStringLiteral("OpenDatabase");
 
-[[noreturn]] void fail(const QString &what) { throw Error(3343, kSource, what); }
+[[noreturn]] void fail(const QString &what)
+{
+    throw Error(3343, kSource, what);
+}
 
-MdbHandle *asMdb(void *h) { return static_cast<MdbHandle *>(h); }
+MdbHandle *asMdb(void *h)
+{
+    return static_cast<MdbHandle *>(h);
+}
 
 // The Windows-1251 byte of every UTF-16 code unit, -1 where there is none.
 const std::array<int16_t, 65536> &byteOf()
@@ -151,8 +157,8 @@ void Database::readCatalogue()
     const int id = find("Id"), name = find("Name"), type = find("Type"), flags = find("Flags");
     int props = -1;
     for (std::size_t i = 0; i < def.columns.size(); ++i)
-        if (def.columns[i].info.name.compare(QLatin1String("LvProp"), Qt::CaseInsensitive) == 0 &&
-            def.columns[i].info.type == kTypeOle)
+        if (def.columns[i].info.name.compare(QLatin1String("LvProp"), Qt::CaseInsensitive) == 0
+            && def.columns[i].info.type == kTypeOle)
             props = static_cast<int>(i);
     QByteArray blob;
     forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
@@ -270,7 +276,9 @@ void Database::checkTableDefinition(long page, const QString &table) const
     if (cols == 0 || cols > 255 || cols > maxCols)
         bad(QStringLiteral("число полей %1").arg(cols));
     if (varCols > maxCols)
-        bad(QStringLiteral("число полей переменной длины %1 больше наибольшего числа полей %2").arg(varCols).arg(maxCols));
+        bad(QStringLiteral("число полей переменной длины %1 больше наибольшего числа полей %2")
+                .arg(varCols)
+                .arg(maxCols));
     if (u32(page, kTdefNumIdx) > 255 || u32(page, kTdefNumRealIdx) > 255)
         bad(QStringLiteral("число индексов"));
     dataPages(page, table); // the usage map, and every page it lists inside the file
@@ -315,8 +323,8 @@ std::vector<long> Database::dataPages(long page, const QString &table) const
     } else if (m[0] == 1) {
         const uint32_t perPage = (kPageSize - 4) * 8;
         for (uint32_t k = 0; k < (size - 1) / 4; ++k) {
-            const uint32_t bitmap = m[1 + 4 * k] | uint32_t(m[2 + 4 * k]) << 8 | uint32_t(m[3 + 4 * k]) << 16 |
-                                    uint32_t(m[4 + 4 * k]) << 24;
+            const uint32_t bitmap = m[1 + 4 * k] | uint32_t(m[2 + 4 * k]) << 8 | uint32_t(m[3 + 4 * k]) << 16
+                                    | uint32_t(m[4 + 4 * k]) << 24;
             if (bitmap == 0)
                 continue;
             if (bitmap >= static_cast<uint64_t>(pageCount()))
@@ -555,8 +563,8 @@ void Database::readMemo(const uint8_t *field, int size, QString &out, const QStr
 {
     // in the row: decoded in place
     if (size >= kMemoHeader && (field[3] & 0x80)) {
-        const uint32_t len = (field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24) &
-                             kMemoLengthMask;
+        const uint32_t len = (field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24)
+                             & kMemoLengthMask;
         if (len <= static_cast<uint32_t>(size - kMemoHeader)) {
             appendJetText(field + kMemoHeader, len, out);
             return;

@@ -69,8 +69,8 @@ public:
     // Bytes held for the values and their cells.
     std::size_t bytesHeld() const
     {
-        return static_cast<std::size_t>(wide_.capacity()) * 2 + static_cast<std::size_t>(narrow_.capacity()) +
-               cells_.capacity() * sizeof(Cell);
+        return static_cast<std::size_t>(wide_.capacity()) * 2 + static_cast<std::size_t>(narrow_.capacity())
+               + cells_.capacity() * sizeof(Cell);
     }
 
 private:
@@ -83,8 +83,8 @@ private:
     static constexpr uint32_t kNarrow = 0x80000000u;
     const Cell &cell(qsizetype row, int col) const
     {
-        return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_.size()) +
-                      static_cast<std::size_t>(col)];
+        return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_.size())
+                      + static_cast<std::size_t>(col)];
     }
 
     QString name_;

@@ -182,8 +182,8 @@ QByteArray jsonValue(const ColumnInfo &column, const RawField &field)
                     part += h.mid(2 * (from + i), 2);
                 return part;
             };
-            return "\"{" + rev(0, 4) + '-' + rev(4, 2) + '-' + rev(6, 2) + '-' + h.mid(16, 4) + '-' + h.mid(20, 12) +
-                   "}\"";
+            return "\"{" + rev(0, 4) + '-' + rev(4, 2) + '-' + rev(6, 2) + '-' + h.mid(16, 4) + '-' + h.mid(20, 12)
+                   + "}\"";
         }
         break;
     case kNumeric:
@@ -200,8 +200,7 @@ QByteArray jsonValue(const ColumnInfo &column, const RawField &field)
             return decimal(v, b[0] & 0x80, std::min<int>(column.scale, 38));
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return base64(); // binary, OLE, and anything not understood
 }

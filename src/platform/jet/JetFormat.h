@@ -16,7 +16,7 @@ inline constexpr uint8_t kPageTableDefinition = 0x02;
 inline constexpr uint8_t kPageUsageMap = 0x05;
 
 // database page
-inline constexpr uint8_t kJetHeader[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd', 'a', 'r',
+inline constexpr uint8_t kJetHeader[] = {0x00, 0x01, 0x00, 0x00, 'S', 't', 'a', 'n', 'd',  'a',  'r',
                                          'd',  ' ',  'J',  'e',  't', ' ', 'D', 'B', 0x00, 0x01, 0x00};
 inline constexpr int kHeaderVersion = 0x14;
 inline constexpr uint8_t kVersionJet4 = 0x01;

@@ -16,7 +16,10 @@ using namespace format;
 
 const QString kSource = QStringLiteral("JetWriter");
 
-[[noreturn]] void fail(const QString &what) { throw Error(3000, kSource, what); }
+[[noreturn]] void fail(const QString &what)
+{
+    throw Error(3000, kSource, what);
+}
 
 // A value of a cell as the row builder sees it.
 struct Cell {
@@ -211,7 +214,8 @@ private:
                 continue;
             }
             if (v.text.startsWith(QChar(0xFEFF)))
-                fail(QStringLiteral("Значение поля «%1» таблицы «%2» начинается с символа U+FEFF.").arg(c.name, t.name));
+                fail(
+                    QStringLiteral("Значение поля «%1» таблицы «%2» начинается с символа U+FEFF.").arg(c.name, t.name));
             QByteArray bytes = ucs2(v.text);
             if (c.type == kTypeText && bytes.size() > kTextColumnBytes)
                 fail(QStringLiteral("Значение поля «%1» таблицы «%2» длиннее 255 символов: %3")
@@ -220,8 +224,8 @@ private:
         }
 
         auto varBytes = [&](int k) -> qsizetype {
-            const Column &c = *std::find_if(t.columns.begin(), t.columns.end(),
-                                            [k](const Column &col) { return col.varNum == k; });
+            const Column &c =
+                *std::find_if(t.columns.begin(), t.columns.end(), [k](const Column &col) { return col.varNum == k; });
             if (c.type != kTypeMemo)
                 return var[static_cast<std::size_t>(k)].size();
             if (cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null)
@@ -241,8 +245,8 @@ private:
             for (int k = 0; k < t.varCount; ++k) {
                 const Column &c = *std::find_if(t.columns.begin(), t.columns.end(),
                                                 [k](const Column &col) { return col.varNum == k; });
-                if (c.type != kTypeMemo || longOut[static_cast<std::size_t>(k)] ||
-                    cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null)
+                if (c.type != kTypeMemo || longOut[static_cast<std::size_t>(k)]
+                    || cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null)
                     continue;
                 if (best < 0 || var[static_cast<std::size_t>(k)].size() > var[static_cast<std::size_t>(best)].size())
                     best = k;
@@ -260,8 +264,8 @@ private:
         std::vector<unsigned> offsets;
         for (int k = 0; k < t.varCount; ++k) {
             offsets.push_back(static_cast<unsigned>(row.size()));
-            const Column &c = *std::find_if(t.columns.begin(), t.columns.end(),
-                                            [k](const Column &col) { return col.varNum == k; });
+            const Column &c =
+                *std::find_if(t.columns.begin(), t.columns.end(), [k](const Column &col) { return col.varNum == k; });
             const bool isNull = cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null;
             if (isNull)
                 continue;
@@ -449,9 +453,9 @@ Table catalogue(const std::vector<Table> &user)
     Table t;
     t.name = QStringLiteral("MSysObjects");
     t.system = true;
-    t.columns = {{QStringLiteral("Id"), kTypeLong},     {QStringLiteral("ParentId"), kTypeLong},
-                 {QStringLiteral("Name"), kTypeText},   {QStringLiteral("Type"), kTypeInt},
-                 {QStringLiteral("Flags"), kTypeLong},  {QStringLiteral("LvProp"), kTypeOle}};
+    t.columns = {{QStringLiteral("Id"), kTypeLong},    {QStringLiteral("ParentId"), kTypeLong},
+                 {QStringLiteral("Name"), kTypeText},  {QStringLiteral("Type"), kTypeInt},
+                 {QStringLiteral("Flags"), kTypeLong}, {QStringLiteral("LvProp"), kTypeOle}};
     layOut(t);
     auto row = [](int id, const QString &name, uint32_t flags) {
         std::vector<Cell> r(6);

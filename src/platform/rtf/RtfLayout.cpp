@@ -1,7 +1,6 @@
 // The document the reader built, put into a QTextDocument.
 #include "platform/rtf/RtfReader.h"
 
-#include <QtEndian>
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
@@ -11,6 +10,7 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -94,7 +94,8 @@ public:
         blocks(rtf_.blocks, 0);
         if (!rtf_.footnotes.empty()) {
             QTextBlockFormat rule;
-            rule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth, QTextLength(QTextLength::PercentageLength, 30));
+            rule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                             QTextLength(QTextLength::PercentageLength, 30));
             rule.setTopMargin(12);
             newBlock(rule);
             for (const auto &note : rtf_.footnotes)
@@ -143,7 +144,8 @@ private:
         tf.setCellPadding(3);
         tf.setCellSpacing(0);
         tf.setAlignment(Qt::AlignLeft);
-        QTextTable *table = cursor_.insertTable(static_cast<int>(t.rows.size()), static_cast<int>(std::min<size_t>(columns, 256)), tf);
+        QTextTable *table =
+            cursor_.insertTable(static_cast<int>(t.rows.size()), static_cast<int>(std::min<size_t>(columns, 256)), tf);
         for (size_t r = 0; r < t.rows.size(); ++r) {
             for (size_t c = 0; c < t.rows[r].size() && c < 256; ++c) {
                 cursor_ = table->cellAt(static_cast<int>(r), static_cast<int>(c)).firstCursorPosition();
@@ -207,7 +209,8 @@ private:
         std::sort(stops.begin(), stops.end());
         for (double t : stops)
             if (t > p.leftIndent + p.firstIndent)
-                tabs.append(QTextOption::Tab((t - p.leftIndent - p.firstIndent) * kPixelsPerPoint, QTextOption::LeftTab));
+                tabs.append(
+                    QTextOption::Tab((t - p.leftIndent - p.firstIndent) * kPixelsPerPoint, QTextOption::LeftTab));
         if (!tabs.isEmpty())
             bf.setTabPositions(tabs);
         if (p.lineSpacing != 0) {

@@ -25,14 +25,26 @@ UConverter *openConverter(int codePage)
     QByteArrayList names;
     switch (codePage) {
     case 10000: names << "macintosh"; break;
-    case 10001: names << "x-mac-japanese" << "Shift_JIS"; break;
-    case 10002: names << "x-mac-trad-chinese" << "Big5"; break;
-    case 10003: names << "x-mac-korean" << "EUC-KR"; break;
+    case 10001:
+        names << "x-mac-japanese"
+              << "Shift_JIS";
+        break;
+    case 10002:
+        names << "x-mac-trad-chinese"
+              << "Big5";
+        break;
+    case 10003:
+        names << "x-mac-korean"
+              << "EUC-KR";
+        break;
     case 10004: names << "x-mac-arabic"; break;
     case 10005: names << "x-mac-hebrew"; break;
     case 10006: names << "x-mac-greek"; break;
     case 10007: names << "x-mac-cyrillic"; break;
-    case 10008: names << "x-mac-chinesesimp" << "GB2312"; break;
+    case 10008:
+        names << "x-mac-chinesesimp"
+              << "GB2312";
+        break;
     case 10029: names << "x-mac-centraleurroman"; break;
     case 10081: names << "x-mac-turkish"; break;
     default: break;
@@ -101,13 +113,13 @@ enum class Dest {
     ColourTable,
     Skip,
     Picture,
-    Hidden,  // text dropped, words still read (shapes, objects, \upr)
+    Hidden, // text dropped, words still read (shapes, objects, \upr)
 };
 
 struct Format {
     int font = -1;
-    double size = 0;  // 0: the base size
-    int colour = 0;   // index into the colour table, 0 the automatic colour
+    double size = 0; // 0: the base size
+    int colour = 0;  // index into the colour table, 0 the automatic colour
     int highlight = 0;
     bool bold = false, italic = false, underline = false, hidden = false;
     bool superscript = false, subscript = false, strike = false;
@@ -123,10 +135,10 @@ struct State {
     bool inTable = false;
     int tableLevel = 1; // \itap
     int uc = 1;
-    int flow = 0;        // index of the flow text goes to
+    int flow = 0;          // index of the flow text goes to
     bool ownsFlow = false; // the group opened that flow
-    bool fresh = true;   // nothing read yet in this group
-    bool starred = false; // a \* waits for its word
+    bool fresh = true;     // nothing read yet in this group
+    bool starred = false;  // a \* waits for its word
 };
 
 enum class FontKind { Text, Symbol, Wingdings };
@@ -140,16 +152,82 @@ struct Font {
 
 bool isDestinationToSkip(QByteArrayView w)
 {
-    static const char *const names[] = {
-        "stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
-        "fldinst", "xe", "tc", "bkmkstart", "bkmkend", "themedata", "colorschememapping", "latentstyles",
-        "datastore", "listtable", "listoverridetable", "rsidtbl", "generator", "filetbl", "revtbl", "falt",
-        "panose", "template", "annotation", "atnid", "atnauthor", "atndate", "atnref", "nonshppict", "datafield",
-        "userprops", "xmlnstbl", "mmathPr", "pgdsctbl", "fchars", "lchars", "nonesttables", "shprslt", "sp",
-        "sn", "sv", "objdata", "objclass", "objname", "fldtype", "formfield", "pn", "protusertbl", "wgrffmtfilter",
-        "docvar", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "pgptbl", "mmath", "blipuid",
-        "picprop", "oldcprops", "oldpprops", "oldtprops", "oldsprops", "defchp", "defpap", "hlinkbase", "do",
-        "keycode", "private", "dptxbxtext"};
+    static const char *const names[] = {"stylesheet",
+                                        "info",
+                                        "header",
+                                        "headerl",
+                                        "headerr",
+                                        "headerf",
+                                        "footer",
+                                        "footerl",
+                                        "footerr",
+                                        "footerf",
+                                        "fldinst",
+                                        "xe",
+                                        "tc",
+                                        "bkmkstart",
+                                        "bkmkend",
+                                        "themedata",
+                                        "colorschememapping",
+                                        "latentstyles",
+                                        "datastore",
+                                        "listtable",
+                                        "listoverridetable",
+                                        "rsidtbl",
+                                        "generator",
+                                        "filetbl",
+                                        "revtbl",
+                                        "falt",
+                                        "panose",
+                                        "template",
+                                        "annotation",
+                                        "atnid",
+                                        "atnauthor",
+                                        "atndate",
+                                        "atnref",
+                                        "nonshppict",
+                                        "datafield",
+                                        "userprops",
+                                        "xmlnstbl",
+                                        "mmathPr",
+                                        "pgdsctbl",
+                                        "fchars",
+                                        "lchars",
+                                        "nonesttables",
+                                        "shprslt",
+                                        "sp",
+                                        "sn",
+                                        "sv",
+                                        "objdata",
+                                        "objclass",
+                                        "objname",
+                                        "fldtype",
+                                        "formfield",
+                                        "pn",
+                                        "protusertbl",
+                                        "wgrffmtfilter",
+                                        "docvar",
+                                        "ftnsep",
+                                        "ftnsepc",
+                                        "ftncn",
+                                        "aftnsep",
+                                        "aftnsepc",
+                                        "aftncn",
+                                        "pgptbl",
+                                        "mmath",
+                                        "blipuid",
+                                        "picprop",
+                                        "oldcprops",
+                                        "oldpprops",
+                                        "oldtprops",
+                                        "oldsprops",
+                                        "defchp",
+                                        "defpap",
+                                        "hlinkbase",
+                                        "do",
+                                        "keycode",
+                                        "private",
+                                        "dptxbxtext"};
     for (const char *n : names)
         if (w == QByteArrayView(n))
             return true;
@@ -277,7 +355,8 @@ public:
             return r;
         }
         qsizetype start = 0;
-        while (start < in_.size() && (in_[start] == ' ' || in_[start] == '\r' || in_[start] == '\n' || in_[start] == '\t'))
+        while (start < in_.size()
+               && (in_[start] == ' ' || in_[start] == '\r' || in_[start] == '\n' || in_[start] == '\t'))
             ++start;
         if (!in_.sliced(start).startsWith("{\\rtf")) {
             r.error = QStringLiteral("Неверный формат файла: это не документ RTF");
@@ -404,11 +483,18 @@ private:
         while (pos_ < in_.size()) {
             const char h = in_[pos_];
             int d;
-            if (h >= '0' && h <= '9') d = h - '0';
-            else if (h >= 'a' && h <= 'f') d = h - 'a' + 10;
-            else if (h >= 'A' && h <= 'F') d = h - 'A' + 10;
-            else if (h == '\\' || h == '{' || h == '}') return;
-            else { ++pos_; continue; }
+            if (h >= '0' && h <= '9')
+                d = h - '0';
+            else if (h >= 'a' && h <= 'f')
+                d = h - 'a' + 10;
+            else if (h >= 'A' && h <= 'F')
+                d = h - 'A' + 10;
+            else if (h == '\\' || h == '{' || h == '}')
+                return;
+            else {
+                ++pos_;
+                continue;
+            }
             ++pos_;
             if (nibble_ < 0) {
                 nibble_ = d;
@@ -438,7 +524,8 @@ private:
         const QByteArrayView word = in_.sliced(wordStart, std::min<qsizetype>(pos_ - wordStart, 32));
         std::optional<long long> param;
         bool negative = false;
-        if (pos_ < in_.size() && in_[pos_] == '-' && pos_ + 1 < in_.size() && in_[pos_ + 1] >= '0' && in_[pos_ + 1] <= '9') {
+        if (pos_ < in_.size() && in_[pos_] == '-' && pos_ + 1 < in_.size() && in_[pos_ + 1] >= '0'
+            && in_[pos_ + 1] <= '9') {
             negative = true;
             ++pos_;
         }
@@ -478,9 +565,12 @@ private:
             while (digits < 2 && pos_ < in_.size()) {
                 const char h = in_[pos_];
                 int d = -1;
-                if (h >= '0' && h <= '9') d = h - '0';
-                else if (h >= 'a' && h <= 'f') d = h - 'a' + 10;
-                else if (h >= 'A' && h <= 'F') d = h - 'A' + 10;
+                if (h >= '0' && h <= '9')
+                    d = h - '0';
+                else if (h >= 'a' && h <= 'f')
+                    d = h - 'a' + 10;
+                else if (h >= 'A' && h <= 'F')
+                    d = h - 'A' + 10;
                 if (d < 0)
                     break;
                 v = v * 16 + d;
@@ -491,37 +581,31 @@ private:
                 emitByte(static_cast<unsigned char>(v));
             break;
         }
-        case '\\': case '{': case '}':
-            emitChar(static_cast<char16_t>(c));
-            break;
+        case '\\':
+        case '{':
+        case '}': emitChar(static_cast<char16_t>(c)); break;
         case '~': emitChar(u'\u00A0'); break;
         case '_': emitChar(u'\u2011'); break;
-        case '*':
-            state_.starred = true;
-            break;
-        case '\r': case '\n':
-            paragraphEnd();
-            break;
-        default:
-            break; // \- optional hyphen, \| \: and the rest show nothing
+        case '*': state_.starred = true; break;
+        case '\r':
+        case '\n': paragraphEnd(); break;
+        default: break; // \- optional hyphen, \| \: and the rest show nothing
         }
     }
 
     static bool isKnown(QByteArrayView w)
     {
-        static const char *const known[] = {
-            "fonttbl", "colortbl", "pict", "shppict", "shp", "shpinst", "shptxt", "footnote", "fldrslt", "field",
-            "nesttableprops", "object", "result", "upr", "ud", "listtext", "pntext", "bin", "u", "par"};
+        static const char *const known[] = {"fonttbl",        "colortbl", "pict",     "shppict", "shp",
+                                            "shpinst",        "shptxt",   "footnote", "fldrslt", "field",
+                                            "nesttableprops", "object",   "result",   "upr",     "ud",
+                                            "listtext",       "pntext",   "bin",      "u",       "par"};
         for (const char *k : known)
             if (w == QByteArrayView(k))
                 return true;
         return isDestinationToSkip(w);
     }
 
-    int tableLevel() const
-    {
-        return state_.inTable ? std::clamp(state_.tableLevel, 1, kMaxTableDepth) : 0;
-    }
+    int tableLevel() const { return state_.inTable ? std::clamp(state_.tableLevel, 1, kMaxTableDepth) : 0; }
 
     Flow &flow() { return flows_[static_cast<size_t>(state_.flow)]; }
 
@@ -588,7 +672,12 @@ private:
             pictureWord(w, n);
             return;
         }
-        if (w == "fonttbl") { state_.dest = Dest::FontTable; pendingFont_ = Font{}; ++tablesVersion_; return; }
+        if (w == "fonttbl") {
+            state_.dest = Dest::FontTable;
+            pendingFont_ = Font{};
+            ++tablesVersion_;
+            return;
+        }
         if (w == "colortbl") {
             state_.dest = Dest::ColourTable;
             colours_.clear();
@@ -596,29 +685,48 @@ private:
             ++tablesVersion_;
             return;
         }
-        if (isDestinationToSkip(w)) { state_.dest = Dest::Skip; return; }
+        if (isDestinationToSkip(w)) {
+            state_.dest = Dest::Skip;
+            return;
+        }
 
         if (state_.dest == Dest::FontTable) {
-            if (w == "f") { endFontEntry(); pendingFont_ = Font{}; pendingId_ = n; }
-            else if (w == "fcharset") {
+            if (w == "f") {
+                endFontEntry();
+                pendingFont_ = Font{};
+                pendingId_ = n;
+            } else if (w == "fcharset") {
                 pendingFont_.codePage = charsetCodePage(n);
                 if (n == 2 && pendingFont_.kind == FontKind::Text)
                     pendingFont_.codePage = -1; // symbol: bytes are the font's own
-            }
-            else if (w == "cpg" && n > 0 && n < 100000) pendingFont_.codePage = n;
-            else if (w == "froman") pendingFont_.styleHint = 1;  // QFont::Serif
-            else if (w == "fswiss") pendingFont_.styleHint = 0;
-            else if (w == "fmodern") pendingFont_.styleHint = 2; // QFont::TypeWriter
-            else if (w == "fscript") pendingFont_.styleHint = 6; // QFont::Cursive
-            else if (w == "fdecor") pendingFont_.styleHint = 3;  // QFont::Decorative
-            else if (w == "u") emitUnicode(n);
+            } else if (w == "cpg" && n > 0 && n < 100000)
+                pendingFont_.codePage = n;
+            else if (w == "froman")
+                pendingFont_.styleHint = 1; // QFont::Serif
+            else if (w == "fswiss")
+                pendingFont_.styleHint = 0;
+            else if (w == "fmodern")
+                pendingFont_.styleHint = 2; // QFont::TypeWriter
+            else if (w == "fscript")
+                pendingFont_.styleHint = 6; // QFont::Cursive
+            else if (w == "fdecor")
+                pendingFont_.styleHint = 3; // QFont::Decorative
+            else if (w == "u")
+                emitUnicode(n);
             return;
         }
         if (state_.dest == Dest::ColourTable) {
             const int v = std::clamp(n, 0, 255);
-            if (w == "red") { colour_.rgb[0] = v; colour_.set = true; }
-            else if (w == "green") { colour_.rgb[1] = v; colour_.set = true; }
-            else if (w == "blue") { colour_.rgb[2] = v; colour_.set = true; }
+            if (w == "red") {
+                colour_.rgb[0] = v;
+                colour_.set = true;
+            } else if (w == "green") {
+                colour_.rgb[1] = v;
+                colour_.set = true;
+            } else if (w == "blue") {
+                colour_.rgb[2] = v;
+                colour_.set = true;
+            }
             return;
         }
         // destinations read in part
@@ -629,9 +737,18 @@ private:
             nibble_ = -1;
             return;
         }
-        if (w == "shpinst" || w == "object" || w == "upr") { state_.dest = Dest::Hidden; return; }
-        if (w == "shptxt") { openFlow(FlowKind::TextBox); return; }
-        if (w == "ud" || w == "result") { state_.dest = Dest::Body; return; }
+        if (w == "shpinst" || w == "object" || w == "upr") {
+            state_.dest = Dest::Hidden;
+            return;
+        }
+        if (w == "shptxt") {
+            openFlow(FlowKind::TextBox);
+            return;
+        }
+        if (w == "ud" || w == "result") {
+            state_.dest = Dest::Body;
+            return;
+        }
         if (w == "footnote") {
             ++footnotes_;
             openFlow(FlowKind::Footnote);
@@ -648,34 +765,88 @@ private:
             return;
         }
         // document and character properties
-        if (w == "ansicpg") { if (n > 0 && n < 100000) docCodePage_ = n; return; }
-        if (w == "deff") { defaultFont_ = n; state_.fmt.font = n; return; }
-        if (w == "uc") { state_.uc = std::clamp(n, 0, 16); return; }
-        if (w == "u") { emitUnicode(n); return; }
+        if (w == "ansicpg") {
+            if (n > 0 && n < 100000)
+                docCodePage_ = n;
+            return;
+        }
+        if (w == "deff") {
+            defaultFont_ = n;
+            state_.fmt.font = n;
+            return;
+        }
+        if (w == "uc") {
+            state_.uc = std::clamp(n, 0, 16);
+            return;
+        }
+        if (w == "u") {
+            emitUnicode(n);
+            return;
+        }
         if (w == "plain") {
             state_.fmt = Format{};
             state_.fmt.font = defaultFont_;
             state_.fmt.size = 12;
             return;
         }
-        if (w == "b") { state_.fmt.bold = on; return; }
-        if (w == "i") { state_.fmt.italic = on; return; }
+        if (w == "b") {
+            state_.fmt.bold = on;
+            return;
+        }
+        if (w == "i") {
+            state_.fmt.italic = on;
+            return;
+        }
         if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "ulth" || w == "ulwave"
             || w == "uldashd" || w == "uldashdd" || w == "ulthd" || w == "ulhwave" || w == "ulldash" || w == "ulthdash"
             || w == "ulthldash" || w == "ululdbwave") {
             state_.fmt.underline = on;
             return;
         }
-        if (w == "ulnone") { state_.fmt.underline = false; return; }
-        if (w == "strike" || w == "striked") { state_.fmt.strike = on; return; }
-        if (w == "super" || w == "up") { state_.fmt.superscript = on; state_.fmt.subscript = false; return; }
-        if (w == "sub" || w == "dn") { state_.fmt.subscript = on; state_.fmt.superscript = false; return; }
-        if (w == "nosupersub") { state_.fmt.superscript = state_.fmt.subscript = false; return; }
-        if (w == "highlight") { state_.fmt.highlight = std::max(0, n); return; }
-        if (w == "v") { state_.fmt.hidden = on; return; }
-        if (w == "fs") { if (hasParam && n > 0) state_.fmt.size = std::clamp(n, 2, 3276) / 2.0; return; }
-        if (w == "f") { if (hasParam) state_.fmt.font = n; return; }
-        if (w == "cf") { state_.fmt.colour = std::max(0, n); return; }
+        if (w == "ulnone") {
+            state_.fmt.underline = false;
+            return;
+        }
+        if (w == "strike" || w == "striked") {
+            state_.fmt.strike = on;
+            return;
+        }
+        if (w == "super" || w == "up") {
+            state_.fmt.superscript = on;
+            state_.fmt.subscript = false;
+            return;
+        }
+        if (w == "sub" || w == "dn") {
+            state_.fmt.subscript = on;
+            state_.fmt.superscript = false;
+            return;
+        }
+        if (w == "nosupersub") {
+            state_.fmt.superscript = state_.fmt.subscript = false;
+            return;
+        }
+        if (w == "highlight") {
+            state_.fmt.highlight = std::max(0, n);
+            return;
+        }
+        if (w == "v") {
+            state_.fmt.hidden = on;
+            return;
+        }
+        if (w == "fs") {
+            if (hasParam && n > 0)
+                state_.fmt.size = std::clamp(n, 2, 3276) / 2.0;
+            return;
+        }
+        if (w == "f") {
+            if (hasParam)
+                state_.fmt.font = n;
+            return;
+        }
+        if (w == "cf") {
+            state_.fmt.colour = std::max(0, n);
+            return;
+        }
         // paragraph properties
         if (w == "pard") {
             state_.para = RtfParagraphFormat{};
@@ -683,44 +854,125 @@ private:
             state_.tableLevel = 1;
             return;
         }
-        if (w == "ql") { state_.para.align = RtfParagraphFormat::Align::Left; return; }
-        if (w == "qc") { state_.para.align = RtfParagraphFormat::Align::Centre; return; }
-        if (w == "qr") { state_.para.align = RtfParagraphFormat::Align::Right; return; }
-        if (w == "qj" || w == "qd") { state_.para.align = RtfParagraphFormat::Align::Justify; return; }
-        if (w == "li" || w == "lin") { state_.para.leftIndent = twips(n); return; }
-        if (w == "ri" || w == "rin") { state_.para.rightIndent = twips(n); return; }
-        if (w == "fi") { state_.para.firstIndent = twips(n); return; }
-        if (w == "sb") { state_.para.spaceBefore = std::max(0.0, twips(n)); return; }
-        if (w == "sa") { state_.para.spaceAfter = std::max(0.0, twips(n)); return; }
-        if (w == "sl") { state_.para.lineSpacing = std::clamp(n, -31680, 31680); return; }
+        if (w == "ql") {
+            state_.para.align = RtfParagraphFormat::Align::Left;
+            return;
+        }
+        if (w == "qc") {
+            state_.para.align = RtfParagraphFormat::Align::Centre;
+            return;
+        }
+        if (w == "qr") {
+            state_.para.align = RtfParagraphFormat::Align::Right;
+            return;
+        }
+        if (w == "qj" || w == "qd") {
+            state_.para.align = RtfParagraphFormat::Align::Justify;
+            return;
+        }
+        if (w == "li" || w == "lin") {
+            state_.para.leftIndent = twips(n);
+            return;
+        }
+        if (w == "ri" || w == "rin") {
+            state_.para.rightIndent = twips(n);
+            return;
+        }
+        if (w == "fi") {
+            state_.para.firstIndent = twips(n);
+            return;
+        }
+        if (w == "sb") {
+            state_.para.spaceBefore = std::max(0.0, twips(n));
+            return;
+        }
+        if (w == "sa") {
+            state_.para.spaceAfter = std::max(0.0, twips(n));
+            return;
+        }
+        if (w == "sl") {
+            state_.para.lineSpacing = std::clamp(n, -31680, 31680);
+            return;
+        }
         if (w == "tx" || w == "tb") {
             if (state_.para.tabs.size() < 64)
                 state_.para.tabs.push_back(twips(n));
             return;
         }
-        if (w == "slmult") { state_.para.lineMultiple = on; return; }
-        if (w == "intbl") { state_.inTable = on; return; }
+        if (w == "slmult") {
+            state_.para.lineMultiple = on;
+            return;
+        }
+        if (w == "intbl") {
+            state_.inTable = on;
+            return;
+        }
         if (w == "itap") {
             state_.tableLevel = std::max(0, n);
             state_.inTable = n > 0;
             return;
         }
         // breaks
-        if (w == "par" || w == "sect" || w == "page") { paragraphEnd(); return; }
-        if (w == "cell") { cellEnd(1); return; }
-        if (w == "nestcell") { cellEnd(std::max(2, tableLevel())); return; }
-        if (w == "row") { rowEnd(1); return; }
-        if (w == "nestrow") { rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size())))); return; }
-        if (w == "line") { emitChar(u'\u2028'); return; }
-        if (w == "tab") { emitChar(u'\t'); return; }
-        if (w == "emdash") { emitChar(u'\u2014'); return; }
-        if (w == "endash") { emitChar(u'\u2013'); return; }
-        if (w == "emspace" || w == "enspace" || w == "qmspace") { emitChar(u' '); return; }
-        if (w == "bullet") { emitChar(u'\u2022'); return; }
-        if (w == "lquote") { emitChar(u'\u2018'); return; }
-        if (w == "rquote") { emitChar(u'\u2019'); return; }
-        if (w == "ldblquote") { emitChar(u'\u201C'); return; }
-        if (w == "rdblquote") { emitChar(u'\u201D'); return; }
+        if (w == "par" || w == "sect" || w == "page") {
+            paragraphEnd();
+            return;
+        }
+        if (w == "cell") {
+            cellEnd(1);
+            return;
+        }
+        if (w == "nestcell") {
+            cellEnd(std::max(2, tableLevel()));
+            return;
+        }
+        if (w == "row") {
+            rowEnd(1);
+            return;
+        }
+        if (w == "nestrow") {
+            rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))));
+            return;
+        }
+        if (w == "line") {
+            emitChar(u'\u2028');
+            return;
+        }
+        if (w == "tab") {
+            emitChar(u'\t');
+            return;
+        }
+        if (w == "emdash") {
+            emitChar(u'\u2014');
+            return;
+        }
+        if (w == "endash") {
+            emitChar(u'\u2013');
+            return;
+        }
+        if (w == "emspace" || w == "enspace" || w == "qmspace") {
+            emitChar(u' ');
+            return;
+        }
+        if (w == "bullet") {
+            emitChar(u'\u2022');
+            return;
+        }
+        if (w == "lquote") {
+            emitChar(u'\u2018');
+            return;
+        }
+        if (w == "rquote") {
+            emitChar(u'\u2019');
+            return;
+        }
+        if (w == "ldblquote") {
+            emitChar(u'\u201C');
+            return;
+        }
+        if (w == "rdblquote") {
+            emitChar(u'\u201D');
+            return;
+        }
         // every other word is a property this reader does not show
         if (skipChars_ > 0)
             --skipChars_;
@@ -751,16 +1003,26 @@ private:
 
     void pictureWord(QByteArrayView w, int n)
     {
-        if (w == "pngblip") picture_.kind = RtfPicture::Kind::Png;
-        else if (w == "jpegblip") picture_.kind = RtfPicture::Kind::Jpeg;
-        else if (w == "dibitmap") picture_.kind = RtfPicture::Kind::Dib;
-        else if (w == "wmetafile" || w == "emfblip" || w == "macpict" || w == "pmmetafile") picture_.kind = RtfPicture::Kind::Metafile;
-        else if (w == "picw") pictureSize_.w = std::clamp(n, 0, 1000000);
-        else if (w == "pich") pictureSize_.h = std::clamp(n, 0, 1000000);
-        else if (w == "picwgoal") pictureSize_.wGoal = std::clamp(n, 0, 1000000);
-        else if (w == "pichgoal") pictureSize_.hGoal = std::clamp(n, 0, 1000000);
-        else if (w == "picscalex") pictureSize_.scaleX = std::clamp(n, 1, 10000);
-        else if (w == "picscaley") pictureSize_.scaleY = std::clamp(n, 1, 10000);
+        if (w == "pngblip")
+            picture_.kind = RtfPicture::Kind::Png;
+        else if (w == "jpegblip")
+            picture_.kind = RtfPicture::Kind::Jpeg;
+        else if (w == "dibitmap")
+            picture_.kind = RtfPicture::Kind::Dib;
+        else if (w == "wmetafile" || w == "emfblip" || w == "macpict" || w == "pmmetafile")
+            picture_.kind = RtfPicture::Kind::Metafile;
+        else if (w == "picw")
+            pictureSize_.w = std::clamp(n, 0, 1000000);
+        else if (w == "pich")
+            pictureSize_.h = std::clamp(n, 0, 1000000);
+        else if (w == "picwgoal")
+            pictureSize_.wGoal = std::clamp(n, 0, 1000000);
+        else if (w == "pichgoal")
+            pictureSize_.hGoal = std::clamp(n, 0, 1000000);
+        else if (w == "picscalex")
+            pictureSize_.scaleX = std::clamp(n, 1, 10000);
+        else if (w == "picscaley")
+            pictureSize_.scaleY = std::clamp(n, 1, 10000);
     }
 
     void endPicture()
@@ -887,7 +1149,8 @@ private:
         r.colour = base_.colour;
         if (f.colour > 0 && f.colour < static_cast<int>(colours_.size()) && colours_[static_cast<size_t>(f.colour)])
             r.colour = *colours_[static_cast<size_t>(f.colour)];
-        if (f.highlight > 0 && f.highlight < static_cast<int>(colours_.size()) && colours_[static_cast<size_t>(f.highlight)])
+        if (f.highlight > 0 && f.highlight < static_cast<int>(colours_.size())
+            && colours_[static_cast<size_t>(f.highlight)])
             r.highlight = *colours_[static_cast<size_t>(f.highlight)];
         r.bold = f.bold;
         r.italic = f.italic;
@@ -906,8 +1169,7 @@ private:
         switch (state_.dest) {
         case Dest::Skip:
         case Dest::Hidden:
-        case Dest::Picture:
-            return;
+        case Dest::Picture: return;
         case Dest::FontTable:
             if (ch == u';')
                 endFontEntry();
@@ -922,8 +1184,7 @@ private:
                 colour_ = Colour{};
             }
             return;
-        case Dest::Body:
-            break;
+        case Dest::Body: break;
         }
         Flow &fl = flow();
         fl.paraHasText = true;
@@ -1030,9 +1291,9 @@ void cleanBlocks(std::vector<RtfBlock> &blocks)
 bool sameFormat(const RtfRun &a, const RtfRun &b)
 {
     return a.font == b.font && a.pointSize == b.pointSize && a.colour == b.colour && a.bold == b.bold
-        && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
-        && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
-        && a.highlight == b.highlight && a.styleHint == b.styleHint;
+           && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
+           && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
+           && a.highlight == b.highlight && a.styleHint == b.styleHint;
 }
 
 void appendRun(std::vector<RtfRun> &out, const RtfRun &r)

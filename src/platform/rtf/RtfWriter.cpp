@@ -68,16 +68,20 @@ QByteArray WriteRtf(const std::vector<RtfRun> &runs)
     out += "}\n{\\colortbl;";
     for (QRgb c : colours)
         out += "\\red" + QByteArray::number(qRed(c)) + "\\green" + QByteArray::number(qGreen(c)) + "\\blue"
-            + QByteArray::number(qBlue(c)) + ";";
+               + QByteArray::number(qBlue(c)) + ";";
     out += "}\n\\pard\\plain ";
     for (const RtfRun &r : runs) {
         out += "{\\f" + QByteArray::number(fonts.indexOf(r.font));
         out += "\\fs" + QByteArray::number(std::max(1L, std::lround(r.pointSize * 2)));
         out += "\\cf" + QByteArray::number(colours.indexOf(r.colour.rgb() & 0xFFFFFF) + 1);
-        if (r.bold) out += "\\b";
-        if (r.italic) out += "\\i";
-        if (r.underline) out += "\\ul";
-        if (r.hidden) out += "\\v";
+        if (r.bold)
+            out += "\\b";
+        if (r.italic)
+            out += "\\i";
+        if (r.underline)
+            out += "\\ul";
+        if (r.hidden)
+            out += "\\v";
         out += ' ';
         appendEscaped(out, r.text);
         out += '}';

@@ -19,9 +19,9 @@ struct RtfRun {
     bool bold = false, italic = false, underline = false, hidden = false;
     // what the reader also keeps (the writer leaves them out)
     bool superscript = false, subscript = false, strike = false;
-    QColor highlight;    // invalid: none
-    int styleHint = 0;   // QFont::StyleHint of the font's family
-    int picture = -1;    // a picture (its index in the document), text U+FFFC
+    QColor highlight;  // invalid: none
+    int styleHint = 0; // QFont::StyleHint of the font's family
+    int picture = -1;  // a picture (its index in the document), text U+FFFC
 };
 
 // The RTF document of the runs (ANSI code page 1251, Unicode escapes for

@@ -5,11 +5,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
-
 
 namespace somnex {
 
@@ -33,13 +32,23 @@ void InstallMessageBoxes()
         };
         switch (m.buttons) {
         case MsgButtons::Ok: add(QMessageBox::Ok, "ОК"); break;
-        case MsgButtons::OkCancel: add(QMessageBox::Ok, "ОК"); add(QMessageBox::Cancel, "Отмена"); break;
-        case MsgButtons::YesNo: add(QMessageBox::Yes, "Да"); add(QMessageBox::No, "Нет"); break;
+        case MsgButtons::OkCancel:
+            add(QMessageBox::Ok, "ОК");
+            add(QMessageBox::Cancel, "Отмена");
+            break;
+        case MsgButtons::YesNo:
+            add(QMessageBox::Yes, "Да");
+            add(QMessageBox::No, "Нет");
+            break;
         case MsgButtons::YesNoCancel:
-            add(QMessageBox::Yes, "Да"); add(QMessageBox::No, "Нет"); add(QMessageBox::Cancel, "Отмена");
+            add(QMessageBox::Yes, "Да");
+            add(QMessageBox::No, "Нет");
+            add(QMessageBox::Cancel, "Отмена");
             break;
         case MsgButtons::RetryCancel:
-            add(QMessageBox::Retry, "Повтор"); add(QMessageBox::Cancel, "Отмена"); break;
+            add(QMessageBox::Retry, "Повтор");
+            add(QMessageBox::Cancel, "Отмена");
+            break;
         }
         box.exec();
         switch (box.standardButton(box.clickedButton())) {
@@ -59,7 +68,10 @@ bool OpenUrl(const QString &url)
 
 bool OpenDateTimeSettings()
 {
-    struct Candidate { const char *program; QStringList args; };
+    struct Candidate {
+        const char *program;
+        QStringList args;
+    };
     const Candidate candidates[] = {
         {"gnome-control-center", {QStringLiteral("datetime")}},
         {"systemsettings", {QStringLiteral("kcm_clock")}},

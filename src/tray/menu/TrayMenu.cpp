@@ -9,12 +9,12 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScreen>
 
 namespace somnex::tray {
 
@@ -25,10 +25,12 @@ QRect twipRect(double left, double top, double width, double height)
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
 }
 
-const QString kNotDecent = QStringLiteral("Извините, но такого слова нет в ZUL Somnex.") + QStringLiteral("\r\n")
+const QString kNotDecent =
+    QStringLiteral("Извините, но такого слова нет в ZUL Somnex.") + QStringLiteral("\r\n")
     + QStringLiteral("Если вам действительно это приснилось, попытайтесь подобрать более благозвучный синоним.");
-const QString kNotFound = QStringLiteral("Извините, но толкование по данному слову не найдено.")
-    + QStringLiteral("\r\n") + QStringLiteral("Попробуйте найти синонимы или однокоренные слова для искомого слова.")
+const QString kNotFound =
+    QStringLiteral("Извините, но толкование по данному слову не найдено.") + QStringLiteral("\r\n")
+    + QStringLiteral("Попробуйте найти синонимы или однокоренные слова для искомого слова.")
     + QStringLiteral("\r\n\r\n")
     + QStringLiteral(
         "Вы также можете попытаться включить отключенные словари или установить дополнительные словари с сайта программы.");
@@ -240,9 +242,7 @@ void TrayMenu::runCommand(MenuCommand c)
             f();
     };
     switch (c) {
-    case MenuCommand::Restore:
-        call(host_.restore);
-        break;
+    case MenuCommand::Restore: call(host_.restore); break;
     case MenuCommand::Calendar:
         Unloadall();
         call(host_.calendar);
@@ -325,9 +325,7 @@ bool TrayMenu::keyPressed(int key)
         else
             Label18_Click(position_ >= 1 && position_ <= 5 ? position_ : 1);
         return true;
-    case Qt::Key_Escape:
-        close();
-        return true;
+    case Qt::Key_Escape: close(); return true;
     default:
         if (wordTyped())
             idle_.reset();

@@ -21,17 +21,17 @@ namespace somnex::tray {
 
 // What the menu asks of the main window. A missing function is skipped.
 struct TrayMenuHost {
-    std::function<void(const QString &)> search;       // the main search box takes the text
-    std::function<QString()> selectedWord;              // the main list's selected word
+    std::function<void(const QString &)> search; // the main search box takes the text
+    std::function<QString()> selectedWord;       // the main list's selected word
     // The headword a text means when it is no headword as written (a form or
     // a near spelling); empty when it means none.
     std::function<QString(const QString &)> bestMatch;
     std::function<bool()> literatureActive;
-    std::function<void(const QString &)> showTolk;      // the interpretation window, no owner
-    std::function<void()> listDblClick;                 // the main list's double-click action
-    std::function<void()> restore;                      // out of the tray
-    std::function<void()> calendar, options, about;    // show those windows modeless
-    std::function<bool()> exitAsks;                     // quitting asks with the exit dialog
+    std::function<void(const QString &)> showTolk;  // the interpretation window, no owner
+    std::function<void()> listDblClick;             // the main list's double-click action
+    std::function<void()> restore;                  // out of the tray
+    std::function<void()> calendar, options, about; // show those windows modeless
+    std::function<bool()> exitAsks;                 // quitting asks with the exit dialog
     std::function<void()> exitDialog, exitApp;
     // The secondary windows in the order they are closed.
     std::function<QList<QWidget *>()> secondaryWindows;

@@ -23,7 +23,7 @@ bool IsMat(QString &word);
 enum class MenuCommand { Restore, Calendar, Options, About, Quit };
 
 struct MenuItem {
-    int label;        // index of its click area in Label18
+    int label; // index of its click area in Label18
     const char *caption;
     const char *icon; // artwork name
     double top;       // twips, of its click area

@@ -8,10 +8,10 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "shell/AppState.h"
-#include "support/QtPrint.h"
-#include "support/TempProfile.h"
 #include "support/ClickLabel.h"
 #include "support/Process.h"
+#include "support/QtPrint.h"
+#include "support/TempProfile.h"
 
 #include "astro/mMath.h"
 
@@ -42,7 +42,10 @@ double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return toDateValue(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-double plus(double date, qint64 seconds) { return fromSeconds(toSeconds(date) + seconds); }
+double plus(double date, qint64 seconds)
+{
+    return fromSeconds(toSeconds(date) + seconds);
+}
 
 // New moons at 12:00 on day 46000 (2025-12-09) and 18:00 on day 46029,
 // moonrise at 06:00 every day, local time universal time. Counts the
@@ -71,9 +74,10 @@ struct Shown {
 
 Shown shown(const Calen &c)
 {
-    return {c.Label12->text(), c.Text1->toPlainText(), c.Label5->text(), c.Text2->toPlainText(),
-            c.Label16->text(), c.Label3->text(), c.Text3->toPlainText(), c.picture2Tag(),
-            c.List2->count() ? c.List2->item(0)->text() : QString(), c.shownPicture(), c.List2->count()};
+    return {c.Label12->text(),      c.Text1->toPlainText(), c.Label5->text(),
+            c.Text2->toPlainText(), c.Label16->text(),      c.Label3->text(),
+            c.Text3->toPlainText(), c.picture2Tag(),        c.List2->count() ? c.List2->item(0)->text() : QString(),
+            c.shownPicture(),       c.List2->count()};
 }
 
 class CalenTest : public ::testing::Test {
@@ -133,7 +137,8 @@ TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
     EXPECT_GE(c.List2->count(), 29);
     EXPECT_EQ(c.Label7->text(), u"Москва"_qs);
     EXPECT_EQ(c.Label9->text(), u"55°45' с.ш.  37°35' в.д 0 GMT"_qs);
-    EXPECT_EQ(c.btnNow->toolTip(), formatMoment(toDateValue(today, QTime::currentTime()), u"dd MMMM yyyy г., HH:mm"_qs));
+    EXPECT_EQ(c.btnNow->toolTip(),
+              formatMoment(toDateValue(today, QTime::currentTime()), u"dd MMMM yyyy г., HH:mm"_qs));
     EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Day), today.day());
     EXPECT_EQ(c.DTPicker2->Data(cDateTimePicker::Day), today.day());
     EXPECT_TRUE(c.Timer1.isActive());
@@ -205,14 +210,14 @@ TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
         LunarEngine engine;
         const char16_t *text;
     } cases[] = {
-        {"overflow in the moonrise", {good.lastNewMoon, good.nextNewMoon,
-                                      [](double, const astro::ObserverPosition &, int) -> astro::RiseSetResult {
-                                          throw astro::OverflowError();
-                                      },
-                                      good.universalToLocal},
+        {"overflow in the moonrise",
+         {good.lastNewMoon, good.nextNewMoon,
+          [](double, const astro::ObserverPosition &, int) -> astro::RiseSetResult { throw astro::OverflowError(); },
+          good.universalToLocal},
          u"Переполнение"},
-        {"invalid argument in the new moon", {[](double) -> double { throw astro::InvalidArgumentError(); },
-                                              good.nextNewMoon, good.riseSet, good.universalToLocal},
+        {"invalid argument in the new moon",
+         {[](double) -> double { throw astro::InvalidArgumentError(); }, good.nextNewMoon, good.riseSet,
+          good.universalToLocal},
          u"Недопустимый вызов процедуры или аргумент"},
     };
     for (const Case &k : cases) {
@@ -288,16 +293,27 @@ TEST_F(CalenTest, LocationLine)
         QString place, line;
     } cases[] = {
         {"defaults", "UTC", {}, u"Москва"_qs, u"55°45' с.ш.  37°35' в.д 0 GMT"_qs},
-        {"west of Greenwich", "America/Bogota",
-         {{"CityName", u"Богота"_qs}, {"SGraduses", "4"}, {"SMinutes", "36"}, {"DGraduses", "74"}, {"DMinutes", "5"},
+        {"west of Greenwich",
+         "America/Bogota",
+         {{"CityName", u"Богота"_qs},
+          {"SGraduses", "4"},
+          {"SMinutes", "36"},
+          {"DGraduses", "74"},
+          {"DMinutes", "5"},
           {"DM", "-1"}},
-         u"Богота"_qs, u"4°36' с.ш.  74°5' з.д. -5 GMT"_qs},
+         u"Богота"_qs,
+         u"4°36' с.ш.  74°5' з.д. -5 GMT"_qs},
         {"south and far east", "Asia/Vladivostok", {{"SM", "-1"}}, u"Москва"_qs, u"55°45' ю.ш.  37°35' в.д 10 GMT"_qs},
-        {"an empty name stays empty", "Europe/Moscow", {{"CityName", QString()}}, QString(),
+        {"an empty name stays empty",
+         "Europe/Moscow",
+         {{"CityName", QString()}},
+         QString(),
          u"55°45' с.ш.  37°35' в.д 3 GMT"_qs},
-        {"a name that looks like markup is shown as typed", "Europe/Moscow",
+        {"a name that looks like markup is shown as typed",
+         "Europe/Moscow",
          {{"CityName", u"<b>Сочи</b> & <img src=x>"_qs}, {"SGraduses", "90"}, {"SMinutes", "30"}},
-         u"<b>Сочи</b> & <img src=x>"_qs, u"90°0' с.ш.  37°35' в.д 3 GMT"_qs},
+         u"<b>Сочи</b> & <img src=x>"_qs,
+         u"90°0' с.ш.  37°35' в.д 3 GMT"_qs},
     };
     for (const Case &k : cases) {
         TempProfile fresh;

@@ -3,8 +3,8 @@
 #include "astro/Moonday.h"
 #include "astro/mMath.h"
 #include "astro/mRiseSet.h"
-#include "calendar/tables/DreamTables.h"
 #include "calendar/calen/TzScope.h"
+#include "calendar/tables/DreamTables.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,10 @@ double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return toDateValue(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-double plus(double date, qint64 seconds) { return fromSeconds(toSeconds(date) + seconds); }
+double plus(double date, qint64 seconds)
+{
+    return fromSeconds(toSeconds(date) + seconds);
+}
 
 // A constructed engine: fixed new moons (universal), a moonrise rule per
 // universal day and a fixed zone offset.
@@ -45,7 +48,9 @@ struct FakeEngine {
 // Moonrise every universal day at the given second of the day.
 std::function<astro::RiseSetResult(double)> dailyRise(qint64 secondOfDay)
 {
-    return [secondOfDay](double day) { return astro::RiseSetResult{plus(day, secondOfDay), plus(day, secondOfDay + 12 * kHour)}; };
+    return [secondOfDay](double day) {
+        return astro::RiseSetResult{plus(day, secondOfDay), plus(day, secondOfDay + 12 * kHour)};
+    };
 }
 
 void expectIncreasingWithin(const MoonListResult &r, const char *what)
@@ -64,12 +69,8 @@ TEST(DateValue, CalendarFieldsAndSeconds)
         QTime time;
         double value;
     } cases[] = {
-        {{1899, 12, 30}, {0, 0}, 0.0},
-        {{1900, 1, 1}, {0, 0}, 2.0},
-        {{1899, 12, 29}, {6, 0}, -1.25},
-        {{1899, 12, 28}, {18, 0}, -2.75},
-        {{2026, 12, 8}, {12, 0}, 46364.5},
-        {{1601, 1, 1}, {0, 0}, -109205.0},
+        {{1899, 12, 30}, {0, 0}, 0.0},    {{1900, 1, 1}, {0, 0}, 2.0},       {{1899, 12, 29}, {6, 0}, -1.25},
+        {{1899, 12, 28}, {18, 0}, -2.75}, {{2026, 12, 8}, {12, 0}, 46364.5}, {{1601, 1, 1}, {0, 0}, -109205.0},
     };
     for (const Case &c : cases) {
         const double v = toDateValue(c.date, c.time);
@@ -99,7 +100,8 @@ TEST(DateValue, RussianFormats)
         EXPECT_EQ(formatMoment(d, QString::fromUtf8(c.format)), QString::fromUtf16(c.text)) << c.format;
     EXPECT_EQ(formatMoment(at(2026, 5, 1, 23, 59), u"dd MMMM yyyy"_qs), u"01 мая 2026"_qs);
     EXPECT_EQ(isoMoment(d), u"2026-12-08 09:05:07"_qs);
-    EXPECT_EQ(boundsText(at(2026, 3, 1, 7, 3), at(2026, 3, 2, 8, 15)), u" (01 мар. 2026 07:03 - 02 мар. 2026 08:15)"_qs);
+    EXPECT_EQ(boundsText(at(2026, 3, 1, 7, 3), at(2026, 3, 2, 8, 15)),
+              u" (01 мар. 2026 07:03 - 02 мар. 2026 08:15)"_qs);
 }
 
 TEST(UtcOffset, WholeHoursCrossedFromUniversalToLocal)

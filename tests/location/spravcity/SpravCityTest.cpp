@@ -41,8 +41,8 @@ struct Controls {
     LocationControls target() { return {&name, &c7, &c8, &c9, &c10, &c11, &c12}; }
     QList<int> indices() const
     {
-        return {c7.currentIndex(), c8.currentIndex(), c9.currentIndex(), c12.currentIndex(), c11.currentIndex(),
-                c10.currentIndex()};
+        return {c7.currentIndex(),  c8.currentIndex(),  c9.currentIndex(),
+                c12.currentIndex(), c11.currentIndex(), c10.currentIndex()};
     }
 };
 
@@ -58,12 +58,13 @@ protected:
     }
     QString cities()
     {
-        return write(kHeader + u"Москва,37,35,55,45,0,0\r\n"
-                               u"\"Петропавловск-Камчатский, Камчатка\",158,39,53,1,0,0\r\n"
-                               u"Мурманск,33,5,68,58,0,0\r\n"
-                               u"Буэнос-Айрес,58,22,34,36,1,1\r\n"
-                               u"Лима,77,2,12,3,1,1\r\n"
-                               u"Полюс,200,75,95,61,0,1\r\n"_qs);
+        return write(kHeader
+                     + u"Москва,37,35,55,45,0,0\r\n"
+                       u"\"Петропавловск-Камчатский, Камчатка\",158,39,53,1,0,0\r\n"
+                       u"Мурманск,33,5,68,58,0,0\r\n"
+                       u"Буэнос-Айрес,58,22,34,36,1,1\r\n"
+                       u"Лима,77,2,12,3,1,1\r\n"
+                       u"Полюс,200,75,95,61,0,1\r\n"_qs);
     }
 
     QTemporaryDir dir;
@@ -166,7 +167,11 @@ TEST_F(Directory, ChoosingFillsTheLocationControls)
     } cases[] = {
         {"north and east", u"Москва"_qs, false, u"Москва"_qs, {55, 45, 0, 37, 35, 0}},
         {"south and west", u"Буэнос"_qs, true, u"Буэнос-Айрес"_qs, {34, 36, 1, 58, 22, 1}},
-        {"values beyond the lists are held to them, no minutes at the limits", u"Полюс"_qs, false, u"Полюс"_qs, {90, 0, 0, 180, 0, 1}}, // no minutes at 90° and 180°
+        {"values beyond the lists are held to them, no minutes at the limits",
+         u"Полюс"_qs,
+         false,
+         u"Полюс"_qs,
+         {90, 0, 0, 180, 0, 1}}, // no minutes at 90° and 180°
     };
     for (const Case &c : cases) {
         Controls ui;

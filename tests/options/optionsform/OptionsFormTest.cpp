@@ -91,7 +91,7 @@ TEST_F(Options, LoadShowsTheStoredStateAndOkStoresItAgain)
         int count, index;
         QString text;
     } boxes[] = {
-        {f.Combo7, 91, 55, u"55°"_qs}, {f.Combo8, 60, 45, u"45'"_qs},  {f.Combo9, 2, 0, u"С.ш."_qs},
+        {f.Combo7, 91, 55, u"55°"_qs},   {f.Combo8, 60, 45, u"45'"_qs},  {f.Combo9, 2, 0, u"С.ш."_qs},
         {f.Combo12, 181, 37, u"37°"_qs}, {f.Combo11, 60, 35, u"35'"_qs}, {f.Combo10, 2, 0, u"В.д."_qs},
     };
     for (const Box &b : boxes) {
@@ -108,7 +108,7 @@ TEST_F(Options, LoadShowsTheStoredStateAndOkStoresItAgain)
         const char *key;
         QString value;
     } keys[] = {{"CityName", u"Москва"_qs}, {"SGraduses", u"55"_qs}, {"SMinutes", u"45"_qs}, {"SM", u"1"_qs},
-                {"DGraduses", u"37"_qs},   {"DMinutes", u"35"_qs},   {"DM", u"1"_qs}};
+                {"DGraduses", u"37"_qs},    {"DMinutes", u"35"_qs},  {"DM", u"1"_qs}};
     for (const Key &k : keys)
         EXPECT_EQ(stored(AppState::Location, k.key), k.value) << k.key;
     EXPECT_FALSE(IsAutostart());
@@ -122,12 +122,24 @@ TEST_F(Options, StoredPlaceIsPresetAndConfirmedPlaceIsStored)
         QList<int> indices; // 7, 8, 9, 12, 11, 10
         QString name;
     } cases[] = {
-        {"south and west", {{"SGraduses", u"34"_qs}, {"SMinutes", u"36"_qs}, {"SM", u"-1"_qs}, {"DGraduses", u"58"_qs},
-                            {"DMinutes", u"22"_qs}, {"DM", u"-1"_qs}, {"CityName", u"Буэнос-Айрес"_qs}},
-         {34, 36, 1, 58, 22, 1}, u"Буэнос-Айрес"_qs},
-        {"out of range and broken values", {{"SGraduses", u"120"_qs}, {"SMinutes", u"-4"_qs}, {"DGraduses", u"x"_qs},
-                                            {"DMinutes", u"75"_qs}, {"SM", u"7"_qs}},
-         {90, 0, 0, 37, 59, 0}, u"Москва"_qs},
+        {"south and west",
+         {{"SGraduses", u"34"_qs},
+          {"SMinutes", u"36"_qs},
+          {"SM", u"-1"_qs},
+          {"DGraduses", u"58"_qs},
+          {"DMinutes", u"22"_qs},
+          {"DM", u"-1"_qs},
+          {"CityName", u"Буэнос-Айрес"_qs}},
+         {34, 36, 1, 58, 22, 1},
+         u"Буэнос-Айрес"_qs},
+        {"out of range and broken values",
+         {{"SGraduses", u"120"_qs},
+          {"SMinutes", u"-4"_qs},
+          {"DGraduses", u"x"_qs},
+          {"DMinutes", u"75"_qs},
+          {"SM", u"7"_qs}},
+         {90, 0, 0, 37, 59, 0},
+         u"Москва"_qs},
         {"an empty name", {{"CityName", QString()}}, {55, 45, 0, 37, 35, 0}, QString()},
     };
     for (const Case &c : cases) {

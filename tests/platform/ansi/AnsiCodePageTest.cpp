@@ -22,11 +22,13 @@ TEST(AnsiCodePage, EveryByteRoundTrips)
 
 TEST(AnsiCodePage, KnownCharacters)
 {
-    struct Case { unsigned char byte; char16_t ch; };
+    struct Case {
+        unsigned char byte;
+        char16_t ch;
+    };
     const Case cases[] = {
-        {0x41, u'A'}, {0xC0, u'А'}, {0xFF, u'я'}, {0xA8, u'Ё'}, {0xB8, u'ё'},
-        {0x96, u'\u2013'}, {0x97, u'\u2014'}, {0xB9, u'№'}, {0x88, u'€'},
-        {0x98, u'\u0098'}, {0xA0, u'\u00A0'}, {0x00, u'\0'},
+        {0x41, u'A'},      {0xC0, u'А'}, {0xFF, u'я'}, {0xA8, u'Ё'},      {0xB8, u'ё'},      {0x96, u'\u2013'},
+        {0x97, u'\u2014'}, {0xB9, u'№'}, {0x88, u'€'}, {0x98, u'\u0098'}, {0xA0, u'\u00A0'}, {0x00, u'\0'},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(ansi::toChar(c.byte), c.ch) << int(c.byte);

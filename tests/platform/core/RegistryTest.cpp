@@ -20,10 +20,19 @@ TEST(Registry, DwordRangeIsTheWhole32BitRange)
 {
     TempProfile p;
     Registry r;
-    struct Case { double v; bool ok; const char *stored; };
+    struct Case {
+        double v;
+        bool ok;
+        const char *stored;
+    };
     const Case cases[] = {
-        {0, true, "0"}, {2147483647.0, true, "2147483647"}, {2147483648.0, true, "-2147483648"},
-        {4294967295.0, true, "-1"}, {4294967296.0, false, ""}, {-1, false, ""}, {1.5, false, ""},
+        {0, true, "0"},
+        {2147483647.0, true, "2147483647"},
+        {2147483648.0, true, "-2147483648"},
+        {4294967295.0, true, "-1"},
+        {4294967296.0, false, ""},
+        {-1, false, ""},
+        {1.5, false, ""},
     };
     for (const auto &c : cases) {
         if (c.ok) {
@@ -84,8 +93,7 @@ TEST(Registry, RunKeyIsAnAutostartEntry)
         QProcess v;
         v.start(validator, {file});
         ASSERT_TRUE(v.waitForFinished(10000));
-        EXPECT_EQ(v.exitCode(), 0) << v.readAllStandardOutput().toStdString()
-                                   << v.readAllStandardError().toStdString();
+        EXPECT_EQ(v.exitCode(), 0) << v.readAllStandardOutput().toStdString() << v.readAllStandardError().toStdString();
     }
     EXPECT_TRUE(r.DeleteValue(HKCU, run, "ZULSomnex3"));
     EXPECT_FALSE(QFile::exists(file));
@@ -94,7 +102,10 @@ TEST(Registry, RunKeyIsAnAutostartEntry)
 
 TEST(Registry, ExecQuoting)
 {
-    struct Case { const char *in; const char *out; };
+    struct Case {
+        const char *in;
+        const char *out;
+    };
     const Case cases[] = {
         {"/usr/bin/somnex", "/usr/bin/somnex"},
         {"/home/u/my apps/somnex", "\"/home/u/my apps/somnex\""},

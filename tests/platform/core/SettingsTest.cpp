@@ -1,5 +1,5 @@
-#include "platform/core/Settings.h"
 #include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
 #include "support/TempProfile.h"
 
 #include <QDir>
@@ -37,8 +37,14 @@ TEST(Settings, AnyTextRoundTripsExactly)
     TempProfile p;
     const QString keys[] = {
         "/usr/share/ZUL Programming/ZUL Somnex/3.1/Books/narodny.book",
-        "C:\\Books\\a.book", "a=b", "[section]", "  padded  ", "Сонник*", "ключ;с;точками",
-        "", "\t\n",
+        "C:\\Books\\a.book",
+        "a=b",
+        "[section]",
+        "  padded  ",
+        "Сонник*",
+        "ключ;с;точками",
+        "",
+        "\t\n",
     };
     const QString values[] = {"1", "0", " spaced ", "=[]\\/", "Ёлка и ёж", "line\r\nbreak", ""};
     int i = 0;
@@ -57,12 +63,25 @@ TEST(Settings, AnyTextRoundTripsExactly)
 TEST(Settings, TypedReadsFallBackOnUnconvertibleText)
 {
     TempProfile p;
-    struct Case { const char *stored; int asInt; double asReal; bool asBool; };
+    struct Case {
+        const char *stored;
+        int asInt;
+        double asReal;
+        bool asBool;
+    };
     const Case cases[] = {
-        {"False", 7, 7.5, false}, {"True", 7, 7.5, true}, {"true", 7, 7.5, true},
-        {"0", 0, 0.0, false}, {"1", 1, 1.0, true}, {"6100", 6100, 6100.0, true},
-        {"6100.4", 6100, 6100.4, true}, {"abc", 7, 7.5, true}, {"", 7, 7.5, true},
-        {" 42 ", 42, 42.0, true}, {"1e400", 7, 7.5, true}, {"nan", 7, 7.5, true},
+        {"False", 7, 7.5, false},
+        {"True", 7, 7.5, true},
+        {"true", 7, 7.5, true},
+        {"0", 0, 0.0, false},
+        {"1", 1, 1.0, true},
+        {"6100", 6100, 6100.0, true},
+        {"6100.4", 6100, 6100.4, true},
+        {"abc", 7, 7.5, true},
+        {"", 7, 7.5, true},
+        {" 42 ", 42, 42.0, true},
+        {"1e400", 7, 7.5, true},
+        {"nan", 7, 7.5, true},
         {"99999999999", 7, 99999999999.0, true},
     };
     for (const auto &c : cases) {
@@ -166,8 +185,7 @@ TEST(Settings, AStoreThatCannotBeWrittenGivesOneMessage)
         SaveSetting(kApp, kMain, "Top", "100");
     }
     ASSERT_EQ(messages.size(), 1) << "one message, not one per value";
-    EXPECT_TRUE(messages[0].startsWith("Не удалось сохранить настройки программы в файл\n"
-                                       + settingsFilePath() + "\n"))
+    EXPECT_TRUE(messages[0].startsWith("Не удалось сохранить настройки программы в файл\n" + settingsFilePath() + "\n"))
         << messages[0].toStdString();
     EXPECT_EQ(GetSetting(kApp, kMain, "ListMode"), "0") << "the run keeps what it could not store";
 

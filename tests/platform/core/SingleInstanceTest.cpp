@@ -38,7 +38,8 @@ QString probe()
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
 public:
-    ScopedEnv(const char *name, const QByteArray &value) : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
+    ScopedEnv(const char *name, const QByteArray &value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
     {
         if (value.isNull())
             qunsetenv(name);
@@ -151,8 +152,9 @@ TEST(SingleInstance, RuntimeFolderIsPrivate)
     }
     const QFileInfo fi(own);
     EXPECT_TRUE(fi.isDir());
-    EXPECT_EQ(fi.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                  | QFile::WriteOther | QFile::ExeOther),
+    EXPECT_EQ(fi.permissions()
+                  & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther
+                     | QFile::ExeOther),
               QFile::Permissions());
 
     // A folder of that name that others may enter is refused, not used.

@@ -28,10 +28,10 @@ QString repeat(const QString &s, int n)
 std::vector<TableDefinition> sampleTables(int bulkRows)
 {
     TableDefinition book{QStringLiteral("Book"),
-                   {{QStringLiteral("List"), ColumnKind::Text},
-                    {QStringLiteral("Text"), ColumnKind::Memo},
-                    {QStringLiteral("Links"), ColumnKind::Memo}},
-                   {}};
+                         {{QStringLiteral("List"), ColumnKind::Text},
+                          {QStringLiteral("Text"), ColumnKind::Memo},
+                          {QStringLiteral("Links"), ColumnKind::Memo}},
+                         {}};
     book.rows.push_back({QStringLiteral("Вода"), QStringLiteral("Видеть во сне чистую воду – к радости."),
                          QStringLiteral("Река; Море.")});
     book.rows.push_back({QStringLiteral("Ёлка"), QString(""), std::nullopt});
@@ -43,11 +43,12 @@ std::vector<TableDefinition> sampleTables(int bulkRows)
         book.rows.push_back({QStringLiteral("Слово %1").arg(i), repeat(QStringLiteral("ж%1 ").arg(i % 10), 300),
                              i % 3 ? std::optional<QString>(QStringLiteral("См. %1.").arg(i)) : std::nullopt});
     TableDefinition config{QStringLiteral("Config"),
-                     {{QStringLiteral("ToolName"), ColumnKind::Text},
-                      {QStringLiteral("TolkName"), ColumnKind::Text},
-                      {QStringLiteral("Color"), ColumnKind::Text},
-                      {QStringLiteral("Icon"), ColumnKind::Memo}},
-                     {{QStringLiteral("Народный сонник"), QStringLiteral("Народный"), std::nullopt, QString("")}}};
+                           {{QStringLiteral("ToolName"), ColumnKind::Text},
+                            {QStringLiteral("TolkName"), ColumnKind::Text},
+                            {QStringLiteral("Color"), ColumnKind::Text},
+                            {QStringLiteral("Icon"), ColumnKind::Memo}},
+                           {{QStringLiteral("Народный сонник"), QStringLiteral("Народный"), std::nullopt,
+                             QString("")}}};
     return {book, config};
 }
 
@@ -164,7 +165,9 @@ TEST(JetText, DecodesBothForms)
         {"ucs-2 with zeros", QByteArray::fromHex("000061000000"), QString(QChar(0)) + u'a' + QChar(0)},
         {"odd byte dropped", QByteArray::fromHex("610062"), QStringLiteral("a")},
         {"compressed", QByteArray::fromHex("fffe616263"), QStringLiteral("abc")},
-        {"compressed with a ucs-2 run", QByteArray::fromHex("fffe61001204140400" "62"),
+        {"compressed with a ucs-2 run",
+         QByteArray::fromHex("fffe61001204140400"
+                             "62"),
          QStringLiteral("aВДb")},
         {"compressed upper half is Latin-1", QByteArray::fromHex("fffee9"), QStringLiteral("é")},
         {"marker only", QByteArray::fromHex("fffe"), QString()},
@@ -217,8 +220,14 @@ TEST(JetReader, MalformedImagesRaiseErrors)
     QByteArray usage = good;
     usage[2 * 4096 + 58] = '\x7F'; // usage map on a page far beyond the end
 
-    const QByteArray cases[] = {good.left(4096), good.left(3 * 4096), QByteArray(8 * 4096, '\0'),
-                                good.left(22) + QByteArray(8 * 4096, '\0'), random, chain, tdef, usage,
+    const QByteArray cases[] = {good.left(4096),
+                                good.left(3 * 4096),
+                                QByteArray(8 * 4096, '\0'),
+                                good.left(22) + QByteArray(8 * 4096, '\0'),
+                                random,
+                                chain,
+                                tdef,
+                                usage,
                                 QByteArray("Standard Jet DB")};
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_FALSE(attempt(cases[i])) << "case " << i;

@@ -32,7 +32,7 @@ public:
     {
         const QByteArray p = QFile::encodeName(path);
         paths_.push_back(p);
-        struct stat st{};
+        struct stat st {};
         if (::stat(p.constData(), &st) != 0)
             return false;
         ::chmod(p.constData(), S_ISDIR(st.st_mode) ? 0555 : 0444);

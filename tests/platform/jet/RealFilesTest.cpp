@@ -35,10 +35,11 @@ QByteArray tool(const QString &program, const QStringList &args)
 // binary values are left out (they may hold the separators).
 std::vector<QStringList> exported(const QString &path, const QString &table)
 {
-    const QString text = QString::fromUtf8(tool(QStringLiteral("mdb-export"),
-                                                {QStringLiteral("-b"), QStringLiteral("strip"), QStringLiteral("-H"), QStringLiteral("-Q"), QStringLiteral("-d"),
-                                                 QStringLiteral("\x1f"), QStringLiteral("-R"), QStringLiteral("\x1e"),
-                                                 QStringLiteral("-0"), QStringLiteral("\x1d"), path, table}));
+    const QString text = QString::fromUtf8(
+        tool(QStringLiteral("mdb-export"),
+             {QStringLiteral("-b"), QStringLiteral("strip"), QStringLiteral("-H"), QStringLiteral("-Q"),
+              QStringLiteral("-d"), QStringLiteral("\x1f"), QStringLiteral("-R"), QStringLiteral("\x1e"),
+              QStringLiteral("-0"), QStringLiteral("\x1d"), path, table}));
     std::vector<QStringList> rows;
     for (const QString &row : text.split(QChar(0x1e), Qt::SkipEmptyParts))
         rows.push_back(row.split(QChar(0x1f)));
@@ -70,8 +71,8 @@ std::pair<int, int> compareWithMdbExport(const QString &path)
                     continue;
                 const auto ours = t.value(r, c);
                 const QString mine = ours && !ours->isEmpty() ? *ours : QStringLiteral("\x1d");
-                EXPECT_EQ(mine, row[c]) << path.toStdString() << " " << name.toStdString() << " row " << r
-                                        << " column " << t.columns()[c].toStdString();
+                EXPECT_EQ(mine, row[c]) << path.toStdString() << " " << name.toStdString() << " row " << r << " column "
+                                        << t.columns()[c].toStdString();
                 ++cells;
             }
         }
@@ -158,9 +159,10 @@ TEST(JetRealFiles, DamageIsAnError)
     QByteArray zeroed = good;
     qsizetype dataPage = -1;
     for (qsizetype p = good.size() / 4096 - 1; p > 2 && dataPage < 0; --p) {
-        const qsizetype owner = static_cast<uint8_t>(good[p * 4096 + 4]) | static_cast<uint8_t>(good[p * 4096 + 5]) << 8;
-        if (good[p * 4096] == 1 && good.mid(p * 4096 + 4, 4) != "LVAL" && owner * 4096 + 40 < good.size() &&
-            good[owner * 4096] == 2 && good[owner * 4096 + 40] == 0x4E)
+        const qsizetype owner =
+            static_cast<uint8_t>(good[p * 4096 + 4]) | static_cast<uint8_t>(good[p * 4096 + 5]) << 8;
+        if (good[p * 4096] == 1 && good.mid(p * 4096 + 4, 4) != "LVAL" && owner * 4096 + 40 < good.size()
+            && good[owner * 4096] == 2 && good[owner * 4096 + 40] == 0x4E)
             dataPage = p;
     }
     ASSERT_GT(dataPage, 0);

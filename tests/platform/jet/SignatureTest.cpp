@@ -13,7 +13,10 @@ using namespace somnex::jet;
 
 namespace {
 
-QByteArray bytes(const std::array<char, kSignatureLength> &a) { return QByteArray(a.data(), kSignatureLength); }
+QByteArray bytes(const std::array<char, kSignatureLength> &a)
+{
+    return QByteArray(a.data(), kSignatureLength);
+}
 
 QString put(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {

@@ -72,7 +72,8 @@ TEST(RtfCorpus, MatchesTheWordProcessorsText)
         ASSERT_TRUE(r.ok()) << stem.toStdString() << ": " << r.error.toStdString();
         QString ours;
         bodyText(r.document.blocks, ours);
-        const QString expected = normalise(QString::fromUtf8(readFile(kCorpus + QLatin1Char('/') + stem + QStringLiteral(".txt"))));
+        const QString expected =
+            normalise(QString::fromUtf8(readFile(kCorpus + QLatin1Char('/') + stem + QStringLiteral(".txt"))));
         const bool same = normalise(ours) == expected;
         if (differs.contains(stem)) {
             EXPECT_FALSE(same) << stem.toStdString() << " matches now: take it off differs.txt";

@@ -69,11 +69,12 @@ TEST(RtfDocument, Structure)
         "{\\*\\nesttableprops\\trowd\\cellx100\\cellx200\\nestrow}{\\nonesttables\\par}"
         "\\pard\\intbl\\itap1\\cell \\pard\\intbl B\\cell \\trowd\\cellx100\\row \\pard after\\par}";
     const Case cases[] = {
-        {"paragraphs; an ended last paragraph leaves an empty line", "{\\rtf1 a\\par b\\line c\\par}", "[a][b\u2028c][]"},
+        {"paragraphs; an ended last paragraph leaves an empty line", "{\\rtf1 a\\par b\\line c\\par}",
+         "[a][b\u2028c][]"},
         {"an ignorable word inside a group skips only itself", "{\\rtf1 {a \\*\\foo b}c}", "[a bc]"},
         {"an ignorable destination is skipped", "{\\rtf1 a{\\*\\unknown x{y}}b}", "[ab]"},
-        {"a hyperlink shows its result", "{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"http://x\"}}{\\fldrslt{\\ul link}}} after}",
-         "[link after]"},
+        {"a hyperlink shows its result",
+         "{\\rtf1 {\\field{\\*\\fldinst{HYPERLINK \"http://x\"}}{\\fldrslt{\\ul link}}} after}", "[link after]"},
         {"shape settings never show, a text box's text does",
          "{\\rtf1 before{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 304800}}"
          "{\\shptxt \\pard box text\\par}}{\\shprslt fallback}}after\\par}",
@@ -82,10 +83,12 @@ TEST(RtfDocument, Structure)
          "{\\rtf1 word{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} first}, more{\\super\\chftn}"
          "{\\footnote\\pard{\\super\\chftn} second\\par}.\\par}",
          "[word1, more2.][] ^[1 first] ^[2 second]"},
-        {"a table", "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\row \\pard\\intbl c\\cell d\\cell\\row \\pard z\\par}",
+        {"a table",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\row \\pard\\intbl c\\cell d\\cell\\row \\pard z\\par}",
          "T({[a]}{[b]}|{[c]}{[d]})[z][]"},
         {"a nested table keeps its cells apart", nested, "T({[A]T({[x]}{[y]})[]}{[B]})[after][]"},
-        {"text inside nested table properties", "{\\rtf1 \\pard\\intbl\\itap2 q\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}\\pard\\intbl r\\cell\\row}",
+        {"text inside nested table properties",
+         "{\\rtf1 \\pard\\intbl\\itap2 q\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}\\pard\\intbl r\\cell\\row}",
          "T({T({[q]})[r]})"},
         {"unicode text of \\upr", "{\\rtf1 {\\upr{ansi}{\\*\\ud{\\u1057?\\u1086?}}}}", "[Со]"},
         {"an object shows its result", "{\\rtf1 {\\object{\\*\\objdata 0102}{\\result shown}}}", "[shown]"},
@@ -186,7 +189,8 @@ TEST(RtfDocument, LegacyFontNames)
     QTextDocument doc;
     FillRtfDocument(&doc, r.document, {QStringLiteral("Courier New"), QStringLiteral("monospace")});
     const QTextCharFormat cf = doc.begin().begin().fragment().charFormat();
-    EXPECT_EQ(cf.fontFamilies().toStringList(), QStringList{"Times New Roman"}) << "no monospaced fallback for a serif font";
+    EXPECT_EQ(cf.fontFamilies().toStringList(), QStringList{"Times New Roman"})
+        << "no monospaced fallback for a serif font";
     EXPECT_EQ(cf.fontStyleHint(), QFont::Serif);
 }
 
@@ -198,10 +202,11 @@ TEST(RtfDocument, PicturesAndTablesInTheDocument)
     QBuffer buf(&png);
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "PNG");
-    const QByteArray rtf = "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip\\picw40\\pich20\\picwgoal1200\\pichgoal600\\picscalex50 "
-        + png.toHex() + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}b{\\pict\\wmetafile8\\picwgoal1440\\pichgoal720 0102}"
-        "\\par\\pard\\intbl c\\cell\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\nestrow}\\pard\\intbl d\\cell\\row"
-        "\\pard e{\\chftn}{\\footnote\\pard{\\chftn} note}\\par}";
+    const QByteArray rtf =
+        "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip\\picw40\\pich20\\picwgoal1200\\pichgoal600\\picscalex50 " + png.toHex()
+        + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}b{\\pict\\wmetafile8\\picwgoal1440\\pichgoal720 0102}"
+          "\\par\\pard\\intbl c\\cell\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\nestrow}\\pard\\intbl d\\cell\\row"
+          "\\pard e{\\chftn}{\\footnote\\pard{\\chftn} note}\\par}";
     const RtfReadResult r = ReadRtf(rtf);
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.document.pictures.size(), 2u) << "the fallback metafile is not read";
@@ -230,7 +235,8 @@ TEST(RtfDocument, PicturesAndTablesInTheDocument)
     ASSERT_EQ(images.size(), 2u);
     EXPECT_DOUBLE_EQ(images[0].width(), 40);
     EXPECT_DOUBLE_EQ(images[0].height(), 40);
-    EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>().pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>().pixelColor(5, 5),
+              QColor(Qt::red));
     EXPECT_DOUBLE_EQ(images[1].width(), 96) << "a metafile's placeholder of its size";
     EXPECT_FALSE(doc.resource(QTextDocument::ImageResource, QUrl(images[1].name())).value<QImage>().isNull());
     EXPECT_EQ(tables, 1);

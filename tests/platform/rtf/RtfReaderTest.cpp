@@ -19,7 +19,7 @@ std::string describeRuns(const std::vector<RtfRun> &runs)
         out += r.underline ? "u" : "-";
         out += r.hidden ? "v" : "-";
         out += " " + QString::number(r.pointSize).toStdString() + " " + r.colour.name().toStdString() + " "
-            + r.font.toStdString() + " [" + r.text.toStdString() + "]\n";
+               + r.font.toStdString() + " [" + r.text.toStdString() + "]\n";
     }
     return out;
 }
@@ -181,7 +181,8 @@ TEST(RtfReader, ReadsBackWhatTheWriterWrites)
 TEST(RtfReader, FillsADocument)
 {
     const RtfReadResult r = ReadRtf(
-        "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}{\\b\\fs28 Title}\\par \\cf1 one{\\v hidden} two\\par last}", base());
+        "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}{\\b\\fs28 Title}\\par \\cf1 one{\\v hidden} two\\par last}",
+        base());
     ASSERT_TRUE(r.ok());
     QTextDocument doc;
     FillRtfDocument(&doc, r.document, {QStringLiteral("Courier New"), QStringLiteral("monospace")});
@@ -191,7 +192,8 @@ TEST(RtfReader, FillsADocument)
     const QTextCharFormat title = first.begin().fragment().charFormat();
     EXPECT_EQ(title.fontWeight(), QFont::Bold);
     EXPECT_EQ(title.fontPointSize(), 14);
-    EXPECT_EQ(title.fontFamilies().toStringList(), (QStringList{"Courier New", "monospace"})) << "the base font and the fallbacks";
+    EXPECT_EQ(title.fontFamilies().toStringList(), (QStringList{"Courier New", "monospace"}))
+        << "the base font and the fallbacks";
     const QTextCharFormat body = first.next().begin().fragment().charFormat();
     EXPECT_EQ(body.foreground().color(), QColor(0, 128, 0));
 }

@@ -1,9 +1,9 @@
 #include "platform/rtf/RtfWriter.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 

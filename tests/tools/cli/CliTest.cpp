@@ -39,8 +39,9 @@ protected:
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(buildBookImage(b));
         };
-        write("a.book", "Первый", {{"Вода", "Чистая вода – к радости.\r\nМутная – к хлопотам.", "Река; Море."},
-                                   {"Река", "Плыть – к дороге.", nullptr}});
+        write("a.book", "Первый",
+              {{"Вода", "Чистая вода – к радости.\r\nМутная – к хлопотам.", "Река; Море."},
+               {"Река", "Плыть – к дороге.", nullptr}});
         write("b.book", "Второй", {{"Вода", "Пить воду – к здоровью.", "Река; Рыба."}, {"Рыба", "к прибыли", nullptr}});
     }
     CliRun run(const QStringList &args, const QString &tz = QString())
@@ -55,7 +56,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli", args);
         EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     QTemporaryDir share, profile;
 };
@@ -66,8 +68,9 @@ TEST_F(CliTest, LookupAsTextAndJson)
 {
     const CliRun t = run({"lookup", "Вода"});
     EXPECT_EQ(t.code, 0) << t.err.toStdString();
-    EXPECT_EQ(t.out, "Вода\n\nПервый:\nЧистая вода – к радости.\nМутная – к хлопотам.\n\nВторой:\nПить воду – к здоровью.\n"
-                     "\nСм. также: Река, Море, Рыба\n");
+    EXPECT_EQ(t.out,
+              "Вода\n\nПервый:\nЧистая вода – к радости.\nМутная – к хлопотам.\n\nВторой:\nПить воду – к здоровью.\n"
+              "\nСм. также: Река, Море, Рыба\n");
     EXPECT_FALSE(t.out.contains("§") || t.out.contains("<") || t.out.contains("F^"));
 
     const CliRun j = run({"lookup", "Вода", "--json"});
@@ -98,7 +101,8 @@ TEST_F(CliTest, MissingWordsAndDisabledBooks)
     QFile s(profile.path() + "/zul-somnex/settings.json");
     ASSERT_TRUE(s.open(QIODevice::WriteOnly));
     const QString key = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books/b.book";
-    s.write(QJsonDocument(QJsonObject{{"ZUL_Programming", QJsonObject{{"Somnex3\\books", QJsonObject{{key, "0"}}}}}}).toJson());
+    s.write(QJsonDocument(QJsonObject{{"ZUL_Programming", QJsonObject{{"Somnex3\\books", QJsonObject{{key, "0"}}}}}})
+                .toJson());
     s.close();
     EXPECT_EQ(run({"words"}).out, "Вода\nРека\n");
     EXPECT_EQ(run({"lookup", "Рыба"}).code, 1);
@@ -131,7 +135,13 @@ TEST_F(CliTest, ADamagedBookIsNamedAndTheOthersServe)
 TEST_F(CliTest, CalendarFollowsTheSystemTimeZone)
 {
     // the same instant, 12:00 UTC, seen from two zones
-    struct Case { const char *tz; const char *at; const char *start; const char *end; const char *firstBoundary; };
+    struct Case {
+        const char *tz;
+        const char *at;
+        const char *start;
+        const char *end;
+        const char *firstBoundary;
+    };
     const Case cases[] = {
         {"UTC0", "2026-12-09 12:00", "2026-12-09 06:53:45", "2026-12-10 07:42:30", "2026-12-09 00:53:00"},
         {"MSK-3", "2026-12-09 15:00", "2026-12-09 09:53:45", "2026-12-10 10:42:30", "2026-12-09 03:53:00"},
@@ -161,9 +171,10 @@ TEST_F(CliTest, ArticlesOnTheShelf)
     QDir().mkpath(texts);
     QFile f(texts + "/Луна.lit");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial Cyr;}{\\f1\\fcharset2 Symbol;}}\\pard\\qc\\b \\'cb\\'f3\\'ed\\'e0\\par"
-            "\\pard\\plain \\'d2\\'e5\\'ea\\'f1\\'f2{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} \\'cf\\'f0\\'e8\\'ec.}\\par"
-            "{\\f1\\'b7}\\tab x\\par}");
+    f.write(
+        "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial Cyr;}{\\f1\\fcharset2 Symbol;}}\\pard\\qc\\b \\'cb\\'f3\\'ed\\'e0\\par"
+        "\\pard\\plain \\'d2\\'e5\\'ea\\'f1\\'f2{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} \\'cf\\'f0\\'e8\\'ec.}\\par"
+        "{\\f1\\'b7}\\tab x\\par}");
     f.close();
     const CliRun list = run({"articles"});
     EXPECT_EQ(list.code, 0) << list.err.toStdString();

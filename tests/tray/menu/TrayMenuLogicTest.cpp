@@ -10,13 +10,17 @@ using namespace somnex::tray;
 
 TEST(TrayMenuLogic, IsMatMatchesFragmentsAnywhereAfterTrimmingAndLowering)
 {
-    struct Case { const char *word; bool mat; const char *normalised; };
+    struct Case {
+        const char *word;
+        bool mat;
+        const char *normalised;
+    };
     const Case cases[] = {
         {"ёбарь", true, "ёбарь"},
         {"  ЁБ  ", true, "ёб"},
         {"Заебали", true, "заебали"},
         {"ебу", true, "ебу"},
-        {"НЕБЛАГО", true, "неблаго"},        // "ебл" inside an ordinary word counts
+        {"НЕБЛАГО", true, "неблаго"}, // "ебл" inside an ordinary word counts
         {"Бляха", true, "бляха"},
         {"сукА", true, "сука"},
         {"Педираст", true, "педираст"},
@@ -27,9 +31,9 @@ TEST(TrayMenuLogic, IsMatMatchesFragmentsAnywhereAfterTrimmingAndLowering)
         {"ХУЙ", true, "хуй"},
         {"Собака", false, "собака"},
         {"  Вода ", false, "вода"},
-        {"еб", false, "еб"},                  // a fragment shorter than any pattern
-        {"сук а", false, "сук а"},            // blanks inside the word are kept
-        {"хyй", false, "хyй"},                // a Latin y is not the Cyrillic letter
+        {"еб", false, "еб"},       // a fragment shorter than any pattern
+        {"сук а", false, "сук а"}, // blanks inside the word are kept
+        {"хyй", false, "хyй"},     // a Latin y is not the Cyrillic letter
         {"", false, ""},
     };
     for (const Case &c : cases) {
@@ -41,16 +45,17 @@ TEST(TrayMenuLogic, IsMatMatchesFragmentsAnywhereAfterTrimmingAndLowering)
 
 TEST(TrayMenuLogic, KeyboardPositionCyclesThroughFiveItems)
 {
-    struct Case { std::int16_t from; int delta; std::int16_t to; const char *shown; };
+    struct Case {
+        std::int16_t from;
+        int delta;
+        std::int16_t to;
+        const char *shown;
+    };
     const Case cases[] = {
         {0, -1, 1, "Развернуть"}, // Up as the first key: the first item
-        {0, +1, 1, "Развернуть"},
-        {-1, -1, 1, "Развернуть"},
-        {1, -1, 5, "Выход"},
-        {5, +1, 1, "Развернуть"},
-        {2, +1, 3, "Настройки"},  // third on screen, Label18(3)
-        {3, +1, 4, "О программе"},
-        {4, -1, 3, "Настройки"},
+        {0, +1, 1, "Развернуть"},  {-1, -1, 1, "Развернуть"}, {1, -1, 5, "Выход"},
+        {5, +1, 1, "Развернуть"},  {2, +1, 3, "Настройки"}, // third on screen, Label18(3)
+        {3, +1, 4, "О программе"}, {4, -1, 3, "Настройки"},
     };
     for (const Case &c : cases) {
         const std::int16_t p = StepPosition(c.from, c.delta);
@@ -64,19 +69,28 @@ TEST(TrayMenuLogic, KeyboardPositionCyclesThroughFiveItems)
 TEST(TrayMenuLogic, CompletionFromTheSelectedWord)
 {
     struct Case {
-        const char *typed; int caret; bool selection; const char *word;
-        bool completes; const char *text; int start; int length;
+        const char *typed;
+        int caret;
+        bool selection;
+        const char *word;
+        bool completes;
+        const char *text;
+        int start;
+        int length;
     };
     const Case table[] = {
-        {"вор", 3, false, "Ворона", true, "вор" "она", 3, 3},   // the typed case stays
+        {"вор", 3, false, "Ворона", true,
+         "вор"
+         "она",
+         3, 3}, // the typed case stays
         {"В", 1, false, "Вода", true, "Вода", 1, 3},
-        {"ВОДА", 4, false, "Вода", false, "", 0, 0},             // already whole
-        {"вол", 3, false, "Вода", false, "", 0, 0},              // list kept an older match
+        {"ВОДА", 4, false, "Вода", false, "", 0, 0}, // already whole
+        {"вол", 3, false, "Вода", false, "", 0, 0},  // list kept an older match
         {"", 0, false, "Вода", false, "", 0, 0},
-        {"вод", 3, false, "", false, "", 0, 0},                  // empty list
-        {"вд", 1, false, "Вода", false, "", 0, 0},               // caret inside the word
-        {"Вода", 1, true, "Водоросли", false, "", 0, 0},         // typing over a selection
-        {"водаа", 5, false, "Вода", false, "", 0, 0},            // longer than the word
+        {"вод", 3, false, "", false, "", 0, 0},          // empty list
+        {"вд", 1, false, "Вода", false, "", 0, 0},       // caret inside the word
+        {"Вода", 1, true, "Водоросли", false, "", 0, 0}, // typing over a selection
+        {"водаа", 5, false, "Вода", false, "", 0, 0},    // longer than the word
     };
     for (const Case &c : table) {
         const auto r = Complete(QString::fromUtf8(c.typed), c.caret, c.selection, QString::fromUtf8(c.word));
@@ -97,7 +111,10 @@ TEST(TrayMenuLogic, IdleCounterClosesAfterTheHundredthTickUnlessHeld)
     EXPECT_TRUE(idle.tick(false, false)) << "tick 100";
     EXPECT_TRUE(idle.tick(false, false)) << "stays due, no overflow";
 
-    struct Case { bool word; bool inside; };
+    struct Case {
+        bool word;
+        bool inside;
+    };
     for (const Case c : {Case{true, false}, Case{false, true}, Case{true, true}}) {
         IdleCounter held;
         for (int i = 0; i < 1000; ++i)

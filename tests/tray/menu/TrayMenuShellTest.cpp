@@ -158,7 +158,10 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
 
 TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpretation)
 {
-    struct Case { bool literature; bool owned; };
+    struct Case {
+        bool literature;
+        bool owned;
+    };
     for (const Case c : {Case{false, true}, Case{true, false}}) {
         app().LiteratureActive = c.literature;
         TrayMenu *m = rightClick();
@@ -232,7 +235,11 @@ TEST_F(TrayMenuShellTest, WindowItemsCloseTheOthersAndOpenTheirOwnModeless)
 
 TEST_F(TrayMenuShellTest, ExitAsksOnlyWithAutostartAndNoStandingAnswer)
 {
-    struct Case { bool autostart; const char *unloadQ; bool asks; };
+    struct Case {
+        bool autostart;
+        const char *unloadQ;
+        bool asks;
+    };
     const Case cases[] = {{true, "0", true}, {true, "1", false}, {false, "0", false}};
     for (const Case &c : cases) {
         SetAutostart(c.autostart);

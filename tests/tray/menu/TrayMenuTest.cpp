@@ -136,9 +136,12 @@ public:
 
 TEST_F(TrayMenuTest, OpacityFollowsMenuAlpha)
 {
-    struct Case { int alpha; double opacity; };
-    for (const Case c : {Case{0, 1.0}, Case{255, 1.0}, Case{205, 205.0 / 255}, Case{1, 1.0 / 255}, Case{-5, 1.0},
-                         Case{300, 1.0}}) {
+    struct Case {
+        int alpha;
+        double opacity;
+    };
+    for (const Case c :
+         {Case{0, 1.0}, Case{255, 1.0}, Case{205, 205.0 / 255}, Case{1, 1.0 / 255}, Case{-5, 1.0}, Case{300, 1.0}}) {
         app().MenuAlpha = c.alpha;
         TrayMenu &m = open();
         m.Form_Activate();
@@ -149,16 +152,20 @@ TEST_F(TrayMenuTest, OpacityFollowsMenuAlpha)
 
 TEST_F(TrayMenuTest, ArrowKeysMoveTheHighlightAndEnterRunsThatItem)
 {
-    struct Case { std::vector<int> keys; int highlighted; const char *ran; };
+    struct Case {
+        std::vector<int> keys;
+        int highlighted;
+        const char *ran;
+    };
     const Case cases[] = {
-        {{}, 0, "restore"},                                          // nothing chosen: the first item
-        {{Qt::Key_Up}, 1, "restore"},                                // Up first: the first item
-        {{Qt::Key_Up, Qt::Key_Up}, 5, "exit"},                       // from the first, Up wraps to the last
+        {{}, 0, "restore"},                    // nothing chosen: the first item
+        {{Qt::Key_Up}, 1, "restore"},          // Up first: the first item
+        {{Qt::Key_Up, Qt::Key_Up}, 5, "exit"}, // from the first, Up wraps to the last
         {{Qt::Key_Down}, 1, "restore"},
         {{Qt::Key_Down, Qt::Key_Down}, 2, "calendar"},
         {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}, 3, "options"},
         {{Qt::Key_Up, Qt::Key_Up, Qt::Key_Up}, 4, "about"},
-        {{Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}, 1, "restore"},     // from the last, Down wraps to the first
+        {{Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}, 1, "restore"}, // from the last, Down wraps to the first
     };
     for (const Case &c : cases) {
         log.clear();
@@ -175,7 +182,11 @@ TEST_F(TrayMenuTest, ArrowKeysMoveTheHighlightAndEnterRunsThatItem)
 
 TEST_F(TrayMenuTest, CommandsCloseTheSecondaryWindowsFirstExceptRestoreAndPlainExit)
 {
-    struct Case { int order; bool asks; QStringList expected; };
+    struct Case {
+        int order;
+        bool asks;
+        QStringList expected;
+    };
     const QStringList unload = {"closed w0", "closed w1", "closed w2"};
     const Case cases[] = {
         {1, false, {"restore"}},
@@ -201,12 +212,30 @@ TEST_F(TrayMenuTest, CommandsCloseTheSecondaryWindowsFirstExceptRestoreAndPlainE
             idleDuring = menu ? menu->idleCount() : -1;
         };
         TrayMenuHost h = host();
-        h.restore = [&, f = h.restore] { watch(); f(); };
-        h.calendar = [&, f = h.calendar] { watch(); f(); };
-        h.options = [&, f = h.options] { watch(); f(); };
-        h.about = [&, f = h.about] { watch(); f(); };
-        h.exitDialog = [&, f = h.exitDialog] { watch(); f(); };
-        h.exitApp = [&, f = h.exitApp] { watch(); f(); };
+        h.restore = [&, f = h.restore] {
+            watch();
+            f();
+        };
+        h.calendar = [&, f = h.calendar] {
+            watch();
+            f();
+        };
+        h.options = [&, f = h.options] {
+            watch();
+            f();
+        };
+        h.about = [&, f = h.about] {
+            watch();
+            f();
+        };
+        h.exitDialog = [&, f = h.exitDialog] {
+            watch();
+            f();
+        };
+        h.exitApp = [&, f = h.exitApp] {
+            watch();
+            f();
+        };
         delete menu.data();
         menu = new TrayMenu(h);
         menu->Timer1.stop();
@@ -251,7 +280,10 @@ TEST_F(TrayMenuTest, HighlightHidesOverTheWordBoxAndTheBackground)
 
 TEST_F(TrayMenuTest, TypingCompletesAndEnterOpensTheWord)
 {
-    struct Case { bool literature; const char *opened; };
+    struct Case {
+        bool literature;
+        const char *opened;
+    };
     for (const Case c : {Case{false, "dblclick Ворона"}, Case{true, "tolk Ворона"}}) {
         log.clear();
         literature = c.literature;
@@ -282,19 +314,22 @@ TEST_F(TrayMenuTest, BackspaceAndDeleteDoNotComplete)
 
 TEST_F(TrayMenuTest, AWordNotInTheListGetsAMessageAndTheMenuStays)
 {
-    const QString notDecent = "Извините, но такого слова нет в ZUL Somnex.\r\n"
-                              "Если вам действительно это приснилось, попытайтесь подобрать более благозвучный синоним.";
+    const QString notDecent =
+        "Извините, но такого слова нет в ZUL Somnex.\r\n"
+        "Если вам действительно это приснилось, попытайтесь подобрать более благозвучный синоним.";
     const QString notFound = "Извините, но толкование по данному слову не найдено.\r\n"
                              "Попробуйте найти синонимы или однокоренные слова для искомого слова.\r\n\r\n"
                              "Вы также можете попытаться включить отключенные словари или установить дополнительные "
                              "словари с сайта программы.";
-    struct Case { const char *typed; bool emptyList; QString text; };
+    struct Case {
+        const char *typed;
+        bool emptyList;
+        QString text;
+    };
     const Case cases[] = {
-        {"ПиЗдЕц", false, notDecent},
-        {"  сука", false, notDecent},
-        {"Жираф", false, notFound},
-        {"Водяной", false, notFound}, // the list keeps Вода selected
-        {"Вода", true, notFound},     // no word list at all
+        {"ПиЗдЕц", false, notDecent}, {"  сука", false, notDecent},
+        {"Жираф", false, notFound},   {"Водяной", false, notFound}, // the list keeps Вода selected
+        {"Вода", true, notFound},                                   // no word list at all
     };
     for (const Case &c : cases) {
         messages.clear();
@@ -344,16 +379,16 @@ TEST_F(TrayMenuTest, EscapeCloses)
 
 TEST_F(TrayMenuTest, IdleCloseWithTheBoxEmptyAndThePointerOutside)
 {
-    struct Case { const char *typed; QPoint pointer; bool closes; };
+    struct Case {
+        const char *typed;
+        QPoint pointer;
+        bool closes;
+    };
     // The menu covers 449..600 x 350..500 (the right and bottom edges included).
     const Case cases[] = {
-        {"", QPoint(10, 10), true},
-        {"   ", QPoint(10, 10), true},   // blanks are no word
-        {"в", QPoint(10, 10), false},
-        {"", QPoint(500, 400), false},
-        {"", QPoint(600, 500), false},   // on the edge
-        {"", QPoint(601, 500), true},
-        {"", QPoint(449, 349), true},
+        {"", QPoint(10, 10), true},   {"   ", QPoint(10, 10), true}, // blanks are no word
+        {"в", QPoint(10, 10), false}, {"", QPoint(500, 400), false}, {"", QPoint(600, 500), false}, // on the edge
+        {"", QPoint(601, 500), true}, {"", QPoint(449, 349), true},
     };
     for (const Case &c : cases) {
         TrayMenu &m = open();
