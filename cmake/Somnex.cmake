@@ -19,7 +19,7 @@ endfunction()
 
 # Warnings for our own code (third-party headers come in as SYSTEM).
 function(somnex_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers)
   if(SOMNEX_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -230,7 +230,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
     c.beginEditBlock();
     const QColor hiddenColour = palette().color(QPalette::Base);
     const QColor textColour = palette().color(QPalette::Text);
-    auto shown = [&](std::uint32_t c) { return ReadableColour(fromColourValue(c), hiddenColour, textColour); };
+    auto shown = [&](std::uint32_t value) { return ReadableColour(fromColourValue(value), hiddenColour, textColour); };
     const qreal dpr = devicePixelRatioF();
     QTextCharFormat base;
     base.setFontFamilies(baseFamilies());
@@ -683,11 +683,11 @@ void Tolk::ShowArticle(const QString &path, const QString &caption)
         throw Error(7, QStringLiteral("ShowArticle"), QStringLiteral("Статья слишком велика: ") + path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(75, QStringLiteral("ShowArticle"), QStringLiteral("Не удаётся прочитать файл: ") + path);
-    const QByteArray data = file.read(limits.maxBytes + 1);
+    const QByteArray bytes = file.read(limits.maxBytes + 1);
     RtfRun base;
     base.font = QStringLiteral("Courier New");
     base.pointSize = 10;
-    const RtfReadResult article = ReadRtf(data, base, limits);
+    const RtfReadResult article = ReadRtf(bytes, base, limits);
     if (!article.ok())
         throw Error(321, QStringLiteral("ShowArticle"), article.error + QStringLiteral(": ") + path);
     RichTextBox1->setUpdatesEnabled(false);
