@@ -4,8 +4,12 @@
 #include "reading/PackedText.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 #include <map>
+#include <string>
+#include <string_view>
 
 namespace somnex {
 
@@ -38,23 +42,140 @@ QChar foldChar(QChar c)
     return c == u'ё' ? QChar(u'е') : c;
 }
 
-// Calls f(start, length, foldedWord) for each word of a text.
+// A word character folded for indexing (lower case, ё as е), or 0 for a
+// character that ends a word. The scripts dream books are written in come
+// from a table; anything beyond asks Qt.
+class WordChars {
+public:
+    WordChars()
+    {
+        for (char16_t c = 0; c < kTabled; ++c) {
+            const QChar q(c);
+            table_[c] = q.isLetterOrNumber() ? foldChar(q).unicode() : char16_t(0);
+        }
+    }
+
+    char16_t fold(char16_t c) const
+    {
+        if (c < kTabled)
+            return table_[c];
+        const QChar q(c);
+        return q.isLetterOrNumber() ? foldChar(q).unicode() : char16_t(0);
+    }
+
+private:
+    static constexpr char16_t kTabled = 0x530; // Latin, Greek, Cyrillic
+    std::array<char16_t, kTabled> table_{};
+};
+
+const WordChars &wordChars()
+{
+    static const WordChars chars;
+    return chars;
+}
+
+uint32_t mixHash(uint32_t h, char16_t c)
+{
+    return (h ^ c) * 16777619u;
+}
+
+// Calls f(start, length, foldedWord, hash) for each word of a text; the
+// folded word lives until the next call.
 template <class F>
 void forEachWord(QStringView text, F &&f)
 {
-    QString word;
+    const WordChars &chars = wordChars();
+    std::u16string word;
+    uint32_t hash = 2166136261u;
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        const QChar c = i < text.size() ? text[i] : QChar(u' ');
-        if (c.isLetterOrNumber()) {
-            if (word.isEmpty())
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        const char16_t c = i < n ? chars.fold(p[i]) : char16_t(0);
+        if (c) {
+            if (word.empty())
                 start = i;
-            word += foldChar(c);
-        } else if (!word.isEmpty()) {
-            f(start, i - start, word);
-            word.resize(0); // keeps its buffer for the next word
+            word.push_back(c);
+            hash = mixHash(hash, c);
+        } else if (!word.empty()) {
+            f(start, i - start, QStringView(word.data(), qsizetype(word.size())), hash);
+            word.clear(); // keeps its buffer for the next word
+            hash = 2166136261u;
         }
     }
+}
+
+// Folded word -> stem id, for every distinct word of the texts: an open
+// hash table over one pool of characters, so a text's words are looked up
+// without building a string for each.
+class WordStems {
+public:
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+
+    WordStems() : slots_(1 << 16) {}
+
+    uint32_t find(QStringView word, uint32_t hash) const
+    {
+        for (size_t at = hash & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+            const Slot &s = slots_[at];
+            if (s.stem == kAbsent)
+                return kAbsent;
+            if (s.hash == hash && s.length == uint32_t(word.size())
+                && std::equal(word.utf16(), word.utf16() + word.size(), pool_.begin() + s.offset))
+                return s.stem;
+        }
+    }
+
+    // Only for a word find() does not know.
+    void add(QStringView word, uint32_t hash, uint32_t stem)
+    {
+        if ((count_ + 1) * 4 > slots_.size() * 3)
+            grow();
+        place({hash, uint32_t(pool_.size()), uint32_t(word.size()), stem});
+        pool_.append(word.utf16(), size_t(word.size()));
+        ++count_;
+    }
+
+private:
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t offset = 0;
+        uint32_t length = 0;
+        uint32_t stem = kAbsent;
+    };
+
+    void place(const Slot &slot)
+    {
+        size_t at = slot.hash & (slots_.size() - 1);
+        while (slots_[at].stem != kAbsent)
+            at = (at + 1) & (slots_.size() - 1);
+        slots_[at] = slot;
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot &s : old)
+            if (s.stem != kAbsent)
+                place(s);
+    }
+
+    std::vector<Slot> slots_;
+    std::u16string pool_;
+    size_t count_ = 0;
+};
+
+// A map's keys with their ids, in the order of their UTF-16 code units (the
+// order QString's comparison gives), without copying the strings.
+std::vector<std::pair<std::u16string_view, uint32_t>> sortedKeys(const std::unordered_map<QString, uint32_t> &map)
+{
+    std::vector<std::pair<std::u16string_view, uint32_t>> out;
+    out.reserve(map.size());
+    for (const auto &[key, id] : map)
+        out.emplace_back(std::u16string_view(reinterpret_cast<const char16_t *>(key.utf16()), size_t(key.size())), id);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 QStringList contentWords(QStringView query)
@@ -84,7 +205,7 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
 {
     TextIndex index;
     Stemmer stemmer;
-    std::unordered_map<QString, uint32_t> wordStem;    // folded word -> stem id
+    WordStems wordStem;
     std::vector<uint32_t> lastEntry;                   // per stem: last entry given a posting
     std::vector<std::pair<uint32_t, uint32_t>> counts; // (stem, hits) of one entry
     const auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
@@ -95,7 +216,6 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     for (const TextSource &source : books)
         records += size_t(source.records.RecordCount());
     groups.reserve(records);
-    wordStem.reserve(records + 4096);
     stemIds.reserve(records + 4096);
     index.entries_.reserve(records);
     index.groupOf_.reserve(records);
@@ -126,18 +246,18 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
             if (newGroup)
                 index.groupFirst_.push_back(entry);
             counts.clear();
-            forEachWord(text, [&](qsizetype, qsizetype, const QString &word) {
-                auto it = wordStem.find(word);
-                if (it == wordStem.end()) {
-                    const QString stem = stemmer.stem(word);
-                    auto [sit, added] = stemIds.try_emplace(stem, uint32_t(lists.size()));
+            forEachWord(text, [&](qsizetype, qsizetype, QStringView word, uint32_t hash) {
+                uint32_t id = wordStem.find(word, hash);
+                if (id == WordStems::kAbsent) {
+                    const auto [sit, added] = stemIds.try_emplace(stemmer.stem(word), uint32_t(lists.size()));
                     if (added) {
                         lists.emplace_back();
                         lastEntry.push_back(0);
                     }
-                    it = wordStem.emplace(word, sit->second).first;
+                    id = sit->second;
+                    wordStem.add(word, hash, id);
                 }
-                counts.emplace_back(it->second, 1);
+                counts.emplace_back(id, 1);
             });
             std::sort(counts.begin(), counts.end());
             for (size_t i = 0; i < counts.size();) {
@@ -158,33 +278,31 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     }
     // Headwords in alphabetical order (folded), for ranking ties.
     {
-        std::vector<std::pair<QString, uint32_t>> byName(groups.begin(), groups.end());
-        groups.clear();
-        std::sort(byName.begin(), byName.end());
+        const std::vector<std::pair<std::u16string_view, uint32_t>> byName = sortedKeys(groups);
         index.groupRank_.resize(byName.size());
         for (size_t k = 0; k < byName.size(); ++k)
             index.groupRank_[byName[k].second] = uint32_t(k);
+        groups.clear();
     }
     // Freeze: stems in sorted order, their postings one after another.
-    std::vector<std::pair<QString, uint32_t>> sorted(stemIds.begin(), stemIds.end());
-    stemIds.clear();
-    std::sort(sorted.begin(), sorted.end());
+    const std::vector<std::pair<std::u16string_view, uint32_t>> sorted = sortedKeys(stemIds);
     std::size_t chars = 0, bytes = 0;
     for (const auto &[stem, id] : sorted) {
-        chars += size_t(stem.size());
+        chars += stem.size();
         bytes += lists[id].size();
     }
     index.stemPool_.reserve(qsizetype(chars));
     index.pool_.reserve(bytes);
     for (const auto &[stem, id] : sorted) {
         index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
-        index.stemPool_ += stem;
+        index.stemPool_.append(reinterpret_cast<const QChar *>(stem.data()), qsizetype(stem.size()));
         index.postingStart_.push_back(uint32_t(index.pool_.size()));
         index.pool_.insert(index.pool_.end(), lists[id].begin(), lists[id].end());
         std::vector<uint8_t>().swap(lists[id]);
     }
     index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
     index.postingStart_.push_back(uint32_t(index.pool_.size()));
+    stemIds.clear();
     index.entries_.shrink_to_fit();
     index.groupOf_.shrink_to_fit();
     index.groupFirst_.shrink_to_fit();
@@ -350,12 +468,13 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
         }
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         qsizetype at = -1, length = 0;
-        forEachWord(text, [&](qsizetype start, qsizetype len, const QString &word) {
+        forEachWord(text, [&](qsizetype start, qsizetype len, QStringView word, uint32_t) {
             if (at >= 0)
                 return;
-            auto known = isHit.find(word);
+            const QString key = word.toString();
+            auto known = isHit.find(key);
             if (known == isHit.end())
-                known = isHit.emplace(word, stems.contains(stemmer.stem(word))).first;
+                known = isHit.emplace(key, stems.contains(stemmer.stem(word))).first;
             if (known->second) {
                 at = start;
                 length = len;

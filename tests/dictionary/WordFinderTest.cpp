@@ -298,3 +298,43 @@ TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
     std::atomic<bool> cancel{true};
     EXPECT_TRUE(TextIndex::build({}, &cancel).empty());
 }
+
+TEST(TextIndex, FoldsLettersAndKeepsManyDistinctWordsApart)
+{
+    // Far more distinct words than the index's word table starts with, so it
+    // grows while the texts are read; each made-up word is in one entry only.
+    const QString letters = QStringLiteral("бвгджзклмнпрстфхцчшщ");
+    const auto madeUp = [&](int n) {
+        QString w = QStringLiteral("ю");
+        for (int k = 0; k < 4; ++k, n /= int(letters.size()))
+            w += letters[n % letters.size()] + QStringLiteral("а");
+        return w;
+    };
+    QString source = QStringLiteral("name: Много\nheading: Много\n\n");
+    constexpr int kEntries = 60, kPerEntry = 1000;
+    for (int e = 0; e < kEntries; ++e) {
+        source += QStringLiteral("== Статья %1\n").arg(e, 3, 10, QLatin1Char('0'));
+        for (int k = 0; k < kPerEntry; ++k)
+            source += madeUp(e * kPerEntry + k) + u' ';
+        source += u'\n';
+    }
+    source += QStringLiteral("== Ёлка\nЁЖИК под ёлкой, PARIS 42, Ўзвар.\n");
+    const auto parsed = dictionary::parseBookSource(source.toUtf8(), QStringLiteral("many"));
+    std::vector<TextSource> books;
+    books.push_back({QStringLiteral("Много"),
+                     dictionary::DBEngine::instance()
+                         .OpenDatabaseImage(dictionary::buildBookImage(parsed.content), QStringLiteral("many"))
+                         .OpenRecordset(QStringLiteral("Book"))});
+    const TextIndex index = TextIndex::build(std::move(books));
+    ASSERT_EQ(index.entryCount(), size_t(kEntries + 1));
+
+    for (const int n : {0, 1, 999, 1000, 30517, 49151, 49152, 59999}) {
+        const auto hits = index.search(madeUp(n));
+        ASSERT_EQ(hits.size(), 1u) << n;
+        EXPECT_EQ(hits[0].headword, QStringLiteral("Статья %1").arg(n / kPerEntry, 3, 10, QLatin1Char('0')));
+    }
+    // Letter case and ё fold away; Latin words are words too.
+    for (const char16_t *query : {u"ежик", u"ЕЛКОЙ", u"paris", u"ўзвар"})
+        EXPECT_EQ(index.search(query).size(), 1u) << QString::fromUtf16(query).toStdString();
+    EXPECT_TRUE(index.search(u"юбаба").empty());
+}

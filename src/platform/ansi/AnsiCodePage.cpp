@@ -84,9 +84,10 @@ int toByte(char16_t ch) noexcept
 QString toUnicode(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
-    QChar *dst = out.data();
+    char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
     for (qsizetype i = 0; i < bytes.size(); ++i)
-        dst[i] = QChar(toChar(static_cast<unsigned char>(bytes[i])));
+        dst[i] = src[i] < 0x80 ? char16_t(src[i]) : kUpper[src[i] - 0x80];
     return out;
 }
 
