@@ -319,14 +319,14 @@ bool Form1::literatureOpen() const
 void Form1::Form_Load()
 {
     AppState &s = app();
-    // 2. Data folders.
+    // The data folders.
     const QString shared = SharedDataFolder();
     s.BooksFolder = BooksFolderFor(shared);
     s.TextsFolder = TextsFolderFor(shared);
-    // 3. Minimum size for the program under its own name.
+    // A minimum size for the program under its own name.
     if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
         setMinimumSize(260, 360);
-    // 4. Geometry.
+    // The stored position and size, kept on a screen.
     auto twips = [](const QRect &r) {
         return TwipRect{PixelsToTwips(r.x()), PixelsToTwips(r.y()), PixelsToTwips(r.width()),
                         PixelsToTwips(r.height())};
@@ -345,35 +345,35 @@ void Form1::Form_Load()
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
     lastNormal_ = QRect(pos(), size());
-    // 5. Title.
+    // The title with the version.
     setWindowTitle(QStringLiteral("Сонник ZUL Somnex ") + VersionText());
-    // 6. Observer position.
+    // The place of observation.
     tryStep([&] {
         const location::Location place = location::Location::load(GetSetting);
         s.ObserverLatitude = place.latitude().toDouble();
         s.ObserverLongitude = place.longitude().toDouble();
     });
-    // 7. Shared values.
+    // Closing to the tray, the menu's transparency, the administrator's commands.
     s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
     s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
     s.AdminCommands = GetSetting(AppState::App, AppState::Main, "AdminCommands", QString());
-    // 8. List mode.
+    // The word list's view.
     const int mode = GetSettingInt(AppState::App, AppState::Main, "ListMode", 1);
     (mode == 1 ? btnReport : btnList)->setChecked(true);
     Toolbar4_ButtonClick(mode == 1 ? 1 : 2);
-    // 9. Admin commands.
+    // The administrator's commands (going to the tray).
     CheckAdminSet();
-    // 10. Busy animation.
+    // The busy animation while the books load.
     Process1->show();
     Process1->ProgressPlay();
-    // 11. The dream books and the word list.
+    // The dream books and the word list.
     if (!LoadBooks())
         return;
-    // 12. The literature shelf.
+    // The literature shelf.
     ShowLit();
-    // 13.
+    // The word selected when the program last ended.
     LoadLastWord();
-    // 14.
+    // The busy animation stops after half a second.
     Timer1.start();
     Form_Resize();
 }
