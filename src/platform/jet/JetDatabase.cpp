@@ -391,86 +391,126 @@ Database::Definition Database::definition(long page, const QString &name)
     return def;
 }
 
+// Where a row lies on its page and how it is laid out: its column count,
+// the count of variable-length columns it holds, the end of its data (the
+// variable data ends before the offsets) and its null mask.
+struct Database::RowLayout {
+    long page = 0;
+    uint32_t number = 0;
+    uint32_t start = 0, len = 0;
+    uint32_t cols = 0, varCols = 0;
+    uint32_t dataEnd = 0;
+    const uint8_t *nulls = nullptr;
+};
+
 void Database::forEachRow(const Definition &def,
                           const std::function<void(const uint8_t *, long, int, const Field *)> &f) const
 {
     std::vector<Field> fields(def.columns.size());
     std::vector<uint32_t> offsets;
     for (const long pageNo : dataPages(def.page, def.name)) {
-        const uint8_t *pg = pageAt(pageNo);
-        if (pg[0] != kPageData || u32(pageNo, 4) != static_cast<uint32_t>(def.page))
-            fail(QStringLiteral("Страница %1 из карты таблицы «%2» не является страницей данных этой таблицы.")
-                     .arg(pageNo)
-                     .arg(def.name));
-        const uint32_t rows = u16(pageNo, kDataRowCount);
-        const uint32_t table = kDataRowOffsets + 2 * rows;
-        if (table > kPageSize)
-            fail(QStringLiteral("Страница %1 таблицы «%2» повреждена.").arg(pageNo).arg(def.name));
+        const uint32_t rows = dataPageRows(def, pageNo);
         for (uint32_t r = 0; r < rows; ++r) {
             const uint32_t raw = u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r));
             if (raw & kRowForward)
                 continue; // deleted (0xC000) or a pointer to the row's new place (0x4000)
-            auto bad = [&] {
-                fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.").arg(r).arg(pageNo).arg(def.name));
-            };
-            const uint32_t start = raw & kRowOffsetMask;
-            const uint32_t end =
-                r == 0 ? kPageSize : (u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r) - 2) & kRowOffsetMask);
-            if (start < table || end > kPageSize || end <= start)
-                bad();
-            const uint32_t len = end - start;
-            const uint8_t *row = pg + start;
-            const uint32_t rowCols = row[0] | uint32_t(row[1]) << 8;
-            const uint32_t mask = (rowCols + 7) / 8;
-            uint32_t trailer = 2 + mask; // the column count at the start, the null mask at the end
-            uint32_t rowVar = 0;
-            if (trailer > len)
-                bad();
-            if (def.varCols > 0) {
-                trailer += 2;
-                if (trailer > len)
-                    bad();
-                rowVar = row[len - mask - 2] | uint32_t(row[len - mask - 1]) << 8;
-                trailer += 2 * (rowVar + 1);
-                if (rowVar > rowCols || trailer > len)
-                    bad();
-                offsets.resize(rowVar + 1);
-                for (uint32_t i = 0; i <= rowVar; ++i) {
-                    const uint8_t *o = row + len - mask - 4 - 2 * i;
-                    offsets[i] = o[0] | uint32_t(o[1]) << 8;
-                }
-            }
-            const uint32_t dataEnd = len - (trailer - 2); // the variable data ends before the offsets
-            const uint8_t *nulls = row + len - mask;
-            uint32_t fixedFound = 0;
-            const uint32_t rowFixed = rowCols - rowVar;
-            for (std::size_t c = 0; c < def.columns.size(); ++c) {
-                const Column &col = def.columns[c];
-                Field &out = fields[c];
-                const auto num = static_cast<uint32_t>(col.colNum);
-                out.null = num >= rowCols || !(nulls[num / 8] & (1u << (num % 8)));
-                out.start = 0;
-                out.size = 0;
-                if (col.fixed && fixedFound < rowFixed) {
-                    ++fixedFound;
-                    const uint32_t s = 2 + static_cast<uint32_t>(col.fixedOffset);
-                    const auto size = static_cast<uint32_t>(col.info.size);
-                    if (s + size > dataEnd)
-                        bad();
-                    out.start = static_cast<int>(start + s);
-                    out.size = static_cast<int>(size);
-                } else if (!col.fixed && static_cast<uint32_t>(col.varNum) < rowVar) {
-                    const uint32_t s = offsets[static_cast<std::size_t>(col.varNum)];
-                    const uint32_t e = offsets[static_cast<std::size_t>(col.varNum) + 1];
-                    if (s < 2 || e < s || e > dataEnd)
-                        bad();
-                    out.start = static_cast<int>(start + s);
-                    out.size = static_cast<int>(e - s);
-                } else if (col.info.type != MDB_BOOL) {
-                    out.null = true;
-                }
-            }
-            f(pg, pageNo, static_cast<int>(r), fields.data());
+            const RowLayout row = rowLayout(def, pageNo, r, rows, offsets);
+            rowFields(def, row, offsets, fields);
+            f(pageAt(pageNo), pageNo, static_cast<int>(r), fields.data());
+        }
+    }
+}
+
+// The row count of a page in the table's usage map, once the page has been
+// found to be a data page of the table whose row table fits.
+uint32_t Database::dataPageRows(const Definition &def, long pageNo) const
+{
+    const uint8_t *pg = pageAt(pageNo);
+    if (pg[0] != kPageData || u32(pageNo, 4) != static_cast<uint32_t>(def.page))
+        fail(QStringLiteral("Страница %1 из карты таблицы «%2» не является страницей данных этой таблицы.")
+                 .arg(pageNo)
+                 .arg(def.name));
+    const uint32_t rows = u16(pageNo, kDataRowCount);
+    if (kDataRowOffsets + 2 * rows > kPageSize)
+        fail(QStringLiteral("Страница %1 таблицы «%2» повреждена.").arg(pageNo).arg(def.name));
+    return rows;
+}
+
+void Database::badRow(const Definition &def, long pageNo, uint32_t r)
+{
+    fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.").arg(r).arg(pageNo).arg(def.name));
+}
+
+// The layout of row r of a data page with rows rows; the offsets of its
+// variable-length columns go to offsets.
+Database::RowLayout Database::rowLayout(const Definition &def, long pageNo, uint32_t r, uint32_t rows,
+                                        std::vector<uint32_t> &offsets) const
+{
+    const uint32_t table = kDataRowOffsets + 2 * rows;
+    RowLayout row;
+    row.page = pageNo;
+    row.number = r;
+    row.start = u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r)) & kRowOffsetMask;
+    const uint32_t end =
+        r == 0 ? kPageSize : (u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r) - 2) & kRowOffsetMask);
+    if (row.start < table || end > kPageSize || end <= row.start)
+        badRow(def, pageNo, r);
+    row.len = end - row.start;
+    const uint8_t *p = pageAt(pageNo) + row.start;
+    row.cols = p[0] | uint32_t(p[1]) << 8;
+    const uint32_t mask = (row.cols + 7) / 8;
+    uint32_t trailer = 2 + mask; // the column count at the start, the null mask at the end
+    if (trailer > row.len)
+        badRow(def, pageNo, r);
+    if (def.varCols > 0) {
+        trailer += 2;
+        if (trailer > row.len)
+            badRow(def, pageNo, r);
+        row.varCols = p[row.len - mask - 2] | uint32_t(p[row.len - mask - 1]) << 8;
+        trailer += 2 * (row.varCols + 1);
+        if (row.varCols > row.cols || trailer > row.len)
+            badRow(def, pageNo, r);
+        offsets.resize(row.varCols + 1);
+        for (uint32_t i = 0; i <= row.varCols; ++i) {
+            const uint8_t *o = p + row.len - mask - 4 - 2 * i;
+            offsets[i] = o[0] | uint32_t(o[1]) << 8;
+        }
+    }
+    row.dataEnd = row.len - (trailer - 2);
+    row.nulls = p + row.len - mask;
+    return row;
+}
+
+// Where each column's value lies in a row, and whether it is Null.
+void Database::rowFields(const Definition &def, const RowLayout &row, const std::vector<uint32_t> &offsets,
+                         std::vector<Field> &fields) const
+{
+    uint32_t fixedFound = 0;
+    const uint32_t rowFixed = row.cols - row.varCols;
+    for (std::size_t c = 0; c < def.columns.size(); ++c) {
+        const Column &col = def.columns[c];
+        Field &out = fields[c];
+        const auto num = static_cast<uint32_t>(col.colNum);
+        out.null = num >= row.cols || !(row.nulls[num / 8] & (1u << (num % 8)));
+        out.start = 0;
+        out.size = 0;
+        if (col.fixed && fixedFound < rowFixed) {
+            ++fixedFound;
+            const uint32_t s = 2 + static_cast<uint32_t>(col.fixedOffset);
+            const auto size = static_cast<uint32_t>(col.info.size);
+            if (s + size > row.dataEnd)
+                badRow(def, row.page, row.number);
+            out.start = static_cast<int>(row.start + s);
+            out.size = static_cast<int>(size);
+        } else if (!col.fixed && static_cast<uint32_t>(col.varNum) < row.varCols) {
+            const uint32_t s = offsets[static_cast<std::size_t>(col.varNum)];
+            const uint32_t e = offsets[static_cast<std::size_t>(col.varNum) + 1];
+            if (s < 2 || e < s || e > row.dataEnd)
+                badRow(def, row.page, row.number);
+            out.start = static_cast<int>(row.start + s);
+            out.size = static_cast<int>(e - s);
+        } else if (col.info.type != MDB_BOOL) {
+            out.null = true;
         }
     }
 }
@@ -613,56 +653,76 @@ void Database::scan(const QString &name, const std::function<void(const std::vec
     });
 }
 
-TableData Database::readTable(const QString &name)
+// The value of a cell, held in the table's UTF-16 text, or, when narrow is
+// allowed and every character has a Windows-1251 byte, in its bytes.
+TableData::Cell TableData::hold(const QString &text, bool narrow)
 {
-    const Definition def = definition(entry(name).page, name);
+    const auto &bytes = byteOf();
+    for (qsizetype k = 0; narrow && k < text.size(); ++k)
+        narrow = bytes[text[k].unicode()] >= 0;
+    if (!narrow) {
+        const qsizetype at = wide_.size();
+        wide_ += text;
+        return {static_cast<uint32_t>(at), static_cast<uint32_t>(text.size())};
+    }
+    const qsizetype at = narrow_.size();
+    narrow_.resize(at + text.size());
+    char *d = narrow_.data() + at;
+    for (qsizetype k = 0; k < text.size(); ++k)
+        d[k] = static_cast<char>(bytes[text[k].unicode()]);
+    return {static_cast<uint32_t>(at), static_cast<uint32_t>(text.size()) | kNarrow};
+}
+
+// An empty table with the columns of a definition.
+TableData Database::emptyTable(const Definition &def)
+{
     TableData data;
-    data.name_ = name;
-    const int ncols = static_cast<int>(def.columns.size());
+    data.name_ = def.name;
     for (const Column &c : def.columns) {
         data.columns_ << c.info.name;
         data.textual_.push_back(c.info.type == MDB_TEXT || c.info.type == MDB_MEMO);
     }
+    return data;
+}
 
-    // Memo columns other than the headword are held as bytes where they can be.
-    std::vector<bool> narrowable;
-    for (int i = 0; i < ncols; ++i)
-        narrowable.push_back(data.columns_[i].compare(QLatin1String("List"), Qt::CaseInsensitive) != 0);
-    const auto &bytes = byteOf();
+// Memo columns other than the headword are held as bytes where they can be.
+std::vector<bool> Database::narrowable(const Definition &def)
+{
+    std::vector<bool> out;
+    for (const Column &c : def.columns)
+        out.push_back(c.info.type == MDB_MEMO && c.info.name.compare(QLatin1String("List"), Qt::CaseInsensitive) != 0);
+    return out;
+}
+
+// Reads the text of one field into the table; Null for a Null field and for
+// columns that are not text.
+void Database::readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
+                        TableData &data, QString &scratch) const
+{
+    TableData::Cell cell{0, TableData::kNull};
+    if (!f.null && data.textual_[c]) {
+        const Column &col = def.columns[c];
+        scratch.clear();
+        if (col.info.type == MDB_MEMO)
+            readMemo(page + f.start, f.size, scratch, QStringLiteral("«%1» таблицы «%2»").arg(col.info.name, def.name));
+        else
+            appendJetText(page + f.start, static_cast<std::size_t>(f.size), scratch);
+        cell = data.hold(scratch, narrow);
+        if (data.wide_.size() > qsizetype(INT32_MAX) || data.narrow_.size() > qsizetype(INT32_MAX))
+            fail(QStringLiteral("Таблица «%1» слишком велика.").arg(def.name));
+    }
+    data.cells_.push_back(cell);
+}
+
+TableData Database::readTable(const QString &name)
+{
+    const Definition def = definition(entry(name).page, name);
+    TableData data = emptyTable(def);
+    const std::vector<bool> narrow = narrowable(def);
     QString scratch;
-
-    forEachRow(def, [&](const uint8_t *pg, long, int, const Field *fields) {
-        for (int c = 0; c < ncols; ++c) {
-            const Field &f = fields[c];
-            TableData::Cell cell{0, TableData::kNull};
-            if (!f.null && data.textual_[static_cast<std::size_t>(c)]) {
-                const bool memo = def.columns[static_cast<std::size_t>(c)].info.type == MDB_MEMO;
-                scratch.clear();
-                if (memo)
-                    readMemo(pg + f.start, f.size, scratch,
-                             QStringLiteral("«%1» таблицы «%2»").arg(data.columns_[c], name));
-                else
-                    appendJetText(pg + f.start, static_cast<std::size_t>(f.size), scratch);
-                bool narrow = memo && narrowable[static_cast<std::size_t>(c)];
-                for (qsizetype k = 0; narrow && k < scratch.size(); ++k)
-                    narrow = bytes[scratch[k].unicode()] >= 0;
-                if (narrow) {
-                    const qsizetype at = data.narrow_.size();
-                    data.narrow_.resize(at + scratch.size());
-                    char *d = data.narrow_.data() + at;
-                    for (qsizetype k = 0; k < scratch.size(); ++k)
-                        d[k] = static_cast<char>(bytes[scratch[k].unicode()]);
-                    cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size()) | TableData::kNarrow};
-                } else {
-                    const qsizetype at = data.wide_.size();
-                    data.wide_ += scratch;
-                    cell = {static_cast<uint32_t>(at), static_cast<uint32_t>(scratch.size())};
-                }
-                if (data.wide_.size() > qsizetype(INT32_MAX) || data.narrow_.size() > qsizetype(INT32_MAX))
-                    fail(QStringLiteral("Таблица «%1» слишком велика.").arg(name));
-            }
-            data.cells_.push_back(cell);
-        }
+    forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            readCell(def, c, page, fields[c], narrow[c], data, scratch);
         ++data.rows_;
     });
     data.wide_.squeeze();

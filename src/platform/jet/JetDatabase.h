@@ -81,6 +81,9 @@ private:
     };
     static constexpr uint32_t kNull = UINT32_MAX;
     static constexpr uint32_t kNarrow = 0x80000000u;
+    // Keeps the text of a cell: as bytes when narrow is allowed and every
+    // character has a Windows-1251 byte, otherwise as UTF-16.
+    Cell hold(const QString &text, bool narrow);
     const Cell &cell(qsizetype row, int col) const
     {
         return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_.size())
@@ -152,6 +155,13 @@ private:
     std::vector<long> dataPages(long page, const QString &table) const;
     void forEachRow(const Definition &def,
                     const std::function<void(const uint8_t *page, long pageNo, int row, const Field *fields)> &f) const;
+    struct RowLayout;
+    uint32_t dataPageRows(const Definition &def, long pageNo) const;
+    RowLayout rowLayout(const Definition &def, long pageNo, uint32_t r, uint32_t rows,
+                        std::vector<uint32_t> &offsets) const;
+    void rowFields(const Definition &def, const RowLayout &row, const std::vector<uint32_t> &offsets,
+                   std::vector<Field> &fields) const;
+    [[noreturn]] static void badRow(const Definition &def, long pageNo, uint32_t r);
     const uint8_t *pageAt(long page) const;
     uint32_t u16(long page, int offset) const;
     uint32_t u32(long page, int offset) const;
@@ -159,6 +169,10 @@ private:
     // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
     void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
     void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
+    static TableData emptyTable(const Definition &def);
+    static std::vector<bool> narrowable(const Definition &def);
+    void readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
+                  TableData &data, QString &scratch) const;
     static void checkProperties(const QByteArray &blob, const QString &where);
 
     QByteArray image_;
