@@ -16,8 +16,8 @@
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
-#include "platform/jet/JetDatabase.h"
 #include "platform/jet/JetExport.h"
+#include "platform/jet/JetFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -189,7 +189,7 @@ int synth(const QString &out, int words, uint32_t seed)
 
 // Any Jet 4 file, or a book behind its signature, read into memory; the
 // file itself is never written.
-jet::Database openJet(const QString &path)
+jet::JetFile openJet(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -203,7 +203,7 @@ jet::Database openJet(const QString &path)
         fail(QStringLiteral("%1: файл короче 22 байт").arg(path));
     jet::restoreJetHeader(image);
     try {
-        return jet::Database(std::move(image));
+        return jet::JetFile(std::move(image));
     } catch (const Error &e) {
         fail(QStringLiteral("%1: %2").arg(path, e.description()));
     }
@@ -211,7 +211,7 @@ jet::Database openJet(const QString &path)
 
 int tables(const QString &path)
 {
-    const jet::Database db = openJet(path);
+    const jet::JetFile db = openJet(path);
     QString out;
     for (const QString &t : db.tableNames())
         out += t + u'\n';
@@ -221,7 +221,7 @@ int tables(const QString &path)
 
 int exportTable(const QString &path, const QString &table)
 {
-    jet::Database db = openJet(path);
+    jet::JetFile db = openJet(path);
     try {
         jet::exportJsonLines(db, table, [](const QByteArray &line) {
             std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);

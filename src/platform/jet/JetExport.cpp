@@ -205,7 +205,7 @@ QByteArray jsonValue(const ColumnInfo &column, const RawField &field)
     return base64(); // binary, OLE, and anything not understood
 }
 
-void exportJsonLines(Database &db, const QString &table, const std::function<void(const QByteArray &)> &out)
+void exportJsonLines(JetFile &db, const QString &table, const std::function<void(const QByteArray &)> &out)
 {
     const std::vector<ColumnInfo> columns = db.columns(table);
     std::vector<QByteArray> keys;

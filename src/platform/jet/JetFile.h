@@ -74,7 +74,7 @@ public:
     }
 
 private:
-    friend class Database;
+    friend class JetFile;
     struct Cell {
         uint32_t off;
         uint32_t len;
@@ -115,14 +115,14 @@ struct RawField {
     QByteArray bytes;
 };
 
-class Database {
+class JetFile {
 public:
     // Opens an image whose first 22 bytes are the Jet header. Raises
     // somnex::Error when it is not a Jet 4 database libmdb can read.
-    explicit Database(QByteArray image);
-    ~Database();
-    Database(const Database &) = delete;
-    Database &operator=(const Database &) = delete;
+    explicit JetFile(QByteArray image);
+    ~JetFile();
+    JetFile(const JetFile &) = delete;
+    JetFile &operator=(const JetFile &) = delete;
 
     // User tables (not the system tables), in catalogue order.
     QStringList tableNames() const;

@@ -1,4 +1,4 @@
-#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetFile.h"
 
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
@@ -97,7 +97,7 @@ int TableData::column(QStringView name) const
     return -1;
 }
 
-struct Database::Column {
+struct JetFile::Column {
     ColumnInfo info;
     int colNum = 0;
     int varNum = 0;
@@ -105,14 +105,14 @@ struct Database::Column {
     bool fixed = false;
 };
 
-struct Database::Definition {
+struct JetFile::Definition {
     QString name;
     long page = 0;
     uint32_t varCols = 0;
     std::vector<Column> columns;
 };
 
-Database::Database(QByteArray image) : image_(std::move(image))
+JetFile::JetFile(QByteArray image) : image_(std::move(image))
 {
     if (image_.size() > kMaxFileSize)
         fail(QStringLiteral("Файл базы данных больше 2 ГиБ."));
@@ -143,7 +143,7 @@ Database::Database(QByteArray image) : image_(std::move(image))
     }
 }
 
-void Database::readCatalogue()
+void JetFile::readCatalogue()
 {
     // The catalogue: every row of MSysObjects whose type is 1 is a table.
     // Their property blobs are checked here and never handed to libmdb.
@@ -192,7 +192,7 @@ void Database::readCatalogue()
 // The property blob of a catalogue entry ("MR2" or "KKD", then records of
 // names and of property blocks), checked as a whole: libmdb's reader of these
 // blobs trusts every length in them and loops on a zero one.
-void Database::checkProperties(const QByteArray &blob, const QString &where)
+void JetFile::checkProperties(const QByteArray &blob, const QString &where)
 {
     auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
     if (blob.isEmpty())
@@ -236,30 +236,30 @@ void Database::checkProperties(const QByteArray &blob, const QString &where)
     }
 }
 
-Database::~Database()
+JetFile::~JetFile()
 {
     if (handle_)
         mdb_close(asMdb(handle_));
 }
 
-const uint8_t *Database::pageAt(long page) const
+const uint8_t *JetFile::pageAt(long page) const
 {
     return reinterpret_cast<const uint8_t *>(image_.constData()) + page * kPageSize;
 }
 
-uint32_t Database::u16(long page, int offset) const
+uint32_t JetFile::u16(long page, int offset) const
 {
     const uint8_t *b = pageAt(page) + offset;
     return b[0] | uint32_t(b[1]) << 8;
 }
 
-uint32_t Database::u32(long page, int offset) const
+uint32_t JetFile::u32(long page, int offset) const
 {
     return u16(page, offset) | u16(page, offset + 2) << 16;
 }
 
 // What libmdb will take from a table definition without checking it.
-void Database::checkTableDefinition(long page, const QString &table) const
+void JetFile::checkTableDefinition(long page, const QString &table) const
 {
     auto bad = [&](const QString &why) {
         fail(QStringLiteral("Описание таблицы «%1» повреждено: %2.").arg(table, why));
@@ -286,7 +286,7 @@ void Database::checkTableDefinition(long page, const QString &table) const
 
 // The pages a table's usage map lists, in ascending order, as libmdb would
 // visit them.
-std::vector<long> Database::dataPages(long page, const QString &table) const
+std::vector<long> JetFile::dataPages(long page, const QString &table) const
 {
     auto bad = [&](const QString &why) {
         fail(QStringLiteral("Описание таблицы «%1» повреждено: %2.").arg(table, why));
@@ -346,7 +346,7 @@ std::vector<long> Database::dataPages(long page, const QString &table) const
 
 // The columns of a table definition, read by libmdb once the definition has
 // been checked, and checked in turn against the row layout.
-Database::Definition Database::definition(long page, const QString &name)
+JetFile::Definition JetFile::definition(long page, const QString &name)
 {
     checkTableDefinition(page, name);
     MdbCatalogEntry entry;
@@ -394,7 +394,7 @@ Database::Definition Database::definition(long page, const QString &name)
 // Where a row lies on its page and how it is laid out: its column count,
 // the count of variable-length columns it holds, the end of its data (the
 // variable data ends before the offsets) and its null mask.
-struct Database::RowLayout {
+struct JetFile::RowLayout {
     long page = 0;
     uint32_t number = 0;
     uint32_t start = 0, len = 0;
@@ -403,8 +403,8 @@ struct Database::RowLayout {
     const uint8_t *nulls = nullptr;
 };
 
-void Database::forEachRow(const Definition &def,
-                          const std::function<void(const uint8_t *, long, int, const Field *)> &f) const
+void JetFile::forEachRow(const Definition &def,
+                         const std::function<void(const uint8_t *, long, int, const Field *)> &f) const
 {
     std::vector<Field> fields(def.columns.size());
     std::vector<uint32_t> offsets;
@@ -423,7 +423,7 @@ void Database::forEachRow(const Definition &def,
 
 // The row count of a page in the table's usage map, once the page has been
 // found to be a data page of the table whose row table fits.
-uint32_t Database::dataPageRows(const Definition &def, long pageNo) const
+uint32_t JetFile::dataPageRows(const Definition &def, long pageNo) const
 {
     const uint8_t *pg = pageAt(pageNo);
     if (pg[0] != kPageData || u32(pageNo, 4) != static_cast<uint32_t>(def.page))
@@ -436,15 +436,15 @@ uint32_t Database::dataPageRows(const Definition &def, long pageNo) const
     return rows;
 }
 
-void Database::badRow(const Definition &def, long pageNo, uint32_t r)
+void JetFile::badRow(const Definition &def, long pageNo, uint32_t r)
 {
     fail(QStringLiteral("Строка %1 страницы %2 таблицы «%3» повреждена.").arg(r).arg(pageNo).arg(def.name));
 }
 
 // The layout of row r of a data page with rows rows; the offsets of its
 // variable-length columns go to offsets.
-Database::RowLayout Database::rowLayout(const Definition &def, long pageNo, uint32_t r, uint32_t rows,
-                                        std::vector<uint32_t> &offsets) const
+JetFile::RowLayout JetFile::rowLayout(const Definition &def, long pageNo, uint32_t r, uint32_t rows,
+                                      std::vector<uint32_t> &offsets) const
 {
     const uint32_t table = kDataRowOffsets + 2 * rows;
     RowLayout row;
@@ -482,8 +482,8 @@ Database::RowLayout Database::rowLayout(const Definition &def, long pageNo, uint
 }
 
 // Where each column's value lies in a row, and whether it is Null.
-void Database::rowFields(const Definition &def, const RowLayout &row, const std::vector<uint32_t> &offsets,
-                         std::vector<Field> &fields) const
+void JetFile::rowFields(const Definition &def, const RowLayout &row, const std::vector<uint32_t> &offsets,
+                        std::vector<Field> &fields) const
 {
     uint32_t fixedFound = 0;
     const uint32_t rowFixed = row.cols - row.varCols;
@@ -515,7 +515,7 @@ void Database::rowFields(const Definition &def, const RowLayout &row, const std:
     }
 }
 
-QStringList Database::tableNames() const
+QStringList JetFile::tableNames() const
 {
     QStringList names;
     for (const Entry &e : catalogue_)
@@ -524,7 +524,7 @@ QStringList Database::tableNames() const
     return names;
 }
 
-const Database::Entry &Database::entry(const QString &name) const
+const JetFile::Entry &JetFile::entry(const QString &name) const
 {
     for (const Entry &e : catalogue_)
         if (e.name.compare(name, Qt::CaseInsensitive) == 0)
@@ -532,7 +532,7 @@ const Database::Entry &Database::entry(const QString &name) const
     throw Error(3011, kSource, QStringLiteral("В базе данных нет таблицы «%1».").arg(name));
 }
 
-void Database::longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const
+void JetFile::longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const
 {
     auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
     if (size < kMemoHeader)
@@ -599,7 +599,7 @@ void Database::longValue(const uint8_t *field, int size, QByteArray &out, const 
         bad(QStringLiteral("части короче значения"));
 }
 
-void Database::readMemo(const uint8_t *field, int size, QString &out, const QString &where) const
+void JetFile::readMemo(const uint8_t *field, int size, QString &out, const QString &where) const
 {
     // in the row: decoded in place
     if (size >= kMemoHeader && (field[3] & 0x80)) {
@@ -616,7 +616,7 @@ void Database::readMemo(const uint8_t *field, int size, QString &out, const QStr
     appendJetText(reinterpret_cast<const uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size()), out);
 }
 
-std::vector<ColumnInfo> Database::columns(const QString &name)
+std::vector<ColumnInfo> JetFile::columns(const QString &name)
 {
     const Definition def = definition(entry(name).page, name);
     std::vector<ColumnInfo> out;
@@ -625,7 +625,7 @@ std::vector<ColumnInfo> Database::columns(const QString &name)
     return out;
 }
 
-void Database::scan(const QString &name, const std::function<void(const std::vector<RawField> &)> &row)
+void JetFile::scan(const QString &name, const std::function<void(const std::vector<RawField> &)> &row)
 {
     const Definition def = definition(entry(name).page, name);
     std::vector<RawField> values(def.columns.size());
@@ -674,7 +674,7 @@ TableData::Cell TableData::hold(const QString &text, bool narrow)
 }
 
 // An empty table with the columns of a definition.
-TableData Database::emptyTable(const Definition &def)
+TableData JetFile::emptyTable(const Definition &def)
 {
     TableData data;
     data.name_ = def.name;
@@ -686,7 +686,7 @@ TableData Database::emptyTable(const Definition &def)
 }
 
 // Memo columns other than the headword are held as bytes where they can be.
-std::vector<bool> Database::narrowable(const Definition &def)
+std::vector<bool> JetFile::narrowable(const Definition &def)
 {
     std::vector<bool> out;
     for (const Column &c : def.columns)
@@ -696,8 +696,8 @@ std::vector<bool> Database::narrowable(const Definition &def)
 
 // Reads the text of one field into the table; Null for a Null field and for
 // columns that are not text.
-void Database::readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
-                        TableData &data, QString &scratch) const
+void JetFile::readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
+                       TableData &data, QString &scratch) const
 {
     TableData::Cell cell{0, TableData::kNull};
     if (!f.null && data.textual_[c]) {
@@ -714,7 +714,7 @@ void Database::readCell(const Definition &def, std::size_t c, const uint8_t *pag
     data.cells_.push_back(cell);
 }
 
-TableData Database::readTable(const QString &name)
+TableData JetFile::readTable(const QString &name)
 {
     const Definition def = definition(entry(name).page, name);
     TableData data = emptyTable(def);
