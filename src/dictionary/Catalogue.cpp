@@ -103,6 +103,7 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
             }
         } catch (const Error &) {
             // an unreadable folder of one's own hides only its books
+            traceIgnored(std::current_exception());
         }
         std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
             const int c = a.compare(b, Qt::CaseInsensitive);

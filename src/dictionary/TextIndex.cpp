@@ -1,6 +1,7 @@
 #include "dictionary/TextIndex.h"
 
 #include "dictionary/WordFinder.h"
+#include "platform/error/Error.h"
 #include "reading/PackedText.h"
 
 #include <algorithm>
@@ -117,6 +118,7 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
                 index.packedBytes_ += size_t(packed->size());
                 text = reading::UnpackText(*packed);
             } catch (...) {
+                traceIgnored(std::current_exception());
                 continue; // a damaged entry is not searchable; the rest are
             }
             const uint32_t entry = uint32_t(index.entries_.size());
@@ -347,6 +349,7 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
         try {
             text = textOf(entries_[g.firstEntry]);
         } catch (...) {
+            traceIgnored(std::current_exception()); // the hit is listed without a snippet
         }
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         qsizetype at = -1, length = 0;
