@@ -277,6 +277,31 @@ QString Tolk::GetWord(int index) const
     return somnex::GetWord(RichTextBox1->builtText(), index);
 }
 
+// The Back button: the last word left is shown again and leaves the history.
+void Tolk::goBack()
+{
+    const QString last = Back.isEmpty() ? QString() : Back.last();
+    const QString shown = RichTextBox1->Tag;
+    if (last.isEmpty() && shown.isEmpty()) {
+        if (!Back.isEmpty())
+            Back.removeLast();
+        CheckBack();
+        if (!Back.isEmpty()) {
+            ShowWord(Back.last(), QStringLiteral("Toolbar1_ButtonClick"));
+            Back.removeLast();
+        }
+        CheckBack();
+    } else if (last.isEmpty()) {
+        if (!Back.isEmpty())
+            Back.removeLast();
+        CheckBack();
+    } else {
+        ShowWord(last, QStringLiteral("Toolbar1_ButtonClick"));
+        Back.removeLast();
+        CheckBack();
+    }
+}
+
 void Tolk::Toolbar1_ButtonClick(const QString &key)
 {
     QAction *button = nullptr;
@@ -286,26 +311,7 @@ void Tolk::Toolbar1_ButtonClick(const QString &key)
     if (!button || !button->isEnabled())
         return;
     if (key == QLatin1String("Back")) {
-        const QString last = Back.isEmpty() ? QString() : Back.last();
-        const QString shown = RichTextBox1->Tag;
-        if (last.isEmpty() && shown.isEmpty()) {
-            if (!Back.isEmpty())
-                Back.removeLast();
-            CheckBack();
-            if (!Back.isEmpty()) {
-                ShowWord(Back.last(), QStringLiteral("Toolbar1_ButtonClick"));
-                Back.removeLast();
-            }
-            CheckBack();
-        } else if (last.isEmpty()) {
-            if (!Back.isEmpty())
-                Back.removeLast();
-            CheckBack();
-        } else {
-            ShowWord(last, QStringLiteral("Toolbar1_ButtonClick"));
-            Back.removeLast();
-            CheckBack();
-        }
+        goBack();
     } else if (key == QLatin1String("Home")) {
         if (!Back.isEmpty())
             ShowWord(Back.first(), QStringLiteral("Toolbar1_ButtonClick"));

@@ -99,6 +99,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    void goBack();
     TolkHost *host_;
 };
 

@@ -189,48 +189,73 @@ void JetFile::readCatalogue()
     });
 }
 
+namespace {
+
+std::size_t get16(const uint8_t *b, std::size_t at)
+{
+    return std::size_t(b[at] | b[at + 1] << 8);
+}
+
+[[noreturn]] void badField(const QString &where, const QString &why)
+{
+    fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why));
+}
+
+// A record of property names: each a length and the name, within the record.
+void checkPropertyNames(const uint8_t *b, std::size_t from, std::size_t to, const QString &where)
+{
+    for (std::size_t at = from; at < to;) {
+        if (at + 2 > to || at + 2 + get16(b, at) > to)
+            badField(where, QStringLiteral("имя свойства выходит за запись"));
+        at += 2 + get16(b, at);
+    }
+}
+
+// A record of a property block: its name, then properties of at least 8
+// bytes each, within the record.
+void checkPropertyBlock(const uint8_t *b, std::size_t from, std::size_t to, const QString &where)
+{
+    if (from + 6 > to || from + 6 + get16(b, from + 4) > to)
+        badField(where, QStringLiteral("имя блока свойств выходит за запись"));
+    for (std::size_t at = from + 6 + get16(b, from + 4); at < to;) {
+        if (at + 8 > to)
+            badField(where, QStringLiteral("свойство обрезано"));
+        const std::size_t propLen = get16(b, at);
+        if (propLen < 8 || propLen > to - at || 8 + get16(b, at + 6) > propLen)
+            badField(where, QStringLiteral("длина свойства %1").arg(propLen));
+        at += propLen;
+    }
+}
+
+} // namespace
+
 // The property blob of a catalogue entry ("MR2" or "KKD", then records of
 // names and of property blocks), checked as a whole: libmdb's reader of these
 // blobs trusts every length in them and loops on a zero one.
 void JetFile::checkProperties(const QByteArray &blob, const QString &where)
 {
-    auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
     if (blob.isEmpty())
         return;
     const auto *b = reinterpret_cast<const uint8_t *>(blob.constData());
     const auto len = static_cast<std::size_t>(blob.size());
-    auto get16 = [&](std::size_t at) { return std::size_t(b[at] | b[at + 1] << 8); };
     if (len < 4 || (std::memcmp(b, "MR2", 4) != 0 && std::memcmp(b, "KKD", 4) != 0))
-        bad(QStringLiteral("неизвестный формат свойств"));
+        badField(where, QStringLiteral("неизвестный формат свойств"));
     bool names = false;
     for (std::size_t pos = 4; pos < len;) {
         if (pos + 6 > len)
-            bad(QStringLiteral("запись свойств обрезана"));
-        const std::size_t recLen = get16(pos) | get16(pos + 2) << 16;
-        const std::size_t recType = get16(pos + 4);
+            badField(where, QStringLiteral("запись свойств обрезана"));
+        const std::size_t recLen = get16(b, pos) | get16(b, pos + 2) << 16;
+        const std::size_t recType = get16(b, pos + 4);
         if (recLen < 6 || recLen > len - pos)
-            bad(QStringLiteral("длина записи свойств %1").arg(recLen));
+            badField(where, QStringLiteral("длина записи свойств %1").arg(recLen));
         const std::size_t from = pos + 6, to = pos + recLen;
         if (recType == 0x80) {
-            for (std::size_t at = from; at < to;) {
-                if (at + 2 > to || at + 2 + get16(at) > to)
-                    bad(QStringLiteral("имя свойства выходит за запись"));
-                at += 2 + get16(at);
-            }
+            checkPropertyNames(b, from, to, where);
             names = true;
         } else if (recType <= 0x02) {
             if (!names)
-                bad(QStringLiteral("свойства без списка имён"));
-            if (from + 6 > to || from + 6 + get16(from + 4) > to)
-                bad(QStringLiteral("имя блока свойств выходит за запись"));
-            for (std::size_t at = from + 6 + get16(from + 4); at < to;) {
-                if (at + 8 > to)
-                    bad(QStringLiteral("свойство обрезано"));
-                const std::size_t propLen = get16(at);
-                if (propLen < 8 || propLen > to - at || 8 + get16(at + 6) > propLen)
-                    bad(QStringLiteral("длина свойства %1").arg(propLen));
-                at += propLen;
-            }
+                badField(where, QStringLiteral("свойства без списка имён"));
+            checkPropertyBlock(b, from, to, where);
         }
         pos = to;
     }
@@ -284,61 +309,83 @@ void JetFile::checkTableDefinition(long page, const QString &table) const
     dataPages(page, table); // the usage map, and every page it lists inside the file
 }
 
+namespace {
+
+[[noreturn]] void badDefinition(const QString &table, const QString &why)
+{
+    fail(QStringLiteral("Описание таблицы «%1» повреждено: %2.").arg(table, why));
+}
+
+} // namespace
+
+// A page a usage map lists, once it is found inside the file; page 0 is
+// never visited (libmdb skips it).
+void JetFile::addMappedPage(uint64_t listed, std::vector<long> &pages, const QString &table) const
+{
+    if (listed == 0)
+        return; // libmdb never visits page 0
+    if (listed >= static_cast<uint64_t>(pageCount()))
+        badDefinition(table, QStringLiteral("страница %1 вне файла (файл обрезан?)").arg(listed));
+    pages.push_back(static_cast<long>(listed));
+}
+
+// A usage map of the first kind: the first page, then a bitmap of the pages
+// from it on.
+void JetFile::inlineMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const
+{
+    const uint32_t first = m[1] | uint32_t(m[2]) << 8 | uint32_t(m[3]) << 16 | uint32_t(m[4]) << 24;
+    for (uint32_t i = 0; i < (size - 5) * 8; ++i)
+        if (m[5 + i / 8] & (1u << (i % 8)))
+            addMappedPage(uint64_t(first) + i, pages, table);
+}
+
+// A usage map of the second kind: the numbers of bitmap pages, each one
+// covering the next run of pages.
+void JetFile::pageMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const
+{
+    const uint32_t perPage = (kPageSize - 4) * 8;
+    for (uint32_t k = 0; k < (size - 1) / 4; ++k) {
+        const uint32_t bitmap =
+            m[1 + 4 * k] | uint32_t(m[2 + 4 * k]) << 8 | uint32_t(m[3 + 4 * k]) << 16 | uint32_t(m[4 + 4 * k]) << 24;
+        if (bitmap == 0)
+            continue;
+        if (bitmap >= static_cast<uint64_t>(pageCount()))
+            badDefinition(table, QStringLiteral("страница карты %1 вне файла (файл обрезан?)").arg(bitmap));
+        const uint8_t *b = pageAt(static_cast<long>(bitmap));
+        if (b[0] != kPageUsageMap)
+            badDefinition(table, QStringLiteral("страница %1 не является страницей карты").arg(bitmap));
+        for (uint32_t i = 0; i < perPage; ++i)
+            if (b[4 + i / 8] & (1u << (i % 8)))
+                addMappedPage(uint64_t(k) * perPage + i, pages, table);
+    }
+}
+
 // The pages a table's usage map lists, in ascending order, as libmdb would
 // visit them.
 std::vector<long> JetFile::dataPages(long page, const QString &table) const
 {
-    auto bad = [&](const QString &why) {
-        fail(QStringLiteral("Описание таблицы «%1» повреждено: %2.").arg(table, why));
-    };
     const uint32_t mapRow = u32(page, kTdefUsedPages);
     const long mapPage = static_cast<long>(mapRow >> 8);
     const uint32_t row = mapRow & 0xFF;
     if (mapPage >= pageCount())
-        bad(QStringLiteral("карта страниц вне файла"));
+        badDefinition(table, QStringLiteral("карта страниц вне файла"));
     const uint32_t rows = u16(mapPage, kDataRowCount);
     if (row >= rows || kDataRowOffsets + 2 * (row + 1) > kPageSize)
-        bad(QStringLiteral("нет строки карты страниц"));
+        badDefinition(table, QStringLiteral("нет строки карты страниц"));
     const uint32_t start = u16(mapPage, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
     const uint32_t end =
         row == 0 ? kPageSize : (u16(mapPage, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
     if (start >= kPageSize || end > kPageSize || end < start + 5)
-        bad(QStringLiteral("карта страниц короче 5 байт"));
+        badDefinition(table, QStringLiteral("карта страниц короче 5 байт"));
 
     std::vector<long> pages;
     const uint8_t *m = pageAt(mapPage) + start;
-    const uint32_t size = end - start;
-    auto mapped = [&](uint64_t listed) {
-        if (listed == 0)
-            return; // libmdb never visits page 0
-        if (listed >= static_cast<uint64_t>(pageCount()))
-            bad(QStringLiteral("страница %1 вне файла (файл обрезан?)").arg(listed));
-        pages.push_back(static_cast<long>(listed));
-    };
-    if (m[0] == 0) {
-        const uint32_t first = m[1] | uint32_t(m[2]) << 8 | uint32_t(m[3]) << 16 | uint32_t(m[4]) << 24;
-        for (uint32_t i = 0; i < (size - 5) * 8; ++i)
-            if (m[5 + i / 8] & (1u << (i % 8)))
-                mapped(uint64_t(first) + i);
-    } else if (m[0] == 1) {
-        const uint32_t perPage = (kPageSize - 4) * 8;
-        for (uint32_t k = 0; k < (size - 1) / 4; ++k) {
-            const uint32_t bitmap = m[1 + 4 * k] | uint32_t(m[2 + 4 * k]) << 8 | uint32_t(m[3 + 4 * k]) << 16
-                                    | uint32_t(m[4 + 4 * k]) << 24;
-            if (bitmap == 0)
-                continue;
-            if (bitmap >= static_cast<uint64_t>(pageCount()))
-                bad(QStringLiteral("страница карты %1 вне файла (файл обрезан?)").arg(bitmap));
-            const uint8_t *b = pageAt(static_cast<long>(bitmap));
-            if (b[0] != kPageUsageMap)
-                bad(QStringLiteral("страница %1 не является страницей карты").arg(bitmap));
-            for (uint32_t i = 0; i < perPage; ++i)
-                if (b[4 + i / 8] & (1u << (i % 8)))
-                    mapped(uint64_t(k) * perPage + i);
-        }
-    } else {
-        bad(QStringLiteral("неизвестный вид карты страниц %1").arg(m[0]));
-    }
+    if (m[0] == 0)
+        inlineMapPages(m, end - start, pages, table);
+    else if (m[0] == 1)
+        pageMapPages(m, end - start, pages, table);
+    else
+        badDefinition(table, QStringLiteral("неизвестный вид карты страниц %1").arg(m[0]));
     std::sort(pages.begin(), pages.end());
     pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
     return pages;
@@ -532,71 +579,88 @@ const JetFile::Entry &JetFile::entry(const QString &name) const
     throw Error(3011, kSource, QStringLiteral("В базе данных нет таблицы «%1».").arg(name));
 }
 
+namespace {
+
+uint32_t u32At(const uint8_t *p)
+{
+    return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+} // namespace
+
+// A row of a long-value page, from its reference (page << 8 | row).
+const uint8_t *JetFile::longValueRow(uint32_t ref, uint32_t &rowLen, const QString &where) const
+{
+    const long page = static_cast<long>(ref >> 8);
+    const uint32_t row = ref & 0xFF;
+    if (page <= 0 || page >= pageCount())
+        badField(where, QStringLiteral("страница %1 вне файла").arg(page));
+    const uint8_t *pg = pageAt(page);
+    if (pg[0] != kPageData || std::memcmp(pg + 4, "LVAL", 4) != 0)
+        badField(where, QStringLiteral("страница %1 не является страницей длинных значений").arg(page));
+    const uint32_t rows = u16(page, kDataRowCount);
+    const uint32_t table = kDataRowOffsets + 2 * rows;
+    if (row >= rows || table > kPageSize)
+        badField(where, QStringLiteral("нет строки %1 на странице %2").arg(row).arg(page));
+    const uint32_t start = u16(page, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
+    const uint32_t end =
+        row == 0 ? kPageSize : (u16(page, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
+    if (start < table || end > kPageSize || end < start)
+        badField(where, QStringLiteral("строка %1 страницы %2 повреждена").arg(row).arg(page));
+    rowLen = end - start;
+    return pg + start;
+}
+
+// A long value in a chain of pieces, each row: 4 bytes pointing to the next,
+// then data; the pieces together are exactly len bytes.
+void JetFile::longValueChain(uint32_t first, uint32_t len, QByteArray &out, const QString &where) const
+{
+    const qsizetype at = out.size();
+    out.reserve(at + static_cast<qsizetype>(len));
+    std::unordered_set<uint32_t> seen;
+    uint32_t rowLen = 0;
+    for (uint32_t next = first; next != 0;) {
+        if (!seen.insert(next).second)
+            badField(where, QStringLiteral("цепочка страниц замкнута"));
+        const uint8_t *r = longValueRow(next, rowLen, where);
+        if (rowLen < 4)
+            badField(where, QStringLiteral("часть длинного значения короче 4 байт"));
+        const qsizetype piece = static_cast<qsizetype>(rowLen) - 4;
+        if (out.size() - at + piece > static_cast<qsizetype>(len))
+            badField(where, QStringLiteral("части длиннее значения"));
+        out.append(reinterpret_cast<const char *>(r + 4), piece);
+        next = u32At(r);
+    }
+    if (out.size() - at != static_cast<qsizetype>(len))
+        badField(where, QStringLiteral("части короче значения"));
+}
+
 void JetFile::longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const
 {
-    auto bad = [&](const QString &why) { fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why)); };
     if (size < kMemoHeader)
-        bad(QStringLiteral("нет заголовка"));
-    const uint32_t head = field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24;
+        badField(where, QStringLiteral("нет заголовка"));
+    const uint32_t head = u32At(field);
     const uint32_t len = head & kMemoLengthMask;
-    const uint32_t pgRow = field[4] | uint32_t(field[5]) << 8 | uint32_t(field[6]) << 16 | uint32_t(field[7]) << 24;
+    const uint32_t pgRow = u32At(field + 4);
     if (head & kMemoInline) {
         if (len > static_cast<uint32_t>(size - kMemoHeader))
-            bad(QStringLiteral("длина больше поля"));
+            badField(where, QStringLiteral("длина больше поля"));
         out.append(reinterpret_cast<const char *>(field + kMemoHeader), static_cast<qsizetype>(len));
         return;
     }
     if (len > static_cast<uint64_t>(image_.size()))
-        bad(QStringLiteral("длина больше файла"));
-    // A row of a long-value page.
-    auto lval = [&](uint32_t ref, uint32_t &rowLen) -> const uint8_t * {
-        const long page = static_cast<long>(ref >> 8);
-        const uint32_t row = ref & 0xFF;
-        if (page <= 0 || page >= pageCount())
-            bad(QStringLiteral("страница %1 вне файла").arg(page));
-        const uint8_t *pg = pageAt(page);
-        if (pg[0] != kPageData || std::memcmp(pg + 4, "LVAL", 4) != 0)
-            bad(QStringLiteral("страница %1 не является страницей длинных значений").arg(page));
-        const uint32_t rows = u16(page, kDataRowCount);
-        const uint32_t table = kDataRowOffsets + 2 * rows;
-        if (row >= rows || table > kPageSize)
-            bad(QStringLiteral("нет строки %1 на странице %2").arg(row).arg(page));
-        const uint32_t start = u16(page, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
-        const uint32_t end =
-            row == 0 ? kPageSize : (u16(page, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
-        if (start < table || end > kPageSize || end < start)
-            bad(QStringLiteral("строка %1 страницы %2 повреждена").arg(row).arg(page));
-        rowLen = end - start;
-        return pg + start;
-    };
-    uint32_t rowLen = 0;
+        badField(where, QStringLiteral("длина больше файла"));
     if (head & kMemoSinglePage) {
-        const uint8_t *r = lval(pgRow, rowLen);
+        uint32_t rowLen = 0;
+        const uint8_t *r = longValueRow(pgRow, rowLen, where);
         if (len > rowLen)
-            bad(QStringLiteral("длина больше строки страницы длинных значений"));
+            badField(where, QStringLiteral("длина больше строки страницы длинных значений"));
         out.append(reinterpret_cast<const char *>(r), static_cast<qsizetype>(len));
         return;
     }
     if (head & 0xC0000000u)
-        bad(QStringLiteral("неизвестный вид длинного значения"));
-    // A chain of pieces, each row: 4 bytes pointing to the next, then data.
-    const qsizetype at = out.size();
-    out.reserve(at + static_cast<qsizetype>(len));
-    std::unordered_set<uint32_t> seen;
-    for (uint32_t next = pgRow; next != 0;) {
-        if (!seen.insert(next).second)
-            bad(QStringLiteral("цепочка страниц замкнута"));
-        const uint8_t *r = lval(next, rowLen);
-        if (rowLen < 4)
-            bad(QStringLiteral("часть длинного значения короче 4 байт"));
-        const qsizetype piece = static_cast<qsizetype>(rowLen) - 4;
-        if (out.size() - at + piece > static_cast<qsizetype>(len))
-            bad(QStringLiteral("части длиннее значения"));
-        out.append(reinterpret_cast<const char *>(r + 4), piece);
-        next = r[0] | uint32_t(r[1]) << 8 | uint32_t(r[2]) << 16 | uint32_t(r[3]) << 24;
-    }
-    if (out.size() - at != static_cast<qsizetype>(len))
-        bad(QStringLiteral("части короче значения"));
+        badField(where, QStringLiteral("неизвестный вид длинного значения"));
+    longValueChain(pgRow, len, out, where);
 }
 
 void JetFile::readMemo(const uint8_t *field, int size, QString &out, const QString &where) const

@@ -153,6 +153,9 @@ private:
     Definition definition(long page, const QString &name);
     void checkTableDefinition(long page, const QString &table) const;
     std::vector<long> dataPages(long page, const QString &table) const;
+    void addMappedPage(uint64_t listed, std::vector<long> &pages, const QString &table) const;
+    void inlineMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const;
+    void pageMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const;
     void forEachRow(const Definition &def,
                     const std::function<void(const uint8_t *page, long pageNo, int row, const Field *fields)> &f) const;
     struct RowLayout;
@@ -168,6 +171,8 @@ private:
     long pageCount() const { return static_cast<long>(image_.size() / 4096); }
     // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
     void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
+    const uint8_t *longValueRow(uint32_t ref, uint32_t &rowLen, const QString &where) const;
+    void longValueChain(uint32_t first, uint32_t len, QByteArray &out, const QString &where) const;
     void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
     static TableData emptyTable(const Definition &def);
     static std::vector<bool> narrowable(const Definition &def);
