@@ -67,50 +67,72 @@ QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books, Q
     return doc;
 }
 
-double LeadingNumber(const QString &text)
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c.isDigit() && c.unicode() < 128;
+}
+
+QString withoutBlanks(const QString &text)
 {
     QString s;
     for (QChar c : text)
         if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
             s += c;
+    return s;
+}
+
+// A number written "&H1F" (hexadecimal) or "&O17" (octal): its digits up to
+// the first that is not one.
+double radixNumber(const QString &s)
+{
+    const int base = s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
+    const QString digits = base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567");
+    double v = 0;
+    for (qsizetype i = 2; i < s.size() && digits.contains(s[i]); ++i)
+        v = v * base + QString(s[i]).toInt(nullptr, base);
+    return v;
+}
+
+qsizetype digitsEnd(const QString &s, qsizetype i)
+{
+    while (i < s.size() && isAsciiDigit(s[i]))
+        ++i;
+    return i;
+}
+
+// The end of an exponent ("e", a sign, digits) at i; i itself when there is
+// none with digits.
+qsizetype exponentEnd(const QString &s, qsizetype i)
+{
+    if (i >= s.size() || (s[i] != QLatin1Char('e') && s[i] != QLatin1Char('E')))
+        return i;
+    qsizetype j = i + 1;
+    if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+        ++j;
+    const qsizetype end = digitsEnd(s, j);
+    return end > j ? end : i;
+}
+
+} // namespace
+
+double LeadingNumber(const QString &text)
+{
+    const QString s = withoutBlanks(text);
     if (s.startsWith(QLatin1String("&H"), Qt::CaseInsensitive)
-        || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
-        const int base = s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
-        qsizetype i = 2;
-        double v = 0;
-        for (; i < s.size(); ++i) {
-            const int d = QString(s[i]).toInt(nullptr, base);
-            const bool isDigit =
-                (base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567")).contains(s[i]);
-            if (!isDigit)
-                break;
-            v = v * base + d;
-        }
-        return v;
-    }
+        || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive))
+        return radixNumber(s);
     qsizetype i = 0;
     if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
         ++i;
     const qsizetype digitsStart = i;
-    while (i < s.size() && s[i].isDigit() && s[i].unicode() < 128)
-        ++i;
-    if (i < s.size() && s[i] == QLatin1Char('.')) {
-        ++i;
-        while (i < s.size() && s[i].isDigit() && s[i].unicode() < 128)
-            ++i;
-    }
+    i = digitsEnd(s, i);
+    if (i < s.size() && s[i] == QLatin1Char('.'))
+        i = digitsEnd(s, i + 1);
     if (i == digitsStart)
         return 0;
-    if (i < s.size() && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
-        qsizetype j = i + 1;
-        if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
-            ++j;
-        const qsizetype expStart = j;
-        while (j < s.size() && s[j].isDigit() && s[j].unicode() < 128)
-            ++j;
-        if (j > expStart)
-            i = j;
-    }
+    i = exponentEnd(s, i);
     bool ok = false;
     const double v = s.left(i).toDouble(&ok);
     return ok && std::isfinite(v) ? v : 0;
