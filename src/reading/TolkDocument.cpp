@@ -170,6 +170,52 @@ void hide(std::vector<TolkFormat> &f, qsizetype at)
 
 } // namespace
 
+namespace {
+
+// A marker run ending at pos ("& heading:§" of a book's part, "F^" of the
+// see-also line): from its start on in the colour (the book's for a heading,
+// teal otherwise; a heading naming no book keeps the colour before), bold
+// italic; its first character the book or hand symbol; the end mark hidden.
+void markSymbolRun(std::vector<TolkFormat> &f, const QString &text, qsizetype markStart, qsizetype pos,
+                   const std::vector<TolkButton> &buttons, std::uint32_t &colour)
+{
+    const bool header = text[pos - 1] == QChar(u'§');
+    if (header) {
+        const QString selected = text.mid(markStart, pos - markStart);
+        for (const TolkButton &b : buttons)
+            if (selected.contains(b.tag))
+                colour = colourOf(b.description);
+    } else {
+        colour = kTeal;
+    }
+    setRange(f, markStart, pos - markStart, [&](TolkFormat &c) {
+        c.colour = colour;
+        c.bold = true;
+        c.italic = true;
+    });
+    setRange(f, markStart, 1, [&](TolkFormat &c) {
+        c.size = header ? 14 : 22;
+        c.italic = false;
+        c.font = TolkFormat::Symbol;
+        c.bold = false;
+    });
+    hide(f, pos - 1);
+}
+
+// A see-also link "<word>" from ltPos to pos: the brackets hidden, the word
+// green and underlined.
+void markLink(std::vector<TolkFormat> &f, qsizetype ltPos, qsizetype pos)
+{
+    hide(f, ltPos);
+    setRange(f, ltPos + 1, pos - ltPos - 1, [](TolkFormat &c) {
+        c.colour = kGreen;
+        c.underline = true;
+    });
+    hide(f, pos - 1);
+}
+
+} // namespace
+
 std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, const std::vector<TolkButton> &buttons)
 {
     std::vector<TolkFormat> f(static_cast<size_t>(text.size()));
@@ -191,39 +237,12 @@ std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, con
             setRange(f, lastCR, pos - 1 - lastCR, [](TolkFormat &c) { c.colour = kBlue; });
         if (ch == QLatin1Char('&') || ch == QLatin1Char('F'))
             markStart = pos - 1;
-        if (ch == QLatin1Char('^') || ch == QChar(u'§')) {
-            const bool header = ch == QChar(u'§');
-            if (header) {
-                const QString selected = text.mid(markStart, pos - markStart);
-                for (const TolkButton &b : buttons)
-                    if (selected.contains(b.tag))
-                        colour = colourOf(b.description);
-            } else {
-                colour = kTeal;
-            }
-            setRange(f, markStart, pos - markStart, [&](TolkFormat &c) {
-                c.colour = colour;
-                c.bold = true;
-                c.italic = true;
-            });
-            setRange(f, markStart, 1, [&](TolkFormat &c) {
-                c.size = header ? 14 : 22;
-                c.italic = false;
-                c.font = TolkFormat::Symbol;
-                c.bold = false;
-            });
-            hide(f, pos - 1);
-        }
+        if (ch == QLatin1Char('^') || ch == QChar(u'§'))
+            markSymbolRun(f, text, markStart, pos, buttons, colour);
         if (ch == QLatin1Char('<'))
             ltPos = pos - 1;
-        if (ch == QLatin1Char('>')) {
-            hide(f, ltPos);
-            setRange(f, ltPos + 1, pos - ltPos - 1, [](TolkFormat &c) {
-                c.colour = kGreen;
-                c.underline = true;
-            });
-            hide(f, pos - 1);
-        }
+        if (ch == QLatin1Char('>'))
+            markLink(f, ltPos, pos);
     }
     return f;
 }
