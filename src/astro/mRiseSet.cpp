@@ -63,52 +63,64 @@ void Replace(Event &event, double serial)
     event.serial = serial;
 }
 
+// The moment of a crossing at root hours from sample i of the day whose
+// serial is base.
+double HourMoment(double base, int i, double root)
+{
+    return Checked(base + (i + root) / 24.0);
+}
+
+// The crossings of the parabola through samples i-1, i, i+1 (a y^2 + b y + c
+// around sample i) that fall within an hour of sample i.
+void HourCrossings(const AltitudeSampleSet &y, int i, double base, Event &rise, Event &set)
+{
+    const double a = Checked(0.5 * (y[i + 1] + y[i - 1]) - y[i]);
+    const double b = Checked(0.5 * (y[i + 1] - y[i - 1]));
+    const double c = y[i];
+    if (a == 0.0) {
+        // Three collinear samples: the straight line through them, with
+        // at most one crossing.
+        if (b == 0.0)
+            return;
+        const double root = -c / b;
+        if (std::fabs(root) < 1.0)
+            Record(b > 0.0 ? rise : set, HourMoment(base, i, root));
+        return;
+    }
+    const double xe = -b / (2.0 * a);
+    const double ye = Checked((a * xe + b) * xe + c);
+    const double d = Checked(b * b - 4.0 * a * c);
+    if (d < 0.0)
+        return;
+    const double dx = 0.5 * std::sqrt(d) / std::fabs(a);
+    const double root1 = xe - dx, root2 = xe + dx;
+    const bool in1 = std::fabs(root1) < 1.0, in2 = std::fabs(root2) < 1.0;
+    const int n = (in1 ? 1 : 0) + (in2 ? 1 : 0);
+    if (n == 1) {
+        const double root = in1 ? root1 : root2;
+        // Rising where the parabola climbs through zero. Apart from a
+        // sample exactly on the horizon this is the same as y[i-1] < 0.
+        const bool rising = 2.0 * a * root + b > 0.0;
+        Record(rising ? rise : set, HourMoment(base, i, root));
+    } else if (n == 2) {
+        if (ye < 0.0) {
+            Replace(rise, HourMoment(base, i, root2));
+            Replace(set, HourMoment(base, i, root1));
+        } else {
+            Replace(rise, HourMoment(base, i, root1));
+            Replace(set, HourMoment(base, i, root2));
+        }
+    }
+}
+
 } // namespace
 
 RiseSetResult FindRiseSet(double day, const AltitudeSampleSet &y)
 {
     const double base = DateToSerial(day);
-    const auto at = [base](int i, double root) { return Checked(base + (i + root) / 24.0); };
     Event rise, set;
-    for (int i = 1; i <= 23; ++i) {
-        const double a = Checked(0.5 * (y[i + 1] + y[i - 1]) - y[i]);
-        const double b = Checked(0.5 * (y[i + 1] - y[i - 1]));
-        const double c = y[i];
-        if (a == 0.0) {
-            // Three collinear samples: the straight line through them, with
-            // at most one crossing.
-            if (b == 0.0)
-                continue;
-            const double root = -c / b;
-            if (std::fabs(root) < 1.0)
-                Record(b > 0.0 ? rise : set, at(i, root));
-            continue;
-        }
-        const double xe = -b / (2.0 * a);
-        const double ye = Checked((a * xe + b) * xe + c);
-        const double d = Checked(b * b - 4.0 * a * c);
-        if (d < 0.0)
-            continue;
-        const double dx = 0.5 * std::sqrt(d) / std::fabs(a);
-        const double root1 = xe - dx, root2 = xe + dx;
-        const bool in1 = std::fabs(root1) < 1.0, in2 = std::fabs(root2) < 1.0;
-        const int n = (in1 ? 1 : 0) + (in2 ? 1 : 0);
-        if (n == 1) {
-            const double root = in1 ? root1 : root2;
-            // Rising where the parabola climbs through zero. Apart from a
-            // sample exactly on the horizon this is the same as y[i-1] < 0.
-            const bool rising = 2.0 * a * root + b > 0.0;
-            Record(rising ? rise : set, at(i, root));
-        } else if (n == 2) {
-            if (ye < 0.0) {
-                Replace(rise, at(i, root2));
-                Replace(set, at(i, root1));
-            } else {
-                Replace(rise, at(i, root1));
-                Replace(set, at(i, root2));
-            }
-        }
-    }
+    for (int i = 1; i <= 23; ++i)
+        HourCrossings(y, i, base, rise, set);
     if (!rise.found && !set.found) {
         const double s = y[12] > 0.0 ? 1.0 : (y[12] < 0.0 ? -1.0 : 0.0);
         return RiseSetResult{s, -1.0};

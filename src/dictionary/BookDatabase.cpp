@@ -2,7 +2,7 @@
 
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
-#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetFile.h"
 
 #include <QFile>
 
@@ -305,7 +305,7 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
         jet::restoreJetHeader(image);
         auto data = std::make_shared<DatabaseData>();
         data->name = name;
-        jet::Database db(std::move(image));
+        jet::JetFile db(std::move(image));
         for (const QString &t : db.tableNames()) {
             auto state = std::make_shared<TableState>();
             state->data = db.readTable(t);

@@ -70,6 +70,37 @@ public:
 
     BookSource parse(const QByteArray &utf8)
     {
+        for (QString line : decodeLines(utf8)) {
+            ++lineNo_;
+            if (line.endsWith(u'\r'))
+                line.chop(1);
+            if (line.startsWith(u'#'))
+                continue;
+            if (line.startsWith(QLatin1String("==")))
+                startEntry(line);
+            else if (!inEntries_)
+                headerLine(line);
+            else if (line.startsWith(QLatin1String("=>")))
+                linksLine(line);
+            else
+                textLine(line);
+        }
+        finishEntry();
+        const BookContent &book = src_.content;
+        if (book.name.isEmpty())
+            fail(1, QStringLiteral("нет ключа «name»"));
+        if (book.heading.isEmpty())
+            fail(1, QStringLiteral("нет ключа «heading»"));
+        if (book.entries.empty())
+            fail(lineNo_, QStringLiteral("в соннике нет ни одной статьи («== слово»)"));
+        return std::move(src_);
+    }
+
+private:
+    // The lines of the file, each checked to be UTF-8; a byte order mark at
+    // the start is dropped.
+    QStringList decodeLines(const QByteArray &utf8) const
+    {
         QList<QByteArray> raw = utf8.split('\n');
         if (!raw.isEmpty() && raw.last().isEmpty())
             raw.removeLast();
@@ -84,127 +115,135 @@ public:
                 line.remove(0, 1);
             lines << line;
         }
-
-        BookSource src;
-        BookContent &book = src.content;
-        std::map<QString, int> seenKeys;
-        std::map<QString, int> seenWords; // folded headword -> line
-        bool inEntries = false;
-        QStringList text;
-        qsizetype keepFrom = 0; // lines before this index stay even if blank
-        bool haveLinks = false;
-        int lineNo = 0;
-
-        auto finish = [&]() {
-            if (book.entries.empty())
-                return;
-            // escaped lines are never dropped
-            while (text.size() > keepFrom && text.last().trimmed().isEmpty())
-                text.removeLast();
-            keepFrom = 0;
-            book.entries.back().text = text.join(kCrLf);
-            text.clear();
-        };
-
-        for (QString line : lines) {
-            ++lineNo;
-            if (line.endsWith(u'\r'))
-                line.chop(1);
-            if (line.startsWith(u'#'))
-                continue;
-            if (line.startsWith(QLatin1String("=="))) {
-                finish();
-                inEntries = true;
-                haveLinks = false;
-                const QString word = line.mid(2).trimmed();
-                if (word.isEmpty())
-                    fail(lineNo, QStringLiteral("пустое заглавное слово"));
-                if (word.size() > 255)
-                    fail(lineNo, QStringLiteral("заглавное слово длиннее 255 символов"));
-                auto it = seenWords.find(word.toCaseFolded());
-                if (it != seenWords.end())
-                    fail(lineNo, QStringLiteral("заглавное слово «%1» уже было в строке %2").arg(word).arg(it->second));
-                seenWords.emplace(word.toCaseFolded(), lineNo);
-                book.entries.push_back({word, QString(), std::nullopt, lineNo});
-                continue;
-            }
-            if (!inEntries) {
-                if (line.trimmed().isEmpty())
-                    continue;
-                const qsizetype colon = line.indexOf(u':');
-                const QString key = colon > 0 ? line.left(colon).trimmed() : QString();
-                if (key.isEmpty())
-                    fail(lineNo, QStringLiteral("ожидается строка заголовка «ключ: значение» или «== слово»"));
-                const QString value = line.mid(colon + 1).trimmed();
-                if (seenKeys.count(key))
-                    fail(lineNo, QStringLiteral("ключ «%1» уже задан в строке %2").arg(key).arg(seenKeys[key]));
-                seenKeys[key] = lineNo;
-                if (key == QLatin1String("name")) {
-                    book.name = value;
-                } else if (key == QLatin1String("heading")) {
-                    book.heading = value;
-                } else if (key == QLatin1String("color")) {
-                    const bool digits =
-                        !value.isEmpty() && value.size() <= 10
-                        && std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-                    if (!digits || value.toULongLong() > 0xFFFFFFFFull)
-                        fail(lineNo, QStringLiteral("цвет должен быть десятичным числом от 0 до 4294967295"));
-                    book.color = value;
-                } else if (key == QLatin1String("icon")) {
-                    if (value.isEmpty())
-                        book.icon = QByteArray();
-                    else
-                        src.iconFile = value;
-                    src.iconLine = lineNo;
-                } else {
-                    fail(lineNo, QStringLiteral("неизвестный ключ «%1»").arg(key));
-                }
-                if (key == QLatin1String("name") || key == QLatin1String("heading")) {
-                    if (value.isEmpty())
-                        fail(lineNo, QStringLiteral("пустое значение ключа «%1»").arg(key));
-                    if (value.size() > 255)
-                        fail(lineNo, QStringLiteral("значение ключа «%1» длиннее 255 символов").arg(key));
-                }
-                continue;
-            }
-            if (line.startsWith(QLatin1String("=>"))) {
-                if (haveLinks)
-                    fail(lineNo, QStringLiteral("второй список «=>» в одной статье"));
-                haveLinks = true;
-                QString links;
-                if (line.startsWith(QLatin1String("=>| "))) {
-                    links = line.mid(4);
-                } else {
-                    links = line.mid(2).trimmed();
-                    if (links.isEmpty())
-                        fail(lineNo, QStringLiteral("пустой список «=>»"));
-                    links += u'.';
-                }
-                checkAnsi(lineNo, links, QStringLiteral("список «=>»"));
-                book.entries.back().links = links;
-                book.entries.back().linksLine = lineNo;
-                continue;
-            }
-            const bool escaped = line.startsWith(u'\\');
-            if (escaped)
-                line = unescape(lineNo, QStringView(line).mid(1));
-            checkAnsi(lineNo, line, QStringLiteral("толкование"));
-            text << line;
-            if (escaped)
-                keepFrom = text.size();
-        }
-        finish();
-        if (book.name.isEmpty())
-            fail(1, QStringLiteral("нет ключа «name»"));
-        if (book.heading.isEmpty())
-            fail(1, QStringLiteral("нет ключа «heading»"));
-        if (book.entries.empty())
-            fail(lineNo, QStringLiteral("в соннике нет ни одной статьи («== слово»)"));
-        return src;
+        return lines;
     }
 
-private:
+    // "== word": the previous entry ends, a new one starts.
+    void startEntry(const QString &line)
+    {
+        finishEntry();
+        inEntries_ = true;
+        haveLinks_ = false;
+        const QString word = line.mid(2).trimmed();
+        if (word.isEmpty())
+            fail(lineNo_, QStringLiteral("пустое заглавное слово"));
+        if (word.size() > 255)
+            fail(lineNo_, QStringLiteral("заглавное слово длиннее 255 символов"));
+        auto it = seenWords_.find(word.toCaseFolded());
+        if (it != seenWords_.end())
+            fail(lineNo_, QStringLiteral("заглавное слово «%1» уже было в строке %2").arg(word).arg(it->second));
+        seenWords_.emplace(word.toCaseFolded(), lineNo_);
+        src_.content.entries.push_back({word, QString(), std::nullopt, lineNo_});
+    }
+
+    // The text of the last entry: its lines without the blank ones at the
+    // end (escaped lines are never dropped).
+    void finishEntry()
+    {
+        BookContent &book = src_.content;
+        if (book.entries.empty())
+            return;
+        while (text_.size() > keepFrom_ && text_.last().trimmed().isEmpty())
+            text_.removeLast();
+        keepFrom_ = 0;
+        book.entries.back().text = text_.join(kCrLf);
+        text_.clear();
+    }
+
+    // A line of the header before the first entry: "key: value", each key once.
+    void headerLine(const QString &line)
+    {
+        if (line.trimmed().isEmpty())
+            return;
+        const qsizetype colon = line.indexOf(u':');
+        const QString key = colon > 0 ? line.left(colon).trimmed() : QString();
+        if (key.isEmpty())
+            fail(lineNo_, QStringLiteral("ожидается строка заголовка «ключ: значение» или «== слово»"));
+        const QString value = line.mid(colon + 1).trimmed();
+        if (seenKeys_.count(key))
+            fail(lineNo_, QStringLiteral("ключ «%1» уже задан в строке %2").arg(key).arg(seenKeys_[key]));
+        seenKeys_[key] = lineNo_;
+        headerValue(key, value);
+    }
+
+    void headerValue(const QString &key, const QString &value)
+    {
+        BookContent &book = src_.content;
+        if (key == QLatin1String("name")) {
+            book.name = value;
+        } else if (key == QLatin1String("heading")) {
+            book.heading = value;
+        } else if (key == QLatin1String("color")) {
+            checkColour(value);
+            book.color = value;
+        } else if (key == QLatin1String("icon")) {
+            if (value.isEmpty())
+                book.icon = QByteArray();
+            else
+                src_.iconFile = value;
+            src_.iconLine = lineNo_;
+        } else {
+            fail(lineNo_, QStringLiteral("неизвестный ключ «%1»").arg(key));
+        }
+        if (key == QLatin1String("name") || key == QLatin1String("heading")) {
+            if (value.isEmpty())
+                fail(lineNo_, QStringLiteral("пустое значение ключа «%1»").arg(key));
+            if (value.size() > 255)
+                fail(lineNo_, QStringLiteral("значение ключа «%1» длиннее 255 символов").arg(key));
+        }
+    }
+
+    void checkColour(const QString &value) const
+    {
+        const bool digits = !value.isEmpty() && value.size() <= 10
+                            && std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (!digits || value.toULongLong() > 0xFFFFFFFFull)
+            fail(lineNo_, QStringLiteral("цвет должен быть десятичным числом от 0 до 4294967295"));
+    }
+
+    // "=> links": the see-also list of the entry, at most one; "=>| " keeps
+    // the list exactly as written, otherwise it is trimmed and ends in a dot.
+    void linksLine(const QString &line)
+    {
+        if (haveLinks_)
+            fail(lineNo_, QStringLiteral("второй список «=>» в одной статье"));
+        haveLinks_ = true;
+        QString links;
+        if (line.startsWith(QLatin1String("=>| "))) {
+            links = line.mid(4);
+        } else {
+            links = line.mid(2).trimmed();
+            if (links.isEmpty())
+                fail(lineNo_, QStringLiteral("пустой список «=>»"));
+            links += u'.';
+        }
+        checkAnsi(lineNo_, links, QStringLiteral("список «=>»"));
+        src_.content.entries.back().links = links;
+        src_.content.entries.back().linksLine = lineNo_;
+    }
+
+    // A line of an entry's text; a line starting with a backslash is
+    // unescaped and kept even when blank.
+    void textLine(QString line)
+    {
+        const bool escaped = line.startsWith(u'\\');
+        if (escaped)
+            line = unescape(lineNo_, QStringView(line).mid(1));
+        checkAnsi(lineNo_, line, QStringLiteral("толкование"));
+        text_ << line;
+        if (escaped)
+            keepFrom_ = text_.size();
+    }
+
     QString file_;
+    BookSource src_;
+    std::map<QString, int> seenKeys_;
+    std::map<QString, int> seenWords_; // folded headword -> line
+    bool inEntries_ = false;
+    QStringList text_;
+    qsizetype keepFrom_ = 0; // lines before this index stay even if blank
+    bool haveLinks_ = false;
+    int lineNo_ = 0;
 };
 
 bool needsEscape(QStringView line)
@@ -243,6 +282,37 @@ BookSource parseBookSource(const QByteArray &utf8, const QString &fileName)
     return SourceParser(fileName).parse(utf8);
 }
 
+namespace {
+
+// An entry's text, a line at a time; lines that would read back otherwise
+// (markers, control characters, the blank lines at the end) are escaped.
+void formatEntryText(const QString &text, QString &out)
+{
+    const QStringList lines = text.split(kCrLf);
+    // trailing blank lines would be dropped when read back
+    qsizetype keep = lines.size();
+    while (keep > 0 && lines[keep - 1].trimmed().isEmpty())
+        --keep;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &l = lines[i];
+        out += (i >= keep || needsEscape(l)) ? escape(l) : l;
+        out += u'\n';
+    }
+}
+
+// A see-also list: "=> list" when it reads back the same (trimmed, ending in
+// a dot), otherwise "=>| " and the list exactly.
+void formatLinks(const QString &l, QString &out)
+{
+    const QString body = l.chopped(l.endsWith(u'.') ? 1 : 0);
+    if (l.endsWith(u'.') && !body.isEmpty() && body == body.trimmed() && !needsEscape(body))
+        out += QStringLiteral("=> ") + body + u'\n';
+    else
+        out += QStringLiteral("=>| ") + l + u'\n';
+}
+
+} // namespace
+
 QByteArray formatBookSource(const BookContent &book, const QString &iconFile)
 {
     QString out;
@@ -254,26 +324,10 @@ QByteArray formatBookSource(const BookContent &book, const QString &iconFile)
         out += book.icon->isEmpty() ? QStringLiteral("icon:\n") : QStringLiteral("icon: ") + iconFile + u'\n';
     for (const auto &e : book.entries) {
         out += QStringLiteral("\n== ") + e.headword + u'\n';
-        if (!e.text.isEmpty()) {
-            const QStringList lines = e.text.split(kCrLf);
-            // trailing blank lines would be dropped when read back
-            qsizetype keep = lines.size();
-            while (keep > 0 && lines[keep - 1].trimmed().isEmpty())
-                --keep;
-            for (qsizetype i = 0; i < lines.size(); ++i) {
-                const QString &l = lines[i];
-                out += (i >= keep || needsEscape(l)) ? escape(l) : l;
-                out += u'\n';
-            }
-        }
-        if (e.links) {
-            const QString &l = *e.links;
-            const QString body = l.chopped(l.endsWith(u'.') ? 1 : 0);
-            if (l.endsWith(u'.') && !body.isEmpty() && body == body.trimmed() && !needsEscape(body))
-                out += QStringLiteral("=> ") + body + u'\n';
-            else
-                out += QStringLiteral("=>| ") + l + u'\n';
-        }
+        if (!e.text.isEmpty())
+            formatEntryText(e.text, out);
+        if (e.links)
+            formatLinks(*e.links, out);
     }
     return out.toUtf8();
 }

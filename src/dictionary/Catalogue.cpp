@@ -75,46 +75,41 @@ CatalogueBook openBook(const QString &path)
     return b;
 }
 
-CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
-                            const QString &userFolder)
+namespace {
+
+QString withoutTrailingSlash(const QString &f)
 {
-    CatalogueLoad out;
-    QStringList files;
+    return f.endsWith(QLatin1Char('/')) ? f.chopped(1) : f;
+}
+
+// Adds the books of the user's own folder to files (by file name, sorted
+// without regard to case; at most 32767); where[file] is the folder each
+// is read from, the user's copy winning over the shared one.
+void addUserBooks(const QString &userFolder, QStringList &files, std::map<QString, QString> &where)
+{
     try {
-        files = bookFiles(booksFolder);
-    } catch (const Error &e) {
-        out.failure = CatalogueLoad::FolderOrBook;
-        out.error = e.description();
-        return out;
-    }
-    auto strip = [](const QString &f) { return f.endsWith(QLatin1Char('/')) ? f.chopped(1) : f; };
-    const QString folder = strip(booksFolder);
-    // file name -> folder; the user's copy wins
-    std::map<QString, QString> where;
-    for (const QString &f : files)
-        where[f] = folder;
-    if (!userFolder.isEmpty() && QFileInfo(userFolder).isDir()
-        && QDir::cleanPath(userFolder) != QDir::cleanPath(booksFolder)) {
-        try {
-            for (const QString &f : bookFiles(userFolder)) {
-                if (!where.count(f))
-                    files << f;
-                where[f] = strip(userFolder);
-            }
-        } catch (const Error &) {
-            // an unreadable folder of one's own hides only its books
+        for (const QString &f : bookFiles(userFolder)) {
+            if (!where.count(f))
+                files << f;
+            where[f] = withoutTrailingSlash(userFolder);
         }
-        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
-            const int c = a.compare(b, Qt::CaseInsensitive);
-            return c != 0 ? c < 0 : a < b;
-        });
-        if (files.size() > 32767)
-            files = files.mid(0, 32767);
+    } catch (const Error &) {
+        // an unreadable folder of one's own hides only its books
+        traceIgnored(std::current_exception());
     }
-    if (files.isEmpty()) {
-        out.failure = CatalogueLoad::NoBookFiles;
-        return out;
-    }
+    std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    if (files.size() > 32767)
+        files = files.mid(0, 32767);
+}
+
+// Opens the signed books among files into out, in order; returns whether
+// there was any signed book at all.
+bool openBooks(const QStringList &files, std::map<QString, QString> &where,
+               const std::function<int(const QString &)> &enabledState, CatalogueLoad &out)
+{
     bool signedBook = false;
     for (int i = 0; i < files.size(); ++i) {
         const QString path = where[files[i]] + QLatin1Char('/') + files[i];
@@ -130,7 +125,36 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
             out.skipped.push_back({path, e.description()});
         }
     }
-    if (!signedBook) {
+    return signedBook;
+}
+
+} // namespace
+
+CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
+                            const QString &userFolder)
+{
+    CatalogueLoad out;
+    QStringList files;
+    try {
+        files = bookFiles(booksFolder);
+    } catch (const Error &e) {
+        out.failure = CatalogueLoad::FolderOrBook;
+        out.error = e.description();
+        return out;
+    }
+    const QString folder = withoutTrailingSlash(booksFolder);
+    // file name -> folder; the user's copy wins
+    std::map<QString, QString> where;
+    for (const QString &f : files)
+        where[f] = folder;
+    if (!userFolder.isEmpty() && QFileInfo(userFolder).isDir()
+        && QDir::cleanPath(userFolder) != QDir::cleanPath(booksFolder))
+        addUserBooks(userFolder, files, where);
+    if (files.isEmpty()) {
+        out.failure = CatalogueLoad::NoBookFiles;
+        return out;
+    }
+    if (!openBooks(files, where, enabledState, out)) {
         out.failure = CatalogueLoad::NoSignedBooks;
     } else if (out.books.empty()) {
         out.failure = CatalogueLoad::FolderOrBook;

@@ -1,6 +1,7 @@
 #include "dictionary/TextIndex.h"
 
 #include "dictionary/WordFinder.h"
+#include "platform/error/Error.h"
 #include "reading/PackedText.h"
 
 #include <algorithm>
@@ -201,108 +202,156 @@ QStringList stemsOfWords(const QStringList &foldedWords)
     return out;
 }
 
+namespace {
+
+// The unpacked text of a record; none for a Null text and for a damaged
+// entry (which is not searchable; the rest are).
+std::optional<QString> entryText(dictionary::Recordset &rs, qsizetype r, int textColumn, std::size_t &packedBytes)
+{
+    try {
+        rs.setAbsolutePosition(r);
+        const std::optional<QString> packed = rs.Field(textColumn);
+        if (!packed)
+            return std::nullopt;
+        packedBytes += size_t(packed->size());
+        return reading::UnpackText(*packed);
+    } catch (...) {
+        traceIgnored(std::current_exception());
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+// Builds the index an entry at a time: the headword groups, the stems of the
+// words and each stem's postings, then freezes them in sorted order.
+class TextIndex::Builder {
+public:
+    Builder(TextIndex &index, std::size_t records) : index_(index)
+    {
+        groups_.reserve(records);
+        stemIds_.reserve(records + 4096);
+        index_.entries_.reserve(records);
+        index_.groupOf_.reserve(records);
+    }
+
+    void addEntry(uint16_t book, qsizetype record, QStringView headword, const QString &text)
+    {
+        const uint32_t entry = uint32_t(index_.entries_.size());
+        index_.entries_.push_back({uint32_t(record), book});
+        const auto [git, newGroup] = groups_.try_emplace(foldWord(headword), uint32_t(groups_.size()));
+        index_.groupOf_.push_back(git->second);
+        if (newGroup)
+            index_.groupFirst_.push_back(entry);
+        counts_.clear();
+        forEachWord(text, [&](qsizetype, qsizetype, QStringView word, uint32_t hash) {
+            counts_.emplace_back(stemOf(word, hash), 1);
+        });
+        addPostings(entry);
+    }
+
+    // Headwords in alphabetical order (folded), for ranking ties.
+    void rankHeadwords()
+    {
+        const std::vector<std::pair<std::u16string_view, uint32_t>> byName = sortedKeys(groups_);
+        index_.groupRank_.resize(byName.size());
+        for (size_t k = 0; k < byName.size(); ++k)
+            index_.groupRank_[byName[k].second] = uint32_t(k);
+        groups_.clear();
+    }
+
+    // Freeze: stems in sorted order, their postings one after another.
+    void freeze()
+    {
+        const std::vector<std::pair<std::u16string_view, uint32_t>> sorted = sortedKeys(stemIds_);
+        std::size_t chars = 0, bytes = 0;
+        for (const auto &[stem, id] : sorted) {
+            chars += stem.size();
+            bytes += lists_[id].size();
+        }
+        index_.stemPool_.reserve(qsizetype(chars));
+        index_.pool_.reserve(bytes);
+        for (const auto &[stem, id] : sorted) {
+            index_.stemStart_.push_back(uint32_t(index_.stemPool_.size()));
+            index_.stemPool_.append(reinterpret_cast<const QChar *>(stem.data()), qsizetype(stem.size()));
+            index_.postingStart_.push_back(uint32_t(index_.pool_.size()));
+            index_.pool_.insert(index_.pool_.end(), lists_[id].begin(), lists_[id].end());
+            std::vector<uint8_t>().swap(lists_[id]);
+        }
+        index_.stemStart_.push_back(uint32_t(index_.stemPool_.size()));
+        index_.postingStart_.push_back(uint32_t(index_.pool_.size()));
+        stemIds_.clear();
+    }
+
+private:
+    // The building id of a folded word's stem.
+    uint32_t stemOf(QStringView word, uint32_t hash)
+    {
+        uint32_t id = wordStem_.find(word, hash);
+        if (id == WordStems::kAbsent) {
+            const auto [sit, added] = stemIds_.try_emplace(stemmer_.stem(word), uint32_t(lists_.size()));
+            if (added) {
+                lists_.emplace_back();
+                lastEntry_.push_back(0);
+            }
+            id = sit->second;
+            wordStem_.add(word, hash, id);
+        }
+        return id;
+    }
+
+    // One posting per stem of the entry: the gap to the stem's previous
+    // entry and, when more than one, the hits.
+    void addPostings(uint32_t entry)
+    {
+        std::sort(counts_.begin(), counts_.end());
+        for (size_t i = 0; i < counts_.size();) {
+            size_t j = i;
+            while (j < counts_.size() && counts_[j].first == counts_[i].first)
+                ++j;
+            const uint32_t stem = counts_[i].first;
+            std::vector<uint8_t> &list = lists_[stem];
+            const uint32_t gap = list.empty() ? entry : entry - lastEntry_[stem];
+            const uint32_t hits = uint32_t(j - i);
+            putVarint(list, gap << 1 | (hits > 1 ? 1u : 0u));
+            if (hits > 1)
+                putVarint(list, hits);
+            lastEntry_[stem] = entry;
+            i = j;
+        }
+    }
+
+    TextIndex &index_;
+    Stemmer stemmer_;
+    WordStems wordStem_;
+    std::vector<uint32_t> lastEntry_;                   // per stem: last entry given a posting
+    std::vector<std::pair<uint32_t, uint32_t>> counts_; // (stem, hits) of one entry
+    std::unordered_map<QString, uint32_t> groups_;      // folded headword -> id
+    std::unordered_map<QString, uint32_t> stemIds_;     // stem -> id while building
+    std::vector<std::vector<uint8_t>> lists_;           // per building id
+};
+
 TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool> *cancel)
 {
     TextIndex index;
-    Stemmer stemmer;
-    WordStems wordStem;
-    std::vector<uint32_t> lastEntry;                   // per stem: last entry given a posting
-    std::vector<std::pair<uint32_t, uint32_t>> counts; // (stem, hits) of one entry
-    const auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
-    std::unordered_map<QString, uint32_t> groups;  // folded headword -> id
-    std::unordered_map<QString, uint32_t> stemIds; // stem -> id while building
-    std::vector<std::vector<uint8_t>> lists;       // per building id
     std::size_t records = 0;
     for (const TextSource &source : books)
         records += size_t(source.records.RecordCount());
-    groups.reserve(records);
-    stemIds.reserve(records + 4096);
-    index.entries_.reserve(records);
-    index.groupOf_.reserve(records);
-
+    Builder builder(index, records);
     for (size_t b = 0; b < books.size() && b < 0xFFFF; ++b) {
         dictionary::Recordset &rs = books[b].records;
         const int textColumn = rs.fieldIndex(QStringLiteral("Text"));
         if (textColumn < 0)
             continue;
         for (qsizetype r = 0; r < rs.RecordCount(); ++r) {
-            if (cancelled())
+            if (cancel && cancel->load(std::memory_order_relaxed))
                 return {};
-            QString text;
-            try {
-                rs.setAbsolutePosition(r);
-                const std::optional<QString> packed = rs.Field(textColumn);
-                if (!packed)
-                    continue;
-                index.packedBytes_ += size_t(packed->size());
-                text = reading::UnpackText(*packed);
-            } catch (...) {
-                continue; // a damaged entry is not searchable; the rest are
-            }
-            const uint32_t entry = uint32_t(index.entries_.size());
-            index.entries_.push_back({uint32_t(r), uint16_t(b)});
-            const auto [git, newGroup] = groups.try_emplace(foldWord(rs.headword(r)), uint32_t(groups.size()));
-            index.groupOf_.push_back(git->second);
-            if (newGroup)
-                index.groupFirst_.push_back(entry);
-            counts.clear();
-            forEachWord(text, [&](qsizetype, qsizetype, QStringView word, uint32_t hash) {
-                uint32_t id = wordStem.find(word, hash);
-                if (id == WordStems::kAbsent) {
-                    const auto [sit, added] = stemIds.try_emplace(stemmer.stem(word), uint32_t(lists.size()));
-                    if (added) {
-                        lists.emplace_back();
-                        lastEntry.push_back(0);
-                    }
-                    id = sit->second;
-                    wordStem.add(word, hash, id);
-                }
-                counts.emplace_back(id, 1);
-            });
-            std::sort(counts.begin(), counts.end());
-            for (size_t i = 0; i < counts.size();) {
-                size_t j = i;
-                while (j < counts.size() && counts[j].first == counts[i].first)
-                    ++j;
-                const uint32_t stem = counts[i].first;
-                std::vector<uint8_t> &list = lists[stem];
-                const uint32_t gap = list.empty() ? entry : entry - lastEntry[stem];
-                const uint32_t hits = uint32_t(j - i);
-                putVarint(list, gap << 1 | (hits > 1 ? 1u : 0u));
-                if (hits > 1)
-                    putVarint(list, hits);
-                lastEntry[stem] = entry;
-                i = j;
-            }
+            if (const std::optional<QString> text = entryText(rs, r, textColumn, index.packedBytes_))
+                builder.addEntry(uint16_t(b), r, rs.headword(r), *text);
         }
     }
-    // Headwords in alphabetical order (folded), for ranking ties.
-    {
-        const std::vector<std::pair<std::u16string_view, uint32_t>> byName = sortedKeys(groups);
-        index.groupRank_.resize(byName.size());
-        for (size_t k = 0; k < byName.size(); ++k)
-            index.groupRank_[byName[k].second] = uint32_t(k);
-        groups.clear();
-    }
-    // Freeze: stems in sorted order, their postings one after another.
-    const std::vector<std::pair<std::u16string_view, uint32_t>> sorted = sortedKeys(stemIds);
-    std::size_t chars = 0, bytes = 0;
-    for (const auto &[stem, id] : sorted) {
-        chars += stem.size();
-        bytes += lists[id].size();
-    }
-    index.stemPool_.reserve(qsizetype(chars));
-    index.pool_.reserve(bytes);
-    for (const auto &[stem, id] : sorted) {
-        index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
-        index.stemPool_.append(reinterpret_cast<const QChar *>(stem.data()), qsizetype(stem.size()));
-        index.postingStart_.push_back(uint32_t(index.pool_.size()));
-        index.pool_.insert(index.pool_.end(), lists[id].begin(), lists[id].end());
-        std::vector<uint8_t>().swap(lists[id]);
-    }
-    index.stemStart_.push_back(uint32_t(index.stemPool_.size()));
-    index.postingStart_.push_back(uint32_t(index.pool_.size()));
-    stemIds.clear();
+    builder.rankHeadwords();
+    builder.freeze();
     index.entries_.shrink_to_fit();
     index.groupOf_.shrink_to_fit();
     index.groupFirst_.shrink_to_fit();
@@ -370,33 +419,13 @@ QString TextIndex::textOf(const Entry &e) const
     return packed ? reading::UnpackText(*packed) : QString();
 }
 
-std::vector<TextHit> TextIndex::search(QStringView query, int max) const
+namespace {
+
+// The entries in every list, their hits added up; each list is sorted by
+// entry, and the shortest is walked.
+template <class Posting>
+std::vector<Posting> intersectPostings(std::vector<std::vector<Posting>> lists)
 {
-    const auto words = queryStemIds(query);
-    if (words.empty() || entries_.empty() || max <= 0)
-        return {};
-    std::vector<std::vector<Posting>> lists;
-    for (const auto &ids : words) {
-        if (ids.empty())
-            return {};
-        // One query word: the postings of all its stems together.
-        std::vector<Posting> merged;
-        for (uint32_t id : ids) {
-            const std::vector<Posting> more = postings(id);
-            std::vector<Posting> sum;
-            std::merge(merged.begin(), merged.end(), more.begin(), more.end(), std::back_inserter(sum),
-                       [](const Posting &a, const Posting &b) { return a.entry < b.entry; });
-            merged.clear();
-            for (const Posting &p : sum) {
-                if (!merged.empty() && merged.back().entry == p.entry)
-                    merged.back().hits += p.hits;
-                else
-                    merged.push_back(p);
-            }
-        }
-        lists.push_back(std::move(merged));
-    }
-    const QStringList stems = queryStems(query);
     std::sort(lists.begin(), lists.end(), [](const auto &a, const auto &b) { return a.size() < b.size(); });
     std::vector<Posting> found = std::move(lists.front());
     for (size_t k = 1; k < lists.size() && !found.empty(); ++k) {
@@ -411,13 +440,71 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
         }
         found = std::move(both);
     }
+    return found;
+}
 
-    struct Group {
-        uint32_t id = 0;
-        uint32_t hits = 0;
-        uint32_t firstEntry = 0;
-        std::vector<uint16_t> books;
-    };
+// Whether a folded word's stem is one of the query's, remembered per word.
+class QueryWords {
+public:
+    explicit QueryWords(const QStringList &stems) : stems_(stems) {}
+    bool contains(QStringView word)
+    {
+        const QString key = word.toString();
+        auto known = isHit_.find(key);
+        if (known == isHit_.end())
+            known = isHit_.emplace(key, stems_.contains(stemmer_.stem(word))).first;
+        return known->second;
+    }
+
+private:
+    const QStringList &stems_;
+    Stemmer stemmer_;
+    std::unordered_map<QString, bool> isHit_;
+};
+
+// The snippet: some forty characters either side of the first hit; empty
+// when there is none.
+QString snippetOf(QString text, QueryWords &query)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    qsizetype at = -1, length = 0;
+    forEachWord(text, [&](qsizetype start, qsizetype len, QStringView word, uint32_t) {
+        if (at < 0 && query.contains(word)) {
+            at = start;
+            length = len;
+        }
+    });
+    if (at < 0)
+        return QString();
+    const qsizetype from = std::max<qsizetype>(0, at - 40);
+    const qsizetype to = std::min<qsizetype>(text.size(), at + length + 40);
+    return (from > 0 ? QStringLiteral("…") : QString()) + text.mid(from, to - from).trimmed()
+           + (to < text.size() ? QStringLiteral("…") : QString());
+}
+
+} // namespace
+
+std::vector<TextIndex::Posting> TextIndex::mergedPostings(const std::vector<uint32_t> &ids) const
+{
+    std::vector<Posting> merged;
+    for (uint32_t id : ids) {
+        const std::vector<Posting> more = postings(id);
+        std::vector<Posting> sum;
+        std::merge(merged.begin(), merged.end(), more.begin(), more.end(), std::back_inserter(sum),
+                   [](const Posting &a, const Posting &b) { return a.entry < b.entry; });
+        merged.clear();
+        for (const Posting &p : sum) {
+            if (!merged.empty() && merged.back().entry == p.entry)
+                merged.back().hits += p.hits;
+            else
+                merged.push_back(p);
+        }
+    }
+    return merged;
+}
+
+std::vector<TextIndex::Group> TextIndex::rankGroups(const std::vector<Posting> &found, int max) const
+{
     std::vector<int32_t> slot(groupFirst_.size(), -1); // group id -> place in ranked
     std::vector<Group> ranked;
     for (const Posting &p : found) {
@@ -432,11 +519,7 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
             group.books.push_back(book);
         group.hits += p.hits;
     }
-    const auto headwordOf = [this](uint32_t entry) {
-        const Entry &e = entries_[entry];
-        return books_[e.book].records.headword(qsizetype(e.record));
-    };
-    const auto better = [&](const Group &a, const Group &b) {
+    const auto better = [this](const Group &a, const Group &b) {
         if (a.books.size() != b.books.size())
             return a.books.size() > b.books.size();
         if (a.hits != b.hits)
@@ -449,43 +532,40 @@ std::vector<TextHit> TextIndex::search(QStringView query, int max) const
     } else {
         std::sort(ranked.begin(), ranked.end(), better);
     }
+    return ranked;
+}
 
-    Stemmer stemmer;
-    std::unordered_map<QString, bool> isHit; // folded word -> its stem is one of the query's
+std::vector<TextHit> TextIndex::search(QStringView query, int max) const
+{
+    const auto words = queryStemIds(query);
+    if (words.empty() || entries_.empty() || max <= 0)
+        return {};
+    std::vector<std::vector<Posting>> lists;
+    for (const auto &ids : words) {
+        if (ids.empty())
+            return {};
+        lists.push_back(mergedPostings(ids));
+    }
+    const QStringList stems = queryStems(query);
+    std::vector<Group> ranked = rankGroups(intersectPostings(std::move(lists)), max);
+
+    QueryWords queryWords(stems);
     std::vector<TextHit> out;
     for (Group &g : ranked) {
+        const Entry &first = entries_[g.firstEntry];
         TextHit hit;
-        hit.headword = headwordOf(g.firstEntry).toString();
+        hit.headword = books_[first.book].records.headword(qsizetype(first.record)).toString();
         hit.hits = int(g.hits);
         std::sort(g.books.begin(), g.books.end());
         for (uint16_t b : g.books)
             hit.books.append(books_[b].bookName);
-        // The snippet: some forty characters either side of the first hit.
         QString text;
         try {
-            text = textOf(entries_[g.firstEntry]);
+            text = textOf(first);
         } catch (...) {
+            traceIgnored(std::current_exception()); // the hit is listed without a snippet
         }
-        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        qsizetype at = -1, length = 0;
-        forEachWord(text, [&](qsizetype start, qsizetype len, QStringView word, uint32_t) {
-            if (at >= 0)
-                return;
-            const QString key = word.toString();
-            auto known = isHit.find(key);
-            if (known == isHit.end())
-                known = isHit.emplace(key, stems.contains(stemmer.stem(word))).first;
-            if (known->second) {
-                at = start;
-                length = len;
-            }
-        });
-        if (at >= 0) {
-            const qsizetype from = std::max<qsizetype>(0, at - 40);
-            const qsizetype to = std::min<qsizetype>(text.size(), at + length + 40);
-            hit.snippet = (from > 0 ? QStringLiteral("…") : QString()) + text.mid(from, to - from).trimmed()
-                          + (to < text.size() ? QStringLiteral("…") : QString());
-        }
+        hit.snippet = snippetOf(std::move(text), queryWords);
         out.push_back(std::move(hit));
     }
     return out;

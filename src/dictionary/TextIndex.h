@@ -63,9 +63,22 @@ private:
         uint32_t entry;
         uint32_t hits;
     };
+    // A headword found: its id, the hits in its entries, its first entry
+    // and the books it was found in.
+    struct Group {
+        uint32_t id = 0;
+        uint32_t hits = 0;
+        uint32_t firstEntry = 0;
+        std::vector<uint16_t> books;
+    };
+    class Builder;
     std::vector<Posting> postings(uint32_t stem) const;
+    // The postings of all the stems of one query word together.
+    std::vector<Posting> mergedPostings(const std::vector<uint32_t> &ids) const;
     // Per query word, the ids of the indexed stems that stand for it.
     std::vector<std::vector<uint32_t>> queryStemIds(QStringView query) const;
+    // The entries found, grouped by headword, the best max first.
+    std::vector<Group> rankGroups(const std::vector<Posting> &found, int max) const;
     QString textOf(const Entry &e) const;
 
     std::vector<TextSource> books_;

@@ -146,6 +146,29 @@ bool contains(const std::vector<Suggestion> &v, int item)
     return std::any_of(v.begin(), v.end(), [&](const Suggestion &s) { return s.item == item; });
 }
 
+// The words that are not little words (prepositions, conjunctions…).
+QStringList withoutStopWords(const QStringList &words)
+{
+    QStringList content;
+    for (const QString &w : words)
+        if (!isStopWord(w))
+            content.append(w);
+    return content;
+}
+
+// The items of the one-word headwords whose stems are one fleeting vowel
+// away from a word's stem, word by word.
+std::vector<const std::vector<int> *> fleetingMatches(const QStringList &words, Stemmer &stemmer,
+                                                      const std::unordered_map<QString, std::vector<int>> &byWordStem)
+{
+    std::vector<const std::vector<int> *> out;
+    for (const QString &w : words)
+        for (const QString &v : fleetingVariants(stemmer.stem(w)))
+            if (auto it = byWordStem.find(v); it != byWordStem.end())
+                out.push_back(&it->second);
+    return out;
+}
+
 } // namespace
 
 QStringList fleetingVariants(const QString &stem)
@@ -254,10 +277,7 @@ void WordFinder::addForms(const QString &folded, std::vector<Suggestion> &out) c
     // each of its remaining words on its own.
     if (auto it = byStems_.find(stemKey(words)); it != byStems_.end())
         take(it->second);
-    QStringList content;
-    for (const QString &w : words)
-        if (!isStopWord(w))
-            content.append(w);
+    const QStringList content = withoutStopWords(words);
     if (!content.isEmpty() && content.size() < words.size())
         if (auto it = byStems_.find(stemKey(content)); it != byStems_.end())
             take(it->second);
@@ -273,10 +293,8 @@ void WordFinder::addForms(const QString &folded, std::vector<Suggestion> &out) c
     if (!found.empty())
         return;
     // No word of the same stem: stems one fleeting vowel apart.
-    for (const QString &w : content.isEmpty() ? words : content)
-        for (const QString &v : fleetingVariants(stemmer_->stem(w)))
-            if (auto it = byWordStem_.find(v); it != byWordStem_.end())
-                take(it->second);
+    for (const std::vector<int> *items : fleetingMatches(content.isEmpty() ? words : content, *stemmer_, byWordStem_))
+        take(*items);
     std::stable_sort(found.begin(), found.end(), byDistance);
     out.insert(out.end(), found.begin(), found.end());
 }

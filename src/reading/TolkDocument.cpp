@@ -67,50 +67,72 @@ QString BuildTolkText(const QString &word, const std::vector<TolkBook> &books, Q
     return doc;
 }
 
-double LeadingNumber(const QString &text)
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c.isDigit() && c.unicode() < 128;
+}
+
+QString withoutBlanks(const QString &text)
 {
     QString s;
     for (QChar c : text)
         if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
             s += c;
+    return s;
+}
+
+// A number written "&H1F" (hexadecimal) or "&O17" (octal): its digits up to
+// the first that is not one.
+double radixNumber(const QString &s)
+{
+    const int base = s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
+    const QString digits = base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567");
+    double v = 0;
+    for (qsizetype i = 2; i < s.size() && digits.contains(s[i]); ++i)
+        v = v * base + QString(s[i]).toInt(nullptr, base);
+    return v;
+}
+
+qsizetype digitsEnd(const QString &s, qsizetype i)
+{
+    while (i < s.size() && isAsciiDigit(s[i]))
+        ++i;
+    return i;
+}
+
+// The end of an exponent ("e", a sign, digits) at i; i itself when there is
+// none with digits.
+qsizetype exponentEnd(const QString &s, qsizetype i)
+{
+    if (i >= s.size() || (s[i] != QLatin1Char('e') && s[i] != QLatin1Char('E')))
+        return i;
+    qsizetype j = i + 1;
+    if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+        ++j;
+    const qsizetype end = digitsEnd(s, j);
+    return end > j ? end : i;
+}
+
+} // namespace
+
+double LeadingNumber(const QString &text)
+{
+    const QString s = withoutBlanks(text);
     if (s.startsWith(QLatin1String("&H"), Qt::CaseInsensitive)
-        || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
-        const int base = s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
-        qsizetype i = 2;
-        double v = 0;
-        for (; i < s.size(); ++i) {
-            const int d = QString(s[i]).toInt(nullptr, base);
-            const bool isDigit =
-                (base == 16 ? QStringLiteral("0123456789abcdefABCDEF") : QStringLiteral("01234567")).contains(s[i]);
-            if (!isDigit)
-                break;
-            v = v * base + d;
-        }
-        return v;
-    }
+        || s.startsWith(QLatin1String("&O"), Qt::CaseInsensitive))
+        return radixNumber(s);
     qsizetype i = 0;
     if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
         ++i;
     const qsizetype digitsStart = i;
-    while (i < s.size() && s[i].isDigit() && s[i].unicode() < 128)
-        ++i;
-    if (i < s.size() && s[i] == QLatin1Char('.')) {
-        ++i;
-        while (i < s.size() && s[i].isDigit() && s[i].unicode() < 128)
-            ++i;
-    }
+    i = digitsEnd(s, i);
+    if (i < s.size() && s[i] == QLatin1Char('.'))
+        i = digitsEnd(s, i + 1);
     if (i == digitsStart)
         return 0;
-    if (i < s.size() && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
-        qsizetype j = i + 1;
-        if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
-            ++j;
-        const qsizetype expStart = j;
-        while (j < s.size() && s[j].isDigit() && s[j].unicode() < 128)
-            ++j;
-        if (j > expStart)
-            i = j;
-    }
+    i = exponentEnd(s, i);
     bool ok = false;
     const double v = s.left(i).toDouble(&ok);
     return ok && std::isfinite(v) ? v : 0;
@@ -148,6 +170,52 @@ void hide(std::vector<TolkFormat> &f, qsizetype at)
 
 } // namespace
 
+namespace {
+
+// A marker run ending at pos ("& heading:§" of a book's part, "F^" of the
+// see-also line): from its start on in the colour (the book's for a heading,
+// teal otherwise; a heading naming no book keeps the colour before), bold
+// italic; its first character the book or hand symbol; the end mark hidden.
+void markSymbolRun(std::vector<TolkFormat> &f, const QString &text, qsizetype markStart, qsizetype pos,
+                   const std::vector<TolkButton> &buttons, std::uint32_t &colour)
+{
+    const bool header = text[pos - 1] == QChar(u'§');
+    if (header) {
+        const QString selected = text.mid(markStart, pos - markStart);
+        for (const TolkButton &b : buttons)
+            if (selected.contains(b.tag))
+                colour = colourOf(b.description);
+    } else {
+        colour = kTeal;
+    }
+    setRange(f, markStart, pos - markStart, [&](TolkFormat &c) {
+        c.colour = colour;
+        c.bold = true;
+        c.italic = true;
+    });
+    setRange(f, markStart, 1, [&](TolkFormat &c) {
+        c.size = header ? 14 : 22;
+        c.italic = false;
+        c.font = TolkFormat::Symbol;
+        c.bold = false;
+    });
+    hide(f, pos - 1);
+}
+
+// A see-also link "<word>" from ltPos to pos: the brackets hidden, the word
+// green and underlined.
+void markLink(std::vector<TolkFormat> &f, qsizetype ltPos, qsizetype pos)
+{
+    hide(f, ltPos);
+    setRange(f, ltPos + 1, pos - ltPos - 1, [](TolkFormat &c) {
+        c.colour = kGreen;
+        c.underline = true;
+    });
+    hide(f, pos - 1);
+}
+
+} // namespace
+
 std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, const std::vector<TolkButton> &buttons)
 {
     std::vector<TolkFormat> f(static_cast<size_t>(text.size()));
@@ -169,39 +237,12 @@ std::vector<TolkFormat> MarkupTolk(const QString &text, const QString &word, con
             setRange(f, lastCR, pos - 1 - lastCR, [](TolkFormat &c) { c.colour = kBlue; });
         if (ch == QLatin1Char('&') || ch == QLatin1Char('F'))
             markStart = pos - 1;
-        if (ch == QLatin1Char('^') || ch == QChar(u'§')) {
-            const bool header = ch == QChar(u'§');
-            if (header) {
-                const QString selected = text.mid(markStart, pos - markStart);
-                for (const TolkButton &b : buttons)
-                    if (selected.contains(b.tag))
-                        colour = colourOf(b.description);
-            } else {
-                colour = kTeal;
-            }
-            setRange(f, markStart, pos - markStart, [&](TolkFormat &c) {
-                c.colour = colour;
-                c.bold = true;
-                c.italic = true;
-            });
-            setRange(f, markStart, 1, [&](TolkFormat &c) {
-                c.size = header ? 14 : 22;
-                c.italic = false;
-                c.font = TolkFormat::Symbol;
-                c.bold = false;
-            });
-            hide(f, pos - 1);
-        }
+        if (ch == QLatin1Char('^') || ch == QChar(u'§'))
+            markSymbolRun(f, text, markStart, pos, buttons, colour);
         if (ch == QLatin1Char('<'))
             ltPos = pos - 1;
-        if (ch == QLatin1Char('>')) {
-            hide(f, ltPos);
-            setRange(f, ltPos + 1, pos - ltPos - 1, [](TolkFormat &c) {
-                c.colour = kGreen;
-                c.underline = true;
-            });
-            hide(f, pos - 1);
-        }
+        if (ch == QLatin1Char('>'))
+            markLink(f, ltPos, pos);
     }
     return f;
 }

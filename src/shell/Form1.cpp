@@ -14,7 +14,9 @@
 #include "shell/Dialog.h"
 #include "support/Artwork.h"
 #include "support/ClickLabel.h"
+#include "support/HeaderStrip.h"
 #include "support/Process.h"
+#include "support/StatusStrip.h"
 #include "tray/TrayArea.h"
 #include "tray/menu/TrayMenu.h"
 
@@ -44,7 +46,6 @@ namespace somnex {
 namespace {
 
 Form1 *g_mainForm = nullptr;
-int g_trayOverride = -1;
 
 void setTwips(QWidget *w, const TwipRect &r)
 {
@@ -60,60 +61,6 @@ double twH(const QWidget *w)
 {
     return PixelsToTwips(w->height());
 }
-
-// A strip painted with the header picture, holding a caption and arrows.
-class HeaderStrip : public QWidget {
-public:
-    explicit HeaderStrip(QWidget *parent) : QWidget(parent), picture_(artworkPath("header")) {}
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        picture_.render(&p, rect());
-    }
-    void mousePressEvent(QMouseEvent *e) override
-    {
-        if (e->button() == Qt::LeftButton && onClick)
-            onClick();
-    }
-
-public:
-    std::function<void()> onClick;
-
-private:
-    QSvgRenderer picture_;
-};
-
-// The status strip: the header picture along its top and the status picture
-// at its right end.
-class StatusStrip : public QWidget {
-public:
-    explicit StatusStrip(QWidget *parent)
-        : QWidget(parent), header_(artworkPath("header")), image_(artworkPath("status-moon"))
-    {
-    }
-    std::function<void()> onResize;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(0xe9, 0xed, 0xf8));
-        header_.render(&p, QRectF(0, TwipsToPixels(30) - 2, width(), 2));
-        const int x = width() - TwipsToPixels(255);
-        image_.render(&p, QRectF(x, TwipsToPixels(75) - 2, 16, 16));
-    }
-    void resizeEvent(QResizeEvent *) override
-    {
-        if (onResize)
-            onResize();
-    }
-
-private:
-    QSvgRenderer header_;
-    QSvgRenderer image_;
-};
 
 ClickLabel *arrow(QWidget *parent, const char *name)
 {
@@ -150,16 +97,6 @@ void setLinkColour(QLabel *l, const QColor &c)
 Form1 *mainForm()
 {
     return g_mainForm;
-}
-
-void Form1::setTrayAvailableOverride(int available)
-{
-    g_trayOverride = available;
-}
-
-static bool trayAvailable()
-{
-    return g_trayOverride >= 0 ? g_trayOverride != 0 : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 Form1::Form1(QWidget *parent) : QWidget(parent)
@@ -382,14 +319,14 @@ bool Form1::literatureOpen() const
 void Form1::Form_Load()
 {
     AppState &s = app();
-    // 2. Data folders.
+    // The data folders.
     const QString shared = SharedDataFolder();
     s.BooksFolder = BooksFolderFor(shared);
     s.TextsFolder = TextsFolderFor(shared);
-    // 3. Minimum size for the program under its own name.
+    // A minimum size for the program under its own name.
     if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
         setMinimumSize(260, 360);
-    // 4. Geometry.
+    // The stored position and size, kept on a screen.
     auto twips = [](const QRect &r) {
         return TwipRect{PixelsToTwips(r.x()), PixelsToTwips(r.y()), PixelsToTwips(r.width()),
                         PixelsToTwips(r.height())};
@@ -408,35 +345,35 @@ void Form1::Form_Load()
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
     lastNormal_ = QRect(pos(), size());
-    // 5. Title.
+    // The title with the version.
     setWindowTitle(QStringLiteral("Сонник ZUL Somnex ") + VersionText());
-    // 6. Observer position.
+    // The place of observation.
     tryStep([&] {
         const location::Location place = location::Location::load(GetSetting);
         s.ObserverLatitude = place.latitude().toDouble();
         s.ObserverLongitude = place.longitude().toDouble();
     });
-    // 7. Shared values.
+    // Closing to the tray, the menu's transparency, the administrator's commands.
     s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
     s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
     s.AdminCommands = GetSetting(AppState::App, AppState::Main, "AdminCommands", QString());
-    // 8. List mode.
+    // The word list's view.
     const int mode = GetSettingInt(AppState::App, AppState::Main, "ListMode", 1);
     (mode == 1 ? btnReport : btnList)->setChecked(true);
     Toolbar4_ButtonClick(mode == 1 ? 1 : 2);
-    // 9. Admin commands.
+    // The administrator's commands (going to the tray).
     CheckAdminSet();
-    // 10. Busy animation.
+    // The busy animation while the books load.
     Process1->show();
     Process1->ProgressPlay();
-    // 11. The dream books and the word list.
+    // The dream books and the word list.
     if (!LoadBooks())
         return;
-    // 12. The literature shelf.
+    // The literature shelf.
     ShowLit();
-    // 13.
+    // The word selected when the program last ended.
     LoadLastWord();
-    // 14.
+    // The busy animation stops after half a second.
     Timer1.start();
     Form_Resize();
 }
@@ -880,167 +817,6 @@ void Form1::Timer2_Timer()
     });
 }
 
-void Form1::Tray1_MouseDown(short button)
-{
-    tryStep([&] {
-        if (button == 1) {
-            FromTray();
-        } else if (button == 2) {
-            // One quick-lookup menu at a time; a new right click starts afresh.
-            static QPointer<tray::TrayMenu> menu;
-            static QPointer<AboutBox> about;
-            if (menu)
-                menu->close();
-            tray::TrayMenuHost host;
-            host.search = [this](const QString &text) { Text1->setText(text); };
-            host.selectedWord = [this] { return selectedWord(); };
-            host.bestMatch = [this](const QString &text) { return bestMatch(text); };
-            host.literatureActive = [] { return app().LiteratureActive; };
-            host.showTolk = [this](const QString &word) {
-                if (!tolk_) {
-                    tolk_ = new Tolk(this, nullptr);
-                    registerSecondaryWindow(tolk_);
-                    if (!tolk_->Form_Load())
-                        return;
-                }
-                tolk_->show();
-                tolk_->raise();
-                tolk_->ShowWord(word, QStringLiteral("TrayMenu"));
-            };
-            host.listDblClick = [this] { ListView1_DblClick(); };
-            host.restore = [this] {
-                FromTray();
-                SetVisible(selectedItem());
-            };
-            host.calendar = [this] { Toolbar1_ButtonClick(QStringLiteral("Calen")); };
-            host.options = [this] { registerSecondaryWindow(options::OptionsForm::open(1, false, this)); };
-            host.about = [this] {
-                if (!about) {
-                    about = new AboutBox(this);
-                    about->setAttribute(Qt::WA_DeleteOnClose);
-                    registerSecondaryWindow(about); // the return from the tray closes it
-                }
-                about->show();
-                about->raise();
-            };
-            host.exitAsks = [] {
-                return GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart();
-            };
-            host.exitDialog = [this] {
-                Dialog d(this);
-                d.exec();
-            };
-            host.exitApp = [] { ExitApp(false); };
-            host.secondaryWindows = [this] {
-                QList<QWidget *> w;
-                w << about.data();
-                options::OptionsForm *o = options::OptionsForm::instance();
-                w << (o ? static_cast<QWidget *>(o->cityDirectory()) : nullptr) << o << calendar::Calen::instance()
-                  << tolk_.data();
-                w.removeAll(nullptr);
-                return w;
-            };
-            menu = new tray::TrayMenu(std::move(host));
-            menu->popupAt(QCursor::pos());
-        }
-    });
-}
-
-void Form1::ToTray()
-{
-    tryStep([&] {
-        if (!trayAvailable()) {
-            // Without a notification area a hidden window could not be
-            // brought back: it stays minimised on the taskbar instead.
-            showMinimized();
-            return;
-        }
-        // Hidden straight away rather than minimised first: on X11 a window
-        // that was iconified before it was withdrawn comes back iconified
-        // when shown again, out of reach without a taskbar.
-        Tray1->setIcon(windowIcon());
-        Tray1->setVisible(true);
-        hide();
-        inTray_ = true;
-        // A window that goes to the tray at load is never activated: the
-        // splash screen would stay on top for good. It closes as it would at
-        // the first activation.
-        if (app().FirstActivation && splash_ && !Timer2.isActive())
-            Timer2.start();
-    });
-}
-
-void Form1::ToTrayAtStart()
-{
-    if (trayAvailable()) {
-        ToTray();
-        return;
-    }
-    trayRetries_ = 0;
-    hide();
-    TrayRetry.start();
-}
-
-void Form1::TrayRetry_Timer()
-{
-    if (isVisible() || app().Exiting) {
-        TrayRetry.stop(); // brought to the front meanwhile (a second start)
-        return;
-    }
-    if (trayAvailable()) {
-        TrayRetry.stop();
-        ToTray();
-    } else if (++trayRetries_ >= kTrayRetries) {
-        TrayRetry.stop();
-        showMinimized();
-    }
-}
-
-void Form1::FromTray()
-{
-    TrayRetry.stop();
-    for (const QPointer<QWidget> &w : secondary_)
-        if (w)
-            tryStep([&] { w->close(); });
-    tryStep([&] {
-        // The normal state first, so that the window is mapped as a normal
-        // window: mapped while still marked minimised, a window manager keeps
-        // it iconified, and without a taskbar it could not be reached.
-        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        if (QWindow *w = windowHandle())
-            w->setWindowState(Qt::WindowNoState);
-        showNormal();
-        raise();
-        activateWindow();
-    });
-    tryStep([&] { Tray1->setVisible(false); });
-    inTray_ = false;
-}
-
-void Form1::Activate()
-{
-    if (inTray_ || isHidden()) {
-        FromTray();
-        return;
-    }
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
-}
-
-void Form1::registerSecondaryWindow(QWidget *w)
-{
-    secondary_.removeAll(nullptr);
-    secondary_.append(w);
-}
-
-void Form1::CheckAdminSet()
-{
-    if (app().AdminCommands.contains(QLatin1String("Go_to_tray;")))
-        ToTray();
-}
-
 short Form1::WhatLong() const
 {
     return somnex::WhatLong(twW(this), 255, PixelsToTwips(Label7->x()));
@@ -1059,91 +835,6 @@ void Form1::closeEvent(QCloseEvent *e)
         return;
     }
     e->ignore();
-    ExitApp(false);
-}
-
-void StoreUserState()
-{
-    AppState &s = app();
-    Form1 *f = mainForm();
-    if (s.StateStored || !f)
-        return;
-    s.StateStored = true;
-    SettingsBatch batch;
-    tryStep([&] {
-        const Qt::WindowStates st = f->windowState();
-        QRect g;
-        if (f->inTray() || f->isHidden())
-            g = f->lastNormalGeometry(); // quitting from the tray
-        else if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
-            g = QRect(f->pos(), f->size());
-        if (g.isValid()) {
-            SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(g.y())));
-            SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(g.x())));
-            SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(g.height())));
-            SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(g.width())));
-        }
-    });
-    for (QAction *b : f->bookButtons())
-        tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
-    tryStep([&] {
-        // the literature tree: every node after the first keeps its Tag
-        QTreeWidgetItemIterator it(f->TreeView1);
-        if (*it)
-            ++it;
-        for (; *it; ++it)
-            SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
-    });
-    tryStep([&] {
-        const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
-        const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
-        SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
-        SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
-    });
-    tryStep([&] { SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0"); });
-    tryStep([&] { f->SaveLastWord(); });
-}
-
-void ExitApp(bool fastexit)
-{
-    AppState &s = app();
-    if (s.Exiting)
-        return;
-    s.Exiting = true;
-    Form1 *f = mainForm();
-    tryStep([&] {
-        if (f)
-            f->Tray1->setVisible(false);
-    });
-    if (fastexit)
-        s.StateStored = true; // nothing of this run is worth keeping
-    else
-        StoreUserState();
-    tryStep([&] {
-        const QString doc = AddSlash(ProgramFolder()) + QStringLiteral("article.doc");
-        if (QFile::exists(doc))
-            QFile::remove(doc);
-    });
-    s.CloseToTray = false;
-    tryStep([&] {
-        if (f) {
-            if (Tolk *t = f->tolk())
-                t->close();
-            if (calendar::Calen *c = calendar::Calen::instance())
-                c->close();
-            f->close();
-        }
-    });
-    EndProcess();
-}
-
-void QuitFromTray(QWidget *parent)
-{
-    if (GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart()) {
-        Dialog d(parent);
-        d.exec();
-        return;
-    }
     ExitApp(false);
 }
 

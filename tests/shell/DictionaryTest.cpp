@@ -7,8 +7,8 @@
 #include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "shell/SearchTexts.h"
+#include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
-#include "support/TempProfile.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>
@@ -63,50 +63,13 @@ BookContent book(const QString &name, std::initializer_list<std::pair<const char
     return b;
 }
 
-class DictionaryTest : public ::testing::Test {
+class DictionaryTest : public MainWindowFixture {
 public:
-    void SetUp() override
-    {
-        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
-        folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
-        QDir().mkpath(folder);
-        qputenv("XDG_DATA_HOME", (share.path() + "/home-data").toLocal8Bit());
-        userFolder = share.path() + "/home-data/ZUL Programming/ZUL Somnex/3.1/Books";
-        app() = AppState{};
-        SetProcessEnd([this] { ++ended; });
-        SetMessageHandler([this](const Message &m) {
-            messages << m.text;
-            boxes.push_back(m);
-            return m.buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
-        });
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SetProcessEnd({});
-        SetMessageHandler({});
-        qunsetenv("SOMNEX_DATA_DIR");
-        qunsetenv("XDG_DATA_HOME");
-    }
-    void put(const QString &file, const BookContent &b, QString where = {})
-    {
-        if (where.isEmpty())
-            where = folder;
-        QDir().mkpath(where);
-        QFile f(where + "/" + file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(dictionary::buildBookImage(b));
-    }
     void putStandard()
     {
-        put("a.book", book("Первая", {{"Вода", "Река; Море."}, {"Ворона", nullptr}, {"Дом", nullptr}}));
-        put("b.book", book("Вторая", {{"Вода", "Рыба."}, {"Рыба", nullptr}, {"Волк", nullptr}}, std::nullopt, true));
-    }
-    Form1 &load()
-    {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        return *form;
+        putBook("a.book", book("Первая", {{"Вода", "Река; Море."}, {"Ворона", nullptr}, {"Дом", nullptr}}));
+        putBook("b.book",
+                book("Вторая", {{"Вода", "Рыба."}, {"Рыба", nullptr}, {"Волк", nullptr}}, std::nullopt, true));
     }
     QStringList listed(Form1 &f)
     {
@@ -121,15 +84,8 @@ public:
         QCoreApplication::sendEvent(w, &press);
     }
 
-    TempProfile profile;
-    QTemporaryDir share;
-    QString folder;
-    std::unique_ptr<Form1> form;
-    int ended = 0;
-    QStringList messages;
-    std::vector<Message> boxes;
-    MsgResult answer = MsgResult::Yes;
-    QString userFolder;
+    const QString folder = share.books();
+    const QString userFolder = share.userBooks();
 };
 
 } // namespace
@@ -159,8 +115,8 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
 
 TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
 {
-    put("b.book", book("Вторая", {{"Вода", nullptr}}));
-    put("c.book", book("Третья", {{"Огонь", nullptr}}));
+    putBook("b.book", book("Вторая", {{"Вода", nullptr}}));
+    putBook("c.book", book("Третья", {{"Огонь", nullptr}}));
     // a.book: an ordinary database with its Jet header in place
     QByteArray plain = dictionary::buildBookImage(book("Чужая", {{"Чужое", nullptr}}));
     jet::restoreJetHeader(plain);
@@ -289,16 +245,16 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
 
 TEST_F(DictionaryTest, SearchBoxAndListKeys)
 {
-    put("a.book", book("Первая", {{"Аист", nullptr},
-                                  {"Вишня", nullptr},
-                                  {"Вода", nullptr},
-                                  {"Волк", nullptr},
-                                  {"Ворона", nullptr},
-                                  {"Гора", nullptr},
-                                  {"Дом", nullptr},
-                                  {"Ель", nullptr},
-                                  {"Жук", nullptr},
-                                  {"Яма", nullptr}}));
+    putBook("a.book", book("Первая", {{"Аист", nullptr},
+                                      {"Вишня", nullptr},
+                                      {"Вода", nullptr},
+                                      {"Волк", nullptr},
+                                      {"Ворона", nullptr},
+                                      {"Гора", nullptr},
+                                      {"Дом", nullptr},
+                                      {"Ель", nullptr},
+                                      {"Жук", nullptr},
+                                      {"Яма", nullptr}}));
     Form1 &f = load();
     f.show();
     f.Text1->setText("во");
@@ -398,8 +354,9 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
 TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
 {
     for (int i = 0; i < 4; ++i)
-        put(QString("b%1.book").arg(i),
-            book(QString("Книга %1").arg(i), {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
+        putBook(QString("b%1.book").arg(i),
+                book(QString("Книга %1").arg(i),
+                     {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
     Form1 &f = load();
     ASSERT_EQ(f.words().size(), 5);
     // While the first rebuild lets events run, the user switches a book off.
@@ -425,7 +382,7 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
                                                                         {"Дом", nullptr},  {"Ель", nullptr},
                                                                         {"Жук", nullptr},  {"Заяц", nullptr},
                                                                         {"Ива", nullptr},  {"Кот", nullptr}};
-    put("a.book", book("Первая", ten));
+    putBook("a.book", book("Первая", ten));
     Form1 &f = load();
     f.show();
     QListView *v = f.ListView1;
@@ -450,7 +407,8 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
 
 TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
 {
-    put("a.book", book("Первая", {{"Таракан", nullptr}, {"Вода", nullptr}, {"Зеркало", nullptr}, {"Лес", nullptr}}));
+    putBook("a.book",
+            book("Первая", {{"Таракан", nullptr}, {"Вода", nullptr}, {"Зеркало", nullptr}, {"Лес", nullptr}}));
     Form1 &f = load();
     f.show();
     const QString before = f.selectedWord();
@@ -492,10 +450,10 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
     BookContent a = book("Первая", {{"Вода", nullptr}, {"Палец", nullptr}, {"Свадьба", nullptr}});
     a.entries[1].text = "Кольцо на пальце – к помолвке.";
     a.entries[2].text = "Обменяться кольцами – к долгому союзу. Потерять кольцо – к ссоре.";
-    put("a.book", a);
+    putBook("a.book", a);
     BookContent b = book("Вторая", {{"Палец", nullptr}, {"Река", nullptr}});
     b.entries[0].text = "Золотое кольцо – к достатку.";
-    put("b.book", b);
+    putBook("b.book", b);
     Form1 &f = load();
     f.show();
 
@@ -542,10 +500,10 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
 TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
 {
     putStandard();
-    put("c.book", book("Третья", {{"Огонь", nullptr}}));
+    putBook("c.book", book("Третья", {{"Огонь", nullptr}}));
     BookContent badIcon = book("Четвёртая", {{"Лес", nullptr}});
     badIcon.icon = QByteArray("not a picture");
-    put("d.book", badIcon);
+    putBook("d.book", badIcon);
     QFile b(folder + "/b.book"); // cut in the middle of a page
     ASSERT_TRUE(b.open(QIODevice::ReadWrite));
     ASSERT_TRUE(b.resize(b.size() - 1000));
@@ -570,8 +528,8 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
 TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
 {
     putStandard();
-    put("b.book", book("Моя вторая", {{"Сад", nullptr}}), userFolder);
-    put("aa.book", book("Моя", {{"Лес", nullptr}}), userFolder);
+    putBook("b.book", book("Моя вторая", {{"Сад", nullptr}}), userFolder);
+    putBook("aa.book", book("Моя", {{"Лес", nullptr}}), userFolder);
     Form1 &f = load();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
     ASSERT_EQ(f.bookButtons().size(), 3);
@@ -584,7 +542,7 @@ TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
 
 TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
 {
-    put("a.book", book("Первая", {{"Вода", nullptr}}));
+    putBook("a.book", book("Первая", {{"Вода", nullptr}}));
     Form1 &f = load();
     ASSERT_EQ(f.bookButtons().size(), 1);
     ASSERT_NE(f.mnuAddBook, nullptr);
@@ -595,8 +553,8 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     f.bookButtons()[0]->setChecked(false);
 
     QTemporaryDir elsewhere;
-    put("new.book", book("Новая", {{"Ягода", nullptr}}), elsewhere.path());
-    put("b.book", book("Вторая", {{"Рыба", nullptr}}), elsewhere.path());
+    putBook("new.book", book("Новая", {{"Ягода", nullptr}}), elsewhere.path());
+    putBook("b.book", book("Вторая", {{"Рыба", nullptr}}), elsewhere.path());
     QFile junk(elsewhere.path() + "/junk.book");
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(9000, '\x11'));
@@ -648,13 +606,13 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
 
     // the same name again: asked first; "No" keeps the copy there
     boxes.clear();
-    answer = MsgResult::No;
-    put("new.book", book("Другая", {{"Гора", nullptr}}), elsewhere.path());
+    yesNoAnswer = MsgResult::No;
+    putBook("new.book", book("Другая", {{"Гора", nullptr}}), elsewhere.path());
     EXPECT_EQ(f.AddBooks({original}), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Сонник «new.book» уже есть в папке ваших сонников. Заменить его?");
     EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Новая");
-    answer = MsgResult::Yes;
+    yesNoAnswer = MsgResult::Yes;
     EXPECT_EQ(f.AddBooks({original}), 1);
     ASSERT_EQ(f.bookButtons().size(), 3);
     EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Другая");

@@ -9,8 +9,7 @@
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
 #include "shell/Startup.h"
-#include "support/TempProfile.h"
-#include "support/TestShare.h"
+#include "support/MainWindowFixture.h"
 #include "tray/TrayArea.h"
 #include "tray/menu/TrayMenu.h"
 
@@ -40,41 +39,18 @@ namespace {
 
 const QString A = AppState::App, M = AppState::Main;
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public MainWindowFixture {
 protected:
     void SetUp() override
     {
+        MainWindowFixture::SetUp();
         // one small dream book in a data folder of the test's own
         bookPath = share.writeBook("a.book", {"Вода", "Дом", "Огонь"});
-        app() = AppState{};
         app().ObserverLatitude = app().ObserverLongitude = -1; // must come from the load
-        SetProcessEnd([this] { ++ended; });
-        SetMessageHandler([this](const Message &m) {
-            messages << m.text;
-            return MsgResult::Ok;
-        });
         Form1::setTrayAvailableOverride(1);
     }
-    void TearDown() override
-    {
-        form.reset();
-        SetProcessEnd({});
-        SetMessageHandler({});
-        Form1::setTrayAvailableOverride(-1);
-    }
-    Form1 &load()
-    {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        return *form;
-    }
 
-    TempProfile profile;
-    TestShare share;
     QString bookPath;
-    std::unique_ptr<Form1> form;
-    int ended = 0;
-    QStringList messages;
 };
 
 } // namespace

@@ -16,8 +16,8 @@
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
-#include "platform/jet/JetDatabase.h"
 #include "platform/jet/JetExport.h"
+#include "platform/jet/JetFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -189,7 +189,7 @@ int synth(const QString &out, int words, uint32_t seed)
 
 // Any Jet 4 file, or a book behind its signature, read into memory; the
 // file itself is never written.
-jet::Database openJet(const QString &path)
+jet::JetFile openJet(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -203,7 +203,7 @@ jet::Database openJet(const QString &path)
         fail(QStringLiteral("%1: файл короче 22 байт").arg(path));
     jet::restoreJetHeader(image);
     try {
-        return jet::Database(std::move(image));
+        return jet::JetFile(std::move(image));
     } catch (const Error &e) {
         fail(QStringLiteral("%1: %2").arg(path, e.description()));
     }
@@ -211,7 +211,7 @@ jet::Database openJet(const QString &path)
 
 int tables(const QString &path)
 {
-    const jet::Database db = openJet(path);
+    const jet::JetFile db = openJet(path);
     QString out;
     for (const QString &t : db.tableNames())
         out += t + u'\n';
@@ -221,7 +221,7 @@ int tables(const QString &path)
 
 int exportTable(const QString &path, const QString &table)
 {
-    jet::Database db = openJet(path);
+    jet::JetFile db = openJet(path);
     try {
         jet::exportJsonLines(db, table, [](const QByteArray &line) {
             std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
@@ -230,6 +230,60 @@ int exportTable(const QString &path, const QString &table)
         fail(QStringLiteral("%1: %2").arg(path, e.description()));
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Takes "name value" out of args into value; false when the option is not given.
+bool takeOption(QStringList &args, const QString &name, QString *value)
+{
+    const qsizetype i = args.indexOf(name);
+    if (i < 0)
+        return false;
+    if (i + 1 >= args.size())
+        throw Error(2, QString(), QStringLiteral("после %1 нужно значение").arg(name));
+    *value = args[i + 1];
+    args.remove(i, 2);
+    return true;
+}
+
+int synthCommand(QStringList &args)
+{
+    QString words, seed = QStringLiteral("1");
+    takeOption(args, QStringLiteral("--words"), &words);
+    takeOption(args, QStringLiteral("--seed"), &seed);
+    bool okWords = false, okSeed = false;
+    const int n = words.toInt(&okWords);
+    const uint s = seed.toUInt(&okSeed);
+    if (args.size() == 1 && okWords && okSeed)
+        return synth(args[0], n, s);
+    return usage();
+}
+
+// Runs one command with its arguments; the usage when they do not fit it.
+int runCommand(const QString &command, QStringList &args)
+{
+    if (command == QLatin1String("build") && args.size() == 2)
+        return build(args[0], args[1]);
+    if (command == QLatin1String("dump")) {
+        QString icon;
+        takeOption(args, QStringLiteral("--icon"), &icon);
+        if (args.size() == 1)
+            return dump(args[0], icon);
+    }
+    if (command == QLatin1String("list")) {
+        QString prefix;
+        takeOption(args, QStringLiteral("--prefix"), &prefix);
+        if (!args.isEmpty())
+            return list(args, prefix);
+    }
+    if (command == QLatin1String("info") && !args.isEmpty())
+        return info(args);
+    if (command == QLatin1String("tables") && args.size() == 1)
+        return tables(args[0]);
+    if (command == QLatin1String("export") && args.size() == 2)
+        return exportTable(args[0], args[1]);
+    if (command == QLatin1String("synth"))
+        return synthCommand(args);
+    return usage();
 }
 
 } // namespace
@@ -241,48 +295,8 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    auto option = [&](const QString &name, QString *value) {
-        const qsizetype i = args.indexOf(name);
-        if (i < 0)
-            return false;
-        if (i + 1 >= args.size())
-            throw Error(2, QString(), QStringLiteral("после %1 нужно значение").arg(name));
-        *value = args[i + 1];
-        args.remove(i, 2);
-        return true;
-    };
     try {
-        if (command == QLatin1String("build") && args.size() == 2)
-            return build(args[0], args[1]);
-        if (command == QLatin1String("dump")) {
-            QString icon;
-            option(QStringLiteral("--icon"), &icon);
-            if (args.size() == 1)
-                return dump(args[0], icon);
-        }
-        if (command == QLatin1String("list")) {
-            QString prefix;
-            option(QStringLiteral("--prefix"), &prefix);
-            if (!args.isEmpty())
-                return list(args, prefix);
-        }
-        if (command == QLatin1String("info") && !args.isEmpty())
-            return info(args);
-        if (command == QLatin1String("tables") && args.size() == 1)
-            return tables(args[0]);
-        if (command == QLatin1String("export") && args.size() == 2)
-            return exportTable(args[0], args[1]);
-        if (command == QLatin1String("synth")) {
-            QString words, seed = QStringLiteral("1");
-            option(QStringLiteral("--words"), &words);
-            option(QStringLiteral("--seed"), &seed);
-            bool okWords = false, okSeed = false;
-            const int n = words.toInt(&okWords);
-            const uint s = seed.toUInt(&okSeed);
-            if (args.size() == 1 && okWords && okSeed)
-                return synth(args[0], n, s);
-        }
-        return usage();
+        return runCommand(command, args);
     } catch (const Error &e) {
         // one prefixed line for each line of the message (a build lists every dangling see-also name)
         for (const QString &line : e.description().split(u'\n'))

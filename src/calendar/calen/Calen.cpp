@@ -287,20 +287,20 @@ QString Calen::engineUrl()
 
 void Calen::Form_Load()
 {
-    // 1.
+    // No date chosen yet: the moment is now.
     NoDate = toDateValue(QDate(1900, 1, 1), QTime(0, 0));
     SelectedMoment = nowLocal();
-    // 2.
+    // The moon pictures and the date and time pickers.
     MoonPics = makeMoonPics(kPictureSize);
     DTPicker1 = new cDateTimePicker(this);
     DTPicker2 = new cDateTimePicker(this);
     DTPicker1->Create(Picture3, cDateTimePicker::DTS_SHORTDATECENTURYFORMAT, 0, 0, Picture3->width(),
                       Picture3->height());
     DTPicker2->Create(Picture4, cDateTimePicker::DTS_UPDOWN, 0, 0, Picture4->width(), Picture4->height());
-    // 3.
+    // The pickers' formats.
     DTPicker1->Format(QStringLiteral("dd MMMM yyyy"));
     DTPicker2->Format(QStringLiteral("HH : mm : ss"));
-    // 4.
+    // The pickers' fonts.
     for (cDateTimePicker *p : {DTPicker1, DTPicker2}) {
         p->CalendarFont(describeFont(font()));
         p->EditFont(describeFont(LabelLunarDay->font()));
@@ -313,17 +313,17 @@ void Calen::Form_Load()
     connect(DTPicker1, &cDateTimePicker::Change, this, &Calen::DTPicker1_Change);
     connect(DTPicker2, &cDateTimePicker::Change, this, &Calen::DTPicker2_Change);
     connect(DTPicker1, &cDateTimePicker::ClouseUp, this, &Calen::DTPicker1_ClouseUp);
-    // 5.
+    // The place of observation.
     CheckGeo();
-    // 6.
+    // The pickers show the chosen moment.
     SetPicker(DTPicker1, SelectedMoment);
     SetPicker(DTPicker2, SelectedMoment);
-    // 7.
+    // The "now" button's tip, kept current by the timer.
     Timer1_Timer();
     Timer1.start();
     // Before any lunar day is found the picture is the first one.
     ShowMoonPhase(1);
-    // 8.
+    // The answer for the chosen moment.
     Calculate();
 }
 
@@ -346,11 +346,11 @@ void Calen::Calculate()
     const int generation = ++calculation_;
     {
         const WaitCursor wait;
-        // 1.
+        // The busy animation while the engine works.
         Process1->ProgressPlay();
         Process1->show();
         repaint();
-        // 2.
+        // A moment is chosen: the engine answers for it.
         if (toSeconds(SelectedMoment) != toSeconds(NoDate)) {
             const double moment = SelectedMoment;
             const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
@@ -381,24 +381,24 @@ void Calen::Calculate()
                 if (!self)
                     return;
             } else {
-                // 3.-5.
+                // The weekday and the day of the month, with what they mean.
                 Label12->setText(a.weekdayName);
                 Text1->setPlainText(a.weekdayText);
                 Label5->setText(QString::number(a.day));
                 Text2->setPlainText(a.dayText);
-                // 6.
+                // The lunar-day boundaries found.
                 List2->clear();
                 for (double b : a.moon.boundaries)
                     List2->addItem(isoMoment(b));
                 lunar_.take(a.moon);
-                // 7.
+                // The bounds of the lunar day.
                 if (lunar_.lunarDay != 0) {
                     Label3->setText(boundsText(lunar_.start, lunar_.end));
                     Label3->show();
                 } else {
                     Label3->hide(); // no bounds of an earlier answer beside "0"
                 }
-                // 8.-11.
+                // The lunar day, what it means for a dream, its moon picture.
                 Label16->setText(QString::number(lunar_.lunarDay));
                 Text3->setPlainText(DreamByMoon(lunar_.lunarDay));
                 picture2Tag_ = QString::number(lunar_.lunarDay);
@@ -406,7 +406,7 @@ void Calen::Calculate()
             }
         }
     }
-    // 12.
+    // The busy animation stops after a moment.
     Timer2.start();
 }
 

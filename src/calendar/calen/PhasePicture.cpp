@@ -46,56 +46,76 @@ double litFraction(int picture)
     return (1.0 - std::cos(phaseAngle(picture))) / 2.0;
 }
 
+namespace {
+
+// The disc a picture draws and the phase it shows.
+struct MoonDisc {
+    double cx, cy, radius;
+    double c;    // cosine of the phase angle
+    bool waxing; // the lit side east of the terminator
+    // Lit surface, the Earth-lit dark side, and the sky.
+    QColor lit{0xf4, 0xee, 0xc8}, dark{0x4a, 0x52, 0x68};
+};
+
+// The colour of pixel (px, py), from kSub x kSub samples; false for a pixel
+// wholly outside the disc (the sky).
+bool shadePixel(const MoonDisc &d, int px, int py, QRgb &out)
+{
+    constexpr int kSub = 4; // samples per pixel and axis
+    double r = 0, g = 0, b = 0;
+    int inside = 0;
+    for (int sy = 0; sy < kSub; ++sy) {
+        for (int sx = 0; sx < kSub; ++sx) {
+            const double x = (px + (sx + 0.5) / kSub - d.cx) / d.radius;
+            const double y = (py + (sy + 0.5) / kSub - d.cy) / d.radius;
+            const double h = 1.0 - x * x - y * y;
+            if (h < 0.0)
+                continue;
+            ++inside;
+            // The terminator is the half-ellipse x = cos(theta) w,
+            // w the half-width of the disc at this height; waxing,
+            // the lit side is east of it, waning west of it.
+            const double w = std::sqrt(1.0 - y * y);
+            const bool isLit = d.waxing ? x > d.c * w : x < -d.c * w;
+            const double sea = seaShade(x, y);
+            const double limb = 0.82 + 0.18 * std::sqrt(h); // a little darker at the edge
+            const QColor &base = isLit ? d.lit : d.dark;
+            const double k = (1.0 - sea) * limb;
+            r += base.red() * k;
+            g += base.green() * k;
+            b += base.blue() * k;
+        }
+    }
+    if (inside == 0)
+        return false;
+    // Edge samples outside the disc are sky: they blend towards
+    // black, never reach it, so the keyed ground stays the sky only.
+    const double n = kSub * kSub;
+    const int R = std::max(1, static_cast<int>(std::lround(r / n)));
+    const int G = std::max(1, static_cast<int>(std::lround(g / n)));
+    const int B = std::max(1, static_cast<int>(std::lround(b / n)));
+    out = qRgb(R, G, B);
+    return true;
+}
+
+} // namespace
+
 QImage drawMoonPhase(int picture, int size)
 {
     size = std::max(size, 1);
     QImage img(size, size, QImage::Format_RGB32);
     img.fill(Qt::black);
     const double theta = phaseAngle(picture);
-    const double c = std::cos(theta);
-    const bool waxing = theta < std::numbers::pi;
-    const double radius = size / 2.0 - 0.5;
-    const double cx = size / 2.0, cy = size / 2.0;
-    constexpr int kSub = 4; // samples per pixel and axis
-    // Lit surface, the Earth-lit dark side, and the sky.
-    const QColor lit(0xf4, 0xee, 0xc8), dark(0x4a, 0x52, 0x68);
+    MoonDisc disc;
+    disc.c = std::cos(theta);
+    disc.waxing = theta < std::numbers::pi;
+    disc.radius = size / 2.0 - 0.5;
+    disc.cx = size / 2.0;
+    disc.cy = size / 2.0;
     for (int py = 0; py < size; ++py) {
         QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(py));
-        for (int px = 0; px < size; ++px) {
-            double r = 0, g = 0, b = 0;
-            int inside = 0;
-            for (int sy = 0; sy < kSub; ++sy) {
-                for (int sx = 0; sx < kSub; ++sx) {
-                    const double x = (px + (sx + 0.5) / kSub - cx) / radius;
-                    const double y = (py + (sy + 0.5) / kSub - cy) / radius;
-                    const double h = 1.0 - x * x - y * y;
-                    if (h < 0.0)
-                        continue;
-                    ++inside;
-                    // The terminator is the half-ellipse x = cos(theta) w,
-                    // w the half-width of the disc at this height; waxing,
-                    // the lit side is east of it, waning west of it.
-                    const double w = std::sqrt(1.0 - y * y);
-                    const bool isLit = waxing ? x > c * w : x < -c * w;
-                    const double sea = seaShade(x, y);
-                    const double limb = 0.82 + 0.18 * std::sqrt(h); // a little darker at the edge
-                    const QColor &base = isLit ? lit : dark;
-                    const double k = (1.0 - sea) * limb;
-                    r += base.red() * k;
-                    g += base.green() * k;
-                    b += base.blue() * k;
-                }
-            }
-            if (inside == 0)
-                continue;
-            // Edge samples outside the disc are sky: they blend towards
-            // black, never reach it, so the keyed ground stays the sky only.
-            const double n = kSub * kSub;
-            const int R = std::max(1, static_cast<int>(std::lround(r / n)));
-            const int G = std::max(1, static_cast<int>(std::lround(g / n)));
-            const int B = std::max(1, static_cast<int>(std::lround(b / n)));
-            row[px] = qRgb(R, G, B);
-        }
+        for (int px = 0; px < size; ++px)
+            shadePixel(disc, px, py, row[px]);
     }
     return img;
 }

@@ -16,6 +16,64 @@ void appendLiteral(QString &out, QChar c)
         out += c;
 }
 
+// A quoted literal starting at f[i] (the opening quote); '' inside it (or on
+// its own) is one quote. Returns the position after it.
+qsizetype quotedLiteral(const QString &f, qsizetype i, QString &out)
+{
+    const qsizetype n = f.size();
+    ++i;
+    if (i < n && f[i] == u'\'') {
+        appendLiteral(out, u'\'');
+        return i + 1;
+    }
+    while (i < n) {
+        if (f[i] != u'\'') {
+            appendLiteral(out, f[i]);
+            ++i;
+        } else if (i + 1 < n && f[i + 1] == u'\'') {
+            appendLiteral(out, u'\'');
+            i += 2;
+        } else {
+            return i + 1;
+        }
+    }
+    return i;
+}
+
+// A run of one element letter, in pieces of at most longest letters, each
+// piece written as piece(length).
+template <class Piece>
+void elementRun(qsizetype run, qsizetype longest, QString &out, Piece &&piece)
+{
+    while (run > 0) {
+        const qsizetype take = qMin<qsizetype>(run, longest);
+        out += piece(take);
+        run -= take;
+    }
+}
+
+// A run of the same letter c outside quotes: the element it stands for in
+// QDateTimeEdit's terms, or the letters as a literal.
+void formatRun(QChar c, qsizetype run, QString &out)
+{
+    switch (c.unicode()) {
+    case u'd':
+    case u'M': elementRun(run, 4, out, [c](qsizetype take) { return QString(take, c); }); break;
+    case u'y':
+        elementRun(run, 5, out,
+                   [](qsizetype take) { return take <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy"); });
+        break;
+    case u'h':
+    case u'H':
+    case u'm':
+    case u's': elementRun(run, 2, out, [c](qsizetype take) { return QString(take, c); }); break;
+    case u't': elementRun(run, 2, out, [](qsizetype) { return QStringLiteral("AP"); }); break;
+    default:
+        for (qsizetype k = 0; k < run; ++k)
+            appendLiteral(out, c);
+    }
+}
+
 } // namespace
 
 QString toQtDisplayFormat(const QString &f)
@@ -26,68 +84,14 @@ QString toQtDisplayFormat(const QString &f)
     while (i < n) {
         const QChar c = f[i];
         if (c == u'\'') {
-            // A quoted literal; '' inside it (or on its own) is one quote.
-            ++i;
-            if (i < n && f[i] == u'\'') {
-                appendLiteral(out, u'\'');
-                ++i;
-                continue;
-            }
-            while (i < n) {
-                if (f[i] == u'\'') {
-                    if (i + 1 < n && f[i + 1] == u'\'') {
-                        appendLiteral(out, u'\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                appendLiteral(out, f[i]);
-                ++i;
-            }
+            i = quotedLiteral(f, i, out);
             continue;
         }
         qsizetype run = 1;
         while (i + run < n && f[i + run] == c)
             ++run;
         i += run;
-        switch (c.unicode()) {
-        case u'd':
-        case u'M':
-            while (run > 0) {
-                const qsizetype take = qMin<qsizetype>(run, 4);
-                out += QString(take, c);
-                run -= take;
-            }
-            break;
-        case u'y':
-            while (run > 0) {
-                const qsizetype take = qMin<qsizetype>(run, 5);
-                out += take <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
-                run -= take;
-            }
-            break;
-        case u'h':
-        case u'H':
-        case u'm':
-        case u's':
-            while (run > 0) {
-                const qsizetype take = qMin<qsizetype>(run, 2);
-                out += QString(take, c);
-                run -= take;
-            }
-            break;
-        case u't':
-            while (run > 0) {
-                out += QStringLiteral("AP");
-                run -= qMin<qsizetype>(run, 2);
-            }
-            break;
-        default:
-            for (qsizetype k = 0; k < run; ++k)
-                appendLiteral(out, c);
-        }
+        formatRun(c, run, out);
     }
     return out;
 }

@@ -245,25 +245,26 @@ std::function<bool()> &OptionsForm::dateTimeSettingsLauncher()
 void OptionsForm::Form_Load()
 {
     AppState &s = app();
-    // 1.
+    // The transparency slider's range.
     Slider1->Max(220);
     Slider1->Min(0);
-    // 2.
+    // The second tab's caption, without a picture.
     TabStrip1->setTabText(1, QStringLiteral("Настройки местности"));
     TabStrip1->setTabIcon(1, QIcon());
-    // 3.-4. Setting a box runs its handler when the value changes.
+    // The two boxes from the stored state; setting a box runs its handler
+    // when the value changes.
     Check1->setChecked(s.CloseToTray);
     bool autostart = false;
     tryStep([&] { autostart = IsAutostart(); });
     Check2->setChecked(autostart);
-    // 5.
+    // The picture beside the tray box follows it.
     Check1_Click();
-    // 6.
+    // The menu's transparency on the slider; a stored 0 counts as opaque.
     if (s.MenuAlpha == 0)
         s.MenuAlpha = 255;
     Slider1->Value(sliderValueForMenuAlpha(s.MenuAlpha));
     Slider1_Scroll(Slider1->Value());
-    // 7.
+    // The place of observation.
     CityIni();
 }
 
@@ -372,25 +373,25 @@ void OptionsForm::Label2_DblClick()
 void OptionsForm::CityIni()
 {
     const location::Location place = location::Location::load(GetSetting);
-    // 1.-3.
+    // Latitude: degrees and minutes.
     fillNumbers(Combo8, location::kMaxMinutes, QStringLiteral("'"));
     fillNumbers(Combo11, location::kMaxMinutes, QStringLiteral("'"));
     fillNumbers(Combo7, location::kMaxLatitudeDegrees, QStringLiteral("°"));
     Combo7->setCurrentIndex(location::clampIndex(place.latDegrees, Combo7->count() - 1));
     Combo8->setCurrentIndex(location::clampIndex(place.latMinutes, Combo8->count() - 1));
-    // 4.
+    // Latitude: the hemisphere.
     Combo9->clear();
     Combo9->addItems({QStringLiteral("С.ш."), QStringLiteral("Ю.ш.")});
     Combo9->setCurrentIndex(place.latHemisphere == 1 ? 0 : 1);
-    // 5.-6.
+    // Longitude: degrees and minutes.
     fillNumbers(Combo12, location::kMaxLongitudeDegrees, QStringLiteral("°"));
     Combo11->setCurrentIndex(location::clampIndex(place.lonMinutes, Combo11->count() - 1));
     Combo12->setCurrentIndex(location::clampIndex(place.lonDegrees, Combo12->count() - 1));
-    // 7.
+    // Longitude: the hemisphere.
     Combo10->clear();
     Combo10->addItems({QStringLiteral("В.д."), QStringLiteral("З.д.")});
     Combo10->setCurrentIndex(place.lonHemisphere == 1 ? 0 : 1);
-    // 8.
+    // The city's name.
     Text1->setText(location::readCityName(GetSetting));
 }
 
@@ -398,7 +399,7 @@ void OptionsForm::ApplySettings()
 {
     SettingsBatch batch;
     AppState &s = app();
-    // 1. The location tab.
+    // The place from the location tab.
     location::Location place;
     place.cityName = Text1->text();
     place.lonDegrees = location::leadingNumber(Combo12->currentText());
@@ -411,12 +412,12 @@ void OptionsForm::ApplySettings()
     place.save(SaveSetting);
     s.ObserverLongitude = place.longitude().toDouble();
     s.ObserverLatitude = place.latitude().toDouble();
-    // 2.
+    // Closing to the tray.
     s.CloseToTray = Check1->isChecked();
     SaveSetting(AppState::App, AppState::Main, QStringLiteral("ToTray"), boolText(s.CloseToTray));
-    // 3.
+    // The menu's transparency.
     SaveSetting(AppState::App, AppState::Main, QStringLiteral("MenuTransp"), QString::number(s.MenuAlpha));
-    // 4.
+    // Starting with the desktop session.
     SetAutostart(Check2->isChecked());
 }
 

@@ -87,6 +87,124 @@ QByteArray real(double v, int digits)
     return buf;
 }
 
+uint64_t littleEndian(const uint8_t *b, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | b[i];
+    return v;
+}
+
+double doubleAt(const uint8_t *b)
+{
+    double d;
+    const uint64_t bits = littleEndian(b, 8);
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
+
+QByteArray textJson(const uint8_t *b, qsizetype n)
+{
+    QString text;
+    appendJetText(b, static_cast<std::size_t>(n), text);
+    QByteArray out;
+    appendString(out, text);
+    return out;
+}
+
+QByteArray moneyJson(const uint8_t *b)
+{
+    const auto v = static_cast<int64_t>(littleEndian(b, 8));
+    const U128 mag = v < 0 ? static_cast<U128>(-(v + 1)) + 1 : v;
+    return decimal(mag, v < 0, 4);
+}
+
+QByteArray floatJson(const uint8_t *b)
+{
+    float f;
+    const auto bits = static_cast<uint32_t>(littleEndian(b, 4));
+    std::memcpy(&f, &bits, 4);
+    return real(f, 9);
+}
+
+QByteArray dateTimeJson(double d)
+{
+    if (!std::isfinite(d) || std::fabs(d) > 3e6)
+        return "null";
+    // whole days from 30 December 1899, the fraction the time of day
+    // (also for days before it)
+    auto days = static_cast<int64_t>(std::trunc(d));
+    auto seconds = static_cast<int64_t>(std::llround(std::fabs(d - static_cast<double>(days)) * 86400.0));
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        days += d < 0 ? -1 : 1;
+    }
+    const QDate date = QDate(1899, 12, 30).addDays(days);
+    return QStringLiteral("\"%1 %2:%3:%4\"")
+        .arg(date.toString(QStringLiteral("yyyy-MM-dd")))
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+        .toUtf8();
+}
+
+QByteArray guidJson(const uint8_t *b)
+{
+    const QByteArray h = QByteArray(reinterpret_cast<const char *>(b), 16).toHex().toUpper();
+    auto rev = [&](int from, int len) { // the first three groups are little-endian
+        QByteArray part;
+        for (int i = len - 1; i >= 0; --i)
+            part += h.mid(2 * (from + i), 2);
+        return part;
+    };
+    return "\"{" + rev(0, 4) + '-' + rev(4, 2) + '-' + rev(6, 2) + '-' + h.mid(16, 4) + '-' + h.mid(20, 12) + "}\"";
+}
+
+// A sign byte, then four 32-bit little-endian words, the most significant first.
+QByteArray numericJson(const uint8_t *b, int scale)
+{
+    U128 v = 0;
+    for (int w = 0; w < 4; ++w)
+        v = v << 32 | static_cast<uint32_t>(littleEndian(b + 1 + 4 * w, 4));
+    return decimal(v, b[0] & 0x80, std::min<int>(scale, 38));
+}
+
+// The bytes a value of a fixed-size type needs; -1 for the types written as
+// base64 (binary, OLE, and anything not understood).
+int neededBytes(uint8_t type)
+{
+    switch (type) {
+    case kByte: return 1;
+    case format::kTypeInt: return 2;
+    case format::kTypeLong:
+    case kComplex:
+    case kFloat: return 4;
+    case kMoney:
+    case kDouble:
+    case kDateTime: return 8;
+    case kGuid: return 16;
+    case kNumeric: return 17;
+    default: return -1;
+    }
+}
+
+// A value of a fixed-size type whose bytes are enough for it.
+QByteArray fixedJson(const ColumnInfo &column, const uint8_t *b)
+{
+    switch (column.type) {
+    case kByte: return QByteArray::number(b[0]);
+    case format::kTypeInt: return QByteArray::number(static_cast<int16_t>(littleEndian(b, 2)));
+    case format::kTypeLong:
+    case kComplex: return QByteArray::number(static_cast<int32_t>(littleEndian(b, 4)));
+    case kMoney: return moneyJson(b);
+    case kFloat: return floatJson(b);
+    case kDouble: return real(doubleAt(b), 17);
+    case kDateTime: return dateTimeJson(doubleAt(b));
+    case kGuid: return guidJson(b);
+    default: return numericJson(b, column.scale);
+    }
+}
+
 } // namespace
 
 QByteArray jsonValue(const ColumnInfo &column, const RawField &field)
@@ -97,115 +215,15 @@ QByteArray jsonValue(const ColumnInfo &column, const RawField &field)
         return "null";
     const auto *b = reinterpret_cast<const uint8_t *>(field.bytes.constData());
     const qsizetype n = field.bytes.size();
-    auto le = [&](int bytes) {
-        uint64_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v << 8 | b[i];
-        return v;
-    };
-    auto base64 = [&] { return '"' + field.bytes.toBase64() + '"'; };
-    switch (column.type) {
-    case format::kTypeText:
-    case format::kTypeMemo: {
-        QString text;
-        appendJetText(b, static_cast<std::size_t>(n), text);
-        QByteArray out;
-        appendString(out, text);
-        return out;
-    }
-    case kByte:
-        if (n >= 1)
-            return QByteArray::number(b[0]);
-        break;
-    case format::kTypeInt:
-        if (n >= 2)
-            return QByteArray::number(static_cast<int16_t>(le(2)));
-        break;
-    case format::kTypeLong:
-    case kComplex:
-        if (n >= 4)
-            return QByteArray::number(static_cast<int32_t>(le(4)));
-        break;
-    case kMoney:
-        if (n >= 8) {
-            const auto v = static_cast<int64_t>(le(8));
-            const U128 mag = v < 0 ? static_cast<U128>(-(v + 1)) + 1 : v;
-            return decimal(mag, v < 0, 4);
-        }
-        break;
-    case kFloat:
-        if (n >= 4) {
-            float f;
-            const auto bits = static_cast<uint32_t>(le(4));
-            std::memcpy(&f, &bits, 4);
-            return real(f, 9);
-        }
-        break;
-    case kDouble:
-        if (n >= 8) {
-            double d;
-            const uint64_t bits = le(8);
-            std::memcpy(&d, &bits, 8);
-            return real(d, 17);
-        }
-        break;
-    case kDateTime:
-        if (n >= 8) {
-            double d;
-            const uint64_t bits = le(8);
-            std::memcpy(&d, &bits, 8);
-            if (!std::isfinite(d) || std::fabs(d) > 3e6)
-                return "null";
-            // whole days from 30 December 1899, the fraction the time of day
-            // (also for days before it)
-            auto days = static_cast<int64_t>(std::trunc(d));
-            auto seconds = static_cast<int64_t>(std::llround(std::fabs(d - static_cast<double>(days)) * 86400.0));
-            if (seconds >= 86400) {
-                seconds -= 86400;
-                days += d < 0 ? -1 : 1;
-            }
-            const QDate date = QDate(1899, 12, 30).addDays(days);
-            return QStringLiteral("\"%1 %2:%3:%4\"")
-                .arg(date.toString(QStringLiteral("yyyy-MM-dd")))
-                .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-                .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                .toUtf8();
-        }
-        break;
-    case kGuid:
-        if (n >= 16) {
-            QByteArray h = field.bytes.left(16).toHex().toUpper();
-            auto rev = [&](int from, int len) { // the first three groups are little-endian
-                QByteArray part;
-                for (int i = len - 1; i >= 0; --i)
-                    part += h.mid(2 * (from + i), 2);
-                return part;
-            };
-            return "\"{" + rev(0, 4) + '-' + rev(4, 2) + '-' + rev(6, 2) + '-' + h.mid(16, 4) + '-' + h.mid(20, 12)
-                   + "}\"";
-        }
-        break;
-    case kNumeric:
-        if (n >= 17) {
-            // a sign byte, then four 32-bit little-endian words, the most
-            // significant first
-            U128 v = 0;
-            for (int w = 0; w < 4; ++w) {
-                uint32_t word = 0;
-                for (int i = 3; i >= 0; --i)
-                    word = word << 8 | b[1 + 4 * w + i];
-                v = v << 32 | word;
-            }
-            return decimal(v, b[0] & 0x80, std::min<int>(column.scale, 38));
-        }
-        break;
-    default: break;
-    }
-    return base64(); // binary, OLE, and anything not understood
+    if (column.type == format::kTypeText || column.type == format::kTypeMemo)
+        return textJson(b, n);
+    const int needed = neededBytes(column.type);
+    if (needed < 0 || n < needed)
+        return '"' + field.bytes.toBase64() + '"'; // binary, OLE, and anything not understood
+    return fixedJson(column, b);
 }
 
-void exportJsonLines(Database &db, const QString &table, const std::function<void(const QByteArray &)> &out)
+void exportJsonLines(JetFile &db, const QString &table, const std::function<void(const QByteArray &)> &out)
 {
     const std::vector<ColumnInfo> columns = db.columns(table);
     std::vector<QByteArray> keys;

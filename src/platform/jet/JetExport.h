@@ -7,7 +7,7 @@
 // ids "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", binary and OLE values base64
 // strings.
 
-#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,8 +17,8 @@
 namespace somnex::jet {
 
 // Writes each row's line (with its trailing newline) to out. Raises
-// somnex::Error like Database::readTable.
-void exportJsonLines(Database &db, const QString &table, const std::function<void(const QByteArray &)> &out);
+// somnex::Error like JetFile::readTable.
+void exportJsonLines(JetFile &db, const QString &table, const std::function<void(const QByteArray &)> &out);
 
 // One value as JSON text.
 QByteArray jsonValue(const ColumnInfo &column, const RawField &field);

@@ -190,98 +190,132 @@ private:
         return head;
     }
 
-    QByteArray buildRow(const Table &t, const std::vector<Cell> &cells)
+    // The values of one row before they are laid out: the fixed part, the
+    // null mask, the bytes of each variable-length column and which memo
+    // values move out to long-value pages.
+    struct RowValues {
+        QByteArray fixed, mask;
+        std::vector<QByteArray> var;
+        std::vector<bool> longOut;
+    };
+
+    // The column that is variable-length column k, and whether its cell is Null.
+    static const Column &varColumn(const Table &t, int k)
+    {
+        return *std::find_if(t.columns.begin(), t.columns.end(), [k](const Column &col) { return col.varNum == k; });
+    }
+    static bool isNull(const Table &t, const std::vector<Cell> &cells, const Column &c)
+    {
+        return cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null;
+    }
+
+    static RowValues rowValues(const Table &t, const std::vector<Cell> &cells)
     {
         const int n = static_cast<int>(t.columns.size());
-        const int maskSize = (n + 7) / 8;
-        std::vector<QByteArray> var(static_cast<std::size_t>(t.varCount));
-        std::vector<bool> longOut(static_cast<std::size_t>(t.varCount), false);
-        QByteArray fixed(t.fixedSize, '\0');
-        QByteArray mask(maskSize, '\0');
-
+        RowValues v;
+        v.var.resize(static_cast<std::size_t>(t.varCount));
+        v.longOut.assign(static_cast<std::size_t>(t.varCount), false);
+        v.fixed = QByteArray(t.fixedSize, '\0');
+        v.mask = QByteArray((n + 7) / 8, '\0');
         for (int i = 0; i < n; ++i) {
             const Column &c = t.columns[static_cast<std::size_t>(i)];
-            const Cell &v = cells[static_cast<std::size_t>(i)];
-            if (v.kind == Cell::Kind::Null)
+            const Cell &cell = cells[static_cast<std::size_t>(i)];
+            if (cell.kind == Cell::Kind::Null)
                 continue;
-            mask[c.colNum / 8] = static_cast<char>(mask[c.colNum / 8] | (1 << (c.colNum % 8)));
-            if (c.varNum < 0) {
-                auto *f = reinterpret_cast<uint8_t *>(fixed.data()) + c.fixedOffset;
-                if (c.fixedSize == 2)
-                    putU16(f, static_cast<unsigned>(v.number));
-                else
-                    putU32(f, static_cast<uint32_t>(v.number));
-                continue;
-            }
-            if (v.text.startsWith(QChar(0xFEFF)))
-                fail(
-                    QStringLiteral("Значение поля «%1» таблицы «%2» начинается с символа U+FEFF.").arg(c.name, t.name));
-            QByteArray bytes = ucs2(v.text);
-            if (c.type == kTypeText && bytes.size() > kTextColumnBytes)
-                fail(QStringLiteral("Значение поля «%1» таблицы «%2» длиннее 255 символов: %3")
-                         .arg(c.name, t.name, v.text.left(40)));
-            var[static_cast<std::size_t>(c.varNum)] = std::move(bytes);
+            v.mask[c.colNum / 8] = static_cast<char>(v.mask[c.colNum / 8] | (1 << (c.colNum % 8)));
+            if (c.varNum < 0)
+                putFixed(c, cell, v.fixed);
+            else
+                v.var[static_cast<std::size_t>(c.varNum)] = variableBytes(t, c, cell);
         }
+        return v;
+    }
 
-        auto varBytes = [&](int k) -> qsizetype {
-            const Column &c =
-                *std::find_if(t.columns.begin(), t.columns.end(), [k](const Column &col) { return col.varNum == k; });
+    static void putFixed(const Column &c, const Cell &cell, QByteArray &fixed)
+    {
+        auto *f = reinterpret_cast<uint8_t *>(fixed.data()) + c.fixedOffset;
+        if (c.fixedSize == 2)
+            putU16(f, static_cast<unsigned>(cell.number));
+        else
+            putU32(f, static_cast<uint32_t>(cell.number));
+    }
+
+    static QByteArray variableBytes(const Table &t, const Column &c, const Cell &cell)
+    {
+        if (cell.text.startsWith(QChar(0xFEFF)))
+            fail(QStringLiteral("Значение поля «%1» таблицы «%2» начинается с символа U+FEFF.").arg(c.name, t.name));
+        QByteArray bytes = ucs2(cell.text);
+        if (c.type == kTypeText && bytes.size() > kTextColumnBytes)
+            fail(QStringLiteral("Значение поля «%1» таблицы «%2» длиннее 255 символов: %3")
+                     .arg(c.name, t.name, cell.text.left(40)));
+        return bytes;
+    }
+
+    // The bytes the row would take with the memo values laid out as they are now.
+    static qsizetype rowSize(const Table &t, const std::vector<Cell> &cells, const RowValues &v)
+    {
+        qsizetype s = 2 + t.fixedSize + 2 + 2 * t.varCount + 2 + v.mask.size();
+        for (int k = 0; k < t.varCount; ++k) {
+            const Column &c = varColumn(t, k);
+            const auto kk = static_cast<std::size_t>(k);
             if (c.type != kTypeMemo)
-                return var[static_cast<std::size_t>(k)].size();
-            if (cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null)
-                return 0;
-            return kMemoHeader + (longOut[static_cast<std::size_t>(k)] ? 0 : var[static_cast<std::size_t>(k)].size());
-        };
-        auto rowSize = [&]() {
-            qsizetype s = 2 + t.fixedSize + 2 + 2 * t.varCount + 2 + maskSize;
-            for (int k = 0; k < t.varCount; ++k)
-                s += varBytes(k);
-            return s;
-        };
-        // Memo values stay in the row while it is small; the largest move out
-        // to long-value pages first.
-        while (rowSize() > kInlineRowLimit) {
+                s += v.var[kk].size();
+            else if (!isNull(t, cells, c))
+                s += kMemoHeader + (v.longOut[kk] ? 0 : v.var[kk].size());
+        }
+        return s;
+    }
+
+    // Memo values stay in the row while it is small; the largest move out
+    // to long-value pages first.
+    static void moveOutLongValues(const Table &t, const std::vector<Cell> &cells, RowValues &v)
+    {
+        while (rowSize(t, cells, v) > kInlineRowLimit) {
             int best = -1;
             for (int k = 0; k < t.varCount; ++k) {
-                const Column &c = *std::find_if(t.columns.begin(), t.columns.end(),
-                                                [k](const Column &col) { return col.varNum == k; });
-                if (c.type != kTypeMemo || longOut[static_cast<std::size_t>(k)]
-                    || cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null)
+                const Column &c = varColumn(t, k);
+                if (c.type != kTypeMemo || v.longOut[static_cast<std::size_t>(k)] || isNull(t, cells, c))
                     continue;
-                if (best < 0 || var[static_cast<std::size_t>(k)].size() > var[static_cast<std::size_t>(best)].size())
+                if (best < 0
+                    || v.var[static_cast<std::size_t>(k)].size() > v.var[static_cast<std::size_t>(best)].size())
                     best = k;
             }
             if (best < 0)
                 break;
-            longOut[static_cast<std::size_t>(best)] = true;
+            v.longOut[static_cast<std::size_t>(best)] = true;
         }
-        if (rowSize() > kMaxRowOnPage)
+    }
+
+    // A memo value in the row: inline with its header, or the header of its
+    // long value.
+    QByteArray memoBytes(const QByteArray &bytes, bool longOut)
+    {
+        if (longOut)
+            return storeLong(bytes);
+        QByteArray head(kMemoHeader, '\0');
+        putU32(reinterpret_cast<uint8_t *>(head.data()), static_cast<uint32_t>(bytes.size()) | kMemoInline);
+        return head + bytes;
+    }
+
+    QByteArray buildRow(const Table &t, const std::vector<Cell> &cells)
+    {
+        const int n = static_cast<int>(t.columns.size());
+        RowValues v = rowValues(t, cells);
+        moveOutLongValues(t, cells, v);
+        if (rowSize(t, cells, v) > kMaxRowOnPage)
             fail(QStringLiteral("Строка таблицы «%1» не помещается на страницу.").arg(t.name));
 
         QByteArray row(2, '\0');
         putU16(reinterpret_cast<uint8_t *>(row.data()), static_cast<unsigned>(n));
-        row += fixed;
+        row += v.fixed;
         std::vector<unsigned> offsets;
         for (int k = 0; k < t.varCount; ++k) {
             offsets.push_back(static_cast<unsigned>(row.size()));
-            const Column &c =
-                *std::find_if(t.columns.begin(), t.columns.end(), [k](const Column &col) { return col.varNum == k; });
-            const bool isNull = cells[static_cast<std::size_t>(&c - t.columns.data())].kind == Cell::Kind::Null;
-            if (isNull)
+            const Column &c = varColumn(t, k);
+            if (isNull(t, cells, c))
                 continue;
-            const QByteArray &bytes = var[static_cast<std::size_t>(k)];
-            if (c.type == kTypeMemo) {
-                if (longOut[static_cast<std::size_t>(k)]) {
-                    row += storeLong(bytes);
-                } else {
-                    QByteArray head(kMemoHeader, '\0');
-                    putU32(reinterpret_cast<uint8_t *>(head.data()), static_cast<uint32_t>(bytes.size()) | kMemoInline);
-                    row += head;
-                    row += bytes;
-                }
-            } else {
-                row += bytes;
-            }
+            const QByteArray &bytes = v.var[static_cast<std::size_t>(k)];
+            row += c.type == kTypeMemo ? memoBytes(bytes, v.longOut[static_cast<std::size_t>(k)]) : bytes;
         }
         offsets.push_back(static_cast<unsigned>(row.size())); // end of the variable data
         QByteArray tail(2 * (t.varCount + 1) + 2, '\0');
@@ -291,7 +325,7 @@ private:
             putU16(p, offsets[static_cast<std::size_t>(k)]);
         putU16(p, static_cast<unsigned>(t.varCount));
         row += tail;
-        row += mask;
+        row += v.mask;
         return row;
     }
 

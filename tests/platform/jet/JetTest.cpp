@@ -1,4 +1,4 @@
-#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetFile.h"
 #include "platform/jet/JetWriter.h"
 
 #include "platform/error/Error.h"
@@ -66,7 +66,7 @@ QByteArray run(const QString &command)
     return out;
 }
 
-void expectSameRows(Database &db, const TableDefinition &definition)
+void expectSameRows(JetFile &db, const TableDefinition &definition)
 {
     const TableData t = db.readTable(definition.name);
     ASSERT_EQ(t.rowCount(), static_cast<qsizetype>(definition.rows.size())) << definition.name.toStdString();
@@ -132,7 +132,7 @@ TEST(JetWriter, OurReaderReadsItBack)
     tables[0].rows.push_back({QStringLiteral("пусто"), QString(QChar(0)), QString(2, QChar(0))});
     tables[1].rows.push_back({QString(), QString(""), QStringLiteral("139"), repeat(binary, 20)});
 
-    Database db(writeDatabase(tables));
+    JetFile db(writeDatabase(tables));
     EXPECT_EQ(db.tableNames(), (QStringList{QStringLiteral("Book"), QStringLiteral("Config")}));
     for (const auto &definition : tables)
         expectSameRows(db, definition);
@@ -186,7 +186,7 @@ TEST(JetReader, MalformedImagesRaiseErrors)
     const QByteArray good = writeDatabase(sampleTables(40));
     auto attempt = [](QByteArray image) {
         try {
-            Database db(std::move(image));
+            JetFile db(std::move(image));
             for (const auto &t : db.tableNames())
                 db.readTable(t);
             return true;

@@ -1,7 +1,7 @@
 // Jet 4 files written by Access (see data/README.md), read by our reader and
 // by mdbtools' command-line tools: the same tables in the same order, the
 // same rows in the same order, the same text in every text and memo cell.
-#include "platform/jet/JetDatabase.h"
+#include "platform/jet/JetFile.h"
 
 #include "platform/error/Error.h"
 
@@ -50,7 +50,7 @@ std::vector<QStringList> exported(const QString &path, const QString &table)
 // of cells compared and of rows.
 std::pair<int, int> compareWithMdbExport(const QString &path)
 {
-    Database db(readFile(path));
+    JetFile db(readFile(path));
     const QStringList names = db.tableNames();
     EXPECT_EQ(names.join(u'\n') + u'\n',
               QString::fromUtf8(tool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path})))
@@ -138,7 +138,7 @@ TEST(JetRealFiles, DamageIsAnError)
     ASSERT_FALSE(good.isEmpty());
     auto fails = [](const QByteArray &image) {
         try {
-            Database db(image);
+            JetFile db(image);
             for (const QString &t : db.tableNames())
                 db.readTable(t);
             return QString();

@@ -11,8 +11,8 @@
 #include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
+#include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
-#include "support/TempProfile.h"
 #include "tray/menu/TrayMenu.h"
 
 #include <QApplication>
@@ -38,30 +38,18 @@ namespace {
 const QString A = AppState::App;
 const QString M = AppState::Main;
 
-class TrayMenuShellTest : public ::testing::Test {
+class TrayMenuShellTest : public MainWindowFixture {
 public:
     void SetUp() override
     {
-        qputenv("SOMNEX_DATA_DIR", share.path().toLocal8Bit());
-        const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
-        QDir().mkpath(folder);
+        MainWindowFixture::SetUp();
         dictionary::BookContent b;
         b.name = b.heading = "Книга";
         for (const char *w : {"Вода", "Ворона", "Дом", "Огонь"})
             b.entries.push_back({QString::fromUtf8(w), QString::fromUtf8(w) + " во сне – к добру.", std::nullopt, 0});
-        QFile f(folder + "/a.book");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(dictionary::buildBookImage(b));
-        f.close();
-        app() = AppState{};
-        SetProcessEnd([this] { ++ended; });
-        SetMessageHandler([this](const Message &m) {
-            messages << m.text;
-            return MsgResult::Ok;
-        });
+        putBook("a.book", b);
         Form1::setTrayAvailableOverride(1);
-        form = std::make_unique<Form1>();
-        form->Form_Load();
+        load();
         ASSERT_EQ(ended, 0) << messages.join("; ").toStdString();
         form->ToTray();
         ASSERT_TRUE(form->inTray());
@@ -78,10 +66,7 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         form.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetProcessEnd({});
-        SetMessageHandler({});
-        Form1::setTrayAvailableOverride(-1);
-        qunsetenv("SOMNEX_DATA_DIR");
+        MainWindowFixture::TearDown();
     }
     static QList<TrayMenu *> menus()
     {
@@ -129,12 +114,6 @@ public:
                 return a;
         return nullptr;
     }
-
-    TempProfile profile;
-    QTemporaryDir share;
-    std::unique_ptr<Form1> form;
-    int ended = 0;
-    QStringList messages;
 };
 
 } // namespace

@@ -74,13 +74,16 @@ public:
     }
 
 private:
-    friend class Database;
+    friend class JetFile;
     struct Cell {
         uint32_t off;
         uint32_t len;
     };
     static constexpr uint32_t kNull = UINT32_MAX;
     static constexpr uint32_t kNarrow = 0x80000000u;
+    // Keeps the text of a cell: as bytes when narrow is allowed and every
+    // character has a Windows-1251 byte, otherwise as UTF-16.
+    Cell hold(const QString &text, bool narrow);
     const Cell &cell(qsizetype row, int col) const
     {
         return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_.size())
@@ -112,14 +115,14 @@ struct RawField {
     QByteArray bytes;
 };
 
-class Database {
+class JetFile {
 public:
     // Opens an image whose first 22 bytes are the Jet header. Raises
     // somnex::Error when it is not a Jet 4 database libmdb can read.
-    explicit Database(QByteArray image);
-    ~Database();
-    Database(const Database &) = delete;
-    Database &operator=(const Database &) = delete;
+    explicit JetFile(QByteArray image);
+    ~JetFile();
+    JetFile(const JetFile &) = delete;
+    JetFile &operator=(const JetFile &) = delete;
 
     // User tables (not the system tables), in catalogue order.
     QStringList tableNames() const;
@@ -150,15 +153,31 @@ private:
     Definition definition(long page, const QString &name);
     void checkTableDefinition(long page, const QString &table) const;
     std::vector<long> dataPages(long page, const QString &table) const;
+    void addMappedPage(uint64_t listed, std::vector<long> &pages, const QString &table) const;
+    void inlineMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const;
+    void pageMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const;
     void forEachRow(const Definition &def,
                     const std::function<void(const uint8_t *page, long pageNo, int row, const Field *fields)> &f) const;
+    struct RowLayout;
+    uint32_t dataPageRows(const Definition &def, long pageNo) const;
+    RowLayout rowLayout(const Definition &def, long pageNo, uint32_t r, uint32_t rows,
+                        std::vector<uint32_t> &offsets) const;
+    void rowFields(const Definition &def, const RowLayout &row, const std::vector<uint32_t> &offsets,
+                   std::vector<Field> &fields) const;
+    [[noreturn]] static void badRow(const Definition &def, long pageNo, uint32_t r);
     const uint8_t *pageAt(long page) const;
     uint32_t u16(long page, int offset) const;
     uint32_t u32(long page, int offset) const;
     long pageCount() const { return static_cast<long>(image_.size() / 4096); }
     // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
     void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
+    const uint8_t *longValueRow(uint32_t ref, uint32_t &rowLen, const QString &where) const;
+    void longValueChain(uint32_t first, uint32_t len, QByteArray &out, const QString &where) const;
     void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
+    static TableData emptyTable(const Definition &def);
+    static std::vector<bool> narrowable(const Definition &def);
+    void readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
+                  TableData &data, QString &scratch) const;
     static void checkProperties(const QByteArray &blob, const QString &where);
 
     QByteArray image_;
