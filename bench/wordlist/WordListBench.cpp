@@ -3,9 +3,9 @@
 // same list), and the interpretation of a word that all ten books hold.
 #include "dictionary/BookDatabase.h"
 #include "dictionary/BookSource.h"
+#include "dictionary/PackedText.h"
 #include "dictionary/SyntheticBook.h"
 #include "dictionary/WordIndex.h"
-#include "reading/PackedText.h"
 #include "reading/Tolk.h"
 #include "reading/TolkDocument.h"
 
@@ -137,8 +137,8 @@ std::vector<TolkBook> tolkBooks(Set &s)
                            if (r->NoMatch())
                                return std::nullopt;
                            const auto links = r->Field(QStringLiteral("Links"));
-                           return std::make_pair(reading::UnpackText(*r->Field(QStringLiteral("Text"))),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links))
+                           return std::make_pair(dictionary::UnpackText(*r->Field(QStringLiteral("Text"))),
+                                                 links ? std::optional<QString>(dictionary::UnpackText(*links))
                                                        : std::nullopt);
                        }});
     }

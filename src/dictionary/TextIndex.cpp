@@ -1,7 +1,7 @@
 #include "dictionary/TextIndex.h"
 
+#include "dictionary/PackedText.h"
 #include "dictionary/WordFinder.h"
-#include "reading/PackedText.h"
 
 #include <algorithm>
 #include <iterator>
@@ -115,7 +115,7 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
                 if (!packed)
                     continue;
                 index.packedBytes_ += size_t(packed->size());
-                text = reading::UnpackText(*packed);
+                text = dictionary::UnpackText(*packed);
             } catch (...) {
                 continue; // a damaged entry is not searchable; the rest are
             }
@@ -249,7 +249,7 @@ QString TextIndex::textOf(const Entry &e) const
     dictionary::Recordset rs = books_[e.book].records;
     rs.setAbsolutePosition(qsizetype(e.record));
     const std::optional<QString> packed = rs.Field(QStringLiteral("Text"));
-    return packed ? reading::UnpackText(*packed) : QString();
+    return packed ? dictionary::UnpackText(*packed) : QString();
 }
 
 std::vector<TextHit> TextIndex::search(QStringView query, int max) const

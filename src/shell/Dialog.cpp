@@ -1,10 +1,10 @@
 #include "shell/Dialog.h"
 
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "shell/Form1.h"
 #include "support/Artwork.h"
 

@@ -1,5 +1,6 @@
 #include "shell/Form1.h"
 
+#include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
 #include "literature/Shelf.h"
 #include "location/core/Location.h"
@@ -10,7 +11,6 @@
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "shell/AboutBox.h"
-#include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "support/Artwork.h"
 #include "support/ClickLabel.h"

@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "appstate/AppState.h"
 #include "astro/mPublicVars.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Shell.h"
@@ -10,7 +11,6 @@
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
-#include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "support/Artwork.h"
 

@@ -1,5 +1,7 @@
 #include "options/optionsform/OptionsForm.h"
 
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "location/core/Location.h"
 #include "options/slider/Slider.h"
 #include "options/slider/SliderGeometry.h"
@@ -8,8 +10,6 @@
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "support/Artwork.h"
 
 #include <QAction>
