@@ -4,6 +4,7 @@
 #include "shell/Form1.h"
 #include "shell/SearchTexts.h"
 
+#include "dictionary/MergedWords.h"
 #include "literature/Shelf.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -434,40 +435,21 @@ void Form1::LoadList()
     wordModel_->beginRebuild();
     ListView1->hide();
     words_.clear();
-    bool firstWordRead = false;
-    for (size_t k = 0; k < books_.size(); ++k) {
-        QCoreApplication::processEvents();
-        if (rebuild_ != generation)
-            return; // a newer rebuild ran meanwhile and left the list complete
-        if (k >= static_cast<size_t>(bookButtons_.size()) || !bookButtons_[static_cast<int>(k)]->isChecked())
-            continue;
-        const dictionary::Recordset &rs = books_[k].recordset;
-        try {
-            const qsizetype n = rs.RecordCount();
-            if (n == 0)
-                continue;
-            app().WordEntryTotal += static_cast<long>(n);
-            std::vector<QString> run;
-            run.reserve(static_cast<size_t>(n));
-            try {
-                for (qsizetype i = 0; i < n; ++i) {
-                    run.push_back(rs.headword(i).toString());
-                    firstWordRead = true;
-                }
-            } catch (...) {
-                words_.addRun(std::move(run)); // the words read so far
-                throw;
-            }
-            words_.addRun(std::move(run));
-        } catch (...) {
-            if (!firstWordRead)
-                throw;
-            // Show what was read so far rather than leaving the list hidden.
-            ShowMessage(QStringLiteral("Ошибка"));
-            break;
-        }
-    }
-    words_.finish();
+    std::optional<dictionary::MergedWords> merged = dictionary::mergeWords(
+        books_,
+        [this](size_t k) {
+            return k < static_cast<size_t>(bookButtons_.size()) && bookButtons_[static_cast<int>(k)]->isChecked();
+        },
+        [this, generation] {
+            QCoreApplication::processEvents();
+            return rebuild_ == generation;
+        });
+    if (!merged)
+        return; // a newer rebuild ran meanwhile and left the list complete
+    words_ = std::move(merged->words);
+    app().WordEntryTotal = merged->entries;
+    if (merged->failure)
+        ShowMessage(QStringLiteral("Ошибка")); // the list shows what was read so far
     wordModel_->endRebuild();
     ListView1->setVisible(!literatureOpen());
     StText();

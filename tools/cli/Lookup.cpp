@@ -3,6 +3,7 @@
 #include "tools/cli/Commands.h"
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/MergedWords.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
@@ -68,17 +69,12 @@ QString colourName(const QString &description)
 // The merged word list of the enabled books.
 WordIndex enabledWords(const Loaded &l)
 {
-    WordIndex index;
-    for (const auto &b : l.catalogue.books) {
-        if (b.Value != 1)
-            continue;
-        std::vector<QString> run;
-        for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
-            run.push_back(b.recordset.headword(i).toString());
-        index.addRun(std::move(run));
-    }
-    index.finish();
-    return index;
+    const auto &books = l.catalogue.books;
+    std::optional<dictionary::MergedWords> merged =
+        dictionary::mergeWords(books, [&](size_t k) { return books[k].Value == 1; });
+    if (merged->failure)
+        std::rethrow_exception(merged->failure);
+    return std::move(merged->words);
 }
 
 // The one text a command takes, with "--json" anywhere; a usage message and
