@@ -5,6 +5,7 @@
 #include "literature/Shelf.h"
 #include "location/core/Location.h"
 #include "options/optionsform/OptionsForm.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -400,10 +401,11 @@ void Form1::Form_Load()
         areas.push_back(twips(sc->availableGeometry()));
     const double nan = std::nan("");
     const TwipRect g =
-        KeepOnScreens(LoadMainGeometry(GetSettingReal(AppState::App, AppState::Main, "Top", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Left", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Height", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Width", nan), primary),
+        KeepOnScreens(LoadMainGeometry(GetSettingReal(settings::kApp, settings::kMain, settings::key::Top, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Left, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Height, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Width, nan),
+                                       primary),
                       areas, primary);
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
@@ -417,11 +419,11 @@ void Form1::Form_Load()
         s.ObserverLongitude = place.longitude().toDouble();
     });
     // 7. Shared values.
-    s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
-    s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
-    s.AdminCommands = GetSetting(AppState::App, AppState::Main, "AdminCommands", QString());
+    s.CloseToTray = GetSettingBool(settings::kApp, settings::kMain, settings::key::ToTray, false);
+    s.MenuAlpha = std::clamp(GetSettingInt(settings::kApp, settings::kMain, settings::key::MenuTransp, 205), 0, 255);
+    s.AdminCommands = GetSetting(settings::kApp, settings::kMain, settings::key::AdminCommands, QString());
     // 8. List mode.
-    const int mode = GetSettingInt(AppState::App, AppState::Main, "ListMode", 1);
+    const int mode = GetSettingInt(settings::kApp, settings::kMain, settings::key::ListMode, 1);
     (mode == 1 ? btnReport : btnList)->setChecked(true);
     Toolbar4_ButtonClick(mode == 1 ? 1 : 2);
     // 9. Admin commands.
@@ -519,14 +521,14 @@ void Form1::ShowLit()
     };
     auto *all = node(nullptr, kAllKey, kAllText, style()->standardIcon(QStyle::SP_DirIcon));
     TreeView1->addTopLevelItem(all);
-    all->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitAExpanded", true));
+    all->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitAExpanded, true));
     auto *fav = node(nullptr, kFavKey, kFavText, style()->standardIcon(QStyle::SP_DirLinkIcon));
     TreeView1->addTopLevelItem(fav);
-    fav->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitFExpanded", true));
+    fav->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitFExpanded, true));
     tryStep([&] {
         const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
         const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
-            return GetSetting(AppState::App, AppState::Books, key, QString());
+            return GetSetting(settings::kApp, settings::kBooks, key, QString());
         });
         for (const Node &a : shelf.articles)
             node(all, a.key, a.text, article)->setData(0, kTagRole, a.tag);
@@ -924,7 +926,7 @@ void Form1::Tray1_MouseDown(short button)
                 about->raise();
             };
             host.exitAsks = [] {
-                return GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart();
+                return GetSettingInt(settings::kApp, settings::kMain, settings::key::UnloadQ, 0) != 1 && IsAutostart();
             };
             host.exitDialog = [this] {
                 Dialog d(this);
@@ -1078,29 +1080,32 @@ void StoreUserState()
         else if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
             g = QRect(f->pos(), f->size());
         if (g.isValid()) {
-            SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(g.y())));
-            SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(g.x())));
-            SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(g.height())));
-            SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(g.width())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Top, realText(PixelsToTwips(g.y())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Left, realText(PixelsToTwips(g.x())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Height, realText(PixelsToTwips(g.height())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Width, realText(PixelsToTwips(g.width())));
         }
     });
     for (QAction *b : f->bookButtons())
-        tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
+        tryStep(
+            [&] { SaveSetting(settings::kApp, settings::kBooks, b->data().toString(), b->isChecked() ? "1" : "0"); });
     tryStep([&] {
         // the literature tree: every node after the first keeps its Tag
         QTreeWidgetItemIterator it(f->TreeView1);
         if (*it)
             ++it;
         for (; *it; ++it)
-            SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
+            SaveSetting(settings::kApp, settings::kBooks, Form1::nodeKey(*it), Form1::nodeTag(*it));
     });
     tryStep([&] {
         const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
         const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
-        SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
-        SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LitAExpanded, boolText(all && all->isExpanded()));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LitFExpanded, boolText(fav && fav->isExpanded()));
     });
-    tryStep([&] { SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0"); });
+    tryStep([&] {
+        SaveSetting(settings::kApp, settings::kMain, settings::key::ListMode, f->btnReport->isChecked() ? "1" : "0");
+    });
     tryStep([&] { f->SaveLastWord(); });
 }
 
@@ -1139,7 +1144,7 @@ void ExitApp(bool fastexit)
 
 void QuitFromTray(QWidget *parent)
 {
-    if (GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart()) {
+    if (GetSettingInt(settings::kApp, settings::kMain, settings::key::UnloadQ, 0) != 1 && IsAutostart()) {
         Dialog d(parent);
         d.exec();
         return;

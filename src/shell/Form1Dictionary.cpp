@@ -6,6 +6,7 @@
 
 #include "dictionary/MergedWords.h"
 #include "literature/Shelf.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -99,7 +100,7 @@ protected:
 
 QString booksSection()
 {
-    return AppState::Books;
+    return settings::kBooks;
 }
 
 } // namespace
@@ -183,7 +184,7 @@ bool Form1::LoadBooks()
     const AppState &s = app();
     CatalogueLoad load = dictionary::LoadCatalogue(
         s.BooksFolder,
-        [](const QString &key) { return GetSettingInt(AppState::App, booksSection(), key, 1) == 0 ? 0 : 1; },
+        [](const QString &key) { return GetSettingInt(settings::kApp, booksSection(), key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder());
     auto fail = [&](const QString &text, bool closeSplash) {
         if (closeSplash && splash())
@@ -739,13 +740,13 @@ void Form1::SaveLastWord()
 {
     const QString w = selectedWord();
     if (!w.isEmpty())
-        SaveSetting(AppState::App, AppState::Main, "LastWord", w);
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LastWord, w);
 }
 
 void Form1::LoadLastWord()
 {
     tryStep([&] {
-        const QString w = GetSetting(AppState::App, AppState::Main, "LastWord", QString());
+        const QString w = GetSetting(settings::kApp, settings::kMain, settings::key::LastWord, QString());
         if (!w.trimmed().isEmpty()) {
             Text1->setText(w);
             Text1_Change();

@@ -7,6 +7,7 @@
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
@@ -23,9 +24,6 @@ namespace somnex::cli {
 
 namespace {
 
-const QString kApp = QStringLiteral("ZUL_Programming");
-const QString kBooks = QStringLiteral("Somnex3\\books");
-
 struct Loaded {
     dictionary::CatalogueLoad catalogue;
     bool ok = false;
@@ -36,7 +34,7 @@ Loaded loadBooks()
     Loaded l;
     const QString folder = BooksFolderFor(SharedDataFolder());
     l.catalogue = dictionary::LoadCatalogue(
-        folder, [](const QString &key) { return GetSettingInt(kApp, kBooks, key, 1) == 0 ? 0 : 1; },
+        folder, [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder());
     if (!l.catalogue.skipped.empty())
         err(dictionary::skippedMessage(l.catalogue.skipped) + QLatin1Char('\n'));

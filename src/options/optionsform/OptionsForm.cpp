@@ -5,6 +5,7 @@
 #include "location/core/Location.h"
 #include "options/slider/Slider.h"
 #include "options/slider/SliderGeometry.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -413,9 +414,9 @@ void OptionsForm::ApplySettings()
     s.ObserverLatitude = place.latitude().toDouble();
     // 2.
     s.CloseToTray = Check1->isChecked();
-    SaveSetting(AppState::App, AppState::Main, QStringLiteral("ToTray"), boolText(s.CloseToTray));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::ToTray, boolText(s.CloseToTray));
     // 3.
-    SaveSetting(AppState::App, AppState::Main, QStringLiteral("MenuTransp"), QString::number(s.MenuAlpha));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::MenuTransp, QString::number(s.MenuAlpha));
     // 4.
     SetAutostart(Check2->isChecked());
 }
