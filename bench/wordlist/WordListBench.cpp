@@ -64,9 +64,11 @@ Set &sameBooks()
     return s;
 }
 
-// The word list of the main window: every book enabled.
+// The word list of the main window, every book enabled. Like the window, the
+// previous list is let go before the new one is built.
 void build(WordIndex &index, const Set &s)
 {
+    index.clear();
     index = std::move(mergeWords(s.books, [](size_t) { return true; })->words);
 }
 
