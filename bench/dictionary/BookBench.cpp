@@ -4,9 +4,9 @@
 // place) so that mdbtools can be timed on the same data.
 #include "dictionary/BookDatabase.h"
 #include "dictionary/BookSource.h"
+#include "dictionary/PackedText.h"
 #include "dictionary/SyntheticBook.h"
 #include "platform/jet/BookSignature.h"
-#include "reading/PackedText.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,8 +53,8 @@ struct Fixture {
             books << path;
             for (const auto &e : book.entries) {
                 headwordChars += e.headword.size();
-                const QString packed = reading::PackText(e.text);
-                packedChars += packed.size() + (e.links ? reading::PackText(*e.links).size() : 0);
+                const QString packed = dictionary::PackText(e.text);
+                packedChars += packed.size() + (e.links ? dictionary::PackText(*e.links).size() : 0);
                 if (b == 0)
                     packedTexts.push_back(packed);
                 if (b == 0 && someWords.size() < 1000)
@@ -136,7 +136,8 @@ void BM_SeekAndFetchTextAndLinks(benchmark::State &state)
         rs.Seek(QStringLiteral("="), f.someWords[i++ % f.someWords.size()]);
         const auto text = rs.Field(QStringLiteral("Text"));
         const auto links = rs.Field(QStringLiteral("Links"));
-        benchmark::DoNotOptimize(reading::UnpackText(*text).size() + (links ? reading::UnpackText(*links).size() : 0));
+        benchmark::DoNotOptimize(dictionary::UnpackText(*text).size()
+                                 + (links ? dictionary::UnpackText(*links).size() : 0));
     }
 }
 BENCHMARK(BM_SeekAndFetchTextAndLinks)->Unit(benchmark::kMicrosecond);
@@ -147,7 +148,7 @@ void BM_UnpackText(benchmark::State &state)
     qint64 chars = 0;
     for (auto _ : state) {
         for (const QString &p : f.packedTexts)
-            chars += reading::UnpackText(p).size();
+            chars += dictionary::UnpackText(p).size();
     }
     // output measured as one byte per character, the size of the text in the
     // code page (the QString holds twice as many bytes)

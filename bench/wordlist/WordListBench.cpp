@@ -3,9 +3,10 @@
 // same list), and the interpretation of a word that all ten books hold.
 #include "dictionary/BookDatabase.h"
 #include "dictionary/BookSource.h"
+#include "dictionary/MergedWords.h"
+#include "dictionary/PackedText.h"
 #include "dictionary/SyntheticBook.h"
 #include "dictionary/WordIndex.h"
-#include "reading/PackedText.h"
 #include "reading/Tolk.h"
 #include "reading/TolkDocument.h"
 
@@ -22,9 +23,19 @@ namespace {
 constexpr int kBooks = 10;
 constexpr int kWords = 20000;
 
+// The books as the catalogue holds them.
 struct Set {
-    std::vector<Database> dbs;
-    std::vector<Recordset> rs;
+    std::vector<CatalogueBook> books;
+    void add(const BookContent &b, const QString &name)
+    {
+        CatalogueBook book;
+        book.Key = name;
+        book.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(b), name);
+        book.recordset = book.database.OpenRecordset(QStringLiteral("Book"));
+        book.recordset.setIndex(QStringLiteral("List"));
+        books.push_back(std::move(book));
+    }
+    Recordset &rs(size_t i) { return books[i].recordset; }
 };
 
 Set &distinctBooks()
@@ -32,11 +43,8 @@ Set &distinctBooks()
     static Set s = [] {
         Set s;
         for (int i = 0; i < kBooks; ++i) {
-            const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(
-                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
-            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
-            s.rs.back().setIndex(QStringLiteral("List"));
+            s.add(syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i)),
+                  QStringLiteral("b%1.book").arg(i));
         }
         return s;
     }();
@@ -49,28 +57,19 @@ Set &sameBooks()
     static Set s = [] {
         Set s;
         for (int i = 0; i < kBooks; ++i) {
-            BookContent b = syntheticBook(kWords, 77, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(
-                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("s%1.book").arg(i)));
-            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
-            s.rs.back().setIndex(QStringLiteral("List"));
+            s.add(syntheticBook(kWords, 77, QStringLiteral("Книга %1").arg(i)), QStringLiteral("s%1.book").arg(i));
         }
         return s;
     }();
     return s;
 }
 
+// The word list of the main window, every book enabled. Like the window, the
+// previous list is let go before the new one is built.
 void build(WordIndex &index, const Set &s)
 {
     index.clear();
-    for (const Recordset &r : s.rs) {
-        std::vector<QString> run;
-        run.reserve(static_cast<size_t>(r.RecordCount()));
-        for (qsizetype i = 0; i < r.RecordCount(); ++i)
-            run.push_back(r.headword(i).toString());
-        index.addRun(std::move(run));
-    }
-    index.finish();
+    index = std::move(mergeWords(s.books, [](size_t) { return true; })->words);
 }
 
 void BM_LoadList(benchmark::State &state)
@@ -129,16 +128,16 @@ BENCHMARK(BM_SearchKeystrokeLinearScan)->Unit(benchmark::kMicrosecond);
 std::vector<TolkBook> tolkBooks(Set &s)
 {
     std::vector<TolkBook> out;
-    for (size_t i = 0; i < s.rs.size(); ++i) {
-        Recordset *r = &s.rs[i];
+    for (size_t i = 0; i < s.books.size(); ++i) {
+        Recordset *r = &s.rs(i);
         out.push_back({QStringLiteral("Книга %1").arg(i), QString::number(0x800000 >> i),
                        [r](const QString &w) -> std::optional<std::pair<QString, std::optional<QString>>> {
                            r->Seek(QStringLiteral("="), w);
                            if (r->NoMatch())
                                return std::nullopt;
                            const auto links = r->Field(QStringLiteral("Links"));
-                           return std::make_pair(reading::UnpackText(*r->Field(QStringLiteral("Text"))),
-                                                 links ? std::optional<QString>(reading::UnpackText(*links))
+                           return std::make_pair(dictionary::UnpackText(*r->Field(QStringLiteral("Text"))),
+                                                 links ? std::optional<QString>(dictionary::UnpackText(*links))
                                                        : std::nullopt);
                        }});
     }
@@ -152,7 +151,7 @@ void BM_BuildTolkText(benchmark::State &state)
     std::vector<TolkButton> buttons;
     for (const auto &b : books)
         buttons.push_back({b.tag, b.description});
-    const QString word = s.rs[0].headword(kWords / 2).toString();
+    const QString word = s.rs(0).headword(kWords / 2).toString();
     qsizetype chars = 0;
     for (auto _ : state) {
         const QString text = BuildTolkText(word, books);
@@ -185,8 +184,8 @@ void BM_BuildTolkWindow(benchmark::State &state)
         host.buttons.push_back({b.tag, b.description});
     Tolk tolk(&host);
     tolk.resize(500, 600);
-    const QString a = s.rs[0].headword(kWords / 2).toString();
-    const QString b = s.rs[0].headword(kWords / 3).toString();
+    const QString a = s.rs(0).headword(kWords / 2).toString();
+    const QString b = s.rs(0).headword(kWords / 3).toString();
     bool flip = false;
     for (auto _ : state) {
         tolk.BuildTolk((flip = !flip) ? a : b); // a new word each time

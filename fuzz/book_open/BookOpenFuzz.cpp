@@ -3,8 +3,8 @@
 // packed fields are unpacked. Errors are expected; crashes, hangs and
 // unbounded allocations are not.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/PackedText.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
 
 #include <QLoggingCategory>
 
@@ -25,7 +25,7 @@ void readRows(dictionary::Recordset &rs, std::size_t &sum)
             const auto value = rs.Field(c);
             sum += value ? static_cast<std::size_t>(value->size()) : 1;
             if ((c == text || c == links) && value)
-                tryStep([&] { sum += static_cast<std::size_t>(reading::UnpackText(*value).size()); });
+                tryStep([&] { sum += static_cast<std::size_t>(dictionary::UnpackText(*value).size()); });
         }
     }
 }

@@ -1,8 +1,8 @@
 // Arbitrary packed values (one character per input byte, as a book stores
 // them) are unpacked; whatever comes out must pack and unpack back to itself.
+#include "dictionary/PackedText.h"
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString packed = ansi::toUnicode(QByteArrayView(data, static_cast<qsizetype>(size)));
     QString text;
     try {
-        text = reading::UnpackText(packed);
+        text = dictionary::UnpackText(packed);
     } catch (const Error &) {
         return 0;
     }
-    if (text.size() <= 200000 && reading::UnpackText(reading::PackText(text)) != text) {
+    if (text.size() <= 200000 && dictionary::UnpackText(dictionary::PackText(text)) != text) {
         std::fprintf(stderr, "PackText does not invert UnpackText\n");
         std::abort();
     }

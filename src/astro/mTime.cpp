@@ -29,6 +29,8 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
     return q;
 }
 
+constexpr std::int64_t kSecondsPerDay = 86400;
+
 // Days of 1899-12-30 counted from 1970-01-01.
 constexpr std::int64_t kEpochFromUnix = -25569;
 
@@ -86,6 +88,30 @@ double SerialToDate(double serial)
 double DateAddDays(double date, double days)
 {
     return SerialToDate(Checked(DateToSerial(date) + days));
+}
+
+std::int64_t DateToSeconds(double date)
+{
+    return static_cast<std::int64_t>(std::llround(DateToSerial(date) * kSecondsPerDay));
+}
+
+double SecondsToDate(std::int64_t seconds)
+{
+    const std::int64_t days = FloorDiv(seconds, kSecondsPerDay);
+    const std::int64_t rest = seconds - days * kSecondsPerDay;
+    return SerialToDate(static_cast<double>(days) + static_cast<double>(rest) / kSecondsPerDay);
+}
+
+DaySecond SplitDate(double date)
+{
+    const std::int64_t s = DateToSeconds(date);
+    const std::int64_t days = FloorDiv(s, kSecondsPerDay);
+    return {days, static_cast<int>(s - days * kSecondsPerDay)};
+}
+
+double JoinDate(std::int64_t days, int second)
+{
+    return SecondsToDate(days * kSecondsPerDay + second);
 }
 
 double JulianDay(double date, bool beforeChrist, bool universalOnly)

@@ -29,6 +29,21 @@ double SerialToDate(double serial);
 // The date value that lies the given number of days after date.
 double DateAddDays(double date, double days);
 
+// Moments to the whole second. A date value as a count of seconds since the
+// epoch that grows with time (rounded to the nearest second), and back.
+std::int64_t DateToSeconds(double date);
+double SecondsToDate(std::int64_t seconds);
+
+// A date value rounded to whole seconds, split into the whole days since the
+// epoch (negative before it) and the second of that day, [0, 86400).
+struct DaySecond {
+    std::int64_t days = 0;
+    int second = 0;
+};
+DaySecond SplitDate(double date);
+// The date value of a day counted from the epoch and a second of that day.
+double JoinDate(std::int64_t days, int second);
+
 // The Julian day of the date value's calendar date and time of day; the
 // year is turned into astronomical numbering (1 - year) when beforeChrist is
 // set. The calendar fields count as Julian-calendar dates before 1582-10-15.

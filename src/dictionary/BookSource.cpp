@@ -1,10 +1,10 @@
 #include "dictionary/BookSource.h"
 
+#include "dictionary/PackedText.h"
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 #include "platform/jet/JetWriter.h"
-#include "reading/PackedText.h"
 
 #include <QStringDecoder>
 #include <QStringList>
@@ -419,8 +419,8 @@ QByteArray buildBookImage(const BookContent &book)
                                  {}};
     entries.rows.reserve(book.entries.size());
     for (const auto &e : book.entries)
-        entries.rows.push_back({e.headword, reading::PackText(e.text),
-                                e.links ? std::optional<QString>(reading::PackText(*e.links)) : std::nullopt});
+        entries.rows.push_back({e.headword, dictionary::PackText(e.text),
+                                e.links ? std::optional<QString>(dictionary::PackText(*e.links)) : std::nullopt});
     jet::TableDefinition config{QStringLiteral("Config"),
                                 {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
                                  {QStringLiteral("TolkName"), jet::ColumnKind::Text},
@@ -454,9 +454,9 @@ BookContent readBook(const Database &db)
         BookEntry e;
         e.headword = rs.Field(list).value_or(QString());
         const QString t = rs.Field(text).value_or(QString());
-        e.text = t.isEmpty() ? QString() : reading::UnpackText(t);
+        e.text = t.isEmpty() ? QString() : dictionary::UnpackText(t);
         if (const auto l = rs.Field(links))
-            e.links = l->isEmpty() ? QString() : reading::UnpackText(*l);
+            e.links = l->isEmpty() ? QString() : dictionary::UnpackText(*l);
         book.entries.push_back(std::move(e));
     }
     return book;

@@ -1,6 +1,7 @@
 #include "dictionary/Catalogue.h"
 
 #include "platform/ansi/AnsiCodePage.h"
+#include "platform/core/Identity.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 
@@ -34,7 +35,7 @@ QString userBooksFolder()
     QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(base + QStringLiteral("/ZUL Programming/ZUL Somnex/3.1/Books"));
+    return QDir::cleanPath(base + QLatin1Char('/') + QLatin1String(kDataSubfolder) + QStringLiteral("/Books"));
 }
 
 QString skippedMessage(const std::vector<SkippedBook> &skipped)

@@ -1,8 +1,8 @@
 #include "dictionary/TextIndex.h"
 
+#include "dictionary/PackedText.h"
 #include "dictionary/WordFinder.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
 
 #include <algorithm>
 #include <array>
@@ -214,7 +214,7 @@ std::optional<QString> entryText(dictionary::Recordset &rs, qsizetype r, int tex
         if (!packed)
             return std::nullopt;
         packedBytes += size_t(packed->size());
-        return reading::UnpackText(*packed);
+        return dictionary::UnpackText(*packed);
     } catch (...) {
         traceIgnored(std::current_exception());
         return std::nullopt;
@@ -416,7 +416,7 @@ QString TextIndex::textOf(const Entry &e) const
     dictionary::Recordset rs = books_[e.book].records;
     rs.setAbsolutePosition(qsizetype(e.record));
     const std::optional<QString> packed = rs.Field(QStringLiteral("Text"));
-    return packed ? reading::UnpackText(*packed) : QString();
+    return packed ? dictionary::UnpackText(*packed) : QString();
 }
 
 namespace {

@@ -1,7 +1,7 @@
 #include "reading/CatalogueTolk.h"
 
+#include "dictionary/PackedText.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
 
 namespace somnex {
 
@@ -24,8 +24,8 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
                  if (!text)
                      throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
                  const std::optional<QString> links = rs->Field(QStringLiteral("Links"));
-                 return std::make_pair(reading::UnpackText(*text),
-                                       links ? std::optional<QString>(reading::UnpackText(*links)) : std::nullopt);
+                 return std::make_pair(dictionary::UnpackText(*text),
+                                       links ? std::optional<QString>(dictionary::UnpackText(*links)) : std::nullopt);
              }});
     }
     return out;

@@ -1,5 +1,6 @@
 #include "reading/Tolk.h"
 
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -42,9 +43,6 @@ namespace somnex {
 namespace {
 
 int g_printersOverride = -1;
-
-const QString kApp = QStringLiteral("ZUL_Programming");
-const QString kMain = QStringLiteral("Somnex3");
 
 // The base font of articles: "Courier New", or an installed monospace font.
 QStringList articleFamilies()
@@ -116,10 +114,11 @@ bool Tolk::Form_Load()
 {
     try {
         const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->availableGeometry();
-        double top = GetSettingReal(kApp, kMain, "TTop", host_ ? host_->mainTopTwips() : 0);
-        double left = GetSettingReal(kApp, kMain, "TLeft", 15);
-        double height = GetSettingReal(kApp, kMain, "THeight", kDesignHeight);
-        double width = GetSettingReal(kApp, kMain, "TWidth", kDesignWidth);
+        double top =
+            GetSettingReal(settings::kApp, settings::kMain, settings::key::TTop, host_ ? host_->mainTopTwips() : 0);
+        double left = GetSettingReal(settings::kApp, settings::kMain, settings::key::TLeft, 15);
+        double height = GetSettingReal(settings::kApp, settings::kMain, settings::key::THeight, kDesignHeight);
+        double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::TWidth, kDesignWidth);
         const double sw = PixelsToTwips(screen.width()), sh = PixelsToTwips(screen.height());
         // centred in the screen's available area (a top or left panel moves its origin)
         if (top < 1)
@@ -161,10 +160,10 @@ void Tolk::closeEvent(QCloseEvent *e)
 {
     if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) && isVisible()) {
         SettingsBatch batch;
-        SaveSetting(kApp, kMain, "TTop", realText(PixelsToTwips(y())));
-        SaveSetting(kApp, kMain, "TLeft", realText(PixelsToTwips(x())));
-        SaveSetting(kApp, kMain, "THeight", realText(PixelsToTwips(height())));
-        SaveSetting(kApp, kMain, "TWidth", realText(PixelsToTwips(width())));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, realText(PixelsToTwips(y())));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, realText(PixelsToTwips(x())));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::THeight, realText(PixelsToTwips(height())));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::TWidth, realText(PixelsToTwips(width())));
     }
     if (searchForm)
         searchForm->close();

@@ -1,7 +1,7 @@
 #include "shell/AboutBox.h"
 
+#include "appstate/AppState.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
 #include "support/Artwork.h"
 
 #include <QDialogButtonBox>

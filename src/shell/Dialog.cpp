@@ -1,10 +1,11 @@
 #include "shell/Dialog.h"
 
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "shell/Form1.h"
 #include "support/Artwork.h"
 
@@ -75,9 +76,9 @@ void Dialog::Command1_Click()
                         QString(), MsgIcon::Error);
             return;
         }
-        SaveSetting(AppState::App, AppState::Main, "ToTray", boolText(false));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::ToTray, boolText(false));
     }
-    SaveSetting(AppState::App, AppState::Main, "UnloadQ", Check1->isChecked() ? "1" : "0");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::UnloadQ, Check1->isChecked() ? "1" : "0");
     accept();
     ExitApp(false);
 }

@@ -1,16 +1,17 @@
 #include "shell/Form1.h"
 
+#include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
 #include "literature/Shelf.h"
 #include "location/core/Location.h"
 #include "options/optionsform/OptionsForm.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "shell/AboutBox.h"
-#include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "support/Artwork.h"
 #include "support/ClickLabel.h"
@@ -337,10 +338,11 @@ void Form1::Form_Load()
         areas.push_back(twips(sc->availableGeometry()));
     const double nan = std::nan("");
     const TwipRect g =
-        KeepOnScreens(LoadMainGeometry(GetSettingReal(AppState::App, AppState::Main, "Top", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Left", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Height", nan),
-                                       GetSettingReal(AppState::App, AppState::Main, "Width", nan), primary),
+        KeepOnScreens(LoadMainGeometry(GetSettingReal(settings::kApp, settings::kMain, settings::key::Top, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Left, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Height, nan),
+                                       GetSettingReal(settings::kApp, settings::kMain, settings::key::Width, nan),
+                                       primary),
                       areas, primary);
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));
@@ -354,11 +356,11 @@ void Form1::Form_Load()
         s.ObserverLongitude = place.longitude().toDouble();
     });
     // Closing to the tray, the menu's transparency, the administrator's commands.
-    s.CloseToTray = GetSettingBool(AppState::App, AppState::Main, "ToTray", false);
-    s.MenuAlpha = std::clamp(GetSettingInt(AppState::App, AppState::Main, "MenuTransp", 205), 0, 255);
-    s.AdminCommands = GetSetting(AppState::App, AppState::Main, "AdminCommands", QString());
+    s.CloseToTray = GetSettingBool(settings::kApp, settings::kMain, settings::key::ToTray, false);
+    s.MenuAlpha = std::clamp(GetSettingInt(settings::kApp, settings::kMain, settings::key::MenuTransp, 205), 0, 255);
+    s.AdminCommands = GetSetting(settings::kApp, settings::kMain, settings::key::AdminCommands, QString());
     // The word list's view.
-    const int mode = GetSettingInt(AppState::App, AppState::Main, "ListMode", 1);
+    const int mode = GetSettingInt(settings::kApp, settings::kMain, settings::key::ListMode, 1);
     (mode == 1 ? btnReport : btnList)->setChecked(true);
     Toolbar4_ButtonClick(mode == 1 ? 1 : 2);
     // The administrator's commands (going to the tray).
@@ -456,14 +458,14 @@ void Form1::ShowLit()
     };
     auto *all = node(nullptr, kAllKey, kAllText, style()->standardIcon(QStyle::SP_DirIcon));
     TreeView1->addTopLevelItem(all);
-    all->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitAExpanded", true));
+    all->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitAExpanded, true));
     auto *fav = node(nullptr, kFavKey, kFavText, style()->standardIcon(QStyle::SP_DirLinkIcon));
     TreeView1->addTopLevelItem(fav);
-    fav->setExpanded(GetSettingBool(AppState::App, AppState::Main, "LitFExpanded", true));
+    fav->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitFExpanded, true));
     tryStep([&] {
         const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
         const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
-            return GetSetting(AppState::App, AppState::Books, key, QString());
+            return GetSetting(settings::kApp, settings::kBooks, key, QString());
         });
         for (const Node &a : shelf.articles)
             node(all, a.key, a.text, article)->setData(0, kTagRole, a.tag);

@@ -3,12 +3,12 @@
 // stacked one above the other (one open at a time), the status strip, and the
 // tray state.
 
+#include "appstate/AppState.h"
 #include "dictionary/Catalogue.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/Tolk.h"
-#include "shell/AppState.h"
 
 #include <QAction>
 #include <QPointer>

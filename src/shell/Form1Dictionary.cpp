@@ -4,7 +4,9 @@
 #include "shell/Form1.h"
 #include "shell/SearchTexts.h"
 
+#include "dictionary/MergedWords.h"
 #include "literature/Shelf.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
@@ -98,7 +100,7 @@ protected:
 
 QString booksSection()
 {
-    return AppState::Books;
+    return settings::kBooks;
 }
 
 } // namespace
@@ -182,7 +184,7 @@ bool Form1::LoadBooks()
     const AppState &s = app();
     CatalogueLoad load = dictionary::LoadCatalogue(
         s.BooksFolder,
-        [](const QString &key) { return GetSettingInt(AppState::App, booksSection(), key, 1) == 0 ? 0 : 1; },
+        [](const QString &key) { return GetSettingInt(settings::kApp, booksSection(), key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder());
     auto fail = [&](const QString &text, bool closeSplash) {
         if (closeSplash && splash())
@@ -434,40 +436,21 @@ void Form1::LoadList()
     wordModel_->beginRebuild();
     ListView1->hide();
     words_.clear();
-    bool firstWordRead = false;
-    for (size_t k = 0; k < books_.size(); ++k) {
-        QCoreApplication::processEvents();
-        if (rebuild_ != generation)
-            return; // a newer rebuild ran meanwhile and left the list complete
-        if (k >= static_cast<size_t>(bookButtons_.size()) || !bookButtons_[static_cast<int>(k)]->isChecked())
-            continue;
-        const dictionary::Recordset &rs = books_[k].recordset;
-        try {
-            const qsizetype n = rs.RecordCount();
-            if (n == 0)
-                continue;
-            app().WordEntryTotal += static_cast<long>(n);
-            std::vector<QString> run;
-            run.reserve(static_cast<size_t>(n));
-            try {
-                for (qsizetype i = 0; i < n; ++i) {
-                    run.push_back(rs.headword(i).toString());
-                    firstWordRead = true;
-                }
-            } catch (...) {
-                words_.addRun(std::move(run)); // the words read so far
-                throw;
-            }
-            words_.addRun(std::move(run));
-        } catch (...) {
-            if (!firstWordRead)
-                throw;
-            // Show what was read so far rather than leaving the list hidden.
-            ShowMessage(QStringLiteral("Ошибка"));
-            break;
-        }
-    }
-    words_.finish();
+    std::optional<dictionary::MergedWords> merged = dictionary::mergeWords(
+        books_,
+        [this](size_t k) {
+            return k < static_cast<size_t>(bookButtons_.size()) && bookButtons_[static_cast<int>(k)]->isChecked();
+        },
+        [this, generation] {
+            QCoreApplication::processEvents();
+            return rebuild_ == generation;
+        });
+    if (!merged)
+        return; // a newer rebuild ran meanwhile and left the list complete
+    words_ = std::move(merged->words);
+    app().WordEntryTotal = merged->entries;
+    if (merged->failure)
+        ShowMessage(QStringLiteral("Ошибка")); // the list shows what was read so far
     wordModel_->endRebuild();
     ListView1->setVisible(!literatureOpen());
     StText();
@@ -757,13 +740,13 @@ void Form1::SaveLastWord()
 {
     const QString w = selectedWord();
     if (!w.isEmpty())
-        SaveSetting(AppState::App, AppState::Main, "LastWord", w);
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LastWord, w);
 }
 
 void Form1::LoadLastWord()
 {
     tryStep([&] {
-        const QString w = GetSetting(AppState::App, AppState::Main, "LastWord", QString());
+        const QString w = GetSetting(settings::kApp, settings::kMain, settings::key::LastWord, QString());
         if (!w.trimmed().isEmpty()) {
             Text1->setText(w);
             Text1_Change();

@@ -3,6 +3,7 @@
 
 #include "calendar/calen/Calen.h"
 #include "literature/Shelf.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
@@ -29,29 +30,32 @@ void StoreUserState()
         else if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
             g = QRect(f->pos(), f->size());
         if (g.isValid()) {
-            SaveSetting(AppState::App, AppState::Main, "Top", realText(PixelsToTwips(g.y())));
-            SaveSetting(AppState::App, AppState::Main, "Left", realText(PixelsToTwips(g.x())));
-            SaveSetting(AppState::App, AppState::Main, "Height", realText(PixelsToTwips(g.height())));
-            SaveSetting(AppState::App, AppState::Main, "Width", realText(PixelsToTwips(g.width())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Top, realText(PixelsToTwips(g.y())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Left, realText(PixelsToTwips(g.x())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Height, realText(PixelsToTwips(g.height())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Width, realText(PixelsToTwips(g.width())));
         }
     });
     for (QAction *b : f->bookButtons())
-        tryStep([&] { SaveSetting(AppState::App, AppState::Books, b->data().toString(), b->isChecked() ? "1" : "0"); });
+        tryStep(
+            [&] { SaveSetting(settings::kApp, settings::kBooks, b->data().toString(), b->isChecked() ? "1" : "0"); });
     tryStep([&] {
         // the literature tree: every node after the first keeps its Tag
         QTreeWidgetItemIterator it(f->TreeView1);
         if (*it)
             ++it;
         for (; *it; ++it)
-            SaveSetting(AppState::App, AppState::Books, Form1::nodeKey(*it), Form1::nodeTag(*it));
+            SaveSetting(settings::kApp, settings::kBooks, Form1::nodeKey(*it), Form1::nodeTag(*it));
     });
     tryStep([&] {
         const QTreeWidgetItem *all = f->litNode(literature::kAllKey);
         const QTreeWidgetItem *fav = f->litNode(literature::kFavKey);
-        SaveSetting(AppState::App, AppState::Main, "LitAExpanded", boolText(all && all->isExpanded()));
-        SaveSetting(AppState::App, AppState::Main, "LitFExpanded", boolText(fav && fav->isExpanded()));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LitAExpanded, boolText(all && all->isExpanded()));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::LitFExpanded, boolText(fav && fav->isExpanded()));
     });
-    tryStep([&] { SaveSetting(AppState::App, AppState::Main, "ListMode", f->btnReport->isChecked() ? "1" : "0"); });
+    tryStep([&] {
+        SaveSetting(settings::kApp, settings::kMain, settings::key::ListMode, f->btnReport->isChecked() ? "1" : "0");
+    });
     tryStep([&] { f->SaveLastWord(); });
 }
 

@@ -2,12 +2,13 @@
 // quick-lookup menu, going to the tray and coming back, and quitting from it.
 #include "shell/Form1.h"
 
+#include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
 #include "options/optionsform/OptionsForm.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 #include "shell/AboutBox.h"
-#include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "tray/TrayArea.h"
 #include "tray/menu/TrayMenu.h"
@@ -79,7 +80,7 @@ void Form1::Tray1_MouseDown(short button)
                 about->raise();
             };
             host.exitAsks = [] {
-                return GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart();
+                return GetSettingInt(settings::kApp, settings::kMain, settings::key::UnloadQ, 0) != 1 && IsAutostart();
             };
             host.exitDialog = [this] {
                 Dialog d(this);
@@ -198,7 +199,7 @@ void Form1::CheckAdminSet()
 
 void QuitFromTray(QWidget *parent)
 {
-    if (GetSettingInt(AppState::App, AppState::Main, "UnloadQ", 0) != 1 && IsAutostart()) {
+    if (GetSettingInt(settings::kApp, settings::kMain, settings::key::UnloadQ, 0) != 1 && IsAutostart()) {
         Dialog d(parent);
         d.exec();
         return;

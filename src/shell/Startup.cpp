@@ -1,6 +1,8 @@
 #include "shell/Startup.h"
 
+#include "appstate/AppState.h"
 #include "astro/mPublicVars.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
@@ -10,7 +12,6 @@
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
-#include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "support/Artwork.h"
 
@@ -36,7 +37,7 @@ int Main(int argc, char **argv)
 {
     Application qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("somnex"));
-    QApplication::setDesktopFileName(QStringLiteral("zul-somnex"));
+    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopName));
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     LoadQtTranslations(qapp);

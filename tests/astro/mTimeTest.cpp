@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 using namespace astro;
 using astro_test::DateValue;
@@ -102,6 +103,37 @@ TEST(mTime, MomentArithmeticBeforeTheEpoch)
     // Six hours after 1899-12-29 18:00 is 1899-12-30 00:00.
     EXPECT_DOUBLE_EQ(DateAddDays(-1.75, 0.25), 0.0);
     EXPECT_DOUBLE_EQ(DateAddDays(0.125, -0.25), -1.875);
+}
+
+TEST(mTime, WholeSecondsDaysAndSecondsOfTheDay)
+{
+    // Date values on both sides of the epoch: -1.25 is 1899-12-29 06:00.
+    struct Case {
+        double date;
+        std::int64_t seconds, days;
+        int second;
+    };
+    const Case cases[] = {
+        {0.0, 0, 0, 0},
+        {1.5, 129600, 1, 43200},
+        {-1.25, -64800, -1, 21600},
+        {-2.75, -108000, -2, 64800}, // 1899-12-28 18:00
+        {-0.5, 43200, 0, 43200},     // 1899-12-30 12:00, the epoch day itself
+        {45999.0 + 86399.4 / 86400.0, 45999LL * 86400 + 86399, 45999, 86399},
+        {45999.0 + 86399.6 / 86400.0, 46000LL * 86400, 46000, 0}, // rounds into the next day
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(DateToSeconds(c.date), c.seconds) << c.date;
+        const DaySecond ds = SplitDate(c.date);
+        EXPECT_EQ(ds.days, c.days) << c.date;
+        EXPECT_EQ(ds.second, c.second) << c.date;
+        EXPECT_EQ(DateToSeconds(JoinDate(ds.days, ds.second)), c.seconds) << c.date;
+        EXPECT_EQ(DateToSeconds(SecondsToDate(c.seconds)), c.seconds) << c.date;
+    }
+    // Before the epoch the whole part counts back while the time of day stays
+    // positive: the second 21600 of day -1 is -1.25, not -0.75.
+    EXPECT_DOUBLE_EQ(JoinDate(-1, 21600), -1.25);
+    EXPECT_DOUBLE_EQ(SecondsToDate(-64800), -1.25);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "dictionary/BookSource.h"
 
 #include "dictionary/BookDatabase.h"
+#include "dictionary/PackedText.h"
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
-#include "reading/PackedText.h"
 #include "reading/TolkDocument.h"
 
 #include <gtest/gtest.h>
@@ -126,11 +126,11 @@ TEST(BookSource, CanonicalFormRoundTripsThroughABook)
     rs.setIndex(QStringLiteral("List"));
     rs.Seek(QStringLiteral("="), QStringLiteral("Вода"));
     ASSERT_FALSE(rs.NoMatch());
-    EXPECT_EQ(reading::UnpackText(*rs.Field(QStringLiteral("Text"))),
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))),
               QStringLiteral("Видеть во сне чистую воду – к радости.\r\n\r\nПить мутную воду – к хлопотам."));
-    EXPECT_EQ(reading::UnpackText(*rs.Field(QStringLiteral("Links"))), QStringLiteral("Река; Море; Дождь."));
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Links"))), QStringLiteral("Река; Море; Дождь."));
     rs.Seek(QStringLiteral("="), QStringLiteral("Дождь"));
-    EXPECT_EQ(reading::UnpackText(*rs.Field(QStringLiteral("Text"))), QString());
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))), QString());
     EXPECT_FALSE(rs.Field(QStringLiteral("Links")).has_value());
     Recordset config = db.OpenRecordset(QStringLiteral("Config"));
     EXPECT_EQ(*config.Field(QStringLiteral("Color")), QStringLiteral("139"));
@@ -191,7 +191,7 @@ TEST(BookSource, SyntheticBooksAreUniqueAndBuild)
     for (const auto &e : book.entries) {
         rs.Seek(QStringLiteral("="), e.headword);
         ASSERT_FALSE(rs.NoMatch()) << e.headword.toStdString();
-        ASSERT_EQ(reading::UnpackText(*rs.Field(QStringLiteral("Text"))), e.text);
+        ASSERT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))), e.text);
     }
 }
 

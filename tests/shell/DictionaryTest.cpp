@@ -1,10 +1,10 @@
 // The dictionary in the main window, on books the book library writes.
+#include "appstate/AppState.h"
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/jet/BookSignature.h"
 #include "reading/Tolk.h"
-#include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "shell/SearchTexts.h"
 #include "support/MainWindowFixture.h"

@@ -10,10 +10,10 @@
 // A test that needs the notification area calls Form1::setTrayAvailableOverride
 // in its SetUp; TearDown puts it back to asking the desktop.
 
+#include "appstate/AppState.h"
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
-#include "shell/AppState.h"
 #include "shell/Form1.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"

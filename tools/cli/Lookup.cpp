@@ -3,9 +3,11 @@
 #include "tools/cli/Commands.h"
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/MergedWords.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
@@ -22,9 +24,6 @@ namespace somnex::cli {
 
 namespace {
 
-const QString kApp = QStringLiteral("ZUL_Programming");
-const QString kBooks = QStringLiteral("Somnex3\\books");
-
 struct Loaded {
     dictionary::CatalogueLoad catalogue;
     bool ok = false;
@@ -35,7 +34,7 @@ Loaded loadBooks()
     Loaded l;
     const QString folder = BooksFolderFor(SharedDataFolder());
     l.catalogue = dictionary::LoadCatalogue(
-        folder, [](const QString &key) { return GetSettingInt(kApp, kBooks, key, 1) == 0 ? 0 : 1; },
+        folder, [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder());
     if (!l.catalogue.skipped.empty())
         err(dictionary::skippedMessage(l.catalogue.skipped) + QLatin1Char('\n'));
@@ -68,17 +67,12 @@ QString colourName(const QString &description)
 // The merged word list of the enabled books.
 WordIndex enabledWords(const Loaded &l)
 {
-    WordIndex index;
-    for (const auto &b : l.catalogue.books) {
-        if (b.Value != 1)
-            continue;
-        std::vector<QString> run;
-        for (qsizetype i = 0; i < b.recordset.RecordCount(); ++i)
-            run.push_back(b.recordset.headword(i).toString());
-        index.addRun(std::move(run));
-    }
-    index.finish();
-    return index;
+    const auto &books = l.catalogue.books;
+    std::optional<dictionary::MergedWords> merged =
+        dictionary::mergeWords(books, [&](size_t k) { return books[k].Value == 1; });
+    if (merged->failure)
+        std::rethrow_exception(merged->failure);
+    return std::move(merged->words);
 }
 
 // The one text a command takes, with "--json" anywhere; a usage message and

@@ -1,5 +1,6 @@
 #include "calendar/calen/Calen.h"
 
+#include "appstate/AppState.h"
 #include "calendar/calen/PhasePicture.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
@@ -9,7 +10,6 @@
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
 #include "support/Artwork.h"
 #include "support/ClickLabel.h"
 #include "support/Process.h"

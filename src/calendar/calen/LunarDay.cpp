@@ -24,45 +24,18 @@ qint64 floorDiv(qint64 a, qint64 b)
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-// Days since the epoch and the second of the day.
-struct Split {
-    qint64 days;
-    int second;
-};
-
-Split split(double date)
-{
-    const qint64 s = toSeconds(date);
-    const qint64 days = floorDiv(s, kSecondsPerDay);
-    return {days, static_cast<int>(s - days * kSecondsPerDay)};
-}
-
 } // namespace
 
 double toDateValue(const QDate &date, const QTime &time)
 {
-    const qint64 days = kEpoch.daysTo(date);
-    const int second = time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0;
-    return fromSeconds(days * kSecondsPerDay + second);
-}
-
-qint64 toSeconds(double date)
-{
-    return static_cast<qint64>(std::llround(astro::DateToSerial(date) * kSecondsPerDay));
-}
-
-double fromSeconds(qint64 seconds)
-{
-    const qint64 days = floorDiv(seconds, kSecondsPerDay);
-    const qint64 rest = seconds - days * kSecondsPerDay;
-    return astro::SerialToDate(static_cast<double>(days) + static_cast<double>(rest) / kSecondsPerDay);
+    return astro::JoinDate(kEpoch.daysTo(date), time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0);
 }
 
 QDate dateOf(double date)
 {
     if (!std::isfinite(date))
         return {};
-    const QDate d = kEpoch.addDays(split(date).days);
+    const QDate d = kEpoch.addDays(astro::SplitDate(date).days);
     if (!d.isValid() || d.year() < 100 || d.year() > 9999)
         return {};
     return d;
@@ -72,7 +45,7 @@ QTime timeOf(double date)
 {
     if (!std::isfinite(date))
         return {};
-    return QTime::fromMSecsSinceStartOfDay(split(date).second * 1000);
+    return QTime::fromMSecsSinceStartOfDay(astro::SplitDate(date).second * 1000);
 }
 
 QString formatMoment(double date, const QString &format)

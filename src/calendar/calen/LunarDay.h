@@ -15,6 +15,7 @@
 
 #include "astro/mPublicVars.h"
 #include "astro/mRiseSet.h"
+#include "astro/mTime.h"
 
 #include <QDate>
 #include <QList>
@@ -35,8 +36,14 @@ double toDateValue(const QDate &date, const QTime &time);
 QDate dateOf(double date);
 QTime timeOf(double date);
 // A date value as a count of whole seconds that grows with time, and back.
-qint64 toSeconds(double date);
-double fromSeconds(qint64 seconds);
+inline qint64 toSeconds(double date)
+{
+    return astro::DateToSeconds(date);
+}
+inline double fromSeconds(qint64 seconds)
+{
+    return astro::SecondsToDate(seconds);
+}
 
 // Russian text of a date value in a date-time format ("dd MMMM yyyy",
 // "dd MMM yyyy hh:mm", "dd MMMM yyyy г., HH:mm").

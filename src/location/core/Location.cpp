@@ -35,7 +35,7 @@ bool parseStoredInt(const QString &text, qint16 *out)
 qint16 readPart(const SettingGetter &get, const char16_t *name, qint16 def, qint16 lo, qint16 hi)
 {
     qint16 v = def;
-    if (!parseStoredInt(get(str(kApplication), str(kSection), str(name), QString::number(def)), &v))
+    if (!parseStoredInt(get(settings::kApp, settings::kLocation, str(name), QString::number(def)), &v))
         return def;
     return qBound(lo, v, hi);
 }
@@ -43,7 +43,7 @@ qint16 readPart(const SettingGetter &get, const char16_t *name, qint16 def, qint
 qint16 readHemisphere(const SettingGetter &get, const char16_t *name)
 {
     qint16 v = 1;
-    if (!parseStoredInt(get(str(kApplication), str(kSection), str(name), QStringLiteral("1")), &v))
+    if (!parseStoredInt(get(settings::kApp, settings::kLocation, str(name), QStringLiteral("1")), &v))
         return 1;
     return v == -1 ? qint16(-1) : qint16(1);
 }
@@ -104,8 +104,8 @@ qint16 HoldMinutes(qint16 degrees, qint16 minutes, qint16 maxDegrees)
 
 void Location::save(const SettingSaver &save) const
 {
-    const QString app = str(kApplication);
-    const QString section = str(kSection);
+    const QString &app = settings::kApp;
+    const QString &section = settings::kLocation;
     save(app, section, str(key::CityName), cityName);
     save(app, section, str(key::DGraduses), QString::number(lonDegrees));
     save(app, section, str(key::DMinutes), QString::number(HoldMinutes(lonDegrees, lonMinutes, kMaxLongitudeDegrees)));
@@ -117,7 +117,7 @@ void Location::save(const SettingSaver &save) const
 
 QString readCityName(const SettingGetter &get)
 {
-    return get(str(kApplication), str(kSection), str(key::CityName), str(kDefaultCityName));
+    return get(settings::kApp, settings::kLocation, str(key::CityName), str(kDefaultCityName));
 }
 
 qint16 SignOf(int index)

@@ -4,6 +4,8 @@
 // the settings store (section "UserLocation") and the signed decimal
 // coordinates the astronomy engine takes.
 
+#include "platform/core/Identity.h"
+
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
@@ -41,19 +43,8 @@ using SettingGetter =
 using SettingSaver =
     std::function<void(const QString &application, const QString &section, const QString &key, const QString &value)>;
 
-inline constexpr char16_t kApplication[] = u"ZUL_Programming";
-inline constexpr char16_t kSection[] = u"UserLocation";
-
-// Setting keys.
-namespace key {
-inline constexpr char16_t CityName[] = u"CityName";
-inline constexpr char16_t SGraduses[] = u"SGraduses";
-inline constexpr char16_t SMinutes[] = u"SMinutes";
-inline constexpr char16_t SM[] = u"SM";
-inline constexpr char16_t DGraduses[] = u"DGraduses";
-inline constexpr char16_t DMinutes[] = u"DMinutes";
-inline constexpr char16_t DM[] = u"DM";
-} // namespace key
+// Setting keys, in the section settings::kLocation of settings::kApp.
+namespace key = settings::locationKey;
 
 inline constexpr char16_t kDefaultCityName[] = u"Москва";
 

@@ -1,15 +1,16 @@
 #include "options/optionsform/OptionsForm.h"
 
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "location/core/Location.h"
 #include "options/slider/Slider.h"
 #include "options/slider/SliderGeometry.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "support/Artwork.h"
 
 #include <QAction>
@@ -414,9 +415,9 @@ void OptionsForm::ApplySettings()
     s.ObserverLatitude = place.latitude().toDouble();
     // Closing to the tray.
     s.CloseToTray = Check1->isChecked();
-    SaveSetting(AppState::App, AppState::Main, QStringLiteral("ToTray"), boolText(s.CloseToTray));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::ToTray, boolText(s.CloseToTray));
     // The menu's transparency.
-    SaveSetting(AppState::App, AppState::Main, QStringLiteral("MenuTransp"), QString::number(s.MenuAlpha));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::MenuTransp, QString::number(s.MenuAlpha));
     // Starting with the desktop session.
     SetAutostart(Check2->isChecked());
 }

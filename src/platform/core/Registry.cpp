@@ -1,5 +1,7 @@
 #include "platform/core/Registry.h"
 
+#include "platform/core/Identity.h"
+
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 
@@ -156,7 +158,7 @@ QString unescapeValue(const QString &v)
 
 QString registryFilePath()
 {
-    return configHome() + QStringLiteral("/zul-somnex/registry.json");
+    return configHome() + QLatin1Char('/') + QLatin1String(kConfigSubfolder) + QStringLiteral("/registry.json");
 }
 
 QString autostartFilePath(const QString &name)

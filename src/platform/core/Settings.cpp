@@ -1,4 +1,5 @@
 #include "platform/core/Settings.h"
+#include "platform/core/Identity.h"
 
 #include "platform/core/Messages.h"
 
@@ -128,7 +129,7 @@ QString configHome()
 
 QString settingsFilePath()
 {
-    return configHome() + QStringLiteral("/zul-somnex/settings.json");
+    return configHome() + QLatin1Char('/') + QLatin1String(kConfigSubfolder) + QStringLiteral("/settings.json");
 }
 
 QString GetSetting(const QString &app, const QString &section, const QString &key, const QVariant &def)

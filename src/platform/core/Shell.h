@@ -2,6 +2,8 @@
 // What the program asks of the operating system: its version, the data
 // folders, the program's own folder and name, twips.
 
+#include "platform/core/Identity.h"
+
 #include <QString>
 
 namespace somnex {
@@ -18,8 +20,6 @@ QString ProgramFolder();
 QString ExeBaseName();
 QString ExePath();
 
-// The product's folder below the shared data folder.
-inline constexpr const char *kDataSubfolder = "ZUL Programming/ZUL Somnex/3.1";
 QString BooksFolderFor(const QString &sharedDataFolder);
 QString TextsFolderFor(const QString &sharedDataFolder);
 

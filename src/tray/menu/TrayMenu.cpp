@@ -1,10 +1,10 @@
 #include "tray/menu/TrayMenu.h"
 
+#include "appstate/AppState.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
 #include "support/Artwork.h"
 
 #include <QCursor>

@@ -1,13 +1,13 @@
 #include "options/optionsform/OptionsForm.h"
 
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "location/spravcity/SpravCity.h"
 #include "options/slider/Slider.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Registry.h"
 #include "platform/core/Settings.h"
 #include "platform/ui/Desktop.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
 

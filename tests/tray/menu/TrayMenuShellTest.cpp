@@ -1,5 +1,7 @@
 // The quick-lookup menu opened from the main window's tray icon, on a book
 // written in the test.
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
 #include "dictionary/BookSource.h"
 #include "options/optionsform/OptionsForm.h"
@@ -7,8 +9,6 @@
 #include "platform/core/Settings.h"
 #include "reading/Tolk.h"
 #include "shell/AboutBox.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
 #include "support/MainWindowFixture.h"

@@ -2,8 +2,8 @@
 // messages, the idle close and the close on deactivation.
 #include "tray/menu/TrayMenu.h"
 
+#include "appstate/AppState.h"
 #include "platform/core/Messages.h"
-#include "shell/AppState.h"
 #include "support/QtPrint.h"
 
 #include <QApplication>

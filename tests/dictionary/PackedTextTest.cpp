@@ -1,4 +1,4 @@
-#include "reading/PackedText.h"
+#include "dictionary/PackedText.h"
 
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
-using somnex::reading::PackText;
-using somnex::reading::UnpackText;
+using somnex::dictionary::PackText;
+using somnex::dictionary::UnpackText;
 
 namespace {
 

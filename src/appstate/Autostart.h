@@ -3,11 +3,11 @@
 // session: the value "ZULSomnex3" of the current user's Run key, whose data
 // is this program's path followed by " /tray".
 
+#include "platform/core/Identity.h"
+
 #include <QString>
 
 namespace somnex {
-
-inline constexpr const char *kAutostartName = "ZULSomnex3";
 
 // The command the entry starts: the executable (quoted when needed) and /tray.
 QString AutostartCommand(const QString &exePath);

@@ -1,4 +1,4 @@
-#include "shell/AppState.h"
+#include "appstate/AppState.h"
 
 #include <QCoreApplication>
 

@@ -2,6 +2,8 @@
 // Process-wide values fixed when the main window loads, and the small rules
 // of start-up that need no window.
 
+#include "platform/core/Identity.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,11 +12,11 @@
 namespace somnex {
 
 struct AppState {
-    // Settings application and sections.
-    static inline const QString App = QStringLiteral("ZUL_Programming");
-    static inline const QString Main = QStringLiteral("Somnex3");
-    static inline const QString Books = QStringLiteral("Somnex3\\books");
-    static inline const QString Location = QStringLiteral("UserLocation");
+    // Settings application and sections (named in platform/core/Identity.h).
+    static inline const QString &App = settings::kApp;
+    static inline const QString &Main = settings::kMain;
+    static inline const QString &Books = settings::kBooks;
+    static inline const QString &Location = settings::kLocation;
 
     QString BooksFolder;
     QString TextsFolder;

@@ -1,4 +1,4 @@
-#include "shell/Autostart.h"
+#include "appstate/Autostart.h"
 
 #include "platform/core/Registry.h"
 #include "platform/core/Shell.h"

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace somnex::reading {
+namespace somnex::dictionary {
 
 // Characters of unpacked text never exceed this many; a value that would
 // expand further is malformed (honest texts are a few kilobytes).
@@ -30,4 +30,4 @@ QString UnpackText(QStringView packed);
 // character that the code page cannot represent.
 QString PackText(QStringView text);
 
-} // namespace somnex::reading
+} // namespace somnex::dictionary

@@ -1,6 +1,6 @@
+#include "appstate/AppState.h"
+#include "appstate/Autostart.h"
 #include "platform/core/Shell.h"
-#include "shell/AppState.h"
-#include "shell/Autostart.h"
 #include "support/TempProfile.h"
 
 #include <QFile>

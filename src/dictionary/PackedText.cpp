@@ -1,4 +1,4 @@
-#include "reading/PackedText.h"
+#include "dictionary/PackedText.h"
 
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace somnex::reading {
+namespace somnex::dictionary {
 namespace {
 
 constexpr unsigned kClear = 256;
@@ -388,4 +388,4 @@ QString PackText(QStringView text)
     return out.finish();
 }
 
-} // namespace somnex::reading
+} // namespace somnex::dictionary

@@ -1,0 +1,44 @@
+#include "dictionary/MergedWords.h"
+
+namespace somnex::dictionary {
+
+std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
+                                      const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed)
+{
+    MergedWords out;
+    bool firstWordRead = false;
+    for (size_t k = 0; k < books.size(); ++k) {
+        if (proceed && !proceed())
+            return std::nullopt;
+        if (!enabled(k))
+            continue;
+        const Recordset &rs = books[k].recordset;
+        try {
+            const qsizetype n = rs.RecordCount();
+            if (n == 0)
+                continue;
+            out.entries += static_cast<long>(n);
+            std::vector<QString> run;
+            run.reserve(static_cast<size_t>(n));
+            try {
+                for (qsizetype i = 0; i < n; ++i) {
+                    run.push_back(rs.headword(i).toString());
+                    firstWordRead = true;
+                }
+            } catch (...) {
+                out.words.addRun(std::move(run)); // the words read so far
+                throw;
+            }
+            out.words.addRun(std::move(run));
+        } catch (...) {
+            if (!firstWordRead)
+                throw;
+            out.failure = std::current_exception();
+            break;
+        }
+    }
+    out.words.finish();
+    return out;
+}
+
+} // namespace somnex::dictionary
