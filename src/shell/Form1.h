@@ -225,6 +225,10 @@ private:
     QIcon bookIcon(const dictionary::CatalogueBook &b) const;
     void addBookButton(const dictionary::CatalogueBook &b, const QIcon &icon, int index);
     void renumberBookMenus();
+    void connectDictionaryControls();
+    std::vector<QIcon> takeBookIcons(dictionary::CatalogueLoad &load) const;
+    bool failBookLoad(const dictionary::CatalogueLoad &load, const QString &skipped);
+    void placeAddedBook(dictionary::CatalogueBook b, const QString &name, const QIcon &icon);
 
     std::vector<dictionary::CatalogueBook> books_;
     QList<QAction *> bookButtons_;

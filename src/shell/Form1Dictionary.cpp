@@ -36,6 +36,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <optional>
 
 namespace somnex {
 
@@ -142,58 +143,47 @@ void Form1::buildBookMenu()
     mnuSelBook[0]->setCheckable(true);
 }
 
-bool Form1::LoadBooks()
+// The word list, the search box and the book bar answer the user from here on.
+void Form1::connectDictionaryControls()
 {
-    if (!mnuBooks) {
-        buildBookMenu();
-        wordModel_ = new WordListModel(&words_, this);
-        ListView1->setModel(wordModel_);
-        connect(ListView1, &QListView::clicked, this,
-                [this](const QModelIndex &i) { ListView1_ItemClick(i.row() + 1); });
-        connect(ListView1, &QListView::doubleClicked, this, [this] { ListView1_DblClick(); });
-        connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex &cur) {
-                    if (!programmatic_ && cur.isValid() && ListView1->hasFocus())
-                        ListView1_ItemClick(cur.row() + 1);
-                });
-        connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
-        auto *textKeys = new KeyWatcher(this);
-        textKeys->onKey = [this](QKeyEvent *e) { return Text1_KeyDown(e->key()); };
-        textKeys->onFocus = [this] { Text1_GotFocus(); };
-        textKeys->onRelease = [this](QMouseEvent *) { Text1_Click(); };
-        Text1->installEventFilter(textKeys);
-        auto *listKeys = new KeyWatcher(this);
-        listKeys->onKey = [this](QKeyEvent *e) {
-            return !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && ListView1_KeyPress(e->text());
-        };
-        listKeys->onFocus = [this] { ListView1_GotFocus(); };
-        ListView1->installEventFilter(listKeys);
-        barMouse_ = new KeyWatcher(this);
-        static_cast<KeyWatcher *>(barMouse_)->onRelease = [this](QMouseEvent *e) {
-            Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint());
-        };
-        Toolbar2->installEventFilter(barMouse_);
-        Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
-        connect(Toolbar2, &QToolBar::actionTriggered, this, [this](QAction *a) {
-            const int i = bookButtons_.indexOf(a);
-            if (i >= 0)
-                Toolbar2_ButtonClick(i + 1);
-        });
-    }
-
-    const AppState &s = app();
-    CatalogueLoad load = dictionary::LoadCatalogue(
-        s.BooksFolder,
-        [](const QString &key) { return GetSettingInt(settings::kApp, booksSection(), key, 1) == 0 ? 0 : 1; },
-        dictionary::userBooksFolder());
-    auto fail = [&](const QString &text, bool closeSplash) {
-        if (closeSplash && splash())
-            splash()->close();
-        ShowMessage(text, QString(), MsgIcon::Error);
-        ExitApp(true);
-        return false;
+    buildBookMenu();
+    wordModel_ = new WordListModel(&words_, this);
+    ListView1->setModel(wordModel_);
+    connect(ListView1, &QListView::clicked, this, [this](const QModelIndex &i) { ListView1_ItemClick(i.row() + 1); });
+    connect(ListView1, &QListView::doubleClicked, this, [this] { ListView1_DblClick(); });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &cur) {
+        if (!programmatic_ && cur.isValid() && ListView1->hasFocus())
+            ListView1_ItemClick(cur.row() + 1);
+    });
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    auto *textKeys = new KeyWatcher(this);
+    textKeys->onKey = [this](QKeyEvent *e) { return Text1_KeyDown(e->key()); };
+    textKeys->onFocus = [this] { Text1_GotFocus(); };
+    textKeys->onRelease = [this](QMouseEvent *) { Text1_Click(); };
+    Text1->installEventFilter(textKeys);
+    auto *listKeys = new KeyWatcher(this);
+    listKeys->onKey = [this](QKeyEvent *e) {
+        return !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && ListView1_KeyPress(e->text());
     };
-    // A book whose picture cannot be loaded is left out like an unreadable one.
+    listKeys->onFocus = [this] { ListView1_GotFocus(); };
+    ListView1->installEventFilter(listKeys);
+    barMouse_ = new KeyWatcher(this);
+    static_cast<KeyWatcher *>(barMouse_)->onRelease = [this](QMouseEvent *e) {
+        Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint());
+    };
+    Toolbar2->installEventFilter(barMouse_);
+    Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
+    connect(Toolbar2, &QToolBar::actionTriggered, this, [this](QAction *a) {
+        const int i = bookButtons_.indexOf(a);
+        if (i >= 0)
+            Toolbar2_ButtonClick(i + 1);
+    });
+}
+
+// Each book's picture; a book whose picture cannot be loaded is left out like
+// an unreadable one.
+std::vector<QIcon> Form1::takeBookIcons(CatalogueLoad &load) const
+{
     std::vector<QIcon> icons;
     std::vector<CatalogueBook> loaded;
     for (CatalogueBook &b : load.books) {
@@ -207,7 +197,20 @@ bool Form1::LoadBooks()
     load.books = std::move(loaded);
     if (load.failure == CatalogueLoad::None && load.books.empty())
         load.failure = CatalogueLoad::FolderOrBook;
-    const QString skipped = dictionary::skippedMessage(load.skipped);
+    return icons;
+}
+
+// Says why no book could be loaded and ends the program; always false.
+bool Form1::failBookLoad(const CatalogueLoad &load, const QString &skipped)
+{
+    const AppState &s = app();
+    auto fail = [&](const QString &text, bool closeSplash) {
+        if (closeSplash && splash())
+            splash()->close();
+        ShowMessage(text, QString(), MsgIcon::Error);
+        ExitApp(true);
+        return false;
+    };
     if (load.failure == CatalogueLoad::FolderOrBook && !skipped.isEmpty()) {
         if (splash())
             splash()->close();
@@ -227,6 +230,23 @@ bool Form1::LoadBooks()
                     false);
     case CatalogueLoad::None: break;
     }
+    return true;
+}
+
+bool Form1::LoadBooks()
+{
+    if (!mnuBooks)
+        connectDictionaryControls();
+
+    const AppState &s = app();
+    CatalogueLoad load = dictionary::LoadCatalogue(
+        s.BooksFolder,
+        [](const QString &key) { return GetSettingInt(settings::kApp, booksSection(), key, 1) == 0 ? 0 : 1; },
+        dictionary::userBooksFolder());
+    const std::vector<QIcon> icons = takeBookIcons(load);
+    const QString skipped = dictionary::skippedMessage(load.skipped);
+    if (load.failure != CatalogueLoad::None)
+        return failBookLoad(load, skipped);
     books_ = load.books;
     for (size_t k = 0; k < books_.size(); ++k)
         addBookButton(books_[k], icons[k], static_cast<int>(k) + 1);
@@ -337,51 +357,107 @@ int Form1::OfferBooks(const QStringList &files)
     return added;
 }
 
+namespace {
+
+// A book file the user offers, read whole once it has opened as a book;
+// nothing when it is not one (the user is told why).
+std::optional<QByteArray> readOfferedBook(const QString &file, const QString &title)
+{
+    const QString name = QFileInfo(file).fileName();
+    if (!name.endsWith(QStringLiteral(".book"), Qt::CaseInsensitive) || !jet::IsValidVersion(file)) {
+        ShowMessage(QStringLiteral("Файл «%1» не является сонником программы. Ничего не скопировано.").arg(name), title,
+                    MsgIcon::Error);
+        return std::nullopt;
+    }
+    try {
+        dictionary::openBook(file); // readable as a book
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly))
+            throw Error(3044, title, in.errorString());
+        return in.readAll();
+    } catch (const Error &e) {
+        ShowMessage(QStringLiteral("Файл «%1» не является сонником программы: %2. Ничего не скопировано.")
+                        .arg(name, e.description()),
+                    title, MsgIcon::Error);
+        return std::nullopt;
+    }
+}
+
+// Copies a book into the user's books folder, asking before it replaces one
+// of the same name; whether the copy is there (and not the file itself).
+bool copyToUserBooks(const QString &file, const QByteArray &bytes, const QString &folder, const QString &title)
+{
+    const QString name = QFileInfo(file).fileName();
+    const QString target = folder + QLatin1Char('/') + name;
+    if (QFileInfo(file).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
+        return false; // already the user's own book
+    if (QFileInfo::exists(target)
+        && ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name), title,
+                       MsgIcon::Question, MsgButtons::YesNo)
+               != MsgResult::Yes)
+        return false;
+    QSaveFile out(target);
+    if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
+        || !out.commit()) {
+        ShowMessage(
+            QStringLiteral("Не удаётся скопировать сонник «%1» в папку «%2»: %3").arg(name, folder, out.errorString()),
+            title, MsgIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// The user's copy takes the place of a book of the same file name, or joins
+// the bar in file-name order.
+void Form1::placeAddedBook(CatalogueBook b, const QString &name, const QIcon &icon)
+{
+    int slot = -1;
+    for (size_t k = 0; k < books_.size(); ++k)
+        if (QFileInfo(books_[k].Key).fileName() == name)
+            slot = static_cast<int>(k);
+    if (slot >= 0) {
+        b.Image = b.icon.isEmpty() ? QStringLiteral("default") : books_[static_cast<size_t>(slot)].Image;
+        books_[static_cast<size_t>(slot)] = b;
+        QAction *a = bookButtons_[slot];
+        a->setIcon(icon);
+        a->setData(b.Key);
+        a->setToolTip(b.ToolTipText);
+        a->setChecked(true);
+        a->setProperty("Tag", b.Tag);
+        a->setProperty("Description", b.Description);
+        a->setProperty("Image", b.Image);
+        renumberBookMenus();
+        return;
+    }
+    size_t at = 0;
+    while (at < books_.size()) {
+        const QString other = QFileInfo(books_[at].Key).fileName();
+        const int c = other.compare(name, Qt::CaseInsensitive);
+        if (c > 0 || (c == 0 && other > name))
+            break;
+        ++at;
+    }
+    b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(at);
+    books_.insert(books_.begin() + static_cast<std::ptrdiff_t>(at), b);
+    addBookButton(b, icon, static_cast<int>(at) + 1);
+}
+
 int Form1::AddBooks(const QStringList &files)
 {
     const QString title = QStringLiteral("Добавить сонник");
     const QString folder = dictionary::userBooksFolder();
     int added = 0;
     for (const QString &file : files) {
+        const std::optional<QByteArray> bytes = readOfferedBook(file, title);
+        if (!bytes || !copyToUserBooks(file, *bytes, folder, title))
+            continue;
         const QString name = QFileInfo(file).fileName();
-        if (!name.endsWith(QStringLiteral(".book"), Qt::CaseInsensitive) || !jet::IsValidVersion(file)) {
-            ShowMessage(QStringLiteral("Файл «%1» не является сонником программы. Ничего не скопировано.").arg(name),
-                        title, MsgIcon::Error);
-            continue;
-        }
-        QByteArray bytes;
-        try {
-            dictionary::openBook(file); // readable as a book
-            QFile in(file);
-            if (!in.open(QIODevice::ReadOnly))
-                throw Error(3044, title, in.errorString());
-            bytes = in.readAll();
-        } catch (const Error &e) {
-            ShowMessage(QStringLiteral("Файл «%1» не является сонником программы: %2. Ничего не скопировано.")
-                            .arg(name, e.description()),
-                        title, MsgIcon::Error);
-            continue;
-        }
-        const QString target = folder + QLatin1Char('/') + name;
-        if (QFileInfo(file).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
-            continue; // already the user's own book
-        if (QFileInfo::exists(target)
-            && ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name),
-                           title, MsgIcon::Question, MsgButtons::YesNo)
-                   != MsgResult::Yes)
-            continue;
-        QSaveFile out(target);
-        if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
-            || !out.commit()) {
-            ShowMessage(QStringLiteral("Не удаётся скопировать сонник «%1» в папку «%2»: %3")
-                            .arg(name, folder, out.errorString()),
-                        title, MsgIcon::Error);
-            continue;
-        }
         dictionary::CatalogueBook b;
         QIcon icon;
         try {
-            b = dictionary::openBook(target);
+            b = dictionary::openBook(folder + QLatin1Char('/') + name);
             b.Value = 1;
             icon = bookIcon(b);
         } catch (const Error &e) {
@@ -389,36 +465,7 @@ int Form1::AddBooks(const QStringList &files)
                         MsgIcon::Error);
             continue;
         }
-        // The user's copy takes the place of a book of the same file name.
-        int slot = -1;
-        for (size_t k = 0; k < books_.size(); ++k)
-            if (QFileInfo(books_[k].Key).fileName() == name)
-                slot = static_cast<int>(k);
-        if (slot >= 0) {
-            b.Image = b.icon.isEmpty() ? QStringLiteral("default") : books_[static_cast<size_t>(slot)].Image;
-            books_[static_cast<size_t>(slot)] = b;
-            QAction *a = bookButtons_[slot];
-            a->setIcon(icon);
-            a->setData(b.Key);
-            a->setToolTip(b.ToolTipText);
-            a->setChecked(true);
-            a->setProperty("Tag", b.Tag);
-            a->setProperty("Description", b.Description);
-            a->setProperty("Image", b.Image);
-            renumberBookMenus();
-        } else {
-            size_t at = 0;
-            while (at < books_.size()) {
-                const QString other = QFileInfo(books_[at].Key).fileName();
-                const int c = other.compare(name, Qt::CaseInsensitive);
-                if (c > 0 || (c == 0 && other > name))
-                    break;
-                ++at;
-            }
-            b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(at);
-            books_.insert(books_.begin() + static_cast<std::ptrdiff_t>(at), b);
-            addBookButton(b, icon, static_cast<int>(at) + 1);
-        }
+        placeAddedBook(std::move(b), name, icon);
         ++added;
     }
     if (added > 0) {

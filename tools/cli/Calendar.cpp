@@ -64,93 +64,73 @@ QJsonValue momentOrNull(bool present, double date)
     return present ? QJsonValue(calendar::isoMoment(date)) : QJsonValue(QJsonValue::Null);
 }
 
-} // namespace
-
-int calendar(const QStringList &args)
-{
+struct CalendarOptions {
     std::optional<double> moment;
     std::optional<double> lat, lon;
     bool json = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size())
-                return std::nullopt;
-            return args[++i];
-        };
-        if (a == QLatin1String("--json")) {
-            json = true;
-        } else if (a == QLatin1String("--at")) {
-            const auto v = value();
-            if (!v)
-                return usageError(QStringLiteral("Не указано время после --at."));
-            moment = parseMoment(*v);
-            if (!moment)
-                return usageError(QStringLiteral("Неверное время: ") + *v
-                                  + QStringLiteral(" (нужно ГГГГ-ММ-ДД ЧЧ:ММ[:СС], годы 1601-9999)."));
-        } else if (a == QLatin1String("--lat") || a == QLatin1String("--lon")) {
-            const bool isLat = a == QLatin1String("--lat");
-            const auto v = value();
-            if (!v)
-                return usageError(QStringLiteral("Не указано значение после ") + a + QLatin1Char('.'));
-            const auto d = parseDegrees(*v, isLat ? 90.0 : 180.0);
-            if (!d)
-                return usageError((isLat ? QStringLiteral("Неверная широта: ") : QStringLiteral("Неверная долгота: "))
-                                  + *v);
-            (isLat ? lat : lon) = d;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            out(kUsage);
-            return 0;
-        } else {
-            return usageError(QStringLiteral("Неизвестный параметр: ") + a);
-        }
-    }
-    if (lat.has_value() != lon.has_value())
-        return usageError(QStringLiteral("Широта и долгота задаются вместе: --lat и --lon."));
+    bool help = false;
+};
 
-    if (!moment) {
-        const QDateTime now = QDateTime::currentDateTime();
-        moment = calendar::toDateValue(now.date(), now.time());
-    }
-    QString placeName;
-    astro::ObserverPosition observer;
-    if (lat) {
-        observer = {*lat, *lon};
+// Reads one option (and its value) at args[i]; an exit status when it is wrong.
+std::optional<int> readCalendarOption(const QStringList &args, qsizetype &i, CalendarOptions &o)
+{
+    const QString &a = args[i];
+    auto value = [&]() -> std::optional<QString> {
+        if (i + 1 >= args.size())
+            return std::nullopt;
+        return args[++i];
+    };
+    if (a == QLatin1String("--json")) {
+        o.json = true;
+    } else if (a == QLatin1String("--at")) {
+        const auto v = value();
+        if (!v)
+            return usageError(QStringLiteral("Не указано время после --at."));
+        o.moment = parseMoment(*v);
+        if (!o.moment)
+            return usageError(QStringLiteral("Неверное время: ") + *v
+                              + QStringLiteral(" (нужно ГГГГ-ММ-ДД ЧЧ:ММ[:СС], годы 1601-9999)."));
+    } else if (a == QLatin1String("--lat") || a == QLatin1String("--lon")) {
+        const bool isLat = a == QLatin1String("--lat");
+        const auto v = value();
+        if (!v)
+            return usageError(QStringLiteral("Не указано значение после ") + a + QLatin1Char('.'));
+        const auto d = parseDegrees(*v, isLat ? 90.0 : 180.0);
+        if (!d)
+            return usageError((isLat ? QStringLiteral("Неверная широта: ") : QStringLiteral("Неверная долгота: "))
+                              + *v);
+        (isLat ? o.lat : o.lon) = d;
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        o.help = true;
     } else {
-        const location::Location place = location::Location::load(GetSetting);
-        observer = {place.latitude().toDouble(), place.longitude().toDouble()};
-        placeName = place.cityName;
+        return usageError(QStringLiteral("Неизвестный параметр: ") + a);
     }
+    return std::nullopt;
+}
 
-    calendar::CalendarAnswer a;
-    try {
-        a = calendar::computeCalendar(*moment, observer);
-    } catch (const std::exception &e) {
-        err(QStringLiteral("Ошибка расчёта: ") + calendar::engineFaultText(e) + QLatin1Char('\n'));
-        return 1;
-    }
+QString calendarJson(const calendar::CalendarAnswer &a, const QString &lunarText)
+{
     const bool found = a.moon.found;
-    const QString lunarText = found ? calendar::DreamByMoon(a.moon.lunarDay) : QString();
+    QJsonArray boundaries;
+    for (double b : a.moon.boundaries)
+        boundaries.append(calendar::isoMoment(b));
+    QJsonObject o;
+    o[QStringLiteral("moment")] = calendar::isoMoment(a.moment);
+    o[QStringLiteral("weekday")] = a.weekdayName;
+    o[QStringLiteral("weekdayText")] = a.weekdayText;
+    o[QStringLiteral("day")] = a.day;
+    o[QStringLiteral("dayText")] = a.dayText;
+    o[QStringLiteral("lunarDay")] = found ? a.moon.lunarDay : 0;
+    o[QStringLiteral("lunarDayStart")] = momentOrNull(found, a.moon.start);
+    o[QStringLiteral("lunarDayEnd")] = momentOrNull(found, a.moon.end);
+    o[QStringLiteral("lunarDayText")] = lunarText;
+    o[QStringLiteral("boundaries")] = boundaries;
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
+}
 
-    if (json) {
-        QJsonArray boundaries;
-        for (double b : a.moon.boundaries)
-            boundaries.append(calendar::isoMoment(b));
-        QJsonObject o;
-        o[QStringLiteral("moment")] = calendar::isoMoment(a.moment);
-        o[QStringLiteral("weekday")] = a.weekdayName;
-        o[QStringLiteral("weekdayText")] = a.weekdayText;
-        o[QStringLiteral("day")] = a.day;
-        o[QStringLiteral("dayText")] = a.dayText;
-        o[QStringLiteral("lunarDay")] = found ? a.moon.lunarDay : 0;
-        o[QStringLiteral("lunarDayStart")] = momentOrNull(found, a.moon.start);
-        o[QStringLiteral("lunarDayEnd")] = momentOrNull(found, a.moon.end);
-        o[QStringLiteral("lunarDayText")] = lunarText;
-        o[QStringLiteral("boundaries")] = boundaries;
-        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
-        return 0;
-    }
-
+QString calendarText(const calendar::CalendarAnswer &a, const astro::ObserverPosition &observer,
+                     const QString &placeName, const QString &lunarText)
+{
     QString text;
     text += QStringLiteral("Момент: ") + calendar::formatMoment(a.moment, QStringLiteral("dd MMMM yyyy г., HH:mm:ss"))
             + QLatin1Char('\n');
@@ -161,14 +141,55 @@ int calendar(const QStringList &args)
     text += QStringLiteral("  ") + a.weekdayText + QLatin1Char('\n');
     text += QStringLiteral("Число месяца: ") + QString::number(a.day) + QLatin1Char('\n');
     text += QStringLiteral("  ") + a.dayText + QLatin1Char('\n');
-    if (found) {
+    if (a.moon.found) {
         text += QStringLiteral("Лунный день: ") + QString::number(a.moon.lunarDay)
                 + calendar::boundsText(a.moon.start, a.moon.end) + QLatin1Char('\n');
         text += QStringLiteral("  ") + lunarText + QLatin1Char('\n');
     } else {
         text += QStringLiteral("Лунный день: не определён\n");
     }
-    out(text);
+    return text;
+}
+
+} // namespace
+
+int calendar(const QStringList &args)
+{
+    CalendarOptions o;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (const std::optional<int> status = readCalendarOption(args, i, o))
+            return *status;
+        if (o.help) {
+            out(kUsage);
+            return 0;
+        }
+    }
+    if (o.lat.has_value() != o.lon.has_value())
+        return usageError(QStringLiteral("Широта и долгота задаются вместе: --lat и --lon."));
+
+    if (!o.moment) {
+        const QDateTime now = QDateTime::currentDateTime();
+        o.moment = calendar::toDateValue(now.date(), now.time());
+    }
+    QString placeName;
+    astro::ObserverPosition observer;
+    if (o.lat) {
+        observer = {*o.lat, *o.lon};
+    } else {
+        const location::Location place = location::Location::load(GetSetting);
+        observer = {place.latitude().toDouble(), place.longitude().toDouble()};
+        placeName = place.cityName;
+    }
+
+    calendar::CalendarAnswer a;
+    try {
+        a = calendar::computeCalendar(*o.moment, observer);
+    } catch (const std::exception &e) {
+        err(QStringLiteral("Ошибка расчёта: ") + calendar::engineFaultText(e) + QLatin1Char('\n'));
+        return 1;
+    }
+    const QString lunarText = a.moon.found ? calendar::DreamByMoon(a.moon.lunarDay) : QString();
+    out(o.json ? calendarJson(a, lunarText) : calendarText(a, observer, placeName, lunarText));
     return 0;
 }
 
