@@ -19,6 +19,24 @@ using ByteTable = std::array<char16_t, 256>;
 
 constexpr int kMaxTableDepth = 32; // deeper \itap levels count as this one
 
+// Whether an ICU converter reads a code page: bytes to characters by a
+// table, a character from one byte or a short sequence. ICU's aliases also
+// open Unicode encodings and compression schemes under "ibm-N" and "cpN"
+// numbers (ibm-1215 is BOCU-1, cp1200 UTF-16, ibm-1208 UTF-8) and stateful
+// ones with escape sequences; no document names those as its code page, and
+// read as one they turn a run of ordinary bytes into unrelated characters.
+bool isCodePage(const UConverter *conv)
+{
+    switch (ucnv_getType(conv)) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_US_ASCII: return true;
+    default: return false;
+    }
+}
+
 // The ICU converter of a Windows or Mac code page, or null when ICU has none.
 UConverter *openConverter(int codePage)
 {
@@ -54,12 +72,32 @@ UConverter *openConverter(int codePage)
     for (const QByteArray &n : names) {
         UErrorCode e = U_ZERO_ERROR;
         UConverter *c = ucnv_open(n.constData(), &e);
-        if (U_SUCCESS(e) && c)
+        if (U_SUCCESS(e) && c && isCodePage(c))
             return c;
         if (c)
             ucnv_close(c);
     }
     return nullptr;
+}
+
+// The characters of a single-byte code page's 256 bytes; a byte it leaves
+// undefined (or every byte, with no converter) stands for itself.
+ByteTable byteTable(UConverter *conv)
+{
+    ByteTable table{};
+    for (int b = 0; b < 256; ++b)
+        table[static_cast<size_t>(b)] = static_cast<char16_t>(b);
+    if (!conv)
+        return table;
+    for (int b = 0x80; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        UChar out[4];
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t n = ucnv_toUChars(conv, out, 4, &byte, 1, &e);
+        if (U_SUCCESS(e) && n == 1)
+            table[static_cast<size_t>(b)] = out[0];
+    }
+    return table;
 }
 
 // A code page as the reader uses it: single-byte ones as a table of their
@@ -374,32 +412,26 @@ public:
     }
 
 private:
+    // A code page by its number. One that ICU cannot read as a code page
+    // (and any past the first 64 a document names) reads as Windows-1252,
+    // the code page of \ansi.
     CodePage &codePage(int number)
     {
         auto it = codePageIndex_.constFind(number);
         if (it != codePageIndex_.constEnd())
             return codePages_[static_cast<size_t>(*it)];
         CodePage cp;
-        for (int b = 0; b < 256; ++b)
-            cp.table[static_cast<size_t>(b)] = static_cast<char16_t>(b);
         if (number == 1251) {
             for (int b = 0; b < 256; ++b)
                 cp.table[static_cast<size_t>(b)] = ansi::toChar(static_cast<unsigned char>(b));
-        } else if (number > 0 && codePages_.size() < 64) {
-            cp.conv = openConverter(number);
-            if (cp.conv) {
-                cp.multiByte = ucnv_getMaxCharSize(cp.conv) > 1;
-                if (!cp.multiByte) {
-                    for (int b = 0x80; b < 256; ++b) {
-                        const char byte = static_cast<char>(b);
-                        UChar out[4];
-                        UErrorCode e = U_ZERO_ERROR;
-                        const int32_t n = ucnv_toUChars(cp.conv, out, 4, &byte, 1, &e);
-                        if (U_SUCCESS(e) && n == 1)
-                            cp.table[static_cast<size_t>(b)] = out[0];
-                    }
-                }
-            }
+        } else {
+            UConverter *conv = number > 0 && codePages_.size() < 64 ? openConverter(number) : nullptr;
+            if (!conv && number != 1252)
+                conv = openConverter(1252);
+            cp.multiByte = conv && ucnv_getMaxCharSize(conv) > 1;
+            if (!cp.multiByte)
+                cp.table = byteTable(conv);
+            cp.conv = conv;
         }
         codePageIndex_.insert(number, static_cast<int>(codePages_.size()));
         codePages_.push_back(cp);
@@ -1173,8 +1205,8 @@ private:
         case Dest::FontTable:
             if (ch == u';')
                 endFontEntry();
-            else if (pendingName_.size() < 256)
-                pendingName_ += QChar(ch);
+            else if (ch != u'\t' && pendingName_.size() < 256)
+                pendingName_ += QChar(ch); // a font's name has no tabs
             return;
         case Dest::ColourTable:
             if (ch == u';') {
