@@ -25,8 +25,10 @@ constexpr int kMaxTableDepth = 32; // deeper \itap levels count as this one
 // table, a character from one byte or a short sequence. ICU's aliases also
 // open Unicode encodings and compression schemes under "ibm-N" and "cpN"
 // numbers (ibm-1215 is BOCU-1, cp1200 UTF-16, ibm-1208 UTF-8) and stateful
-// ones with escape sequences; no document names those as its code page, and
-// read as one they turn a run of ordinary bytes into unrelated characters.
+// ones with escape sequences. The bytes of an RTF document are never in
+// those (mail clients name 1200 while writing their text in fonts of their
+// own charsets), and read as one they turn a run of ordinary bytes into
+// unrelated characters.
 bool isCodePage(const UConverter *conv)
 {
     switch (ucnv_getType(conv)) {
