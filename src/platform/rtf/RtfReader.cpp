@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace somnex {
 
@@ -18,6 +20,26 @@ namespace {
 using ByteTable = std::array<char16_t, 256>;
 
 constexpr int kMaxTableDepth = 32; // deeper \itap levels count as this one
+
+// Whether an ICU converter reads a code page: bytes to characters by a
+// table, a character from one byte or a short sequence. ICU's aliases also
+// open Unicode encodings and compression schemes under "ibm-N" and "cpN"
+// numbers (ibm-1215 is BOCU-1, cp1200 UTF-16, ibm-1208 UTF-8) and stateful
+// ones with escape sequences. The bytes of an RTF document are never in
+// those (mail clients name 1200 while writing their text in fonts of their
+// own charsets), and read as one they turn a run of ordinary bytes into
+// unrelated characters.
+bool isCodePage(const UConverter *conv)
+{
+    switch (ucnv_getType(conv)) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_US_ASCII: return true;
+    default: return false;
+    }
+}
 
 // The ICU converter of a Windows or Mac code page, or null when ICU has none.
 UConverter *openConverter(int codePage)
@@ -54,12 +76,32 @@ UConverter *openConverter(int codePage)
     for (const QByteArray &n : names) {
         UErrorCode e = U_ZERO_ERROR;
         UConverter *c = ucnv_open(n.constData(), &e);
-        if (U_SUCCESS(e) && c)
+        if (U_SUCCESS(e) && c && isCodePage(c))
             return c;
         if (c)
             ucnv_close(c);
     }
     return nullptr;
+}
+
+// The characters of a single-byte code page's 256 bytes; a byte it leaves
+// undefined (or every byte, with no converter) stands for itself.
+ByteTable byteTable(UConverter *conv)
+{
+    ByteTable table{};
+    for (int b = 0; b < 256; ++b)
+        table[static_cast<size_t>(b)] = static_cast<char16_t>(b);
+    if (!conv)
+        return table;
+    for (int b = 0x80; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        UChar out[4];
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t n = ucnv_toUChars(conv, out, 4, &byte, 1, &e);
+        if (U_SUCCESS(e) && n == 1)
+            table[static_cast<size_t>(b)] = out[0];
+    }
+    return table;
 }
 
 // A code page as the reader uses it: single-byte ones as a table of their
@@ -150,88 +192,277 @@ struct Font {
     FontKind kind = FontKind::Text;
 };
 
-bool isDestinationToSkip(QByteArrayView w)
+// What a control word does. A word not listed is a property the reader
+// does not show.
+enum class Kw : unsigned char {
+    Other,
+    Binary,
+    // destinations
+    Skip, // a destination whose text never shows
+    FontTable,
+    ColourTable,
+    Picture,
+    HiddenDest, // words read, text dropped
+    TextBox,
+    Result, // the text shown for a field or object
+    Footnote,
+    Read, // a destination read as ordinary text
+    // font and colour tables
+    Font,
+    Charset,
+    FontCodePage,
+    Family,
+    Red,
+    Green,
+    Blue,
+    // document
+    CodePage,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    FootnoteMark,
+    // character
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    NoUnderline,
+    Strike,
+    Super,
+    Sub,
+    NoSuperSub,
+    Highlight,
+    HiddenText,
+    FontSize,
+    Colour,
+    // paragraph
+    ParagraphDefaults,
+    Align,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    LineSpacing,
+    LineMultiple,
+    TabStop,
+    InTable,
+    TableLevel,
+    // breaks and characters
+    Par,
+    Cell,
+    NestCell,
+    Row,
+    NestRow,
+    Char,
+};
+
+struct Keyword {
+    Kw kind = Kw::Other;
+    int value = 0;      // the character, alignment, font family or colour component
+    bool known = false; // read after \* rather than skipped as unknown
+};
+
+using KeywordTable = std::unordered_map<std::string_view, Keyword>;
+
+KeywordTable makeKeywords()
 {
-    static const char *const names[] = {"stylesheet",
-                                        "info",
-                                        "header",
-                                        "headerl",
-                                        "headerr",
-                                        "headerf",
-                                        "footer",
-                                        "footerl",
-                                        "footerr",
-                                        "footerf",
-                                        "fldinst",
-                                        "xe",
-                                        "tc",
-                                        "bkmkstart",
-                                        "bkmkend",
-                                        "themedata",
-                                        "colorschememapping",
-                                        "latentstyles",
-                                        "datastore",
-                                        "listtable",
-                                        "listoverridetable",
-                                        "rsidtbl",
-                                        "generator",
-                                        "filetbl",
-                                        "revtbl",
-                                        "falt",
-                                        "panose",
-                                        "template",
-                                        "annotation",
-                                        "atnid",
-                                        "atnauthor",
-                                        "atndate",
-                                        "atnref",
-                                        "nonshppict",
-                                        "datafield",
-                                        "userprops",
-                                        "xmlnstbl",
-                                        "mmathPr",
-                                        "pgdsctbl",
-                                        "fchars",
-                                        "lchars",
-                                        "nonesttables",
-                                        "shprslt",
-                                        "sp",
-                                        "sn",
-                                        "sv",
-                                        "objdata",
-                                        "objclass",
-                                        "objname",
-                                        "fldtype",
-                                        "formfield",
-                                        "pn",
-                                        "protusertbl",
-                                        "wgrffmtfilter",
-                                        "docvar",
-                                        "ftnsep",
-                                        "ftnsepc",
-                                        "ftncn",
-                                        "aftnsep",
-                                        "aftnsepc",
-                                        "aftncn",
-                                        "pgptbl",
-                                        "mmath",
-                                        "blipuid",
-                                        "picprop",
-                                        "oldcprops",
-                                        "oldpprops",
-                                        "oldtprops",
-                                        "oldsprops",
-                                        "defchp",
-                                        "defpap",
-                                        "hlinkbase",
-                                        "do",
-                                        "keycode",
-                                        "private",
-                                        "dptxbxtext"};
-    for (const char *n : names)
-        if (w == QByteArrayView(n))
-            return true;
-    return false;
+    KeywordTable t;
+    static constexpr const char *skipped[] = {
+        "stylesheet",
+        "info",
+        "header",
+        "headerl",
+        "headerr",
+        "headerf",
+        "footer",
+        "footerl",
+        "footerr",
+        "footerf",
+        "fldinst",
+        "xe",
+        "tc",
+        "bkmkstart",
+        "bkmkend",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "listtable",
+        "listoverridetable",
+        "rsidtbl",
+        "generator",
+        "filetbl",
+        "revtbl",
+        "falt",
+        "panose",
+        "template",
+        "annotation",
+        "atnid",
+        "atnauthor",
+        "atndate",
+        "atnref",
+        "nonshppict",
+        "datafield",
+        "userprops",
+        "xmlnstbl",
+        "mmathPr",
+        "pgdsctbl",
+        "fchars",
+        "lchars",
+        "nonesttables",
+        "shprslt",
+        "sp",
+        "sn",
+        "sv",
+        "objdata",
+        "objclass",
+        "objname",
+        "fldtype",
+        "formfield",
+        "pn",
+        "protusertbl",
+        "wgrffmtfilter",
+        "docvar",
+        "ftnsep",
+        "ftnsepc",
+        "ftncn",
+        "aftnsep",
+        "aftnsepc",
+        "aftncn",
+        "pgptbl",
+        "mmath",
+        "blipuid",
+        "picprop",
+        "oldcprops",
+        "oldpprops",
+        "oldtprops",
+        "oldsprops",
+        "defchp",
+        "defpap",
+        "hlinkbase",
+        "do",
+        "keycode",
+        "private",
+        "dptxbxtext",
+    };
+    for (const char *n : skipped)
+        t.emplace(n, Keyword{Kw::Skip, 0, true});
+    const std::pair<const char *, Keyword> words[] = {
+        {"bin", {Kw::Binary, 0, true}},
+        {"fonttbl", {Kw::FontTable, 0, true}},
+        {"colortbl", {Kw::ColourTable, 0, true}},
+        {"pict", {Kw::Picture, 0, true}},
+        {"shpinst", {Kw::HiddenDest, 0, true}},
+        {"object", {Kw::HiddenDest, 0, true}},
+        {"upr", {Kw::HiddenDest, 0, true}},
+        {"shptxt", {Kw::TextBox, 0, true}},
+        {"result", {Kw::Result, 0, true}},
+        {"ud", {Kw::Result, 0, true}},
+        {"footnote", {Kw::Footnote, 0, true}},
+        {"shppict", {Kw::Read, 0, true}},
+        {"shp", {Kw::Read, 0, true}},
+        {"fldrslt", {Kw::Read, 0, true}},
+        {"field", {Kw::Read, 0, true}},
+        {"nesttableprops", {Kw::Read, 0, true}},
+        {"listtext", {Kw::Read, 0, true}},
+        {"pntext", {Kw::Read, 0, true}},
+        {"f", {Kw::Font}},
+        {"fcharset", {Kw::Charset}},
+        {"cpg", {Kw::FontCodePage}},
+        {"froman", {Kw::Family, 1}}, // QFont::Serif
+        {"fswiss", {Kw::Family, 0}},
+        {"fmodern", {Kw::Family, 2}}, // QFont::TypeWriter
+        {"fscript", {Kw::Family, 6}}, // QFont::Cursive
+        {"fdecor", {Kw::Family, 3}},  // QFont::Decorative
+        {"red", {Kw::Red, 0}},
+        {"green", {Kw::Green, 1}},
+        {"blue", {Kw::Blue, 2}},
+        {"ansicpg", {Kw::CodePage}},
+        {"deff", {Kw::DefaultFont}},
+        {"uc", {Kw::UnicodeSkip}},
+        {"u", {Kw::Unicode, 0, true}},
+        {"chftn", {Kw::FootnoteMark}},
+        {"plain", {Kw::Plain}},
+        {"b", {Kw::Bold}},
+        {"i", {Kw::Italic}},
+        {"ul", {Kw::Underline}},
+        {"uld", {Kw::Underline}},
+        {"uldb", {Kw::Underline}},
+        {"ulw", {Kw::Underline}},
+        {"uldash", {Kw::Underline}},
+        {"ulth", {Kw::Underline}},
+        {"ulwave", {Kw::Underline}},
+        {"uldashd", {Kw::Underline}},
+        {"uldashdd", {Kw::Underline}},
+        {"ulthd", {Kw::Underline}},
+        {"ulhwave", {Kw::Underline}},
+        {"ulldash", {Kw::Underline}},
+        {"ulthdash", {Kw::Underline}},
+        {"ulthldash", {Kw::Underline}},
+        {"ululdbwave", {Kw::Underline}},
+        {"ulnone", {Kw::NoUnderline}},
+        {"strike", {Kw::Strike}},
+        {"striked", {Kw::Strike}},
+        {"super", {Kw::Super}},
+        {"up", {Kw::Super}},
+        {"sub", {Kw::Sub}},
+        {"dn", {Kw::Sub}},
+        {"nosupersub", {Kw::NoSuperSub}},
+        {"highlight", {Kw::Highlight}},
+        {"v", {Kw::HiddenText}},
+        {"fs", {Kw::FontSize}},
+        {"cf", {Kw::Colour}},
+        {"pard", {Kw::ParagraphDefaults}},
+        {"ql", {Kw::Align, static_cast<int>(RtfParagraphFormat::Align::Left)}},
+        {"qc", {Kw::Align, static_cast<int>(RtfParagraphFormat::Align::Centre)}},
+        {"qr", {Kw::Align, static_cast<int>(RtfParagraphFormat::Align::Right)}},
+        {"qj", {Kw::Align, static_cast<int>(RtfParagraphFormat::Align::Justify)}},
+        {"qd", {Kw::Align, static_cast<int>(RtfParagraphFormat::Align::Justify)}},
+        {"li", {Kw::LeftIndent}},
+        {"lin", {Kw::LeftIndent}},
+        {"ri", {Kw::RightIndent}},
+        {"rin", {Kw::RightIndent}},
+        {"fi", {Kw::FirstIndent}},
+        {"sb", {Kw::SpaceBefore}},
+        {"sa", {Kw::SpaceAfter}},
+        {"sl", {Kw::LineSpacing}},
+        {"slmult", {Kw::LineMultiple}},
+        {"tx", {Kw::TabStop}},
+        {"tb", {Kw::TabStop}},
+        {"intbl", {Kw::InTable}},
+        {"itap", {Kw::TableLevel}},
+        {"par", {Kw::Par, 0, true}},
+        {"sect", {Kw::Par}},
+        {"page", {Kw::Par}},
+        {"cell", {Kw::Cell}},
+        {"nestcell", {Kw::NestCell}},
+        {"row", {Kw::Row}},
+        {"nestrow", {Kw::NestRow}},
+        {"line", {Kw::Char, 0x2028}},
+        {"tab", {Kw::Char, '\t'}},
+        {"emdash", {Kw::Char, 0x2014}},
+        {"endash", {Kw::Char, 0x2013}},
+        {"emspace", {Kw::Char, ' '}},
+        {"enspace", {Kw::Char, ' '}},
+        {"qmspace", {Kw::Char, ' '}},
+        {"bullet", {Kw::Char, 0x2022}},
+        {"lquote", {Kw::Char, 0x2018}},
+        {"rquote", {Kw::Char, 0x2019}},
+        {"ldblquote", {Kw::Char, 0x201C}},
+        {"rdblquote", {Kw::Char, 0x201D}},
+    };
+    for (const auto &[name, k] : words)
+        t.emplace(name, k);
+    return t;
+}
+
+// The keyword of a control word; Kw::Other for one the reader does not know.
+Keyword keyword(QByteArrayView w)
+{
+    static const KeywordTable table = makeKeywords();
+    const auto it = table.find(std::string_view(w.data(), static_cast<size_t>(w.size())));
+    return it != table.end() ? it->second : Keyword{};
 }
 
 QColor rgb(const int v[3])
@@ -374,32 +605,26 @@ public:
     }
 
 private:
+    // A code page by its number. One that ICU cannot read as a code page
+    // (and any past the first 64 a document names) reads as Windows-1252,
+    // the code page of \ansi.
     CodePage &codePage(int number)
     {
         auto it = codePageIndex_.constFind(number);
         if (it != codePageIndex_.constEnd())
             return codePages_[static_cast<size_t>(*it)];
         CodePage cp;
-        for (int b = 0; b < 256; ++b)
-            cp.table[static_cast<size_t>(b)] = static_cast<char16_t>(b);
         if (number == 1251) {
             for (int b = 0; b < 256; ++b)
                 cp.table[static_cast<size_t>(b)] = ansi::toChar(static_cast<unsigned char>(b));
-        } else if (number > 0 && codePages_.size() < 64) {
-            cp.conv = openConverter(number);
-            if (cp.conv) {
-                cp.multiByte = ucnv_getMaxCharSize(cp.conv) > 1;
-                if (!cp.multiByte) {
-                    for (int b = 0x80; b < 256; ++b) {
-                        const char byte = static_cast<char>(b);
-                        UChar out[4];
-                        UErrorCode e = U_ZERO_ERROR;
-                        const int32_t n = ucnv_toUChars(cp.conv, out, 4, &byte, 1, &e);
-                        if (U_SUCCESS(e) && n == 1)
-                            cp.table[static_cast<size_t>(b)] = out[0];
-                    }
-                }
-            }
+        } else {
+            UConverter *conv = number > 0 && codePages_.size() < 64 ? openConverter(number) : nullptr;
+            if (!conv && number != 1252)
+                conv = openConverter(1252);
+            cp.multiByte = conv && ucnv_getMaxCharSize(conv) > 1;
+            if (!cp.multiByte)
+                cp.table = byteTable(conv);
+            cp.conv = conv;
         }
         codePageIndex_.insert(number, static_cast<int>(codePages_.size()));
         codePages_.push_back(cp);
@@ -439,42 +664,49 @@ private:
                     break;
             }
             const char c = in_[pos_++];
-            if (c == '{') {
-                if (static_cast<int>(stack_.size()) >= limits_.maxDepth) {
-                    error = QStringLiteral("Документ RTF вложен слишком глубоко");
+            switch (c) {
+            case '{':
+                if (!openGroup(error))
                     return false;
-                }
-                stack_.push_back(state_);
-                state_.ownsFlow = false;
-                state_.fresh = true;
-                state_.starred = false;
-                skipChars_ = 0;
-                continue;
-            }
-            if (c == '}') {
+                break;
+            case '}':
                 if (stack_.empty())
                     return true;
                 closeGroup();
                 if (stack_.empty())
                     return true; // the document's group has ended
-                continue;
+                break;
+            case '\\': controlWord(); break;
+            default: onText(c); break;
             }
-            if (c == '\\') {
-                controlWord();
-                continue;
-            }
-            if (c == '\r' || c == '\n')
-                continue;
-            state_.fresh = false;
-            if (c == '\t') {
-                emitChar(u'\t');
-                continue;
-            }
-            if (static_cast<unsigned char>(c) < 0x20)
-                continue;
-            emitByte(static_cast<unsigned char>(c));
         }
         return true; // cut short: what was read stands
+    }
+
+    bool openGroup(QString &error)
+    {
+        if (static_cast<int>(stack_.size()) >= limits_.maxDepth) {
+            error = QStringLiteral("Документ RTF вложен слишком глубоко");
+            return false;
+        }
+        stack_.push_back(state_);
+        state_.ownsFlow = false;
+        state_.fresh = true;
+        state_.starred = false;
+        skipChars_ = 0;
+        return true;
+    }
+
+    // A byte of text; line ends in the source are not text.
+    void onText(char c)
+    {
+        if (c == '\r' || c == '\n')
+            return;
+        state_.fresh = false;
+        if (c == '\t')
+            emitChar(u'\t');
+        else if (static_cast<unsigned char>(c) >= 0x20)
+            emitByte(static_cast<unsigned char>(c));
     }
 
     // The hexadecimal digits of a picture, up to the next control or group.
@@ -505,13 +737,15 @@ private:
         }
     }
 
+    static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
     void controlWord()
     {
         if (pos_ >= in_.size())
             return;
         const char c = in_[pos_];
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter) {
+        if (!isLetter(c)) {
             ++pos_;
             if (c != '*')
                 state_.fresh = false;
@@ -519,25 +753,10 @@ private:
             return;
         }
         const qsizetype wordStart = pos_;
-        while (pos_ < in_.size() && ((in_[pos_] >= 'a' && in_[pos_] <= 'z') || (in_[pos_] >= 'A' && in_[pos_] <= 'Z')))
+        while (pos_ < in_.size() && isLetter(in_[pos_]))
             ++pos_;
         const QByteArrayView word = in_.sliced(wordStart, std::min<qsizetype>(pos_ - wordStart, 32));
-        std::optional<long long> param;
-        bool negative = false;
-        if (pos_ < in_.size() && in_[pos_] == '-' && pos_ + 1 < in_.size() && in_[pos_ + 1] >= '0'
-            && in_[pos_ + 1] <= '9') {
-            negative = true;
-            ++pos_;
-        }
-        if (pos_ < in_.size() && in_[pos_] >= '0' && in_[pos_] <= '9') {
-            long long v = 0;
-            while (pos_ < in_.size() && in_[pos_] >= '0' && in_[pos_] <= '9') {
-                if (v < 100000000000LL)
-                    v = v * 10 + (in_[pos_] - '0');
-                ++pos_;
-            }
-            param = negative ? -v : v;
-        }
+        const std::optional<long long> param = readParameter();
         if (pos_ < in_.size() && in_[pos_] == ' ')
             ++pos_;
         const int n = param ? static_cast<int>(std::clamp<long long>(*param, -2147483647LL, 2147483647LL)) : 0;
@@ -545,16 +764,32 @@ private:
         const bool fresh = state_.fresh;
         state_.starred = false;
         state_.fresh = false;
-        if (starred && state_.dest != Dest::Skip && !isKnown(word)) {
+        const Keyword k = keyword(word);
+        if (starred && state_.dest != Dest::Skip && !k.known) {
             // an ignorable word this reader does not know: at the start of a
             // group it is a destination to skip, elsewhere a word to ignore
             if (fresh)
                 state_.dest = Dest::Skip;
-            if (word == "bin")
-                onWord(word, param.has_value(), n);
             return;
         }
-        onWord(word, param.has_value(), n);
+        onWord(k, word, param.has_value(), n);
+    }
+
+    // A control word's number, optionally negative; digits past eleven stop counting.
+    std::optional<long long> readParameter()
+    {
+        bool negative = false;
+        if (pos_ + 1 < in_.size() && in_[pos_] == '-' && isDigit(in_[pos_ + 1])) {
+            negative = true;
+            ++pos_;
+        }
+        if (pos_ >= in_.size() || !isDigit(in_[pos_]))
+            return std::nullopt;
+        long long v = 0;
+        for (; pos_ < in_.size() && isDigit(in_[pos_]); ++pos_)
+            if (v < 100000000000LL)
+                v = v * 10 + (in_[pos_] - '0');
+        return negative ? -v : v;
     }
 
     void controlSymbol(char c)
@@ -591,18 +826,6 @@ private:
         case '\n': paragraphEnd(); break;
         default: break; // \- optional hyphen, \| \: and the rest show nothing
         }
-    }
-
-    static bool isKnown(QByteArrayView w)
-    {
-        static const char *const known[] = {"fonttbl",        "colortbl", "pict",     "shppict", "shp",
-                                            "shpinst",        "shptxt",   "footnote", "fldrslt", "field",
-                                            "nesttableprops", "object",   "result",   "upr",     "ud",
-                                            "listtext",       "pntext",   "bin",      "u",       "par"};
-        for (const char *k : known)
-            if (w == QByteArrayView(k))
-                return true;
-        return isDestinationToSkip(w);
     }
 
     int tableLevel() const { return state_.inTable ? std::clamp(state_.tableLevel, 1, kMaxTableDepth) : 0; }
@@ -655,327 +878,230 @@ private:
             into.container().push_back(std::move(b));
     }
 
-    void onWord(QByteArrayView w, bool hasParam, int n)
+    // A control word with its number (0 when it has none).
+    struct Word {
+        Kw kind;
+        int value; // the keyword's own value
+        bool hasParam;
+        int n;
+        bool on() const { return !hasParam || n != 0; }
+    };
+
+    void onWord(const Keyword &k, QByteArrayView name, bool hasParam, int n)
     {
-        const bool on = !hasParam || n != 0;
-        if (w == "bin") {
-            // binary data: n raw bytes follow
-            const qsizetype len = std::clamp<qsizetype>(n, 0, in_.size() - pos_);
-            if (state_.dest == Dest::Picture)
-                picture_.data.append(in_.sliced(pos_, len).data(), len);
-            pos_ += len;
+        if (k.kind == Kw::Binary) {
+            skipBinary(n);
             return;
         }
         if (state_.dest == Dest::Skip)
             return;
         if (state_.dest == Dest::Picture) {
-            pictureWord(w, n);
+            pictureWord(name, n);
             return;
         }
-        if (w == "fonttbl") {
+        if (openTable(k.kind))
+            return;
+        const Word w{k.kind, k.value, hasParam, n};
+        if (state_.dest == Dest::FontTable) {
+            fontEntryWord(w);
+            return;
+        }
+        if (state_.dest == Dest::ColourTable) {
+            colourEntryWord(w);
+            return;
+        }
+        if (destinationWord(w) || characterWord(w) || paragraphWord(w) || breakWord(w))
+            return;
+        // every other word is a property this reader does not show
+        if (skipChars_ > 0)
+            --skipChars_;
+    }
+
+    // \bin: n raw bytes follow
+    void skipBinary(int n)
+    {
+        const qsizetype len = std::clamp<qsizetype>(n, 0, in_.size() - pos_);
+        if (state_.dest == Dest::Picture)
+            picture_.data.append(in_.sliced(pos_, len).data(), len);
+        pos_ += len;
+    }
+
+    // The font and colour tables and the destinations skipped whole.
+    bool openTable(Kw kind)
+    {
+        switch (kind) {
+        case Kw::FontTable:
             state_.dest = Dest::FontTable;
             pendingFont_ = Font{};
             ++tablesVersion_;
-            return;
-        }
-        if (w == "colortbl") {
+            return true;
+        case Kw::ColourTable:
             state_.dest = Dest::ColourTable;
             colours_.clear();
             colour_ = Colour{};
             ++tablesVersion_;
-            return;
+            return true;
+        case Kw::Skip: state_.dest = Dest::Skip; return true;
+        default: return false;
         }
-        if (isDestinationToSkip(w)) {
-            state_.dest = Dest::Skip;
-            return;
-        }
+    }
 
-        if (state_.dest == Dest::FontTable) {
-            if (w == "f") {
-                endFontEntry();
-                pendingFont_ = Font{};
-                pendingId_ = n;
-            } else if (w == "fcharset") {
-                pendingFont_.codePage = charsetCodePage(n);
-                if (n == 2 && pendingFont_.kind == FontKind::Text)
-                    pendingFont_.codePage = -1; // symbol: bytes are the font's own
-            } else if (w == "cpg" && n > 0 && n < 100000)
-                pendingFont_.codePage = n;
-            else if (w == "froman")
-                pendingFont_.styleHint = 1; // QFont::Serif
-            else if (w == "fswiss")
-                pendingFont_.styleHint = 0;
-            else if (w == "fmodern")
-                pendingFont_.styleHint = 2; // QFont::TypeWriter
-            else if (w == "fscript")
-                pendingFont_.styleHint = 6; // QFont::Cursive
-            else if (w == "fdecor")
-                pendingFont_.styleHint = 3; // QFont::Decorative
-            else if (w == "u")
-                emitUnicode(n);
-            return;
+    void fontEntryWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::Font:
+            endFontEntry();
+            pendingFont_ = Font{};
+            pendingId_ = w.n;
+            break;
+        case Kw::Charset:
+            pendingFont_.codePage = charsetCodePage(w.n);
+            if (w.n == 2 && pendingFont_.kind == FontKind::Text)
+                pendingFont_.codePage = -1; // symbol: bytes are the font's own
+            break;
+        case Kw::FontCodePage:
+            if (w.n > 0 && w.n < 100000)
+                pendingFont_.codePage = w.n;
+            break;
+        case Kw::Family: pendingFont_.styleHint = w.value; break;
+        case Kw::Unicode: emitUnicode(w.n); break;
+        default: break;
         }
-        if (state_.dest == Dest::ColourTable) {
-            const int v = std::clamp(n, 0, 255);
-            if (w == "red") {
-                colour_.rgb[0] = v;
-                colour_.set = true;
-            } else if (w == "green") {
-                colour_.rgb[1] = v;
-                colour_.set = true;
-            } else if (w == "blue") {
-                colour_.rgb[2] = v;
-                colour_.set = true;
-            }
-            return;
+    }
+
+    void colourEntryWord(const Word &w)
+    {
+        if (w.kind == Kw::Red || w.kind == Kw::Green || w.kind == Kw::Blue) {
+            colour_.rgb[w.value] = std::clamp(w.n, 0, 255);
+            colour_.set = true;
         }
-        // destinations read in part
-        if (w == "pict") {
+    }
+
+    // Destinations read in part, and the document's own properties.
+    bool destinationWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::Picture:
             state_.dest = Dest::Picture;
             picture_ = RtfPicture{};
             pictureSize_ = PictureSize{};
             nibble_ = -1;
-            return;
-        }
-        if (w == "shpinst" || w == "object" || w == "upr") {
-            state_.dest = Dest::Hidden;
-            return;
-        }
-        if (w == "shptxt") {
-            openFlow(FlowKind::TextBox);
-            return;
-        }
-        if (w == "ud" || w == "result") {
-            state_.dest = Dest::Body;
-            return;
-        }
-        if (w == "footnote") {
+            return true;
+        case Kw::HiddenDest: state_.dest = Dest::Hidden; return true;
+        case Kw::TextBox: openFlow(FlowKind::TextBox); return true;
+        case Kw::Result: state_.dest = Dest::Body; return true;
+        case Kw::Footnote:
             ++footnotes_;
             openFlow(FlowKind::Footnote);
-            return;
+            return true;
+        case Kw::FootnoteMark: footnoteMark(); return true;
+        case Kw::CodePage:
+            if (w.n > 0 && w.n < 100000)
+                docCodePage_ = w.n;
+            return true;
+        case Kw::DefaultFont:
+            defaultFont_ = w.n;
+            state_.fmt.font = w.n;
+            return true;
+        case Kw::UnicodeSkip: state_.uc = std::clamp(w.n, 0, 16); return true;
+        case Kw::Unicode: emitUnicode(w.n); return true;
+        default: return false;
         }
-        if (w == "chftn") {
-            const bool inNote = flow().kind == FlowKind::Footnote;
-            const QString mark = QString::number(inNote ? footnotes_ : footnotes_ + 1);
-            const bool super = state_.fmt.superscript;
-            state_.fmt.superscript = true;
-            for (const QChar ch : mark)
-                put(ch.unicode());
-            state_.fmt.superscript = super;
-            return;
+    }
+
+    // A footnote's number, superscript: the next note's in the body, its own in the note.
+    void footnoteMark()
+    {
+        const bool inNote = flow().kind == FlowKind::Footnote;
+        const QString mark = QString::number(inNote ? footnotes_ : footnotes_ + 1);
+        const bool super = state_.fmt.superscript;
+        state_.fmt.superscript = true;
+        for (const QChar ch : mark)
+            put(ch.unicode());
+        state_.fmt.superscript = super;
+    }
+
+    bool characterWord(const Word &w)
+    {
+        Format &f = state_.fmt;
+        switch (w.kind) {
+        case Kw::Plain:
+            f = Format{};
+            f.font = defaultFont_;
+            f.size = 12;
+            return true;
+        case Kw::Bold: f.bold = w.on(); return true;
+        case Kw::Italic: f.italic = w.on(); return true;
+        case Kw::Underline: f.underline = w.on(); return true;
+        case Kw::NoUnderline: f.underline = false; return true;
+        case Kw::Strike: f.strike = w.on(); return true;
+        case Kw::Super:
+            f.superscript = w.on();
+            f.subscript = false;
+            return true;
+        case Kw::Sub:
+            f.subscript = w.on();
+            f.superscript = false;
+            return true;
+        case Kw::NoSuperSub: f.superscript = f.subscript = false; return true;
+        case Kw::Highlight: f.highlight = std::max(0, w.n); return true;
+        case Kw::HiddenText: f.hidden = w.on(); return true;
+        case Kw::FontSize:
+            if (w.hasParam && w.n > 0)
+                f.size = std::clamp(w.n, 2, 3276) / 2.0;
+            return true;
+        case Kw::Font:
+            if (w.hasParam)
+                f.font = w.n;
+            return true;
+        case Kw::Colour: f.colour = std::max(0, w.n); return true;
+        default: return false;
         }
-        // document and character properties
-        if (w == "ansicpg") {
-            if (n > 0 && n < 100000)
-                docCodePage_ = n;
-            return;
-        }
-        if (w == "deff") {
-            defaultFont_ = n;
-            state_.fmt.font = n;
-            return;
-        }
-        if (w == "uc") {
-            state_.uc = std::clamp(n, 0, 16);
-            return;
-        }
-        if (w == "u") {
-            emitUnicode(n);
-            return;
-        }
-        if (w == "plain") {
-            state_.fmt = Format{};
-            state_.fmt.font = defaultFont_;
-            state_.fmt.size = 12;
-            return;
-        }
-        if (w == "b") {
-            state_.fmt.bold = on;
-            return;
-        }
-        if (w == "i") {
-            state_.fmt.italic = on;
-            return;
-        }
-        if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "ulth" || w == "ulwave"
-            || w == "uldashd" || w == "uldashdd" || w == "ulthd" || w == "ulhwave" || w == "ulldash" || w == "ulthdash"
-            || w == "ulthldash" || w == "ululdbwave") {
-            state_.fmt.underline = on;
-            return;
-        }
-        if (w == "ulnone") {
-            state_.fmt.underline = false;
-            return;
-        }
-        if (w == "strike" || w == "striked") {
-            state_.fmt.strike = on;
-            return;
-        }
-        if (w == "super" || w == "up") {
-            state_.fmt.superscript = on;
-            state_.fmt.subscript = false;
-            return;
-        }
-        if (w == "sub" || w == "dn") {
-            state_.fmt.subscript = on;
-            state_.fmt.superscript = false;
-            return;
-        }
-        if (w == "nosupersub") {
-            state_.fmt.superscript = state_.fmt.subscript = false;
-            return;
-        }
-        if (w == "highlight") {
-            state_.fmt.highlight = std::max(0, n);
-            return;
-        }
-        if (w == "v") {
-            state_.fmt.hidden = on;
-            return;
-        }
-        if (w == "fs") {
-            if (hasParam && n > 0)
-                state_.fmt.size = std::clamp(n, 2, 3276) / 2.0;
-            return;
-        }
-        if (w == "f") {
-            if (hasParam)
-                state_.fmt.font = n;
-            return;
-        }
-        if (w == "cf") {
-            state_.fmt.colour = std::max(0, n);
-            return;
-        }
-        // paragraph properties
-        if (w == "pard") {
-            state_.para = RtfParagraphFormat{};
+    }
+
+    bool paragraphWord(const Word &w)
+    {
+        RtfParagraphFormat &p = state_.para;
+        switch (w.kind) {
+        case Kw::ParagraphDefaults:
+            p = RtfParagraphFormat{};
             state_.inTable = false;
             state_.tableLevel = 1;
-            return;
+            return true;
+        case Kw::Align: p.align = static_cast<RtfParagraphFormat::Align>(w.value); return true;
+        case Kw::LeftIndent: p.leftIndent = twips(w.n); return true;
+        case Kw::RightIndent: p.rightIndent = twips(w.n); return true;
+        case Kw::FirstIndent: p.firstIndent = twips(w.n); return true;
+        case Kw::SpaceBefore: p.spaceBefore = std::max(0.0, twips(w.n)); return true;
+        case Kw::SpaceAfter: p.spaceAfter = std::max(0.0, twips(w.n)); return true;
+        case Kw::LineSpacing: p.lineSpacing = std::clamp(w.n, -31680, 31680); return true;
+        case Kw::LineMultiple: p.lineMultiple = w.on(); return true;
+        case Kw::TabStop:
+            if (p.tabs.size() < 64)
+                p.tabs.push_back(twips(w.n));
+            return true;
+        case Kw::InTable: state_.inTable = w.on(); return true;
+        case Kw::TableLevel:
+            state_.tableLevel = std::max(0, w.n);
+            state_.inTable = w.n > 0;
+            return true;
+        default: return false;
         }
-        if (w == "ql") {
-            state_.para.align = RtfParagraphFormat::Align::Left;
-            return;
-        }
-        if (w == "qc") {
-            state_.para.align = RtfParagraphFormat::Align::Centre;
-            return;
-        }
-        if (w == "qr") {
-            state_.para.align = RtfParagraphFormat::Align::Right;
-            return;
-        }
-        if (w == "qj" || w == "qd") {
-            state_.para.align = RtfParagraphFormat::Align::Justify;
-            return;
-        }
-        if (w == "li" || w == "lin") {
-            state_.para.leftIndent = twips(n);
-            return;
-        }
-        if (w == "ri" || w == "rin") {
-            state_.para.rightIndent = twips(n);
-            return;
-        }
-        if (w == "fi") {
-            state_.para.firstIndent = twips(n);
-            return;
-        }
-        if (w == "sb") {
-            state_.para.spaceBefore = std::max(0.0, twips(n));
-            return;
-        }
-        if (w == "sa") {
-            state_.para.spaceAfter = std::max(0.0, twips(n));
-            return;
-        }
-        if (w == "sl") {
-            state_.para.lineSpacing = std::clamp(n, -31680, 31680);
-            return;
-        }
-        if (w == "tx" || w == "tb") {
-            if (state_.para.tabs.size() < 64)
-                state_.para.tabs.push_back(twips(n));
-            return;
-        }
-        if (w == "slmult") {
-            state_.para.lineMultiple = on;
-            return;
-        }
-        if (w == "intbl") {
-            state_.inTable = on;
-            return;
-        }
-        if (w == "itap") {
-            state_.tableLevel = std::max(0, n);
-            state_.inTable = n > 0;
-            return;
-        }
-        // breaks
-        if (w == "par" || w == "sect" || w == "page") {
-            paragraphEnd();
-            return;
-        }
-        if (w == "cell") {
-            cellEnd(1);
-            return;
-        }
-        if (w == "nestcell") {
-            cellEnd(std::max(2, tableLevel()));
-            return;
-        }
-        if (w == "row") {
-            rowEnd(1);
-            return;
-        }
-        if (w == "nestrow") {
+    }
+
+    bool breakWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::Par: paragraphEnd(); return true;
+        case Kw::Cell: cellEnd(1); return true;
+        case Kw::NestCell: cellEnd(std::max(2, tableLevel())); return true;
+        case Kw::Row: rowEnd(1); return true;
+        case Kw::NestRow:
             rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))));
-            return;
+            return true;
+        case Kw::Char: emitChar(static_cast<char16_t>(w.value)); return true;
+        default: return false;
         }
-        if (w == "line") {
-            emitChar(u'\u2028');
-            return;
-        }
-        if (w == "tab") {
-            emitChar(u'\t');
-            return;
-        }
-        if (w == "emdash") {
-            emitChar(u'\u2014');
-            return;
-        }
-        if (w == "endash") {
-            emitChar(u'\u2013');
-            return;
-        }
-        if (w == "emspace" || w == "enspace" || w == "qmspace") {
-            emitChar(u' ');
-            return;
-        }
-        if (w == "bullet") {
-            emitChar(u'\u2022');
-            return;
-        }
-        if (w == "lquote") {
-            emitChar(u'\u2018');
-            return;
-        }
-        if (w == "rquote") {
-            emitChar(u'\u2019');
-            return;
-        }
-        if (w == "ldblquote") {
-            emitChar(u'\u201C');
-            return;
-        }
-        if (w == "rdblquote") {
-            emitChar(u'\u201D');
-            return;
-        }
-        // every other word is a property this reader does not show
-        if (skipChars_ > 0)
-            --skipChars_;
     }
 
     static double twips(int n) { return std::clamp(n, -316800, 316800) / 20.0; }
@@ -1173,8 +1299,8 @@ private:
         case Dest::FontTable:
             if (ch == u';')
                 endFontEntry();
-            else if (pendingName_.size() < 256)
-                pendingName_ += QChar(ch);
+            else if (ch != u'\t' && pendingName_.size() < 256)
+                pendingName_ += QChar(ch); // a font's name has no tabs
             return;
         case Dest::ColourTable:
             if (ch == u';') {

@@ -17,8 +17,6 @@ void appendEscaped(QByteArray &out, const QString &text)
         const char16_t u = c.unicode();
         if (u == u'\n') {
             out += "\\par\n";
-        } else if (u == u'\r') {
-            // the paragraph ends at the "\n" that follows
         } else if (u == u'\t') {
             out += "\\tab ";
         } else if (u == u'\\' || u == u'{' || u == u'}') {
@@ -27,7 +25,8 @@ void appendEscaped(QByteArray &out, const QString &text)
         } else if (u >= 0x20 && u < 0x80) {
             out += char(u);
         } else if (u < 0x20) {
-            // other control characters carry nothing visible
+            // other control characters carry nothing visible; a "\r" ends
+            // its paragraph at the "\n" that follows
         } else {
             const int b = ansi::toByte(u);
             if (b >= 0x80 && b != 0x98) {

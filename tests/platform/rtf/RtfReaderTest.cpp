@@ -122,6 +122,12 @@ TEST(RtfReader, CodePages)
         {"font charset over the document's",
          "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}\\f0\\'e9\\f1\\'e9}", "éй"},
         {"Latin-1 without a code page", "{\\rtf1 \\'e9}", "é"},
+        {"a double-byte code page", "{\\rtf1\\ansicpg936 \\'c4\\'e3}", "你"},
+        {"an unknown code page reads as Windows-1252", "{\\rtf1\\ansicpg4242 \\'80\\'e9}", "€é"},
+        // ICU opens these numbers as Unicode encodings, never a document's code page
+        {"1215 is not BOCU-1", "{\\rtf1\\ansicpg1215 \\'ee\\'ee\\'ee}", "îîî"},
+        {"1200 is not UTF-16", "{\\rtf1\\ansicpg1200 ab}", "ab"},
+        {"a font's 1208 is not UTF-8", "{\\rtf1{\\fonttbl{\\f0\\cpg1208 X;}}\\f0 \\'c3\\'a9}", "Ã©"},
     };
     for (const Case &c : cases) {
         const RtfReadResult r = ReadRtf(c.rtf, base());
@@ -176,6 +182,29 @@ TEST(RtfReader, ReadsBackWhatTheWriterWrites)
     // the writer's closing \par stands outside the runs' groups, in the first font at \plain's 12 pt
     expected.push_back({QStringLiteral("\n"), QStringLiteral("Arial"), 12, Qt::black});
     EXPECT_EQ(describeRuns(r.runs), describeRuns(expected));
+}
+
+// What the reader read, written out and read again, is the same text.
+TEST(RtfReader, RereadsWhatItRead)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString text;
+    };
+    const Case cases[] = {
+        {"a tab in a font's name", "{\\rtf1{\\fonttbl{\\f0 Wing\tdings;}}\\f0 !}", QString::fromUtf16(u"\U0001F589")},
+        {"Wingdings", "{\\rtf1{\\fonttbl{\\f0 Wingdings;}}\\f0 !!}", QString::fromUtf16(u"\U0001F589\U0001F589")},
+        {"an odd code page", "{\\rtf1\\ansicpg1215 \\'ee\\'ee}", "îî"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult first = ReadRtf(c.rtf, base());
+        ASSERT_TRUE(first.ok()) << c.name;
+        EXPECT_EQ(RtfPlainText(first.runs), c.text) << c.name;
+        const RtfReadResult again = ReadRtf(WriteRtf(first.runs), base());
+        ASSERT_TRUE(again.ok()) << c.name;
+        EXPECT_EQ(RtfPlainText(again.runs), c.text + QLatin1Char('\n')) << c.name;
+    }
 }
 
 TEST(RtfReader, FillsADocument)
