@@ -53,12 +53,19 @@ function(somnex_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# somnex_bench(name SOURCES ... [DEPS ...])
+# somnex_bench(name SOURCES ... [DEPS ...] [QT])  QT: a QApplication runs the benchmarks.
+# bench/ is on the include path (BenchShelf.h: the synthetic books).
 function(somnex_bench name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${A_SOURCES})
+  cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
+  if(A_QT)
+    add_executable(${name} ${A_SOURCES} ${PROJECT_SOURCE_DIR}/bench/QtBenchMain.cpp)
+    target_link_libraries(${name} PRIVATE ${A_DEPS} Qt6::Widgets benchmark::benchmark)
+  else()
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
   somnex_warnings(${name})
 endfunction()
 

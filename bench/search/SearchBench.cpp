@@ -2,9 +2,8 @@
 // suggestions for a keystroke with no prefix match, the full-text index
 // build and one full-text query. The counters report the memory the indexes
 // hold beside the packed text they were built from.
-#include "dictionary/BookDatabase.h"
-#include "dictionary/BookSource.h"
-#include "dictionary/SyntheticBook.h"
+#include "BenchShelf.h"
+#include "dictionary/MergedWords.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
@@ -18,42 +17,23 @@ using namespace somnex::dictionary;
 
 namespace {
 
-constexpr int kBooks = 10;
-constexpr int kWords = 20000;
-
+// The shelf and its merged word list, as the main window holds them.
 struct Set {
-    std::vector<Database> dbs;
-    std::vector<Recordset> rs;
-    WordIndex words;
+    bench::Shelf shelf = bench::makeShelf(false);
+    WordIndex words = std::move(mergeWords(shelf.books, [](size_t) { return true; })->words);
 };
 
 Set &books()
 {
-    static Set s = [] {
-        Set s;
-        for (int i = 0; i < kBooks; ++i) {
-            const BookContent b = syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i));
-            s.dbs.push_back(
-                DBEngine::instance().OpenDatabaseImage(buildBookImage(b), QStringLiteral("b%1.book").arg(i)));
-            s.rs.push_back(s.dbs.back().OpenRecordset(QStringLiteral("Book")));
-            std::vector<QString> run;
-            Recordset listed = s.rs.back();
-            listed.setIndex(QStringLiteral("List"));
-            for (qsizetype k = 0; k < listed.RecordCount(); ++k)
-                run.push_back(listed.headword(k).toString());
-            s.words.addRun(std::move(run));
-        }
-        s.words.finish();
-        return s;
-    }();
+    static Set s;
     return s;
 }
 
 std::vector<TextSource> sources()
 {
     std::vector<TextSource> out;
-    for (size_t i = 0; i < books().rs.size(); ++i)
-        out.push_back({QStringLiteral("Книга %1").arg(i), books().rs[i]});
+    for (size_t i = 0; i < books().shelf.books.size(); ++i)
+        out.push_back({QStringLiteral("Книга %1").arg(i), books().shelf.rs(i)});
     return out;
 }
 

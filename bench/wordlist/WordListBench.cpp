@@ -1,16 +1,13 @@
 // The dictionary's hot paths on ten synthetic books of 20 000 headwords:
 // the word-list rebuild, one search keystroke (against a plain scan of the
 // same list), and the interpretation of a word that all ten books hold.
-#include "dictionary/BookDatabase.h"
-#include "dictionary/BookSource.h"
+#include "BenchShelf.h"
 #include "dictionary/MergedWords.h"
 #include "dictionary/PackedText.h"
-#include "dictionary/SyntheticBook.h"
 #include "dictionary/WordIndex.h"
 #include "reading/Tolk.h"
 #include "reading/TolkDocument.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -20,53 +17,24 @@ using namespace somnex::dictionary;
 
 namespace {
 
-constexpr int kBooks = 10;
-constexpr int kWords = 20000;
+using bench::Shelf;
 
-// The books as the catalogue holds them.
-struct Set {
-    std::vector<CatalogueBook> books;
-    void add(const BookContent &b, const QString &name)
-    {
-        CatalogueBook book;
-        book.Key = name;
-        book.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(b), name);
-        book.recordset = book.database.OpenRecordset(QStringLiteral("Book"));
-        book.recordset.setIndex(QStringLiteral("List"));
-        books.push_back(std::move(book));
-    }
-    Recordset &rs(size_t i) { return books[i].recordset; }
-};
-
-Set &distinctBooks()
+Shelf &distinctBooks()
 {
-    static Set s = [] {
-        Set s;
-        for (int i = 0; i < kBooks; ++i) {
-            s.add(syntheticBook(kWords, 1000 + i, QStringLiteral("Книга %1").arg(i)),
-                  QStringLiteral("b%1.book").arg(i));
-        }
-        return s;
-    }();
+    static Shelf s = bench::makeShelf(false);
     return s;
 }
 
 // Ten books with the same headwords, so that every word is in all of them.
-Set &sameBooks()
+Shelf &sameBooks()
 {
-    static Set s = [] {
-        Set s;
-        for (int i = 0; i < kBooks; ++i) {
-            s.add(syntheticBook(kWords, 77, QStringLiteral("Книга %1").arg(i)), QStringLiteral("s%1.book").arg(i));
-        }
-        return s;
-    }();
+    static Shelf s = bench::makeShelf(true);
     return s;
 }
 
 // The word list of the main window, every book enabled. Like the window, the
 // previous list is let go before the new one is built.
-void build(WordIndex &index, const Set &s)
+void build(WordIndex &index, const Shelf &s)
 {
     index.clear();
     index = std::move(mergeWords(s.books, [](size_t) { return true; })->words);
@@ -74,7 +42,7 @@ void build(WordIndex &index, const Set &s)
 
 void BM_LoadList(benchmark::State &state)
 {
-    Set &s = distinctBooks();
+    Shelf &s = distinctBooks();
     WordIndex index;
     for (auto _ : state) {
         build(index, s);
@@ -125,7 +93,7 @@ void BM_SearchKeystrokeLinearScan(benchmark::State &state)
 }
 BENCHMARK(BM_SearchKeystrokeLinearScan)->Unit(benchmark::kMicrosecond);
 
-std::vector<TolkBook> tolkBooks(Set &s)
+std::vector<TolkBook> tolkBooks(Shelf &s)
 {
     std::vector<TolkBook> out;
     for (size_t i = 0; i < s.books.size(); ++i) {
@@ -146,12 +114,12 @@ std::vector<TolkBook> tolkBooks(Set &s)
 
 void BM_BuildTolkText(benchmark::State &state)
 {
-    Set &s = sameBooks();
+    Shelf &s = sameBooks();
     const auto books = tolkBooks(s);
     std::vector<TolkButton> buttons;
     for (const auto &b : books)
         buttons.push_back({b.tag, b.description});
-    const QString word = s.rs(0).headword(kWords / 2).toString();
+    const QString word = s.rs(0).headword(bench::kShelfWords / 2).toString();
     qsizetype chars = 0;
     for (auto _ : state) {
         const QString text = BuildTolkText(word, books);
@@ -177,15 +145,15 @@ struct Host : TolkHost {
 
 void BM_BuildTolkWindow(benchmark::State &state)
 {
-    Set &s = sameBooks();
+    Shelf &s = sameBooks();
     Host host;
     host.books = tolkBooks(s);
     for (const auto &b : host.books)
         host.buttons.push_back({b.tag, b.description});
     Tolk tolk(&host);
     tolk.resize(500, 600);
-    const QString a = s.rs(0).headword(kWords / 2).toString();
-    const QString b = s.rs(0).headword(kWords / 3).toString();
+    const QString a = s.rs(0).headword(bench::kShelfWords / 2).toString();
+    const QString b = s.rs(0).headword(bench::kShelfWords / 3).toString();
     bool flip = false;
     for (auto _ : state) {
         tolk.BuildTolk((flip = !flip) ? a : b); // a new word each time
@@ -195,14 +163,3 @@ void BM_BuildTolkWindow(benchmark::State &state)
 BENCHMARK(BM_BuildTolkWindow)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
