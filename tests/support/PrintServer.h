@@ -40,105 +40,10 @@ public:
     // default. False with error() telling why.
     bool start(const std::vector<Queue> &queues, const QString &defaultQueue)
     {
-        dir_ = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/somnex-cups-XXXXXX"));
-        if (!dir_->isValid())
-            return fail(QStringLiteral("no temporary folder"));
-        root_ = dir_->path();
-        const QString system = QStringLiteral("/usr/lib/cups");
-        if (!QFile::exists(QStringLiteral("/usr/sbin/cupsd")) || !QDir(system + "/backend").exists())
-            return fail(QStringLiteral("the CUPS scheduler is not installed (Debian packages cups, cups-client)"));
-        for (const char *sub : {"etc", "spool", "state", "cache", "log", "tmp", "bin", "bin/backend", "jobs"})
-            if (!QDir().mkpath(root_ + "/" + sub))
-                return fail(QStringLiteral("cannot make ") + sub);
-        // cupsd runs its filters and backends as an unprivileged user; it
-        // refuses root, so a test run by root hands them to lp.
-        QString user, group;
-        uid_t uid = geteuid();
-        gid_t gid = getegid();
-        if (uid == 0) {
-            const passwd *lp = getpwnam("lp");
-            const struct group *lpg = getgrnam("lp");
-            if (!lp || !lpg)
-                return fail(QStringLiteral("no user lp to run the print jobs"));
-            user = QStringLiteral("lp");
-            group = QStringLiteral("lp");
-            uid = lp->pw_uid;
-            gid = lpg->gr_gid;
-        } else {
-            const passwd *me = getpwuid(uid);
-            const struct group *mine = getgrgid(gid);
-            if (!me || !mine)
-                return fail(QStringLiteral("unknown user"));
-            user = QString::fromLocal8Bit(me->pw_name);
-            group = QString::fromLocal8Bit(mine->gr_name);
-        }
-        chmod(QFile::encodeName(root_).constData(), 0755);
-        for (const QString &f : QDir(system + "/backend").entryList(QDir::Files | QDir::NoDotAndDotDot))
-            QFile::link(system + "/backend/" + f, root_ + "/bin/backend/" + f);
-        for (const char *sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"})
-            if (QDir(system + "/" + sub).exists())
-                QFile::link(system + "/" + sub, root_ + "/bin/" + sub);
-        const QString backend = root_ + "/bin/backend/testfile";
-        if (!write(backend, "#!/bin/sh\n"
-                            "# Copies each job into the folder of the device URI, one file per job.\n"
-                            "if [ $# -eq 0 ]; then echo 'direct testfile \"Unknown\" \"Job folder\"'; exit 0; fi\n"
-                            "dir=${DEVICE_URI#testfile:}\n"
-                            "out=\"$dir/job-$1.part\"\n"
-                            "if [ $# -ge 6 ]; then cat \"$6\" > \"$out\"; else cat > \"$out\"; fi || exit 1\n"
-                            "mv \"$out\" \"$dir/job-$1.pdf\"\n"))
+        JobOwner owner;
+        if (!makeFolders() || !jobOwner(owner) || !linkCupsPrograms() || !writeConfiguration(owner) || !startScheduler()
+            || !addQueues(queues, owner))
             return false;
-        chmod(QFile::encodeName(backend).constData(), 0755);
-        socket_ = root_ + "/cups.sock";
-        if (!write(
-                root_ + "/etc/cupsd.conf",
-                "LogLevel info\nListen " + socket_.toUtf8()
-                    + "\nBrowsing Off\nWebInterface No\n"
-                      "DefaultAuthType None\n<Policy default>\n<Limit All>\nOrder deny,allow\nAllow all\n</Limit>\n</Policy>\n"))
-            return false;
-        const QByteArray r = root_.toUtf8();
-        if (!write(root_ + "/etc/cups-files.conf",
-                   "ServerRoot " + r + "/etc\nServerBin " + r + "/bin\nRequestRoot " + r + "/spool\nStateDir " + r
-                       + "/state\nCacheDir " + r + "/cache\nTempDir " + r + "/tmp\nAccessLog " + r
-                       + "/log/access_log\nErrorLog " + r + "/log/error_log\nPageLog " + r + "/log/page_log\nPrintcap "
-                       + r + "/state/printcap\nUser " + user.toUtf8() + "\nGroup " + group.toUtf8() + "\n"))
-            return false;
-
-        saveEnv("CUPS_SERVER", socket_.toUtf8());
-        saveEnv("HOME", root_.toUtf8()); // no lpoptions of the user
-        saveEnv("PRINTER", {});
-        saveEnv("LPDEST", {});
-
-        cupsd_ = std::make_unique<QProcess>();
-        cupsd_->setProcessChannelMode(QProcess::MergedChannels);
-        cupsd_->setStandardOutputFile(root_ + "/log/cupsd.out");
-        cupsd_->start(QStringLiteral("/usr/sbin/cupsd"),
-                      {"-f", "-c", root_ + "/etc/cupsd.conf", "-s", root_ + "/etc/cups-files.conf"});
-        if (!cupsd_->waitForStarted(10000))
-            return fail(QStringLiteral("cupsd did not start: ") + cupsd_->errorString());
-        QDeadlineTimer deadline(20000);
-        while (true) {
-            if (cupsd_->state() != QProcess::Running)
-                return fail(QStringLiteral("cupsd stopped: ") + logTail());
-            QString out;
-            if (run("lpstat", {"-r"}, &out) && out.contains("is running"))
-                break;
-            if (deadline.hasExpired())
-                return fail(QStringLiteral("cupsd does not answer on ") + socket_ + ": " + logTail());
-            QThread::msleep(100);
-        }
-        for (const Queue &q : queues) {
-            const QString jobs = root_ + "/jobs/" + q.name;
-            QDir().mkpath(jobs);
-            if (chown(QFile::encodeName(jobs).constData(), uid, gid) != 0)
-                return fail(QStringLiteral("cannot hand ") + jobs + " to " + user);
-            const QString ppd = root_ + "/" + q.name + ".ppd";
-            if (!write(ppd, this->ppd(q.makeAndModel, q.a4Only)))
-                return false;
-            QString out;
-            if (!run("lpadmin", {"-p", q.name, "-E", "-v", "testfile:" + jobs, "-P", ppd, "-L", q.location}, &out))
-                return fail(QStringLiteral("lpadmin ") + q.name + ": " + out);
-            jobs_[q.name] = jobs;
-        }
         QString out;
         if (!defaultQueue.isEmpty() && !run("lpadmin", {"-d", defaultQueue}, &out))
             return fail(QStringLiteral("lpadmin -d: ") + out);
@@ -212,6 +117,141 @@ public:
     }
 
 private:
+    static inline const QString kSystem = QStringLiteral("/usr/lib/cups");
+
+    // Who the scheduler runs filters and backends as.
+    struct JobOwner {
+        QString user, group;
+        uid_t uid = 0;
+        gid_t gid = 0;
+    };
+
+    bool makeFolders()
+    {
+        dir_ = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/somnex-cups-XXXXXX"));
+        if (!dir_->isValid())
+            return fail(QStringLiteral("no temporary folder"));
+        root_ = dir_->path();
+        if (!QFile::exists(QStringLiteral("/usr/sbin/cupsd")) || !QDir(kSystem + "/backend").exists())
+            return fail(QStringLiteral("the CUPS scheduler is not installed (Debian packages cups, cups-client)"));
+        for (const char *sub : {"etc", "spool", "state", "cache", "log", "tmp", "bin", "bin/backend", "jobs"})
+            if (!QDir().mkpath(root_ + "/" + sub))
+                return fail(QStringLiteral("cannot make ") + sub);
+        chmod(QFile::encodeName(root_).constData(), 0755);
+        return true;
+    }
+
+    // cupsd runs its filters and backends as an unprivileged user; it
+    // refuses root, so a test run by root hands them to lp.
+    bool jobOwner(JobOwner &owner)
+    {
+        owner.uid = geteuid();
+        owner.gid = getegid();
+        if (owner.uid == 0) {
+            const passwd *lp = getpwnam("lp");
+            const struct group *lpg = getgrnam("lp");
+            if (!lp || !lpg)
+                return fail(QStringLiteral("no user lp to run the print jobs"));
+            owner.user = owner.group = QStringLiteral("lp");
+            owner.uid = lp->pw_uid;
+            owner.gid = lpg->gr_gid;
+            return true;
+        }
+        const passwd *me = getpwuid(owner.uid);
+        const struct group *mine = getgrgid(owner.gid);
+        if (!me || !mine)
+            return fail(QStringLiteral("unknown user"));
+        owner.user = QString::fromLocal8Bit(me->pw_name);
+        owner.group = QString::fromLocal8Bit(mine->gr_name);
+        return true;
+    }
+
+    // The system's filters and backends, and the job-copying backend.
+    bool linkCupsPrograms()
+    {
+        for (const QString &f : QDir(kSystem + "/backend").entryList(QDir::Files | QDir::NoDotAndDotDot))
+            QFile::link(kSystem + "/backend/" + f, root_ + "/bin/backend/" + f);
+        for (const char *sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"})
+            if (QDir(kSystem + "/" + sub).exists())
+                QFile::link(kSystem + "/" + sub, root_ + "/bin/" + sub);
+        const QString backend = root_ + "/bin/backend/testfile";
+        if (!write(backend, "#!/bin/sh\n"
+                            "# Copies each job into the folder of the device URI, one file per job.\n"
+                            "if [ $# -eq 0 ]; then echo 'direct testfile \"Unknown\" \"Job folder\"'; exit 0; fi\n"
+                            "dir=${DEVICE_URI#testfile:}\n"
+                            "out=\"$dir/job-$1.part\"\n"
+                            "if [ $# -ge 6 ]; then cat \"$6\" > \"$out\"; else cat > \"$out\"; fi || exit 1\n"
+                            "mv \"$out\" \"$dir/job-$1.pdf\"\n"))
+            return false;
+        chmod(QFile::encodeName(backend).constData(), 0755);
+        return true;
+    }
+
+    bool writeConfiguration(const JobOwner &owner)
+    {
+        socket_ = root_ + "/cups.sock";
+        if (!write(
+                root_ + "/etc/cupsd.conf",
+                "LogLevel info\nListen " + socket_.toUtf8()
+                    + "\nBrowsing Off\nWebInterface No\n"
+                      "DefaultAuthType None\n<Policy default>\n<Limit All>\nOrder deny,allow\nAllow all\n</Limit>\n</Policy>\n"))
+            return false;
+        const QByteArray r = root_.toUtf8();
+        return write(root_ + "/etc/cups-files.conf",
+                     "ServerRoot " + r + "/etc\nServerBin " + r + "/bin\nRequestRoot " + r + "/spool\nStateDir " + r
+                         + "/state\nCacheDir " + r + "/cache\nTempDir " + r + "/tmp\nAccessLog " + r
+                         + "/log/access_log\nErrorLog " + r + "/log/error_log\nPageLog " + r
+                         + "/log/page_log\nPrintcap " + r + "/state/printcap\nUser " + owner.user.toUtf8() + "\nGroup "
+                         + owner.group.toUtf8() + "\n");
+    }
+
+    // Points the CUPS clients at the private socket, starts cupsd and waits
+    // until it answers.
+    bool startScheduler()
+    {
+        saveEnv("CUPS_SERVER", socket_.toUtf8());
+        saveEnv("HOME", root_.toUtf8()); // no lpoptions of the user
+        saveEnv("PRINTER", {});
+        saveEnv("LPDEST", {});
+
+        cupsd_ = std::make_unique<QProcess>();
+        cupsd_->setProcessChannelMode(QProcess::MergedChannels);
+        cupsd_->setStandardOutputFile(root_ + "/log/cupsd.out");
+        cupsd_->start(QStringLiteral("/usr/sbin/cupsd"),
+                      {"-f", "-c", root_ + "/etc/cupsd.conf", "-s", root_ + "/etc/cups-files.conf"});
+        if (!cupsd_->waitForStarted(10000))
+            return fail(QStringLiteral("cupsd did not start: ") + cupsd_->errorString());
+        QDeadlineTimer deadline(20000);
+        while (true) {
+            if (cupsd_->state() != QProcess::Running)
+                return fail(QStringLiteral("cupsd stopped: ") + logTail());
+            QString out;
+            if (run("lpstat", {"-r"}, &out) && out.contains("is running"))
+                return true;
+            if (deadline.hasExpired())
+                return fail(QStringLiteral("cupsd does not answer on ") + socket_ + ": " + logTail());
+            QThread::msleep(100);
+        }
+    }
+
+    bool addQueues(const std::vector<Queue> &queues, const JobOwner &owner)
+    {
+        for (const Queue &q : queues) {
+            const QString jobs = root_ + "/jobs/" + q.name;
+            QDir().mkpath(jobs);
+            if (chown(QFile::encodeName(jobs).constData(), owner.uid, owner.gid) != 0)
+                return fail(QStringLiteral("cannot hand ") + jobs + " to " + owner.user);
+            const QString ppd = root_ + "/" + q.name + ".ppd";
+            if (!write(ppd, this->ppd(q.makeAndModel, q.a4Only)))
+                return false;
+            QString out;
+            if (!run("lpadmin", {"-p", q.name, "-E", "-v", "testfile:" + jobs, "-P", ppd, "-L", q.location}, &out))
+                return fail(QStringLiteral("lpadmin ") + q.name + ": " + out);
+            jobs_[q.name] = jobs;
+        }
+        return true;
+    }
+
     bool fail(const QString &why)
     {
         error_ = QStringLiteral("private print server: ") + why;
