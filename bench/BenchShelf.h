@@ -30,7 +30,7 @@ inline Shelf makeShelf(bool sameWords)
         const BookContent content =
             syntheticBook(kShelfWords, sameWords ? 77 : 1000 + i, QStringLiteral("Книга %1").arg(i));
         CatalogueBook book;
-        book.Key = QStringLiteral("%1%2.book").arg(sameWords ? u's' : u'b').arg(i);
+        book.Key = (sameWords ? QStringLiteral("s%1.book") : QStringLiteral("b%1.book")).arg(i);
         book.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(content), book.Key);
         book.recordset = book.database.OpenRecordset(QStringLiteral("Book"));
         book.recordset.setIndex(QStringLiteral("List"));
