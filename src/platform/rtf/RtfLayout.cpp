@@ -155,7 +155,10 @@ private:
         }
         cursor_ = table->lastCursorPosition();
         cursor_.movePosition(QTextCursor::NextBlock);
-        atStart_ = true;
+        // The block Qt keeps after a table is not laid out while it is
+        // empty, so an empty paragraph there would lose its line: what
+        // follows the table goes into blocks of its own.
+        atStart_ = false;
     }
 
     QTextCharFormat charFormat(const RtfRun &r) const

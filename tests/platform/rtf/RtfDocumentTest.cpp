@@ -4,6 +4,7 @@
 #include "platform/rtf/RtfReader.h"
 #include "support/QtPrint.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QImage>
 #include <QTextBlock>
@@ -262,4 +263,49 @@ TEST(RtfDocument, LargeAndDeepDocuments)
     const RtfReadResult d = ReadRtf(deep);
     ASSERT_TRUE(d.ok()) << d.error.toStdString();
     EXPECT_EQ(RtfPlainText(d.runs), "x");
+}
+
+namespace {
+
+// The space between the table and the paragraphs "A" before it and "B" after
+// it, in lines of "A", as laid out 400 pixels wide.
+std::pair<double, double> linesAroundTheTable(const QByteArray &rtf)
+{
+    const RtfReadResult r = ReadRtf(rtf);
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document);
+    doc.setTextWidth(400);
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    QTextTable *table = nullptr;
+    for (QTextFrame *f : doc.rootFrame()->childFrames())
+        table = qobject_cast<QTextTable *>(f);
+    if (!table)
+        return {-99, -99};
+    const QRectF t = layout->frameBoundingRect(table);
+    QRectF a, b;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block.text() == QStringLiteral("A"))
+            a = layout->blockBoundingRect(block);
+        if (block.text() == QStringLiteral("B"))
+            b = layout->blockBoundingRect(block);
+    }
+    if (a.height() <= 0)
+        return {-99, -99};
+    return {(t.top() - a.bottom()) / a.height(), (b.top() - t.bottom()) / a.height()};
+}
+
+} // namespace
+
+// Word ends a table and then often an empty paragraph: each empty paragraph
+// next to a table shows as one empty line, and text right after a table
+// starts right under it.
+TEST(RtfDocument, EmptyParagraphsAroundATableKeepTheirLines)
+{
+    const auto [before, after] =
+        linesAroundTheTable("{\\rtf1 A\\par\\par\\trowd\\cellx1000 X\\cell\\row\\pard\\par B\\par}");
+    EXPECT_NEAR(before, 1, 0.5);
+    EXPECT_NEAR(after, 1, 0.5);
+    const auto [close, closeAfter] = linesAroundTheTable("{\\rtf1 A\\par\\trowd\\cellx1000 X\\cell\\row\\pard B\\par}");
+    EXPECT_NEAR(close, 0, 0.5);
+    EXPECT_NEAR(closeAfter, 0, 0.5);
 }
