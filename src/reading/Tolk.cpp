@@ -53,6 +53,19 @@ QStringList articleFamilies()
 
 } // namespace
 
+QPoint findFormPlace(const QRect &owner, const QSize &form, const QRect &screen)
+{
+    // over the document's top right corner, below the toolbar, so the text
+    // it finds stays in view on the left
+    QPoint p(owner.right() - form.width() - 24, owner.top() + 72);
+    p.setX(std::max(p.x(), owner.left()));
+    if (screen.isValid()) {
+        p.setX(std::clamp(p.x(), screen.left(), std::max(screen.left(), screen.right() - form.width())));
+        p.setY(std::clamp(p.y(), screen.top(), std::max(screen.top(), screen.bottom() - form.height())));
+    }
+    return p;
+}
+
 void Tolk::setPrintersOverride(int count)
 {
     g_printersOverride = count;
@@ -192,6 +205,12 @@ void Tolk::BuildTolk(const QString &word)
     CheckBack();
     setWindowTitle(word);
     RichTextBox1->setUpdatesEnabled(true);
+}
+
+void Tolk::ReloadWord(const QString &word)
+{
+    RichTextBox1->Tag.clear();
+    BuildTolk(word);
 }
 
 void Tolk::ShowArticle(const QString &path, const QString &caption)
@@ -362,11 +381,15 @@ void Tolk::mnuCopy_Click()
 {
     QClipboard *cb = QGuiApplication::clipboard();
     cb->clear();
-    const QByteArray rtf = RichTextBox1->rtf(RichTextBox1->selLength() > 0);
+    const bool selection = RichTextBox1->selLength() > 0;
+    const QByteArray rtf = RichTextBox1->rtf(selection);
     auto *mime = new QMimeData;
     mime->setData(QStringLiteral("text/rtf"), rtf);
     mime->setData(QStringLiteral("application/rtf"), rtf);
     mime->setData(QStringLiteral("text/richtext"), rtf);
+    // a plain text field, a terminal or a messenger takes one of these
+    mime->setHtml(RichTextBox1->html(selection));
+    mime->setText(RichTextBox1->plainText(selection));
     cb->setMimeData(mime);
 }
 
@@ -391,7 +414,13 @@ void Tolk::ShowFind()
     }
     if (!searchForm)
         searchForm = new SearchForm(this);
+    searchForm->adjustSize();
+    const QScreen *sc = screen();
+    searchForm->move(
+        findFormPlace(frameGeometry(), searchForm->frameGeometry().size(), sc ? sc->availableGeometry() : QRect()));
     searchForm->show();
+    searchForm->raise();
+    searchForm->activateWindow();
     searchForm->Text1->setText(RichTextBox1->selText());
     searchForm->Text1->selectAll();
     searchForm->Text1->setFocus();
@@ -412,7 +441,8 @@ bool Tolk::Form_KeyDown(int key, Qt::KeyboardModifiers mods, bool inDocument)
         Toolbar1_ButtonClick(QStringLiteral("Prnt"));
         return true;
     }
-    if (key == Qt::Key_F3) {
+    // F3, and Ctrl+F as in other programs' find
+    if (key == Qt::Key_F3 || (ctrl && key == Qt::Key_F)) {
         Toolbar1_ButtonClick(QStringLiteral("find"));
         return true;
     }

@@ -41,6 +41,10 @@ public:
 
 class SearchForm;
 
+// Where the find window opens for an interpretation window (frames in screen
+// coordinates): at the document's top right, kept on the screen.
+QPoint findFormPlace(const QRect &owner, const QSize &form, const QRect &screen);
+
 class Tolk : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +57,8 @@ public:
     void Form_Resize();
 
     void BuildTolk(const QString &word);
+    // BuildTolk again for a word, when the books behind it changed.
+    void ReloadWord(const QString &word);
     // BuildTolk for a handler: a failure (a damaged entry) is shown as an
     // error box titled with the handler's name. True when it succeeded.
     bool ShowWord(const QString &word, const QString &source);

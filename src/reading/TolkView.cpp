@@ -374,7 +374,7 @@ int TolkView::charFromPos(const QPoint &vp) const
     return toBuilt(hit);
 }
 
-QByteArray TolkView::rtf(bool selectionOnly) const
+std::vector<RtfRun> TolkView::copyRuns(bool selectionOnly) const
 {
     int start = 0, end = static_cast<int>(built_.size());
     if (selectionOnly) {
@@ -420,7 +420,38 @@ QByteArray TolkView::rtf(bool selectionOnly) const
         runs.push_back(r);
         i = j;
     }
-    return WriteRtf(runs);
+    return runs;
+}
+
+QByteArray TolkView::rtf(bool selectionOnly) const
+{
+    return WriteRtf(copyRuns(selectionOnly));
+}
+
+QString TolkView::plainText(bool selectionOnly) const
+{
+    QString text;
+    for (const RtfRun &r : copyRuns(selectionOnly))
+        text += r.text;
+    return text;
+}
+
+QString TolkView::html(bool selectionOnly) const
+{
+    QString body;
+    for (const RtfRun &r : copyRuns(selectionOnly)) {
+        QString piece = r.text.toHtmlEscaped();
+        piece.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+        if (r.bold)
+            piece = QStringLiteral("<b>") + piece + QStringLiteral("</b>");
+        if (r.italic)
+            piece = QStringLiteral("<i>") + piece + QStringLiteral("</i>");
+        if (r.underline)
+            piece = QStringLiteral("<u>") + piece + QStringLiteral("</u>");
+        body += QStringLiteral("<span style=\"font-family:'%1'; font-size:%2pt; color:%3\">%4</span>")
+                    .arg(r.font, QString::number(r.pointSize), r.colour.name(), piece);
+    }
+    return QStringLiteral("<meta charset=\"utf-8\">") + body;
 }
 
 std::unique_ptr<QTextDocument> TolkView::printDocument(bool selectionOnly) const

@@ -4,6 +4,7 @@
 // the readable colours of its text.
 
 #include "platform/rtf/RtfReader.h"
+#include "platform/rtf/RtfWriter.h"
 #include "reading/TolkDocument.h"
 
 #include <QTextEdit>
@@ -50,6 +51,11 @@ public:
 
     // The document (or the selection) as RTF.
     QByteArray rtf(bool selectionOnly) const;
+    // The same as plain text (lines ending in LF) and as an HTML fragment,
+    // for pasting where rich text is not taken. Hidden markers are left out
+    // of all three.
+    QString plainText(bool selectionOnly) const;
+    QString html(bool selectionOnly) const;
     // A copy of what is shown (or of the selection) to print: the hidden
     // markers left out, the book and hand pictures drawn finer for paper.
     std::unique_ptr<QTextDocument> printDocument(bool selectionOnly) const;
@@ -68,6 +74,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *e) override;
 
 private:
+    std::vector<RtfRun> copyRuns(bool selectionOnly) const;
+
     QString built_;
     std::vector<TolkFormat> formats_;
     std::vector<int> crlf_; // built positions of the CR of each CR LF

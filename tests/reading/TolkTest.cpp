@@ -216,6 +216,33 @@ TEST_F(TolkTest, TheSameWordTwiceChangesNothing)
     EXPECT_EQ(tolk->Back, QStringList({"Вода"}));
 }
 
+TEST_F(TolkTest, FindOpensBesideItsWindowWithTheKeyboardInItsBox)
+{
+    // Ctrl+F, the find key of other programs, opens it as F3 does
+    EXPECT_TRUE(tolk->Form_KeyDown(Qt::Key_F, Qt::ControlModifier, true));
+    ASSERT_TRUE(tolk->searchForm);
+    EXPECT_TRUE(tolk->searchForm->isVisible());
+    EXPECT_EQ(tolk->searchForm->focusWidget(), tolk->searchForm->Text1) << "typed text goes into the box";
+    EXPECT_TRUE(tolk->searchForm->isActiveWindow() || QGuiApplication::platformName() == "offscreen")
+        << "the window takes the keyboard";
+
+    struct Case {
+        QRect owner, screen;
+        QPoint place;
+        const char *why;
+    };
+    const QSize form(300, 150);
+    const Case cases[] = {
+        {{100, 100, 600, 500}, {0, 0, 1920, 1080}, {375, 172}, "top right of the document"},
+        {{1700, 100, 600, 500}, {0, 0, 1920, 1080}, {1619, 172}, "kept on the screen on the right"},
+        {{100, 1000, 600, 500}, {0, 0, 1920, 1080}, {375, 929}, "and at the bottom"},
+        {{100, 100, 200, 200}, {0, 0, 1920, 1080}, {100, 172}, "never left of a narrow window"},
+        {{100, 100, 600, 500}, {}, {375, 172}, "no screen known"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(findFormPlace(c.owner, form, c.screen), c.place) << c.why;
+}
+
 TEST_F(TolkTest, FindWrapsAndReportsAMissOnce)
 {
     TolkView *v = tolk->RichTextBox1;
@@ -235,20 +262,31 @@ TEST_F(TolkTest, FindWrapsAndReportsAMissOnce)
     EXPECT_EQ(messages.size(), 2);
 }
 
-TEST_F(TolkTest, CopyPutsOnlyRichTextAndHidesMarkers)
+TEST_F(TolkTest, CopyOffersRichPlainAndHtmlTextWithoutMarkers)
 {
     TolkView *v = tolk->RichTextBox1;
     tolk->mnuCopy_Click();
     const QMimeData *m = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(m);
-    EXPECT_FALSE(m->hasText()) << "rich text only";
     const QByteArray all = m->data("text/rtf");
     ASSERT_FALSE(all.isEmpty());
+    // a plain text field takes the text; markers and CR are left out
+    ASSERT_TRUE(m->hasText());
+    const QString plain = m->text();
+    EXPECT_TRUE(plain.contains("Чистая вода")) << plain.toStdString();
+    EXPECT_TRUE(plain.contains("Река"));
+    EXPECT_FALSE(plain.contains("<Река>")) << plain.toStdString();
+    EXPECT_FALSE(plain.contains(u'\r'));
+    EXPECT_FALSE(plain.contains(":§"));
+    ASSERT_TRUE(m->hasHtml());
+    EXPECT_TRUE(m->html().contains("Чистая вода"));
+    EXPECT_FALSE(m->html().contains("&lt;Река&gt;"));
 
     v->setSel(v->builtText().indexOf("Мутная"), 6);
     tolk->mnuCopy_Click();
-    const QByteArray part = QGuiApplication::clipboard()->mimeData()->data("text/rtf");
-    EXPECT_LT(part.size(), all.size());
+    const QMimeData *sel = QGuiApplication::clipboard()->mimeData();
+    EXPECT_LT(sel->data("text/rtf").size(), all.size());
+    EXPECT_EQ(sel->text(), "Мутная") << "the selection alone";
 
     const QString unrtf = QStandardPaths::findExecutable("unrtf");
     if (unrtf.isEmpty())
