@@ -1,10 +1,13 @@
 #include "shell/AboutBox.h"
 
 #include "appstate/AppState.h"
+#include "platform/core/Messages.h"
 #include "platform/ui/Desktop.h"
 #include "support/Artwork.h"
 
+#include <QClipboard>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -37,7 +40,8 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     auto *link = new QLabel(QStringLiteral("<a href=\"%1\">О сонниках и толковании снов</a>").arg(homePage()), this);
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    connect(link, &QLabel::linkActivated, this, [](const QString &url) { OpenUrl(url); });
+    link->setObjectName(QStringLiteral("homePage"));
+    connect(link, &QLabel::linkActivated, this, &AboutBox::openHomePage);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -46,6 +50,23 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
                        static_cast<QWidget *>(text), static_cast<QWidget *>(link)})
         v->addWidget(w);
     v->addWidget(buttons);
+}
+
+std::function<bool(const QString &)> &AboutBox::urlOpener()
+{
+    static std::function<bool(const QString &)> opener = [](const QString &url) { return OpenUrl(url); };
+    return opener;
+}
+
+void AboutBox::openHomePage()
+{
+    if (urlOpener()(homePage()))
+        return;
+    QGuiApplication::clipboard()->setText(homePage());
+    ShowMessage(QStringLiteral("Не удалось открыть страницу: в системе не найден веб-браузер.\n"
+                               "Адрес скопирован в буфер обмена:\n")
+                    + homePage(),
+                windowTitle(), MsgIcon::Warning);
 }
 
 Splash::Splash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 namespace somnex {
 
 class AboutBox : public QDialog {
@@ -10,6 +12,11 @@ class AboutBox : public QDialog {
 public:
     explicit AboutBox(QWidget *parent = nullptr);
     static QString homePage();
+    // Opens the home page; when nothing can open it, says so, with the
+    // address put on the clipboard for the user to paste.
+    void openHomePage();
+    // What opens a page (tests put their own in its place).
+    static std::function<bool(const QString &)> &urlOpener();
 };
 
 class Splash : public QWidget {

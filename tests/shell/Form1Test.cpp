@@ -5,6 +5,7 @@
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -58,8 +60,10 @@ protected:
 TEST_F(Form1Test, FreshProfileDefaults)
 {
     Form1 &f = load();
-    EXPECT_EQ(f.width(), 273);  // 4100 twips
-    EXPECT_EQ(f.height(), 407); // 6100 twips
+    // 4100 x 6100 twips at the design font, grown with the running one
+    EXPECT_GE(Form1::fontScale(), 1.0);
+    EXPECT_EQ(f.width(), TwipsToPixels(4100 * Form1::fontScale()));
+    EXPECT_EQ(f.height(), TwipsToPixels(6100 * Form1::fontScale()));
     const QRect screen = f.screen()->availableGeometry();
     EXPECT_NEAR(f.x() + f.width() / 2.0, screen.width() / 2.0, 2);
     EXPECT_NEAR(f.y() + f.height() / 2.0, screen.height() / 2.0, 2);
@@ -472,6 +476,37 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
     f.Tray1_MouseDown(1);
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
+}
+
+TEST_F(Form1Test, TheAboutBoxLinkWithoutABrowserTellsTheUser)
+{
+    auto &opener = AboutBox::urlOpener();
+    const auto saved = opener;
+    QStringList opened;
+    struct Case {
+        bool opens;
+        int boxes;
+    };
+    for (const Case c : {Case{true, 0}, Case{false, 1}}) {
+        messages.clear();
+        boxes.clear();
+        QGuiApplication::clipboard()->clear();
+        opener = [&](const QString &url) {
+            opened << url;
+            return c.opens;
+        };
+        AboutBox about;
+        about.openHomePage();
+        EXPECT_EQ(opened.last(), AboutBox::homePage());
+        ASSERT_EQ(int(boxes.size()), c.boxes);
+        if (c.boxes) {
+            EXPECT_TRUE(messages[0].startsWith("Не удалось открыть страницу: в системе не найден веб-браузер."));
+            EXPECT_TRUE(messages[0].endsWith(AboutBox::homePage()));
+            EXPECT_EQ(boxes[0].title, "О программе");
+            EXPECT_EQ(QGuiApplication::clipboard()->text(), AboutBox::homePage()) << "ready to paste";
+        }
+    }
+    opener = saved;
 }
 
 TEST_F(Form1Test, AnAutostartEntryThatCannotBeRemovedIsReported)

@@ -33,4 +33,10 @@ MessageHandler SetMessageHandler(MessageHandler handler);
 // The title the program's message boxes carry when the caller gives none.
 QString defaultMessageTitle();
 
+// The title a user reads for a message's title: a Russian caption for the
+// name of the operation that failed ("LoadBooks" reads "Загрузка сонников"),
+// the default title for an empty one or another program name, any other
+// text as it is.
+QString messageCaption(const QString &title);
+
 } // namespace somnex

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -12,13 +14,32 @@
 
 namespace somnex {
 
+namespace {
+
+// A message box is laid out for its text alone; with a short text its
+// window is narrower than its title, which the window manager then elides
+// ("Резул… оиска"). Room for the title and the frame's buttons keeps it whole.
+void widenForTitle(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int wanted = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 140;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+} // namespace
+
 void InstallMessageBoxes()
 {
     SetMessageHandler([](const Message &m) {
         QMessageBox box(QApplication::activeWindow());
         if (!box.parentWidget()) // e.g. at start-up, over the splash screen
             box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        box.setWindowTitle(m.title.isEmpty() ? defaultMessageTitle() : m.title);
+        box.setWindowTitle(messageCaption(m.title));
         box.setText(m.text);
         switch (m.icon) {
         case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -50,6 +71,7 @@ void InstallMessageBoxes()
             add(QMessageBox::Cancel, "Отмена");
             break;
         }
+        widenForTitle(box);
         box.exec();
         switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Cancel: return MsgResult::Cancel;
@@ -61,9 +83,35 @@ void InstallMessageBoxes()
     });
 }
 
+namespace {
+
+// Whether anything on the desktop opens web pages. Without one, xdg-open
+// starts, finds nothing and says so on standard error only, and Qt reports
+// the page as opened.
+bool haveWebBrowser()
+{
+    if (!qEnvironmentVariableIsEmpty("BROWSER"))
+        return true;
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/https")});
+    if (query.waitForFinished(2000) && !query.readAllStandardOutput().trimmed().isEmpty())
+        return true;
+    for (const char *browser : {"x-www-browser", "sensible-browser", "firefox", "firefox-esr", "chromium",
+                                "google-chrome", "epiphany-browser", "konqueror", "falkon", "qutebrowser"})
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(browser)).isEmpty())
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool OpenUrl(const QString &url)
 {
-    return QDesktopServices::openUrl(QUrl(url));
+    const QUrl u(url);
+    if ((u.scheme() == QLatin1String("http") || u.scheme() == QLatin1String("https")) && !haveWebBrowser())
+        return false;
+    return QDesktopServices::openUrl(u);
 }
 
 bool OpenDateTimeSettings()
