@@ -1,5 +1,7 @@
 #include "platform/core/Shell.h"
 
+#include "platform/core/Identity.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -25,8 +27,15 @@ QString ExeBaseName()
 QString SharedDataFolder()
 {
     const QByteArray env = qgetenv("SOMNEX_DATA_DIR");
-    if (!env.isEmpty())
-        return QDir::cleanPath(QString::fromLocal8Bit(env));
+    if (!env.isEmpty()) {
+        // the folder above "ZUL Programming", or the program's own data
+        // folder below it: both name the same place
+        const QString given = QDir::cleanPath(QString::fromLocal8Bit(env));
+        const QString own = QLatin1Char('/') + QLatin1String(kDataSubfolder);
+        if (given.endsWith(own))
+            return given.chopped(own.size()).isEmpty() ? QStringLiteral("/") : given.chopped(own.size());
+        return given;
+    }
     const QString folder = ProgramFolder();
     if (folder.isEmpty())
         return QString();

@@ -9,7 +9,8 @@
 namespace somnex {
 
 // The shared data folder that holds "ZUL Programming/ZUL Somnex/3.1/...":
-// $SOMNEX_DATA_DIR when set, otherwise <prefix>/share for the program in
+// $SOMNEX_DATA_DIR when set (the folder above "ZUL Programming", or the
+// ".../ZUL Programming/ZUL Somnex/3.1" folder itself), otherwise <prefix>/share for the program in
 // <prefix>/bin; empty when it cannot be resolved.
 QString SharedDataFolder();
 // Path with a "/" appended when its last character is not "/".
