@@ -13,6 +13,7 @@
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Translations.h"
 #include "reading/CatalogueTolk.h"
 #include "support/Artwork.h"
 #include "support/Process.h"
@@ -33,6 +34,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -308,8 +310,15 @@ void Form1::renumberBookMenus()
 
 void Form1::mnuAddBook_Click()
 {
-    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Добавить сонник"), QString(),
-                                                            QStringLiteral("Сонники (*.book)"));
+    QFileDialog dialog(this, QStringLiteral("Добавить сонник"), QString(), QStringLiteral("Сонники (*.book)"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // sizes and dates in Russian forms whatever the session's locale
+    auto *columns = new RussianFileColumns(&dialog);
+    dialog.setProxyModel(columns);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dialog.selectedFiles();
     if (!files.isEmpty())
         AddBooks(files);
 }
@@ -470,9 +479,36 @@ int Form1::AddBooks(const QStringList &files)
     }
     if (added > 0) {
         layoutDictionaryPanel();
-        LoadList();
+        reloadKeepingPlace();
     }
     return added;
+}
+
+// The word list rebuilt for a book added while the user reads: the list, the
+// search box and an open interpretation stay on the word they showed.
+void Form1::reloadKeepingPlace()
+{
+    const QString word = selectedWord();
+    const QString typed = Text1->text();
+    const bool reading = tolk_ && tolk_->isVisible() && !app().LiteratureActive;
+    const QString shown = reading ? tolk_->RichTextBox1->Tag : QString();
+    const QStringList back = reading ? tolk_->Back : QStringList();
+    keepTolk_ = reading;
+    LoadList();
+    keepTolk_ = false;
+    if (const int item = words_.indexOf(word); item >= 0) {
+        {
+            const QSignalBlocker quiet(Text1);
+            Text1->setText(typed);
+        }
+        selectItem(item + 1);
+        SetVisible(item + 1);
+    }
+    if (reading && tolk_ && !shown.isEmpty()) {
+        tolk_->ReloadWord(shown);
+        tolk_->Back = back;
+        tolk_->CheckBack();
+    }
 }
 
 void Form1::LoadList()
@@ -502,7 +538,7 @@ void Form1::LoadList()
     ListView1->setVisible(!literatureOpen());
     StText();
     tryStep([&] {
-        if (tolk_)
+        if (tolk_ && !keepTolk_)
             tolk_->close();
     });
     tryStep([&] { Listcheck(); });
@@ -636,6 +672,11 @@ void Form1::selectItem(int item)
     const QModelIndex idx = wordModel_->index(item - 1);
     ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
     programmatic_ = false;
+    // the status strip names the word the list shows selected
+    if (!literatureOpen()) {
+        Label6->setText(IfLong(words_.word(item - 1), 22));
+        layoutStatus();
+    }
 }
 
 void Form1::Text1_Change()
@@ -686,6 +727,9 @@ void Form1::showSuggestions(const QString &text)
     if (show != !LabelSuggest->isHidden()) {
         LabelSuggest->setVisible(show);
         layoutDictionaryPanel();
+        // the line takes room from the list: the selected word stays in view
+        if (const int item = selectedItem(); item > 0)
+            ListView1->scrollTo(wordModel_->index(item - 1));
     }
 }
 
@@ -884,7 +928,7 @@ void Form1::StText()
     if (app().LiteratureActive)
         return;
     const long n = app().WordEntryTotal;
-    const QString text = QString::number(n) + QStringLiteral(" слованых статей; ~") + QString::number(5 * n)
+    const QString text = QString::number(n) + QStringLiteral(" словарных статей; ~") + QString::number(5 * n)
                          + QStringLiteral(" толкований");
     Label7->setToolTip(text);
     Label7->setProperty("fullText", IfLong(text, WhatLong()));

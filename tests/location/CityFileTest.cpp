@@ -88,9 +88,9 @@ TEST(CityFile, CellsAndTheirReadingBack)
         const char16_t *lat;
         const char16_t *lon;
     } cases[] = {
-        {rec(u"Москва", 37, 35, 55, 45, 0, 0), u"55° 45' с.ш.", u"37° 35' в.д"},
+        {rec(u"Москва", 37, 35, 55, 45, 0, 0), u"55° 45' с.ш.", u"37° 35' в.д."},
         {rec(u"Буэнос-Айрес", 58, 23, 34, 36, 1, 1), u"34° 36' ю.ш.", u"58° 23' з.д."},
-        {rec(u"Х", 0, 0, 0, 0, 2, -1), u"0° 0' с.ш.", u"0° 0' в.д"}, // only 1 marks south or west
+        {rec(u"Х", 0, 0, 0, 0, 2, -1), u"0° 0' с.ш.", u"0° 0' в.д."}, // only 1 marks south or west
     };
     for (const Case &c : cases) {
         const QString lat = c.r.latitudeCell(), lon = c.r.longitudeCell();

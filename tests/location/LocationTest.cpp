@@ -132,6 +132,7 @@ TEST(GeoCells, DegreesMinutesAndHemisphereReadBack)
     } cases[] = {
         {u"55° 45' с.ш."_qs, 55, 45, 0},
         {u"37° 35' в.д"_qs, 37, 35, 0},
+        {u"37° 35' в.д."_qs, 37, 35, 0},
         {u"34° 36' ю.ш."_qs, 34, 36, 1},
         {u"58° 23' з.д."_qs, 58, 23, 1},
         {u"0° 0' с.ш."_qs, 0, 0, 0},
@@ -170,14 +171,14 @@ TEST(GeoCells, LeadingNumbersSignsAndIndices)
 TEST(GeoCells, CalendarLocationLine)
 {
     Location moscow;
-    EXPECT_EQ(locationLine(moscow, 3), u"55°45' с.ш.  37°35' в.д 3 GMT"_qs);
+    EXPECT_EQ(locationLine(moscow, 3), u"55°45' с.ш.  37°35' в.д. 3 GMT"_qs);
     Location washington;
     washington.latDegrees = 38, washington.latMinutes = 53;
     washington.lonDegrees = 77, washington.lonMinutes = 2, washington.lonHemisphere = -1;
     EXPECT_EQ(locationLine(washington, -5), u"38°53' с.ш.  77°2' з.д. -5 GMT"_qs);
     Location south = moscow;
     south.latHemisphere = -1;
-    EXPECT_EQ(locationLine(south, 0), u"55°45' ю.ш.  37°35' в.д 0 GMT"_qs);
+    EXPECT_EQ(locationLine(south, 0), u"55°45' ю.ш.  37°35' в.д. 0 GMT"_qs);
 }
 
 TEST(Location, NoMinutesAtThePoleOrTheAntimeridian)

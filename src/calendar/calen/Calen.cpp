@@ -136,7 +136,7 @@ void Calen::buildControls()
     Image6 = new ClickLabel(strip);
     Image6->setPixmap(artworkPixmap(QStringLiteral("selenar"), {88, 32}, devicePixelRatioF()));
     Image6->setCursor(Qt::PointingHandCursor);
-    Image6->setToolTip(QStringLiteral("Рассчет лунных дней производится на базе движка ZUL Selenar 2.0"));
+    Image6->setToolTip(QStringLiteral("Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"));
     auto *stripLayout = new QHBoxLayout(strip);
     stripLayout->setContentsMargins(10, 4, 6, 4);
     stripLayout->addWidget(Heading, 1);

@@ -117,7 +117,7 @@ QString CityRecord::latitudeCell() const
 
 QString CityRecord::longitudeCell() const
 {
-    return QStringLiteral("%1° %2' %3").arg(lonDegrees).arg(lonMinutes).arg(west() ? u"з.д."_qs : u"в.д"_qs);
+    return QStringLiteral("%1° %2' %3").arg(lonDegrees).arg(lonMinutes).arg(west() ? u"з.д."_qs : u"в.д."_qs);
 }
 
 QList<CityRecord> CityFile::parse(QByteArrayView bytes)

@@ -24,7 +24,7 @@ struct CityRecord {
     bool south() const { return latFlag == 1; }
     bool west() const { return lonFlag == 1; }
 
-    // The directory's cells: "55° 45' с.ш." and "37° 35' в.д".
+    // The directory's cells: "55° 45' с.ш." and "37° 35' в.д.".
     QString latitudeCell() const;
     QString longitudeCell() const;
 

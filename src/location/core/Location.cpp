@@ -190,7 +190,7 @@ QString locationLine(const Location &place, int offsetHours)
         .arg(place.latHemisphere == -1 ? u"ю.ш."_qs : u"с.ш."_qs)
         .arg(place.lonDegrees)
         .arg(place.lonMinutes)
-        .arg(place.lonHemisphere == -1 ? u"з.д."_qs : u"в.д"_qs)
+        .arg(place.lonHemisphere == -1 ? u"з.д."_qs : u"в.д."_qs)
         .arg(offsetHours);
 }
 

@@ -107,7 +107,7 @@ qint16 GeoM(QStringView cell);
 qint16 GeoP(QStringView cell);
 
 // The coordinates and time-zone line of the calendar, e.g.
-// "55°45' с.ш.  37°35' в.д 3 GMT".
+// "55°45' с.ш.  37°35' в.д. 3 GMT".
 QString locationLine(const Location &place, int offsetHours);
 
 } // namespace somnex::location

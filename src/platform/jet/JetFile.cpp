@@ -117,7 +117,7 @@ JetFile::JetFile(QByteArray image) : image_(std::move(image))
     if (image_.size() > kMaxFileSize)
         fail(QStringLiteral("Файл базы данных больше 2 ГиБ."));
     if (image_.size() % kPageSize != 0)
-        fail(QStringLiteral("Длина файла (%1 байт) не кратна размеру страницы (%2 байт): файл обрезан или повреждён.")
+        fail(QStringLiteral("Длина файла (%1 байт) не кратна размеру страницы (%2 байт): файл обрезан.")
                  .arg(image_.size())
                  .arg(kPageSize));
     if (pageCount() < kCataloguePage + 1)

@@ -120,7 +120,7 @@ TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
     EXPECT_EQ(c.btnNow->text(), u"Сейчас "_qs);
     EXPECT_EQ(c.LabelLunarDay->text(), u"Лунный день:"_qs);
     EXPECT_EQ(c.Label7->toolTip(), u"Настройки точного расчета"_qs);
-    EXPECT_EQ(c.Image6->toolTip(), u"Рассчет лунных дней производится на базе движка ZUL Selenar 2.0"_qs);
+    EXPECT_EQ(c.Image6->toolTip(), u"Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"_qs);
     EXPECT_EQ(c.NoDate, 2.0);
 
     const QDate today = QDate::currentDate();
@@ -136,7 +136,7 @@ TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
     EXPECT_FALSE(c.List2->isVisibleTo(&c)) << "the boundary list is working storage";
     EXPECT_GE(c.List2->count(), 29);
     EXPECT_EQ(c.Label7->text(), u"Москва"_qs);
-    EXPECT_EQ(c.Label9->text(), u"55°45' с.ш.  37°35' в.д 0 GMT"_qs);
+    EXPECT_EQ(c.Label9->text(), u"55°45' с.ш.  37°35' в.д. 0 GMT"_qs);
     EXPECT_EQ(c.btnNow->toolTip(),
               formatMoment(toDateValue(today, QTime::currentTime()), u"dd MMMM yyyy г., HH:mm"_qs));
     EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Day), today.day());
@@ -292,7 +292,7 @@ TEST_F(CalenTest, LocationLine)
         std::vector<std::pair<const char *, QString>> settings;
         QString place, line;
     } cases[] = {
-        {"defaults", "UTC", {}, u"Москва"_qs, u"55°45' с.ш.  37°35' в.д 0 GMT"_qs},
+        {"defaults", "UTC", {}, u"Москва"_qs, u"55°45' с.ш.  37°35' в.д. 0 GMT"_qs},
         {"west of Greenwich",
          "America/Bogota",
          {{"CityName", u"Богота"_qs},
@@ -303,17 +303,17 @@ TEST_F(CalenTest, LocationLine)
           {"DM", "-1"}},
          u"Богота"_qs,
          u"4°36' с.ш.  74°5' з.д. -5 GMT"_qs},
-        {"south and far east", "Asia/Vladivostok", {{"SM", "-1"}}, u"Москва"_qs, u"55°45' ю.ш.  37°35' в.д 10 GMT"_qs},
+        {"south and far east", "Asia/Vladivostok", {{"SM", "-1"}}, u"Москва"_qs, u"55°45' ю.ш.  37°35' в.д. 10 GMT"_qs},
         {"an empty name stays empty",
          "Europe/Moscow",
          {{"CityName", QString()}},
          QString(),
-         u"55°45' с.ш.  37°35' в.д 3 GMT"_qs},
+         u"55°45' с.ш.  37°35' в.д. 3 GMT"_qs},
         {"a name that looks like markup is shown as typed",
          "Europe/Moscow",
          {{"CityName", u"<b>Сочи</b> & <img src=x>"_qs}, {"SGraduses", "90"}, {"SMinutes", "30"}},
          u"<b>Сочи</b> & <img src=x>"_qs,
-         u"90°0' с.ш.  37°35' в.д 3 GMT"_qs},
+         u"90°0' с.ш.  37°35' в.д. 3 GMT"_qs},
     };
     for (const Case &k : cases) {
         TempProfile fresh;

@@ -95,8 +95,8 @@ TEST_F(Directory, ListsThePlacesWithTheirCells)
         int index;
         QString name, lat, lon;
     } rows[] = {
-        {0, u"Москва"_qs, u"55° 45' с.ш."_qs, u"37° 35' в.д"_qs},
-        {1, u"Петропавловск-Камчатский, Камчатка"_qs, u"53° 1' с.ш."_qs, u"158° 39' в.д"_qs},
+        {0, u"Москва"_qs, u"55° 45' с.ш."_qs, u"37° 35' в.д."_qs},
+        {1, u"Петропавловск-Камчатский, Камчатка"_qs, u"53° 1' с.ш."_qs, u"158° 39' в.д."_qs},
         {3, u"Буэнос-Айрес"_qs, u"34° 36' ю.ш."_qs, u"58° 22' з.д."_qs},
     };
     for (const Row &r : rows) {
