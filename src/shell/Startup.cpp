@@ -40,6 +40,7 @@ int Main(int argc, char **argv)
     QApplication::setDesktopFileName(QString::fromLatin1(kDesktopName));
     QApplication::setWindowIcon(appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    UseRussianFormats();
     LoadQtTranslations(qapp);
     InstallMessageBoxes();
     // The astronomy engine lets pending events run during its searches and
