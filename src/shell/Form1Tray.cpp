@@ -97,7 +97,7 @@ void Form1::Tray1_MouseDown(short button)
                 return w;
             };
             menu = new tray::TrayMenu(std::move(host));
-            menu->popupAt(QCursor::pos());
+            menu->popupAt(QCursor::pos(), Tray1 ? Tray1->iconGeometry() : QRect());
         }
     });
 }

@@ -57,6 +57,11 @@ void TrayArea::setToolTip(const QString &tip)
         tray_->setToolTip(shownToolTip());
 }
 
+QRect TrayArea::iconGeometry() const
+{
+    return tray_ ? tray_->geometry() : QRect();
+}
+
 void TrayArea::setVisible(bool visible)
 {
     if (visible == visible_)

@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -30,6 +31,9 @@ public:
     QString toolTip() const { return toolTip_; }
     // The tip as the notification area gets it.
     QString shownToolTip() const;
+
+    // Where the icon is on the screen; invalid when the desktop does not say.
+    QRect iconGeometry() const;
 
     void setVisible(bool visible);
     bool isVisible() const { return visible_; }

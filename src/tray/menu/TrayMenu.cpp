@@ -101,13 +101,14 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
 
 TrayMenu::~TrayMenu() = default;
 
-void TrayMenu::popupAt(const QPoint &bottomRight)
+void TrayMenu::popupAt(const QPoint &bottomRight, const QRect &icon)
 {
+    iconArea_ = IconArea(icon, bottomRight);
     QScreen *screen = QGuiApplication::screenAt(bottomRight);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screen)
-        move(MenuPosition(bottomRight, size(), screen->availableGeometry()));
+        move(MenuPosition(bottomRight, size(), screen->availableGeometry(), screen->geometry(), icon));
     else
         move(bottomRight.x() - width(), bottomRight.y() - height());
     show();
@@ -216,7 +217,10 @@ void TrayMenu::Timer1_Timer()
     const QRect r = frameGeometry();
     // Edges included: the right and bottom edges lie at left + width and
     // top + height.
-    const bool inside = p.x() >= r.x() && p.x() <= r.x() + r.width() && p.y() >= r.y() && p.y() <= r.y() + r.height();
+    // The pointer still on the icon counts as with the menu: a menu opened
+    // away from the icon (below a top panel) waits for it to come over.
+    const bool inside = (p.x() >= r.x() && p.x() <= r.x() + r.width() && p.y() >= r.y() && p.y() <= r.y() + r.height())
+                        || iconArea_.contains(p);
     if (idle_.tick(false, inside))
         close();
 }

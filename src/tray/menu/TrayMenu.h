@@ -45,7 +45,8 @@ public:
 
     // Shows the menu with its bottom-right corner at the given screen point,
     // kept on the screen under it (MenuPosition).
-    void popupAt(const QPoint &bottomRight);
+    // icon: where the tray icon is on the screen, when the desktop says.
+    void popupAt(const QPoint &bottomRight, const QRect &icon = QRect());
 
     void Form_Activate();
     void Form_Deactivate();
@@ -69,6 +70,7 @@ public:
     QLabel *Label18[5] = {};
     QLabel *Image111 = nullptr;
     QTimer Timer1;
+    QRect iconArea_; // where the pointer is still with the menu
 
 protected:
     bool event(QEvent *e) override;

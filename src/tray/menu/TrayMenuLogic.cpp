@@ -82,4 +82,38 @@ QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area)
     return {x, y};
 }
 
+QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area, const QRect &screen, const QRect &icon)
+{
+    if (!icon.isValid() || !screen.isValid())
+        return MenuPosition(pointer, size, area);
+    // the panel stands at the screen edge nearest to the icon
+    const int top = icon.top() - screen.top();
+    const int bottom = screen.bottom() - icon.bottom();
+    const int left = icon.left() - screen.left();
+    const int right = screen.right() - icon.right();
+    const int nearest = std::min({top, bottom, left, right});
+    constexpr int kGap = 2;
+    int x = pointer.x() - size.width();
+    int y = pointer.y() - size.height();
+    if (nearest == bottom)
+        y = icon.top() - kGap - size.height();
+    else if (nearest == top)
+        y = icon.bottom() + 1 + kGap;
+    else if (nearest == left)
+        x = icon.right() + 1 + kGap;
+    else
+        x = icon.left() - kGap - size.width();
+    x = std::max(area.left(), std::min(x, area.left() + area.width() - size.width()));
+    y = std::max(area.top(), std::min(y, area.top() + area.height() - size.height()));
+    return {x, y};
+}
+
+QRect IconArea(const QRect &icon, const QPoint &pointer)
+{
+    if (icon.isValid())
+        return icon;
+    constexpr int kHalf = 16;
+    return {pointer.x() - kHalf, pointer.y() - kHalf, 2 * kHalf, 2 * kHalf};
+}
+
 } // namespace somnex::tray

@@ -74,4 +74,16 @@ private:
 // entirely within the area.
 QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area);
 
+// The same, knowing where the icon is on its screen: the menu opens beside
+// the icon on the side away from the screen edge the icon's panel stands at,
+// so it never covers the panel, whether or not the panel reserves its space
+// (then area is the whole screen). An invalid icon rectangle gives the
+// position above.
+QPoint MenuPosition(const QPoint &pointer, const QSize &size, const QRect &area, const QRect &screen,
+                    const QRect &icon);
+
+// Where the pointer counts as still with the menu: the icon it was opened
+// from, or where the icon is unknown, a small square around the pointer.
+QRect IconArea(const QRect &icon, const QPoint &pointer);
+
 } // namespace somnex::tray

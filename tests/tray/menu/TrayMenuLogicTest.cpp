@@ -130,6 +130,34 @@ TEST(TrayMenuLogic, IdleCounterClosesAfterTheHundredthTickUnlessHeld)
         ASSERT_FALSE(reset.tick(false, false)) << i;
 }
 
+TEST(TrayMenuLogic, KnowingTheIconTheMenuNeverCoversItsPanel)
+{
+    const QSize menu(151, 150);
+    const QRect screen(0, 0, 1280, 900);
+    struct Case {
+        const char *what;
+        QRect area, icon;
+        QPoint pointer, topLeft;
+    } cases[] = {
+        {"top panel reserving no space: below the icon", screen, {1180, 2, 24, 24}, {1190, 12}, {1039, 28}},
+        {"top panel reserving its space", {0, 30, 1280, 870}, {1180, 2, 24, 24}, {1190, 12}, {1039, 30}},
+        {"bottom panel reserving no space: above the icon", screen, {1180, 874, 24, 24}, {1190, 880}, {1039, 722}},
+        {"left panel: to its right", screen, {2, 500, 24, 24}, {12, 510}, {28, 360}},
+        {"right panel near the top: to its left, on the screen", screen, {1254, 10, 24, 24}, {1264, 20}, {1101, 0}},
+        {"unknown icon: as without", {0, 0, 1280, 870}, {}, {1200, 880}, {1049, 720}},
+    };
+    for (const Case &c : cases) {
+        const QPoint p = MenuPosition(c.pointer, menu, c.area, screen, c.icon);
+        EXPECT_EQ(p, c.topLeft) << c.what;
+        EXPECT_TRUE(c.area.contains(QRect(p, menu))) << c.what;
+        if (c.icon.isValid()) {
+            EXPECT_FALSE(QRect(p, menu).intersects(c.icon)) << c.what;
+        }
+    }
+    EXPECT_EQ(IconArea({}, {100, 100}), QRect(84, 84, 32, 32));
+    EXPECT_EQ(IconArea({5, 6, 7, 8}, {100, 100}), QRect(5, 6, 7, 8));
+}
+
 TEST(TrayMenuLogic, TheMenuStaysOnTheScreenUnderThePointer)
 {
     const QSize menu(151, 150);

@@ -384,11 +384,14 @@ TEST_F(TrayMenuTest, IdleCloseWithTheBoxEmptyAndThePointerOutside)
         QPoint pointer;
         bool closes;
     };
-    // The menu covers 449..600 x 350..500 (the right and bottom edges included).
+    // The menu covers 449..600 x 350..500 (the right and bottom edges
+    // included); the pointer opened it at 600,500, where the icon is taken
+    // to be (584..615 x 484..515, the desktop not saying).
     const Case cases[] = {
-        {"", QPoint(10, 10), true},   {"   ", QPoint(10, 10), true}, // blanks are no word
-        {"в", QPoint(10, 10), false}, {"", QPoint(500, 400), false}, {"", QPoint(600, 500), false}, // on the edge
-        {"", QPoint(601, 500), true}, {"", QPoint(449, 349), true},
+        {"", QPoint(10, 10), true},    {"   ", QPoint(10, 10), true}, // blanks are no word
+        {"в", QPoint(10, 10), false},  {"", QPoint(500, 400), false}, {"", QPoint(600, 500), false}, // on the edge
+        {"", QPoint(610, 510), false},                                                               // on the icon
+        {"", QPoint(616, 500), true},  {"", QPoint(449, 349), true},
     };
     for (const Case &c : cases) {
         TrayMenu &m = open();
@@ -404,6 +407,24 @@ TEST_F(TrayMenuTest, IdleCloseWithTheBoxEmptyAndThePointerOutside)
         if (menu)
             delete menu.data();
     }
+}
+
+TEST_F(TrayMenuTest, BelowATopPanelThePointerOnTheIconKeepsTheMenu)
+{
+    menu = new TrayMenu(host());
+    menu->Timer1.stop();
+    const QRect icon(580, 2, 24, 24); // in a top panel that reserves no space
+    menu->popupAt(QPoint(590, 12), icon);
+    TrayMenu &m = *menu;
+    EXPECT_GT(m.frameGeometry().top(), icon.bottom()) << "opens below the panel's icon, not over it";
+    QCursor::setPos(QPoint(590, 12));
+    for (int i = 0; i < 300; ++i)
+        m.Timer1_Timer();
+    EXPECT_FALSE(closed()) << "the pointer resting on the icon";
+    QCursor::setPos(QPoint(10, 700));
+    for (int i = 0; i < 100; ++i)
+        m.Timer1_Timer();
+    EXPECT_TRUE(closed()) << "left alone elsewhere, it closes as before";
 }
 
 TEST_F(TrayMenuTest, AKeyInANonEmptyBoxAndActivationRestartTheIdleCount)
