@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -28,12 +29,20 @@ TwipRect LoadMainGeometry(double top, double left, double height, double width, 
     return LoadMainGeometry(top, left, height, width, TwipRect{0, 0, screenW, screenH});
 }
 
-TwipRect LoadMainGeometry(double top, double left, double height, double width, const TwipRect &area)
+double FontScale(double averageLetterWidth, double lineHeight)
+{
+    constexpr double kDesignLetterWidth = 6.0, kDesignLineHeight = 13.0;
+    const double scale = std::max(averageLetterWidth / kDesignLetterWidth, lineHeight / kDesignLineHeight);
+    return std::isfinite(scale) ? std::clamp(scale, 1.0, 4.0) : 1.0;
+}
+
+TwipRect LoadMainGeometry(double top, double left, double height, double width, const TwipRect &area, double fontScale)
 {
     const double screenW = area.width, screenH = area.height;
     TwipRect g;
-    g.height = std::isnan(height) ? 6100 : height;
-    g.width = std::isnan(width) ? 4100 : width;
+    // the default size is the twips' at the design font, grown with the running one
+    g.height = std::isnan(height) ? 6100 * fontScale : height;
+    g.width = std::isnan(width) ? 4100 * fontScale : width;
     const double centreTop = area.top + screenH / 2 - g.height / 2;
     const double centreLeft = area.left + screenW / 2 - g.width / 2;
     g.top = std::isnan(top) ? centreTop : top;

@@ -59,7 +59,14 @@ TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeig
 // The same within a screen's available area (its origin is not 0 when a
 // panel sits at the top or the left): the centre is the area's centre.
 TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeight, double storedWidth,
-                          const TwipRect &availableArea);
+                          const TwipRect &availableArea, double fontScale = 1.0);
+
+// How much larger the running font is than the one the window's twips were
+// laid out for (8-point system font: 6 pixels an average letter, 13 a line
+// at 96 dpi), given the running font's average letter width and line height
+// in pixels; never below 1. A window of default size grows by it, so that
+// its captions fit.
+double FontScale(double averageLetterWidth, double lineHeight);
 // A window that cannot be reached on any of the screens' available areas
 // (a monitor was unplugged: its title strip shows on none of them, by at
 // least 600 twips) moves to the centre of the primary screen's area.

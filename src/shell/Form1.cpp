@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -317,6 +318,13 @@ bool Form1::literatureOpen() const
     return Image5->isVisibleTo(Picture1);
 }
 
+double Form1::fontScale()
+{
+    const QFontMetricsF fm(QApplication::font());
+    const double letters = fm.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    return FontScale(letters / 52.0, fm.height());
+}
+
 void Form1::Form_Load()
 {
     AppState &s = app();
@@ -342,7 +350,7 @@ void Form1::Form_Load()
                                        GetSettingReal(settings::kApp, settings::kMain, settings::key::Left, nan),
                                        GetSettingReal(settings::kApp, settings::kMain, settings::key::Height, nan),
                                        GetSettingReal(settings::kApp, settings::kMain, settings::key::Width, nan),
-                                       primary),
+                                       primary, fontScale()),
                       areas, primary);
     move(TwipsToPixels(g.left), TwipsToPixels(g.top));
     resize(TwipsToPixels(g.width), TwipsToPixels(g.height));

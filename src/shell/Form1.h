@@ -155,6 +155,9 @@ public:
     QString selectedWord() const;
     int selectedItem() const;
     void selectItem(int item); // 1-based, without the click handling
+    void reloadKeepingPlace();
+    // The running font's size against the one the twips were laid out for.
+    static double fontScale();
     Tolk *tolk() const { return tolk_; }
 
     // TolkHost
@@ -246,6 +249,7 @@ private:
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
     QPointer<Tolk> tolk_;
     int rebuild_ = 0;           // generation of the word-list rebuild
+    bool keepTolk_ = false;     // a rebuild that leaves the interpretation window open
     bool programmatic_ = false; // selection made by the program, not the user
 
     bool inTray_ = false;

@@ -125,6 +125,34 @@ TEST(Twips, PixelConversionStaysInRange)
         EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
 }
 
+TEST(Startup, TheDefaultSizeGrowsWithTheRunningFont)
+{
+    struct Case {
+        double letter, line, scale;
+        const char *what;
+    };
+    const Case cases[] = {
+        {6, 13, 1.0, "the design font"},
+        {5, 11, 1.0, "a smaller font never shrinks the window"},
+        {7, 16, 16.0 / 13, "DejaVu Sans 10 pt: its line height rules"},
+        {9, 14, 1.5, "wide letters rule"},
+        {std::nan(""), 13, 1.0, "no metrics"},
+        {1e9, 1e9, 4.0, "absurd metrics are capped"},
+    };
+    for (const Case &c : cases)
+        EXPECT_DOUBLE_EQ(FontScale(c.letter, c.line), c.scale) << c.what;
+
+    const double nan = std::nan("");
+    const TwipRect area{0, 0, 19200, 13500};
+    const TwipRect grown = LoadMainGeometry(nan, nan, nan, nan, area, 1.25);
+    EXPECT_DOUBLE_EQ(grown.width, 4100 * 1.25);
+    EXPECT_DOUBLE_EQ(grown.height, 6100 * 1.25);
+    EXPECT_DOUBLE_EQ(grown.left, 9600 - 4100 * 1.25 / 2) << "still centred";
+    const TwipRect stored = LoadMainGeometry(100, 100, 5000, 3600, area, 1.25);
+    EXPECT_DOUBLE_EQ(stored.width, 3600) << "the user's own size is kept";
+    EXPECT_DOUBLE_EQ(stored.height, 5000);
+}
+
 TEST(Startup, TheWindowIsPlacedOnTheScreensAsTheyAreNow)
 {
     const double nan = std::nan("");

@@ -104,7 +104,7 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
     EXPECT_TRUE(f.bookButtons()[0]->isChecked() && f.bookButtons()[1]->isChecked()) << "first run: all enabled";
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Ворона", "Дом", "Рыба"}));
     EXPECT_EQ(app().WordEntryTotal, 6) << "Вода counted in both books";
-    EXPECT_EQ(f.Label7->toolTip(), "6 слованых статей; ~30 толкований");
+    EXPECT_EQ(f.Label7->toolTip(), "6 словарных статей; ~30 толкований");
     EXPECT_EQ(f.selectedWord(), "Вода") << "item 1 selected";
     EXPECT_EQ(f.Text1->text(), "Вода");
     EXPECT_TRUE(f.btnTolk->isEnabled());
@@ -265,7 +265,7 @@ TEST_F(DictionaryTest, SearchBoxAndListKeys)
     EXPECT_EQ(f.selectedWord(), "Вода") << "blanks do nothing";
     f.Text1->setText("ЯМ");
     EXPECT_EQ(f.selectedWord(), "Яма");
-    EXPECT_NE(f.Label6->text(), "Яма") << "the search does not change the current-word label";
+    EXPECT_EQ(f.Label6->text(), "Яма") << "the status strip follows the selection";
 
     key(f.Text1, Qt::Key_Down);
     EXPECT_EQ(f.selectedWord(), "Яма") << "Down on the last item";
@@ -617,6 +617,66 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     ASSERT_EQ(f.bookButtons().size(), 3);
     EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Другая");
     EXPECT_EQ(listed(f), QStringList({"Гора", "Рыба"}));
+}
+
+TEST_F(DictionaryTest, AddingABookKeepsTheReadersPlace)
+{
+    putStandard();
+    Form1 &f = load();
+    f.show();
+    f.Text1->setText("рыб");
+    EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
+    ASSERT_TRUE(f.tolk());
+    f.tolk()->Back << "Вода";
+    QPointer<Tolk> window = f.tolk();
+
+    QTemporaryDir elsewhere;
+    putBook("c.book", book("Третья", {{"Рыба", nullptr}, {"Аист", nullptr}}), elsewhere.path());
+    ASSERT_EQ(f.AddBooks({elsewhere.path() + "/c.book"}), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(listed(f).first(), "Аист") << "the new book's words are in";
+    EXPECT_EQ(f.selectedWord(), "Рыба") << "the list stays on its word";
+    EXPECT_EQ(f.Text1->text(), "рыб") << "and the search box on what was typed";
+    EXPECT_EQ(f.Label6->text(), "Рыба");
+    ASSERT_FALSE(window.isNull()) << "the interpretation window stays open";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->RichTextBox1->Tag, "Рыба");
+    EXPECT_TRUE(window->RichTextBox1->builtText().contains("& Третья:§")) << "with the new book's reading";
+    EXPECT_EQ(window->Back, QStringList({"Вода"}));
+}
+
+TEST_F(DictionaryTest, TheStatusStripFollowsTheSelectedWord)
+{
+    putStandard();
+    SaveSetting(AppState::App, AppState::Main, "LastWord", "Рыба");
+    Form1 &f = load();
+    EXPECT_EQ(f.selectedWord(), "Рыба");
+    EXPECT_EQ(f.Label6->text(), "Рыба") << "the last word restored at start";
+    f.Text1->setText("дом");
+    EXPECT_EQ(f.selectedWord(), "Дом");
+    EXPECT_EQ(f.Label6->text(), "Дом") << "typed in the search box";
+    key(f.Text1, Qt::Key_Down);
+    EXPECT_EQ(f.Label6->text(), f.selectedWord()) << "moved with the arrow keys";
+}
+
+TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 60; ++i)
+        names.push_back(QString("Слово%1").arg(i, 2, 10, QChar('0')).toStdString());
+    BookContent b = book("Длинная", {{"Зубы", nullptr}});
+    for (const std::string &n : names)
+        b.entries.push_back({QString::fromStdString(n), "к добру.", std::nullopt, 0});
+    putBook("long.book", b);
+    Form1 &f = load();
+    f.resize(f.width(), 400);
+    f.show();
+    f.Text1->setText("Слово59");
+    ASSERT_EQ(f.selectedWord(), "Слово59");
+    f.Text1->setText("зубами"); // no such beginning: the suggestion line appears
+    ASSERT_TRUE(f.LabelSuggest->isVisible());
+    const QRect row = f.ListView1->visualRect(f.ListView1->currentIndex());
+    EXPECT_TRUE(f.ListView1->viewport()->rect().contains(row)) << "the selected row is in view";
 }
 
 TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)

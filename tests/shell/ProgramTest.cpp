@@ -1,11 +1,15 @@
 // The program itself, started as the desktop starts it: one instance however
 // many starts come at once, and its state stored when it is ended by a signal.
+#include "appstate/AppState.h"
+#include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
 #include "support/TestShare.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -94,8 +98,14 @@ TEST_F(ProgramTest, SigtermInTheTrayStoresTheState)
         EXPECT_EQ(p->exitCode(), 0) << sig;
         const QJsonObject main = mainSection();
         EXPECT_EQ(main.value("ListMode").toString(), "1") << sig;
-        EXPECT_EQ(main.value("Width").toString(), "4095") << sig << ": the geometry it had (4100 twips are 273 pixels)";
-        EXPECT_EQ(main.value("Height").toString(), "6105") << sig;
+        // the geometry it had: 4100 x 6100 twips grown with the font, in whole pixels
+        const QFontMetricsF fm(QApplication::font());
+        const double scale =
+            FontScale(fm.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+                          / 52.0,
+                      fm.height());
+        EXPECT_EQ(main.value("Width").toString(), QString::number(PixelsToTwips(TwipsToPixels(4100 * scale)))) << sig;
+        EXPECT_EQ(main.value("Height").toString(), QString::number(PixelsToTwips(TwipsToPixels(6100 * scale)))) << sig;
         EXPECT_TRUE(main.contains("LastWord")) << sig;
     }
 }
