@@ -5,6 +5,7 @@
 #include "platform/core/Identity.h"
 
 #include <QString>
+#include <QStringView>
 
 #include <functional>
 #include <vector>
@@ -67,6 +68,9 @@ TwipRect LoadMainGeometry(double storedTop, double storedLeft, double storedHeig
 // in pixels; never below 1. A window of default size grows by it, so that
 // its captions fit.
 double FontScale(double averageLetterWidth, double lineHeight);
+// The letters whose average width FontScale takes: the Russian alphabet, in
+// which the window's texts are written.
+inline constexpr QStringView kFontScaleLetters = u"абвгдежзийклмнопрстуфхцчшщъыьэюяАБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
 // A window that cannot be reached on any of the screens' available areas
 // (a monitor was unplugged: its title strip shows on none of them, by at
 // least 600 twips) moves to the centre of the primary screen's area.

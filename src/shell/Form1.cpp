@@ -321,8 +321,8 @@ bool Form1::literatureOpen() const
 double Form1::fontScale()
 {
     const QFontMetricsF fm(QApplication::font());
-    const double letters = fm.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
-    return FontScale(letters / 52.0, fm.height());
+    const double letters = fm.horizontalAdvance(kFontScaleLetters.toString());
+    return FontScale(letters / double(kFontScaleLetters.size()), fm.height());
 }
 
 void Form1::Form_Load()
