@@ -424,6 +424,8 @@ struct DiaryStore::Impl {
     void bindEntry(sql::Statement &s, const Entry &e, qint64 created, qint64 updated, const QVariant &deleted);
     void writeChildren(qint64 n, const Entry &e);
     void writeWords(qint64 n, const Entry &e);
+    Entry prepared(Entry entry) const;
+    void insert(const Entry &e, qint64 now);
     void changeOne(const QString &id, const char *query, std::optional<qint64> value);
     Entry readEntry(sql::Statement &s);
     QList<EntrySummary> summaries(const char *sql);
@@ -806,7 +808,7 @@ void DiaryStore::setSymbolSource(SymbolSource source)
     d_->symbols = std::move(source);
 }
 
-QString DiaryStore::add(Entry entry)
+Entry DiaryStore::Impl::prepared(Entry entry) const
 {
     if (!entry.at.isValid()) {
         entry.at = momentNow();
@@ -816,22 +818,49 @@ QString DiaryStore::add(Entry entry)
     if (e.id.isEmpty())
         e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     e.lunar = computeSnapshot(e.at, e.place);
-    e.symbols = d_->withFoundSymbols(e);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    d_->write([&] {
-        sql::Statement exists(d_->db, "SELECT 1 FROM entry WHERE id = ?1");
-        if (exists.bind(1, e.id).step() == SQLITE_ROW)
-            throw badValue(QStringLiteral("Запись «%1» уже есть в дневнике.").arg(e.id));
-        sql::Statement s(d_->db, QByteArray("INSERT INTO entry (") + kEntryColumns
-                                     + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
-                                       "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
-        d_->bindEntry(s, e, now, now, {});
-        d_->must(s.step());
-        const qint64 n = sqlite3_last_insert_rowid(d_->db.handle());
-        d_->writeChildren(n, e);
-        d_->writeWords(n, e);
-    });
+    e.symbols = withFoundSymbols(e);
+    return e;
+}
+
+void DiaryStore::Impl::insert(const Entry &e, qint64 now)
+{
+    sql::Statement exists(db, "SELECT 1 FROM entry WHERE id = ?1");
+    if (exists.bind(1, e.id).step() == SQLITE_ROW)
+        throw badValue(QStringLiteral("Запись «%1» уже есть в дневнике.").arg(e.id));
+    sql::Statement s(db, QByteArray("INSERT INTO entry (") + kEntryColumns
+                             + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
+                               "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
+    bindEntry(s, e, now, now, {});
+    must(s.step());
+    const qint64 n = sqlite3_last_insert_rowid(db.handle());
+    writeChildren(n, e);
+    writeWords(n, e);
+}
+
+QString DiaryStore::add(Entry entry)
+{
+    const Entry e = d_->prepared(std::move(entry));
+    d_->write([&] { d_->insert(e, QDateTime::currentMSecsSinceEpoch()); });
     return e.id;
+}
+
+QStringList DiaryStore::addAll(QList<Entry> entries)
+{
+    QList<Entry> ready;
+    ready.reserve(entries.size());
+    for (Entry &e : entries)
+        ready << d_->prepared(std::move(e));
+    QStringList ids;
+    if (ready.isEmpty())
+        return ids;
+    d_->write([&] {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (const Entry &e : ready)
+            d_->insert(e, now);
+    });
+    for (const Entry &e : ready)
+        ids << e.id;
+    return ids;
 }
 
 void DiaryStore::update(const Entry &entry)

@@ -101,6 +101,9 @@ public:
     // kMaxTextBytes, a moment outside the years kFirstYear to kLastYear,
     // clarity or mood out of range, or an id already present.
     QString add(Entry entry);
+    // Stores several new entries in one transaction (all or none), as add
+    // does each; returns their ids in order. For imports and benchmarks.
+    QStringList addAll(QList<Entry> entries);
     // Replaces a stored entry (by id) with this one, keeping its created time
     // and trash state; sets updated and night, and recomputes the lunar
     // snapshot when the moment or the place changed (else keeps the stored).
