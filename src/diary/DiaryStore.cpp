@@ -147,14 +147,14 @@ Error notFound(const QString &id)
 }
 
 // The error of a failed SQLite call while opening or reading.
-Error readError(const QString &path, int rc, const char *message)
+Error readError(const QString &path, int rc, const char *message, int systemErrno = 0)
 {
     const int primary = rc & 0xff;
     if (primary == SQLITE_CORRUPT)
         return fileError(kErrorDamaged, path, sql::reason(rc, message));
     if (primary == SQLITE_NOTADB)
         return fileError(kErrorForeign, path, sql::reason(rc, message));
-    return fileError(kErrorUnreadable, path, sql::reason(rc, message));
+    return fileError(kErrorUnreadable, path, sql::reason(rc, message, systemErrno));
 }
 
 // ---- values in the file ----------------------------------------------------
@@ -464,7 +464,7 @@ void DiaryStore::Impl::checkSchema()
     // The log may hold a newer header than the file: ask the engine.
     const std::optional<qint64> app = db.integer("PRAGMA application_id");
     if (!app)
-        throw readError(path, sqlite3_extended_errcode(db.handle()), db.message());
+        throw readError(path, sqlite3_extended_errcode(db.handle()), db.message(), sqlite3_system_errno(db.handle()));
     if (*app != kApplicationId)
         throw fileError(kErrorForeign, path, QStringLiteral("это база данных другой программы"));
     const qint64 version = db.integer("PRAGMA user_version").value_or(0);
@@ -478,7 +478,7 @@ void DiaryStore::Impl::checkSchema()
         sql::Statement check(db, "PRAGMA quick_check(1)");
         const int rc = check.step();
         if (rc != SQLITE_ROW)
-            throw readError(path, rc, db.message());
+            throw readError(path, rc, db.message(), sqlite3_system_errno(db.handle()));
         const QString result = check.text(0);
         if (result != QLatin1String("ok"))
             throw fileError(kErrorDamaged, path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
@@ -544,13 +544,13 @@ void DiaryStore::Impl::create()
         sql::Connection fresh;
         int rc = fresh.open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
         if (rc != SQLITE_OK)
-            throw fileError(kErrorWrite, path, sql::reason(rc, sqlite3_errstr(rc)));
+            throw fileError(kErrorWrite, path, sql::reason(rc, sqlite3_errstr(rc), errno));
         const QByteArray setup = QByteArray("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; BEGIN;") + kSchema
                                  + "PRAGMA application_id = " + QByteArray::number(kApplicationId)
                                  + "; PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + "; COMMIT;";
         rc = fresh.exec(setup.constData());
         if (rc != SQLITE_OK) {
-            const Error e = fileError(kErrorWrite, path, sql::reason(rc, fresh.message()));
+            const Error e = fileError(kErrorWrite, path, sql::reason(fresh.handle(), rc));
             fresh.close();
             QFile::remove(temp);
             QFile::remove(temp + QStringLiteral("-wal"));
@@ -581,7 +581,7 @@ void DiaryStore::Impl::purgeOld()
 
 void DiaryStore::Impl::failWrite(int rc)
 {
-    throw fileError(kErrorWrite, path, sql::reason(rc, db.message()));
+    throw fileError(kErrorWrite, path, sql::reason(db.handle(), rc));
 }
 
 template <class F>
@@ -612,7 +612,7 @@ qint64 DiaryStore::Impl::rowOf(const QString &id)
     if (rc == SQLITE_ROW)
         return s.integer(0);
     if (rc != SQLITE_DONE)
-        throw readError(path, rc, db.message());
+        throw readError(path, rc, db.message(), sqlite3_system_errno(db.handle()));
     throw notFound(id);
 }
 
@@ -772,7 +772,7 @@ QList<EntrySummary> DiaryStore::Impl::summaries(const char *query)
         out << e;
     }
     if (rc != SQLITE_DONE)
-        throw readError(path, rc, db.message());
+        throw readError(path, rc, db.message(), sqlite3_system_errno(db.handle()));
     return out;
 }
 
@@ -988,7 +988,7 @@ std::optional<Entry> DiaryStore::entry(const QString &id) const
     if (rc == SQLITE_DONE)
         return std::nullopt;
     if (rc != SQLITE_ROW)
-        throw readError(d_->path, rc, d_->db.message());
+        throw readError(d_->path, rc, d_->db.message(), sqlite3_system_errno(d_->db.handle()));
     Entry e = d_->readEntry(s);
     const qint64 n = s.integer(30);
     sql::Statement tags(d_->db, "SELECT text, kind FROM tag WHERE n = ?1 ORDER BY position");
@@ -1085,7 +1085,7 @@ QStringList DiaryStore::search(const Filter &filter) const
     while ((rc = s.step()) == SQLITE_ROW)
         ids << s.text(0);
     if (rc != SQLITE_DONE)
-        throw readError(d_->path, rc, d_->db.message());
+        throw readError(d_->path, rc, d_->db.message(), sqlite3_system_errno(d_->db.handle()));
     return ids;
 }
 

@@ -2,12 +2,21 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <utility>
 
 namespace somnex::diary::sql {
 
-QString reason(int code, const char *engineMessage)
+QString reason(int code, const char *engineMessage, int systemErrno)
 {
+    switch (systemErrno) {
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("на диске нет места");
+    case EROFS: return QStringLiteral("диск доступен только для чтения");
+    case EACCES:
+    case EPERM: return QStringLiteral("нет права записи в файл или папку");
+    default: break;
+    }
     switch (code & 0xff) {
     case SQLITE_FULL: return QStringLiteral("на диске нет места");
     case SQLITE_READONLY: return QStringLiteral("нет права записи в файл или папку");
@@ -24,6 +33,11 @@ QString reason(int code, const char *engineMessage)
     default: break;
     }
     return QStringLiteral("ошибка базы данных (%1)").arg(QString::fromUtf8(engineMessage ? engineMessage : "?"));
+}
+
+QString reason(sqlite3 *db, int code)
+{
+    return reason(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code), db ? sqlite3_system_errno(db) : 0);
 }
 
 Connection::~Connection()

@@ -15,8 +15,13 @@ struct sqlite3_stmt;
 namespace somnex::diary::sql {
 
 // What an SQLite result code means for the user, in Russian ("на диске нет
-// места"); the engine's own message is added for codes without one.
-QString reason(int code, const char *engineMessage);
+// места"); the engine's own message is added for codes without one. The
+// system's error number behind an input-output failure (ENOSPC, EROFS...)
+// says more than the code when given.
+QString reason(int code, const char *engineMessage, int systemErrno = 0);
+
+// reason() for the last failure on a connection.
+QString reason(sqlite3 *db, int code);
 
 class Statement;
 
