@@ -119,7 +119,7 @@ somnex_level(1 somnex_astro somnex_error somnex_ansi)
 somnex_level(2 somnex_jet somnex_rtf somnex_platform_core somnex_platform_ui)
 somnex_level(3 somnex_packedtext somnex_dictionary somnex_wordindex somnex_wordsearch somnex_catalogue
   somnex_tolkdoc somnex_reading_catalogue somnex_literature somnex_location somnex_calendar_core
-  somnex_lunarday somnex_appstate)
+  somnex_lunarday somnex_appstate somnex_diary)
 somnex_level(4 somnex_support somnex_options_ui somnex_calendar_ui somnex_spravcity somnex_reading_ui
   somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui)
 somnex_level(5 somnex_shell_ui)

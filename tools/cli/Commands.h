@@ -2,7 +2,11 @@
 // The subcommands of somnex-cli. Each takes its arguments (after the
 // subcommand's name) and returns the exit status.
 
+#include "dictionary/WordIndex.h"
+
 #include <QStringList>
+
+#include <optional>
 
 namespace somnex::cli {
 
@@ -13,6 +17,11 @@ int search(const QStringList &args);
 int calendar(const QStringList &args);
 int article(const QStringList &args);
 int articles(const QStringList &args);
+int diary(const QStringList &args);
+
+// The merged word list of the books enabled in the user's settings; none,
+// with the reason on standard error, when the books cannot be read.
+std::optional<WordIndex> enabledWordList();
 
 // Output helpers: UTF-8 on standard output and standard error.
 void out(const QString &text);

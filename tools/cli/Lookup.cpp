@@ -94,6 +94,19 @@ QString jsonText(const QJsonArray &a)
 
 } // namespace
 
+std::optional<WordIndex> enabledWordList()
+{
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return std::nullopt;
+    try {
+        return enabledWords(l);
+    } catch (...) {
+        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+        return std::nullopt;
+    }
+}
+
 int lookup(const QStringList &argsIn)
 {
     QStringList args = argsIn;

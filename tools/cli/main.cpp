@@ -31,7 +31,9 @@ static const char *kUsage = "Использование:\n"
                             "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
                             "                                      лунный день и сбываемость снов\n"
                             "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
-                            "  somnex-cli articles                 статьи полки литературы\n";
+                            "  somnex-cli articles                 статьи полки литературы\n"
+                            "  somnex-cli diary add|list|show|search|mark|delete|restore|synth ...\n"
+                            "                                      дневник снов (somnex-cli diary --help)\n";
 
 int main(int argc, char **argv)
 {
@@ -41,7 +43,7 @@ int main(int argc, char **argv)
         {QStringLiteral("lookup"), somnex::cli::lookup},     {QStringLiteral("words"), somnex::cli::words},
         {QStringLiteral("suggest"), somnex::cli::suggest},   {QStringLiteral("search"), somnex::cli::search},
         {QStringLiteral("calendar"), somnex::cli::calendar}, {QStringLiteral("article"), somnex::cli::article},
-        {QStringLiteral("articles"), somnex::cli::articles},
+        {QStringLiteral("articles"), somnex::cli::articles}, {QStringLiteral("diary"), somnex::cli::diary},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         somnex::cli::out(QString::fromUtf8(kUsage));

@@ -154,7 +154,10 @@ int phasePictureFor(int lunarDay)
     return qBound(1, lunarDay, 29);
 }
 
-CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition &observer, const LunarEngine &engine)
+namespace {
+
+// The weekday and the day of the month of a local moment, with their texts.
+CalendarAnswer dayAnswer(double localMoment)
 {
     CalendarAnswer a;
     a.moment = localMoment;
@@ -164,7 +167,25 @@ CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition
     a.weekdayText = DreamByWeekDay(a.weekday);
     a.day = static_cast<qint16>(d.day());
     a.dayText = DreamByDay(a.day);
+    return a;
+}
+
+} // namespace
+
+CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition &observer, const LunarEngine &engine)
+{
+    CalendarAnswer a = dayAnswer(localMoment);
     a.moon = MoonList(astro::LocalToUniversal(localMoment), observer, engine);
+    return a;
+}
+
+CalendarAnswer computeCalendarAtOffset(double localMoment, int utcOffsetSeconds,
+                                       const astro::ObserverPosition &observer, const LunarEngine &engine)
+{
+    CalendarAnswer a = dayAnswer(localMoment);
+    LunarEngine fixed = engine;
+    fixed.universalToLocal = [utcOffsetSeconds](double d) { return fromSeconds(toSeconds(d) + utcOffsetSeconds); };
+    a.moon = MoonList(fromSeconds(toSeconds(localMoment) - utcOffsetSeconds), observer, fixed);
     return a;
 }
 

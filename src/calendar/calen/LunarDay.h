@@ -121,6 +121,15 @@ struct CalendarAnswer {
 CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition &observer,
                                const LunarEngine &engine = LunarEngine::standard());
 
+// The same for a local moment whose offset from universal time is known
+// (seconds east of Greenwich; a dream keeps the offset it was written in):
+// the moment is turned into universal time, and the boundaries back into
+// local time, by that offset instead of the system's zone (the engine's
+// universalToLocal is not used).
+CalendarAnswer computeCalendarAtOffset(double localMoment, int utcOffsetSeconds,
+                                       const astro::ObserverPosition &observer,
+                                       const LunarEngine &engine = LunarEngine::standard());
+
 // " (" start " - " end ")" in "dd MMM yyyy hh:mm".
 QString boundsText(double start, double end);
 

@@ -1,0 +1,157 @@
+#pragma once
+// The dream diary's file: one SQLite database per user,
+// $XDG_DATA_HOME/ZUL Programming/ZUL Somnex/3.1/Diary/diary.sqlite.
+//
+// The file is created on the first entry written, never before: a store over
+// an absent file lists nothing and creates nothing. Every write is one
+// transaction, so a process killed at any moment leaves each entry either
+// wholly written or not at all; several processes (the window and somnex-cli)
+// may write at once, each waiting up to a few seconds for the other.
+//
+// A file that is damaged, truncated, foreign (not a diary) or of a newer
+// schema than this program knows is never written: opening it throws
+// somnex::Error with a Russian description naming the file and what is wrong
+// (number one of ErrorNumber). The window may then offer to move the file
+// aside (moveAside) and start a new diary.
+//
+// One store is used by one thread at a time; another thread opens its own.
+// Reads see what other stores and processes have committed.
+
+#include "diary/Entry.h"
+#include "diary/Symbols.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace somnex::diary {
+
+// The numbers of the errors the store throws (somnex::Error::number()).
+enum ErrorNumber : long {
+    kErrorUnreadable = 3101, // the file or its folder cannot be opened or read
+    kErrorDamaged = 3102,    // damaged or truncated: moveAside may help
+    kErrorForeign = 3103,    // a file that is not a dream diary: moveAside may help
+    kErrorNewer = 3104,      // written by a newer version of the program: leave it alone
+    kErrorNotFound = 3105,   // no entry with the id given
+    kErrorBadValue = 3106,   // an entry's value out of range (text too long, bad moment, ...)
+    kErrorWrite = 3107,      // writing failed (disk full, read-only folder, busy): nothing was written
+};
+
+// What to look for in the diary (DiaryStore::search). Every condition given
+// must hold; an empty filter matches every entry not in the trash.
+struct Filter {
+    // Every word of the text, in any of its forms ("собаку" finds "собака",
+    // "собаки"), in the title or the text. Empty: no condition.
+    QString text;
+    QStringList tags;          // each of these tags (letter case ignored)
+    QList<DreamKind> kinds;    // each of these kinds
+    std::optional<bool> lucid; // lucid or not
+    std::optional<Mark> mark;  // this fulfilment mark (Mark::None: unmarked)
+    QString symbol;            // this headword among the shown symbols (case and ё/е ignored)
+    QDate nightFrom;           // nights from this date on (invalid: no bound)
+    QDate nightTo;             // nights up to this date (invalid: no bound)
+};
+
+// A stretch of a text a search query matched, to mark it (queryRanges).
+struct TextRange {
+    qsizetype start = 0;  // in UTF-16 code units
+    qsizetype length = 0; // in UTF-16 code units
+
+    friend bool operator==(const TextRange &, const TextRange &) = default;
+};
+
+// The words of a text that match a query's words in any form, in text order:
+// what the window marks in the title and the text of an entry found.
+QList<TextRange> queryRanges(QStringView text, const QString &query);
+
+class DiaryStore {
+public:
+    // The user's diary file (the folder and file need not exist).
+    static QString defaultPath();
+
+    // A store over the file at path. When the file exists it is opened and
+    // checked at once (and entries in the trash for more than 30 days are
+    // purged); when it does not, nothing is created until the first write.
+    // Throws somnex::Error (ErrorNumber) when the file cannot be used.
+    explicit DiaryStore(const QString &path = defaultPath());
+    ~DiaryStore();
+    DiaryStore(DiaryStore &&) noexcept;
+    DiaryStore &operator=(DiaryStore &&) noexcept;
+    DiaryStore(const DiaryStore &) = delete;
+    DiaryStore &operator=(const DiaryStore &) = delete;
+
+    const QString &path() const;
+    // Whether the file exists (an entry was ever written).
+    bool exists() const;
+
+    // Finds the symbols of an entry's title and text on add and whenever its
+    // text or title changes on update (merged with hand edits by
+    // mergeSymbols). Without one the symbols given are stored as they are.
+    void setSymbolSource(SymbolSource source);
+
+    // ---- writing (each call one transaction; throws somnex::Error) --------
+
+    // Stores a new entry and returns its id (the one given, or a new UUID when
+    // empty). Sets created, updated, night and the lunar snapshot; an invalid
+    // `at` becomes momentNow() with systemZoneName(). Refuses a text over
+    // kMaxTextBytes, a moment outside the years kFirstYear to kLastYear,
+    // clarity or mood out of range, or an id already present.
+    QString add(Entry entry);
+    // Stores several new entries in one transaction (all or none), as add
+    // does each; returns their ids in order. For imports and benchmarks.
+    QStringList addAll(QList<Entry> entries);
+    // Replaces a stored entry (by id) with this one, keeping its created time
+    // and trash state; sets updated and night, and recomputes the lunar
+    // snapshot when the moment or the place changed (else keeps the stored).
+    void update(const Entry &entry);
+    // Sets the fulfilment mark of an entry (markedOn defaults to today when
+    // the mark is not None).
+    void setFulfilment(const QString &id, const Fulfilment &fulfilment);
+    // Moves an entry to the trash / back out of it.
+    void moveToTrash(const QString &id);
+    void restore(const QString &id);
+    // Deletes an entry for good (from the trash or not).
+    void purge(const QString &id);
+    // Deletes for good the entries moved to the trash before the moment given
+    // (UTC); returns how many. Opening a file does this for 30 days ago.
+    int purgeTrash(const QDateTime &before);
+
+    // ---- reading -----------------------------------------------------------
+
+    // The entry with this id (in the trash or not), none when there is none.
+    std::optional<Entry> entry(const QString &id) const;
+    // The id an unambiguous beginning of an id stands for (at least 4
+    // characters; the whole id works too). Throws somnex::Error
+    // (kErrorNotFound) when none or several ids begin so.
+    QString resolveId(const QString &idOrPrefix) const;
+    // Every entry not in the trash, newest night first (then newest moment).
+    QList<EntrySummary> list() const;
+    // The entries in the trash, most recently deleted first.
+    QList<EntrySummary> trash() const;
+    // The ids of the entries not in the trash that match, in list() order.
+    QStringList search(const Filter &filter) const;
+    // Every tag in use (entries in the trash included), ordered by text.
+    QList<Tag> allTags() const;
+
+    // ---- the file ------------------------------------------------------------
+
+    // Copies the diary, as it is at this moment, to a new file (SQLite's
+    // online backup; other writers may go on). Throws somnex::Error.
+    void backupTo(const QString &target) const;
+    // Renames a damaged or foreign diary file (with its -wal and -shm files)
+    // to "<file>.damaged-YYYYMMDD-HHMMSS" (local time) beside it and returns
+    // the new path of the main file, so that a new diary can start. Throws
+    // somnex::Error when the file cannot be renamed. No store may have the
+    // file open.
+    static QString moveAside(const QString &path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace somnex::diary

@@ -1,0 +1,203 @@
+// somnex-cli diary as a user runs it: a book of the test's own for the
+// symbols, a profile and a data folder of its own, Moscow time.
+#include "dictionary/BookSource.h"
+#include "support/QtPrint.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace somnex::dictionary;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+    QJsonValue json() const
+    {
+        const QJsonDocument d = QJsonDocument::fromJson(out.toUtf8());
+        return d.isArray() ? QJsonValue(d.array()) : QJsonValue(d.object());
+    }
+};
+
+class DiaryCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
+        QDir().mkpath(folder);
+        BookContent b;
+        b.name = b.heading = "Тестовый";
+        b.color = "139";
+        for (const char *w : {"Собака", "Река", "Луна"})
+            b.entries.push_back({QString::fromUtf8(w), "к добру", std::nullopt, 0});
+        QFile f(folder + "/a.book");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(buildBookImage(b));
+    }
+    CliRun run(const QStringList &args, const QByteArray &input = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TZ", "Europe/Moscow");
+        env.insert("SOMNEX_DATA_DIR", share.path());
+        env.insert("XDG_CONFIG_HOME", profile.path() + "/config");
+        env.insert("XDG_DATA_HOME", profile.path() + "/data");
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli", args);
+        if (!input.isNull())
+            p.write(input);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    QString diary() const { return profile.path() + "/data/ZUL Programming/ZUL Somnex/3.1/Diary/diary.sqlite"; }
+    QTemporaryDir share, profile;
+};
+
+} // namespace
+
+TEST_F(DiaryCliTest, AddShowSearchMarkDelete)
+{
+    const CliRun empty = run({"diary", "list", "--json"});
+    EXPECT_EQ(empty.code, 0) << empty.err.toStdString();
+    EXPECT_EQ(empty.json().toArray().size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(diary())) << "listing creates no diary";
+
+    const CliRun added = run({"diary", "add", "--at", "2026-12-09 03:00", "--tag", "Работа", "--lucid", "--lat",
+                              "55.75", "--lon", "37.5833", "Большая собака бежала к реке"});
+    ASSERT_EQ(added.code, 0) << added.err.toStdString();
+    const QString id = added.out.trimmed();
+    EXPECT_EQ(id.size(), 36) << added.out.toStdString();
+
+    const CliRun shown = run({"diary", "show", id, "--json"});
+    ASSERT_EQ(shown.code, 0) << shown.err.toStdString();
+    const QJsonObject o = shown.json().toObject();
+    EXPECT_EQ(o["id"].toString(), id);
+    EXPECT_EQ(o["at"].toString(), "2026-12-09T03:00:00+03:00");
+    EXPECT_EQ(o["zone"].toString(), "Europe/Moscow");
+    EXPECT_EQ(o["night"].toString(), "2026-12-08");
+    EXPECT_EQ(o["title"].toString(), "");
+    EXPECT_EQ(o["text"].toString(), "Большая собака бежала к реке");
+    EXPECT_TRUE(o["lucid"].toBool());
+    EXPECT_EQ(o["tags"].toArray().at(0).toObject()["text"].toString(), "Работа");
+    EXPECT_EQ(o["symbols"].toArray(), (QJsonArray{"Собака", "Река"}));
+    EXPECT_EQ(o["mark"].toString(), "none");
+
+    // The lunar day and the three texts are the calendar's for that moment.
+    const CliRun cal = run({"calendar", "--at", "2026-12-09 03:00", "--lat", "55.75", "--lon", "37.5833", "--json"});
+    ASSERT_EQ(cal.code, 0);
+    const QJsonObject c = cal.json().toObject();
+    const QJsonObject lunar = o["lunarDay"].toObject();
+    EXPECT_EQ(lunar["number"].toInt(), c["lunarDay"].toInt());
+    EXPECT_EQ(lunar["start"].toString(), c["lunarDayStart"].toString().replace(' ', 'T') + "+03:00");
+    EXPECT_EQ(lunar["end"].toString(), c["lunarDayEnd"].toString().replace(' ', 'T') + "+03:00");
+    const QJsonObject f = o["fulfilment"].toObject();
+    EXPECT_EQ(f["lunarDay"].toString(), c["lunarDayText"].toString());
+    EXPECT_EQ(f["weekday"].toString(), c["weekdayText"].toString());
+    EXPECT_EQ(f["monthDay"].toString(), c["dayText"].toString());
+    EXPECT_FALSE(f["monthDay"].toString().isEmpty());
+
+    const CliRun found = run({"diary", "search", "собаку", "--json"});
+    ASSERT_EQ(found.code, 0);
+    ASSERT_EQ(found.json().toArray().size(), 1);
+    EXPECT_EQ(found.json().toArray().at(0).toObject()["id"].toString(), id);
+    EXPECT_EQ(run({"diary", "search", "кошка", "--json"}).json().toArray().size(), 0);
+
+    EXPECT_EQ(run({"diary", "mark", id.left(8), "yes"}).code, 0);
+    const QJsonObject marked = run({"diary", "show", id, "--json"}).json().toObject();
+    EXPECT_EQ(marked["mark"].toString(), "yes");
+    EXPECT_FALSE(marked["markedOn"].isNull());
+
+    const CliRun listed = run({"diary", "list", "--json"});
+    ASSERT_EQ(listed.json().toArray().size(), 1);
+    const QJsonObject item = listed.json().toArray().at(0).toObject();
+    EXPECT_EQ(item["id"].toString(), id);
+    EXPECT_EQ(item["at"].toString(), "2026-12-09T03:00:00+03:00");
+    EXPECT_EQ(item["night"].toString(), "2026-12-08");
+    EXPECT_EQ(item["title"].toString(), "Большая собака бежала к реке");
+
+    EXPECT_EQ(run({"diary", "delete", id}).code, 0);
+    EXPECT_EQ(run({"diary", "list", "--json"}).json().toArray().size(), 0);
+    EXPECT_FALSE(run({"diary", "show", id, "--json"}).json().toObject()["deletedAt"].isNull());
+    EXPECT_EQ(run({"diary", "restore", id}).code, 0);
+    EXPECT_EQ(run({"diary", "list", "--json"}).json().toArray().size(), 1);
+}
+
+TEST_F(DiaryCliTest, TextFromStandardInputIsKeptExactly)
+{
+    const QString text = QString("Сон 😴 и שלום") + QChar(0) + "после нуля\nвторая строка\n";
+    const CliRun added = run({"diary", "add", "--title", "Из потока", "-"}, text.toUtf8());
+    ASSERT_EQ(added.code, 0) << added.err.toStdString();
+    const QJsonObject o = run({"diary", "show", added.out.trimmed(), "--json"}).json().toObject();
+    EXPECT_EQ(o["text"].toString(), text);
+    EXPECT_EQ(o["title"].toString(), "Из потока");
+}
+
+TEST_F(DiaryCliTest, ExitStatusesAndMessages)
+{
+    struct Case {
+        QStringList args;
+        int code;
+        const char *message; // the start of standard error
+    };
+    const Case cases[] = {
+        {{"diary"}, 2, "Укажите действие с дневником."},
+        {{"diary", "frob"}, 2, "Неизвестное действие с дневником: frob"},
+        {{"diary", "add"}, 2, "Укажите один текст сна (или - для стандартного ввода)."},
+        {{"diary", "add", "  "}, 2, "Текст сна пуст."},
+        {{"diary", "add", "--at", "1500-01-01 00:00", "сон"}, 2, "Неверное время: 1500-01-01 00:00"},
+        {{"diary", "add", "--lat", "55", "сон"}, 2, "Широта и долгота задаются вместе"},
+        {{"diary", "add", "--lat", "95", "--lon", "10", "сон"}, 2, "Неверная широта: 95"},
+        {{"diary", "add", "--color", "red", "сон"}, 2, "Неизвестный параметр: --color"},
+        {{"diary", "show"}, 2, "Укажите номер записи."},
+        {{"diary", "show", "0123456789"}, 3, "В дневнике снов нет записи «0123456789»."},
+        {{"diary", "mark", "0123456789", "maybe"}, 2, "Неверная отметка: maybe"},
+        {{"diary", "mark", "0123456789", "yes"}, 3, "В дневнике снов нет записи «0123456789»."},
+        {{"diary", "delete", "0123456789"}, 3, "В дневнике снов нет записи «0123456789»."},
+        {{"diary", "synth", "0"}, 2, "Укажите число снов от 1 до 1000000."},
+        {{"diary", "--help"}, 0, ""},
+    };
+    for (const Case &c : cases) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE(*c.message ? r.err.startsWith(QString::fromUtf8(c.message)) : r.err.isEmpty())
+            << c.args.join(" ").toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_TRUE(run({"diary", "synth", "--help"}).out.contains("для замеров скорости"));
+
+    // A diary that is not one: status 1, the reason, the file untouched.
+    QDir().mkpath(QFileInfo(diary()).path());
+    QFile f(diary());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("не база данных");
+    f.close();
+    for (const QStringList &args : {QStringList{"diary", "list"}, QStringList{"diary", "add", "сон"}}) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains("не является дневником снов")) << r.err.toStdString();
+    }
+    QFile back(diary());
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), QByteArray("не база данных"));
+}
+
+TEST_F(DiaryCliTest, SynthWritesEntriesForBenchmarks)
+{
+    const CliRun r = run({"diary", "synth", "25", "--seed", "7"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "Записано снов: 25\n");
+    const QJsonArray all = run({"diary", "list", "--json"}).json().toArray();
+    EXPECT_EQ(all.size(), 25);
+    for (qsizetype i = 1; i < all.size(); ++i)
+        EXPECT_GE(all.at(i - 1).toObject()["night"].toString(), all.at(i).toObject()["night"].toString());
+}
