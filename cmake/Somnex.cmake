@@ -121,7 +121,7 @@ somnex_level(3 somnex_packedtext somnex_dictionary somnex_wordindex somnex_words
   somnex_tolkdoc somnex_reading_catalogue somnex_literature somnex_location somnex_calendar_core
   somnex_lunarday somnex_appstate somnex_diary)
 somnex_level(4 somnex_support somnex_options_ui somnex_calendar_ui somnex_spravcity somnex_reading_ui
-  somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui)
+  somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui somnex_diary_ui)
 somnex_level(5 somnex_shell_ui)
 
 # The targets a target links directly (generator expressions reduced to the

@@ -141,10 +141,13 @@ void Form1::buildControls()
     btnCalen->setObjectName(QStringLiteral("Calen"));
     btnCalen->setCheckable(true); // pressed while the calendar is open
     btnCalen->setToolTip(QStringLiteral("Лунный календарь снов (Ctrl+M)"));
+    btnDiary = Toolbar1->addAction(artworkIcon("diary"), QStringLiteral("Дневник снов"));
+    btnDiary->setObjectName(QStringLiteral("Diary"));
+    btnDiary->setToolTip(QStringLiteral("Дневник снов: записать сон и прочитать его символы (Ctrl+D)"));
     btnHLP = Toolbar1->addAction(artworkIcon("hlp"), QStringLiteral("Настройки"));
     btnHLP->setObjectName(QStringLiteral("HLP"));
     btnHLP->setToolTip(QStringLiteral("Настройки программы (Ctrl+O)"));
-    for (QAction *a : {btnTolk, btnCalen, btnHLP})
+    for (QAction *a : {btnTolk, btnCalen, btnDiary, btnHLP})
         connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a->objectName()); });
 
     Label2 = new ClickLabel(QStringLiteral("О программе"), this);
@@ -629,7 +632,45 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
         }
     } else if (key == QLatin1String("HLP")) {
         registerSecondaryWindow(options::OptionsForm::open(1, true, this));
+    } else if (key == QLatin1String("Diary")) {
+        openDiary();
     }
+}
+
+diary::DiaryWindow *Form1::openDiary(const QDateTime &newDreamAt, bool newDream)
+{
+    const bool opening = diary::DiaryWindow::instance() == nullptr;
+    diary::DiaryWindow *d = diary::DiaryWindow::open(this, nullptr);
+    if (opening)
+        registerSecondaryWindow(d);
+    if (newDream || newDreamAt.isValid())
+        d->newEntry(newDreamAt);
+    return d;
+}
+
+void Form1::openInterpretation(const QString &headword)
+{
+    if (const int item = words_.indexOf(headword); item >= 0 && !literatureOpen()) {
+        selectItem(item + 1);
+        SetVisible(item + 1);
+    }
+    if (!tolk_) {
+        tolk_ = new Tolk(this, nullptr);
+        registerSecondaryWindow(tolk_);
+        if (!tolk_->Form_Load())
+            return;
+    }
+    btnTolk->setChecked(true);
+    tolk_->show();
+    tolk_->raise();
+    tolk_->activateWindow();
+    tolk_->ShowWord(headword, QStringLiteral("ShowTolk"));
+}
+
+diary::Place Form1::diaryPlace()
+{
+    const location::Location place = location::Location::load(GetSetting);
+    return {place.cityName, place.latitude().toDouble(), place.longitude().toDouble()};
 }
 
 void Form1::Toolbar4_ButtonClick(int button)
@@ -744,6 +785,10 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
     }
     if (ctrl && keyCode == Qt::Key_M) {
         Toolbar1_ButtonClick(QStringLiteral("Calen"));
+        return true;
+    }
+    if (ctrl && keyCode == Qt::Key_D) {
+        Toolbar1_ButtonClick(QStringLiteral("Diary"));
         return true;
     }
     if (ctrl && keyCode == Qt::Key_O) {

@@ -4,6 +4,7 @@
 // tray state.
 
 #include "appstate/AppState.h"
+#include "diary/ui/DiaryWindow.h"
 #include "dictionary/Catalogue.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
@@ -38,7 +39,7 @@ class TrayArea;
 
 class WordListModel;
 
-class Form1 : public QWidget, public TolkHost {
+class Form1 : public QWidget, public TolkHost, public diary::DiaryHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
@@ -160,6 +161,17 @@ public:
     static double fontScale();
     Tolk *tolk() const { return tolk_; }
 
+    // The dream diary: opened (a new dream at the moment given, or the one
+    // last shown when none is given and it is open).
+    diary::DiaryWindow *openDiary(const QDateTime &newDreamAt = QDateTime(), bool newDream = false);
+
+    // DiaryHost
+    const WordIndex &diaryWords() override { return words_; }
+    int diaryWordsGeneration() override { return rebuild_; }
+    std::vector<TolkBook> diaryBooks() override { return tolkBooks(); }
+    void openInterpretation(const QString &headword) override;
+    diary::Place diaryPlace() override;
+
     // TolkHost
     std::vector<TolkBook> tolkBooks() override;
     std::vector<TolkButton> tolkButtons() override;
@@ -178,7 +190,7 @@ public:
 
     // Controls, named as the program's other parts know them.
     QToolBar *Toolbar1 = nullptr;
-    QAction *btnTolk = nullptr, *btnCalen = nullptr, *btnHLP = nullptr;
+    QAction *btnTolk = nullptr, *btnCalen = nullptr, *btnDiary = nullptr, *btnHLP = nullptr;
     ClickLabel *Label3 = nullptr, *Label2 = nullptr, *Image8 = nullptr;
     QWidget *Picture3 = nullptr; // literature panel
     QWidget *Picture1 = nullptr; // its header strip

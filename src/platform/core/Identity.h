@@ -50,6 +50,13 @@ inline constexpr const char *LitAExpanded = "LitAExpanded";
 inline constexpr const char *LitFExpanded = "LitFExpanded";
 inline constexpr const char *UnloadQ = "UnloadQ"; // 1: do not ask before exiting
 inline constexpr const char *LastWord = "LastWord";
+// The dream diary's window: place and size in twips, and where its list ends
+// (the splitter, in twips from the window's left).
+inline constexpr const char *DTop = "DTop";
+inline constexpr const char *DLeft = "DLeft";
+inline constexpr const char *DHeight = "DHeight";
+inline constexpr const char *DWidth = "DWidth";
+inline constexpr const char *DSplit = "DSplit";
 } // namespace key
 
 // Keys of the location section.

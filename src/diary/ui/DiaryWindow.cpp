@@ -1,0 +1,1037 @@
+#include "diary/ui/DiaryWindow.h"
+
+#include "calendar/calen/LunarDay.h"
+#include "calendar/calen/PhasePicture.h"
+#include "diary/LunarSnapshot.h"
+#include "diary/ui/EntryListModel.h"
+#include "platform/core/Identity.h"
+#include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Shell.h"
+#include "platform/error/Error.h"
+#include "support/Artwork.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStringListModel>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace somnex::diary {
+
+namespace {
+
+DiaryWindow *g_instance = nullptr;
+
+const QString kTitle = QStringLiteral("Дневник снов");
+
+// The filter box's choices, in order.
+struct QuickFilter {
+    const char16_t *caption;
+    std::optional<bool> lucid;
+    std::optional<DreamKind> kind;
+    std::optional<Mark> mark;
+};
+const QuickFilter kQuickFilters[] = {
+    {u"Все сны", {}, {}, {}},
+    {u"Осознанные", true, {}, {}},
+    {u"Кошмары", {}, DreamKind::Nightmare, {}},
+    {u"Повторяющиеся", {}, DreamKind::Recurring, {}},
+    {u"Ложные пробуждения", {}, DreamKind::FalseAwakening, {}},
+    {u"Сонный паралич", {}, DreamKind::SleepParalysis, {}},
+    {u"Сбылись", {}, {}, Mark::Yes},
+    {u"Сбылись частично", {}, {}, Mark::Partly},
+    {u"Не сбылись", {}, {}, Mark::No},
+    {u"Не отмечены", {}, {}, Mark::None},
+};
+
+const Mark kMarkChoices[] = {Mark::None, Mark::Yes, Mark::Partly, Mark::No};
+
+QString russianDate(const QDate &d, const char *format)
+{
+    return QLocale(QLocale::Russian, QLocale::Russia).toString(d, QString::fromLatin1(format));
+}
+
+QString russianMoment(const QDateTime &t)
+{
+    return QLocale(QLocale::Russian, QLocale::Russia).toString(t, QStringLiteral("d MMM yyyy HH:mm"));
+}
+
+// Tags of one kind as the user types them: comma-separated.
+QString tagsText(const QList<Tag> &tags, TagKind kind)
+{
+    QStringList out;
+    for (const Tag &t : tags)
+        if (t.kind == kind)
+            out << t.text;
+    return out.join(QStringLiteral(", "));
+}
+
+void addTags(QList<Tag> &tags, const QString &text, TagKind kind)
+{
+    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString word = part.trimmed();
+        const bool known = std::any_of(tags.begin(), tags.end(), [&](const Tag &t) {
+            return t.text.compare(word, Qt::CaseInsensitive) == 0;
+        });
+        if (!word.isEmpty() && !known)
+            tags.append({word, kind});
+    }
+}
+
+QString placeText(const std::optional<Place> &place)
+{
+    if (!place)
+        return QStringLiteral("Место не задано: лунный день не рассчитан.");
+    const QString where = place->name.isEmpty() ? QString() : place->name + QStringLiteral(", ");
+    return QStringLiteral("Место: ") + where
+           + QStringLiteral("%1° %2, %3° %4")
+                 .arg(std::abs(place->latitude), 0, 'f', 2)
+                 .arg(place->latitude < 0 ? QStringLiteral("ю.ш.") : QStringLiteral("с.ш."))
+                 .arg(std::abs(place->longitude), 0, 'f', 2)
+                 .arg(place->longitude < 0 ? QStringLiteral("з.д.") : QStringLiteral("в.д."));
+}
+
+EntrySummary summaryOf(const Entry &e)
+{
+    EntrySummary s;
+    s.id = e.id;
+    s.at = e.at;
+    s.night = e.night;
+    s.displayTitle = e.displayTitle();
+    s.lunarDay = e.lunar.found ? e.lunar.lunarDay : 0;
+    s.lucid = e.lucid;
+    s.kinds = e.kinds;
+    s.mark = e.fulfilment.mark;
+    return s;
+}
+
+} // namespace
+
+int markAt(const std::vector<SymbolMark> &marks, qsizetype position)
+{
+    for (size_t i = 0; i < marks.size(); ++i)
+        if (position >= marks[i].start && position < marks[i].start + marks[i].length)
+            return int(i);
+    return -1;
+}
+
+QStringList firstLines(const QString &headword, const std::vector<TolkBook> &books)
+{
+    QStringList out;
+    const Interpretation found = CollectTolk(headword, books);
+    for (const Interpretation::Part &p : found.parts) {
+        QString line = p.text.section(QStringLiteral("\r\n"), 0, 0).trimmed();
+        if (!line.isEmpty())
+            out << p.heading + QStringLiteral(": ") + line;
+    }
+    return out;
+}
+
+DiaryWindow *DiaryWindow::open(DiaryHost *host, QWidget *owner, const QString &path)
+{
+    if (!g_instance) {
+        g_instance = new DiaryWindow(host, owner, path.isEmpty() ? DiaryStore::defaultPath() : path);
+        g_instance->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    DiaryWindow *w = g_instance;
+    w->show();
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+
+DiaryWindow *DiaryWindow::instance()
+{
+    return g_instance;
+}
+
+DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path)
+    : QWidget(owner, Qt::Window), host_(host)
+{
+    setWindowTitle(kTitle);
+    setWindowIcon(artworkIcon("diary"));
+    setObjectName(QStringLiteral("Diary"));
+    buildControls();
+    restoreGeometry();
+    autosave_.setSingleShot(true);
+    connect(&autosave_, &QTimer::timeout, this, [this] { saveNow(); });
+    // quitting by any path (the exit dialog, the session's end, SIGTERM)
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveNow(); });
+    const bool usable = openStore(path);
+    setEditable(usable);
+    if (usable) {
+        reloadList();
+        newEntry();
+    }
+}
+
+DiaryWindow::~DiaryWindow()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+bool DiaryWindow::openStore(const QString &path)
+{
+    try {
+        store_ = std::make_unique<DiaryStore>(path);
+    } catch (const Error &e) {
+        const bool aside = e.number() == kErrorDamaged || e.number() == kErrorForeign;
+        if (!aside) {
+            ShowMessage(e.description() + QStringLiteral("\nДневник открыт не будет; файл оставлен как есть."), kTitle,
+                        MsgIcon::Error);
+            return false;
+        }
+        const MsgResult answer = ShowMessage(
+            e.description()
+                + QStringLiteral("\nНачать новый дневник? Прежний файл останется рядом под новым именем."),
+            kTitle, MsgIcon::Question, MsgButtons::YesNo);
+        if (answer != MsgResult::Yes)
+            return false;
+        try {
+            const QString kept = DiaryStore::moveAside(path);
+            store_ = std::make_unique<DiaryStore>(path);
+            ShowMessage(QStringLiteral("Прежний файл дневника сохранён как «%1».").arg(kept), kTitle,
+                        MsgIcon::Information);
+        } catch (const Error &again) {
+            ShowMessage(again.description(), kTitle, MsgIcon::Error);
+            return false;
+        }
+    }
+    store_->setSymbolSource([this](QStringView text) {
+        QStringList found;
+        const WordIndex &words = host_->diaryWords();
+        for (const SymbolMark &m : finder().find(text))
+            if (!found.contains(words.word(m.item)))
+                found << words.word(m.item);
+        return found;
+    });
+    return true;
+}
+
+void DiaryWindow::buildControls()
+{
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("diaryToolbar"));
+    toolbar_->setIconSize({24, 24});
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    QAction *add = toolbar_->addAction(artworkIcon("diary"), QStringLiteral("&Записать сон"));
+    add->setObjectName(QStringLiteral("newEntry"));
+    add->setShortcut(QKeySequence::New);
+    add->setToolTip(QStringLiteral("Новая запись о сне (Ctrl+N)"));
+    connect(add, &QAction::triggered, this, [this] { newEntry(); });
+    QAction *trash = toolbar_->addAction(QStringLiteral("В &корзину"));
+    trash->setObjectName(QStringLiteral("toTrash"));
+    trash->setToolTip(QStringLiteral("Переместить запись в корзину (Delete)"));
+    connect(trash, &QAction::triggered, this, &DiaryWindow::moveShownToTrash);
+    QAction *find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] {
+        searchBox_->setFocus();
+        searchBox_->selectAll();
+    });
+    addAction(find);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("diarySplitter"));
+    splitter_->addWidget(buildListPanel());
+    splitter_->addWidget(buildEntryPanel());
+    splitter_->setStretchFactor(1, 1);
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("diaryStatus"));
+    statusLine_->setTextFormat(Qt::RichText);
+    connect(statusLine_, &QLabel::linkActivated, this, [this] { undoTrash(); });
+    auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(4, 0, 4, 4);
+    v->addWidget(toolbar_);
+    v->addWidget(splitter_, 1);
+    v->addWidget(statusLine_);
+}
+
+QWidget *DiaryWindow::buildListPanel()
+{
+    auto *panel = new QWidget(this);
+    searchBox_ = new QLineEdit(panel);
+    searchBox_->setObjectName(QStringLiteral("searchBox"));
+    searchBox_->setPlaceholderText(QStringLiteral("Искать в снах (Ctrl+F)"));
+    searchBox_->setClearButtonEnabled(true);
+    searchBox_->setAccessibleName(QStringLiteral("Поиск по снам"));
+    filterBox_ = new QComboBox(panel);
+    filterBox_->setObjectName(QStringLiteral("filterBox"));
+    filterBox_->setAccessibleName(QStringLiteral("Какие сны показать"));
+    for (const QuickFilter &f : kQuickFilters)
+        filterBox_->addItem(QString::fromUtf16(f.caption));
+    tagFilter_ = new QComboBox(panel);
+    tagFilter_->setObjectName(QStringLiteral("tagFilter"));
+    tagFilter_->setAccessibleName(QStringLiteral("Метка или символ"));
+    periodBox_ = new QCheckBox(QStringLiteral("С"), panel);
+    periodBox_->setObjectName(QStringLiteral("periodBox"));
+    periodBox_->setToolTip(QStringLiteral("Только сны за период"));
+    fromDate_ = new QDateEdit(QDate::currentDate().addMonths(-1), panel);
+    toDate_ = new QDateEdit(QDate::currentDate(), panel);
+    for (QDateEdit *d : {fromDate_, toDate_}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setEnabled(false);
+    }
+    fromDate_->setAccessibleName(QStringLiteral("Начало периода"));
+    toDate_->setAccessibleName(QStringLiteral("Конец периода"));
+    auto *period = new QHBoxLayout;
+    period->addWidget(periodBox_);
+    period->addWidget(fromDate_, 1);
+    period->addWidget(new QLabel(QStringLiteral("по"), panel));
+    period->addWidget(toDate_, 1);
+
+    model_ = new EntryListModel(this);
+    list_ = new QListView(panel);
+    list_->setObjectName(QStringLiteral("entryList"));
+    list_->setAccessibleName(QStringLiteral("Сны по ночам"));
+    list_->setModel(model_);
+    list_->setUniformItemSizes(true);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->installEventFilter(this);
+    connect(list_, &QListView::clicked, this, &DiaryWindow::listClicked);
+    connect(list_, &QListView::activated, this, &DiaryWindow::listClicked);
+
+    auto *v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(searchBox_);
+    v->addWidget(filterBox_);
+    v->addWidget(tagFilter_);
+    v->addLayout(period);
+    v->addWidget(list_, 1);
+    connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
+    connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(tagFilter_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(periodBox_, &QCheckBox::toggled, this, [this](bool on) {
+        fromDate_->setEnabled(on);
+        toDate_->setEnabled(on);
+        applyFilter();
+    });
+    connect(fromDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+    connect(toDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+    return panel;
+}
+
+QWidget *DiaryWindow::buildEntryPanel()
+{
+    auto *panel = new QWidget(this);
+    titleBox_ = new QLineEdit(panel);
+    titleBox_->setObjectName(QStringLiteral("titleBox"));
+    titleBox_->setPlaceholderText(QStringLiteral("Название (можно не писать)"));
+    titleBox_->setAccessibleName(QStringLiteral("Название сна"));
+    momentBox_ = new QDateTimeEdit(panel);
+    momentBox_->setObjectName(QStringLiteral("momentBox"));
+    momentBox_->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm"));
+    momentBox_->setCalendarPopup(true);
+    momentBox_->setAccessibleName(QStringLiteral("Когда приснился сон"));
+    nightLabel_ = new QLabel(panel);
+    nightLabel_->setObjectName(QStringLiteral("nightLabel"));
+    nightLabel_->setWordWrap(true);
+    nightLabel_->setToolTip(QStringLiteral("Сон, увиденный до полудня, относится к ночи, которая началась накануне "
+                                           "вечером."));
+    auto *when = new QHBoxLayout;
+    when->addWidget(new QLabel(QStringLiteral("Когда:"), panel));
+    when->addWidget(momentBox_);
+    when->addWidget(nightLabel_, 1);
+
+    textBox_ = new QPlainTextEdit(panel);
+    textBox_->setObjectName(QStringLiteral("textBox"));
+    textBox_->setAccessibleName(QStringLiteral("Текст сна"));
+    textBox_->setAccessibleDescription(QStringLiteral("Символы сонников в тексте подчёркнуты; щелчок по символу "
+                                                      "открывает его толкование."));
+    textBox_->setPlaceholderText(QStringLiteral("Что вам приснилось? Запишите сон, пока он не забылся."));
+    textBox_->viewport()->installEventFilter(this);
+    textBox_->viewport()->setMouseTracking(true);
+
+    tabs_ = new QTabWidget(panel);
+    tabs_->setObjectName(QStringLiteral("entryTabs"));
+    tabs_->addTab(buildSymbolsTab(), QStringLiteral("Символы"));
+    tabs_->addTab(buildLunarTab(), QStringLiteral("Лунный день"));
+    tabs_->addTab(buildMarkTab(), QStringLiteral("Сбылся ли"));
+
+    auto *texts = new QSplitter(Qt::Vertical, panel);
+    texts->addWidget(textBox_);
+    texts->addWidget(tabs_);
+    texts->setStretchFactor(0, 3);
+    texts->setStretchFactor(1, 2);
+    auto *v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(titleBox_);
+    v->addLayout(when);
+    v->addWidget(texts, 1);
+    v->addWidget(buildDetailsRow());
+
+    connect(titleBox_, &QLineEdit::textEdited, this, &DiaryWindow::changed);
+    connect(textBox_, &QPlainTextEdit::textChanged, this, &DiaryWindow::textChanged);
+    connect(momentBox_, &QDateTimeEdit::dateTimeChanged, this, &DiaryWindow::momentOrPlaceChanged);
+    return panel;
+}
+
+QWidget *DiaryWindow::buildDetailsRow()
+{
+    auto *row = new QWidget(this);
+    lucidBox_ = new QCheckBox(QStringLiteral("&Осознанный"), row);
+    lucidBox_->setObjectName(QStringLiteral("lucidBox"));
+    lucidBox_->setToolTip(QStringLiteral("Во сне вы понимали, что спите"));
+    connect(lucidBox_, &QCheckBox::toggled, this, &DiaryWindow::changed);
+    auto *checks = new QHBoxLayout;
+    checks->addWidget(lucidBox_);
+    for (DreamKind k : kAllKinds) {
+        auto *box = new QCheckBox(kindName(k), row);
+        box->setObjectName(QStringLiteral("kind-") + kindCode(k));
+        connect(box, &QCheckBox::toggled, this, &DiaryWindow::changed);
+        kindBoxes_ << box;
+        checks->addWidget(box);
+    }
+    checks->addStretch();
+    clarityBox_ = new QComboBox(row);
+    clarityBox_->setObjectName(QStringLiteral("clarityBox"));
+    clarityBox_->setAccessibleName(QStringLiteral("Ясность сна"));
+    clarityBox_->addItems({QStringLiteral("—"), QStringLiteral("1 — смутный"), QStringLiteral("2"),
+                           QStringLiteral("3"), QStringLiteral("4 — яркий")});
+    moodBox_ = new QComboBox(row);
+    moodBox_->setObjectName(QStringLiteral("moodBox"));
+    moodBox_->setAccessibleName(QStringLiteral("Настроение сна"));
+    moodBox_->addItems({QStringLiteral("—"), QStringLiteral("очень плохое"), QStringLiteral("плохое"),
+                        QStringLiteral("ровное"), QStringLiteral("хорошее"), QStringLiteral("очень хорошее")});
+    for (QComboBox *c : {clarityBox_, moodBox_})
+        connect(c, &QComboBox::currentIndexChanged, this, &DiaryWindow::changed);
+    tagsBox_ = new QLineEdit(row);
+    peopleBox_ = new QLineEdit(row);
+    placesBox_ = new QLineEdit(row);
+    const std::pair<QLineEdit *, const char *> tagBoxes[] = {
+        {tagsBox_, "tagsBox"}, {peopleBox_, "peopleBox"}, {placesBox_, "placesBox"}};
+    for (const auto &[box, name] : tagBoxes) {
+        box->setObjectName(QString::fromLatin1(name));
+        box->setPlaceholderText(QStringLiteral("через запятую"));
+        connect(box, &QLineEdit::textEdited, this, &DiaryWindow::changed);
+    }
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Я&сность:"), clarityBox_);
+    form->addRow(QStringLiteral("&Настроение:"), moodBox_);
+    form->addRow(QStringLiteral("&Метки:"), tagsBox_);
+    form->addRow(QStringLiteral("&Люди:"), peopleBox_);
+    form->addRow(QStringLiteral("Мес&та:"), placesBox_);
+    auto *v = new QVBoxLayout(row);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addLayout(checks);
+    v->addLayout(form);
+    return row;
+}
+
+QWidget *DiaryWindow::buildSymbolsTab()
+{
+    auto *tab = new QWidget(this);
+    symbolList_ = new QListWidget(tab);
+    symbolList_->setObjectName(QStringLiteral("symbolList"));
+    symbolList_->setAccessibleName(QStringLiteral("Символы сна"));
+    symbolList_->setWordWrap(true);
+    connect(symbolList_, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem *item) { host_->openInterpretation(item->data(Qt::UserRole).toString()); });
+    symbolToAdd_ = new QLineEdit(tab);
+    symbolToAdd_->setObjectName(QStringLiteral("symbolToAdd"));
+    symbolToAdd_->setPlaceholderText(QStringLiteral("Слово из сонника"));
+    symbolToAdd_->setAccessibleName(QStringLiteral("Символ, который добавить"));
+    auto *add = new QPushButton(QStringLiteral("&Добавить"), tab);
+    add->setObjectName(QStringLiteral("addSymbol"));
+    auto *remove = new QPushButton(QStringLiteral("&Убрать"), tab);
+    remove->setObjectName(QStringLiteral("removeSymbol"));
+    remove->setToolTip(QStringLiteral("Убрать выбранный символ из этого сна"));
+    connect(add, &QPushButton::clicked, this, &DiaryWindow::addSymbol);
+    connect(symbolToAdd_, &QLineEdit::returnPressed, this, &DiaryWindow::addSymbol);
+    connect(remove, &QPushButton::clicked, this, &DiaryWindow::removeSymbol);
+    auto *row = new QHBoxLayout;
+    row->addWidget(symbolToAdd_, 1);
+    row->addWidget(add);
+    row->addWidget(remove);
+    auto *v = new QVBoxLayout(tab);
+    v->addWidget(symbolList_, 1);
+    v->addLayout(row);
+    return tab;
+}
+
+QWidget *DiaryWindow::buildLunarTab()
+{
+    auto *tab = new QWidget(this);
+    phasePicture_ = new QLabel(tab);
+    phasePicture_->setObjectName(QStringLiteral("phasePicture"));
+    phasePicture_->setFixedSize(64, 64);
+    lunarDayLabel_ = new QLabel(tab);
+    lunarDayLabel_->setObjectName(QStringLiteral("lunarDayLabel"));
+    lunarDayLabel_->setWordWrap(true);
+    QFont bold = lunarDayLabel_->font();
+    bold.setBold(true);
+    lunarDayLabel_->setFont(bold);
+    lunarTexts_ = new QLabel(tab);
+    lunarTexts_->setObjectName(QStringLiteral("lunarTexts"));
+    lunarTexts_->setWordWrap(true);
+    lunarTexts_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    placeLabel_ = new QLabel(tab);
+    placeLabel_->setObjectName(QStringLiteral("placeLabel"));
+    placeLabel_->setWordWrap(true);
+    auto *here = new QPushButton(QStringLiteral("Место из &настроек"), tab);
+    here->setObjectName(QStringLiteral("placeFromSettings"));
+    here->setToolTip(QStringLiteral("Считать лунный день для места, заданного в настройках программы"));
+    connect(here, &QPushButton::clicked, this, [this] {
+        entry_.place = host_->diaryPlace();
+        momentOrPlaceChanged();
+    });
+    auto *top = new QHBoxLayout;
+    top->addWidget(phasePicture_);
+    top->addWidget(lunarDayLabel_, 1);
+    auto *placeRow = new QHBoxLayout;
+    placeRow->addWidget(placeLabel_, 1);
+    placeRow->addWidget(here);
+    auto *v = new QVBoxLayout(tab);
+    v->addLayout(top);
+    v->addWidget(lunarTexts_, 1);
+    v->addLayout(placeRow);
+    return tab;
+}
+
+QWidget *DiaryWindow::buildMarkTab()
+{
+    auto *tab = new QWidget(this);
+    markBox_ = new QComboBox(tab);
+    markBox_->setObjectName(QStringLiteral("markBox"));
+    markBox_->setAccessibleName(QStringLiteral("Сбылся ли сон"));
+    markBox_->addItems({QStringLiteral("не отмечено"), QStringLiteral("сбылся"), QStringLiteral("сбылся частично"),
+                        QStringLiteral("не сбылся")});
+    markedOn_ = new QLabel(tab);
+    markedOn_->setObjectName(QStringLiteral("markedOn"));
+    markNote_ = new QLineEdit(tab);
+    markNote_->setObjectName(QStringLiteral("markNote"));
+    markNote_->setPlaceholderText(QStringLiteral("Как сбылся (можно не писать)"));
+    markNote_->setAccessibleName(QStringLiteral("Заметка о том, как сбылся сон"));
+    connect(markBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::markChanged);
+    connect(markNote_, &QLineEdit::textEdited, this, &DiaryWindow::changed);
+    auto *form = new QFormLayout(tab);
+    form->addRow(QStringLiteral("&Сон:"), markBox_);
+    form->addRow(QString(), markedOn_);
+    form->addRow(QStringLiteral("За&метка:"), markNote_);
+    return tab;
+}
+
+void DiaryWindow::restoreGeometry()
+{
+    const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const double nan = std::nan("");
+    double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::DWidth, nan);
+    double height = GetSettingReal(settings::kApp, settings::kMain, settings::key::DHeight, nan);
+    const double top = GetSettingReal(settings::kApp, settings::kMain, settings::key::DTop, nan);
+    const double left = GetSettingReal(settings::kApp, settings::kMain, settings::key::DLeft, nan);
+    const int w = std::isnan(width) ? std::min(980, screen.width() - 40) : std::max(480, TwipsToPixels(width));
+    const int h = std::isnan(height) ? std::min(680, screen.height() - 40) : std::max(360, TwipsToPixels(height));
+    resize(w, h);
+    if (!std::isnan(top) && !std::isnan(left)) {
+        const QRect want(TwipsToPixels(left), TwipsToPixels(top), w, h);
+        if (screen.intersects(want.adjusted(0, 0, 0, -h + 30))) // its title bar is on the screen
+            move(want.topLeft());
+    } else {
+        move(screen.center() - QPoint(w / 2, h / 2));
+    }
+    const double split = GetSettingReal(settings::kApp, settings::kMain, settings::key::DSplit, nan);
+    const int listWidth = std::isnan(split) ? w * 3 / 10 : std::clamp(TwipsToPixels(split), 120, w - 240);
+    splitter_->setSizes({listWidth, w - listWidth});
+}
+
+void DiaryWindow::storeGeometry()
+{
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    SettingsBatch batch;
+    SaveSetting(settings::kApp, settings::kMain, settings::key::DTop, realText(PixelsToTwips(y())));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::DLeft, realText(PixelsToTwips(x())));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::DHeight, realText(PixelsToTwips(height())));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::DWidth, realText(PixelsToTwips(width())));
+    SaveSetting(settings::kApp, settings::kMain, settings::key::DSplit,
+                realText(PixelsToTwips(splitter_->sizes().value(0))));
+}
+
+void DiaryWindow::setEditable(bool on)
+{
+    splitter_->setEnabled(on);
+    for (QAction *a : toolbar_->actions())
+        a->setEnabled(on);
+    if (!on)
+        statusLine_->setText(QStringLiteral("Дневник недоступен."));
+}
+
+const SymbolFinder &DiaryWindow::finder()
+{
+    const int generation = host_->diaryWordsGeneration();
+    if (generation != finderGeneration_) {
+        finder_.build(host_->diaryWords());
+        finderGeneration_ = generation;
+        QStringList words;
+        const WordIndex &index = host_->diaryWords();
+        words.reserve(index.size());
+        for (int i = 0; i < index.size(); ++i)
+            words << index.word(i);
+        auto *completer = new QCompleter(words, symbolToAdd_);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        symbolToAdd_->setCompleter(completer);
+    }
+    return finder_;
+}
+
+// ---------------------------------------------------------------- the list
+
+void DiaryWindow::reloadList(const QString &select)
+{
+    if (!store_)
+        return;
+    const QString keepTag = tagFilter_->currentData().toString();
+    {
+        const QSignalBlocker quiet(tagFilter_);
+        tagFilter_->clear();
+        tagFilter_->addItem(QStringLiteral("Все метки"), QString());
+        for (const Tag &t : store_->allTags())
+            tagFilter_->addItem(t.text, t.text);
+        tagFilter_->setCurrentIndex(std::max(0, tagFilter_->findData(keepTag)));
+    }
+    applyFilter();
+    const int row = model_->rowOf(select.isEmpty() ? entry_.id : select);
+    if (row >= 0)
+        list_->setCurrentIndex(model_->index(row));
+}
+
+void DiaryWindow::applyFilter()
+{
+    if (!store_)
+        return;
+    const QuickFilter &quick = kQuickFilters[std::max(0, filterBox_->currentIndex())];
+    Filter f;
+    f.text = searchBox_->text().trimmed();
+    f.lucid = quick.lucid;
+    if (quick.kind)
+        f.kinds << *quick.kind;
+    f.mark = quick.mark;
+    if (const QString tag = tagFilter_->currentData().toString(); !tag.isEmpty())
+        f.tags << tag;
+    if (periodBox_->isChecked()) {
+        f.nightFrom = fromDate_->date();
+        f.nightTo = toDate_->date();
+    }
+    const bool everything = f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
+                            && !f.nightFrom.isValid();
+    try {
+        QList<EntrySummary> all = store_->list();
+        if (!everything) {
+            const QStringList ids = store_->search(f);
+            const QSet<QString> wanted(ids.begin(), ids.end());
+            all.removeIf([&](const EntrySummary &e) { return !wanted.contains(e.id); });
+        }
+        model_->setEntries(std::move(all));
+    } catch (const Error &e) {
+        statusLine_->setText(e.description().toHtmlEscaped());
+    }
+    const int row = model_->rowOf(entry_.id);
+    if (row >= 0)
+        list_->setCurrentIndex(model_->index(row));
+}
+
+void DiaryWindow::listClicked(const QModelIndex &index)
+{
+    const QString id = index.data(EntryListModel::IdRole).toString();
+    if (!id.isEmpty() && id != entry_.id)
+        showEntry(id);
+}
+
+// ---------------------------------------------------------------- one dream
+
+void DiaryWindow::newEntry(const QDateTime &at)
+{
+    saveNow();
+    Entry e;
+    e.at = at.isValid() ? at : momentNow();
+    e.zone = systemZoneName();
+    e.night = nightOf(e.at);
+    e.place = host_->diaryPlace();
+    e.lunar = computeSnapshot(e.at, e.place);
+    loadEntry(e);
+    list_->clearSelection();
+    textBox_->setFocus();
+}
+
+void DiaryWindow::showEntry(const QString &id)
+{
+    saveNow();
+    if (!store_)
+        return;
+    try {
+        const std::optional<Entry> e = store_->entry(id);
+        if (!e)
+            return;
+        loadEntry(*e);
+        const int row = model_->rowOf(id);
+        if (row >= 0)
+            list_->setCurrentIndex(model_->index(row));
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+    }
+}
+
+void DiaryWindow::loadEntry(const Entry &e)
+{
+    loading_ = true;
+    entry_ = e;
+    dirty_ = false;
+    autosave_.stop();
+    titleBox_->setText(e.title);
+    momentBox_->setDateTime(e.at);
+    textBox_->setPlainText(e.text);
+    lucidBox_->setChecked(e.lucid);
+    for (int k = 0; k < kindBoxes_.size(); ++k)
+        kindBoxes_[k]->setChecked(e.kinds.contains(kAllKinds[k]));
+    clarityBox_->setCurrentIndex(e.clarity.value_or(0));
+    moodBox_->setCurrentIndex(e.mood ? *e.mood + 3 : 0);
+    tagsBox_->setText(tagsText(e.tags, TagKind::Plain));
+    peopleBox_->setText(tagsText(e.tags, TagKind::Person));
+    placesBox_->setText(tagsText(e.tags, TagKind::Place));
+    markBox_->setCurrentIndex(int(std::find(std::begin(kMarkChoices), std::end(kMarkChoices), e.fulfilment.mark)
+                                  - std::begin(kMarkChoices)));
+    markNote_->setText(e.fulfilment.note);
+    loading_ = false;
+    findSymbols();
+    showSymbols();
+    showLunar();
+    showNight();
+    markChanged();
+    dirty_ = false;
+}
+
+Entry DiaryWindow::entryFromControls() const
+{
+    Entry e = entry_;
+    e.title = titleBox_->text();
+    e.text = textBox_->toPlainText();
+    QDateTime at = momentBox_->dateTime();
+    at.setOffsetFromUtc(entry_.at.offsetFromUtc());
+    e.at = at;
+    e.lucid = lucidBox_->isChecked();
+    e.kinds.clear();
+    for (int k = 0; k < kindBoxes_.size(); ++k)
+        if (kindBoxes_[k]->isChecked())
+            e.kinds << kAllKinds[k];
+    e.clarity = clarityBox_->currentIndex() > 0 ? std::optional<int>(clarityBox_->currentIndex()) : std::nullopt;
+    e.mood = moodBox_->currentIndex() > 0 ? std::optional<int>(moodBox_->currentIndex() - 3) : std::nullopt;
+    e.tags.clear();
+    addTags(e.tags, tagsBox_->text(), TagKind::Plain);
+    addTags(e.tags, peopleBox_->text(), TagKind::Person);
+    addTags(e.tags, placesBox_->text(), TagKind::Place);
+    e.fulfilment.mark = kMarkChoices[std::max(0, markBox_->currentIndex())];
+    e.fulfilment.note = markNote_->text();
+    if (e.fulfilment.mark == Mark::None)
+        e.fulfilment.markedOn = QDate();
+    else if (!e.fulfilment.markedOn.isValid())
+        e.fulfilment.markedOn = QDate::currentDate();
+    return e;
+}
+
+void DiaryWindow::changed()
+{
+    if (loading_)
+        return;
+    dirty_ = true;
+    autosave_.start(kAutosaveMs);
+}
+
+void DiaryWindow::textChanged()
+{
+    if (loading_)
+        return;
+    findSymbols();
+    changed();
+}
+
+bool DiaryWindow::saveNow()
+{
+    autosave_.stop();
+    if (!dirty_ || !store_)
+        return true;
+    Entry e = entryFromControls();
+    // a dream not yet stored waits for its first word
+    if (e.id.isEmpty() && e.text.trimmed().isEmpty() && e.title.trimmed().isEmpty())
+        return true;
+    try {
+        const bool added = e.id.isEmpty();
+        if (added)
+            e.id = store_->add(e);
+        else
+            store_->update(e);
+        const std::optional<Entry> stored = store_->entry(e.id);
+        if (stored)
+            entry_ = *stored;
+        dirty_ = false;
+        failureShown_ = false;
+        statusLine_->clear();
+        showSymbols();
+        if (added)
+            reloadList(e.id);
+        else
+            model_->updateEntry(summaryOf(entry_));
+        return true;
+    } catch (const Error &err) {
+        reportWriteFailure(err.description());
+        autosave_.start(kRetryMs);
+        return false;
+    }
+}
+
+void DiaryWindow::reportWriteFailure(const QString &why)
+{
+    statusLine_->setText(QStringLiteral("Запись не сохранена: ") + why.toHtmlEscaped()
+                         + QStringLiteral(" Текст остаётся в окне; программа попробует снова."));
+    if (failureShown_)
+        return;
+    failureShown_ = true;
+    ShowMessage(QStringLiteral("Не удалось сохранить запись дневника: ") + why
+                    + QStringLiteral("\nТекст остаётся в окне, программа попробует сохранить его снова."),
+                kTitle, MsgIcon::Warning);
+}
+
+void DiaryWindow::moveShownToTrash()
+{
+    if (!store_)
+        return;
+    saveNow();
+    if (entry_.id.isEmpty()) {
+        newEntry();
+        return;
+    }
+    try {
+        store_->moveToTrash(entry_.id);
+        trashed_ = entry_.id;
+        const QString title = entry_.displayTitle().toHtmlEscaped();
+        dirty_ = false;
+        reloadList();
+        const QList<EntrySummary> &rest = model_->entries();
+        if (rest.isEmpty())
+            newEntry();
+        else
+            showEntry(rest.first().id);
+        statusLine_->setText(QStringLiteral("Сон «%1» перемещён в корзину. <a href=\"undo\">Вернуть</a>").arg(title));
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+    }
+}
+
+void DiaryWindow::undoTrash()
+{
+    if (!store_ || trashed_.isEmpty())
+        return;
+    try {
+        store_->restore(trashed_);
+        const QString id = trashed_;
+        trashed_.clear();
+        statusLine_->clear();
+        reloadList(id);
+        showEntry(id);
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+    }
+}
+
+// ---------------------------------------------------------------- symbols
+
+void DiaryWindow::findSymbols()
+{
+    marks_ = finder().find(textBox_->toPlainText());
+    QList<QTextEdit::ExtraSelection> selections;
+    QTextCharFormat marked;
+    marked.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    marked.setUnderlineColor(palette().color(QPalette::Link));
+    marked.setForeground(palette().color(QPalette::Link));
+    for (const SymbolMark &m : marks_) {
+        QTextEdit::ExtraSelection s;
+        s.cursor = QTextCursor(textBox_->document());
+        s.cursor.setPosition(int(m.start));
+        s.cursor.setPosition(int(m.start + m.length), QTextCursor::KeepAnchor);
+        s.format = marked;
+        selections << s;
+    }
+    textBox_->setExtraSelections(selections);
+    if (!loading_) {
+        QStringList found;
+        const WordIndex &words = host_->diaryWords();
+        for (const SymbolMark &m : marks_)
+            if (!found.contains(words.word(m.item)))
+                found << words.word(m.item);
+        entry_.symbols = mergeSymbols(entry_.symbols, found);
+        showSymbols();
+    }
+}
+
+void DiaryWindow::showSymbols()
+{
+    const std::vector<TolkBook> books = host_->diaryBooks();
+    symbolList_->clear();
+    for (const QString &headword : entry_.symbolHeadwords()) {
+        QString text = headword;
+        for (const QString &line : firstLines(headword, books))
+            text += QStringLiteral("\n    ") + line;
+        auto *item = new QListWidgetItem(text, symbolList_);
+        item->setData(Qt::UserRole, headword);
+        item->setToolTip(QStringLiteral("Дважды щёлкните, чтобы прочитать толкование «%1»").arg(headword));
+    }
+}
+
+void DiaryWindow::addSymbol()
+{
+    const QString typed = symbolToAdd_->text().trimmed();
+    if (typed.isEmpty())
+        return;
+    const WordIndex &words = host_->diaryWords();
+    const int item = words.findPrefix(typed);
+    if (item < 0 || foldWord(words.word(item)) != foldWord(typed)) {
+        statusLine_->setText(QStringLiteral("В сонниках нет слова «%1».").arg(typed.toHtmlEscaped()));
+        return;
+    }
+    entry_.symbols = addSymbolByHand(entry_.symbols, words.word(item));
+    symbolToAdd_->clear();
+    showSymbols();
+    dirty_ = true;
+    saveNow();
+}
+
+void DiaryWindow::removeSymbol()
+{
+    const QListWidgetItem *item = symbolList_->currentItem();
+    if (!item)
+        return;
+    entry_.symbols = removeSymbolByHand(entry_.symbols, item->data(Qt::UserRole).toString());
+    showSymbols();
+    dirty_ = true;
+    saveNow();
+}
+
+void DiaryWindow::textClicked(qsizetype position)
+{
+    const int m = markAt(marks_, position);
+    if (m >= 0)
+        host_->openInterpretation(host_->diaryWords().word(marks_[size_t(m)].item));
+}
+
+// ---------------------------------------------------------------- the moment
+
+void DiaryWindow::momentOrPlaceChanged()
+{
+    if (loading_)
+        return;
+    QDateTime at = momentBox_->dateTime();
+    at.setOffsetFromUtc(entry_.at.offsetFromUtc());
+    entry_.at = at;
+    entry_.night = nightOf(at);
+    entry_.lunar = computeSnapshot(at, entry_.place);
+    showLunar();
+    showNight();
+    changed();
+}
+
+void DiaryWindow::showNight()
+{
+    nightLabel_->setText(nightCaption(entry_.night)
+                         + (entry_.at.time().hour() < 12 ? QStringLiteral(" (сон до полудня — ночь накануне)")
+                                                         : QString()));
+}
+
+void DiaryWindow::showLunar()
+{
+    const LunarSnapshot &l = entry_.lunar;
+    if (l.found) {
+        phasePicture_->setPixmap(QPixmap::fromImage(
+            calendar::keyedPhaseImage(calendar::drawMoonPhase(std::max(1, l.phasePicture), 128), 64)));
+        lunarDayLabel_->setText(QStringLiteral("%1-й лунный день\n%2 – %3")
+                                    .arg(l.lunarDay)
+                                    .arg(russianMoment(l.start), russianMoment(l.end)));
+    } else {
+        phasePicture_->clear();
+        lunarDayLabel_->setText(QStringLiteral("Лунный день не рассчитан"));
+    }
+    QStringList texts;
+    if (!l.lunarDayText.isEmpty())
+        texts << QStringLiteral("По лунному дню: ") + l.lunarDayText;
+    if (!l.weekdayText.isEmpty())
+        texts << QStringLiteral("По дню недели: ") + l.weekdayText;
+    if (!l.monthDayText.isEmpty())
+        texts << QStringLiteral("По числу месяца: ") + l.monthDayText;
+    lunarTexts_->setText(texts.join(QStringLiteral("\n\n")));
+    placeLabel_->setText(placeText(entry_.place));
+}
+
+void DiaryWindow::markChanged()
+{
+    const Mark mark = kMarkChoices[std::max(0, markBox_->currentIndex())];
+    QDate on = entry_.fulfilment.markedOn;
+    if (mark != Mark::None && !on.isValid())
+        on = QDate::currentDate();
+    markedOn_->setText(mark == Mark::None ? QString()
+                                          : QStringLiteral("Отмечено ") + russianDate(on, "d MMMM yyyy"));
+    if (loading_)
+        return;
+    dirty_ = true;
+    saveNow();
+}
+
+// ---------------------------------------------------------------- events
+
+void DiaryWindow::closeEvent(QCloseEvent *e)
+{
+    saveNow();
+    storeGeometry();
+    emit unloaded();
+    e->accept();
+}
+
+bool DiaryWindow::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == textBox_->viewport() && e->type() == QEvent::MouseButtonRelease) {
+        auto *m = static_cast<QMouseEvent *>(e);
+        if (m->button() == Qt::LeftButton && !textBox_->textCursor().hasSelection())
+            textClicked(textBox_->cursorForPosition(m->position().toPoint()).position());
+    } else if (watched == textBox_->viewport() && e->type() == QEvent::MouseMove) {
+        auto *m = static_cast<QMouseEvent *>(e);
+        const int hit = markAt(marks_, textBox_->cursorForPosition(m->position().toPoint()).position());
+        textBox_->viewport()->setCursor(hit >= 0 ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        textBox_->viewport()->setToolTip(
+            hit >= 0 ? QStringLiteral("Щёлкните, чтобы прочитать толкование «%1»")
+                           .arg(host_->diaryWords().word(marks_[size_t(hit)].item))
+                     : QString());
+    } else if (watched == list_ && e->type() == QEvent::KeyPress
+               && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Delete) {
+        moveShownToTrash();
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+} // namespace somnex::diary

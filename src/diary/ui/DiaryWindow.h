@@ -1,0 +1,183 @@
+#pragma once
+// "Дневник снов": the list of dreams by night on the left, the dream on the
+// right with its symbols, its lunar day and whether it came true.
+//
+// The window saves by itself: shortly after the last change, when another
+// dream is opened, when the window closes and when the program quits. There
+// is no Save button. A write that fails (a full disk, a read-only folder)
+// is said once; the text stays in the window and the next save tries again.
+
+#include "diary/DiaryStore.h"
+#include "diary/Entry.h"
+#include "dictionary/SymbolFinder.h"
+#include "dictionary/WordIndex.h"
+#include "reading/TolkDocument.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QDateTimeEdit;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QListWidget;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+
+namespace somnex::diary {
+
+class EntryListModel;
+
+// What the window needs of the program around it.
+class DiaryHost {
+public:
+    virtual ~DiaryHost() = default;
+    // The merged headwords of the enabled books; symbols are found among
+    // them. The generation changes whenever the list is rebuilt.
+    virtual const WordIndex &diaryWords() = 0;
+    virtual int diaryWordsGeneration() = 0;
+    // The enabled books, to say what each gives for a symbol.
+    virtual std::vector<TolkBook> diaryBooks() = 0;
+    // Opens the interpretation window on a headword.
+    virtual void openInterpretation(const QString &headword) = 0;
+    // The place the program's calendar computes for.
+    virtual Place diaryPlace() = 0;
+};
+
+// Where a click at a text position falls among the marks (-1: none).
+int markAt(const std::vector<SymbolMark> &marks, qsizetype position);
+
+// The first line each book gives for a headword, "Book: line".
+QStringList firstLines(const QString &headword, const std::vector<TolkBook> &books);
+
+class DiaryWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The diary of the program: created when none is open (on the file at
+    // path, the user's diary by default), shown and raised.
+    static DiaryWindow *open(DiaryHost *host, QWidget *owner = nullptr, const QString &path = QString());
+    static DiaryWindow *instance();
+    ~DiaryWindow() override;
+
+    // A new dream dated to a moment (now when invalid), the text box ready
+    // for typing. The dream is stored once it holds a word.
+    void newEntry(const QDateTime &at = QDateTime());
+    // Shows a stored dream (saving the one shown first).
+    void showEntry(const QString &id);
+    // Saves the dream shown when it changed; false when the write failed
+    // (the text stays, the next save tries again).
+    bool saveNow();
+    // Moves the dream shown to the trash; "Вернуть" in the strip below undoes it.
+    void moveShownToTrash();
+    void undoTrash();
+    // Runs the search box and the filters again.
+    void applyFilter();
+
+    // The dream shown ("" for a new one not yet stored) and the store.
+    QString shownId() const { return entry_.id; }
+    DiaryStore *store() const { return store_.get(); }
+    const std::vector<SymbolMark> &marks() const { return marks_; }
+    EntryListModel *listModel() const { return model_; }
+    // Clicks on the text at a position (what a mouse release does there).
+    void textClicked(qsizetype position);
+
+    // How long after the last keystroke the dream saves itself.
+    static constexpr int kAutosaveMs = 1500;
+    // How long a failed save waits before it tries again.
+    static constexpr int kRetryMs = 5000;
+
+signals:
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);
+    bool openStore(const QString &path);
+    void buildControls();
+    QWidget *buildListPanel();
+    QWidget *buildEntryPanel();
+    QWidget *buildDetailsRow();
+    QWidget *buildSymbolsTab();
+    QWidget *buildLunarTab();
+    QWidget *buildMarkTab();
+    void restoreGeometry();
+    void storeGeometry();
+    void reloadList(const QString &select = QString());
+    void loadEntry(const Entry &e);
+    Entry entryFromControls() const;
+    void changed();
+    void textChanged();
+    void findSymbols();
+    void showSymbols();
+    void showLunar();
+    void showNight();
+    void momentOrPlaceChanged();
+    void addSymbol();
+    void removeSymbol();
+    void markChanged();
+    void listClicked(const QModelIndex &index);
+    void reportWriteFailure(const QString &why);
+    void setEditable(bool on);
+    const SymbolFinder &finder();
+
+    DiaryHost *host_;
+    std::unique_ptr<DiaryStore> store_;
+    Entry entry_;        // what is shown, as last loaded or saved
+    bool dirty_ = false; // changed since
+    bool loading_ = false;
+    bool failureShown_ = false; // a failed save was said; the next is silent
+    QString trashed_;           // the dream last moved to the trash, for undo
+    std::vector<SymbolMark> marks_;
+    SymbolFinder finder_;
+    int finderGeneration_ = -1;
+    QTimer autosave_;
+
+    QToolBar *toolbar_ = nullptr;
+    QSplitter *splitter_ = nullptr;
+    QLineEdit *searchBox_ = nullptr;
+    QComboBox *filterBox_ = nullptr;
+    QComboBox *tagFilter_ = nullptr;
+    QCheckBox *periodBox_ = nullptr;
+    QDateEdit *fromDate_ = nullptr;
+    QDateEdit *toDate_ = nullptr;
+    QListView *list_ = nullptr;
+    EntryListModel *model_ = nullptr;
+    QLabel *statusLine_ = nullptr;
+
+    QLineEdit *titleBox_ = nullptr;
+    QDateTimeEdit *momentBox_ = nullptr;
+    QLabel *nightLabel_ = nullptr;
+    QPlainTextEdit *textBox_ = nullptr;
+    QCheckBox *lucidBox_ = nullptr;
+    QList<QCheckBox *> kindBoxes_;
+    QComboBox *clarityBox_ = nullptr;
+    QComboBox *moodBox_ = nullptr;
+    QLineEdit *tagsBox_ = nullptr;
+    QLineEdit *peopleBox_ = nullptr;
+    QLineEdit *placesBox_ = nullptr;
+    QTabWidget *tabs_ = nullptr;
+    QListWidget *symbolList_ = nullptr;
+    QLineEdit *symbolToAdd_ = nullptr;
+    QLabel *phasePicture_ = nullptr;
+    QLabel *lunarDayLabel_ = nullptr;
+    QLabel *lunarTexts_ = nullptr;
+    QLabel *placeLabel_ = nullptr;
+    QComboBox *markBox_ = nullptr;
+    QLabel *markedOn_ = nullptr;
+    QLineEdit *markNote_ = nullptr;
+};
+
+} // namespace somnex::diary

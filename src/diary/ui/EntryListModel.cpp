@@ -1,0 +1,74 @@
+#include "diary/ui/EntryListModel.h"
+
+#include <QLocale>
+
+namespace somnex::diary {
+
+QString nightCaption(const QDate &night)
+{
+    if (!night.isValid())
+        return QString();
+    // the night is named after the morning it ends in, as people say it
+    return QStringLiteral("Ночь на ")
+           + QLocale(QLocale::Russian, QLocale::Russia).toString(night.addDays(1), QStringLiteral("d MMMM yyyy"));
+}
+
+QString summaryLine(const EntrySummary &e)
+{
+    QStringList parts;
+    parts << nightCaption(e.night);
+    if (e.lunarDay > 0)
+        parts << QStringLiteral("%1-й лунный день").arg(e.lunarDay);
+    if (e.lucid)
+        parts << QStringLiteral("осознанный");
+    for (DreamKind k : e.kinds)
+        parts << kindName(k);
+    if (e.mark != Mark::None)
+        parts << markName(e.mark);
+    return parts.join(QStringLiteral(" · "));
+}
+
+void EntryListModel::setEntries(QList<EntrySummary> entries)
+{
+    beginResetModel();
+    entries_ = std::move(entries);
+    endResetModel();
+}
+
+int EntryListModel::rowOf(const QString &id) const
+{
+    for (int i = 0; i < entries_.size(); ++i)
+        if (entries_[i].id == id)
+            return i;
+    return -1;
+}
+
+void EntryListModel::updateEntry(const EntrySummary &e)
+{
+    const int row = rowOf(e.id);
+    if (row < 0)
+        return;
+    entries_[row] = e;
+    emit dataChanged(index(row), index(row));
+}
+
+int EntryListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(entries_.size());
+}
+
+QVariant EntryListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= entries_.size())
+        return {};
+    const EntrySummary &e = entries_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole: return e.displayTitle + QLatin1Char('\n') + summaryLine(e);
+    case Qt::ToolTipRole: return summaryLine(e);
+    case Qt::AccessibleTextRole: return e.displayTitle + QStringLiteral(", ") + summaryLine(e);
+    case IdRole: return e.id;
+    default: return {};
+    }
+}
+
+} // namespace somnex::diary
