@@ -114,12 +114,18 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     TrayRetry.setInterval(1000);
     connect(&TrayRetry, &QTimer::timeout, this, &Form1::TrayRetry_Timer);
+    connectDiary();
     qApp->installEventFilter(this);
 }
 
 Form1::~Form1()
 {
     stopTextIndex();
+    calendar::Calen::diaryOpener() = nullptr;
+    if (diary::DiaryWindow *d = diary::DiaryWindow::instance()) {
+        d->saveNow();
+        delete d; // it asks this window for its words and books
+    }
     if (qApp)
         qApp->removeEventFilter(this);
     if (g_mainForm == this)
@@ -635,6 +641,14 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
     } else if (key == QLatin1String("Diary")) {
         openDiary();
     }
+}
+
+void Form1::connectDiary()
+{
+    // the calendar's "Записать сон на эту дату": a new dream at its moment
+    calendar::Calen::diaryOpener() = [this](double moment) {
+        openDiary(diary::momentIn(calendar::dateOf(moment), calendar::timeOf(moment)), true);
+    };
 }
 
 diary::DiaryWindow *Form1::openDiary(const QDateTime &newDreamAt, bool newDream)

@@ -164,6 +164,7 @@ public:
     // The dream diary: opened (a new dream at the moment given, or the one
     // last shown when none is given and it is open).
     diary::DiaryWindow *openDiary(const QDateTime &newDreamAt = QDateTime(), bool newDream = false);
+    void connectDiary();
 
     // DiaryHost
     const WordIndex &diaryWords() override { return words_; }

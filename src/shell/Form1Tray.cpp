@@ -69,6 +69,7 @@ void Form1::Tray1_MouseDown(short button)
                 SetVisible(selectedItem());
             };
             host.calendar = [this] { Toolbar1_ButtonClick(QStringLiteral("Calen")); };
+            host.diary = [this] { openDiary(QDateTime(), true); };
             host.options = [this] { registerSecondaryWindow(options::OptionsForm::open(1, false, this)); };
             host.about = [this] {
                 if (!about) {

@@ -101,7 +101,8 @@ TEST_F(ProgramTest, SigtermInTheTrayStoresTheState)
         // the geometry it had: 4100 x 6100 twips grown with the font, in whole pixels
         const QFontMetricsF fm(QApplication::font());
         const double scale =
-            FontScale(fm.horizontalAdvance(kFontScaleLetters.toString()) / double(kFontScaleLetters.size()), fm.height());
+            FontScale(fm.horizontalAdvance(kFontScaleLetters.toString()) / double(kFontScaleLetters.size()),
+                      fm.height());
         EXPECT_EQ(main.value("Width").toString(), QString::number(PixelsToTwips(TwipsToPixels(4100 * scale)))) << sig;
         EXPECT_EQ(main.value("Height").toString(), QString::number(PixelsToTwips(TwipsToPixels(6100 * scale)))) << sig;
         EXPECT_TRUE(main.contains("LastWord")) << sig;

@@ -153,6 +153,10 @@ void Calen::buildControls()
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
     btnNow = Toolbar1->addAction(artworkIcon(QStringLiteral("now")), QStringLiteral("Сейчас "));
+    btnDiary = Toolbar1->addAction(artworkIcon(QStringLiteral("diary")), QStringLiteral("Записать сон на эту дату"));
+    btnDiary->setObjectName(QStringLiteral("diary"));
+    btnDiary->setToolTip(QStringLiteral("Записать в дневник сон, приснившийся в выбранные день и час"));
+    btnDiary->setVisible(static_cast<bool>(diaryOpener()));
 
     LabelWeekDay = new QLabel(QStringLiteral("День недели:"), this);
     LabelDay = new QLabel(QStringLiteral("Число месяца:"), this);
@@ -251,6 +255,10 @@ void Calen::buildControls()
     resize(470, sizeHint().height());
 
     connect(btnNow, &QAction::triggered, this, &Calen::Toolbar1_ButtonClick);
+    connect(btnDiary, &QAction::triggered, this, [this] {
+        if (diaryOpener())
+            diaryOpener()(SelectedMoment);
+    });
     connect(Label7, &ClickLabel::clicked, this, &Calen::Label7_Click);
     connect(Image6, &ClickLabel::clicked, this, &Calen::Image6_Click);
 }
@@ -277,6 +285,12 @@ Calen *Calen::open(QWidget *owner)
 std::function<bool(const QString &)> &Calen::urlOpener()
 {
     static std::function<bool(const QString &)> opener = [](const QString &url) { return OpenUrl(url); };
+    return opener;
+}
+
+std::function<void(double)> &Calen::diaryOpener()
+{
+    static std::function<void(double)> opener;
     return opener;
 }
 

@@ -45,6 +45,9 @@ public:
 
     // Opens a web page; tests put a recorder in its place.
     static std::function<bool(const QString &)> &urlOpener();
+    // What "Записать сон на эту дату" does with the chosen moment (local
+    // date value); the button shows only when the program sets one.
+    static std::function<void(double)> &diaryOpener();
     // The engine's page the logo opens.
     static QString engineUrl();
 
@@ -96,6 +99,7 @@ public:
     cDateTimePicker *DTPicker1 = nullptr, *DTPicker2 = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QAction *btnNow = nullptr;
+    QAction *btnDiary = nullptr; // "Записать сон на эту дату"
     QLabel *LabelWeekDay = nullptr, *LabelDay = nullptr, *LabelLunarDay = nullptr; // the fixed captions
     QLabel *Label12 = nullptr, *Label5 = nullptr, *Label16 = nullptr, *Label3 = nullptr;
     QPlainTextEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;

@@ -96,9 +96,8 @@ void addTags(QList<Tag> &tags, const QString &text, TagKind kind)
 {
     for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString word = part.trimmed();
-        const bool known = std::any_of(tags.begin(), tags.end(), [&](const Tag &t) {
-            return t.text.compare(word, Qt::CaseInsensitive) == 0;
-        });
+        const bool known = std::any_of(tags.begin(), tags.end(),
+                                       [&](const Tag &t) { return t.text.compare(word, Qt::CaseInsensitive) == 0; });
         if (!word.isEmpty() && !known)
             tags.append({word, kind});
     }
@@ -172,8 +171,7 @@ DiaryWindow *DiaryWindow::instance()
     return g_instance;
 }
 
-DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path)
-    : QWidget(owner, Qt::Window), host_(host)
+DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path) : QWidget(owner, Qt::Window), host_(host)
 {
     setWindowTitle(kTitle);
     setWindowIcon(artworkIcon("diary"));
@@ -209,10 +207,10 @@ bool DiaryWindow::openStore(const QString &path)
                         MsgIcon::Error);
             return false;
         }
-        const MsgResult answer = ShowMessage(
-            e.description()
-                + QStringLiteral("\nНачать новый дневник? Прежний файл останется рядом под новым именем."),
-            kTitle, MsgIcon::Question, MsgButtons::YesNo);
+        const MsgResult answer =
+            ShowMessage(e.description()
+                            + QStringLiteral("\nНачать новый дневник? Прежний файл останется рядом под новым именем."),
+                        kTitle, MsgIcon::Question, MsgButtons::YesNo);
         if (answer != MsgResult::Yes)
             return false;
         try {
@@ -415,8 +413,8 @@ QWidget *DiaryWindow::buildDetailsRow()
     clarityBox_ = new QComboBox(row);
     clarityBox_->setObjectName(QStringLiteral("clarityBox"));
     clarityBox_->setAccessibleName(QStringLiteral("Ясность сна"));
-    clarityBox_->addItems({QStringLiteral("—"), QStringLiteral("1 — смутный"), QStringLiteral("2"),
-                           QStringLiteral("3"), QStringLiteral("4 — яркий")});
+    clarityBox_->addItems({QStringLiteral("—"), QStringLiteral("1 — смутный"), QStringLiteral("2"), QStringLiteral("3"),
+                           QStringLiteral("4 — яркий")});
     moodBox_ = new QComboBox(row);
     moodBox_->setObjectName(QStringLiteral("moodBox"));
     moodBox_->setAccessibleName(QStringLiteral("Настроение сна"));
@@ -427,8 +425,9 @@ QWidget *DiaryWindow::buildDetailsRow()
     tagsBox_ = new QLineEdit(row);
     peopleBox_ = new QLineEdit(row);
     placesBox_ = new QLineEdit(row);
-    const std::pair<QLineEdit *, const char *> tagBoxes[] = {
-        {tagsBox_, "tagsBox"}, {peopleBox_, "peopleBox"}, {placesBox_, "placesBox"}};
+    const std::pair<QLineEdit *, const char *> tagBoxes[] = {{tagsBox_, "tagsBox"},
+                                                             {peopleBox_, "peopleBox"},
+                                                             {placesBox_, "placesBox"}};
     for (const auto &[box, name] : tagBoxes) {
         box->setObjectName(QString::fromLatin1(name));
         box->setPlaceholderText(QStringLiteral("через запятую"));
@@ -641,8 +640,8 @@ void DiaryWindow::applyFilter()
         f.nightFrom = fromDate_->date();
         f.nightTo = toDate_->date();
     }
-    const bool everything = f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
-                            && !f.nightFrom.isValid();
+    const bool everything =
+        f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty() && !f.nightFrom.isValid();
     try {
         QList<EntrySummary> all = store_->list();
         if (!everything) {
@@ -717,8 +716,8 @@ void DiaryWindow::loadEntry(const Entry &e)
     tagsBox_->setText(tagsText(e.tags, TagKind::Plain));
     peopleBox_->setText(tagsText(e.tags, TagKind::Person));
     placesBox_->setText(tagsText(e.tags, TagKind::Place));
-    markBox_->setCurrentIndex(int(std::find(std::begin(kMarkChoices), std::end(kMarkChoices), e.fulfilment.mark)
-                                  - std::begin(kMarkChoices)));
+    markBox_->setCurrentIndex(
+        int(std::find(std::begin(kMarkChoices), std::end(kMarkChoices), e.fulfilment.mark) - std::begin(kMarkChoices)));
     markNote_->setText(e.fulfilment.note);
     loading_ = false;
     findSymbols();
@@ -959,9 +958,9 @@ void DiaryWindow::momentOrPlaceChanged()
 
 void DiaryWindow::showNight()
 {
-    nightLabel_->setText(nightCaption(entry_.night)
-                         + (entry_.at.time().hour() < 12 ? QStringLiteral(" (сон до полудня — ночь накануне)")
-                                                         : QString()));
+    nightLabel_->setText(
+        nightCaption(entry_.night)
+        + (entry_.at.time().hour() < 12 ? QStringLiteral(" (сон до полудня — ночь накануне)") : QString()));
 }
 
 void DiaryWindow::showLunar()
@@ -994,8 +993,7 @@ void DiaryWindow::markChanged()
     QDate on = entry_.fulfilment.markedOn;
     if (mark != Mark::None && !on.isValid())
         on = QDate::currentDate();
-    markedOn_->setText(mark == Mark::None ? QString()
-                                          : QStringLiteral("Отмечено ") + russianDate(on, "d MMMM yyyy"));
+    markedOn_->setText(mark == Mark::None ? QString() : QStringLiteral("Отмечено ") + russianDate(on, "d MMMM yyyy"));
     if (loading_)
         return;
     dirty_ = true;
@@ -1014,18 +1012,18 @@ void DiaryWindow::closeEvent(QCloseEvent *e)
 
 bool DiaryWindow::eventFilter(QObject *watched, QEvent *e)
 {
-    if (watched == textBox_->viewport() && e->type() == QEvent::MouseButtonRelease) {
+    const bool inText = textBox_ && watched == textBox_->viewport();
+    if (inText && e->type() == QEvent::MouseButtonRelease) {
         auto *m = static_cast<QMouseEvent *>(e);
         if (m->button() == Qt::LeftButton && !textBox_->textCursor().hasSelection())
             textClicked(textBox_->cursorForPosition(m->position().toPoint()).position());
-    } else if (watched == textBox_->viewport() && e->type() == QEvent::MouseMove) {
+    } else if (inText && e->type() == QEvent::MouseMove) {
         auto *m = static_cast<QMouseEvent *>(e);
         const int hit = markAt(marks_, textBox_->cursorForPosition(m->position().toPoint()).position());
         textBox_->viewport()->setCursor(hit >= 0 ? Qt::PointingHandCursor : Qt::IBeamCursor);
-        textBox_->viewport()->setToolTip(
-            hit >= 0 ? QStringLiteral("Щёлкните, чтобы прочитать толкование «%1»")
-                           .arg(host_->diaryWords().word(marks_[size_t(hit)].item))
-                     : QString());
+        textBox_->viewport()->setToolTip(hit >= 0 ? QStringLiteral("Щёлкните, чтобы прочитать толкование «%1»")
+                                                        .arg(host_->diaryWords().word(marks_[size_t(hit)].item))
+                                                  : QString());
     } else if (watched == list_ && e->type() == QEvent::KeyPress
                && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Delete) {
         moveShownToTrash();

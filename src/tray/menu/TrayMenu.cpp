@@ -87,6 +87,9 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
         Label18[item.label] = area;
     }
 
+    if (host_.diary)
+        addDiaryRow();
+
     Text1 = new QLineEdit(this);
     Text1->setGeometry(twipRect(435, 780, 1740, 285));
     Text1->setToolTip(QStringLiteral("Введите искомое слово."));
@@ -100,6 +103,38 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
 }
 
 TrayMenu::~TrayMenu() = default;
+
+void TrayMenu::addDiaryRow()
+{
+    setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(kHeight + kDiaryRowHeight));
+    diaryArea = new QLabel(QStringLiteral("Записать сон…"), this);
+    diaryArea->setObjectName(QStringLiteral("diaryArea"));
+    diaryArea->setGeometry(twipRect(kAreaLeft, kDiaryTop, kAreaWidth, kAreaHeight));
+    diaryArea->setIndent(24);
+    diaryArea->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    diaryArea->setMouseTracking(true);
+    diaryArea->setCursor(Qt::PointingHandCursor);
+    diaryArea->setToolTip(QStringLiteral("Записать сон в дневник, пока он не забылся (Ctrl+N)"));
+    auto *icon = new QLabel(diaryArea);
+    icon->setGeometry(3, (diaryArea->height() - 16) / 2, 16, 16);
+    icon->setPixmap(artworkPixmap(QStringLiteral("diary"), QSize(16, 16), devicePixelRatioF()));
+    icon->setAttribute(Qt::WA_TransparentForMouseEvents);
+    diaryArea->installEventFilter(this);
+}
+
+void TrayMenu::DiaryClick()
+{
+    if (!host_.diary)
+        return;
+    QPointer<TrayMenu> self(this);
+    {
+        Busy busy(busy_);
+        hide();
+        host_.diary();
+    }
+    if (self)
+        close();
+}
 
 void TrayMenu::popupAt(const QPoint &bottomRight, const QRect &icon)
 {
@@ -154,6 +189,10 @@ void TrayMenu::paintEvent(QPaintEvent *)
     const int below = TwipsToPixels(kMenuItems[2].top - 45);
     p.drawLine(8, above, width() - 9, above);
     p.drawLine(8, below, width() - 9, below);
+    if (diaryArea) {
+        const int diary = TwipsToPixels(kDiaryTop - 45);
+        p.drawLine(8, diary, width() - 9, diary);
+    }
     p.setPen(QColor(0x1b, 0x2a, 0x66));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -359,6 +398,11 @@ bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
     if (watched == Text1) {
         if (e->type() == QEvent::KeyPress) {
             auto *k = static_cast<QKeyEvent *>(e);
+            if (diaryArea && k->key() == Qt::Key_N
+                && (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier) {
+                DiaryClick();
+                return true;
+            }
             if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
                 return false;
             return keyPressed(k->key());
@@ -371,6 +415,20 @@ bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
         }
         if (e->type() == QEvent::MouseMove)
             HideCur();
+        return false;
+    }
+    if (watched == diaryArea) {
+        if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
+            ShowCur(diaryArea);
+            return e->type() == QEvent::MouseMove;
+        }
+        if (e->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto *m = static_cast<QMouseEvent *>(e);
+        if (m->button() == Qt::LeftButton && diaryArea->rect().contains(m->position().toPoint())) {
+            DiaryClick();
+            return true;
+        }
         return false;
     }
     for (std::size_t i = 0; i < kMenuItems.size(); ++i) {

@@ -31,7 +31,10 @@ struct TrayMenuHost {
     std::function<void()> listDblClick;             // the main list's double-click action
     std::function<void()> restore;                  // out of the tray
     std::function<void()> calendar, options, about; // show those windows modeless
-    std::function<bool()> exitAsks;                 // quitting asks with the exit dialog
+    // "Записать сон…": a new dream in the diary. With it the menu has a row
+    // of its own below the items.
+    std::function<void()> diary;
+    std::function<bool()> exitAsks; // quitting asks with the exit dialog
     std::function<void()> exitDialog, exitApp;
     // The secondary windows in the order they are closed.
     std::function<QList<QWidget *>()> secondaryWindows;
@@ -57,6 +60,8 @@ public:
     // Runs the item with the given screen order (1..5), then closes.
     void Label18_Click(int screenOrder);
     void Lookup();
+    // "Записать сон…": the diary opens on a new dream, the menu closes.
+    void DiaryClick();
 
     std::int16_t keyboardPosition() const { return position_; }
     std::int32_t idleCount() const { return idle_.count(); }
@@ -65,10 +70,13 @@ public:
 
     static constexpr double kWidth = 2265, kHeight = 2250;
     static constexpr double kAreaLeft = 60, kAreaWidth = 2175, kAreaHeight = 270;
+    // The diary's row below the items, when the host has a diary.
+    static constexpr double kDiaryTop = 2265, kDiaryRowHeight = 360;
 
     QLineEdit *Text1 = nullptr;
     QLabel *Label18[5] = {};
     QLabel *Image111 = nullptr;
+    QLabel *diaryArea = nullptr; // "Записать сон…", when the host has a diary
     QTimer Timer1;
     QRect iconArea_; // where the pointer is still with the menu
 
@@ -76,6 +84,7 @@ protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
     void paintEvent(QPaintEvent *) override;
+    void addDiaryRow();
     void mouseMoveEvent(QMouseEvent *) override;
 
 private:

@@ -436,6 +436,25 @@ TEST_F(CalenTest, TheLogoOpensTheEnginePage)
     EXPECT_TRUE(Calen::engineUrl().startsWith(u"https://"_qs));
 }
 
+TEST_F(CalenTest, WriteADreamOnThisDateOnlyWhereTheProgramHasADiary)
+{
+    {
+        Calen bare;
+        EXPECT_FALSE(bare.btnDiary->isVisible()) << "no diary, no button";
+    }
+    QList<double> asked;
+    Calen::diaryOpener() = [&](double moment) { asked << moment; };
+    Calen c;
+    c.show();
+    EXPECT_TRUE(c.btnDiary->isVisible());
+    EXPECT_EQ(c.btnDiary->text(), "Записать сон на эту дату");
+    const double chosen = toDateValue(QDate(2026, 3, 5), QTime(4, 30));
+    c.SelectedMoment = chosen;
+    c.btnDiary->trigger();
+    Calen::diaryOpener() = nullptr;
+    EXPECT_EQ(asked, QList<double>({chosen})) << "the moment the calendar shows";
+}
+
 TEST_F(CalenTest, ACalculationStartedDuringAnotherOneShowsTheLaterMoment)
 {
     Calen c;

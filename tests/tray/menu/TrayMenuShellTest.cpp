@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace somnex;
@@ -125,7 +126,7 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
     EXPECT_TRUE(m->isVisible());
     EXPECT_TRUE(m->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(m->frameGeometry().bottomRight() + QPoint(1, 1), QPoint(700, 600));
-    EXPECT_EQ(m->size(), QSize(151, 150)) << "the border shape, 2265 x 2250 twips";
+    EXPECT_EQ(m->size(), QSize(151, 174)) << "the border shape, 2265 x 2250 twips, and the diary's row of 360";
     EXPECT_EQ(m->Text1->toolTip(), "Введите искомое слово.");
     TrayMenu *again = rightClick(QPoint(650, 640));
     ASSERT_TRUE(again);
@@ -133,6 +134,39 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
     EXPECT_TRUE(again->Text1->text().isEmpty()) << "starts afresh";
     form->Tray1_MouseDown(1);
     EXPECT_FALSE(form->inTray());
+}
+
+TEST_F(TrayMenuShellTest, WriteADreamOpensTheDiaryOnANewDream)
+{
+    struct Case {
+        const char *how;
+        std::function<void(TrayMenu *)> act;
+    };
+    const Case cases[] = {
+        {"a click on the row", [](TrayMenu *m) { m->DiaryClick(); }},
+        {"Ctrl+N in the word box",
+         [](TrayMenu *m) {
+             QKeyEvent press(QEvent::KeyPress, Qt::Key_N, Qt::ControlModifier);
+             QCoreApplication::sendEvent(m->Text1, &press);
+         }},
+    };
+    for (const Case &c : cases) {
+        TrayMenu *m = rightClick();
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(m->diaryArea);
+        EXPECT_EQ(m->diaryArea->text(), "Записать сон…");
+        QPointer<TrayMenu> guard(m);
+        c.act(m);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull() || !guard->isVisible()) << c.how << ": the menu closes";
+        diary::DiaryWindow *d = diary::DiaryWindow::instance();
+        ASSERT_TRUE(d) << c.how;
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_TRUE(d->shownId().isEmpty()) << c.how << ": a new dream";
+        EXPECT_TRUE(form->inTray()) << c.how << ": the main window stays in the tray";
+        d->close();
+        delete d;
+    }
 }
 
 TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpretation)

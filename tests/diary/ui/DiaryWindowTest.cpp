@@ -1,0 +1,288 @@
+#include "diary/ui/DiaryWindow.h"
+
+#include "diary/ui/EntryListModel.h"
+#include "platform/core/Messages.h"
+#include "platform/error/Error.h"
+#include "support/TempProfile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace somnex;
+using namespace somnex::diary;
+
+namespace {
+
+// The program around the window: a word list of a few headwords and one
+// book that gives a line for each.
+class Host : public DiaryHost {
+public:
+    Host()
+    {
+        std::vector<QString> run;
+        for (const char *w : {"Вода", "Дом", "Змея", "Зубы", "Кольцо", "Лес", "Нога", "Обручальное кольцо", "Собака"})
+            run.push_back(QString::fromUtf8(w));
+        words.addRun(run);
+        words.finish();
+    }
+    const WordIndex &diaryWords() override { return words; }
+    int diaryWordsGeneration() override { return 1; }
+    std::vector<TolkBook> diaryBooks() override
+    {
+        TolkBook b;
+        b.tag = QStringLiteral("Народный сонник");
+        b.description = QStringLiteral("0");
+        b.lookup = [](const QString &w) -> std::optional<std::pair<QString, std::optional<QString>>> {
+            return std::pair<QString, std::optional<QString>>{
+                w + QStringLiteral(" во сне – к добру.\r\nВторая строка."), std::nullopt};
+        };
+        return {b};
+    }
+    void openInterpretation(const QString &headword) override { opened << headword; }
+    Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
+
+    WordIndex words;
+    QStringList opened;
+};
+
+class DiaryWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = SetMessageHandler([this](const Message &m) {
+            messages << m.text;
+            return answer;
+        });
+        path = dir.path() + "/Diary/diary.sqlite";
+    }
+    void TearDown() override
+    {
+        if (DiaryWindow *w = DiaryWindow::instance()) {
+            w->close();
+            delete w;
+        }
+        SetMessageHandler(previous_);
+    }
+    DiaryWindow &open() { return *DiaryWindow::open(&host, nullptr, path); }
+    static void type(DiaryWindow &w, const QString &text)
+    {
+        w.findChild<QPlainTextEdit *>("textBox")->setPlainText(text);
+    }
+    static QString shownText(DiaryWindow &w) { return w.findChild<QPlainTextEdit *>("textBox")->toPlainText(); }
+    QStringList marked(DiaryWindow &w)
+    {
+        QStringList out;
+        for (const SymbolMark &m : w.marks())
+            out << shownText(w).mid(m.start, m.length) + "=" + host.words.word(m.item);
+        return out;
+    }
+
+    TempProfile profile;
+    QTemporaryDir dir;
+    QString path;
+    Host host;
+    QStringList messages;
+    MsgResult answer = MsgResult::Ok;
+
+private:
+    MessageHandler previous_;
+};
+
+} // namespace
+
+TEST_F(DiaryWindowTest, NothingIsWrittenUntilTheDreamHoldsAWord)
+{
+    DiaryWindow &w = open();
+    EXPECT_EQ(w.windowTitle(), "Дневник снов");
+    EXPECT_FALSE(QFile::exists(path)) << "opening creates no file";
+    w.findChild<QCheckBox *>("lucidBox")->setChecked(true);
+    EXPECT_TRUE(w.saveNow());
+    EXPECT_FALSE(QFile::exists(path)) << "a tick without a word stores nothing";
+    type(w, "Снилась вода");
+    EXPECT_TRUE(w.saveNow());
+    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_FALSE(w.shownId().isEmpty());
+    const std::optional<Entry> e = w.store()->entry(w.shownId());
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->text, "Снилась вода");
+    EXPECT_TRUE(e->lucid);
+    EXPECT_EQ(e->symbolHeadwords(), QStringList({"Вода"}));
+    EXPECT_TRUE(e->lunar.found) << "the lunar day of the moment at the program's place";
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+}
+
+TEST_F(DiaryWindowTest, SymbolsAreMarkedAsTypedAndOpenTheirInterpretation)
+{
+    DiaryWindow &w = open();
+    type(w, "Мне снилось обручальное кольцо, а потом собаки в лесу 🐍 и зубы.");
+    EXPECT_EQ(marked(w),
+              QStringList({"обручальное кольцо=Обручальное кольцо", "собаки=Собака", "лесу=Лес", "зубы=Зубы"}))
+        << "the longest phrase, forms of the headwords, positions past an emoji";
+    const QString text = shownText(w);
+    w.textClicked(text.indexOf("собаки") + 2);
+    w.textClicked(text.indexOf("снилось"));
+    EXPECT_EQ(host.opened, QStringList({"Собака"})) << "a click on a mark opens it, elsewhere nothing";
+
+    auto *symbols = w.findChild<QListWidget *>("symbolList");
+    ASSERT_EQ(symbols->count(), 4);
+    EXPECT_EQ(symbols->item(1)->text(), "Собака\n    Народный сонник: Собака во сне – к добру.")
+        << "each symbol with the first line each book gives";
+}
+
+TEST_F(DiaryWindowTest, HandEditsOfTheSymbolsSurviveRetyping)
+{
+    DiaryWindow &w = open();
+    type(w, "Собака и лес");
+    auto *symbols = w.findChild<QListWidget *>("symbolList");
+    symbols->setCurrentRow(1); // Лес
+    QMetaObject::invokeMethod(w.findChild<QObject *>("removeSymbol"), "click");
+    w.findChild<QLineEdit *>("symbolToAdd")->setText("дом");
+    QMetaObject::invokeMethod(w.findChild<QObject *>("addSymbol"), "click");
+    w.findChild<QLineEdit *>("symbolToAdd")->setText("Тараканище");
+    QMetaObject::invokeMethod(w.findChild<QObject *>("addSymbol"), "click");
+    type(w, "Собака, лес и снова лес");
+    ASSERT_TRUE(w.saveNow());
+    const QString id = w.shownId();
+    w.newEntry();
+    w.showEntry(id);
+    EXPECT_EQ(w.store()->entry(id)->symbolHeadwords(), QStringList({"Собака", "Дом"}))
+        << "removed stays removed, added stays, no word of no book";
+    ASSERT_EQ(symbols->count(), 2);
+}
+
+TEST_F(DiaryWindowTest, EveryWayOfLeavingADreamSavesIt)
+{
+    DiaryWindow &w = open();
+    type(w, "Первый сон");
+    w.newEntry(); // Ctrl+N
+    type(w, "Второй сон");
+    const QString second = w.shownId();
+    EXPECT_TRUE(second.isEmpty()) << "not yet saved";
+    w.close(); // closing saves
+    DiaryStore store(path);
+    QStringList texts;
+    for (const EntrySummary &s : store.list())
+        texts << store.entry(s.id)->text;
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({"Второй сон", "Первый сон"}));
+}
+
+TEST_F(DiaryWindowTest, AFailedSaveKeepsTheTextSaysSoOnceAndTriesAgain)
+{
+    // the diary's folder cannot be made: a file stands in its place
+    QFile blocker(dir.path() + "/Diary");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    DiaryWindow &w = open();
+    type(w, "Сон, который нельзя потерять");
+    EXPECT_FALSE(w.saveNow());
+    type(w, "Сон, который нельзя потерять, и ещё строка");
+    EXPECT_FALSE(w.saveNow());
+    ASSERT_EQ(messages.size(), 1) << "said once, not at every try";
+    EXPECT_TRUE(messages[0].startsWith("Не удалось сохранить запись дневника: ")) << messages[0].toStdString();
+    EXPECT_EQ(shownText(w), "Сон, который нельзя потерять, и ещё строка") << "the text stays in the window";
+    EXPECT_TRUE(w.findChild<QLabel *>("diaryStatus")->text().contains("программа попробует снова"));
+
+    ASSERT_TRUE(QFile::remove(dir.path() + "/Diary"));
+    EXPECT_TRUE(w.saveNow()) << "the next try, once the folder can be made";
+    EXPECT_EQ(DiaryStore(path).entry(w.shownId())->text, "Сон, который нельзя потерять, и ещё строка");
+}
+
+TEST_F(DiaryWindowTest, ADamagedDiaryIsKeptAsideOnlyWhenTheUserAgrees)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/Diary"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray junk = QByteArray("SQLite format 3") + QByteArray(4000, '\x5a');
+    f.write(junk);
+    f.close();
+
+    struct Case {
+        MsgResult answer;
+        bool usable;
+    };
+    for (const Case c : {Case{MsgResult::No, false}, Case{MsgResult::Yes, true}}) {
+        messages.clear();
+        answer = c.answer;
+        DiaryWindow &w = open();
+        ASSERT_FALSE(messages.isEmpty());
+        EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(path)) || messages[0].contains(path))
+            << "the message names the file: " << messages[0].toStdString();
+        EXPECT_EQ(w.store() != nullptr, c.usable);
+        if (!c.usable) {
+            QFile again(path);
+            ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+            EXPECT_EQ(again.readAll(), junk) << "never written";
+        } else {
+            type(w, "Новый дневник");
+            EXPECT_TRUE(w.saveNow());
+            const QStringList aside = QDir(dir.path() + "/Diary").entryList({"diary.sqlite.damaged-*"});
+            ASSERT_EQ(aside.size(), 1) << "the damaged file kept beside it";
+            QFile kept(dir.path() + "/Diary/" + aside[0]);
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), junk);
+        }
+        w.close();
+        delete &w;
+    }
+}
+
+TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
+{
+    DiaryWindow &w = open();
+    for (const char *t : {"Собака лаяла во дворе", "Плыл по реке", "Видел собаку у дома"}) {
+        w.newEntry();
+        type(w, QString::fromUtf8(t));
+        ASSERT_TRUE(w.saveNow());
+    }
+    ASSERT_EQ(w.listModel()->rowCount(), 3);
+    w.findChild<QLineEdit *>("searchBox")->setText("собаки");
+    EXPECT_EQ(w.listModel()->rowCount(), 2) << "every form of the word";
+    w.findChild<QLineEdit *>("searchBox")->clear();
+
+    const QString last = w.shownId();
+    w.findChild<QComboBox *>("markBox")->setCurrentIndex(1); // сбылся: saved at once
+    EXPECT_EQ(w.store()->entry(last)->fulfilment.mark, Mark::Yes);
+    EXPECT_EQ(w.store()->entry(last)->fulfilment.markedOn, QDate::currentDate());
+    w.findChild<QComboBox *>("filterBox")->setCurrentText("Сбылись");
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    w.findChild<QComboBox *>("filterBox")->setCurrentIndex(0);
+
+    w.moveShownToTrash();
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    EXPECT_TRUE(w.findChild<QLabel *>("diaryStatus")->text().contains("Вернуть"));
+    w.undoTrash();
+    EXPECT_EQ(w.listModel()->rowCount(), 3);
+    EXPECT_EQ(w.shownId(), last);
+}
+
+TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
+{
+    EntrySummary e;
+    e.night = QDate(2026, 12, 8);
+    e.lunarDay = 29;
+    e.lucid = true;
+    e.kinds = {DreamKind::Nightmare};
+    e.mark = Mark::Partly;
+    EXPECT_EQ(summaryLine(e), "Ночь на 9 декабря 2026 · 29-й лунный день · осознанный · кошмар · частично");
+    EXPECT_EQ(nightCaption(QDate(2026, 12, 31)), "Ночь на 1 января 2027");
+    EXPECT_EQ(nightCaption(QDate()), "");
+    EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 8), 0);
+    EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 9), -1) << "the end is outside";
+    EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 13), 1);
+}
