@@ -164,9 +164,11 @@ def doubled_concepts(books):
     for a, b in KNOWN_PAIRS:
         note(a, b)
     heads = {h.lower(): h for h in where}
+    plain = {h.replace("ё", "е"): h for h in heads}  # звезда / звёзды
     for la, a in sorted(heads.items()):
         for p in plural_forms(a):
-            if p in heads and p != la:
+            p = plain.get(p.replace("ё", "е"))
+            if p and p != la:
                 note(where[la][0][1], where[p][0][1])
     return found
 
