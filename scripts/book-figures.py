@@ -12,8 +12,8 @@ family book speaks of the situation.
 
 common-dreams.txt: one symbol a line, "Headword: situation, situation, ...";
 a situation is a few words separated by blanks; it is found when every word
-of it has a stem (the word cut to at most 5 letters, at least 3) in the
-entry's text. "#" starts a comment.
+of it has its stem (the word less two letters, at most 5 and at least 3
+letters, ё taken for е) in the entry's text. "#" starts a comment.
 """
 import argparse
 import collections
@@ -85,6 +85,8 @@ def plural_forms(word):
         out.update({w[:-1] + "я", w[:-1] + "а"})
     elif last == "й":
         out.add(w[:-1] + "и")
+        if w.endswith("ей") and len(w) > 4:  # муравей -> муравьи, улей -> ульи
+            out.add(w[:-2] + "ьи")
     elif last not in VOWELS:
         # "-а" (дома, глаза) is left to the known pairs: it is far more often
         # a feminine noun of the same root (кум / кума, банк / банка)
@@ -175,8 +177,8 @@ def doubled_concepts(books):
 
 def stems(phrase):
     out = []
-    for w in re.findall(r"[а-яё]+", phrase.lower()):
-        out.append(w[: max(3, min(5, len(w) - 1))] if len(w) > 3 else w)
+    for w in re.findall(r"[а-яё]+", phrase.lower().replace("ё", "е")):
+        out.append(w[: max(3, min(5, len(w) - 2))])
     return out
 
 
@@ -206,7 +208,7 @@ def dreams_check(books, dreams, details):
             if ls is None:
                 continue
             have += 1
-            text = " ".join(ls).lower()
+            text = " ".join(ls).lower().replace("ё", "е")
             for sit in situations:
                 total += 1
                 if all(st in text for st in stems(sit)):
