@@ -64,6 +64,7 @@ NOT_PAIRS = {
     ("Сани", "Санки"),
     ("Вино", "Вина"),      # wine / guilt
     ("Ухо", "Уха"),        # an ear / fish soup
+    ("Карта", "Карты"),    # a map / playing cards
 }
 
 VOWELS = "аеёиоуыэюя"

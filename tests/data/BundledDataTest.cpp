@@ -158,12 +158,13 @@ const std::pair<const char16_t *, const char16_t *> kSameConcept[] = {
 
 // Different words that the regular patterns would take for one.
 const std::pair<const char16_t *, const char16_t *> kHomonyms[] = {
-    {u"Вино", u"Вина"}, // wine / guilt
-    {u"Ухо", u"Уха"},   // an ear / fish soup
-    {u"Час", u"Часы"},  // an hour / a clock
-    {u"Мука", u"Муки"}, // flour / torments
-    {u"Дух", u"Духи"},  // a spirit / perfume
-    {u"Род", u"Роды"},  // kin / childbirth
+    {u"Вино", u"Вина"},   // wine / guilt
+    {u"Ухо", u"Уха"},     // an ear / fish soup
+    {u"Час", u"Часы"},    // an hour / a clock
+    {u"Мука", u"Муки"},   // flour / torments
+    {u"Дух", u"Духи"},    // a spirit / perfume
+    {u"Род", u"Роды"},    // kin / childbirth
+    {u"Карта", u"Карты"}, // a map / playing cards
 };
 
 QStringList interpretationLines(const BookEntry &e)
