@@ -11,10 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <map>
+#include <set>
 
 using namespace somnex;
 using namespace somnex::dictionary;
@@ -29,6 +31,24 @@ constexpr int kMaxLineLength = 400; // characters of an interpretation line or a
 constexpr int kMinArticles = 10;
 constexpr qint64 kMinArticleBytes = 3 * 1024;
 constexpr qint64 kMaxArticleBytes = 8 * 1024;
+
+// How each book reads. The folk book speaks in sayings but not in one bare
+// word after the dash ("– к прибыли."): it had 851 such endings and keeps at
+// most half. The family book gives practical advice, which takes more lines
+// an entry than a bare prediction. The psychological book explains rather
+// than predicts, and says "образ" no more than a book for readers would.
+struct Voice {
+    const char *file;
+    double maxDashKShare;    // share of lines with "– к" (0..1)
+    int maxImageLines;       // lines with "образ"
+    double minLinesPerEntry; // interpretation lines an entry, on average
+    int maxBareEndings;      // lines ending in "– к <one word>."
+};
+constexpr Voice kVoices[] = {
+    {"narodny.txt", 1.0, 40, 3.0, 425},
+    {"psiholog.txt", 0.45, 250, 3.0, 100},
+    {"semeyny.txt", 1.0, 40, 3.8, 100},
+};
 
 // Failures listed in full up to this many; past it, counted.
 constexpr int kListed = 40;
@@ -74,6 +94,78 @@ const std::vector<Book> &books()
     }();
     return all;
 }
+
+const Book *bookNamed(const char *file)
+{
+    for (const Book &b : books())
+        if (b.file == QLatin1String(file))
+            return &b;
+    return nullptr;
+}
+
+QString foldYo(QString w)
+{
+    return w.toLower().replace(u'ё', u'е');
+}
+
+// The nominative plurals a noun in its nominative singular may take by the
+// regular patterns; the irregular ones and the masculine plurals in "-а"
+// (дома, глаза), which a feminine noun of the same root would imitate
+// (кум / кума, банк / банка), are listed in kSameConcept instead.
+QStringList regularPlurals(const QString &singular)
+{
+    const QString w = foldYo(singular);
+    if (w.size() < 3)
+        return {};
+    const QChar last = w.back();
+    const QString stem = w.chopped(1);
+    if (last == u'а' || last == u'я' || last == u'ь')
+        return {stem + u'и', stem + u'ы'};
+    if (last == u'о')
+        return {stem + u'а'};
+    if (last == u'е')
+        return {stem + u'я'};
+    if (w.endsWith(QStringLiteral("ей")) && w.size() > 4) // муравей → муравьи, улей → ульи
+        return {stem + u'и', w.chopped(2) + QStringLiteral("ьи")};
+    if (last == u'й')
+        return {stem + u'и'};
+    if (QStringLiteral("аеиоуыэюя").contains(last))
+        return {};
+    QStringList out{w + u'ы', w + u'и'};
+    if (w.endsWith(QStringLiteral("енок"))) // цыплёнок → цыплята
+        out << w.chopped(4) + QStringLiteral("ята");
+    if (w.endsWith(QStringLiteral("онок"))) // медвежонок → медвежата
+        out << w.chopped(4) + QStringLiteral("ата");
+    const QChar beforeLast = w.at(w.size() - 2);
+    if (w.size() > 3 && (beforeLast == u'о' || beforeLast == u'е')) { // звонок → звонки, огурец → огурцы
+        const QString fleeting = w.left(w.size() - 2) + last;
+        out << fleeting + u'и' << fleeting + u'ы';
+    }
+    return out;
+}
+
+// One concept in two shapes the regular patterns do not produce.
+const std::pair<const char16_t *, const char16_t *> kSameConcept[] = {
+    {u"Вошь", u"Вши"},     {u"Червь", u"Червяк"},     {u"Червь", u"Черви"},    {u"Ребёнок", u"Дети"},
+    {u"Человек", u"Люди"}, {u"Ухо", u"Уши"},          {u"Глаз", u"Глаза"},     {u"Дом", u"Дома"},
+    {u"Город", u"Города"}, {u"Берег", u"Берега"},     {u"Остров", u"Острова"}, {u"Поезд", u"Поезда"},
+    {u"Голос", u"Голоса"}, {u"Колокол", u"Колокола"}, {u"Брат", u"Братья"},    {u"Друг", u"Друзья"},
+    {u"Сын", u"Сыновья"},  {u"Муж", u"Мужья"},        {u"Дерево", u"Деревья"}, {u"Лист", u"Листья"},
+    {u"Перо", u"Перья"},   {u"Стул", u"Стулья"},      {u"Цветок", u"Цветы"},   {u"Мать", u"Матери"},
+    {u"Дочь", u"Дочери"},  {u"Курица", u"Куры"},      {u"Небо", u"Небеса"},    {u"Чудо", u"Чудеса"},
+    {u"Плечо", u"Плечи"},  {u"Колено", u"Колени"},    {u"Яблоко", u"Яблоки"},  {u"Волос", u"Волосы"},
+};
+
+// Different words that the regular patterns would take for one.
+const std::pair<const char16_t *, const char16_t *> kHomonyms[] = {
+    {u"Вино", u"Вина"},   // wine / guilt
+    {u"Ухо", u"Уха"},     // an ear / fish soup
+    {u"Час", u"Часы"},    // an hour / a clock
+    {u"Мука", u"Муки"},   // flour / torments
+    {u"Дух", u"Духи"},    // a spirit / perfume
+    {u"Род", u"Роды"},    // kin / childbirth
+    {u"Карта", u"Карты"}, // a map / playing cards
+};
 
 QStringList interpretationLines(const BookEntry &e)
 {
@@ -213,4 +305,77 @@ TEST(BundledData, TheShelfHasEnoughArticlesOfARealLength)
         const QStringList paragraphs = RtfPlainText(r.runs).split(u'\n', Qt::SkipEmptyParts);
         EXPECT_GE(paragraphs.size(), 4) << s(name);
     }
+}
+
+TEST(BundledData, EachBookSpeaksInItsOwnVoice)
+{
+    static const QRegularExpression dashK(QStringLiteral("\\s[–-]\\s+ко?\\s"));
+    static const QRegularExpression bareEnding(QStringLiteral("\\s[–-]\\s+к\\s+\\w+\\.?$"),
+                                               QRegularExpression::UseUnicodePropertiesOption);
+    for (const Voice &v : kVoices) {
+        const Book *b = bookNamed(v.file);
+        ASSERT_NE(b, nullptr) << v.file;
+        int lines = 0, withDashK = 0, withImage = 0, bare = 0;
+        for (const BookEntry &e : b->source.entries)
+            for (const QString &l : interpretationLines(e)) {
+                ++lines;
+                withDashK += l.contains(dashK) ? 1 : 0;
+                withImage += l.contains(QStringLiteral("образ"), Qt::CaseInsensitive) ? 1 : 0;
+                bare += l.contains(bareEnding) ? 1 : 0;
+            }
+        ASSERT_GT(lines, 0) << v.file;
+        const double share = double(withDashK) / lines;
+        const double perEntry = double(lines) / double(b->source.entries.size());
+        std::cout << v.file << ": " << lines << " lines, " << perEntry << " an entry, \"– к\" in " << share * 100
+                  << " %, \"образ\" in " << withImage << ", bare endings " << bare << "\n";
+        EXPECT_LE(share, v.maxDashKShare) << v.file << ": lines with \"– к\"";
+        EXPECT_LE(withImage, v.maxImageLines) << v.file << ": lines with \"образ\"";
+        EXPECT_GE(perEntry, v.minLinesPerEntry) << v.file << ": lines an entry";
+        EXPECT_LE(bare, v.maxBareEndings) << v.file << ": lines ending in \"– к\" and one bare word";
+    }
+}
+
+TEST(BundledData, RegularPluralsAreTheOnesOfTheLanguage)
+{
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("Гость"), QStringLiteral("гости")},     {QStringLiteral("Нога"), QStringLiteral("ноги")},
+        {QStringLiteral("Сосед"), QStringLiteral("соседи")},    {QStringLiteral("Игрушка"), QStringLiteral("игрушки")},
+        {QStringLiteral("Облако"), QStringLiteral("облака")},   {QStringLiteral("Поиск"), QStringLiteral("поиски")},
+        {QStringLiteral("Звезда"), QStringLiteral("звезды")},   {QStringLiteral("Звонок"), QStringLiteral("звонки")},
+        {QStringLiteral("Огурец"), QStringLiteral("огурцы")},   {QStringLiteral("Цыплёнок"), QStringLiteral("цыплята")},
+        {QStringLiteral("Муравей"), QStringLiteral("муравьи")}, {QStringLiteral("Поле"), QStringLiteral("поля")},
+    };
+    for (const auto &[singular, plural] : cases)
+        EXPECT_TRUE(regularPlurals(singular).contains(plural)) << s(singular) << " → " << s(plural);
+    // a feminine noun of the same root is no plural
+    EXPECT_FALSE(regularPlurals(QStringLiteral("Кум")).contains(QStringLiteral("кума")));
+    EXPECT_FALSE(regularPlurals(QStringLiteral("Банк")).contains(QStringLiteral("банка")));
+}
+
+TEST(BundledData, NoConceptUnderTwoHeadwordsAcrossTheBooks)
+{
+    std::map<QString, QStringList> where; // headword, ё folded → "book: Headword"
+    for (const Book &b : books())
+        for (const BookEntry &e : b.source.entries)
+            where[foldYo(e.headword)] << QStringLiteral("%1: %2").arg(b.file, e.headword);
+    std::set<std::pair<QString, QString>> homonyms;
+    for (const auto &[a, b] : kHomonyms)
+        homonyms.emplace(foldYo(QString::fromUtf16(a)), foldYo(QString::fromUtf16(b)));
+
+    Findings f("one concept filed under two headwords (keep the singular)");
+    std::set<std::pair<QString, QString>> reported;
+    auto check = [&](const QString &one, const QString &other) {
+        if (one == other || homonyms.count({one, other}) || !reported.emplace(one, other).second)
+            return;
+        const auto a = where.find(one);
+        const auto b = where.find(other);
+        if (a != where.end() && b != where.end())
+            f.add(QStringLiteral("%1 / %2").arg(a->second.join(QStringLiteral(", ")),
+                                                b->second.join(QStringLiteral(", "))));
+    };
+    for (const auto &[a, b] : kSameConcept)
+        check(foldYo(QString::fromUtf16(a)), foldYo(QString::fromUtf16(b)));
+    for (const auto &[headword, places] : where)
+        for (const QString &plural : regularPlurals(headword))
+            check(headword, plural);
 }
