@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColor>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDateEdit>
@@ -313,6 +314,8 @@ QWidget *DiaryWindow::buildListPanel()
     list_->setAccessibleName(QStringLiteral("Сны по ночам"));
     list_->setModel(model_);
     list_->setUniformItemSizes(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long titles end in "…"
+    list_->setResizeMode(QListView::Adjust);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, &DiaryWindow::listClicked);
@@ -656,6 +659,7 @@ void DiaryWindow::applyFilter()
     const int row = model_->rowOf(entry_.id);
     if (row >= 0)
         list_->setCurrentIndex(model_->index(row));
+    findSymbols(); // the hits of the new query
 }
 
 void DiaryWindow::listClicked(const QModelIndex &index)
@@ -864,8 +868,21 @@ void DiaryWindow::undoTrash()
 
 void DiaryWindow::findSymbols()
 {
-    marks_ = finder().find(textBox_->toPlainText());
+    const QString text = textBox_->toPlainText();
+    marks_ = finder().find(text);
     QList<QTextEdit::ExtraSelection> selections;
+    // what the search box found, marked as the dictionary marks its hits
+    QTextCharFormat hit;
+    hit.setBackground(QColor(0xff, 0xe8, 0x80));
+    hit.setForeground(QColor(0x10, 0x10, 0x10));
+    for (const TextRange &r : queryRanges(text, searchBox_->text())) {
+        QTextEdit::ExtraSelection s;
+        s.cursor = QTextCursor(textBox_->document());
+        s.cursor.setPosition(int(r.start));
+        s.cursor.setPosition(int(r.start + r.length), QTextCursor::KeepAnchor);
+        s.format = hit;
+        selections << s;
+    }
     QTextCharFormat marked;
     marked.setUnderlineStyle(QTextCharFormat::SingleUnderline);
     marked.setUnderlineColor(palette().color(QPalette::Link));

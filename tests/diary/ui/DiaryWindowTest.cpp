@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -253,6 +254,12 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
     ASSERT_EQ(w.listModel()->rowCount(), 3);
     w.findChild<QLineEdit *>("searchBox")->setText("собаки");
     EXPECT_EQ(w.listModel()->rowCount(), 2) << "every form of the word";
+    w.showEntry(w.listModel()->entries().last().id);
+    int hits = 0;
+    for (const QTextEdit::ExtraSelection &sel : w.findChild<QPlainTextEdit *>("textBox")->extraSelections())
+        if (sel.format.hasProperty(QTextFormat::BackgroundBrush))
+            hits += sel.cursor.selectedText() == "Собака" ? 1 : 100;
+    EXPECT_EQ(hits, 1) << "the word found is marked in the dream";
     w.findChild<QLineEdit *>("searchBox")->clear();
 
     const QString last = w.shownId();
