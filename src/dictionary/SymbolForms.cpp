@@ -162,11 +162,26 @@ void hardMasculine(const QString &base, bool nominative, Sink &s)
         s.endings(base, {u"ем", u"ев"});
 }
 
-void softNoun(const QString &base, bool nominative, Sink &s)
+// A noun in -ь whose ending shows it feminine: "месть", "жизнь", "ночь",
+// "кровь" (but "гость", "тесть"). Its forms take no masculine endings, which
+// would make other words ("месте" of "место").
+bool isSurelyFeminine(QStringView w)
+{
+    if (w == u"гость" || w == u"тесть")
+        return false;
+    for (QStringView e : {u"сть", u"знь", u"жь", u"шь", u"чь", u"щь", u"вь"})
+        if (w.endsWith(e))
+            return true;
+    return false;
+}
+
+void softNoun(const QString &base, bool nominative, Sink &s, bool feminine = false)
 {
     if (nominative)
         s.add(base + u'ь');
-    s.endings(base, {u"я", u"ю", u"ем", u"е", u"и", u"ей", u"ям", u"ями", u"ях", u"ью"});
+    s.endings(base, {u"и", u"ей", u"ям", u"ями", u"ях", u"ью"});
+    if (!feminine)
+        s.endings(base, {u"я", u"ю", u"ем", u"е"});
 }
 
 // The stem of a masculine noun without its fleeting vowel: "палец" –
@@ -213,7 +228,7 @@ void masculineNoun(const QString &w, Sink &s)
 void softMasculineOrFeminine(const QString &w, Sink &s)
 {
     const QString base = w.left(w.size() - 1);
-    softNoun(base, true, s);
+    softNoun(base, true, s, isSurelyFeminine(w));
     s.setDerived(true);
     const qsizetype n = base.size();
     if (n >= 3 && (base.endsWith(u"ен") || base.endsWith(u"он"))) // день – дня, огонь – огня
