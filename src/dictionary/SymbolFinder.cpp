@@ -122,6 +122,16 @@ bool endsLine(QChar c)
     return c == u'\n' || c == u'\r' || c == QChar(QChar::ParagraphSeparator) || c == QChar(QChar::LineSeparator);
 }
 
+bool isNumeral(QStringView w)
+{
+    static const std::array<QStringView, 17> words = {u"ноль",       u"один",       u"два",      u"три",
+                                                      u"четыре",     u"пять",       u"шесть",    u"семь",
+                                                      u"восемь",     u"девять",     u"десять",   u"одиннадцать",
+                                                      u"двенадцать", u"тринадцать", u"двадцать", u"сорок",
+                                                      u"сто"};
+    return among(words, w);
+}
+
 bool isNumber(QStringView w)
 {
     static const std::array<QStringView, 16> words = {u"два",       u"две",    u"три",         u"четыре",
@@ -205,6 +215,10 @@ void SymbolFinder::build(const WordIndex &words)
         const int id = int(phrases_.size());
         byText.emplace(key, id);
         phrases_.push_back({{i}, key, int(parts.size()), parts.size() == 1 && isAdjectival(parts.front())});
+        // A number ("Один", "Семь") is never found in running text, and
+        // lends its endings to nothing ("семью" is Семья's).
+        if (parts.size() == 1 && isNumeral(parts.front()))
+            continue;
         const std::vector<std::vector<WordForm>> forms = headwordForms(words.word(i));
         for (size_t w = 0; w < forms.size() && w < size_t(parts.size()); ++w)
             addForms(id, int(w), forms[w]);

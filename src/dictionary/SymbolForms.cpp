@@ -61,16 +61,23 @@ bool isIndeclinable(QStringView w)
 }
 
 // Plural headwords whose singular is another word ("часы" – "час",
-// "духи" – "дух", "цветы" – "цвет").
+// "духи" – "дух", "цветы" – "цвет"): neither that singular nor a genitive
+// plural without ending is theirs.
+bool singularIsAnotherWord(QStringView w)
+{
+    static const std::array<QStringView, 9> words = {u"часы", u"весы", u"духи",   u"цветы", u"роды",
+                                                     u"очки", u"сани", u"деньги", u"карты"};
+    return std::find(words.begin(), words.end(), w) != words.end();
+}
+
+// Plural headwords with no singular of their own.
 bool isPluralOnly(QStringView w)
 {
-    static const std::array<QStringView, 30> words = {u"часы",     u"весы",    u"духи",    u"цветы",    u"роды",
-                                                      u"ворота",   u"очки",    u"сани",    u"санки",    u"ясли",
-                                                      u"грабли",   u"вилы",    u"брюки",   u"штаны",    u"шахматы",
-                                                      u"щи",       u"бусы",    u"деньги",  u"обои",     u"качели",
-                                                      u"похороны", u"поминки", u"именины", u"крестины", u"перила",
-                                                      u"сливки",   u"дрожжи",  u"ножницы", u"сутки",    u"карты"};
-    return std::find(words.begin(), words.end(), w) != words.end();
+    static const std::array<QStringView, 20> words = {u"санки",  u"ясли",     u"грабли",  u"вилы",    u"брюки",
+                                                      u"штаны",  u"шахматы",  u"щи",      u"бусы",    u"обои",
+                                                      u"качели", u"похороны", u"поминки", u"именины", u"крестины",
+                                                      u"перила", u"сливки",   u"дрожжи",  u"ножницы", u"сутки"};
+    return singularIsAnotherWord(w) || std::find(words.begin(), words.end(), w) != words.end();
 }
 
 // Plurals (and a few cases) the endings cannot make.
@@ -139,8 +146,9 @@ void insertFleeting(const QString &base, Sink &s)
         return;
     const QString head = base.left(base.size() - 2);
     if (before == u'й' || before == u'ь') {
-        s.add(head + u'е' + last);
-        s.add(head + u'и' + last);
+        s.add(head + u'е' + last); // копеек, денег
+        if (last == u'ц')
+            s.add(head + u'и' + last); // яиц
     } else if (isConsonant(before)) {
         s.add(head + before + u'е' + last);
         s.add(head + before + u'о' + last);
@@ -256,6 +264,10 @@ void feminineA(const QString &w, Sink &s)
 {
     const QString base = w.left(w.size() - 1);
     const QChar last = base.back();
+    if (singularIsAnotherWord(w)) { // ворота: no "ворот" (a collar)
+        s.endings(base, {u"а", u"ам", u"ами", u"ах"});
+        return;
+    }
     s.endings(base, {u"а", u"е", u"у", u"ой", u"ою", u"ам", u"ами", u"ах", u""});
     s.add(cat(base, isVelar(last) || isHushing(last) ? u"и" : u"ы"));
     if (isHushing(last) || last == u'ц')
@@ -328,7 +340,9 @@ void pluralNoun(const QString &w, Sink &s)
     const QString base = w.left(w.size() - 1);
     const QChar last = base.back();
     s.add(w);
-    s.endings(base, {u"ов", u"ев", u"ей", u"ам", u"ям", u"ами", u"ями", u"ах", u"ях", u""});
+    s.endings(base, {u"ов", u"ев", u"ей", u"ам", u"ям", u"ами", u"ями", u"ах", u"ях"});
+    if (!singularIsAnotherWord(w))
+        s.add(base); // губ, ног, бус
     s.setDerived(true);
     insertFleeting(base, s);
     const bool soft = w.back() == u'и' && !isVelar(last) && !isHushing(last);
@@ -344,7 +358,7 @@ void pluralNoun(const QString &w, Sink &s)
 
 enum class Gender { Masculine, Feminine, Neuter, Plural };
 
-void adjective(const QString &w, Sink &s)
+void adjective(const QString &w, bool inPhrase, Sink &s)
 {
     const QString base = w.left(w.size() - 2);
     const QStringView ending = QStringView(w).right(2);
@@ -356,7 +370,10 @@ void adjective(const QString &w, Sink &s)
     else if (ending == u"ые" || ending == u"ие")
         g = Gender::Plural;
     s.add(w);
-    s.endings(base, {u"ые", u"ие", u"ых", u"их", u"ым", u"им", u"ыми", u"ими"});
+    // A feminine or neuter one alone names a room or a dish ("детская",
+    // "мороженое"); its plural is the adjective ("детские страхи").
+    if (inPhrase || g == Gender::Masculine || g == Gender::Plural)
+        s.endings(base, {u"ые", u"ие", u"ых", u"их", u"ым", u"им", u"ыми", u"ими"});
     switch (g) {
     case Gender::Feminine: s.endings(base, {u"ой", u"ей", u"ую", u"юю", u"ою", u"ею"}); break;
     case Gender::Masculine:
@@ -399,15 +416,25 @@ void addIrregular(const QString &w, Sink &s)
                 s.add(f.toString());
 }
 
-void inflectOne(const QString &w, Sink &s)
+// "имя" – "имени", "время" – "времени".
+void neuterMya(const QString &w, Sink &s)
+{
+    const QString base = w.left(w.size() - 1) + QStringLiteral("ен");
+    s.add(w);
+    s.endings(base, {u"и", u"ем", u"а", u"", u"ам", u"ами", u"ах"});
+}
+
+void inflectOne(const QString &w, bool inPhrase, Sink &s)
 {
     const QChar last = w.back();
     if (w.size() < 2 || isIndeclinable(w) || !last.isLetter()) {
         s.add(w);
+    } else if (w.size() >= 3 && w.endsWith(u"мя")) {
+        neuterMya(w, s);
     } else if (isVerb(w)) {
         verb(w, s);
     } else if (isAdjectival(w) && !w.endsWith(u"ие")) {
-        adjective(w, s);
+        adjective(w, inPhrase, s);
     } else if (last == u'а') {
         feminineA(w, s);
     } else if (last == u'я') {
@@ -432,20 +459,20 @@ void inflectOne(const QString &w, Sink &s)
 
 // The forms of one word, each part of a hyphenated word inflected on its
 // own ("бабу-ягу", "жар-птицей").
-std::vector<WordForm> inflect(const QString &w)
+std::vector<WordForm> inflect(const QString &w, bool inPhrase = false)
 {
     std::vector<WordForm> out;
     Sink sink(out);
     const QStringList parts = w.split(u'-', Qt::SkipEmptyParts);
     if (parts.size() <= 1) {
-        inflectOne(w, sink);
+        inflectOne(w, inPhrase, sink);
         return out;
     }
     std::vector<WordForm> combined = {{QString(), false}};
     for (const QString &part : parts) {
         std::vector<WordForm> own;
         Sink partSink(own);
-        inflectOne(part, partSink);
+        inflectOne(part, inPhrase, partSink);
         std::vector<WordForm> next;
         for (const WordForm &a : combined)
             for (const WordForm &b : own)
@@ -506,7 +533,7 @@ std::vector<std::vector<WordForm>> headwordForms(QStringView headword)
             out.push_back({{folded, false}});
             continue;
         }
-        out.push_back(inflect(folded));
+        out.push_back(inflect(folded, written.size() > 1));
         // In a phrase the head noun is the first word that is no adjective
         // (nor a possessive like "божья").
         if (written.size() > 1 && !isAdjectival(folded) && !folded.endsWith(u"ья"))
