@@ -395,9 +395,10 @@ std::vector<SymbolMark> SymbolFinder::find(QStringView text) const
             continue;
         }
         // "друг друга", "друг с другом": each other, no friend
-        if (t.folded == u"друг" && i + 1 < words.size()) {
-            const size_t k = isPreposition(words[i + 1].folded) ? i + 2 : i + 1;
-            if (k < words.size() && words[k].folded.startsWith(u"друг") && words[k].folded.size() <= 6) {
+        if (t.folded == u"друг" && !c.next.isEmpty()) {
+            const size_t k = isPreposition(c.next) ? i + 2 : i + 1;
+            if (k < words.size() && words[k].joined && words[k].folded.startsWith(u"друг")
+                && words[k].folded.size() <= 6) {
                 i = k + 1;
                 continue;
             }
