@@ -27,41 +27,41 @@ const std::unordered_set<QString> &functionWords()
     static const std::unordered_set<QString> words = [] {
         const QStringView lists[] = {
             // personal and reflexive pronouns
-            u"я меня мне мной мною ты тебя тебе тобой тобою он его него ему нему им ним нем она ее нее ей ней ею "
+            u"я меня мне мной мною ты тебя тебе тобой тобою он его него ему нему им ним нем она ее нее ей ней ею ",
             u"нею оно мы нас нам нами вы вас вам вами они их них ими ними себя себе собой собою",
             // possessive, demonstrative, determinative
-            u"мой моя мое мою моего моей моему моим моих мои моими твой твоя твое твою твоего твоей твоему твоим "
-            u"твоих твои твоими свой своя свое свою своего своей своему своим своих свои своими наш наша наше "
-            u"нашу нашего нашей нашему нашим наших наши нашими ваш ваша ваше вашу вашего вашей вашему вашим "
-            u"ваших ваши вашими этот эта это эту этого этой этому этим этих эти этими тот та то ту того той тому "
-            u"тем тех те теми такой такая такое такую такого таких такие таким сам сама само сами самого самой "
-            u"самому самим самих весь вся все всю всего всей всему всем всех всеми каждый каждая каждое каждую "
+            u"мой моя мое мою моего моей моему моим моих мои моими твой твоя твое твою твоего твоей твоему твоим ",
+            u"твоих твои твоими свой своя свое свою своего своей своему своим своих свои своими наш наша наше ",
+            u"нашу нашего нашей нашему нашим наших наши нашими ваш ваша ваше вашу вашего вашей вашему вашим ",
+            u"ваших ваши вашими этот эта это эту этого этой этому этим этих эти этими тот та то ту того той тому ",
+            u"тем тех те теми такой такая такое такую такого таких такие таким сам сама само сами самого самой ",
+            u"самому самим самих весь вся все всю всего всей всему всем всех всеми каждый каждая каждое каждую ",
             u"каждого каждой любой другой другая другое другую другого других другие другим",
             // interrogative, relative, negative, indefinite
-            u"кто кого кому кем ком что чего чему чем чем какой какая какое какую какого какие каких каким "
-            u"который которая которое которую которого которой которые которых чей чья чье чьи никто никого "
-            u"ничто ничего ничем никакой нигде никогда никуда некто нечто кто-то что-то какой-то какая-то "
-            u"какое-то какие-то где-то куда-то когда-то кто-нибудь что-нибудь где куда откуда когда почему "
+            u"кто кого кому кем ком что чего чему чем чем какой какая какое какую какого какие каких каким ",
+            u"который которая которое которую которого которой которые которых чей чья чье чьи никто никого ",
+            u"ничто ничего ничем никакой нигде никогда никуда некто нечто кто-то что-то какой-то какая-то ",
+            u"какое-то какие-то где-то куда-то когда-то кто-нибудь что-нибудь где куда откуда когда почему ",
             u"зачем как сколько столько",
             // быть and the modal words
-            u"быть был была было были буду будешь будет будем будете будут будь есть нет можно нельзя надо "
+            u"быть был была было были буду будешь будет будем будете будут будь есть нет можно нельзя надо ",
             u"нужно нужна нужен нужны должен должна должно должны",
             // prepositions
-            u"в во на с со к ко по о об обо у за из изо от ото до под подо над надо при про без безо для через "
-            u"сквозь перед передо после около возле вокруг вдоль среди между мимо против ради из-за из-под "
+            u"в во на с со к ко по о об обо у за из изо от ото до под подо над надо при про без безо для через ",
+            u"сквозь перед передо после около возле вокруг вдоль среди между мимо против ради из-за из-под ",
             u"внутри внутрь вместо кроме",
             // conjunctions and particles
-            u"и а но или либо да чтобы чтоб если хотя будто словно тоже также ни не же ли бы вот вон уж уже "
+            u"и а но или либо да чтобы чтоб если хотя будто словно тоже также ни не же ли бы вот вон уж уже ",
             u"еще даже только лишь именно просто прямо ведь разве неужели пусть то-есть",
             // adverbs a report is told with
-            u"очень так тут там здесь туда сюда оттуда отсюда потом затем тогда сейчас теперь вдруг снова опять "
-            u"почти совсем всегда иногда давно долго скоро сразу вместе немного много мало чуть слишком вообще "
+            u"очень так тут там здесь туда сюда оттуда отсюда потом затем тогда сейчас теперь вдруг снова опять ",
+            u"почти совсем всегда иногда давно долго скоро сразу вместе немного много мало чуть слишком вообще ",
             u"наверное кажется конечно еле едва почему-то зачем-то куда-то отчего",
             // adverbs of time made of nouns, and a count of years
             u"ночью утром вечером днем зимой летом весной осенью сегодня вчера завтра лет бегом",
             // numerals
-            u"ноль один одна одно одного одной одному одним одну одни одних два две двух двум двумя три трех "
-            u"трем тремя четыре четырех пять шесть семь восемь девять десять одиннадцать двенадцать тринадцать "
+            u"ноль один одна одно одного одной одному одним одну одни одних два две двух двум двумя три трех ",
+            u"трем тремя четыре четырех пять шесть семь восемь девять десять одиннадцать двенадцать тринадцать ",
             u"двадцать тридцать сорок пятьдесят сто полтора",
             // interjections
             u"ой ах ох эх ну ага угу мда ого",
@@ -120,6 +120,11 @@ bool isPreposition(QStringView w)
 bool endsLine(QChar c)
 {
     return c == u'\n' || c == u'\r' || c == QChar(QChar::ParagraphSeparator) || c == QChar(QChar::LineSeparator);
+}
+
+bool endsSentence(QChar c)
+{
+    return c == u'.' || c == u'!' || c == u'?' || c == u'…' || endsLine(c);
 }
 
 bool isNumeral(QStringView w)
@@ -229,10 +234,65 @@ void SymbolFinder::build(const WordIndex &words)
     dropShadowedForms();
 }
 
+namespace {
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber();
+}
+
+// The end of the word that starts at i: letters and digits, combining marks
+// (an accent, a decomposed й or ё), a hyphen or an apostrophe between
+// letters.
+qsizetype wordEnd(QStringView text, qsizetype i, bool &marks)
+{
+    while (i < text.size()) {
+        const QChar c = text[i];
+        const bool inner = (c == u'-' || c == u'\'') && i + 1 < text.size() && isWordChar(text[i + 1]);
+        if (!isWordChar(c) && !c.isMark() && !inner)
+            break;
+        marks = marks || c.isMark();
+        ++i;
+    }
+    return i;
+}
+
+QString foldToken(QStringView word, bool marks)
+{
+    if (!marks)
+        return foldWord(word);
+    QString composed = word.toString().normalized(QString::NormalizationForm_C);
+    composed.removeIf([](QChar c) { return c.isMark(); });
+    return foldWord(composed);
+}
+
+} // namespace
+
+// "кошка-то", "чудо-дерево": the parts of a hyphenated word no headword has,
+// each on its own, never a phrase across the hyphen.
+void SymbolFinder::pushParts(QStringView text, Token t, std::vector<Token> &out)
+{
+    qsizetype offset = 0;
+    bool first = true;
+    const QString whole = t.folded;
+    for (QStringView part : QStringView(whole).split(u'-')) {
+        Token p = t;
+        p.start = t.start + offset;
+        p.end = p.start + part.size();
+        p.folded = part.toString();
+        p.capital = text[p.start].isUpper();
+        p.joined = first && t.joined;
+        p.sentenceStart = first && t.sentenceStart;
+        offset += part.size() + 1;
+        first = false;
+        if (!part.isEmpty())
+            out.push_back(std::move(p));
+    }
+}
+
 std::vector<SymbolFinder::Token> SymbolFinder::tokens(QStringView text) const
 {
     std::vector<Token> out;
-    const auto isWordChar = [](QChar c) { return c.isLetterOrNumber(); };
     qsizetype i = 0, previousEnd = 0;
     while (i < text.size()) {
         if (!isWordChar(text[i])) {
@@ -241,55 +301,21 @@ std::vector<SymbolFinder::Token> SymbolFinder::tokens(QStringView text) const
         }
         const qsizetype start = i;
         bool marks = false;
-        while (i < text.size()) {
-            const QChar c = text[i];
-            if (isWordChar(c)) {
-                ++i;
-            } else if (c.isMark()) { // a combining accent or a decomposed й, ё
-                marks = true;
-                ++i;
-            } else if ((c == u'-' || c == u'\'') && i + 1 < text.size() && isWordChar(text[i + 1])) {
-                ++i;
-            } else {
-                break;
-            }
-        }
-        QStringView gap = text.mid(previousEnd, start - previousEnd);
+        i = wordEnd(text, i, marks);
+        const QStringView gap = text.mid(previousEnd, start - previousEnd);
         Token t;
         t.start = start;
         t.end = i;
         t.capital = text[start].isUpper();
         t.joined =
             !out.empty() && std::all_of(gap.begin(), gap.end(), [](QChar c) { return c.isSpace() && !endsLine(c); });
-        t.sentenceStart = out.empty() || gap.contains(u'.') || gap.contains(u'!') || gap.contains(u'?')
-                          || gap.contains(u'…') || std::any_of(gap.begin(), gap.end(), endsLine);
-        QString word = text.mid(start, i - start).toString();
-        if (marks) {
-            word = word.normalized(QString::NormalizationForm_C);
-            word.removeIf([](QChar c) { return c.isMark(); });
-        }
-        t.folded = foldWord(word);
+        t.sentenceStart = out.empty() || std::any_of(gap.begin(), gap.end(), endsSentence);
+        t.folded = foldToken(text.mid(start, i - start), marks);
         previousEnd = i;
-        if (t.folded.contains(u'-') && !forms_.contains(t.folded)) {
-            // "кошка-то", "чудо-дерево": the parts on their own, never a phrase across
-            qsizetype offset = 0;
-            bool first = true;
-            for (QStringView part : QStringView(t.folded).split(u'-')) {
-                Token p = t;
-                p.start = start + offset;
-                p.end = p.start + part.size();
-                p.folded = part.toString();
-                p.capital = text[p.start].isUpper();
-                p.joined = first && t.joined;
-                p.sentenceStart = first && t.sentenceStart;
-                offset += part.size() + 1;
-                first = false;
-                if (!part.isEmpty())
-                    out.push_back(std::move(p));
-            }
-            continue;
-        }
-        out.push_back(std::move(t));
+        if (t.folded.contains(u'-') && !forms_.contains(t.folded))
+            pushParts(text, std::move(t), out);
+        else
+            out.push_back(std::move(t));
     }
     return out;
 }
@@ -378,6 +404,55 @@ bool SymbolFinder::matchAt(const std::vector<Token> &words, size_t i, Match &m) 
     return m.words > 0;
 }
 
+// "друг друга", "друг с другом": each other, no friend. The index after
+// the pair, or 0.
+size_t SymbolFinder::reciprocalEnd(const std::vector<Token> &words, size_t i)
+{
+    if (words[i].folded != u"друг" || i + 1 >= words.size() || !words[i + 1].joined)
+        return 0;
+    const size_t k = isPreposition(words[i + 1].folded) ? i + 2 : i + 1;
+    if (k < words.size() && words[k].joined && words[k].folded.startsWith(u"друг") && words[k].folded.size() <= 6)
+        return k + 1;
+    return 0;
+}
+
+// Whether a match stands as a symbol where it is: a homograph read as a
+// noun, no given name, no adjective before the noun it describes
+// ("пожарная машина").
+bool SymbolFinder::keeps(const std::vector<Token> &words, size_t i, const Match &m) const
+{
+    if (m.words > 1)
+        return true;
+    const Token &t = words[i];
+    const Context c{t.joined ? QStringView(words[i - 1].folded) : QStringView(),
+                    i + 1 < words.size() && words[i + 1].joined ? QStringView(words[i + 1].folded) : QStringView()};
+    if (!readsAsNoun(t.folded, c))
+        return false;
+    if (t.capital && !t.sentenceStart && among(kNameForms, t.folded))
+        return false;
+    return !(phrases_[size_t(m.phrases.front())].adjectival && startsSymbol(c.next));
+}
+
+// The mark of a match: the headword written as in the text first, then
+// the others in list order.
+SymbolMark SymbolFinder::markOf(const std::vector<Token> &words, size_t i, const Match &m) const
+{
+    std::vector<int> phraseIds = m.phrases;
+    QString matched = words[i].folded;
+    for (size_t k = 1; k < m.words; ++k)
+        matched += u' ' + words[i + k].folded;
+    std::stable_sort(phraseIds.begin(), phraseIds.end(), [&](int a, int b) {
+        return (phrases_[size_t(a)].folded == matched) > (phrases_[size_t(b)].folded == matched);
+    });
+    SymbolMark mark{words[i].start, words[i + m.words - 1].end - words[i].start, -1, {}};
+    for (int p : phraseIds)
+        for (int item : phrases_[size_t(p)].items)
+            if (std::find(mark.items.begin(), mark.items.end(), item) == mark.items.end())
+                mark.items.push_back(item);
+    mark.item = mark.items.front();
+    return mark;
+}
+
 std::vector<SymbolMark> SymbolFinder::find(QStringView text) const
 {
     std::vector<SymbolMark> marks;
@@ -386,63 +461,20 @@ std::vector<SymbolMark> SymbolFinder::find(QStringView text) const
     const std::vector<Token> words = tokens(text);
     size_t i = 0;
     while (i < words.size()) {
-        const Token &t = words[i];
-        const Context c{i > 0 && t.joined ? QStringView(words[i - 1].folded) : QStringView(),
-                        i + 1 < words.size() && words[i + 1].joined ? QStringView(words[i + 1].folded) : QStringView()};
         Match m;
-        if (isFunctionWord(t.folded) || !matchAt(words, i, m)) {
+        if (isFunctionWord(words[i].folded) || !matchAt(words, i, m)) {
             ++i;
-            continue;
-        }
-        // "друг друга", "друг с другом": each other, no friend
-        if (t.folded == u"друг" && !c.next.isEmpty()) {
-            const size_t k = isPreposition(c.next) ? i + 2 : i + 1;
-            if (k < words.size() && words[k].joined && words[k].folded.startsWith(u"друг")
-                && words[k].folded.size() <= 6) {
-                i = k + 1;
-                continue;
-            }
-        }
-        const bool single = m.words == 1;
-        bool keep = !single || readsAsNoun(t.folded, c);
-        if (keep && single && t.capital && !t.sentenceStart && among(kNameForms, t.folded))
-            keep = false;
-        // "пожарная машина": an adjective-like headword in front of a noun it describes
-        if (keep && single && phrases_[size_t(m.phrases.front())].adjectival && startsSymbol(c.next))
-            keep = false;
-        if (!keep) {
+        } else if (const size_t after = reciprocalEnd(words, i); after > 0) {
+            i = after;
+        } else if (!keeps(words, i, m)) {
             ++i;
-            continue;
+        } else {
+            marks.push_back(markOf(words, i, m));
+            i += m.words;
         }
-        const Token &last = words[i + m.words - 1];
-        // The headword written as in the text comes first, then in list order.
-        std::vector<int> phraseIds = m.phrases;
-        QString matched = t.folded;
-        for (size_t k = 1; k < m.words; ++k)
-            matched += u' ' + words[i + k].folded;
-        std::stable_sort(phraseIds.begin(), phraseIds.end(), [&](int a, int b) {
-            return (phrases_[size_t(a)].folded == matched) > (phrases_[size_t(b)].folded == matched);
-        });
-        SymbolMark mark{t.start, last.end - t.start, -1, {}};
-        for (int p : phraseIds)
-            for (int item : phrases_[size_t(p)].items)
-                if (std::find(mark.items.begin(), mark.items.end(), item) == mark.items.end())
-                    mark.items.push_back(item);
-        mark.item = mark.items.front();
-        marks.push_back(std::move(mark));
-        i += m.words;
     }
     return marks;
 }
-
-namespace {
-
-bool endsSentence(QChar c)
-{
-    return c == u'.' || c == u'!' || c == u'?' || c == u'…' || endsLine(c);
-}
-
-} // namespace
 
 std::vector<SymbolMark> SymbolFinder::find(QStringView text, qsizetype from, qsizetype to, Range *range) const
 {

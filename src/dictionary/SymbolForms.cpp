@@ -424,10 +424,14 @@ void neuterMya(const QString &w, Sink &s)
     s.endings(base, {u"и", u"ем", u"а", u"", u"ам", u"ами", u"ах"});
 }
 
+// The last letters of words that decline (a consonant too).
+constexpr QStringView kDeclining = u"аяоеыиьй";
+
 void inflectOne(const QString &w, bool inPhrase, Sink &s)
 {
     const QChar last = w.back();
-    if (w.size() < 2 || isIndeclinable(w) || !last.isLetter()) {
+    const bool declines = w.size() >= 2 && !isIndeclinable(w) && (isConsonant(last) || kDeclining.contains(last));
+    if (!declines) {
         s.add(w);
     } else if (w.size() >= 3 && w.endsWith(u"мя")) {
         neuterMya(w, s);
@@ -449,10 +453,8 @@ void inflectOne(const QString &w, bool inPhrase, Sink &s)
         shortJNoun(w, s);
     } else if (last == u'ы' || last == u'и') {
         pluralNoun(w, s);
-    } else if (isConsonant(last)) {
-        masculineNoun(w, s);
     } else {
-        s.add(w);
+        masculineNoun(w, s);
     }
     addIrregular(w, s);
 }
@@ -494,9 +496,8 @@ QStringList splitWords(QStringView text)
     QString current;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c.isLetterOrNumber()) {
-            current += c;
-        } else if (c == u'-' && !current.isEmpty() && i + 1 < text.size() && text[i + 1].isLetterOrNumber()) {
+        const bool hyphen = c == u'-' && !current.isEmpty() && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
+        if (c.isLetterOrNumber() || hyphen) {
             current += c;
         } else if (!current.isEmpty()) {
             words.append(current);
