@@ -270,7 +270,7 @@ QString foldToken(QStringView word, bool marks)
 
 // "кошка-то", "чудо-дерево": the parts of a hyphenated word no headword has,
 // each on its own, never a phrase across the hyphen.
-void SymbolFinder::pushParts(QStringView text, Token t, std::vector<Token> &out)
+void SymbolFinder::pushParts(QStringView text, const Token &t, std::vector<Token> &out)
 {
     qsizetype offset = 0;
     bool first = true;
@@ -313,7 +313,7 @@ std::vector<SymbolFinder::Token> SymbolFinder::tokens(QStringView text) const
         t.folded = foldToken(text.mid(start, i - start), marks);
         previousEnd = i;
         if (t.folded.contains(u'-') && !forms_.contains(t.folded))
-            pushParts(text, std::move(t), out);
+            pushParts(text, t, out);
         else
             out.push_back(std::move(t));
     }
@@ -462,15 +462,15 @@ std::vector<SymbolMark> SymbolFinder::find(QStringView text) const
     size_t i = 0;
     while (i < words.size()) {
         Match m;
-        if (isFunctionWord(words[i].folded) || !matchAt(words, i, m)) {
-            ++i;
-        } else if (const size_t after = reciprocalEnd(words, i); after > 0) {
+        const bool found = !isFunctionWord(words[i].folded) && matchAt(words, i, m);
+        const size_t after = found ? reciprocalEnd(words, i) : 0;
+        if (after > 0) {
             i = after;
-        } else if (!keeps(words, i, m)) {
-            ++i;
-        } else {
+        } else if (found && keeps(words, i, m)) {
             marks.push_back(markOf(words, i, m));
             i += m.words;
+        } else {
+            ++i;
         }
     }
     return marks;

@@ -87,7 +87,7 @@ private:
     void addForms(int phrase, int position, const std::vector<WordForm> &forms);
     void dropShadowedForms();
     std::vector<Token> tokens(QStringView text) const;
-    static void pushParts(QStringView text, Token t, std::vector<Token> &out);
+    static void pushParts(QStringView text, const Token &t, std::vector<Token> &out);
     static size_t reciprocalEnd(const std::vector<Token> &words, size_t i);
     bool keeps(const std::vector<Token> &words, size_t i, const Match &m) const;
     SymbolMark markOf(const std::vector<Token> &words, size_t i, const Match &m) const;
