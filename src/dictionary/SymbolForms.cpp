@@ -86,7 +86,7 @@ struct Irregular {
     QStringView forms; // space-separated, core
 };
 
-constexpr std::array<Irregular, 19> kIrregular = {{
+constexpr std::array<Irregular, 20> kIrregular = {{
     {u"брат", u"братья братьев братьям братьями братьях"},
     {u"друг", u"друзья друзей друзьям друзьями друзьях"},
     {u"сын", u"сыновья сыновей сыновьям сыновьями сыновьях"},
@@ -100,6 +100,7 @@ constexpr std::array<Irregular, 19> kIrregular = {{
     {u"ухо", u"уши ушей ушам ушами ушах"},
     {u"небо", u"небеса небес небесам небесами небесах"},
     {u"яблоко", u"яблоки"},
+    {u"облако", u"облаков"},
     {u"курица", u"куры кур курам курами курах"},
     {u"цветы", u"цветок цветка цветку цветком цветке"},
     {u"крылья", u"крыло крыла крылу крылом крыле"},
@@ -243,6 +244,8 @@ void softMasculineOrFeminine(const QString &w, Sink &s)
         softNoun(base.left(n - 2) + u'н', false, s);
     if (n >= 5 && base.endsWith(u"ел")) // кашель – кашля
         softNoun(base.left(n - 2) + u'л', false, s);
+    if (n == 3 && isConsonant(base[0]) && (base[1] == u'о' || base[1] == u'е') && isConsonant(base[2]))
+        s.endings(base.left(1) + base[2], {u"и", u"ей", u"ам", u"ами", u"ах"}); // вошь – вши, ложь – лжи
     if (n >= 5 && base.endsWith(u"ов")) // церковь – церкви, любовь – любви
         s.endings(base.left(n - 2) + u'в', {u"и", u"ей", u"ям", u"ями", u"ях"});
     s.setDerived(false);

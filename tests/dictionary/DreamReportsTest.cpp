@@ -102,7 +102,7 @@ public:
         if (a.size() != b.size())
             return false;
         for (qsizetype i = 0; i < a.size(); ++i)
-            if (a[i] != b[i] && !fleetingVariants(a[i]).contains(b[i]))
+            if (a[i] != b[i] && !fleetingVariants(a[i]).contains(b[i]) && !fleetingVariants(b[i]).contains(a[i]))
                 return false;
         return true;
     }
