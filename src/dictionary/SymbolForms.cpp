@@ -321,7 +321,7 @@ void neuterE(const QString &w, Sink &s)
     const QString base = w.left(w.size() - 1);
     const QChar last = base.back();
     s.endings(base, {u"е", u"я", u"ю", u"ем", u"ям", u"ями", u"ях"});
-    if (last == u'ц') { // солнце, сердце
+    if (last == u'ц' || isHushing(last)) { // солнце, сердце, кладбище
         s.endings(base, {u"а", u"у", u"ам", u"ами", u"ах", u""});
         s.setDerived(true);
         insertFleeting(base, s);
@@ -558,6 +558,7 @@ const std::vector<Alias> &symbolAliases()
             {u"мать", u"мама", u""},
             {u"отец", u"папа", u""},
             {u"дочь", u"дочка", u""},
+            {u"ванна", u"ванная", u""}, // the room of the bath
             {u"беременность", u"беременная", u"беременна беременны беременный беременным беременного"},
         };
         std::vector<Alias> out;

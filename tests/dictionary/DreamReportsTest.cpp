@@ -92,7 +92,7 @@ WordIndex bundledWords()
 }
 
 // Whether a found headword is the one a reader named: the same words, or the
-// same stems word by word, a fleeting vowel apart ("Вши" and "Вошь", "Гость"
+// same stems word by word, one fleeting vowel apart ("Вши" and "Вошь", "Гость"
 // and "Гости"), so that the books may merge or rename such pairs.
 class SameSymbol {
 public:
@@ -102,12 +102,24 @@ public:
         if (a.size() != b.size())
             return false;
         for (qsizetype i = 0; i < a.size(); ++i)
-            if (a[i] != b[i] && !fleetingVariants(a[i]).contains(b[i]) && !fleetingVariants(b[i]).contains(a[i]))
+            if (a[i] != b[i] && !oneLetterApart(a[i], b[i]) && !oneLetterApart(b[i], a[i]))
                 return false;
         return true;
     }
 
 private:
+    // Whether longer is shorter with one fleeting letter put in ("вош" and
+    // "вш"); a changed letter is another word ("мел" and "мыл").
+    static bool oneLetterApart(const QString &longer, const QString &shorter)
+    {
+        if (longer.size() != shorter.size() + 1)
+            return false;
+        for (qsizetype i = 0; i < longer.size(); ++i)
+            if (QStringView(u"еоьйиы").contains(longer[i]) && QString(longer).remove(i, 1) == shorter)
+                return true;
+        return false;
+    }
+
     const QStringList &stems(const QString &headword)
     {
         auto it = cache_.find(headword);
