@@ -53,20 +53,22 @@ public:
     void build(const WordIndex &words);
     bool empty() const { return phrases_.empty(); }
 
-    // The symbols of a text in text order, none overlapping.
+    // The symbols of a text in text order, none overlapping. A phrase lies
+    // within one run of words: no punctuation or line break inside it.
     std::vector<SymbolMark> find(QStringView text) const;
 
     // The symbols of the part of a text an edit touched: the sentences
-    // around [from, to) (positions in the text after the edit). Replacing
-    // the old marks of the range that returns (`range`) with these gives the
-    // same marks as find() on the whole text.
+    // around [from, to) (positions in the text after the edit), whose bounds
+    // go to range. Replacing the marks that start inside that range with
+    // these gives the marks find() gives for the whole text.
     struct Range {
         qsizetype start = 0;
         qsizetype end = 0;
     };
     std::vector<SymbolMark> find(QStringView text, qsizetype from, qsizetype to, Range *range = nullptr) const;
 
-    // The words of a text that can never be a symbol (for tests and tools).
+    // Whether a folded word can never be a symbol (a pronoun, a form of
+    // "быть", a preposition, a particle, a number…).
     static bool isFunctionWord(QStringView foldedWord);
 
 private:

@@ -267,10 +267,6 @@ void feminineA(const QString &w, Sink &s)
 {
     const QString base = w.left(w.size() - 1);
     const QChar last = base.back();
-    if (singularIsAnotherWord(w)) { // ворота: no "ворот" (a collar)
-        s.endings(base, {u"а", u"ам", u"ами", u"ах"});
-        return;
-    }
     s.endings(base, {u"а", u"е", u"у", u"ой", u"ою", u"ам", u"ами", u"ах", u""});
     s.add(cat(base, isVelar(last) || isHushing(last) ? u"и" : u"ы"));
     if (isHushing(last) || last == u'ц')
