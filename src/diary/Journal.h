@@ -1,0 +1,31 @@
+#pragma once
+// What a journal file or folder held, turned into diary entries: the meeting
+// point of the readers of each format and the merge into the diary.
+
+#include "diary/Entry.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace somnex::diary {
+
+struct ImportedJournal {
+    // The format read: "somnex-json", "dreamdir", "webdreamjournal", "jrnl",
+    // "dayone" or "dream-journal-app".
+    QString format;
+    // The file or folder read, as the user named it (for messages).
+    QString source;
+    // The entries in the file's order. An entry carries an id when the format
+    // has one (the same file read twice gives the same ids: a format's own id
+    // becomes a UUID derived from it, QUuid::createUuidV5 with a namespace per
+    // format), else an empty id. What has no field of ours is in the text.
+    QList<Entry> entries;
+};
+
+// Reads one journal; throws somnex::Error with a Russian message naming the
+// file (and the entry or line) when it cannot, and then returns nothing.
+using JournalReader = std::function<ImportedJournal(const QString &path)>;
+
+} // namespace somnex::diary
