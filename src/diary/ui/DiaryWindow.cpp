@@ -902,18 +902,33 @@ void DiaryWindow::findSymbols()
         for (const SymbolMark &m : marks_)
             if (!found.contains(words.word(m.item)))
                 found << words.word(m.item);
+        const QStringList before = entry_.symbolHeadwords();
         entry_.symbols = mergeSymbols(entry_.symbols, found);
-        showSymbols();
+        // most keystrokes change no symbol: the list and its books stay
+        if (entry_.symbolHeadwords() != before)
+            showSymbols();
     }
 }
 
 void DiaryWindow::showSymbols()
 {
-    const std::vector<TolkBook> books = host_->diaryBooks();
+    if (linesGeneration_ != host_->diaryWordsGeneration()) {
+        lines_.clear(); // other books, other lines
+        linesGeneration_ = host_->diaryWordsGeneration();
+    }
+    std::optional<std::vector<TolkBook>> books;
     symbolList_->clear();
     for (const QString &headword : entry_.symbolHeadwords()) {
+        auto cached = lines_.find(headword);
+        if (cached == lines_.end()) {
+            if (!books)
+                books = host_->diaryBooks();
+            QStringList lines;
+            tryStep([&] { lines = firstLines(headword, *books); }); // a damaged entry shows no line
+            cached = lines_.insert(headword, lines);
+        }
         QString text = headword;
-        for (const QString &line : firstLines(headword, books))
+        for (const QString &line : *cached)
             text += QStringLiteral("\n    ") + line;
         auto *item = new QListWidgetItem(text, symbolList_);
         item->setData(Qt::UserRole, headword);

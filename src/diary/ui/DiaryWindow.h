@@ -13,6 +13,7 @@
 #include "dictionary/WordIndex.h"
 #include "reading/TolkDocument.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -143,6 +144,8 @@ private:
     std::vector<SymbolMark> marks_;
     SymbolFinder finder_;
     int finderGeneration_ = -1;
+    QHash<QString, QStringList> lines_; // the books' first lines of a headword
+    int linesGeneration_ = -1;
     QTimer autosave_;
 
     QToolBar *toolbar_ = nullptr;
