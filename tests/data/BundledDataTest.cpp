@@ -285,6 +285,18 @@ TEST(BundledData, NoInterpretationLineIsRepeatedAnywhere)
             }
 }
 
+// The interpretation window colours a line as the situation from its start up
+// to its last en dash, so a second dash paints the reading in that colour too.
+TEST(BundledData, NoInterpretationLineHasTwoDashes)
+{
+    Findings f("interpretation lines with more than one dash");
+    for (const Book &b : books())
+        for (const BookEntry &e : b.source.entries)
+            for (const QString &l : interpretationLines(e))
+                if (l.count(u'–') > 1)
+                    f.add(QStringLiteral("%1:%2 «%3»: %4").arg(b.file).arg(e.line).arg(e.headword, l.left(80)));
+}
+
 TEST(BundledData, TheShelfHasEnoughArticlesOfARealLength)
 {
     const QString folder = QStringLiteral(SOMNEX_TEXTS_DIR);
