@@ -302,6 +302,11 @@ QWidget *DiaryWindow::buildListPanel()
     }
     fromDate_->setAccessibleName(QStringLiteral("Начало периода"));
     toDate_->setAccessibleName(QStringLiteral("Конец периода"));
+    symbolFilter_ = new QLabel(panel);
+    symbolFilter_->setObjectName(QStringLiteral("symbolFilter"));
+    symbolFilter_->setTextFormat(Qt::RichText);
+    symbolFilter_->hide();
+    connect(symbolFilter_, &QLabel::linkActivated, this, [this] { filterBySymbol(QString()); });
     auto *period = new QHBoxLayout;
     period->addWidget(periodBox_);
     period->addWidget(fromDate_, 1);
@@ -327,6 +332,7 @@ QWidget *DiaryWindow::buildListPanel()
     v->addWidget(filterBox_);
     v->addWidget(tagFilter_);
     v->addLayout(period);
+    v->addWidget(symbolFilter_);
     v->addWidget(list_, 1);
     connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
     connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
@@ -458,6 +464,19 @@ QWidget *DiaryWindow::buildSymbolsTab()
     symbolList_->setWordWrap(true);
     connect(symbolList_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { host_->openInterpretation(item->data(Qt::UserRole).toString()); });
+    symbolList_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *readIt = new QAction(QStringLiteral("Прочитать толкование"), symbolList_);
+    auto *sameSymbol = new QAction(QStringLiteral("Все сны с этим символом"), symbolList_);
+    sameSymbol->setObjectName(QStringLiteral("dreamsWithSymbol"));
+    symbolList_->addActions({readIt, sameSymbol});
+    connect(readIt, &QAction::triggered, this, [this] {
+        if (const QListWidgetItem *item = symbolList_->currentItem())
+            host_->openInterpretation(item->data(Qt::UserRole).toString());
+    });
+    connect(sameSymbol, &QAction::triggered, this, [this] {
+        if (const QListWidgetItem *item = symbolList_->currentItem())
+            filterBySymbol(item->data(Qt::UserRole).toString());
+    });
     symbolToAdd_ = new QLineEdit(tab);
     symbolToAdd_->setObjectName(QStringLiteral("symbolToAdd"));
     symbolToAdd_->setPlaceholderText(QStringLiteral("Слово из сонника"));
@@ -643,8 +662,9 @@ void DiaryWindow::applyFilter()
         f.nightFrom = fromDate_->date();
         f.nightTo = toDate_->date();
     }
-    const bool everything =
-        f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty() && !f.nightFrom.isValid();
+    f.symbol = symbol_;
+    const bool everything = f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
+                            && !f.nightFrom.isValid() && f.symbol.isEmpty();
     try {
         QList<EntrySummary> all = store_->list();
         if (!everything) {
@@ -660,6 +680,15 @@ void DiaryWindow::applyFilter()
     if (row >= 0)
         list_->setCurrentIndex(model_->index(row));
     findSymbols(); // the hits of the new query
+}
+
+void DiaryWindow::filterBySymbol(const QString &headword)
+{
+    symbol_ = headword;
+    symbolFilter_->setText(
+        QStringLiteral("Сны с символом «%1» · <a href=\"all\">все сны</a>").arg(headword.toHtmlEscaped()));
+    symbolFilter_->setVisible(!headword.isEmpty());
+    applyFilter();
 }
 
 void DiaryWindow::listClicked(const QModelIndex &index)

@@ -83,6 +83,8 @@ public:
     void undoTrash();
     // Runs the search box and the filters again.
     void applyFilter();
+    // Lists only the dreams with this symbol ("" lists all again).
+    void filterBySymbol(const QString &headword);
 
     // The dream shown ("" for a new one not yet stored) and the store.
     QString shownId() const { return entry_.id; }
@@ -159,6 +161,8 @@ private:
     QListView *list_ = nullptr;
     EntryListModel *model_ = nullptr;
     QLabel *statusLine_ = nullptr;
+    QLabel *symbolFilter_ = nullptr; // "Символ: …", with a link that clears it
+    QString symbol_;
 
     QLineEdit *titleBox_ = nullptr;
     QDateTimeEdit *momentBox_ = nullptr;

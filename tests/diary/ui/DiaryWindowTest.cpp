@@ -271,6 +271,18 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
     EXPECT_EQ(w.listModel()->rowCount(), 1);
     w.findChild<QComboBox *>("filterBox")->setCurrentIndex(0);
 
+    w.filterBySymbol("Собака");
+    EXPECT_EQ(w.listModel()->rowCount(), 2) << "the dreams with the symbol";
+    EXPECT_TRUE(w.findChild<QLabel *>("symbolFilter")->isVisibleTo(&w));
+    w.filterBySymbol(QString());
+    EXPECT_EQ(w.listModel()->rowCount(), 3);
+
+    w.filterBySymbol("Собака");
+    EXPECT_EQ(w.listModel()->rowCount(), 2) << "the dreams with the symbol";
+    EXPECT_TRUE(w.findChild<QLabel *>("symbolFilter")->isVisibleTo(&w));
+    w.filterBySymbol(QString());
+    EXPECT_EQ(w.listModel()->rowCount(), 3);
+
     w.moveShownToTrash();
     EXPECT_EQ(w.listModel()->rowCount(), 2);
     EXPECT_TRUE(w.findChild<QLabel *>("diaryStatus")->text().contains("Вернуть"));
