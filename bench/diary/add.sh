@@ -25,7 +25,7 @@ export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data QT_QPA_PLATFORM=off
 wall=() cpu=()
 TIMEFORMAT='%R %U %S'
 for ((i = 0; i < runs; i++)); do
-  read -r r u s < <({ time "$cli" diary add --tag замер "Сон $i: я шёл по лесу к реке, и большая собака бежала рядом" >/dev/null; } 2>&1)
+  read -r r u s < <({ time "$cli" diary add --tag замер "Сон $i: я шёл по лесу к реке, и большая собака бежала рядом" >/dev/null 2>/dev/null; } 2>&1)
   wall+=($(awk -v r="$r" 'BEGIN { printf "%d", r * 1e6 }'))
   cpu+=($(awk -v u="$u" -v s="$s" 'BEGIN { printf "%d", (u + s) * 1e6 }'))
 done

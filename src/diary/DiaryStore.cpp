@@ -397,6 +397,18 @@ void syncFolder(const QString &folder)
     }
 }
 
+// New diaries left half-made by a process killed while it made one (a
+// minute is far longer than making one takes).
+void removeStaleTemporaries(const QString &folder, const QString &prefix)
+{
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList files =
+        QDir(folder).entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &f : files)
+        if (f.lastModified().toUTC() < old)
+            QFile::remove(f.absoluteFilePath());
+}
+
 } // namespace
 
 // ---- the store -----------------------------------------------------------------
@@ -542,8 +554,9 @@ void DiaryStore::Impl::create()
     // The new file is made whole under another name and then linked into
     // place, so that no process ever sees a half-made diary; when another
     // process linked its own first, that one is used.
-    const QString temp = folder + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".new-")
-                         + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString tempPrefix = QStringLiteral(".") + fi.fileName() + QStringLiteral(".new-");
+    removeStaleTemporaries(folder, tempPrefix);
+    const QString temp = folder + QLatin1Char('/') + tempPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         sql::Connection fresh;
         int rc = fresh.open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);

@@ -476,3 +476,22 @@ TEST_F(DiaryStoreTest, BackupCopiesTheDiaryWhole)
     EXPECT_EQ(integrity(copy), "ok");
     EXPECT_EQ(DiaryStore(copy).entry(id)->text, "Сон для копии");
 }
+
+TEST_F(DiaryStoreTest, ANewDiaryClearsWhatAKilledCreatorLeft)
+{
+    QDir().mkpath(dir.path() + "/Diary");
+    const QString stale = dir.path() + "/Diary/.diary.sqlite.new-dead";
+    const QString fresh = dir.path() + "/Diary/.diary.sqlite.new-busy";
+    for (const QString &p : {stale, fresh}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("half");
+        f.flush();
+        if (p == stale) {
+            ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime));
+        }
+    }
+    DiaryStore(path()).add(dream("Сон"));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(fresh)) << "another process may be making it now";
+}
