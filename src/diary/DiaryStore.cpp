@@ -31,7 +31,7 @@ namespace somnex::diary {
 namespace {
 
 // The schema this program writes; user_version of the file.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // "SnxD": what tells our diary from any other SQLite file.
 constexpr qint64 kApplicationId = 0x536E7844;
 constexpr int kBusyTimeoutMs = 5000;
@@ -110,9 +110,25 @@ CREATE INDEX word_entry ON word (n);
 const char *const kTables[] = {"entry", "body", "tag", "symbol", "stem", "word"};
 
 // The steps from one schema to the next: kUpgrades[v - 1] takes version v to
-// v + 1, run in one transaction after a copy of the file is taken. Version 1
-// is the first schema.
-constexpr std::array<const char *, kSchemaVersion - 1> kUpgrades{};
+// v + 1, run in one transaction after a copy of the file is taken.
+constexpr std::array<const char *, kSchemaVersion - 1> kUpgrades{
+    // 1 -> 2: the long texts move out of entry into body.
+    R"(
+CREATE TABLE body (
+    n INTEGER PRIMARY KEY REFERENCES entry (n) ON DELETE CASCADE,
+    text TEXT NOT NULL DEFAULT '',
+    lunar_text TEXT NOT NULL DEFAULT '',
+    weekday_text TEXT NOT NULL DEFAULT '',
+    month_day_text TEXT NOT NULL DEFAULT ''
+);
+INSERT INTO body (n, text, lunar_text, weekday_text, month_day_text)
+    SELECT n, text, lunar_text, weekday_text, month_day_text FROM entry;
+ALTER TABLE entry DROP COLUMN text;
+ALTER TABLE entry DROP COLUMN lunar_text;
+ALTER TABLE entry DROP COLUMN weekday_text;
+ALTER TABLE entry DROP COLUMN month_day_text;
+)",
+};
 
 const QString kSource = QStringLiteral("Diary");
 
@@ -499,14 +515,14 @@ void DiaryStore::Impl::checkSchema()
         if (result != QLatin1String("ok"))
             throw fileError(kErrorDamaged, path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
+    if (version < kSchemaVersion)
+        migrate(static_cast<int>(version));
     for (const char *table : kTables) {
         sql::Statement s(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
         s.bind(1, QString::fromLatin1(table));
         if (s.step() != SQLITE_ROW)
             throw fileError(kErrorDamaged, path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
     }
-    if (version < kSchemaVersion)
-        migrate(static_cast<int>(version));
 }
 
 void DiaryStore::Impl::migrate(int from)
@@ -523,7 +539,9 @@ void DiaryStore::Impl::migrate(int from)
         const int step = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
         sqlite3_backup_finish(b);
         if (step != SQLITE_DONE)
-            throw fileError(kErrorWrite, path, sql::reason(step, target.message()));
+            throw fileError(kErrorWrite, path, sql::reason(target.handle(), step));
+        // The copy is one file of its own, without a log beside it.
+        target.exec("PRAGMA journal_mode = DELETE");
     }
     write([&] {
         // Another process may have migrated in the meantime.
@@ -1147,6 +1165,8 @@ void DiaryStore::backupTo(const QString &target) const
             sqlite3_backup *b = sqlite3_backup_init(copy.handle(), "main", d_->db.handle(), "main");
             step = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(copy.handle());
             sqlite3_backup_finish(b);
+            if (step == SQLITE_DONE)
+                copy.exec("PRAGMA journal_mode = DELETE");
             why = sql::reason(step, copy.message());
         } else {
             why = sql::reason(rc, sqlite3_errstr(rc));
