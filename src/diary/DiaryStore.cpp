@@ -107,7 +107,10 @@ CREATE TABLE word (
 CREATE INDEX word_entry ON word (n);
 )";
 
-const char *const kTables[] = {"entry", "body", "tag", "symbol", "stem", "word"};
+// The tables of every schema, checked before an upgrade touches the file,
+// and those an upgrade adds, checked after it.
+const char *const kTables[] = {"entry", "tag", "symbol", "stem", "word"};
+const char *const kTablesSince2[] = {"body"};
 
 // The steps from one schema to the next: kUpgrades[v - 1] takes version v to
 // v + 1, run in one transaction after a copy of the file is taken.
@@ -515,14 +518,18 @@ void DiaryStore::Impl::checkSchema()
         if (result != QLatin1String("ok"))
             throw fileError(kErrorDamaged, path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
+    const auto checkTables = [&](const auto &tables) {
+        for (const char *table : tables) {
+            sql::Statement s(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
+            s.bind(1, QString::fromLatin1(table));
+            if (s.step() != SQLITE_ROW)
+                throw fileError(kErrorDamaged, path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
+        }
+    };
+    checkTables(kTables);
     if (version < kSchemaVersion)
         migrate(static_cast<int>(version));
-    for (const char *table : kTables) {
-        sql::Statement s(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
-        s.bind(1, QString::fromLatin1(table));
-        if (s.step() != SQLITE_ROW)
-            throw fileError(kErrorDamaged, path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
-    }
+    checkTables(kTablesSince2);
 }
 
 void DiaryStore::Impl::migrate(int from)
