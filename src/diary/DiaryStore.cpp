@@ -31,7 +31,7 @@ namespace somnex::diary {
 namespace {
 
 // The schema this program writes; user_version of the file.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // "SnxD": what tells our diary from any other SQLite file.
 constexpr qint64 kApplicationId = 0x536E7844;
 constexpr int kBusyTimeoutMs = 5000;
@@ -50,7 +50,6 @@ CREATE TABLE entry (
     zone TEXT NOT NULL DEFAULT '',
     night TEXT NOT NULL,                 -- yyyy-MM-dd
     title TEXT NOT NULL DEFAULT '',
-    text TEXT NOT NULL DEFAULT '',
     display_title TEXT NOT NULL,
     lucid INTEGER NOT NULL DEFAULT 0 CHECK (lucid IN (0, 1)),
     clarity INTEGER CHECK (clarity BETWEEN 1 AND 4),
@@ -67,12 +66,17 @@ CREATE TABLE entry (
     lunar_start TEXT,
     lunar_end TEXT,
     phase_picture INTEGER NOT NULL DEFAULT 0,
-    lunar_text TEXT NOT NULL DEFAULT '',
-    weekday_text TEXT NOT NULL DEFAULT '',
-    month_day_text TEXT NOT NULL DEFAULT '',
     deleted_at INTEGER                   -- ms since 1970, UTC; in the trash when set
 );
 CREATE INDEX entry_order ON entry (night DESC, at_utc DESC);
+-- The long texts apart, so that the list reads a small table.
+CREATE TABLE body (
+    n INTEGER PRIMARY KEY REFERENCES entry (n) ON DELETE CASCADE,
+    text TEXT NOT NULL DEFAULT '',
+    lunar_text TEXT NOT NULL DEFAULT '',
+    weekday_text TEXT NOT NULL DEFAULT '',
+    month_day_text TEXT NOT NULL DEFAULT ''
+);
 CREATE TABLE tag (
     n INTEGER NOT NULL REFERENCES entry (n) ON DELETE CASCADE,
     position INTEGER NOT NULL,
@@ -103,12 +107,31 @@ CREATE TABLE word (
 CREATE INDEX word_entry ON word (n);
 )";
 
+// The tables of every schema, checked before an upgrade touches the file,
+// and those an upgrade adds, checked after it.
 const char *const kTables[] = {"entry", "tag", "symbol", "stem", "word"};
+const char *const kTablesSince2[] = {"body"};
 
 // The steps from one schema to the next: kUpgrades[v - 1] takes version v to
-// v + 1, run in one transaction after a copy of the file is taken. Version 1
-// is the first schema.
-constexpr std::array<const char *, kSchemaVersion - 1> kUpgrades{};
+// v + 1, run in one transaction after a copy of the file is taken.
+constexpr std::array<const char *, kSchemaVersion - 1> kUpgrades{
+    // 1 -> 2: the long texts move out of entry into body.
+    R"(
+CREATE TABLE body (
+    n INTEGER PRIMARY KEY REFERENCES entry (n) ON DELETE CASCADE,
+    text TEXT NOT NULL DEFAULT '',
+    lunar_text TEXT NOT NULL DEFAULT '',
+    weekday_text TEXT NOT NULL DEFAULT '',
+    month_day_text TEXT NOT NULL DEFAULT ''
+);
+INSERT INTO body (n, text, lunar_text, weekday_text, month_day_text)
+    SELECT n, text, lunar_text, weekday_text, month_day_text FROM entry;
+ALTER TABLE entry DROP COLUMN text;
+ALTER TABLE entry DROP COLUMN lunar_text;
+ALTER TABLE entry DROP COLUMN weekday_text;
+ALTER TABLE entry DROP COLUMN month_day_text;
+)",
+};
 
 const QString kSource = QStringLiteral("Diary");
 
@@ -393,6 +416,18 @@ void syncFolder(const QString &folder)
     }
 }
 
+// New diaries left half-made by a process killed while it made one (a
+// minute is far longer than making one takes).
+void removeStaleTemporaries(const QString &folder, const QString &prefix)
+{
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList files =
+        QDir(folder).entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &f : files)
+        if (f.lastModified().toUTC() < old)
+            QFile::remove(f.absoluteFilePath());
+}
+
 } // namespace
 
 // ---- the store -----------------------------------------------------------------
@@ -483,14 +518,18 @@ void DiaryStore::Impl::checkSchema()
         if (result != QLatin1String("ok"))
             throw fileError(kErrorDamaged, path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
-    for (const char *table : kTables) {
-        sql::Statement s(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
-        s.bind(1, QString::fromLatin1(table));
-        if (s.step() != SQLITE_ROW)
-            throw fileError(kErrorDamaged, path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
-    }
+    const auto checkTables = [&](const auto &tables) {
+        for (const char *table : tables) {
+            sql::Statement s(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
+            s.bind(1, QString::fromLatin1(table));
+            if (s.step() != SQLITE_ROW)
+                throw fileError(kErrorDamaged, path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
+        }
+    };
+    checkTables(kTables);
     if (version < kSchemaVersion)
         migrate(static_cast<int>(version));
+    checkTables(kTablesSince2);
 }
 
 void DiaryStore::Impl::migrate(int from)
@@ -507,7 +546,9 @@ void DiaryStore::Impl::migrate(int from)
         const int step = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
         sqlite3_backup_finish(b);
         if (step != SQLITE_DONE)
-            throw fileError(kErrorWrite, path, sql::reason(step, target.message()));
+            throw fileError(kErrorWrite, path, sql::reason(target.handle(), step));
+        // The copy is one file of its own, without a log beside it.
+        target.exec("PRAGMA journal_mode = DELETE");
     }
     write([&] {
         // Another process may have migrated in the meantime.
@@ -538,8 +579,9 @@ void DiaryStore::Impl::create()
     // The new file is made whole under another name and then linked into
     // place, so that no process ever sees a half-made diary; when another
     // process linked its own first, that one is used.
-    const QString temp = folder + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".new-")
-                         + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString tempPrefix = QStringLiteral(".") + fi.fileName() + QStringLiteral(".new-");
+    removeStaleTemporaries(folder, tempPrefix);
+    const QString temp = folder + QLatin1Char('/') + tempPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         sql::Connection fresh;
         int rc = fresh.open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
@@ -616,10 +658,14 @@ qint64 DiaryStore::Impl::rowOf(const QString &id)
     throw notFound(id);
 }
 
+// An entry's columns in the order bindEntry numbers them and readEntry reads
+// them (e: entry, b: body).
 const char *const kEntryColumns =
-    "id, created, updated, at_local, at_offset, at_utc, zone, night, title, text, display_title, lucid, clarity, "
-    "mood, kinds, place_name, place_lat, place_lon, mark, marked_on, mark_note, lunar_found, lunar_day, "
-    "lunar_start, lunar_end, phase_picture, lunar_text, weekday_text, month_day_text, deleted_at";
+    "e.id, e.created, e.updated, e.at_local, e.at_offset, e.at_utc, e.zone, e.night, e.title, b.text, "
+    "e.display_title, e.lucid, e.clarity, e.mood, e.kinds, e.place_name, e.place_lat, e.place_lon, e.mark, "
+    "e.marked_on, e.mark_note, e.lunar_found, e.lunar_day, e.lunar_start, e.lunar_end, e.phase_picture, "
+    "b.lunar_text, b.weekday_text, b.month_day_text, e.deleted_at, e.n";
+const char *const kEntryFrom = " FROM entry e JOIN body b ON b.n = e.n";
 
 void DiaryStore::Impl::bindEntry(sql::Statement &s, const Entry &e, qint64 created, qint64 updated,
                                  const QVariant &deleted)
@@ -827,12 +873,18 @@ void DiaryStore::Impl::insert(const Entry &e, qint64 now)
     sql::Statement exists(db, "SELECT 1 FROM entry WHERE id = ?1");
     if (exists.bind(1, e.id).step() == SQLITE_ROW)
         throw badValue(QStringLiteral("Запись «%1» уже есть в дневнике.").arg(e.id));
-    sql::Statement s(db, QByteArray("INSERT INTO entry (") + kEntryColumns
-                             + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
-                               "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
+    sql::Statement s(db, "INSERT INTO entry (id, created, updated, at_local, at_offset, at_utc, zone, night, title, "
+                         "display_title, lucid, clarity, mood, kinds, place_name, place_lat, place_lon, mark, "
+                         "marked_on, mark_note, lunar_found, lunar_day, lunar_start, lunar_end, phase_picture, "
+                         "deleted_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?11, ?12, ?13, ?14, ?15, ?16, "
+                         "?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?30)");
     bindEntry(s, e, now, now, {});
     must(s.step());
     const qint64 n = sqlite3_last_insert_rowid(db.handle());
+    sql::Statement body(db, "INSERT INTO body (n, text, lunar_text, weekday_text, month_day_text) "
+                            "VALUES (?31, ?10, ?27, ?28, ?29)");
+    bindEntry(body, e, now, now, {});
+    must(body.bind(31, n).step());
     writeChildren(n, e);
     writeWords(n, e);
 }
@@ -869,8 +921,9 @@ void DiaryStore::update(const Entry &entry)
     if (!d_->open())
         throw notFound(e.id);
     d_->write([&] {
-        sql::Statement old(d_->db, "SELECT n, created, at_local, at_offset, title, text, place_name, place_lat, "
-                                   "place_lon, deleted_at FROM entry WHERE id = ?1");
+        sql::Statement old(d_->db, "SELECT e.n, e.created, e.at_local, e.at_offset, e.title, b.text, e.place_name, "
+                                   "e.place_lat, e.place_lon, e.deleted_at FROM entry e JOIN body b ON b.n = e.n "
+                                   "WHERE e.id = ?1");
         old.bind(1, e.id);
         const int rc = old.step();
         if (rc != SQLITE_ROW) {
@@ -886,7 +939,7 @@ void DiaryStore::update(const Entry &entry)
         if (momentChanged || placeChanged) {
             e.lunar = computeSnapshot(e.at, e.place);
         } else {
-            sql::Statement keep(d_->db, (QByteArray("SELECT ") + kEntryColumns + " FROM entry WHERE n = ?1"));
+            sql::Statement keep(d_->db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom + " WHERE e.n = ?1");
             keep.bind(1, n);
             d_->must(keep.step(), SQLITE_ROW);
             e.lunar = d_->readEntry(keep).lunar;
@@ -896,14 +949,18 @@ void DiaryStore::update(const Entry &entry)
         const QVariant deleted = old.isNull(9) ? QVariant() : QVariant(old.integer(9));
         const qint64 created = old.integer(1);
         sql::Statement s(d_->db, "UPDATE entry SET created = ?2, updated = ?3, at_local = ?4, at_offset = ?5, "
-                                 "at_utc = ?6, zone = ?7, night = ?8, title = ?9, text = ?10, display_title = ?11, "
+                                 "at_utc = ?6, zone = ?7, night = ?8, title = ?9, display_title = ?11, "
                                  "lucid = ?12, clarity = ?13, mood = ?14, kinds = ?15, place_name = ?16, "
                                  "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
                                  "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
-                                 "phase_picture = ?26, lunar_text = ?27, weekday_text = ?28, month_day_text = ?29, "
-                                 "deleted_at = ?30 WHERE id = ?1");
-        d_->bindEntry(s, e, created, QDateTime::currentMSecsSinceEpoch(), deleted);
+                                 "phase_picture = ?26, deleted_at = ?30 WHERE id = ?1");
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        d_->bindEntry(s, e, created, now, deleted);
         d_->must(s.step());
+        sql::Statement body(d_->db, "UPDATE body SET text = ?10, lunar_text = ?27, weekday_text = ?28, "
+                                    "month_day_text = ?29 WHERE n = ?31");
+        d_->bindEntry(body, e, created, now, deleted);
+        d_->must(body.bind(31, n).step());
         d_->writeChildren(n, e);
         if (textChanged)
             d_->writeWords(n, e);
@@ -982,7 +1039,7 @@ std::optional<Entry> DiaryStore::entry(const QString &id) const
 {
     if (!d_->open())
         return std::nullopt;
-    sql::Statement s(d_->db, QByteArray("SELECT ") + kEntryColumns + ", n FROM entry WHERE id = ?1");
+    sql::Statement s(d_->db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom + " WHERE e.id = ?1");
     s.bind(1, id);
     const int rc = s.step();
     if (rc == SQLITE_DONE)
@@ -1115,6 +1172,8 @@ void DiaryStore::backupTo(const QString &target) const
             sqlite3_backup *b = sqlite3_backup_init(copy.handle(), "main", d_->db.handle(), "main");
             step = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(copy.handle());
             sqlite3_backup_finish(b);
+            if (step == SQLITE_DONE)
+                copy.exec("PRAGMA journal_mode = DELETE");
             why = sql::reason(step, copy.message());
         } else {
             why = sql::reason(rc, sqlite3_errstr(rc));

@@ -105,7 +105,7 @@ std::optional<Mark> markFromCode(QStringView code)
 
 QString Entry::displayTitle() const
 {
-    const QString t = title.simplified();
+    QString t = title.simplified();
     if (!t.isEmpty())
         return t;
     // The first words of the text as they are written (punctuation kept),

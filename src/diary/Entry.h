@@ -124,7 +124,7 @@ struct LunarSnapshot {
 
 // The longest text a dream may hold, in bytes of UTF-8 (16 MiB). DiaryStore
 // refuses a longer one with a Russian message.
-inline constexpr qsizetype kMaxTextBytes = 16 * 1024 * 1024;
+inline constexpr qsizetype kMaxTextBytes = qsizetype(16) * 1024 * 1024;
 // The longest title, in UTF-16 code units.
 inline constexpr qsizetype kMaxTitleLength = 1000;
 

@@ -5,10 +5,16 @@
 #include "platform/error/Error.h"
 
 #include <exception>
+#include <mutex>
 
 namespace somnex::diary {
 
 namespace {
+
+// The astronomy engine keeps the observer and its working values in globals:
+// two threads of the diary (the window's worker and its own, or a test's
+// writers) compute one at a time.
+std::mutex g_engine;
 
 // A local date value of the calendar engine as a moment in the offset given.
 QDateTime momentOf(double local, int offset)
@@ -36,6 +42,7 @@ LunarSnapshot computeSnapshot(const QDateTime &at, const std::optional<Place> &p
         return s;
     calendar::CalendarAnswer a;
     try {
+        const std::lock_guard<std::mutex> lock(g_engine);
         a = calendar::computeCalendarAtOffset(local, offset, {place->latitude, place->longitude});
     } catch (const std::exception &) {
         // The engine gives up at the ends of its range: the lunar day stays

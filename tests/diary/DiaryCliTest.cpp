@@ -201,3 +201,22 @@ TEST_F(DiaryCliTest, SynthWritesEntriesForBenchmarks)
     for (qsizetype i = 1; i < all.size(); ++i)
         EXPECT_GE(all.at(i - 1).toObject()["night"].toString(), all.at(i).toObject()["night"].toString());
 }
+
+TEST_F(DiaryCliTest, ShowNamesTheNightInRussian)
+{
+    struct Case {
+        const char *at, *night;
+    };
+    const Case cases[] = {
+        {"2026-12-09 03:00", "Ночь: с 8 на 9 декабря 2026 г.\n"},
+        {"2026-12-09 12:00", "Ночь: с 9 на 10 декабря 2026 г.\n"},
+        {"2026-12-01 11:59", "Ночь: с 30 ноября на 1 декабря 2026 г.\n"},
+        {"2026-01-01 05:00", "Ночь: с 31 декабря 2025 г. на 1 января 2026 г.\n"},
+    };
+    for (const Case &c : cases) {
+        const CliRun added = run({"diary", "add", "--at", c.at, "--lat", "55.75", "--lon", "37.58", "сон"});
+        ASSERT_EQ(added.code, 0) << added.err.toStdString();
+        const CliRun shown = run({"diary", "show", added.out.trimmed()});
+        EXPECT_TRUE(shown.out.contains(QString::fromUtf8(c.night))) << c.at << "\n" << shown.out.toStdString();
+    }
+}

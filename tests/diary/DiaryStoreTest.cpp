@@ -401,7 +401,7 @@ TEST_F(DiaryStoreTest, DamagedForeignAndNewerFilesAreNeverWritten)
              good(p);
              ASSERT_EQ(execOn(p, "PRAGMA user_version = 7"), SQLITE_OK);
          },
-         kErrorNewer, "версия схемы 7, эта программа знает версии до 1"},
+         kErrorNewer, "версия схемы 7, эта программа знает версии до 2"},
         {"our id, tables missing",
          [&](const QString &p) {
              good(p);
@@ -475,4 +475,72 @@ TEST_F(DiaryStoreTest, BackupCopiesTheDiaryWhole)
     store.backupTo(copy);
     EXPECT_EQ(integrity(copy), "ok");
     EXPECT_EQ(DiaryStore(copy).entry(id)->text, "Сон для копии");
+}
+
+TEST_F(DiaryStoreTest, ANewDiaryClearsWhatAKilledCreatorLeft)
+{
+    QDir().mkpath(dir.path() + "/Diary");
+    const QString stale = dir.path() + "/Diary/.diary.sqlite.new-dead";
+    const QString fresh = dir.path() + "/Diary/.diary.sqlite.new-busy";
+    for (const QString &p : {stale, fresh}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("half");
+        f.flush();
+        if (p == stale) {
+            ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime));
+        }
+    }
+    DiaryStore(path()).add(dream("Сон"));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(fresh)) << "another process may be making it now";
+}
+
+// A diary of the first schema (the texts inside entry) is copied aside and
+// then upgraded in one transaction; nothing of it is lost.
+TEST_F(DiaryStoreTest, AnOlderDiaryIsCopiedThenUpgraded)
+{
+    QString id;
+    Entry before;
+    {
+        DiaryStore store(path());
+        Entry e = dream(QString("Сон первой версии про собаку ") + QChar(0) + "🐕");
+        e.tags = {{"дача", TagKind::Place}};
+        id = store.add(e);
+        before = *store.entry(id);
+    }
+    ASSERT_EQ(execOn(path(), "BEGIN;"
+                             "ALTER TABLE entry ADD COLUMN text TEXT NOT NULL DEFAULT '';"
+                             "ALTER TABLE entry ADD COLUMN lunar_text TEXT NOT NULL DEFAULT '';"
+                             "ALTER TABLE entry ADD COLUMN weekday_text TEXT NOT NULL DEFAULT '';"
+                             "ALTER TABLE entry ADD COLUMN month_day_text TEXT NOT NULL DEFAULT '';"
+                             "UPDATE entry SET text = (SELECT text FROM body b WHERE b.n = entry.n),"
+                             " lunar_text = (SELECT lunar_text FROM body b WHERE b.n = entry.n),"
+                             " weekday_text = (SELECT weekday_text FROM body b WHERE b.n = entry.n),"
+                             " month_day_text = (SELECT month_day_text FROM body b WHERE b.n = entry.n);"
+                             "DROP TABLE body; PRAGMA user_version = 1; COMMIT;"),
+              SQLITE_OK);
+
+    DiaryStore store(path());
+    const std::optional<Entry> after = store.entry(id);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->text, before.text);
+    EXPECT_EQ(after->lunar, before.lunar);
+    EXPECT_EQ(after->tags, before.tags);
+    EXPECT_EQ(store.search(Filter{.text = "собаки"}), QStringList{id});
+    EXPECT_EQ(integrity(path()), "ok");
+
+    const QStringList copies = QDir(dir.path() + "/Diary").entryList({"diary.sqlite.v1-*"}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1) << copies.join(", ").toStdString();
+    const QString copy = dir.path() + "/Diary/" + copies.first();
+    EXPECT_EQ(fileHash(copy).isEmpty(), false);
+    EXPECT_FALSE(QFileInfo::exists(copy + "-wal")) << "the copy is one file";
+    EXPECT_EQ(integrity(copy), "ok");
+    EXPECT_EQ(entryCount(copy), 1);
+    EXPECT_EQ(execOn(copy, "SELECT text FROM entry", SQLITE_OPEN_READONLY), SQLITE_OK)
+        << "the copy keeps the old layout";
+
+    // Upgraded once: opening again takes no second copy.
+    DiaryStore(path()).list();
+    EXPECT_EQ(QDir(dir.path() + "/Diary").entryList({"diary.sqlite.v1-*[0-9]"}, QDir::Files).size(), 1);
 }

@@ -191,6 +191,18 @@ QString russianDate(const QDate &d)
     return QLocale(QLocale::Russian, QLocale::Russia).toString(d, QStringLiteral("d MMMM yyyy 'г.'"));
 }
 
+// "с 8 на 9 декабря 2026 г.", "с 30 ноября на 1 декабря 2026 г.",
+// "с 31 декабря 2025 г. на 1 января 2026 г."
+QString nightText(const QDate &night)
+{
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    const QDate next = night.addDays(1);
+    const QString first = night.month() == next.month() ? QString::number(night.day())
+                          : night.year() == next.year() ? ru.toString(night, QStringLiteral("d MMMM"))
+                                                        : russianDate(night);
+    return QStringLiteral("с %1 на %2").arg(first, russianDate(next));
+}
+
 QString offsetText(int offset)
 {
     const int a = std::abs(offset);
@@ -306,8 +318,7 @@ QString entryText(const Entry &e)
     line(QStringLiteral("Время"), e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm")) + QStringLiteral(" (")
                                       + offsetText(e.at.offsetFromUtc())
                                       + (e.zone.isEmpty() ? QString() : QStringLiteral(", ") + e.zone) + ')');
-    line(QStringLiteral("Ночь"),
-         QStringLiteral("с %1 на %2").arg(russianDate(e.night), russianDate(e.night.addDays(1))));
+    line(QStringLiteral("Ночь"), nightText(e.night));
     if (e.lucid)
         line(QStringLiteral("Осознанный"), QStringLiteral("да"));
     if (!e.kinds.isEmpty()) {
