@@ -5,6 +5,7 @@
 #include "diary/DiaryStore.h"
 #include "diary/Synthetic.h"
 #include "diary/ui/DiaryWindow.h"
+#include "diary/ui/EntryListModel.h"
 #include "dictionary/BookDatabase.h"
 
 #include <QDir>
