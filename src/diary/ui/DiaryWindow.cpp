@@ -630,6 +630,7 @@ void DiaryWindow::reloadList(const QString &select)
 {
     if (!store_)
         return;
+    listed_.reset(); // read the store again
     const QString keepTag = tagFilter_->currentData().toString();
     {
         const QSignalBlocker quiet(tagFilter_);
@@ -666,7 +667,9 @@ void DiaryWindow::applyFilter()
     const bool everything = f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
                             && !f.nightFrom.isValid() && f.symbol.isEmpty();
     try {
-        QList<EntrySummary> all = store_->list();
+        if (!listed_)
+            listed_ = store_->list();
+        QList<EntrySummary> all = *listed_;
         if (!everything) {
             const QStringList ids = store_->search(f);
             const QSet<QString> wanted(ids.begin(), ids.end());
@@ -689,6 +692,15 @@ void DiaryWindow::filterBySymbol(const QString &headword)
         QStringLiteral("Сны с символом «%1» · <a href=\"all\">все сны</a>").arg(headword.toHtmlEscaped()));
     symbolFilter_->setVisible(!headword.isEmpty());
     applyFilter();
+}
+
+void DiaryWindow::updateListed(const EntrySummary &e)
+{
+    model_->updateEntry(e);
+    if (listed_)
+        for (EntrySummary &s : *listed_)
+            if (s.id == e.id)
+                s = e;
 }
 
 void DiaryWindow::listClicked(const QModelIndex &index)
@@ -830,7 +842,7 @@ bool DiaryWindow::saveNow()
         if (added)
             reloadList(e.id);
         else
-            model_->updateEntry(summaryOf(entry_));
+            updateListed(summaryOf(entry_));
         return true;
     } catch (const Error &err) {
         reportWriteFailure(err.description());
@@ -1028,8 +1040,14 @@ void DiaryWindow::showLunar()
 {
     const LunarSnapshot &l = entry_.lunar;
     if (l.found) {
-        phasePicture_->setPixmap(QPixmap::fromImage(
-            calendar::keyedPhaseImage(calendar::drawMoonPhase(std::max(1, l.phasePicture), 128), 64)));
+        // drawn once a picture: opening a dream stays quick
+        static QHash<int, QPixmap> pictures;
+        const int n = std::clamp(l.phasePicture, 1, calendar::kPhasePictureCount);
+        auto it = pictures.find(n);
+        if (it == pictures.end())
+            it = pictures.insert(
+                n, QPixmap::fromImage(calendar::keyedPhaseImage(calendar::drawMoonPhase(n, 128), 64)));
+        phasePicture_->setPixmap(*it);
         lunarDayLabel_->setText(QStringLiteral("%1-й лунный день\n%2 – %3")
                                     .arg(l.lunarDay)
                                     .arg(russianMoment(l.start), russianMoment(l.end)));

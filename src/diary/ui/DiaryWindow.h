@@ -132,6 +132,7 @@ private:
     void removeSymbol();
     void markChanged();
     void listClicked(const QModelIndex &index);
+    void updateListed(const EntrySummary &e);
     void reportWriteFailure(const QString &why);
     void setEditable(bool on);
     const SymbolFinder &finder();
@@ -143,6 +144,7 @@ private:
     bool loading_ = false;
     bool failureShown_ = false; // a failed save was said; the next is silent
     QString trashed_;           // the dream last moved to the trash, for undo
+    std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
     std::vector<SymbolMark> marks_;
     SymbolFinder finder_;
     int finderGeneration_ = -1;
