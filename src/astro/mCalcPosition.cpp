@@ -51,9 +51,13 @@ Triple ApparentPosition(double jde, int body)
 
 Triple EquatorialToHorizontal(double jde, const Triple &position, const ObserverPosition &observer)
 {
+    return EquatorialToHorizontalAt(SiderealTime(jde, observer.Longitude), position, observer);
+}
+
+Triple EquatorialToHorizontalAt(double theta, const Triple &position, const ObserverPosition &observer)
+{
     Triple work = position;
     const double phi = observer.Latitude;
-    const double theta = SiderealTime(jde, observer.Longitude);
     double h = Checked(theta - work.First);
     const double raBefore = work.First;
     DiurnalAberration(h, work);

@@ -5,7 +5,9 @@
 #include "astro/mMath.h"
 #include "astro/mTime.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace astro {
 
@@ -136,6 +138,121 @@ RiseSetResult FindRiseSet(double day, const AltitudeSampleSet &y)
 RiseSetResult RiseSet(double day, const ObserverPosition &observer, int body)
 {
     return FindRiseSet(day, AltitudeSamples(day, observer, body, StandardAltitude(body)));
+}
+
+namespace {
+
+// A Chebyshev series on [mid - half, mid + half] fitted at the n nodes
+// mid + half cos(pi (j + 1/2) / n).
+class Chebyshev {
+public:
+    Chebyshev(double mid, double half, const std::vector<double> &values) : mid_(mid), half_(half)
+    {
+        const std::size_t n = values.size();
+        c_.assign(n, 0.0);
+        for (std::size_t k = 0; k < n; ++k) {
+            double sum = 0.0;
+            for (std::size_t j = 0; j < n; ++j)
+                sum += values[j] * std::cos(std::numbers::pi * double(k) * (double(j) + 0.5) / double(n));
+            c_[k] = 2.0 * sum / double(n);
+        }
+    }
+
+    static double node(double mid, double half, std::size_t j, std::size_t n)
+    {
+        return mid + half * std::cos(std::numbers::pi * (double(j) + 0.5) / double(n));
+    }
+
+    double operator()(double t) const
+    {
+        const double x = (t - mid_) / half_;
+        double b1 = 0.0, b2 = 0.0;
+        for (std::size_t k = c_.size() - 1; k >= 1; --k) {
+            const double b0 = 2.0 * x * b1 - b2 + c_[k];
+            b2 = b1;
+            b1 = b0;
+        }
+        return x * b1 - b2 + 0.5 * c_[0];
+    }
+
+private:
+    double mid_, half_;
+    std::vector<double> c_;
+};
+
+// The Moon's apparent place and the equation of the equinoxes over one
+// stretch of dynamical time.
+struct MoonTrack {
+    Chebyshev ra, dec, equinoxes;
+};
+
+MoonTrack FitMoonTrack(double from, double to, int nodes)
+{
+    const double mid = 0.5 * (from + to), half = 0.5 * (to - from);
+    const std::size_t n = static_cast<std::size_t>(nodes);
+    std::vector<double> ra(n), dec(n), eq(n);
+    // The nodes run backwards in time (the cosine falls); the right
+    // ascension is unwrapped along them so that the series sees no jump
+    // at 360 degrees.
+    for (std::size_t j = 0; j < n; ++j) {
+        const double t = Chebyshev::node(mid, half, j, n);
+        const Triple p = ApparentPosition(t, Moon);
+        ra[j] = p.First;
+        if (j > 0)
+            ra[j] += 360.0 * std::nearbyint((ra[j - 1] - ra[j]) / 360.0);
+        dec[j] = p.Second;
+        eq[j] = EquationOfTheEquinoxes(Checked(t - DeltaT(t)));
+    }
+    return MoonTrack{Chebyshev(mid, half, ra), Chebyshev(mid, half, dec), Chebyshev(mid, half, eq)};
+}
+
+// The samples of AltitudeSamples for the Moon, from the fitted track.
+AltitudeSampleSet TrackSamples(double jde0, const MoonTrack &track, const ObserverPosition &observer, double h0)
+{
+    AltitudeSampleSet samples{};
+    for (int k = 0; k <= 24; ++k) {
+        const double t = jde0 + k / 24.0;
+        const Triple position{Norm360(Checked(track.ra(t))), Checked(track.dec(t)), 0.0};
+        const double jd = Checked(t - DeltaT(t));
+        const double theta = SiderealTimeAt(jd, observer.Longitude, Checked(track.equinoxes(t)));
+        samples[k] = Checked(EquatorialToHorizontalAt(theta, position, observer).Second - h0);
+    }
+    return samples;
+}
+
+} // namespace
+
+int ChebyshevNodes(int days)
+{
+    return 16 + days * 3 / 2;
+}
+
+std::vector<RiseSetResult> RiseSetDays(double firstDay, int count, const ObserverPosition &observer, int body)
+{
+    std::vector<RiseSetResult> out;
+    if (count <= 0)
+        return out;
+    out.reserve(static_cast<std::size_t>(count));
+    if (body != Moon) {
+        for (int i = 0; i < count; ++i)
+            out.push_back(RiseSet(firstDay + i, observer, body));
+        return out;
+    }
+    const double h0 = StandardAltitude(Moon);
+    for (int done = 0; done < count;) {
+        const int days = std::min(MaxDaysPerFit, count - done);
+        const double first = firstDay + done;
+        const double from = JulianDay(first, false, false);
+        const double to = JulianDay(first + (days - 1), false, false) + 1.0;
+        const MoonTrack track = FitMoonTrack(from, to, ChebyshevNodes(days));
+        for (int i = 0; i < days; ++i) {
+            const double day = first + i;
+            const double jde0 = i == 0 ? from : JulianDay(day, false, false);
+            out.push_back(FindRiseSet(day, TrackSamples(jde0, track, observer, h0)));
+        }
+        done += days;
+    }
+    return out;
 }
 
 } // namespace astro
