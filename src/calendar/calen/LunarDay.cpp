@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <utility>
 
 namespace somnex::calendar {
@@ -233,26 +234,44 @@ MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &o
     return lunarDayIn(boundariesOf(l, observer, engine), toSeconds(engine.universalToLocal(momentUniversal)));
 }
 
+namespace {
+
+// The boundary lists a batch has computed, by lunation (local seconds) and
+// the offset its boundaries were turned into local time by.
+using SharedLists = std::map<std::tuple<qint64, qint64, int>, QList<qint64>>;
+
+MoonListResult sharedMoonList(double momentUniversal, const astro::ObserverPosition &observer,
+                              const LunarEngine &engine, int zoneKey, SharedLists &lists)
+{
+    const Lunation l = lunationOf(momentUniversal, engine);
+    if (l.end <= l.start)
+        return {};
+    auto it = lists.find({l.start, l.end, zoneKey});
+    if (it == lists.end()) {
+        astro::Observer = observer;
+        it = lists.emplace(std::tuple{l.start, l.end, zoneKey}, boundariesOf(l, observer, engine)).first;
+    }
+    return lunarDayIn(it->second, toSeconds(engine.universalToLocal(momentUniversal)));
+}
+
+LunarEngine atOffset(const LunarEngine &engine, int utcOffsetSeconds)
+{
+    LunarEngine fixed = engine;
+    fixed.universalToLocal = [utcOffsetSeconds](double d) { return fromSeconds(toSeconds(d) + utcOffsetSeconds); };
+    return fixed;
+}
+
+} // namespace
+
 std::vector<MoonListResult> MoonListBatch(const std::vector<double> &momentsUniversal,
                                           const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
     astro::Observer = observer;
-    std::map<std::pair<qint64, qint64>, QList<qint64>> lists;
+    SharedLists lists;
     std::vector<MoonListResult> out;
     out.reserve(momentsUniversal.size());
-    for (double m : momentsUniversal) {
-        const Lunation l = lunationOf(m, engine);
-        if (l.end <= l.start) {
-            out.emplace_back();
-            continue;
-        }
-        auto it = lists.find({l.start, l.end});
-        if (it == lists.end()) {
-            astro::Observer = observer;
-            it = lists.emplace(std::pair{l.start, l.end}, boundariesOf(l, observer, engine)).first;
-        }
-        out.push_back(lunarDayIn(it->second, toSeconds(engine.universalToLocal(m))));
-    }
+    for (double m : momentsUniversal)
+        out.push_back(sharedMoonList(m, observer, engine, 0, lists));
     return out;
 }
 
@@ -290,10 +309,30 @@ CalendarAnswer computeCalendarAtOffset(double localMoment, int utcOffsetSeconds,
                                        const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
     CalendarAnswer a = dayAnswer(localMoment);
-    LunarEngine fixed = engine;
-    fixed.universalToLocal = [utcOffsetSeconds](double d) { return fromSeconds(toSeconds(d) + utcOffsetSeconds); };
-    a.moon = MoonList(fromSeconds(toSeconds(localMoment) - utcOffsetSeconds), observer, fixed);
+    a.moon =
+        MoonList(fromSeconds(toSeconds(localMoment) - utcOffsetSeconds), observer, atOffset(engine, utcOffsetSeconds));
     return a;
+}
+
+std::vector<CalendarAnswer> computeCalendarAtOffsetBatch(const std::vector<OffsetMoment> &moments,
+                                                         const astro::ObserverPosition &observer,
+                                                         const LunarEngine &engine)
+{
+    astro::Observer = observer;
+    SharedLists lists;
+    std::map<int, LunarEngine> engines;
+    std::vector<CalendarAnswer> out;
+    out.reserve(moments.size());
+    for (const OffsetMoment &m : moments) {
+        auto e = engines.find(m.utcOffsetSeconds);
+        if (e == engines.end())
+            e = engines.emplace(m.utcOffsetSeconds, atOffset(engine, m.utcOffsetSeconds)).first;
+        CalendarAnswer a = dayAnswer(m.local);
+        a.moon = sharedMoonList(fromSeconds(toSeconds(m.local) - m.utcOffsetSeconds), observer, e->second,
+                                m.utcOffsetSeconds, lists);
+        out.push_back(std::move(a));
+    }
+    return out;
 }
 
 QString boundsText(double start, double end)

@@ -148,6 +148,18 @@ CalendarAnswer computeCalendarAtOffset(double localMoment, int utcOffsetSeconds,
                                        const astro::ObserverPosition &observer,
                                        const LunarEngine &engine = LunarEngine::standard());
 
+// computeCalendarAtOffset of every moment given, in the same order, at one
+// place: as MoonListBatch, each lunation's boundary list is computed once
+// per offset and shared by the moments in it. Engine faults are raised to
+// the caller, as for one moment.
+struct OffsetMoment {
+    double local = 0.0;
+    int utcOffsetSeconds = 0;
+};
+std::vector<CalendarAnswer> computeCalendarAtOffsetBatch(const std::vector<OffsetMoment> &moments,
+                                                         const astro::ObserverPosition &observer,
+                                                         const LunarEngine &engine = LunarEngine::standard());
+
 // " (" start " - " end ")" in "dd MMM yyyy hh:mm".
 QString boundsText(double start, double end);
 

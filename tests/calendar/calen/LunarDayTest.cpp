@@ -531,3 +531,32 @@ TEST(MoonListBatch, EachLunationOnceAndFaultsReachTheCaller)
     // The real engine on a moment it cannot place.
     EXPECT_THROW(MoonListBatch({46010.0, std::nan("")}, {55.75, 37.5833}), astro::InvalidArgumentError);
 }
+
+// The diary's batch: moments with their own offsets (summer and winter
+// time, another zone), several in one lunation, give what
+// computeCalendarAtOffset gives for each; the same lunation in two offsets
+// keeps two boundary lists.
+TEST(MoonListBatch, AtOffsetEqualsComputeCalendarAtOffset)
+{
+    const astro::ObserverPosition moscow{55.75, 37.5833};
+    const std::vector<OffsetMoment> moments = {
+        {at(2010, 7, 1, 23, 30), 4 * 3600}, {at(2010, 7, 1, 23, 30), 3 * 3600}, {at(2010, 7, 5, 8, 0), 4 * 3600},
+        {at(2010, 12, 25, 3, 0), 3 * 3600}, {at(2010, 7, 3, 12, 0), -5 * 3600}, {at(1850, 1, 1, 0, 0), 0},
+        {at(2010, 7, 9, 20, 15), 4 * 3600}, {at(2010, 12, 26, 3, 0), 3 * 3600},
+    };
+    const std::vector<CalendarAnswer> batch = computeCalendarAtOffsetBatch(moments, moscow);
+    ASSERT_EQ(batch.size(), moments.size());
+    for (std::size_t i = 0; i < moments.size(); ++i) {
+        const CalendarAnswer want = computeCalendarAtOffset(moments[i].local, moments[i].utcOffsetSeconds, moscow);
+        const std::string what = "moment " + std::to_string(i);
+        EXPECT_EQ(batch[i].moment, want.moment) << what;
+        EXPECT_EQ(batch[i].weekday, want.weekday) << what;
+        EXPECT_EQ(batch[i].dayText, want.dayText) << what;
+        EXPECT_EQ(batch[i].moon.boundaries, want.moon.boundaries) << what;
+        EXPECT_EQ(batch[i].moon.lunarDay, want.moon.lunarDay) << what;
+        EXPECT_EQ(batch[i].moon.start, want.moon.start) << what;
+        EXPECT_EQ(batch[i].moon.end, want.moon.end) << what;
+    }
+    EXPECT_EQ(toSeconds(batch[0].moon.boundaries.first()) - toSeconds(batch[1].moon.boundaries.first()), 3600)
+        << "one lunation seen an hour apart";
+}
