@@ -444,13 +444,16 @@ void expectSameBoundaries(const MoonListResult &got, const MoonListResult &want,
 
 // The lunation's moonrises are kept per thread for the place they were found
 // for: the same days at another place, and the same place again after
-// others, give what the day-by-day search gives there.
+// others, give what the day-by-day search gives there (a pole where the Moon
+// neither rises nor sets for days, the ends of the date range included).
 TEST(MoonList, KeptMoonrisesFollowThePlace)
 {
     TzScope tz("UTC");
-    const astro::ObserverPosition places[] = {
-        {55.75, 37.5833}, {43.1167, 131.9}, {68.9667, 33.0833}, {-34.6, -58.38}, {55.75, 37.5833}};
-    const double moments[] = {at(2026, 3, 3, 12), at(2026, 3, 20, 1), at(1985, 7, 7, 7), at(1850, 2, 2, 22)};
+    const astro::ObserverPosition places[] = {{55.75, 37.5833}, {43.1167, 131.9}, {68.9667, 33.0833},
+                                              {-34.6, -58.38},  {89.9, 0.0},      {55.75, 37.5833}};
+    // Years 100 and 9999 are the ends of the date range.
+    const double moments[] = {at(2026, 3, 3, 12), at(2026, 3, 20, 1), at(1985, 7, 7, 7),
+                              at(1850, 2, 2, 22), at(100, 3, 1, 12),  at(9999, 11, 1)};
     for (double m : moments) {
         for (const astro::ObserverPosition &p : places) {
             const std::string what = isoMoment(m).toStdString() + " at " + std::to_string(p.Latitude);
@@ -469,6 +472,7 @@ TEST(MoonListBatch, EqualsMoonListMomentByMoment)
     TzScope tz("Europe/Moscow");
     const astro::ObserverPosition moscow{55.75, 37.5833};
     std::vector<double> moments;
+    moments.reserve(46);
     for (int k = 0; k < 40; ++k)
         moments.push_back(plus(at(2024, 1, 1), qint64(k) * 7 * kDay + qint64(k * 7919 % 86400)));
     moments.push_back(at(2024, 3, 1, 12));
