@@ -43,8 +43,9 @@ Triple ApparentPosition(double jde, int body)
         position.Third = distance;
     }
     FK5Correction(jde, position);
-    position.First = Checked(position.First + Nutation(jde, 0));
-    EclipticToEquatorial(position, Obliquity(jde, true));
+    const NutationValues nutation = NutationPair(jde);
+    position.First = Checked(position.First + nutation.longitude);
+    EclipticToEquatorial(position, Obliquity(jde, false) + nutation.obliquity);
     position.First = Norm360(position.First);
     return position;
 }

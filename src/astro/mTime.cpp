@@ -175,7 +175,8 @@ double DeltaT(double jd)
 
 double EquationOfTheEquinoxes(double jd)
 {
-    return 240.0 * Nutation(jd, 0) * CosD(Obliquity(jd, true));
+    const NutationValues nutation = NutationPair(jd);
+    return 240.0 * nutation.longitude * CosD(Obliquity(jd, false) + nutation.obliquity);
 }
 
 double SiderealTimeAt(double jd, double longitude, double equinoxes)
