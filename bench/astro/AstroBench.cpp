@@ -50,4 +50,14 @@ void BM_CalendarRefresh(benchmark::State &state)
 }
 BENCHMARK(BM_CalendarRefresh)->Unit(benchmark::kMillisecond);
 
+// The moonrises of one lunation's days at once, as the calendar asks for
+// them (34 days).
+void BM_RiseSetDays(benchmark::State &state)
+{
+    astro::Observer = kMoscow;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(astro::RiseSetDays(45994.0, 34, kMoscow, astro::Moon));
+}
+BENCHMARK(BM_RiseSetDays)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -43,17 +43,22 @@ Triple ApparentPosition(double jde, int body)
         position.Third = distance;
     }
     FK5Correction(jde, position);
-    position.First = Checked(position.First + Nutation(jde, 0));
-    EclipticToEquatorial(position, Obliquity(jde, true));
+    const NutationValues nutation = NutationPair(jde);
+    position.First = Checked(position.First + nutation.longitude);
+    EclipticToEquatorial(position, Obliquity(jde, false) + nutation.obliquity);
     position.First = Norm360(position.First);
     return position;
 }
 
 Triple EquatorialToHorizontal(double jde, const Triple &position, const ObserverPosition &observer)
 {
+    return EquatorialToHorizontalAt(SiderealTime(jde, observer.Longitude), position, observer);
+}
+
+Triple EquatorialToHorizontalAt(double theta, const Triple &position, const ObserverPosition &observer)
+{
     Triple work = position;
     const double phi = observer.Latitude;
-    const double theta = SiderealTime(jde, observer.Longitude);
     double h = Checked(theta - work.First);
     const double raBefore = work.First;
     DiurnalAberration(h, work);

@@ -16,5 +16,7 @@ Triple ApparentPosition(double jde, int body);
 // apparent place seen by the observer at jde, corrected for diurnal
 // aberration. The caller's triple is not changed.
 Triple EquatorialToHorizontal(double jde, const Triple &position, const ObserverPosition &observer);
+// The same for the local sidereal time theta (degrees) of the moment.
+Triple EquatorialToHorizontalAt(double theta, const Triple &position, const ObserverPosition &observer);
 
 } // namespace astro

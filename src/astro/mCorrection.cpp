@@ -92,10 +92,8 @@ constexpr double kDiameterKm[10] = {1392000, 4879, 12104, 0, 6794, 142980, 12054
 
 } // namespace
 
-double Nutation(double jde, int selector)
+NutationValues NutationPair(double jde)
 {
-    if (selector != 0 && selector != 1)
-        throw std::invalid_argument("Nutation: selector must be 0 (longitude) or 1 (obliquity)");
     const double t = (Checked(jde) - 2451545.0) / 36525.0;
     const double t2 = t * t, t3 = t2 * t;
     const double d = DegToRad(297.85036 + 445267.11148 * t - 0.0019142 * t2 + t3 / 189474.0);
@@ -103,15 +101,21 @@ double Nutation(double jde, int selector)
     const double mp = DegToRad(134.96298 + 477198.867398 * t + 0.0086972 * t2 + t3 / 56250.0);
     const double f = DegToRad(93.27191 + 483202.017538 * t - 0.0036825 * t2 + t3 / 327270.0);
     const double om = DegToRad(125.04452 - 1934.136261 * t + 0.0020708 * t2 + t3 / 450000.0);
-    double sum = 0.0;
+    double psi = 0.0, eps = 0.0;
     for (const NutationTerm &term : kNutation) {
         const double arg = term.d * d + term.m * m + term.mp * mp + term.f * f + term.om * om;
-        if (selector == 0)
-            sum += (term.psi + term.psiT * t) * std::sin(arg);
-        else
-            sum += (term.eps + term.epsT * t) * std::cos(arg);
+        psi += (term.psi + term.psiT * t) * std::sin(arg);
+        eps += (term.eps + term.epsT * t) * std::cos(arg);
     }
-    return Checked(sum) / 36000000.0;
+    return NutationValues{Checked(psi) / 36000000.0, Checked(eps) / 36000000.0};
+}
+
+double Nutation(double jde, int selector)
+{
+    if (selector != 0 && selector != 1)
+        throw std::invalid_argument("Nutation: selector must be 0 (longitude) or 1 (obliquity)");
+    const NutationValues n = NutationPair(jde);
+    return selector == 0 ? n.longitude : n.obliquity;
 }
 
 double Obliquity(double jde, bool trueObliquity)

@@ -11,6 +11,12 @@ namespace astro {
 // Degrees, at the dynamical instant jde (1980 IAU theory, 63 terms). Any
 // other selector raises std::invalid_argument.
 double Nutation(double jde, int selector);
+// Both at once (the terms share their arguments), degrees.
+struct NutationValues {
+    double longitude = 0.0;
+    double obliquity = 0.0;
+};
+NutationValues NutationPair(double jde);
 
 // Mean obliquity of the ecliptic in degrees; with trueObliquity the
 // nutation in obliquity is added.

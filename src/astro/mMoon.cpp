@@ -2,7 +2,9 @@
 
 #include "astro/mMath.h"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 namespace astro {
@@ -82,6 +84,52 @@ double ReducedRadians(double degrees)
     return DegToRad(Norm360(degrees));
 }
 
+// cos and sin of k x for k from -4 to 4 (index k + 4), built from those of
+// x by the addition theorem: the 120 terms need four sines and cosines
+// instead of 180.
+struct Rotation {
+    double c = 1.0, s = 0.0;
+};
+
+Rotation Times(const Rotation &a, const Rotation &b)
+{
+    return Rotation{a.c * b.c - a.s * b.s, a.s * b.c + a.c * b.s};
+}
+
+constexpr int kMaxMultiple = 4;
+using Multiples = std::array<Rotation, 2 * kMaxMultiple + 1>;
+
+Multiples MultiplesOf(double x)
+{
+    Multiples r{};
+    r[kMaxMultiple] = Rotation{};
+    r[kMaxMultiple + 1] = Rotation{std::cos(x), std::sin(x)};
+    for (int k = 2; k <= kMaxMultiple; ++k)
+        r[kMaxMultiple + k] = Times(r[kMaxMultiple + k - 1], r[kMaxMultiple + 1]);
+    for (int k = 1; k <= kMaxMultiple; ++k)
+        r[kMaxMultiple - k] = Rotation{r[kMaxMultiple + k].c, -r[kMaxMultiple + k].s};
+    return r;
+}
+
+// The four fundamental arguments of the series with their multiples.
+struct Arguments {
+    double d, m, mp, f;
+    Multiples md, mm, mmp, mf;
+
+    // cos and sin of D d + M m + M' mp + F f; multipliers beyond the
+    // table's take the sine and cosine of the sum itself.
+    Rotation of(std::int32_t nd, std::int32_t nm, std::int32_t nmp, std::int32_t nf) const
+    {
+        const auto in = [](std::int32_t n) { return n >= -kMaxMultiple && n <= kMaxMultiple; };
+        if (!(in(nd) && in(nm) && in(nmp) && in(nf))) {
+            const double arg = nd * d + nm * m + nmp * mp + nf * f;
+            return Rotation{std::cos(arg), std::sin(arg)};
+        }
+        return Times(Times(md[std::size_t(nd + kMaxMultiple)], mm[std::size_t(nm + kMaxMultiple)]),
+                     Times(mmp[std::size_t(nmp + kMaxMultiple)], mf[std::size_t(nf + kMaxMultiple)]));
+    }
+};
+
 } // namespace
 
 void InitMoonTerms()
@@ -121,17 +169,16 @@ Triple MoonPosition(double jde)
     const double a3 = ReducedRadians(313.45 + 481266.484 * t);
     const double e = 1.0 - 0.002516 * t - 0.0000074 * t2;
 
+    const Arguments args{d, m, mp, f, MultiplesOf(d), MultiplesOf(m), MultiplesOf(mp), MultiplesOf(f)};
     double sumL = 0.0, sumR = 0.0, sumB = 0.0;
     for (int i = 0; i < 60; ++i) {
-        const double arg = MoonLrD[i] * d + MoonLrM[i] * m + MoonLrMp[i] * mp + MoonLrF[i] * f;
+        const Rotation r = args.of(MoonLrD[i], MoonLrM[i], MoonLrMp[i], MoonLrF[i]);
         const double ef = EFactor(MoonLrM[i], e);
-        sumL += MoonLCoef[i] * ef * std::sin(arg);
-        sumR += MoonRCoef[i] * ef * std::cos(arg);
+        sumL += MoonLCoef[i] * ef * r.s;
+        sumR += MoonRCoef[i] * ef * r.c;
     }
-    for (int i = 0; i < 60; ++i) {
-        const double arg = MoonBD[i] * d + MoonBM[i] * m + MoonBMp[i] * mp + MoonBF[i] * f;
-        sumB += MoonBCoef[i] * EFactor(MoonBM[i], e) * std::sin(arg);
-    }
+    for (int i = 0; i < 60; ++i)
+        sumB += MoonBCoef[i] * EFactor(MoonBM[i], e) * args.of(MoonBD[i], MoonBM[i], MoonBMp[i], MoonBF[i]).s;
     sumL += 3958.0 * std::sin(a1) + 1962.0 * std::sin(lp - f) + 318.0 * std::sin(a2);
     sumB += -2235.0 * std::sin(lp) + 382.0 * std::sin(a3) + 175.0 * std::sin(a1 - f) + 175.0 * std::sin(a1 + f)
             + 127.0 * std::sin(lp - mp) - 115.0 * std::sin(lp + mp);

@@ -4,6 +4,7 @@
 #include "astro/mPublicVars.h"
 
 #include <array>
+#include <vector>
 
 namespace astro {
 
@@ -32,5 +33,18 @@ RiseSetResult FindRiseSet(double day, const AltitudeSampleSet &samples);
 
 // Rise and set of the body on the day at the observer's place.
 RiseSetResult RiseSet(double day, const ObserverPosition &observer, int body);
+
+// Rise and set of count consecutive days from firstDay (a whole date value),
+// element i for day firstDay + i: what RiseSet gives day by day, to well
+// within a second. For the Moon the hourly samples come from Chebyshev
+// series of its apparent right ascension and declination and of the
+// equation of the equinoxes, fitted to exact values over the days; other
+// bodies are computed day by day.
+std::vector<RiseSetResult> RiseSetDays(double firstDay, int count, const ObserverPosition &observer, int body);
+
+// How many exact places RiseSetDays fits to a stretch of the given number
+// of days, and the longest stretch one fit covers.
+int ChebyshevNodes(int days);
+inline constexpr int MaxDaysPerFit = 40;
 
 } // namespace astro

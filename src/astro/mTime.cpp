@@ -173,10 +173,15 @@ double DeltaT(double jd)
     return Checked(s) / 86400.0;
 }
 
-double SiderealTime(double jde, double longitude)
+double EquationOfTheEquinoxes(double jd)
+{
+    const NutationValues nutation = NutationPair(jd);
+    return 240.0 * nutation.longitude * CosD(Obliquity(jd, false) + nutation.obliquity);
+}
+
+double SiderealTimeAt(double jd, double longitude, double equinoxes)
 {
     Checked(longitude);
-    const double jd = Checked(jde - DeltaT(jde));
     const double f = jd - std::floor(jd);
     double jd0, seconds;
     if (f >= 0.5) {
@@ -189,11 +194,17 @@ double SiderealTime(double jde, double longitude)
     const double t = (jd0 - 2451545.0) / 36525.0;
     const double s0 = 24110.54841 + t * (8640184.7942063 + t * (0.0927701 + t * (-0.0000003 - 0.000002 * t)));
     const double k = 1.0 + (8640184.7942063 + t * (0.1855402 + t * (-0.0000009 - 0.000008 * t))) / 3155760000.0;
-    const double equinoxes = 240.0 * Nutation(jd, 0) * CosD(Obliquity(jd, true));
     double s = Checked(s0 + seconds * k + equinoxes + 240.0 * longitude);
     s = s - 86400.0 * std::floor(s / 86400.0);
     const double deg = s / 240.0;
     return deg >= 360.0 ? 0.0 : deg;
+}
+
+double SiderealTime(double jde, double longitude)
+{
+    Checked(longitude);
+    const double jd = Checked(jde - DeltaT(jde));
+    return SiderealTimeAt(jd, longitude, EquationOfTheEquinoxes(jd));
 }
 
 } // namespace astro

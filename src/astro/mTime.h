@@ -57,5 +57,10 @@ double DeltaT(double jd);
 // Local apparent sidereal time in degrees, [0, 360), at the dynamical
 // instant jde and the longitude given (east positive).
 double SiderealTime(double jde, double longitude);
+// The two parts of it: the equation of the equinoxes (nutation in right
+// ascension) in seconds of time at the Julian day jd (universal time), and
+// the sidereal time at jd with the equation of the equinoxes given.
+double EquationOfTheEquinoxes(double jd);
+double SiderealTimeAt(double jd, double longitude, double equinoxes);
 
 } // namespace astro

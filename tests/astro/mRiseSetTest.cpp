@@ -1,6 +1,7 @@
 #include "astro/mRiseSet.h"
 
 #include "astro/mCalcPosition.h"
+#include "astro/mMath.h"
 #include "astro/mPublicVars.h"
 #include "astro/mTime.h"
 
@@ -10,6 +11,9 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace astro;
 using astro_test::DateValue;
@@ -189,6 +193,64 @@ TEST(mRiseSet, PolarDaysWithoutRiseOrSet)
     }
     EXPECT_GE(up, 10);
     EXPECT_GE(down, 10);
+    Observer = saved;
+}
+
+} // namespace
+
+namespace {
+
+// The days RiseSetDays computes at once agree with RiseSet day by day: the
+// same kind of answer each day, the events within a tenth of a second; over
+// more days than one fit covers, before the date epoch, at a polar place
+// where the Moon stays up or down for days, and south of the equator.
+TEST(mRiseSet, RiseSetDaysAgreesWithRiseSetDayByDay)
+{
+    struct Case {
+        const char *name;
+        ObserverPosition where;
+        double firstDay;
+        int count;
+    } cases[] = {
+        {"Moscow 2026", {55.75, 37.62}, DateValue(2026, 1, 3), 34},
+        {"Murmansk 2025, two fits", {68.97, 33.08}, DateValue(2025, 12, 1), MaxDaysPerFit + 9},
+        {"Svalbard", {78.22, 15.65}, DateValue(2031, 6, 1), 33},
+        {"Buenos Aires 1850", {-34.6, -58.38}, DateValue(1850, 3, 1), 31},
+        {"Vladivostok across the epoch", {43.12, 131.9}, DateValue(1899, 12, 10), 35},
+        {"one day", {55.75, 37.62}, DateValue(2000, 1, 1), 1},
+    };
+    const ObserverPosition saved = Observer;
+    for (const Case &c : cases) {
+        Observer = c.where;
+        const std::vector<RiseSetResult> days = RiseSetDays(c.firstDay, c.count, c.where, Moon);
+        ASSERT_EQ(days.size(), static_cast<std::size_t>(c.count)) << c.name;
+        int events = 0, without = 0;
+        for (int i = 0; i < c.count; ++i) {
+            const RiseSetResult want = RiseSet(c.firstDay + i, c.where, Moon);
+            const RiseSetResult &got = days[static_cast<std::size_t>(i)];
+            const std::string what = std::string(c.name) + " day " + std::to_string(i);
+            if (want.Set == -1.0) {
+                ++without;
+                EXPECT_EQ(got.Set, -1.0) << what;
+                EXPECT_EQ(got.Rise, want.Rise) << what;
+                continue;
+            }
+            for (auto [g, w] : {std::pair{got.Rise, want.Rise}, std::pair{got.Set, want.Set}}) {
+                if (w == 0.0) {
+                    EXPECT_EQ(g, 0.0) << what;
+                    continue;
+                }
+                ++events;
+                EXPECT_NEAR(DateToSerial(g), DateToSerial(w), 0.1 / 86400.0) << what;
+            }
+        }
+        EXPECT_GT(events + without, 0) << c.name;
+        if (c.where.Latitude > 75.0) {
+            EXPECT_GT(without, 0) << "days the Moon neither rises nor sets";
+        }
+    }
+    EXPECT_TRUE(RiseSetDays(DateValue(2026, 1, 1), 0, {55.75, 37.62}, Moon).empty());
+    EXPECT_THROW(RiseSetDays(std::nan(""), 3, {55.75, 37.62}, Moon), FloatError);
     Observer = saved;
 }
 

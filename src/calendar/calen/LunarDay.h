@@ -24,6 +24,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <vector>
 
 namespace somnex::calendar {
 
@@ -65,6 +66,14 @@ struct LunarEngine {
     std::function<double(double)> nextNewMoon; // universal in, universal out
     std::function<astro::RiseSetResult(double day, const astro::ObserverPosition &, int body)> riseSet;
     std::function<double(double)> universalToLocal;
+    // Rise and set of count consecutive days from firstDay, as riseSet gives
+    // them day by day; when set, the boundary list takes its moonrises from
+    // here instead of from riseSet. The standard one computes a lunation's
+    // days at once and keeps the last few answers per thread. Whoever puts
+    // another riseSet in place clears this one.
+    std::function<std::vector<astro::RiseSetResult>(double firstDay, int count, const astro::ObserverPosition &,
+                                                    int body)>
+        riseSetDays = {};
 
     static const LunarEngine &standard();
 };
@@ -84,6 +93,15 @@ struct MoonListResult {
 // Observer record. Engine faults (astro::FloatError) are raised to the caller.
 MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &observer,
                         const LunarEngine &engine = LunarEngine::standard());
+
+// MoonList of every moment given (universal time) at one place, in the
+// same order: each lunation's boundary list is computed once and shared by
+// all the moments in it, so a long series of moments (a diary's dreams)
+// costs about one list per lunation. Fills the engine's Observer record;
+// engine faults (astro::FloatError) are raised to the caller.
+std::vector<MoonListResult> MoonListBatch(const std::vector<double> &momentsUniversal,
+                                          const astro::ObserverPosition &observer,
+                                          const LunarEngine &engine = LunarEngine::standard());
 
 // The lunar day as the calendar keeps it: lunar day 0 until the first find,
 // and the previous values whenever a search finds nothing.
@@ -129,6 +147,18 @@ CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition
 CalendarAnswer computeCalendarAtOffset(double localMoment, int utcOffsetSeconds,
                                        const astro::ObserverPosition &observer,
                                        const LunarEngine &engine = LunarEngine::standard());
+
+// computeCalendarAtOffset of every moment given, in the same order, at one
+// place: as MoonListBatch, each lunation's boundary list is computed once
+// per offset and shared by the moments in it. Engine faults are raised to
+// the caller, as for one moment.
+struct OffsetMoment {
+    double local = 0.0;
+    int utcOffsetSeconds = 0;
+};
+std::vector<CalendarAnswer> computeCalendarAtOffsetBatch(const std::vector<OffsetMoment> &moments,
+                                                         const astro::ObserverPosition &observer,
+                                                         const LunarEngine &engine = LunarEngine::standard());
 
 // " (" start " - " end ")" in "dd MMM yyyy hh:mm".
 QString boundsText(double start, double end);

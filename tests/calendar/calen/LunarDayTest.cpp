@@ -11,6 +11,8 @@
 #include <QDateTime>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 using namespace somnex::calendar;
 
@@ -416,4 +418,149 @@ TEST(MoonList, AMomentJustBeforeANewMoonEndsTheLunation)
     const MoonListResult after = MoonList(astro::LocalToUniversal(plus(local, 2)), {55.75, 37.5833});
     ASSERT_TRUE(after.found);
     EXPECT_EQ(after.lunarDay, 1);
+}
+
+namespace {
+
+// The standard engine with the moonrises found day by day, exactly as
+// RiseSet gives them (no fitted series, nothing kept between calls).
+LunarEngine dayByDayEngine()
+{
+    LunarEngine e = LunarEngine::standard();
+    e.riseSetDays = {};
+    return e;
+}
+
+void expectSameBoundaries(const MoonListResult &got, const MoonListResult &want, const std::string &what)
+{
+    ASSERT_EQ(got.boundaries.size(), want.boundaries.size()) << what;
+    for (qsizetype i = 0; i < want.boundaries.size(); ++i)
+        EXPECT_LE(std::llabs(toSeconds(got.boundaries[i]) - toSeconds(want.boundaries[i])), 1) << what << " " << i;
+    EXPECT_EQ(got.found, want.found) << what;
+    EXPECT_EQ(got.lunarDay, want.lunarDay) << what;
+}
+
+} // namespace
+
+// The lunation's moonrises are kept per thread for the place they were found
+// for: the same days at another place, and the same place again after
+// others, give what the day-by-day search gives there (a pole where the Moon
+// neither rises nor sets for days, the ends of the date range included).
+TEST(MoonList, KeptMoonrisesFollowThePlace)
+{
+    TzScope tz("UTC");
+    const astro::ObserverPosition places[] = {{55.75, 37.5833}, {43.1167, 131.9}, {68.9667, 33.0833},
+                                              {-34.6, -58.38},  {89.9, 0.0},      {55.75, 37.5833}};
+    // Years 100 and 9999 are the ends of the date range.
+    const double moments[] = {at(2026, 3, 3, 12), at(2026, 3, 20, 1), at(1985, 7, 7, 7),
+                              at(1850, 2, 2, 22), at(100, 3, 1, 12),  at(9999, 11, 1)};
+    for (double m : moments) {
+        for (const astro::ObserverPosition &p : places) {
+            const std::string what = isoMoment(m).toStdString() + " at " + std::to_string(p.Latitude);
+            const MoonListResult want = MoonList(m, p, dayByDayEngine());
+            expectSameBoundaries(MoonList(m, p), want, what);
+            expectSameBoundaries(MoonList(m, p), want, what + " again");
+        }
+    }
+}
+
+// The batch gives, moment by moment, what MoonList gives: moments in no
+// order, several in one lunation, at a boundary, in 1850 (before the date
+// epoch) and just before a new moon.
+TEST(MoonListBatch, EqualsMoonListMomentByMoment)
+{
+    TzScope tz("Europe/Moscow");
+    const astro::ObserverPosition moscow{55.75, 37.5833};
+    std::vector<double> moments;
+    moments.reserve(46);
+    for (int k = 0; k < 40; ++k)
+        moments.push_back(plus(at(2024, 1, 1), qint64(k) * 7 * kDay + qint64(k * 7919 % 86400)));
+    moments.push_back(at(2024, 3, 1, 12));
+    moments.push_back(at(2023, 12, 12, 23, 33, 8)); // both searches find the same new moon
+    moments.push_back(at(1850, 3, 3, 3));
+    moments.push_back(at(2024, 2, 1, 12));
+    const MoonListResult one = MoonList(moments[3], moscow);
+    moments.push_back(astro::LocalToUniversal(one.end)); // exactly at a moonrise
+    moments.push_back(moments[3]);
+
+    const std::vector<MoonListResult> batch = MoonListBatch(moments, moscow);
+    ASSERT_EQ(batch.size(), moments.size());
+    for (std::size_t i = 0; i < moments.size(); ++i) {
+        const MoonListResult want = MoonList(moments[i], moscow);
+        const std::string what = "moment " + std::to_string(i) + " " + isoMoment(moments[i]).toStdString();
+        ASSERT_EQ(batch[i].boundaries, want.boundaries) << what;
+        EXPECT_EQ(batch[i].found, want.found) << what;
+        EXPECT_EQ(batch[i].lunarDay, want.lunarDay) << what;
+        EXPECT_EQ(batch[i].start, want.start) << what;
+        EXPECT_EQ(batch[i].end, want.end) << what;
+    }
+    EXPECT_TRUE(MoonListBatch({}, moscow).empty());
+}
+
+TEST(MoonListBatch, EachLunationOnceAndFaultsReachTheCaller)
+{
+    // Constructed: every moment in the one lunation; moonrises counted.
+    FakeEngine f;
+    f.opening = 46000.5;
+    f.closing = 46029.75;
+    auto calls = std::make_shared<int>(0);
+    const auto daily = dailyRise(6 * kHour);
+    f.rise = [calls, daily](double day) {
+        ++*calls;
+        return daily(day);
+    };
+    MoonList(46010.0, {}, f.engine());
+    const int perList = *calls;
+    *calls = 0;
+    const std::vector<MoonListResult> r = MoonListBatch({46003.0, 46010.0, 46020.9, 46003.0}, {}, f.engine());
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0].lunarDay, 3);
+    EXPECT_EQ(r[1].lunarDay, 10);
+    EXPECT_EQ(r[2].lunarDay, 21);
+    EXPECT_EQ(r[3].lunarDay, 3);
+    EXPECT_GT(perList, 29);
+    EXPECT_EQ(*calls, perList) << "the days of one lunation, scanned once";
+
+    // A fault in the moonrises, day by day or for the lunation at once.
+    LunarEngine failing = f.engine();
+    failing.riseSet = [](double, const astro::ObserverPosition &, int) -> astro::RiseSetResult {
+        throw astro::OverflowError();
+    };
+    EXPECT_THROW(MoonListBatch({46010.0}, {}, failing), astro::OverflowError);
+    LunarEngine failingDays = f.engine();
+    failingDays.riseSetDays = [](double, int, const astro::ObserverPosition &,
+                                 int) -> std::vector<astro::RiseSetResult> { throw astro::DivisionByZeroError(); };
+    EXPECT_THROW(MoonList(46010.0, {}, failingDays), astro::DivisionByZeroError);
+    EXPECT_THROW(MoonListBatch({46010.0}, {}, failingDays), astro::DivisionByZeroError);
+    // The real engine on a moment it cannot place.
+    EXPECT_THROW(MoonListBatch({46010.0, std::nan("")}, {55.75, 37.5833}), astro::InvalidArgumentError);
+}
+
+// The diary's batch: moments with their own offsets (summer and winter
+// time, another zone), several in one lunation, give what
+// computeCalendarAtOffset gives for each; the same lunation in two offsets
+// keeps two boundary lists.
+TEST(MoonListBatch, AtOffsetEqualsComputeCalendarAtOffset)
+{
+    const astro::ObserverPosition moscow{55.75, 37.5833};
+    const std::vector<OffsetMoment> moments = {
+        {at(2010, 7, 1, 23, 30), 4 * 3600}, {at(2010, 7, 1, 23, 30), 3 * 3600}, {at(2010, 7, 5, 8, 0), 4 * 3600},
+        {at(2010, 12, 25, 3, 0), 3 * 3600}, {at(2010, 7, 3, 12, 0), -5 * 3600}, {at(1850, 1, 1, 0, 0), 0},
+        {at(2010, 7, 9, 20, 15), 4 * 3600}, {at(2010, 12, 26, 3, 0), 3 * 3600},
+    };
+    const std::vector<CalendarAnswer> batch = computeCalendarAtOffsetBatch(moments, moscow);
+    ASSERT_EQ(batch.size(), moments.size());
+    for (std::size_t i = 0; i < moments.size(); ++i) {
+        const CalendarAnswer want = computeCalendarAtOffset(moments[i].local, moments[i].utcOffsetSeconds, moscow);
+        const std::string what = "moment " + std::to_string(i);
+        EXPECT_EQ(batch[i].moment, want.moment) << what;
+        EXPECT_EQ(batch[i].weekday, want.weekday) << what;
+        EXPECT_EQ(batch[i].dayText, want.dayText) << what;
+        EXPECT_EQ(batch[i].moon.boundaries, want.moon.boundaries) << what;
+        EXPECT_EQ(batch[i].moon.lunarDay, want.moon.lunarDay) << what;
+        EXPECT_EQ(batch[i].moon.start, want.moon.start) << what;
+        EXPECT_EQ(batch[i].moon.end, want.moon.end) << what;
+    }
+    EXPECT_EQ(toSeconds(batch[0].moon.boundaries.first()) - toSeconds(batch[1].moon.boundaries.first()), 3600)
+        << "one lunation seen an hour apart";
 }
