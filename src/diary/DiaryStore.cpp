@@ -459,7 +459,8 @@ struct DiaryStore::Impl {
     void bindEntry(sql::Statement &s, const Entry &e, qint64 created, qint64 updated, const QVariant &deleted);
     void writeChildren(qint64 n, const Entry &e);
     void writeWords(qint64 n, const Entry &e);
-    Entry prepared(Entry entry) const;
+    // An entry as stored: defaults, id, symbols and (unless asked not to) its lunar snapshot.
+    Entry prepared(Entry entry, bool lunar = true) const;
     void insert(const Entry &e, qint64 now);
     void changeOne(const QString &id, const char *query, std::optional<qint64> value);
     Entry readEntry(sql::Statement &s);
@@ -854,7 +855,7 @@ void DiaryStore::setSymbolSource(SymbolSource source)
     d_->symbols = std::move(source);
 }
 
-Entry DiaryStore::Impl::prepared(Entry entry) const
+Entry DiaryStore::Impl::prepared(Entry entry, bool lunar) const
 {
     if (!entry.at.isValid()) {
         entry.at = momentNow();
@@ -863,7 +864,8 @@ Entry DiaryStore::Impl::prepared(Entry entry) const
     Entry e = normalised(std::move(entry));
     if (e.id.isEmpty())
         e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    e.lunar = computeSnapshot(e.at, e.place);
+    if (lunar)
+        e.lunar = computeSnapshot(e.at, e.place);
     e.symbols = withFoundSymbols(e);
     return e;
 }
@@ -900,8 +902,16 @@ QStringList DiaryStore::addAll(QList<Entry> entries)
 {
     QList<Entry> ready;
     ready.reserve(entries.size());
-    for (Entry &e : entries)
-        ready << d_->prepared(std::move(e));
+    QList<DatedPlace> moments;
+    moments.reserve(entries.size());
+    for (Entry &e : entries) {
+        ready << d_->prepared(std::move(e), false);
+        moments.append({ready.last().at, ready.last().place});
+    }
+    // the lunar days of many dreams, each lunation computed once
+    const QList<LunarSnapshot> lunar = computeSnapshots(moments);
+    for (qsizetype i = 0; i < ready.size(); ++i)
+        ready[i].lunar = lunar[i];
     QStringList ids;
     if (ready.isEmpty())
         return ids;

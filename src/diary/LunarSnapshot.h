@@ -19,4 +19,13 @@ inline constexpr int kLastYear = 9999;
 // thrown. An invalid moment gives an empty snapshot.
 LunarSnapshot computeSnapshot(const QDateTime &at, const std::optional<Place> &place);
 
+// The snapshots of many moments at once (an import, a benchmark's diary):
+// each the same as computeSnapshot gives, but the lunar days of one place
+// are found lunation by lunation, each lunation once.
+struct DatedPlace {
+    QDateTime at;
+    std::optional<Place> place;
+};
+QList<LunarSnapshot> computeSnapshots(const QList<DatedPlace> &moments);
+
 } // namespace somnex::diary

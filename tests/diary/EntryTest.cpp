@@ -223,3 +223,27 @@ TEST(DiaryLunarSnapshot, WithoutPlaceOrAtTheEndsOfTheRange)
         }
     }
 }
+
+// Many moments at once give what each gives alone: places mixed, offsets
+// mixed, moments in one lunation and far apart, none, and the ends of the
+// range, where the batch's fault must not cost the other moments their day.
+TEST(DiaryLunarSnapshot, ManyAtOnceAsEachAlone)
+{
+    const Place moscow{"Москва", 55.75, 37.5833};
+    const Place vladivostok{"Владивосток", 43.1, 131.9};
+    QList<DatedPlace> moments;
+    for (int day = 1; day <= 40; day += 3) {
+        moments.append({at(2026, 11, day > 30 ? day - 30 : day, 3, 15, 3), moscow});
+        moments.append({at(2026, 11, day > 30 ? day - 30 : day, 23, 40, 10), vladivostok});
+    }
+    moments.append({at(1999, 8, 11, 12, 0, 2), moscow});
+    moments.append({at(2026, 12, 9, 3, 0, 3), std::nullopt});
+    moments.append({QDateTime(), moscow});
+    moments.append({at(kFirstYear, 1, 1, 0, 0, 14), Place{"", -89.9, 179.9}});
+    moments.append({at(2026, 12, 9, 3, 0, -5), Place{"", -89.9, 179.9}});
+    const QList<LunarSnapshot> batch = computeSnapshots(moments);
+    ASSERT_EQ(batch.size(), moments.size());
+    for (qsizetype i = 0; i < moments.size(); ++i)
+        EXPECT_EQ(batch[i], computeSnapshot(moments[i].at, moments[i].place))
+            << i << " " << moments[i].at.toString(Qt::ISODate).toStdString();
+}
