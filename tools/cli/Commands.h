@@ -18,6 +18,7 @@ int calendar(const QStringList &args);
 int article(const QStringList &args);
 int articles(const QStringList &args);
 int diary(const QStringList &args);
+int diaryStats(const QStringList &args);
 
 // The merged word list of the books enabled in the user's settings; none,
 // with the reason on standard error, when the books cannot be read.

@@ -50,6 +50,7 @@ const QString kDiaryUsage =
                    "  somnex-cli diary delete НОМЕР           переместить сон в корзину\n"
                    "  somnex-cli diary restore НОМЕР          вернуть сон из корзины\n"
                    "  somnex-cli diary synth N [--seed S]     записать N выдуманных снов (для замеров скорости)\n"
+                   "  somnex-cli diary stats [--from ДАТА] [--to ДАТА] [--json]  статистика дневника\n"
                    "НОМЕР: номер записи или его начало (не меньше 4 знаков).\n"
                    "--at: местное время по часовому поясу системы (TZ учитывается), по умолчанию сейчас;\n"
                    "без --lat и --lon лунный день считается для места из настроек программы.\n"
@@ -568,6 +569,7 @@ int diary(const QStringList &args)
         {QStringLiteral("delete"), [](const QStringList &a) { return trashOne(a, true); }},
         {QStringLiteral("restore"), [](const QStringList &a) { return trashOne(a, false); }},
         {QStringLiteral("synth"), synthCommand},
+        {QStringLiteral("stats"), diaryStats},
     };
     if (args.isEmpty())
         return usageError(QStringLiteral("Укажите действие с дневником."));
