@@ -6,7 +6,6 @@
 #include "platform/error/Error.h"
 
 #include <QAbstractBarSeries>
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
@@ -45,6 +44,8 @@ QPointer<StatsWindow> g_window;
 
 // How many months the month charts label one by one; beyond, by year.
 constexpr int kMonthLabels = 18;
+// How many lunar days the lunar chart labels together.
+constexpr qsizetype kLunarLabelStep = 5;
 // How many names each list shows.
 constexpr int kListLength = 50;
 
@@ -88,19 +89,21 @@ QTableWidgetItem *cell(const QString &text, bool number = true)
 }
 
 // The month axis: a value axis over the months' indexes, labelled by month
-// for a short period and by year for a long one.
+// (the years in its title) for a short period and by year for a long one.
 QCategoryAxis *monthAxis(const QList<MonthStats> &months)
 {
     auto *axis = new QCategoryAxis;
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
     const auto n = static_cast<double>(months.size());
     axis->setRange(-0.5, std::max(0.5, n - 0.5));
+    if (months.isEmpty())
+        return axis;
     if (months.size() <= kMonthLabels) {
-        for (qsizetype i = 0; i < months.size(); ++i) {
-            const MonthStats &m = months[i];
-            axis->append(QStringLiteral("%1\n%2").arg(QString::fromUtf8(kShortMonths[m.month - 1])).arg(m.year),
-                         static_cast<double>(i) + 0.5);
-        }
+        for (qsizetype i = 0; i < months.size(); ++i)
+            axis->append(QString::fromUtf8(kShortMonths[months[i].month - 1]), static_cast<double>(i) + 0.5);
+        const int first = months.constFirst().year;
+        const int last = months.constLast().year;
+        axis->setTitleText(first == last ? QString::number(first) : QStringLiteral("%1–%2").arg(first).arg(last));
         return axis;
     }
     for (qsizetype i = 0; i < months.size(); ++i) {
@@ -208,17 +211,21 @@ QChart *lunarChart(const QList<FulfilmentRow> &rows)
 {
     QChart *chart = newChart(QStringLiteral("Сбылось по лунным дням, % (дни с тремя отметками и больше)"));
     auto *set = new QBarSet(QStringLiteral("Сбылось, %"));
-    QStringList days;
-    for (const FulfilmentRow &r : rows) {
+    for (const FulfilmentRow &r : rows)
         *set << r.percent.value_or(0.0);
-        days << QString::number(r.key);
-    }
     auto *series = new QBarSeries;
     series->setBarWidth(0.8);
     series->append(set);
     chart->addSeries(series);
-    auto *x = new QBarCategoryAxis;
-    x->append(days);
+    // Thirty labels do not fit under the bars: five days a label.
+    auto *x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    x->setRange(-0.5, static_cast<double>(rows.size()) - 0.5);
+    for (qsizetype first = 0; first < rows.size(); first += kLunarLabelStep) {
+        const qsizetype last = std::min(first + kLunarLabelStep, rows.size()) - 1;
+        x->append(QStringLiteral("%1–%2").arg(rows[first].key).arg(rows[last].key), static_cast<double>(last) + 0.5);
+    }
+    x->setTitleText(QStringLiteral("лунный день"));
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
@@ -621,6 +628,8 @@ void StatsWindow::applyChartTheme()
         for (QAbstractAxis *axis : chart->axes()) {
             axis->setLabelsColor(palette().color(QPalette::Text));
             axis->setLabelsFont(font);
+            axis->setTitleBrush(palette().brush(QPalette::Text));
+            axis->setTitleFont(font);
         }
     }
 }
