@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QUuid>
 #include <QVariant>
@@ -1097,6 +1098,32 @@ QList<EntrySummary> DiaryStore::list() const
     return d_->summaries("SELECT id, at_local, at_offset, night, display_title, lunar_day * lunar_found, lucid, "
                          "kinds, mark, deleted_at FROM entry WHERE deleted_at IS NULL "
                          "ORDER BY night DESC, at_utc DESC, id");
+}
+
+QList<Entry> DiaryStore::entries() const
+{
+    QList<Entry> all;
+    if (!d_->open())
+        return all;
+    QHash<qint64, qsizetype> index;
+    sql::Statement s(d_->db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom
+                                 + " WHERE e.deleted_at IS NULL ORDER BY e.night DESC, e.at_utc DESC, e.id");
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        index.insert(s.integer(30), all.size());
+        all.append(d_->readEntry(s));
+    }
+    if (rc != SQLITE_DONE)
+        throw readError(d_->path, rc, d_->db.message(), sqlite3_system_errno(d_->db.handle()));
+    sql::Statement tags(d_->db, "SELECT n, text, kind FROM tag ORDER BY n, position");
+    while (tags.step() == SQLITE_ROW)
+        if (const auto it = index.constFind(tags.integer(0)); it != index.constEnd())
+            all[*it].tags << Tag{tags.text(1), tagKindFromCode(tags.text(2)).value_or(TagKind::Plain)};
+    sql::Statement symbols(d_->db, "SELECT n, headword, origin FROM symbol ORDER BY n, position");
+    while (symbols.step() == SQLITE_ROW)
+        if (const auto it = index.constFind(symbols.integer(0)); it != index.constEnd())
+            all[*it].symbols << Symbol{symbols.text(1), originOf(symbols.text(2))};
+    return all;
 }
 
 QList<EntrySummary> DiaryStore::trash() const

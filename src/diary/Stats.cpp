@@ -320,13 +320,7 @@ DiaryStats computeStats(const QList<Entry> &entries, const StatsPeriod &period, 
 
 QList<Entry> readAllEntries(const DiaryStore &store)
 {
-    QList<Entry> all;
-    const QList<EntrySummary> list = store.list();
-    all.reserve(list.size());
-    for (const EntrySummary &summary : list)
-        if (std::optional<Entry> e = store.entry(summary.id))
-            all.append(std::move(*e));
-    return all;
+    return store.entries();
 }
 
 QString percentText(double percent)

@@ -166,6 +166,29 @@ TEST_F(StatsTest, RecallRunsAndShares)
     EXPECT_EQ(s.longestRun.last, QDate(2025, 12, 31));
 }
 
+TEST_F(StatsTest, ReadingAllAtOnceGivesWhatEachEntryReadGives)
+{
+    DiaryStore store(dir.path() + "/diary.sqlite");
+    const QList<EntrySummary> list = store.list();
+    ASSERT_EQ(entries.size(), list.size()); // the one in the trash is left out
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const Entry one = *store.entry(list[i].id);
+        const Entry &all = entries[i];
+        SCOPED_TRACE(one.text.toStdString());
+        EXPECT_EQ(all.id, one.id);
+        EXPECT_EQ(all.at, one.at);
+        EXPECT_EQ(all.night, one.night);
+        EXPECT_EQ(all.text, one.text);
+        EXPECT_EQ(all.tags, one.tags);
+        EXPECT_EQ(all.symbols, one.symbols);
+        EXPECT_EQ(all.lunar, one.lunar);
+        EXPECT_EQ(all.fulfilment, one.fulfilment);
+        EXPECT_EQ(all.kinds, one.kinds);
+        EXPECT_EQ(all.mood, one.mood);
+    }
+    EXPECT_TRUE(DiaryStore(dir.path() + "/absent.sqlite").entries().isEmpty());
+}
+
 TEST_F(StatsTest, CurrentRunDependsOnThePresentNight)
 {
     struct Case {
