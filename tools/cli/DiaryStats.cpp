@@ -206,10 +206,10 @@ QString statsText(const DiaryStats &s)
     t += topText(QStringLiteral("Люди"), s.people);
     t += topText(QStringLiteral("Места"), s.places);
     const FulfilmentTables &f = s.fulfilment;
+    static_assert(kMinMarked == 3, "the text below says \"трёх\"");
     t += QStringLiteral("Отмечено, сбылся ли сон: %1. Процент: (сбылось + частично / 2) / отмечено; "
-                        "меньше %2 отметок - мало отметок.\n")
-             .arg(f.marked)
-             .arg(kMinMarked);
+                        "при отметках меньше трёх - \"мало отметок\".\n")
+             .arg(f.marked);
     if (f.marked == 0)
         return t;
     t += tableText(QStringLiteral("По лунным дням:"), f.byLunarDay, false);
