@@ -389,7 +389,7 @@ QWidget *StatsWindow::buildCharts()
     chartsPage_ = new QWidget;
     chartsPage_->setObjectName(QStringLiteral("chartsPage"));
     auto *grid = new QGridLayout(chartsPage_);
-    const auto view = [this](const char *name) {
+    const auto view = [](const char *name) {
         auto *v = new QChartView(new QChart);
         v->setObjectName(QString::fromLatin1(name));
         v->setRenderHint(QPainter::Antialiasing);
