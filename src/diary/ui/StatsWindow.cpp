@@ -456,6 +456,15 @@ void StatsWindow::refresh()
             ShowMessage(describe(std::current_exception()), kTitle, MsgIcon::Warning);
         }
     }
+    // While all the time is shown, a year or month chosen next starts at the
+    // newest night's (the entries come newest first).
+    if (periodKind_->currentIndex() == 0 && !entries_.isEmpty() && entries_.constFirst().night.isValid()) {
+        const QDate newest = entries_.constFirst().night;
+        choosing_ = true;
+        yearBox_->setValue(newest.year());
+        monthBox_->setCurrentIndex(newest.month() - 1);
+        choosing_ = false;
+    }
     recompute();
 }
 

@@ -102,6 +102,10 @@ TEST_F(StatsWindowTest, FiguresAndTablesFollowThePeriod)
 {
     StatsWindow *w = openWindow();
     EXPECT_EQ(w->windowTitle(), "Статистика дневника");
+    // The chooser starts at the newest dream's month (April 2026).
+    child<QComboBox>(w, "periodKind")->setCurrentIndex(2);
+    EXPECT_EQ(text(w, "dreamsValue"), "1");
+    EXPECT_EQ(child<QComboBox>(w, "monthBox")->currentIndex(), 3);
 
     struct Case {
         const char *name;
@@ -137,6 +141,7 @@ TEST_F(StatsWindowTest, FiguresAndTablesFollowThePeriod)
         EXPECT_EQ(t->item(0, 5)->text(), QString::fromUtf8(c.mondayPercent));
     }
     EXPECT_TRUE(child<QSpinBox>(w, "yearBox")->isVisibleTo(w));
+    EXPECT_EQ(child<QSpinBox>(w, "yearBox")->value(), 2025);
     EXPECT_FALSE(child<QComboBox>(w, "monthBox")->isVisibleTo(w));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
 }
