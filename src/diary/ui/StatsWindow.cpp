@@ -44,6 +44,8 @@ QPointer<StatsWindow> g_window;
 
 // How many months the month charts label one by one; beyond, by year.
 constexpr int kMonthLabels = 18;
+// The size the charts are printed and saved at (logical pixels).
+constexpr QSize kChartsPicture(1200, 800);
 // How many lunar days the lunar chart labels together.
 constexpr qsizetype kLunarLabelStep = 5;
 // How many names each list shows.
@@ -660,9 +662,25 @@ void StatsWindow::symbolActivated(QListWidgetItem *item, bool byMouse)
     emit showDreamsWithSymbol(item->data(Qt::UserRole).toString());
 }
 
+void StatsWindow::renderCharts(QPainter *painter) const
+{
+    // At a size of their own, whatever tab is shown and however small the
+    // window is; then back as they were.
+    const QSize old = chartsPage_->size();
+    chartsPage_->resize(kChartsPicture);
+    chartsPage_->layout()->activate();
+    chartsPage_->render(painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    chartsPage_->resize(old);
+    chartsPage_->layout()->activate();
+}
+
 QImage StatsWindow::chartsImage() const
 {
-    return chartsPage_->grab().toImage();
+    QImage image(kChartsPicture, QImage::Format_ARGB32);
+    image.fill(palette().color(QPalette::Window));
+    QPainter p(&image);
+    renderCharts(&p);
+    return image;
 }
 
 bool StatsWindow::savePng(const QString &path) const
@@ -698,15 +716,13 @@ void StatsWindow::printTo(QPrinter *printer) const
     const QRect textRect = p.boundingRect(page, Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
     p.drawText(page, Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
     // The charts drawn at the printer's resolution, scaled to the room left.
-    const QSize charts = chartsPage_->size();
-    if (charts.isEmpty())
-        return;
+    const QSize charts = kChartsPicture;
     const QRect room(page.left(), textRect.bottom() + page.height() / 40, page.width(),
                      page.bottom() - textRect.bottom() - page.height() / 40);
     const double scale = std::min(double(room.width()) / charts.width(), double(room.height()) / charts.height());
     p.translate(room.topLeft());
     p.scale(scale, scale);
-    chartsPage_->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+    renderCharts(&p);
 }
 
 void StatsWindow::print()

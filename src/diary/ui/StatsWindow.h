@@ -21,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QPainter;
 class QPrinter;
 class QSpinBox;
 class QTableWidget;
@@ -52,7 +53,7 @@ public:
     void setNow(const QDateTime &now);
 
     const DiaryStats &stats() const { return stats_; }
-    // The charts as one picture, at the size they have in the window.
+    // The charts as one picture, 1200 by 800, whatever the window's size.
     QImage chartsImage() const;
     // Saves chartsImage() as PNG; false when the file cannot be written.
     bool savePng(const QString &path) const;
@@ -83,6 +84,7 @@ private:
     void showCharts();
     void fillTable(QTableWidget *table, const QList<FulfilmentRow> &rows, bool weekdays);
     void setChart(QChartView *view, QChart *chart);
+    void renderCharts(QPainter *painter) const;
     void applyChartTheme();
     void symbolActivated(QListWidgetItem *item, bool byMouse);
     void saveAsPng();
