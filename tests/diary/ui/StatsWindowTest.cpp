@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPrinter>
+#include <QSet>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -214,6 +215,11 @@ TEST_F(StatsWindowTest, ChartsFollowThePaletteAndSave)
     const QImage image(png);
     EXPECT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(1200, 800));
+    QSet<QRgb> colours; // drawn charts, not an empty page
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 20);
     EXPECT_FALSE(w->savePng(dir.path() + "/no/such/folder/charts.png"));
 
     QPrinter printer;
