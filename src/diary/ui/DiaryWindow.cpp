@@ -4,6 +4,7 @@
 #include "calendar/calen/PhasePicture.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
+#include "diary/ui/StatsWindow.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -250,6 +251,10 @@ void DiaryWindow::buildControls()
     trash->setObjectName(QStringLiteral("toTrash"));
     trash->setToolTip(QStringLiteral("Переместить запись в корзину (Delete)"));
     connect(trash, &QAction::triggered, this, &DiaryWindow::moveShownToTrash);
+    QAction *stats = toolbar_->addAction(QStringLiteral("&Статистика"));
+    stats->setObjectName(QStringLiteral("statistics"));
+    stats->setToolTip(QStringLiteral("Статистика дневника: сны по месяцам, символы и ваша таблица сбываемости"));
+    connect(stats, &QAction::triggered, this, &DiaryWindow::openStatistics);
     QAction *find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {
@@ -685,6 +690,22 @@ void DiaryWindow::applyFilter()
     findSymbols(); // the hits of the new query
 }
 
+StatsWindow *DiaryWindow::openStatistics()
+{
+    if (!store_)
+        return nullptr;
+    saveNow(); // the figures count the dream being written
+    const bool opening = StatsWindow::instance() == nullptr;
+    StatsWindow *w = StatsWindow::open(store_.get(), this);
+    if (opening)
+        connect(w, &StatsWindow::showDreamsWithSymbol, this, [this](const QString &headword) {
+            filterBySymbol(headword);
+            raise();
+            activateWindow();
+        });
+    return w;
+}
+
 void DiaryWindow::filterBySymbol(const QString &headword)
 {
     symbol_ = headword;
@@ -1045,8 +1066,7 @@ void DiaryWindow::showLunar()
         const int n = std::clamp(l.phasePicture, 1, calendar::kPhasePictureCount);
         auto it = pictures.find(n);
         if (it == pictures.end())
-            it = pictures.insert(
-                n, QPixmap::fromImage(calendar::keyedPhaseImage(calendar::drawMoonPhase(n, 128), 64)));
+            it = pictures.insert(n, QPixmap::fromImage(calendar::keyedPhaseImage(calendar::drawMoonPhase(n, 128), 64)));
         phasePicture_->setPixmap(*it);
         lunarDayLabel_->setText(QStringLiteral("%1-й лунный день\n%2 – %3")
                                     .arg(l.lunarDay)

@@ -38,6 +38,7 @@ class QToolBar;
 namespace somnex::diary {
 
 class EntryListModel;
+class StatsWindow;
 
 // What the window needs of the program around it.
 class DiaryHost {
@@ -83,6 +84,8 @@ public:
     void undoTrash();
     // Runs the search box and the filters again.
     void applyFilter();
+    // "Статистика дневника" over this diary (null when it has none).
+    StatsWindow *openStatistics();
     // Lists only the dreams with this symbol ("" lists all again).
     void filterBySymbol(const QString &headword);
 
@@ -142,8 +145,8 @@ private:
     Entry entry_;        // what is shown, as last loaded or saved
     bool dirty_ = false; // changed since
     bool loading_ = false;
-    bool failureShown_ = false; // a failed save was said; the next is silent
-    QString trashed_;           // the dream last moved to the trash, for undo
+    bool failureShown_ = false;                 // a failed save was said; the next is silent
+    QString trashed_;                           // the dream last moved to the trash, for undo
     std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
     std::vector<SymbolMark> marks_;
     SymbolFinder finder_;

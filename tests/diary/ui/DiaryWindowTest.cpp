@@ -1,6 +1,7 @@
 #include "diary/ui/DiaryWindow.h"
 
 #include "diary/ui/EntryListModel.h"
+#include "diary/ui/StatsWindow.h"
 #include "platform/core/Messages.h"
 #include "platform/error/Error.h"
 #include "support/TempProfile.h"
@@ -289,6 +290,20 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
     w.undoTrash();
     EXPECT_EQ(w.listModel()->rowCount(), 3);
     EXPECT_EQ(w.shownId(), last);
+}
+
+TEST_F(DiaryWindowTest, StatisticsOpenOnThisDiaryAndLeadBackToTheDreams)
+{
+    DiaryWindow &w = open();
+    for (const char *t : {"Собака у реки", "Собака в доме", "Только лес"}) {
+        w.newEntry();
+        type(w, QString::fromUtf8(t));
+    }
+    StatsWindow *stats = w.openStatistics();
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(w.listModel()->rowCount(), 3) << "the dream being written was saved first";
+    emit stats->showDreamsWithSymbol("Собака"); // a click in its list of symbols
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
 }
 
 TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
