@@ -23,18 +23,7 @@ constexpr qsizetype kReportLength = 5000;
 
 WordIndex bundledWords()
 {
-    WordIndex words;
-    const QDir dir(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
-    for (const QString &name : dir.entryList({QStringLiteral("*.book")}, QDir::Files, QDir::Name)) {
-        const Database db = DBEngine::instance().OpenDatabase(dir.filePath(name));
-        Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-        rs.setIndex(QStringLiteral("List"));
-        std::vector<QString> run;
-        for (qsizetype i = 0; i < rs.RecordCount(); ++i)
-            run.push_back(rs.headword(i).toString());
-        words.addRun(std::move(run));
-    }
-    words.finish();
+    WordIndex words = WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
     if (words.empty())
         throw std::runtime_error("no bundled books in " SOMNEX_BUNDLED_BOOKS);
     return words;

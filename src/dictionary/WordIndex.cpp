@@ -2,6 +2,8 @@
 
 #include "dictionary/BookDatabase.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <queue>
 
@@ -122,6 +124,24 @@ int WordIndex::findPrefix(QStringView prefix) const
     if (it != items_.end() && comparePrimary(*it, key, true) == 0)
         return static_cast<int>(it - items_.begin());
     return -1;
+}
+
+WordIndex WordIndex::ofBooksIn(const QString &folder)
+{
+    WordIndex words;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral("*.book")}, QDir::Files, QDir::Name)) {
+        const dictionary::Database db = dictionary::DBEngine::instance().OpenDatabase(dir.filePath(name));
+        dictionary::Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
+        rs.setIndex(QStringLiteral("List"));
+        std::vector<QString> run;
+        run.reserve(size_t(rs.RecordCount()));
+        for (qsizetype i = 0; i < rs.RecordCount(); ++i)
+            run.push_back(rs.headword(i).toString());
+        words.addRun(std::move(run));
+    }
+    words.finish();
+    return words;
 }
 
 } // namespace somnex

@@ -40,6 +40,12 @@ public:
     // blank.
     int findPrefix(QStringView prefix) const;
 
+    // Every headword of the books (*.book) in a folder, merged as the
+    // program merges its books' lists, all books taken (for the tests and
+    // benchmarks that need the bundled books' words). Raises when a book
+    // cannot be read.
+    static WordIndex ofBooksIn(const QString &folder);
+
 private:
     std::vector<QString> items_;
     std::vector<std::vector<QString>> runs_;

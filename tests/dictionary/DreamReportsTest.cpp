@@ -76,19 +76,7 @@ std::vector<Report> readReports(const QString &path)
 
 WordIndex bundledWords()
 {
-    WordIndex words;
-    const QDir dir(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
-    for (const QString &name : dir.entryList({QStringLiteral("*.book")}, QDir::Files, QDir::Name)) {
-        const Database db = DBEngine::instance().OpenDatabase(dir.filePath(name));
-        Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-        rs.setIndex(QStringLiteral("List"));
-        std::vector<QString> run;
-        for (qsizetype i = 0; i < rs.RecordCount(); ++i)
-            run.push_back(rs.headword(i).toString());
-        words.addRun(std::move(run));
-    }
-    words.finish();
-    return words;
+    return WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
 }
 
 // Whether a found headword is the one a reader named: the same words, or the

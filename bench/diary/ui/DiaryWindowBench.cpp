@@ -28,19 +28,8 @@ constexpr int kEntries = 10000;
 
 class BundledHost : public DiaryHost {
 public:
-    BundledHost()
+    BundledHost() : words_(WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS)))
     {
-        const QDir dir(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
-        for (const QString &name : dir.entryList({QStringLiteral("*.book")}, QDir::Files, QDir::Name)) {
-            const dictionary::Database db = dictionary::DBEngine::instance().OpenDatabase(dir.filePath(name));
-            dictionary::Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-            rs.setIndex(QStringLiteral("List"));
-            std::vector<QString> run;
-            for (qsizetype i = 0; i < rs.RecordCount(); ++i)
-                run.push_back(rs.headword(i).toString());
-            words_.addRun(std::move(run));
-        }
-        words_.finish();
         if (words_.empty())
             throw std::runtime_error("no bundled books in " SOMNEX_BUNDLED_BOOKS);
     }
