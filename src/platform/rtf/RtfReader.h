@@ -58,6 +58,9 @@ struct RtfBlock {
 struct RtfTable {
     // rows of cells, each cell a list of blocks
     std::vector<std::vector<std::vector<RtfBlock>>> rows;
+    // the columns' widths in points as the rows' \cellx give them (0: not
+    // stated); may be fewer than the columns
+    std::vector<double> columnWidths;
 };
 
 struct RtfPicture {

@@ -93,7 +93,7 @@ TEST(RtfDocument, Structure)
          "T({T({[q]})[r]})"},
         {"unicode text of \\upr", "{\\rtf1 {\\upr{ansi}{\\*\\ud{\\u1057?\\u1086?}}}}", "[Со]"},
         {"an object shows its result", "{\\rtf1 {\\object{\\*\\objdata 0102}{\\result shown}}}", "[shown]"},
-        {"old numbering text shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[\u2022\titem][]"},
+        {"a label without a list shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[    \u2022 item][]"},
     };
     for (const Case &c : cases) {
         const RtfReadResult r = ReadRtf(c.rtf);
@@ -308,4 +308,200 @@ TEST(RtfDocument, EmptyParagraphsAroundATableKeepTheirLines)
     const auto [close, closeAfter] = linesAroundTheTable("{\\rtf1 A\\par\\trowd\\cellx1000 X\\cell\\row\\pard B\\par}");
     EXPECT_NEAR(close, 0, 0.5);
     EXPECT_NEAR(closeAfter, 0, 0.5);
+}
+
+namespace {
+
+// A list table of two lists: 1 numbered "1." then "a)" then "i.", 2 bulleted;
+// overrides \ls1 and \ls2 for them, \ls3 for list 1 again.
+const QByteArray kLists =
+    "{\\*\\listtable{\\list\\listtemplateid5"
+    "{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+    "{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}}"
+    "{\\listlevel\\levelnfc2\\levelstartat1{\\leveltext\\'06\\'00.\\'01.\\'02.;}{\\levelnumbers\\'01\\'03\\'05;}}"
+    "{\\listname ;}\\listid100}"
+    "{\\list\\listtemplateid6{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid200}}"
+    "{\\*\\listoverridetable{\\listoverride\\listid100\\listoverridecount0\\ls1}"
+    "{\\listoverride\\listid200\\listoverridecount0\\ls2}{\\listoverride\\listid100\\listoverridecount0\\ls3}}";
+
+} // namespace
+
+TEST(RtfDocument, ListLabels)
+{
+    struct Case {
+        const char *name;
+        QByteArray body;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"numbers by level, deeper levels restart",
+         "\\pard\\ls1 one\\par two\\par\\ilvl1 sub\\par sub\\par\\ilvl2 deep\\par\\ilvl0 three\\par\\ilvl1 sub\\par"
+         "\\pard after\\par",
+         "[    1. one][    2. two][        a) sub][        b) sub][            2.b.i. deep][    3. three]"
+         "[        a) sub][after][]"},
+        {"bullets", "\\pard\\ls2 x\\par y\\par", "[    \u2022 x][    \u2022 y][]"},
+        {"a list goes on after other paragraphs", "\\pard\\ls1 a\\par\\pard b\\par\\pard\\ls1 c\\par",
+         "[    1. a][b][    2. c][]"},
+        {"each override counts its own items", "\\pard\\ls1 a\\par\\pard\\ls3 b\\par", "[    1. a][    1. b][]"},
+        {"the writer's label stands and is not doubled",
+         "{\\listtext\\pard\\plain 7.\\tab}\\pard\\ls1 a\\par{\\listtext 8.\\tab}b\\par", "[    7. a][    8. b][]"},
+        {"a bullet the writer gives in a symbol font", "{\\listtext\\pard\\plain\\f3 \\'a7\\tab}\\pard\\ls2 a\\par",
+         "[    \u2022 a][]"},
+        {"a list that is not in the table has no label", "\\pard\\ls9 a\\par", "[a][]"},
+        {"labels in table cells", "\\trowd\\cellx1000\\pard\\intbl\\ls1 a\\cell\\row\\pard\\intbl\\ls1 b\\cell\\row",
+         "T({[    1. a]}|{[    2. b]})"},
+        {"old numbering: decimal with text after",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}a\\par{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}b\\par"
+         "\\pard c\\par",
+         "[    1. a][    2. b][c][]"},
+        {"old numbering: letters, roman, start",
+         "\\pard{\\*\\pn\\pnlvlbody\\pnlcltr{\\pntxta )}}a\\par b\\par\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart4"
+         "{\\pntxtb (}{\\pntxta )}}c\\par",
+         "[    a) a][    b) b][    (IV) c][]"},
+        {"old numbering restarts after a paragraph without it",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec}a\\par\\pard b\\par\\pard{\\*\\pn\\pnlvlbody\\pndec}c\\par",
+         "[    1 a][b][    1 c][]"},
+        {"old bullets", "\\pard{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'b7}}a\\par", "[    \u2022 a][]"},
+        {"old numbering's own label stands", "\\pard{\\pntext 5.\\tab}{\\*\\pn\\pnlvlbody\\pndec}a\\par",
+         "[    5. a][]"},
+        {"a lead byte in the numbering's text does not take the next character",
+         "\\pard\\f2{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\'ca\\'b5\\par", QString::fromUtf16(u"[    \u2022 \u5b9e][]")},
+    };
+    for (const Case &c : cases) {
+        const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f2\\fcharset134 SimSun;}{\\f3\\fcharset2 "
+                               "Wingdings;}}"
+                               + kLists + c.body + "}";
+        const RtfReadResult r = ReadRtf(rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name;
+    }
+}
+
+TEST(RtfDocument, ListLabelsOnScreen)
+{
+    const RtfReadResult r = ReadRtf("{\\rtf1" + kLists + "\\pard\\fi-360\\li720\\ls1 first\\par}");
+    ASSERT_TRUE(r.ok());
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document);
+    EXPECT_EQ(doc.begin().text(), "1.\tfirst") << "the label and a tab to the hanging indent";
+}
+
+TEST(RtfDocument, TableRows)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"rows without \\row, each begun by \\trowd",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\trowd\\cellx100\\cellx200\\pard\\intbl c\\cell "
+         "d\\cell\\pard z\\par}",
+         "T({[a]}{[b]}|{[c]}{[d]})[z][]"},
+        {"the row's definition written again before \\row",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell{\\trowd\\cellx100\\cellx200\\row}"
+         "\\trowd\\cellx100\\cellx200\\pard\\intbl c\\cell d\\cell{\\trowd\\cellx100\\cellx200\\row}}",
+         "T({[a]}{[b]}|{[c]}{[d]})"},
+        {"cells without \\intbl",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200 a\\cell b\\cell\\row \\trowd\\cellx100 c\\cell\\row}",
+         "T({[a]}{[b]}|{[c]})"},
+        {"the last row without \\row", "{\\rtf1 \\trowd\\cellx100\\cellx200\\intbl a\\cell b\\cell}", "T({[a]}{[b]})"},
+        {"text after the last cell", "{\\rtf1 \\trowd\\cellx100\\cellx200\\intbl a\\cell b\\row}", "T({[a]}{[b]})"},
+        {"nested cells without \\itap",
+         "{\\rtf1 \\trowd\\cellx500\\pard\\intbl x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\cellx200"
+         "\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\cell\\row}",
+         "T({T({[x]}{[y]})[]})"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name;
+    }
+}
+
+TEST(RtfDocument, TableColumnWidths)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        std::vector<double> widths; // pixels on screen, 0 for a column left to its text
+    };
+    const Case cases[] = {
+        {"from the cells' right edges",
+         "{\\rtf1 \\trowd\\cellx1440\\cellx4320\\intbl a\\cell b\\cell\\row}",
+         {96, 192}},
+        {"from the row's left edge", "{\\rtf1 \\trowd\\trleft720\\cellx1440\\intbl a\\cell\\row}", {48}},
+        {"the row with most cells",
+         "{\\rtf1 \\trowd\\cellx1440\\intbl a\\cell\\row\\trowd\\cellx720\\cellx2160\\intbl b\\cell c\\cell\\row}",
+         {48, 96}},
+        {"an edge out of order gives no width",
+         "{\\rtf1 \\trowd\\cellx1440\\cellx720\\intbl a\\cell b\\cell\\row}",
+         {96, 0}},
+        {"no \\cellx", "{\\rtf1 \\intbl a\\cell b\\cell\\row}", {0, 0}},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        QTextDocument doc;
+        FillRtfDocument(&doc, r.document);
+        QTextTable *table = nullptr;
+        for (QTextFrame *f : doc.rootFrame()->childFrames())
+            table = table ? table : qobject_cast<QTextTable *>(f);
+        ASSERT_NE(table, nullptr) << c.name;
+        const QList<QTextLength> got = table->format().columnWidthConstraints();
+        ASSERT_EQ(got.size(), static_cast<qsizetype>(c.widths.size())) << c.name;
+        for (size_t i = 0; i < c.widths.size(); ++i) {
+            const QTextLength &l = got[static_cast<qsizetype>(i)];
+            if (c.widths[i] == 0) {
+                EXPECT_EQ(l.type(), QTextLength::VariableLength) << c.name << " column " << i;
+            } else {
+                EXPECT_EQ(l.type(), QTextLength::FixedLength) << c.name << " column " << i;
+                EXPECT_DOUBLE_EQ(l.rawValue(), c.widths[i]) << c.name << " column " << i;
+            }
+        }
+    }
+}
+
+TEST(RtfDocument, HeadersFootersAndShapes)
+{
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    const QByteArray pict = "{\\pict\\pngblip\\picw8\\pich8 " + png.toHex() + "}";
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString text;
+        size_t pictures;
+    };
+    const Case cases[] = {
+        {"headers and footers of every kind",
+         "{\\rtf1 {\\header \\pard h\\par}{\\headerl l\\par}{\\headerr r\\par}{\\headerf f\\par}{\\footer g\\par}"
+         "{\\footerl a\\par}{\\footerr b\\par}{\\footerf c\\par}{\\*\\headerf d}body\\par}",
+         "[body][]", 0},
+        {"a section's header after its properties",
+         "{\\rtf1 \\sectd\\titlepg{\\headerf\\pard\\plain\\qc title page\\par}\\pard body\\par}", "[body][]", 0},
+        {"a floating picture shows once, not its properties",
+         "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0\\shpright100{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv "
+             + pict + "}}{\\sp{\\sn fLine}{\\sv 0}}}{\\shprslt{\\*\\do\\dobxcolumn" + pict + "}}}b\\par}",
+         "[ab][]", 1},
+        {"an inline picture with its fallback", "{\\rtf1 a{\\*\\shppict" + pict + "}{\\nonshppict" + pict + "}b\\par}",
+         "[ab][]", 1},
+        {"a shape's other pictures are not shown",
+         "{\\rtf1 a{\\shp{\\*\\shpinst{\\sp{\\sn fillBlip}{\\sv " + pict + "}}}}b\\par}", "[ab][]", 0},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.text) << c.name;
+        EXPECT_EQ(r.document.pictures.size(), c.pictures) << c.name;
+        size_t shown = 0;
+        for (const RtfBlock &b : r.document.blocks)
+            for (const RtfRun &run : b.runs)
+                shown += run.picture >= 0;
+        EXPECT_EQ(shown, c.pictures) << c.name;
+    }
 }
