@@ -214,7 +214,7 @@ struct ListDefinition {
 
 // An old-style paragraph numbering.
 struct ParagraphNumbering {
-    int level = 0; // 0 body, -1 bullet, 1-9 an outline level
+    int level = 0; // 0 body, -1 bullet, -2 a numbered item's further paragraph, 1-9 an outline level
     int format = kDecimal;
     int start = 1;
     QString before, after;
@@ -485,6 +485,7 @@ KeywordTable makeKeywords()
         {"pn", {Kw::Pn, 0, true}},
         {"pnlvlbody", {Kw::PnLevel, 0}},
         {"pnlvlblt", {Kw::PnLevel, -1}},
+        {"pnlvlcont", {Kw::PnLevel, -2}},
         {"pnlvl", {Kw::PnLevel, 1}},
         {"pndec", {Kw::PnFormat, kDecimal}},
         {"pnucrm", {Kw::PnFormat, kUpperRoman}},
@@ -1066,7 +1067,11 @@ private:
         if (state_.dest == Dest::Skip)
             return;
         if (state_.dest == Dest::Picture) {
-            pictureWord(name, n);
+            // the picture's own destinations (\picprop, \blipuid) are not its data
+            if (k.kind == Kw::Skip)
+                state_.dest = Dest::Skip;
+            else
+                pictureWord(name, n);
             return;
         }
         if (openTable(k.kind))
@@ -1296,12 +1301,21 @@ private:
 
     static double twips(int n) { return std::clamp(n, -316800, 316800) / 20.0; }
 
+    // A cell's end, hidden or not (a cell's mark always ends it). A row
+    // holds the cells its definition gives edges for: a cell past them
+    // begins the next row, for writers that leave out \row.
     void cellEnd(int level)
     {
-        if (state_.dest != Dest::Body || state_.fmt.hidden)
+        if (state_.dest != Dest::Body)
             return;
+        Flow &f = flow();
+        if (edgesLevel_ == level && !cellEdges_.empty() && static_cast<int>(f.open.size()) == level
+            && f.open.back().row.size() >= cellEdges_.size()) {
+            f.noteWidths(level, rowWidths());
+            f.endRow(level);
+        }
         labelParagraph();
-        flow().endCell(level, state_.para, runFor(state_.fmt));
+        f.endCell(level, state_.para, runFor(state_.fmt));
     }
 
     void rowEnd(int level)
@@ -1338,15 +1352,12 @@ private:
         case Kw::RowDefaults: {
             const int level = std::max(1, tableLevel());
             Flow &f = flow();
-            if (state_.dest == Dest::Body && static_cast<int>(f.open.size()) >= level && !f.paraHasText) {
-                const Flow::OpenTable &t = f.open[static_cast<size_t>(level - 1)];
-                if (!t.row.empty() && t.cell.empty()) {
-                    f.noteWidths(level, rowWidths());
-                    f.endRow(level);
-                }
-            }
+            if (state_.dest == Dest::Body && static_cast<int>(f.open.size()) >= level
+                && !f.open[static_cast<size_t>(level - 1)].row.empty())
+                rowEnd(level); // text after the row's last cell end goes into a cell of its own
             cellEdges_.clear();
             rowLeft_ = 0;
+            edgesLevel_ = level;
             return true;
         }
         case Kw::CellEdge:
@@ -1505,6 +1516,8 @@ private:
         if (!f.pnActive || (pn.level >= 0 && pn.level == f.lastPn.level && !pn.continues(f.lastPn)))
             f.pnCounted.fill(false);
         f.pnActive = true;
+        if (pn.level == -2)
+            return {}; // the item goes on: no label, the count runs on
         f.lastPn = pn;
         if (pn.level < 0)
             return QStringLiteral("\u2022");
@@ -1534,7 +1547,7 @@ private:
         } else if (numbered) {
             const ParagraphNumbering &pn = numberings_[static_cast<size_t>(state_.pn)];
             made = numberingLabel(f, pn);
-            bullet = pn.level < 0;
+            bullet = pn.level == -1;
             level = std::max(0, pn.level - 1);
         } else {
             f.pnActive = false;
@@ -1878,6 +1891,7 @@ private:
     QString shapeName_;
     std::vector<double> cellEdges_;
     double rowLeft_ = 0;
+    int edgesLevel_ = 0;       // the table level the row definition is for
     Format lastFmt_;           // the format of the last run
     unsigned lastVersion_ = 0; // and the tables it was resolved against
     int lastFlow_ = 0;

@@ -361,6 +361,9 @@ TEST(RtfDocument, ListLabels)
         {"old numbering restarts after a paragraph without it",
          "\\pard{\\*\\pn\\pnlvlbody\\pndec}a\\par\\pard b\\par\\pard{\\*\\pn\\pnlvlbody\\pndec}c\\par",
          "[    1 a][b][    1 c][]"},
+        {"old numbering's further paragraphs have no label",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec}a\\par\\pard{\\*\\pn\\pnlvlcont}more\\par\\pard{\\*\\pn\\pnlvlbody\\pndec}b\\par",
+         "[    1 a][more][    2 b][]"},
         {"old bullets", "\\pard{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'b7}}a\\par", "[    \u2022 a][]"},
         {"old numbering's own label stands", "\\pard{\\pntext 5.\\tab}{\\*\\pn\\pnlvlbody\\pndec}a\\par",
          "[    5. a][]"},
@@ -402,6 +405,18 @@ TEST(RtfDocument, TableRows)
          "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell{\\trowd\\cellx100\\cellx200\\row}"
          "\\trowd\\cellx100\\cellx200\\pard\\intbl c\\cell d\\cell{\\trowd\\cellx100\\cellx200\\row}}",
          "T({[a]}{[b]}|{[c]}{[d]})"},
+        {"rows without \\row or \\trowd, as many cells as the row has edges",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell c\\cell d\\cell e\\cell\\pard z\\par}",
+         "T({[a]}{[b]}|{[c]}{[d]}|{[e]})[z][]"},
+        {"text after the last cell, then \\trowd",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\trowd\\cellx100\\pard\\intbl c\\cell\\row}",
+         "T({[a]}{[b]}|{[c]})"},
+        {"a hidden cell mark still ends its cell",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a{\\v\\cell}b\\cell\\row}", "T({[a]}{[b]})"},
+        {"nested rows keep their own count",
+         "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\pard\\intbl\\itap2 x\\nestcell{\\*\\nesttableprops\\trowd\\cellx500"
+         "\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\itap1 p\\cell q\\cell\\row}",
+         "T({T({[x]})[p]}{[q]})"},
         {"cells without \\intbl",
          "{\\rtf1 \\trowd\\cellx100\\cellx200 a\\cell b\\cell\\row \\trowd\\cellx100 c\\cell\\row}",
          "T({[a]}{[b]}|{[c]})"},
@@ -490,6 +505,11 @@ TEST(RtfDocument, HeadersFootersAndShapes)
          "[ab][]", 1},
         {"an inline picture with its fallback", "{\\rtf1 a{\\*\\shppict" + pict + "}{\\nonshppict" + pict + "}b\\par}",
          "[ab][]", 1},
+        {"a picture's own properties are not its data",
+         "{\\rtf1 a{\\*\\shppict{\\pict{\\*\\picprop\\shplid1025{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn fLine}{\\sv 0}}}"
+         "{\\*\\blipuid 0123456789abcdef0123456789abcdef}\\pngblip\\picw8\\pich8 "
+             + png.toHex() + "}}b\\par}",
+         "[ab][]", 1},
         {"a shape's other pictures are not shown",
          "{\\rtf1 a{\\shp{\\*\\shpinst{\\sp{\\sn fillBlip}{\\sv " + pict + "}}}}b\\par}", "[ab][]", 0},
     };
@@ -503,5 +523,7 @@ TEST(RtfDocument, HeadersFootersAndShapes)
             for (const RtfRun &run : b.runs)
                 shown += run.picture >= 0;
         EXPECT_EQ(shown, c.pictures) << c.name;
+        for (const RtfPicture &p : r.document.pictures)
+            EXPECT_EQ(p.data, png) << c.name;
     }
 }
