@@ -266,7 +266,8 @@ QString formatNumber(int n, int format)
 // The label of a list paragraph as a plain-text export writes it.
 QString labelText(const QString &label, int level)
 {
-    return QString(4 * (std::clamp(level, 0, kListLevels - 1) + 1), QLatin1Char(' ')) + label + QLatin1Char(' ');
+    const qsizetype indent = 4 * qsizetype(std::clamp(level, 0, kListLevels - 1) + 1);
+    return QString(indent, QLatin1Char(' ')) + label + QLatin1Char(' ');
 }
 
 struct Font {
@@ -1028,6 +1029,8 @@ private:
 
     void endFlow()
     {
+        if (flow().paraHasText)
+            labelParagraph(); // a note's or a box's last paragraph, not ended
         Flow f = std::move(flows_.back());
         flows_.pop_back();
         std::vector<RtfBlock> blocks = f.finish(state_.para, runFor(state_.fmt));
@@ -1740,61 +1743,66 @@ private:
         return r;
     }
 
-    void put(char16_t ch)
+    // A character of a destination that is not text of the document.
+    void putAside(char16_t ch)
     {
         if (state_.dest == Dest::LevelText) {
             // bytes below 9 stand for the levels' numbers here
-            if (listLevel_ >= 0 && listLevel_ < kListLevels) {
-                QString &text = pendingList_.levels[static_cast<size_t>(listLevel_)].text;
-                if (text.size() < 64)
-                    text += QChar(ch);
-            }
+            if (listLevel_ >= 0 && listLevel_ < kListLevels)
+                append(pendingList_.levels[static_cast<size_t>(listLevel_)].text, ch, 64);
             return;
         }
         if (ch < 0x20 && ch != u'\t')
             return; // other control characters carry nothing visible
         switch (state_.dest) {
-        case Dest::Skip:
-        case Dest::Hidden:
-        case Dest::Lists:
-        case Dest::LevelText:
-        case Dest::Pn:
-        case Dest::Picture: return;
-        case Dest::PnText: {
-            QString &text = pnTextAfter_ ? pendingPn_.after : pendingPn_.before;
-            if (text.size() < 32)
-                text += QChar(ch);
-            return;
-        }
-        case Dest::ShapeName:
-            if (shapeName_.size() < 64)
-                shapeName_ += QChar(ch);
-            return;
-        case Dest::Label: {
-            Flow &fl = flow();
-            if (!fl.hasLabel)
-                fl.labelRun = runFor(state_.fmt);
-            fl.hasLabel = true;
-            if (fl.label.size() < 64)
-                fl.label += QChar(ch);
-            return;
-        }
+        case Dest::PnText: append(pnTextAfter_ ? pendingPn_.after : pendingPn_.before, ch, 32); return;
+        case Dest::ShapeName: append(shapeName_, ch, 64); return;
+        case Dest::Label: putLabel(ch); return;
         case Dest::FontTable:
             if (ch == u';')
                 endFontEntry();
-            else if (ch != u'\t' && pendingName_.size() < 256)
-                pendingName_ += QChar(ch); // a font's name has no tabs
+            else if (ch != u'\t')
+                append(pendingName_, ch, 256); // a font's name has no tabs
             return;
         case Dest::ColourTable:
-            if (ch == u';') {
-                ++tablesVersion_;
-                if (colours_.size() < 4096)
-                    colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
-                colour_ = Colour{};
-            }
+            if (ch == u';')
+                endColourEntry();
             return;
-        case Dest::Body: break;
+        default: return;
         }
+    }
+
+    static void append(QString &text, char16_t ch, qsizetype limit)
+    {
+        if (text.size() < limit)
+            text += QChar(ch);
+    }
+
+    void putLabel(char16_t ch)
+    {
+        Flow &fl = flow();
+        if (!fl.hasLabel)
+            fl.labelRun = runFor(state_.fmt);
+        fl.hasLabel = true;
+        append(fl.label, ch, 64);
+    }
+
+    void endColourEntry()
+    {
+        ++tablesVersion_;
+        if (colours_.size() < 4096)
+            colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
+        colour_ = Colour{};
+    }
+
+    void put(char16_t ch)
+    {
+        if (state_.dest != Dest::Body) {
+            putAside(ch);
+            return;
+        }
+        if (ch < 0x20 && ch != u'\t')
+            return; // other control characters carry nothing visible
         Flow &fl = flow();
         fl.paraHasText = true;
         std::vector<RtfRun> &runs = fl.para.runs;

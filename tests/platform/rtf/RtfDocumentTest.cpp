@@ -347,6 +347,8 @@ TEST(RtfDocument, ListLabels)
          "{\\listtext\\pard\\plain 7.\\tab}\\pard\\ls1 a\\par{\\listtext 8.\\tab}b\\par", "[    7. a][    8. b][]"},
         {"a bullet the writer gives in a symbol font", "{\\listtext\\pard\\plain\\f3 \\'a7\\tab}\\pard\\ls2 a\\par",
          "[    \u2022 a][]"},
+        {"a note's last paragraph keeps its label", "\\pard a{\\footnote\\pard{\\listtext 1.\\tab}note}",
+         "[a] ^[    1. note]"},
         {"a list that is not in the table has no label", "\\pard\\ls9 a\\par", "[a][]"},
         {"labels in table cells", "\\trowd\\cellx1000\\pard\\intbl\\ls1 a\\cell\\row\\pard\\intbl\\ls1 b\\cell\\row",
          "T({[    1. a]}|{[    2. b]})"},
