@@ -212,6 +212,13 @@ struct ListDefinition {
     std::array<ListLevel, kListLevels> levels{};
 };
 
+// A list as a paragraph names it (\ls): a list of the table, with the
+// levels it starts anew at a number of their own.
+struct ListOverride {
+    int list = 0;
+    std::array<std::optional<int>, kListLevels> starts{};
+};
+
 // An old-style paragraph numbering.
 struct ParagraphNumbering {
     int level = 0; // 0 body, -1 bullet, -2 a numbered item's further paragraph, 1-9 an outline level
@@ -345,6 +352,7 @@ enum class Kw : unsigned char {
     LevelText,
     ListId,
     ListOverride,
+    OverrideLevel,
     ListNumber,
     ListLevelNumber,
     Label,
@@ -481,6 +489,7 @@ KeywordTable makeKeywords()
         {"listname", {Kw::Skip, 0, true}},
         {"listid", {Kw::ListId}},
         {"listoverride", {Kw::ListOverride}},
+        {"lfolevel", {Kw::OverrideLevel}},
         {"ls", {Kw::ListNumber}},
         {"ilvl", {Kw::ListLevelNumber}},
         {"pn", {Kw::Pn, 0, true}},
@@ -1388,9 +1397,6 @@ private:
             return numberingWord(w);
         if (state_.dest != Dest::Lists)
             return false;
-        ListLevel *level = listLevel_ >= 0 && listLevel_ < kListLevels && !inOverride_
-                               ? &pendingList_.levels[static_cast<size_t>(listLevel_)]
-                               : nullptr;
         switch (w.kind) {
         case Kw::List:
             pendingList_ = ListDefinition{};
@@ -1399,8 +1405,25 @@ private:
             listGroupDepth_ = stack_.size();
             inOverride_ = false;
             return true;
+        case Kw::ListOverride:
+            inOverride_ = true;
+            overrideList_.reset();
+            overrideNumber_.reset();
+            pendingOverride_ = ListOverride{};
+            overrideLevel_ = -1;
+            return true;
+        default: return inOverride_ ? overrideWord(w) : listDefinitionWord(w);
+        }
+    }
+
+    bool listDefinitionWord(const Word &w)
+    {
+        ListLevel *level = listLevel_ >= 0 && listLevel_ < kListLevels
+                               ? &pendingList_.levels[static_cast<size_t>(listLevel_)]
+                               : nullptr;
+        switch (w.kind) {
         case Kw::ListLevel:
-            if (!inOverride_ && listLevel_ < kListLevels)
+            if (listLevel_ < kListLevels)
                 ++listLevel_;
             return true;
         case Kw::LevelFormat:
@@ -1416,23 +1439,32 @@ private:
                 level->text.clear();
             state_.dest = level ? Dest::LevelText : Dest::Skip;
             return true;
-        case Kw::ListId:
-            if (inOverride_)
-                overrideList_ = w.n;
-            else
-                pendingListId_ = w.n;
-            endOverride();
+        case Kw::ListId: pendingListId_ = w.n; return true;
+        default: return false;
+        }
+    }
+
+    bool overrideWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::OverrideLevel:
+            if (overrideLevel_ < kListLevels)
+                ++overrideLevel_;
             return true;
-        case Kw::ListOverride:
-            inOverride_ = true;
-            overrideList_.reset();
-            overrideNumber_.reset();
+        case Kw::LevelStart:
+            if (overrideLevel_ >= 0 && overrideLevel_ < kListLevels)
+                pendingOverride_.starts[static_cast<size_t>(overrideLevel_)] = std::clamp(w.n, 0, kMaxNumber);
+            return true;
+        case Kw::ListId:
+            pendingOverride_.list = w.n;
+            overrideList_ = w.n;
+            endOverride();
             return true;
         case Kw::ListNumber:
-            if (inOverride_)
-                overrideNumber_ = w.n;
+            overrideNumber_ = w.n;
             endOverride();
             return true;
+        case Kw::LevelText: state_.dest = Dest::Skip; return true;
         default: return false;
         }
     }
@@ -1466,7 +1498,7 @@ private:
         if (!inOverride_ || !overrideList_ || !overrideNumber_)
             return;
         if (overrides_.size() < 4096)
-            overrides_.insert(*overrideNumber_, *overrideList_);
+            overrides_.insert(*overrideNumber_, pendingOverride_);
         overrideList_.reset();
         overrideNumber_.reset();
     }
@@ -1478,17 +1510,18 @@ private:
         const auto list = overrides_.constFind(ls);
         if (list == overrides_.constEnd())
             return std::nullopt;
-        const auto def = lists_.constFind(*list);
+        const auto def = lists_.constFind(list->list);
         if (def == lists_.constEnd())
             return std::nullopt;
         if (!listCounters_.contains(ls) && listCounters_.size() >= 4096)
             return std::nullopt;
         ListCounters &counters = listCounters_[ls];
         const ListLevel &level = def->levels[static_cast<size_t>(ilvl)];
+        auto start = [&](size_t at) { return list->starts[at].value_or(def->levels[at].start); };
         bullet = level.format == kBullet;
         if (!bullet) {
             int &n = counters.value[static_cast<size_t>(ilvl)];
-            n = counters.counted[static_cast<size_t>(ilvl)] ? std::min(n + 1, kMaxNumber) : level.start;
+            n = counters.counted[static_cast<size_t>(ilvl)] ? std::min(n + 1, kMaxNumber) : start(size_t(ilvl));
             counters.counted[static_cast<size_t>(ilvl)] = true;
         }
         for (int deeper = ilvl + 1; deeper < kListLevels; ++deeper)
@@ -1506,7 +1539,7 @@ private:
                 continue;
             }
             const ListLevel &of = def->levels[c];
-            const int n = counters.counted[c] ? counters.value[c] : of.start;
+            const int n = counters.counted[c] ? counters.value[c] : start(c);
             label += formatNumber(n, of.format);
         }
         return label;
@@ -1880,8 +1913,8 @@ private:
     RtfPicture picture_;
     PictureSize pictureSize_;
     int nibble_ = -1;
-    QHash<int, ListDefinition> lists_; // by \listid
-    QHash<int, int> overrides_;        // \ls to \listid
+    QHash<int, ListDefinition> lists_;   // by \listid
+    QHash<int, ListOverride> overrides_; // by \ls
     struct ListCounters {
         std::array<int, kListLevels> value{};
         std::array<bool, kListLevels> counted{};
@@ -1893,6 +1926,8 @@ private:
     size_t listGroupDepth_ = 0; // the depth of the \list group being read, 0 none
     bool inOverride_ = false;
     std::optional<int> overrideList_, overrideNumber_;
+    ListOverride pendingOverride_;
+    int overrideLevel_ = -1;
     std::vector<ParagraphNumbering> numberings_;
     ParagraphNumbering pendingPn_;
     bool pnTextAfter_ = false;

@@ -313,7 +313,8 @@ TEST(RtfDocument, EmptyParagraphsAroundATableKeepTheirLines)
 namespace {
 
 // A list table of two lists: 1 numbered "1." then "a)" then "i.", 2 bulleted;
-// overrides \ls1 and \ls2 for them, \ls3 for list 1 again.
+// overrides \ls1 and \ls2 for them, \ls3 for list 1 again, \ls4 for list 1
+// with its first level starting at 5.
 const QByteArray kLists =
     "{\\*\\listtable{\\list\\listtemplateid5"
     "{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
@@ -322,7 +323,8 @@ const QByteArray kLists =
     "{\\listname ;}\\listid100}"
     "{\\list\\listtemplateid6{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid200}}"
     "{\\*\\listoverridetable{\\listoverride\\listid100\\listoverridecount0\\ls1}"
-    "{\\listoverride\\listid200\\listoverridecount0\\ls2}{\\listoverride\\listid100\\listoverridecount0\\ls3}}";
+    "{\\listoverride\\listid200\\listoverridecount0\\ls2}{\\listoverride\\listid100\\listoverridecount0\\ls3}"
+    "{\\listoverride\\listid100\\listoverridecount2{\\lfolevel\\listoverridestartat\\levelstartat5}{\\lfolevel}\\ls4}}";
 
 } // namespace
 
@@ -349,6 +351,8 @@ TEST(RtfDocument, ListLabels)
          "[    \u2022 a][]"},
         {"a note's last paragraph keeps its label", "\\pard a{\\footnote\\pard{\\listtext 1.\\tab}note}",
          "[a] ^[    1. note]"},
+        {"an override starts a level anew", "\\pard\\ls4 a\\par b\\par\\ilvl1 c\\par",
+         "[    5. a][    6. b][        a) c][]"},
         {"a list that is not in the table has no label", "\\pard\\ls9 a\\par", "[a][]"},
         {"labels in table cells", "\\trowd\\cellx1000\\pard\\intbl\\ls1 a\\cell\\row\\pard\\intbl\\ls1 b\\cell\\row",
          "T({[    1. a]}|{[    2. b]})"},
