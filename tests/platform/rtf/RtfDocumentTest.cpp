@@ -533,3 +533,66 @@ TEST(RtfDocument, HeadersFootersAndShapes)
             EXPECT_EQ(p.data, png) << c.name;
     }
 }
+
+TEST(RtfDocument, ListsAsWritersWriteThem)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"the Mac text editor: labels between tabs, lines ended by a backslash",
+         "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639{\\fonttbl\\f0\\fswiss\\fcharset0 Helvetica;}\n"
+         "{\\*\\listtable{\\list\\listtemplateid1\\listhybrid{\\listlevel\\levelnfc23\\levelnfcn23\\leveltemplateid1"
+         "\\levelstartat1\\levelspace360\\levelindent0{\\*\\levelmarker \\{disc\\}}{\\leveltext\\leveltemplateid1\\'01\\uc0"
+         "\\u8226 ;}{\\levelnumbers;}\\fi-360\\li720\\lin720 }{\\listname ;}\\listid1}\n"
+         "{\\list\\listtemplateid2\\listhybrid{\\listlevel\\levelnfc0\\levelnfcn0\\leveltemplateid101\\levelstartat1"
+         "{\\*\\levelmarker \\{decimal\\}.}{\\leveltext\\leveltemplateid101\\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li720"
+         "\\lin720 }{\\listname ;}\\listid2}}\n"
+         "{\\*\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}{\\listoverride\\listid2"
+         "\\listoverridecount0\\ls2}}\n"
+         "\\pard\\tx220\\tx720\\pardeftab720\\li720\\fi-720\\pardirnatural\\partightenfactor0\n\\ls1\\ilvl0\n"
+         "\\f0\\fs24 \\cf0 {\\listtext\t\\uc0\\u8226 \t}one\\\n{\\listtext\t\\uc0\\u8226 \t}two\\\n"
+         "\\pard\\tx220\\tx720\\pardeftab720\\li720\\fi-720\\pardirnatural\\partightenfactor0\n"
+         "\\ls2\\ilvl0\\cf0 {\\listtext\t1.\t}first\\\n{\\listtext\t2.\t}second}",
+         "[    \u2022 one][    \u2022 two][    1. first][    2. second]"},
+        {"the system's little word processor: old numbering with its labels",
+         "{\\rtf1\\ansi\\ansicpg1251\\deff0\\nouicompat\\deflang1049{\\fonttbl{\\f0\\fnil\\fcharset204 Calibri;}"
+         "{\\f1\\fnil\\fcharset2 Symbol;}}\n{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1 \n"
+         "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-360\\li720\\sa200\\sl276"
+         "\\slmult1\\f0\\fs22\\lang1049\\'f1\\'ee\\'ed\\par\n{\\pntext\\f1\\'B7\\tab}\\'ed\\'ee\\'f7\\'fc\\par\n\n"
+         "\\pard{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\n"
+         "\\fi-360\\li720\\sa200\\sl276\\slmult1\\'ee\\'e4\\'e8\\'ed\\par\n{\\pntext\\f0 2.\\tab}\\'e4\\'e2\\'e0\\par\n}",
+         "[    \u2022 сон][    \u2022 ночь][    1. один][    2. два][]"},
+        {"the same without the labels",
+         "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fnil\\fcharset204 Calibri;}{\\f1\\fnil\\fcharset2 Symbol;}}"
+         "\\pard{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\\fi-360\\li720 \\'ee\\'e4\\'e8\\'ed\\par "
+         "\\'e4\\'e2\\'e0\\par}",
+         "[    1. один][    2. два][]"},
+        {"the office suite: list table, labels in \\listtext",
+         "{\\rtf1\\ansi\\deff3\\adeflang1025{\\fonttbl{\\f3\\froman\\fprq2\\fcharset0 Liberation Serif;}"
+         "{\\f4\\fswiss\\fprq2\\fcharset0 OpenSymbol{\\*\\falt Arial Unicode MS};}}\n"
+         "{\\*\\listtable{\\list\\listtemplateid1\n{\\listlevel\\levelnfc23\\leveljc0\\levelstartat1\\levelfollow0"
+         "{\\leveltext \\'01\\u8226 ?;}{\\levelnumbers;}\\f4\\fi-360\\li720}\\listid1}\n"
+         "{\\list\\listtemplateid2\n{\\listlevel\\levelnfc0\\leveljc0\\levelstartat1\\levelfollow0{\\leveltext \\'02\\'00.;}"
+         "{\\levelnumbers\\'01;}\\fi-360\\li720}\n{\\listlevel\\levelnfc4\\leveljc0\\levelstartat1\\levelfollow0"
+         "{\\leveltext \\'02\\'01);}{\\levelnumbers\\'01;}\\fi-360\\li1080}\\listid2}\n}"
+         "{\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}{\\listoverride\\listid2"
+         "\\listoverridecount0\\ls2}}\n"
+         "\\pard\\plain {\\listtext\\pard\\plain \\u8226\\'95\\tab}\\ilvl0\\ls1 \\li720\\ri0\\lin720\\rin0\\fi-360"
+         "{\\rtlch \\ltrch\\loch\nBullet}\n\\par \\pard\\plain {\\listtext\\pard\\plain 1.\\tab}\\ilvl0\\ls2 \\li720\\fi-360 "
+         "Num\n\\par \\pard\\plain {\\listtext\\pard\\plain a)\\tab}\\ilvl1\\ls2 \\li1080\\fi-360 sub\n\\par }",
+         "[    \u2022 Bullet][    1. Num][        a) sub][]"},
+        {"the same without the labels",
+         "{\\rtf1\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext \\'02\\'00.;}}{\\listlevel\\levelnfc4"
+         "{\\leveltext \\'02\\'01);}}\\listid2}}{\\listoverridetable{\\listoverride\\listid2\\ls2}}"
+         "\\pard\\plain\\ilvl0\\ls2 Num\\par\\pard\\plain\\ilvl1\\ls2 sub\\par\\pard\\plain\\ilvl0\\ls2 Two\\par}",
+         "[    1. Num][        a) sub][    2. Two][]"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name << "\n" << describe(r.document).toStdString();
+    }
+}
