@@ -621,6 +621,7 @@ struct Flow {
         std::shared_ptr<RtfTable> table = std::make_shared<RtfTable>();
         std::vector<std::vector<RtfBlock>> row;
         std::vector<RtfBlock> cell;
+        bool rowMarks = false; // the writer ends this table's rows with \row
     };
     FlowKind kind = FlowKind::Body;
     std::vector<RtfBlock> blocks;
@@ -1017,6 +1018,11 @@ private:
         if (state_.dest != Dest::Body || state_.fmt.hidden)
             return;
         labelParagraph();
+        if (tableLevel() == 0 && !flow().open.empty()) {
+            // the table ends here; its row definition is not the next one's
+            cellEdges_.clear();
+            edgesLevel_ = 0;
+        }
         flow().endParagraph(tableLevel(), state_.para, runFor(state_.fmt));
     }
 
@@ -1302,9 +1308,9 @@ private:
         case Kw::Par: paragraphEnd(); return true;
         case Kw::Cell: cellEnd(1); return true;
         case Kw::NestCell: cellEnd(std::max(2, tableLevel())); return true;
-        case Kw::Row: rowEnd(1); return true;
+        case Kw::Row: rowEnd(1, true); return true;
         case Kw::NestRow:
-            rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))));
+            rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))), true);
             return true;
         case Kw::Char: emitChar(static_cast<char16_t>(w.value)); return true;
         default: return false;
@@ -1313,16 +1319,16 @@ private:
 
     static double twips(int n) { return std::clamp(n, -316800, 316800) / 20.0; }
 
-    // A cell's end, hidden or not (a cell's mark always ends it). A row
-    // holds the cells its definition gives edges for: a cell past them
-    // begins the next row, for writers that leave out \row.
+    // A cell's end, hidden or not (a cell's mark always ends it). In a
+    // table whose writer leaves out \row, a row holds the cells its
+    // definition gives edges for: a cell past them begins the next row.
     void cellEnd(int level)
     {
         if (state_.dest != Dest::Body)
             return;
         Flow &f = flow();
         if (edgesLevel_ == level && !cellEdges_.empty() && static_cast<int>(f.open.size()) == level
-            && f.open.back().row.size() >= cellEdges_.size()) {
+            && !f.open.back().rowMarks && f.open.back().row.size() >= cellEdges_.size()) {
             f.noteWidths(level, rowWidths());
             f.endRow(level);
         }
@@ -1330,7 +1336,8 @@ private:
         f.endCell(level, state_.para, runFor(state_.fmt));
     }
 
-    void rowEnd(int level)
+    // A row's end: \row or \nestrow (marked), or a \trowd after its cells.
+    void rowEnd(int level, bool marked)
     {
         if (state_.dest != Dest::Body)
             return;
@@ -1339,6 +1346,8 @@ private:
             labelParagraph();
             f.endCell(level, state_.para, runFor(state_.fmt)); // text after the last cell end
         }
+        if (marked && level >= 1 && static_cast<int>(f.open.size()) >= level)
+            f.open[static_cast<size_t>(level - 1)].rowMarks = true;
         f.noteWidths(level, rowWidths());
         f.endRow(level);
     }
@@ -1366,7 +1375,7 @@ private:
             Flow &f = flow();
             if (state_.dest == Dest::Body && static_cast<int>(f.open.size()) >= level
                 && !f.open[static_cast<size_t>(level - 1)].row.empty())
-                rowEnd(level); // text after the row's last cell end goes into a cell of its own
+                rowEnd(level, false); // text after the row's last cell end goes into a cell of its own
             cellEdges_.clear();
             rowLeft_ = 0;
             edgesLevel_ = level;
