@@ -819,11 +819,8 @@ private:
             endListDefinition();
         state_ = stack_.back();
         stack_.pop_back();
-        if (inner == Dest::Pn && state_.dest != Dest::Pn && state_.dest != Dest::PnText) {
-            if (numberings_.size() < 4096)
-                numberings_.push_back(pendingPn_);
-            state_.pn = static_cast<int>(numberings_.size()) - 1;
-        }
+        if (inner == Dest::Pn && state_.dest != Dest::Pn && state_.dest != Dest::PnText)
+            endNumbering();
         if (inner == Dest::FontTable && state_.dest == Dest::FontTable)
             pendingFont_ = Font{};
         skipChars_ = 0;
@@ -1491,6 +1488,22 @@ private:
             return true;
         default: return false;
         }
+    }
+
+    // The paragraph's numbering is the one just read. Writers repeat it for
+    // every paragraph: a repeat is kept once, and past the limit the last
+    // one kept gives way.
+    void endNumbering()
+    {
+        const bool same = !numberings_.empty() && numberings_.back().continues(pendingPn_)
+                          && numberings_.back().start == pendingPn_.start;
+        if (!same) {
+            if (numberings_.size() < 4096)
+                numberings_.push_back(pendingPn_);
+            else
+                numberings_.back() = pendingPn_;
+        }
+        state_.pn = static_cast<int>(numberings_.size()) - 1;
     }
 
     void endListDefinition()

@@ -602,3 +602,17 @@ TEST(RtfDocument, ListsAsWritersWriteThem)
         EXPECT_EQ(describe(r.document), c.expected) << c.name << "\n" << describe(r.document).toStdString();
     }
 }
+
+TEST(RtfDocument, OldNumberingPastItsLimit)
+{
+    // a numbering of its own for each of more paragraphs than the reader keeps numberings
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 1; i <= 5000; ++i)
+        rtf += "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart" + QByteArray::number(i) + "}x\\par";
+    rtf += "\\pard{\\*\\pn\\pnlvlblt}last\\par}";
+    const RtfReadResult r = ReadRtf(rtf);
+    ASSERT_TRUE(r.ok());
+    ASSERT_GE(r.document.blocks.size(), 5001u);
+    EXPECT_EQ(text(r.document.blocks[5000].runs), QString::fromUtf16(u"    \u2022 last"));
+    EXPECT_EQ(text(r.document.blocks[4999].runs), "    5000 x");
+}
