@@ -1593,10 +1593,14 @@ private:
     void labelParagraph()
     {
         Flow &f = flow();
+        const bool numbered = state_.pn >= 0 && state_.pn < static_cast<int>(numberings_.size());
+        if (!f.hasLabel && state_.ls <= 0 && !numbered) {
+            f.pnActive = false; // most paragraphs: not in a list
+            return;
+        }
         std::optional<QString> made;
         bool bullet = false;
         int level = 0;
-        const bool numbered = state_.pn >= 0 && state_.pn < static_cast<int>(numberings_.size());
         if (state_.ls > 0)
             made = listItemLabel(state_.ls, state_.ilvl, bullet);
         if (made) {
