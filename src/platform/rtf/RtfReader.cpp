@@ -1557,7 +1557,8 @@ private:
         for (qsizetype i = 1; i <= length; ++i) {
             const char16_t c = text[i].unicode();
             if (c >= kListLevels) {
-                label += QChar(c);
+                if (c >= 0x20 || c == u'\t')
+                    label += QChar(c); // other control characters carry nothing visible
                 continue;
             }
             const ListLevel &of = def->levels[c];

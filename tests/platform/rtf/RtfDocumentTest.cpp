@@ -353,6 +353,10 @@ TEST(RtfDocument, ListLabels)
          "[a] ^[    1. note]"},
         {"an override starts a level anew", "\\pard\\ls4 a\\par b\\par\\ilvl1 c\\par",
          "[    5. a][    6. b][        a) c][]"},
+        {"control characters of a level's text are not shown",
+         "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\'15.\\'1f;}}\\listid300}}"
+         "{\\*\\listoverridetable{\\listoverride\\listid300\\ls5}}\\pard\\ls5 a\\par",
+         "[    1. a][]"},
         {"a list that is not in the table has no label", "\\pard\\ls9 a\\par", "[a][]"},
         {"labels in table cells", "\\trowd\\cellx1000\\pard\\intbl\\ls1 a\\cell\\row\\pard\\intbl\\ls1 b\\cell\\row",
          "T({[    1. a]}|{[    2. b]})"},
