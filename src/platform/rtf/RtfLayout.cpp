@@ -144,6 +144,7 @@ private:
         tf.setCellPadding(3);
         tf.setCellSpacing(0);
         tf.setAlignment(Qt::AlignLeft);
+        tf.setColumnWidthConstraints(columnWidths(t, std::min<size_t>(columns, 256)));
         QTextTable *table =
             cursor_.insertTable(static_cast<int>(t.rows.size()), static_cast<int>(std::min<size_t>(columns, 256)), tf);
         for (size_t r = 0; r < t.rows.size(); ++r) {
@@ -159,6 +160,21 @@ private:
         // empty, so an empty paragraph there would lose its line: what
         // follows the table goes into blocks of its own.
         atStart_ = false;
+    }
+
+    // The columns' widths as the document gives them; a column without one
+    // (or with one beyond reason) takes the width of its text.
+    static QList<QTextLength> columnWidths(const RtfTable &t, size_t columns)
+    {
+        QList<QTextLength> widths;
+        for (size_t c = 0; c < columns; ++c) {
+            const double w = c < t.columnWidths.size() ? t.columnWidths[c] : 0;
+            if (w >= 1 && w <= 2000)
+                widths.append(QTextLength(QTextLength::FixedLength, w * kPixelsPerPoint));
+            else
+                widths.append(QTextLength(QTextLength::VariableLength, 0));
+        }
+        return widths;
     }
 
     QTextCharFormat charFormat(const RtfRun &r) const
@@ -237,7 +253,8 @@ private:
                 picture(r);
                 continue;
             }
-            cursor_.insertText(r.text, charFormat(r));
+            // a list label stands before the hanging indent's tab stop
+            cursor_.insertText(r.listLabel ? r.text.trimmed() + QLatin1Char('\t') : r.text, charFormat(r));
         }
     }
 

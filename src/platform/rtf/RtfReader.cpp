@@ -155,7 +155,13 @@ enum class Dest {
     ColourTable,
     Skip,
     Picture,
-    Hidden, // text dropped, words still read (shapes, objects, \upr)
+    Hidden,    // text dropped, words still read (shapes, objects, \upr)
+    Lists,     // the list table and the list override table
+    LevelText, // a list level's \leveltext
+    Label,     // a list item's label as the writer gives it (\listtext, \pntext)
+    Pn,        // an old-style paragraph numbering (\pn)
+    PnText,    // its text before or after the number
+    ShapeName, // a shape property's name (\sn)
 };
 
 struct Format {
@@ -177,13 +183,99 @@ struct State {
     bool inTable = false;
     int tableLevel = 1; // \itap
     int uc = 1;
-    int flow = 0;          // index of the flow text goes to
-    bool ownsFlow = false; // the group opened that flow
-    bool fresh = true;     // nothing read yet in this group
-    bool starred = false;  // a \* waits for its word
+    int flow = 0;              // index of the flow text goes to
+    bool ownsFlow = false;     // the group opened that flow
+    bool fresh = true;         // nothing read yet in this group
+    bool starred = false;      // a \* waits for its word
+    int ls = 0;                // the paragraph's list (\ls), 0 none
+    int ilvl = 0;              // and its level in the list
+    int pn = -1;               // the paragraph's old-style numbering, -1 none
+    bool shapePicture = false; // in a shape's picture property
 };
 
 enum class FontKind { Text, Symbol, Wingdings };
+
+// Number formats of list levels (\levelnfc) and of \pn numbering.
+constexpr int kDecimal = 0, kUpperRoman = 1, kLowerRoman = 2, kUpperLetter = 3, kLowerLetter = 4, kDecimalZero = 22,
+              kBullet = 23, kNoNumber = 255;
+constexpr int kListLevels = 9;
+constexpr int kMaxLabel = 64;          // characters of a list label, past its indent
+constexpr int kMaxNumber = 1000000000; // list counters stop here
+
+struct ListLevel {
+    int format = kDecimal;
+    int start = 1;
+    QString text; // \leveltext: its length, then characters; 0-8 stand for the levels' numbers
+};
+
+struct ListDefinition {
+    std::array<ListLevel, kListLevels> levels{};
+};
+
+// A list as a paragraph names it (\ls): a list of the table, with the
+// levels it starts anew at a number of their own.
+struct ListOverride {
+    int list = 0;
+    std::array<std::optional<int>, kListLevels> starts{};
+};
+
+// An old-style paragraph numbering.
+struct ParagraphNumbering {
+    int level = 0; // 0 body, -1 bullet, -2 a numbered item's further paragraph, 1-9 an outline level
+    int format = kDecimal;
+    int start = 1;
+    QString before, after;
+    // whether a paragraph numbered this way goes on counting after one numbered the other way
+    bool continues(const ParagraphNumbering &o) const
+    {
+        return level == o.level && format == o.format && before == o.before && after == o.after;
+    }
+};
+
+QString romanNumber(int n, bool upper)
+{
+    if (n <= 0 || n >= 4000)
+        return QString::number(n);
+    static constexpr std::pair<int, const char *> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
+                                                             {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
+                                                             {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"},
+                                                             {1, "i"}};
+    QString out;
+    for (const auto &[value, digits] : parts)
+        for (; n >= value; n -= value)
+            out += QLatin1String(digits);
+    return upper ? out.toUpper() : out;
+}
+
+// a, b, ... z, aa, bb, ... as word processors letter their lists
+QString letterNumber(int n, bool upper)
+{
+    if (n <= 0)
+        return QString::number(n);
+    const QChar letter(static_cast<char16_t>((upper ? u'A' : u'a') + (n - 1) % 26));
+    return QString(std::min(1 + (n - 1) / 26, 64), letter);
+}
+
+QString formatNumber(int n, int format)
+{
+    switch (format) {
+    case kUpperRoman: return romanNumber(n, true);
+    case kLowerRoman: return romanNumber(n, false);
+    case kUpperLetter: return letterNumber(n, true);
+    case kLowerLetter: return letterNumber(n, false);
+    case kDecimalZero: return n >= 0 && n < 10 ? QStringLiteral("0%1").arg(n) : QString::number(n);
+    case kNoNumber:
+    case kBullet: return {};
+    default: return QString::number(n);
+    }
+}
+
+// The label of a list paragraph as a plain-text export writes it.
+QString labelText(const QString &label, int level)
+{
+    const qsizetype indent = 4 * qsizetype(std::clamp(level, 0, kListLevels - 1) + 1);
+    return QString(indent, QLatin1Char(' ')) + label + QLatin1Char(' ');
+}
 
 struct Font {
     QString name;
@@ -248,6 +340,30 @@ enum class Kw : unsigned char {
     TabStop,
     InTable,
     TableLevel,
+    RowDefaults,
+    CellEdge,
+    RowLeft,
+    // lists
+    Lists,
+    List,
+    ListLevel,
+    LevelFormat,
+    LevelStart,
+    LevelText,
+    ListId,
+    ListOverride,
+    OverrideLevel,
+    ListNumber,
+    ListLevelNumber,
+    Label,
+    Pn,
+    PnLevel,
+    PnFormat,
+    PnStart,
+    PnText,
+    // shapes
+    ShapeName,
+    ShapeValue,
     // breaks and characters
     Par,
     Cell,
@@ -288,8 +404,6 @@ KeywordTable makeKeywords()
         "colorschememapping",
         "latentstyles",
         "datastore",
-        "listtable",
-        "listoverridetable",
         "rsidtbl",
         "generator",
         "filetbl",
@@ -312,15 +426,11 @@ KeywordTable makeKeywords()
         "lchars",
         "nonesttables",
         "shprslt",
-        "sp",
-        "sn",
-        "sv",
         "objdata",
         "objclass",
         "objname",
         "fldtype",
         "formfield",
-        "pn",
         "protusertbl",
         "wgrffmtfilter",
         "docvar",
@@ -365,8 +475,42 @@ KeywordTable makeKeywords()
         {"fldrslt", {Kw::Read, 0, true}},
         {"field", {Kw::Read, 0, true}},
         {"nesttableprops", {Kw::Read, 0, true}},
-        {"listtext", {Kw::Read, 0, true}},
-        {"pntext", {Kw::Read, 0, true}},
+        {"listtext", {Kw::Label, 0, true}},
+        {"pntext", {Kw::Label, 0, true}},
+        {"listtable", {Kw::Lists, 0, true}},
+        {"listoverridetable", {Kw::Lists, 0, true}},
+        {"list", {Kw::List}},
+        {"listlevel", {Kw::ListLevel}},
+        {"levelnfc", {Kw::LevelFormat}},
+        {"levelnfcn", {Kw::LevelFormat}},
+        {"levelstartat", {Kw::LevelStart}},
+        {"leveltext", {Kw::LevelText, 0, true}},
+        {"levelnumbers", {Kw::Skip, 0, true}},
+        {"listname", {Kw::Skip, 0, true}},
+        {"listid", {Kw::ListId}},
+        {"listoverride", {Kw::ListOverride}},
+        {"lfolevel", {Kw::OverrideLevel}},
+        {"ls", {Kw::ListNumber}},
+        {"ilvl", {Kw::ListLevelNumber}},
+        {"pn", {Kw::Pn, 0, true}},
+        {"pnlvlbody", {Kw::PnLevel, 0}},
+        {"pnlvlblt", {Kw::PnLevel, -1}},
+        {"pnlvlcont", {Kw::PnLevel, -2}},
+        {"pnlvl", {Kw::PnLevel, 1}},
+        {"pndec", {Kw::PnFormat, kDecimal}},
+        {"pnucrm", {Kw::PnFormat, kUpperRoman}},
+        {"pnlcrm", {Kw::PnFormat, kLowerRoman}},
+        {"pnucltr", {Kw::PnFormat, kUpperLetter}},
+        {"pnlcltr", {Kw::PnFormat, kLowerLetter}},
+        {"pnstart", {Kw::PnStart}},
+        {"pntxta", {Kw::PnText, 1, true}},
+        {"pntxtb", {Kw::PnText, 0, true}},
+        {"sp", {Kw::HiddenDest, 0, true}},
+        {"sn", {Kw::ShapeName, 0, true}},
+        {"sv", {Kw::ShapeValue, 0, true}},
+        {"trowd", {Kw::RowDefaults}},
+        {"cellx", {Kw::CellEdge}},
+        {"trleft", {Kw::RowLeft}},
         {"f", {Kw::Font}},
         {"fcharset", {Kw::Charset}},
         {"cpg", {Kw::FontCodePage}},
@@ -477,12 +621,23 @@ struct Flow {
         std::shared_ptr<RtfTable> table = std::make_shared<RtfTable>();
         std::vector<std::vector<RtfBlock>> row;
         std::vector<RtfBlock> cell;
+        bool rowMarks = false; // the writer ends this table's rows with \row
     };
     FlowKind kind = FlowKind::Body;
     std::vector<RtfBlock> blocks;
     std::vector<OpenTable> open;
     RtfBlock para;
     bool paraHasText = false;
+    // the label the writer gave the paragraph being read (\listtext, \pntext)
+    QString label;
+    RtfRun labelRun;
+    bool hasLabel = false;
+    // old-style numbering: the counters of its levels, running while
+    // numbered paragraphs follow each other
+    std::array<int, kListLevels + 1> pnCounters{};
+    std::array<bool, kListLevels + 1> pnCounted{};
+    bool pnActive = false;
+    ParagraphNumbering lastPn;
 
     std::vector<RtfBlock> &container() { return open.empty() ? blocks : open.back().cell; }
 
@@ -525,6 +680,16 @@ struct Flow {
         OpenTable &t = open.back();
         t.row.push_back(std::move(t.cell));
         t.cell.clear();
+    }
+
+    // A row's \cellx widths become its table's when it has at least as many.
+    void noteWidths(int level, const std::vector<double> &widths)
+    {
+        if (level < 1 || static_cast<int>(open.size()) < level || widths.empty())
+            return;
+        std::vector<double> &columns = open[static_cast<size_t>(level - 1)].table->columnWidths;
+        if (widths.size() >= columns.size())
+            columns = widths;
     }
 
     void endRow(int level)
@@ -599,6 +764,8 @@ public:
         // groups left open end here, innermost first
         while (!stack_.empty())
             closeGroup();
+        if (flow().paraHasText)
+            labelParagraph();
         doc_.blocks = flows_.front().finish(state_.para, runFor(state_.fmt));
         r.document = std::move(doc_);
         return r;
@@ -648,11 +815,22 @@ private:
         const Dest inner = state_.dest;
         if (state_.ownsFlow)
             endFlow();
+        if (inner == Dest::Lists && listGroupDepth_ > 0 && stack_.size() == listGroupDepth_)
+            endListDefinition();
         state_ = stack_.back();
         stack_.pop_back();
+        if (inner == Dest::Pn && state_.dest != Dest::Pn && state_.dest != Dest::PnText)
+            endNumbering();
         if (inner == Dest::FontTable && state_.dest == Dest::FontTable)
             pendingFont_ = Font{};
         skipChars_ = 0;
+        if (leadBytePending_) {
+            // a lead byte left at a group's end pairs with nothing after it
+            for (CodePage &cp : codePages_)
+                if (cp.multiByte)
+                    ucnv_reset(cp.conv);
+            leadBytePending_ = false;
+        }
     }
 
     bool parse(QString &error)
@@ -836,6 +1014,12 @@ private:
     {
         if (state_.dest != Dest::Body || state_.fmt.hidden)
             return;
+        labelParagraph();
+        if (tableLevel() == 0 && !flow().open.empty()) {
+            // the table ends here; its row definition is not the next one's
+            cellEdges_.clear();
+            edgesLevel_ = 0;
+        }
         flow().endParagraph(tableLevel(), state_.para, runFor(state_.fmt));
     }
 
@@ -857,6 +1041,8 @@ private:
 
     void endFlow()
     {
+        if (flow().paraHasText)
+            labelParagraph(); // a note's or a box's last paragraph, not ended
         Flow f = std::move(flows_.back());
         flows_.pop_back();
         std::vector<RtfBlock> blocks = f.finish(state_.para, runFor(state_.fmt));
@@ -896,7 +1082,11 @@ private:
         if (state_.dest == Dest::Skip)
             return;
         if (state_.dest == Dest::Picture) {
-            pictureWord(name, n);
+            // the picture's own destinations (\picprop, \blipuid) are not its data
+            if (k.kind == Kw::Skip)
+                state_.dest = Dest::Skip;
+            else
+                pictureWord(name, n);
             return;
         }
         if (openTable(k.kind))
@@ -910,7 +1100,7 @@ private:
             colourEntryWord(w);
             return;
         }
-        if (destinationWord(w) || characterWord(w) || paragraphWord(w) || breakWord(w))
+        if (listWord(w) || destinationWord(w) || characterWord(w) || paragraphWord(w) || tableWord(w) || breakWord(w))
             return;
         // every other word is a property this reader does not show
         if (skipChars_ > 0)
@@ -988,6 +1178,21 @@ private:
             nibble_ = -1;
             return true;
         case Kw::HiddenDest: state_.dest = Dest::Hidden; return true;
+        case Kw::Label: state_.dest = Dest::Label; return true;
+        case Kw::ShapeName:
+            state_.dest = Dest::ShapeName;
+            shapeName_.clear();
+            return true;
+        case Kw::ShapeValue:
+            // a floating picture is its shape's picture property; the other
+            // properties' values are not text
+            if (shapeName_ == QLatin1String("pib")) {
+                state_.dest = Dest::Hidden;
+                state_.shapePicture = true;
+            } else {
+                state_.dest = Dest::Skip;
+            }
+            return true;
         case Kw::TextBox: openFlow(FlowKind::TextBox); return true;
         case Kw::Result: state_.dest = Dest::Body; return true;
         case Kw::Footnote:
@@ -1067,7 +1272,12 @@ private:
             p = RtfParagraphFormat{};
             state_.inTable = false;
             state_.tableLevel = 1;
+            state_.ls = 0;
+            state_.ilvl = 0;
+            state_.pn = -1;
             return true;
+        case Kw::ListNumber: state_.ls = w.n; return true;
+        case Kw::ListLevelNumber: state_.ilvl = std::clamp(w.n, 0, kListLevels - 1); return true;
         case Kw::Align: p.align = static_cast<RtfParagraphFormat::Align>(w.value); return true;
         case Kw::LeftIndent: p.leftIndent = twips(w.n); return true;
         case Kw::RightIndent: p.rightIndent = twips(w.n); return true;
@@ -1095,9 +1305,9 @@ private:
         case Kw::Par: paragraphEnd(); return true;
         case Kw::Cell: cellEnd(1); return true;
         case Kw::NestCell: cellEnd(std::max(2, tableLevel())); return true;
-        case Kw::Row: rowEnd(1); return true;
+        case Kw::Row: rowEnd(1, true); return true;
         case Kw::NestRow:
-            rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))));
+            rowEnd(std::max(2, std::min(tableLevel(), static_cast<int>(flow().open.size()))), true);
             return true;
         case Kw::Char: emitChar(static_cast<char16_t>(w.value)); return true;
         default: return false;
@@ -1106,21 +1316,323 @@ private:
 
     static double twips(int n) { return std::clamp(n, -316800, 316800) / 20.0; }
 
+    // A cell's end, hidden or not (a cell's mark always ends it). In a
+    // table whose writer leaves out \row, a row holds the cells its
+    // definition gives edges for: a cell past them begins the next row.
     void cellEnd(int level)
-    {
-        if (state_.dest != Dest::Body || state_.fmt.hidden)
-            return;
-        flow().endCell(level, state_.para, runFor(state_.fmt));
-    }
-
-    void rowEnd(int level)
     {
         if (state_.dest != Dest::Body)
             return;
         Flow &f = flow();
-        if (f.paraHasText)
+        if (edgesLevel_ == level && !cellEdges_.empty() && static_cast<int>(f.open.size()) == level
+            && !f.open.back().rowMarks && f.open.back().row.size() >= cellEdges_.size()) {
+            f.noteWidths(level, rowWidths());
+            f.endRow(level);
+        }
+        labelParagraph();
+        f.endCell(level, state_.para, runFor(state_.fmt));
+    }
+
+    // A row's end: \row or \nestrow (marked), or a \trowd after its cells.
+    void rowEnd(int level, bool marked)
+    {
+        if (state_.dest != Dest::Body)
+            return;
+        Flow &f = flow();
+        if (f.paraHasText) {
+            labelParagraph();
             f.endCell(level, state_.para, runFor(state_.fmt)); // text after the last cell end
+        }
+        if (marked && level >= 1 && static_cast<int>(f.open.size()) >= level)
+            f.open[static_cast<size_t>(level - 1)].rowMarks = true;
+        f.noteWidths(level, rowWidths());
         f.endRow(level);
+    }
+
+    // The row's cell widths from its \cellx right edges.
+    std::vector<double> rowWidths() const
+    {
+        std::vector<double> widths;
+        double left = rowLeft_;
+        for (double edge : cellEdges_) {
+            widths.push_back(std::max(0.0, edge - left));
+            left = std::max(left, edge);
+        }
+        return widths;
+    }
+
+    // Row definitions: a \trowd after cells whose row was never ended
+    // starts a row of its own (writers that leave out \row, or write the
+    // row's definition again before it).
+    bool tableWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::RowDefaults: {
+            const int level = std::max(1, tableLevel());
+            Flow &f = flow();
+            if (state_.dest == Dest::Body && static_cast<int>(f.open.size()) >= level
+                && !f.open[static_cast<size_t>(level - 1)].row.empty())
+                rowEnd(level, false); // text after the row's last cell end goes into a cell of its own
+            cellEdges_.clear();
+            rowLeft_ = 0;
+            edgesLevel_ = level;
+            return true;
+        }
+        case Kw::CellEdge:
+            if (cellEdges_.size() < 256)
+                cellEdges_.push_back(twips(w.n));
+            return true;
+        case Kw::RowLeft: rowLeft_ = twips(w.n); return true;
+        default: return false;
+        }
+    }
+
+    // The list table, the list override table and old-style numbering.
+    bool listWord(const Word &w)
+    {
+        if (w.kind == Kw::Lists) {
+            state_.dest = Dest::Lists;
+            return true;
+        }
+        if (w.kind == Kw::Pn) {
+            state_.dest = Dest::Pn;
+            pendingPn_ = ParagraphNumbering{};
+            return true;
+        }
+        if (state_.dest == Dest::Pn)
+            return numberingWord(w);
+        if (state_.dest != Dest::Lists)
+            return false;
+        switch (w.kind) {
+        case Kw::List:
+            pendingList_ = ListDefinition{};
+            pendingListId_.reset();
+            listLevel_ = -1;
+            listGroupDepth_ = stack_.size();
+            inOverride_ = false;
+            return true;
+        case Kw::ListOverride:
+            inOverride_ = true;
+            overrideList_.reset();
+            overrideNumber_.reset();
+            pendingOverride_ = ListOverride{};
+            overrideLevel_ = -1;
+            return true;
+        default: return inOverride_ ? overrideWord(w) : listDefinitionWord(w);
+        }
+    }
+
+    bool listDefinitionWord(const Word &w)
+    {
+        ListLevel *level = listLevel_ >= 0 && listLevel_ < kListLevels
+                               ? &pendingList_.levels[static_cast<size_t>(listLevel_)]
+                               : nullptr;
+        switch (w.kind) {
+        case Kw::ListLevel:
+            if (listLevel_ < kListLevels)
+                ++listLevel_;
+            return true;
+        case Kw::LevelFormat:
+            if (level)
+                level->format = w.n;
+            return true;
+        case Kw::LevelStart:
+            if (level)
+                level->start = std::clamp(w.n, 0, kMaxNumber);
+            return true;
+        case Kw::LevelText:
+            if (level)
+                level->text.clear();
+            state_.dest = level ? Dest::LevelText : Dest::Skip;
+            return true;
+        case Kw::ListId: pendingListId_ = w.n; return true;
+        default: return false;
+        }
+    }
+
+    bool overrideWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::OverrideLevel:
+            if (overrideLevel_ < kListLevels)
+                ++overrideLevel_;
+            return true;
+        case Kw::LevelStart:
+            if (overrideLevel_ >= 0 && overrideLevel_ < kListLevels)
+                pendingOverride_.starts[static_cast<size_t>(overrideLevel_)] = std::clamp(w.n, 0, kMaxNumber);
+            return true;
+        case Kw::ListId:
+            pendingOverride_.list = w.n;
+            overrideList_ = w.n;
+            endOverride();
+            return true;
+        case Kw::ListNumber:
+            overrideNumber_ = w.n;
+            endOverride();
+            return true;
+        case Kw::LevelText: state_.dest = Dest::Skip; return true;
+        default: return false;
+        }
+    }
+
+    bool numberingWord(const Word &w)
+    {
+        switch (w.kind) {
+        case Kw::PnLevel: pendingPn_.level = w.value <= 0 ? w.value : std::clamp(w.n, 1, kListLevels); return true;
+        case Kw::PnFormat: pendingPn_.format = w.value; return true;
+        case Kw::PnStart: pendingPn_.start = std::clamp(w.n, 0, kMaxNumber); return true;
+        case Kw::PnText:
+            state_.dest = Dest::PnText;
+            pnTextAfter_ = w.value != 0;
+            (pnTextAfter_ ? pendingPn_.after : pendingPn_.before).clear();
+            return true;
+        default: return false;
+        }
+    }
+
+    // The paragraph's numbering is the one just read. Writers repeat it for
+    // every paragraph: a repeat is kept once, and past the limit the last
+    // one kept gives way.
+    void endNumbering()
+    {
+        const bool same = !numberings_.empty() && numberings_.back().continues(pendingPn_)
+                          && numberings_.back().start == pendingPn_.start;
+        if (!same) {
+            if (numberings_.size() < 4096)
+                numberings_.push_back(pendingPn_);
+            else
+                numberings_.back() = pendingPn_;
+        }
+        state_.pn = static_cast<int>(numberings_.size()) - 1;
+    }
+
+    void endListDefinition()
+    {
+        if (pendingListId_ && lists_.size() < 4096)
+            lists_.insert(*pendingListId_, pendingList_);
+        listGroupDepth_ = 0;
+        listLevel_ = -1;
+        pendingListId_.reset();
+    }
+
+    void endOverride()
+    {
+        if (!inOverride_ || !overrideList_ || !overrideNumber_)
+            return;
+        if (overrides_.size() < 4096)
+            overrides_.insert(*overrideNumber_, pendingOverride_);
+        overrideList_.reset();
+        overrideNumber_.reset();
+    }
+
+    // The label of the next item of a list from the list table, or none
+    // when the paragraph's list is not there.
+    std::optional<QString> listItemLabel(int ls, int ilvl, bool &bullet)
+    {
+        const auto list = overrides_.constFind(ls);
+        if (list == overrides_.constEnd())
+            return std::nullopt;
+        const auto def = lists_.constFind(list->list);
+        if (def == lists_.constEnd())
+            return std::nullopt;
+        if (!listCounters_.contains(ls) && listCounters_.size() >= 4096)
+            return std::nullopt;
+        ListCounters &counters = listCounters_[ls];
+        const ListLevel &level = def->levels[static_cast<size_t>(ilvl)];
+        auto start = [&](size_t at) { return list->starts[at].value_or(def->levels[at].start); };
+        bullet = level.format == kBullet;
+        if (!bullet) {
+            int &n = counters.value[static_cast<size_t>(ilvl)];
+            n = counters.counted[static_cast<size_t>(ilvl)] ? std::min(n + 1, kMaxNumber) : start(size_t(ilvl));
+            counters.counted[static_cast<size_t>(ilvl)] = true;
+        }
+        for (int deeper = ilvl + 1; deeper < kListLevels; ++deeper)
+            counters.counted[static_cast<size_t>(deeper)] = false;
+        if (bullet)
+            return QStringLiteral("\u2022");
+        // the level's text: its length, then characters and level numbers
+        QString label;
+        const QString &text = level.text;
+        const qsizetype length = text.isEmpty() ? 0 : std::min<qsizetype>(text.front().unicode(), text.size() - 1);
+        for (qsizetype i = 1; i <= length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= kListLevels) {
+                if (c >= 0x20 || c == u'\t')
+                    label += QChar(c); // other control characters carry nothing visible
+                continue;
+            }
+            const ListLevel &of = def->levels[c];
+            const int n = counters.counted[c] ? counters.value[c] : start(c);
+            label += formatNumber(n, of.format);
+        }
+        return label;
+    }
+
+    // The label of the next paragraph numbered the old way.
+    QString numberingLabel(Flow &f, const ParagraphNumbering &pn)
+    {
+        // a run of numbered paragraphs counts on while their numbering is alike
+        if (!f.pnActive || (pn.level >= 0 && pn.level == f.lastPn.level && !pn.continues(f.lastPn)))
+            f.pnCounted.fill(false);
+        f.pnActive = true;
+        if (pn.level == -2)
+            return {}; // the item goes on: no label, the count runs on
+        f.lastPn = pn;
+        if (pn.level < 0)
+            return QStringLiteral("\u2022");
+        const size_t slot = static_cast<size_t>(pn.level);
+        int &n = f.pnCounters[slot];
+        n = f.pnCounted[slot] ? std::min(n + 1, kMaxNumber) : pn.start;
+        f.pnCounted[slot] = true;
+        for (size_t deeper = slot + 1; deeper < f.pnCounted.size(); ++deeper)
+            f.pnCounted[deeper] = false;
+        return pn.before + formatNumber(n, pn.format) + pn.after;
+    }
+
+    // Puts the paragraph's list label before its text: the writer's own
+    // when it gave one, otherwise the one its list or numbering makes.
+    void labelParagraph()
+    {
+        Flow &f = flow();
+        const bool numbered = state_.pn >= 0 && state_.pn < static_cast<int>(numberings_.size());
+        if (!f.hasLabel && state_.ls <= 0 && !numbered) {
+            f.pnActive = false; // most paragraphs: not in a list
+            return;
+        }
+        std::optional<QString> made;
+        bool bullet = false;
+        int level = 0;
+        if (state_.ls > 0)
+            made = listItemLabel(state_.ls, state_.ilvl, bullet);
+        if (made) {
+            level = state_.ilvl;
+            f.pnActive = false;
+        } else if (numbered) {
+            const ParagraphNumbering &pn = numberings_[static_cast<size_t>(state_.pn)];
+            made = numberingLabel(f, pn);
+            bullet = pn.level == -1;
+            level = std::max(0, pn.level - 1);
+        } else {
+            f.pnActive = false;
+        }
+        QString label = made.value_or(QString());
+        RtfRun run = runFor(state_.fmt);
+        const QString given = f.label.trimmed();
+        if (f.hasLabel && !given.isEmpty()) {
+            const bool symbol = given.size() == 1 && !given.front().isLetterOrNumber();
+            label = bullet || (!made && symbol) ? QStringLiteral("\u2022") : given;
+            run = f.labelRun;
+        }
+        f.label.clear();
+        f.hasLabel = false;
+        if (label.isEmpty())
+            return;
+        run.text = labelText(label.left(kMaxLabel), level);
+        run.listLabel = true;
+        run.hidden = false;
+        run.picture = -1;
+        f.para.runs.insert(f.para.runs.begin(), std::move(run));
+        lastVersion_ = ~0u;
     }
 
     struct PictureSize {
@@ -1175,7 +1687,7 @@ private:
             return;
         // the picture shows where its group was, in the flow around it
         const State &outer = stack_.back();
-        if (outer.dest != Dest::Body)
+        if (outer.dest != Dest::Body && !outer.shapePicture)
             return;
         doc_.pictures.push_back(std::move(picture_));
         picture_ = RtfPicture{};
@@ -1195,10 +1707,12 @@ private:
             --skipChars_;
             return;
         }
-        const int v = n < 0 ? n + 65536 : n;
+        const int v = n < -32768 ? -1 : n < 0 ? n + 65536 : n;
         skipChars_ = state_.uc;
-        if (v < 0 || v > 0xFFFF)
+        if (v < 0 || v > 0xFFFF) {
+            put(0xFFFD); // \u is a 16-bit number
             return;
+        }
         const Font *f = currentFont();
         if (f && f->kind != FontKind::Text && ((v >= 0xF020 && v <= 0xF0FF) || (v >= 0x20 && v <= 0xFF))) {
             putSymbol(*f, static_cast<unsigned char>(v & 0xFF));
@@ -1251,6 +1765,7 @@ private:
             ucnv_reset(cp.conv);
             return;
         }
+        leadBytePending_ = dst == out;
         for (UChar *p = out; p < dst; ++p)
             put(*p);
     }
@@ -1288,33 +1803,74 @@ private:
         return r;
     }
 
-    void put(char16_t ch)
+    // A character of a destination that is not text of the document.
+    void putAside(char16_t ch)
     {
+        if (state_.dest == Dest::LevelText) {
+            // bytes below 9 stand for the levels' numbers here
+            if (listLevel_ >= 0 && listLevel_ < kListLevels)
+                append(pendingList_.levels[static_cast<size_t>(listLevel_)].text, ch, 64);
+            return;
+        }
         if (ch < 0x20 && ch != u'\t')
             return; // other control characters carry nothing visible
         switch (state_.dest) {
-        case Dest::Skip:
-        case Dest::Hidden:
-        case Dest::Picture: return;
+        case Dest::PnText: append(pnTextAfter_ ? pendingPn_.after : pendingPn_.before, ch, 32); return;
+        case Dest::ShapeName: append(shapeName_, ch, 64); return;
+        case Dest::Label: putLabel(ch); return;
         case Dest::FontTable:
             if (ch == u';')
                 endFontEntry();
-            else if (ch != u'\t' && pendingName_.size() < 256)
-                pendingName_ += QChar(ch); // a font's name has no tabs
+            else if (ch != u'\t')
+                append(pendingName_, ch, 256); // a font's name has no tabs
             return;
         case Dest::ColourTable:
-            if (ch == u';') {
-                ++tablesVersion_;
-                if (colours_.size() < 4096)
-                    colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
-                colour_ = Colour{};
-            }
+            if (ch == u';')
+                endColourEntry();
             return;
-        case Dest::Body: break;
+        default: return;
         }
+    }
+
+    static void append(QString &text, char16_t ch, qsizetype limit)
+    {
+        if (text.size() < limit)
+            text += QChar(ch);
+    }
+
+    void putLabel(char16_t ch)
+    {
+        Flow &fl = flow();
+        if (!fl.hasLabel)
+            fl.labelRun = runFor(state_.fmt);
+        fl.hasLabel = true;
+        append(fl.label, ch, 64);
+    }
+
+    void endColourEntry()
+    {
+        ++tablesVersion_;
+        if (colours_.size() < 4096)
+            colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
+        colour_ = Colour{};
+    }
+
+    void put(char16_t ch)
+    {
+        if (state_.dest != Dest::Body) {
+            putAside(ch);
+            return;
+        }
+        if (ch < 0x20 && ch != u'\t')
+            return; // other control characters carry nothing visible
         Flow &fl = flow();
         fl.paraHasText = true;
         std::vector<RtfRun> &runs = fl.para.runs;
+        if (QChar::isLowSurrogate(ch) && !runs.empty() && runs.back().picture < 0 && !runs.back().text.isEmpty()
+            && runs.back().text.back().isHighSurrogate()) {
+            runs.back().text += QChar(ch); // the pair stays whole across a change of format
+            return;
+        }
         const Format &f = state_.fmt;
         if (!runs.empty() && lastFmt_ == f && lastVersion_ == tablesVersion_ && lastFlow_ == state_.flow
             && runs.back().picture < 0) {
@@ -1373,6 +1929,7 @@ private:
     std::vector<CodePage> codePages_;
     QHash<int, int> codePageIndex_;
     int docCodePage_ = 1252;
+    bool leadBytePending_ = false; // a multi-byte converter holds a lead byte
     QHash<int, Font> fonts_;
     Font pendingFont_;
     QString pendingName_;
@@ -1383,6 +1940,28 @@ private:
     RtfPicture picture_;
     PictureSize pictureSize_;
     int nibble_ = -1;
+    QHash<int, ListDefinition> lists_;   // by \listid
+    QHash<int, ListOverride> overrides_; // by \ls
+    struct ListCounters {
+        std::array<int, kListLevels> value{};
+        std::array<bool, kListLevels> counted{};
+    };
+    QHash<int, ListCounters> listCounters_; // by \ls
+    ListDefinition pendingList_;
+    std::optional<int> pendingListId_;
+    int listLevel_ = -1;
+    size_t listGroupDepth_ = 0; // the depth of the \list group being read, 0 none
+    bool inOverride_ = false;
+    std::optional<int> overrideList_, overrideNumber_;
+    ListOverride pendingOverride_;
+    int overrideLevel_ = -1;
+    std::vector<ParagraphNumbering> numberings_;
+    ParagraphNumbering pendingPn_;
+    bool pnTextAfter_ = false;
+    QString shapeName_;
+    std::vector<double> cellEdges_;
+    double rowLeft_ = 0;
+    int edgesLevel_ = 0;       // the table level the row definition is for
     Format lastFmt_;           // the format of the last run
     unsigned lastVersion_ = 0; // and the tables it was resolved against
     int lastFlow_ = 0;

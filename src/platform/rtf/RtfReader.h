@@ -3,9 +3,12 @@
 // RtfWriter writes. It reads a document the way a word processor shows it:
 // paragraphs with their alignment, indents and spacing; runs with fonts,
 // sizes, colours, emphasis, super- and subscript, strike-out and highlight;
-// tables, nested ones included; pictures (PNG, JPEG, bitmaps; metafiles as
-// a framed box of their size); text boxes' text in place; field results;
-// footnotes as marks in the text with their texts gathered at the end.
+// tables, nested ones included, with their columns' widths; pictures (PNG,
+// JPEG, bitmaps; metafiles as a framed box of their size), floating ones in
+// shapes too; text boxes' text in place; field results; footnotes as marks
+// in the text with their texts gathered at the end; list labels, the
+// writer's own (\listtext, \pntext) or made from the list table and old
+// \pn numbering. Headers and footers are not part of the text.
 // Characters of the Symbol and Wingdings fonts become their Unicode
 // equivalents. Code pages come from \ansicpg, the fonts' \fcharset and \cpg
 // (Windows-1251 from our own table, the rest from ICU); \'xx and \uN (with
@@ -58,6 +61,9 @@ struct RtfBlock {
 struct RtfTable {
     // rows of cells, each cell a list of blocks
     std::vector<std::vector<std::vector<RtfBlock>>> rows;
+    // the columns' widths in points as the rows' \cellx give them (0: not
+    // stated); may be fewer than the columns
+    std::vector<double> columnWidths;
 };
 
 struct RtfPicture {

@@ -22,6 +22,9 @@ struct RtfRun {
     QColor highlight;  // invalid: none
     int styleHint = 0; // QFont::StyleHint of the font's family
     int picture = -1;  // a picture (its index in the document), text U+FFFC
+    // a list item's label: its text as a plain-text export writes it (four
+    // spaces a level, the label, a space); shown as the label and a tab
+    bool listLabel = false;
 };
 
 // The RTF document of the runs (ANSI code page 1251, Unicode escapes for

@@ -1,7 +1,8 @@
 // Documents made by other programs, read and compared with the text a word
 // processor gives for them (stored beside each document; SOURCES.md names
 // where each comes from). Files listed in differs.txt are known to differ
-// in layout only (tab expansion, list labels); they must still read.
+// in layout only (runs of spaces, note marks, a few list labels); they must
+// still read.
 #include "platform/rtf/RtfReader.h"
 #include "support/QtPrint.h"
 

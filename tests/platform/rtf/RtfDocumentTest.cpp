@@ -93,7 +93,7 @@ TEST(RtfDocument, Structure)
          "T({T({[q]})[r]})"},
         {"unicode text of \\upr", "{\\rtf1 {\\upr{ansi}{\\*\\ud{\\u1057?\\u1086?}}}}", "[Со]"},
         {"an object shows its result", "{\\rtf1 {\\object{\\*\\objdata 0102}{\\result shown}}}", "[shown]"},
-        {"old numbering text shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[\u2022\titem][]"},
+        {"a label without a list shows", "{\\rtf1 {\\listtext\\'95\\tab}item\\par}", "[    \u2022 item][]"},
     };
     for (const Case &c : cases) {
         const RtfReadResult r = ReadRtf(c.rtf);
@@ -308,4 +308,315 @@ TEST(RtfDocument, EmptyParagraphsAroundATableKeepTheirLines)
     const auto [close, closeAfter] = linesAroundTheTable("{\\rtf1 A\\par\\trowd\\cellx1000 X\\cell\\row\\pard B\\par}");
     EXPECT_NEAR(close, 0, 0.5);
     EXPECT_NEAR(closeAfter, 0, 0.5);
+}
+
+namespace {
+
+// A list table of two lists: 1 numbered "1." then "a)" then "i.", 2 bulleted;
+// overrides \ls1 and \ls2 for them, \ls3 for list 1 again, \ls4 for list 1
+// with its first level starting at 5.
+const QByteArray kLists =
+    "{\\*\\listtable{\\list\\listtemplateid5"
+    "{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+    "{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}}"
+    "{\\listlevel\\levelnfc2\\levelstartat1{\\leveltext\\'06\\'00.\\'01.\\'02.;}{\\levelnumbers\\'01\\'03\\'05;}}"
+    "{\\listname ;}\\listid100}"
+    "{\\list\\listtemplateid6{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}}\\listid200}}"
+    "{\\*\\listoverridetable{\\listoverride\\listid100\\listoverridecount0\\ls1}"
+    "{\\listoverride\\listid200\\listoverridecount0\\ls2}{\\listoverride\\listid100\\listoverridecount0\\ls3}"
+    "{\\listoverride\\listid100\\listoverridecount2{\\lfolevel\\listoverridestartat\\levelstartat5}{\\lfolevel}\\ls4}}";
+
+} // namespace
+
+TEST(RtfDocument, ListLabels)
+{
+    struct Case {
+        const char *name;
+        QByteArray body;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"numbers by level, deeper levels restart",
+         "\\pard\\ls1 one\\par two\\par\\ilvl1 sub\\par sub\\par\\ilvl2 deep\\par\\ilvl0 three\\par\\ilvl1 sub\\par"
+         "\\pard after\\par",
+         "[    1. one][    2. two][        a) sub][        b) sub][            2.b.i. deep][    3. three]"
+         "[        a) sub][after][]"},
+        {"bullets", "\\pard\\ls2 x\\par y\\par", "[    \u2022 x][    \u2022 y][]"},
+        {"a list goes on after other paragraphs", "\\pard\\ls1 a\\par\\pard b\\par\\pard\\ls1 c\\par",
+         "[    1. a][b][    2. c][]"},
+        {"each override counts its own items", "\\pard\\ls1 a\\par\\pard\\ls3 b\\par", "[    1. a][    1. b][]"},
+        {"the writer's label stands and is not doubled",
+         "{\\listtext\\pard\\plain 7.\\tab}\\pard\\ls1 a\\par{\\listtext 8.\\tab}b\\par", "[    7. a][    8. b][]"},
+        {"a bullet the writer gives in a symbol font", "{\\listtext\\pard\\plain\\f3 \\'a7\\tab}\\pard\\ls2 a\\par",
+         "[    \u2022 a][]"},
+        {"a note's last paragraph keeps its label", "\\pard a{\\footnote\\pard{\\listtext 1.\\tab}note}",
+         "[a] ^[    1. note]"},
+        {"an override starts a level anew", "\\pard\\ls4 a\\par b\\par\\ilvl1 c\\par",
+         "[    5. a][    6. b][        a) c][]"},
+        {"control characters of a level's text are not shown",
+         "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00\\'15.\\'1f;}}\\listid300}}"
+         "{\\*\\listoverridetable{\\listoverride\\listid300\\ls5}}\\pard\\ls5 a\\par",
+         "[    1. a][]"},
+        {"a list that is not in the table has no label", "\\pard\\ls9 a\\par", "[a][]"},
+        {"labels in table cells", "\\trowd\\cellx1000\\pard\\intbl\\ls1 a\\cell\\row\\pard\\intbl\\ls1 b\\cell\\row",
+         "T({[    1. a]}|{[    2. b]})"},
+        {"old numbering: decimal with text after",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}a\\par{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}b\\par"
+         "\\pard c\\par",
+         "[    1. a][    2. b][c][]"},
+        {"old numbering: letters, roman, start",
+         "\\pard{\\*\\pn\\pnlvlbody\\pnlcltr{\\pntxta )}}a\\par b\\par\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart4"
+         "{\\pntxtb (}{\\pntxta )}}c\\par",
+         "[    a) a][    b) b][    (IV) c][]"},
+        {"old numbering restarts after a paragraph without it",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec}a\\par\\pard b\\par\\pard{\\*\\pn\\pnlvlbody\\pndec}c\\par",
+         "[    1 a][b][    1 c][]"},
+        {"old numbering's further paragraphs have no label",
+         "\\pard{\\*\\pn\\pnlvlbody\\pndec}a\\par\\pard{\\*\\pn\\pnlvlcont}more\\par\\pard{\\*\\pn\\pnlvlbody\\pndec}b\\par",
+         "[    1 a][more][    2 b][]"},
+        {"old bullets", "\\pard{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'b7}}a\\par", "[    \u2022 a][]"},
+        {"old numbering's own label stands", "\\pard{\\pntext 5.\\tab}{\\*\\pn\\pnlvlbody\\pndec}a\\par",
+         "[    5. a][]"},
+        {"a lead byte in the numbering's text does not take the next character",
+         "\\pard\\f2{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\'ca\\'b5\\par", QString::fromUtf16(u"[    \u2022 \u5b9e][]")},
+    };
+    for (const Case &c : cases) {
+        const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f2\\fcharset134 SimSun;}{\\f3\\fcharset2 "
+                               "Wingdings;}}"
+                               + kLists + c.body + "}";
+        const RtfReadResult r = ReadRtf(rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name;
+    }
+}
+
+TEST(RtfDocument, ListLabelsOnScreen)
+{
+    const RtfReadResult r = ReadRtf("{\\rtf1" + kLists + "\\pard\\fi-360\\li720\\ls1 first\\par}");
+    ASSERT_TRUE(r.ok());
+    QTextDocument doc;
+    FillRtfDocument(&doc, r.document);
+    EXPECT_EQ(doc.begin().text(), "1.\tfirst") << "the label and a tab to the hanging indent";
+}
+
+TEST(RtfDocument, TableRows)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"rows without \\row, each begun by \\trowd",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell\\trowd\\cellx100\\cellx200\\pard\\intbl c\\cell "
+         "d\\cell\\pard z\\par}",
+         "T({[a]}{[b]}|{[c]}{[d]})[z][]"},
+        {"the row's definition written again before \\row",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell{\\trowd\\cellx100\\cellx200\\row}"
+         "\\trowd\\cellx100\\cellx200\\pard\\intbl c\\cell d\\cell{\\trowd\\cellx100\\cellx200\\row}}",
+         "T({[a]}{[b]}|{[c]}{[d]})"},
+        {"rows without \\row or \\trowd, as many cells as the row has edges",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\cell c\\cell d\\cell e\\cell\\pard z\\par}",
+         "T({[a]}{[b]}|{[c]}{[d]}|{[e]})[z][]"},
+        {"a table whose rows end with \\row keeps a row longer than its definition",
+         "{\\rtf1 \\trowd\\cellx100\\pard\\intbl a\\cell\\row\\pard\\intbl b\\cell c\\cell\\row}",
+         "T({[a]}|{[b]}{[c]})"},
+        {"a definition does not outlive its table",
+         "{\\rtf1 \\trowd\\cellx100\\pard\\intbl a\\cell\\pard z\\par\\intbl b\\cell c\\cell\\row}",
+         "T({[a]})[z]T({[b]}{[c]})"},
+        {"text after the last cell, then \\trowd",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b\\trowd\\cellx100\\pard\\intbl c\\cell\\row}",
+         "T({[a]}{[b]}|{[c]})"},
+        {"a hidden cell mark still ends its cell",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200\\pard\\intbl a{\\v\\cell}b\\cell\\row}", "T({[a]}{[b]})"},
+        {"nested rows keep their own count",
+         "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\pard\\intbl\\itap2 x\\nestcell{\\*\\nesttableprops\\trowd\\cellx500"
+         "\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\itap1 p\\cell q\\cell\\row}",
+         "T({T({[x]})[p]}{[q]})"},
+        {"cells without \\intbl",
+         "{\\rtf1 \\trowd\\cellx100\\cellx200 a\\cell b\\cell\\row \\trowd\\cellx100 c\\cell\\row}",
+         "T({[a]}{[b]}|{[c]})"},
+        {"the last row without \\row", "{\\rtf1 \\trowd\\cellx100\\cellx200\\intbl a\\cell b\\cell}", "T({[a]}{[b]})"},
+        {"text after the last cell", "{\\rtf1 \\trowd\\cellx100\\cellx200\\intbl a\\cell b\\row}", "T({[a]}{[b]})"},
+        {"nested cells without \\itap",
+         "{\\rtf1 \\trowd\\cellx500\\pard\\intbl x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\cellx200"
+         "\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\cell\\row}",
+         "T({T({[x]}{[y]})[]})"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name;
+    }
+}
+
+TEST(RtfDocument, TableColumnWidths)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        std::vector<double> widths; // pixels on screen, 0 for a column left to its text
+    };
+    const Case cases[] = {
+        {"from the cells' right edges",
+         "{\\rtf1 \\trowd\\cellx1440\\cellx4320\\intbl a\\cell b\\cell\\row}",
+         {96, 192}},
+        {"from the row's left edge", "{\\rtf1 \\trowd\\trleft720\\cellx1440\\intbl a\\cell\\row}", {48}},
+        {"the row with most cells",
+         "{\\rtf1 \\trowd\\cellx1440\\intbl a\\cell\\row\\trowd\\cellx720\\cellx2160\\intbl b\\cell c\\cell\\row}",
+         {48, 96}},
+        {"an edge out of order gives no width",
+         "{\\rtf1 \\trowd\\cellx1440\\cellx720\\intbl a\\cell b\\cell\\row}",
+         {96, 0}},
+        {"no \\cellx", "{\\rtf1 \\intbl a\\cell b\\cell\\row}", {0, 0}},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        QTextDocument doc;
+        FillRtfDocument(&doc, r.document);
+        QTextTable *table = nullptr;
+        for (QTextFrame *f : doc.rootFrame()->childFrames())
+            table = table ? table : qobject_cast<QTextTable *>(f);
+        ASSERT_NE(table, nullptr) << c.name;
+        const QList<QTextLength> got = table->format().columnWidthConstraints();
+        ASSERT_EQ(got.size(), static_cast<qsizetype>(c.widths.size())) << c.name;
+        for (size_t i = 0; i < c.widths.size(); ++i) {
+            const QTextLength &l = got[static_cast<qsizetype>(i)];
+            if (c.widths[i] == 0) {
+                EXPECT_EQ(l.type(), QTextLength::VariableLength) << c.name << " column " << i;
+            } else {
+                EXPECT_EQ(l.type(), QTextLength::FixedLength) << c.name << " column " << i;
+                EXPECT_DOUBLE_EQ(l.rawValue(), c.widths[i]) << c.name << " column " << i;
+            }
+        }
+    }
+}
+
+TEST(RtfDocument, HeadersFootersAndShapes)
+{
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "PNG");
+    const QByteArray pict = "{\\pict\\pngblip\\picw8\\pich8 " + png.toHex() + "}";
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString text;
+        size_t pictures;
+    };
+    const Case cases[] = {
+        {"headers and footers of every kind",
+         "{\\rtf1 {\\header \\pard h\\par}{\\headerl l\\par}{\\headerr r\\par}{\\headerf f\\par}{\\footer g\\par}"
+         "{\\footerl a\\par}{\\footerr b\\par}{\\footerf c\\par}{\\*\\headerf d}body\\par}",
+         "[body][]", 0},
+        {"a section's header after its properties",
+         "{\\rtf1 \\sectd\\titlepg{\\headerf\\pard\\plain\\qc title page\\par}\\pard body\\par}", "[body][]", 0},
+        {"a floating picture shows once, not its properties",
+         "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0\\shpright100{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv "
+             + pict + "}}{\\sp{\\sn fLine}{\\sv 0}}}{\\shprslt{\\*\\do\\dobxcolumn" + pict + "}}}b\\par}",
+         "[ab][]", 1},
+        {"an inline picture with its fallback", "{\\rtf1 a{\\*\\shppict" + pict + "}{\\nonshppict" + pict + "}b\\par}",
+         "[ab][]", 1},
+        {"a picture's own properties are not its data",
+         "{\\rtf1 a{\\*\\shppict{\\pict{\\*\\picprop\\shplid1025{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn fLine}{\\sv 0}}}"
+         "{\\*\\blipuid 0123456789abcdef0123456789abcdef}\\pngblip\\picw8\\pich8 "
+             + png.toHex() + "}}b\\par}",
+         "[ab][]", 1},
+        {"a shape's other pictures are not shown",
+         "{\\rtf1 a{\\shp{\\*\\shpinst{\\sp{\\sn fillBlip}{\\sv " + pict + "}}}}b\\par}", "[ab][]", 0},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.text) << c.name;
+        EXPECT_EQ(r.document.pictures.size(), c.pictures) << c.name;
+        size_t shown = 0;
+        for (const RtfBlock &b : r.document.blocks)
+            for (const RtfRun &run : b.runs)
+                shown += run.picture >= 0;
+        EXPECT_EQ(shown, c.pictures) << c.name;
+        for (const RtfPicture &p : r.document.pictures)
+            EXPECT_EQ(p.data, png) << c.name;
+    }
+}
+
+TEST(RtfDocument, ListsAsWritersWriteThem)
+{
+    struct Case {
+        const char *name;
+        QByteArray rtf;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"the Mac text editor: labels between tabs, lines ended by a backslash",
+         "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639{\\fonttbl\\f0\\fswiss\\fcharset0 Helvetica;}\n"
+         "{\\*\\listtable{\\list\\listtemplateid1\\listhybrid{\\listlevel\\levelnfc23\\levelnfcn23\\leveltemplateid1"
+         "\\levelstartat1\\levelspace360\\levelindent0{\\*\\levelmarker \\{disc\\}}{\\leveltext\\leveltemplateid1\\'01\\uc0"
+         "\\u8226 ;}{\\levelnumbers;}\\fi-360\\li720\\lin720 }{\\listname ;}\\listid1}\n"
+         "{\\list\\listtemplateid2\\listhybrid{\\listlevel\\levelnfc0\\levelnfcn0\\leveltemplateid101\\levelstartat1"
+         "{\\*\\levelmarker \\{decimal\\}.}{\\leveltext\\leveltemplateid101\\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li720"
+         "\\lin720 }{\\listname ;}\\listid2}}\n"
+         "{\\*\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}{\\listoverride\\listid2"
+         "\\listoverridecount0\\ls2}}\n"
+         "\\pard\\tx220\\tx720\\pardeftab720\\li720\\fi-720\\pardirnatural\\partightenfactor0\n\\ls1\\ilvl0\n"
+         "\\f0\\fs24 \\cf0 {\\listtext\t\\uc0\\u8226 \t}one\\\n{\\listtext\t\\uc0\\u8226 \t}two\\\n"
+         "\\pard\\tx220\\tx720\\pardeftab720\\li720\\fi-720\\pardirnatural\\partightenfactor0\n"
+         "\\ls2\\ilvl0\\cf0 {\\listtext\t1.\t}first\\\n{\\listtext\t2.\t}second}",
+         "[    \u2022 one][    \u2022 two][    1. first][    2. second]"},
+        {"the system's little word processor: old numbering with its labels",
+         "{\\rtf1\\ansi\\ansicpg1251\\deff0\\nouicompat\\deflang1049{\\fonttbl{\\f0\\fnil\\fcharset204 Calibri;}"
+         "{\\f1\\fnil\\fcharset2 Symbol;}}\n{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1 \n"
+         "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-360\\li720\\sa200\\sl276"
+         "\\slmult1\\f0\\fs22\\lang1049\\'f1\\'ee\\'ed\\par\n{\\pntext\\f1\\'B7\\tab}\\'ed\\'ee\\'f7\\'fc\\par\n\n"
+         "\\pard{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\n"
+         "\\fi-360\\li720\\sa200\\sl276\\slmult1\\'ee\\'e4\\'e8\\'ed\\par\n{\\pntext\\f0 2.\\tab}\\'e4\\'e2\\'e0\\par\n}",
+         "[    \u2022 сон][    \u2022 ночь][    1. один][    2. два][]"},
+        {"the same without the labels",
+         "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fnil\\fcharset204 Calibri;}{\\f1\\fnil\\fcharset2 Symbol;}}"
+         "\\pard{\\*\\pn\\pnlvlbody\\pnf0\\pnindent0\\pnstart1\\pndec{\\pntxta.}}\\fi-360\\li720 \\'ee\\'e4\\'e8\\'ed\\par "
+         "\\'e4\\'e2\\'e0\\par}",
+         "[    1. один][    2. два][]"},
+        {"the office suite: list table, labels in \\listtext",
+         "{\\rtf1\\ansi\\deff3\\adeflang1025{\\fonttbl{\\f3\\froman\\fprq2\\fcharset0 Liberation Serif;}"
+         "{\\f4\\fswiss\\fprq2\\fcharset0 OpenSymbol{\\*\\falt Arial Unicode MS};}}\n"
+         "{\\*\\listtable{\\list\\listtemplateid1\n{\\listlevel\\levelnfc23\\leveljc0\\levelstartat1\\levelfollow0"
+         "{\\leveltext \\'01\\u8226 ?;}{\\levelnumbers;}\\f4\\fi-360\\li720}\\listid1}\n"
+         "{\\list\\listtemplateid2\n{\\listlevel\\levelnfc0\\leveljc0\\levelstartat1\\levelfollow0{\\leveltext \\'02\\'00.;}"
+         "{\\levelnumbers\\'01;}\\fi-360\\li720}\n{\\listlevel\\levelnfc4\\leveljc0\\levelstartat1\\levelfollow0"
+         "{\\leveltext \\'02\\'01);}{\\levelnumbers\\'01;}\\fi-360\\li1080}\\listid2}\n}"
+         "{\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}{\\listoverride\\listid2"
+         "\\listoverridecount0\\ls2}}\n"
+         "\\pard\\plain {\\listtext\\pard\\plain \\u8226\\'95\\tab}\\ilvl0\\ls1 \\li720\\ri0\\lin720\\rin0\\fi-360"
+         "{\\rtlch \\ltrch\\loch\nBullet}\n\\par \\pard\\plain {\\listtext\\pard\\plain 1.\\tab}\\ilvl0\\ls2 \\li720\\fi-360 "
+         "Num\n\\par \\pard\\plain {\\listtext\\pard\\plain a)\\tab}\\ilvl1\\ls2 \\li1080\\fi-360 sub\n\\par }",
+         "[    \u2022 Bullet][    1. Num][        a) sub][]"},
+        {"the same without the labels",
+         "{\\rtf1\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext \\'02\\'00.;}}{\\listlevel\\levelnfc4"
+         "{\\leveltext \\'02\\'01);}}\\listid2}}{\\listoverridetable{\\listoverride\\listid2\\ls2}}"
+         "\\pard\\plain\\ilvl0\\ls2 Num\\par\\pard\\plain\\ilvl1\\ls2 sub\\par\\pard\\plain\\ilvl0\\ls2 Two\\par}",
+         "[    1. Num][        a) sub][    2. Two][]"},
+    };
+    for (const Case &c : cases) {
+        const RtfReadResult r = ReadRtf(c.rtf);
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(describe(r.document), c.expected) << c.name << "\n" << describe(r.document).toStdString();
+    }
+}
+
+TEST(RtfDocument, OldNumberingPastItsLimit)
+{
+    // a numbering of its own for each of more paragraphs than the reader keeps numberings
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 1; i <= 5000; ++i)
+        rtf += "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart" + QByteArray::number(i) + "}x\\par";
+    rtf += "\\pard{\\*\\pn\\pnlvlblt}last\\par}";
+    const RtfReadResult r = ReadRtf(rtf);
+    ASSERT_TRUE(r.ok());
+    ASSERT_GE(r.document.blocks.size(), 5001u);
+    EXPECT_EQ(text(r.document.blocks[5000].runs), QString::fromUtf16(u"    \u2022 last"));
+    EXPECT_EQ(text(r.document.blocks[4999].runs), "    5000 x");
 }
