@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimeZone>
 #include <QUuid>
 
@@ -141,14 +142,19 @@ QString stableId(const char *format, const QString &ownId)
 
 void addTags(Entry &e, const QStringList &texts, TagKind kind)
 {
+    // Tags compare ignoring letter case; a set keeps a long list linear.
+    QSet<QString> known;
+    for (const Tag &t : std::as_const(e.tags))
+        known.insert(t.text.toCaseFolded());
     for (const QString &raw : texts) {
         const QString text = raw.trimmed();
         if (text.isEmpty())
             continue;
-        const bool known = std::any_of(e.tags.cbegin(), e.tags.cend(),
-                                       [&](const Tag &t) { return t.text.compare(text, Qt::CaseInsensitive) == 0; });
-        if (!known)
-            e.tags << Tag{text, kind};
+        const QString folded = text.toCaseFolded();
+        if (known.contains(folded))
+            continue;
+        known.insert(folded);
+        e.tags << Tag{text, kind};
     }
 }
 
@@ -661,12 +667,12 @@ Entry parseDreFile(const QByteArray &raw, const QString &fileName)
     QString id;
     const Header *dateHeader = nullptr;
     QTime time;
-    QStringList seen;
+    QSet<QString> seen;
     for (const Header &h : headers) {
         const QString name = h.name.toLower();
         if (seen.contains(name))
             throw lineError(h, QStringLiteral("заголовок «%1» повторяется").arg(h.name));
-        seen << name;
+        seen.insert(name);
         if (name == u"id") {
             id = h.value;
         } else if (name == u"date") {

@@ -369,3 +369,15 @@ TEST(DiaryImport, DreamdirWithOneBadFileGivesNothing)
     EXPECT_EQ(errorNumber([&] { readForeignJournal(tmp.path()); }, &said), kErrorImportDamaged);
     EXPECT_TRUE(said.contains(QStringLiteral("тот же Id, что в файле «00001.dre»"))) << said.toStdString();
 }
+
+TEST(DiaryImport, TitleTooLongForOursOpensTheText)
+{
+    TzScope tz("Europe/Moscow");
+    const QString longTitle(kMaxTitleLength + 1, QLatin1Char('a'));
+    const QByteArray bytes =
+        R"({"entries":[{"date":"2020-01-01","title":")" + longTitle.toUtf8() + R"(","body":"Текст"}]})";
+    const QList<Entry> entries = parseJrnl(bytes, "j.json").entries;
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_TRUE(entries[0].title.isEmpty());
+    EXPECT_EQ(entries[0].text, longTitle + "\n\nТекст");
+}
