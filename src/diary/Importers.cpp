@@ -44,37 +44,44 @@ QString megabytes(qint64 bytes)
 
 // ---- bytes -------------------------------------------------------------------
 
+// The length of the UTF-8 sequence a lead byte begins, and the range its
+// second byte must lie in (narrower after E0, ED, F0 and F4: no overlong
+// forms, surrogates or code points above U+10FFFF); 0 for a byte that begins
+// none.
+int sequenceLength(unsigned lead, unsigned *low, unsigned *high)
+{
+    *low = 0x80;
+    *high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        *low = lead == 0xE0 ? 0xA0 : 0x80;
+        *high = lead == 0xED ? 0x9F : 0xBF;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        *low = lead == 0xF0 ? 0x90 : 0x80;
+        *high = lead == 0xF4 ? 0x8F : 0xBF;
+        return 4;
+    }
+    return 0;
+}
+
 // The offset of the first byte that does not begin a well-formed UTF-8
-// sequence (overlong forms, surrogates and code points above U+10FFFF
-// included), or -1 when all of them are well formed.
+// sequence, or -1 when all of them are well formed.
 qsizetype firstBadUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
             ++i;
             continue;
         }
-        int length = 0;
-        unsigned low = 0x80;
-        unsigned high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return i;
-        }
-        if (n - i < length || p[i + 1] < low || p[i + 1] > high)
+        unsigned low = 0;
+        unsigned high = 0;
+        const int length = sequenceLength(p[i], &low, &high);
+        if (length == 0 || n - i < length || p[i + 1] < low || p[i + 1] > high)
             return i;
         for (int k = 2; k < length; ++k)
             if (p[i + k] < 0x80 || p[i + k] > 0xBF)
@@ -96,7 +103,7 @@ QByteArray checkedUtf8(const QByteArray &raw, const QString &file)
         throw importError(kErrorImportTooLarge, file,
                           QStringLiteral("файл слишком велик: %1 МБ, читается не больше %2 МБ")
                               .arg(megabytes(raw.size()), megabytes(kMaxJournalBytes)));
-    const QByteArray bytes = raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
+    QByteArray bytes = raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
     const qsizetype bad = firstBadUtf8(bytes);
     if (bad >= 0)
         throw damaged(file, QStringLiteral("неверная кодировка UTF-8 в строке %1").arg(lineAt(bytes, bad)));
@@ -120,7 +127,7 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw importError(kErrorImportUnreadable, path,
                           QStringLiteral("файл не открывается (%1)").arg(file.errorString()));
-    const QByteArray bytes = file.read(kMaxJournalBytes + 1);
+    QByteArray bytes = file.read(kMaxJournalBytes + 1);
     if (file.error() != QFileDevice::NoError)
         throw importError(kErrorImportUnreadable, path,
                           QStringLiteral("файл не читается (%1)").arg(file.errorString()));
@@ -359,7 +366,7 @@ QStringList words(const QJsonObject &o, const QString &key, const Where &where)
     if (!v.isArray())
         throw where.error(QStringLiteral("поле «%1» должно быть списком строк").arg(key));
     QStringList list;
-    for (const QJsonValue &item : v.toArray()) {
+    for (const auto &item : v.toArray()) {
         if (!item.isString())
             throw where.error(QStringLiteral("поле «%1» должно быть списком строк").arg(key));
         list << item.toString();
