@@ -181,13 +181,25 @@ struct Where {
     }
 };
 
+// A value of the file quoted in a message, cut short when long.
+QString shown(const QString &raw)
+{
+    constexpr qsizetype kShown = 60;
+    return raw.size() <= kShown ? raw : raw.left(kShown) + QStringLiteral("…");
+}
+
 QDateTime inRange(const QDateTime &at, const QString &raw, const Where &where)
 {
+    constexpr int kMaxOffsetSeconds = 18 * 3600;
     if (!at.isValid())
-        throw where.error(QStringLiteral("неверная дата «%1»").arg(raw));
+        throw where.error(QStringLiteral("неверная дата «%1»").arg(shown(raw)));
     if (at.date().year() < kFirstYear || at.date().year() > kLastYear)
-        throw where.error(
-            QStringLiteral("дата «%1» вне допустимых пределов (годы %2–%3)").arg(raw).arg(kFirstYear).arg(kLastYear));
+        throw where.error(QStringLiteral("дата «%1» вне допустимых пределов (годы %2–%3)")
+                              .arg(shown(raw))
+                              .arg(kFirstYear)
+                              .arg(kLastYear));
+    if (std::abs(at.offsetFromUtc()) > kMaxOffsetSeconds)
+        throw where.error(QStringLiteral("неверное смещение от всемирного времени в дате «%1»").arg(shown(raw)));
     return at;
 }
 
@@ -196,7 +208,7 @@ QDateTime localMoment(const QDate &date, const QTime &time, const QString &raw, 
                       const QString &zone = {})
 {
     if (!date.isValid())
-        throw where.error(QStringLiteral("неверная дата «%1»").arg(raw));
+        throw where.error(QStringLiteral("неверная дата «%1»").arg(shown(raw)));
     inRange(QDateTime(date, QTime(12, 0), Qt::UTC), raw, where);
     return inRange(momentIn(date, time, zone), raw, where);
 }
@@ -217,7 +229,7 @@ QDateTime isoMoment(const QString &raw, const Where &where, const QTimeZone &zon
 {
     const QDateTime parsed = QDateTime::fromString(raw.trimmed(), Qt::ISODateWithMs);
     if (!parsed.isValid())
-        throw where.error(QStringLiteral("неверная дата «%1»").arg(raw));
+        throw where.error(QStringLiteral("неверная дата «%1»").arg(shown(raw)));
     inRange(QDateTime(parsed.date(), QTime(12, 0), Qt::UTC), raw, where);
     QDateTime at;
     if (parsed.timeSpec() == Qt::LocalTime) {
@@ -299,7 +311,7 @@ void checkIdsUnique(const QList<Entry> &entries, const QStringList &ownIds, cons
             throw damaged(file, QStringLiteral("записи %1 и %2 имеют один идентификатор «%3»")
                                     .arg(*it + 1)
                                     .arg(i + 1)
-                                    .arg(ownIds.value(i)));
+                                    .arg(shown(ownIds.value(i))));
         seen.insert(entries[i].id, i);
     }
 }
@@ -427,7 +439,7 @@ QDateTime webMoment(const QJsonObject &o, const Where &where)
         const QString raw = QString::number(ms, 'f', 0);
         if (!(std::abs(ms) < 4e14))
             throw where.error(QStringLiteral("дата «%1» вне допустимых пределов (годы %2–%3)")
-                                  .arg(raw)
+                                  .arg(shown(raw))
                                   .arg(kFirstYear)
                                   .arg(kLastYear));
         return inRange(instantIn(QDateTime::fromMSecsSinceEpoch(qint64(ms), Qt::UTC), {}), raw, where);
@@ -492,7 +504,7 @@ ImportedJournal readJrnl(const QJsonObject &root, const QString &file)
         const QString time = str(o, QStringLiteral("time"), where);
         const QTime clock = clockTime(time);
         if (!time.trimmed().isEmpty() && !clock.isValid())
-            throw where.error(QStringLiteral("неверное время «%1»").arg(time));
+            throw where.error(QStringLiteral("неверное время «%1»").arg(shown(time)));
         e.at = localMoment(QDate::fromString(date.trimmed(), Qt::ISODate), clock, date, where);
         e.title = str(o, QStringLiteral("title"), where).trimmed();
         e.text = str(o, QStringLiteral("body"), where);
@@ -678,7 +690,7 @@ Entry parseDreFile(const QByteArray &raw, const QString &fileName)
     for (const Header &h : headers) {
         const QString name = h.name.toLower();
         if (seen.contains(name))
-            throw lineError(h, QStringLiteral("заголовок «%1» повторяется").arg(h.name));
+            throw lineError(h, QStringLiteral("заголовок «%1» повторяется").arg(shown(h.name)));
         seen.insert(name);
         if (name == u"id") {
             id = h.value;
@@ -700,8 +712,8 @@ Entry parseDreFile(const QByteArray &raw, const QString &fileName)
             bool ok = false;
             e.lucid = lucidValue(h.value, &ok);
             if (!ok)
-                throw lineError(
-                    h, QStringLiteral("неверное значение «%1» заголовка Lucid (ожидалось 1 или 0)").arg(h.value));
+                throw lineError(h, QStringLiteral("неверное значение «%1» заголовка Lucid (ожидалось 1 или 0)")
+                                       .arg(shown(h.value)));
         } else {
             extras.add(h.name, h.value);
         }

@@ -221,6 +221,8 @@ TEST(DiaryImport, BrokenFilesAreRefusedWholeNamingFileAndEntry)
          "запись 1: неверное время «25:99»"},
         {"jrnl month 13", jrnl, R"({"entries":[{"date":"2022-13-01"}]})", kErrorImportDamaged,
          "запись 1: неверная дата «2022-13-01»"},
+        {"jrnl long date cut short", jrnl, R"({"entries":[{"date":")" + QByteArray(100, '9') + R"("}]})",
+         kErrorImportDamaged, "запись 1: неверная дата «" + QString(60, QLatin1Char('9')) + "…»"},
         {"jrnl year 999", jrnl, R"({"entries":[{"date":"0999-01-01"}]})", kErrorImportDamaged,
          "вне допустимых пределов"},
         {"Day One without date", day, R"({"entries":[{"uuid":"u","text":"x"}]})", kErrorImportDamaged,
