@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QUuid>
 #include <QVariant>
@@ -425,7 +426,8 @@ struct DiaryStore::Impl {
     void writeChildren(qint64 n, const Entry &e);
     void writeWords(qint64 n, const Entry &e);
     Entry prepared(Entry entry) const;
-    void insert(const Entry &e, qint64 now);
+    void insert(const Entry &e, qint64 created, qint64 updated, const QVariant &deleted);
+    bool put(const Entry &e);
     void changeOne(const QString &id, const char *query, std::optional<qint64> value);
     Entry readEntry(sql::Statement &s);
     QList<EntrySummary> summaries(const char *sql);
@@ -822,7 +824,7 @@ Entry DiaryStore::Impl::prepared(Entry entry) const
     return e;
 }
 
-void DiaryStore::Impl::insert(const Entry &e, qint64 now)
+void DiaryStore::Impl::insert(const Entry &e, qint64 created, qint64 updated, const QVariant &deleted)
 {
     sql::Statement exists(db, "SELECT 1 FROM entry WHERE id = ?1");
     if (exists.bind(1, e.id).step() == SQLITE_ROW)
@@ -830,7 +832,7 @@ void DiaryStore::Impl::insert(const Entry &e, qint64 now)
     sql::Statement s(db, QByteArray("INSERT INTO entry (") + kEntryColumns
                              + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
                                "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
-    bindEntry(s, e, now, now, {});
+    bindEntry(s, e, created, updated, deleted);
     must(s.step());
     const qint64 n = sqlite3_last_insert_rowid(db.handle());
     writeChildren(n, e);
@@ -840,7 +842,10 @@ void DiaryStore::Impl::insert(const Entry &e, qint64 now)
 QString DiaryStore::add(Entry entry)
 {
     const Entry e = d_->prepared(std::move(entry));
-    d_->write([&] { d_->insert(e, QDateTime::currentMSecsSinceEpoch()); });
+    d_->write([&] {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        d_->insert(e, now, now, {});
+    });
     return e.id;
 }
 
@@ -856,11 +861,69 @@ QStringList DiaryStore::addAll(QList<Entry> entries)
     d_->write([&] {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (const Entry &e : ready)
-            d_->insert(e, now);
+            d_->insert(e, now, now, {});
     });
     for (const Entry &e : ready)
         ids << e.id;
     return ids;
+}
+
+// Adds the entry, or replaces the stored one of its id when this one was
+// updated later; whether it wrote.
+bool DiaryStore::Impl::put(const Entry &e)
+{
+    const QVariant deleted = e.deletedAt.isValid() ? QVariant(e.deletedAt.toMSecsSinceEpoch()) : QVariant();
+    sql::Statement old(db, "SELECT n, updated FROM entry WHERE id = ?1");
+    const int rc = old.bind(1, e.id).step();
+    if (rc != SQLITE_ROW) {
+        must(rc);
+        insert(e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
+        return true;
+    }
+    if (old.integer(1) >= e.updated.toMSecsSinceEpoch())
+        return false;
+    const qint64 n = old.integer(0);
+    sql::Statement s(db, "UPDATE entry SET created = ?2, updated = ?3, at_local = ?4, at_offset = ?5, "
+                         "at_utc = ?6, zone = ?7, night = ?8, title = ?9, text = ?10, display_title = ?11, "
+                         "lucid = ?12, clarity = ?13, mood = ?14, kinds = ?15, place_name = ?16, "
+                         "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
+                         "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
+                         "phase_picture = ?26, lunar_text = ?27, weekday_text = ?28, month_day_text = ?29, "
+                         "deleted_at = ?30 WHERE id = ?1");
+    bindEntry(s, e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
+    must(s.step());
+    writeChildren(n, e);
+    writeWords(n, e);
+    return true;
+}
+
+int DiaryStore::putAll(QList<Entry> entries)
+{
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch(), Qt::UTC);
+    QList<Entry> ready;
+    ready.reserve(entries.size());
+    for (Entry &given : entries) {
+        if (!given.at.isValid())
+            throw badValue(QStringLiteral("Неверный момент сна."));
+        Entry e = normalised(std::move(given));
+        if (e.id.isEmpty())
+            e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!e.created.isValid())
+            e.created = now;
+        if (!e.updated.isValid())
+            e.updated = now;
+        if (e.lunar == LunarSnapshot())
+            e.lunar = computeSnapshot(e.at, e.place);
+        ready << std::move(e);
+    }
+    int written = 0;
+    if (ready.isEmpty())
+        return written;
+    d_->write([&] {
+        for (const Entry &e : ready)
+            written += d_->put(e) ? 1 : 0;
+    });
+    return written;
 }
 
 void DiaryStore::update(const Entry &entry)
@@ -1000,6 +1063,33 @@ std::optional<Entry> DiaryStore::entry(const QString &id) const
     while (symbols.step() == SQLITE_ROW)
         e.symbols << Symbol{symbols.text(0), originOf(symbols.text(1))};
     return e;
+}
+
+QList<Entry> DiaryStore::entries() const
+{
+    QList<Entry> out;
+    if (!d_->open())
+        return out;
+    QHash<qint64, qsizetype> byRow;
+    {
+        sql::Statement s(d_->db, QByteArray("SELECT ") + kEntryColumns + ", n FROM entry ORDER BY at_utc, id");
+        int rc = 0;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            byRow.insert(s.integer(30), out.size());
+            out << d_->readEntry(s);
+        }
+        if (rc != SQLITE_DONE)
+            throw readError(d_->path, rc, d_->db.message(), sqlite3_system_errno(d_->db.handle()));
+    }
+    sql::Statement tags(d_->db, "SELECT n, text, kind FROM tag ORDER BY n, position");
+    while (tags.step() == SQLITE_ROW)
+        if (const auto it = byRow.constFind(tags.integer(0)); it != byRow.cend())
+            out[*it].tags << Tag{tags.text(1), tagKindFromCode(tags.text(2)).value_or(TagKind::Plain)};
+    sql::Statement symbols(d_->db, "SELECT n, headword, origin FROM symbol ORDER BY n, position");
+    while (symbols.step() == SQLITE_ROW)
+        if (const auto it = byRow.constFind(symbols.integer(0)); it != byRow.cend())
+            out[*it].symbols << Symbol{symbols.text(1), originOf(symbols.text(2))};
+    return out;
 }
 
 QString DiaryStore::resolveId(const QString &idOrPrefix) const

@@ -104,6 +104,15 @@ public:
     // Stores several new entries in one transaction (all or none), as add
     // does each; returns their ids in order. For imports and benchmarks.
     QStringList addAll(QList<Entry> entries);
+    // Writes entries as they are given, for imports and restoring copies, in
+    // one transaction (all or none): an entry whose id is absent is added; a
+    // stored entry is replaced only when the given one's updated time is
+    // later, so that nothing newer is ever overwritten. Created, updated, the
+    // symbols, the lunar snapshot and the trash state are kept as given (an
+    // invalid created or updated time becomes now, an empty snapshot is
+    // computed, no symbols are found by the symbol source). Checks each as
+    // add does; returns how many entries were written.
+    int putAll(QList<Entry> entries);
     // Replaces a stored entry (by id) with this one, keeping its created time
     // and trash state; sets updated and night, and recomputes the lunar
     // snapshot when the moment or the place changed (else keeps the stored).
@@ -130,6 +139,8 @@ public:
     QString resolveId(const QString &idOrPrefix) const;
     // Every entry not in the trash, newest night first (then newest moment).
     QList<EntrySummary> list() const;
+    // Every entry whole, in the trash or not, oldest moment first.
+    QList<Entry> entries() const;
     // The entries in the trash, most recently deleted first.
     QList<EntrySummary> trash() const;
     // The ids of the entries not in the trash that match, in list() order.
