@@ -23,7 +23,9 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -403,6 +405,12 @@ struct DiaryStore::Impl {
     sql::Connection db;
     SymbolSource symbols;
     Stemmer stemmer;
+    // The statements of the write path, prepared once per connection (an
+    // import writes thousands of entries in one transaction); reset before
+    // each use and when a write ends, so that none holds a read open.
+    std::unordered_map<const char *, std::unique_ptr<sql::Statement>> statements;
+    sql::Statement &cached(const char *sql);
+    void resetCached();
 
     bool open();
     void openChecked();
@@ -455,6 +463,7 @@ void DiaryStore::Impl::openChecked()
         checkSchema();
         configure();
     } catch (...) {
+        statements.clear();
         db.close();
         throw;
     }
@@ -586,6 +595,22 @@ void DiaryStore::Impl::failWrite(int rc)
     throw fileError(kErrorWrite, path, sql::reason(db.handle(), rc));
 }
 
+sql::Statement &DiaryStore::Impl::cached(const char *sql)
+{
+    std::unique_ptr<sql::Statement> &s = statements[sql];
+    if (s)
+        s->reset();
+    else
+        s = std::make_unique<sql::Statement>(db, sql);
+    return *s;
+}
+
+void DiaryStore::Impl::resetCached()
+{
+    for (auto &entry : statements)
+        entry.second->reset();
+}
+
 template <class F>
 void DiaryStore::Impl::write(F &&change)
 {
@@ -596,8 +621,10 @@ void DiaryStore::Impl::write(F &&change)
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
     try {
         change();
+        resetCached();
         must(db.exec("COMMIT"), SQLITE_OK);
     } catch (...) {
+        resetCached();
         // SQLite may have rolled back by itself (a full disk); then there is
         // nothing left to roll back.
         if (!sqlite3_get_autocommit(db.handle()))
@@ -656,19 +683,19 @@ void DiaryStore::Impl::bindEntry(sql::Statement &s, const Entry &e, qint64 creat
 
 void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
 {
-    sql::Statement clearTags(db, "DELETE FROM tag WHERE n = ?1");
+    sql::Statement &clearTags = cached("DELETE FROM tag WHERE n = ?1");
     must(clearTags.bind(1, n).step());
-    sql::Statement tag(db, "INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
+    sql::Statement &tag = cached("INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.tags.size(); ++i) {
         const Tag &t = e.tags[i];
         tag.bind(1, n).bind(2, qint64(i)).bind(3, t.text).bind(4, foldWord(t.text)).bind(5, tagKindCode(t.kind));
         must(tag.step());
         tag.reset();
     }
-    sql::Statement clearSymbols(db, "DELETE FROM symbol WHERE n = ?1");
+    sql::Statement &clearSymbols = cached("DELETE FROM symbol WHERE n = ?1");
     must(clearSymbols.bind(1, n).step());
-    sql::Statement sym(db, "INSERT OR IGNORE INTO symbol (n, position, headword, folded, origin) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5)");
+    sql::Statement &sym = cached("INSERT OR IGNORE INTO symbol (n, position, headword, folded, origin) "
+                                 "VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.symbols.size(); ++i) {
         const Symbol &s = e.symbols[i];
         const QString headword = s.headword.trimmed();
@@ -682,13 +709,13 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
 
 void DiaryStore::Impl::writeWords(qint64 n, const Entry &e)
 {
-    sql::Statement clear(db, "DELETE FROM word WHERE n = ?1");
+    sql::Statement &clear = cached("DELETE FROM word WHERE n = ?1");
     must(clear.bind(1, n).step());
     QSet<QString> stems = stemsOf(e.title, stemmer);
     stems.unite(stemsOf(e.text, stemmer));
-    sql::Statement find(db, "SELECT s FROM stem WHERE text = ?1");
-    sql::Statement addStem(db, "INSERT INTO stem (text) VALUES (?1)");
-    sql::Statement add(db, "INSERT INTO word (s, n) VALUES (?1, ?2)");
+    sql::Statement &find = cached("SELECT s FROM stem WHERE text = ?1");
+    sql::Statement &addStem = cached("INSERT INTO stem (text) VALUES (?1)");
+    sql::Statement &add = cached("INSERT INTO word (s, n) VALUES (?1, ?2)");
     for (const QString &stem : stems) {
         find.bind(1, stem);
         qint64 s = 0;
@@ -826,12 +853,14 @@ Entry DiaryStore::Impl::prepared(Entry entry) const
 
 void DiaryStore::Impl::insert(const Entry &e, qint64 created, qint64 updated, const QVariant &deleted)
 {
-    sql::Statement exists(db, "SELECT 1 FROM entry WHERE id = ?1");
+    sql::Statement &exists = cached("SELECT 1 FROM entry WHERE id = ?1");
     if (exists.bind(1, e.id).step() == SQLITE_ROW)
         throw badValue(QStringLiteral("Запись «%1» уже есть в дневнике.").arg(e.id));
-    sql::Statement s(db, QByteArray("INSERT INTO entry (") + kEntryColumns
-                             + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
-                               "?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)");
+    static const QByteArray insertSql = QByteArray("INSERT INTO entry (") + kEntryColumns
+                                        + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+                                          "?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, "
+                                          "?29, ?30)";
+    sql::Statement &s = cached(insertSql.constData());
     bindEntry(s, e, created, updated, deleted);
     must(s.step());
     const qint64 n = sqlite3_last_insert_rowid(db.handle());
@@ -873,7 +902,7 @@ QStringList DiaryStore::addAll(QList<Entry> entries)
 bool DiaryStore::Impl::put(const Entry &e)
 {
     const QVariant deleted = e.deletedAt.isValid() ? QVariant(e.deletedAt.toMSecsSinceEpoch()) : QVariant();
-    sql::Statement old(db, "SELECT n, updated FROM entry WHERE id = ?1");
+    sql::Statement &old = cached("SELECT n, updated FROM entry WHERE id = ?1");
     const int rc = old.bind(1, e.id).step();
     if (rc != SQLITE_ROW) {
         must(rc);
@@ -883,13 +912,14 @@ bool DiaryStore::Impl::put(const Entry &e)
     if (old.integer(1) >= e.updated.toMSecsSinceEpoch())
         return false;
     const qint64 n = old.integer(0);
-    sql::Statement s(db, "UPDATE entry SET created = ?2, updated = ?3, at_local = ?4, at_offset = ?5, "
-                         "at_utc = ?6, zone = ?7, night = ?8, title = ?9, text = ?10, display_title = ?11, "
-                         "lucid = ?12, clarity = ?13, mood = ?14, kinds = ?15, place_name = ?16, "
-                         "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
-                         "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
-                         "phase_picture = ?26, lunar_text = ?27, weekday_text = ?28, month_day_text = ?29, "
-                         "deleted_at = ?30 WHERE id = ?1");
+    old.reset();
+    sql::Statement &s = cached("UPDATE entry SET created = ?2, updated = ?3, at_local = ?4, at_offset = ?5, "
+                               "at_utc = ?6, zone = ?7, night = ?8, title = ?9, text = ?10, display_title = ?11, "
+                               "lucid = ?12, clarity = ?13, mood = ?14, kinds = ?15, place_name = ?16, "
+                               "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
+                               "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
+                               "phase_picture = ?26, lunar_text = ?27, weekday_text = ?28, month_day_text = ?29, "
+                               "deleted_at = ?30 WHERE id = ?1");
     bindEntry(s, e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
     must(s.step());
     writeChildren(n, e);
