@@ -14,10 +14,13 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
 #include <QUuid>
 
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace somnex::diary {
 
@@ -32,40 +35,65 @@ QString utcText(const QDateTime &t)
     return t.isValid() ? t.toUTC().toString(Qt::ISODateWithMs) : QString();
 }
 
-int twoDigits(QStringView s, qsizetype at, bool &ok)
+int digitsAt(QStringView s, qsizetype at, qsizetype count, bool &ok)
 {
-    if (at + 2 > s.size() || !s[at].isDigit() || !s[at + 1].isDigit() || s[at].unicode() > '9'
-        || s[at + 1].unicode() > '9') {
-        ok = false;
-        return 0;
+    int v = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = i < s.size() ? s[i].unicode() : u'x';
+        if (c < u'0' || c > u'9') {
+            ok = false;
+            return 0;
+        }
+        v = v * 10 + (c - u'0');
     }
-    return (s[at].unicode() - '0') * 10 + (s[at + 1].unicode() - '0');
+    return v;
+}
+
+bool charAt(QStringView s, qsizetype at, char16_t c)
+{
+    return at < s.size() && s[at] == c;
+}
+
+// "yyyy-MM-ddTHH:mm:ss" at the start of s; invalid when it is not that.
+// (QDateTime's parser is several times slower, which an import of years of
+// dreams feels.)
+QDateTime parseLocalPart(QStringView s)
+{
+    bool ok =
+        charAt(s, 4, u'-') && charAt(s, 7, u'-') && charAt(s, 10, u'T') && charAt(s, 13, u':') && charAt(s, 16, u':');
+    const QDate d(digitsAt(s, 0, 4, ok), digitsAt(s, 5, 2, ok), digitsAt(s, 8, 2, ok));
+    const QTime t(digitsAt(s, 11, 2, ok), digitsAt(s, 14, 2, ok), digitsAt(s, 17, 2, ok));
+    if (!ok || !d.isValid() || !t.isValid())
+        return {};
+    return QDateTime(d, t, Qt::UTC);
 }
 
 // "yyyy-MM-ddTHH:mm:ss+HH:MM[:SS]" (isoWithOffset) as a moment in that offset.
 QDateTime parseWithOffset(QStringView s)
 {
-    if (s.size() < 25 || (s[19] != u'+' && s[19] != u'-'))
+    if ((s.size() != 25 && s.size() != 28) || (s[19] != u'+' && s[19] != u'-') || s[22] != u':'
+        || (s.size() == 28 && s[25] != u':'))
         return {};
-    const QDateTime local = QDateTime::fromString(s.left(19).toString(), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    if (!local.isValid() || s[22] != u':' || (s.size() != 25 && (s.size() != 28 || s[25] != u':')))
-        return {};
-    bool ok = true;
-    const int hours = twoDigits(s, 20, ok);
-    const int minutes = twoDigits(s, 23, ok);
-    const int seconds = s.size() == 28 ? twoDigits(s, 26, ok) : 0;
+    const QDateTime local = parseLocalPart(s);
+    bool ok = local.isValid();
+    const int hours = digitsAt(s, 20, 2, ok);
+    const int minutes = digitsAt(s, 23, 2, ok);
+    const int seconds = s.size() == 28 ? digitsAt(s, 26, 2, ok) : 0;
     if (!ok || minutes > 59 || seconds > 59)
         return {};
     const int offset = (s[19] == u'-' ? -1 : 1) * (hours * 3600 + minutes * 60 + seconds);
     return QDateTime(local.date(), local.time(), Qt::OffsetFromUTC, offset);
 }
 
-QDateTime parseUtc(const QString &s)
+// "yyyy-MM-ddTHH:mm:ss.zzzZ" (utcText), universal time.
+QDateTime parseUtc(QStringView s)
 {
-    if (!s.endsWith(QLatin1Char('Z')))
+    if (s.size() != 24 || s[19] != u'.' || s[23] != u'Z')
         return {};
-    QDateTime t = QDateTime::fromString(s, Qt::ISODateWithMs);
-    return t.isValid() ? t.toUTC() : QDateTime();
+    const QDateTime t = parseLocalPart(s);
+    bool ok = t.isValid();
+    const int ms = digitsAt(s, 20, 3, ok);
+    return ok ? t.addMSecs(ms) : QDateTime();
 }
 
 QDate parseDay(const QString &s)
@@ -533,21 +561,28 @@ QString dreamHtml(const Entry &e)
     return h + QStringLiteral("</article>\n");
 }
 
+// The letters and digits of a title, lower case, words joined by "-", whole
+// words up to kSlugLength characters.
 QString slugOf(const QString &title)
 {
-    QString slug;
-    bool dash = false;
-    for (const QChar c : title.toLower()) {
+    constexpr qsizetype kSlugLength = 60;
+    QStringList words;
+    QString word;
+    for (const QChar c : title.toLower() + QLatin1Char(' ')) {
         if (c.isLetterOrNumber() && !c.isSurrogate()) {
-            if (dash && !slug.isEmpty())
-                slug += QLatin1Char('-');
-            slug += c;
-            dash = false;
-            if (slug.size() >= 60)
-                break;
-        } else {
-            dash = true;
+            word += c;
+        } else if (!word.isEmpty()) {
+            words << word;
+            word.clear();
         }
+    }
+    QString slug;
+    for (const QString &w : words) {
+        if (slug.isEmpty() && w.size() > kSlugLength)
+            return w.left(kSlugLength);
+        if (slug.size() + 1 + w.size() > kSlugLength)
+            break;
+        slug += (slug.isEmpty() ? QString() : QStringLiteral("-")) + w;
     }
     return slug.isEmpty() ? QStringLiteral("son") : slug;
 }
@@ -556,6 +591,32 @@ bool earlierMoment(const Entry &a, const Entry &b)
 {
     return a.at.toSecsSinceEpoch() < b.at.toSecsSinceEpoch()
            || (a.at.toSecsSinceEpoch() == b.at.toSecsSinceEpoch() && a.id < b.id);
+}
+
+// A note written whole under a temporary name and renamed into place, not
+// yet flushed to the disk: a folder of thousands is flushed once at the end
+// (syncFolder), not note by note.
+void writeNote(const QString &path, const QByteArray &bytes)
+{
+    QTemporaryFile f(QFileInfo(path).absolutePath() + QStringLiteral("/.note-XXXXXX"));
+    if (!f.open() || f.write(bytes) != bytes.size() || !f.flush()
+        || ::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw Error(
+            kErrorExportWrite, kSource,
+            QStringLiteral("Не удалось записать файл «%1»: %2. Прежний файл не изменён.").arg(path, f.errorString()));
+    f.setAutoRemove(false);
+}
+
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const int rc = ::syncfs(fd);
+    ::close(fd);
+    if (rc != 0)
+        throw Error(kErrorExportWrite, kSource,
+                    QStringLiteral("Не удалось сохранить на диск файлы в папке «%1».").arg(folder));
 }
 
 QStringList markdownNames(const QList<Entry> &entries)
@@ -936,7 +997,8 @@ int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &en
         const QDir folder(path);
         const QStringList names = markdownNames(entries);
         for (qsizetype i = 0; i < entries.size(); ++i)
-            writeFileAtomically(folder.filePath(names[i]), markdownNote(entries[i]).toUtf8());
+            writeNote(folder.filePath(names[i]), markdownNote(entries[i]).toUtf8());
+        syncFolder(path);
         break;
     }
     }
