@@ -68,6 +68,15 @@ void BM_ImportJsonIntoEmpty(benchmark::State &state)
 }
 BENCHMARK(BM_ImportJsonIntoEmpty)->Unit(benchmark::kMillisecond);
 
+// The reading alone, without the diary: where the import's time goes.
+void BM_ParseJson(benchmark::State &state)
+{
+    const QString json = diary().json;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readAnyJournal(json, {}).entries.size());
+}
+BENCHMARK(BM_ParseJson)->Unit(benchmark::kMillisecond);
+
 void BM_ExportMarkdown(benchmark::State &state)
 {
     const DiaryStore store(diary().path);
