@@ -411,6 +411,9 @@ struct DiaryStore::Impl {
     std::unordered_map<const char *, std::unique_ptr<sql::Statement>> statements;
     sql::Statement &cached(const char *sql);
     void resetCached();
+    // The rows of the stems met in the write under way (no other writer can
+    // change them meanwhile); emptied when it ends.
+    QHash<QString, qint64> stemRows;
 
     bool open();
     void openChecked();
@@ -619,12 +622,15 @@ void DiaryStore::Impl::write(F &&change)
         openChecked();
     }
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+    stemRows.clear();
     try {
         change();
         resetCached();
+        stemRows.clear();
         must(db.exec("COMMIT"), SQLITE_OK);
     } catch (...) {
         resetCached();
+        stemRows.clear();
         // SQLite may have rolled back by itself (a full disk); then there is
         // nothing left to roll back.
         if (!sqlite3_get_autocommit(db.handle()))
@@ -717,18 +723,21 @@ void DiaryStore::Impl::writeWords(qint64 n, const Entry &e)
     sql::Statement &addStem = cached("INSERT INTO stem (text) VALUES (?1)");
     sql::Statement &add = cached("INSERT INTO word (s, n) VALUES (?1, ?2)");
     for (const QString &stem : stems) {
-        find.bind(1, stem);
-        qint64 s = 0;
-        const int rc = find.step();
-        if (rc == SQLITE_ROW) {
-            s = find.integer(0);
-        } else {
-            must(rc);
-            must(addStem.bind(1, stem).step());
-            addStem.reset();
-            s = sqlite3_last_insert_rowid(db.handle());
+        qint64 s = stemRows.value(stem);
+        if (s == 0) {
+            find.bind(1, stem);
+            const int rc = find.step();
+            if (rc == SQLITE_ROW) {
+                s = find.integer(0);
+            } else {
+                must(rc);
+                must(addStem.bind(1, stem).step());
+                addStem.reset();
+                s = sqlite3_last_insert_rowid(db.handle());
+            }
+            find.reset();
+            stemRows.insert(stem, s);
         }
-        find.reset();
         must(add.bind(1, s).bind(2, n).step());
         add.reset();
     }

@@ -573,3 +573,22 @@ TEST_F(ExchangeTest, CliImportOfBadFileLeavesTheDiary)
     const auto again = run({"diary", "import", json, "--dry-run"});
     EXPECT_EQ(again.second, "Будет добавлено 0 записей, обновлено 0, уже есть 5\n");
 }
+
+TEST_F(ExchangeTest, AfterAMergeTheStoreSeesOtherWriters)
+{
+    // A statement of the merge left open would pin this store to the
+    // diary as it was and keep the other writer's entry from it.
+    DiaryStore store(path("d.sqlite"));
+    QList<Entry> journal = syntheticEntries(3, 1);
+    journal[0].id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    applyMerge(store, planMerge(store, {"jrnl", "j", journal}));
+    Entry newer = *store.entry(journal[0].id);
+    newer.updated = newer.updated.addSecs(-5);
+    EXPECT_EQ(store.putAll({newer}), 0);
+    DiaryStore other(path("d.sqlite"));
+    const QString id = other.add(syntheticEntries(1, 2).first());
+    EXPECT_TRUE(store.entry(id).has_value());
+    EXPECT_EQ(store.list().size(), 4);
+    EXPECT_EQ(store.putAll(syntheticEntries(2, 3)), 2);
+    EXPECT_EQ(other.list().size(), 6);
+}
