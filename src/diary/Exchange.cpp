@@ -637,25 +637,29 @@ QByteArray diaryJson(const QList<Entry> &entries)
     QJsonArray list;
     for (const Entry &e : entries)
         list.append(entryObject(e));
-    QJsonObject top;
-    top[QStringLiteral("format")] = QLatin1String(kDiaryFormatName);
-    top[QStringLiteral("version")] = kDiaryFormatVersion;
-    top[QStringLiteral("entries")] = list;
-    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+    // The format first (a JSON object's keys would be sorted), so that even
+    // the beginning of a cut file tells what it is.
+    QByteArray body = QJsonDocument(list).toJson(QJsonDocument::Indented);
+    body.chop(1);
+    return QByteArray("{\n\"format\": \"") + kDiaryFormatName
+           + "\",\n\"version\": " + QByteArray::number(kDiaryFormatVersion) + ",\n\"entries\": " + body + "\n}\n";
 }
 
 ImportedJournal parseDiaryJson(const QByteArray &bytes, const QString &fileName)
 {
     if (bytes.size() > kMaxJournalBytes)
         journalFail(fileName, QStringLiteral("файл больше %1 МБ").arg(megabytes(kMaxJournalBytes)));
+    // What is not even an object naming our format may be another journal's
+    // file (a text in another encoding, another program's JSON): that one's
+    // reader is asked next.
+    const bool ours = bytes.trimmed().startsWith('{') && bytes.contains("\"somnex-diary\"");
+    if (!ours)
+        journalFail(fileName, QStringLiteral("это не дневник снов в формате JSON"), kErrorJournalUnknown);
     if (!bytes.isValidUtf8())
         journalFail(fileName, QStringLiteral("текст не в кодировке UTF-8"));
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError) {
-        // Not JSON at all (no opening brace): some other format.
-        if (!bytes.trimmed().startsWith('{'))
-            journalFail(fileName, QStringLiteral("это не дневник снов в формате JSON"), kErrorJournalUnknown);
         journalFail(
             fileName,
             QStringLiteral("файл JSON повреждён или обрезан (%1, байт %2)").arg(error.errorString()).arg(error.offset));

@@ -331,6 +331,8 @@ TEST_F(ExchangeTest, FormatsAreTriedInTurn)
     const QString other = path("other.txt");
     writeFile(ours, diaryJson(source.entries()));
     writeFile(other, "2026-12-09 03:00 Сон из другого журнала.\n");
+    const QString ansi = path("ansi.txt"); // Windows-1251: no UTF-8
+    writeFile(ansi, "{\"\xd1\xee\xed\": 1}");
     QStringList asked;
     const JournalReader foreign = [&](const QString &p) {
         asked << p;
@@ -338,7 +340,8 @@ TEST_F(ExchangeTest, FormatsAreTriedInTurn)
     };
     EXPECT_EQ(readAnyJournal(ours, foreign).format, "somnex-json");
     EXPECT_EQ(readAnyJournal(other, foreign).format, "jrnl");
-    EXPECT_EQ(asked, QStringList{other});
+    EXPECT_EQ(readAnyJournal(ansi, foreign).format, "jrnl");
+    EXPECT_EQ(asked, (QStringList{other, ansi}));
     for (const QString &p : {other, path("folder")}) {
         QDir().mkpath(path("folder"));
         try {
