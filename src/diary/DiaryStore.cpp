@@ -936,6 +936,13 @@ bool DiaryStore::Impl::put(const Entry &e)
     return true;
 }
 
+void DiaryStore::checkEntry(const Entry &entry)
+{
+    if (!entry.at.isValid())
+        throw badValue(QStringLiteral("Неверный момент сна."));
+    (void)normalised(entry);
+}
+
 int DiaryStore::putAll(QList<Entry> entries)
 {
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch(), Qt::UTC);

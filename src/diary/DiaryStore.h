@@ -113,6 +113,10 @@ public:
     // computed, no symbols are found by the symbol source). Checks each as
     // add does; returns how many entries were written.
     int putAll(QList<Entry> entries);
+    // Throws, as add and putAll would, when an entry's values cannot be
+    // stored (a bad moment, a text too long, a scale out of range ...), so
+    // that an import can name the entry before anything is written.
+    static void checkEntry(const Entry &entry);
     // Replaces a stored entry (by id) with this one, keeping its created time
     // and trash state; sets updated and night, and recomputes the lunar
     // snapshot when the moment or the place changed (else keeps the stored).

@@ -757,8 +757,17 @@ MergePlan planMerge(const DiaryStore &store, const ImportedJournal &journal)
     MergePlan plan;
     // Each id once in the plan: where it is and whether it adds.
     QHash<QString, std::pair<bool, qsizetype>> planned;
-    for (const Entry &given : journal.entries) {
-        Entry e = given;
+    for (qsizetype i = 0; i < journal.entries.size(); ++i) {
+        Entry e = journal.entries[i];
+        try {
+            DiaryStore::checkEntry(e);
+        } catch (const Error &error) {
+            throw Error(kErrorJournalBad, kSource,
+                        QStringLiteral("Файл «%1», запись %2: %3 Ничего не импортировано.")
+                            .arg(journal.source)
+                            .arg(i + 1)
+                            .arg(error.description()));
+        }
         if (e.id.isEmpty()) {
             const QByteArray key = momentKey(e);
             if (moments.contains(key)) {

@@ -362,7 +362,18 @@ TEST_F(ExchangeTest, MergeIsAllOrNone)
     const QByteArray before = diaryHash(store);
     QList<Entry> journal = syntheticEntries(5, 2);
     journal[4].mood = 7; // a foreign reader's value out of range
-    EXPECT_THROW(applyMerge(store, planMerge(store, {"jrnl", "j", journal})), Error);
+    try {
+        applyMerge(store, planMerge(store, {"jrnl", "сны.txt", journal}));
+        ADD_FAILURE() << "merged";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.description(), "Файл «сны.txt», запись 5: Настроение сна задаётся от -2 до +2, а не 7. Ничего "
+                                   "не импортировано.");
+    }
+    EXPECT_EQ(diaryHash(store), before);
+    // Even what slips past the plan is written all or none.
+    MergePlan plan = planMerge(store, {"jrnl", "сны.txt", syntheticEntries(5, 2)});
+    plan.toAdd[4].text = QString(kMaxTextBytes / 2 + 1, QChar(0x0436));
+    EXPECT_THROW(applyMerge(store, plan), Error);
     EXPECT_EQ(diaryHash(store), before);
 }
 
