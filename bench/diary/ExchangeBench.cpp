@@ -27,7 +27,7 @@ struct Diary {
         DiaryStore store(path);
         store.addAll(syntheticEntries(kEntries, 2026));
         json = dir.filePath("diary.json");
-        exportDiary(ExportFormat::Json, json, store.entries(), {}, {}, true);
+        exportDiary(ExportFormat::Json, json, store.allEntries(), {}, {}, true);
     }
 };
 
@@ -42,7 +42,7 @@ void BM_ExportJson(benchmark::State &state)
     const DiaryStore store(diary().path);
     const QString out = diary().dir.filePath("out.json");
     for (auto _ : state) {
-        const QList<Entry> entries = entriesForExport(store.entries(), ExportFormat::Json, {}, {});
+        const QList<Entry> entries = entriesForExport(store.allEntries(), ExportFormat::Json, {}, {});
         benchmark::DoNotOptimize(exportDiary(ExportFormat::Json, out, entries, {}, {}, true));
     }
     state.counters["bytes"] = static_cast<double>(QFile(out).size());
@@ -82,7 +82,7 @@ void BM_ExportMarkdown(benchmark::State &state)
     const DiaryStore store(diary().path);
     const QString out = diary().dir.filePath("notes");
     for (auto _ : state) {
-        const QList<Entry> entries = entriesForExport(store.entries(), ExportFormat::Markdown, {}, {});
+        const QList<Entry> entries = entriesForExport(store.allEntries(), ExportFormat::Markdown, {}, {});
         benchmark::DoNotOptimize(exportDiary(ExportFormat::Markdown, out, entries, {}, {}, true));
     }
 }

@@ -113,7 +113,7 @@ MergePlan restoreFromBackup(DiaryStore &store, const QString &backupPath)
     journal.format = QStringLiteral("somnex-backup");
     journal.source = backupPath;
     try {
-        journal.entries = DiaryStore(work).entries();
+        journal.entries = DiaryStore(work).allEntries();
     } catch (const Error &e) {
         QString why = e.description();
         throw Error(e.number(), kSource, why.replace(work, backupPath));

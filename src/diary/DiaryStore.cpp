@@ -1111,7 +1111,7 @@ std::optional<Entry> DiaryStore::entry(const QString &id) const
     return e;
 }
 
-QList<Entry> DiaryStore::entries() const
+QList<Entry> DiaryStore::allEntries() const
 {
     QList<Entry> out;
     if (!d_->open())

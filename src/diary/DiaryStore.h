@@ -143,8 +143,9 @@ public:
     QString resolveId(const QString &idOrPrefix) const;
     // Every entry not in the trash, newest night first (then newest moment).
     QList<EntrySummary> list() const;
-    // Every entry whole, in the trash or not, oldest moment first.
-    QList<Entry> entries() const;
+    // Every entry whole, in the trash or not, oldest moment first: what an
+    // export and a merge read.
+    QList<Entry> allEntries() const;
     // The entries in the trash, most recently deleted first.
     QList<EntrySummary> trash() const;
     // The ids of the entries not in the trash that match, in list() order.

@@ -747,7 +747,7 @@ QString MergePlan::done() const
 
 MergePlan planMerge(const DiaryStore &store, const ImportedJournal &journal)
 {
-    const QList<Entry> stored = store.entries();
+    const QList<Entry> stored = store.allEntries();
     QHash<QString, QDateTime> updatedById;
     QSet<QByteArray> moments;
     for (const Entry &e : stored) {

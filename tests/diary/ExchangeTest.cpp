@@ -52,7 +52,7 @@ void expectSame(const Entry &a, const Entry &b)
 // What the diary holds, as one hash (the order of entries does not matter).
 QByteArray diaryHash(const DiaryStore &store)
 {
-    QList<Entry> all = store.entries();
+    QList<Entry> all = store.allEntries();
     std::sort(all.begin(), all.end(), [](const Entry &a, const Entry &b) { return a.id < b.id; });
     return QCryptographicHash::hash(diaryJson(all), QCryptographicHash::Sha256).toHex();
 }
@@ -115,7 +115,7 @@ protected:
 TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
 {
     const DiaryStore a = filled("a.sqlite");
-    const QList<Entry> before = a.entries();
+    const QList<Entry> before = a.allEntries();
     ASSERT_EQ(before.size(), 23);
     const QByteArray json = diaryJson(before);
     const QJsonObject top = QJsonDocument::fromJson(json).object();
@@ -128,7 +128,7 @@ TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
     const MergePlan plan = planMerge(b, journal);
     EXPECT_EQ(plan.preview(), "Будет добавлено 23 записи, обновлено 0, уже есть 0");
     EXPECT_EQ(applyMerge(b, plan), 23);
-    const QList<Entry> after = b.entries();
+    const QList<Entry> after = b.allEntries();
     ASSERT_EQ(after.size(), before.size());
     for (qsizetype i = 0; i < before.size(); ++i)
         expectSame(after[i], before[i]);
@@ -139,7 +139,7 @@ TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
 TEST_F(ExchangeTest, ImportingTwiceAddsNothing)
 {
     const DiaryStore a = filled("a.sqlite");
-    const ImportedJournal journal = parseDiaryJson(diaryJson(a.entries()), "a.json");
+    const ImportedJournal journal = parseDiaryJson(diaryJson(a.allEntries()), "a.json");
     DiaryStore b(path("b.sqlite"));
     applyMerge(b, planMerge(b, journal));
     const QByteArray once = diaryHash(b);
@@ -158,7 +158,7 @@ TEST_F(ExchangeTest, TwoWayMergeGivesTheSameDiaries)
     // A dream both have, changed later in B, and one changed later in A.
     const QString shared = a.list().first().id;
     const QString other = a.list().last().id;
-    applyMerge(b, planMerge(b, parseDiaryJson(diaryJson(a.entries()), "a.json")));
+    applyMerge(b, planMerge(b, parseDiaryJson(diaryJson(a.allEntries()), "a.json")));
     Entry inB = *b.entry(shared);
     inB.text += " Дописано в B.";
     b.update(inB);
@@ -166,8 +166,8 @@ TEST_F(ExchangeTest, TwoWayMergeGivesTheSameDiaries)
     inA.title = "Изменено в A";
     a.update(inA);
 
-    const ImportedJournal fromA = parseDiaryJson(diaryJson(a.entries()), "a.json");
-    const ImportedJournal fromB = parseDiaryJson(diaryJson(b.entries()), "b.json");
+    const ImportedJournal fromA = parseDiaryJson(diaryJson(a.allEntries()), "a.json");
+    const ImportedJournal fromB = parseDiaryJson(diaryJson(b.allEntries()), "b.json");
     const MergePlan intoB = planMerge(b, fromA);
     EXPECT_EQ(intoB.preview(), "Будет добавлено 0 записей, обновлено 1, уже есть 4");
     applyMerge(b, intoB);
@@ -235,7 +235,7 @@ TEST_F(ExchangeTest, BadFilesAreRefusedNamingFileAndEntry)
 {
     DiaryStore source(path("s.sqlite"));
     source.addAll(syntheticEntries(3, 4));
-    const QByteArray good = diaryJson(source.entries());
+    const QByteArray good = diaryJson(source.allEntries());
     const QJsonObject top = QJsonDocument::fromJson(good).object();
     // The second entry changed by f.
     auto second = [&](const std::function<void(QJsonObject &)> &f) {
@@ -329,7 +329,7 @@ TEST_F(ExchangeTest, FormatsAreTriedInTurn)
     source.addAll(syntheticEntries(2, 4));
     const QString ours = path("ours.json");
     const QString other = path("other.txt");
-    writeFile(ours, diaryJson(source.entries()));
+    writeFile(ours, diaryJson(source.allEntries()));
     writeFile(other, "2026-12-09 03:00 Сон из другого журнала.\n");
     const QString ansi = path("ansi.txt"); // Windows-1251: no UTF-8
     writeFile(ansi, "{\"\xd1\xee\xed\": 1}");
@@ -440,7 +440,7 @@ QList<QStringList> readCsv(const QString &text)
 TEST_F(ExchangeTest, CsvReadsBackStrictly)
 {
     const DiaryStore store = filled("d.sqlite");
-    const QList<Entry> entries = entriesForExport(store.entries(), ExportFormat::Csv, {}, {});
+    const QList<Entry> entries = entriesForExport(store.allEntries(), ExportFormat::Csv, {}, {});
     ASSERT_EQ(entries.size(), 22) << "the trash is not exported";
     const QByteArray csv = diaryCsv(entries);
     ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBF"));
@@ -509,7 +509,7 @@ TEST_F(ExchangeTest, HtmlBookIsEscapedByNight)
     Entry b = a;
     b.at = b.at.addDays(-1);
     store.addAll({a, b});
-    const QByteArray bytes = diaryHtml(entriesForExport(store.entries(), ExportFormat::Html, {}, {}),
+    const QByteArray bytes = diaryHtml(entriesForExport(store.allEntries(), ExportFormat::Html, {}, {}),
                                        QDate(2026, 12, 1), QDate(2026, 12, 31));
     ASSERT_TRUE(bytes.isValidUtf8());
     const QString h = QString::fromUtf8(bytes);
@@ -521,7 +521,7 @@ TEST_F(ExchangeTest, HtmlBookIsEscapedByNight)
     EXPECT_GT(first, 0);
     EXPECT_GT(second, first);
     EXPECT_TRUE(h.contains("Символы: Лес, Луна"));
-    EXPECT_TRUE(h.contains(QString("лунный день %1").arg(store.entries().first().lunar.lunarDay)));
+    EXPECT_TRUE(h.contains(QString("лунный день %1").arg(store.allEntries().first().lunar.lunarDay)));
     EXPECT_EQ(h.count("<article>"), h.count("</article>"));
 }
 
@@ -531,7 +531,7 @@ TEST_F(ExchangeTest, ExportReplacesOnlyWhenAllowed)
     const QDate from(2005, 1, 1), to(2015, 12, 31);
     for (ExportFormat format : {ExportFormat::Json, ExportFormat::Markdown, ExportFormat::Csv, ExportFormat::Html}) {
         const QString out = path(QString("out-%1").arg(int(format)));
-        const QList<Entry> entries = entriesForExport(store.entries(), format, from, to);
+        const QList<Entry> entries = entriesForExport(store.allEntries(), format, from, to);
         ASSERT_FALSE(entries.isEmpty());
         for (const Entry &e : entries)
             EXPECT_TRUE(e.night >= from && e.night <= to);

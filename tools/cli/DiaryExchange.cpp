@@ -112,7 +112,7 @@ int diaryExport(const QStringList &args)
         return usageError(*why);
     try {
         const DiaryStore store;
-        const QList<Entry> entries = entriesForExport(store.entries(), *a.format, a.from, a.to);
+        const QList<Entry> entries = entriesForExport(store.allEntries(), *a.format, a.from, a.to);
         if (!a.force) {
             const QStringList existing = exportWouldReplace(*a.format, a.out, entries);
             if (!existing.isEmpty()) {
