@@ -23,7 +23,9 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -438,6 +440,15 @@ struct DiaryStore::Impl {
     sql::Connection db;
     SymbolSource symbols;
     Stemmer stemmer;
+    // The statements of the write path, prepared once per connection (an
+    // import writes thousands of entries in one transaction); reset before
+    // each use and when a write ends, so that none holds a read open.
+    std::unordered_map<const char *, std::unique_ptr<sql::Statement>> statements;
+    sql::Statement &cached(const char *sql);
+    void resetCached();
+    // The rows of the stems met in the write under way (no other writer can
+    // change them meanwhile); emptied when it ends.
+    QHash<QString, qint64> stemRows;
 
     bool open();
     void openChecked();
@@ -462,7 +473,9 @@ struct DiaryStore::Impl {
     void writeWords(qint64 n, const Entry &e);
     // An entry as stored: defaults, id, symbols and (unless asked not to) its lunar snapshot.
     Entry prepared(Entry entry, bool lunar = true) const;
-    void insert(const Entry &e, qint64 now);
+    void insert(const Entry &e, qint64 created, qint64 updated, const QVariant &deleted);
+    bool put(const Entry &e);
+    QList<Entry> wholeEntries(const char *tail);
     void changeOne(const QString &id, const char *query, std::optional<qint64> value);
     Entry readEntry(sql::Statement &s);
     QList<EntrySummary> summaries(const char *sql);
@@ -490,6 +503,7 @@ void DiaryStore::Impl::openChecked()
         checkSchema();
         configure();
     } catch (...) {
+        statements.clear();
         db.close();
         throw;
     }
@@ -628,6 +642,22 @@ void DiaryStore::Impl::failWrite(int rc)
     throw fileError(kErrorWrite, path, sql::reason(db.handle(), rc));
 }
 
+sql::Statement &DiaryStore::Impl::cached(const char *sql)
+{
+    std::unique_ptr<sql::Statement> &s = statements[sql];
+    if (s)
+        s->reset();
+    else
+        s = std::make_unique<sql::Statement>(db, sql);
+    return *s;
+}
+
+void DiaryStore::Impl::resetCached()
+{
+    for (auto &entry : statements)
+        entry.second->reset();
+}
+
 template <class F>
 void DiaryStore::Impl::write(F &&change)
 {
@@ -636,10 +666,15 @@ void DiaryStore::Impl::write(F &&change)
         openChecked();
     }
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+    stemRows.clear();
     try {
         change();
+        resetCached();
+        stemRows.clear();
         must(db.exec("COMMIT"), SQLITE_OK);
     } catch (...) {
+        resetCached();
+        stemRows.clear();
         // SQLite may have rolled back by itself (a full disk); then there is
         // nothing left to roll back.
         if (!sqlite3_get_autocommit(db.handle()))
@@ -702,19 +737,19 @@ void DiaryStore::Impl::bindEntry(sql::Statement &s, const Entry &e, qint64 creat
 
 void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
 {
-    sql::Statement clearTags(db, "DELETE FROM tag WHERE n = ?1");
+    sql::Statement &clearTags = cached("DELETE FROM tag WHERE n = ?1");
     must(clearTags.bind(1, n).step());
-    sql::Statement tag(db, "INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
+    sql::Statement &tag = cached("INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.tags.size(); ++i) {
         const Tag &t = e.tags[i];
         tag.bind(1, n).bind(2, qint64(i)).bind(3, t.text).bind(4, foldWord(t.text)).bind(5, tagKindCode(t.kind));
         must(tag.step());
         tag.reset();
     }
-    sql::Statement clearSymbols(db, "DELETE FROM symbol WHERE n = ?1");
+    sql::Statement &clearSymbols = cached("DELETE FROM symbol WHERE n = ?1");
     must(clearSymbols.bind(1, n).step());
-    sql::Statement sym(db, "INSERT OR IGNORE INTO symbol (n, position, headword, folded, origin) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5)");
+    sql::Statement &sym = cached("INSERT OR IGNORE INTO symbol (n, position, headword, folded, origin) "
+                                 "VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.symbols.size(); ++i) {
         const Symbol &s = e.symbols[i];
         const QString headword = s.headword.trimmed();
@@ -728,26 +763,29 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
 
 void DiaryStore::Impl::writeWords(qint64 n, const Entry &e)
 {
-    sql::Statement clear(db, "DELETE FROM word WHERE n = ?1");
+    sql::Statement &clear = cached("DELETE FROM word WHERE n = ?1");
     must(clear.bind(1, n).step());
     QSet<QString> stems = stemsOf(e.title, stemmer);
     stems.unite(stemsOf(e.text, stemmer));
-    sql::Statement find(db, "SELECT s FROM stem WHERE text = ?1");
-    sql::Statement addStem(db, "INSERT INTO stem (text) VALUES (?1)");
-    sql::Statement add(db, "INSERT INTO word (s, n) VALUES (?1, ?2)");
+    sql::Statement &find = cached("SELECT s FROM stem WHERE text = ?1");
+    sql::Statement &addStem = cached("INSERT INTO stem (text) VALUES (?1)");
+    sql::Statement &add = cached("INSERT INTO word (s, n) VALUES (?1, ?2)");
     for (const QString &stem : stems) {
-        find.bind(1, stem);
-        qint64 s = 0;
-        const int rc = find.step();
-        if (rc == SQLITE_ROW) {
-            s = find.integer(0);
-        } else {
-            must(rc);
-            must(addStem.bind(1, stem).step());
-            addStem.reset();
-            s = sqlite3_last_insert_rowid(db.handle());
+        qint64 s = stemRows.value(stem);
+        if (s == 0) {
+            find.bind(1, stem);
+            const int rc = find.step();
+            if (rc == SQLITE_ROW) {
+                s = find.integer(0);
+            } else {
+                must(rc);
+                must(addStem.bind(1, stem).step());
+                addStem.reset();
+                s = sqlite3_last_insert_rowid(db.handle());
+            }
+            find.reset();
+            stemRows.insert(stem, s);
         }
-        find.reset();
         must(add.bind(1, s).bind(2, n).step());
         add.reset();
     }
@@ -871,22 +909,22 @@ Entry DiaryStore::Impl::prepared(Entry entry, bool lunar) const
     return e;
 }
 
-void DiaryStore::Impl::insert(const Entry &e, qint64 now)
+void DiaryStore::Impl::insert(const Entry &e, qint64 created, qint64 updated, const QVariant &deleted)
 {
-    sql::Statement exists(db, "SELECT 1 FROM entry WHERE id = ?1");
+    sql::Statement &exists = cached("SELECT 1 FROM entry WHERE id = ?1");
     if (exists.bind(1, e.id).step() == SQLITE_ROW)
         throw badValue(QStringLiteral("Запись «%1» уже есть в дневнике.").arg(e.id));
-    sql::Statement s(db, "INSERT INTO entry (id, created, updated, at_local, at_offset, at_utc, zone, night, title, "
-                         "display_title, lucid, clarity, mood, kinds, place_name, place_lat, place_lon, mark, "
-                         "marked_on, mark_note, lunar_found, lunar_day, lunar_start, lunar_end, phase_picture, "
-                         "deleted_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?11, ?12, ?13, ?14, ?15, ?16, "
-                         "?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?30)");
-    bindEntry(s, e, now, now, {});
+    sql::Statement &s = cached("INSERT INTO entry (id, created, updated, at_local, at_offset, at_utc, zone, night, "
+                               "title, display_title, lucid, clarity, mood, kinds, place_name, place_lat, place_lon, "
+                               "mark, marked_on, mark_note, lunar_found, lunar_day, lunar_start, lunar_end, "
+                               "phase_picture, deleted_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?11, ?12, "
+                               "?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?30)");
+    bindEntry(s, e, created, updated, deleted);
     must(s.step());
     const qint64 n = sqlite3_last_insert_rowid(db.handle());
-    sql::Statement body(db, "INSERT INTO body (n, text, lunar_text, weekday_text, month_day_text) "
-                            "VALUES (?31, ?10, ?27, ?28, ?29)");
-    bindEntry(body, e, now, now, {});
+    sql::Statement &body = cached("INSERT INTO body (n, text, lunar_text, weekday_text, month_day_text) "
+                                  "VALUES (?31, ?10, ?27, ?28, ?29)");
+    bindEntry(body, e, created, updated, deleted);
     must(body.bind(31, n).step());
     writeChildren(n, e);
     writeWords(n, e);
@@ -895,7 +933,10 @@ void DiaryStore::Impl::insert(const Entry &e, qint64 now)
 QString DiaryStore::add(Entry entry)
 {
     const Entry e = d_->prepared(std::move(entry));
-    d_->write([&] { d_->insert(e, QDateTime::currentMSecsSinceEpoch()); });
+    d_->write([&] {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        d_->insert(e, now, now, {});
+    });
     return e.id;
 }
 
@@ -919,11 +960,89 @@ QStringList DiaryStore::addAll(QList<Entry> entries)
     d_->write([&] {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (const Entry &e : ready)
-            d_->insert(e, now);
+            d_->insert(e, now, now, {});
     });
     for (const Entry &e : ready)
         ids << e.id;
     return ids;
+}
+
+// Adds the entry, or replaces the stored one of its id when this one was
+// updated later; whether it wrote.
+bool DiaryStore::Impl::put(const Entry &e)
+{
+    const QVariant deleted = e.deletedAt.isValid() ? QVariant(e.deletedAt.toMSecsSinceEpoch()) : QVariant();
+    sql::Statement &old = cached("SELECT n, updated FROM entry WHERE id = ?1");
+    const int rc = old.bind(1, e.id).step();
+    if (rc != SQLITE_ROW) {
+        must(rc);
+        old.reset();
+        insert(e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
+        return true;
+    }
+    if (old.integer(1) >= e.updated.toMSecsSinceEpoch())
+        return false;
+    const qint64 n = old.integer(0);
+    old.reset();
+    sql::Statement &s = cached("UPDATE entry SET created = ?2, updated = ?3, at_local = ?4, at_offset = ?5, "
+                               "at_utc = ?6, zone = ?7, night = ?8, title = ?9, display_title = ?11, "
+                               "lucid = ?12, clarity = ?13, mood = ?14, kinds = ?15, place_name = ?16, "
+                               "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
+                               "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
+                               "phase_picture = ?26, deleted_at = ?30 WHERE id = ?1");
+    bindEntry(s, e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
+    must(s.step());
+    sql::Statement &body = cached("UPDATE body SET text = ?10, lunar_text = ?27, weekday_text = ?28, "
+                                  "month_day_text = ?29 WHERE n = ?31");
+    bindEntry(body, e, e.created.toMSecsSinceEpoch(), e.updated.toMSecsSinceEpoch(), deleted);
+    must(body.bind(31, n).step());
+    writeChildren(n, e);
+    writeWords(n, e);
+    return true;
+}
+
+void DiaryStore::checkEntry(const Entry &entry)
+{
+    if (!entry.at.isValid())
+        throw badValue(QStringLiteral("Неверный момент сна."));
+    (void)normalised(entry);
+}
+
+int DiaryStore::putAll(QList<Entry> entries)
+{
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch(), Qt::UTC);
+    QList<Entry> ready;
+    ready.reserve(entries.size());
+    QList<DatedPlace> unknown; // the moments whose snapshot the file did not keep
+    QList<qsizetype> unknownAt;
+    for (Entry &given : entries) {
+        if (!given.at.isValid())
+            throw badValue(QStringLiteral("Неверный момент сна."));
+        Entry e = normalised(std::move(given));
+        if (e.id.isEmpty())
+            e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!e.created.isValid())
+            e.created = now;
+        if (!e.updated.isValid())
+            e.updated = now;
+        if (e.lunar == LunarSnapshot()) {
+            unknown.append({e.at, e.place});
+            unknownAt.append(ready.size());
+        }
+        ready << std::move(e);
+    }
+    // an import's lunar days lunation by lunation
+    const QList<LunarSnapshot> lunar = computeSnapshots(unknown);
+    for (qsizetype i = 0; i < unknownAt.size(); ++i)
+        ready[unknownAt[i]].lunar = lunar[i];
+    int written = 0;
+    if (ready.isEmpty())
+        return written;
+    d_->write([&] {
+        for (const Entry &e : ready)
+            written += d_->put(e) ? 1 : 0;
+    });
+    return written;
 }
 
 void DiaryStore::update(const Entry &entry)
@@ -1100,30 +1219,41 @@ QList<EntrySummary> DiaryStore::list() const
                          "ORDER BY night DESC, at_utc DESC, id");
 }
 
-QList<Entry> DiaryStore::entries() const
+// Entries whole, read at once: the entry rows in the order the query's tail
+// gives, then every tag and symbol in one pass each.
+QList<Entry> DiaryStore::Impl::wholeEntries(const char *tail)
 {
     QList<Entry> all;
-    if (!d_->open())
+    if (!open())
         return all;
     QHash<qint64, qsizetype> index;
-    sql::Statement s(d_->db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom
-                                 + " WHERE e.deleted_at IS NULL ORDER BY e.night DESC, e.at_utc DESC, e.id");
+    sql::Statement s(db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom + tail);
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
         index.insert(s.integer(30), all.size());
-        all.append(d_->readEntry(s));
+        all.append(readEntry(s));
     }
     if (rc != SQLITE_DONE)
-        throw readError(d_->path, rc, d_->db.message(), sqlite3_system_errno(d_->db.handle()));
-    sql::Statement tags(d_->db, "SELECT n, text, kind FROM tag ORDER BY n, position");
+        throw readError(path, rc, db.message(), sqlite3_system_errno(db.handle()));
+    sql::Statement tags(db, "SELECT n, text, kind FROM tag ORDER BY n, position");
     while (tags.step() == SQLITE_ROW)
         if (const auto it = index.constFind(tags.integer(0)); it != index.constEnd())
             all[*it].tags << Tag{tags.text(1), tagKindFromCode(tags.text(2)).value_or(TagKind::Plain)};
-    sql::Statement symbols(d_->db, "SELECT n, headword, origin FROM symbol ORDER BY n, position");
-    while (symbols.step() == SQLITE_ROW)
-        if (const auto it = index.constFind(symbols.integer(0)); it != index.constEnd())
-            all[*it].symbols << Symbol{symbols.text(1), originOf(symbols.text(2))};
+    sql::Statement marks(db, "SELECT n, headword, origin FROM symbol ORDER BY n, position");
+    while (marks.step() == SQLITE_ROW)
+        if (const auto it = index.constFind(marks.integer(0)); it != index.constEnd())
+            all[*it].symbols << Symbol{marks.text(1), originOf(marks.text(2))};
     return all;
+}
+
+QList<Entry> DiaryStore::entries() const
+{
+    return d_->wholeEntries(" WHERE e.deleted_at IS NULL ORDER BY e.night DESC, e.at_utc DESC, e.id");
+}
+
+QList<Entry> DiaryStore::allEntries() const
+{
+    return d_->wholeEntries(" ORDER BY e.at_utc, e.id");
 }
 
 QList<EntrySummary> DiaryStore::trash() const

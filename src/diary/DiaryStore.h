@@ -104,6 +104,19 @@ public:
     // Stores several new entries in one transaction (all or none), as add
     // does each; returns their ids in order. For imports and benchmarks.
     QStringList addAll(QList<Entry> entries);
+    // Writes entries as they are given, for imports and restoring copies, in
+    // one transaction (all or none): an entry whose id is absent is added; a
+    // stored entry is replaced only when the given one's updated time is
+    // later, so that nothing newer is ever overwritten. Created, updated, the
+    // symbols, the lunar snapshot and the trash state are kept as given (an
+    // invalid created or updated time becomes now, an empty snapshot is
+    // computed, no symbols are found by the symbol source). Checks each as
+    // add does; returns how many entries were written.
+    int putAll(QList<Entry> entries);
+    // Throws, as add and putAll would, when an entry's values cannot be
+    // stored (a bad moment, a text too long, a scale out of range ...), so
+    // that an import can name the entry before anything is written.
+    static void checkEntry(const Entry &entry);
     // Replaces a stored entry (by id) with this one, keeping its created time
     // and trash state; sets updated and night, and recomputes the lunar
     // snapshot when the moment or the place changed (else keeps the stored).
@@ -133,6 +146,9 @@ public:
     // The same entries in full, in the same order, read at once (three
     // queries in all): what the statistics read.
     QList<Entry> entries() const;
+    // Every entry whole, in the trash or not, oldest moment first: what an
+    // export and a merge read.
+    QList<Entry> allEntries() const;
     // The entries in the trash, most recently deleted first.
     QList<EntrySummary> trash() const;
     // The ids of the entries not in the trash that match, in list() order.

@@ -26,9 +26,7 @@ enum ImportErrorNumber : long {
     kErrorImportTooLarge = 3123,   // a file above kMaxJournalBytes, a folder above kMaxDreamdirFiles
 };
 
-// The largest file read (64 MiB), checked before reading; a dreamdir's .dre
-// files together may not exceed it either.
-inline constexpr qint64 kMaxJournalBytes = 64LL * 1024 * 1024;
+// kMaxJournalBytes (Journal.h) holds for a dreamdir's .dre files together too.
 // The most .dre files a dreamdir may hold; the folder is refused above it
 // before any file is read.
 inline constexpr int kMaxDreamdirFiles = 20000;

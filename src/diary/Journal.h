@@ -11,6 +11,10 @@
 
 namespace somnex::diary {
 
+// The largest journal file read (64 MiB), checked before it is read: a
+// larger one is refused with a message.
+inline constexpr qint64 kMaxJournalBytes = 64LL * 1024 * 1024;
+
 struct ImportedJournal {
     // The format read: "somnex-json", "dreamdir", "webdreamjournal", "jrnl",
     // "dayone" or "dream-journal-app".

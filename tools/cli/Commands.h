@@ -19,6 +19,13 @@ int article(const QStringList &args);
 int articles(const QStringList &args);
 int diary(const QStringList &args);
 int diaryStats(const QStringList &args);
+// diary export, import, backup, restore FILE (DiaryExchange.cpp).
+int diaryExport(const QStringList &args);
+int diaryImport(const QStringList &args);
+int diaryBackup(const QStringList &args);
+int diaryRestoreBackup(const QStringList &args);
+// Whether `diary restore` names a file of a copy rather than an entry.
+bool namesBackupFile(const QStringList &args);
 
 // The merged word list of the books enabled in the user's settings; none,
 // with the reason on standard error, when the books cannot be read.

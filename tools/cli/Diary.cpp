@@ -37,25 +37,31 @@ constexpr int kFailed = 1;  // the diary cannot be read or written, or refused t
 constexpr int kUsage = 2;   // the command line is wrong
 constexpr int kNoEntry = 3; // no entry with that id
 
-const QString kDiaryUsage =
-    QStringLiteral("Использование:\n"
-                   "  somnex-cli diary add [--at \"ГГГГ-ММ-ДД ЧЧ:ММ\"] [--title НАЗВАНИЕ] [--lucid] [--tag МЕТКА]...\n"
-                   "                       [--lat ГРАД --lon ГРАД] ТЕКСТ|-\n"
-                   "        записать сон (- : текст со стандартного ввода); выводит номер записи\n"
-                   "  somnex-cli diary list [--json]          все сны, с последней ночи\n"
-                   "  somnex-cli diary show НОМЕР [--json]    один сон целиком\n"
-                   "  somnex-cli diary search ТЕКСТ [--json]  сны, в которых есть все слова текста в любой форме\n"
-                   "  somnex-cli diary mark НОМЕР yes|partly|no|none [--note ЗАМЕТКА]\n"
-                   "        отметить, сбылся ли сон (сбылся, частично, не сбылся, без отметки)\n"
-                   "  somnex-cli diary delete НОМЕР           переместить сон в корзину\n"
-                   "  somnex-cli diary restore НОМЕР          вернуть сон из корзины\n"
-                   "  somnex-cli diary synth N [--seed S]     записать N выдуманных снов (для замеров скорости)\n"
-                   "  somnex-cli diary stats [--from ДАТА] [--to ДАТА] [--json]  статистика дневника\n"
-                   "НОМЕР: номер записи или его начало (не меньше 4 знаков).\n"
-                   "--at: местное время по часовому поясу системы (TZ учитывается), по умолчанию сейчас;\n"
-                   "без --lat и --lon лунный день считается для места из настроек программы.\n"
-                   "Коды выхода: 0 - успех, 1 - дневник не читается или не записывается, 2 - неверная\n"
-                   "командная строка, 3 - нет записи с таким номером.\n");
+const QString kDiaryUsage = QStringLiteral(
+    "Использование:\n"
+    "  somnex-cli diary add [--at \"ГГГГ-ММ-ДД ЧЧ:ММ\"] [--title НАЗВАНИЕ] [--lucid] [--tag МЕТКА]...\n"
+    "                       [--lat ГРАД --lon ГРАД] ТЕКСТ|-\n"
+    "        записать сон (- : текст со стандартного ввода); выводит номер записи\n"
+    "  somnex-cli diary list [--json]          все сны, с последней ночи\n"
+    "  somnex-cli diary show НОМЕР [--json]    один сон целиком\n"
+    "  somnex-cli diary search ТЕКСТ [--json]  сны, в которых есть все слова текста в любой форме\n"
+    "  somnex-cli diary mark НОМЕР yes|partly|no|none [--note ЗАМЕТКА]\n"
+    "        отметить, сбылся ли сон (сбылся, частично, не сбылся, без отметки)\n"
+    "  somnex-cli diary delete НОМЕР           переместить сон в корзину\n"
+    "  somnex-cli diary restore НОМЕР          вернуть сон из корзины\n"
+    "  somnex-cli diary synth N [--seed S]     записать N выдуманных снов (для замеров скорости)\n"
+    "  somnex-cli diary export --format json|md|csv|html --out ПУТЬ [--from ДАТА] [--to ДАТА] [--force]\n"
+    "        выгрузить сны (md: ПУТЬ - папка, по файлу на сон; ДАТА - ночь, ГГГГ-ММ-ДД);\n"
+    "        существующие файлы заменяются только с --force\n"
+    "  somnex-cli diary import ПУТЬ [--dry-run]  добавить сны из файла, ничего не удаляя\n"
+    "  somnex-cli diary backup                 сохранить копию дневника сейчас\n"
+    "  somnex-cli diary restore ФАЙЛ.sqlite    добавить в дневник сны из копии\n"
+    "  somnex-cli diary stats [--from ДАТА] [--to ДАТА] [--json]  статистика дневника\n"
+    "НОМЕР: номер записи или его начало (не меньше 4 знаков).\n"
+    "--at: местное время по часовому поясу системы (TZ учитывается), по умолчанию сейчас;\n"
+    "без --lat и --lon лунный день считается для места из настроек программы.\n"
+    "Коды выхода: 0 - успех, 1 - дневник не читается или не записывается, 2 - неверная\n"
+    "командная строка, 3 - нет записи с таким номером.\n");
 
 int usageError(const QString &why)
 {
@@ -567,9 +573,13 @@ int diary(const QStringList &args)
         {QStringLiteral("search"), searchCommand},
         {QStringLiteral("mark"), markCommand},
         {QStringLiteral("delete"), [](const QStringList &a) { return trashOne(a, true); }},
-        {QStringLiteral("restore"), [](const QStringList &a) { return trashOne(a, false); }},
+        {QStringLiteral("restore"),
+         [](const QStringList &a) { return namesBackupFile(a) ? diaryRestoreBackup(a) : trashOne(a, false); }},
         {QStringLiteral("synth"), synthCommand},
         {QStringLiteral("stats"), diaryStats},
+        {QStringLiteral("export"), diaryExport},
+        {QStringLiteral("import"), diaryImport},
+        {QStringLiteral("backup"), diaryBackup},
     };
     if (args.isEmpty())
         return usageError(QStringLiteral("Укажите действие с дневником."));

@@ -1,0 +1,127 @@
+#pragma once
+// The diary leaves and comes back: our own lossless JSON file, Markdown notes,
+// a CSV table and an HTML "book of dreams" written out; a journal read in and
+// merged into the diary without ever deleting or overwriting a newer entry.
+//
+// Every file is written whole under another name and then renamed into place,
+// so that a failure leaves the old file (or none) and never half a file.
+
+#include "diary/DiaryStore.h"
+#include "diary/Entry.h"
+#include "diary/Journal.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace somnex::diary {
+
+// The numbers of the errors thrown here (somnex::Error::number()).
+enum ExchangeErrorNumber : long {
+    kErrorJournalBad = 3111,     // a journal file that cannot be read: damaged, wrong values, too large
+    kErrorJournalUnknown = 3112, // not a journal of any format known
+    kErrorExportExists = 3113,   // the file to write exists and replacing it was not allowed
+    kErrorExportWrite = 3114,    // writing the file failed: the old file (if any) is left as it was
+    kErrorExportTooLarge = 3115, // the JSON file would be larger than an import accepts
+};
+
+// kMaxJournalBytes (Journal.h): an export in our JSON format that would be
+// larger is refused too, so that every file written can be read back.
+
+// ---- our own format ---------------------------------------------------------
+
+// The format's name and version in the file's top-level object.
+inline constexpr const char *kDiaryFormatName = "somnex-diary";
+inline constexpr int kDiaryFormatVersion = 1;
+
+// The entries as our JSON file: {"format": "somnex-diary", "version": 1,
+// "entries": [...]} with every field of every entry, UTF-8, indented. The
+// same entries give the same bytes.
+QByteArray diaryJson(const QList<Entry> &entries);
+
+// Reads our JSON file strictly: a wrong type, a missing field, a value out of
+// range, invalid UTF-8, a cut or malformed file, a repeated id or a file over
+// kMaxJournalBytes throws somnex::Error (kErrorJournalBad) with a Russian
+// message naming the file and the entry (counted from 1). A file that is not
+// of this format at all (no "format": "somnex-diary") throws
+// kErrorJournalUnknown. Format "somnex-json".
+ImportedJournal parseDiaryJson(const QByteArray &bytes, const QString &fileName);
+
+// Reads a journal of any format known: our JSON first, else `foreign` when
+// set; otherwise (or when the path is neither) a Russian "not recognised"
+// error (kErrorJournalUnknown). A file over kMaxJournalBytes is refused
+// before it is read.
+ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign);
+
+// ---- the merge ------------------------------------------------------------------
+
+// What importing a journal would do, worked out before anything is written.
+struct MergePlan {
+    QList<Entry> toAdd;    // new entries (with their own or a new id)
+    QList<Entry> toUpdate; // entries of the diary the journal holds a newer version of
+    int unchanged = 0;     // entries the diary already has (as new or newer)
+
+    // "Будет добавлено N записей, обновлено M, уже есть K".
+    QString preview() const;
+    // "Добавлено N записей, обновлено M, уже есть K": what applying did.
+    QString done() const;
+};
+
+// Compares a journal with the diary:
+//  - an entry with an id the diary has updates it only when the journal's
+//    version was updated later, else it is already there;
+//  - an entry without an id the diary already has when one of the diary's
+//    entries has the same moment and the same text; it gets a new id else;
+//  - every other entry is added (the same entry twice in one journal counts
+//    once, the later version).
+MergePlan planMerge(const DiaryStore &store, const ImportedJournal &journal);
+// Writes the plan in one transaction (all or none); a diary entry changed
+// since the plan was made is never overwritten by an older one. Returns how
+// many entries were written.
+int applyMerge(DiaryStore &store, const MergePlan &plan);
+
+// ---- export -------------------------------------------------------------------
+
+enum class ExportFormat { Json, Markdown, Csv, Html };
+// "json", "md", "csv", "html"; none for anything else.
+std::optional<ExportFormat> exportFormatFromCode(const QString &code);
+
+// The entries of a period: those whose night lies between from and to
+// (inclusive; an invalid date is no bound), oldest moment first. Entries in
+// the trash are kept only for JSON, which keeps the diary's whole state.
+QList<Entry> entriesForExport(const QList<Entry> &all, ExportFormat format, const QDate &from, const QDate &to);
+
+// One Markdown note: YAML front matter (title, created, updated, night, at,
+// zone, tags, kinds, lucid, clarity, mood, lunar_day, mark, marked_on,
+// symbols, place, id), then the text.
+QString markdownNote(const Entry &e);
+// The note's file name: "<night>-<slug of the title>.md", letters and digits
+// of the title only, unique within `taken` (compared ignoring letter case).
+QString markdownFileName(const Entry &e, QStringList &taken);
+// The CSV table: a header and one row per dream, RFC 4180 (fields quoted
+// when they hold a quote, a comma or a line break; quotes doubled; CRLF),
+// UTF-8 with a byte order mark.
+QByteArray diaryCsv(const QList<Entry> &entries);
+// The "book of dreams": an HTML page with the nights as headings, each dream
+// with its time, lunar day, mark, text and symbols; everything escaped.
+QByteArray diaryHtml(const QList<Entry> &entries, const QDate &from, const QDate &to);
+
+// The files an export to `path` would replace (for Markdown, the notes in
+// the folder `path`; for the others `path` itself), so that the window can
+// ask first.
+QStringList exportWouldReplace(ExportFormat format, const QString &path, const QList<Entry> &entries);
+
+// Writes the entries (already chosen by entriesForExport) to path; replaces
+// existing files only with `replace`, else throws kErrorExportExists naming
+// them. Returns the number of dreams written. Throws somnex::Error with a
+// Russian message when a file cannot be written; what was there stays.
+int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &entries, const QDate &from,
+                const QDate &to, bool replace);
+
+// Writes bytes to path atomically (a temporary file in the same folder,
+// flushed, then renamed over path). Throws kErrorExportWrite.
+void writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+} // namespace somnex::diary
