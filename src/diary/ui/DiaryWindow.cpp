@@ -2,6 +2,7 @@
 
 #include "calendar/calen/LunarDay.h"
 #include "calendar/calen/PhasePicture.h"
+#include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
@@ -21,6 +22,9 @@
 #include <QCompleter>
 #include <QDateEdit>
 #include <QDateTimeEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -38,6 +42,7 @@
 #include <QSplitter>
 #include <QStringListModel>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -255,6 +260,18 @@ void DiaryWindow::buildControls()
     stats->setObjectName(QStringLiteral("statistics"));
     stats->setToolTip(QStringLiteral("Статистика дневника: сны по месяцам, символы и ваша таблица сбываемости"));
     connect(stats, &QAction::triggered, this, &DiaryWindow::openStatistics);
+    QAction *exportIt = toolbar_->addAction(QStringLiteral("&Экспорт…"));
+    exportIt->setObjectName(QStringLiteral("export"));
+    exportIt->setToolTip(QStringLiteral("Выгрузить сны в JSON, Markdown, CSV или HTML"));
+    connect(exportIt, &QAction::triggered, this, &DiaryWindow::chooseExport);
+    QAction *importIt = toolbar_->addAction(QStringLiteral("&Импорт…"));
+    importIt->setObjectName(QStringLiteral("import"));
+    importIt->setToolTip(QStringLiteral("Добавить сны из файла этой программы или другого дневника снов"));
+    connect(importIt, &QAction::triggered, this, &DiaryWindow::chooseImport);
+    QAction *restoreIt = toolbar_->addAction(QStringLiteral("Восстановить из &копии…"));
+    restoreIt->setObjectName(QStringLiteral("restoreBackup"));
+    restoreIt->setToolTip(QStringLiteral("Добавить в дневник сны из ежедневной копии; дневник не заменяется"));
+    connect(restoreIt, &QAction::triggered, this, &DiaryWindow::chooseRestore);
     QAction *find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {
@@ -706,6 +723,130 @@ StatsWindow *DiaryWindow::openStatistics()
     return w;
 }
 
+bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
+{
+    if (!store_ || path.isEmpty())
+        return false;
+    saveNow();
+    try {
+        const QDate from = periodBox_->isChecked() ? fromDate_->date() : QDate();
+        const QDate to = periodBox_->isChecked() ? toDate_->date() : QDate();
+        const QList<Entry> chosen = entriesForExport(store_->allEntries(), format, from, to);
+        const QStringList replaced = exportWouldReplace(format, path, chosen);
+        if (!replaced.isEmpty()
+            && ShowMessage(QStringLiteral("Заменить %1 существующих файлов (%2)?")
+                               .arg(replaced.size())
+                               .arg(QFileInfo(replaced.first()).fileName()),
+                           kTitle, MsgIcon::Question, MsgButtons::YesNo)
+                   != MsgResult::Yes)
+            return false;
+        const int written = exportDiary(format, path, chosen, from, to, true);
+        statusLine_->setText(QStringLiteral("Выгружено снов: %1.").arg(written));
+        return true;
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return false;
+    }
+}
+
+int DiaryWindow::mergeAsked(const MergePlan &plan, const QString &what)
+{
+    if (ShowMessage(what + QStringLiteral("\n") + plan.preview() + QStringLiteral("\nПродолжить?"), kTitle,
+                    MsgIcon::Question, MsgButtons::YesNo)
+        != MsgResult::Yes)
+        return -1;
+    const int written = applyMerge(*store_, plan);
+    statusLine_->setText(plan.done().toHtmlEscaped());
+    reloadList();
+    return written;
+}
+
+int DiaryWindow::importFrom(const QString &path)
+{
+    if (!store_ || path.isEmpty())
+        return -1;
+    saveNow();
+    try {
+        const ImportedJournal journal = readAnyJournal(path, [](const QString &p) { return readForeignJournal(p); });
+        return mergeAsked(planMerge(*store_, journal), QStringLiteral("Импорт из «%1».").arg(path));
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return -1;
+    }
+}
+
+int DiaryWindow::restoreFrom(const QString &backupPath)
+{
+    if (!store_ || backupPath.isEmpty())
+        return -1;
+    saveNow();
+    try {
+        // the copy is read through a copy of its own (opening a diary may tidy
+        // its trash) and merged, never put in the diary's place
+        QTemporaryDir scratch;
+        const QString readable = scratch.filePath(QStringLiteral("copy.sqlite"));
+        if (!scratch.isValid() || !QFile::copy(backupPath, readable))
+            throw Error(kErrorUnreadable, QStringLiteral("restoreFrom"),
+                        QStringLiteral("Не удаётся прочитать копию «%1».").arg(backupPath));
+        DiaryStore copy(readable);
+        ImportedJournal journal;
+        journal.format = QStringLiteral("somnex-backup");
+        journal.source = backupPath;
+        journal.entries = copy.allEntries();
+        return mergeAsked(planMerge(*store_, journal),
+                          QStringLiteral("Восстановление из копии «%1».").arg(QFileInfo(backupPath).fileName()));
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return -1;
+    }
+}
+
+void DiaryWindow::chooseExport()
+{
+    struct Choice {
+        const char16_t *filter;
+        ExportFormat format;
+        bool folder;
+    };
+    static const Choice choices[] = {
+        {u"Дневник снов, JSON (*.json)", ExportFormat::Json, false},
+        {u"Заметки Markdown, папка (*.md)", ExportFormat::Markdown, true},
+        {u"Таблица CSV (*.csv)", ExportFormat::Csv, false},
+        {u"Книга снов, HTML (*.html)", ExportFormat::Html, false},
+    };
+    QStringList filters;
+    for (const Choice &c : choices)
+        filters << QString::fromUtf16(c.filter);
+    QString chosenFilter;
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дневника"), QStringLiteral("дневник-снов"),
+                                     filters.join(QStringLiteral(";;")), &chosenFilter,
+                                     QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    const Choice &c = choices[std::max<qsizetype>(0, filters.indexOf(chosenFilter))];
+    QString target = path;
+    if (c.folder && target.endsWith(QStringLiteral(".md")))
+        target.chop(3);
+    exportTo(c.format, target);
+}
+
+void DiaryWindow::chooseImport()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Импорт снов"), QString(),
+                                     QStringLiteral("Дневники снов (*.json *.dre .dreamdir);;Все файлы (*)"));
+    importFrom(QFileInfo(path).fileName() == QLatin1String(".dreamdir") ? QFileInfo(path).absolutePath() : path);
+}
+
+void DiaryWindow::chooseRestore()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Восстановить из копии"), backupFolder(store_->path()),
+                                     QStringLiteral("Копии дневника (diary-*.sqlite)"));
+    restoreFrom(path);
+}
+
 void DiaryWindow::filterBySymbol(const QString &headword)
 {
     symbol_ = headword;
@@ -859,6 +1000,9 @@ bool DiaryWindow::saveNow()
         dirty_ = false;
         failureShown_ = false;
         statusLine_->clear();
+        // the first change of the day copies the diary; a failed copy is said once
+        if (const QString why = backup_.afterSave(*store_, QDate::currentDate()); !why.isEmpty())
+            ShowMessage(why, kTitle, MsgIcon::Warning);
         showSymbols();
         if (added)
             reloadList(e.id);

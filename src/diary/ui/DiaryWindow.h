@@ -7,8 +7,10 @@
 // is no Save button. A write that fails (a full disk, a read-only folder)
 // is said once; the text stays in the window and the next save tries again.
 
+#include "diary/Backup.h"
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
+#include "diary/Exchange.h"
 #include "dictionary/SymbolFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/TolkDocument.h"
@@ -86,6 +88,14 @@ public:
     void applyFilter();
     // "Статистика дневника" over this diary (null when it has none).
     StatsWindow *openStatistics();
+    // "Экспорт…": the period shown by the filter's dates (all when off) to a
+    // file or folder of the format; asks before replacing files.
+    bool exportTo(ExportFormat format, const QString &path);
+    // "Импорт…" and "Восстановить из копии…": shows what the merge would do,
+    // then merges when the user agrees. Returns the entries written (-1 when
+    // refused or failed).
+    int importFrom(const QString &path);
+    int restoreFrom(const QString &backupPath);
     // Lists only the dreams with this symbol ("" lists all again).
     void filterBySymbol(const QString &headword);
 
@@ -137,6 +147,10 @@ private:
     void listClicked(const QModelIndex &index);
     void updateListed(const EntrySummary &e);
     void reportWriteFailure(const QString &why);
+    int mergeAsked(const MergePlan &plan, const QString &what);
+    void chooseExport();
+    void chooseImport();
+    void chooseRestore();
     void setEditable(bool on);
     const SymbolFinder &finder();
 
@@ -154,6 +168,7 @@ private:
     QHash<QString, QStringList> lines_; // the books' first lines of a headword
     int linesGeneration_ = -1;
     QTimer autosave_;
+    DailyBackup backup_;
 
     QToolBar *toolbar_ = nullptr;
     QSplitter *splitter_ = nullptr;

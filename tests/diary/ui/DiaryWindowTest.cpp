@@ -306,6 +306,45 @@ TEST_F(DiaryWindowTest, StatisticsOpenOnThisDiaryAndLeadBackToTheDreams)
     EXPECT_EQ(w.listModel()->rowCount(), 2);
 }
 
+TEST_F(DiaryWindowTest, ExportImportAndTheDailyCopyFromTheWindow)
+{
+    DiaryWindow &w = open();
+    for (const char *t : {"Собака у реки", "Дом с красной дверью"}) {
+        w.newEntry();
+        type(w, QString::fromUtf8(t));
+        ASSERT_TRUE(w.saveNow());
+    }
+    const QStringList copies = QDir(dir.path() + "/Diary/backups").entryList({"diary-*.sqlite"});
+    ASSERT_EQ(copies.size(), 1) << "the first change of the day made a copy";
+
+    const QString file = dir.path() + "/export.json";
+    ASSERT_TRUE(w.exportTo(ExportFormat::Json, file));
+    answer = MsgResult::No;
+    messages.clear();
+    EXPECT_FALSE(w.exportTo(ExportFormat::Json, file)) << "an existing file is replaced only when the user agrees";
+    ASSERT_EQ(messages.size(), 1);
+    answer = MsgResult::Yes;
+
+    messages.clear();
+    EXPECT_EQ(w.importFrom(file), 0) << "the same dreams again add nothing";
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("Будет добавлено 0 записей, обновлено 0, уже есть 2"))
+        << messages[0].toStdString();
+    EXPECT_EQ(w.restoreFrom(dir.path() + "/Diary/backups/" + copies[0]), 0) << "nor does the day's copy";
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+
+    // into another diary: both dreams arrive
+    w.close();
+    delete &w;
+    path = dir.path() + "/Other/diary.sqlite";
+    DiaryWindow &other = open();
+    EXPECT_EQ(other.importFrom(file), 2);
+    EXPECT_EQ(other.listModel()->rowCount(), 2);
+    messages.clear();
+    EXPECT_EQ(other.importFrom(dir.path() + "/nothing.json"), -1);
+    ASSERT_EQ(messages.size(), 1) << "a file that cannot be read is said, nothing merged";
+}
+
 TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
 {
     EntrySummary e;
