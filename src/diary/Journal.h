@@ -28,6 +28,15 @@ struct ImportedJournal {
     QList<Entry> entries;
 };
 
+// Gives every entry of the journal that names no place the one given (the
+// program's place): a dream's lunar day needs one, and other journals keep none.
+inline void placeUnplaced(ImportedJournal &journal, const Place &place)
+{
+    for (Entry &e : journal.entries)
+        if (!e.place)
+            e.place = place;
+}
+
 // Reads one journal; throws somnex::Error with a Russian message naming the
 // file (and the entry or line) when it cannot, and then returns nothing.
 using JournalReader = std::function<ImportedJournal(const QString &path)>;

@@ -2,6 +2,7 @@
 // The subcommands of somnex-cli. Each takes its arguments (after the
 // subcommand's name) and returns the exit status.
 
+#include "diary/Entry.h"
 #include "dictionary/WordIndex.h"
 
 #include <QStringList>
@@ -21,6 +22,8 @@ int diary(const QStringList &args);
 int diaryStats(const QStringList &args);
 // diary export, import, backup, restore FILE (DiaryExchange.cpp).
 int diaryExport(const QStringList &args);
+// The program's place from its settings, for dreams that name none.
+diary::Place settingsPlace();
 int diaryImport(const QStringList &args);
 int diaryBackup(const QStringList &args);
 int diaryRestoreBackup(const QStringList &args);

@@ -153,12 +153,16 @@ std::optional<double> parseDegrees(const QString &text, double limit)
     return std::nearbyint(v * 10000.0) / 10000.0;
 }
 
+} // namespace
+
 // The program's place (the calendar's), as somnex-cli calendar takes it.
 Place settingsPlace()
 {
     const location::Location place = location::Location::load(GetSetting);
     return Place{place.cityName, place.latitude().toDouble(), place.longitude().toDouble()};
 }
+
+namespace {
 
 QString readStandardInput()
 {

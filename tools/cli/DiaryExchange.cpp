@@ -147,7 +147,8 @@ int diaryImport(const QStringList &args)
     if (paths.size() != 1)
         return usageError(QStringLiteral("Укажите один файл или папку для импорта."));
     try {
-        const ImportedJournal journal = readAnyJournal(paths[0], foreignReader());
+        ImportedJournal journal = readAnyJournal(paths[0], foreignReader());
+        placeUnplaced(journal, settingsPlace());
         DiaryStore store;
         const MergePlan plan = planMerge(store, journal);
         out(plan.preview() + QLatin1Char('\n'));

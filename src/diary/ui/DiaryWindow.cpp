@@ -767,7 +767,8 @@ int DiaryWindow::importFrom(const QString &path)
         return -1;
     saveNow();
     try {
-        const ImportedJournal journal = readAnyJournal(path, [](const QString &p) { return readForeignJournal(p); });
+        ImportedJournal journal = readAnyJournal(path, [](const QString &p) { return readForeignJournal(p); });
+        placeUnplaced(journal, host_->diaryPlace());
         return mergeAsked(planMerge(*store_, journal), QStringLiteral("Импорт из «%1».").arg(path));
     } catch (const Error &e) {
         ShowMessage(e.description(), kTitle, MsgIcon::Error);
