@@ -340,6 +340,16 @@ TEST_F(DiaryWindowTest, ExportImportAndTheDailyCopyFromTheWindow)
     DiaryWindow &other = open();
     EXPECT_EQ(other.importFrom(file), 2);
     EXPECT_EQ(other.listModel()->rowCount(), 2);
+    // another journal keeps no place: its dreams get the program's, and so their lunar day
+    const int before = other.listModel()->rowCount();
+    ASSERT_GT(other.importFrom("../import/dayone.json"), 0);
+    for (const Entry &e : other.store()->allEntries())
+        if (e.text.contains("зимний лес")) {
+            ASSERT_TRUE(e.place);
+            EXPECT_EQ(e.place->name, "Москва");
+            EXPECT_TRUE(e.lunar.found);
+        }
+    EXPECT_GT(other.listModel()->rowCount(), before);
     messages.clear();
     EXPECT_EQ(other.importFrom(dir.path() + "/nothing.json"), -1);
     ASSERT_EQ(messages.size(), 1) << "a file that cannot be read is said, nothing merged";
