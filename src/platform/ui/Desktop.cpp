@@ -97,8 +97,8 @@ bool haveWebBrowser()
                 {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/https")});
     if (query.waitForFinished(2000) && !query.readAllStandardOutput().trimmed().isEmpty())
         return true;
-    for (const char *browser : {"x-www-browser", "sensible-browser", "firefox", "firefox-esr", "chromium",
-                                "google-chrome", "epiphany-browser", "konqueror", "falkon", "qutebrowser"})
+    for (const char *browser : {"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome",
+                                "epiphany-browser", "konqueror", "falkon", "qutebrowser"})
         if (!QStandardPaths::findExecutable(QString::fromLatin1(browser)).isEmpty())
             return true;
     return false;
