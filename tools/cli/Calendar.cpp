@@ -48,17 +48,6 @@ std::optional<double> parseMoment(const QString &text)
     return std::nullopt;
 }
 
-// Degrees in the range given, kept to four decimals as the program keeps the
-// observer's place.
-std::optional<double> parseDegrees(const QString &text, double limit)
-{
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < -limit || v > limit)
-        return std::nullopt;
-    return std::nearbyint(v * 10000.0) / 10000.0;
-}
-
 QJsonValue momentOrNull(bool present, double date)
 {
     return present ? QJsonValue(calendar::isoMoment(date)) : QJsonValue(QJsonValue::Null);
@@ -152,6 +141,17 @@ QString calendarText(const calendar::CalendarAnswer &a, const astro::ObserverPos
 }
 
 } // namespace
+
+// Degrees in the range given, kept to four decimals as the program keeps the
+// observer's place.
+std::optional<double> parseDegrees(const QString &text, double limit)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < -limit || v > limit)
+        return std::nullopt;
+    return std::nearbyint(v * 10000.0) / 10000.0;
+}
 
 int calendar(const QStringList &args)
 {

@@ -22,6 +22,9 @@ int diary(const QStringList &args);
 int diaryStats(const QStringList &args);
 // diary export, import, backup, restore FILE (DiaryExchange.cpp).
 int diaryExport(const QStringList &args);
+// Degrees within ±limit, kept to four decimals as the program keeps the
+// observer's place; none for anything else (--lat, --lon).
+std::optional<double> parseDegrees(const QString &text, double limit);
 // The program's place from its settings, for dreams that name none.
 diary::Place settingsPlace();
 int diaryImport(const QStringList &args);

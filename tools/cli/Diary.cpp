@@ -144,15 +144,6 @@ std::optional<QDateTime> parseAt(const QString &text)
     return std::nullopt;
 }
 
-std::optional<double> parseDegrees(const QString &text, double limit)
-{
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < -limit || v > limit)
-        return std::nullopt;
-    return std::nearbyint(v * 10000.0) / 10000.0;
-}
-
 } // namespace
 
 // The program's place (the calendar's), as somnex-cli calendar takes it.
