@@ -24,6 +24,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <span>
 #include <unistd.h>
 #include <unordered_map>
 #include <variant>
@@ -114,6 +115,35 @@ CREATE INDEX word_entry ON word (n);
 // and those an upgrade adds, checked after it.
 const char *const kTables[] = {"entry", "tag", "symbol", "stem", "word"};
 const char *const kTablesSince2[] = {"body"};
+
+QStringList columnsOf(sql::Connection &db, const char *table)
+{
+    QStringList names;
+    sql::Statement s(db, "SELECT name FROM pragma_table_info(?1)");
+    s.bind(1, QString::fromLatin1(table));
+    while (s.step() == SQLITE_ROW)
+        names << s.text(0);
+    return names;
+}
+
+// The columns of every table as this program creates them, by table, in the
+// order of kTables then kTablesSince2; read once from the schema itself.
+const std::vector<QStringList> &schemaColumns()
+{
+    static const std::vector<QStringList> columns = [] {
+        std::vector<QStringList> all;
+        sql::Connection memory;
+        if (memory.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY) != SQLITE_OK
+            || memory.exec(kSchema) != SQLITE_OK)
+            return all;
+        for (const char *table : kTables)
+            all.push_back(columnsOf(memory, table));
+        for (const char *table : kTablesSince2)
+            all.push_back(columnsOf(memory, table));
+        return all;
+    }();
+    return columns;
+}
 
 // The steps from one schema to the next: kUpgrades[v - 1] takes version v to
 // v + 1, run in one transaction after a copy of the file is taken.
@@ -546,6 +576,20 @@ void DiaryStore::Impl::checkSchema()
     if (version < kSchemaVersion)
         migrate(static_cast<int>(version));
     checkTables(kTablesSince2);
+    // A table altered by another program would fail every statement that
+    // names the missing column, in the middle of a write: refuse it here.
+    const std::vector<QStringList> &expected = schemaColumns();
+    size_t i = 0;
+    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
+        for (const char *table : tables) {
+            const QStringList present = columnsOf(db, table);
+            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
+                if (!present.contains(column))
+                    throw fileError(
+                        kErrorDamaged, path,
+                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
+            ++i;
+        }
 }
 
 void DiaryStore::Impl::migrate(int from)
@@ -644,12 +688,15 @@ void DiaryStore::Impl::failWrite(int rc)
 
 sql::Statement &DiaryStore::Impl::cached(const char *sql)
 {
-    std::unique_ptr<sql::Statement> &s = statements[sql];
-    if (s)
-        s->reset();
-    else
-        s = std::make_unique<sql::Statement>(db, sql);
-    return *s;
+    auto found = statements.find(sql);
+    if (found != statements.end()) {
+        found->second->reset();
+        return *found->second;
+    }
+    auto s = std::make_unique<sql::Statement>(db, sql);
+    if (s->prepareCode() != SQLITE_OK)
+        failWrite(s->prepareCode());
+    return *statements.emplace(sql, std::move(s)).first->second;
 }
 
 void DiaryStore::Impl::resetCached()

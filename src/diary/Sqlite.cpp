@@ -145,6 +145,9 @@ int Statement::step()
 
 void Statement::reset()
 {
+    // The engine takes no statement that failed to prepare here.
+    if (!stmt_)
+        return;
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
 }

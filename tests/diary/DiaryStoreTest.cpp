@@ -408,6 +408,14 @@ TEST_F(DiaryStoreTest, DamagedForeignAndNewerFilesAreNeverWritten)
              ASSERT_EQ(execOn(p, "DROP TABLE word"), SQLITE_OK);
          },
          kErrorDamaged, "нет таблицы «word»"},
+        {"a table another program rebuilt without a column",
+         [&](const QString &p) {
+             good(p);
+             ASSERT_EQ(execOn(p, "PRAGMA foreign_keys = OFF; DROP TABLE tag; "
+                                 "CREATE TABLE tag (n INTEGER, position INTEGER, text TEXT)"),
+                       SQLITE_OK);
+         },
+         kErrorDamaged, "в таблице «tag» нет столбца «folded»"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
