@@ -108,6 +108,11 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowIcon(appIcon());
     buildControls();
+    // the timers are found by their names like the controls
+    for (auto [timer, name] : {std::pair{&Timer1, "Timer1"}, {&Timer2, "Timer2"}, {&TrayRetry, "TrayRetry"}}) {
+        timer->setParent(this);
+        timer->setObjectName(QString::fromLatin1(name));
+    }
     Timer1.setInterval(500);
     Timer2.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -202,11 +207,13 @@ void Form1::buildControls()
     btnAddFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("bookmark-new"),
                                                      style()->standardIcon(QStyle::SP_DialogApplyButton)),
                                     QStringLiteral("Добавить в избранное"));
+    btnAddFav->setObjectName(QStringLiteral("AddFav"));
     btnAddFav->setToolTip(QStringLiteral("Добавить в избранное"));
     Toolbar3->addSeparator();
     btnDelFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("edit-delete"),
                                                      style()->standardIcon(QStyle::SP_DialogDiscardButton)),
                                     QStringLiteral("Удалить из избранного"));
+    btnDelFav->setObjectName(QStringLiteral("DelFav"));
     btnDelFav->setToolTip(QStringLiteral("Удалить из избранного"));
     btnAddFav->setEnabled(false);
     btnDelFav->setEnabled(false);
@@ -253,8 +260,10 @@ void Form1::buildControls()
     Toolbar4->setIconSize({16, 16});
     Toolbar4->setMovable(false);
     btnReport = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Список"));
+    btnReport->setObjectName(QStringLiteral("Report"));
     btnReport->setToolTip(QStringLiteral("Слова одним столбцом"));
     btnList = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Колонки"));
+    btnList->setObjectName(QStringLiteral("List"));
     btnList->setToolTip(QStringLiteral("Слова в несколько колонок"));
     btnReport->setCheckable(true);
     btnList->setCheckable(true);
@@ -288,9 +297,12 @@ void Form1::buildControls()
     // Status strip.
     auto *status = new StatusStrip(this);
     StatusBar1 = status;
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     status->onResize = [this] { StatusBar1_Resize(); };
     Label7 = new QLabel(StatusBar1);
     Label6 = new QLabel(StatusBar1);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label6->setObjectName(QStringLiteral("Label6"));
     // words, book and article names are shown as they are, never as markup
     Label7->setTextFormat(Qt::PlainText);
     Label6->setTextFormat(Qt::PlainText);
@@ -311,6 +323,7 @@ void Form1::buildControls()
     Process1->hide();
 
     Tray1 = new TrayArea(this);
+    Tray1->setObjectName(QStringLiteral("Tray1"));
     Tray1->setToolTip(QStringLiteral("ZUL Somnex 3 — сонник"));
     connect(Tray1, &TrayArea::MouseDown, this, &Form1::Tray1_MouseDown);
 

@@ -132,6 +132,7 @@ QIcon Form1::bookIcon(const CatalogueBook &b) const
 void Form1::buildBookMenu()
 {
     mnuBooks = new QMenu(QStringLiteral("BooksMenu"), this);
+    mnuBooks->setObjectName(QStringLiteral("mnuBooks"));
     mnuBooksAll[0] = mnuBooks->addAction(QStringLiteral("Включить все"), this, [this] { mnuBooksAll_Click(0); });
     mnuBooksAll[1] = mnuBooks->addAction(QStringLiteral("Выключить все"), this, [this] { mnuBooksAll_Click(1); });
     mnuBooks->addSeparator();
@@ -139,10 +140,15 @@ void Form1::buildBookMenu()
     mnuOneBook = mnuBooks->addMenu(QStringLiteral("Оставить один"));
     mnuBooks->addSeparator();
     mnuAddBook = mnuBooks->addAction(QStringLiteral("Добавить сонник…"), this, [this] { mnuAddBook_Click(); });
+    mnuAddBook->setObjectName(QStringLiteral("mnuAddBook"));
+    mnuSel->setObjectName(QStringLiteral("mnuSel"));
+    mnuOneBook->setObjectName(QStringLiteral("mnuOneBook"));
     setAcceptDrops(true);
     mnuSelBook = {mnuSel->addAction(QStringLiteral("<Пусто>"))};
     mnuBook = {mnuOneBook->addAction(QStringLiteral("<Пусто>"))};
     mnuSelBook[0]->setCheckable(true);
+    mnuSelBook[0]->setObjectName(QStringLiteral("mnuSelBook(0)"));
+    mnuBook[0]->setObjectName(QStringLiteral("mnuBook(0)"));
 }
 
 // The word list, the search box and the book bar answer the user from here on.
@@ -301,6 +307,8 @@ void Form1::renumberBookMenus()
         const QString caption = bookButtons_[k - 1]->toolTip();
         mnuBook[k]->setText(caption);
         mnuSelBook[k]->setText(caption);
+        mnuBook[k]->setObjectName(QStringLiteral("mnuBook(%1)").arg(k));
+        mnuSelBook[k]->setObjectName(QStringLiteral("mnuSelBook(%1)").arg(k));
         mnuBook[k]->disconnect(this);
         mnuSelBook[k]->disconnect(this);
         connect(mnuBook[k], &QAction::triggered, this, [this, k] { mnuBook_Click(k); });

@@ -4,6 +4,7 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "shell/Form1.h"
+#include "support/FormParts.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"
 
@@ -73,7 +74,7 @@ protected:
     {
         QTreeWidgetItem *n = form->litNode(key);
         ASSERT_TRUE(n) << key.toStdString();
-        form->TreeView1->setCurrentItem(n);
+        part<QTreeWidget>(*form, "TreeView1")->setCurrentItem(n);
         form->TreeView1_NodeClick(n);
     }
 
@@ -93,11 +94,11 @@ TEST_F(LiteratureShelfTest, TreeFromTheTextsFolderAndMarks)
     SaveSetting(A, B, texts + "/Сны.lit", "f");
     SaveSetting(A, M, "LitFExpanded", "False");
     Form1 &f = load();
-    ASSERT_EQ(f.TreeView1->topLevelItemCount(), 2);
-    EXPECT_EQ(f.TreeView1->topLevelItem(0)->text(0), "Вся литература");
-    EXPECT_EQ(f.TreeView1->topLevelItem(1)->text(0), "Избранная литература");
-    EXPECT_EQ(Form1::nodeKey(f.TreeView1->topLevelItem(0)), "all");
-    EXPECT_EQ(Form1::nodeKey(f.TreeView1->topLevelItem(1)), "fav");
+    ASSERT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItemCount(), 2);
+    EXPECT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItem(0)->text(0), "Вся литература");
+    EXPECT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItem(1)->text(0), "Избранная литература");
+    EXPECT_EQ(Form1::nodeKey(part<QTreeWidget>(f, "TreeView1")->topLevelItem(0)), "all");
+    EXPECT_EQ(Form1::nodeKey(part<QTreeWidget>(f, "TreeView1")->topLevelItem(1)), "fav");
     EXPECT_TRUE(f.litNode("all")->isExpanded());
     EXPECT_FALSE(f.litNode("fav")->isExpanded());
     EXPECT_EQ(children("all"), (QStringList{"Луна|", "Сны|f"}));
@@ -123,21 +124,21 @@ TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
     };
     for (const Step &s : steps) {
         click(s.node);
-        EXPECT_EQ(f.btnTolk->isEnabled(), s.tolk) << s.node.toStdString();
-        EXPECT_EQ(f.btnAddFav->isEnabled(), s.add) << s.node.toStdString();
-        EXPECT_EQ(f.btnDelFav->isEnabled(), s.remove) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "Tolk")->isEnabled(), s.tolk) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "AddFav")->isEnabled(), s.add) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "DelFav")->isEnabled(), s.remove) << s.node.toStdString();
     }
     // remove the favourite copy: the mark goes, "add" returns on the next click
     f.Toolbar3_ButtonClick(3);
-    EXPECT_FALSE(f.btnDelFav->isEnabled());
+    EXPECT_FALSE(part<QAction>(f, "DelFav")->isEnabled());
     EXPECT_FALSE(f.litNode(key + "*"));
     EXPECT_EQ(children("fav"), QStringList{});
     EXPECT_EQ(Form1::nodeTag(f.litNode(key)), "");
     click(key);
-    EXPECT_TRUE(f.btnAddFav->isEnabled());
+    EXPECT_TRUE(part<QAction>(f, "AddFav")->isEnabled());
     // and add it again
     f.Toolbar3_ButtonClick(1);
-    EXPECT_FALSE(f.btnAddFav->isEnabled());
+    EXPECT_FALSE(part<QAction>(f, "AddFav")->isEnabled());
     EXPECT_EQ(children("fav"), (QStringList{"Сны|"}));
     EXPECT_EQ(Form1::nodeTag(f.litNode(key)), "f");
     EXPECT_TRUE(messages.empty());
@@ -167,13 +168,13 @@ TEST_F(LiteratureShelfTest, StatusTextAndWordLabel)
         f.resize(600, 400);
         f.TreeView1_GotFocus();
         EXPECT_TRUE(app().LiteratureActive);
-        EXPECT_EQ(f.Label7->property("fullText").toString(), c.status);
-        EXPECT_EQ(f.Label7->text(), c.status);
+        EXPECT_EQ(part<QLabel>(f, "Label7")->property("fullText").toString(), c.status);
+        EXPECT_EQ(part<QLabel>(f, "Label7")->text(), c.status);
         f.StatusBar1_Resize();
-        EXPECT_EQ(f.Label7->property("fullText").toString(), c.status) << "the word counts stay away";
+        EXPECT_EQ(part<QLabel>(f, "Label7")->property("fullText").toString(), c.status) << "the word counts stay away";
         if (c.articles > 0) {
             click(texts + "/Статья номер 0 с длинным названием.lit");
-            EXPECT_EQ(f.Label6->text(), "Статья номер 0 с дл...");
+            EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Статья номер 0 с дл...");
         }
     }
 }
@@ -212,7 +213,7 @@ TEST_F(LiteratureShelfTest, ArticleShownInTheInterpretationWindow)
     article("Битая.lit", "просто текст");
     Form1 &f = load();
     // the word first, then the article over it
-    f.btnTolk->setChecked(true);
+    part<QAction>(f, "Tolk")->setChecked(true);
     f.ShowTolk();
     ASSERT_TRUE(f.tolk());
     EXPECT_EQ(f.tolk()->windowTitle(), "Вода");

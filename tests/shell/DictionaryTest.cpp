@@ -7,10 +7,12 @@
 #include "reading/Tolk.h"
 #include "shell/Form1.h"
 #include "shell/SearchTexts.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -104,13 +106,13 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
     EXPECT_TRUE(f.bookButtons()[0]->isChecked() && f.bookButtons()[1]->isChecked()) << "first run: all enabled";
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Ворона", "Дом", "Рыба"}));
     EXPECT_EQ(app().WordEntryTotal, 6) << "Вода counted in both books";
-    EXPECT_EQ(f.Label7->toolTip(), "6 словарных статей; ~30 толкований");
+    EXPECT_EQ(part<QLabel>(f, "Label7")->toolTip(), "6 словарных статей; ~30 толкований");
     EXPECT_EQ(f.selectedWord(), "Вода") << "item 1 selected";
-    EXPECT_EQ(f.Text1->text(), "Вода");
-    EXPECT_TRUE(f.btnTolk->isEnabled());
-    EXPECT_EQ(f.mnuSelBook.size(), 3);
-    EXPECT_FALSE(f.mnuSelBook[0]->isVisible()) << "the template is hidden";
-    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "Вода");
+    EXPECT_TRUE(part<QAction>(f, "Tolk")->isEnabled());
+    EXPECT_EQ(part<QMenu>(f, "mnuSel")->actions().size(), 3);
+    EXPECT_FALSE(part<QAction>(f, "mnuSelBook(0)")->isVisible()) << "the template is hidden";
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
 }
 
 TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
@@ -209,10 +211,10 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     f.mnuBooksAll_Click(1); // "Выключить все"
     EXPECT_FALSE(f.bookButtons()[0]->isChecked() || f.bookButtons()[1]->isChecked());
     EXPECT_TRUE(f.words().empty());
-    EXPECT_FALSE(f.ListView1->isEnabled());
-    EXPECT_FALSE(f.Text1->isEnabled());
-    EXPECT_EQ(f.Text1->text(), "");
-    EXPECT_FALSE(f.btnTolk->isEnabled());
+    EXPECT_FALSE(part<QListView>(f, "ListView1")->isEnabled());
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled());
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "");
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isEnabled());
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier)) << "Enter does nothing without words";
 
     f.mnuBook_Click(2); // "Оставить один": the second book alone
@@ -222,7 +224,7 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     EXPECT_EQ(f.selectedWord(), "Вода");
     EXPECT_EQ(app().WordEntryTotal, 3);
 
-    f.mnuSelBook[1]->setChecked(true); // as the menu's own toggle does
+    part<QAction>(f, "mnuSelBook(1)")->setChecked(true); // as the menu's own toggle does
     f.mnuSelBook_Click(1);
     EXPECT_TRUE(f.bookButtons()[0]->isChecked());
     EXPECT_EQ(f.words().size(), 5);
@@ -230,9 +232,9 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     // the menu's check marks follow the buttons on every release, either button
     f.bookButtons()[1]->setChecked(false);
     f.Toolbar2_MouseUp(Qt::LeftButton, {});
-    EXPECT_TRUE(f.mnuSelBook[1]->isChecked());
-    EXPECT_FALSE(f.mnuSelBook[2]->isChecked());
-    EXPECT_FALSE(f.mnuBooks->isVisible()) << "the popup is for the right button only";
+    EXPECT_TRUE(part<QAction>(f, "mnuSelBook(1)")->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "mnuSelBook(2)")->isChecked());
+    EXPECT_FALSE(part<QMenu>(f, "mnuBooks")->isVisible()) << "the popup is for the right button only";
 
     // the states are stored at the orderly exit
     ExitApp(false);
@@ -257,50 +259,50 @@ TEST_F(DictionaryTest, SearchBoxAndListKeys)
                                       {"Яма", nullptr}}));
     Form1 &f = load();
     f.show();
-    f.Text1->setText("во");
+    part<QLineEdit>(f, "Text1")->setText("во");
     EXPECT_EQ(f.selectedWord(), "Вода");
-    f.Text1->setText("вот");
+    part<QLineEdit>(f, "Text1")->setText("вот");
     EXPECT_EQ(f.selectedWord(), "Вода") << "no match keeps the selection";
-    f.Text1->setText("   ");
+    part<QLineEdit>(f, "Text1")->setText("   ");
     EXPECT_EQ(f.selectedWord(), "Вода") << "blanks do nothing";
-    f.Text1->setText("ЯМ");
+    part<QLineEdit>(f, "Text1")->setText("ЯМ");
     EXPECT_EQ(f.selectedWord(), "Яма");
-    EXPECT_EQ(f.Label6->text(), "Яма") << "the status strip follows the selection";
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Яма") << "the status strip follows the selection";
 
-    key(f.Text1, Qt::Key_Down);
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
     EXPECT_EQ(f.selectedWord(), "Яма") << "Down on the last item";
     f.selectItem(1);
-    key(f.Text1, Qt::Key_Up);
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Up);
     EXPECT_EQ(f.selectedWord(), "Аист") << "Up on the first item";
-    key(f.Text1, Qt::Key_Down);
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
     EXPECT_EQ(f.selectedWord(), "Вишня");
-    key(f.Text1, Qt::Key_PageDown);
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_PageDown);
     EXPECT_EQ(f.selectedWord(), "Вишня") << "Page Down only moves the focus";
 
     EXPECT_TRUE(f.ListView1_KeyPress("ж"));
-    EXPECT_EQ(f.Text1->text(), "ж");
-    EXPECT_EQ(f.Text1->cursorPosition(), 1);
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->cursorPosition(), 1);
     EXPECT_EQ(f.selectedWord(), "Жук");
     EXPECT_FALSE(f.ListView1_KeyPress(" "));
     EXPECT_FALSE(f.ListView1_KeyPress("!"));
     EXPECT_FALSE(f.ListView1_KeyPress("\r"));
-    EXPECT_EQ(f.Text1->text(), "ж");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
     // Keys whose text is no printable character leave the search box alone.
     for (const char16_t c : {u'\x7f', u'\x85', u'\x9f', u'\xad', u'\x200b', u'\xfeff'}) {
         EXPECT_FALSE(f.ListView1_KeyPress(QString(QChar(c)))) << int(c);
-        EXPECT_EQ(f.Text1->text(), "ж") << int(c);
+        EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж") << int(c);
     }
-    key(f.ListView1, Qt::Key_Delete, QString(QChar(0x7f))); // as the desktop sends Delete
-    EXPECT_EQ(f.Text1->text(), "ж");
+    key(part<QListView>(f, "ListView1"), Qt::Key_Delete, QString(QChar(0x7f))); // as the desktop sends Delete
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
     EXPECT_TRUE(f.ListView1_KeyPress("\""));
-    EXPECT_EQ(f.Text1->text(), "\"");
-    f.Text1->setText("ж");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "\"");
+    part<QLineEdit>(f, "Text1")->setText("ж");
 
     f.ListView1_ItemClick(9);
-    EXPECT_EQ(f.Label6->text(), "Жук");
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Жук");
     // words and counts from the books are shown as text, never as markup
-    EXPECT_EQ(f.Label6->textFormat(), Qt::PlainText);
-    EXPECT_EQ(f.Label7->textFormat(), Qt::PlainText);
+    EXPECT_EQ(part<QLabel>(f, "Label6")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(part<QLabel>(f, "Label7")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
@@ -327,10 +329,10 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
     putStandard();
     Form1 &f = load();
     f.show();
-    f.Text1->setText("вод");
+    part<QLineEdit>(f, "Text1")->setText("вод");
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
     ASSERT_TRUE(f.tolk());
-    EXPECT_TRUE(f.btnTolk->isChecked());
+    EXPECT_TRUE(part<QAction>(f, "Tolk")->isChecked());
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Вода");
     const QString text = f.tolk()->RichTextBox1->builtText();
     EXPECT_TRUE(text.contains("& Первая:§\r\nВода во сне – к добру."));
@@ -346,7 +348,7 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
     // Escape with the button pressed closes the window and releases the button
     QPointer<Tolk> t = f.tolk();
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
-    EXPECT_FALSE(f.btnTolk->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isChecked());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(t.isNull());
 }
@@ -371,7 +373,7 @@ TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
     EXPECT_TRUE(nested);
     EXPECT_EQ(f.words().size(), 4) << "the later state wins";
     EXPECT_EQ(app().WordEntryTotal, 6) << "counted once";
-    EXPECT_TRUE(f.ListView1->isVisible() || !f.isVisible());
+    EXPECT_TRUE(part<QListView>(f, "ListView1")->isVisible() || !f.isVisible());
     EXPECT_EQ(f.selectedWord(), "Общее");
 }
 
@@ -385,7 +387,7 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
     putBook("a.book", book("Первая", ten));
     Form1 &f = load();
     f.show();
-    QListView *v = f.ListView1;
+    QListView *v = part<QListView>(f, "ListView1");
     const int row = v->sizeHintForRow(0);
     v->setFixedHeight(row * 2 + 2 * v->frameWidth() + 2); // room for two items
     QCoreApplication::processEvents();
@@ -414,33 +416,33 @@ TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
     const QString before = f.selectedWord();
 
     // No prefix match: the selection stays, the line offers the headword.
-    f.Text1->setText("тараканов");
+    part<QLineEdit>(f, "Text1")->setText("тараканов");
     EXPECT_EQ(f.selectedWord(), before);
-    EXPECT_FALSE(f.LabelSuggest->isHidden());
-    EXPECT_TRUE(f.LabelSuggest->text().startsWith("Возможно, вы искали: "));
-    EXPECT_TRUE(f.LabelSuggest->text().contains(">Таракан</a>"));
+    EXPECT_FALSE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().startsWith("Возможно, вы искали: "));
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().contains(">Таракан</a>"));
 
-    f.Text1->setText("зеркла");
-    EXPECT_TRUE(f.LabelSuggest->text().contains(">Зеркало</a>"));
-    EXPECT_FALSE(f.LabelSuggest->text().contains("Таракан"));
+    part<QLineEdit>(f, "Text1")->setText("зеркла");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().contains(">Зеркало</a>"));
+    EXPECT_FALSE(part<QLabel>(f, "LabelSuggest")->text().contains("Таракан"));
 
     // A prefix match or an empty box hides it; so does text that means nothing.
-    f.Text1->setText("ле");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    part<QLineEdit>(f, "Text1")->setText("ле");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
     EXPECT_EQ(f.selectedWord(), "Лес");
-    f.Text1->setText("синхрофазотрон");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
-    f.Text1->setText("");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    part<QLineEdit>(f, "Text1")->setText("синхрофазотрон");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    part<QLineEdit>(f, "Text1")->setText("");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
 
     // A click selects the word and opens its interpretation.
-    f.Text1->setText("в лесу");
-    ASSERT_FALSE(f.LabelSuggest->isHidden());
-    emit f.LabelSuggest->linkActivated(QString::number(f.words().indexOf("Лес")));
+    part<QLineEdit>(f, "Text1")->setText("в лесу");
+    ASSERT_FALSE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    emit part<QLabel>(f, "LabelSuggest")->linkActivated(QString::number(f.words().indexOf("Лес")));
     EXPECT_EQ(f.selectedWord(), "Лес");
     ASSERT_TRUE(f.tolk());
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Лес");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
     EXPECT_EQ(f.bestMatch("зубами"), QString());
     EXPECT_EQ(f.bestMatch("водой"), "Вода");
 }
@@ -513,7 +515,7 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     ASSERT_EQ(f.bookButtons().size(), 2);
     EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Первая");
     EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Третья");
-    EXPECT_EQ(f.mnuBook[2]->text(), "Третья");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Третья");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Огонь"}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "LoadBooks");
@@ -545,10 +547,10 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     putBook("a.book", book("Первая", {{"Вода", nullptr}}));
     Form1 &f = load();
     ASSERT_EQ(f.bookButtons().size(), 1);
-    ASSERT_NE(f.mnuAddBook, nullptr);
-    const auto items = f.mnuBooks->actions();
-    EXPECT_EQ(items.last(), f.mnuAddBook);
-    EXPECT_EQ(f.mnuAddBook->text(), "Добавить сонник…");
+    ASSERT_NE(part<QAction>(f, "mnuAddBook"), nullptr);
+    const auto items = part<QMenu>(f, "mnuBooks")->actions();
+    EXPECT_EQ(items.last(), part<QAction>(f, "mnuAddBook"));
+    EXPECT_EQ(part<QAction>(f, "mnuAddBook")->text(), "Добавить сонник…");
     EXPECT_TRUE(items[items.size() - 2]->isSeparator());
     f.bookButtons()[0]->setChecked(false);
 
@@ -581,7 +583,7 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     ASSERT_EQ(f.bookButtons().size(), 2);
     EXPECT_EQ(f.bookButtons()[1]->data().toString(), userFolder + "/new.book");
     EXPECT_TRUE(f.bookButtons()[1]->isChecked()) << "a new book is enabled";
-    EXPECT_EQ(f.mnuBook[2]->text(), "Новая");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Ягода"})) << "the first book stays off";
     QFile copy(userFolder + "/new.book");
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
@@ -600,8 +602,8 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     QCoreApplication::sendEvent(&f, &drop);
     ASSERT_EQ(f.bookButtons().size(), 3);
     EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Вторая");
-    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
-    EXPECT_EQ(f.mnuBook[3]->text(), "Новая");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(3)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Рыба", "Ягода"}));
 
     // the same name again: asked first; "No" keeps the copy there
@@ -624,7 +626,7 @@ TEST_F(DictionaryTest, AddingABookKeepsTheReadersPlace)
     putStandard();
     Form1 &f = load();
     f.show();
-    f.Text1->setText("рыб");
+    part<QLineEdit>(f, "Text1")->setText("рыб");
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
     ASSERT_TRUE(f.tolk());
     f.tolk()->Back << "Вода";
@@ -636,8 +638,8 @@ TEST_F(DictionaryTest, AddingABookKeepsTheReadersPlace)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(listed(f).first(), "Аист") << "the new book's words are in";
     EXPECT_EQ(f.selectedWord(), "Рыба") << "the list stays on its word";
-    EXPECT_EQ(f.Text1->text(), "рыб") << "and the search box on what was typed";
-    EXPECT_EQ(f.Label6->text(), "Рыба");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "рыб") << "and the search box on what was typed";
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Рыба");
     ASSERT_FALSE(window.isNull()) << "the interpretation window stays open";
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->RichTextBox1->Tag, "Рыба");
@@ -651,12 +653,12 @@ TEST_F(DictionaryTest, TheStatusStripFollowsTheSelectedWord)
     SaveSetting(AppState::App, AppState::Main, "LastWord", "Рыба");
     Form1 &f = load();
     EXPECT_EQ(f.selectedWord(), "Рыба");
-    EXPECT_EQ(f.Label6->text(), "Рыба") << "the last word restored at start";
-    f.Text1->setText("дом");
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Рыба") << "the last word restored at start";
+    part<QLineEdit>(f, "Text1")->setText("дом");
     EXPECT_EQ(f.selectedWord(), "Дом");
-    EXPECT_EQ(f.Label6->text(), "Дом") << "typed in the search box";
-    key(f.Text1, Qt::Key_Down);
-    EXPECT_EQ(f.Label6->text(), f.selectedWord()) << "moved with the arrow keys";
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Дом") << "typed in the search box";
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), f.selectedWord()) << "moved with the arrow keys";
 }
 
 TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
@@ -671,12 +673,12 @@ TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
     Form1 &f = load();
     f.resize(f.width(), 400);
     f.show();
-    f.Text1->setText("Слово59");
+    part<QLineEdit>(f, "Text1")->setText("Слово59");
     ASSERT_EQ(f.selectedWord(), "Слово59");
-    f.Text1->setText("зубами"); // no such beginning: the suggestion line appears
-    ASSERT_TRUE(f.LabelSuggest->isVisible());
-    const QRect row = f.ListView1->visualRect(f.ListView1->currentIndex());
-    EXPECT_TRUE(f.ListView1->viewport()->rect().contains(row)) << "the selected row is in view";
+    part<QLineEdit>(f, "Text1")->setText("зубами"); // no such beginning: the suggestion line appears
+    ASSERT_TRUE(part<QLabel>(f, "LabelSuggest")->isVisible());
+    const QRect row = part<QListView>(f, "ListView1")->visualRect(part<QListView>(f, "ListView1")->currentIndex());
+    EXPECT_TRUE(part<QListView>(f, "ListView1")->viewport()->rect().contains(row)) << "the selected row is in view";
 }
 
 TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)

@@ -10,10 +10,12 @@
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
 #include "shell/Startup.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "tray/TrayArea.h"
 #include "tray/menu/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -67,7 +69,7 @@ TEST_F(Form1Test, FreshProfileDefaults)
     const QRect screen = f.screen()->availableGeometry();
     EXPECT_NEAR(f.x() + f.width() / 2.0, screen.width() / 2.0, 2);
     EXPECT_NEAR(f.y() + f.height() / 2.0, screen.height() / 2.0, 2);
-    EXPECT_TRUE(f.btnReport->isChecked()) << "report view by default";
+    EXPECT_TRUE(part<QAction>(f, "Report")->isChecked()) << "report view by default";
     EXPECT_FALSE(app().CloseToTray);
     EXPECT_EQ(app().MenuAlpha, 205);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, 55.75) << "Москва, 55°45' N";
@@ -96,8 +98,8 @@ TEST_F(Form1Test, StoredBooleansAndModes)
         app() = AppState{};
         Form1 &f = load();
         EXPECT_EQ(app().CloseToTray, c.closeToTray) << c.toTray;
-        EXPECT_EQ(f.btnReport->isChecked(), c.report) << c.listMode;
-        EXPECT_EQ(f.btnList->isChecked(), !c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "Report")->isChecked(), c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "List")->isChecked(), !c.report) << c.listMode;
     }
 }
 
@@ -107,7 +109,7 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     f.show();
     f.move(120, 90);
     f.resize(300, 420);
-    f.btnList->trigger();
+    part<QAction>(f, "List")->trigger();
     ExitApp(false);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
@@ -146,12 +148,12 @@ TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(f.inTray());
     EXPECT_TRUE(f.isHidden());
-    EXPECT_TRUE(f.Tray1->isVisible());
+    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
 
-    f.Tray1->dispatch(513); // left button on the tray icon
+    part<TrayArea>(f, "Tray1")->dispatch(513); // left button on the tray icon
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_FALSE(f.Tray1->isVisible());
+    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
 
     app().CloseToTray = false;
     f.close();
@@ -166,7 +168,7 @@ TEST_F(Form1Test, WithoutANotificationAreaTheWindowIsNotLost)
     f.ToTray();
     EXPECT_FALSE(f.inTray());
     EXPECT_FALSE(f.isHidden());
-    EXPECT_FALSE(f.Tray1->isVisible());
+    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
 }
 
 TEST_F(Form1Test, AdminCommandSendsTheWindowToTheTray)
@@ -185,35 +187,37 @@ TEST_F(Form1Test, PanelsSwitchAndTheClosedOneKeepsItsHeight)
     Form1 &f = load();
     f.show();
     EXPECT_FALSE(f.literatureOpen());
-    EXPECT_EQ(f.Picture3->height(), 330 / 15);
+    EXPECT_EQ(part<QWidget>(f, "Picture3")->height(), 330 / 15);
     f.Image4_Click();
     EXPECT_TRUE(f.literatureOpen());
-    EXPECT_FALSE(f.Text1->isEnabled());
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled());
     for (int h : {400, 520, 700}) {
         f.resize(300, h);
-        EXPECT_EQ(f.Picture2->height(), 330 / 15) << h;
-        EXPECT_EQ(f.Picture2->y() + f.Picture2->height(), f.StatusBar1->y()) << h;
-        EXPECT_TRUE(f.TreeView1->isVisible());
+        EXPECT_EQ(part<QWidget>(f, "Picture2")->height(), 330 / 15) << h;
+        EXPECT_EQ(part<QWidget>(f, "Picture2")->y() + part<QWidget>(f, "Picture2")->height(),
+                  part<QWidget>(f, "StatusBar1")->y())
+            << h;
+        EXPECT_TRUE(part<QTreeWidget>(f, "TreeView1")->isVisible());
     }
     f.Image5_Click();
     EXPECT_FALSE(f.literatureOpen());
-    EXPECT_EQ(f.Picture3->height(), 330 / 15);
-    EXPECT_FALSE(f.Text1->isEnabled()) << "an empty word list keeps the search box disabled";
-    EXPECT_FALSE(f.btnTolk->isEnabled());
+    EXPECT_EQ(part<QWidget>(f, "Picture3")->height(), 330 / 15);
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled()) << "an empty word list keeps the search box disabled";
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isEnabled());
 }
 
 TEST_F(Form1Test, ShortcutsNeedTheInterpretationButton)
 {
     Form1 &f = load();
-    f.btnTolk->setEnabled(true);
-    f.btnTolk->setChecked(true);
+    part<QAction>(f, "Tolk")->setEnabled(true);
+    part<QAction>(f, "Tolk")->setChecked(true);
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
-    EXPECT_FALSE(f.btnTolk->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isChecked());
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier)) << "released already";
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::NoModifier));
-    f.btnTolk->setEnabled(false);
+    part<QAction>(f, "Tolk")->setEnabled(false);
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
 }
@@ -228,7 +232,7 @@ TEST_F(Form1Test, SplashClosesAtTheFirstTick)
     f.setSplash(splash);
     app().FirstActivation = true;
     f.Form_Activate();
-    EXPECT_TRUE(f.Timer2.isActive());
+    EXPECT_TRUE(part<QTimer>(f, "Timer2")->isActive());
     f.Timer2_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
@@ -327,9 +331,9 @@ TEST_F(Form1Test, TheCalendarOpensOnceEvenWhenAskedAgainWhileLoading)
         calendars += qobject_cast<calendar::Calen *>(w) != nullptr && !w->isHidden();
     EXPECT_EQ(calendars, 1);
     ASSERT_TRUE(calendar::Calen::instance());
-    EXPECT_TRUE(f.btnCalen->isChecked());
+    EXPECT_TRUE(part<QAction>(f, "Calen")->isChecked());
     calendar::Calen::instance()->close();
-    EXPECT_FALSE(f.btnCalen->isChecked()) << "closing the calendar releases the button";
+    EXPECT_FALSE(part<QAction>(f, "Calen")->isChecked()) << "closing the calendar releases the button";
 }
 
 TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
@@ -360,7 +364,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     Form1 &f = load();
     f.show();
     f.resize(300, 420);
-    f.btnList->trigger();
+    part<QAction>(f, "List")->trigger();
     f.ToTray();
     const auto watch = WatchSessionEnd();
 #ifndef QT_NO_SESSIONMANAGER
@@ -371,7 +375,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     // Then the application quits: nothing is stored a second time.
-    f.btnReport->trigger();
+    part<QAction>(f, "Report")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0") << "stored once";
@@ -394,7 +398,7 @@ TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
         QFile::remove(settingsFilePath());
         ended = 0;
         Form1 &f = load();
-        f.btnList->trigger();
+        part<QAction>(f, "List")->trigger();
         f.ToTray();
         const auto watch = WatchSessionEnd();
         ::raise(sig);
@@ -413,16 +417,16 @@ TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
     f.ToTrayAtStart();
     EXPECT_TRUE(f.isHidden());
     EXPECT_FALSE(f.inTray());
-    EXPECT_TRUE(f.TrayRetry.isActive());
-    EXPECT_EQ(f.TrayRetry.interval(), 1000);
+    EXPECT_TRUE(part<QTimer>(f, "TrayRetry")->isActive());
+    EXPECT_EQ(part<QTimer>(f, "TrayRetry")->interval(), 1000);
     for (int i = 0; i < 5; ++i)
         f.TrayRetry_Timer();
     EXPECT_TRUE(f.isHidden());
     Form1::setTrayAvailableOverride(1);
     f.TrayRetry_Timer();
     EXPECT_TRUE(f.inTray());
-    EXPECT_TRUE(f.Tray1->isVisible());
-    EXPECT_FALSE(f.TrayRetry.isActive());
+    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_FALSE(part<QTimer>(f, "TrayRetry")->isActive());
 
     // No panel at all: after 30 s the window is there, minimised.
     app() = AppState{};
@@ -450,7 +454,7 @@ TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
     form->setSplash(splash);
     form->Form_Load();
     ASSERT_TRUE(form->inTray());
-    EXPECT_TRUE(form->Timer2.isActive()) << "the splash waits for its tick as usual";
+    EXPECT_TRUE(part<QTimer>(*form, "Timer2")->isActive()) << "the splash waits for its tick as usual";
     form->Timer2_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());

@@ -11,10 +11,12 @@
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
 #include "shell/Form1.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
 #include "tray/menu/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -182,7 +184,7 @@ TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpreta
         type(m, "вор");
         EXPECT_EQ(m->Text1->text(), "ворона");
         EXPECT_EQ(m->Text1->selectedText(), "она");
-        EXPECT_EQ(form->Text1->text(), "вор") << "the search box took the typed text";
+        EXPECT_EQ(part<QLineEdit>(*form, "Text1")->text(), "вор") << "the search box took the typed text";
         EXPECT_EQ(form->selectedWord(), "Ворона");
         key(m, Qt::Key_Return);
         EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
@@ -190,11 +192,11 @@ TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpreta
         EXPECT_TRUE(form->tolk()->isVisible());
         EXPECT_EQ(form->tolk()->RichTextBox1->Tag, "Ворона");
         EXPECT_EQ(form->tolk()->parentWidget() != nullptr, c.owned) << c.literature;
-        EXPECT_EQ(form->btnTolk->isChecked(), !c.literature);
+        EXPECT_EQ(part<QAction>(*form, "Tolk")->isChecked(), !c.literature);
         EXPECT_TRUE(menus().isEmpty());
         form->tolk()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        form->btnTolk->setChecked(false);
+        part<QAction>(*form, "Tolk")->setChecked(false);
     }
 }
 
@@ -227,7 +229,7 @@ TEST_F(TrayMenuShellTest, WindowItemsCloseTheOthersAndOpenTheirOwnModeless)
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->isVisible());
     EXPECT_EQ(c->parentWidget(), form.get());
-    EXPECT_TRUE(form->btnCalen->isChecked());
+    EXPECT_TRUE(part<QAction>(*form, "Calen")->isChecked());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(aboutGuard.isNull() || !aboutGuard->isVisible()) << "the about box was closed first";
 
@@ -236,7 +238,7 @@ TEST_F(TrayMenuShellTest, WindowItemsCloseTheOthersAndOpenTheirOwnModeless)
     choose(m, 3);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(calendar::Calen::instance()) << "the calendar was closed first";
-    EXPECT_FALSE(form->btnCalen->isChecked());
+    EXPECT_FALSE(part<QAction>(*form, "Calen")->isChecked());
     options::OptionsForm *o = options::OptionsForm::instance();
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->isVisible());
