@@ -650,7 +650,7 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
             connect(c, &calendar::Calen::unloaded, this, [this] { btnCalen->setChecked(false); });
         }
     } else if (key == QLatin1String("HLP")) {
-        registerSecondaryWindow(options::OptionsForm::open(1, true, this));
+        registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::ApplicationModal, this));
     } else if (key == QLatin1String("Diary")) {
         openDiary();
     }

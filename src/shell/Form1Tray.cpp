@@ -70,7 +70,9 @@ void Form1::Tray1_MouseDown(short button)
             };
             host.calendar = [this] { Toolbar1_ButtonClick(QStringLiteral("Calen")); };
             host.diary = [this] { openDiary(QDateTime(), true); };
-            host.options = [this] { registerSecondaryWindow(options::OptionsForm::open(1, false, this)); };
+            host.options = [this] {
+                registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::NonModal, this));
+            };
             host.about = [this] {
                 if (!about) {
                     about = new AboutBox(this);
