@@ -74,15 +74,15 @@ int Main(int argc, char **argv)
 
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     Form1 form;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::Activate);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::activate);
     QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
-        QTimer::singleShot(0, &form, [&form, more] { form.OfferBooks(more); });
+        QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
     });
 
     if (CommandLineWantsTray(commandLine)) {
         form.Form_Load();
         if (!app().QuitRequested)
-            form.ToTrayAtStart();
+            form.toTrayAtStart();
     } else {
         auto *splash = new Splash;
         if (QScreen *s = QGuiApplication::primaryScreen()) {
@@ -99,7 +99,7 @@ int Main(int argc, char **argv)
     if (app().QuitRequested)
         return 0;
     if (!files.isEmpty())
-        QTimer::singleShot(0, &form, [&form, files] { form.OfferBooks(files); });
+        QTimer::singleShot(0, &form, [&form, files] { form.offerBooks(files); });
     return qapp.exec();
 }
 

@@ -8,8 +8,11 @@
 #include "platform/core/Shell.h"
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
 #include "shell/Startup.h"
+#include "shell/TraySide.h"
 #include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "tray/TrayArea.h"
@@ -51,7 +54,7 @@ protected:
         // one small dream book in a data folder of the test's own
         bookPath = share.writeBook("a.book", {"Вода", "Дом", "Огонь"});
         app().ObserverLatitude = app().ObserverLongitude = -1; // must come from the load
-        Form1::setTrayAvailableOverride(1);
+        TraySide::setAvailableOverride(1);
     }
 
     QString bookPath;
@@ -162,7 +165,7 @@ TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
 
 TEST_F(Form1Test, WithoutANotificationAreaTheWindowIsNotLost)
 {
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &f = load();
     f.show();
     f.ToTray();
@@ -353,7 +356,7 @@ TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
     // Started in the tray and never shown: the loaded geometry is kept as it was.
     app() = AppState{};
     Form1 &g = load();
-    g.ToTrayAtStart();
+    g.toTrayAtStart();
     ExitApp(false);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
@@ -385,7 +388,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     // Without the request, quitting alone stores.
     app() = AppState{};
     Form1 &g = load();
-    g.btnList->trigger();
+    part<QAction>(g, "List")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
@@ -412,34 +415,34 @@ TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
 TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
 {
     // The panel comes up after a few seconds.
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &f = load();
-    f.ToTrayAtStart();
+    f.toTrayAtStart();
     EXPECT_TRUE(f.isHidden());
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(part<QTimer>(f, "TrayRetry")->isActive());
     EXPECT_EQ(part<QTimer>(f, "TrayRetry")->interval(), 1000);
     for (int i = 0; i < 5; ++i)
-        f.TrayRetry_Timer();
+        part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.isHidden());
-    Form1::setTrayAvailableOverride(1);
-    f.TrayRetry_Timer();
+    TraySide::setAvailableOverride(1);
+    part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.inTray());
     EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
     EXPECT_FALSE(part<QTimer>(f, "TrayRetry")->isActive());
 
     // No panel at all: after 30 s the window is there, minimised.
     app() = AppState{};
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &g = load();
-    g.ToTrayAtStart();
+    g.toTrayAtStart();
     for (int i = 0; i < 29; ++i)
-        g.TrayRetry_Timer();
+        part<TraySide>(g, "TraySide")->retryTick();
     EXPECT_TRUE(g.isHidden()) << "still waiting at 29 s";
-    g.TrayRetry_Timer();
+    part<TraySide>(g, "TraySide")->retryTick();
     EXPECT_FALSE(g.isHidden());
     EXPECT_TRUE(g.isMinimized());
-    EXPECT_FALSE(g.TrayRetry.isActive());
+    EXPECT_FALSE(part<QTimer>(g, "TrayRetry")->isActive());
 }
 
 TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
@@ -464,7 +467,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
 {
     Form1 &f = load();
     f.ToTray();
-    f.Tray1_MouseDown(2);
+    f.trayMouseDown(2);
     tray::TrayMenu *menu = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *m = qobject_cast<tray::TrayMenu *>(w); m && m->isVisible())
@@ -477,7 +480,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
             about = w;
     ASSERT_NE(about, nullptr);
     QPointer<QWidget> guard(about);
-    f.Tray1_MouseDown(1);
+    f.trayMouseDown(1);
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
 }
