@@ -88,11 +88,10 @@ bool DictionaryPanel::failBookLoad(const CatalogueLoad &load, const QString &ski
 {
     const AppState &s = app();
     QWidget *splash = host_->splashScreen();
-    auto fail = [&](const QString &text, bool closeSplash) {
-        if (closeSplash && splash)
-            splash->close();
+    // the splash screen stays up until the process ends, unless closed first
+    auto fail = [&](const QString &text) {
         ShowMessage(text, QString(), MsgIcon::Error);
-        ExitApp(true);
+        ExitApp(ExitMode::Fast);
         return false;
     };
     if (load.failure == CatalogueLoad::FolderOrBook && !skipped.isEmpty()) {
@@ -102,16 +101,16 @@ bool DictionaryPanel::failBookLoad(const CatalogueLoad &load, const QString &ski
     }
     switch (load.failure) {
     case CatalogueLoad::FolderOrBook:
-        return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder, true);
+        if (splash)
+            splash->close();
+        return fail(QStringLiteral("Невозможно найти папку с данными:\r\n") + s.BooksFolder);
     case CatalogueLoad::NoBookFiles:
         Listcheck();
         return fail(QStringLiteral("В папке данных программы не найдено ни одного сонника! "
-                                   "Переустановите программу или добавьте файлы сонников!"),
-                    false);
+                                   "Переустановите программу или добавьте файлы сонников!"));
     case CatalogueLoad::NoSignedBooks:
         return fail(QStringLiteral("Среди файлов программы нет сонников совместимых с текущей версией! "
-                                   "Переустановите программу или добавьте файлы сонников!"),
-                    false);
+                                   "Переустановите программу или добавьте файлы сонников!"));
     case CatalogueLoad::None: break;
     }
     return true;

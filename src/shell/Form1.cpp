@@ -453,7 +453,7 @@ void Form1::closeEvent(QCloseEvent *e)
         return;
     }
     e->ignore();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent *e)

@@ -53,7 +53,7 @@ public:
     // Book files handed to the program (its command line, a file manager).
     int offerBooks(const QStringList &files);
 
-    // The tray: the icon's clicks (1 left, 2 right), going there and coming back.
+    // The tray: the icon's clicks (TraySide's buttons), going there and coming back.
     void trayMouseDown(short button);
     void ToTray();
     void toTrayAtStart();
@@ -68,7 +68,6 @@ public:
     void registerSecondaryWindow(QWidget *w);
     // The splash screen the first activation closes.
     void setSplash(QWidget *splash) { splash_ = splash; }
-    QWidget *splash() const { return splash_; }
 
     // The orderly exit's steps: the user's state stored, the icon taken away.
     void storeState();
@@ -140,9 +139,10 @@ private:
 // The main window of the running program (null before it exists).
 Form1 *mainForm();
 
-// The orderly exit. fastexit skips storing the user's state. Ends the run:
-// callers return at once.
-void ExitApp(bool fastexit);
+// The orderly exit: the user's state stored first, or (Fast) not at all when
+// nothing of the run is worth keeping. Ends the run: callers return at once.
+enum class ExitMode { StoreState, Fast };
+void ExitApp(ExitMode mode);
 // The orderly exit's storing steps (window geometry, books, literature tree,
 // list mode, last word), run once per process; also when the desktop session
 // or a signal ends the run.

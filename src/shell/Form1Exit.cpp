@@ -45,7 +45,7 @@ void StoreUserState()
     f->storeState();
 }
 
-void ExitApp(bool fastexit)
+void ExitApp(ExitMode mode)
 {
     AppState &s = app();
     if (s.Exiting)
@@ -54,7 +54,7 @@ void ExitApp(bool fastexit)
     Form1 *f = mainForm();
     if (f)
         f->hideTrayIcon();
-    if (fastexit)
+    if (mode == ExitMode::Fast)
         s.StateStored = true; // nothing of this run is worth keeping
     else
         StoreUserState();

@@ -22,9 +22,9 @@ namespace somnex {
 
 void Form1::trayMouseDown(short button)
 {
-    if (button == 1)
+    if (button == TraySide::kLeftButton)
         FromTray();
-    else if (button == 2)
+    else if (button == TraySide::kRightButton)
         trayMenu();
 }
 
@@ -73,7 +73,7 @@ void Form1::trayMenu()
         Dialog d(this);
         d.exec();
     };
-    host.exitApp = [] { ExitApp(false); };
+    host.exitApp = [] { ExitApp(ExitMode::StoreState); };
     host.secondaryWindows = [this] {
         QList<QWidget *> w;
         w << about.data();
@@ -174,7 +174,7 @@ void QuitFromTray(QWidget *parent)
         d.exec();
         return;
     }
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
 }
 
 } // namespace somnex

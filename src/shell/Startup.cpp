@@ -29,7 +29,8 @@ std::unique_ptr<TerminationSignals> WatchSessionEnd()
 #endif
     QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, qGuiApp, [] { StoreUserState(); });
     auto termination = std::make_unique<TerminationSignals>();
-    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp, [] { ExitApp(false); });
+    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp,
+                     [] { ExitApp(ExitMode::StoreState); });
     return termination;
 }
 

@@ -21,6 +21,10 @@ class TraySide : public QObject {
 public:
     explicit TraySide(QWidget *window);
 
+    // The icon's mouse buttons as its clicks report them.
+    static constexpr short kLeftButton = 1;
+    static constexpr short kRightButton = 2;
+
     // Whether the desktop shows a notification area (tests may pretend).
     static bool available();
     static void setAvailableOverride(int available); // -1 asks the desktop
@@ -43,7 +47,7 @@ public:
     std::function<void()> toTray;
 
 signals:
-    // The icon was clicked: 1 the left button, 2 the right one.
+    // The icon was clicked (kLeftButton, kRightButton).
     void clicked(short button);
 
 private:

@@ -193,7 +193,7 @@ TEST_F(LiteratureShelfTest, MarksAndExpansionStoredAtTheOrderlyExit)
     click(texts + "/Сны.lit");
     part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
     part<LiteraturePanel>(f, "Picture3")->litNode("all")->setExpanded(false);
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, B, texts + "/Сны.lit", "?"), "f");
     EXPECT_EQ(GetSetting(A, B, texts + "/Луна.lit", "?"), "");
     EXPECT_EQ(GetSetting(A, B, texts + "/Сны.lit*", "?"), "");

@@ -244,7 +244,7 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     EXPECT_FALSE(part<QMenu>(f, "mnuBooks")->isVisible()) << "the popup is for the right button only";
 
     // the states are stored at the orderly exit
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/a.book"), "1");
     EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/b.book"), "0");
     app() = AppState{};
@@ -327,7 +327,7 @@ TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
     }
     Form1 &f = load();
     part<DictionaryPanel>(f, "Picture2")->selectItem(4);
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(AppState::App, AppState::Main, "LastWord"), "Дом");
 }
 

@@ -113,7 +113,7 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     f.move(120, 90);
     f.resize(300, 420);
     part<QAction>(f, "List")->trigger();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
@@ -121,14 +121,14 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
     EXPECT_TRUE(f.isHidden());
-    ExitApp(false); // a second exit does nothing more
+    ExitApp(ExitMode::StoreState); // a second exit does nothing more
     EXPECT_EQ(ended, 1);
 
     // Quitting while maximised keeps the previous geometry.
     app() = AppState{};
     Form1 &g = load();
     g.showMaximized();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
 }
@@ -137,7 +137,7 @@ TEST_F(Form1Test, FastExitStoresNothing)
 {
     Form1 &f = load();
     f.show();
-    ExitApp(true);
+    ExitApp(ExitMode::Fast);
     EXPECT_EQ(ended, 1);
     EXPECT_FALSE(QFile::exists(settingsFilePath()));
 }
@@ -347,7 +347,7 @@ TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
     f.resize(300, 420);
     f.ToTray();
     ASSERT_TRUE(f.inTray());
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
     EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
@@ -357,7 +357,7 @@ TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
     app() = AppState{};
     Form1 &g = load();
     g.toTrayAtStart();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
 }
@@ -467,7 +467,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
 {
     Form1 &f = load();
     f.ToTray();
-    f.trayMouseDown(2);
+    f.trayMouseDown(TraySide::kRightButton);
     tray::TrayMenu *menu = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *m = qobject_cast<tray::TrayMenu *>(w); m && m->isVisible())
@@ -480,7 +480,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
             about = w;
     ASSERT_NE(about, nullptr);
     QPointer<QWidget> guard(about);
-    f.trayMouseDown(1);
+    f.trayMouseDown(TraySide::kLeftButton);
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
 }

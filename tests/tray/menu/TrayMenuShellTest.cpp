@@ -86,7 +86,7 @@ public:
     TrayMenu *rightClick(QPoint at = QPoint(700, 600))
     {
         QCursor::setPos(at);
-        form->trayMouseDown(2);
+        form->trayMouseDown(TraySide::kRightButton);
         const QList<TrayMenu *> m = menus();
         EXPECT_EQ(m.size(), 1);
         if (m.isEmpty())
@@ -137,7 +137,7 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
     ASSERT_TRUE(again);
     EXPECT_EQ(again->frameGeometry().bottomRight() + QPoint(1, 1), QPoint(650, 640));
     EXPECT_TRUE(again->Text1->text().isEmpty()) << "starts afresh";
-    form->trayMouseDown(1);
+    form->trayMouseDown(TraySide::kLeftButton);
     EXPECT_FALSE(form->inTray());
 }
 
