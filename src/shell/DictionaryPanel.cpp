@@ -95,17 +95,17 @@ void DictionaryPanel::buildHeader()
     Label1 = panelCaption(Picture5, QStringLiteral("Словарь"));
     Image6 = panelArrow(Picture5, "arrow-up");
     Image7 = panelArrow(Picture5, "arrow-down");
-    LabelSearch = new ClickLabel(Picture5);
-    LabelSearch->setObjectName(QStringLiteral("LabelSearch"));
-    LabelSearch->setTextFormat(Qt::PlainText);
-    LabelSearch->setText(QStringLiteral("Искать в толкованиях"));
-    LabelSearch->setCursor(Qt::PointingHandCursor);
-    LabelSearch->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    LabelSearch->setToolTip(QStringLiteral("Искать слова в текстах толкований (Ctrl+F)"));
-    QFont f = LabelSearch->font();
+    textSearchLink_ = new ClickLabel(Picture5);
+    textSearchLink_->setObjectName(QStringLiteral("LabelSearch"));
+    textSearchLink_->setTextFormat(Qt::PlainText);
+    textSearchLink_->setText(QStringLiteral("Искать в толкованиях"));
+    textSearchLink_->setCursor(Qt::PointingHandCursor);
+    textSearchLink_->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    textSearchLink_->setToolTip(QStringLiteral("Искать слова в текстах толкований (Ctrl+F)"));
+    QFont f = textSearchLink_->font();
     f.setUnderline(true);
-    LabelSearch->setFont(f);
-    connect(LabelSearch, &ClickLabel::clicked, this, &DictionaryPanel::textSearchClicked);
+    textSearchLink_->setFont(f);
+    connect(textSearchLink_, &ClickLabel::clicked, this, &DictionaryPanel::textSearchClicked);
     strip->onClick = [this] { emit openClicked(); };
     connect(Label1, &ClickLabel::clicked, this, &DictionaryPanel::openClicked);
     connect(Image7, &ClickLabel::clicked, this, &DictionaryPanel::openClicked);
@@ -123,19 +123,20 @@ void DictionaryPanel::buildToolbars()
     Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
     Toolbar4->setIconSize({16, 16});
     Toolbar4->setMovable(false);
-    btnReport = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Список"));
-    btnReport->setObjectName(QStringLiteral("Report"));
-    btnReport->setToolTip(QStringLiteral("Слова одним столбцом"));
-    btnList = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Колонки"));
-    btnList->setObjectName(QStringLiteral("List"));
-    btnList->setToolTip(QStringLiteral("Слова в несколько колонок"));
-    btnReport->setCheckable(true);
-    btnList->setCheckable(true);
+    reportView_ =
+        Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Список"));
+    reportView_->setObjectName(QStringLiteral("reportView"));
+    reportView_->setToolTip(QStringLiteral("Слова одним столбцом"));
+    listView_ = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Колонки"));
+    listView_->setObjectName(QStringLiteral("listView"));
+    listView_->setToolTip(QStringLiteral("Слова в несколько колонок"));
+    reportView_->setCheckable(true);
+    listView_->setCheckable(true);
     auto *modes = new QActionGroup(this);
-    modes->addAction(btnReport);
-    modes->addAction(btnList);
-    connect(btnReport, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(ListMode::Report); });
-    connect(btnList, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(ListMode::List); });
+    modes->addAction(reportView_);
+    modes->addAction(listView_);
+    connect(reportView_, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(ListMode::Report); });
+    connect(listView_, &QAction::triggered, this, [this] { Toolbar4_ButtonClick(ListMode::List); });
 }
 
 void DictionaryPanel::buildSearch()
@@ -146,12 +147,12 @@ void DictionaryPanel::buildSearch()
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFrame(false);
     Text1->setPlaceholderText(QStringLiteral("Поиск слова"));
-    LabelSuggest = new QLabel(this);
-    LabelSuggest->setObjectName(QStringLiteral("LabelSuggest"));
-    LabelSuggest->setTextFormat(Qt::RichText);
-    LabelSuggest->setWordWrap(true);
-    LabelSuggest->hide();
-    connect(LabelSuggest, &QLabel::linkActivated, this, [this](const QString &link) {
+    suggestionLine_ = new QLabel(this);
+    suggestionLine_->setObjectName(QStringLiteral("LabelSuggest"));
+    suggestionLine_->setTextFormat(Qt::RichText);
+    suggestionLine_->setWordWrap(true);
+    suggestionLine_->hide();
+    connect(suggestionLine_, &QLabel::linkActivated, this, [this](const QString &link) {
         const int item = link.toInt();
         if (item >= 0 && item < words_.size())
             openWord(words_.word(item));
@@ -214,9 +215,10 @@ void DictionaryPanel::layoutControls()
     Label1->setGeometry(TwipsToPixels(120), (Picture5->height() - capH) / 2, Label1->sizeHint().width(), capH);
     for (QWidget *a : {static_cast<QWidget *>(Image6), static_cast<QWidget *>(Image7)})
         a->move(TwipsToPixels(w - 300), (Picture5->height() - a->height()) / 2);
-    const QSize searchSize = LabelSearch->sizeHint();
-    LabelSearch->setGeometry(TwipsToPixels(w - 420) - searchSize.width(),
-                             (Picture5->height() - searchSize.height()) / 2, searchSize.width(), searchSize.height());
+    const QSize searchSize = textSearchLink_->sizeHint();
+    textSearchLink_->setGeometry(TwipsToPixels(w - 420) - searchSize.width(),
+                                 (Picture5->height() - searchSize.height()) / 2, searchSize.width(),
+                                 searchSize.height());
     const double barTop = kClosedPanelHeight + 30;
     const double barH = 480;
     const double t4w = PixelsToTwips(Toolbar4->sizeHint().width());
@@ -227,9 +229,9 @@ void DictionaryPanel::layoutControls()
     setTwips(Text2, {30, frameTop, w - 60, frameH});
     setTwips(Text1, {30, 30, twipsWidth(Text2) - 60, twipsHeight(Text2) - 60});
     double listTop = frameTop + frameH + 30;
-    if (!LabelSuggest->isHidden()) {
-        const double lineH = PixelsToTwips(LabelSuggest->heightForWidth(TwipsToPixels(w - 60)));
-        setTwips(LabelSuggest, {30, listTop, w - 60, lineH});
+    if (!suggestionLine_->isHidden()) {
+        const double lineH = PixelsToTwips(suggestionLine_->heightForWidth(TwipsToPixels(w - 60)));
+        setTwips(suggestionLine_, {30, listTop, w - 60, lineH});
         listTop += lineH + 30;
     }
     setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
@@ -245,8 +247,8 @@ void DictionaryPanel::buildBookMenu()
     mnuSel = mnuBooks->addMenu(QStringLiteral("Выбрать"));
     mnuOneBook = mnuBooks->addMenu(QStringLiteral("Оставить один"));
     mnuBooks->addSeparator();
-    mnuAddBook = mnuBooks->addAction(QStringLiteral("Добавить сонник…"), this, [this] { chooseBooksToAdd(); });
-    mnuAddBook->setObjectName(QStringLiteral("mnuAddBook"));
+    addBookItem_ = mnuBooks->addAction(QStringLiteral("Добавить сонник…"), this, [this] { chooseBooksToAdd(); });
+    addBookItem_->setObjectName(QStringLiteral("addBook"));
     mnuSel->setObjectName(QStringLiteral("mnuSel"));
     mnuOneBook->setObjectName(QStringLiteral("mnuOneBook"));
     window()->setAcceptDrops(true);
@@ -320,13 +322,13 @@ void DictionaryPanel::Toolbar4_ButtonClick(ListMode mode)
 
 void DictionaryPanel::setListMode(ListMode mode)
 {
-    (mode == ListMode::Report ? btnReport : btnList)->setChecked(true);
+    (mode == ListMode::Report ? reportView_ : listView_)->setChecked(true);
     Toolbar4_ButtonClick(mode);
 }
 
 ListMode DictionaryPanel::listMode() const
 {
-    return btnReport->isChecked() ? ListMode::Report : ListMode::List;
+    return reportView_->isChecked() ? ListMode::Report : ListMode::List;
 }
 
 void DictionaryPanel::Listcheck()
@@ -432,9 +434,9 @@ void DictionaryPanel::showSuggestions(const QString &text)
     }
     const bool show = !links.isEmpty();
     if (show)
-        LabelSuggest->setText(QStringLiteral("Возможно, вы искали: ") + links);
-    if (show != !LabelSuggest->isHidden()) {
-        LabelSuggest->setVisible(show);
+        suggestionLine_->setText(QStringLiteral("Возможно, вы искали: ") + links);
+    if (show != !suggestionLine_->isHidden()) {
+        suggestionLine_->setVisible(show);
         layoutControls();
         // the line takes room from the list: the selected word stays in view
         if (const int item = selectedItem(); item > 0)

@@ -148,17 +148,17 @@ private:
 
     QWidget *Picture5 = nullptr; // header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
-    ClickLabel *LabelSearch = nullptr; // "Искать в толкованиях"
+    ClickLabel *textSearchLink_ = nullptr; // "Искать в толкованиях"
     QToolBar *Toolbar2 = nullptr;
     QToolBar *Toolbar4 = nullptr;
-    QAction *btnReport = nullptr, *btnList = nullptr;
+    QAction *reportView_ = nullptr, *listView_ = nullptr;
     QFrame *Text2 = nullptr;
     QLineEdit *Text1 = nullptr;
-    QLabel *LabelSuggest = nullptr; // "Возможно, вы искали: " and links
+    QLabel *suggestionLine_ = nullptr; // "Возможно, вы искали: " and links
     QListView *ListView1 = nullptr;
     QMenu *mnuBooks = nullptr, *mnuSel = nullptr, *mnuOneBook = nullptr;
     QAction *mnuBooksAll[2] = {nullptr, nullptr};
-    QAction *mnuAddBook = nullptr;
+    QAction *addBookItem_ = nullptr;
     QList<QAction *> mnuSelBook, mnuBook; // index 0: the "<Пусто>" templates
 
     void buildHeader();

@@ -77,21 +77,21 @@ void LiteraturePanel::buildToolbar()
     Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
     Toolbar3->setIconSize({16, 16});
     Toolbar3->setMovable(false);
-    btnAddFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("bookmark-new"),
-                                                     style()->standardIcon(QStyle::SP_DialogApplyButton)),
-                                    QStringLiteral("Добавить в избранное"));
-    btnAddFav->setObjectName(QStringLiteral("AddFav"));
-    btnAddFav->setToolTip(QStringLiteral("Добавить в избранное"));
+    addFavourite_ = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("bookmark-new"),
+                                                         style()->standardIcon(QStyle::SP_DialogApplyButton)),
+                                        QStringLiteral("Добавить в избранное"));
+    addFavourite_->setObjectName(QStringLiteral("addFavourite"));
+    addFavourite_->setToolTip(QStringLiteral("Добавить в избранное"));
     Toolbar3->addSeparator();
-    btnDelFav = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("edit-delete"),
-                                                     style()->standardIcon(QStyle::SP_DialogDiscardButton)),
-                                    QStringLiteral("Удалить из избранного"));
-    btnDelFav->setObjectName(QStringLiteral("DelFav"));
-    btnDelFav->setToolTip(QStringLiteral("Удалить из избранного"));
-    btnAddFav->setEnabled(false);
-    btnDelFav->setEnabled(false);
-    connect(btnAddFav, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(FavouriteButton::Add); });
-    connect(btnDelFav, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(FavouriteButton::Remove); });
+    removeFavourite_ = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("edit-delete"),
+                                                            style()->standardIcon(QStyle::SP_DialogDiscardButton)),
+                                           QStringLiteral("Удалить из избранного"));
+    removeFavourite_->setObjectName(QStringLiteral("removeFavourite"));
+    removeFavourite_->setToolTip(QStringLiteral("Удалить из избранного"));
+    addFavourite_->setEnabled(false);
+    removeFavourite_->setEnabled(false);
+    connect(addFavourite_, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(FavouriteButton::Add); });
+    connect(removeFavourite_, &QAction::triggered, this, [this] { Toolbar3_ButtonClick(FavouriteButton::Remove); });
 }
 
 bool LiteraturePanel::eventFilter(QObject *watched, QEvent *e)
@@ -216,8 +216,8 @@ void LiteraturePanel::TreeView1_NodeClick(QTreeWidgetItem *node)
                                                                            : NodeKind::Article;
     const literature::NodeButtons b = literature::ButtonsFor(kind, nodeTag(node));
     header_->setTolkEnabled(b.tolk);
-    btnAddFav->setEnabled(b.add);
-    btnDelFav->setEnabled(b.remove);
+    addFavourite_->setEnabled(b.add);
+    removeFavourite_->setEnabled(b.remove);
     status_->showWord(IfLong(node->text(0), 20));
 }
 
@@ -255,7 +255,7 @@ void LiteraturePanel::addFavourite(QTreeWidgetItem *sel)
     copy->setData(0, kKeyRole, key);
     copy->setData(0, kTagRole, QString());
     sel->setData(0, kTagRole, kFavouriteTag);
-    btnAddFav->setEnabled(false);
+    addFavourite_->setEnabled(false);
 }
 
 void LiteraturePanel::removeFavourite(QTreeWidgetItem *sel)
@@ -269,7 +269,7 @@ void LiteraturePanel::removeFavourite(QTreeWidgetItem *sel)
     }
     if (QTreeWidgetItem *article = litNode(key.chopped(key.isEmpty() ? 0 : 1)))
         article->setData(0, kTagRole, QString());
-    btnDelFav->setEnabled(false);
+    removeFavourite_->setEnabled(false);
 }
 
 void LiteraturePanel::storeState() const

@@ -64,7 +64,7 @@ private:
     QFrame *Text3 = nullptr;
     QTreeWidget *TreeView1 = nullptr;
     QToolBar *Toolbar3 = nullptr;
-    QAction *btnAddFav = nullptr, *btnDelFav = nullptr;
+    QAction *addFavourite_ = nullptr, *removeFavourite_ = nullptr;
     void buildHeader();
     void buildTree();
     void buildToolbar();

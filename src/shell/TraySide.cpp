@@ -33,10 +33,10 @@ TraySide::TraySide(QWidget *window) : QObject(window), window_(window)
     Tray1->setObjectName(QStringLiteral("Tray1"));
     Tray1->setToolTip(QStringLiteral("ZUL Somnex 3 — сонник"));
     connect(Tray1, &TrayArea::MouseDown, this, &TraySide::clicked);
-    TrayRetry = new QTimer(this);
-    TrayRetry->setObjectName(QStringLiteral("TrayRetry"));
-    TrayRetry->setInterval(1000);
-    connect(TrayRetry, &QTimer::timeout, this, &TraySide::retryTick);
+    retry_ = new QTimer(this);
+    retry_->setObjectName(QStringLiteral("trayRetry"));
+    retry_->setInterval(1000);
+    connect(retry_, &QTimer::timeout, this, &TraySide::retryTick);
 }
 
 void TraySide::showIcon(const QIcon &icon)
@@ -63,27 +63,27 @@ void TraySide::goToTrayAtStart()
     }
     retries_ = 0;
     window_->hide();
-    TrayRetry->start();
+    retry_->start();
 }
 
 void TraySide::retryTick()
 {
     if (window_->isVisible() || app().Exiting) {
-        TrayRetry->stop(); // brought to the front meanwhile (a second start)
+        retry_->stop(); // brought to the front meanwhile (a second start)
         return;
     }
     if (available()) {
-        TrayRetry->stop();
+        retry_->stop();
         toTray();
     } else if (++retries_ >= kTrayRetries) {
-        TrayRetry->stop();
+        retry_->stop();
         window_->showMinimized();
     }
 }
 
 void TraySide::stopRetrying()
 {
-    TrayRetry->stop();
+    retry_->stop();
 }
 
 } // namespace somnex

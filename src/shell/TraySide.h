@@ -53,7 +53,7 @@ signals:
 private:
     QWidget *window_;
     TrayArea *Tray1 = nullptr;
-    QTimer *TrayRetry = nullptr;
+    QTimer *retry_ = nullptr;
     int retries_ = 0;
     bool inTray_ = false;
 };

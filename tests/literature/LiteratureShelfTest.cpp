@@ -128,20 +128,20 @@ TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
     for (const Step &s : steps) {
         click(s.node);
         EXPECT_EQ(part<QAction>(f, "Tolk")->isEnabled(), s.tolk) << s.node.toStdString();
-        EXPECT_EQ(part<QAction>(f, "AddFav")->isEnabled(), s.add) << s.node.toStdString();
-        EXPECT_EQ(part<QAction>(f, "DelFav")->isEnabled(), s.remove) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "addFavourite")->isEnabled(), s.add) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "removeFavourite")->isEnabled(), s.remove) << s.node.toStdString();
     }
     // remove the favourite copy: the mark goes, "add" returns on the next click
     part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Remove);
-    EXPECT_FALSE(part<QAction>(f, "DelFav")->isEnabled());
+    EXPECT_FALSE(part<QAction>(f, "removeFavourite")->isEnabled());
     EXPECT_FALSE(part<LiteraturePanel>(f, "Picture3")->litNode(key + "*"));
     EXPECT_EQ(children("fav"), QStringList{});
     EXPECT_EQ(LiteraturePanel::nodeTag(part<LiteraturePanel>(f, "Picture3")->litNode(key)), "");
     click(key);
-    EXPECT_TRUE(part<QAction>(f, "AddFav")->isEnabled());
+    EXPECT_TRUE(part<QAction>(f, "addFavourite")->isEnabled());
     // and add it again
     part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
-    EXPECT_FALSE(part<QAction>(f, "AddFav")->isEnabled());
+    EXPECT_FALSE(part<QAction>(f, "addFavourite")->isEnabled());
     EXPECT_EQ(children("fav"), (QStringList{"Сны|"}));
     EXPECT_EQ(LiteraturePanel::nodeTag(part<LiteraturePanel>(f, "Picture3")->litNode(key)), "f");
     EXPECT_TRUE(messages.empty());

@@ -556,10 +556,10 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     putBook("a.book", book("Первая", {{"Вода", nullptr}}));
     Form1 &f = load();
     ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 1);
-    ASSERT_NE(part<QAction>(f, "mnuAddBook"), nullptr);
+    ASSERT_NE(part<QAction>(f, "addBook"), nullptr);
     const auto items = part<QMenu>(f, "mnuBooks")->actions();
-    EXPECT_EQ(items.last(), part<QAction>(f, "mnuAddBook"));
-    EXPECT_EQ(part<QAction>(f, "mnuAddBook")->text(), "Добавить сонник…");
+    EXPECT_EQ(items.last(), part<QAction>(f, "addBook"));
+    EXPECT_EQ(part<QAction>(f, "addBook")->text(), "Добавить сонник…");
     EXPECT_TRUE(items[items.size() - 2]->isSeparator());
     part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->setChecked(false);
 

@@ -72,7 +72,7 @@ TEST_F(Form1Test, FreshProfileDefaults)
     const QRect screen = f.screen()->availableGeometry();
     EXPECT_NEAR(f.x() + f.width() / 2.0, screen.width() / 2.0, 2);
     EXPECT_NEAR(f.y() + f.height() / 2.0, screen.height() / 2.0, 2);
-    EXPECT_TRUE(part<QAction>(f, "Report")->isChecked()) << "report view by default";
+    EXPECT_TRUE(part<QAction>(f, "reportView")->isChecked()) << "report view by default";
     EXPECT_FALSE(app().CloseToTray);
     EXPECT_EQ(app().MenuAlpha, 205);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, 55.75) << "Москва, 55°45' N";
@@ -101,8 +101,8 @@ TEST_F(Form1Test, StoredBooleansAndModes)
         app() = AppState{};
         Form1 &f = load();
         EXPECT_EQ(app().CloseToTray, c.closeToTray) << c.toTray;
-        EXPECT_EQ(part<QAction>(f, "Report")->isChecked(), c.report) << c.listMode;
-        EXPECT_EQ(part<QAction>(f, "List")->isChecked(), !c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "reportView")->isChecked(), c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "listView")->isChecked(), !c.report) << c.listMode;
     }
 }
 
@@ -112,7 +112,7 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     f.show();
     f.move(120, 90);
     f.resize(300, 420);
-    part<QAction>(f, "List")->trigger();
+    part<QAction>(f, "listView")->trigger();
     ExitApp(ExitMode::StoreState);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
@@ -367,7 +367,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     Form1 &f = load();
     f.show();
     f.resize(300, 420);
-    part<QAction>(f, "List")->trigger();
+    part<QAction>(f, "listView")->trigger();
     f.ToTray();
     const auto watch = WatchSessionEnd();
 #ifndef QT_NO_SESSIONMANAGER
@@ -378,7 +378,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     // Then the application quits: nothing is stored a second time.
-    part<QAction>(f, "Report")->trigger();
+    part<QAction>(f, "reportView")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0") << "stored once";
@@ -388,7 +388,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     // Without the request, quitting alone stores.
     app() = AppState{};
     Form1 &g = load();
-    part<QAction>(g, "List")->trigger();
+    part<QAction>(g, "listView")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
@@ -401,7 +401,7 @@ TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
         QFile::remove(settingsFilePath());
         ended = 0;
         Form1 &f = load();
-        part<QAction>(f, "List")->trigger();
+        part<QAction>(f, "listView")->trigger();
         f.ToTray();
         const auto watch = WatchSessionEnd();
         ::raise(sig);
@@ -420,8 +420,8 @@ TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
     f.toTrayAtStart();
     EXPECT_TRUE(f.isHidden());
     EXPECT_FALSE(f.inTray());
-    EXPECT_TRUE(part<QTimer>(f, "TrayRetry")->isActive());
-    EXPECT_EQ(part<QTimer>(f, "TrayRetry")->interval(), 1000);
+    EXPECT_TRUE(part<QTimer>(f, "trayRetry")->isActive());
+    EXPECT_EQ(part<QTimer>(f, "trayRetry")->interval(), 1000);
     for (int i = 0; i < 5; ++i)
         part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.isHidden());
@@ -429,7 +429,7 @@ TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
     part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.inTray());
     EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
-    EXPECT_FALSE(part<QTimer>(f, "TrayRetry")->isActive());
+    EXPECT_FALSE(part<QTimer>(f, "trayRetry")->isActive());
 
     // No panel at all: after 30 s the window is there, minimised.
     app() = AppState{};
@@ -442,7 +442,7 @@ TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
     part<TraySide>(g, "TraySide")->retryTick();
     EXPECT_FALSE(g.isHidden());
     EXPECT_TRUE(g.isMinimized());
-    EXPECT_FALSE(part<QTimer>(g, "TrayRetry")->isActive());
+    EXPECT_FALSE(part<QTimer>(g, "trayRetry")->isActive());
 }
 
 TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
