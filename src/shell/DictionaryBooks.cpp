@@ -12,6 +12,7 @@
 #include "platform/jet/BookSignature.h"
 #include "platform/ui/Translations.h"
 #include "reading/CatalogueTolk.h"
+#include "shell/BookBar.h"
 #include "shell/Form1.h"
 #include "shell/HeaderBar.h"
 #include "shell/StatusPanel.h"
@@ -41,47 +42,6 @@ namespace somnex {
 
 using dictionary::CatalogueBook;
 using dictionary::CatalogueLoad;
-
-QIcon DictionaryPanel::bookIcon(const CatalogueBook &b) const
-{
-    const QSize size(24, 24);
-    const qreal dpr = devicePixelRatioF();
-    if (b.icon.isEmpty())
-        return QIcon(artworkPixmap(QStringLiteral("book-generic"), size, dpr));
-    QImage img;
-    if (!img.loadFromData(b.icon))
-        throw Error(481, QStringLiteral("LoadBooks"), QStringLiteral("Недопустимое изображение"));
-    // the book's icon with the default picture drawn over it
-    QPixmap composite(size * dpr);
-    composite.setDevicePixelRatio(dpr);
-    composite.fill(Qt::transparent);
-    QPainter p(&composite);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), img);
-    p.drawPixmap(0, 0, artworkPixmap(QStringLiteral("book-default"), size, dpr));
-    p.end();
-    return QIcon(composite);
-}
-
-// Each book's picture; a book whose picture cannot be loaded is left out like
-// an unreadable one.
-std::vector<QIcon> DictionaryPanel::takeBookIcons(CatalogueLoad &load) const
-{
-    std::vector<QIcon> icons;
-    std::vector<CatalogueBook> loaded;
-    for (CatalogueBook &b : load.books) {
-        try {
-            icons.push_back(bookIcon(b));
-            loaded.push_back(std::move(b));
-        } catch (const Error &e) {
-            load.skipped.push_back({b.Key, QStringLiteral("файл повреждён (%1)").arg(e.description())});
-        }
-    }
-    load.books = std::move(loaded);
-    if (load.failure == CatalogueLoad::None && load.books.empty())
-        load.failure = CatalogueLoad::FolderOrBook;
-    return icons;
-}
 
 // Says why no book could be loaded and ends the program; always false.
 bool DictionaryPanel::failBookLoad(const CatalogueLoad &load, const QString &skipped)
@@ -118,7 +78,7 @@ bool DictionaryPanel::failBookLoad(const CatalogueLoad &load, const QString &ski
 
 bool DictionaryPanel::LoadBooks()
 {
-    if (!mnuBooks)
+    if (!Toolbar2->prepared())
         connectControls();
 
     const AppState &s = app();
@@ -126,19 +86,11 @@ bool DictionaryPanel::LoadBooks()
         s.BooksFolder,
         [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder());
-    const std::vector<QIcon> icons = takeBookIcons(load);
+    const std::vector<QIcon> icons = Toolbar2->takeBookIcons(load);
     const QString skipped = dictionary::skippedMessage(load.skipped);
     if (load.failure != CatalogueLoad::None)
         return failBookLoad(load, skipped);
-    books_ = load.books;
-    for (size_t k = 0; k < books_.size(); ++k)
-        addBookButton(books_[k], icons[k], static_cast<int>(k) + 1);
-    mnuBook[0]->setVisible(false);
-    mnuSelBook[0]->setVisible(false);
-    // every button's release reaches the toolbar's mouse-up handling
-    for (QAction *a : bookButtons_)
-        if (QWidget *w = Toolbar2->widgetForAction(a))
-            w->installEventFilter(barMouse_);
+    Toolbar2->setBooks(load.books, icons);
     layoutControls();
     LoadList();
     window()->unsetCursor();
@@ -150,72 +102,14 @@ bool DictionaryPanel::LoadBooks()
     return true;
 }
 
-// A book's button shows the book: its picture, its name as the tip, its
-// state, and the catalogue's fields the interpretation window reads.
-void DictionaryPanel::applyBook(QAction *button, const CatalogueBook &b)
-{
-    button->setCheckable(true);
-    button->setData(b.Key);
-    button->setToolTip(b.ToolTipText);
-    button->setChecked(b.Value == 1);
-    button->setProperty("Tag", b.Tag);
-    button->setProperty("Description", b.Description);
-    button->setProperty("Image", b.Image);
-}
-
-void DictionaryPanel::addBookButton(const CatalogueBook &b, const QIcon &icon, int index)
-{
-    QAction *a = new QAction(icon, QString(), Toolbar2);
-    applyBook(a, b);
-    Toolbar2->insertAction(index - 1 < bookButtons_.size() ? bookButtons_[index - 1] : nullptr, a);
-    bookButtons_.insert(index - 1, a);
-    QAction *one = new QAction(b.ToolTipText, mnuOneBook);
-    QAction *sel = new QAction(b.ToolTipText, mnuSel);
-    sel->setCheckable(true);
-    mnuOneBook->addAction(one);
-    mnuSel->addAction(sel);
-    mnuBook.append(one);
-    mnuSelBook.append(sel);
-    renumberBookMenus();
-    if (QWidget *w = Toolbar2->widgetForAction(a); w && barMouse_)
-        w->installEventFilter(barMouse_);
-}
-
-// Menu item k belongs to button k; after a button is inserted the items'
-// captions and actions follow the buttons again.
-void DictionaryPanel::renumberBookMenus()
-{
-    for (int k = 1; k < mnuBook.size() && k <= bookButtons_.size(); ++k) {
-        const QString caption = bookButtons_[k - 1]->toolTip();
-        mnuBook[k]->setText(caption);
-        mnuSelBook[k]->setText(caption);
-        mnuBook[k]->setObjectName(QStringLiteral("mnuBook(%1)").arg(k));
-        mnuSelBook[k]->setObjectName(QStringLiteral("mnuSelBook(%1)").arg(k));
-        mnuBook[k]->disconnect(this);
-        mnuSelBook[k]->disconnect(this);
-        connect(mnuBook[k], &QAction::triggered, this, [this, k] { mnuBook_Click(k); });
-        connect(mnuSelBook[k], &QAction::triggered, this, [this, k] { mnuSelBook_Click(k); });
-    }
-}
-
-void DictionaryPanel::chooseBooksToAdd()
-{
-    QFileDialog dialog(this, QStringLiteral("Добавить сонник"), QString(), QStringLiteral("Сонники (*.book)"));
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // sizes and dates in Russian forms whatever the session's locale
-    auto *columns = new RussianFileColumns(&dialog);
-    dialog.setProxyModel(columns);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QStringList files = dialog.selectedFiles();
-    if (!files.isEmpty())
-        addBooks(files);
-}
-
 bool DictionaryPanel::takesBooks() const
 {
-    return mnuBooks != nullptr;
+    return Toolbar2->prepared();
+}
+
+int DictionaryPanel::addBooks(const QStringList &files)
+{
+    return Toolbar2->addBooks(files);
 }
 
 int DictionaryPanel::offerBooks(const QStringList &files)
@@ -227,119 +121,6 @@ int DictionaryPanel::offerBooks(const QStringList &files)
                         QStringLiteral("Добавить сонник"), MsgIcon::Question, MsgButtons::YesNo)
             == MsgResult::Yes)
             added += addBooks({file});
-    }
-    return added;
-}
-
-namespace {
-
-// A book file the user offers, read whole once it has opened as a book;
-// nothing when it is not one (the user is told why).
-std::optional<QByteArray> readOfferedBook(const QString &file, const QString &title)
-{
-    const QString name = QFileInfo(file).fileName();
-    if (!name.endsWith(QStringLiteral(".book"), Qt::CaseInsensitive) || !jet::IsValidVersion(file)) {
-        ShowMessage(QStringLiteral("Файл «%1» не является сонником программы. Ничего не скопировано.").arg(name), title,
-                    MsgIcon::Error);
-        return std::nullopt;
-    }
-    try {
-        dictionary::openBook(file); // readable as a book
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            throw Error(3044, title, in.errorString());
-        return in.readAll();
-    } catch (const Error &e) {
-        ShowMessage(QStringLiteral("Файл «%1» не является сонником программы: %2. Ничего не скопировано.")
-                        .arg(name, e.description()),
-                    title, MsgIcon::Error);
-        return std::nullopt;
-    }
-}
-
-// Copies a book into the user's books folder, asking before it replaces one
-// of the same name; whether the copy is there (and not the file itself).
-bool copyToUserBooks(const QString &file, const QByteArray &bytes, const QString &folder, const QString &title)
-{
-    const QString name = QFileInfo(file).fileName();
-    const QString target = folder + QLatin1Char('/') + name;
-    if (QFileInfo(file).canonicalFilePath() == QFileInfo(target).canonicalFilePath())
-        return false; // already the user's own book
-    if (QFileInfo::exists(target)
-        && ShowMessage(QStringLiteral("Сонник «%1» уже есть в папке ваших сонников. Заменить его?").arg(name), title,
-                       MsgIcon::Question, MsgButtons::YesNo)
-               != MsgResult::Yes)
-        return false;
-    QSaveFile out(target);
-    if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
-        || !out.commit()) {
-        ShowMessage(
-            QStringLiteral("Не удаётся скопировать сонник «%1» в папку «%2»: %3").arg(name, folder, out.errorString()),
-            title, MsgIcon::Error);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
-// The user's copy takes the place of a book of the same file name, or joins
-// the bar in file-name order.
-void DictionaryPanel::placeAddedBook(CatalogueBook b, const QString &name, const QIcon &icon)
-{
-    int slot = -1;
-    for (size_t k = 0; k < books_.size(); ++k)
-        if (QFileInfo(books_[k].Key).fileName() == name)
-            slot = static_cast<int>(k);
-    if (slot >= 0) {
-        b.Image = b.icon.isEmpty() ? QStringLiteral("default") : books_[static_cast<size_t>(slot)].Image;
-        books_[static_cast<size_t>(slot)] = b;
-        QAction *a = bookButtons_[slot];
-        a->setIcon(icon);
-        applyBook(a, b);
-        renumberBookMenus();
-        return;
-    }
-    size_t at = 0;
-    while (at < books_.size()) {
-        const QString other = QFileInfo(books_[at].Key).fileName();
-        const int c = other.compare(name, Qt::CaseInsensitive);
-        if (c > 0 || (c == 0 && other > name))
-            break;
-        ++at;
-    }
-    b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(at);
-    books_.insert(books_.begin() + static_cast<std::ptrdiff_t>(at), b);
-    addBookButton(b, icon, static_cast<int>(at) + 1);
-}
-
-int DictionaryPanel::addBooks(const QStringList &files)
-{
-    const QString title = QStringLiteral("Добавить сонник");
-    const QString folder = dictionary::userBooksFolder();
-    int added = 0;
-    for (const QString &file : files) {
-        const std::optional<QByteArray> bytes = readOfferedBook(file, title);
-        if (!bytes || !copyToUserBooks(file, *bytes, folder, title))
-            continue;
-        const QString name = QFileInfo(file).fileName();
-        dictionary::CatalogueBook b;
-        QIcon icon;
-        try {
-            b = dictionary::openBook(folder + QLatin1Char('/') + name);
-            b.Value = 1;
-            icon = bookIcon(b);
-        } catch (const Error &e) {
-            ShowMessage(QStringLiteral("Сонник «%1» не загружен: %2").arg(name, e.description()), title,
-                        MsgIcon::Error);
-            continue;
-        }
-        placeAddedBook(std::move(b), name, icon);
-        ++added;
-    }
-    if (added > 0) {
-        layoutControls();
-        reloadKeepingPlace();
     }
     return added;
 }
@@ -371,11 +152,6 @@ void DictionaryPanel::reloadKeepingPlace()
     }
 }
 
-bool DictionaryPanel::bookOn(size_t k) const
-{
-    return k < static_cast<size_t>(bookButtons_.size()) && bookButtons_[static_cast<int>(k)]->isChecked();
-}
-
 void DictionaryPanel::LoadList()
 {
     const int generation = ++rebuild_;
@@ -385,7 +161,7 @@ void DictionaryPanel::LoadList()
     ListView1->hide();
     words_.clear();
     std::optional<dictionary::MergedWords> merged = dictionary::mergeWords(
-        books_, [this](size_t k) { return bookOn(k); },
+        Toolbar2->books(), [this](size_t k) { return Toolbar2->isOn(k); },
         [this, generation] {
             QCoreApplication::processEvents();
             return rebuild_ == generation;
@@ -415,14 +191,10 @@ void DictionaryPanel::closeInterpretation()
 
 void DictionaryPanel::startTextIndex()
 {
-    std::vector<TextSource> sources;
-    for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k)
-        if (bookOn(k))
-            sources.push_back({books_[k].ToolTipText, books_[k].recordset});
     std::optional<WordIndex> words;
     if (words_.size() > kFinderInline)
         words = words_;
-    index_->start(std::move(sources), std::move(words), rebuild_);
+    index_->start(Toolbar2->textSources(), std::move(words), rebuild_);
 }
 
 void DictionaryPanel::stopTextIndex()
@@ -447,61 +219,19 @@ void DictionaryPanel::Toolbar2_ButtonClick(int)
     status_->stopBusySoon();
 }
 
-void DictionaryPanel::Toolbar2_MouseUp(Qt::MouseButton button, const QPoint &globalPos)
-{
-    if (!mnuBooks)
-        return;
-    mnuBooksAll[0]->setEnabled(!bookButtons_.isEmpty());
-    mnuBooksAll[1]->setEnabled(!bookButtons_.isEmpty());
-    for (int k = 1; k < mnuSelBook.size() && k <= bookButtons_.size(); ++k)
-        mnuSelBook[k]->setChecked(bookButtons_[k - 1]->isChecked());
-    for (QAction *a : mnuBook)
-        a->setChecked(false);
-    if (button == Qt::RightButton)
-        mnuBooks->popup(globalPos);
-}
-
-void DictionaryPanel::mnuBooksAll_Click(int index)
-{
-    for (QAction *b : bookButtons_)
-        b->setChecked(index == 0);
-    if (!bookButtons_.isEmpty())
-        Toolbar2_ButtonClick(1);
-}
-
-void DictionaryPanel::mnuSelBook_Click(int index)
-{
-    if (index < 1 || index >= mnuSelBook.size() || index > bookButtons_.size())
-        return;
-    // The item's own toggle has already flipped its check mark.
-    bookButtons_[index - 1]->setChecked(mnuSelBook[index]->isChecked());
-    Toolbar2_ButtonClick(index);
-}
-
-void DictionaryPanel::mnuBook_Click(int index)
-{
-    if (index < 1 || index > bookButtons_.size())
-        return;
-    for (QAction *b : bookButtons_)
-        b->setChecked(false);
-    bookButtons_[index - 1]->setChecked(true);
-    Toolbar2_ButtonClick(index);
-}
-
 void DictionaryPanel::storeBooks() const
 {
-    for (QAction *b : bookButtons_)
-        SaveSetting(settings::kApp, settings::kBooks, b->data().toString(), b->isChecked() ? "1" : "0");
+    Toolbar2->storeBooks();
 }
 
 std::vector<TolkBook> DictionaryPanel::tolkBooks()
 {
-    return TolkBooksOf(books_, [this](size_t k) { return bookOn(k); });
+    return Toolbar2->tolkBooks();
 }
 
 std::vector<TolkButton> DictionaryPanel::tolkButtons() const
 {
-    return TolkButtonsOf(books_);
+    return TolkButtonsOf(Toolbar2->books());
 }
 
 // Book files among what is dropped on the window.

@@ -6,6 +6,7 @@
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "reading/CatalogueTolk.h"
+#include "shell/BookBar.h"
 #include "shell/Form1.h"
 #include "shell/HeaderBar.h"
 #include "shell/PanelGeometry.h"
@@ -115,10 +116,12 @@ void DictionaryPanel::buildHeader()
 
 void DictionaryPanel::buildToolbars()
 {
-    Toolbar2 = new QToolBar(this);
-    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
-    Toolbar2->setIconSize({24, 24});
-    Toolbar2->setMovable(false);
+    Toolbar2 = new BookBar(this);
+    connect(Toolbar2, &BookBar::buttonClicked, this, &DictionaryPanel::Toolbar2_ButtonClick);
+    connect(Toolbar2, &BookBar::booksAdded, this, [this] {
+        layoutControls();
+        reloadKeepingPlace();
+    });
     Toolbar4 = new QToolBar(this);
     Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
     Toolbar4->setIconSize({16, 16});
@@ -237,37 +240,15 @@ void DictionaryPanel::layoutControls()
     setTwips(ListView1, {30, listTop, w - 60, h - listTop - 45});
 }
 
-void DictionaryPanel::buildBookMenu()
-{
-    mnuBooks = new QMenu(QStringLiteral("BooksMenu"), this);
-    mnuBooks->setObjectName(QStringLiteral("mnuBooks"));
-    mnuBooksAll[0] = mnuBooks->addAction(QStringLiteral("Включить все"), this, [this] { mnuBooksAll_Click(0); });
-    mnuBooksAll[1] = mnuBooks->addAction(QStringLiteral("Выключить все"), this, [this] { mnuBooksAll_Click(1); });
-    mnuBooks->addSeparator();
-    mnuSel = mnuBooks->addMenu(QStringLiteral("Выбрать"));
-    mnuOneBook = mnuBooks->addMenu(QStringLiteral("Оставить один"));
-    mnuBooks->addSeparator();
-    addBookItem_ = mnuBooks->addAction(QStringLiteral("Добавить сонник…"), this, [this] { chooseBooksToAdd(); });
-    addBookItem_->setObjectName(QStringLiteral("addBook"));
-    mnuSel->setObjectName(QStringLiteral("mnuSel"));
-    mnuOneBook->setObjectName(QStringLiteral("mnuOneBook"));
-    window()->setAcceptDrops(true);
-    mnuSelBook = {mnuSel->addAction(QStringLiteral("<Пусто>"))};
-    mnuBook = {mnuOneBook->addAction(QStringLiteral("<Пусто>"))};
-    mnuSelBook[0]->setCheckable(true);
-    mnuSelBook[0]->setObjectName(QStringLiteral("mnuSelBook(0)"));
-    mnuBook[0]->setObjectName(QStringLiteral("mnuBook(0)"));
-}
-
 // The word list, the search box and the book bar answer the user from here on.
 void DictionaryPanel::connectControls()
 {
-    buildBookMenu();
+    Toolbar2->prepare();
+    window()->setAcceptDrops(true);
     wordModel_ = new WordListModel(&words_, this);
     ListView1->setModel(wordModel_);
     connectList();
     connectSearch();
-    connectBookBar();
 }
 
 void DictionaryPanel::connectList()
@@ -294,20 +275,6 @@ void DictionaryPanel::connectSearch()
     textKeys->onFocus = [this] { Text1_GotFocus(); };
     textKeys->onRelease = [this](QMouseEvent *) { Text1_Click(); };
     Text1->installEventFilter(textKeys);
-}
-
-void DictionaryPanel::connectBookBar()
-{
-    auto *barMouse = new KeyWatcher(this);
-    barMouse->onRelease = [this](QMouseEvent *e) { Toolbar2_MouseUp(e->button(), e->globalPosition().toPoint()); };
-    barMouse_ = barMouse;
-    Toolbar2->installEventFilter(barMouse_);
-    Toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
-    connect(Toolbar2, &QToolBar::actionTriggered, this, [this](QAction *a) {
-        const int i = bookButtons_.indexOf(a);
-        if (i >= 0)
-            Toolbar2_ButtonClick(i + 1);
-    });
 }
 
 void DictionaryPanel::Toolbar4_ButtonClick(ListMode mode)

@@ -20,12 +20,12 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListView;
-class QMenu;
 class QMimeData;
 class QToolBar;
 
 namespace somnex {
 
+class BookBar;
 class ClickLabel;
 class HeaderBar;
 class StatusPanel;
@@ -103,17 +103,10 @@ public:
     void setListMode(ListMode mode);
     ListMode listMode() const;
 
-    // The book bar and its menu.
+    // A book switched on or off on the book bar: the word list is rebuilt.
     void Toolbar2_ButtonClick(int button); // 1-based
-    void Toolbar2_MouseUp(Qt::MouseButton button, const QPoint &globalPos);
-    void mnuBooksAll_Click(int index);
-    void mnuSelBook_Click(int index);
-    void mnuBook_Click(int index);
-    // "Добавить сонник…": the user picks book files, addBooks takes them.
-    void chooseBooksToAdd();
-    // Checks each file and copies it into the user's books folder (the
-    // original is left as it is); each new book gets its button, enabled,
-    // and the word list is rebuilt. Returns the number of books added.
+    // Book files added to the user's books (see BookBar::addBooks); the word
+    // list is rebuilt keeping the reader's place. Returns the number added.
     int addBooks(const QStringList &files);
     // Book files handed to the program: asks for each whether to add it.
     int offerBooks(const QStringList &files);
@@ -122,9 +115,6 @@ public:
     // Each book button's state into the settings.
     void storeBooks() const;
 
-    // The catalogue: slot k belongs to book button k+1.
-    std::vector<dictionary::CatalogueBook> &books() { return books_; }
-    QList<QAction *> bookButtons() const { return bookButtons_; }
     const WordIndex &words() const { return words_; }
     int generation() const { return rebuild_; }
     std::vector<TolkBook> tolkBooks();
@@ -149,49 +139,33 @@ private:
     QWidget *Picture5 = nullptr; // header strip
     ClickLabel *Label1 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
     ClickLabel *textSearchLink_ = nullptr; // "Искать в толкованиях"
-    QToolBar *Toolbar2 = nullptr;
+    BookBar *Toolbar2 = nullptr;
     QToolBar *Toolbar4 = nullptr;
     QAction *reportView_ = nullptr, *listView_ = nullptr;
     QFrame *Text2 = nullptr;
     QLineEdit *Text1 = nullptr;
     QLabel *suggestionLine_ = nullptr; // "Возможно, вы искали: " and links
     QListView *ListView1 = nullptr;
-    QMenu *mnuBooks = nullptr, *mnuSel = nullptr, *mnuOneBook = nullptr;
-    QAction *mnuBooksAll[2] = {nullptr, nullptr};
-    QAction *addBookItem_ = nullptr;
-    QList<QAction *> mnuSelBook, mnuBook; // index 0: the "<Пусто>" templates
 
     void buildHeader();
     void buildToolbars();
     void buildSearch();
-    void buildBookMenu();
     void connectControls();
     void connectList();
     void connectSearch();
-    void connectBookBar();
-    QIcon bookIcon(const dictionary::CatalogueBook &b) const;
-    std::vector<QIcon> takeBookIcons(dictionary::CatalogueLoad &load) const;
     bool failBookLoad(const dictionary::CatalogueLoad &load, const QString &skipped);
-    void addBookButton(const dictionary::CatalogueBook &b, const QIcon &icon, int index);
-    void applyBook(QAction *button, const dictionary::CatalogueBook &b);
-    void renumberBookMenus();
-    void placeAddedBook(dictionary::CatalogueBook b, const QString &name, const QIcon &icon);
-    bool bookOn(size_t k) const;
     void startTextIndex();
     void closeInterpretation();
 
-    std::vector<dictionary::CatalogueBook> books_;
-    QList<QAction *> bookButtons_;
     WordIndex words_;
     WordFinder finder_;
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;
     WordListModel *wordModel_ = nullptr;
-    QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases
-    int rebuild_ = 0;             // generation of the word-list rebuild
-    bool keepTolk_ = false;       // a rebuild that leaves the interpretation window open
-    bool programmatic_ = false;   // selection made by the program, not the user
+    int rebuild_ = 0;           // generation of the word-list rebuild
+    bool keepTolk_ = false;     // a rebuild that leaves the interpretation window open
+    bool programmatic_ = false; // selection made by the program, not the user
 };
 
 // The book files (*.book) among what is dropped on the window.

@@ -5,6 +5,7 @@
 #include "platform/core/Settings.h"
 #include "platform/jet/BookSignature.h"
 #include "reading/Tolk.h"
+#include "shell/BookBar.h"
 #include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
 #include "shell/LiteraturePanel.h"
@@ -100,15 +101,14 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
     putStandard();
     Form1 &f = load();
     ASSERT_EQ(ended, 0) << messages.join("; ").toStdString();
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 2);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->toolTip(), "Первая");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->data().toString(), folder + "/a.book");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->property("Image").toString(), "default");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->property("Image").toString(), "k1");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->property("Description").toString(), "0")
-        << "Null colour";
-    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->isChecked()
-                && part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->isChecked())
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->property("Image").toString(), "default");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->property("Image").toString(), "k1");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->property("Description").toString(), "0") << "Null colour";
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked()
+                && part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked())
         << "first run: all enabled";
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Ворона", "Дом", "Рыба"}));
     EXPECT_EQ(app().WordEntryTotal, 6) << "Вода counted in both books";
@@ -138,9 +138,9 @@ TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
     s.close();
     Form1 &f = load();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 2);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->toolTip(), "Вторая");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->toolTip(), "Третья");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Вторая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Третья");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Огонь"}));
 }
 
@@ -203,7 +203,7 @@ TEST_F(DictionaryTest, LoadingNeverWritesTheBooks)
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     load();
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(part<DictionaryPanel>(*form, "Picture2")->bookButtons().size(), 2) << "a read-only folder loads";
+    EXPECT_EQ(part<BookBar>(*form, "Toolbar2")->bookButtons().size(), 2) << "a read-only folder loads";
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QFileInfo(path).lastModified(), mtime);
@@ -214,9 +214,9 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
 {
     putStandard();
     Form1 &f = load();
-    part<DictionaryPanel>(f, "Picture2")->mnuBooksAll_Click(1); // "Выключить все"
-    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->isChecked()
-                 || part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->isChecked());
+    part<BookBar>(f, "Toolbar2")->mnuBooksAll_Click(1); // "Выключить все"
+    EXPECT_FALSE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked()
+                 || part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked());
     EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->words().empty());
     EXPECT_FALSE(part<QListView>(f, "ListView1")->isEnabled());
     EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled());
@@ -224,21 +224,21 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     EXPECT_FALSE(part<QAction>(f, "Tolk")->isEnabled());
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier)) << "Enter does nothing without words";
 
-    part<DictionaryPanel>(f, "Picture2")->mnuBook_Click(2); // "Оставить один": the second book alone
-    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->isChecked());
-    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->isChecked());
+    part<BookBar>(f, "Toolbar2")->mnuBook_Click(2); // "Оставить один": the second book alone
+    EXPECT_FALSE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked());
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked());
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Рыба"}));
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода");
     EXPECT_EQ(app().WordEntryTotal, 3);
 
     part<QAction>(f, "mnuSelBook(1)")->setChecked(true); // as the menu's own toggle does
-    part<DictionaryPanel>(f, "Picture2")->mnuSelBook_Click(1);
-    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->isChecked());
+    part<BookBar>(f, "Toolbar2")->mnuSelBook_Click(1);
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked());
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->words().size(), 5);
 
     // the menu's check marks follow the buttons on every release, either button
-    part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->setChecked(false);
-    part<DictionaryPanel>(f, "Picture2")->Toolbar2_MouseUp(Qt::LeftButton, {});
+    part<BookBar>(f, "Toolbar2")->bookButtons()[1]->setChecked(false);
+    part<BookBar>(f, "Toolbar2")->Toolbar2_MouseUp(Qt::LeftButton, {});
     EXPECT_TRUE(part<QAction>(f, "mnuSelBook(1)")->isChecked());
     EXPECT_FALSE(part<QAction>(f, "mnuSelBook(2)")->isChecked());
     EXPECT_FALSE(part<QMenu>(f, "mnuBooks")->isVisible()) << "the popup is for the right button only";
@@ -249,7 +249,7 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
     EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/b.book"), "0");
     app() = AppState{};
     Form1 &g = load();
-    EXPECT_FALSE(part<DictionaryPanel>(g, "Picture2")->bookButtons()[1]->isChecked()) << "restored at the next start";
+    EXPECT_FALSE(part<BookBar>(g, "Toolbar2")->bookButtons()[1]->isChecked()) << "restored at the next start";
 }
 
 TEST_F(DictionaryTest, SearchBoxAndListKeys)
@@ -373,7 +373,7 @@ TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
     QObject ctx;
     QTimer::singleShot(0, &ctx, [&] {
         nested = true;
-        part<DictionaryPanel>(f, "Picture2")->bookButtons()[3]->setChecked(false);
+        part<BookBar>(f, "Toolbar2")->bookButtons()[3]->setChecked(false);
         part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(4);
     });
     part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(1);
@@ -495,7 +495,7 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
     EXPECT_EQ(s->Label1->text(), "Ничего не найдено.");
 
     // Switching a book off rebuilds the index without it.
-    part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->setChecked(false);
+    part<BookBar>(f, "Toolbar2")->bookButtons()[1]->setChecked(false);
     part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(2);
     EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->textIndex());
     for (int i = 0; i < 500 && !part<DictionaryPanel>(f, "Picture2")->textIndex(); ++i) {
@@ -520,9 +520,9 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     b.close();
     Form1 &f = load();
     EXPECT_EQ(ended, 0);
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 2);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->toolTip(), "Первая");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->toolTip(), "Третья");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Третья");
     EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Третья");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Огонь"}));
     ASSERT_EQ(boxes.size(), 1u);
@@ -542,12 +542,12 @@ TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
     putBook("aa.book", book("Моя", {{"Лес", nullptr}}), userFolder);
     Form1 &f = load();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 3);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->data().toString(), folder + "/a.book");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->data().toString(), userFolder + "/aa.book");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[2]->data().toString(), userFolder + "/b.book")
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->data().toString(), userFolder + "/aa.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->data().toString(), userFolder + "/b.book")
         << "the user's copy wins";
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[2]->toolTip(), "Моя вторая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Моя вторая");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Лес", "Сад"}));
 }
 
@@ -555,13 +555,13 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
 {
     putBook("a.book", book("Первая", {{"Вода", nullptr}}));
     Form1 &f = load();
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 1);
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 1);
     ASSERT_NE(part<QAction>(f, "addBook"), nullptr);
     const auto items = part<QMenu>(f, "mnuBooks")->actions();
     EXPECT_EQ(items.last(), part<QAction>(f, "addBook"));
     EXPECT_EQ(part<QAction>(f, "addBook")->text(), "Добавить сонник…");
     EXPECT_TRUE(items[items.size() - 2]->isSeparator());
-    part<DictionaryPanel>(f, "Picture2")->bookButtons()[0]->setChecked(false);
+    part<BookBar>(f, "Toolbar2")->bookButtons()[0]->setChecked(false);
 
     QTemporaryDir elsewhere;
     putBook("new.book", book("Новая", {{"Ягода", nullptr}}), elsewhere.path());
@@ -591,9 +591,9 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     boxes.clear();
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 1);
     EXPECT_TRUE(boxes.empty());
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 2);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->data().toString(), userFolder + "/new.book");
-    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->isChecked()) << "a new book is enabled";
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->data().toString(), userFolder + "/new.book");
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked()) << "a new book is enabled";
     EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Ягода"})) << "the first book stays off";
     QFile copy(userFolder + "/new.book");
@@ -611,8 +611,8 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&f, &drop);
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 3);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[1]->toolTip(), "Вторая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Вторая");
     EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
     EXPECT_EQ(part<QAction>(f, "mnuBook(3)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Рыба", "Ягода"}));
@@ -624,11 +624,11 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Сонник «new.book» уже есть в папке ваших сонников. Заменить его?");
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[2]->toolTip(), "Новая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Новая");
     yesNoAnswer = MsgResult::Yes;
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 1);
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 3);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[2]->toolTip(), "Другая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Другая");
     EXPECT_EQ(listed(f), QStringList({"Гора", "Рыба"}));
 }
 
@@ -715,8 +715,8 @@ TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)
     EXPECT_EQ(f.offerBooks({yes, no}), 1);
     ASSERT_EQ(asked.size(), 2);
     EXPECT_EQ(asked[0], "Добавить сонник «yes.book» в ваши сонники?");
-    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons().size(), 3);
-    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bookButtons()[2]->toolTip(), "Принятая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Принятая");
     EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->words().indexOf("Гора") >= 0);
     EXPECT_LT(part<DictionaryPanel>(f, "Picture2")->words().indexOf("Поле"), 0);
     EXPECT_TRUE(QFile::exists(yes) && QFile::exists(no)); // the originals stay
