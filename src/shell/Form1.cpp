@@ -140,13 +140,10 @@ void Form1::loadGeometry()
 // The place of observation.
 void Form1::loadPlace()
 {
-    // the place comes from the user's settings and the city directory, a
-    // file that may be missing or damaged: the place then stays unset
-    tryStep([] {
-        const location::Location place = location::Location::load(GetSetting);
-        app().ObserverLatitude = place.latitude().toDouble();
-        app().ObserverLongitude = place.longitude().toDouble();
-    });
+    // stored values out of range are held to the nearest valid place
+    const location::Location place = location::Location::load(GetSetting);
+    app().ObserverLatitude = place.latitude().toDouble();
+    app().ObserverLongitude = place.longitude().toDouble();
 }
 
 // Closing to the tray, the menu's transparency, the administrator's commands

@@ -62,17 +62,13 @@ void ExitApp(ExitMode mode)
     if (QFile::exists(doc))
         QFile::remove(doc);
     s.CloseToTray = false;
-    // the windows' close handlers store what they hold (files, settings);
-    // a failure there must not keep the program from ending
-    tryStep([&] {
-        if (f) {
-            if (Tolk *t = f->tolk())
-                t->close();
-            if (calendar::Calen *c = calendar::Calen::instance())
-                c->close();
-            f->close();
-        }
-    });
+    if (f) {
+        if (Tolk *t = f->tolk())
+            t->close();
+        if (calendar::Calen *c = calendar::Calen::instance())
+            c->close();
+        f->close();
+    }
     EndProcess();
 }
 

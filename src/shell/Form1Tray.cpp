@@ -121,10 +121,9 @@ bool Form1::inTray() const
 void Form1::FromTray()
 {
     tray_->stopRetrying();
-    // a window's close handler may store what it holds (the diary its file)
     for (const QPointer<QWidget> &w : secondary_)
         if (w)
-            tryStep([&] { w->close(); });
+            w->close();
     // The normal state first, so that the window is mapped as a normal
     // window: mapped while still marked minimised, a window manager keeps
     // it iconified, and without a taskbar it could not be reached.

@@ -178,18 +178,15 @@ void LiteraturePanel::ShowLit()
     auto *fav = node(nullptr, kFavKey, kFavText, style()->standardIcon(QStyle::SP_DirLinkIcon));
     TreeView1->addTopLevelItem(fav);
     fav->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitFExpanded, true));
-    // the texts folder is the user's: a folder or file that cannot be read
-    // leaves the tree with what was read
-    tryStep([&] {
-        const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
-        const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
-            return GetSetting(settings::kApp, settings::kBooks, key, QString());
-        });
-        for (const Node &a : shelf.articles)
-            node(all, a.key, a.text, article)->setData(0, kTagRole, a.tag);
-        for (const Node &c : shelf.favourites)
-            node(fav, c.key, c.text, article);
+    // a missing or unreadable texts folder lists no articles
+    const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
+    const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
+        return GetSetting(settings::kApp, settings::kBooks, key, QString());
     });
+    for (const Node &a : shelf.articles)
+        node(all, a.key, a.text, article)->setData(0, kTagRole, a.tag);
+    for (const Node &c : shelf.favourites)
+        node(fav, c.key, c.text, article);
 }
 
 void LiteraturePanel::AboutLit()
