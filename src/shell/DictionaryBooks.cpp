@@ -1,6 +1,6 @@
-// The dictionary panel's books: the book bar and its menu, loading the
-// catalogue, adding the user's books, and the merged word list with the
-// full-text index built over it.
+// The dictionary panel's books: loading the catalogue onto the book bar,
+// and the merged word list of the books switched on with the full-text
+// index built over it.
 
 #include "shell/DictionaryPanel.h"
 

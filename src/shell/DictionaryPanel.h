@@ -1,8 +1,8 @@
 #pragma once
 // The dictionary panel of the main window: its header strip, the book bar
-// with its menu, the list-mode buttons, the search box with the suggestion
-// line under it, and the merged word list of the books switched on. It owns
-// the books, the word list and the full-text index built over them.
+// (BookBar), the list-mode buttons, the search box with the suggestion line
+// under it, and the merged word list of the books switched on. It owns the
+// word list and the full-text index built over it.
 
 #include "dictionary/Catalogue.h"
 #include "dictionary/TextIndex.h"
