@@ -80,7 +80,7 @@ void Dialog::Command1_Click()
     }
     SaveSetting(settings::kApp, settings::kMain, settings::key::UnloadQ, Check1->isChecked() ? "1" : "0");
     accept();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
 }
 
 void Dialog::Command2_Click()

@@ -22,6 +22,41 @@
 
 namespace somnex {
 
+namespace {
+
+// The astronomy engine lets pending events run during its searches and
+// reports through the program's message service.
+void connectAstronomy()
+{
+    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    astro::ShowMessage = [](std::string_view text, std::string_view title, astro::MessageIcon icon) {
+        MsgIcon i = MsgIcon::Error;
+        switch (icon) {
+        case astro::MessageIcon::Error: i = MsgIcon::Error; break;
+        case astro::MessageIcon::Warning: i = MsgIcon::Warning; break;
+        case astro::MessageIcon::Information: i = MsgIcon::Information; break;
+        case astro::MessageIcon::Question: i = MsgIcon::Question; break;
+        }
+        ShowMessage(QString::fromUtf8(text.data(), qsizetype(text.size())),
+                    QString::fromUtf8(title.data(), qsizetype(title.size())), i);
+    };
+}
+
+// The splash screen, shown at the middle of the primary screen.
+QWidget *showSplash()
+{
+    auto *splash = new Splash;
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        const QRect g = s->availableGeometry();
+        splash->move(g.center() - QPoint(splash->width() / 2, splash->height() / 2));
+    }
+    splash->show();
+    splash->repaint();
+    return splash;
+}
+
+} // namespace
+
 std::unique_ptr<TerminationSignals> WatchSessionEnd()
 {
 #ifndef QT_NO_SESSIONMANAGER
@@ -29,7 +64,8 @@ std::unique_ptr<TerminationSignals> WatchSessionEnd()
 #endif
     QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, qGuiApp, [] { StoreUserState(); });
     auto termination = std::make_unique<TerminationSignals>();
-    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp, [] { ExitApp(false); });
+    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp,
+                     [] { ExitApp(ExitMode::StoreState); });
     return termination;
 }
 
@@ -43,20 +79,7 @@ int Main(int argc, char **argv)
     UseRussianFormats();
     LoadQtTranslations(qapp);
     InstallMessageBoxes();
-    // The astronomy engine lets pending events run during its searches and
-    // reports through the program's message service.
-    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
-    astro::ShowMessage = [](std::string_view text, std::string_view title, astro::MessageIcon icon) {
-        MsgIcon i = MsgIcon::Error;
-        switch (icon) {
-        case astro::MessageIcon::Error: i = MsgIcon::Error; break;
-        case astro::MessageIcon::Warning: i = MsgIcon::Warning; break;
-        case astro::MessageIcon::Information: i = MsgIcon::Information; break;
-        case astro::MessageIcon::Question: i = MsgIcon::Question; break;
-        }
-        ShowMessage(QString::fromUtf8(text.data(), qsizetype(text.size())),
-                    QString::fromUtf8(title.data(), qsizetype(title.size())), i);
-    };
+    connectAstronomy();
 
     // Files on the command line (a file manager opening books with us).
     QStringList files;
@@ -74,24 +97,17 @@ int Main(int argc, char **argv)
 
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     Form1 form;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::Activate);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::activate);
     QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
-        QTimer::singleShot(0, &form, [&form, more] { form.OfferBooks(more); });
+        QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
     });
 
     if (CommandLineWantsTray(commandLine)) {
         form.Form_Load();
         if (!app().QuitRequested)
-            form.ToTrayAtStart();
+            form.toTrayAtStart();
     } else {
-        auto *splash = new Splash;
-        if (QScreen *s = QGuiApplication::primaryScreen()) {
-            const QRect g = s->availableGeometry();
-            splash->move(g.center() - QPoint(splash->width() / 2, splash->height() / 2));
-        }
-        splash->show();
-        splash->repaint();
-        form.setSplash(splash);
+        form.setSplash(showSplash());
         form.Form_Load();
         if (!app().QuitRequested && !form.inTray())
             form.show();
@@ -99,7 +115,7 @@ int Main(int argc, char **argv)
     if (app().QuitRequested)
         return 0;
     if (!files.isEmpty())
-        QTimer::singleShot(0, &form, [&form, files] { form.OfferBooks(files); });
+        QTimer::singleShot(0, &form, [&form, files] { form.offerBooks(files); });
     return qapp.exec();
 }
 

@@ -3,7 +3,11 @@
 #include "literature/Shelf.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
+#include "shell/TraySide.h"
+#include "support/FormParts.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"
 
@@ -39,14 +43,14 @@ protected:
             messages.push_back(m);
             return MsgResult::Ok;
         });
-        Form1::setTrayAvailableOverride(1);
+        TraySide::setAvailableOverride(1);
     }
     void TearDown() override
     {
         form.reset();
         SetProcessEnd({});
         SetMessageHandler({});
-        Form1::setTrayAvailableOverride(-1);
+        TraySide::setAvailableOverride(-1);
     }
     void article(const QString &name, const QByteArray &rtf)
     {
@@ -64,17 +68,17 @@ protected:
     QStringList children(const QString &key)
     {
         QStringList out;
-        const QTreeWidgetItem *n = form->litNode(key);
+        const QTreeWidgetItem *n = part<LiteraturePanel>(*form, "Picture3")->litNode(key);
         for (int i = 0; n && i < n->childCount(); ++i)
-            out << n->child(i)->text(0) + "|" + Form1::nodeTag(n->child(i));
+            out << n->child(i)->text(0) + "|" + LiteraturePanel::nodeTag(n->child(i));
         return out;
     }
     void click(const QString &key)
     {
-        QTreeWidgetItem *n = form->litNode(key);
+        QTreeWidgetItem *n = part<LiteraturePanel>(*form, "Picture3")->litNode(key);
         ASSERT_TRUE(n) << key.toStdString();
-        form->TreeView1->setCurrentItem(n);
-        form->TreeView1_NodeClick(n);
+        part<QTreeWidget>(*form, "TreeView1")->setCurrentItem(n);
+        part<LiteraturePanel>(*form, "Picture3")->TreeView1_NodeClick(n);
     }
 
     TempProfile profile;
@@ -93,16 +97,16 @@ TEST_F(LiteratureShelfTest, TreeFromTheTextsFolderAndMarks)
     SaveSetting(A, B, texts + "/Сны.lit", "f");
     SaveSetting(A, M, "LitFExpanded", "False");
     Form1 &f = load();
-    ASSERT_EQ(f.TreeView1->topLevelItemCount(), 2);
-    EXPECT_EQ(f.TreeView1->topLevelItem(0)->text(0), "Вся литература");
-    EXPECT_EQ(f.TreeView1->topLevelItem(1)->text(0), "Избранная литература");
-    EXPECT_EQ(Form1::nodeKey(f.TreeView1->topLevelItem(0)), "all");
-    EXPECT_EQ(Form1::nodeKey(f.TreeView1->topLevelItem(1)), "fav");
-    EXPECT_TRUE(f.litNode("all")->isExpanded());
-    EXPECT_FALSE(f.litNode("fav")->isExpanded());
+    ASSERT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItemCount(), 2);
+    EXPECT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItem(0)->text(0), "Вся литература");
+    EXPECT_EQ(part<QTreeWidget>(f, "TreeView1")->topLevelItem(1)->text(0), "Избранная литература");
+    EXPECT_EQ(LiteraturePanel::nodeKey(part<QTreeWidget>(f, "TreeView1")->topLevelItem(0)), "all");
+    EXPECT_EQ(LiteraturePanel::nodeKey(part<QTreeWidget>(f, "TreeView1")->topLevelItem(1)), "fav");
+    EXPECT_TRUE(part<LiteraturePanel>(f, "Picture3")->litNode("all")->isExpanded());
+    EXPECT_FALSE(part<LiteraturePanel>(f, "Picture3")->litNode("fav")->isExpanded());
     EXPECT_EQ(children("all"), (QStringList{"Луна|", "Сны|f"}));
     EXPECT_EQ(children("fav"), (QStringList{"Сны|"})) << "a favourite is listed under both groups";
-    EXPECT_TRUE(f.litNode(texts + "/Сны.lit*"));
+    EXPECT_TRUE(part<LiteraturePanel>(f, "Picture3")->litNode(texts + "/Сны.lit*"));
 }
 
 TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
@@ -123,26 +127,26 @@ TEST_F(LiteratureShelfTest, ButtonsFollowTheNodeAndFavouritesComeAndGo)
     };
     for (const Step &s : steps) {
         click(s.node);
-        EXPECT_EQ(f.btnTolk->isEnabled(), s.tolk) << s.node.toStdString();
-        EXPECT_EQ(f.btnAddFav->isEnabled(), s.add) << s.node.toStdString();
-        EXPECT_EQ(f.btnDelFav->isEnabled(), s.remove) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "Tolk")->isEnabled(), s.tolk) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "addFavourite")->isEnabled(), s.add) << s.node.toStdString();
+        EXPECT_EQ(part<QAction>(f, "removeFavourite")->isEnabled(), s.remove) << s.node.toStdString();
     }
     // remove the favourite copy: the mark goes, "add" returns on the next click
-    f.Toolbar3_ButtonClick(3);
-    EXPECT_FALSE(f.btnDelFav->isEnabled());
-    EXPECT_FALSE(f.litNode(key + "*"));
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Remove);
+    EXPECT_FALSE(part<QAction>(f, "removeFavourite")->isEnabled());
+    EXPECT_FALSE(part<LiteraturePanel>(f, "Picture3")->litNode(key + "*"));
     EXPECT_EQ(children("fav"), QStringList{});
-    EXPECT_EQ(Form1::nodeTag(f.litNode(key)), "");
+    EXPECT_EQ(LiteraturePanel::nodeTag(part<LiteraturePanel>(f, "Picture3")->litNode(key)), "");
     click(key);
-    EXPECT_TRUE(f.btnAddFav->isEnabled());
+    EXPECT_TRUE(part<QAction>(f, "addFavourite")->isEnabled());
     // and add it again
-    f.Toolbar3_ButtonClick(1);
-    EXPECT_FALSE(f.btnAddFav->isEnabled());
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
+    EXPECT_FALSE(part<QAction>(f, "addFavourite")->isEnabled());
     EXPECT_EQ(children("fav"), (QStringList{"Сны|"}));
-    EXPECT_EQ(Form1::nodeTag(f.litNode(key)), "f");
+    EXPECT_EQ(LiteraturePanel::nodeTag(part<LiteraturePanel>(f, "Picture3")->litNode(key)), "f");
     EXPECT_TRUE(messages.empty());
     // adding once more is refused with a warning
-    f.Toolbar3_ButtonClick(1);
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Сны уже есть в избранном!");
     EXPECT_EQ(messages[0].title, "Литература");
@@ -165,15 +169,15 @@ TEST_F(LiteratureShelfTest, StatusTextAndWordLabel)
         app() = AppState{};
         Form1 &f = load();
         f.resize(600, 400);
-        f.TreeView1_GotFocus();
+        part<LiteraturePanel>(f, "Picture3")->TreeView1_GotFocus();
         EXPECT_TRUE(app().LiteratureActive);
-        EXPECT_EQ(f.Label7->property("fullText").toString(), c.status);
-        EXPECT_EQ(f.Label7->text(), c.status);
+        EXPECT_EQ(part<QLabel>(f, "Label7")->property("fullText").toString(), c.status);
+        EXPECT_EQ(part<QLabel>(f, "Label7")->text(), c.status);
         f.StatusBar1_Resize();
-        EXPECT_EQ(f.Label7->property("fullText").toString(), c.status) << "the word counts stay away";
+        EXPECT_EQ(part<QLabel>(f, "Label7")->property("fullText").toString(), c.status) << "the word counts stay away";
         if (c.articles > 0) {
             click(texts + "/Статья номер 0 с длинным названием.lit");
-            EXPECT_EQ(f.Label6->text(), "Статья номер 0 с дл...");
+            EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Статья номер 0 с дл...");
         }
     }
 }
@@ -185,11 +189,11 @@ TEST_F(LiteratureShelfTest, MarksAndExpansionStoredAtTheOrderlyExit)
     SaveSetting(A, B, texts + "/Луна.lit", "f");
     Form1 &f = load();
     click(texts + "/Луна.lit*");
-    f.Toolbar3_ButtonClick(3);
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Remove);
     click(texts + "/Сны.lit");
-    f.Toolbar3_ButtonClick(1);
-    f.litNode("all")->setExpanded(false);
-    ExitApp(false);
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
+    part<LiteraturePanel>(f, "Picture3")->litNode("all")->setExpanded(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, B, texts + "/Сны.lit", "?"), "f");
     EXPECT_EQ(GetSetting(A, B, texts + "/Луна.lit", "?"), "");
     EXPECT_EQ(GetSetting(A, B, texts + "/Сны.lit*", "?"), "");
@@ -202,7 +206,7 @@ TEST_F(LiteratureShelfTest, MarksAndExpansionStoredAtTheOrderlyExit)
     app() = AppState{};
     Form1 &g = load();
     EXPECT_EQ(children("fav"), (QStringList{"Сны|"}));
-    EXPECT_FALSE(g.litNode("all")->isExpanded());
+    EXPECT_FALSE(part<LiteraturePanel>(g, "Picture3")->litNode("all")->isExpanded());
 }
 
 TEST_F(LiteratureShelfTest, ArticleShownInTheInterpretationWindow)
@@ -212,13 +216,13 @@ TEST_F(LiteratureShelfTest, ArticleShownInTheInterpretationWindow)
     article("Битая.lit", "просто текст");
     Form1 &f = load();
     // the word first, then the article over it
-    f.btnTolk->setChecked(true);
+    part<QAction>(f, "Tolk")->setChecked(true);
     f.ShowTolk();
     ASSERT_TRUE(f.tolk());
     EXPECT_EQ(f.tolk()->windowTitle(), "Вода");
-    f.TreeView1_GotFocus();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_GotFocus();
     click(texts + "/Сны.lit");
-    f.TreeView1_DblClick();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_DblClick();
     EXPECT_TRUE(messages.empty()) << (messages.empty() ? "" : messages[0].text.toStdString());
     TolkView *v = f.tolk()->RichTextBox1;
     EXPECT_EQ(f.tolk()->windowTitle(), "Сны");
@@ -231,23 +235,23 @@ TEST_F(LiteratureShelfTest, ArticleShownInTheInterpretationWindow)
 
     // the favourite copy opens the same article under its own caption
     click(texts + "/Сны.lit");
-    f.Toolbar3_ButtonClick(1);
+    part<LiteraturePanel>(f, "Picture3")->Toolbar3_ButtonClick(FavouriteButton::Add);
     click(texts + "/Сны.lit*");
-    f.TreeView1_DblClick();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_DblClick();
     EXPECT_EQ(v->builtText(), "Сны\r\nВода — x\r\n");
 
     // a group has no file: nothing happens, no error
     click("all");
-    f.TreeView1_DblClick();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_DblClick();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(v->builtText(), "Сны\r\nВода — x\r\n");
 
     // a file that is not RTF, and one gone missing, are reported by ShowTolk
     click(texts + "/Битая.lit");
-    f.TreeView1_DblClick();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_DblClick();
     QFile::remove(texts + "/Сны.lit");
     click(texts + "/Сны.lit");
-    f.TreeView1_DblClick();
+    part<LiteraturePanel>(f, "Picture3")->TreeView1_DblClick();
     ASSERT_EQ(messages.size(), 2u);
     for (const Message &m : messages) {
         EXPECT_EQ(m.title, "ShowTolk");

@@ -5,12 +5,18 @@
 #include "platform/core/Settings.h"
 #include "platform/jet/BookSignature.h"
 #include "reading/Tolk.h"
+#include "shell/BookBar.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
 #include "shell/SearchTexts.h"
+#include "shell/TraySide.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -74,8 +80,8 @@ public:
     QStringList listed(Form1 &f)
     {
         QStringList out;
-        for (int i = 0; i < f.words().size(); ++i)
-            out << f.words().word(i);
+        for (int i = 0; i < part<DictionaryPanel>(f, "Picture2")->words().size(); ++i)
+            out << part<DictionaryPanel>(f, "Picture2")->words().word(i);
         return out;
     }
     void key(QWidget *w, int k, const QString &text = {})
@@ -95,22 +101,24 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
     putStandard();
     Form1 &f = load();
     ASSERT_EQ(ended, 0) << messages.join("; ").toStdString();
-    ASSERT_EQ(f.bookButtons().size(), 2);
-    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Первая");
-    EXPECT_EQ(f.bookButtons()[0]->data().toString(), folder + "/a.book");
-    EXPECT_EQ(f.bookButtons()[0]->property("Image").toString(), "default");
-    EXPECT_EQ(f.bookButtons()[1]->property("Image").toString(), "k1");
-    EXPECT_EQ(f.bookButtons()[1]->property("Description").toString(), "0") << "Null colour";
-    EXPECT_TRUE(f.bookButtons()[0]->isChecked() && f.bookButtons()[1]->isChecked()) << "first run: all enabled";
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->property("Image").toString(), "default");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->property("Image").toString(), "k1");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->property("Description").toString(), "0") << "Null colour";
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked()
+                && part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked())
+        << "first run: all enabled";
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Ворона", "Дом", "Рыба"}));
     EXPECT_EQ(app().WordEntryTotal, 6) << "Вода counted in both books";
-    EXPECT_EQ(f.Label7->toolTip(), "6 словарных статей; ~30 толкований");
-    EXPECT_EQ(f.selectedWord(), "Вода") << "item 1 selected";
-    EXPECT_EQ(f.Text1->text(), "Вода");
-    EXPECT_TRUE(f.btnTolk->isEnabled());
-    EXPECT_EQ(f.mnuSelBook.size(), 3);
-    EXPECT_FALSE(f.mnuSelBook[0]->isVisible()) << "the template is hidden";
-    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
+    EXPECT_EQ(part<QLabel>(f, "Label7")->toolTip(), "6 словарных статей; ~30 толкований");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода") << "item 1 selected";
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "Вода");
+    EXPECT_TRUE(part<QAction>(f, "Tolk")->isEnabled());
+    EXPECT_EQ(part<QMenu>(f, "mnuSel")->actions().size(), 3);
+    EXPECT_FALSE(part<QAction>(f, "mnuSelBook(0)")->isVisible()) << "the template is hidden";
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
 }
 
 TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
@@ -130,9 +138,9 @@ TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
     s.close();
     Form1 &f = load();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-    ASSERT_EQ(f.bookButtons().size(), 2);
-    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Вторая");
-    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Третья");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Вторая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Третья");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Огонь"}));
 }
 
@@ -195,7 +203,7 @@ TEST_F(DictionaryTest, LoadingNeverWritesTheBooks)
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     load();
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(form->bookButtons().size(), 2) << "a read-only folder loads";
+    EXPECT_EQ(part<BookBar>(*form, "Toolbar2")->bookButtons().size(), 2) << "a read-only folder loads";
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QFileInfo(path).lastModified(), mtime);
@@ -206,41 +214,42 @@ TEST_F(DictionaryTest, SwitchingBooksRebuildsTheList)
 {
     putStandard();
     Form1 &f = load();
-    f.mnuBooksAll_Click(1); // "Выключить все"
-    EXPECT_FALSE(f.bookButtons()[0]->isChecked() || f.bookButtons()[1]->isChecked());
-    EXPECT_TRUE(f.words().empty());
-    EXPECT_FALSE(f.ListView1->isEnabled());
-    EXPECT_FALSE(f.Text1->isEnabled());
-    EXPECT_EQ(f.Text1->text(), "");
-    EXPECT_FALSE(f.btnTolk->isEnabled());
+    part<BookBar>(f, "Toolbar2")->mnuBooksAll_Click(1); // "Выключить все"
+    EXPECT_FALSE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked()
+                 || part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked());
+    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->words().empty());
+    EXPECT_FALSE(part<QListView>(f, "ListView1")->isEnabled());
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled());
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "");
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isEnabled());
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier)) << "Enter does nothing without words";
 
-    f.mnuBook_Click(2); // "Оставить один": the second book alone
-    EXPECT_FALSE(f.bookButtons()[0]->isChecked());
-    EXPECT_TRUE(f.bookButtons()[1]->isChecked());
+    part<BookBar>(f, "Toolbar2")->mnuBook_Click(2); // "Оставить один": the second book alone
+    EXPECT_FALSE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked());
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked());
     EXPECT_EQ(listed(f), QStringList({"Вода", "Волк", "Рыба"}));
-    EXPECT_EQ(f.selectedWord(), "Вода");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода");
     EXPECT_EQ(app().WordEntryTotal, 3);
 
-    f.mnuSelBook[1]->setChecked(true); // as the menu's own toggle does
-    f.mnuSelBook_Click(1);
-    EXPECT_TRUE(f.bookButtons()[0]->isChecked());
-    EXPECT_EQ(f.words().size(), 5);
+    part<QAction>(f, "mnuSelBook(1)")->setChecked(true); // as the menu's own toggle does
+    part<BookBar>(f, "Toolbar2")->mnuSelBook_Click(1);
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->isChecked());
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->words().size(), 5);
 
     // the menu's check marks follow the buttons on every release, either button
-    f.bookButtons()[1]->setChecked(false);
-    f.Toolbar2_MouseUp(Qt::LeftButton, {});
-    EXPECT_TRUE(f.mnuSelBook[1]->isChecked());
-    EXPECT_FALSE(f.mnuSelBook[2]->isChecked());
-    EXPECT_FALSE(f.mnuBooks->isVisible()) << "the popup is for the right button only";
+    part<BookBar>(f, "Toolbar2")->bookButtons()[1]->setChecked(false);
+    part<BookBar>(f, "Toolbar2")->Toolbar2_MouseUp(Qt::LeftButton, {});
+    EXPECT_TRUE(part<QAction>(f, "mnuSelBook(1)")->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "mnuSelBook(2)")->isChecked());
+    EXPECT_FALSE(part<QMenu>(f, "mnuBooks")->isVisible()) << "the popup is for the right button only";
 
     // the states are stored at the orderly exit
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/a.book"), "1");
     EXPECT_EQ(GetSetting(AppState::App, AppState::Books, folder + "/b.book"), "0");
     app() = AppState{};
     Form1 &g = load();
-    EXPECT_FALSE(g.bookButtons()[1]->isChecked()) << "restored at the next start";
+    EXPECT_FALSE(part<BookBar>(g, "Toolbar2")->bookButtons()[1]->isChecked()) << "restored at the next start";
 }
 
 TEST_F(DictionaryTest, SearchBoxAndListKeys)
@@ -257,50 +266,50 @@ TEST_F(DictionaryTest, SearchBoxAndListKeys)
                                       {"Яма", nullptr}}));
     Form1 &f = load();
     f.show();
-    f.Text1->setText("во");
-    EXPECT_EQ(f.selectedWord(), "Вода");
-    f.Text1->setText("вот");
-    EXPECT_EQ(f.selectedWord(), "Вода") << "no match keeps the selection";
-    f.Text1->setText("   ");
-    EXPECT_EQ(f.selectedWord(), "Вода") << "blanks do nothing";
-    f.Text1->setText("ЯМ");
-    EXPECT_EQ(f.selectedWord(), "Яма");
-    EXPECT_EQ(f.Label6->text(), "Яма") << "the status strip follows the selection";
+    part<QLineEdit>(f, "Text1")->setText("во");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода");
+    part<QLineEdit>(f, "Text1")->setText("вот");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода") << "no match keeps the selection";
+    part<QLineEdit>(f, "Text1")->setText("   ");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вода") << "blanks do nothing";
+    part<QLineEdit>(f, "Text1")->setText("ЯМ");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Яма");
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Яма") << "the status strip follows the selection";
 
-    key(f.Text1, Qt::Key_Down);
-    EXPECT_EQ(f.selectedWord(), "Яма") << "Down on the last item";
-    f.selectItem(1);
-    key(f.Text1, Qt::Key_Up);
-    EXPECT_EQ(f.selectedWord(), "Аист") << "Up on the first item";
-    key(f.Text1, Qt::Key_Down);
-    EXPECT_EQ(f.selectedWord(), "Вишня");
-    key(f.Text1, Qt::Key_PageDown);
-    EXPECT_EQ(f.selectedWord(), "Вишня") << "Page Down only moves the focus";
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Яма") << "Down on the last item";
+    part<DictionaryPanel>(f, "Picture2")->selectItem(1);
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Up);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Аист") << "Up on the first item";
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вишня");
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_PageDown);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Вишня") << "Page Down only moves the focus";
 
-    EXPECT_TRUE(f.ListView1_KeyPress("ж"));
-    EXPECT_EQ(f.Text1->text(), "ж");
-    EXPECT_EQ(f.Text1->cursorPosition(), 1);
-    EXPECT_EQ(f.selectedWord(), "Жук");
-    EXPECT_FALSE(f.ListView1_KeyPress(" "));
-    EXPECT_FALSE(f.ListView1_KeyPress("!"));
-    EXPECT_FALSE(f.ListView1_KeyPress("\r"));
-    EXPECT_EQ(f.Text1->text(), "ж");
+    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress("ж"));
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->cursorPosition(), 1);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Жук");
+    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress(" "));
+    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress("!"));
+    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress("\r"));
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
     // Keys whose text is no printable character leave the search box alone.
     for (const char16_t c : {u'\x7f', u'\x85', u'\x9f', u'\xad', u'\x200b', u'\xfeff'}) {
-        EXPECT_FALSE(f.ListView1_KeyPress(QString(QChar(c)))) << int(c);
-        EXPECT_EQ(f.Text1->text(), "ж") << int(c);
+        EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress(QString(QChar(c)))) << int(c);
+        EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж") << int(c);
     }
-    key(f.ListView1, Qt::Key_Delete, QString(QChar(0x7f))); // as the desktop sends Delete
-    EXPECT_EQ(f.Text1->text(), "ж");
-    EXPECT_TRUE(f.ListView1_KeyPress("\""));
-    EXPECT_EQ(f.Text1->text(), "\"");
-    f.Text1->setText("ж");
+    key(part<QListView>(f, "ListView1"), Qt::Key_Delete, QString(QChar(0x7f))); // as the desktop sends Delete
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "ж");
+    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->ListView1_KeyPress("\""));
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "\"");
+    part<QLineEdit>(f, "Text1")->setText("ж");
 
-    f.ListView1_ItemClick(9);
-    EXPECT_EQ(f.Label6->text(), "Жук");
+    part<DictionaryPanel>(f, "Picture2")->ListView1_ItemClick(9);
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Жук");
     // words and counts from the books are shown as text, never as markup
-    EXPECT_EQ(f.Label6->textFormat(), Qt::PlainText);
-    EXPECT_EQ(f.Label7->textFormat(), Qt::PlainText);
+    EXPECT_EQ(part<QLabel>(f, "Label6")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(part<QLabel>(f, "Label7")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
@@ -314,11 +323,11 @@ TEST_F(DictionaryTest, LastWordIsRestoredByPrefix)
     for (const auto &c : cases) {
         SaveSetting(AppState::App, AppState::Main, "LastWord", QString::fromUtf8(c.stored));
         app() = AppState{};
-        EXPECT_EQ(load().selectedWord(), QString::fromUtf8(c.selected)) << c.stored;
+        EXPECT_EQ(part<DictionaryPanel>(load(), "Picture2")->selectedWord(), QString::fromUtf8(c.selected)) << c.stored;
     }
     Form1 &f = load();
-    f.selectItem(4);
-    ExitApp(false);
+    part<DictionaryPanel>(f, "Picture2")->selectItem(4);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(AppState::App, AppState::Main, "LastWord"), "Дом");
 }
 
@@ -327,10 +336,10 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
     putStandard();
     Form1 &f = load();
     f.show();
-    f.Text1->setText("вод");
+    part<QLineEdit>(f, "Text1")->setText("вод");
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
     ASSERT_TRUE(f.tolk());
-    EXPECT_TRUE(f.btnTolk->isChecked());
+    EXPECT_TRUE(part<QAction>(f, "Tolk")->isChecked());
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Вода");
     const QString text = f.tolk()->RichTextBox1->builtText();
     EXPECT_TRUE(text.contains("& Первая:§\r\nВода во сне – к добру."));
@@ -339,14 +348,14 @@ TEST_F(DictionaryTest, InterpretationWindowFromTheList)
 
     // a click on another word refreshes the open window and clears its history
     f.tolk()->Back << "Вода";
-    f.ListView1_ItemClick(5);
+    part<DictionaryPanel>(f, "Picture2")->ListView1_ItemClick(5);
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Рыба");
     EXPECT_TRUE(f.tolk()->Back.isEmpty());
 
     // Escape with the button pressed closes the window and releases the button
     QPointer<Tolk> t = f.tolk();
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
-    EXPECT_FALSE(f.btnTolk->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isChecked());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(t.isNull());
 }
@@ -358,21 +367,21 @@ TEST_F(DictionaryTest, ARebuildStartedInsideARebuild)
                 book(QString("Книга %1").arg(i),
                      {{"Общее", nullptr}, {qPrintable(QString("Слово%1").arg(i)), nullptr}}));
     Form1 &f = load();
-    ASSERT_EQ(f.words().size(), 5);
+    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->words().size(), 5);
     // While the first rebuild lets events run, the user switches a book off.
     bool nested = false;
     QObject ctx;
     QTimer::singleShot(0, &ctx, [&] {
         nested = true;
-        f.bookButtons()[3]->setChecked(false);
-        f.Toolbar2_ButtonClick(4);
+        part<BookBar>(f, "Toolbar2")->bookButtons()[3]->setChecked(false);
+        part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(4);
     });
-    f.Toolbar2_ButtonClick(1);
+    part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(1);
     EXPECT_TRUE(nested);
-    EXPECT_EQ(f.words().size(), 4) << "the later state wins";
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->words().size(), 4) << "the later state wins";
     EXPECT_EQ(app().WordEntryTotal, 6) << "counted once";
-    EXPECT_TRUE(f.ListView1->isVisible() || !f.isVisible());
-    EXPECT_EQ(f.selectedWord(), "Общее");
+    EXPECT_TRUE(part<QListView>(f, "ListView1")->isVisible() || !f.isVisible());
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Общее");
 }
 
 TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
@@ -385,7 +394,7 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
     putBook("a.book", book("Первая", ten));
     Form1 &f = load();
     f.show();
-    QListView *v = f.ListView1;
+    QListView *v = part<QListView>(f, "ListView1");
     const int row = v->sizeHintForRow(0);
     v->setFixedHeight(row * 2 + 2 * v->frameWidth() + 2); // room for two items
     QCoreApplication::processEvents();
@@ -399,8 +408,8 @@ TEST_F(DictionaryTest, SetVisibleShowsTheItemAndTheOneAfterIt)
     };
     const Case cases[] = {{3, 3}, {4, 5}, {9, 10}, {10, 10}, {1, 1}};
     for (const auto &c : cases) {
-        f.selectItem(c.item);
-        f.SetVisible(c.item);
+        part<DictionaryPanel>(f, "Picture2")->selectItem(c.item);
+        part<DictionaryPanel>(f, "Picture2")->SetVisible(c.item);
         EXPECT_TRUE(visible(c.mustSee)) << "SetVisible(" << c.item << ")";
     }
 }
@@ -411,38 +420,39 @@ TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
             book("Первая", {{"Таракан", nullptr}, {"Вода", nullptr}, {"Зеркало", nullptr}, {"Лес", nullptr}}));
     Form1 &f = load();
     f.show();
-    const QString before = f.selectedWord();
+    const QString before = part<DictionaryPanel>(f, "Picture2")->selectedWord();
 
     // No prefix match: the selection stays, the line offers the headword.
-    f.Text1->setText("тараканов");
-    EXPECT_EQ(f.selectedWord(), before);
-    EXPECT_FALSE(f.LabelSuggest->isHidden());
-    EXPECT_TRUE(f.LabelSuggest->text().startsWith("Возможно, вы искали: "));
-    EXPECT_TRUE(f.LabelSuggest->text().contains(">Таракан</a>"));
+    part<QLineEdit>(f, "Text1")->setText("тараканов");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), before);
+    EXPECT_FALSE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().startsWith("Возможно, вы искали: "));
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().contains(">Таракан</a>"));
 
-    f.Text1->setText("зеркла");
-    EXPECT_TRUE(f.LabelSuggest->text().contains(">Зеркало</a>"));
-    EXPECT_FALSE(f.LabelSuggest->text().contains("Таракан"));
+    part<QLineEdit>(f, "Text1")->setText("зеркла");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->text().contains(">Зеркало</a>"));
+    EXPECT_FALSE(part<QLabel>(f, "LabelSuggest")->text().contains("Таракан"));
 
     // A prefix match or an empty box hides it; so does text that means nothing.
-    f.Text1->setText("ле");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
-    EXPECT_EQ(f.selectedWord(), "Лес");
-    f.Text1->setText("синхрофазотрон");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
-    f.Text1->setText("");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
+    part<QLineEdit>(f, "Text1")->setText("ле");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Лес");
+    part<QLineEdit>(f, "Text1")->setText("синхрофазотрон");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    part<QLineEdit>(f, "Text1")->setText("");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
 
     // A click selects the word and opens its interpretation.
-    f.Text1->setText("в лесу");
-    ASSERT_FALSE(f.LabelSuggest->isHidden());
-    emit f.LabelSuggest->linkActivated(QString::number(f.words().indexOf("Лес")));
-    EXPECT_EQ(f.selectedWord(), "Лес");
+    part<QLineEdit>(f, "Text1")->setText("в лесу");
+    ASSERT_FALSE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    emit part<QLabel>(f, "LabelSuggest")
+        ->linkActivated(QString::number(part<DictionaryPanel>(f, "Picture2")->words().indexOf("Лес")));
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Лес");
     ASSERT_TRUE(f.tolk());
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Лес");
-    EXPECT_TRUE(f.LabelSuggest->isHidden());
-    EXPECT_EQ(f.bestMatch("зубами"), QString());
-    EXPECT_EQ(f.bestMatch("водой"), "Вода");
+    EXPECT_TRUE(part<QLabel>(f, "LabelSuggest")->isHidden());
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bestMatch("зубами"), QString());
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bestMatch("водой"), "Вода");
 }
 
 TEST_F(DictionaryTest, SearchInTheInterpretations)
@@ -459,13 +469,13 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
 
     // Ctrl+F opens the window; it says so while the index is being built.
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_F, Qt::ControlModifier));
-    SearchTexts *s = f.SearchTexts_Open();
+    SearchTexts *s = f.openTextSearch();
     ASSERT_TRUE(s);
-    for (int i = 0; i < 500 && !f.textIndex(); ++i) {
+    for (int i = 0; i < 500 && !part<DictionaryPanel>(f, "Picture2")->textIndex(); ++i) {
         QThread::msleep(10);
         QCoreApplication::processEvents();
     }
-    ASSERT_TRUE(f.textIndex());
+    ASSERT_TRUE(part<DictionaryPanel>(f, "Picture2")->textIndex());
     s->Text1->setText("кольцо");
     s->Text1_Change();
     ASSERT_EQ(s->List1->count(), 2);
@@ -485,10 +495,10 @@ TEST_F(DictionaryTest, SearchInTheInterpretations)
     EXPECT_EQ(s->Label1->text(), "Ничего не найдено.");
 
     // Switching a book off rebuilds the index without it.
-    f.bookButtons()[1]->setChecked(false);
-    f.Toolbar2_ButtonClick(2);
-    EXPECT_FALSE(f.textIndex());
-    for (int i = 0; i < 500 && !f.textIndex(); ++i) {
+    part<BookBar>(f, "Toolbar2")->bookButtons()[1]->setChecked(false);
+    part<DictionaryPanel>(f, "Picture2")->Toolbar2_ButtonClick(2);
+    EXPECT_FALSE(part<DictionaryPanel>(f, "Picture2")->textIndex());
+    for (int i = 0; i < 500 && !part<DictionaryPanel>(f, "Picture2")->textIndex(); ++i) {
         QThread::msleep(10);
         QCoreApplication::processEvents();
     }
@@ -510,10 +520,10 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     b.close();
     Form1 &f = load();
     EXPECT_EQ(ended, 0);
-    ASSERT_EQ(f.bookButtons().size(), 2);
-    EXPECT_EQ(f.bookButtons()[0]->toolTip(), "Первая");
-    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Третья");
-    EXPECT_EQ(f.mnuBook[2]->text(), "Третья");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Первая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Третья");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Третья");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Огонь"}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "LoadBooks");
@@ -532,11 +542,12 @@ TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
     putBook("aa.book", book("Моя", {{"Лес", nullptr}}), userFolder);
     Form1 &f = load();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-    ASSERT_EQ(f.bookButtons().size(), 3);
-    EXPECT_EQ(f.bookButtons()[0]->data().toString(), folder + "/a.book");
-    EXPECT_EQ(f.bookButtons()[1]->data().toString(), userFolder + "/aa.book");
-    EXPECT_EQ(f.bookButtons()[2]->data().toString(), userFolder + "/b.book") << "the user's copy wins";
-    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Моя вторая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->data().toString(), folder + "/a.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->data().toString(), userFolder + "/aa.book");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->data().toString(), userFolder + "/b.book")
+        << "the user's copy wins";
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Моя вторая");
     EXPECT_EQ(listed(f), QStringList({"Вода", "Ворона", "Дом", "Лес", "Сад"}));
 }
 
@@ -544,13 +555,13 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
 {
     putBook("a.book", book("Первая", {{"Вода", nullptr}}));
     Form1 &f = load();
-    ASSERT_EQ(f.bookButtons().size(), 1);
-    ASSERT_NE(f.mnuAddBook, nullptr);
-    const auto items = f.mnuBooks->actions();
-    EXPECT_EQ(items.last(), f.mnuAddBook);
-    EXPECT_EQ(f.mnuAddBook->text(), "Добавить сонник…");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 1);
+    ASSERT_NE(part<QAction>(f, "addBook"), nullptr);
+    const auto items = part<QMenu>(f, "mnuBooks")->actions();
+    EXPECT_EQ(items.last(), part<QAction>(f, "addBook"));
+    EXPECT_EQ(part<QAction>(f, "addBook")->text(), "Добавить сонник…");
     EXPECT_TRUE(items[items.size() - 2]->isSeparator());
-    f.bookButtons()[0]->setChecked(false);
+    part<BookBar>(f, "Toolbar2")->bookButtons()[0]->setChecked(false);
 
     QTemporaryDir elsewhere;
     putBook("new.book", book("Новая", {{"Ягода", nullptr}}), elsewhere.path());
@@ -566,7 +577,9 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     in.close();
 
     // not books: a message each, nothing copied
-    EXPECT_EQ(f.AddBooks({elsewhere.path() + "/junk.book", folder + "/../Texts/none.book"}), 0);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")
+                  ->addBooks({elsewhere.path() + "/junk.book", folder + "/../Texts/none.book"}),
+              0);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён ("))
         << boxes[0].text.toStdString();
@@ -576,12 +589,12 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
 
     // through the menu's handler
     boxes.clear();
-    EXPECT_EQ(f.AddBooks({original}), 1);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 1);
     EXPECT_TRUE(boxes.empty());
-    ASSERT_EQ(f.bookButtons().size(), 2);
-    EXPECT_EQ(f.bookButtons()[1]->data().toString(), userFolder + "/new.book");
-    EXPECT_TRUE(f.bookButtons()[1]->isChecked()) << "a new book is enabled";
-    EXPECT_EQ(f.mnuBook[2]->text(), "Новая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->data().toString(), userFolder + "/new.book");
+    EXPECT_TRUE(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->isChecked()) << "a new book is enabled";
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Ягода"})) << "the first book stays off";
     QFile copy(userFolder + "/new.book");
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
@@ -598,24 +611,24 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&f, &drop);
-    ASSERT_EQ(f.bookButtons().size(), 3);
-    EXPECT_EQ(f.bookButtons()[1]->toolTip(), "Вторая");
-    EXPECT_EQ(f.mnuBook[2]->text(), "Вторая");
-    EXPECT_EQ(f.mnuBook[3]->text(), "Новая");
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Вторая");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
+    EXPECT_EQ(part<QAction>(f, "mnuBook(3)")->text(), "Новая");
     EXPECT_EQ(listed(f), QStringList({"Рыба", "Ягода"}));
 
     // the same name again: asked first; "No" keeps the copy there
     boxes.clear();
     yesNoAnswer = MsgResult::No;
     putBook("new.book", book("Другая", {{"Гора", nullptr}}), elsewhere.path());
-    EXPECT_EQ(f.AddBooks({original}), 0);
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Сонник «new.book» уже есть в папке ваших сонников. Заменить его?");
-    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Новая");
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Новая");
     yesNoAnswer = MsgResult::Yes;
-    EXPECT_EQ(f.AddBooks({original}), 1);
-    ASSERT_EQ(f.bookButtons().size(), 3);
-    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Другая");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({original}), 1);
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Другая");
     EXPECT_EQ(listed(f), QStringList({"Гора", "Рыба"}));
 }
 
@@ -624,7 +637,7 @@ TEST_F(DictionaryTest, AddingABookKeepsTheReadersPlace)
     putStandard();
     Form1 &f = load();
     f.show();
-    f.Text1->setText("рыб");
+    part<QLineEdit>(f, "Text1")->setText("рыб");
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier));
     ASSERT_TRUE(f.tolk());
     f.tolk()->Back << "Вода";
@@ -632,12 +645,12 @@ TEST_F(DictionaryTest, AddingABookKeepsTheReadersPlace)
 
     QTemporaryDir elsewhere;
     putBook("c.book", book("Третья", {{"Рыба", nullptr}, {"Аист", nullptr}}), elsewhere.path());
-    ASSERT_EQ(f.AddBooks({elsewhere.path() + "/c.book"}), 1);
+    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->addBooks({elsewhere.path() + "/c.book"}), 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(listed(f).first(), "Аист") << "the new book's words are in";
-    EXPECT_EQ(f.selectedWord(), "Рыба") << "the list stays on its word";
-    EXPECT_EQ(f.Text1->text(), "рыб") << "and the search box on what was typed";
-    EXPECT_EQ(f.Label6->text(), "Рыба");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Рыба") << "the list stays on its word";
+    EXPECT_EQ(part<QLineEdit>(f, "Text1")->text(), "рыб") << "and the search box on what was typed";
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Рыба");
     ASSERT_FALSE(window.isNull()) << "the interpretation window stays open";
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->RichTextBox1->Tag, "Рыба");
@@ -650,13 +663,14 @@ TEST_F(DictionaryTest, TheStatusStripFollowsTheSelectedWord)
     putStandard();
     SaveSetting(AppState::App, AppState::Main, "LastWord", "Рыба");
     Form1 &f = load();
-    EXPECT_EQ(f.selectedWord(), "Рыба");
-    EXPECT_EQ(f.Label6->text(), "Рыба") << "the last word restored at start";
-    f.Text1->setText("дом");
-    EXPECT_EQ(f.selectedWord(), "Дом");
-    EXPECT_EQ(f.Label6->text(), "Дом") << "typed in the search box";
-    key(f.Text1, Qt::Key_Down);
-    EXPECT_EQ(f.Label6->text(), f.selectedWord()) << "moved with the arrow keys";
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Рыба");
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Рыба") << "the last word restored at start";
+    part<QLineEdit>(f, "Text1")->setText("дом");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Дом");
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), "Дом") << "typed in the search box";
+    key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
+    EXPECT_EQ(part<QLabel>(f, "Label6")->text(), part<DictionaryPanel>(f, "Picture2")->selectedWord())
+        << "moved with the arrow keys";
 }
 
 TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
@@ -671,12 +685,12 @@ TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
     Form1 &f = load();
     f.resize(f.width(), 400);
     f.show();
-    f.Text1->setText("Слово59");
-    ASSERT_EQ(f.selectedWord(), "Слово59");
-    f.Text1->setText("зубами"); // no such beginning: the suggestion line appears
-    ASSERT_TRUE(f.LabelSuggest->isVisible());
-    const QRect row = f.ListView1->visualRect(f.ListView1->currentIndex());
-    EXPECT_TRUE(f.ListView1->viewport()->rect().contains(row)) << "the selected row is in view";
+    part<QLineEdit>(f, "Text1")->setText("Слово59");
+    ASSERT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Слово59");
+    part<QLineEdit>(f, "Text1")->setText("зубами"); // no such beginning: the suggestion line appears
+    ASSERT_TRUE(part<QLabel>(f, "LabelSuggest")->isVisible());
+    const QRect row = part<QListView>(f, "ListView1")->visualRect(part<QListView>(f, "ListView1")->currentIndex());
+    EXPECT_TRUE(part<QListView>(f, "ListView1")->viewport()->rect().contains(row)) << "the selected row is in view";
 }
 
 TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)
@@ -698,12 +712,12 @@ TEST_F(DictionaryTest, BooksHandedToTheProgramAreOfferedOneByOne)
         asked << m.text;
         return m.text.contains("no.book") ? MsgResult::No : MsgResult::Yes;
     });
-    EXPECT_EQ(f.OfferBooks({yes, no}), 1);
+    EXPECT_EQ(f.offerBooks({yes, no}), 1);
     ASSERT_EQ(asked.size(), 2);
     EXPECT_EQ(asked[0], "Добавить сонник «yes.book» в ваши сонники?");
-    ASSERT_EQ(f.bookButtons().size(), 3);
-    EXPECT_EQ(f.bookButtons()[2]->toolTip(), "Принятая");
-    EXPECT_TRUE(f.words().indexOf("Гора") >= 0);
-    EXPECT_LT(f.words().indexOf("Поле"), 0);
+    ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 3);
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[2]->toolTip(), "Принятая");
+    EXPECT_TRUE(part<DictionaryPanel>(f, "Picture2")->words().indexOf("Гора") >= 0);
+    EXPECT_LT(part<DictionaryPanel>(f, "Picture2")->words().indexOf("Поле"), 0);
     EXPECT_TRUE(QFile::exists(yes) && QFile::exists(no)); // the originals stay
 }

@@ -8,12 +8,17 @@
 #include "platform/core/Shell.h"
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
 #include "shell/Startup.h"
+#include "shell/TraySide.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "tray/TrayArea.h"
 #include "tray/menu/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -49,7 +54,7 @@ protected:
         // one small dream book in a data folder of the test's own
         bookPath = share.writeBook("a.book", {"Вода", "Дом", "Огонь"});
         app().ObserverLatitude = app().ObserverLongitude = -1; // must come from the load
-        Form1::setTrayAvailableOverride(1);
+        TraySide::setAvailableOverride(1);
     }
 
     QString bookPath;
@@ -67,7 +72,7 @@ TEST_F(Form1Test, FreshProfileDefaults)
     const QRect screen = f.screen()->availableGeometry();
     EXPECT_NEAR(f.x() + f.width() / 2.0, screen.width() / 2.0, 2);
     EXPECT_NEAR(f.y() + f.height() / 2.0, screen.height() / 2.0, 2);
-    EXPECT_TRUE(f.btnReport->isChecked()) << "report view by default";
+    EXPECT_TRUE(part<QAction>(f, "reportView")->isChecked()) << "report view by default";
     EXPECT_FALSE(app().CloseToTray);
     EXPECT_EQ(app().MenuAlpha, 205);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, 55.75) << "Москва, 55°45' N";
@@ -96,8 +101,8 @@ TEST_F(Form1Test, StoredBooleansAndModes)
         app() = AppState{};
         Form1 &f = load();
         EXPECT_EQ(app().CloseToTray, c.closeToTray) << c.toTray;
-        EXPECT_EQ(f.btnReport->isChecked(), c.report) << c.listMode;
-        EXPECT_EQ(f.btnList->isChecked(), !c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "reportView")->isChecked(), c.report) << c.listMode;
+        EXPECT_EQ(part<QAction>(f, "listView")->isChecked(), !c.report) << c.listMode;
     }
 }
 
@@ -107,8 +112,8 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     f.show();
     f.move(120, 90);
     f.resize(300, 420);
-    f.btnList->trigger();
-    ExitApp(false);
+    part<QAction>(f, "listView")->trigger();
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
@@ -116,14 +121,14 @@ TEST_F(Form1Test, OrderlyExitStoresStateOnceAndOnlyInTheNormalState)
     EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
     EXPECT_TRUE(f.isHidden());
-    ExitApp(false); // a second exit does nothing more
+    ExitApp(ExitMode::StoreState); // a second exit does nothing more
     EXPECT_EQ(ended, 1);
 
     // Quitting while maximised keeps the previous geometry.
     app() = AppState{};
     Form1 &g = load();
     g.showMaximized();
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Top"), "1350");
 }
@@ -132,7 +137,7 @@ TEST_F(Form1Test, FastExitStoresNothing)
 {
     Form1 &f = load();
     f.show();
-    ExitApp(true);
+    ExitApp(ExitMode::Fast);
     EXPECT_EQ(ended, 1);
     EXPECT_FALSE(QFile::exists(settingsFilePath()));
 }
@@ -146,12 +151,12 @@ TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(f.inTray());
     EXPECT_TRUE(f.isHidden());
-    EXPECT_TRUE(f.Tray1->isVisible());
+    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
 
-    f.Tray1->dispatch(513); // left button on the tray icon
+    part<TrayArea>(f, "Tray1")->dispatch(513); // left button on the tray icon
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_FALSE(f.Tray1->isVisible());
+    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
 
     app().CloseToTray = false;
     f.close();
@@ -160,13 +165,13 @@ TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
 
 TEST_F(Form1Test, WithoutANotificationAreaTheWindowIsNotLost)
 {
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &f = load();
     f.show();
     f.ToTray();
     EXPECT_FALSE(f.inTray());
     EXPECT_FALSE(f.isHidden());
-    EXPECT_FALSE(f.Tray1->isVisible());
+    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
 }
 
 TEST_F(Form1Test, AdminCommandSendsTheWindowToTheTray)
@@ -185,35 +190,37 @@ TEST_F(Form1Test, PanelsSwitchAndTheClosedOneKeepsItsHeight)
     Form1 &f = load();
     f.show();
     EXPECT_FALSE(f.literatureOpen());
-    EXPECT_EQ(f.Picture3->height(), 330 / 15);
+    EXPECT_EQ(part<QWidget>(f, "Picture3")->height(), 330 / 15);
     f.Image4_Click();
     EXPECT_TRUE(f.literatureOpen());
-    EXPECT_FALSE(f.Text1->isEnabled());
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled());
     for (int h : {400, 520, 700}) {
         f.resize(300, h);
-        EXPECT_EQ(f.Picture2->height(), 330 / 15) << h;
-        EXPECT_EQ(f.Picture2->y() + f.Picture2->height(), f.StatusBar1->y()) << h;
-        EXPECT_TRUE(f.TreeView1->isVisible());
+        EXPECT_EQ(part<QWidget>(f, "Picture2")->height(), 330 / 15) << h;
+        EXPECT_EQ(part<QWidget>(f, "Picture2")->y() + part<QWidget>(f, "Picture2")->height(),
+                  part<QWidget>(f, "StatusBar1")->y())
+            << h;
+        EXPECT_TRUE(part<QTreeWidget>(f, "TreeView1")->isVisible());
     }
     f.Image5_Click();
     EXPECT_FALSE(f.literatureOpen());
-    EXPECT_EQ(f.Picture3->height(), 330 / 15);
-    EXPECT_FALSE(f.Text1->isEnabled()) << "an empty word list keeps the search box disabled";
-    EXPECT_FALSE(f.btnTolk->isEnabled());
+    EXPECT_EQ(part<QWidget>(f, "Picture3")->height(), 330 / 15);
+    EXPECT_FALSE(part<QLineEdit>(f, "Text1")->isEnabled()) << "an empty word list keeps the search box disabled";
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isEnabled());
 }
 
 TEST_F(Form1Test, ShortcutsNeedTheInterpretationButton)
 {
     Form1 &f = load();
-    f.btnTolk->setEnabled(true);
-    f.btnTolk->setChecked(true);
+    part<QAction>(f, "Tolk")->setEnabled(true);
+    part<QAction>(f, "Tolk")->setChecked(true);
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier));
-    EXPECT_FALSE(f.btnTolk->isChecked());
+    EXPECT_FALSE(part<QAction>(f, "Tolk")->isChecked());
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_Escape, Qt::NoModifier)) << "released already";
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
     EXPECT_TRUE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::NoModifier));
-    f.btnTolk->setEnabled(false);
+    part<QAction>(f, "Tolk")->setEnabled(false);
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_M, Qt::ControlModifier));
     EXPECT_FALSE(f.Form_KeyDown(Qt::Key_O, Qt::ControlModifier));
 }
@@ -228,7 +235,7 @@ TEST_F(Form1Test, SplashClosesAtTheFirstTick)
     f.setSplash(splash);
     app().FirstActivation = true;
     f.Form_Activate();
-    EXPECT_TRUE(f.Timer2.isActive());
+    EXPECT_TRUE(part<QTimer>(f, "Timer2")->isActive());
     f.Timer2_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
@@ -327,9 +334,9 @@ TEST_F(Form1Test, TheCalendarOpensOnceEvenWhenAskedAgainWhileLoading)
         calendars += qobject_cast<calendar::Calen *>(w) != nullptr && !w->isHidden();
     EXPECT_EQ(calendars, 1);
     ASSERT_TRUE(calendar::Calen::instance());
-    EXPECT_TRUE(f.btnCalen->isChecked());
+    EXPECT_TRUE(part<QAction>(f, "Calen")->isChecked());
     calendar::Calen::instance()->close();
-    EXPECT_FALSE(f.btnCalen->isChecked()) << "closing the calendar releases the button";
+    EXPECT_FALSE(part<QAction>(f, "Calen")->isChecked()) << "closing the calendar releases the button";
 }
 
 TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
@@ -340,7 +347,7 @@ TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
     f.resize(300, 420);
     f.ToTray();
     ASSERT_TRUE(f.inTray());
-    ExitApp(false);
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Height"), "6300");
     EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
@@ -349,8 +356,8 @@ TEST_F(Form1Test, QuittingFromTheTrayStoresTheLastNormalGeometry)
     // Started in the tray and never shown: the loaded geometry is kept as it was.
     app() = AppState{};
     Form1 &g = load();
-    g.ToTrayAtStart();
-    ExitApp(false);
+    g.toTrayAtStart();
+    ExitApp(ExitMode::StoreState);
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     EXPECT_EQ(GetSetting(A, M, "Left"), "1800");
 }
@@ -360,7 +367,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     Form1 &f = load();
     f.show();
     f.resize(300, 420);
-    f.btnList->trigger();
+    part<QAction>(f, "listView")->trigger();
     f.ToTray();
     const auto watch = WatchSessionEnd();
 #ifndef QT_NO_SESSIONMANAGER
@@ -371,7 +378,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
     EXPECT_EQ(GetSetting(A, M, "Width"), "4500");
     // Then the application quits: nothing is stored a second time.
-    f.btnReport->trigger();
+    part<QAction>(f, "reportView")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0") << "stored once";
@@ -381,7 +388,7 @@ TEST_F(Form1Test, TheSessionsEndStoresTheStateOnce)
     // Without the request, quitting alone stores.
     app() = AppState{};
     Form1 &g = load();
-    g.btnList->trigger();
+    part<QAction>(g, "listView")->trigger();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     qApp->exec();
     EXPECT_EQ(GetSetting(A, M, "ListMode"), "0");
@@ -394,7 +401,7 @@ TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
         QFile::remove(settingsFilePath());
         ended = 0;
         Form1 &f = load();
-        f.btnList->trigger();
+        part<QAction>(f, "listView")->trigger();
         f.ToTray();
         const auto watch = WatchSessionEnd();
         ::raise(sig);
@@ -408,34 +415,34 @@ TEST_F(Form1Test, TerminationSignalsRunTheOrderlyExit)
 TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
 {
     // The panel comes up after a few seconds.
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &f = load();
-    f.ToTrayAtStart();
+    f.toTrayAtStart();
     EXPECT_TRUE(f.isHidden());
     EXPECT_FALSE(f.inTray());
-    EXPECT_TRUE(f.TrayRetry.isActive());
-    EXPECT_EQ(f.TrayRetry.interval(), 1000);
+    EXPECT_TRUE(part<QTimer>(f, "trayRetry")->isActive());
+    EXPECT_EQ(part<QTimer>(f, "trayRetry")->interval(), 1000);
     for (int i = 0; i < 5; ++i)
-        f.TrayRetry_Timer();
+        part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.isHidden());
-    Form1::setTrayAvailableOverride(1);
-    f.TrayRetry_Timer();
+    TraySide::setAvailableOverride(1);
+    part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.inTray());
-    EXPECT_TRUE(f.Tray1->isVisible());
-    EXPECT_FALSE(f.TrayRetry.isActive());
+    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_FALSE(part<QTimer>(f, "trayRetry")->isActive());
 
     // No panel at all: after 30 s the window is there, minimised.
     app() = AppState{};
-    Form1::setTrayAvailableOverride(0);
+    TraySide::setAvailableOverride(0);
     Form1 &g = load();
-    g.ToTrayAtStart();
+    g.toTrayAtStart();
     for (int i = 0; i < 29; ++i)
-        g.TrayRetry_Timer();
+        part<TraySide>(g, "TraySide")->retryTick();
     EXPECT_TRUE(g.isHidden()) << "still waiting at 29 s";
-    g.TrayRetry_Timer();
+    part<TraySide>(g, "TraySide")->retryTick();
     EXPECT_FALSE(g.isHidden());
     EXPECT_TRUE(g.isMinimized());
-    EXPECT_FALSE(g.TrayRetry.isActive());
+    EXPECT_FALSE(part<QTimer>(g, "trayRetry")->isActive());
 }
 
 TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
@@ -450,7 +457,7 @@ TEST_F(Form1Test, TheSplashClosesWhenTheWindowGoesToTheTrayAtLoad)
     form->setSplash(splash);
     form->Form_Load();
     ASSERT_TRUE(form->inTray());
-    EXPECT_TRUE(form->Timer2.isActive()) << "the splash waits for its tick as usual";
+    EXPECT_TRUE(part<QTimer>(*form, "Timer2")->isActive()) << "the splash waits for its tick as usual";
     form->Timer2_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
@@ -460,7 +467,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
 {
     Form1 &f = load();
     f.ToTray();
-    f.Tray1_MouseDown(2);
+    f.trayMouseDown(TraySide::kRightButton);
     tray::TrayMenu *menu = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *m = qobject_cast<tray::TrayMenu *>(w); m && m->isVisible())
@@ -473,7 +480,7 @@ TEST_F(Form1Test, TheReturnFromTheTrayClosesTheAboutBoxOfTheTrayMenu)
             about = w;
     ASSERT_NE(about, nullptr);
     QPointer<QWidget> guard(about);
-    f.Tray1_MouseDown(1);
+    f.trayMouseDown(TraySide::kLeftButton);
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(guard.isNull() || !guard->isVisible());
 }

@@ -7,14 +7,17 @@
 //   class MyTest : public MainWindowFixture {};
 //   TEST_F(MyTest, Something) { putBook("a.book", content); Form1 &f = load(); ... }
 //
-// A test that needs the notification area calls Form1::setTrayAvailableOverride
+// A test that needs the notification area calls TraySide::setAvailableOverride
 // in its SetUp; TearDown puts it back to asking the desktop.
 
 #include "appstate/AppState.h"
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
+#include "shell/TraySide.h"
 #include "support/TempProfile.h"
 #include "support/TestShare.h"
 
@@ -44,7 +47,7 @@ protected:
         form.reset();
         somnex::SetProcessEnd({});
         somnex::SetMessageHandler({});
-        somnex::Form1::setTrayAvailableOverride(-1);
+        somnex::TraySide::setAvailableOverride(-1);
     }
 
     // A new main window through its load sequence.

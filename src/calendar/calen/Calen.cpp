@@ -506,7 +506,7 @@ void Calen::Toolbar1_ButtonClick()
 
 void Calen::Label7_Click()
 {
-    options::OptionsForm *f = options::OptionsForm::open(2, true, this);
+    options::OptionsForm *f = options::OptionsForm::open(options::OptionsTab::Place, Qt::ApplicationModal, this);
     connect(f, &QDialog::finished, this, &Calen::optionsClosed, Qt::UniqueConnection);
 }
 

@@ -215,21 +215,20 @@ OptionsForm *OptionsForm::instance()
     return g_instance;
 }
 
-OptionsForm *OptionsForm::open(qint16 tab, bool modal, QWidget *owner)
+OptionsForm *OptionsForm::open(OptionsTab tab, Qt::WindowModality modality, QWidget *owner)
 {
     if (!g_instance) {
         g_instance = new OptionsForm(owner);
         g_instance->setAttribute(Qt::WA_DeleteOnClose);
     }
     OptionsForm *f = g_instance;
-    f->SetTab(tab);
-    const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;
-    if (f->windowModality() != wanted) {
+    f->SetTab(static_cast<qint16>(tab));
+    if (f->windowModality() != modality) {
         // The modality of a shown window changes only when it is shown again.
         const bool wasVisible = f->isVisible();
         if (wasVisible)
             f->hide();
-        f->setWindowModality(wanted);
+        f->setWindowModality(modality);
     }
     f->show();
     f->raise();

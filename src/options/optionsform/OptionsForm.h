@@ -26,6 +26,9 @@ namespace somnex::options {
 
 class Slider;
 
+// The options window's tabs.
+enum class OptionsTab : qint16 { General = 1, Place = 2 };
+
 class OptionsForm : public QDialog {
     Q_OBJECT
 
@@ -35,8 +38,8 @@ public:
     ~OptionsForm() override;
 
     // The one options window of the program, created on first use, shown on
-    // the tab given; modal or modeless. It unloads when it closes.
-    static OptionsForm *open(qint16 tab, bool modal, QWidget *owner);
+    // the tab given, application-modal or modeless. It unloads when it closes.
+    static OptionsForm *open(OptionsTab tab, Qt::WindowModality modality, QWidget *owner);
     static OptionsForm *instance();
 
     // Opens the desktop's date and time settings; false when none was found.

@@ -298,10 +298,10 @@ TEST_F(Options, DateAndTimeSettingsAndTheClock)
 
 TEST_F(Options, OneWindowOpenedOnTheTabAsked)
 {
-    OptionsForm *a = OptionsForm::open(1, true, nullptr);
+    OptionsForm *a = OptionsForm::open(OptionsTab::General, Qt::ApplicationModal, nullptr);
     EXPECT_EQ(a->TabStrip1->currentIndex(), 0);
     EXPECT_EQ(a->windowModality(), Qt::ApplicationModal);
-    OptionsForm *b = OptionsForm::open(2, false, nullptr);
+    OptionsForm *b = OptionsForm::open(OptionsTab::Place, Qt::NonModal, nullptr);
     EXPECT_EQ(a, b);
     EXPECT_EQ(b->TabStrip1->currentIndex(), 1);
     EXPECT_EQ(b->windowModality(), Qt::NonModal);

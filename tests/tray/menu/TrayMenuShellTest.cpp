@@ -10,11 +10,16 @@
 #include "reading/Tolk.h"
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
+#include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/LiteraturePanel.h"
+#include "shell/TraySide.h"
+#include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
 #include "tray/menu/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -49,7 +54,7 @@ public:
         for (const char *w : {"Вода", "Ворона", "Дом", "Огонь"})
             b.entries.push_back({QString::fromUtf8(w), QString::fromUtf8(w) + " во сне – к добру.", std::nullopt, 0});
         putBook("a.book", b);
-        Form1::setTrayAvailableOverride(1);
+        TraySide::setAvailableOverride(1);
         load();
         ASSERT_EQ(ended, 0) << messages.join("; ").toStdString();
         form->ToTray();
@@ -81,7 +86,7 @@ public:
     TrayMenu *rightClick(QPoint at = QPoint(700, 600))
     {
         QCursor::setPos(at);
-        form->Tray1_MouseDown(2);
+        form->trayMouseDown(TraySide::kRightButton);
         const QList<TrayMenu *> m = menus();
         EXPECT_EQ(m.size(), 1);
         if (m.isEmpty())
@@ -132,7 +137,7 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
     ASSERT_TRUE(again);
     EXPECT_EQ(again->frameGeometry().bottomRight() + QPoint(1, 1), QPoint(650, 640));
     EXPECT_TRUE(again->Text1->text().isEmpty()) << "starts afresh";
-    form->Tray1_MouseDown(1);
+    form->trayMouseDown(TraySide::kLeftButton);
     EXPECT_FALSE(form->inTray());
 }
 
@@ -182,19 +187,19 @@ TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpreta
         type(m, "вор");
         EXPECT_EQ(m->Text1->text(), "ворона");
         EXPECT_EQ(m->Text1->selectedText(), "она");
-        EXPECT_EQ(form->Text1->text(), "вор") << "the search box took the typed text";
-        EXPECT_EQ(form->selectedWord(), "Ворона");
+        EXPECT_EQ(part<QLineEdit>(*form, "Text1")->text(), "вор") << "the search box took the typed text";
+        EXPECT_EQ(part<DictionaryPanel>(*form, "Picture2")->selectedWord(), "Ворона");
         key(m, Qt::Key_Return);
         EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
         ASSERT_TRUE(form->tolk()) << c.literature;
         EXPECT_TRUE(form->tolk()->isVisible());
         EXPECT_EQ(form->tolk()->RichTextBox1->Tag, "Ворона");
         EXPECT_EQ(form->tolk()->parentWidget() != nullptr, c.owned) << c.literature;
-        EXPECT_EQ(form->btnTolk->isChecked(), !c.literature);
+        EXPECT_EQ(part<QAction>(*form, "Tolk")->isChecked(), !c.literature);
         EXPECT_TRUE(menus().isEmpty());
         form->tolk()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        form->btnTolk->setChecked(false);
+        part<QAction>(*form, "Tolk")->setChecked(false);
     }
 }
 
@@ -202,11 +207,11 @@ TEST_F(TrayMenuShellTest, RestoreBringsTheWindowBackWithTheSelectionInView)
 {
     TrayMenu *m = rightClick();
     ASSERT_TRUE(m);
-    form->selectItem(4);
+    part<DictionaryPanel>(*form, "Picture2")->selectItem(4);
     key(m, Qt::Key_Return); // nothing chosen: the first item
     EXPECT_FALSE(form->inTray());
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->selectedWord(), "Огонь");
+    EXPECT_EQ(part<DictionaryPanel>(*form, "Picture2")->selectedWord(), "Огонь");
     EXPECT_TRUE(menus().isEmpty());
 }
 
@@ -227,7 +232,7 @@ TEST_F(TrayMenuShellTest, WindowItemsCloseTheOthersAndOpenTheirOwnModeless)
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->isVisible());
     EXPECT_EQ(c->parentWidget(), form.get());
-    EXPECT_TRUE(form->btnCalen->isChecked());
+    EXPECT_TRUE(part<QAction>(*form, "Calen")->isChecked());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(aboutGuard.isNull() || !aboutGuard->isVisible()) << "the about box was closed first";
 
@@ -236,7 +241,7 @@ TEST_F(TrayMenuShellTest, WindowItemsCloseTheOthersAndOpenTheirOwnModeless)
     choose(m, 3);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(calendar::Calen::instance()) << "the calendar was closed first";
-    EXPECT_FALSE(form->btnCalen->isChecked());
+    EXPECT_FALSE(part<QAction>(*form, "Calen")->isChecked());
     options::OptionsForm *o = options::OptionsForm::instance();
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->isVisible());
