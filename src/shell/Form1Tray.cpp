@@ -26,7 +26,7 @@ int g_trayOverride = -1;
 
 bool trayAvailable()
 {
-    return g_trayOverride >= 0 ? g_trayOverride != 0 : QSystemTrayIcon::isSystemTrayAvailable();
+    return g_trayOverride >= 0 ? g_trayOverride != 0 : TrayArea::desktopOffersTray();
 }
 
 } // namespace
