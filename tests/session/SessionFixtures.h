@@ -94,6 +94,49 @@ private:
     QString error_;
 };
 
+// Xvfb on a display number of its own; empty error() when it runs.
+class PrivateX11 {
+public:
+    PrivateX11()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+            error_ = QStringLiteral("Xvfb is not installed (scripts/deps.sh installs it)");
+            return;
+        }
+        // A free display number: none of its lock or socket files exist.
+        for (int n = 100 + ::getpid() % 800, tries = 0; tries < 50; ++n, ++tries) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
+                || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                continue;
+            display_ = QStringLiteral(":%1").arg(n);
+            xvfb_.setProcessChannelMode(QProcess::MergedChannels);
+            xvfb_.start(QStringLiteral("Xvfb"),
+                        {display_, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), QStringLiteral("1024x768x24")});
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
+            if (xvfb_.waitForStarted(10000)
+                && waitUntil([&] { return QFile::exists(socket) || xvfb_.state() == QProcess::NotRunning; }, 20000)
+                && xvfb_.state() == QProcess::Running)
+                return;
+            stop(xvfb_);
+        }
+        error_ = QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(xvfb_.readAll());
+    }
+    ~PrivateX11() { stop(xvfb_); }
+    QString error() const { return error_; }
+    void addTo(QProcessEnvironment &env) const
+    {
+        env.insert(QStringLiteral("DISPLAY"), display_);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+
+private:
+    QString display_;
+    QProcess xvfb_;
+    QString error_;
+};
+
 // dbus-daemon with a session configuration, listening in a folder of its own.
 class PrivateBus {
 public:

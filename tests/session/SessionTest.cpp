@@ -128,6 +128,42 @@ protected:
         return title;
     }
 
+    // Starts the program in the tray, then again with a launcher token; the
+    // first must leave the tray and the second end.
+    void bringForward(QProcessEnvironment env, StatusNotifierWatcher &watcher, PrivateBus &bus)
+    {
+        const QString program = QString::fromLocal8Bit(qgetenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex");
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.start(program, {QStringLiteral("/tray")});
+        ASSERT_TRUE(first.waitForStarted(10000));
+        ASSERT_TRUE(waitUntil([&] { return !watcher.registrations.isEmpty(); }, 60000)) << "the icon never came";
+        const QString item = watcher.registrations.last().sender;
+        // In the tray while the icon's object answers on the bus.
+        const auto iconShown = [&] {
+            QDBusMessage get =
+                QDBusMessage::createMethodCall(item, kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                               QStringLiteral("Get"));
+            get.setArguments({kItemInterface, QStringLiteral("Status")});
+            return bus.connection().call(get, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+        };
+        ASSERT_TRUE(iconShown());
+
+        env.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("launcher-token-1"));
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.start(program, {});
+        ASSERT_TRUE(second.waitForStarted(10000));
+        EXPECT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 30000));
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_TRUE(waitUntil([&] { return !iconShown(); }, 20000)) << "still in the tray";
+        EXPECT_EQ(first.state(), QProcess::Running);
+        first.terminate();
+        EXPECT_TRUE(first.waitForFinished(30000));
+    }
+
     PrivateCompositor compositor;
     TempProfile profile;
     TestShare share;
@@ -220,51 +256,33 @@ TEST_F(SessionTest, TrayStartWaitsForAWatcherAndSurvivesItsRestart)
 
 // The program itself: started in the notification area, then started again
 // from a launcher with an activation token; the running one comes out of the
-// tray (its icon leaves the panel) and the second start ends.
+// tray (its icon leaves the panel) and the second start ends. On Wayland and
+// on X11 (Xvfb), each with a StatusNotifierItem panel.
 TEST_F(SessionTest, ASecondStartBringsTheRunningProgramForward)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.connected());
-    StatusNotifierWatcher watcher(bus.connection());
-    ASSERT_TRUE(watcher.publish());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    compositor.addTo(env);
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    env.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               env.value(QStringLiteral("ASAN_OPTIONS"))
-                   .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
-    const QString program = QString::fromLocal8Bit(qgetenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex");
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.setProcessChannelMode(QProcess::ForwardedChannels);
-    first.start(program, {QStringLiteral("/tray")});
-    ASSERT_TRUE(first.waitForStarted(10000));
-    ASSERT_TRUE(waitUntil([&] { return !watcher.registrations.isEmpty(); }, 60000)) << "the icon never came";
-    const QString item = watcher.registrations.last().sender;
-
-    // In the tray while the icon's object answers on the bus.
-    const auto iconShown = [&] {
-        QDBusMessage get =
-            QDBusMessage::createMethodCall(item, kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                           QStringLiteral("Get"));
-        get.setArguments({kItemInterface, QStringLiteral("Status")});
-        return bus.connection().call(get, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
-    };
-    ASSERT_TRUE(iconShown());
-
-    env.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("launcher-token-1"));
-    QProcess second;
-    second.setProcessEnvironment(env);
-    second.setProcessChannelMode(QProcess::ForwardedChannels);
-    second.start(program, {});
-    ASSERT_TRUE(second.waitForStarted(10000));
-    EXPECT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 30000));
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(waitUntil([&] { return !iconShown(); }, 20000)) << "still in the tray";
-    EXPECT_EQ(first.state(), QProcess::Running);
-    first.terminate();
-    EXPECT_TRUE(first.waitForFinished(30000));
+    PrivateX11 x11;
+    for (const bool wayland : {true, false}) {
+        SCOPED_TRACE(wayland ? "Wayland" : "X11");
+        if (!wayland && !x11.error().isEmpty()) {
+            ADD_FAILURE() << x11.error().toStdString();
+            continue;
+        }
+        PrivateBus bus;
+        ASSERT_TRUE(bus.connected());
+        StatusNotifierWatcher watcher(bus.connection());
+        ASSERT_TRUE(watcher.publish());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (wayland)
+            compositor.addTo(env);
+        else
+            x11.addTo(env);
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        env.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS"))
+                       .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
+        bringForward(env, watcher, bus);
+    }
 }
 
 TEST_F(SessionTest, NoSessionBusNoBoxNoHang)
