@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <functional>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace somnex;
@@ -238,13 +239,20 @@ int runTray()
             say(last = now);
     });
     poll.start(50);
+    // Never blocks: the notifier may fire again while the program ends.
+    ::fcntl(STDIN_FILENO, F_SETFL, ::fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buf[256];
         const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf - 1);
+        if (n < 0)
+            return; // nothing after all
         const QByteArray cmd = n > 0 ? QByteArray(buf, int(n)).trimmed() : QByteArray("quit");
         if (cmd == "quit") {
-            QCoreApplication::quit();
+            input.setEnabled(false);
+            // Not quit(): that first asks the windows to close, and the main
+            // window answers by going to the tray.
+            QCoreApplication::exit(0);
         } else if (cmd == "close-menu") {
             if (tray::TrayMenu *m = trayMenu())
                 m->close();

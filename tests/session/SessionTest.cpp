@@ -46,8 +46,10 @@ protected:
     {
         if (probe && probe->state() != QProcess::NotRunning) {
             probe->write("quit\n");
-            if (!probe->waitForFinished(20000))
+            if (!probe->waitForFinished(20000)) {
+                ADD_FAILURE() << "the probe does not end";
                 stop(*probe);
+            }
         }
     }
 
