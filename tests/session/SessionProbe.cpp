@@ -121,6 +121,8 @@ int runWindows(const QString &folder)
     // does not use and the exit must not overwrite.
     SaveSetting(settings::kApp, settings::kMain, settings::key::Top, "1234");
     SaveSetting(settings::kApp, settings::kMain, settings::key::Left, "2345");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, "3456");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, "4567");
     Form1 form;
     form.Form_Load();
     WindowRun run(folder);
@@ -212,7 +214,9 @@ int runWindows(const QString &folder)
     form.resize(form.width() + 10, form.height());
     StoreUserState();
     const bool kept = GetSetting(settings::kApp, settings::kMain, settings::key::Top) == QStringLiteral("1234")
-                      && GetSetting(settings::kApp, settings::kMain, settings::key::Left) == QStringLiteral("2345");
+                      && GetSetting(settings::kApp, settings::kMain, settings::key::Left) == QStringLiteral("2345")
+                      && GetSetting(settings::kApp, settings::kMain, settings::key::TTop) == QStringLiteral("3456")
+                      && GetSetting(settings::kApp, settings::kMain, settings::key::TLeft) == QStringLiteral("4567");
     say(kept ? QStringLiteral("ok position kept") : QStringLiteral("fail position overwritten"));
     form.hide();
     return 0;
