@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -285,6 +286,49 @@ TEST_F(SessionTest, ASecondStartBringsTheRunningProgramForward)
                        .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
         bringForward(env, watcher, bus);
     }
+}
+
+// A session that calls itself Wayland with no compositor to be reached, no
+// session bus and so no accessibility bus: the program comes up on X11 all
+// the same, answers a later start, and ends in order.
+TEST_F(SessionTest, NoCompositorNoBusTheProgramRunsOnX11)
+{
+    PrivateX11 x11;
+    ASSERT_TRUE(x11.error().isEmpty()) << x11.error().toStdString();
+    QTemporaryDir nowhere;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    x11.addTo(env);
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), nowhere.filePath(QStringLiteral("wayland-0")));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QStringLiteral("unix:path=") + nowhere.filePath(QStringLiteral("bus")));
+    env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS"))
+                   .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QString::fromLocal8Bit(qgetenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex"), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    const QString socket = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR")) + QStringLiteral("/zul-somnex3.socket");
+    const bool answers = waitUntil(
+        [&] {
+            QLocalSocket s;
+            s.connectToServer(socket);
+            if (!s.waitForConnected(200))
+                return program.state() == QProcess::NotRunning;
+            s.write("ping\n");
+            s.waitForBytesWritten(500);
+            return s.waitForReadyRead(2000) && s.readAll().contains("pong");
+        },
+        60000);
+    EXPECT_TRUE(answers && program.state() == QProcess::Running) << "the program did not come up";
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(30000)) << "hangs";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 TEST_F(SessionTest, NoSessionBusNoBoxNoHang)
