@@ -8,10 +8,10 @@ common=(cmake g++ ninja-build pkg-config
         qt6-base-dev qt6-svg-dev qt6-qpa-plugins
         mdbtools-dev libx11-dev fonts-dejavu-core librsvg2-bin
         libcups2-dev qt6-translations-l10n libstemmer-dev libicu-dev libsqlite3-dev
-        qt6-charts-dev libqt6opengl6-dev)
+        qt6-charts-dev libqt6opengl6-dev qt6-wayland)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
          cups cups-client poppler-utils
-         appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin)
+         appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin weston dbus-daemon xvfb)
 packaging=(dpkg-dev file lintian)
 ci=(clang libclang-rt-dev clang-format clang-tidy)
 

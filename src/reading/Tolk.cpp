@@ -7,6 +7,7 @@
 #include "platform/error/Error.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
+#include "platform/ui/Session.h"
 #include "reading/PrintDialog.h"
 #include "support/Artwork.h"
 
@@ -173,8 +174,12 @@ void Tolk::closeEvent(QCloseEvent *e)
 {
     if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) && isVisible()) {
         SettingsBatch batch;
-        SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, realText(PixelsToTwips(y())));
-        SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, realText(PixelsToTwips(x())));
+        // Where the compositor places the windows the position read back
+        // means nothing: the one stored before is kept.
+        if (CurrentSessionTraits().placesWindows) {
+            SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, realText(PixelsToTwips(y())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, realText(PixelsToTwips(x())));
+        }
         SaveSetting(settings::kApp, settings::kMain, settings::key::THeight, realText(PixelsToTwips(height())));
         SaveSetting(settings::kApp, settings::kMain, settings::key::TWidth, realText(PixelsToTwips(width())));
     }

@@ -6,6 +6,7 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
+#include "platform/ui/Session.h"
 #include "shell/DictionaryPanel.h"
 #include "shell/LiteraturePanel.h"
 
@@ -22,8 +23,12 @@ void Form1::storeState()
     else if (!(st & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
         g = QRect(pos(), size());
     if (g.isValid()) {
-        SaveSetting(settings::kApp, settings::kMain, settings::key::Top, realText(PixelsToTwips(g.y())));
-        SaveSetting(settings::kApp, settings::kMain, settings::key::Left, realText(PixelsToTwips(g.x())));
+        // Where the compositor places the windows (Wayland) the position
+        // read back means nothing: the one stored before is kept.
+        if (CurrentSessionTraits().placesWindows) {
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Top, realText(PixelsToTwips(g.y())));
+            SaveSetting(settings::kApp, settings::kMain, settings::key::Left, realText(PixelsToTwips(g.x())));
+        }
         SaveSetting(settings::kApp, settings::kMain, settings::key::Height, realText(PixelsToTwips(g.height())));
         SaveSetting(settings::kApp, settings::kMain, settings::key::Width, realText(PixelsToTwips(g.width())));
     }

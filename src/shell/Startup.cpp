@@ -10,6 +10,7 @@
 #include "platform/error/Error.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Session.h"
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
 #include "shell/Form1.h"
@@ -97,7 +98,12 @@ int Main(int argc, char **argv)
 
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     Form1 form;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &Form1::activate);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form](const QByteArray &token) {
+        // The later start's launcher token lets the compositor give us the
+        // focus (xdg-activation); without one the window is still raised.
+        UseActivationToken(token);
+        form.activate();
+    });
     QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
         QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
     });

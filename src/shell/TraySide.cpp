@@ -18,7 +18,7 @@ int g_trayOverride = -1;
 
 bool TraySide::available()
 {
-    return g_trayOverride >= 0 ? g_trayOverride != 0 : QSystemTrayIcon::isSystemTrayAvailable();
+    return g_trayOverride >= 0 ? g_trayOverride != 0 : TrayArea::desktopOffersTray();
 }
 
 void TraySide::setAvailableOverride(int available)

@@ -2,6 +2,7 @@
 
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/core/Shell.h"
+#include "platform/ui/Session.h"
 
 #include <QRandomGenerator>
 #include <QSystemTrayIcon>
@@ -55,6 +56,13 @@ void TrayArea::setToolTip(const QString &tip)
     toolTip_ = tip.trimmed();
     if (tray_)
         tray_->setToolTip(shownToolTip());
+}
+
+bool TrayArea::desktopOffersTray()
+{
+    if (!StatusNotifierHostPresent() && !X11NotificationAreaPresent())
+        return false;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 QRect TrayArea::iconGeometry() const

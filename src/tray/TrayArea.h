@@ -32,7 +32,15 @@ public:
     // The tip as the notification area gets it.
     QString shownToolTip() const;
 
-    // Where the icon is on the screen; invalid when the desktop does not say.
+    // Whether the desktop shows notification-area icons now. Qt looks for a
+    // StatusNotifierWatcher once, at its first question, and keeps that
+    // answer for the life of the process; so it is asked only once a watcher
+    // or an X11 notification area is there, and a panel that starts after
+    // the program is still found.
+    static bool desktopOffersTray();
+
+    // Where the icon is on the screen; invalid when the desktop does not say
+    // (a StatusNotifierItem panel never does).
     QRect iconGeometry() const;
 
     void setVisible(bool visible);

@@ -11,6 +11,7 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
+#include "platform/ui/Session.h"
 #include "support/Artwork.h"
 
 #include <QAction>
@@ -611,8 +612,12 @@ void DiaryWindow::storeGeometry()
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
     SettingsBatch batch;
-    SaveSetting(settings::kApp, settings::kMain, settings::key::DTop, realText(PixelsToTwips(y())));
-    SaveSetting(settings::kApp, settings::kMain, settings::key::DLeft, realText(PixelsToTwips(x())));
+    // Where the compositor places the windows the position read back means
+    // nothing: the one stored before is kept.
+    if (CurrentSessionTraits().placesWindows) {
+        SaveSetting(settings::kApp, settings::kMain, settings::key::DTop, realText(PixelsToTwips(y())));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::DLeft, realText(PixelsToTwips(x())));
+    }
     SaveSetting(settings::kApp, settings::kMain, settings::key::DHeight, realText(PixelsToTwips(height())));
     SaveSetting(settings::kApp, settings::kMain, settings::key::DWidth, realText(PixelsToTwips(width())));
     SaveSetting(settings::kApp, settings::kMain, settings::key::DSplit,

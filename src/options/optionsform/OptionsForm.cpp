@@ -11,6 +11,7 @@
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Session.h"
 #include "support/Artwork.h"
 
 #include <QAction>
@@ -115,9 +116,11 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setGeometry(106, 0, 44, 30);
     Label3 = new QLabel(QStringLiteral("Прозрачность контекстного меню:"), page);
-    // Translucency needs a compositing manager; the note says so where none runs.
-    TranspNote = new QLabel(QStringLiteral(" (требуется композитный менеджер окон)"), page);
-    TranspNote->setVisible(!CompositingAvailable());
+    // Translucency needs a compositing manager on X11 and cannot be had on
+    // Wayland; the note says why where the slider would change nothing.
+    const QString note = CurrentSessionTraits().translucencyNote;
+    TranspNote = new QLabel(note.isEmpty() ? QStringLiteral(" (требуется композитный менеджер окон)") : note, page);
+    TranspNote->setVisible(!note.isEmpty());
     Slider1 = new Slider(page);
     Slider1->setFixedHeight(24);
     Label1 = new QLabel(QStringLiteral("0 %"), page);

@@ -111,6 +111,9 @@ bool SingleInstance::askRunningInstance(const QStringList &files)
         if (probe.waitForConnected(kConnectTimeoutMs)) {
             for (const QString &f : files)
                 probe.write("open " + QUrl::toPercentEncoding(f) + '\n');
+            const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+            if (!token.isEmpty())
+                probe.write("token " + token.toPercentEncoding() + '\n');
             probe.write(kActivate);
             probe.waitForBytesWritten(kConnectTimeoutMs);
             // Wait for the first instance to take the request before leaving.
@@ -135,7 +138,8 @@ void SingleInstance::listen()
         while (QLocalSocket *s = server_->nextPendingConnection()) {
             auto buffer = std::make_shared<QByteArray>();
             auto files = std::make_shared<QStringList>();
-            connect(s, &QLocalSocket::readyRead, this, [this, s, buffer, files] {
+            auto token = std::make_shared<QByteArray>();
+            connect(s, &QLocalSocket::readyRead, this, [this, s, buffer, files, token] {
                 *buffer += s->readAll();
                 if (buffer->size() > kLongestRequest) {
                     s->abort(); // not one of ours
@@ -151,10 +155,12 @@ void SingleInstance::listen()
                         s->flush();
                     } else if (line.startsWith("open ")) {
                         files->append(QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(5))));
+                    } else if (line.startsWith("token ")) {
+                        *token = QByteArray::fromPercentEncoding(line.mid(6));
                     } else if (line == "activate") {
                         s->write("ok\n");
                         s->flush();
-                        emit activationRequested();
+                        emit activationRequested(std::exchange(*token, {}));
                         if (!files->isEmpty())
                             emit filesRequested(std::exchange(*files, {}));
                     }

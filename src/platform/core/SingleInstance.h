@@ -11,8 +11,13 @@
 // in the temporary folder.
 //
 // Requests on the socket, one line each: "open <path>" (the path
-// percent-encoded) hands a file to the instance, "activate" brings it to
-// the front (answered "ok"), "ping" is only answered ("pong").
+// percent-encoded) hands a file to the instance, "token <token>" (percent-
+// encoded) the launcher's activation token of the later start
+// ($XDG_ACTIVATION_TOKEN) for the activation that follows, "activate" brings
+// it to the front (answered "ok"), "ping" is only answered ("pong"). Unknown
+// lines are ignored, so an older instance still comes to the front when a
+// newer start sends a token, and a newer instance when an older start sends
+// none.
 
 #include <QObject>
 #include <QString>
@@ -40,7 +45,8 @@ public:
     QString lockPath() const;
 
 signals:
-    void activationRequested();
+    // token: the later start's activation token, empty when it had none.
+    void activationRequested(const QByteArray &token);
     void filesRequested(const QStringList &files);
 
 private:

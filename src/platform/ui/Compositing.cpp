@@ -2,6 +2,7 @@
 // the desktop layer: the X11 headers define macros (None, Bool, Status) that
 // collide with ordinary names.
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Session.h"
 
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
@@ -40,6 +41,21 @@ bool CompositingAvailable()
         const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(dpy));
         const Atom atom = XInternAtom(dpy, name.constData(), False);
         return XGetSelectionOwner(dpy, atom) != 0;
+    }
+#endif
+    return false;
+}
+
+bool X11NotificationAreaPresent()
+{
+#ifdef SOMNEX_XLIB
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+        Display *dpy = x11 ? x11->display() : nullptr;
+        if (!dpy)
+            return false;
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(dpy));
+        return XGetSelectionOwner(dpy, XInternAtom(dpy, name.constData(), False)) != 0;
     }
 #endif
     return false;

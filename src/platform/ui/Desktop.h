@@ -23,7 +23,8 @@ void SetRus();
 
 // Whether the desktop draws translucent windows: on X11 when a compositing
 // manager runs (it owns the selection _NET_WM_CM_S<screen>), always on
-// Wayland. Tests may pretend either way (1 or 0; -1 asks the desktop).
+// Wayland (where whole windows still cannot be made translucent: see
+// Session.h). Tests may pretend either way (1 or 0; -1 asks the desktop).
 bool CompositingAvailable();
 void setCompositingOverride(int available);
 

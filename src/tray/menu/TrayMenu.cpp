@@ -5,6 +5,7 @@
 #include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Session.h"
 #include "support/Artwork.h"
 
 #include <QCursor>
@@ -51,6 +52,10 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("TrayMenu"));
+    const SessionTraits session = CurrentSessionTraits();
+    placesItself_ = session.placesWindows;
+    knowsPointer_ = session.knowsPointer;
+    translucent_ = session.translucentWindows;
     setMouseTracking(true);
     // Shape2, the border, gives the menu its size.
     setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(kHeight));
@@ -138,14 +143,19 @@ void TrayMenu::DiaryClick()
 
 void TrayMenu::popupAt(const QPoint &bottomRight, const QRect &icon)
 {
-    iconArea_ = IconArea(icon, bottomRight);
-    QScreen *screen = QGuiApplication::screenAt(bottomRight);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen)
-        move(MenuPosition(bottomRight, size(), screen->availableGeometry(), screen->geometry(), icon));
-    else
-        move(bottomRight.x() - width(), bottomRight.y() - height());
+    if (placesItself_) {
+        iconArea_ = IconArea(icon, bottomRight);
+        QScreen *screen = QGuiApplication::screenAt(bottomRight);
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen)
+            move(MenuPosition(bottomRight, size(), screen->availableGeometry(), screen->geometry(), icon));
+        else
+            move(bottomRight.x() - width(), bottomRight.y() - height());
+    }
+    // Otherwise the compositor places the window (and neither the pointer's
+    // nor the icon's position is known here): it opens where the compositor
+    // puts new windows, with the focus in the word box all the same.
     show();
     raise();
     activateWindow();
@@ -156,7 +166,8 @@ void TrayMenu::Form_Activate()
 {
     // SetTransparency: opaque at 0 and 255, translucent in between.
     const int alpha = app().MenuAlpha;
-    setWindowOpacity(alpha > 0 && alpha < 255 ? alpha / 255.0 : 1.0);
+    if (translucent_)
+        setWindowOpacity(alpha > 0 && alpha < 255 ? alpha / 255.0 : 1.0);
     idle_.reset();
     SetRus();
 }
@@ -252,6 +263,15 @@ void TrayMenu::Timer1_Timer()
         return;
     if (wordTyped())
         idle_.reset();
+    if (!knowsPointer_) {
+        // Only the pointer's entering and leaving this window are reported,
+        // and the compositor may have opened the menu away from the pointer:
+        // the time away counts once the pointer has been over the menu.
+        pointerCame_ = pointerCame_ || underMouse();
+        if (idle_.tick(false, underMouse() || !pointerCame_))
+            close();
+        return;
+    }
     const QPoint p = QCursor::pos();
     const QRect r = frameGeometry();
     // Edges included: the right and bottom edges lie at left + width and

@@ -49,6 +49,8 @@ public:
     // Shows the menu with its bottom-right corner at the given screen point,
     // kept on the screen under it (MenuPosition).
     // icon: where the tray icon is on the screen, when the desktop says.
+    // Where the session does not let a window place itself (Wayland) the
+    // compositor places it and the idle close follows the pointer's leaving.
     void popupAt(const QPoint &bottomRight, const QRect &icon = QRect());
 
     void Form_Activate();
@@ -95,6 +97,9 @@ private:
     bool wordTyped() const;
 
     TrayMenuHost host_;
+    // What the session allows (Session.h), taken when the menu is made.
+    bool placesItself_ = true, knowsPointer_ = true, translucent_ = true;
+    bool pointerCame_ = false; // the pointer has been over the menu (where only that is known)
     std::int16_t position_ = 0;
     IdleCounter idle_;
     int busy_ = 0; // a command or a message is running: deactivation does not close

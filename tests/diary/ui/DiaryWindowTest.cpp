@@ -2,8 +2,11 @@
 
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
+#include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/Settings.h"
 #include "platform/error/Error.h"
+#include "platform/ui/Session.h"
 #include "support/TempProfile.h"
 
 #include <QApplication>
@@ -369,4 +372,27 @@ TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
     EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 8), 0);
     EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 9), -1) << "the end is outside";
     EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 13), 1);
+}
+
+// Closing stores where the window was, except where the compositor places
+// the windows (Wayland): there the position read back means nothing and the
+// one stored before is kept; the size is stored in both.
+TEST_F(DiaryWindowTest, ThePositionIsStoredOnlyWhereTheProgramPlacesWindows)
+{
+    for (const char *platform : {"xcb", "wayland"}) {
+        SCOPED_TRACE(platform);
+        const bool places = QLatin1String(platform) == QLatin1String("xcb");
+        setSessionPlatformOverride(QString::fromLatin1(platform));
+        SaveSetting(settings::kApp, settings::kMain, settings::key::DTop, "99999");
+        SaveSetting(settings::kApp, settings::kMain, settings::key::DLeft, "88888");
+        SaveSetting(settings::kApp, settings::kMain, settings::key::DWidth, "1");
+        DiaryWindow &w = open();
+        w.show();
+        w.close();
+        EXPECT_EQ(GetSetting(settings::kApp, settings::kMain, settings::key::DTop) == "99999", !places);
+        EXPECT_EQ(GetSetting(settings::kApp, settings::kMain, settings::key::DLeft) == "88888", !places);
+        EXPECT_NE(GetSetting(settings::kApp, settings::kMain, settings::key::DWidth), "1");
+        delete &w;
+    }
+    setSessionPlatformOverride({});
 }

@@ -8,6 +8,7 @@
 #include "platform/core/Registry.h"
 #include "platform/core/Settings.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/Session.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
 
@@ -351,14 +352,29 @@ TEST_F(Options, AnAutostartEntryTheDesktopTurnedOffCountsAsOff)
     SetAutostart(false);
 }
 
-TEST_F(Options, TheTranslucencyNoteOnlyWithoutACompositingManager)
+TEST_F(Options, TheTranslucencyNoteSaysWhyItCannotBeHad)
 {
-    for (int compositing : {0, 1}) {
-        setCompositingOverride(compositing);
+    struct Case {
+        const char *platform;
+        int compositing;
+        QString note; // empty: no note shown
+    };
+    const Case cases[] = {
+        {"xcb", 0, u" (требуется композитный менеджер окон)"_qs},
+        {"xcb", 1, {}},
+        {"wayland", 1, u" (в сеансе Wayland прозрачность окон недоступна)"_qs},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.platform) + " " + std::to_string(c.compositing));
+        setSessionPlatformOverride(QString::fromLatin1(c.platform));
+        setCompositingOverride(c.compositing);
         OptionsForm f;
-        EXPECT_EQ(f.TranspNote->text(), u" (требуется композитный менеджер окон)"_qs);
-        EXPECT_EQ(f.TranspNote->isVisibleTo(&f), compositing == 0) << compositing;
+        EXPECT_EQ(f.TranspNote->isVisibleTo(&f), !c.note.isEmpty());
+        if (!c.note.isEmpty()) {
+            EXPECT_EQ(f.TranspNote->text(), c.note);
+        }
     }
+    setSessionPlatformOverride({});
     setCompositingOverride(-1);
 }
 

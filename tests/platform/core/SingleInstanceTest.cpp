@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -11,6 +13,8 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -186,4 +190,82 @@ TEST(SingleInstance, FilesOfALaterStartGoToTheRunningInstance)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(received, files);
     EXPECT_EQ(activations, 1);
+}
+
+// A later start passes its launcher's activation token in a line of its own
+// before "activate": an older instance, which knows the "activate" line
+// alone, still comes to the front, and a newer instance takes what an older
+// start sends.
+TEST(SingleInstance, TheActivationTokenTravelsAndOldRequestsStillWork)
+{
+    coreApp();
+    struct Case {
+        const char *what;
+        QByteArray request; // raw bytes of a later start; empty: a SingleInstance of today
+        QByteArray env;     // its XDG_ACTIVATION_TOKEN (null: unset)
+        QByteArray token;   // what the running instance receives
+    };
+    const Case cases[] = {
+        {"today's start with a token", {}, "kwin-4711_abc:def", "kwin-4711_abc:def"},
+        {"today's start without one", {}, QByteArray(), ""},
+        {"an older start", "activate\n", {}, ""},
+        {"lines unknown to us are skipped", "token t%20x\nhello there\nactivate\n", {}, "t x"},
+        {"a token for one activation only", "token one\nactivate\nactivate\n", {}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        SingleInstance first(dir.path());
+        ASSERT_TRUE(first.start());
+        QList<QByteArray> tokens;
+        QObject::connect(&first, &SingleInstance::activationRequested,
+                         [&](const QByteArray &token) { tokens.append(token); });
+        if (c.request.isEmpty()) {
+            ScopedEnv token("XDG_ACTIVATION_TOKEN", c.env);
+            SingleInstance second(dir.path());
+            EXPECT_FALSE(second.start());
+        } else {
+            QLocalSocket s;
+            s.connectToServer(first.socketPath());
+            ASSERT_TRUE(s.waitForConnected(2000));
+            s.write(c.request);
+            s.flush();
+        }
+        QElapsedTimer t;
+        t.start();
+        const qsizetype wanted = c.request.count("activate\n") ? c.request.count("activate\n") : 1;
+        while (tokens.size() < wanted && t.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ASSERT_EQ(tokens.size(), wanted);
+        EXPECT_EQ(tokens.last(), c.token);
+    }
+}
+
+// What a start of today writes, read as an older instance reads it: an
+// "activate" line exactly, after the token line.
+TEST(SingleInstance, ALaterStartWritesAnActivateLineOlderInstancesKnow)
+{
+    coreApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SingleInstance layout(dir.path());
+    // The older instance: the lock held, a plain server on the socket.
+    const int lock = ::open(QFile::encodeName(layout.lockPath()).constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    QLocalServer older;
+    ASSERT_TRUE(older.listen(layout.socketPath()));
+    {
+        ScopedEnv token("XDG_ACTIVATION_TOKEN", "abc 1");
+        SingleInstance second(dir.path());
+        EXPECT_FALSE(second.start());
+    }
+    ASSERT_TRUE(older.waitForNewConnection(2000));
+    QLocalSocket *s = older.nextPendingConnection();
+    ASSERT_NE(s, nullptr);
+    s->waitForReadyRead(1000);
+    const QList<QByteArray> lines = s->readAll().split('\n');
+    EXPECT_EQ(lines, (QList<QByteArray>{"token abc%201", "activate", ""}));
+    ::close(lock);
 }

@@ -4,6 +4,7 @@
 
 #include "appstate/AppState.h"
 #include "platform/core/Messages.h"
+#include "platform/ui/Session.h"
 #include "support/QtPrint.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace somnex;
 using namespace somnex::tray;
@@ -465,4 +468,48 @@ TEST(TrayMenuColours, ReadableOnItsOwnBackgroundUnderADarkTheme)
         EXPECT_GT(menu.Text1->palette().color(QPalette::Base).lightness(), 200);
     }
     QApplication::setPalette(before);
+}
+
+// Where the compositor places windows and the pointer is known only over our
+// own (Wayland): the menu is not moved, stays opaque (a whole window cannot
+// be made translucent there), and the time away from it counts only once the
+// pointer has been over it.
+TEST_F(TrayMenuTest, OnWaylandTheCompositorPlacesItAndThePointerMustHaveCome)
+{
+    struct Case {
+        const char *what;
+        std::vector<bool> overMenu; // per tick: the pointer is over the menu
+        bool closes;
+    };
+    const std::vector<bool> never(100, false);
+    std::vector<bool> cameAndLeft(101, false);
+    cameAndLeft[0] = true;
+    std::vector<bool> stays(150, true);
+    const Case cases[] = {
+        {"the pointer never came", never, false},
+        {"it came and left", cameAndLeft, true},
+        {"it stays over the menu", stays, false},
+    };
+    setSessionPlatformOverride(QStringLiteral("wayland"));
+    app().MenuAlpha = 205;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        menu = new TrayMenu(host());
+        menu->Timer1.stop();
+        const QPoint before = menu->pos();
+        menu->popupAt(QPoint(600, 500));
+        EXPECT_EQ(menu->pos(), before);
+        menu->Form_Activate();
+        EXPECT_EQ(menu->windowOpacity(), 1.0);
+        for (bool over : c.overMenu) {
+            if (!menu)
+                break;
+            menu->setAttribute(Qt::WA_UnderMouse, over);
+            menu->Timer1_Timer();
+        }
+        EXPECT_EQ(closed(), c.closes);
+        if (menu)
+            delete menu.data();
+    }
+    setSessionPlatformOverride({});
 }
