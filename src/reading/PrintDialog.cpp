@@ -110,6 +110,7 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
 
     Frame1 = new QGroupBox(QStringLiteral("Принтер"), this);
     ImageCombo1 = new QComboBox(Frame1);
+    ImageCombo1->setObjectName(QStringLiteral("ImageCombo1"));
     ImageCombo1->setIconSize({16, 16});
     ImageCombo1->setMinimumContentsLength(24);
     ImageCombo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -120,6 +121,7 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
         l->setMinimumWidth(200);
     }
     Command3 = new QPushButton(QStringLiteral("Настройки страницы"), Frame1);
+    Command3->setObjectName(QStringLiteral("Command3"));
     auto *g1 = new QGridLayout(Frame1);
     g1->addWidget(new QLabel(QStringLiteral("Имя:"), Frame1), 0, 0);
     g1->addWidget(ImageCombo1, 0, 1, 1, 2);
@@ -140,9 +142,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
 
     Frame3 = new QGroupBox(QStringLiteral("Копии"), this);
     Text1 = new QLineEdit(QStringLiteral("1"), Frame3);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setMaxLength(10);
     Text1->setFixedWidth(48);
     VScroll1 = new QScrollBar(Qt::Vertical, Frame3);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
     VScroll1->setRange(kMinCopies, kMaxCopies);
     VScroll1->setValue(1);
     // the upper arrow adds a copy

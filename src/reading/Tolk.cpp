@@ -106,6 +106,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     Text2 = new QFrame(this);
     Text2->setFrameShape(QFrame::StyledPanel);
     RichTextBox1 = new TolkView(Text2);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setFrameShape(QFrame::NoFrame);
     connect(RichTextBox1, &TolkView::hovered, this, &Tolk::RichTextBox1_MouseMove);
     connect(RichTextBox1, &TolkView::released, this, &Tolk::RichTextBox1_MouseUp);
@@ -480,6 +481,7 @@ bool Tolk::eventFilter(QObject *watched, QEvent *e)
 
 SearchForm::SearchForm(Tolk *owner) : QWidget(owner, Qt::Tool), tolk_(owner)
 {
+    setObjectName(QStringLiteral("SearchForm"));
     setWindowTitle(QStringLiteral("Поиск"));
     setAttribute(Qt::WA_DeleteOnClose);
     heading = new QLabel(QStringLiteral("Поиск на странице"), this);
@@ -488,6 +490,7 @@ SearchForm::SearchForm(Tolk *owner) : QWidget(owner, Qt::Tool), tolk_(owner)
     heading->setFont(hf);
     label = new QLabel(QStringLiteral("Что искать:"), this);
     Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Command1 = new QPushButton(QStringLiteral("Искать"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
     Command1->setDefault(true);

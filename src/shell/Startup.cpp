@@ -13,6 +13,7 @@
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
 #include "shell/Form1.h"
+#include "support/Accessibility.h"
 #include "support/Artwork.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ int Main(int argc, char **argv)
     UseRussianFormats();
     LoadQtTranslations(qapp);
     InstallMessageBoxes();
+    InstallAccessibility();
     // The astronomy engine lets pending events run during its searches and
     // reports through the program's message service.
     astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };

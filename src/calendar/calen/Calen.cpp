@@ -61,6 +61,10 @@ QPlainTextEdit *textBox(QWidget *parent, int lines)
 {
     auto *t = new QPlainTextEdit(parent);
     t->setReadOnly(true);
+    // read with the keyboard too: Tab stops here and leaves again
+    t->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    t->setFocusPolicy(Qt::StrongFocus);
+    t->setTabChangesFocus(true);
     t->setFrameShape(QFrame::StyledPanel);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -174,6 +178,9 @@ void Calen::buildControls()
     Text1 = textBox(this, 2);
     Text2 = textBox(this, 2);
     Text3 = textBox(this, 4);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text3->setObjectName(QStringLiteral("Text3"));
     Picture2 = new QLabel(this);
     Picture2->setFixedSize(kShownWidth, kShownWidth);
     Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -181,6 +188,7 @@ void Calen::buildControls()
     Picture2->installEventFilter(this);
 
     Label7 = new ClickLabel(this);
+    Label7->setObjectName(QStringLiteral("Label7"));
     QFont link = font();
     link.setUnderline(true);
     Label7->setFont(link);
@@ -324,6 +332,8 @@ void Calen::Form_Load()
     Picture4->setFocusPolicy(Qt::StrongFocus);
     Picture3->setFocusProxy(DTPicker1->hWnd());
     Picture4->setFocusProxy(DTPicker2->hWnd());
+    DTPicker1->hWnd()->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker2->hWnd()->setObjectName(QStringLiteral("DTPicker2"));
     connect(DTPicker1, &cDateTimePicker::Change, this, &Calen::DTPicker1_Change);
     connect(DTPicker2, &cDateTimePicker::Change, this, &Calen::DTPicker2_Change);
     connect(DTPicker1, &cDateTimePicker::ClouseUp, this, &Calen::DTPicker1_ClouseUp);

@@ -95,6 +95,13 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     connect(btnCities, &QAction::triggered, this, &OptionsForm::Toolbar1_ButtonClick);
     Slider1->installEventFilter(this);
     Label2->installEventFilter(this);
+    const std::pair<QObject *, const char *> names[] = {
+        {TabStrip1, "TabStrip1"}, {Check1, "Check1"},       {Check2, "Check2"},    {Slider1, "Slider1"},
+        {Text1, "Text1"},         {btnCities, "btnCities"}, {Combo7, "Combo7"},    {Combo8, "Combo8"},
+        {Combo9, "Combo9"},       {Combo10, "Combo10"},     {Combo11, "Combo11"},  {Combo12, "Combo12"},
+        {Command1, "Command1"},   {Command2, "Command2"},   {Command4, "Command4"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
 
     Form_Load();
     TabStrip1_Click();
@@ -120,6 +127,7 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     TranspNote->setVisible(!CompositingAvailable());
     Slider1 = new Slider(page);
     Slider1->setFixedHeight(24);
+    Slider1->setValueText([](int v) { return QString::number(transparencyPercent(v)) + QStringLiteral(" %"); });
     Label1 = new QLabel(QStringLiteral("0 %"), page);
     Label1->setMinimumWidth(48);
 

@@ -91,6 +91,7 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
         addDiaryRow();
 
     Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipRect(435, 780, 1740, 285));
     Text1->setToolTip(QStringLiteral("Введите искомое слово."));
     Text1->setMouseTracking(true);
