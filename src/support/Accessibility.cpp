@@ -136,16 +136,11 @@ void applyToolButton(QToolButton *b)
         nameBookButton(b);
         return;
     }
-    if (a && b->accessibleName().isEmpty()) {
-        QString text = a->text();
-        text.remove(QLatin1Char('&'));
-        text = text.trimmed();
-        // a caption that is no words (">>>") leaves the name to the tip
-        const bool words = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
-        if (!words && !a->toolTip().isEmpty())
+    // a button whose caption is no words (an icon alone, ">>>") is named by its tip
+    if (a && b->accessibleName().isEmpty() && !a->toolTip().isEmpty()) {
+        const QString text = a->text();
+        if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); }))
             b->setAccessibleName(a->toolTip());
-        else if (!text.isEmpty() && text != b->accessibleName())
-            b->setAccessibleName(text);
     }
 }
 
@@ -303,7 +298,7 @@ QList<QWidget *> tabStopsByPosition(QWidget *window)
 {
     QList<QWidget *> stops;
     for (QWidget *w : window->findChildren<QWidget *>()) {
-        if (w->isWindow() || !w->isVisibleTo(window) || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
+        if (w->window() != window || !w->isVisibleTo(window) || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
             continue;
         stops.append(w);
     }

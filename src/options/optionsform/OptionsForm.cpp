@@ -27,6 +27,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace somnex::options {
 
 namespace {
@@ -55,25 +57,21 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowIcon(appIcon());
-    setFixedSize(kWidthPx, kHeightPx);
 
     Heading = new QLabel(QStringLiteral("Настройки программы"), this);
     Heading->setStyleSheet(QStringLiteral(
         "QLabel { color: white; font-weight: bold; padding: 4px 8px;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"));
-    Heading->setGeometry(0, 0, kWidthPx, 26);
 
     TabStrip1 = new QTabBar(this);
     TabStrip1->addTab(artworkIcon(QStringLiteral("hlp")), QStringLiteral("Общие"));
     TabStrip1->addTab(QStringLiteral("Настройки местности"));
     TabStrip1->setExpanding(false);
     TabStrip1->setDrawBase(true);
-    TabStrip1->setGeometry(TwipsToPixels(kPageLeft), 46, kPageWidthPx, TabStrip1->sizeHint().height());
 
     for (int i = 0; i < 2; ++i) {
         Picture1[i] = new QWidget(this);
         Picture1[i]->setObjectName(QStringLiteral("Picture1_%1").arg(i));
-        Picture1[i]->resize(kPageWidthPx, kPageHeightPx);
     }
     buildGeneralPage(Picture1[0]);
     buildLocationPage(Picture1[1]);
@@ -81,9 +79,7 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
     Command1->setDefault(true);
-    const int bw = 90, bh = Command1->sizeHint().height();
-    Command2->setGeometry(kWidthPx - 13 - bw, kHeightPx - 12 - bh, bw, bh);
-    Command1->setGeometry(kWidthPx - 13 - 2 * bw - 8, kHeightPx - 12 - bh, bw, bh);
+    placeControls();
 
     connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
@@ -108,6 +104,30 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
 }
 
 OptionsForm::~OptionsForm() = default;
+
+void OptionsForm::placeControls()
+{
+    // The window's size at the usual font; a larger font makes it grow
+    // until every caption fits.
+    const int headH = std::max(26, Heading->sizeHint().height());
+    const int tabTop = headH + 20;
+    const int tabH = TabStrip1->sizeHint().height();
+    pageTop_ = std::max(TwipsToPixels(kPageTop), tabTop + tabH + 4);
+    QSize page(kPageWidthPx, kPageHeightPx);
+    for (QWidget *p : Picture1)
+        page = page.expandedTo(p->sizeHint());
+    const int bw = std::max({90, Command1->sizeHint().width(), Command2->sizeHint().width()});
+    const int bh = Command1->sizeHint().height();
+    const int width = std::max(kWidthPx, page.width() + 2 * 13);
+    const int height = std::max(kHeightPx, pageTop_ + page.height() + 12 + bh + 12);
+    setFixedSize(width, height);
+    Heading->setGeometry(0, 0, width, headH);
+    TabStrip1->setGeometry(TwipsToPixels(kPageLeft), tabTop, width - 2 * 13, tabH);
+    for (QWidget *p : Picture1)
+        p->resize(width - 2 * 13, page.height());
+    Command2->setGeometry(width - 13 - bw, height - 12 - bh, bw, bh);
+    Command1->setGeometry(width - 13 - 2 * bw - 8, height - 12 - bh, bw, bh);
+}
 
 void OptionsForm::buildGeneralPage(QWidget *page)
 {
@@ -292,7 +312,7 @@ void OptionsForm::TabStrip1_Click()
 {
     for (QWidget *p : Picture1) {
         p->hide();
-        p->move(TwipsToPixels(kPageLeft), TwipsToPixels(kPageTop));
+        p->move(TwipsToPixels(kPageLeft), pageTop_);
     }
     const int index = TabStrip1->currentIndex();
     if (index >= 0 && index < int(Picture1.size()))
