@@ -77,8 +77,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Толкование сна"));
     setWindowIcon(appIcon());
-    if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
-        setMinimumSize(380, 200);
+    const bool underOwnName = ExeBaseName().toUpper() == QLatin1String("SOMNEX");
 
     Toolbar1 = new QToolBar(this);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -97,6 +96,8 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     btnCopy = add("Copy", "Копировать", "Скопировать в буфер (Ctrl+C)", "copy");
     btnFind = add("find", "Найти", "Искать в тексте (F3)", "find");
     backButton = qobject_cast<QToolButton *>(Toolbar1->widgetForAction(btnBack));
+    if (underOwnName)
+        setMinimumSize(std::max(380, Toolbar1->sizeHint().width()), 200);
     backMenu = new QMenu(this);
     if (backButton) {
         backButton->setMenu(backMenu);
@@ -132,7 +133,9 @@ bool Tolk::Form_Load()
             GetSettingReal(settings::kApp, settings::kMain, settings::key::TTop, host_ ? host_->mainTopTwips() : 0);
         double left = GetSettingReal(settings::kApp, settings::kMain, settings::key::TLeft, 15);
         double height = GetSettingReal(settings::kApp, settings::kMain, settings::key::THeight, kDesignHeight);
-        double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::TWidth, kDesignWidth);
+        // the first opening shows every tool button, however large the font
+        const double designWidth = std::max(kDesignWidth, PixelsToTwips(Toolbar1->sizeHint().width()));
+        double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::TWidth, designWidth);
         const double sw = PixelsToTwips(screen.width()), sh = PixelsToTwips(screen.height());
         // centred in the screen's available area (a top or left panel moves its origin)
         if (top < 1)

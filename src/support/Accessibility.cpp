@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPen>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
@@ -205,6 +207,64 @@ QAccessibleInterface *clickLabelFactory(const QString &className, QObject *objec
     return label ? new ClickLabelAccessible(label) : nullptr;
 }
 
+// A ring around the focused tool button: the style draws its focus too
+// faintly to be followed, and not at all on the flat tool bars. It lies over
+// the button, takes no mouse and follows the focus.
+class FocusRing : public QWidget {
+public:
+    FocusRing() : QWidget(nullptr)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        QObject::connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { follow(now); });
+    }
+    void follow(QWidget *now)
+    {
+        if (target_ && target_ != now)
+            target_->removeEventFilter(this);
+        auto *button = qobject_cast<QToolButton *>(now);
+        if (!button || !button->parentWidget() || !button->isVisible()) {
+            target_ = nullptr;
+            hide();
+            return;
+        }
+        if (target_ != button) {
+            target_ = button;
+            button->installEventFilter(this);
+        }
+        if (parentWidget() != button->parentWidget())
+            setParent(button->parentWidget());
+        setGeometry(button->geometry());
+        raise();
+        show();
+    }
+    ~FocusRing() override
+    {
+        if (target_)
+            target_->removeEventFilter(this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == target_
+            && (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Hide
+                || e->type() == QEvent::Show))
+            follow(target_);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> target_;
+};
+
 // Windows whose controls are placed by hand rather than by a layout: their
 // Tab order is taken from where the controls are.
 bool placedByHand(const QWidget *window)
@@ -330,6 +390,14 @@ void InstallAccessibility()
     installed = true;
     QAccessible::installFactory(clickLabelFactory);
     qApp->installEventFilter(new AccessibilityFilter(qApp));
+    // owned by whichever window holds it; made again if that window goes
+    static QPointer<FocusRing> ring;
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget *, QWidget *now) {
+        if (!ring && qobject_cast<QToolButton *>(now)) {
+            ring = new FocusRing;
+            ring->follow(now);
+        }
+    });
     for (QWidget *w : QApplication::topLevelWidgets())
         applyAccessibilityTree(w);
 }

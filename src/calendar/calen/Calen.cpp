@@ -29,6 +29,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace somnex::calendar {
 
 namespace {
@@ -260,7 +262,9 @@ void Calen::buildControls()
     v->addWidget(strip);
     v->addLayout(body);
     v->addStretch(1);
-    resize(470, sizeHint().height());
+    // every button of the tool bar in sight, whatever the font
+    Toolbar1->setMinimumWidth(Toolbar1->sizeHint().width());
+    resize(std::max(470, sizeHint().width()), sizeHint().height());
 
     connect(btnNow, &QAction::triggered, this, &Calen::Toolbar1_ButtonClick);
     connect(btnDiary, &QAction::triggered, this, [this] {
