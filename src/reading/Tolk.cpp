@@ -491,10 +491,11 @@ SearchForm::SearchForm(Tolk *owner) : QWidget(owner, Qt::Tool), tolk_(owner)
     QFont hf = heading->font();
     hf.setBold(true);
     heading->setFont(hf);
-    label = new QLabel(QStringLiteral("Что искать:"), this);
+    label = new QLabel(QStringLiteral("&Что искать:"), this);
     Text1 = new QLineEdit(this);
+    label->setBuddy(Text1);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Command1 = new QPushButton(QStringLiteral("Искать"), this);
+    Command1 = new QPushButton(QStringLiteral("&Искать"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
     Command1->setDefault(true);
     auto *v = new QVBoxLayout(this);

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -87,7 +88,10 @@ QStringList clipped(QWidget *window)
                 continue;
             const QRect box = l->contentsRect();
             const QFontMetrics fm = l->fontMetrics();
-            const int wide = fm.horizontalAdvance(l->text()) - 2 * l->margin() - 2 * l->indent() * 0;
+            QString text = l->text();
+            if (l->buddy()) // the mnemonic's ampersand is not drawn
+                text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+            const int wide = fm.horizontalAdvance(text);
             if (wide > box.width() || fm.height() > box.height() + 1)
                 out << QStringLiteral("%1 «%2» %3×%4 needs %5×%6")
                            .arg(l->objectName(), l->text())

@@ -131,8 +131,8 @@ void OptionsForm::placeControls()
 
 void OptionsForm::buildGeneralPage(QWidget *page)
 {
-    Check1 = new QCheckBox(QStringLiteral("При закрытии сворачиваться в область уведомлений"), page);
-    Check2 = new QCheckBox(QStringLiteral("Автоматически загружаться при входе в систему"), page);
+    Check1 = new QCheckBox(QStringLiteral("&При закрытии сворачиваться в область уведомлений"), page);
+    Check2 = new QCheckBox(QStringLiteral("&Автоматически загружаться при входе в систему"), page);
     Image4 = new QLabel(page);
     Image4->setPixmap(artworkPixmap(QStringLiteral("tray-area"), {150, 30}, devicePixelRatioF()));
     Image4->setFixedSize(150, 30);
@@ -141,11 +141,12 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     Label2->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setGeometry(106, 0, 44, 30);
-    Label3 = new QLabel(QStringLiteral("Прозрачность контекстного меню:"), page);
+    Label3 = new QLabel(QStringLiteral("Про&зрачность контекстного меню:"), page);
     // Translucency needs a compositing manager; the note says so where none runs.
     TranspNote = new QLabel(QStringLiteral(" (требуется композитный менеджер окон)"), page);
     TranspNote->setVisible(!CompositingAvailable());
     Slider1 = new Slider(page);
+    Label3->setBuddy(Slider1);
     Slider1->setFixedHeight(24);
     Slider1->setValueText([](int v) { return QString::number(transparencyPercent(v)) + QStringLiteral(" %"); });
     Label1 = new QLabel(QStringLiteral("0 %"), page);
@@ -177,7 +178,7 @@ void OptionsForm::buildLocationPage(QWidget *page)
     QFont bold = group->font();
     bold.setBold(true);
     group->setFont(bold);
-    auto *nameLabel = new QLabel(QStringLiteral("Название:"), page);
+    auto *nameLabel = new QLabel(QStringLiteral("&Название:"), page);
     Text1 = new QLineEdit(page);
     nameLabel->setBuddy(Text1);
     Toolbar1 = new QToolBar(page);
@@ -185,8 +186,8 @@ void OptionsForm::buildLocationPage(QWidget *page)
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     btnCities = Toolbar1->addAction(QStringLiteral(">>>"));
     btnCities->setToolTip(QStringLiteral("Справочник городов"));
-    auto *latLabel = new QLabel(QStringLiteral("Широта:"), page);
-    auto *lonLabel = new QLabel(QStringLiteral("Долгота:"), page);
+    auto *latLabel = new QLabel(QStringLiteral("&Широта:"), page);
+    auto *lonLabel = new QLabel(QStringLiteral("&Долгота:"), page);
     Combo7 = new QComboBox(page);
     Combo8 = new QComboBox(page);
     Combo9 = new QComboBox(page);
@@ -209,7 +210,7 @@ void OptionsForm::buildLocationPage(QWidget *page)
     holdMinutes(Combo12, Combo11, location::kMaxLongitudeDegrees);
     latLabel->setBuddy(Combo7);
     lonLabel->setBuddy(Combo12);
-    Command4 = new QPushButton(QStringLiteral("Настройка даты, времени и часового пояса"), page);
+    Command4 = new QPushButton(QStringLiteral("Настройка даты, &времени и часового пояса"), page);
 
     auto *g = new QGridLayout;
     g->setHorizontalSpacing(6);
