@@ -324,6 +324,37 @@ TEST_F(AccessibilityTest, TabGoesThroughTheMainWindowAsItIsLaidOut)
     }
 }
 
+// Tab through the windows laid out in rows goes down them too (the print
+// dialog's groups stand side by side and are gone through a group at a
+// time), and the calendar starts at its date.
+TEST_F(AccessibilityTest, TabGoesDownTheOtherWindows)
+{
+    eachWindow([](const QString &label, QWidget *window) {
+        static const QStringList checked = {QStringLiteral("календарь"), QStringLiteral("настройки, общие"),
+                                            QStringLiteral("поиск в толкованиях")};
+        if (!checked.contains(label) || !window)
+            return;
+        window->show();
+        QCoreApplication::processEvents();
+        const QList<QWidget *> stops = tabStopsByPosition(window);
+        ASSERT_GE(stops.size(), 2) << label.toStdString();
+        QList<QWidget *> chain{stops.first()};
+        for (QWidget *w = stops.first()->nextInFocusChain(); w != stops.first() && chain.size() < 200;
+             w = w->nextInFocusChain())
+            if (stops.contains(w) && !chain.contains(w))
+                chain << w;
+        QStringList want, got;
+        for (QWidget *w : stops)
+            want << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+        for (QWidget *w : chain)
+            got << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+        EXPECT_EQ(got, want) << label.toStdString();
+        if (auto *calen = qobject_cast<calendar::Calen *>(window)) {
+            EXPECT_EQ(calen->focusWidget(), calen->findChild<QWidget *>(QStringLiteral("DTPicker1")));
+        }
+    });
+}
+
 // With the system font at 14 pt no caption of the main window, the options,
 // the calendar or the interpretation window is cut off.
 TEST_F(AccessibilityTest, NoCaptionIsClippedWithALargeFont)

@@ -186,6 +186,26 @@ def check_tab_order(label, win):
         failures.append(f"{label}: {len(missing)} controls never reached by Tab")
 
 
+def check_slider(win):
+    """The slider tells its value, and a key press changes what it tells."""
+    sliders = [c for c in controls(win, []) if c.getRole() == pyatspi.ROLE_SLIDER]
+    if not sliders:
+        failures.append("настройки: no slider")
+        print("настройки: no slider")
+        return
+    s = sliders[0]
+    value = s.queryValue()
+    before = value.currentValue
+    s.queryComponent().grabFocus()
+    time.sleep(0.3)
+    xdo("key", "Right")
+    time.sleep(0.4)
+    after = value.currentValue
+    print(f"настройки: slider {s.name!r} {before} -> {after} of {value.minimumValue}..{value.maximumValue}")
+    if not (value.minimumValue <= after <= value.maximumValue) or after == before:
+        failures.append("настройки: the slider's value is not announced")
+
+
 def activate(win):
     """Gives the window the keyboard (through the window manager)."""
     xdo("search", "--sync", "--limit", "1", "--name", win.name, "windowactivate", "--sync")
@@ -249,6 +269,7 @@ def main():
         w = new_window(app, before)
         check_names(label, w)
         if w is not None and label == "настройки":
+            check_slider(w)
             # the second page of the options
             for c in controls(w, []):
                 if c.getRole() == pyatspi.ROLE_PAGE_TAB and c.name == "Настройки местности":

@@ -338,6 +338,23 @@ void Calen::Form_Load()
     Picture4->setFocusProxy(DTPicker2->hWnd());
     DTPicker1->hWnd()->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker2->hWnd()->setObjectName(QStringLiteral("DTPicker2"));
+    // Tab goes down the window: the date, the time, the buttons beside
+    // them, the three answers, the place; the date has the focus first.
+    QWidget *order[] = {DTPicker1->hWnd(),
+                        DTPicker2->hWnd(),
+                        Toolbar1->widgetForAction(btnNow),
+                        Toolbar1->widgetForAction(btnDiary),
+                        Text1,
+                        Text2,
+                        Text3,
+                        Label7};
+    for (QWidget *w : order)
+        if (w && w->focusPolicy() == Qt::NoFocus) // the tool buttons and the place's link
+            w->setFocusPolicy(Qt::TabFocus);
+    for (size_t i = 1; i < std::size(order); ++i)
+        if (order[i - 1] && order[i])
+            QWidget::setTabOrder(order[i - 1], order[i]);
+    DTPicker1->hWnd()->setFocus();
     connect(DTPicker1, &cDateTimePicker::Change, this, &Calen::DTPicker1_Change);
     connect(DTPicker2, &cDateTimePicker::Change, this, &Calen::DTPicker2_Change);
     connect(DTPicker1, &cDateTimePicker::ClouseUp, this, &Calen::DTPicker1_ClouseUp);
