@@ -299,6 +299,42 @@ QString Tolk::GetWord(int index) const
     return somnex::GetWord(RichTextBox1->builtText(), index);
 }
 
+bool Tolk::selectLink(bool forward)
+{
+    // a link is its word between the hidden markers < and >
+    const QString &t = RichTextBox1->builtText();
+    const int at = RichTextBox1->selStart();
+    const qsizetype open =
+        forward ? t.indexOf(QLatin1Char('<'), at) : (at >= 2 ? t.lastIndexOf(QLatin1Char('<'), at - 2) : -1);
+    if (open < 0)
+        return false;
+    const qsizetype close = t.indexOf(QLatin1Char('>'), open);
+    if (close < 0)
+        return false;
+    RichTextBox1->setSel(static_cast<int>(open + 1), static_cast<int>(close - open - 1));
+    RichTextBox1->ensureCursorVisible();
+    const QString word = GetWord(static_cast<int>(open + 2));
+    RichTextBox1->setToolTip(QStringLiteral("Перейти к «") + word + QStringLiteral("»"));
+    return true;
+}
+
+bool Tolk::followSelectedLink()
+{
+    if (RichTextBox1->selLength() == 0)
+        return false;
+    const QString w = GetWord(RichTextBox1->selStart() + 1);
+    if (w.isEmpty())
+        return false;
+    if (w != RichTextBox1->Tag) {
+        AddBack(w);
+        CheckBack();
+        if (!ShowWord(w, QStringLiteral("RichTextBox1_KeyDown")))
+            return true;
+        RichTextBox1->setSel(0, 0);
+    }
+    return true;
+}
+
 // The Back button: the last word left is shown again and leaves the history.
 void Tolk::goBack()
 {
@@ -449,6 +485,12 @@ bool Tolk::Form_KeyDown(int key, Qt::KeyboardModifiers mods, bool inDocument)
     if (key == Qt::Key_F3 || (ctrl && key == Qt::Key_F)) {
         Toolbar1_ButtonClick(QStringLiteral("find"));
         return true;
+    }
+    if (inDocument && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return selectLink(key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && followSelectedLink())
+            return true;
     }
     if (inDocument && ctrl && key == Qt::Key_Backspace) {
         Toolbar1_ButtonClick(QStringLiteral("Back"));
