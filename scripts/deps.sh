@@ -11,7 +11,8 @@ common=(cmake g++ ninja-build pkg-config
         qt6-charts-dev libqt6opengl6-dev qt6-wayland)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
          cups cups-client poppler-utils
-         appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin weston dbus-daemon xvfb)
+         appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin weston dbus-daemon
+         xvfb openbox xdotool dbus at-spi2-core python3-pyatspi)
 packaging=(dpkg-dev file lintian)
 ci=(clang libclang-rt-dev clang-format clang-tidy)
 

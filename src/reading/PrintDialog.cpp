@@ -110,6 +110,7 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
 
     Frame1 = new QGroupBox(QStringLiteral("Принтер"), this);
     ImageCombo1 = new QComboBox(Frame1);
+    ImageCombo1->setObjectName(QStringLiteral("ImageCombo1"));
     ImageCombo1->setIconSize({16, 16});
     ImageCombo1->setMinimumContentsLength(24);
     ImageCombo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -119,9 +120,12 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         l->setMinimumWidth(200);
     }
-    Command3 = new QPushButton(QStringLiteral("Настройки страницы"), Frame1);
+    Command3 = new QPushButton(QStringLiteral("Настройки &страницы"), Frame1);
+    Command3->setObjectName(QStringLiteral("Command3"));
     auto *g1 = new QGridLayout(Frame1);
-    g1->addWidget(new QLabel(QStringLiteral("Имя:"), Frame1), 0, 0);
+    auto *printerName = new QLabel(QStringLiteral("&Имя:"), Frame1);
+    printerName->setBuddy(ImageCombo1);
+    g1->addWidget(printerName, 0, 0);
     g1->addWidget(ImageCombo1, 0, 1, 1, 2);
     g1->addWidget(new QLabel(QStringLiteral("Тип:"), Frame1), 1, 0);
     g1->addWidget(Label6, 1, 1, 1, 2);
@@ -131,8 +135,8 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     g1->setColumnStretch(1, 1);
 
     Frame2 = new QGroupBox(QStringLiteral("Диапазон печати"), this);
-    Option1 = new QRadioButton(QStringLiteral("Всё содержимое окна"), Frame2);
-    Option2 = new QRadioButton(QStringLiteral("Выделенный фрагмент"), Frame2);
+    Option1 = new QRadioButton(QStringLiteral("&Всё содержимое окна"), Frame2);
+    Option2 = new QRadioButton(QStringLiteral("В&ыделенный фрагмент"), Frame2);
     auto *v2 = new QVBoxLayout(Frame2);
     v2->addWidget(Option1);
     v2->addWidget(Option2);
@@ -140,9 +144,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
 
     Frame3 = new QGroupBox(QStringLiteral("Копии"), this);
     Text1 = new QLineEdit(QStringLiteral("1"), Frame3);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setMaxLength(10);
     Text1->setFixedWidth(48);
     VScroll1 = new QScrollBar(Qt::Vertical, Frame3);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
     VScroll1->setRange(kMinCopies, kMaxCopies);
     VScroll1->setValue(1);
     // the upper arrow adds a copy
@@ -150,7 +156,9 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     VScroll1->setInvertedControls(true);
     VScroll1->setFixedHeight(Text1->sizeHint().height());
     auto *h3 = new QHBoxLayout(Frame3);
-    h3->addWidget(new QLabel(QStringLiteral("Число копий:"), Frame3));
+    auto *copies = new QLabel(QStringLiteral("Число &копий:"), Frame3);
+    copies->setBuddy(Text1);
+    h3->addWidget(copies);
     h3->addWidget(Text1);
     h3->addSpacing(-h3->spacing());
     h3->addWidget(VScroll1);

@@ -78,8 +78,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Толкование сна"));
     setWindowIcon(appIcon());
-    if (ExeBaseName().toUpper() == QLatin1String("SOMNEX"))
-        setMinimumSize(380, 200);
+    const bool underOwnName = ExeBaseName().toUpper() == QLatin1String("SOMNEX");
 
     Toolbar1 = new QToolBar(this);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -98,6 +97,8 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     btnCopy = add("Copy", "Копировать", "Скопировать в буфер (Ctrl+C)", "copy");
     btnFind = add("find", "Найти", "Искать в тексте (F3)", "find");
     backButton = qobject_cast<QToolButton *>(Toolbar1->widgetForAction(btnBack));
+    if (underOwnName)
+        setMinimumSize(std::max(380, Toolbar1->sizeHint().width()), 200);
     backMenu = new QMenu(this);
     if (backButton) {
         backButton->setMenu(backMenu);
@@ -107,6 +108,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     Text2 = new QFrame(this);
     Text2->setFrameShape(QFrame::StyledPanel);
     RichTextBox1 = new TolkView(Text2);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setFrameShape(QFrame::NoFrame);
     connect(RichTextBox1, &TolkView::hovered, this, &Tolk::RichTextBox1_MouseMove);
     connect(RichTextBox1, &TolkView::released, this, &Tolk::RichTextBox1_MouseUp);
@@ -132,7 +134,9 @@ bool Tolk::Form_Load()
             GetSettingReal(settings::kApp, settings::kMain, settings::key::TTop, host_ ? host_->mainTopTwips() : 0);
         double left = GetSettingReal(settings::kApp, settings::kMain, settings::key::TLeft, 15);
         double height = GetSettingReal(settings::kApp, settings::kMain, settings::key::THeight, kDesignHeight);
-        double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::TWidth, kDesignWidth);
+        // the first opening shows every tool button, however large the font
+        const double designWidth = std::max(kDesignWidth, PixelsToTwips(Toolbar1->sizeHint().width()));
+        double width = GetSettingReal(settings::kApp, settings::kMain, settings::key::TWidth, designWidth);
         const double sw = PixelsToTwips(screen.width()), sh = PixelsToTwips(screen.height());
         // centred in the screen's available area (a top or left panel moves its origin)
         if (top < 1)
@@ -300,6 +304,42 @@ QString Tolk::GetWord(int index) const
     return somnex::GetWord(RichTextBox1->builtText(), index);
 }
 
+bool Tolk::selectLink(bool forward)
+{
+    // a link is its word between the hidden markers < and >
+    const QString &t = RichTextBox1->builtText();
+    const int at = RichTextBox1->selStart();
+    const qsizetype open =
+        forward ? t.indexOf(QLatin1Char('<'), at) : (at >= 2 ? t.lastIndexOf(QLatin1Char('<'), at - 2) : -1);
+    if (open < 0)
+        return false;
+    const qsizetype close = t.indexOf(QLatin1Char('>'), open);
+    if (close < 0)
+        return false;
+    RichTextBox1->setSel(static_cast<int>(open + 1), static_cast<int>(close - open - 1));
+    RichTextBox1->ensureCursorVisible();
+    const QString word = GetWord(static_cast<int>(open + 2));
+    RichTextBox1->setToolTip(QStringLiteral("Перейти к «") + word + QStringLiteral("»"));
+    return true;
+}
+
+bool Tolk::followSelectedLink()
+{
+    if (RichTextBox1->selLength() == 0)
+        return false;
+    const QString w = GetWord(RichTextBox1->selStart() + 1);
+    if (w.isEmpty())
+        return false;
+    if (w != RichTextBox1->Tag) {
+        AddBack(w);
+        CheckBack();
+        if (!ShowWord(w, QStringLiteral("RichTextBox1_KeyDown")))
+            return true;
+        RichTextBox1->setSel(0, 0);
+    }
+    return true;
+}
+
 // The Back button: the last word left is shown again and leaves the history.
 void Tolk::goBack()
 {
@@ -451,6 +491,12 @@ bool Tolk::Form_KeyDown(int key, Qt::KeyboardModifiers mods, bool inDocument)
         Toolbar1_ButtonClick(QStringLiteral("find"));
         return true;
     }
+    if (inDocument && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return selectLink(key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && followSelectedLink())
+            return true;
+    }
     if (inDocument && ctrl && key == Qt::Key_Backspace) {
         Toolbar1_ButtonClick(QStringLiteral("Back"));
         return true;
@@ -485,15 +531,18 @@ bool Tolk::eventFilter(QObject *watched, QEvent *e)
 
 SearchForm::SearchForm(Tolk *owner) : QWidget(owner, Qt::Tool), tolk_(owner)
 {
+    setObjectName(QStringLiteral("SearchForm"));
     setWindowTitle(QStringLiteral("Поиск"));
     setAttribute(Qt::WA_DeleteOnClose);
     heading = new QLabel(QStringLiteral("Поиск на странице"), this);
     QFont hf = heading->font();
     hf.setBold(true);
     heading->setFont(hf);
-    label = new QLabel(QStringLiteral("Что искать:"), this);
+    label = new QLabel(QStringLiteral("&Что искать:"), this);
     Text1 = new QLineEdit(this);
-    Command1 = new QPushButton(QStringLiteral("Искать"), this);
+    label->setBuddy(Text1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Command1 = new QPushButton(QStringLiteral("&Искать"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
     Command1->setDefault(true);
     auto *v = new QVBoxLayout(this);

@@ -70,6 +70,11 @@ public:
     void AddBack(const QString &word);
     void CheckBack();
     QString GetWord(int index) const;
+    // The keyboard's way through the see-also links: Tab and Shift+Tab in the
+    // text select the next or previous link (false past the last: the focus
+    // moves on), Enter opens the selected one.
+    bool selectLink(bool forward);
+    bool followSelectedLink();
     void ShowFind();
     void mnuCopy_Click();
     void mnuPrint_Click();

@@ -25,9 +25,11 @@ SearchTexts::SearchTexts(std::function<QTextEdit *(const QString &)> open, QWidg
     Text1 = new QLineEdit(this);
     Text1->setPlaceholderText(QStringLiteral("Слова, которые есть в толковании"));
     Text1->setClearButtonEnabled(true);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Label1 = new QLabel(kBuilding, this);
     Label1->setTextFormat(Qt::PlainText);
     List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
     List1->setWordWrap(true);
     List1->setAlternatingRowColors(true);
     layout->addWidget(Text1);

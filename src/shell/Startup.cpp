@@ -14,6 +14,7 @@
 #include "platform/ui/Translations.h"
 #include "shell/AboutBox.h"
 #include "shell/Form1.h"
+#include "support/Accessibility.h"
 #include "support/Artwork.h"
 
 #include <QApplication>
@@ -80,6 +81,7 @@ int Main(int argc, char **argv)
     UseRussianFormats();
     LoadQtTranslations(qapp);
     InstallMessageBoxes();
+    InstallAccessibility();
     connectAstronomy();
 
     // Files on the command line (a file manager opening books with us).

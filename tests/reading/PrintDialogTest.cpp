@@ -147,7 +147,7 @@ TEST_F(PrintingTest, ListsTheServersQueuesInOrderAndMarksTheDefault)
     EXPECT_EQ(d.Frame1->title(), "Принтер");
     EXPECT_EQ(d.Frame2->title(), "Диапазон печати");
     EXPECT_EQ(d.Frame3->title(), "Копии");
-    EXPECT_EQ(d.Command3->text(), "Настройки страницы");
+    EXPECT_EQ(d.Command3->text(), "Настройки &страницы");
     EXPECT_EQ(d.Command1->text(), "Ok");
     EXPECT_EQ(d.Command2->text(), "Отмена");
     ASSERT_EQ(d.ImageCombo1->count(), 2);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -201,6 +202,42 @@ TEST_F(TolkTest, FollowingLinksAndWalkingBack)
     tolk->Form_KeyDown(Qt::Key_Backspace, Qt::ControlModifier, true); // disabled: nothing
     tolk->Form_KeyDown(Qt::Key_H, Qt::ControlModifier, false);
     EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+}
+
+// Without a mouse: Tab and Shift+Tab in the text go from link to link,
+// Enter opens the selected one, and past the last link Tab leaves the text.
+TEST_F(TolkTest, TheKeyboardReachesAndFollowsTheLinks)
+{
+    TolkView *v = tolk->RichTextBox1;
+    v->setSel(0, 0);
+    auto key = [&](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, k, mods);
+        QApplication::sendEvent(v, &press);
+    };
+    const QString t = v->builtText();
+    QStringList links;
+    for (qsizetype open = t.indexOf('<'); open >= 0; open = t.indexOf('<', open + 1))
+        links << t.mid(open + 1, t.indexOf('>', open) - open - 1);
+    ASSERT_GE(links.size(), 3) << t.toStdString();
+    QStringList selected;
+    for (int i = 0; i < links.size(); ++i) {
+        key(Qt::Key_Tab);
+        selected << v->selText();
+    }
+    EXPECT_EQ(selected, links) << "every link in turn";
+    EXPECT_EQ(v->toolTip(), "Перейти к «" + links.last() + "»");
+    EXPECT_FALSE(tolk->selectLink(true)) << "past the last link the focus moves on";
+    key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(v->selText(), links[links.size() - 2]);
+
+    v->setSel(0, 0);
+    key(Qt::Key_Return); // nothing selected: no link followed
+    EXPECT_EQ(v->Tag, "Вода");
+    key(Qt::Key_Tab);
+    ASSERT_EQ(v->selText(), "Река");
+    key(Qt::Key_Return);
+    EXPECT_EQ(v->Tag, "Река");
+    EXPECT_EQ(tolk->Back, QStringList({"Вода"}));
 }
 
 TEST_F(TolkTest, TheSameWordTwiceChangesNothing)

@@ -29,6 +29,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace somnex::calendar {
 
 namespace {
@@ -61,6 +63,10 @@ QPlainTextEdit *textBox(QWidget *parent, int lines)
 {
     auto *t = new QPlainTextEdit(parent);
     t->setReadOnly(true);
+    // read with the keyboard too: Tab stops here and leaves again
+    t->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    t->setFocusPolicy(Qt::StrongFocus);
+    t->setTabChangesFocus(true);
     t->setFrameShape(QFrame::StyledPanel);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -174,6 +180,9 @@ void Calen::buildControls()
     Text1 = textBox(this, 2);
     Text2 = textBox(this, 2);
     Text3 = textBox(this, 4);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text3->setObjectName(QStringLiteral("Text3"));
     Picture2 = new QLabel(this);
     Picture2->setFixedSize(kShownWidth, kShownWidth);
     Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -181,6 +190,7 @@ void Calen::buildControls()
     Picture2->installEventFilter(this);
 
     Label7 = new ClickLabel(this);
+    Label7->setObjectName(QStringLiteral("Label7"));
     QFont link = font();
     link.setUnderline(true);
     Label7->setFont(link);
@@ -252,7 +262,9 @@ void Calen::buildControls()
     v->addWidget(strip);
     v->addLayout(body);
     v->addStretch(1);
-    resize(470, sizeHint().height());
+    // every button of the tool bar in sight, whatever the font
+    Toolbar1->setMinimumWidth(Toolbar1->sizeHint().width());
+    resize(std::max(470, sizeHint().width()), sizeHint().height());
 
     connect(btnNow, &QAction::triggered, this, &Calen::Toolbar1_ButtonClick);
     connect(btnDiary, &QAction::triggered, this, [this] {
@@ -324,6 +336,25 @@ void Calen::Form_Load()
     Picture4->setFocusPolicy(Qt::StrongFocus);
     Picture3->setFocusProxy(DTPicker1->hWnd());
     Picture4->setFocusProxy(DTPicker2->hWnd());
+    DTPicker1->hWnd()->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker2->hWnd()->setObjectName(QStringLiteral("DTPicker2"));
+    // Tab goes down the window: the date, the time, the buttons beside
+    // them, the three answers, the place; the date has the focus first.
+    QWidget *order[] = {DTPicker1->hWnd(),
+                        DTPicker2->hWnd(),
+                        Toolbar1->widgetForAction(btnNow),
+                        Toolbar1->widgetForAction(btnDiary),
+                        Text1,
+                        Text2,
+                        Text3,
+                        Label7};
+    for (QWidget *w : order)
+        if (w && w->focusPolicy() == Qt::NoFocus) // the tool buttons and the place's link
+            w->setFocusPolicy(Qt::TabFocus);
+    for (size_t i = 1; i < std::size(order); ++i)
+        if (order[i - 1] && order[i])
+            QWidget::setTabOrder(order[i - 1], order[i]);
+    DTPicker1->hWnd()->setFocus();
     connect(DTPicker1, &cDateTimePicker::Change, this, &Calen::DTPicker1_Change);
     connect(DTPicker2, &cDateTimePicker::Change, this, &Calen::DTPicker2_Change);
     connect(DTPicker1, &cDateTimePicker::ClouseUp, this, &Calen::DTPicker1_ClouseUp);

@@ -36,10 +36,12 @@ SpravCity::SpravCity(const LocationControls &target, QWidget *parent, const QStr
     Heading->setStyleSheet(QStringLiteral(
         "QLabel { color: white; font-weight: bold; padding: 4px 8px;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"));
-    auto *searchLabel = new QLabel(QStringLiteral("Быстрый поиск:"), this);
+    auto *searchLabel = new QLabel(QStringLiteral("&Быстрый поиск:"), this);
     Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
     searchLabel->setBuddy(Text1);
     ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setColumnCount(3);
     ListView1->setHeaderLabels({QStringLiteral("Город"), QStringLiteral("Широта"), QStringLiteral("Долгота")});
     ListView1->setRootIsDecorated(false);

@@ -28,6 +28,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace somnex::options {
 
 namespace {
@@ -56,25 +58,21 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowIcon(appIcon());
-    setFixedSize(kWidthPx, kHeightPx);
 
     Heading = new QLabel(QStringLiteral("Настройки программы"), this);
     Heading->setStyleSheet(QStringLiteral(
         "QLabel { color: white; font-weight: bold; padding: 4px 8px;"
         " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"));
-    Heading->setGeometry(0, 0, kWidthPx, 26);
 
     TabStrip1 = new QTabBar(this);
     TabStrip1->addTab(artworkIcon(QStringLiteral("hlp")), QStringLiteral("Общие"));
     TabStrip1->addTab(QStringLiteral("Настройки местности"));
     TabStrip1->setExpanding(false);
     TabStrip1->setDrawBase(true);
-    TabStrip1->setGeometry(TwipsToPixels(kPageLeft), 46, kPageWidthPx, TabStrip1->sizeHint().height());
 
     for (int i = 0; i < 2; ++i) {
         Picture1[i] = new QWidget(this);
         Picture1[i]->setObjectName(QStringLiteral("Picture1_%1").arg(i));
-        Picture1[i]->resize(kPageWidthPx, kPageHeightPx);
     }
     buildGeneralPage(Picture1[0]);
     buildLocationPage(Picture1[1]);
@@ -82,9 +80,7 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
     Command1->setDefault(true);
-    const int bw = 90, bh = Command1->sizeHint().height();
-    Command2->setGeometry(kWidthPx - 13 - bw, kHeightPx - 12 - bh, bw, bh);
-    Command1->setGeometry(kWidthPx - 13 - 2 * bw - 8, kHeightPx - 12 - bh, bw, bh);
+    placeControls();
 
     connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
@@ -96,6 +92,13 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     connect(btnCities, &QAction::triggered, this, &OptionsForm::Toolbar1_ButtonClick);
     Slider1->installEventFilter(this);
     Label2->installEventFilter(this);
+    const std::pair<QObject *, const char *> names[] = {
+        {TabStrip1, "TabStrip1"}, {Check1, "Check1"},       {Check2, "Check2"},    {Slider1, "Slider1"},
+        {Text1, "Text1"},         {btnCities, "btnCities"}, {Combo7, "Combo7"},    {Combo8, "Combo8"},
+        {Combo9, "Combo9"},       {Combo10, "Combo10"},     {Combo11, "Combo11"},  {Combo12, "Combo12"},
+        {Command1, "Command1"},   {Command2, "Command2"},   {Command4, "Command4"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
 
     Form_Load();
     TabStrip1_Click();
@@ -103,10 +106,34 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
 
 OptionsForm::~OptionsForm() = default;
 
+void OptionsForm::placeControls()
+{
+    // The window's size at the usual font; a larger font makes it grow
+    // until every caption fits.
+    const int headH = std::max(26, Heading->sizeHint().height());
+    const int tabTop = headH + 20;
+    const int tabH = TabStrip1->sizeHint().height();
+    pageTop_ = std::max(TwipsToPixels(kPageTop), tabTop + tabH + 4);
+    QSize page(kPageWidthPx, kPageHeightPx);
+    for (QWidget *p : Picture1)
+        page = page.expandedTo(p->sizeHint());
+    const int bw = std::max({90, Command1->sizeHint().width(), Command2->sizeHint().width()});
+    const int bh = Command1->sizeHint().height();
+    const int width = std::max(kWidthPx, page.width() + 2 * 13);
+    const int height = std::max(kHeightPx, pageTop_ + page.height() + 12 + bh + 12);
+    setFixedSize(width, height);
+    Heading->setGeometry(0, 0, width, headH);
+    TabStrip1->setGeometry(TwipsToPixels(kPageLeft), tabTop, width - 2 * 13, tabH);
+    for (QWidget *p : Picture1)
+        p->resize(width - 2 * 13, page.height());
+    Command2->setGeometry(width - 13 - bw, height - 12 - bh, bw, bh);
+    Command1->setGeometry(width - 13 - 2 * bw - 8, height - 12 - bh, bw, bh);
+}
+
 void OptionsForm::buildGeneralPage(QWidget *page)
 {
-    Check1 = new QCheckBox(QStringLiteral("При закрытии сворачиваться в область уведомлений"), page);
-    Check2 = new QCheckBox(QStringLiteral("Автоматически загружаться при входе в систему"), page);
+    Check1 = new QCheckBox(QStringLiteral("&При закрытии сворачиваться в область уведомлений"), page);
+    Check2 = new QCheckBox(QStringLiteral("&Автоматически загружаться при входе в систему"), page);
     Image4 = new QLabel(page);
     Image4->setPixmap(artworkPixmap(QStringLiteral("tray-area"), {150, 30}, devicePixelRatioF()));
     Image4->setFixedSize(150, 30);
@@ -115,14 +142,16 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     Label2->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setGeometry(106, 0, 44, 30);
-    Label3 = new QLabel(QStringLiteral("Прозрачность контекстного меню:"), page);
+    Label3 = new QLabel(QStringLiteral("Про&зрачность контекстного меню:"), page);
     // Translucency needs a compositing manager on X11 and cannot be had on
     // Wayland; the note says why where the slider would change nothing.
     const QString note = CurrentSessionTraits().translucencyNote;
     TranspNote = new QLabel(note.isEmpty() ? QStringLiteral(" (требуется композитный менеджер окон)") : note, page);
     TranspNote->setVisible(!note.isEmpty());
     Slider1 = new Slider(page);
+    Label3->setBuddy(Slider1);
     Slider1->setFixedHeight(24);
+    Slider1->setValueText([](int v) { return QString::number(transparencyPercent(v)) + QStringLiteral(" %"); });
     Label1 = new QLabel(QStringLiteral("0 %"), page);
     Label1->setMinimumWidth(48);
 
@@ -152,7 +181,7 @@ void OptionsForm::buildLocationPage(QWidget *page)
     QFont bold = group->font();
     bold.setBold(true);
     group->setFont(bold);
-    auto *nameLabel = new QLabel(QStringLiteral("Название:"), page);
+    auto *nameLabel = new QLabel(QStringLiteral("&Название:"), page);
     Text1 = new QLineEdit(page);
     nameLabel->setBuddy(Text1);
     Toolbar1 = new QToolBar(page);
@@ -160,8 +189,8 @@ void OptionsForm::buildLocationPage(QWidget *page)
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     btnCities = Toolbar1->addAction(QStringLiteral(">>>"));
     btnCities->setToolTip(QStringLiteral("Справочник городов"));
-    auto *latLabel = new QLabel(QStringLiteral("Широта:"), page);
-    auto *lonLabel = new QLabel(QStringLiteral("Долгота:"), page);
+    auto *latLabel = new QLabel(QStringLiteral("&Широта:"), page);
+    auto *lonLabel = new QLabel(QStringLiteral("&Долгота:"), page);
     Combo7 = new QComboBox(page);
     Combo8 = new QComboBox(page);
     Combo9 = new QComboBox(page);
@@ -184,7 +213,7 @@ void OptionsForm::buildLocationPage(QWidget *page)
     holdMinutes(Combo12, Combo11, location::kMaxLongitudeDegrees);
     latLabel->setBuddy(Combo7);
     lonLabel->setBuddy(Combo12);
-    Command4 = new QPushButton(QStringLiteral("Настройка даты, времени и часового пояса"), page);
+    Command4 = new QPushButton(QStringLiteral("Настройка даты, &времени и часового пояса"), page);
 
     auto *g = new QGridLayout;
     g->setHorizontalSpacing(6);
@@ -286,7 +315,7 @@ void OptionsForm::TabStrip1_Click()
 {
     for (QWidget *p : Picture1) {
         p->hide();
-        p->move(TwipsToPixels(kPageLeft), TwipsToPixels(kPageTop));
+        p->move(TwipsToPixels(kPageLeft), pageTop_);
     }
     const int index = TabStrip1->currentIndex();
     if (index >= 0 && index < int(Picture1.size()))

@@ -99,6 +99,8 @@ protected:
 private:
     void buildGeneralPage(QWidget *page);
     void buildLocationPage(QWidget *page);
+    void placeControls();
+    int pageTop_ = 0; // where the pages start, below the tabs
 
     QPointer<location::SpravCity> cityDirectory_;
 };

@@ -2,11 +2,15 @@
 
 #include "options/slider/SliderGeometry.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 namespace somnex::options {
 
@@ -62,10 +66,55 @@ void paintThumb(QPainter &p, const QRect &r, const QPalette &pal, bool enabled)
     p.setRenderHint(QPainter::Antialiasing, false);
 }
 
+// What assistive technology sees: a slider with its value, its bounds and a
+// step of one.
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SliderAccessible(Slider *s) : QAccessibleWidget(s, QAccessible::Slider) {}
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return slider()->valueText();
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return slider()->Value(); }
+    void setCurrentValue(const QVariant &v) override
+    {
+        const int value = std::clamp(v.toInt(), slider()->Min(), slider()->Max());
+        slider()->Value(value);
+        emit slider()->Scroll(value);
+    }
+    QVariant maximumValue() const override { return slider()->Max(); }
+    QVariant minimumValue() const override { return slider()->Min(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    Slider *slider() const { return static_cast<Slider *>(widget()); }
+};
+
+QAccessibleInterface *sliderFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("somnex::options::Slider"))
+        if (auto *s = qobject_cast<Slider *>(object))
+            return new SliderAccessible(s);
+    return nullptr;
+}
+
 } // namespace
 
 Slider::Slider(QWidget *parent) : QWidget(parent)
 {
+    static const bool factory = [] {
+        QAccessible::installFactory(sliderFactory);
+        return true;
+    }();
+    Q_UNUSED(factory);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover, false);
     placeForValue();
@@ -98,6 +147,7 @@ void Slider::Value(int v)
     value_ = v;
     placeForValue();
     update();
+    announceValue();
     emit propertyChanged(QStringLiteral("Value"));
 }
 
@@ -130,6 +180,14 @@ void Slider::UserControl_LostFocus()
     update();
 }
 
+void Slider::announceValue()
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent e(this, value_);
+    QAccessible::updateAccessibility(&e);
+}
+
 void Slider::placeForValue()
 {
     thumb_ = thumbForValue(value_, min_, max_, innerWidthTwips(), kThumbTwips, false);
@@ -141,6 +199,7 @@ void Slider::dragTo(double xTwips)
     thumb_ = r.thumb;
     value_ = r.value;
     update();
+    announceValue();
     emit Scroll(value_);
 }
 
@@ -177,6 +236,7 @@ void Slider::keyPressEvent(QKeyEvent *e)
     value_ = v;
     placeForValue();
     update();
+    announceValue();
     emit propertyChanged(QStringLiteral("Value"));
     emit Scroll(value_);
 }

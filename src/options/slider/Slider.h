@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace somnex::options {
 
 class Slider : public QWidget {
@@ -45,6 +47,10 @@ public:
 
     QSize sizeHint() const override;
 
+    // How a screen reader reads a value ("19 %"); the number when unset.
+    void setValueText(std::function<QString(int)> text) { valueText_ = std::move(text); }
+    QString valueText() const { return valueText_ ? valueText_(value_) : QString::number(value_); }
+
 signals:
     void Scroll(int value);
     // A property changed ("Max", "Enable", "Min", "Value", "Cursor").
@@ -62,6 +68,8 @@ protected:
 
 private:
     void placeForValue();
+    void announceValue();
+    std::function<QString(int)> valueText_;
     void dragTo(double xTwips);
 
     int max_ = 10;

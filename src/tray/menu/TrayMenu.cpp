@@ -96,6 +96,7 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
         addDiaryRow();
 
     Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipRect(435, 780, 1740, 285));
     Text1->setToolTip(QStringLiteral("Введите искомое слово."));
     Text1->setMouseTracking(true);
@@ -380,6 +381,10 @@ bool TrayMenu::keyPressed(int key)
     case Qt::Key_Up:
         position_ = StepPosition(position_, key == Qt::Key_Down ? 1 : -1);
         ShowCur(Label18[ItemAtPosition(position_).label]);
+        // the keyboard stays in the word box: a screen reader learns the
+        // highlighted item from the box's description
+        Text1->setAccessibleDescription(QStringLiteral("Выбран пункт «%1»; Enter выполняет его")
+                                            .arg(QString::fromUtf8(ItemAtPosition(position_).caption)));
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:

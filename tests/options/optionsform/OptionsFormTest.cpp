@@ -73,9 +73,9 @@ TEST_F(Options, LoadShowsTheStoredStateAndOkStoresItAgain)
     EXPECT_EQ(f.Heading->text(), u"Настройки программы"_qs);
     EXPECT_EQ(f.TabStrip1->tabText(0), u"Общие"_qs);
     EXPECT_EQ(f.TabStrip1->tabText(1), u"Настройки местности"_qs);
-    EXPECT_EQ(f.Check1->text(), u"При закрытии сворачиваться в область уведомлений"_qs);
-    EXPECT_EQ(f.Check2->text(), u"Автоматически загружаться при входе в систему"_qs);
-    EXPECT_EQ(f.Command4->text(), u"Настройка даты, времени и часового пояса"_qs);
+    EXPECT_EQ(f.Check1->text(), u"&При закрытии сворачиваться в область уведомлений"_qs);
+    EXPECT_EQ(f.Check2->text(), u"&Автоматически загружаться при входе в систему"_qs);
+    EXPECT_EQ(f.Command4->text(), u"Настройка даты, &времени и часового пояса"_qs);
     EXPECT_EQ(f.btnCities->text(), u">>>"_qs);
     EXPECT_EQ(f.btnCities->toolTip(), u"Справочник городов"_qs);
     EXPECT_EQ(f.Slider1->Max(), 220);

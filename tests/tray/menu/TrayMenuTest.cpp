@@ -1,6 +1,7 @@
 // The menu window on a recording host: keys, highlight, commands, lookup
 // messages, the idle close and the close on deactivation.
 #include "tray/menu/TrayMenu.h"
+#include "tray/menu/TrayMenuLogic.h"
 
 #include "appstate/AppState.h"
 #include "platform/core/Messages.h"
@@ -176,6 +177,11 @@ TEST_F(TrayMenuTest, ArrowKeysMoveTheHighlightAndEnterRunsThatItem)
         for (int k : c.keys)
             key(k);
         EXPECT_EQ(menu->highlighted(), c.highlighted) << c.ran;
+        if (c.highlighted > 0) {
+            const QString caption = QString::fromUtf8(tray::kMenuItems[size_t(c.highlighted - 1)].caption);
+            EXPECT_EQ(menu->Text1->accessibleDescription(), "Выбран пункт «" + caption + "»; Enter выполняет его")
+                << c.ran;
+        }
         type("  "); // blanks only: still a command
         key(Qt::Key_Return);
         EXPECT_TRUE(log.contains(c.ran)) << c.ran << " " << log.join(", ").toStdString();
