@@ -14,6 +14,16 @@ std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
             continue;
         const Recordset &rs = books[k].recordset;
         try {
+            const std::vector<QString> *cached =
+                books[k].cachedWords && !books[k].database.stale() ? books[k].cachedWords->words() : nullptr;
+            if (cached) { // the book itself is not read
+                if (cached->empty())
+                    continue;
+                out.entries += static_cast<long>(cached->size());
+                out.words.addRun(*cached);
+                firstWordRead = true;
+                continue;
+            }
             const qsizetype n = rs.RecordCount();
             if (n == 0)
                 continue;
