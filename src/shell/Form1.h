@@ -78,6 +78,11 @@ public:
 
     // Brings the window to the front, out of the tray when it is there.
     void Activate();
+Q_SIGNALS:
+    // The worker has indexed the texts of the books of the current list.
+    void textIndexReady();
+
+public:
     bool inTray() const { return inTray_; }
     // Position (frame) and size the window last had in the normal state.
     QRect lastNormalGeometry() const { return lastNormal_; }
@@ -94,6 +99,9 @@ public:
     // The dictionary: book catalogue, word list, search box, interpretation.
     // False when the books could not be loaded (the program is ending).
     bool LoadBooks();
+    // Set before Form_Load, the load leaves the word list (LoadList) to its
+    // caller, who makes it once the window shows.
+    void setListDeferred(bool deferred) { listDeferred_ = deferred; }
     void LoadList();
     void Listcheck();
     void Text1_Change();
@@ -257,6 +265,7 @@ private:
     std::shared_ptr<const TextIndex> textIndex_;
     std::shared_ptr<std::atomic<bool>> indexCancel_;
     QPointer<QThread> indexThread_;
+    bool listDeferred_ = false;
     QPointer<SearchTexts> search_;
     WordListModel *wordModel_ = nullptr;
     QObject *barMouse_ = nullptr; // takes the book toolbar's mouse releases

@@ -244,7 +244,7 @@ bool Form1::LoadBooks()
     CatalogueLoad load = dictionary::LoadCatalogue(
         s.BooksFolder,
         [](const QString &key) { return GetSettingInt(settings::kApp, booksSection(), key, 1) == 0 ? 0 : 1; },
-        dictionary::userBooksFolder());
+        dictionary::userBooksFolder(), true);
     const std::vector<QIcon> icons = takeBookIcons(load);
     const QString skipped = dictionary::skippedMessage(load.skipped);
     if (load.failure != CatalogueLoad::None)
@@ -259,7 +259,8 @@ bool Form1::LoadBooks()
         if (QWidget *w = Toolbar2->widgetForAction(a))
             w->installEventFilter(barMouse_);
     layoutDictionaryPanel();
-    LoadList();
+    if (!listDeferred_)
+        LoadList();
     unsetCursor();
     if (!skipped.isEmpty()) {
         if (splash())
@@ -598,6 +599,11 @@ void Form1::startTextIndex()
                 textIndex_ = result;
                 if (search_)
                     search_->setIndex(textIndex_);
+                // a book changed since its cached words were taken: the list is made from the book
+                if (dictionary::dropStaleWords(books_))
+                    reloadKeepingPlace();
+                else
+                    Q_EMIT textIndexReady();
             });
     worker->start(QThread::LowPriority);
 }

@@ -14,11 +14,14 @@
 #include "shell/AboutBox.h"
 #include "shell/Form1.h"
 #include "support/Artwork.h"
+#include "support/FirstPaint.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdlib>
 
 namespace somnex {
 
@@ -32,6 +35,33 @@ std::unique_ptr<TerminationSignals> WatchSessionEnd()
     QObject::connect(termination.get(), &TerminationSignals::terminationRequested, qGuiApp, [] { ExitApp(false); });
     return termination;
 }
+
+namespace {
+
+// For the start-up benchmarks (bench/startup.sh): with SOMNEX_STARTUP_PROBE
+// set to "shown" the program ends once the main window has been painted, with
+// "ready" once the worker has indexed the books' texts.
+class StartupProbe : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            QTimer::singleShot(0, [] { std::_Exit(0); });
+        return false;
+    }
+};
+
+void WatchStartupProbe(Form1 &form)
+{
+    const QByteArray probe = qgetenv("SOMNEX_STARTUP_PROBE");
+    if (probe == "shown" && form.isVisible())
+        form.installEventFilter(new StartupProbe(&form));
+    else if (probe == "ready")
+        QObject::connect(&form, &Form1::textIndexReady, [] { std::_Exit(0); });
+}
+
+} // namespace
 
 int Main(int argc, char **argv)
 {
@@ -92,12 +122,20 @@ int Main(int argc, char **argv)
         splash->show();
         splash->repaint();
         form.setSplash(splash);
+        form.setListDeferred(true);
         form.Form_Load();
         if (!app().QuitRequested && !form.inTray())
             form.show();
+        // the word list once the window has been painted
+        if (!app().QuitRequested)
+            afterFirstPaint(&form, [&form] {
+                form.LoadList();
+                form.LoadLastWord();
+            });
     }
     if (app().QuitRequested)
         return 0;
+    WatchStartupProbe(form);
     if (!files.isEmpty())
         QTimer::singleShot(0, &form, [&form, files] { form.OfferBooks(files); });
     return qapp.exec();
