@@ -301,7 +301,15 @@ void CachedWords::decode() const
 const std::vector<QString> *CachedWords::words() const
 {
     decode();
-    return ordered_ ? &words_ : nullptr;
+    return ordered_ && !released_ ? &words_ : nullptr;
+}
+
+void CachedWords::release() const
+{
+    decode();
+    released_ = true;
+    words_ = {};
+    places_ = {};
 }
 
 const std::vector<CachedWords::Place> &CachedWords::places() const

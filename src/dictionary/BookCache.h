@@ -50,6 +50,10 @@ public:
     const std::vector<QString> *words() const;
     // Where each word's row lies; as long as words().
     const std::vector<Place> &places() const;
+    // Lets the decoded words go (the merged list shares their text); words()
+    // answers null after, and the book is read when its words are needed
+    // again.
+    void release() const;
 
 private:
     void decode() const;
@@ -58,6 +62,7 @@ private:
     uint32_t count_ = 0;
     mutable std::once_flag once_;
     mutable bool ordered_ = false;
+    mutable bool released_ = false;
     mutable std::vector<QString> words_;
     mutable std::vector<Place> places_;
 };

@@ -3,7 +3,8 @@
 namespace somnex::dictionary {
 
 std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
-                                      const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed)
+                                      const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed,
+                                      bool releaseCached)
 {
     MergedWords out;
     bool firstWordRead = false;
@@ -22,6 +23,8 @@ std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
                 out.entries += static_cast<long>(cached->size());
                 out.words.addRun(*cached);
                 firstWordRead = true;
+                if (releaseCached)
+                    books[k].cachedWords->release();
                 continue;
             }
             const qsizetype n = rs.RecordCount();

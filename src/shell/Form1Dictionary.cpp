@@ -528,7 +528,8 @@ void Form1::LoadList()
         [this, generation] {
             QCoreApplication::processEvents();
             return rebuild_ == generation;
-        });
+        },
+        true);
     if (!merged)
         return; // a newer rebuild ran meanwhile and left the list complete
     words_ = std::move(merged->words);

@@ -354,3 +354,25 @@ TEST(BookCache, DecodeRefusesWhatEncodeDidNotWrite)
     for (const Case &c : cases)
         EXPECT_FALSE(decodeCache(c.bytes)) << c.what;
 }
+
+// The window lets the cached words go once merged: a later merge reads the
+// book and gives the same list.
+TEST(BookCache, ReleasedWordsAreReadFromTheBook)
+{
+    TestShare share;
+    TempCache cache;
+    share.writeBook("a.book", {"кот", "дом", "Дом"});
+    load(share, true);
+    const CatalogueLoad l = load(share, true);
+    ASSERT_EQ(l.books.size(), 1u);
+    const auto every = [](size_t) { return true; };
+    const auto first = mergeWords(l.books, every, {}, true);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(l.books[0].database.isRead());
+    EXPECT_FALSE(l.books[0].cachedWords->words()) << "let go";
+    const auto again = mergeWords(l.books, every);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(l.books[0].database.isRead());
+    EXPECT_EQ(all(again->words), all(first->words));
+    EXPECT_EQ(all(first->words), QStringList({"дом", "Дом", "кот"}));
+}
