@@ -118,11 +118,9 @@ struct LazyBook {
                     stale = true; // the file is no longer what its word list was made from
                 jet::restoreJetHeader(image);
                 jet::JetFile db(std::move(image));
-                for (const QString &t : db.tableNames()) {
-                    std::vector<jet::RowPlace> places;
-                    jet::TableData data = db.readTable(t, &places);
-                    read.emplace(t.toLower(), std::make_pair(std::move(data), std::move(places)));
-                }
+                // where the rows lie is known from the cache already
+                for (const QString &t : db.tableNames())
+                    read.emplace(t.toLower(), std::make_pair(db.readTable(t), std::vector<jet::RowPlace>()));
             } catch (...) {
                 // the book reads as empty; its words leave the list when it is rebuilt
                 stale = true;

@@ -108,8 +108,6 @@ void addUserBooks(const QString &userFolder, QStringList &files, std::map<QStrin
         files = files.mid(0, 32767);
 }
 
-// Opens the signed books among files into out, in order; returns whether
-// there was any signed book at all.
 // The book at path from its word cache when that matches the file, else
 // read (and stored in the cache when useCache).
 CatalogueBook openCachedBook(const QString &path, bool useCache)
@@ -125,6 +123,8 @@ CatalogueBook openCachedBook(const QString &path, bool useCache)
     return b;
 }
 
+// Opens the signed books among files into out, in order; returns whether
+// there was any signed book at all.
 bool openBooks(const QStringList &files, std::map<QString, QString> &where,
                const std::function<int(const QString &)> &enabledState, CatalogueLoad &out, bool useCache)
 {

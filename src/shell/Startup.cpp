@@ -23,6 +23,8 @@
 
 #include <cstdlib>
 
+#include <malloc.h>
+
 namespace somnex {
 
 std::unique_ptr<TerminationSignals> WatchSessionEnd()
@@ -65,6 +67,10 @@ void WatchStartupProbe(Form1 &form)
 
 int Main(int argc, char **argv)
 {
+    // One malloc arena for all threads: the worker that reads the books and
+    // indexes their texts would otherwise keep an arena of its own, whose
+    // freed pages stay resident beside the main thread's.
+    mallopt(M_ARENA_MAX, 1);
     Application qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("somnex"));
     QApplication::setDesktopFileName(QString::fromLatin1(kDesktopName));
