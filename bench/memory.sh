@@ -17,7 +17,7 @@ cli=${CLI:-$cli}
 addSyntheticBooks
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 SOMNEX_STARTUP_PROBE=ready "$somnex" >/dev/null 2>&1 || true # fills the cache
-word=$("$cli" words | head -1)
+word=$("$cli" words | sed -n 1p)
 progM=() cliM=()
 for ((i = 0; i < runs; i++)); do
   progM+=($(SOMNEX_STARTUP_PROBE=ready peak "$somnex"))

@@ -14,14 +14,15 @@
 # every book is enabled and nothing of the user's is read or written. The
 # first run of each shelf fills the word cache and is not counted. With
 # SOMNEX_BENCH_NO_CACHE=1 the cache folder is a file, so every run reads the
-# books; BARE=path takes another bare window program, SOMNEX=path another
-# program (an earlier build's, to compare).
+# books; BARE=path takes another bare window program, SOMNEX=path and
+# CLI=path another program and somnex-cli (an earlier build's, to compare).
 set -euo pipefail
 build=${1:-build-rel}
 runs=${2:-20}
 source "$(dirname "$0")/shelf.sh"
 bare=${BARE:-$build/bench/bench_bare_window}
 somnex=${SOMNEX:-$somnex}
+cli=${CLI:-$cli}
 [[ -x $bare ]] || { echo "нет $bare: соберите bench_bare_window" >&2; exit 1; }
 if [[ ${SOMNEX_BENCH_NO_CACHE:-} == 1 ]]; then
   rmdir "$XDG_CACHE_HOME" && touch "$XDG_CACHE_HOME"
