@@ -33,6 +33,14 @@ clock() {
   r=$({ time "$@" >/dev/null 2>&1; } 2>&1)
   awk -v r="$r" 'BEGIN { printf "%d", r * 1e6 }'
 }
+# wall and CPU (user + system) time of one run, in microseconds: "wall cpu";
+# on a busy machine the CPU time is the steadier of the two
+clock2() {
+  local r u s
+  TIMEFORMAT='%R %U %S'
+  read -r r u s < <({ time "$@" >/dev/null 2>&1; } 2>&1)
+  awk -v r="$r" -v u="$u" -v s="$s" 'BEGIN { printf "%d %d\n", r * 1e6, (u + s) * 1e6 }'
+}
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f ms", u / 1000 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }

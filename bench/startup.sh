@@ -32,18 +32,20 @@ shelf() { # title
   local words
   words=$("$cli" words | wc -l)
   SOMNEX_STARTUP_PROBE=shown "$somnex" >/dev/null 2>&1 || true # fills the cache, warms the file cache
-  local bareT=() progT=() cliT=()
+  local bareW=() bareC=() progW=() progC=() cliT=() w c
   for ((i = 0; i < runs; i++)); do
-    bareT+=($(clock "$bare"))
-    progT+=($(SOMNEX_STARTUP_PROBE=shown clock "$somnex"))
+    read -r w c < <(clock2 "$bare")
+    bareW+=("$w") bareC+=("$c")
+    read -r w c < <(SOMNEX_STARTUP_PROBE=shown clock2 "$somnex")
+    progW+=("$w") progC+=("$c")
     cliT+=($(clock "$cli" words))
   done
-  local b p c
-  b=$(median "${bareT[@]}") p=$(median "${progT[@]}") c=$(median "${cliT[@]}")
-  echo "$1: $(allBooks | wc -l) books, $words words in the list, medians of $runs runs"
-  echo "  bare window (2 000 items) shown: $(ms "$b")"
-  echo "  somnex main window shown:        $(ms "$p")   ratio $(ratio "$p" "$b")"
-  echo "  somnex-cli words:                $(ms "$c")"
+  local bw bc pw pc
+  bw=$(median "${bareW[@]}") bc=$(median "${bareC[@]}") pw=$(median "${progW[@]}") pc=$(median "${progC[@]}")
+  echo "$1: $(allBooks | wc -l) books, $words words in the list, medians of $runs runs (wall / CPU)"
+  echo "  bare window (2 000 items) shown: $(ms "$bw") / $(ms "$bc")"
+  echo "  somnex main window shown:        $(ms "$pw") / $(ms "$pc")   ratio $(ratio "$pw" "$bw") / $(ratio "$pc" "$bc")"
+  echo "  somnex-cli words:                $(ms "$(median "${cliT[@]}")")"
 }
 
 shelf "bundled books"

@@ -22,7 +22,7 @@ namespace {
 constexpr char kMagic[8] = {'S', 'M', 'X', 'W', 'O', 'R', 'D', 'S'};
 constexpr uint32_t kVersion = 1;
 constexpr qint64 kEdge = 64 * 1024;
-constexpr qint64 kStride = 256 * 1024;
+constexpr qint64 kStride = 1024 * 1024;
 constexpr qint64 kSample = 4096;
 constexpr uint32_t kMaxWords = 1u << 24;
 constexpr uint32_t kMaxText = 1u << 20; // UTF-16 units of one text
@@ -232,8 +232,12 @@ QByteArray sealCache(QByteArray body)
     return body;
 }
 
-std::optional<CachedBook> decodeCache(QByteArrayView bytes)
+namespace {
+
+// decodeCache on a file's bytes, which the words decoded later share.
+std::optional<CachedBook> decodeFile(const QByteArray &file)
 {
+    const QByteArrayView bytes(file);
     if (bytes.size() < qsizetype(sizeof kMagic) + 12 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
         return std::nullopt;
     const QByteArrayView body = bytes.first(bytes.size() - 8);
@@ -267,8 +271,15 @@ std::optional<CachedBook> decodeCache(QByteArrayView bytes)
         r.skipWord();
     if (r.failed || !r.atEnd())
         return std::nullopt;
-    b.cached = std::make_shared<const CachedWords>(bytes.first(body.size()).toByteArray(), wordsAt, n);
+    b.cached = std::make_shared<const CachedWords>(file, wordsAt, n);
     return b;
+}
+
+} // namespace
+
+std::optional<CachedBook> decodeCache(QByteArrayView bytes)
+{
+    return decodeFile(bytes.toByteArray());
 }
 
 CachedWords::CachedWords(QByteArray file, qsizetype at, uint32_t count) : file_(std::move(file)), at_(at), count_(count)
@@ -333,7 +344,7 @@ std::optional<CachedBook> readCache(const QString &path, const BookStamp &stamp)
     QFile f(cacheFileOf(path));
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    std::optional<CachedBook> b = decodeCache(f.readAll());
+    std::optional<CachedBook> b = decodeFile(f.readAll());
     if (!b || b->path != path || !(b->stamp == stamp))
         return std::nullopt;
     return b;

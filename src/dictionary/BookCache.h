@@ -31,7 +31,7 @@ struct BookStamp {
     friend bool operator==(const BookStamp &, const BookStamp &) = default;
 };
 
-// The hash of a file's first and last 64 KiB and of 4 KiB at every 256 KiB
+// The hash of a file's first and last 64 KiB and of 4 KiB at every MiB
 // between: cheap, and with the size and time it catches a changed book.
 quint64 sampledHash(QByteArrayView bytes);
 // The stamp of a file as it is now; size -1 when it cannot be read.
