@@ -20,7 +20,10 @@ namespace somnex::dictionary {
 namespace {
 
 constexpr char kMagic[8] = {'S', 'M', 'X', 'W', 'O', 'R', 'D', 'S'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
+constexpr qsizetype kHeaderLengthAt = 12;
+constexpr qsizetype kFileLengthAt = 16;
+constexpr qsizetype kFixedHeader = 24;
 constexpr qint64 kEdge = 64 * 1024;
 constexpr qint64 kStride = 1024 * 1024;
 constexpr qint64 kSample = 4096;
@@ -202,11 +205,18 @@ BookStamp stampOf(const QString &path)
     return s;
 }
 
+// A cache file: magic, version, the header's length and the file's, the
+// path, stamp and configuration and the count of words, the header's
+// checksum; then the words with their places, and a checksum of the whole
+// file. The catalogue reads the header only; the words are checked when
+// they are decoded.
 QByteArray encodeCache(const CachedBook &book)
 {
     Writer w;
     w.out.append(kMagic, sizeof kMagic);
     w.u32(kVersion);
+    w.u32(0); // header length, filled in by sealCache
+    w.u64(0); // file length, likewise
     w.text(book.path);
     w.u64(static_cast<uint64_t>(book.stamp.size));
     w.u64(static_cast<uint64_t>(book.stamp.modified));
@@ -217,6 +227,9 @@ QByteArray encodeCache(const CachedBook &book)
     w.text(book.colour.value_or(QString()));
     w.bytes(book.icon);
     w.u32(static_cast<uint32_t>(book.words.size()));
+    const auto headerLength = static_cast<uint32_t>(w.out.size());
+    std::memcpy(w.out.data() + kHeaderLengthAt, &headerLength, 4);
+    w.u64(0); // header checksum, likewise
     for (size_t i = 0; i < book.words.size(); ++i) {
         w.text(book.words[i]);
         w.u32(book.places[i].first);
@@ -227,6 +240,15 @@ QByteArray encodeCache(const CachedBook &book)
 
 QByteArray sealCache(QByteArray body)
 {
+    uint32_t headerLength = 0;
+    if (body.size() >= kFixedHeader)
+        std::memcpy(&headerLength, body.constData() + kHeaderLengthAt, 4);
+    if (body.size() >= kFixedHeader && headerLength >= kFixedHeader && qsizetype(headerLength) + 8 <= body.size()) {
+        const uint64_t fileLength = uint64_t(body.size()) + 8;
+        std::memcpy(body.data() + kFileLengthAt, &fileLength, 8);
+        const uint64_t headerSum = checksum(QByteArrayView(body).first(headerLength));
+        std::memcpy(body.data() + headerLength, &headerSum, 8);
+    }
     const uint64_t sum = checksum(body);
     body.append(reinterpret_cast<const char *>(&sum), 8);
     return body;
@@ -234,44 +256,69 @@ QByteArray sealCache(QByteArray body)
 
 namespace {
 
-// decodeCache on a file's bytes, which the words decoded later share.
-std::optional<CachedBook> decodeFile(const QByteArray &file)
+// The header of a cache file of fileLength bytes from its first bytes (at
+// least the header and its checksum); what it says, with no words yet.
+std::optional<CachedBook> decodeHeader(QByteArrayView head, qint64 fileLength, uint32_t &count, uint32_t &headerLength)
 {
-    const QByteArrayView bytes(file);
-    if (bytes.size() < qsizetype(sizeof kMagic) + 12 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+    if (head.size() < kFixedHeader || std::memcmp(head.data(), kMagic, sizeof kMagic) != 0)
         return std::nullopt;
-    const QByteArrayView body = bytes.first(bytes.size() - 8);
-    uint64_t stored;
-    std::memcpy(&stored, bytes.data() + body.size(), 8);
-    if (stored != checksum(body))
+    Reader r(head.first(kFixedHeader).sliced(sizeof kMagic));
+    const uint32_t version = r.u32();
+    headerLength = r.u32();
+    const uint64_t length = r.u64();
+    if (version != kVersion || headerLength < kFixedHeader || qint64(headerLength) + 16 > fileLength
+        || qsizetype(headerLength) + 8 > head.size() || length != uint64_t(fileLength))
         return std::nullopt;
-    Reader r(body.sliced(sizeof kMagic));
-    if (r.u32() != kVersion)
+    uint64_t headerSum;
+    std::memcpy(&headerSum, head.data() + headerLength, 8);
+    if (headerSum != checksum(head.first(headerLength)))
         return std::nullopt;
+    Reader h(head.first(headerLength).sliced(kFixedHeader));
     CachedBook b;
-    b.path = r.text();
-    b.stamp.size = static_cast<qint64>(r.u64());
-    b.stamp.modified = static_cast<qint64>(r.u64());
-    b.stamp.hash = r.u64();
-    b.toolName = r.text();
-    b.tolkName = r.text();
-    const uint8_t hasColour = r.u8();
-    QString colour = r.text();
+    b.path = h.text();
+    b.stamp.size = static_cast<qint64>(h.u64());
+    b.stamp.modified = static_cast<qint64>(h.u64());
+    b.stamp.hash = h.u64();
+    b.toolName = h.text();
+    b.tolkName = h.text();
+    const uint8_t hasColour = h.u8();
+    QString colour = h.text();
     if (hasColour > 1 || (!hasColour && !colour.isEmpty()))
         return std::nullopt;
     if (hasColour)
         b.colour = std::move(colour);
-    b.icon = r.bytes();
-    const uint32_t n = r.u32();
+    b.icon = h.bytes();
+    count = h.u32();
     // every word takes at least 10 bytes
-    if (r.failed || n > kMaxWords || qsizetype(n) * 10 > body.size())
+    if (h.failed || !h.atEnd() || count > kMaxWords || qint64(count) * 10 > fileLength)
         return std::nullopt;
-    const qsizetype wordsAt = r.position() + qsizetype(sizeof kMagic);
-    for (uint32_t i = 0; i < n && !r.failed; ++i)
+    return b;
+}
+
+// Whether file is a whole cache file whose header is the one of headerSum's
+// checksum, with count words after it.
+bool wholeFile(QByteArrayView file, uint32_t headerLength, uint32_t count)
+{
+    if (file.size() < qsizetype(headerLength) + 16)
+        return false;
+    uint64_t stored;
+    std::memcpy(&stored, file.data() + file.size() - 8, 8);
+    if (stored != checksum(file.first(file.size() - 8)))
+        return false;
+    Reader r(file.first(file.size() - 8).sliced(qsizetype(headerLength) + 8));
+    for (uint32_t i = 0; i < count && !r.failed; ++i)
         r.skipWord();
-    if (r.failed || !r.atEnd())
+    return !r.failed && r.atEnd();
+}
+
+// decodeCache on a file's bytes, which the words decoded later share.
+std::optional<CachedBook> decodeFile(const QByteArray &file)
+{
+    uint32_t count = 0, headerLength = 0;
+    std::optional<CachedBook> b = decodeHeader(file, file.size(), count, headerLength);
+    if (!b || !wholeFile(file, headerLength, count))
         return std::nullopt;
-    b.cached = std::make_shared<const CachedWords>(file, wordsAt, n);
+    b->cached = std::make_shared<const CachedWords>(file, QString(), headerLength, count);
     return b;
 }
 
@@ -282,14 +329,30 @@ std::optional<CachedBook> decodeCache(QByteArrayView bytes)
     return decodeFile(bytes.toByteArray());
 }
 
-CachedWords::CachedWords(QByteArray file, qsizetype at, uint32_t count) : file_(std::move(file)), at_(at), count_(count)
+CachedWords::CachedWords(QByteArray file, QString path, uint32_t headerLength, uint32_t count)
+    : file_(std::move(file)), path_(std::move(path)), headerLength_(headerLength), count_(count)
 {
 }
 
 void CachedWords::decode() const
 {
     std::call_once(once_, [this] {
-        Reader r(QByteArrayView(file_).sliced(at_));
+        ordered_ = false;
+        if (!path_.isEmpty()) {
+            // the header was read at start; the rest is read and checked now
+            QFile f(path_);
+            if (f.open(QIODevice::ReadOnly))
+                file_ = f.readAll();
+            uint64_t headerSum = 0;
+            if (file_.size() >= qsizetype(headerLength_) + 8)
+                std::memcpy(&headerSum, file_.constData() + headerLength_, 8);
+            if (headerSum != headerSum_ || !wholeFile(file_, headerLength_, count_)) {
+                QFile::remove(path_); // written anew when the book is next read at start
+                file_ = QByteArray();
+                return;
+            }
+        }
+        Reader r(QByteArrayView(file_).first(file_.size() - 8).sliced(qsizetype(headerLength_) + 8));
         words_.reserve(count_);
         places_.reserve(count_);
         ordered_ = true;
@@ -341,12 +404,25 @@ std::optional<CachedBook> readCache(const QString &path, const BookStamp &stamp)
 {
     if (stamp.size < 0)
         return std::nullopt;
-    QFile f(cacheFileOf(path));
+    const QString file = cacheFileOf(path);
+    QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    std::optional<CachedBook> b = decodeFile(f.readAll());
+    // the header only: the words are read when the list is made
+    QByteArray head = f.read(kFixedHeader);
+    uint32_t headerLength = 0;
+    if (head.size() == kFixedHeader)
+        std::memcpy(&headerLength, head.constData() + kHeaderLengthAt, 4);
+    if (headerLength < kFixedHeader || qint64(headerLength) + 8 > f.size())
+        return std::nullopt;
+    head += f.read(qint64(headerLength) + 8 - kFixedHeader);
+    uint32_t count = 0;
+    std::optional<CachedBook> b = decodeHeader(head, f.size(), count, headerLength);
     if (!b || b->path != path || !(b->stamp == stamp))
         return std::nullopt;
+    auto words = std::make_shared<CachedWords>(QByteArray(), file, headerLength, count);
+    std::memcpy(&words->headerSum_, head.constData() + headerLength, 8);
+    b->cached = std::move(words);
     return b;
 }
 

@@ -43,10 +43,12 @@ BookStamp stampOf(const QString &path);
 class CachedWords {
 public:
     using Place = std::pair<uint32_t, uint16_t>; // data page, row
-    // count words from at in a file whose layout has been checked
-    CachedWords(QByteArray file, qsizetype at, uint32_t count);
+    // count words after a header of headerLength bytes, in file (checked
+    // already), or else in the cache file at path, checked when decoded.
+    CachedWords(QByteArray file, QString path, uint32_t headerLength, uint32_t count);
     uint32_t size() const { return count_; }
-    // Null when the words are not in index order: the cache is not used.
+    // Null when the words are damaged or not in index order: the cache is
+    // not used (a damaged file is removed).
     const std::vector<QString> *words() const;
     // Where each word's row lies; as long as words().
     const std::vector<Place> &places() const;
@@ -56,9 +58,12 @@ public:
     void release() const;
 
 private:
+    friend std::optional<struct CachedBook> readCache(const QString &path, const struct BookStamp &stamp);
     void decode() const;
     mutable QByteArray file_; // let go once decoded
-    qsizetype at_ = 0;
+    QString path_;
+    uint32_t headerLength_ = 0;
+    uint64_t headerSum_ = 0; // of the header read at start (path_ only)
     uint32_t count_ = 0;
     mutable std::once_flag once_;
     mutable bool ordered_ = false;
@@ -84,7 +89,8 @@ struct CachedBook {
 // that are not a whole, intact cache file of this version (the order of the
 // words is checked when they are decoded).
 QByteArray encodeCache(const CachedBook &book);
-// The body of a cache file with the checksum a whole file ends with.
+// A cache file's body with its lengths and checksums filled in (the header's,
+// where its length field points inside the body, and the whole file's).
 QByteArray sealCache(QByteArray body);
 std::optional<CachedBook> decodeCache(QByteArrayView bytes);
 

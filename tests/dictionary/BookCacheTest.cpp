@@ -103,7 +103,8 @@ TEST(BookCache, ListEqualsTheBooksAfterAnyChange)
     struct Case {
         const char *what;
         std::function<void(TestShare &, TempCache &)> change;
-        bool readFromCache; // whether the first book is still taken from the cache
+        bool readFromCache;                // whether the first book is still taken from the cache
+        bool readToMerge = !readFromCache; // whether its list needed the book read
     };
     const auto eachCacheFile = [](TempCache &c, const std::function<QByteArray(QByteArray)> &f) {
         for (const QString &file : c.files())
@@ -139,6 +140,14 @@ TEST(BookCache, ListEqualsTheBooksAfterAnyChange)
              });
          },
          false},
+        {"a word of the cache changed",
+         [&](TestShare &, TempCache &c) {
+             eachCacheFile(c, [](QByteArray b) {
+                 b[b.size() - 12] = char(b[b.size() - 12] ^ 0x01); // the last word's place
+                 return b;
+             });
+         },
+         true, true},
         {"foreign bytes",
          [&](TestShare &, TempCache &c) { eachCacheFile(c, [](QByteArray b) { return QByteArray(b.size(), 'x'); }); },
          false},
@@ -170,11 +179,14 @@ TEST(BookCache, ListEqualsTheBooksAfterAnyChange)
         c.change(share, cache);
         const CatalogueLoad again = load(share, true);
         ASSERT_FALSE(again.books.empty());
-        EXPECT_EQ(wordsOf(again), wordsOf(load(share, false)));
         EXPECT_EQ(again.books[0].cachedWords != nullptr, c.readFromCache);
         // a book taken from the cache has not been read
         EXPECT_EQ(again.books[0].database.isRead(), !c.readFromCache);
-        // and what was read again is stored again
+        EXPECT_EQ(wordsOf(again), wordsOf(load(share, false)));
+        EXPECT_EQ(again.books[0].database.isRead(), c.readToMerge);
+        // and what was read again is stored again (a damaged file at the
+        // next start)
+        load(share, true);
         EXPECT_FALSE(load(share, true).books[0].database.isRead());
     }
 }
