@@ -508,6 +508,7 @@ std::optional<Database> DBEngine::OpenDatabaseRows(const QString &path, const QS
         jet::restoreJetHeader(image);
         jet::JetFile db(std::move(image));
         std::vector<jet::RowPlace> places;
+        places.reserve(rows.size());
         for (const auto &r : rows)
             places.push_back({r.first, r.second});
         auto state = std::make_shared<TableState>();

@@ -2,6 +2,26 @@
 
 namespace somnex::dictionary {
 
+namespace {
+
+// Adds the words of a book's word cache to out, when it has usable ones.
+bool takeCachedWords(const CatalogueBook &book, bool release, MergedWords &out)
+{
+    const std::vector<QString> *cached =
+        book.cachedWords && !book.database.stale() ? book.cachedWords->words() : nullptr;
+    if (!cached)
+        return false;
+    if (!cached->empty()) {
+        out.entries += static_cast<long>(cached->size());
+        out.words.addRun(*cached);
+    }
+    if (release)
+        book.cachedWords->release();
+    return true;
+}
+
+} // namespace
+
 std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
                                       const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed,
                                       bool releaseCached)
@@ -15,16 +35,8 @@ std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
             continue;
         const Recordset &rs = books[k].recordset;
         try {
-            const std::vector<QString> *cached =
-                books[k].cachedWords && !books[k].database.stale() ? books[k].cachedWords->words() : nullptr;
-            if (cached) { // the book itself is not read
-                if (cached->empty())
-                    continue;
-                out.entries += static_cast<long>(cached->size());
-                out.words.addRun(*cached);
-                firstWordRead = true;
-                if (releaseCached)
-                    books[k].cachedWords->release();
+            if (takeCachedWords(books[k], releaseCached, out)) { // the book itself is not read
+                firstWordRead = firstWordRead || out.entries > 0;
                 continue;
             }
             const qsizetype n = rs.RecordCount();
