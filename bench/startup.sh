@@ -1,47 +1,53 @@
 #!/usr/bin/env bash
-# Start-up of the dictionary on the bundled books: how long `somnex-cli words`
-# takes from process start to the last word printed. It opens every enabled
-# book of the build tree, reads it whole and merges the word list, which is
-# the work the program's main window does on start before it shows.
+# Start-up of the program: the time from process start until the main window
+# has been painted (SOMNEX_STARTUP_PROBE=shown ends the process there), side
+# by side with a bare Qt Widgets window holding a 2 000-item list
+# (bench_bare_window), run in turns so that both see the same machine; and
+# the time of `somnex-cli words` (the books' merged word list). Two shelves:
+# the bundled books, then with ten made-up books of 20 000 words more
+# (somnex-book synth) in the user's books folder.
 #
-#   bench/startup.sh [BUILD_DIR] [RUNS]     (defaults: build-rel, 30)
+#   bench/startup.sh [BUILD_DIR] [RUNS]     (defaults: build-rel, 20)
 #
-# Use a Release build (see the README's Benchmarks). The settings are a fresh
-# temporary folder's, so every bundled book is enabled and nothing of the
-# user's is read or written; the folder is removed at the end.
+# Use a Release build with the benchmarks (see the README's Benchmarks). The
+# settings, the user's data and the cache are fresh temporary folders, so
+# every book is enabled and nothing of the user's is read or written. The
+# first run of each shelf fills the word cache and is not counted. With
+# SOMNEX_BENCH_NO_CACHE=1 the cache folder is a file, so every run reads the
+# books; BARE=path takes another bare window program, SOMNEX=path and
+# CLI=path another program and somnex-cli (an earlier build's, to compare).
 set -euo pipefail
 build=${1:-build-rel}
-runs=${2:-30}
-cli="$build/bin/somnex-cli"
-books="$build/share/ZUL Programming/ZUL Somnex/3.1/Books"
-[[ -x $cli ]] || { echo "нет $cli: сначала соберите программу (cmake --build $build)" >&2; exit 1; }
+runs=${2:-20}
+source "$(dirname "$0")/shelf.sh"
+bare=${BARE:-$build/bench/bench_bare_window}
+somnex=${SOMNEX:-$somnex}
+cli=${CLI:-$cli}
+[[ -x $bare ]] || { echo "нет $bare: соберите bench_bare_window" >&2; exit 1; }
+if [[ ${SOMNEX_BENCH_NO_CACHE:-} == 1 ]]; then
+  rmdir "$XDG_CACHE_HOME" && touch "$XDG_CACHE_HOME"
+fi
 
-config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
-export XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=offscreen
-
-words=$("$cli" words | wc -l)
-"$cli" words >/dev/null # warm the file cache
-# wall and CPU (user + system) time of each run, in microseconds; on a busy
-# machine the CPU time is the steadier of the two
-wall=() cpu=()
-TIMEFORMAT='%R %U %S'
-for ((i = 0; i < runs; i++)); do
-  read -r r u s < <({ time "$cli" words >/dev/null; } 2>&1)
-  wall+=($(awk -v r="$r" 'BEGIN { printf "%d", r * 1e6 }'))
-  cpu+=($(awk -v u="$u" -v s="$s" 'BEGIN { printf "%d", (u + s) * 1e6 }'))
-done
-report() { # name, values...
-  local name=$1
-  shift
-  local sorted=($(printf '%s\n' "$@" | sort -n))
-  local n=${#sorted[@]}
-  local median=${sorted[$((n / 2))]}
-  printf '%s: median %d.%03d ms, min %d.%03d ms, max %d.%03d ms\n' "$name" \
-    $((median / 1000)) $((median % 1000)) $((sorted[0] / 1000)) $((sorted[0] % 1000)) \
-    $((sorted[n - 1] / 1000)) $((sorted[n - 1] % 1000))
+shelf() { # title
+  local words
+  words=$("$cli" words | wc -l)
+  SOMNEX_STARTUP_PROBE=shown "$somnex" >/dev/null 2>&1 || true # fills the cache, warms the file cache
+  local bareW=() bareC=() progW=() progC=() cliT=() w c
+  for ((i = 0; i < runs; i++)); do
+    read -r w c < <(clock2 "$bare")
+    bareW+=("$w") bareC+=("$c")
+    read -r w c < <(SOMNEX_STARTUP_PROBE=shown clock2 "$somnex")
+    progW+=("$w") progC+=("$c")
+    cliT+=($(clock "$cli" words))
+  done
+  local bw bc pw pc
+  bw=$(median "${bareW[@]}") bc=$(median "${bareC[@]}") pw=$(median "${progW[@]}") pc=$(median "${progC[@]}")
+  echo "$1: $(allBooks | wc -l) books, $words words in the list, medians of $runs runs (wall / CPU)"
+  echo "  bare window (2 000 items) shown: $(ms "$bw") / $(ms "$bc")"
+  echo "  somnex main window shown:        $(ms "$pw") / $(ms "$pc")   ratio $(ratio "$pw" "$bw") / $(ratio "$pc" "$bc")"
+  echo "  somnex-cli words:                $(ms "$(median "${cliT[@]}")")"
 }
-echo "books: $(ls "$books" | wc -l) ($(du -cb "$books"/*.book | tail -1 | cut -f1) bytes), words in the list: $words"
-echo "somnex-cli words, $runs runs"
-report "  wall time" "${wall[@]}"
-report "  CPU time " "${cpu[@]}"
+
+shelf "bundled books"
+addSyntheticBooks
+shelf "bundled books + 10 x 20 000 words"

@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <atomic>
+#include <functional>
+
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -60,6 +63,21 @@ int compareFolded(QStringView a, QStringView b)
     return 0;
 }
 
+QByteArray readBookFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error(3044, QStringLiteral("OpenDatabase"),
+                    QStringLiteral("Не удаётся открыть файл «%1»: %2").arg(path, f.errorString()));
+    if (f.size() > (qint64(1) << 31))
+        throw Error(3044, QStringLiteral("OpenDatabase"), QStringLiteral("Файл «%1» больше 2 ГиБ.").arg(path));
+    QByteArray image = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw Error(3044, QStringLiteral("OpenDatabase"),
+                    QStringLiteral("Не удаётся прочитать файл «%1»: %2").arg(path, f.errorString()));
+    return image;
+}
+
 } // namespace
 
 int compareHeadwords(QStringView a, QStringView b)
@@ -80,14 +98,84 @@ bool sameHeadword(QStringView a, QStringView b)
     return compareFolded(a, b) == 0;
 }
 
+// A book opened without reading it: the file is read, all tables at once,
+// when a table of it is first used (on whichever thread that is).
+struct LazyBook {
+    QString path;
+    std::function<bool(const QByteArray &)> unchanged;
+    std::once_flag once;
+    std::mutex taking;
+    std::map<QString, std::pair<jet::TableData, std::vector<jet::RowPlace>>> read; // key: lower-case name
+    std::atomic<bool> done{false};
+    std::atomic<bool> stale{false};
+
+    void load()
+    {
+        std::call_once(once, [this] {
+            try {
+                QByteArray image = readBookFile(path);
+                if (unchanged && !unchanged(image))
+                    stale = true; // the file is no longer what its word list was made from
+                jet::restoreJetHeader(image);
+                jet::JetFile db(std::move(image));
+                // where the rows lie is known from the cache already
+                for (const QString &t : db.tableNames())
+                    read.emplace(t.toLower(), std::make_pair(db.readTable(t), std::vector<jet::RowPlace>()));
+            } catch (...) {
+                // the book reads as empty; its words leave the list when it is rebuilt
+                stale = true;
+                read.clear();
+                traceIgnored(std::current_exception());
+            }
+            done = true;
+        });
+    }
+};
+
 struct TableState {
-    jet::TableData data;
-    int listColumn = -1;
+    mutable jet::TableData data;
+    mutable int listColumn = -1;
+    mutable std::vector<jet::RowPlace> places; // where each row lies, in storage order
+    // Set for a table of a book not read yet: filled from it on first use.
+    std::shared_ptr<LazyBook> lazy;
+    QString key;
+    mutable std::once_flag filled;
     mutable std::once_flag sorted;
     mutable std::vector<uint32_t> listOrder;
 
+    void setListColumn() const
+    {
+        listColumn = data.column(kListIndex);
+        // the headword column is held as UTF-16 (memo columns other than
+        // "List" may be held as bytes)
+        if (listColumn >= 0 && !data.isText(listColumn))
+            listColumn = -1;
+    }
+    const TableState &ready() const
+    {
+        if (lazy)
+            std::call_once(filled, [this] {
+                lazy->load();
+                const std::lock_guard<std::mutex> lock(lazy->taking);
+                const auto it = lazy->read.find(key);
+                if (it != lazy->read.end()) {
+                    data = std::move(it->second.first);
+                    places = std::move(it->second.second);
+                    lazy->read.erase(it);
+                }
+                setListColumn();
+                if (listColumn < 0) { // opened for its index: without one it has no records
+                    data = jet::TableData();
+                    places.clear();
+                    lazy->stale = true;
+                }
+            });
+        return *this;
+    }
+    bool isRead() const { return !lazy || lazy->done; }
     const std::vector<uint32_t> &order() const
     {
+        ready();
         std::call_once(sorted, [this] {
             listOrder.resize(static_cast<std::size_t>(data.rowCount()));
             std::iota(listOrder.begin(), listOrder.end(), 0u);
@@ -102,23 +190,30 @@ struct TableState {
 struct DatabaseData {
     QString name;
     std::map<QString, std::shared_ptr<const TableState>> tables; // key: lower-case name
+    std::shared_ptr<LazyBook> lazy;                              // set while the book is read on use
 };
 
 // ---- Recordset ----
 
+const std::vector<uint32_t> *Recordset::order() const
+{
+    return indexed_ ? &table_->order() : nullptr;
+}
+
 void Recordset::setIndex(const QString &name)
 {
-    if (name.compare(kListIndex, Qt::CaseInsensitive) != 0 || table_->listColumn < 0)
+    // a table not read yet is checked for its index when it is read
+    if (name.compare(kListIndex, Qt::CaseInsensitive) != 0 || (table_->isRead() && table_->ready().listColumn < 0))
         throw Error(3800, QStringLiteral("Index"),
-                    QStringLiteral("«%1» не является индексом таблицы «%2».").arg(name, table_->data.name()));
+                    QStringLiteral("«%1» не является индексом таблицы «%2».").arg(name, table_->ready().data.name()));
     index_ = kListIndex;
-    order_ = &table_->order();
+    indexed_ = true;
     MoveFirst();
 }
 
 qsizetype Recordset::RecordCount() const
 {
-    return table_->data.rowCount();
+    return table_->ready().data.rowCount();
 }
 
 void Recordset::MoveFirst()
@@ -151,12 +246,12 @@ void Recordset::requireCurrent() const
 
 int Recordset::fieldIndex(const QString &name) const
 {
-    return table_->data.column(name);
+    return table_->ready().data.column(name);
 }
 
 int Recordset::FieldCount() const
 {
-    return static_cast<int>(table_->data.columns().size());
+    return static_cast<int>(table_->ready().data.columns().size());
 }
 
 static void requireColumn(const TableState &t, int column)
@@ -173,48 +268,52 @@ static qsizetype recordAt(const std::vector<uint32_t> *order, qsizetype i)
 
 QStringView Recordset::fieldView(int column) const
 {
-    requireColumn(*table_, column);
+    const TableState &t = table_->ready();
+    requireColumn(t, column);
     requireCurrent();
-    const qsizetype r = recordAt(order_, pos_);
-    if (!table_->data.isWide(r, column))
+    const qsizetype r = recordAt(order(), pos_);
+    if (!t.data.isWide(r, column))
         throw Error(
             3265, QStringLiteral("Fields"),
-            QStringLiteral("Поле «%1» хранится байтами; его значение даёт Field.").arg(table_->data.columns()[column]));
-    return table_->data.view(r, column);
+            QStringLiteral("Поле «%1» хранится байтами; его значение даёт Field.").arg(t.data.columns()[column]));
+    return t.data.view(r, column);
 }
 
 std::optional<QString> Recordset::Field(int column) const
 {
-    requireColumn(*table_, column);
+    const TableState &t = table_->ready();
+    requireColumn(t, column);
     requireCurrent();
-    return table_->data.value(recordAt(order_, pos_), column);
+    return t.data.value(recordAt(order(), pos_), column);
 }
 
 bool Recordset::fieldIsNull(int column) const
 {
-    requireColumn(*table_, column);
+    const TableState &t = table_->ready();
+    requireColumn(t, column);
     requireCurrent();
-    return table_->data.isNull(recordAt(order_, pos_), column);
+    return t.data.isNull(recordAt(order(), pos_), column);
 }
 
 std::optional<QString> Recordset::Field(const QString &name) const
 {
+    const TableState &t = table_->ready();
     const int col = fieldIndex(name);
     if (col < 0)
         throw Error(3265, QStringLiteral("Fields"),
-                    QStringLiteral("В таблице «%1» нет поля «%2».").arg(table_->data.name(), name));
+                    QStringLiteral("В таблице «%1» нет поля «%2».").arg(t.data.name(), name));
     requireCurrent();
-    return table_->data.value(recordAt(order_, pos_), col);
+    return t.data.value(recordAt(order(), pos_), col);
 }
 
 void Recordset::Seek(const QString &comparison, const QString &word)
 {
-    if (!order_)
+    if (!indexed_)
         throw Error(3251, QStringLiteral("Seek"), QStringLiteral("Для поиска не задан индекс."));
     if (comparison != QLatin1String("="))
         throw Error(3251, QStringLiteral("Seek"),
                     QStringLiteral("Сравнение «%1» в поиске не поддерживается.").arg(comparison));
-    const auto &order = *order_;
+    const auto &order = table_->order();
     const int col = table_->listColumn;
     const auto &data = table_->data;
     auto first = std::lower_bound(order.begin(), order.end(), word, [&](uint32_t r, const QString &w) {
@@ -235,16 +334,42 @@ void Recordset::Seek(const QString &comparison, const QString &word)
 
 QStringView Recordset::headword(qsizetype i) const
 {
-    if (table_->listColumn < 0 || i < 0 || i >= RecordCount())
+    const TableState &t = table_->ready();
+    if (t.listColumn < 0 || i < 0 || i >= RecordCount())
         return {};
-    return table_->data.view(recordAt(order_, i), table_->listColumn);
+    return t.data.view(recordAt(order(), i), t.listColumn);
+}
+
+std::optional<std::pair<uint32_t, uint16_t>> Recordset::place(qsizetype i) const
+{
+    const TableState &t = table_->ready();
+    if (i < 0 || i >= RecordCount())
+        return std::nullopt;
+    const auto r = static_cast<std::size_t>(recordAt(order(), i));
+    if (r >= t.places.size())
+        return std::nullopt;
+    return std::make_pair(t.places[r].page, t.places[r].row);
 }
 
 // ---- Database ----
 
 Recordset Database::OpenRecordset(const QString &table) const
 {
-    const auto it = d_->tables.find(table.toLower());
+    auto it = d_->tables.find(table.toLower());
+    if (it == d_->tables.end() && d_->lazy) {
+        // a table the book was not opened for: read the book now
+        d_->lazy->load();
+        const std::lock_guard<std::mutex> lock(d_->lazy->taking);
+        const auto read = d_->lazy->read.find(table.toLower());
+        if (read != d_->lazy->read.end()) {
+            auto state = std::make_shared<TableState>();
+            state->data = std::move(read->second.first);
+            state->places = std::move(read->second.second);
+            state->setListColumn();
+            d_->lazy->read.erase(read);
+            it = d_->tables.emplace(table.toLower(), std::move(state)).first;
+        }
+    }
     if (it == d_->tables.end())
         throw Error(3078, QStringLiteral("OpenRecordset"),
                     QStringLiteral("В базе данных «%1» нет таблицы «%2».").arg(d_->name, table));
@@ -260,6 +385,19 @@ const QString &Database::Name() const
 
 QStringList Database::TableNames() const
 {
+    if (d_->lazy) {
+        d_->lazy->load();
+        const std::lock_guard<std::mutex> lock(d_->lazy->taking);
+        for (auto &t : d_->lazy->read)
+            if (!d_->tables.count(t.first)) {
+                auto state = std::make_shared<TableState>();
+                state->data = std::move(t.second.first);
+                state->places = std::move(t.second.second);
+                state->setListColumn();
+                d_->tables.emplace(t.first, std::move(state));
+            }
+        d_->lazy->read.clear();
+    }
     QStringList names;
     for (const auto &t : d_->tables)
         names << t.first;
@@ -270,8 +408,28 @@ std::size_t Database::bytesHeld() const
 {
     std::size_t n = 0;
     for (const auto &t : d_->tables)
-        n += t.second->data.bytesHeld() + t.second->listOrder.capacity() * sizeof(uint32_t);
+        if (t.second->isRead())
+            n += t.second->ready().data.bytesHeld() + t.second->listOrder.capacity() * sizeof(uint32_t);
     return n;
+}
+
+bool Database::isRead() const
+{
+    return !d_->lazy || d_->lazy->done;
+}
+
+bool Database::stale() const
+{
+    return d_->lazy && d_->lazy->done && d_->lazy->stale;
+}
+
+void Database::releasePlaces()
+{
+    for (const auto &t : d_->tables)
+        if (t.second->isRead()) {
+            t.second->places.clear();
+            t.second->places.shrink_to_fit();
+        }
 }
 
 // ---- DBEngine ----
@@ -284,17 +442,7 @@ DBEngine &DBEngine::instance()
 
 Database DBEngine::OpenDatabase(const QString &path) const
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw Error(3044, QStringLiteral("OpenDatabase"),
-                    QStringLiteral("Не удаётся открыть файл «%1»: %2").arg(path, f.errorString()));
-    if (f.size() > (qint64(1) << 31))
-        throw Error(3044, QStringLiteral("OpenDatabase"), QStringLiteral("Файл «%1» больше 2 ГиБ.").arg(path));
-    QByteArray image = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw Error(3044, QStringLiteral("OpenDatabase"),
-                    QStringLiteral("Не удаётся прочитать файл «%1»: %2").arg(path, f.errorString()));
-    return OpenDatabaseImage(std::move(image), path);
+    return OpenDatabaseImage(readBookFile(path), path);
 }
 
 Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) const
@@ -308,12 +456,8 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
         jet::JetFile db(std::move(image));
         for (const QString &t : db.tableNames()) {
             auto state = std::make_shared<TableState>();
-            state->data = db.readTable(t);
-            state->listColumn = state->data.column(kListIndex);
-            if (state->listColumn >= 0 && !state->data.isText(state->listColumn))
-                state->listColumn = -1;
-            // the headword column is held as UTF-16 (memo columns other than
-            // "List" may be held as bytes)
+            state->data = db.readTable(t, &state->places);
+            state->setListColumn();
             data->tables.emplace(t.toLower(), std::move(state));
         }
         Database result;
@@ -322,6 +466,64 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
     } catch (const Error &e) {
         throw Error(e.number(), QStringLiteral("OpenDatabase"),
                     QStringLiteral("Не удаётся открыть базу данных «%1»: %2").arg(name, e.description()));
+    }
+}
+
+Database DBEngine::OpenDatabaseOnUse(const QString &path, const QString &table,
+                                     std::function<bool(const QByteArray &)> unchanged) const
+{
+    auto lazy = std::make_shared<LazyBook>();
+    lazy->path = path;
+    lazy->unchanged = std::move(unchanged);
+    auto state = std::make_shared<TableState>();
+    state->lazy = lazy;
+    state->key = table.toLower();
+    auto data = std::make_shared<DatabaseData>();
+    data->name = path;
+    data->lazy = lazy;
+    data->tables.emplace(state->key, std::move(state));
+    Database result;
+    result.d_ = std::move(data);
+    return result;
+}
+
+std::optional<Database> DBEngine::OpenDatabaseRows(const QString &path, const QString &table,
+                                                   const std::vector<std::pair<uint32_t, uint16_t>> &rows,
+                                                   const std::function<bool(const QByteArray &)> &unchanged) const
+{
+    if (rows.empty()) { // no record: nothing to read
+        auto data = std::make_shared<DatabaseData>();
+        data->name = path;
+        data->tables.emplace(table.toLower(), std::make_shared<TableState>());
+        Database result;
+        result.d_ = std::move(data);
+        return result;
+    }
+    try {
+        QByteArray image = readBookFile(path);
+        if (unchanged && !unchanged(image))
+            return std::nullopt;
+        if (image.size() < jet::kSignatureLength)
+            throw Error(3343, QStringLiteral("OpenDatabase"), QStringLiteral("Файл короче 22 байт."));
+        jet::restoreJetHeader(image);
+        jet::JetFile db(std::move(image));
+        std::vector<jet::RowPlace> places;
+        places.reserve(rows.size());
+        for (const auto &r : rows)
+            places.push_back({r.first, r.second});
+        auto state = std::make_shared<TableState>();
+        state->data = db.readRows(table, places);
+        state->places = std::move(places);
+        state->setListColumn();
+        auto data = std::make_shared<DatabaseData>();
+        data->name = path;
+        data->tables.emplace(table.toLower(), std::move(state));
+        Database result;
+        result.d_ = std::move(data);
+        return result;
+    } catch (const Error &e) {
+        throw Error(e.number(), QStringLiteral("OpenDatabase"),
+                    QStringLiteral("Не удаётся открыть базу данных «%1»: %2").arg(path, e.description()));
     }
 }
 

@@ -3,10 +3,12 @@
 // open database per book file, table-type recordsets with the index "List",
 // equality seeks and scans in index order.
 //
-// A database is read in full when it is opened: the file is read into
-// memory, the Jet header is put in place of the book signature in that
-// image (the file itself is never written), every table is read once, and
-// the image is let go. Recordsets then work on what was read.
+// A database is read in full when it is opened (or, opened on use, when one
+// of its tables is first used): the file is read into memory, the Jet header
+// is put in place of the book signature in that image (the file itself is
+// never written), every table is read once, and the image is let go.
+// Recordsets then work on what was read. A database of some rows only reads
+// just those rows of one table.
 //
 // Headword order of the index "List" (the collation):
 //  1. letters compared without regard to case, Russian letters in the order
@@ -26,8 +28,11 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace somnex::dictionary {
@@ -78,13 +83,17 @@ public:
     // For walking all headwords in index order without moving the cursor:
     // the "List" of the i-th record in the current order.
     QStringView headword(qsizetype i) const;
+    // Where the i-th record in the current order lies in the file (data
+    // page, row); nothing past the end or once released.
+    std::optional<std::pair<uint32_t, uint16_t>> place(qsizetype i) const;
 
 private:
     friend class Database;
     void requireCurrent() const;
+    const std::vector<uint32_t> *order() const; // null: storage order
     std::shared_ptr<const TableState> table_;
     QString index_;
-    const std::vector<uint32_t> *order_ = nullptr; // null: storage order
+    bool indexed_ = false;
     qsizetype pos_ = 0;
     bool noMatch_ = false;
 };
@@ -99,6 +108,13 @@ public:
     QStringList TableNames() const;
     // Bytes held for the tables' values.
     std::size_t bytesHeld() const;
+    // False while a database opened on use has not been read yet.
+    bool isRead() const;
+    // A database opened on use that, when read, was no longer the file it
+    // was opened for (or could not be read at all; it then has no records).
+    bool stale() const;
+    // Forgets where the rows lie (place() answers nothing after).
+    void releasePlaces();
 
 private:
     friend class DBEngine;
@@ -116,6 +132,20 @@ public:
     Database OpenDatabase(const QString &path) const;
     // The same for a file's bytes already in memory.
     Database OpenDatabaseImage(QByteArray image, const QString &name) const;
+    // A book of which nothing is read now: the whole file is read when one
+    // of its tables is first used, on whichever thread that is. table is
+    // the one recordsets are opened on before then; any other reads the
+    // file at once. unchanged is asked whether the file's bytes are still
+    // those the caller knows; when not, the database is stale(). A file
+    // that cannot be read then leaves the database stale and empty.
+    Database OpenDatabaseOnUse(const QString &path, const QString &table,
+                               std::function<bool(const QByteArray &)> unchanged) const;
+    // Only the given rows (data page, row) of one table, in that order;
+    // nothing when unchanged refuses the file's bytes. Raises somnex::Error
+    // like OpenDatabase, and when a place holds no row of that table.
+    std::optional<Database> OpenDatabaseRows(const QString &path, const QString &table,
+                                             const std::vector<std::pair<uint32_t, uint16_t>> &rows,
+                                             const std::function<bool(const QByteArray &)> &unchanged) const;
 };
 
 } // namespace somnex::dictionary

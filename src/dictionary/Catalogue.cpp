@@ -1,5 +1,7 @@
 #include "dictionary/Catalogue.h"
 
+#include "dictionary/BookCache.h"
+
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/core/Identity.h"
 #include "platform/error/Error.h"
@@ -106,10 +108,25 @@ void addUserBooks(const QString &userFolder, QStringList &files, std::map<QStrin
         files = files.mid(0, 32767);
 }
 
+// The book at path from its word cache when that matches the file, else
+// read (and stored in the cache when useCache).
+CatalogueBook openCachedBook(const QString &path, bool useCache)
+{
+    if (!useCache)
+        return openBook(path);
+    const BookStamp stamp = stampOf(path);
+    if (std::optional<CachedBook> cached = readCache(path, stamp))
+        return bookFromCache(std::move(*cached));
+    CatalogueBook b = openBook(path);
+    writeCache(b, stamp);
+    b.database.releasePlaces();
+    return b;
+}
+
 // Opens the signed books among files into out, in order; returns whether
 // there was any signed book at all.
 bool openBooks(const QStringList &files, std::map<QString, QString> &where,
-               const std::function<int(const QString &)> &enabledState, CatalogueLoad &out)
+               const std::function<int(const QString &)> &enabledState, CatalogueLoad &out, bool useCache)
 {
     bool signedBook = false;
     for (int i = 0; i < files.size(); ++i) {
@@ -118,7 +135,7 @@ bool openBooks(const QStringList &files, std::map<QString, QString> &where,
             continue;
         signedBook = true;
         try {
-            CatalogueBook b = openBook(path);
+            CatalogueBook b = openCachedBook(path, useCache);
             b.Image = b.icon.isEmpty() ? QStringLiteral("default") : QStringLiteral("k") + QString::number(i);
             b.Value = enabledState ? enabledState(path) : 1;
             out.books.push_back(std::move(b));
@@ -132,7 +149,7 @@ bool openBooks(const QStringList &files, std::map<QString, QString> &where,
 } // namespace
 
 CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
-                            const QString &userFolder)
+                            const QString &userFolder, bool useCache)
 {
     CatalogueLoad out;
     QStringList files;
@@ -155,13 +172,24 @@ CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(
         out.failure = CatalogueLoad::NoBookFiles;
         return out;
     }
-    if (!openBooks(files, where, enabledState, out)) {
+    if (!openBooks(files, where, enabledState, out, useCache)) {
         out.failure = CatalogueLoad::NoSignedBooks;
     } else if (out.books.empty()) {
         out.failure = CatalogueLoad::FolderOrBook;
         out.error = skippedMessage(out.skipped);
     }
     return out;
+}
+
+bool dropStaleWords(std::vector<CatalogueBook> &books)
+{
+    bool dropped = false;
+    for (CatalogueBook &b : books)
+        if (b.cachedWords && b.database.stale()) {
+            b.cachedWords.reset();
+            dropped = true;
+        }
+    return dropped;
 }
 
 } // namespace somnex::dictionary

@@ -3,12 +3,16 @@
 // folder, opened once and kept open, with its configuration and enabled
 // state. Slot k belongs to book button k+1 of the main window.
 
+#include "dictionary/BookCache.h"
 #include "dictionary/BookDatabase.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace somnex::dictionary {
@@ -23,6 +27,12 @@ struct CatalogueBook {
     QByteArray icon;     // picture bytes, empty when none
     Database database;
     Recordset recordset; // table "Book", index "List"
+    // A book taken from the word cache: its headwords in index order and
+    // where each one's row lies, and the stamp of the file they were taken
+    // from. The merged list takes the words from here while
+    // database.stale() is false.
+    std::shared_ptr<const CachedWords> cachedWords;
+    BookStamp cachedStamp;
 };
 
 // A signed book that could not be read and was left out.
@@ -70,8 +80,14 @@ QStringList bookFiles(const QString &folder);
 // user's folder. enabledState gives the stored state of a book key (1 when
 // never stored). A signed book that cannot be read is left out and listed in
 // skipped; only when none could be read does the load fail.
+// With useCache, a book whose word cache matches the file is taken from it
+// without being read (bookFromCache), and a book read is stored in it.
 CatalogueLoad LoadCatalogue(const QString &booksFolder, const std::function<int(const QString &)> &enabledState,
-                            const QString &userFolder = QString());
+                            const QString &userFolder = QString(), bool useCache = false);
+
+// Forgets the cached words of every book found stale once read (their list
+// then comes from the book); whether there was one.
+bool dropStaleWords(std::vector<CatalogueBook> &books);
 
 // The headword at each position of a recordset's index order.
 inline QStringView headwordAt(const Recordset &rs, qsizetype i)

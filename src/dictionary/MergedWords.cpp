@@ -2,8 +2,29 @@
 
 namespace somnex::dictionary {
 
+namespace {
+
+// Adds the words of a book's word cache to out, when it has usable ones.
+bool takeCachedWords(const CatalogueBook &book, bool release, MergedWords &out)
+{
+    const std::vector<QString> *cached =
+        book.cachedWords && !book.database.stale() ? book.cachedWords->words() : nullptr;
+    if (!cached)
+        return false;
+    if (!cached->empty()) {
+        out.entries += static_cast<long>(cached->size());
+        out.words.addRun(*cached);
+    }
+    if (release)
+        book.cachedWords->release();
+    return true;
+}
+
+} // namespace
+
 std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
-                                      const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed)
+                                      const std::function<bool(size_t)> &enabled, const std::function<bool()> &proceed,
+                                      bool releaseCached)
 {
     MergedWords out;
     bool firstWordRead = false;
@@ -14,6 +35,10 @@ std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
             continue;
         const Recordset &rs = books[k].recordset;
         try {
+            if (takeCachedWords(books[k], releaseCached, out)) { // the book itself is not read
+                firstWordRead = firstWordRead || out.entries > 0;
+                continue;
+            }
             const qsizetype n = rs.RecordCount();
             if (n == 0)
                 continue;

@@ -26,9 +26,11 @@ struct MergedWords {
 // catalogue order. proceed, when given, is asked before each book (the window
 // lets its events run there); when it answers false the merge is abandoned
 // and nothing is returned. A failure before the first word was read is
-// raised; a later one ends the merge (see MergedWords::failure).
+// raised; a later one ends the merge (see MergedWords::failure). Words taken
+// from a book's word cache are let go after with releaseCached (the book is
+// read when the list is made again).
 std::optional<MergedWords> mergeWords(const std::vector<CatalogueBook> &books,
                                       const std::function<bool(size_t)> &enabled,
-                                      const std::function<bool()> &proceed = {});
+                                      const std::function<bool()> &proceed = {}, bool releaseCached = false);
 
 } // namespace somnex::dictionary

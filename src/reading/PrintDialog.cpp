@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
@@ -31,17 +32,46 @@ namespace {
 bool g_chosen = false;
 CurrentPrinter g_current;
 
+// The print service's library, loaded when a printer is first asked about
+// rather than with the program: it brings a dozen libraries of its own that
+// every start would otherwise load.
+struct CupsCalls {
+    decltype(&cupsGetNamedDest) getNamedDest = nullptr;
+    decltype(&cupsGetOption) getOption = nullptr;
+    decltype(&cupsFreeDests) freeDests = nullptr;
+};
+
+const CupsCalls &cups()
+{
+    static const CupsCalls calls = [] {
+        CupsCalls c;
+        QLibrary lib(QStringLiteral("cups"), 2);
+        if (!lib.load())
+            return c;
+        c.getNamedDest = reinterpret_cast<decltype(&cupsGetNamedDest)>(lib.resolve("cupsGetNamedDest"));
+        c.getOption = reinterpret_cast<decltype(&cupsGetOption)>(lib.resolve("cupsGetOption"));
+        c.freeDests = reinterpret_cast<decltype(&cupsFreeDests)>(lib.resolve("cupsFreeDests"));
+        if (!c.getNamedDest || !c.getOption || !c.freeDests)
+            c = CupsCalls();
+        return c;
+    }();
+    return calls;
+}
+
 // The queue's device URI as the server reports it (empty for a queue it
-// does not know or that has none).
+// does not know or that has none, or without the print service's library).
 QString deviceUri(const QString &queue)
 {
+    const CupsCalls &c = cups();
+    if (!c.getNamedDest)
+        return {};
     const QByteArray name = queue.toUtf8();
-    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    cups_dest_t *dest = c.getNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
     if (!dest)
         return {};
-    const char *uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    const char *uri = c.getOption("device-uri", dest->num_options, dest->options);
     const QString out = uri ? QString::fromUtf8(uri) : QString();
-    cupsFreeDests(1, dest);
+    c.freeDests(1, dest);
     return out;
 }
 

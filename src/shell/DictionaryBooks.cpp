@@ -85,14 +85,15 @@ bool DictionaryPanel::LoadBooks()
     CatalogueLoad load = dictionary::LoadCatalogue(
         s.BooksFolder,
         [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
-        dictionary::userBooksFolder());
+        dictionary::userBooksFolder(), true);
     const std::vector<QIcon> icons = Toolbar2->takeBookIcons(load);
     const QString skipped = dictionary::skippedMessage(load.skipped);
     if (load.failure != CatalogueLoad::None)
         return failBookLoad(load, skipped);
     Toolbar2->setBooks(load.books, icons);
     layoutControls();
-    LoadList();
+    if (!listDeferred_)
+        LoadList();
     window()->unsetCursor();
     if (!skipped.isEmpty()) {
         if (QWidget *splash = host_->splashScreen())
@@ -165,7 +166,8 @@ void DictionaryPanel::LoadList()
         [this, generation] {
             QCoreApplication::processEvents();
             return rebuild_ == generation;
-        });
+        },
+        true);
     if (!merged)
         return; // a newer rebuild ran meanwhile and left the list complete
     words_ = std::move(merged->words);

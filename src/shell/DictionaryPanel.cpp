@@ -73,7 +73,14 @@ DictionaryPanel::DictionaryPanel(HeaderBar *header, StatusPanel *status, Diction
     buildToolbars();
     buildSearch();
     index_ = new TextIndexService(this);
-    index_->onIndex = [this](std::shared_ptr<const TextIndex> index) { emit textIndexChanged(std::move(index)); };
+    index_->onIndex = [this](std::shared_ptr<const TextIndex> index) {
+        emit textIndexChanged(std::move(index));
+        // a book changed since its cached words were taken: the list is made from the book
+        if (dictionary::dropStaleWords(Toolbar2->books()))
+            reloadKeepingPlace();
+        else
+            emit textIndexReady();
+    };
     index_->onFinder = [this](WordFinder &&finder, int generation) {
         if (rebuild_ == generation) {
             finder_ = std::move(finder);

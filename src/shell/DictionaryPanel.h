@@ -66,6 +66,9 @@ public:
     // The books and the word list. False when the books could not be loaded
     // (the program is ending).
     bool LoadBooks();
+    // Set before LoadBooks, the load leaves the word list (LoadList) to its
+    // caller, who makes it once the window shows.
+    void setListDeferred(bool deferred) { listDeferred_ = deferred; }
     void LoadList();
     void Listcheck();
     // The word list rebuilt for a book added while the user reads: the list,
@@ -130,6 +133,8 @@ signals:
     void literatureClicked(); // the up arrow: the literature opens
     void textSearchClicked(); // "Искать в толкованиях"
     void textIndexChanged(std::shared_ptr<const TextIndex> index);
+    // The worker has indexed the texts of the books of the current list.
+    void textIndexReady();
 
 private:
     HeaderBar *header_;
@@ -162,6 +167,7 @@ private:
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;
+    bool listDeferred_ = false;
     WordListModel *wordModel_ = nullptr;
     int rebuild_ = 0;           // generation of the word-list rebuild
     bool keepTolk_ = false;     // a rebuild that leaves the interpretation window open

@@ -95,6 +95,7 @@ void Form1::connectParts()
         if (search_)
             search_->setIndex(std::move(index));
     });
+    connect(dictionary_, &DictionaryPanel::textIndexReady, this, &Form1::textIndexReady);
     status_->onResize = [this] { StatusBar1_Resize(); };
     tray_->toTray = [this] { ToTray(); };
     connect(tray_, &TraySide::clicked, this, &Form1::trayMouseDown);
@@ -187,6 +188,17 @@ void Form1::Form_Load()
     // The busy animation stops after half a second.
     status_->stopBusySoon();
     Form_Resize();
+}
+
+void Form1::setListDeferred(bool deferred)
+{
+    dictionary_->setListDeferred(deferred);
+}
+
+void Form1::loadDeferredList()
+{
+    dictionary_->LoadList();
+    dictionary_->LoadLastWord();
 }
 
 void Form1::Form_Resize()

@@ -62,6 +62,10 @@ public:
     bool inTray() const;
     // Brings the window to the front, out of the tray when it is there.
     void activate();
+    // The word list left for after the first paint: set before Form_Load,
+    // then loadDeferredList makes the list and selects the last word.
+    void setListDeferred(bool deferred);
+    void loadDeferredList();
     // Position (frame) and size the window last had in the normal state.
     QRect lastNormalGeometry() const { return lastNormal_; }
     // Secondary windows that the tray return closes; registered by their owners.
@@ -73,6 +77,11 @@ public:
     void storeState();
     void hideTrayIcon();
 
+Q_SIGNALS:
+    // The worker has indexed the texts of the books of the current list.
+    void textIndexReady();
+
+public:
     // The running font's size against the one the twips were laid out for.
     static double fontScale();
     // Geometry in twips of the toolbar and status strip.

@@ -1,7 +1,15 @@
 #include "support/Artwork.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
+
+#include <memory>
+#include <optional>
 
 namespace somnex {
 
@@ -23,26 +31,96 @@ QPixmap artworkPixmap(const QString &name, QSize size, qreal dpr)
     return pm;
 }
 
+namespace {
+
+// An icon drawn from its picture at the size asked for, when it is first
+// asked for: a window full of icons costs nothing until it is painted.
+// Disabled and selected forms are made by the style, as for icons of
+// pixmaps.
+class ArtworkEngine : public QIconEngine {
+public:
+    ArtworkEngine(QString path, QList<int> sides) : path_(std::move(path)), sides_(std::move(sides)) {}
+    QIconEngine *clone() const override { return new ArtworkEngine(path_, sides_); }
+    QString key() const override { return QStringLiteral("somnex-artwork"); }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const QSize base = defaultSize();
+        return base.isValid() ? base.scaled(size, Qt::KeepAspectRatio) : size;
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> out;
+        for (int s : sides_)
+            out << actualSize(QSize(s, s), QIcon::Normal, QIcon::Off);
+        return out;
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const QSize actual = actualSize(size, mode, state);
+        if (actual.isEmpty())
+            return QPixmap();
+        const QString key =
+            QStringLiteral("somnex-artwork:%1:%2x%3").arg(path_).arg(actual.width()).arg(actual.height());
+        QPixmap pm;
+        if (!QPixmapCache::find(key, &pm)) {
+            pm = QPixmap(actual);
+            pm.fill(Qt::transparent);
+            if (renderer().isValid()) {
+                QPainter p(&pm);
+                renderer().render(&p);
+            }
+            QPixmapCache::insert(key, pm);
+        }
+        if (mode != QIcon::Normal && mode != QIcon::Active && QApplication::instance()) {
+            QStyleOption opt;
+            opt.palette = QGuiApplication::palette();
+            return QApplication::style()->generatedIconPixmap(mode, pm, &opt);
+        }
+        return pm;
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatio() : qreal(1);
+        QPixmap pm = pixmap(rect.size() * dpr, mode, state);
+        pm.setDevicePixelRatio(dpr);
+        const QSize shown = pm.deviceIndependentSize().toSize();
+        painter->drawPixmap(
+            QRect(rect.topLeft() + QPoint((rect.width() - shown.width()) / 2, (rect.height() - shown.height()) / 2),
+                  shown),
+            pm);
+    }
+
+private:
+    QSvgRenderer &renderer()
+    {
+        if (!renderer_)
+            renderer_ = std::make_unique<QSvgRenderer>(path_);
+        return *renderer_;
+    }
+    QSize defaultSize()
+    {
+        if (!base_)
+            base_ = renderer().defaultSize();
+        return *base_;
+    }
+
+    QString path_;
+    QList<int> sides_;
+    std::unique_ptr<QSvgRenderer> renderer_;
+    std::optional<QSize> base_;
+};
+
+} // namespace
+
 QIcon artworkIcon(const QString &name)
 {
-    // Rendered sizes rather than the SVG itself, so that no icon-engine
-    // plugin is needed and window managers get real pixmaps.
-    QIcon icon;
-    const QSize base = QSvgRenderer(artworkPath(name)).defaultSize();
-    for (int s : {16, 22, 24, 32, 48, 64}) {
-        const QSize size = base.isValid() ? base.scaled(s, s, Qt::KeepAspectRatio) : QSize(s, s);
-        icon.addPixmap(artworkPixmap(name, size));
-        icon.addPixmap(artworkPixmap(name, size, 2.0));
-    }
-    return icon;
+    return QIcon(new ArtworkEngine(artworkPath(name), {16, 22, 24, 32, 48, 64}));
 }
 
 QIcon appIcon()
 {
-    QIcon icon;
-    for (int s : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(artworkPixmap(QStringLiteral("zul-somnex"), {s, s}));
-    return icon;
+    return QIcon(new ArtworkEngine(artworkPath(QStringLiteral("zul-somnex")), {16, 22, 24, 32, 48, 64, 128, 256}));
 }
 
 } // namespace somnex

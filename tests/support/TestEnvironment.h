@@ -31,6 +31,25 @@ inline void removeOwnRuntimeDir()
     std::filesystem::remove_all(dir, ec);
     dir.clear();
 }
+inline std::string &ownCacheDir()
+{
+    static std::string dir;
+    return dir;
+}
+inline pid_t &ownCacheDirPid()
+{
+    static pid_t pid = 0;
+    return pid;
+}
+inline void removeOwnCacheDir()
+{
+    std::string &dir = ownCacheDir();
+    if (dir.empty() || ownCacheDirPid() != getpid())
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    dir.clear();
+}
 } // namespace test_environment_detail
 
 inline void setTestEnvironment()
@@ -45,6 +64,17 @@ inline void setTestEnvironment()
             test_environment_detail::ownRuntimeDir() = dir;
             test_environment_detail::ownRuntimeDirPid() = getpid();
             std::atexit(test_environment_detail::removeOwnRuntimeDir);
+        }
+    }
+    // The word cache of the books: a folder of the test program's own, so
+    // that no test reads or fills the user's.
+    {
+        char dir[] = "/tmp/somnex-test-cache-XXXXXX";
+        if (mkdtemp(dir)) {
+            setenv("XDG_CACHE_HOME", dir, 1);
+            test_environment_detail::ownCacheDir() = dir;
+            test_environment_detail::ownCacheDirPid() = getpid();
+            std::atexit(test_environment_detail::removeOwnCacheDir);
         }
     }
     char exe[4096];

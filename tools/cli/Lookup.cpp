@@ -35,7 +35,7 @@ Loaded loadBooks()
     const QString folder = BooksFolderFor(SharedDataFolder());
     l.catalogue = dictionary::LoadCatalogue(
         folder, [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
-        dictionary::userBooksFolder());
+        dictionary::userBooksFolder(), true);
     if (!l.catalogue.skipped.empty())
         err(dictionary::skippedMessage(l.catalogue.skipped) + QLatin1Char('\n'));
     switch (l.catalogue.failure) {
@@ -122,6 +122,10 @@ int lookup(const QStringList &argsIn)
     Interpretation in;
     const auto collect = [&] {
         try {
+            // only the records of the word are read from a book whose word cache is good
+            for (auto &b : l.catalogue.books)
+                if (b.Value == 1)
+                    dictionary::narrowToWord(b, word);
             in = CollectTolk(word,
                              TolkBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
             return true;

@@ -778,20 +778,46 @@ void JetFile::readCell(const Definition &def, std::size_t c, const uint8_t *page
     data.cells_.push_back(cell);
 }
 
-TableData JetFile::readTable(const QString &name)
+TableData JetFile::readTable(const QString &name, std::vector<RowPlace> *places)
 {
     const Definition def = definition(entry(name).page, name);
     TableData data = emptyTable(def);
     const std::vector<bool> narrow = narrowable(def);
     QString scratch;
-    forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
+    forEachRow(def, [&](const uint8_t *page, long pageNo, int r, const Field *fields) {
         for (std::size_t c = 0; c < def.columns.size(); ++c)
             readCell(def, c, page, fields[c], narrow[c], data, scratch);
         ++data.rows_;
+        if (places)
+            places->push_back({static_cast<uint32_t>(pageNo), static_cast<uint16_t>(r)});
     });
     data.wide_.squeeze();
     data.narrow_.squeeze();
     data.cells_.shrink_to_fit();
+    return data;
+}
+
+TableData JetFile::readRows(const QString &name, const std::vector<RowPlace> &places)
+{
+    const Definition def = definition(entry(name).page, name);
+    TableData data = emptyTable(def);
+    const std::vector<bool> narrow = narrowable(def);
+    std::vector<Field> fields(def.columns.size());
+    std::vector<uint32_t> offsets;
+    QString scratch;
+    for (const RowPlace &at : places) {
+        const long pageNo = static_cast<long>(at.page);
+        if (pageNo <= kCataloguePage || pageNo >= pageCount())
+            badRow(def, pageNo, at.row);
+        const uint32_t rows = dataPageRows(def, pageNo);
+        if (at.row >= rows || (u16(pageNo, kDataRowOffsets + 2 * at.row) & kRowForward))
+            badRow(def, pageNo, at.row);
+        const RowLayout row = rowLayout(def, pageNo, at.row, rows, offsets);
+        rowFields(def, row, offsets, fields);
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            readCell(def, c, pageAt(pageNo), fields[c], narrow[c], data, scratch);
+        ++data.rows_;
+    }
     return data;
 }
 

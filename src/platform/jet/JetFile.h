@@ -99,6 +99,13 @@ private:
     QByteArray narrow_;
 };
 
+// Where a row lies: its data page and its number in the page's row table.
+struct RowPlace {
+    uint32_t page = 0;
+    uint16_t row = 0;
+    friend bool operator==(const RowPlace &, const RowPlace &) = default;
+};
+
 // A column as the table definition describes it, in table order.
 struct ColumnInfo {
     QString name;
@@ -127,8 +134,12 @@ public:
     // User tables (not the system tables), in catalogue order.
     QStringList tableNames() const;
     // Every row of a table; raises somnex::Error when the table is absent or
-    // damaged.
-    TableData readTable(const QString &name);
+    // damaged. places, when given, receives where each row lies.
+    TableData readTable(const QString &name, std::vector<RowPlace> *places = nullptr);
+    // Only the rows at the given places, in the order given; raises
+    // somnex::Error when a place is not a live row of a data page of the
+    // table.
+    TableData readRows(const QString &name, const std::vector<RowPlace> &places);
     // The columns of a table and each of its rows, in storage order, as
     // stored; raises somnex::Error like readTable.
     std::vector<ColumnInfo> columns(const QString &name);
