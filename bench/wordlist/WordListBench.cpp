@@ -2,6 +2,7 @@
 // the word-list rebuild, one search keystroke (against a plain scan of the
 // same list), and the interpretation of a word that all ten books hold.
 #include "BenchShelf.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/MergedWords.h"
 #include "dictionary/PackedText.h"
 #include "dictionary/WordIndex.h"
@@ -103,8 +104,8 @@ std::vector<TolkBook> tolkBooks(Shelf &s)
                            r->Seek(QStringLiteral("="), w);
                            if (r->NoMatch())
                                return std::nullopt;
-                           const auto links = r->Field(QStringLiteral("Links"));
-                           return std::make_pair(dictionary::UnpackText(*r->Field(QStringLiteral("Text"))),
+                           const auto links = r->Field(dictionary::kLinksColumn);
+                           return std::make_pair(dictionary::UnpackText(*r->Field(dictionary::kTextColumn)),
                                                  links ? std::optional<QString>(dictionary::UnpackText(*links))
                                                        : std::nullopt);
                        }});

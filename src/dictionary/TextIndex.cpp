@@ -1,5 +1,6 @@
 #include "dictionary/TextIndex.h"
 
+#include "dictionary/BookSchema.h"
 #include "dictionary/PackedText.h"
 #include "dictionary/WordFinder.h"
 #include "platform/error/Error.h"
@@ -340,7 +341,7 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     Builder builder(index, records);
     for (size_t b = 0; b < books.size() && b < 0xFFFF; ++b) {
         dictionary::Recordset &rs = books[b].records;
-        const int textColumn = rs.fieldIndex(QStringLiteral("Text"));
+        const int textColumn = rs.fieldIndex(dictionary::kTextColumn);
         if (textColumn < 0)
             continue;
         for (qsizetype r = 0; r < rs.RecordCount(); ++r) {
@@ -415,7 +416,7 @@ QString TextIndex::textOf(const Entry &e) const
 {
     dictionary::Recordset rs = books_[e.book].records;
     rs.setAbsolutePosition(qsizetype(e.record));
-    const std::optional<QString> packed = rs.Field(QStringLiteral("Text"));
+    const std::optional<QString> packed = rs.Field(dictionary::kTextColumn);
     return packed ? dictionary::UnpackText(*packed) : QString();
 }
 

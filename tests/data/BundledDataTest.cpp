@@ -2,6 +2,7 @@
 // build does, and every article of the shelf, held to the size and quality
 // the program promises out of the box.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/WordIndex.h"
 #include "literature/Shelf.h"
@@ -84,8 +85,8 @@ const std::vector<Book> &books()
             b.bytes = image.size();
             const Database db = DBEngine::instance().OpenDatabaseImage(image, name);
             b.built = readBook(db);
-            Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-            rs.setIndex(QStringLiteral("List"));
+            Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+            rs.setIndex(dictionary::kListIndex);
             for (qsizetype i = 0; i < rs.RecordCount(); ++i)
                 b.ordered << rs.headword(i).toString();
             out.push_back(std::move(b));

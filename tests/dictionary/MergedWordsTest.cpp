@@ -1,3 +1,4 @@
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/MergedWords.h"
 #include "support/QtPrint.h"
@@ -19,8 +20,8 @@ CatalogueBook book(const QString &name, const QStringList &words)
     CatalogueBook b;
     b.Key = name + QStringLiteral(".book");
     b.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(content), b.Key);
-    b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
-    b.recordset.setIndex(QStringLiteral("List"));
+    b.recordset = b.database.OpenRecordset(dictionary::kBookTable);
+    b.recordset.setIndex(dictionary::kListIndex);
     return b;
 }
 

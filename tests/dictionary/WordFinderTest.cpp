@@ -1,3 +1,4 @@
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
@@ -253,7 +254,7 @@ TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
         const auto parsed = dictionary::parseBookSource(source.toUtf8(), name);
         return dictionary::DBEngine::instance()
             .OpenDatabaseImage(dictionary::buildBookImage(parsed.content), name)
-            .OpenRecordset(QStringLiteral("Book"));
+            .OpenRecordset(dictionary::kBookTable);
     };
     std::vector<TextSource> books;
     books.push_back({QStringLiteral("Первый"),
@@ -324,7 +325,7 @@ TEST(TextIndex, FoldsLettersAndKeepsManyDistinctWordsApart)
     books.push_back({QStringLiteral("Много"),
                      dictionary::DBEngine::instance()
                          .OpenDatabaseImage(dictionary::buildBookImage(parsed.content), QStringLiteral("many"))
-                         .OpenRecordset(QStringLiteral("Book"))});
+                         .OpenRecordset(dictionary::kBookTable)});
     const TextIndex index = TextIndex::build(std::move(books));
     ASSERT_EQ(index.entryCount(), size_t(kEntries + 1));
 
