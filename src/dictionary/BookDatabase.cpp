@@ -1,5 +1,6 @@
 #include "dictionary/BookDatabase.h"
 
+#include "dictionary/BookSchema.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 #include "platform/jet/JetFile.h"
@@ -13,8 +14,6 @@
 
 namespace somnex::dictionary {
 namespace {
-
-const QString kListIndex = QStringLiteral("List");
 
 struct Folded {
     char16_t primary;
@@ -308,12 +307,14 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
         jet::JetFile db(std::move(image));
         for (const QString &t : db.tableNames()) {
             auto state = std::make_shared<TableState>();
-            state->data = db.readTable(t);
-            state->listColumn = state->data.column(kListIndex);
+            // the headword column is held as UTF-16, other memo columns as
+            // bytes where they can be
+            state->data = db.readTable(t, [](const QString &column) {
+                return column.compare(kListColumn, Qt::CaseInsensitive) != 0;
+            });
+            state->listColumn = state->data.column(kListColumn);
             if (state->listColumn >= 0 && !state->data.isText(state->listColumn))
                 state->listColumn = -1;
-            // the headword column is held as UTF-16 (memo columns other than
-            // "List" may be held as bytes)
             data->tables.emplace(t.toLower(), std::move(state));
         }
         Database result;

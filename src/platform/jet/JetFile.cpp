@@ -749,12 +749,12 @@ TableData JetFile::emptyTable(const Definition &def)
     return data;
 }
 
-// Memo columns other than the headword are held as bytes where they can be.
-std::vector<bool> JetFile::narrowable(const Definition &def)
+// The memo columns the reader lets be held as bytes where they can be.
+std::vector<bool> JetFile::narrowable(const Definition &def, const NarrowColumns &narrow)
 {
     std::vector<bool> out;
     for (const Column &c : def.columns)
-        out.push_back(c.info.type == MDB_MEMO && c.info.name.compare(QLatin1String("List"), Qt::CaseInsensitive) != 0);
+        out.push_back(c.info.type == MDB_MEMO && narrow && narrow(c.info.name));
     return out;
 }
 
@@ -778,11 +778,11 @@ void JetFile::readCell(const Definition &def, std::size_t c, const uint8_t *page
     data.cells_.push_back(cell);
 }
 
-TableData JetFile::readTable(const QString &name)
+TableData JetFile::readTable(const QString &name, const NarrowColumns &narrowColumns)
 {
     const Definition def = definition(entry(name).page, name);
     TableData data = emptyTable(def);
-    const std::vector<bool> narrow = narrowable(def);
+    const std::vector<bool> narrow = narrowable(def, narrowColumns);
     QString scratch;
     forEachRow(def, [&](const uint8_t *page, long, int, const Field *fields) {
         for (std::size_t c = 0; c < def.columns.size(); ++c)

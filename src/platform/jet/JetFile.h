@@ -51,8 +51,9 @@ public:
 
     qsizetype rowCount() const { return rows_; }
     bool isNull(qsizetype row, int col) const { return cell(row, col).len == kNull; }
-    // Memo values whose every character has a byte in Windows-1251 (packed
-    // text, pictures) are held as those bytes, everything else as UTF-16.
+    // Values of the memo columns the reader chose (NarrowColumns) whose every
+    // character has a byte in Windows-1251 (packed text, pictures) are held
+    // as those bytes, everything else as UTF-16.
     bool isWide(qsizetype row, int col) const
     {
         const Cell &c = cell(row, col);
@@ -115,6 +116,10 @@ struct RawField {
     QByteArray bytes;
 };
 
+// Which memo columns of a table may be held as Windows-1251 bytes, by
+// column name (see TableData::isWide); none when empty.
+using NarrowColumns = std::function<bool(const QString &column)>;
+
 class JetFile {
 public:
     // Opens an image whose first 22 bytes are the Jet header. Raises
@@ -126,9 +131,10 @@ public:
 
     // User tables (not the system tables), in catalogue order.
     QStringList tableNames() const;
-    // Every row of a table; raises somnex::Error when the table is absent or
+    // Every row of a table, the memo columns narrow chooses held as bytes
+    // where they can be; raises somnex::Error when the table is absent or
     // damaged.
-    TableData readTable(const QString &name);
+    TableData readTable(const QString &name, const NarrowColumns &narrow = {});
     // The columns of a table and each of its rows, in storage order, as
     // stored; raises somnex::Error like readTable.
     std::vector<ColumnInfo> columns(const QString &name);
@@ -175,7 +181,7 @@ private:
     void longValueChain(uint32_t first, uint32_t len, QByteArray &out, const QString &where) const;
     void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
     static TableData emptyTable(const Definition &def);
-    static std::vector<bool> narrowable(const Definition &def);
+    static std::vector<bool> narrowable(const Definition &def, const NarrowColumns &narrow);
     void readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
                   TableData &data, QString &scratch) const;
     static void checkProperties(const QByteArray &blob, const QString &where);
