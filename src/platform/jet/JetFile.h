@@ -174,6 +174,10 @@ private:
     const uint8_t *pageAt(long page) const;
     uint32_t u16(long page, int offset) const;
     uint32_t u32(long page, int offset) const;
+    struct RowBounds {
+        uint32_t start, end;
+    };
+    RowBounds rowBounds(long page, uint32_t r) const;
     long pageCount() const { return static_cast<long>(image_.size() / 4096); }
     // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
     void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
