@@ -76,9 +76,13 @@ const WordChars &wordChars()
     return chars;
 }
 
+// A word's hash: 32-bit FNV-1a over its folded UTF-16 code units.
+constexpr uint32_t kHashBasis = 2166136261u;
+constexpr uint32_t kHashPrime = 16777619u;
+
 uint32_t mixHash(uint32_t h, char16_t c)
 {
-    return (h ^ c) * 16777619u;
+    return (h ^ c) * kHashPrime;
 }
 
 // Calls f(start, length, foldedWord, hash) for each word of a text; the
@@ -88,7 +92,7 @@ void forEachWord(QStringView text, F &&f)
 {
     const WordChars &chars = wordChars();
     std::u16string word;
-    uint32_t hash = 2166136261u;
+    uint32_t hash = kHashBasis;
     qsizetype start = 0;
     const char16_t *p = text.utf16();
     const qsizetype n = text.size();
@@ -102,7 +106,7 @@ void forEachWord(QStringView text, F &&f)
         } else if (!word.empty()) {
             f(start, i - start, QStringView(word.data(), qsizetype(word.size())), hash);
             word.clear(); // keeps its buffer for the next word
-            hash = 2166136261u;
+            hash = kHashBasis;
         }
     }
 }

@@ -30,9 +30,19 @@ class QTextDocument;
 
 namespace somnex {
 
+// What a document may make the reader hold. Past a limit the reader fails
+// (maxBytes, maxDepth) or keeps what it has and drops the rest.
 struct RtfReadLimits {
     qsizetype maxBytes = qsizetype(256) * 1024 * 1024;
-    int maxDepth = 100000;
+    int maxDepth = 100000;      // groups open at once
+    int maxFlows = 64;          // footnotes and text boxes open within one another
+    int maxCodePages = 64;      // code pages read through ICU
+    int maxTableEntries = 4096; // each of: fonts, colours, lists, list overrides, old-style numberings, list counters
+    int maxFootnotes = 100000;
+    int maxPictures = 100000;
+    int maxTabStops = 64;         // of a paragraph
+    int maxPictureSize = 1000000; // \picw, \pich (pixels), \picwgoal, \pichgoal (twips)
+    int maxPictureScale = 10000;  // \picscalex, \picscaley (per cent)
 };
 
 struct RtfParagraphFormat {
