@@ -898,20 +898,12 @@ private:
     {
         while (pos_ < in_.size()) {
             const char h = in_[pos_];
-            int d;
-            if (h >= '0' && h <= '9')
-                d = h - '0';
-            else if (h >= 'a' && h <= 'f')
-                d = h - 'a' + 10;
-            else if (h >= 'A' && h <= 'F')
-                d = h - 'A' + 10;
-            else if (h == '\\' || h == '{' || h == '}')
+            const int d = hexDigit(h);
+            if (d < 0 && (h == '\\' || h == '{' || h == '}'))
                 return;
-            else {
-                ++pos_;
-                continue;
-            }
             ++pos_;
+            if (d < 0)
+                continue;
             if (nibble_ < 0) {
                 nibble_ = d;
             } else {
@@ -923,6 +915,17 @@ private:
 
     static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+    // The value of a hexadecimal digit, -1 for any other character.
+    static int hexDigit(char c)
+    {
+        if (isDigit(c))
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
 
     void controlWord()
     {
@@ -982,14 +985,7 @@ private:
         case '\'': {
             int v = 0, digits = 0;
             while (digits < 2 && pos_ < in_.size()) {
-                const char h = in_[pos_];
-                int d = -1;
-                if (h >= '0' && h <= '9')
-                    d = h - '0';
-                else if (h >= 'a' && h <= 'f')
-                    d = h - 'a' + 10;
-                else if (h >= 'A' && h <= 'F')
-                    d = h - 'A' + 10;
+                const int d = hexDigit(in_[pos_]);
                 if (d < 0)
                     break;
                 v = v * 16 + d;
@@ -1890,10 +1886,7 @@ private:
         RtfRun r = runFor(f);
         if (!runs.empty()) {
             RtfRun &last = runs.back();
-            if (last.picture < 0 && last.font == r.font && last.pointSize == r.pointSize && last.colour == r.colour
-                && last.bold == r.bold && last.italic == r.italic && last.underline == r.underline
-                && last.hidden == r.hidden && last.superscript == r.superscript && last.subscript == r.subscript
-                && last.strike == r.strike && last.highlight == r.highlight && last.styleHint == r.styleHint) {
+            if (last.picture < 0 && last.format() == r.format()) {
                 last.text += QChar(ch);
                 return;
             }
@@ -2000,21 +1993,13 @@ void cleanBlocks(std::vector<RtfBlock> &blocks)
     }
 }
 
-bool sameFormat(const RtfRun &a, const RtfRun &b)
-{
-    return a.font == b.font && a.pointSize == b.pointSize && a.colour == b.colour && a.bold == b.bold
-           && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
-           && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
-           && a.highlight == b.highlight && a.styleHint == b.styleHint;
-}
-
 void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
 {
     if (r.picture >= 0)
         return;
     QString text = r.text;
     text.replace(QChar(0x2028), QLatin1Char('\n'));
-    if (!out.empty() && sameFormat(out.back(), r)) {
+    if (!out.empty() && out.back().format() == r.format()) {
         out.back().text += text;
         return;
     }
@@ -2026,14 +2011,14 @@ void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
 // A paragraph's end, in the formatting of its mark.
 void appendBreak(std::vector<RtfRun> &out, const RtfRun &mark)
 {
-    if (!out.empty() && sameFormat(out.back(), mark)) {
+    if (!out.empty() && out.back().format() == mark.format()) {
         out.back().text += QLatin1Char('\n');
         return;
     }
     RtfRun r = mark;
     r.hidden = false; // a hidden mark still ends its paragraph
     r.text = QStringLiteral("\n");
-    if (!out.empty() && sameFormat(out.back(), r)) {
+    if (!out.empty() && out.back().format() == r.format()) {
         out.back().text += QLatin1Char('\n');
         return;
     }
