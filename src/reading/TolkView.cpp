@@ -1,5 +1,6 @@
 #include "reading/TolkView.h"
 
+#include "platform/rtf/RtfLayout.h"
 #include "platform/rtf/RtfWriter.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,4 +1,5 @@
 // article and articles: the literature shelf without a window.
+#include "platform/rtf/RtfLayout.h"
 #include "tools/cli/Commands.h"
 
 #include "literature/Shelf.h"

@@ -1,5 +1,5 @@
 // The document the reader built, put into a QTextDocument.
-#include "platform/rtf/RtfReader.h"
+#include "platform/rtf/RtfLayout.h"
 
 #include <QImage>
 #include <QPainter>

@@ -26,8 +26,6 @@
 #include <memory>
 #include <vector>
 
-class QTextDocument;
-
 namespace somnex {
 
 // What a document may make the reader hold. Past a limit the reader fails
@@ -106,14 +104,5 @@ RtfReadResult ReadRtf(QByteArrayView data, const RtfRun &base = {}, const RtfRea
 
 // The text that shows: every run that is not hidden, in order.
 QString RtfPlainText(const std::vector<RtfRun> &runs);
-
-// The family a document's font name stands for on this system: the legacy
-// code-page variants ("Times New Roman Cyr", "Arial CE") are their base family.
-QString RtfFontFamily(const QString &name);
-
-// Replaces the content of doc with the document: text that is not hidden,
-// tables, pictures, and the footnotes after a rule. Each run's font is tried
-// first, then the fallback families.
-void FillRtfDocument(QTextDocument *doc, const RtfDocument &rtf, const QStringList &fallbackFamilies = {});
 
 } // namespace somnex

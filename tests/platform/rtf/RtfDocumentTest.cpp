@@ -1,6 +1,7 @@
 // What the reader makes of the constructs word processors write: the
 // document's structure (paragraphs, tables, footnotes, pictures) and how it
 // is put into a QTextDocument.
+#include "platform/rtf/RtfLayout.h"
 #include "platform/rtf/RtfReader.h"
 #include "support/QtPrint.h"
 
