@@ -1,6 +1,5 @@
 #include "appstate/AppState.h"
 #include "appstate/Autostart.h"
-#include "platform/core/Shell.h"
 #include "support/TempProfile.h"
 
 #include <QFile>
@@ -110,19 +109,6 @@ TEST(Autostart, EntryStartsThisProgramInTheTray)
     EXPECT_EQ(AutostartCommand("/opt/my apps/somnex"), "\"/opt/my apps/somnex\" /tray");
     SetAutostart(false);
     EXPECT_FALSE(IsAutostart());
-}
-
-TEST(Twips, PixelConversionStaysInRange)
-{
-    struct Case {
-        double twips;
-        int px;
-    };
-    const Case cases[] = {{0, 0},           {15, 1},     {22, 1},           {23, 2},
-                          {-23, -2},        {6100, 407}, {1e12, 536870911}, {-1e300, -536870911},
-                          {std::nan(""), 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
 }
 
 TEST(Startup, TheDefaultSizeGrowsWithTheRunningFont)

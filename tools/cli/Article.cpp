@@ -3,7 +3,7 @@
 #include "tools/cli/Commands.h"
 
 #include "literature/Shelf.h"
-#include "platform/core/Shell.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/rtf/RtfReader.h"
 
 #include <QDir>

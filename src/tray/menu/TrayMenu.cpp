@@ -2,7 +2,7 @@
 
 #include "appstate/AppState.h"
 #include "platform/core/Messages.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "support/Artwork.h"
