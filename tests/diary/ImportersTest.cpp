@@ -3,10 +3,10 @@
 // their tags, lucid flags, moments and everything else in the text; broken
 // files refused whole with a Russian message naming the file and the entry
 // or line; the format told apart or refused as unknown.
-#include "calendar/calen/TzScope.h"
 #include "diary/Importers.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
+#include "support/TzScope.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // diary window keeps.
 #include "tools/cli/Commands.h"
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
 #include "diary/LunarSnapshot.h"

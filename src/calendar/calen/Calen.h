@@ -4,7 +4,7 @@
 // lunar day at the user's place with their texts, the bounds of the lunar day
 // and the Moon's phase.
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include <QImage>
 #include <QList>

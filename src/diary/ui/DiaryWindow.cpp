@@ -1,7 +1,7 @@
 #include "diary/ui/DiaryWindow.h"
 
-#include "calendar/calen/LunarDay.h"
 #include "calendar/calen/PhasePicture.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"

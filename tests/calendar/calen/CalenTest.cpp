@@ -2,7 +2,6 @@
 #include "calendar/calen/PhasePicture.h"
 
 #include "appstate/AppState.h"
-#include "calendar/calen/TzScope.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
 #include "options/optionsform/OptionsForm.h"
@@ -12,6 +11,7 @@
 #include "support/Process.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
+#include "support/TzScope.h"
 
 #include "astro/mMath.h"
 

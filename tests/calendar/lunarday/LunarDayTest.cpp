@@ -1,10 +1,10 @@
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include "astro/Moonday.h"
 #include "astro/mMath.h"
 #include "astro/mRiseSet.h"
-#include "calendar/calen/TzScope.h"
 #include "calendar/tables/DreamTables.h"
+#include "support/TzScope.h"
 
 #include <gtest/gtest.h>
 
