@@ -35,7 +35,7 @@ Shelf &sameBooks()
 
 // The word list of the main window, every book enabled. Like the window, the
 // previous list is let go before the new one is built.
-void build(WordIndex &index, const Shelf &s)
+void build(dictionary::WordIndex &index, const Shelf &s)
 {
     index.clear();
     index = std::move(mergeWords(s.books, [](size_t) { return true; })->words);
@@ -44,7 +44,7 @@ void build(WordIndex &index, const Shelf &s)
 void BM_LoadList(benchmark::State &state)
 {
     Shelf &s = distinctBooks();
-    WordIndex index;
+    dictionary::WordIndex index;
     for (auto _ : state) {
         build(index, s);
         benchmark::DoNotOptimize(index.size());
@@ -53,7 +53,7 @@ void BM_LoadList(benchmark::State &state)
 }
 BENCHMARK(BM_LoadList)->Unit(benchmark::kMillisecond);
 
-std::vector<QString> prefixes(const WordIndex &index)
+std::vector<QString> prefixes(const dictionary::WordIndex &index)
 {
     std::vector<QString> p;
     for (int i = 0; i < index.size(); i += index.size() / 97)
@@ -64,7 +64,7 @@ std::vector<QString> prefixes(const WordIndex &index)
 
 void BM_SearchKeystroke(benchmark::State &state)
 {
-    WordIndex index;
+    dictionary::WordIndex index;
     build(index, distinctBooks());
     const auto p = prefixes(index);
     size_t k = 0;
@@ -77,7 +77,7 @@ BENCHMARK(BM_SearchKeystroke)->Unit(benchmark::kMicrosecond);
 // What a list control's own prefix search does: compare every item.
 void BM_SearchKeystrokeLinearScan(benchmark::State &state)
 {
-    WordIndex index;
+    dictionary::WordIndex index;
     build(index, distinctBooks());
     const auto p = prefixes(index);
     size_t k = 0;

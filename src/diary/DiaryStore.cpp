@@ -380,7 +380,7 @@ Entry normalised(Entry e)
     QSet<QString> seen;
     for (Tag tag : e.tags) {
         tag.text = tag.text.simplified();
-        const QString k = foldWord(tag.text);
+        const QString k = dictionary::foldWord(tag.text);
         if (k.isEmpty() || seen.contains(k))
             continue;
         seen.insert(k);
@@ -469,7 +469,7 @@ struct DiaryStore::Impl {
     QString path;
     sql::Connection db;
     SymbolSource symbols;
-    Stemmer stemmer;
+    dictionary::Stemmer stemmer;
     // The statements of the write path, prepared once per connection (an
     // import writes thousands of entries in one transaction); reset before
     // each use and when a write ends, so that none holds a read open.
@@ -789,7 +789,11 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
     sql::Statement &tag = cached("INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.tags.size(); ++i) {
         const Tag &t = e.tags[i];
-        tag.bind(1, n).bind(2, qint64(i)).bind(3, t.text).bind(4, foldWord(t.text)).bind(5, tagKindCode(t.kind));
+        tag.bind(1, n)
+            .bind(2, qint64(i))
+            .bind(3, t.text)
+            .bind(4, dictionary::foldWord(t.text))
+            .bind(5, tagKindCode(t.kind));
         must(tag.step());
         tag.reset();
     }
@@ -802,7 +806,11 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
         const QString headword = s.headword.trimmed();
         if (headword.isEmpty())
             continue;
-        sym.bind(1, n).bind(2, qint64(i)).bind(3, headword).bind(4, foldWord(headword)).bind(5, originCode(s.origin));
+        sym.bind(1, n)
+            .bind(2, qint64(i))
+            .bind(3, headword)
+            .bind(4, dictionary::foldWord(headword))
+            .bind(5, originCode(s.origin));
         must(sym.step());
         sym.reset();
     }
@@ -1329,7 +1337,7 @@ QStringList DiaryStore::search(const Filter &filter) const
             q += " AND e.n IN (SELECT w.n FROM word w JOIN stem s ON s.s = w.s WHERE s.text = " + param(stem) + ")";
     }
     for (const QString &tag : filter.tags)
-        q += " AND e.n IN (SELECT n FROM tag WHERE folded = " + param(foldWord(tag.simplified())) + ")";
+        q += " AND e.n IN (SELECT n FROM tag WHERE folded = " + param(dictionary::foldWord(tag.simplified())) + ")";
     for (DreamKind k : filter.kinds)
         q += " AND instr(' ' || e.kinds || ' ', ' ' || " + param(kindCode(k)) + " || ' ') > 0";
     if (filter.lucid)
@@ -1338,7 +1346,7 @@ QStringList DiaryStore::search(const Filter &filter) const
         q += " AND e.mark = " + param(markCode(*filter.mark));
     if (!filter.symbol.trimmed().isEmpty())
         q += " AND e.n IN (SELECT n FROM symbol WHERE origin <> 'removed' AND folded = "
-             + param(foldWord(filter.symbol.trimmed())) + ")";
+             + param(dictionary::foldWord(filter.symbol.trimmed())) + ")";
     if (filter.nightFrom.isValid())
         q += " AND e.night >= " + param(filter.nightFrom.toString(Qt::ISODate));
     if (filter.nightTo.isValid())

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -585,4 +585,4 @@ std::size_t TextIndex::bytesHeld() const
            + size_t(stemPool_.capacity()) * 2 + pool_.capacity();
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

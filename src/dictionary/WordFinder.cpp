@@ -7,7 +7,7 @@
 #include <new>
 #include <unordered_set>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 Stemmer::Stemmer() : stemmer_(sb_stemmer_new("russian", "UTF_8"))
 {
@@ -368,4 +368,4 @@ std::size_t WordFinder::bytesHeld() const
     return bytes + mapBytes(exact_) + mapBytes(byStems_) + mapBytes(byWordStem_);
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

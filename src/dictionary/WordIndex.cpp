@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <queue>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -145,4 +145,4 @@ WordIndex WordIndex::ofBooksIn(const QString &folder)
     return words;
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -139,9 +139,9 @@ public:
     // The catalogue: slot k belongs to book button k+1.
     std::vector<dictionary::CatalogueBook> &books() { return books_; }
     QList<QAction *> bookButtons() const { return bookButtons_; }
-    const WordIndex &words() const { return words_; }
+    const dictionary::WordIndex &words() const { return words_; }
     // Headwords for what was typed, built over the current list on first need.
-    const WordFinder &finder();
+    const dictionary::WordFinder &finder();
     // The headword a text means when it is no headword as written; empty when none.
     QString bestMatch(const QString &text);
     // The "Возможно, вы искали" line under the search box.
@@ -150,7 +150,7 @@ public:
     // Search in the interpretations: the window, and its index, built on a
     // worker thread after each rebuild of the word list (null until ready).
     SearchTexts *SearchTexts_Open();
-    std::shared_ptr<const TextIndex> textIndex() const { return textIndex_; }
+    std::shared_ptr<const dictionary::TextIndex> textIndex() const { return textIndex_; }
     bool textIndexBuilding() const { return indexThread_ != nullptr; }
     // The selected word of the list (empty when none); 1-based selected item, 0 when none.
     QString selectedWord() const;
@@ -167,7 +167,7 @@ public:
     void connectDiary();
 
     // DiaryHost
-    const WordIndex &diaryWords() override { return words_; }
+    const dictionary::WordIndex &diaryWords() override { return words_; }
     int diaryWordsGeneration() override { return rebuild_; }
     std::vector<TolkBook> diaryBooks() override { return tolkBooks(); }
     void openInterpretation(const QString &headword) override;
@@ -248,13 +248,13 @@ private:
 
     std::vector<dictionary::CatalogueBook> books_;
     QList<QAction *> bookButtons_;
-    WordIndex words_;
-    WordFinder finder_;
+    dictionary::WordIndex words_;
+    dictionary::WordFinder finder_;
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     void startTextIndex();
     void stopTextIndex();
-    std::shared_ptr<const TextIndex> textIndex_;
+    std::shared_ptr<const dictionary::TextIndex> textIndex_;
     std::shared_ptr<std::atomic<bool>> indexCancel_;
     QPointer<QThread> indexThread_;
     QPointer<SearchTexts> search_;

@@ -48,7 +48,10 @@ using dictionary::CatalogueLoad;
 // The word list as the list view shows it.
 class WordListModel : public QAbstractListModel {
 public:
-    explicit WordListModel(const WordIndex *words, QObject *parent) : QAbstractListModel(parent), words_(words) {}
+    explicit WordListModel(const dictionary::WordIndex *words, QObject *parent)
+        : QAbstractListModel(parent), words_(words)
+    {
+    }
     int rowCount(const QModelIndex &parent = {}) const override
     {
         return parent.isValid() || hidden_ ? 0 : words_->size();
@@ -75,7 +78,7 @@ public:
     }
 
 private:
-    const WordIndex *words_;
+    const dictionary::WordIndex *words_;
     bool hidden_ = false;
 };
 
@@ -562,16 +565,16 @@ void Form1::startTextIndex()
     textIndex_.reset();
     if (search_)
         search_->setIndex(nullptr);
-    std::vector<TextSource> sources;
+    std::vector<dictionary::TextSource> sources;
     for (size_t k = 0; k < books_.size() && k < static_cast<size_t>(bookButtons_.size()); ++k)
         if (bookButtons_[static_cast<int>(k)]->isChecked())
             sources.push_back({books_[k].ToolTipText, books_[k].recordset});
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     indexCancel_ = cancel;
-    auto result = std::make_shared<TextIndex>();
-    auto finder = std::make_shared<WordFinder>();
+    auto result = std::make_shared<dictionary::TextIndex>();
+    auto finder = std::make_shared<dictionary::WordFinder>();
     const int generation = rebuild_;
-    std::optional<WordIndex> words;
+    std::optional<dictionary::WordIndex> words;
     if (words_.size() > kFinderInline)
         words = words_;
     // The worker reads only what the books already hold in memory, through
@@ -580,7 +583,7 @@ void Form1::startTextIndex()
         QThread::create([sources = std::move(sources), words = std::move(words), cancel, result, finder]() mutable {
             if (words)
                 finder->build(*words);
-            *result = TextIndex::build(std::move(sources), cancel.get());
+            *result = dictionary::TextIndex::build(std::move(sources), cancel.get());
         });
     indexThread_ = worker;
     connect(worker, &QThread::finished, this,
@@ -689,7 +692,7 @@ void Form1::Text1_Change()
     SetVisible(i + 1);
 }
 
-const WordFinder &Form1::finder()
+const dictionary::WordFinder &Form1::finder()
 {
     // A list of ordinary size is indexed at once (a few milliseconds); a
     // larger one by the worker that builds the text index, and until it is
@@ -698,7 +701,7 @@ const WordFinder &Form1::finder()
         finder_.build(words_);
         finderOf_ = rebuild_;
     } else if (finderOf_ != rebuild_) {
-        static const WordFinder none;
+        static const dictionary::WordFinder none;
         return none;
     }
     return finder_;
@@ -712,11 +715,11 @@ QString Form1::bestMatch(const QString &text)
 
 void Form1::showSuggestions(const QString &text)
 {
-    std::vector<Suggestion> found;
+    std::vector<dictionary::Suggestion> found;
     if (!text.trimmed().isEmpty())
         found = finder().suggest(text);
     QString links;
-    for (const Suggestion &s : found) {
+    for (const dictionary::Suggestion &s : found) {
         if (!links.isEmpty())
             links += QStringLiteral(", ");
         links += QStringLiteral("<a href=\"%1\">%2</a>").arg(s.item).arg(words_.word(s.item).toHtmlEscaped());

@@ -216,7 +216,7 @@ TEST(BundledData, ThreeBooksBuildAndReadBackWhole)
 
 TEST(BundledData, EveryBookHasEnoughHeadwordsAndAllTogetherMore)
 {
-    WordIndex list;
+    dictionary::WordIndex list;
     for (const Book &b : books()) {
         EXPECT_GE(b.ordered.size(), kMinHeadwordsPerBook) << s(b.file);
         list.addRun(std::vector<QString>(b.ordered.begin(), b.ordered.end()));

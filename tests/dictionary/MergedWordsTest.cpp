@@ -25,7 +25,7 @@ CatalogueBook book(const QString &name, const QStringList &words)
     return b;
 }
 
-QStringList all(const WordIndex &w)
+QStringList all(const dictionary::WordIndex &w)
 {
     QStringList l;
     for (int i = 0; i < w.size(); ++i)

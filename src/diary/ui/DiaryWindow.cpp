@@ -139,7 +139,7 @@ EntrySummary summaryOf(const Entry &e)
 
 } // namespace
 
-int markAt(const std::vector<SymbolMark> &marks, qsizetype position)
+int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position)
 {
     for (size_t i = 0; i < marks.size(); ++i)
         if (position >= marks[i].start && position < marks[i].start + marks[i].length)
@@ -232,8 +232,8 @@ bool DiaryWindow::openStore(const QString &path)
     }
     store_->setSymbolSource([this](QStringView text) {
         QStringList found;
-        const WordIndex &words = host_->diaryWords();
-        for (const SymbolMark &m : finder().find(text))
+        const dictionary::WordIndex &words = host_->diaryWords();
+        for (const dictionary::SymbolMark &m : finder().find(text))
             if (!found.contains(words.word(m.item)))
                 found << words.word(m.item);
         return found;
@@ -628,14 +628,14 @@ void DiaryWindow::setEditable(bool on)
         statusLine_->setText(QStringLiteral("Дневник недоступен."));
 }
 
-const SymbolFinder &DiaryWindow::finder()
+const dictionary::SymbolFinder &DiaryWindow::finder()
 {
     const int generation = host_->diaryWordsGeneration();
     if (generation != finderGeneration_) {
         finder_.build(host_->diaryWords());
         finderGeneration_ = generation;
         QStringList words;
-        const WordIndex &index = host_->diaryWords();
+        const dictionary::WordIndex &index = host_->diaryWords();
         words.reserve(index.size());
         for (int i = 0; i < index.size(); ++i)
             words << index.word(i);
@@ -1094,7 +1094,7 @@ void DiaryWindow::findSymbols()
     marked.setUnderlineStyle(QTextCharFormat::SingleUnderline);
     marked.setUnderlineColor(palette().color(QPalette::Link));
     marked.setForeground(palette().color(QPalette::Link));
-    for (const SymbolMark &m : marks_) {
+    for (const dictionary::SymbolMark &m : marks_) {
         QTextEdit::ExtraSelection s;
         s.cursor = QTextCursor(textBox_->document());
         s.cursor.setPosition(int(m.start));
@@ -1105,8 +1105,8 @@ void DiaryWindow::findSymbols()
     textBox_->setExtraSelections(selections);
     if (!loading_) {
         QStringList found;
-        const WordIndex &words = host_->diaryWords();
-        for (const SymbolMark &m : marks_)
+        const dictionary::WordIndex &words = host_->diaryWords();
+        for (const dictionary::SymbolMark &m : marks_)
             if (!found.contains(words.word(m.item)))
                 found << words.word(m.item);
         const QStringList before = entry_.symbolHeadwords();
@@ -1148,9 +1148,9 @@ void DiaryWindow::addSymbol()
     const QString typed = symbolToAdd_->text().trimmed();
     if (typed.isEmpty())
         return;
-    const WordIndex &words = host_->diaryWords();
+    const dictionary::WordIndex &words = host_->diaryWords();
     const int item = words.findPrefix(typed);
-    if (item < 0 || foldWord(words.word(item)) != foldWord(typed)) {
+    if (item < 0 || dictionary::foldWord(words.word(item)) != dictionary::foldWord(typed)) {
         statusLine_->setText(QStringLiteral("В сонниках нет слова «%1».").arg(typed.toHtmlEscaped()));
         return;
     }
