@@ -540,6 +540,28 @@ void DiaryStore::Impl::openChecked()
     tryStep([&] { purgeOld(); });
 }
 
+namespace {
+
+// A table altered by another program would fail every statement that names
+// the missing column, in the middle of a write: refuse it when opening.
+void checkColumns(sql::Connection &db, const QString &path)
+{
+    const std::vector<QStringList> &expected = schemaColumns();
+    size_t i = 0;
+    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
+        for (const char *table : tables) {
+            const QStringList present = columnsOf(db, table);
+            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
+                if (!present.contains(column))
+                    throw fileError(
+                        kErrorDamaged, path,
+                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
+            ++i;
+        }
+}
+
+} // namespace
+
 void DiaryStore::Impl::checkSchema()
 {
     // The log may hold a newer header than the file: ask the engine.
@@ -576,20 +598,7 @@ void DiaryStore::Impl::checkSchema()
     if (version < kSchemaVersion)
         migrate(static_cast<int>(version));
     checkTables(kTablesSince2);
-    // A table altered by another program would fail every statement that
-    // names the missing column, in the middle of a write: refuse it here.
-    const std::vector<QStringList> &expected = schemaColumns();
-    size_t i = 0;
-    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
-        for (const char *table : tables) {
-            const QStringList present = columnsOf(db, table);
-            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
-                if (!present.contains(column))
-                    throw fileError(
-                        kErrorDamaged, path,
-                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
-            ++i;
-        }
+    checkColumns(db, path);
 }
 
 void DiaryStore::Impl::migrate(int from)
@@ -1318,21 +1327,21 @@ QList<EntrySummary> DiaryStore::trash() const
                          "ORDER BY deleted_at DESC, id");
 }
 
-QStringList DiaryStore::search(const Filter &filter) const
+namespace {
+
+// The query of a search, its parameters in values; std::nullopt when the
+// text holds no word to find (punctuation only).
+std::optional<QByteArray> searchQuery(const Filter &filter, dictionary::Stemmer &stemmer, std::vector<Value> &values)
 {
-    QStringList ids;
-    if (!d_->open())
-        return ids;
     QByteArray q = "SELECT e.id FROM entry e WHERE e.deleted_at IS NULL";
-    std::vector<Value> values;
     auto param = [&](Value v) {
         values.push_back(std::move(v));
         return "?" + QByteArray::number(qsizetype(values.size()));
     };
     if (!filter.text.trimmed().isEmpty()) {
-        const QStringList stems = queryStems(filter.text, d_->stemmer);
+        const QStringList stems = queryStems(filter.text, stemmer);
         if (stems.isEmpty())
-            return ids; // punctuation only: no word to find
+            return std::nullopt;
         for (const QString &stem : stems)
             q += " AND e.n IN (SELECT w.n FROM word w JOIN stem s ON s.s = w.s WHERE s.text = " + param(stem) + ")";
     }
@@ -1352,7 +1361,11 @@ QStringList DiaryStore::search(const Filter &filter) const
     if (filter.nightTo.isValid())
         q += " AND e.night <= " + param(filter.nightTo.toString(Qt::ISODate));
     q += " ORDER BY e.night DESC, e.at_utc DESC, e.id";
-    sql::Statement s(d_->db, q.constData());
+    return q;
+}
+
+void bindValues(sql::Statement &s, const std::vector<Value> &values)
+{
     for (size_t i = 0; i < values.size(); ++i) {
         const int index = static_cast<int>(i + 1);
         if (const auto *text = std::get_if<QString>(&values[i]))
@@ -1360,6 +1373,21 @@ QStringList DiaryStore::search(const Filter &filter) const
         else
             s.bind(index, std::get<qint64>(values[i]));
     }
+}
+
+} // namespace
+
+QStringList DiaryStore::search(const Filter &filter) const
+{
+    QStringList ids;
+    if (!d_->open())
+        return ids;
+    std::vector<Value> values;
+    const std::optional<QByteArray> q = searchQuery(filter, d_->stemmer, values);
+    if (!q)
+        return ids;
+    sql::Statement s(d_->db, q->constData());
+    bindValues(s, values);
     int rc = 0;
     while ((rc = s.step()) == SQLITE_ROW)
         ids << s.text(0);

@@ -299,6 +299,18 @@ void DiaryWindow::buildControls()
 QWidget *DiaryWindow::buildListPanel()
 {
     auto *panel = new QWidget(this);
+    auto *v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    buildFilters(panel, v);
+    buildEntryList(panel);
+    v->addWidget(list_, 1);
+    return panel;
+}
+
+// The search box, the quick filter, the tag filter, the period and the
+// symbol being filtered by, above the list.
+void DiaryWindow::buildFilters(QWidget *panel, QVBoxLayout *v)
+{
     searchBox_ = new QLineEdit(panel);
     searchBox_->setObjectName(QStringLiteral("searchBox"));
     searchBox_->setPlaceholderText(QStringLiteral("Искать в снах (Ctrl+F)"));
@@ -335,6 +347,26 @@ QWidget *DiaryWindow::buildListPanel()
     period->addWidget(new QLabel(QStringLiteral("по"), panel));
     period->addWidget(toDate_, 1);
 
+    v->addWidget(searchBox_);
+    v->addWidget(filterBox_);
+    v->addWidget(tagFilter_);
+    v->addLayout(period);
+    v->addWidget(symbolFilter_);
+    connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
+    connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(tagFilter_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(periodBox_, &QCheckBox::toggled, this, [this](bool on) {
+        fromDate_->setEnabled(on);
+        toDate_->setEnabled(on);
+        applyFilter();
+    });
+    connect(fromDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+    connect(toDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+}
+
+// The entries, night by night.
+void DiaryWindow::buildEntryList(QWidget *panel)
+{
     model_ = new EntryListModel(this);
     list_ = new QListView(panel);
     list_->setObjectName(QStringLiteral("entryList"));
@@ -347,26 +379,6 @@ QWidget *DiaryWindow::buildListPanel()
     list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, &DiaryWindow::listClicked);
     connect(list_, &QListView::activated, this, &DiaryWindow::listClicked);
-
-    auto *v = new QVBoxLayout(panel);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(searchBox_);
-    v->addWidget(filterBox_);
-    v->addWidget(tagFilter_);
-    v->addLayout(period);
-    v->addWidget(symbolFilter_);
-    v->addWidget(list_, 1);
-    connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
-    connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
-    connect(tagFilter_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
-    connect(periodBox_, &QCheckBox::toggled, this, [this](bool on) {
-        fromDate_->setEnabled(on);
-        toDate_->setEnabled(on);
-        applyFilter();
-    });
-    connect(fromDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
-    connect(toDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
-    return panel;
 }
 
 QWidget *DiaryWindow::buildEntryPanel()

@@ -34,6 +34,7 @@ class QListView;
 class QListWidget;
 class QPlainTextEdit;
 class QSplitter;
+class QVBoxLayout;
 class QTabWidget;
 class QToolBar;
 
@@ -124,6 +125,8 @@ private:
     bool openStore(const QString &path);
     void buildControls();
     QWidget *buildListPanel();
+    void buildFilters(QWidget *panel, QVBoxLayout *v);
+    void buildEntryList(QWidget *panel);
     QWidget *buildEntryPanel();
     QWidget *buildDetailsRow();
     QWidget *buildSymbolsTab();
