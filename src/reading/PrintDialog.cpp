@@ -96,18 +96,9 @@ bool PrintDocument(QTextDocument &doc, QPrinter &printer)
     return painter.end();
 }
 
-PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_(view)
+// The printer: its name, type and place, and its page setup.
+void PrintDialog::buildPrinterFrame()
 {
-    setObjectName(QStringLiteral("PrintDialog"));
-    setWindowTitle(QStringLiteral("Печать"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-
-    heading = new QLabel(QStringLiteral("Печать"), this);
-    QFont hf = heading->font();
-    hf.setBold(true);
-    hf.setPointSizeF(hf.pointSizeF() * 1.3);
-    heading->setFont(hf);
-
     Frame1 = new QGroupBox(QStringLiteral("Принтер"), this);
     ImageCombo1 = new QComboBox(Frame1);
     ImageCombo1->setIconSize({16, 16});
@@ -129,7 +120,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     g1->addWidget(Label5, 2, 1);
     g1->addWidget(Command3, 2, 2, Qt::AlignRight);
     g1->setColumnStretch(1, 1);
+}
 
+// The whole text or the selection.
+void PrintDialog::buildRangeFrame()
+{
     Frame2 = new QGroupBox(QStringLiteral("Диапазон печати"), this);
     Option1 = new QRadioButton(QStringLiteral("Всё содержимое окна"), Frame2);
     Option2 = new QRadioButton(QStringLiteral("Выделенный фрагмент"), Frame2);
@@ -137,7 +132,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     v2->addWidget(Option1);
     v2->addWidget(Option2);
     v2->addStretch();
+}
 
+// The number of copies, typed or stepped.
+void PrintDialog::buildCopiesFrame()
+{
     Frame3 = new QGroupBox(QStringLiteral("Копии"), this);
     Text1 = new QLineEdit(QStringLiteral("1"), Frame3);
     Text1->setMaxLength(10);
@@ -155,6 +154,23 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     h3->addSpacing(-h3->spacing());
     h3->addWidget(VScroll1);
     h3->addStretch();
+}
+
+PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_(view)
+{
+    setObjectName(QStringLiteral("PrintDialog"));
+    setWindowTitle(QStringLiteral("Печать"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    heading = new QLabel(QStringLiteral("Печать"), this);
+    QFont hf = heading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() * 1.3);
+    heading->setFont(hf);
+
+    buildPrinterFrame();
+    buildRangeFrame();
+    buildCopiesFrame();
 
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
