@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QPlainTextEdit;
 class QToolBar;
@@ -120,6 +121,10 @@ protected:
 
 private:
     void buildControls();
+    QWidget *buildHeadingStrip();
+    QLayout *buildPickerRow();
+    QLayout *buildAnswerGrid();
+    QLayout *buildPlaceRow();
     void optionsClosed();
 
     LunarEngine engine_ = LunarEngine::standard();
