@@ -35,6 +35,7 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
 std::vector<TolkButton> TolkButtonsOf(const std::vector<dictionary::CatalogueBook> &books)
 {
     std::vector<TolkButton> out;
+    out.reserve(books.size());
     for (const auto &b : books)
         out.push_back({b.Tag, b.Description});
     return out;

@@ -40,7 +40,7 @@ QString deviceUri(const QString &queue)
     if (!dest)
         return {};
     const char *uri = cupsGetOption("device-uri", dest->num_options, dest->options);
-    const QString out = uri ? QString::fromUtf8(uri) : QString();
+    QString out = uri ? QString::fromUtf8(uri) : QString();
     cupsFreeDests(1, dest);
     return out;
 }

@@ -420,7 +420,7 @@ JetFile::Definition JetFile::definition(long page, const QString &name)
         col.info.scale = static_cast<uint8_t>(c->col_scale);
         col.info.precision = static_cast<uint8_t>(c->col_prec);
         col.colNum = c->col_num;
-        col.varNum = c->var_col_num;
+        col.varNum = static_cast<int>(c->var_col_num);
         col.fixedOffset = c->fixed_offset;
         col.fixed = c->is_fixed;
         auto bad = [&](const QString &why) {
@@ -518,7 +518,7 @@ JetFile::RowLayout JetFile::rowLayout(const Definition &def, long pageNo, uint32
             badRow(def, pageNo, r);
         offsets.resize(row.varCols + 1);
         for (uint32_t i = 0; i <= row.varCols; ++i)
-            offsets[i] = le16(p + row.len - mask - 4 - 2 * i);
+            offsets[i] = le16(p + (row.len - mask - 4 - 2 * i));
     }
     row.dataEnd = row.len - (trailer - 2);
     row.nulls = p + row.len - mask;
