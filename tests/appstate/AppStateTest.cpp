@@ -145,7 +145,7 @@ TEST(Startup, TheWindowIsPlacedOnTheScreensAsTheyAreNow)
     // 1280 x 870 available below a 30-pixel top panel
     const TwipRect area{0, 450, 19200, 13050};
     const TwipRect fresh = LoadMainGeometry(nan, nan, nan, nan, area);
-    EXPECT_DOUBLE_EQ(fresh.top, 450 + 13050 / 2 - 6100 / 2) << "centred in the available area, below the panel";
+    EXPECT_DOUBLE_EQ(fresh.top, 450 + 13050 / 2.0 - 6100 / 2.0) << "centred in the available area, below the panel";
     EXPECT_DOUBLE_EQ(fresh.left, 9600 - 2050);
     const TwipRect leftPanel = LoadMainGeometry(0, 0, 6100, 4100, TwipRect{720, 0, 18480, 13500});
     EXPECT_DOUBLE_EQ(leftPanel.left, 720 + 9240 - 2050);

@@ -30,8 +30,8 @@ constexpr int kMinInterpretations = 3;     // non-blank lines of an entry
 constexpr int kMaxInterpretations = 6;
 constexpr int kMaxLineLength = 400; // characters of an interpretation line or a see-also list
 constexpr int kMinArticles = 10;
-constexpr qint64 kMinArticleBytes = 3 * 1024;
-constexpr qint64 kMaxArticleBytes = 8 * 1024;
+constexpr qint64 kMinArticleBytes = qint64(3) * 1024;
+constexpr qint64 kMaxArticleBytes = qint64(8) * 1024;
 
 // How each book reads. The folk book speaks in sayings but not in one bare
 // word after the dash ("– к прибыли."): it had 851 such endings and keeps at
@@ -104,7 +104,7 @@ const Book *bookNamed(const char *file)
     return nullptr;
 }
 
-QString foldYo(QString w)
+QString foldYo(const QString &w)
 {
     return w.toLower().replace(u'ё', u'е');
 }

@@ -44,6 +44,7 @@ struct Expected {
     bool hasId = false;
 };
 
+// NOLINTNEXTLINE(readability-function-size): one assertion per field, each gtest assertion counting as several statements
 void expectEntries(const ImportedJournal &j, const QList<Expected> &expected)
 {
     ASSERT_EQ(j.entries.size(), expected.size()) << j.source.toStdString();

@@ -311,6 +311,7 @@ struct RowCase {
     std::optional<double> percent;
 };
 
+// NOLINTNEXTLINE(readability-function-size): one assertion per field, each gtest assertion counting as several statements
 void expectRows(const QList<FulfilmentRow> &rows, int size, std::initializer_list<RowCase> nonEmpty, const char *what)
 {
     SCOPED_TRACE(what);

@@ -8,11 +8,12 @@
 using namespace somnex;
 
 namespace {
-dictionary::WordIndex make(std::vector<std::vector<const char *>> runs)
+dictionary::WordIndex make(const std::vector<std::vector<const char *>> &runs)
 {
     dictionary::WordIndex w;
     for (const auto &r : runs) {
         std::vector<QString> words;
+        words.reserve(r.size());
         for (const char *s : r)
             words.push_back(QString::fromUtf8(s));
         w.addRun(std::move(words));
@@ -66,6 +67,7 @@ TEST(WordIndex, OrderIsTheBooksOwnOrder)
         QSet<QString> distinct;
         for (int r = 0; r < 1 + round % 5; ++r) {
             std::vector<QString> run;
+            run.reserve(200);
             for (int i = 0; i < 200; ++i)
                 run.push_back(randomWord(4));
             for (const QString &s : run)
@@ -107,6 +109,7 @@ TEST(WordIndex, PrefixSearchAgreesWithAScan)
 {
     dictionary::WordIndex w;
     std::vector<QString> run;
+    run.reserve(3000);
     for (int i = 0; i < 3000; ++i)
         run.push_back(randomWord(6));
     w.addRun(std::move(run));

@@ -50,7 +50,7 @@ double plus(double date, qint64 seconds)
 // New moons at 12:00 on day 46000 (2025-12-09) and 18:00 on day 46029,
 // moonrise at 06:00 every day, local time universal time. Counts the
 // lunations asked for.
-LunarEngine constructedEngine(std::shared_ptr<int> calls = nullptr)
+LunarEngine constructedEngine(const std::shared_ptr<int> &calls = nullptr)
 {
     return {[calls](double) {
                 if (calls)

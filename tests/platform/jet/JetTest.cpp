@@ -232,7 +232,7 @@ TEST(JetReader, MalformedImagesRaiseErrors)
             }
         }
     }
-    QByteArray random(20 * 4096, '\0');
+    QByteArray random(qsizetype(20) * 4096, '\0');
     std::mt19937 rng(7);
     for (auto &ch : random)
         ch = static_cast<char>(rng());
@@ -244,9 +244,9 @@ TEST(JetReader, MalformedImagesRaiseErrors)
     usage[2 * 4096 + 58] = '\x7F'; // usage map on a page far beyond the end
 
     const QByteArray cases[] = {good.left(4096),
-                                good.left(3 * 4096),
-                                QByteArray(8 * 4096, '\0'),
-                                good.left(22) + QByteArray(8 * 4096, '\0'),
+                                good.left(qsizetype(3) * 4096),
+                                QByteArray(qsizetype(8) * 4096, '\0'),
+                                good.left(22) + QByteArray(qsizetype(8) * 4096, '\0'),
                                 random,
                                 chain,
                                 tdef,

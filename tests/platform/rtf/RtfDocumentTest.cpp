@@ -249,7 +249,7 @@ TEST(RtfDocument, LargeAndDeepDocuments)
 {
     // picture data beyond the old 16 MiB bound, a text-only document that nests deep
     QByteArray big = "{\\rtf1 before{\\pict\\pngblip ";
-    big += QByteArray(17 * 1024 * 1024, 'a');
+    big += QByteArray(qsizetype(17) * 1024 * 1024, 'a');
     big += "}after}";
     const RtfReadResult r = ReadRtf(big);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
