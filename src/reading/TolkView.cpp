@@ -275,8 +275,9 @@ void TolkView::setArticle(const RtfDocument &article, const QStringList &familie
     crlf_.clear();
     const QTextDocument *doc = document();
     const int end = doc->characterCount() - 1; // the last paragraph's end is not text
-    built_.reserve(end + end / 16);
-    formats_.reserve(static_cast<size_t>(end + end / 16));
+    const int expected = end + end / 16; // paragraph ends grow to CR LF
+    built_.reserve(expected);
+    formats_.reserve(static_cast<size_t>(expected));
     auto formatOf = [](const QTextCharFormat &cf) {
         TolkFormat f;
         const QRgb rgb = cf.foreground().color().rgb();

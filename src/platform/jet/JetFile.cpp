@@ -347,7 +347,7 @@ void JetFile::pageMapPages(const uint8_t *m, uint32_t size, std::vector<long> &p
 {
     const uint32_t perPage = (kPageSize - 4) * 8;
     for (uint32_t k = 0; k < (size - 1) / 4; ++k) {
-        const uint32_t bitmap = le32(m + 1 + 4 * k);
+        const uint32_t bitmap = le32(m + 1 + 4 * std::size_t(k));
         if (bitmap == 0)
             continue;
         if (bitmap >= static_cast<uint64_t>(pageCount()))
