@@ -275,7 +275,7 @@ void TolkView::setArticle(const RtfDocument &article, const QStringList &familie
     crlf_.clear();
     const QTextDocument *doc = document();
     const int end = doc->characterCount() - 1; // the last paragraph's end is not text
-    const int expected = end + end / 16; // paragraph ends grow to CR LF
+    const int expected = end + end / 16;       // paragraph ends grow to CR LF
     built_.reserve(expected);
     formats_.reserve(static_cast<size_t>(expected));
     auto formatOf = [](const QTextCharFormat &cf) {
