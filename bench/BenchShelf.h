@@ -3,6 +3,7 @@
 // interpretation and search benchmarks run on.
 
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/Catalogue.h"
 #include "dictionary/SyntheticBook.h"
@@ -32,8 +33,8 @@ inline Shelf makeShelf(bool sameWords)
         CatalogueBook book;
         book.Key = (sameWords ? QStringLiteral("s%1.book") : QStringLiteral("b%1.book")).arg(i);
         book.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(content), book.Key);
-        book.recordset = book.database.OpenRecordset(QStringLiteral("Book"));
-        book.recordset.setIndex(QStringLiteral("List"));
+        book.recordset = book.database.OpenRecordset(dictionary::kBookTable);
+        book.recordset.setIndex(dictionary::kListIndex);
         s.books.push_back(std::move(book));
     }
     return s;

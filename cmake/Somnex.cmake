@@ -115,14 +115,14 @@ function(somnex_level level)
   endforeach()
 endfunction()
 
-somnex_level(1 somnex_astro somnex_error somnex_ansi)
-somnex_level(2 somnex_jet somnex_rtf somnex_platform_core somnex_platform_ui)
-somnex_level(3 somnex_packedtext somnex_dictionary somnex_wordindex somnex_wordsearch somnex_catalogue
-  somnex_tolkdoc somnex_reading_catalogue somnex_literature somnex_location somnex_calendar_core
-  somnex_lunarday somnex_appstate somnex_diary)
-somnex_level(4 somnex_support somnex_options_ui somnex_calendar_ui somnex_spravcity somnex_reading_ui
-  somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui somnex_diary_ui)
-somnex_level(5 somnex_shell_ui)
+somnex_level(1 somnex_astro somnex_platform_error somnex_platform_ansi)
+somnex_level(2 somnex_platform_jet somnex_platform_rtf somnex_platform_core somnex_platform_ui)
+somnex_level(3 somnex_dictionary_packedtext somnex_dictionary_books somnex_dictionary_wordindex somnex_dictionary_wordsearch somnex_dictionary_catalogue
+  somnex_reading_tolkdoc somnex_reading_catalogue somnex_literature somnex_location_core somnex_calendar_tables
+  somnex_calendar_lunarday somnex_appstate somnex_diary)
+somnex_level(4 somnex_support somnex_options_slider somnex_calendar_picker somnex_location_spravcity somnex_reading_ui
+  somnex_tray somnex_tray_menu somnex_options_optionsform somnex_calendar_calen somnex_diary_ui)
+somnex_level(5 somnex_shell)
 
 # The targets a target links directly (generator expressions reduced to the
 # target they name).
@@ -248,13 +248,21 @@ endfunction()
 function(somnex_check_folder_order)
   cmake_parse_arguments(A "" "" "PROGRAMS" ${ARGN})
   get_property(libraries GLOBAL PROPERTY SOMNEX_LIBRARIES)
-  list(APPEND libraries somnex_error)
+  list(APPEND libraries somnex_platform_error)
   set(faults "")
   foreach(lib IN LISTS libraries)
     get_property(level GLOBAL PROPERTY SOMNEX_LEVEL_${lib})
     if(NOT level)
       list(APPEND faults "${lib} has no level: give it one in cmake/Somnex.cmake (somnex_level)")
       continue()
+    endif()
+    # named after its folder: somnex_<folder below src, "/" as "_">, or that
+    # and _<part> where a folder holds several libraries
+    get_target_property(dir ${lib} SOURCE_DIR)
+    file(RELATIVE_PATH rel "${PROJECT_SOURCE_DIR}/src" "${dir}")
+    string(REPLACE "/" "_" stem "somnex_${rel}")
+    if(NOT lib STREQUAL stem AND NOT lib MATCHES "^${stem}_[a-z0-9]+$")
+      list(APPEND faults "${lib} is not named after its folder src/${rel}: call it ${stem} or ${stem}_<part>")
     endif()
     _somnex_direct_links(${lib} direct)
     foreach(link IN LISTS direct)

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (.clang-tidy) over our own sources (src tools tests bench
-# fuzz) as a build compiled them, then prints a summary: findings per check
-# and every function over the cognitive-complexity threshold, worst first.
+# fuzz) as a build compiled them, then prints a summary: findings per check,
+# every function over the cognitive-complexity threshold and every function
+# over the statement threshold, worst first.
 #   scripts/tidy.sh [BUILD_DIR] [PATH_REGEX]
 # BUILD_DIR: a configured build (every build exports compile_commands.json);
 # default build-test, the one ./test.sh makes. PATH_REGEX limits the files
 # (e.g. 'src/platform/'). The full output is kept in BUILD_DIR/tidy.log.
-# Exit status: 0 when clang-tidy ran on every file (findings are warnings),
-# 1 when a file did not compile for it. SOMNEX_TIDY_ARGS adds arguments to every
+# Exit status: 0 when clang-tidy ran on every file and found nothing; 1 on
+# any finding or when a file did not compile for it (a gate: CI fails). SOMNEX_TIDY_ARGS adds arguments to every
 # clang-tidy call (e.g. --extra-arg=-Wshadow to see a warning's count).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,6 +65,18 @@ echo "Functions over the cognitive-complexity threshold:"
 grep 'readability-function-cognitive-complexity' "$log.findings" \
   | sed -E "s/^([^:]+):([0-9]+):[0-9]+: warning: function '(.*)' has cognitive complexity of ([0-9]+) .*/\4 \3 (\1:\2)/" \
   | sort -rn | sed 's/^/  /' || echo "  none"
+echo
+echo "Functions over the statement threshold:"
+# the warning names the function, the note after it the count
+awk -v root="$root/" '
+  /\[readability-function-size\]$/ {
+    match($0, /function .* exceeds/); fn = substr($0, RSTART + 9, RLENGTH - 17)
+    split($0, loc, ":"); where = loc[1] ":" loc[2]; sub(root, "", where); next
+  }
+  where != "" && /note: [0-9]+ statements/ {
+    match($0, /[0-9]+ statements/); print substr($0, RSTART, RLENGTH - 11) " " fn " (" where ")"; where = ""
+  }' "$log" | sort -u | sort -rn | sed 's/^/  /' | grep . || echo "  none"
+findings=$(wc -l <"$log.findings")
 rm -f "$log.findings"
 if grep -qE ': error: ' "$log"; then
   echo
@@ -72,4 +85,9 @@ if grep -qE ': error: ' "$log"; then
   exit 1
 fi
 [ $status -eq 0 ] || [ $status -eq 123 ] || { echo "clang-tidy failed ($status)" >&2; exit 1; }
+if [ "$findings" -gt 0 ]; then
+  echo
+  echo "$findings findings: fix them, or mark a data table NOLINT(check) with the reason." >&2
+  exit 1
+fi
 exit 0

@@ -2,7 +2,7 @@
 // day texts and the lunar day with its whole boundary list (one lunation of
 // moonrises), and of a diary's worth of moments at once.
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include "astro/mRiseSet.h"
 

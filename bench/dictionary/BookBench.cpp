@@ -3,6 +3,7 @@
 // temporary folder), each also as a plain database (*.mdb, Jet header in
 // place) so that mdbtools can be timed on the same data.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/PackedText.h"
 #include "dictionary/SyntheticBook.h"
@@ -98,10 +99,10 @@ void BM_OpenAllBooksAndWalkHeadwords(benchmark::State &state)
         qsizetype chars = 0;
         for (const QString &path : f.books) {
             const Database db = DBEngine::instance().OpenDatabase(path);
-            Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-            db.OpenRecordset(QStringLiteral("Config")).Field(QStringLiteral("ToolName"));
-            rs.setIndex(QStringLiteral("List"));
-            const int list = rs.fieldIndex(QStringLiteral("List"));
+            Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+            db.OpenRecordset(dictionary::kConfigTable).Field(dictionary::kToolNameColumn);
+            rs.setIndex(dictionary::kListIndex);
+            const int list = rs.fieldIndex(dictionary::kListColumn);
             for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
                 chars += rs.fieldView(list).size();
         }
@@ -115,8 +116,8 @@ void BM_SeekOneWord(benchmark::State &state)
 {
     const Fixture &f = fixture();
     const Database db = DBEngine::instance().OpenDatabase(f.books[0]);
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-    rs.setIndex(QStringLiteral("List"));
+    Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+    rs.setIndex(dictionary::kListIndex);
     qsizetype i = 0;
     for (auto _ : state) {
         rs.Seek(QStringLiteral("="), f.someWords[i++ % f.someWords.size()]);
@@ -129,13 +130,13 @@ void BM_SeekAndFetchTextAndLinks(benchmark::State &state)
 {
     const Fixture &f = fixture();
     const Database db = DBEngine::instance().OpenDatabase(f.books[0]);
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-    rs.setIndex(QStringLiteral("List"));
+    Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+    rs.setIndex(dictionary::kListIndex);
     qsizetype i = 0;
     for (auto _ : state) {
         rs.Seek(QStringLiteral("="), f.someWords[i++ % f.someWords.size()]);
-        const auto text = rs.Field(QStringLiteral("Text"));
-        const auto links = rs.Field(QStringLiteral("Links"));
+        const auto text = rs.Field(dictionary::kTextColumn);
+        const auto links = rs.Field(dictionary::kLinksColumn);
         benchmark::DoNotOptimize(dictionary::UnpackText(*text).size()
                                  + (links ? dictionary::UnpackText(*links).size() : 0));
     }
@@ -166,8 +167,8 @@ void BM_MemoryAfterOpeningAllBooks(benchmark::State &state)
         std::size_t held = 0;
         for (const QString &path : f.books) {
             open.push_back(DBEngine::instance().OpenDatabase(path));
-            Recordset rs = open.back().OpenRecordset(QStringLiteral("Book"));
-            rs.setIndex(QStringLiteral("List"));
+            Recordset rs = open.back().OpenRecordset(dictionary::kBookTable);
+            rs.setIndex(dictionary::kListIndex);
             held += open.back().bytesHeld();
         }
         state.counters["rss_delta_MB"] = static_cast<double>(rssBytes() - before) / 1e6;

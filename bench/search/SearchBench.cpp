@@ -20,7 +20,7 @@ namespace {
 // The shelf and its merged word list, as the main window holds them.
 struct Set {
     bench::Shelf shelf = bench::makeShelf(false);
-    WordIndex words = std::move(mergeWords(shelf.books, [](size_t) { return true; })->words);
+    dictionary::WordIndex words = std::move(mergeWords(shelf.books, [](size_t) { return true; })->words);
 };
 
 Set &books()
@@ -29,9 +29,9 @@ Set &books()
     return s;
 }
 
-std::vector<TextSource> sources()
+std::vector<dictionary::TextSource> sources()
 {
-    std::vector<TextSource> out;
+    std::vector<dictionary::TextSource> out;
     for (size_t i = 0; i < books().shelf.books.size(); ++i)
         out.push_back({QStringLiteral("Книга %1").arg(i), books().shelf.rs(i)});
     return out;
@@ -40,7 +40,7 @@ std::vector<TextSource> sources()
 // A typed text with no prefix match: a headword with two letters changed.
 QString misspelt(int i)
 {
-    QString w = foldWord(books().words.word((i * 7919) % books().words.size()));
+    QString w = dictionary::foldWord(books().words.word((i * 7919) % books().words.size()));
     if (w.size() > 3) {
         w[1] = u'ы';
         std::swap(w[2], w[3]);
@@ -51,7 +51,7 @@ QString misspelt(int i)
 void BM_WordFinderBuild(benchmark::State &state)
 {
     for (auto _ : state) {
-        WordFinder f;
+        dictionary::WordFinder f;
         f.build(books().words);
         benchmark::DoNotOptimize(f.empty());
         state.counters["bytes"] = double(f.bytesHeld());
@@ -61,8 +61,8 @@ BENCHMARK(BM_WordFinderBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_SuggestKeystroke(benchmark::State &state)
 {
-    static WordFinder f = [] {
-        WordFinder w;
+    static dictionary::WordFinder f = [] {
+        dictionary::WordFinder w;
         w.build(books().words);
         return w;
     }();
@@ -75,7 +75,7 @@ BENCHMARK(BM_SuggestKeystroke)->Unit(benchmark::kMicrosecond);
 void BM_TextIndexBuild(benchmark::State &state)
 {
     for (auto _ : state) {
-        const TextIndex index = TextIndex::build(sources());
+        const dictionary::TextIndex index = dictionary::TextIndex::build(sources());
         state.counters["index_bytes"] = double(index.bytesHeld());
         state.counters["packed_bytes"] = double(index.packedBytes());
     }
@@ -84,7 +84,7 @@ BENCHMARK(BM_TextIndexBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_TextQuery(benchmark::State &state)
 {
-    static const TextIndex index = TextIndex::build(sources());
+    static const dictionary::TextIndex index = dictionary::TextIndex::build(sources());
     const QString queries[] = {QStringLiteral("радость"), QStringLiteral("дальней дороге"),
                                QStringLiteral("солнце желаний"), QStringLiteral("хлопоты")};
     int i = 0;

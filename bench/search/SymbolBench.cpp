@@ -21,9 +21,9 @@ namespace {
 
 constexpr qsizetype kReportLength = 5000;
 
-WordIndex bundledWords()
+dictionary::WordIndex bundledWords()
 {
-    WordIndex words = WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
+    dictionary::WordIndex words = dictionary::WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
     if (words.empty())
         throw std::runtime_error("no bundled books in " SOMNEX_BUNDLED_BOOKS);
     return words;
@@ -50,8 +50,8 @@ QString dreamReport()
 }
 
 struct Set {
-    WordIndex words = bundledWords();
-    SymbolFinder finder;
+    dictionary::WordIndex words = bundledWords();
+    dictionary::SymbolFinder finder;
     QString report = dreamReport();
     Set() { finder.build(words); }
 };
@@ -65,7 +65,7 @@ Set &set()
 void BM_SymbolFinderBuild(benchmark::State &state)
 {
     for (auto _ : state) {
-        SymbolFinder f;
+        dictionary::SymbolFinder f;
         f.build(set().words);
         benchmark::DoNotOptimize(f.empty());
     }
@@ -92,7 +92,7 @@ void BM_SymbolFindKeystroke(benchmark::State &state)
     qsizetype at = 0;
     for (auto _ : state) {
         at = (at + 997) % text.size();
-        SymbolFinder::Range range;
+        dictionary::SymbolFinder::Range range;
         benchmark::DoNotOptimize(set().finder.find(text, at, at + 1, &range));
     }
 }

@@ -2,6 +2,7 @@
 // the word-list rebuild, one search keystroke (against a plain scan of the
 // same list), and the interpretation of a word that all ten books hold.
 #include "BenchShelf.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/MergedWords.h"
 #include "dictionary/PackedText.h"
 #include "dictionary/WordIndex.h"
@@ -34,7 +35,7 @@ Shelf &sameBooks()
 
 // The word list of the main window, every book enabled. Like the window, the
 // previous list is let go before the new one is built.
-void build(WordIndex &index, const Shelf &s)
+void build(dictionary::WordIndex &index, const Shelf &s)
 {
     index.clear();
     index = std::move(mergeWords(s.books, [](size_t) { return true; })->words);
@@ -43,7 +44,7 @@ void build(WordIndex &index, const Shelf &s)
 void BM_LoadList(benchmark::State &state)
 {
     Shelf &s = distinctBooks();
-    WordIndex index;
+    dictionary::WordIndex index;
     for (auto _ : state) {
         build(index, s);
         benchmark::DoNotOptimize(index.size());
@@ -52,7 +53,7 @@ void BM_LoadList(benchmark::State &state)
 }
 BENCHMARK(BM_LoadList)->Unit(benchmark::kMillisecond);
 
-std::vector<QString> prefixes(const WordIndex &index)
+std::vector<QString> prefixes(const dictionary::WordIndex &index)
 {
     std::vector<QString> p;
     for (int i = 0; i < index.size(); i += index.size() / 97)
@@ -63,7 +64,7 @@ std::vector<QString> prefixes(const WordIndex &index)
 
 void BM_SearchKeystroke(benchmark::State &state)
 {
-    WordIndex index;
+    dictionary::WordIndex index;
     build(index, distinctBooks());
     const auto p = prefixes(index);
     size_t k = 0;
@@ -76,7 +77,7 @@ BENCHMARK(BM_SearchKeystroke)->Unit(benchmark::kMicrosecond);
 // What a list control's own prefix search does: compare every item.
 void BM_SearchKeystrokeLinearScan(benchmark::State &state)
 {
-    WordIndex index;
+    dictionary::WordIndex index;
     build(index, distinctBooks());
     const auto p = prefixes(index);
     size_t k = 0;
@@ -103,8 +104,8 @@ std::vector<TolkBook> tolkBooks(Shelf &s)
                            r->Seek(QStringLiteral("="), w);
                            if (r->NoMatch())
                                return std::nullopt;
-                           const auto links = r->Field(QStringLiteral("Links"));
-                           return std::make_pair(dictionary::UnpackText(*r->Field(QStringLiteral("Text"))),
+                           const auto links = r->Field(dictionary::kLinksColumn);
+                           return std::make_pair(dictionary::UnpackText(*r->Field(dictionary::kTextColumn)),
                                                  links ? std::optional<QString>(dictionary::UnpackText(*links))
                                                        : std::nullopt);
                        }});

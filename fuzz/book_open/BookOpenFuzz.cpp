@@ -3,6 +3,7 @@
 // packed fields are unpacked. Errors are expected; crashes, hangs and
 // unbounded allocations are not.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/PackedText.h"
 #include "platform/error/Error.h"
 
@@ -18,8 +19,8 @@ using namespace somnex;
 // Every field of every row; the packed ones unpacked.
 void readRows(dictionary::Recordset &rs, std::size_t &sum)
 {
-    const int text = rs.fieldIndex(QStringLiteral("Text"));
-    const int links = rs.fieldIndex(QStringLiteral("Links"));
+    const int text = rs.fieldIndex(dictionary::kTextColumn);
+    const int links = rs.fieldIndex(dictionary::kLinksColumn);
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
         for (int c = 0; c < rs.FieldCount(); ++c) {
             const auto value = rs.Field(c);
@@ -33,7 +34,7 @@ void readRows(dictionary::Recordset &rs, std::size_t &sum)
 // The headword index walked, and seeks for words in it and not in it.
 void walkIndex(dictionary::Recordset &rs, std::size_t &sum)
 {
-    if (!tryStep([&] { rs.setIndex(QStringLiteral("List")); }))
+    if (!tryStep([&] { rs.setIndex(dictionary::kListIndex); }))
         return;
     for (qsizetype i = 0; i < rs.RecordCount(); ++i)
         sum += static_cast<std::size_t>(rs.headword(i).size());

@@ -1,7 +1,7 @@
 #include "appstate/Autostart.h"
 
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/Registry.h"
-#include "platform/core/Shell.h"
 
 #include <QFile>
 

@@ -99,6 +99,13 @@ Rotation Times(const Rotation &a, const Rotation &b)
 constexpr int kMaxMultiple = 4;
 using Multiples = std::array<Rotation, 2 * kMaxMultiple + 1>;
 
+// The place of the multiple n (-kMaxMultiple..kMaxMultiple) in Multiples.
+std::size_t slot(int n)
+{
+    const int at = n + kMaxMultiple;
+    return static_cast<std::size_t>(at);
+}
+
 Multiples MultiplesOf(double x)
 {
     Multiples r{};
@@ -125,8 +132,7 @@ struct Arguments {
             const double arg = nd * d + nm * m + nmp * mp + nf * f;
             return Rotation{std::cos(arg), std::sin(arg)};
         }
-        return Times(Times(md[std::size_t(nd + kMaxMultiple)], mm[std::size_t(nm + kMaxMultiple)]),
-                     Times(mmp[std::size_t(nmp + kMaxMultiple)], mf[std::size_t(nf + kMaxMultiple)]));
+        return Times(Times(md[slot(nd)], mm[slot(nm)]), Times(mmp[slot(nmp)], mf[slot(nf)]));
     }
 };
 

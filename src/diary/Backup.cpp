@@ -66,7 +66,7 @@ QString backupNow(const DiaryStore &store, const QDate &today)
     if (!QDir().mkpath(folder))
         throw Error(kErrorWrite, kSource,
                     QStringLiteral("Не удалось сохранить копию дневника снов: папка «%1» не создаётся.").arg(folder));
-    const QString target = backupFileFor(folder, today);
+    QString target = backupFileFor(folder, today);
     store.backupTo(target);
     prune(folder);
     return target;
@@ -118,7 +118,7 @@ MergePlan restoreFromBackup(DiaryStore &store, const QString &backupPath)
         QString why = e.description();
         throw Error(e.number(), kSource, why.replace(work, backupPath));
     }
-    const MergePlan plan = planMerge(store, journal);
+    MergePlan plan = planMerge(store, journal);
     applyMerge(store, plan);
     return plan;
 }

@@ -380,7 +380,7 @@ Entry normalised(Entry e)
     QSet<QString> seen;
     for (Tag tag : e.tags) {
         tag.text = tag.text.simplified();
-        const QString k = foldWord(tag.text);
+        const QString k = dictionary::foldWord(tag.text);
         if (k.isEmpty() || seen.contains(k))
             continue;
         seen.insert(k);
@@ -469,7 +469,7 @@ struct DiaryStore::Impl {
     QString path;
     sql::Connection db;
     SymbolSource symbols;
-    Stemmer stemmer;
+    dictionary::Stemmer stemmer;
     // The statements of the write path, prepared once per connection (an
     // import writes thousands of entries in one transaction); reset before
     // each use and when a write ends, so that none holds a read open.
@@ -540,6 +540,28 @@ void DiaryStore::Impl::openChecked()
     tryStep([&] { purgeOld(); });
 }
 
+namespace {
+
+// A table altered by another program would fail every statement that names
+// the missing column, in the middle of a write: refuse it when opening.
+void checkColumns(sql::Connection &db, const QString &path)
+{
+    const std::vector<QStringList> &expected = schemaColumns();
+    size_t i = 0;
+    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
+        for (const char *table : tables) {
+            const QStringList present = columnsOf(db, table);
+            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
+                if (!present.contains(column))
+                    throw fileError(
+                        kErrorDamaged, path,
+                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
+            ++i;
+        }
+}
+
+} // namespace
+
 void DiaryStore::Impl::checkSchema()
 {
     // The log may hold a newer header than the file: ask the engine.
@@ -576,20 +598,7 @@ void DiaryStore::Impl::checkSchema()
     if (version < kSchemaVersion)
         migrate(static_cast<int>(version));
     checkTables(kTablesSince2);
-    // A table altered by another program would fail every statement that
-    // names the missing column, in the middle of a write: refuse it here.
-    const std::vector<QStringList> &expected = schemaColumns();
-    size_t i = 0;
-    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
-        for (const char *table : tables) {
-            const QStringList present = columnsOf(db, table);
-            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
-                if (!present.contains(column))
-                    throw fileError(
-                        kErrorDamaged, path,
-                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
-            ++i;
-        }
+    checkColumns(db, path);
 }
 
 void DiaryStore::Impl::migrate(int from)
@@ -789,7 +798,11 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
     sql::Statement &tag = cached("INSERT INTO tag (n, position, text, folded, kind) VALUES (?1, ?2, ?3, ?4, ?5)");
     for (qsizetype i = 0; i < e.tags.size(); ++i) {
         const Tag &t = e.tags[i];
-        tag.bind(1, n).bind(2, qint64(i)).bind(3, t.text).bind(4, foldWord(t.text)).bind(5, tagKindCode(t.kind));
+        tag.bind(1, n)
+            .bind(2, qint64(i))
+            .bind(3, t.text)
+            .bind(4, dictionary::foldWord(t.text))
+            .bind(5, tagKindCode(t.kind));
         must(tag.step());
         tag.reset();
     }
@@ -802,7 +815,11 @@ void DiaryStore::Impl::writeChildren(qint64 n, const Entry &e)
         const QString headword = s.headword.trimmed();
         if (headword.isEmpty())
             continue;
-        sym.bind(1, n).bind(2, qint64(i)).bind(3, headword).bind(4, foldWord(headword)).bind(5, originCode(s.origin));
+        sym.bind(1, n)
+            .bind(2, qint64(i))
+            .bind(3, headword)
+            .bind(4, dictionary::foldWord(headword))
+            .bind(5, originCode(s.origin));
         must(sym.step());
         sym.reset();
     }
@@ -1310,26 +1327,26 @@ QList<EntrySummary> DiaryStore::trash() const
                          "ORDER BY deleted_at DESC, id");
 }
 
-QStringList DiaryStore::search(const Filter &filter) const
+namespace {
+
+// The query of a search, its parameters in values; std::nullopt when the
+// text holds no word to find (punctuation only).
+std::optional<QByteArray> searchQuery(const Filter &filter, dictionary::Stemmer &stemmer, std::vector<Value> &values)
 {
-    QStringList ids;
-    if (!d_->open())
-        return ids;
     QByteArray q = "SELECT e.id FROM entry e WHERE e.deleted_at IS NULL";
-    std::vector<Value> values;
     auto param = [&](Value v) {
         values.push_back(std::move(v));
         return "?" + QByteArray::number(qsizetype(values.size()));
     };
     if (!filter.text.trimmed().isEmpty()) {
-        const QStringList stems = queryStems(filter.text, d_->stemmer);
+        const QStringList stems = queryStems(filter.text, stemmer);
         if (stems.isEmpty())
-            return ids; // punctuation only: no word to find
+            return std::nullopt;
         for (const QString &stem : stems)
             q += " AND e.n IN (SELECT w.n FROM word w JOIN stem s ON s.s = w.s WHERE s.text = " + param(stem) + ")";
     }
     for (const QString &tag : filter.tags)
-        q += " AND e.n IN (SELECT n FROM tag WHERE folded = " + param(foldWord(tag.simplified())) + ")";
+        q += " AND e.n IN (SELECT n FROM tag WHERE folded = " + param(dictionary::foldWord(tag.simplified())) + ")";
     for (DreamKind k : filter.kinds)
         q += " AND instr(' ' || e.kinds || ' ', ' ' || " + param(kindCode(k)) + " || ' ') > 0";
     if (filter.lucid)
@@ -1338,13 +1355,17 @@ QStringList DiaryStore::search(const Filter &filter) const
         q += " AND e.mark = " + param(markCode(*filter.mark));
     if (!filter.symbol.trimmed().isEmpty())
         q += " AND e.n IN (SELECT n FROM symbol WHERE origin <> 'removed' AND folded = "
-             + param(foldWord(filter.symbol.trimmed())) + ")";
+             + param(dictionary::foldWord(filter.symbol.trimmed())) + ")";
     if (filter.nightFrom.isValid())
         q += " AND e.night >= " + param(filter.nightFrom.toString(Qt::ISODate));
     if (filter.nightTo.isValid())
         q += " AND e.night <= " + param(filter.nightTo.toString(Qt::ISODate));
     q += " ORDER BY e.night DESC, e.at_utc DESC, e.id";
-    sql::Statement s(d_->db, q.constData());
+    return q;
+}
+
+void bindValues(sql::Statement &s, const std::vector<Value> &values)
+{
     for (size_t i = 0; i < values.size(); ++i) {
         const int index = static_cast<int>(i + 1);
         if (const auto *text = std::get_if<QString>(&values[i]))
@@ -1352,6 +1373,21 @@ QStringList DiaryStore::search(const Filter &filter) const
         else
             s.bind(index, std::get<qint64>(values[i]));
     }
+}
+
+} // namespace
+
+QStringList DiaryStore::search(const Filter &filter) const
+{
+    QStringList ids;
+    if (!d_->open())
+        return ids;
+    std::vector<Value> values;
+    const std::optional<QByteArray> q = searchQuery(filter, d_->stemmer, values);
+    if (!q)
+        return ids;
+    sql::Statement s(d_->db, q->constData());
+    bindValues(s, values);
     int rc = 0;
     while ((rc = s.step()) == SQLITE_ROW)
         ids << s.text(0);

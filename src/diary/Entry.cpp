@@ -54,7 +54,7 @@ QString kindName(DreamKind kind)
 
 std::optional<DreamKind> kindFromCode(QStringView codeOrName)
 {
-    const QString folded = foldWord(codeOrName.trimmed());
+    const QString folded = dictionary::foldWord(codeOrName.trimmed());
     for (const KindName &k : kKinds)
         if (folded == QStringView(k.code) || folded == QStringView(k.name))
             return k.kind;

@@ -256,14 +256,14 @@ private:
         const QString s = nullable ? nullableString(o, name) : string(o, name);
         if (s.isEmpty() && nullable)
             return {};
-        const QDateTime t = parseUtc(s);
+        QDateTime t = parseUtc(s);
         if (!t.isValid() || t.date().year() < kFirstYear || t.date().year() > kLastYear)
             fail(QStringLiteral("неверное время «%1» в поле «%2»").arg(s, QLatin1String(name)));
         return t;
     }
     QDateTime local(const QString &s, const char *name) const
     {
-        const QDateTime t = parseWithOffset(s);
+        QDateTime t = parseWithOffset(s);
         if (!t.isValid())
             fail(QStringLiteral("неверное время «%1» в поле «%2» (нужно ГГГГ-ММ-ДДTЧЧ:ММ:СС+ЧЧ:ММ)")
                      .arg(s, QLatin1String(name)));
@@ -416,7 +416,7 @@ Entry EntryReader::read()
     if (e.title.size() > kMaxTitleLength)
         fail(QStringLiteral("название длиннее %1 знаков").arg(kMaxTitleLength));
     if (e.text.size() > kMaxTextBytes || e.text.toUtf8().size() > kMaxTextBytes)
-        fail(QStringLiteral("текст длиннее %1 МБ").arg(kMaxTextBytes / (1024 * 1024)));
+        fail(QStringLiteral("текст длиннее %1 МБ").arg(kMaxTextBytes / (qint64(1024) * 1024)));
     readMarks(e);
     readLists(e);
     readPlace(e);
@@ -431,7 +431,7 @@ Entry EntryReader::read()
 
 QString megabytes(qint64 bytes)
 {
-    return QString::number(bytes / (1024 * 1024));
+    return QString::number(bytes / (qint64(1024) * 1024));
 }
 
 // ---- the merge -------------------------------------------------------------------
@@ -497,7 +497,7 @@ QString yamlList(const QStringList &items)
 
 QString csvField(const QString &s)
 {
-    const QString clean = withoutNul(s);
+    QString clean = withoutNul(s);
     if (!clean.contains(QLatin1Char('"')) && !clean.contains(QLatin1Char(',')) && !clean.contains(QLatin1Char('\n'))
         && !clean.contains(QLatin1Char('\r')))
         return clean;

@@ -670,22 +670,20 @@ QStringList listValue(const QString &value)
     return value.split(QLatin1Char(','), Qt::SkipEmptyParts);
 }
 
-} // namespace
+// What the headers of a .dre file name: the id, the date header and the
+// time; the entry's own fields go into e, unknown headers into extras.
+struct DreFields {
+    QString id;
+    const Header *date = nullptr;
+    QTime time;
+};
 
-Entry parseDreFile(const QByteArray &raw, const QString &fileName)
+DreFields dreFields(const QList<Header> &headers, const QString &fileName, Entry &e, Extras &extras)
 {
-    const QByteArray bytes = checkedUtf8(raw, fileName);
-    qsizetype textStart = 0;
-    const QList<Header> headers = dreHeaders(bytes, fileName, &textStart);
-    const Where where{fileName, {}};
     auto lineError = [&](const Header &h, const QString &why) {
         return Where{fileName, QStringLiteral("строка %1").arg(h.line)}.error(why);
     };
-    Entry e;
-    Extras extras;
-    QString id;
-    const Header *dateHeader = nullptr;
-    QTime time;
+    DreFields f;
     QSet<QString> seen;
     for (const Header &h : headers) {
         const QString name = h.name.toLower();
@@ -693,12 +691,12 @@ Entry parseDreFile(const QByteArray &raw, const QString &fileName)
             throw lineError(h, QStringLiteral("заголовок «%1» повторяется").arg(shown(h.name)));
         seen.insert(name);
         if (name == u"id") {
-            id = h.value;
+            f.id = h.value;
         } else if (name == u"date") {
-            dateHeader = &h;
+            f.date = &h;
         } else if (name == u"time") {
-            time = clockTime(h.value);
-            if (!time.isValid())
+            f.time = clockTime(h.value);
+            if (!f.time.isValid())
                 extras.add(QStringLiteral("Время"), h.value);
         } else if (name == u"title") {
             e.title = h.value;
@@ -718,13 +716,27 @@ Entry parseDreFile(const QByteArray &raw, const QString &fileName)
             extras.add(h.name, h.value);
         }
     }
-    if (id.isEmpty())
+    return f;
+}
+
+} // namespace
+
+Entry parseDreFile(const QByteArray &raw, const QString &fileName)
+{
+    const QByteArray bytes = checkedUtf8(raw, fileName);
+    qsizetype textStart = 0;
+    const QList<Header> headers = dreHeaders(bytes, fileName, &textStart);
+    const Where where{fileName, {}};
+    Entry e;
+    Extras extras;
+    const DreFields f = dreFields(headers, fileName, e, extras);
+    if (f.id.isEmpty())
         throw where.error(QStringLiteral("нет заголовка Id"));
-    if (!dateHeader)
+    if (!f.date)
         throw where.error(QStringLiteral("нет заголовка Date"));
-    const Where dateWhere{fileName, QStringLiteral("строка %1").arg(dateHeader->line)};
-    e.at = localMoment(QDate::fromString(dateHeader->value, Qt::ISODate), time, dateHeader->value, dateWhere);
-    e.id = stableId("dreamdir", id);
+    const Where dateWhere{fileName, QStringLiteral("строка %1").arg(f.date->line)};
+    e.at = localMoment(QDate::fromString(f.date->value, Qt::ISODate), f.time, f.date->value, dateWhere);
+    e.id = stableId("dreamdir", f.id);
     e.text = QString::fromUtf8(bytes.mid(textStart));
     while (!e.text.isEmpty() && e.text.back().isSpace())
         e.text.chop(1);

@@ -1,6 +1,6 @@
 #include "diary/LunarSnapshot.h"
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "calendar/tables/DreamTables.h"
 #include "platform/error/Error.h"
 

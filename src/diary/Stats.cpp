@@ -149,7 +149,7 @@ void gatherDream(const Entry &e, const QDate &night, DiaryStats &s, Gathered &g)
     }
     for (const Symbol &sym : e.symbols)
         if (sym.origin != Symbol::Origin::RemovedByHand)
-            g.symbols.add(sym.headword, foldWord(sym.headword.trimmed()), e.id);
+            g.symbols.add(sym.headword, dictionary::foldWord(sym.headword.trimmed()), e.id);
     for (const Tag &t : e.tags) {
         Tally &tally = t.kind == TagKind::Person ? g.people : t.kind == TagKind::Place ? g.places : g.tags;
         tally.add(t.text, t.text.trimmed().toCaseFolded(), e.id);

@@ -10,7 +10,7 @@ namespace {
 
 QString key(const QString &headword)
 {
-    return foldWord(headword.trimmed());
+    return dictionary::foldWord(headword.trimmed());
 }
 
 qsizetype indexOf(const QList<Symbol> &symbols, const QString &k)

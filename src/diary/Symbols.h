@@ -12,7 +12,7 @@
 namespace somnex::diary {
 
 // Finds the headwords of the dream books in a text, in text order, each once.
-// The program and somnex-cli build one over somnex::SymbolFinder and the
+// The program and somnex-cli build one over somnex::dictionary::SymbolFinder and the
 // merged word index of the enabled books.
 using SymbolSource = std::function<QStringList(QStringView text)>;
 

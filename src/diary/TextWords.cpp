@@ -36,9 +36,9 @@ QList<WordSpan> wordSpans(QStringView folded)
     return spans;
 }
 
-QSet<QString> stemsOf(QStringView text, Stemmer &stemmer)
+QSet<QString> stemsOf(QStringView text, dictionary::Stemmer &stemmer)
 {
-    const QString folded = foldWord(text);
+    const QString folded = dictionary::foldWord(text);
     // Stem each distinct word once: a long text repeats most of its words.
     QSet<QStringView> words;
     for (const WordSpan &w : wordSpans(folded))
@@ -50,10 +50,10 @@ QSet<QString> stemsOf(QStringView text, Stemmer &stemmer)
     return stems;
 }
 
-QStringList queryStems(QStringView query, Stemmer &stemmer)
+QStringList queryStems(QStringView query, dictionary::Stemmer &stemmer)
 {
     QStringList stems;
-    for (const QString &w : foldedWords(query)) {
+    for (const QString &w : dictionary::foldedWords(query)) {
         const QString s = stemmer.stem(w);
         if (!stems.contains(s))
             stems << s;
@@ -63,12 +63,12 @@ QStringList queryStems(QStringView query, Stemmer &stemmer)
 
 QList<TextRange> queryRanges(QStringView text, const QString &query)
 {
-    Stemmer stemmer;
+    dictionary::Stemmer stemmer;
     const QStringList wanted = queryStems(query, stemmer);
     QList<TextRange> ranges;
     if (wanted.isEmpty())
         return ranges;
-    const QString folded = foldWord(text);
+    const QString folded = dictionary::foldWord(text);
     for (const WordSpan &w : wordSpans(folded))
         if (wanted.contains(stemmer.stem(QStringView(folded).mid(w.start, w.length))))
             ranges.append({w.start, w.length});

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace somnex {
+namespace somnex::dictionary {
 class Stemmer;
 }
 
@@ -25,9 +25,9 @@ struct WordSpan {
 QList<WordSpan> wordSpans(QStringView foldedText);
 
 // The distinct stems of the words of a text.
-QSet<QString> stemsOf(QStringView text, Stemmer &stemmer);
+QSet<QString> stemsOf(QStringView text, dictionary::Stemmer &stemmer);
 
 // The distinct stems of a query's words, in the order they first occur.
-QStringList queryStems(QStringView query, Stemmer &stemmer);
+QStringList queryStems(QStringView query, dictionary::Stemmer &stemmer);
 
 } // namespace somnex::diary

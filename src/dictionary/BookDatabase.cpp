@@ -1,5 +1,6 @@
 #include "dictionary/BookDatabase.h"
 
+#include "dictionary/BookSchema.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 #include "platform/jet/JetFile.h"
@@ -17,7 +18,12 @@
 namespace somnex::dictionary {
 namespace {
 
-const QString kListIndex = QStringLiteral("List");
+// The headword column is held as UTF-16, other memo columns as bytes where
+// they can be.
+bool headwordsWide(const QString &column)
+{
+    return column.compare(kListColumn, Qt::CaseInsensitive) != 0;
+}
 
 struct Folded {
     char16_t primary;
@@ -120,7 +126,8 @@ struct LazyBook {
                 jet::JetFile db(std::move(image));
                 // where the rows lie is known from the cache already
                 for (const QString &t : db.tableNames())
-                    read.emplace(t.toLower(), std::make_pair(db.readTable(t), std::vector<jet::RowPlace>()));
+                    read.emplace(t.toLower(),
+                                 std::make_pair(db.readTable(t, headwordsWide), std::vector<jet::RowPlace>()));
             } catch (...) {
                 // the book reads as empty; its words leave the list when it is rebuilt
                 stale = true;
@@ -145,7 +152,7 @@ struct TableState {
 
     void setListColumn() const
     {
-        listColumn = data.column(kListIndex);
+        listColumn = data.column(kListColumn);
         // the headword column is held as UTF-16 (memo columns other than
         // "List" may be held as bytes)
         if (listColumn >= 0 && !data.isText(listColumn))
@@ -456,7 +463,7 @@ Database DBEngine::OpenDatabaseImage(QByteArray image, const QString &name) cons
         jet::JetFile db(std::move(image));
         for (const QString &t : db.tableNames()) {
             auto state = std::make_shared<TableState>();
-            state->data = db.readTable(t, &state->places);
+            state->data = db.readTable(t, headwordsWide, &state->places);
             state->setListColumn();
             data->tables.emplace(t.toLower(), std::move(state));
         }
@@ -512,7 +519,7 @@ std::optional<Database> DBEngine::OpenDatabaseRows(const QString &path, const QS
         for (const auto &r : rows)
             places.push_back({r.first, r.second});
         auto state = std::make_shared<TableState>();
-        state->data = db.readRows(table, places);
+        state->data = db.readRows(table, places, headwordsWide);
         state->places = std::move(places);
         state->setListColumn();
         auto data = std::make_shared<DatabaseData>();

@@ -1,5 +1,6 @@
 #include "dictionary/BookSource.h"
 
+#include "dictionary/BookSchema.h"
 #include "dictionary/PackedText.h"
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/error/Error.h"
@@ -412,20 +413,20 @@ QByteArray iconFromText(const QString &text)
 
 QByteArray buildBookImage(const BookContent &book)
 {
-    jet::TableDefinition entries{QStringLiteral("Book"),
-                                 {{QStringLiteral("List"), jet::ColumnKind::Text},
-                                  {QStringLiteral("Text"), jet::ColumnKind::Memo},
-                                  {QStringLiteral("Links"), jet::ColumnKind::Memo}},
+    jet::TableDefinition entries{kBookTable,
+                                 {{kListColumn, jet::ColumnKind::Text},
+                                  {kTextColumn, jet::ColumnKind::Memo},
+                                  {kLinksColumn, jet::ColumnKind::Memo}},
                                  {}};
     entries.rows.reserve(book.entries.size());
     for (const auto &e : book.entries)
         entries.rows.push_back({e.headword, dictionary::PackText(e.text),
                                 e.links ? std::optional<QString>(dictionary::PackText(*e.links)) : std::nullopt});
-    jet::TableDefinition config{QStringLiteral("Config"),
-                                {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
-                                 {QStringLiteral("TolkName"), jet::ColumnKind::Text},
-                                 {QStringLiteral("Color"), jet::ColumnKind::Text},
-                                 {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
+    jet::TableDefinition config{kConfigTable,
+                                {{kToolNameColumn, jet::ColumnKind::Text},
+                                 {kTolkNameColumn, jet::ColumnKind::Text},
+                                 {kColorColumn, jet::ColumnKind::Text},
+                                 {kIconColumn, jet::ColumnKind::Memo}},
                                 {{book.name, book.heading, book.color,
                                   book.icon ? std::optional<QString>(iconToText(*book.icon)) : std::nullopt}}};
     QByteArray image = jet::writeDatabase({entries, config});
@@ -436,20 +437,22 @@ QByteArray buildBookImage(const BookContent &book)
 BookContent readBook(const Database &db)
 {
     BookContent book;
-    Recordset config = db.OpenRecordset(QStringLiteral("Config"));
+    Recordset config = db.OpenRecordset(kConfigTable);
     if (!config.Eof()) {
-        book.name = config.Field(QStringLiteral("ToolName")).value_or(QString());
-        book.heading = config.Field(QStringLiteral("TolkName")).value_or(QString());
-        book.color = config.Field(QStringLiteral("Color"));
-        if (const auto icon = config.Field(QStringLiteral("Icon")))
+        book.name = config.Field(kToolNameColumn).value_or(QString());
+        book.heading = config.Field(kTolkNameColumn).value_or(QString());
+        book.color = config.Field(kColorColumn);
+        if (const auto icon = config.Field(kIconColumn))
             book.icon = iconFromText(*icon);
     }
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-    const int list = rs.fieldIndex(QStringLiteral("List"));
-    const int text = rs.fieldIndex(QStringLiteral("Text"));
-    const int links = rs.fieldIndex(QStringLiteral("Links"));
+    Recordset rs = db.OpenRecordset(kBookTable);
+    const int list = rs.fieldIndex(kListColumn);
+    const int text = rs.fieldIndex(kTextColumn);
+    const int links = rs.fieldIndex(kLinksColumn);
     if (list < 0 || text < 0 || links < 0)
-        throw Error(3265, QStringLiteral("readBook"), QStringLiteral("В таблице «Book» нет полей List, Text, Links."));
+        throw Error(3265, QStringLiteral("readBook"),
+                    QStringLiteral("В таблице «%1» нет полей %2, %3, %4.")
+                        .arg(kBookTable, kListColumn, kTextColumn, kLinksColumn));
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
         BookEntry e;
         e.headword = rs.Field(list).value_or(QString());

@@ -1,6 +1,7 @@
 #include "dictionary/Catalogue.h"
 
 #include "dictionary/BookCache.h"
+#include "dictionary/BookSchema.h"
 
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/core/Identity.h"
@@ -54,17 +55,17 @@ CatalogueBook openBook(const QString &path)
     b.Key = path;
     try {
         b.database = DBEngine::instance().OpenDatabase(path);
-        b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
-        Recordset config = b.database.OpenRecordset(QStringLiteral("Config"));
+        b.recordset = b.database.OpenRecordset(kBookTable);
+        Recordset config = b.database.OpenRecordset(kConfigTable);
         config.MoveFirst();
-        const std::optional<QString> icon = config.Field(QStringLiteral("Icon"));
+        const std::optional<QString> icon = config.Field(kIconColumn);
         if (icon && !icon->isEmpty())
             b.icon = ansi::fromUnicode(*icon);
-        b.ToolTipText = config.Field(QStringLiteral("ToolName")).value_or(QString());
-        b.Tag = config.Field(QStringLiteral("TolkName")).value_or(QString());
-        const std::optional<QString> colour = config.Field(QStringLiteral("Color"));
+        b.ToolTipText = config.Field(kToolNameColumn).value_or(QString());
+        b.Tag = config.Field(kTolkNameColumn).value_or(QString());
+        const std::optional<QString> colour = config.Field(kColorColumn);
         b.Description = colour ? *colour : QStringLiteral("0");
-        b.recordset.setIndex(QStringLiteral("List"));
+        b.recordset.setIndex(kListIndex);
     } catch (const Error &e) {
         // The engine names the file; the reason is what follows.
         QString why = e.description();

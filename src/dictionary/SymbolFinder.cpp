@@ -7,7 +7,7 @@
 #include <array>
 #include <unordered_set>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -496,4 +496,4 @@ std::vector<SymbolMark> SymbolFinder::find(QStringView text, qsizetype from, qsi
     return marks;
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

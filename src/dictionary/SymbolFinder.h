@@ -28,7 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 struct WordForm;
 
@@ -101,4 +101,4 @@ private:
     std::unordered_map<QString, std::vector<Slot>> forms_; // folded word form -> its places in phrases
 };
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -9,7 +9,7 @@
 #include <array>
 #include <initializer_list>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -569,4 +569,4 @@ const std::vector<Alias> &symbolAliases()
     return aliases;
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -22,7 +22,7 @@
 
 #include <vector>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 struct WordForm {
     QString text; // folded (lower case, ё as е)
@@ -48,4 +48,4 @@ struct Alias {
 };
 const std::vector<Alias> &symbolAliases();
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -1,5 +1,6 @@
 #include "dictionary/TextIndex.h"
 
+#include "dictionary/BookSchema.h"
 #include "dictionary/PackedText.h"
 #include "dictionary/WordFinder.h"
 #include "platform/error/Error.h"
@@ -12,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -75,9 +76,13 @@ const WordChars &wordChars()
     return chars;
 }
 
+// A word's hash: 32-bit FNV-1a over its folded UTF-16 code units.
+constexpr uint32_t kHashBasis = 2166136261u;
+constexpr uint32_t kHashPrime = 16777619u;
+
 uint32_t mixHash(uint32_t h, char16_t c)
 {
-    return (h ^ c) * 16777619u;
+    return (h ^ c) * kHashPrime;
 }
 
 // Calls f(start, length, foldedWord, hash) for each word of a text; the
@@ -87,7 +92,7 @@ void forEachWord(QStringView text, F &&f)
 {
     const WordChars &chars = wordChars();
     std::u16string word;
-    uint32_t hash = 2166136261u;
+    uint32_t hash = kHashBasis;
     qsizetype start = 0;
     const char16_t *p = text.utf16();
     const qsizetype n = text.size();
@@ -101,7 +106,7 @@ void forEachWord(QStringView text, F &&f)
         } else if (!word.empty()) {
             f(start, i - start, QStringView(word.data(), qsizetype(word.size())), hash);
             word.clear(); // keeps its buffer for the next word
-            hash = 2166136261u;
+            hash = kHashBasis;
         }
     }
 }
@@ -340,7 +345,7 @@ TextIndex TextIndex::build(std::vector<TextSource> books, const std::atomic<bool
     Builder builder(index, records);
     for (size_t b = 0; b < books.size() && b < 0xFFFF; ++b) {
         dictionary::Recordset &rs = books[b].records;
-        const int textColumn = rs.fieldIndex(QStringLiteral("Text"));
+        const int textColumn = rs.fieldIndex(dictionary::kTextColumn);
         if (textColumn < 0)
             continue;
         for (qsizetype r = 0; r < rs.RecordCount(); ++r) {
@@ -415,7 +420,7 @@ QString TextIndex::textOf(const Entry &e) const
 {
     dictionary::Recordset rs = books_[e.book].records;
     rs.setAbsolutePosition(qsizetype(e.record));
-    const std::optional<QString> packed = rs.Field(QStringLiteral("Text"));
+    const std::optional<QString> packed = rs.Field(dictionary::kTextColumn);
     return packed ? dictionary::UnpackText(*packed) : QString();
 }
 
@@ -580,4 +585,4 @@ std::size_t TextIndex::bytesHeld() const
            + size_t(stemPool_.capacity()) * 2 + pool_.capacity();
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 struct TextSource {
     QString bookName;              // as the user knows the book
@@ -99,4 +99,4 @@ private:
 // The stems of a text's words, in order (used to find hits in a shown text).
 QStringList stemsOfWords(const QStringList &foldedWords);
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -7,7 +7,7 @@
 #include <new>
 #include <unordered_set>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 Stemmer::Stemmer() : stemmer_(sb_stemmer_new("russian", "UTF_8"))
 {
@@ -38,10 +38,9 @@ QStringList foldedWords(QStringView text)
     const auto isWordChar = [](QChar c) { return c.isLetterOrNumber(); };
     for (qsizetype i = 0; i < folded.size(); ++i) {
         const QChar c = folded[i];
-        if (isWordChar(c)) {
-            current += c;
-        } else if ((c == u'-' || c == u'\'') && !current.isEmpty() && i + 1 < folded.size()
-                   && isWordChar(folded[i + 1])) {
+        const bool joiner =
+            (c == u'-' || c == u'\'') && !current.isEmpty() && i + 1 < folded.size() && isWordChar(folded[i + 1]);
+        if (isWordChar(c) || joiner) {
             current += c;
         } else if (!current.isEmpty()) {
             words.append(current);
@@ -368,4 +367,4 @@ std::size_t WordFinder::bytesHeld() const
     return bytes + mapBytes(exact_) + mapBytes(byStems_) + mapBytes(byWordStem_);
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

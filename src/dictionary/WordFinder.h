@@ -28,7 +28,7 @@
 
 struct sb_stemmer;
 
-namespace somnex {
+namespace somnex::dictionary {
 
 // One Snowball Russian stemmer. Not shareable between threads: each thread
 // makes its own (they are cheap).
@@ -114,4 +114,4 @@ private:
     std::vector<std::pair<uint32_t, uint32_t>> deletions_;     // (hash of a deletion variant, item), sorted
 };
 
-} // namespace somnex
+} // namespace somnex::dictionary

@@ -1,13 +1,14 @@
 #include "dictionary/WordIndex.h"
 
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 
 #include <QDir>
 
 #include <algorithm>
 #include <queue>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 namespace {
 
@@ -132,8 +133,8 @@ WordIndex WordIndex::ofBooksIn(const QString &folder)
     const QDir dir(folder);
     for (const QString &name : dir.entryList({QStringLiteral("*.book")}, QDir::Files, QDir::Name)) {
         const dictionary::Database db = dictionary::DBEngine::instance().OpenDatabase(dir.filePath(name));
-        dictionary::Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-        rs.setIndex(QStringLiteral("List"));
+        dictionary::Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+        rs.setIndex(dictionary::kListIndex);
         std::vector<QString> run;
         run.reserve(size_t(rs.RecordCount()));
         for (qsizetype i = 0; i < rs.RecordCount(); ++i)
@@ -144,4 +145,4 @@ WordIndex WordIndex::ofBooksIn(const QString &folder)
     return words;
 }
 
-} // namespace somnex
+} // namespace somnex::dictionary

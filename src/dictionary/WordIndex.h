@@ -14,7 +14,7 @@
 
 #include <vector>
 
-namespace somnex {
+namespace somnex::dictionary {
 
 // The key the list is searched by: case folded, ё as е.
 QString foldWord(QStringView word);
@@ -51,4 +51,4 @@ private:
     std::vector<std::vector<QString>> runs_;
 };
 
-} // namespace somnex
+} // namespace somnex::dictionary

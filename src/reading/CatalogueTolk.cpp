@@ -1,5 +1,6 @@
 #include "reading/CatalogueTolk.h"
 
+#include "dictionary/BookSchema.h"
 #include "dictionary/PackedText.h"
 #include "platform/error/Error.h"
 
@@ -16,14 +17,14 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
         out.push_back(
             {books[k].Tag, books[k].Description,
              [rs](const QString &word) -> std::optional<std::pair<QString, std::optional<QString>>> {
-                 rs->setIndex(QStringLiteral("List"));
+                 rs->setIndex(dictionary::kListIndex);
                  rs->Seek(QStringLiteral("="), word);
                  if (rs->NoMatch())
                      return std::nullopt;
-                 const std::optional<QString> text = rs->Field(QStringLiteral("Text"));
+                 const std::optional<QString> text = rs->Field(dictionary::kTextColumn);
                  if (!text)
                      throw Error(94, QStringLiteral("BuildTolk"), QStringLiteral("Недопустимое использование Null"));
-                 const std::optional<QString> links = rs->Field(QStringLiteral("Links"));
+                 const std::optional<QString> links = rs->Field(dictionary::kLinksColumn);
                  return std::make_pair(dictionary::UnpackText(*text),
                                        links ? std::optional<QString>(dictionary::UnpackText(*links)) : std::nullopt);
              }});
@@ -34,6 +35,7 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
 std::vector<TolkButton> TolkButtonsOf(const std::vector<dictionary::CatalogueBook> &books)
 {
     std::vector<TolkButton> out;
+    out.reserve(books.size());
     for (const auto &b : books)
         out.push_back({b.Tag, b.Description});
     return out;

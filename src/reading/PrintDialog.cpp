@@ -70,7 +70,7 @@ QString deviceUri(const QString &queue)
     if (!dest)
         return {};
     const char *uri = c.getOption("device-uri", dest->num_options, dest->options);
-    const QString out = uri ? QString::fromUtf8(uri) : QString();
+    QString out = uri ? QString::fromUtf8(uri) : QString();
     c.freeDests(1, dest);
     return out;
 }
@@ -126,18 +126,9 @@ bool PrintDocument(QTextDocument &doc, QPrinter &printer)
     return painter.end();
 }
 
-PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_(view)
+// The printer: its name, type and place, and its page setup.
+void PrintDialog::buildPrinterFrame()
 {
-    setObjectName(QStringLiteral("PrintDialog"));
-    setWindowTitle(QStringLiteral("Печать"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-
-    heading = new QLabel(QStringLiteral("Печать"), this);
-    QFont hf = heading->font();
-    hf.setBold(true);
-    hf.setPointSizeF(hf.pointSizeF() * 1.3);
-    heading->setFont(hf);
-
     Frame1 = new QGroupBox(QStringLiteral("Принтер"), this);
     ImageCombo1 = new QComboBox(Frame1);
     ImageCombo1->setObjectName(QStringLiteral("ImageCombo1"));
@@ -163,7 +154,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     g1->addWidget(Label5, 2, 1);
     g1->addWidget(Command3, 2, 2, Qt::AlignRight);
     g1->setColumnStretch(1, 1);
+}
 
+// The whole text or the selection.
+void PrintDialog::buildRangeFrame()
+{
     Frame2 = new QGroupBox(QStringLiteral("Диапазон печати"), this);
     Option1 = new QRadioButton(QStringLiteral("&Всё содержимое окна"), Frame2);
     Option2 = new QRadioButton(QStringLiteral("В&ыделенный фрагмент"), Frame2);
@@ -171,7 +166,11 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     v2->addWidget(Option1);
     v2->addWidget(Option2);
     v2->addStretch();
+}
 
+// The number of copies, typed or stepped.
+void PrintDialog::buildCopiesFrame()
+{
     Frame3 = new QGroupBox(QStringLiteral("Копии"), this);
     Text1 = new QLineEdit(QStringLiteral("1"), Frame3);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -193,6 +192,23 @@ PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_
     h3->addSpacing(-h3->spacing());
     h3->addWidget(VScroll1);
     h3->addStretch();
+}
+
+PrintDialog::PrintDialog(TolkView *view, QWidget *owner) : QDialog(owner), view_(view)
+{
+    setObjectName(QStringLiteral("PrintDialog"));
+    setWindowTitle(QStringLiteral("Печать"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    heading = new QLabel(QStringLiteral("Печать"), this);
+    QFont hf = heading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() * 1.3);
+    heading->setFont(hf);
+
+    buildPrinterFrame();
+    buildRangeFrame();
+    buildCopiesFrame();
 
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);

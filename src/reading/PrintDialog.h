@@ -70,6 +70,9 @@ public:
 
 private:
     void markCurrent();
+    void buildPrinterFrame();
+    void buildRangeFrame();
+    void buildCopiesFrame();
 
     QPointer<TolkView> view_;
     std::vector<PrinterEntry> printers_;

@@ -2,8 +2,9 @@
 
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"

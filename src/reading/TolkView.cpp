@@ -1,5 +1,6 @@
 #include "reading/TolkView.h"
 
+#include "platform/rtf/RtfLayout.h"
 #include "platform/rtf/RtfWriter.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -168,6 +169,38 @@ TolkView::TolkView(QWidget *parent) : QTextEdit(parent)
     document()->setDefaultFont(f);
 }
 
+namespace {
+
+// A mark of the symbol font (& or F) as a picture of the mark; the image
+// keeps the mark, its colour and size for copying.
+void insertSymbolImage(QTextCursor &c, QChar ch, const TolkFormat &f, const QColor &colour, qreal dpr, int imageNo)
+{
+    const QString name = QStringLiteral("somnex-symbol-%1").arg(imageNo);
+    c.document()->addResource(QTextDocument::ImageResource, QUrl(name), symbolImage(ch, colour, f.size, dpr));
+    QTextImageFormat img;
+    img.setName(name);
+    img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    img.setProperty(kSymbolMarker, QString(ch));
+    img.setProperty(kSymbolColour, static_cast<qulonglong>(f.colour));
+    img.setProperty(kSymbolSize, static_cast<double>(f.size));
+    c.insertImage(img);
+}
+
+// The character format of a run of the built text, shown in colour.
+QTextCharFormat runFormat(QTextCharFormat cf, const TolkFormat &f, const QColor &colour)
+{
+    cf.setFontPointSize(f.size);
+    cf.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
+    cf.setFontItalic(f.italic);
+    cf.setFontUnderline(f.underline);
+    cf.setForeground(colour);
+    if (f.hidden)
+        cf.setProperty(kHiddenMarker, true);
+    return cf;
+}
+
+} // namespace
+
 void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &formats)
 {
     built_ = text;
@@ -206,15 +239,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         }
         const TolkFormat &f = formats_[static_cast<size_t>(i)];
         if (f.font == TolkFormat::Symbol && !f.hidden && (ch == QLatin1Char('&') || ch == QLatin1Char('F'))) {
-            const QString name = QStringLiteral("somnex-symbol-%1").arg(imageNo++);
-            doc->addResource(QTextDocument::ImageResource, QUrl(name), symbolImage(ch, shown(f.colour), f.size, dpr));
-            QTextImageFormat img;
-            img.setName(name);
-            img.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-            img.setProperty(kSymbolMarker, QString(ch));
-            img.setProperty(kSymbolColour, static_cast<qulonglong>(f.colour));
-            img.setProperty(kSymbolSize, static_cast<double>(f.size));
-            c.insertImage(img);
+            insertSymbolImage(c, ch, f, shown(f.colour), dpr, imageNo++);
             ++i;
             continue;
         }
@@ -223,14 +248,7 @@ void TolkView::setTolk(const QString &text, const std::vector<TolkFormat> &forma
         while (j < text.size() && text[j] != QLatin1Char('\r') && formats_[static_cast<size_t>(j)] == f
                && !(formats_[static_cast<size_t>(j)].font == TolkFormat::Symbol))
             ++j;
-        QTextCharFormat cf = base;
-        cf.setFontPointSize(f.size);
-        cf.setFontWeight(f.bold ? QFont::Bold : QFont::Normal);
-        cf.setFontItalic(f.italic);
-        cf.setFontUnderline(f.underline);
-        cf.setForeground(f.hidden ? hiddenColour : shown(f.colour));
-        if (f.hidden)
-            cf.setProperty(kHiddenMarker, true);
+        const QTextCharFormat cf = runFormat(base, f, f.hidden ? hiddenColour : shown(f.colour));
         QString run = text.mid(i, j - i);
         run.replace(QLatin1Char('\r'), QLatin1Char(' ')); // a lone CR shows as a blank
         run.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -257,8 +275,9 @@ void TolkView::setArticle(const RtfDocument &article, const QStringList &familie
     crlf_.clear();
     const QTextDocument *doc = document();
     const int end = doc->characterCount() - 1; // the last paragraph's end is not text
-    built_.reserve(end + end / 16);
-    formats_.reserve(static_cast<size_t>(end + end / 16));
+    const int expected = end + end / 16;       // paragraph ends grow to CR LF
+    built_.reserve(expected);
+    formats_.reserve(static_cast<size_t>(expected));
     auto formatOf = [](const QTextCharFormat &cf) {
         TolkFormat f;
         const QRgb rgb = cf.foreground().color().rgb();

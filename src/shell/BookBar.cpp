@@ -348,9 +348,9 @@ bool BookBar::isOn(size_t slot) const
     return slot < static_cast<size_t>(bookButtons_.size()) && bookButtons_[static_cast<int>(slot)]->isChecked();
 }
 
-std::vector<TextSource> BookBar::textSources() const
+std::vector<dictionary::TextSource> BookBar::textSources() const
 {
-    std::vector<TextSource> sources;
+    std::vector<dictionary::TextSource> sources;
     for (size_t k = 0; k < books_.size(); ++k)
         if (isOn(k))
             sources.push_back({books_[k].ToolTipText, books_[k].recordset});

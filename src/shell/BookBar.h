@@ -48,7 +48,7 @@ public:
     QList<QAction *> bookButtons() const { return bookButtons_; }
     bool isOn(size_t slot) const;
     // The texts of the books switched on, for the full-text index.
-    std::vector<TextSource> textSources() const;
+    std::vector<dictionary::TextSource> textSources() const;
     std::vector<TolkBook> tolkBooks();
     // Each button's state into the settings.
     void storeBooks() const;

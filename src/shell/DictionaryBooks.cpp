@@ -193,7 +193,7 @@ void DictionaryPanel::closeInterpretation()
 
 void DictionaryPanel::startTextIndex()
 {
-    std::optional<WordIndex> words;
+    std::optional<dictionary::WordIndex> words;
     if (words_.size() > kFinderInline)
         words = words_;
     index_->start(Toolbar2->textSources(), std::move(words), rebuild_);
@@ -204,7 +204,7 @@ void DictionaryPanel::stopTextIndex()
     index_->stop();
 }
 
-std::shared_ptr<const TextIndex> DictionaryPanel::textIndex() const
+std::shared_ptr<const dictionary::TextIndex> DictionaryPanel::textIndex() const
 {
     return index_->index();
 }

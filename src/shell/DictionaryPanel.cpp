@@ -73,7 +73,7 @@ DictionaryPanel::DictionaryPanel(HeaderBar *header, StatusPanel *status, Diction
     buildToolbars();
     buildSearch();
     index_ = new TextIndexService(this);
-    index_->onIndex = [this](std::shared_ptr<const TextIndex> index) {
+    index_->onIndex = [this](std::shared_ptr<const dictionary::TextIndex> index) {
         emit textIndexChanged(std::move(index));
         // a book changed since its cached words were taken: the list is made from the book
         if (dictionary::dropStaleWords(Toolbar2->books()))
@@ -81,7 +81,7 @@ DictionaryPanel::DictionaryPanel(HeaderBar *header, StatusPanel *status, Diction
         else
             emit textIndexReady();
     };
-    index_->onFinder = [this](WordFinder &&finder, int generation) {
+    index_->onFinder = [this](dictionary::WordFinder &&finder, int generation) {
         if (rebuild_ == generation) {
             finder_ = std::move(finder);
             finderOf_ = generation;
@@ -374,7 +374,7 @@ void DictionaryPanel::Text1_Change()
     SetVisible(i + 1);
 }
 
-const WordFinder &DictionaryPanel::finder()
+const dictionary::WordFinder &DictionaryPanel::finder()
 {
     // A list of ordinary size is indexed at once (a few milliseconds); a
     // larger one by the worker that builds the text index, and until it is
@@ -383,7 +383,7 @@ const WordFinder &DictionaryPanel::finder()
         finder_.build(words_);
         finderOf_ = rebuild_;
     } else if (finderOf_ != rebuild_) {
-        static const WordFinder none;
+        static const dictionary::WordFinder none;
         return none;
     }
     return finder_;
@@ -397,11 +397,11 @@ QString DictionaryPanel::bestMatch(const QString &text)
 
 void DictionaryPanel::showSuggestions(const QString &text)
 {
-    std::vector<Suggestion> found;
+    std::vector<dictionary::Suggestion> found;
     if (!text.trimmed().isEmpty())
         found = finder().suggest(text);
     QString links;
-    for (const Suggestion &s : found) {
+    for (const dictionary::Suggestion &s : found) {
         if (!links.isEmpty())
             links += QStringLiteral(", ");
         links += QStringLiteral("<a href=\"%1\">%2</a>").arg(s.item).arg(words_.word(s.item).toHtmlEscaped());

@@ -97,7 +97,7 @@ public:
     // Suggestions: headwords for what was typed, built over the current list
     // on first need; the one a text means when it is no headword as written
     // (empty when none); the "Возможно, вы искали" line.
-    const WordFinder &finder();
+    const dictionary::WordFinder &finder();
     QString bestMatch(const QString &text);
     void showSuggestions(const QString &text);
 
@@ -118,13 +118,13 @@ public:
     // Each book button's state into the settings.
     void storeBooks() const;
 
-    const WordIndex &words() const { return words_; }
+    const dictionary::WordIndex &words() const { return words_; }
     int generation() const { return rebuild_; }
     std::vector<TolkBook> tolkBooks();
     std::vector<TolkButton> tolkButtons() const;
 
     // The full-text index of the books switched on (null until ready).
-    std::shared_ptr<const TextIndex> textIndex() const;
+    std::shared_ptr<const dictionary::TextIndex> textIndex() const;
     bool textIndexBuilding() const;
     void stopTextIndex();
 
@@ -132,7 +132,7 @@ signals:
     void openClicked();       // the header, its caption or the down arrow
     void literatureClicked(); // the up arrow: the literature opens
     void textSearchClicked(); // "Искать в толкованиях"
-    void textIndexChanged(std::shared_ptr<const TextIndex> index);
+    void textIndexChanged(std::shared_ptr<const dictionary::TextIndex> index);
     // The worker has indexed the texts of the books of the current list.
     void textIndexReady();
 
@@ -162,8 +162,8 @@ private:
     void startTextIndex();
     void closeInterpretation();
 
-    WordIndex words_;
-    WordFinder finder_;
+    dictionary::WordIndex words_;
+    dictionary::WordFinder finder_;
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;

@@ -6,8 +6,9 @@
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "shell/DictionaryPanel.h"
@@ -91,10 +92,11 @@ void Form1::connectParts()
     connect(dictionary_, &DictionaryPanel::openClicked, this, &Form1::Image5_Click);
     connect(dictionary_, &DictionaryPanel::literatureClicked, this, &Form1::Image4_Click);
     connect(dictionary_, &DictionaryPanel::textSearchClicked, this, [this] { openTextSearch(); });
-    connect(dictionary_, &DictionaryPanel::textIndexChanged, this, [this](std::shared_ptr<const TextIndex> index) {
-        if (search_)
-            search_->setIndex(std::move(index));
-    });
+    connect(dictionary_, &DictionaryPanel::textIndexChanged, this,
+            [this](std::shared_ptr<const dictionary::TextIndex> index) {
+                if (search_)
+                    search_->setIndex(std::move(index));
+            });
     connect(dictionary_, &DictionaryPanel::textIndexReady, this, &Form1::textIndexReady);
     status_->onResize = [this] { StatusBar1_Resize(); };
     tray_->toTray = [this] { ToTray(); };
@@ -328,7 +330,7 @@ diary::Place Form1::diaryPlace()
     return {place.cityName, place.latitude().toDouble(), place.longitude().toDouble()};
 }
 
-const WordIndex &Form1::diaryWords()
+const dictionary::WordIndex &Form1::diaryWords()
 {
     return dictionary_->words();
 }

@@ -101,7 +101,7 @@ protected:
 
 private:
     // DiaryHost
-    const WordIndex &diaryWords() override;
+    const dictionary::WordIndex &diaryWords() override;
     int diaryWordsGeneration() override;
     std::vector<TolkBook> diaryBooks() override { return tolkBooks(); }
     void openInterpretation(const QString &headword) override;

@@ -3,8 +3,9 @@
 
 #include "calendar/calen/Calen.h"
 #include "platform/core/Identity.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Session.h"
 #include "shell/DictionaryPanel.h"

@@ -2,7 +2,7 @@
 // Placing the main window's controls in twips, the unit its layout is given in.
 
 #include "appstate/AppState.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 
 #include <QWidget>
 

@@ -49,7 +49,7 @@ SearchTexts::SearchTexts(std::function<QTextEdit *(const QString &)> open, QWidg
     connect(List1, &QListWidget::itemClicked, this, &SearchTexts::List1_Click);
 }
 
-void SearchTexts::setIndex(std::shared_ptr<const TextIndex> index)
+void SearchTexts::setIndex(std::shared_ptr<const dictionary::TextIndex> index)
 {
     index_ = std::move(index);
     Text1_Change();
@@ -67,10 +67,10 @@ void SearchTexts::Text1_Change()
         Label1->setText(QStringLiteral("Введите слова, которые должны встретиться в толковании."));
         return;
     }
-    const std::vector<TextHit> hits = index_->search(query);
+    const std::vector<dictionary::TextHit> hits = index_->search(query);
     Label1->setText(hits.empty() ? QStringLiteral("Ничего не найдено.")
                                  : QStringLiteral("Найдено слов: %1").arg(hits.size()));
-    for (const TextHit &h : hits) {
+    for (const dictionary::TextHit &h : hits) {
         auto *item = new QListWidgetItem(h.headword + QStringLiteral(" — ") + h.books.join(QStringLiteral(", "))
                                              + QStringLiteral("\n") + h.snippet,
                                          List1);
@@ -95,7 +95,7 @@ int highlightStems(QTextEdit *view, const QStringList &stems)
         view->setExtraSelections(marks);
         return 0;
     }
-    Stemmer stemmer;
+    dictionary::Stemmer stemmer;
     QTextCharFormat mark;
     mark.setBackground(QColor(255, 230, 120));
     mark.setForeground(Qt::black);
@@ -108,7 +108,7 @@ int highlightStems(QTextEdit *view, const QStringList &stems)
             if (letter && start < 0)
                 start = i;
             if (!letter && start >= 0) {
-                if (stems.contains(stemmer.stem(foldWord(QStringView(text).mid(start, i - start))))) {
+                if (stems.contains(stemmer.stem(dictionary::foldWord(QStringView(text).mid(start, i - start))))) {
                     QTextCursor c(doc);
                     c.setPosition(b.position() + int(start));
                     c.setPosition(b.position() + int(i), QTextCursor::KeepAnchor);

@@ -27,7 +27,7 @@ public:
     SearchTexts(std::function<QTextEdit *(const QString &word)> open, QWidget *parent);
 
     // The index to search; null while it is being built.
-    void setIndex(std::shared_ptr<const TextIndex> index);
+    void setIndex(std::shared_ptr<const dictionary::TextIndex> index);
     void Text1_Change();
     void List1_Click(QListWidgetItem *item);
 
@@ -37,7 +37,7 @@ public:
 
 private:
     std::function<QTextEdit *(const QString &)> open_;
-    std::shared_ptr<const TextIndex> index_;
+    std::shared_ptr<const dictionary::TextIndex> index_;
     QTimer delay_; // a search runs once the typing pauses
 };
 

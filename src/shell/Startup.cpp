@@ -4,7 +4,6 @@
 #include "astro/mPublicVars.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
-#include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
 #include "platform/core/TerminationSignals.h"
 #include "platform/error/Error.h"

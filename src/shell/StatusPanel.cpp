@@ -1,7 +1,7 @@
 #include "shell/StatusPanel.h"
 
 #include "appstate/AppState.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "shell/PanelGeometry.h"
 #include "support/Process.h"
 

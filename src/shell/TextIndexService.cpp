@@ -19,7 +19,8 @@ void TextIndexService::stop()
     }
 }
 
-void TextIndexService::start(std::vector<TextSource> sources, std::optional<WordIndex> words, int generation)
+void TextIndexService::start(std::vector<dictionary::TextSource> sources, std::optional<dictionary::WordIndex> words,
+                             int generation)
 {
     stop();
     index_.reset();
@@ -27,15 +28,15 @@ void TextIndexService::start(std::vector<TextSource> sources, std::optional<Word
         onIndex(nullptr);
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancel_ = cancel;
-    auto result = std::make_shared<TextIndex>();
-    auto finder = std::make_shared<WordFinder>();
+    auto result = std::make_shared<dictionary::TextIndex>();
+    auto finder = std::make_shared<dictionary::WordFinder>();
     // The worker reads only what the books already hold in memory, through
     // recordsets of its own; the result comes back to this thread.
     QThread *worker =
         QThread::create([sources = std::move(sources), words = std::move(words), cancel, result, finder]() mutable {
             if (words)
                 finder->build(*words);
-            *result = TextIndex::build(std::move(sources), cancel.get());
+            *result = dictionary::TextIndex::build(std::move(sources), cancel.get());
         });
     thread_ = worker;
     connect(worker, &QThread::finished, this,

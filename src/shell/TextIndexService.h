@@ -27,20 +27,20 @@ public:
 
     // Starts a build for the word-list generation given; `words`, when
     // given, gets its finder built too.
-    void start(std::vector<TextSource> sources, std::optional<WordIndex> words, int generation);
+    void start(std::vector<dictionary::TextSource> sources, std::optional<dictionary::WordIndex> words, int generation);
     // Cancels the running build and waits for its thread.
     void stop();
 
     // The last finished index (null while a build runs).
-    std::shared_ptr<const TextIndex> index() const { return index_; }
+    std::shared_ptr<const dictionary::TextIndex> index() const { return index_; }
     bool building() const { return thread_ != nullptr; }
 
     // Told on this thread when a build finishes uncancelled.
-    std::function<void(std::shared_ptr<const TextIndex>)> onIndex;
-    std::function<void(WordFinder &&finder, int generation)> onFinder;
+    std::function<void(std::shared_ptr<const dictionary::TextIndex>)> onIndex;
+    std::function<void(dictionary::WordFinder &&finder, int generation)> onFinder;
 
 private:
-    std::shared_ptr<const TextIndex> index_;
+    std::shared_ptr<const dictionary::TextIndex> index_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     QPointer<QThread> thread_;
 };

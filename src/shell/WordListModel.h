@@ -11,7 +11,10 @@ namespace somnex {
 // The word list as the list view shows it.
 class WordListModel : public QAbstractListModel {
 public:
-    explicit WordListModel(const WordIndex *words, QObject *parent) : QAbstractListModel(parent), words_(words) {}
+    explicit WordListModel(const dictionary::WordIndex *words, QObject *parent)
+        : QAbstractListModel(parent), words_(words)
+    {
+    }
     int rowCount(const QModelIndex &parent = {}) const override
     {
         return parent.isValid() || hidden_ ? 0 : words_->size();
@@ -38,7 +41,7 @@ public:
     }
 
 private:
-    const WordIndex *words_;
+    const dictionary::WordIndex *words_;
     bool hidden_ = false;
 };
 

@@ -45,7 +45,7 @@ void Process::paintEvent(QPaintEvent *)
         const double a = 2 * M_PI * i / kDots - M_PI / 2;
         const int age = (frame_ - i + kDots) % kDots;
         QColor col(0x2c, 0x43, 0x8f);
-        col.setAlphaF(1.0 - age / double(kDots) * 0.85);
+        col.setAlphaF(static_cast<float>(1.0 - age / double(kDots) * 0.85));
         p.setPen(Qt::NoPen);
         p.setBrush(col);
         p.drawEllipse(c + QPointF(std::cos(a), std::sin(a)) * (r * 0.68), r * 0.2, r * 0.2);

@@ -1,6 +1,6 @@
 #include "support/StatusStrip.h"
 
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "support/Artwork.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "tray/TrayArea.h"
 
 #include "platform/ansi/AnsiCodePage.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/ui/Session.h"
 
 #include <QRandomGenerator>

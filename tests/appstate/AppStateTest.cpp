@@ -1,9 +1,4 @@
 #include "appstate/AppState.h"
-#include "appstate/Autostart.h"
-#include "platform/core/Shell.h"
-#include "support/TempProfile.h"
-
-#include <QFile>
 
 #include "support/QtPrint.h"
 
@@ -94,37 +89,6 @@ TEST(Layout, ClosedPanelKeepsItsHeaderHeightAndOpenPanelTakesTheRest)
     }
 }
 
-TEST(Autostart, EntryStartsThisProgramInTheTray)
-{
-    TempProfile p;
-    EXPECT_FALSE(IsAutostart());
-    SetAutostart(false); // removing an absent entry is silent
-    SetAutostart(true);
-    EXPECT_TRUE(IsAutostart());
-    QFile f(p.path() + "/autostart/ZULSomnex3.desktop");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(f.readAll());
-    EXPECT_TRUE(text.contains("\nExec=")) << text.toStdString();
-    EXPECT_TRUE(text.contains(" /tray\n"));
-    EXPECT_EQ(AutostartCommand("/usr/bin/somnex"), "/usr/bin/somnex /tray");
-    EXPECT_EQ(AutostartCommand("/opt/my apps/somnex"), "\"/opt/my apps/somnex\" /tray");
-    SetAutostart(false);
-    EXPECT_FALSE(IsAutostart());
-}
-
-TEST(Twips, PixelConversionStaysInRange)
-{
-    struct Case {
-        double twips;
-        int px;
-    };
-    const Case cases[] = {{0, 0},           {15, 1},     {22, 1},           {23, 2},
-                          {-23, -2},        {6100, 407}, {1e12, 536870911}, {-1e300, -536870911},
-                          {std::nan(""), 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
-}
-
 TEST(Startup, TheDefaultSizeGrowsWithTheRunningFont)
 {
     struct Case {
@@ -159,7 +123,7 @@ TEST(Startup, TheWindowIsPlacedOnTheScreensAsTheyAreNow)
     // 1280 x 870 available below a 30-pixel top panel
     const TwipRect area{0, 450, 19200, 13050};
     const TwipRect fresh = LoadMainGeometry(nan, nan, nan, nan, area);
-    EXPECT_DOUBLE_EQ(fresh.top, 450 + 13050 / 2 - 6100 / 2) << "centred in the available area, below the panel";
+    EXPECT_DOUBLE_EQ(fresh.top, 450 + 13050 / 2.0 - 6100 / 2.0) << "centred in the available area, below the panel";
     EXPECT_DOUBLE_EQ(fresh.left, 9600 - 2050);
     const TwipRect leftPanel = LoadMainGeometry(0, 0, 6100, 4100, TwipRect{720, 0, 18480, 13500});
     EXPECT_DOUBLE_EQ(leftPanel.left, 720 + 9240 - 2050);

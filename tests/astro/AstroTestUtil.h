@@ -14,7 +14,8 @@ inline double DateValue(int y, unsigned m, unsigned d, double hours = 0.0)
     using namespace std::chrono;
     const auto days = (sys_days{year{y} / month{m} / day{d}} - sys_days{year{1899} / December / day{30}}).count();
     const double fraction = hours / 24.0;
-    return days >= 0 ? days + fraction : days - fraction;
+    const auto whole = static_cast<double>(days);
+    return days >= 0 ? whole + fraction : whole - fraction;
 }
 
 inline constexpr double kPi = 3.14159265358979323846;

@@ -2,6 +2,7 @@
 // build does, and every article of the shelf, held to the size and quality
 // the program promises out of the box.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/WordIndex.h"
 #include "literature/Shelf.h"
@@ -29,8 +30,8 @@ constexpr int kMinInterpretations = 3;     // non-blank lines of an entry
 constexpr int kMaxInterpretations = 6;
 constexpr int kMaxLineLength = 400; // characters of an interpretation line or a see-also list
 constexpr int kMinArticles = 10;
-constexpr qint64 kMinArticleBytes = 3 * 1024;
-constexpr qint64 kMaxArticleBytes = 8 * 1024;
+constexpr qint64 kMinArticleBytes = qint64(3) * 1024;
+constexpr qint64 kMaxArticleBytes = qint64(8) * 1024;
 
 // How each book reads. The folk book speaks in sayings but not in one bare
 // word after the dash ("– к прибыли."): it had 851 such endings and keeps at
@@ -84,8 +85,8 @@ const std::vector<Book> &books()
             b.bytes = image.size();
             const Database db = DBEngine::instance().OpenDatabaseImage(image, name);
             b.built = readBook(db);
-            Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-            rs.setIndex(QStringLiteral("List"));
+            Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+            rs.setIndex(dictionary::kListIndex);
             for (qsizetype i = 0; i < rs.RecordCount(); ++i)
                 b.ordered << rs.headword(i).toString();
             out.push_back(std::move(b));
@@ -103,7 +104,7 @@ const Book *bookNamed(const char *file)
     return nullptr;
 }
 
-QString foldYo(QString w)
+QString foldYo(const QString &w)
 {
     return w.toLower().replace(u'ё', u'е');
 }
@@ -215,7 +216,7 @@ TEST(BundledData, ThreeBooksBuildAndReadBackWhole)
 
 TEST(BundledData, EveryBookHasEnoughHeadwordsAndAllTogetherMore)
 {
-    WordIndex list;
+    dictionary::WordIndex list;
     for (const Book &b : books()) {
         EXPECT_GE(b.ordered.size(), kMinHeadwordsPerBook) << s(b.file);
         list.addRun(std::vector<QString>(b.ordered.begin(), b.ordered.end()));

@@ -90,7 +90,7 @@ TEST_F(DiaryStoreTest, EveryFieldReadsBackExactly)
         QString title, text;
         QDateTime moment;
     };
-    QString big(5 * 1024 * 1024, QChar(u'ж')); // 10 MiB of UTF-8
+    QString big(qsizetype(5) * 1024 * 1024, QChar(u'ж')); // 10 MiB of UTF-8
     big[12345] = QChar(0);
     const Case cases[] = {
         {"plain", "Полёт", "Я летал над городом.", at(2026, 12, 9, 3, 15)},
@@ -229,7 +229,8 @@ TEST_F(DiaryStoreTest, UpdateKeepsWhatDidNotChangeAndRedoesWhatDid)
 TEST_F(DiaryStoreTest, SearchFindsEveryWordInAnyFormAndFilters)
 {
     DiaryStore store(path());
-    auto add = [&](const QString &title, const QString &text, const QDateTime &m, std::function<void(Entry &)> more) {
+    auto add = [&](const QString &title, const QString &text, const QDateTime &m,
+                   const std::function<void(Entry &)> &more) {
         Entry e = dream(text, m);
         e.title = title;
         if (more)

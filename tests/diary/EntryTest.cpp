@@ -1,13 +1,13 @@
 // The entry's own rules: the night of a moment, the title shown, the codes,
 // the symbols after a new search, and the lunar snapshot in the entry's own
 // offset.
-#include "calendar/calen/LunarDay.h"
-#include "calendar/calen/TzScope.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/Symbols.h"
 #include "support/QtPrint.h"
+#include "support/TzScope.h"
 
 #include <gtest/gtest.h>
 

@@ -24,6 +24,9 @@ using namespace somnex::diary;
 
 namespace {
 
+// One assertion per field, and each gtest assertion counts as several
+// statements: a table of fields, longer than a function.
+// NOLINTNEXTLINE(readability-function-size)
 void expectSame(const Entry &a, const Entry &b)
 {
     SCOPED_TRACE(a.id.toStdString());
@@ -202,8 +205,8 @@ TEST_F(ExchangeTest, EntriesWithoutIdMatchOnMomentAndText)
     DiaryStore store(path("d.sqlite"));
     Entry known = syntheticEntries(1, 9).first();
     store.add(known);
-    Entry same = known;    // the same dream read from another journal
-    Entry changed = known; // the same moment, another text
+    const Entry &same = known; // the same dream read from another journal
+    Entry changed = known;     // the same moment, another text
     changed.text += " И ещё.";
     Entry fresh = syntheticEntries(2, 10).last();
     const ImportedJournal j{"jrnl", "j.txt", {same, changed, fresh, fresh}};
@@ -306,7 +309,7 @@ TEST_F(ExchangeTest, OversizedFileIsRefusedUnread)
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("{\"format\": \"somnex-diary\", \"version\": 1, \"entries\": [");
-    ASSERT_TRUE(f.resize(100 * 1024 * 1024)); // sparse: costs no disk
+    ASSERT_TRUE(f.resize(qint64(100) * 1024 * 1024)); // sparse: costs no disk
     f.close();
     bool foreignCalled = false;
     try {
@@ -381,6 +384,42 @@ TEST_F(ExchangeTest, MergeIsAllOrNone)
 
 namespace {
 
+// A quoted CSV field from text[i] (the opening quote) to past its closing
+// quote, a doubled quote inside read as one; false (a test failure) when
+// the field never ends.
+bool readQuotedField(const QString &text, qsizetype &i, QString &field)
+{
+    const qsizetype n = text.size();
+    for (++i; i < n; ++i) {
+        if (text[i] != '"') {
+            field += text[i];
+        } else if (i + 1 < n && text[i + 1] == '"') {
+            field += '"';
+            ++i;
+        } else {
+            ++i;
+            return true;
+        }
+    }
+    ADD_FAILURE() << "unterminated quoted field";
+    return false;
+}
+
+// An unquoted field up to the next comma or line end; false (a test
+// failure) for a quote inside it.
+bool readPlainField(const QString &text, qsizetype &i, QString &field)
+{
+    const qsizetype n = text.size();
+    for (; i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n'; ++i) {
+        if (text[i] == '"') {
+            ADD_FAILURE() << "quote inside an unquoted field at " << i;
+            return false;
+        }
+        field += text[i];
+    }
+    return true;
+}
+
 // A strict RFC 4180 reader: every record ends in CRLF, quotes only around a
 // whole field, a quote inside one doubled. Fails the test on anything else.
 QList<QStringList> readCsv(const QString &text)
@@ -391,33 +430,9 @@ QList<QStringList> readCsv(const QString &text)
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
-        if (text[i] == '"') {
-            ++i;
-            while (true) {
-                if (i >= n) {
-                    ADD_FAILURE() << "unterminated quoted field";
-                    return rows;
-                }
-                if (text[i] == '"') {
-                    if (i + 1 < n && text[i + 1] == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += text[i++];
-            }
-        } else {
-            while (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
-                if (text[i] == '"') {
-                    ADD_FAILURE() << "quote inside an unquoted field at " << i;
-                    return rows;
-                }
-                field += text[i++];
-            }
-        }
+        const bool read = text[i] == '"' ? readQuotedField(text, i, field) : readPlainField(text, i, field);
+        if (!read)
+            return rows;
         row << field;
         field.clear();
         if (i < n && text[i] == ',') {

@@ -3,10 +3,10 @@
 // their tags, lucid flags, moments and everything else in the text; broken
 // files refused whole with a Russian message naming the file and the entry
 // or line; the format told apart or refused as unknown.
-#include "calendar/calen/TzScope.h"
 #include "diary/Importers.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
+#include "support/TzScope.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +44,9 @@ struct Expected {
     bool hasId = false;
 };
 
+// One assertion per field, and each gtest assertion counts as several
+// statements: a table of fields, longer than a function.
+// NOLINTNEXTLINE(readability-function-size)
 void expectEntries(const ImportedJournal &j, const QList<Expected> &expected)
 {
     ASSERT_EQ(j.entries.size(), expected.size()) << j.source.toStdString();

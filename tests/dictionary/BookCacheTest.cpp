@@ -47,7 +47,7 @@ private:
     QByteArray old_;
 };
 
-QStringList all(const WordIndex &w)
+QStringList all(const dictionary::WordIndex &w)
 {
     QStringList l;
     for (int i = 0; i < w.size(); ++i)

@@ -1,5 +1,6 @@
 #include "dictionary/BookDatabase.h"
 
+#include "dictionary/BookSchema.h"
 #include "platform/error/Error.h"
 #include "platform/jet/BookSignature.h"
 #include "platform/jet/JetWriter.h"
@@ -31,19 +32,19 @@ const QStringList kWords = {
 
 QByteArray bookImage(const QStringList &words)
 {
-    jet::TableDefinition book{QStringLiteral("Book"),
-                              {{QStringLiteral("List"), jet::ColumnKind::Text},
-                               {QStringLiteral("Text"), jet::ColumnKind::Memo},
-                               {QStringLiteral("Links"), jet::ColumnKind::Memo}},
+    jet::TableDefinition book{dictionary::kBookTable,
+                              {{dictionary::kListColumn, jet::ColumnKind::Text},
+                               {dictionary::kTextColumn, jet::ColumnKind::Memo},
+                               {dictionary::kLinksColumn, jet::ColumnKind::Memo}},
                               {}};
     for (int i = 0; i < words.size(); ++i)
         book.rows.push_back({words[i], QStringLiteral("text %1").arg(i) + QChar(0),
                              i % 2 ? std::optional<QString>(QString("")) : std::nullopt});
-    jet::TableDefinition config{QStringLiteral("Config"),
-                                {{QStringLiteral("ToolName"), jet::ColumnKind::Text},
-                                 {QStringLiteral("TolkName"), jet::ColumnKind::Text},
-                                 {QStringLiteral("Color"), jet::ColumnKind::Text},
-                                 {QStringLiteral("Icon"), jet::ColumnKind::Memo}},
+    jet::TableDefinition config{dictionary::kConfigTable,
+                                {{dictionary::kToolNameColumn, jet::ColumnKind::Text},
+                                 {dictionary::kTolkNameColumn, jet::ColumnKind::Text},
+                                 {dictionary::kColorColumn, jet::ColumnKind::Text},
+                                 {dictionary::kIconColumn, jet::ColumnKind::Memo}},
                                 {{QStringLiteral("Имя"), QStringLiteral("Заголовок"), std::nullopt, QString("")}}};
     QByteArray image = jet::writeDatabase({book, config});
     jet::stampSignature(image);
@@ -90,18 +91,18 @@ TEST(BookDatabase, IndexOrderSeekAndFields)
     std::mt19937 rng(3);
     std::shuffle(shuffled.begin(), shuffled.end(), rng);
     const Database db = DBEngine::instance().OpenDatabaseImage(bookImage(shuffled), QStringLiteral("t.book"));
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
+    Recordset rs = db.OpenRecordset(dictionary::kBookTable);
     EXPECT_EQ(rs.RecordCount(), kWords.size());
     EXPECT_THROW(rs.Seek(QStringLiteral("="), QStringLiteral("вода")), Error); // no index yet
-    EXPECT_EQ(*rs.Field(QStringLiteral("List")), shuffled[0]);                 // storage order
-    EXPECT_THROW(rs.setIndex(QStringLiteral("Text")), Error);
-    rs.setIndex(QStringLiteral("List"));
+    EXPECT_EQ(*rs.Field(dictionary::kListColumn), shuffled[0]);                // storage order
+    EXPECT_THROW(rs.setIndex(dictionary::kTextColumn), Error);
+    rs.setIndex(dictionary::kListIndex);
 
     QStringList walked;
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
-        walked << *rs.Field(QStringLiteral("List"));
+        walked << *rs.Field(dictionary::kListColumn);
     EXPECT_THROW(rs.MoveNext(), Error);
-    EXPECT_THROW(rs.Field(QStringLiteral("List")), Error);
+    EXPECT_THROW(rs.Field(dictionary::kListColumn), Error);
     QStringList expected = kWords;
     std::sort(expected.begin(), expected.end(),
               [](const QString &a, const QString &b) { return compareHeadwords(a, b) < 0; });
@@ -131,9 +132,9 @@ TEST(BookDatabase, IndexOrderSeekAndFields)
         rs.Seek(QStringLiteral("="), s.word);
         EXPECT_EQ(rs.NoMatch(), s.lands.isEmpty()) << s.word.toStdString();
         if (!s.lands.isEmpty()) {
-            EXPECT_EQ(*rs.Field(QStringLiteral("List")), s.lands);
+            EXPECT_EQ(*rs.Field(dictionary::kListColumn), s.lands);
             const auto i = shuffled.indexOf(s.lands);
-            EXPECT_EQ(*rs.Field(QStringLiteral("Text")), QStringLiteral("text %1").arg(i) + QChar(0));
+            EXPECT_EQ(*rs.Field(dictionary::kTextColumn), QStringLiteral("text %1").arg(i) + QChar(0));
             EXPECT_EQ(rs.Field(QStringLiteral("links")).has_value(), i % 2 == 1); // Null or empty
         } else {
             EXPECT_TRUE(rs.Eof());
@@ -143,11 +144,11 @@ TEST(BookDatabase, IndexOrderSeekAndFields)
     rs.Seek(QStringLiteral("="), QStringLiteral("еда"));
     EXPECT_THROW(rs.Field(QStringLiteral("Missing")), Error);
 
-    Recordset config = db.OpenRecordset(QStringLiteral("Config"));
-    EXPECT_EQ(*config.Field(QStringLiteral("ToolName")), QStringLiteral("Имя"));
-    EXPECT_FALSE(config.Field(QStringLiteral("Color")).has_value());
-    EXPECT_EQ(config.Field(QStringLiteral("Icon")), std::optional<QString>(QString("")));
-    EXPECT_THROW(config.setIndex(QStringLiteral("List")), Error);
+    Recordset config = db.OpenRecordset(dictionary::kConfigTable);
+    EXPECT_EQ(*config.Field(dictionary::kToolNameColumn), QStringLiteral("Имя"));
+    EXPECT_FALSE(config.Field(dictionary::kColorColumn).has_value());
+    EXPECT_EQ(config.Field(dictionary::kIconColumn), std::optional<QString>(QString("")));
+    EXPECT_THROW(config.setIndex(dictionary::kListIndex), Error);
     EXPECT_THROW(db.OpenRecordset(QStringLiteral("Nothing")), Error);
 }
 
@@ -167,7 +168,7 @@ TEST(BookDatabase, LoadingNeverWritesTheFile)
     ReadOnlyGuard guard;
     const bool readOnly = guard.protect(path) && guard.protect(folder);
     const Database db = DBEngine::instance().OpenDatabase(path);
-    EXPECT_EQ(db.OpenRecordset(QStringLiteral("Book")).RecordCount(), kWords.size());
+    EXPECT_EQ(db.OpenRecordset(dictionary::kBookTable).RecordCount(), kWords.size());
 
     QFile again(path);
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));

@@ -1,3 +1,4 @@
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 
 #include "dictionary/BookDatabase.h"
@@ -122,20 +123,20 @@ TEST(BookSource, CanonicalFormRoundTripsThroughABook)
     const Database db = DBEngine::instance().OpenDatabaseImage(image, QStringLiteral("narodny.book"));
 
     // stored as the program reads it: packed text, links with the final full stop
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-    rs.setIndex(QStringLiteral("List"));
+    Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+    rs.setIndex(dictionary::kListIndex);
     rs.Seek(QStringLiteral("="), QStringLiteral("Вода"));
     ASSERT_FALSE(rs.NoMatch());
-    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))),
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(dictionary::kTextColumn)),
               QStringLiteral("Видеть во сне чистую воду – к радости.\r\n\r\nПить мутную воду – к хлопотам."));
-    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Links"))), QStringLiteral("Река; Море; Дождь."));
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(dictionary::kLinksColumn)), QStringLiteral("Река; Море; Дождь."));
     rs.Seek(QStringLiteral("="), QStringLiteral("Дождь"));
-    EXPECT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))), QString());
-    EXPECT_FALSE(rs.Field(QStringLiteral("Links")).has_value());
-    Recordset config = db.OpenRecordset(QStringLiteral("Config"));
-    EXPECT_EQ(*config.Field(QStringLiteral("Color")), QStringLiteral("139"));
-    EXPECT_EQ(*config.Field(QStringLiteral("TolkName")), QStringLiteral("Народный сонник, толкования"));
-    EXPECT_FALSE(config.Field(QStringLiteral("Icon")).has_value());
+    EXPECT_EQ(dictionary::UnpackText(*rs.Field(dictionary::kTextColumn)), QString());
+    EXPECT_FALSE(rs.Field(dictionary::kLinksColumn).has_value());
+    Recordset config = db.OpenRecordset(dictionary::kConfigTable);
+    EXPECT_EQ(*config.Field(dictionary::kColorColumn), QStringLiteral("139"));
+    EXPECT_EQ(*config.Field(dictionary::kTolkNameColumn), QStringLiteral("Народный сонник, толкования"));
+    EXPECT_FALSE(config.Field(dictionary::kIconColumn).has_value());
 
     EXPECT_EQ(formatBookSource(readBook(db), QStringLiteral("narodny.png")), kCanonical);
 }
@@ -183,15 +184,15 @@ TEST(BookSource, SyntheticBooksAreUniqueAndBuild)
     const BookContent book = syntheticBook(3000, 5, QStringLiteral("Синтетика"));
     ASSERT_EQ(book.entries.size(), 3000u);
     const Database db = DBEngine::instance().OpenDatabaseImage(buildBookImage(book), QStringLiteral("s.book"));
-    Recordset rs = db.OpenRecordset(QStringLiteral("Book"));
-    rs.setIndex(QStringLiteral("List"));
+    Recordset rs = db.OpenRecordset(dictionary::kBookTable);
+    rs.setIndex(dictionary::kListIndex);
     EXPECT_EQ(rs.RecordCount(), 3000);
     for (qsizetype i = 1; i < rs.RecordCount(); ++i)
         ASSERT_LT(compareHeadwords(rs.headword(i - 1), rs.headword(i)), 0) << i;
     for (const auto &e : book.entries) {
         rs.Seek(QStringLiteral("="), e.headword);
         ASSERT_FALSE(rs.NoMatch()) << e.headword.toStdString();
-        ASSERT_EQ(dictionary::UnpackText(*rs.Field(QStringLiteral("Text"))), e.text);
+        ASSERT_EQ(dictionary::UnpackText(*rs.Field(dictionary::kTextColumn)), e.text);
     }
 }
 

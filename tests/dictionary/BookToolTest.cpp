@@ -1,5 +1,6 @@
 // The book tool as a user runs it.
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "platform/jet/BookSignature.h"
 
@@ -99,7 +100,7 @@ TEST(BookTool, BuildDumpListInfo)
     const QString big = dir.filePath(QStringLiteral("big.book"));
     ASSERT_EQ(tool(QStringLiteral("synth '%1' --words 2500 --seed 9").arg(big)).code, 0);
     const auto db = dictionary::DBEngine::instance().OpenDatabase(big);
-    EXPECT_EQ(db.OpenRecordset(QStringLiteral("Book")).RecordCount(), 2500);
+    EXPECT_EQ(db.OpenRecordset(dictionary::kBookTable).RecordCount(), 2500);
 }
 
 TEST(BookTool, BadInputFailsAndLeavesNoBook)

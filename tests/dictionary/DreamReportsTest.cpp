@@ -74,9 +74,9 @@ std::vector<Report> readReports(const QString &path)
     return out;
 }
 
-WordIndex bundledWords()
+dictionary::WordIndex bundledWords()
 {
-    return WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
+    return dictionary::WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS));
 }
 
 // Whether a found headword is the one a reader named: the same words, or the
@@ -113,14 +113,14 @@ private:
         auto it = cache_.find(headword);
         if (it == cache_.end()) {
             QStringList out;
-            for (const QString &w : foldedWords(headword))
+            for (const QString &w : dictionary::foldedWords(headword))
                 out << stemmer_.stem(w);
             it = cache_.insert(headword, out);
         }
         return *it;
     }
 
-    Stemmer stemmer_;
+    dictionary::Stemmer stemmer_;
     QHash<QString, QStringList> cache_;
 };
 
@@ -135,9 +135,9 @@ TEST(DreamReports, FindsTheSymbolsAReaderWouldLookUp)
 {
     const std::vector<Report> reports = readReports(QStringLiteral("dreams/reports.txt"));
     ASSERT_GE(reports.size(), 60u);
-    const WordIndex words = bundledWords();
+    const dictionary::WordIndex words = bundledWords();
     ASSERT_GT(words.size(), 500) << "the bundled books are missing from " << SOMNEX_BUNDLED_BOOKS;
-    SymbolFinder finder;
+    dictionary::SymbolFinder finder;
     finder.build(words);
     SameSymbol same;
 
@@ -148,7 +148,7 @@ TEST(DreamReports, FindsTheSymbolsAReaderWouldLookUp)
                     return true;
         return false;
     };
-    const auto names = [&](const Annotation &a, const SymbolMark &m) {
+    const auto names = [&](const Annotation &a, const dictionary::SymbolMark &m) {
         for (int item : m.items)
             for (const QString &h : a.headwords)
                 if (same(h, words.word(item)))
@@ -158,7 +158,7 @@ TEST(DreamReports, FindsTheSymbolsAReaderWouldLookUp)
 
     int expected = 0, found = 0, marks = 0, falseMarks = 0, notInBooks = 0, listed = 0;
     for (const Report &r : reports) {
-        const std::vector<SymbolMark> got = finder.find(r.text);
+        const std::vector<dictionary::SymbolMark> got = finder.find(r.text);
         marks += int(got.size());
         for (const Annotation &a : r.symbols) {
             // A thing the books have no headword for is no symbol to find,
@@ -168,7 +168,7 @@ TEST(DreamReports, FindsTheSymbolsAReaderWouldLookUp)
                 continue;
             }
             ++expected;
-            const bool hit = std::any_of(got.begin(), got.end(), [&](const SymbolMark &m) {
+            const bool hit = std::any_of(got.begin(), got.end(), [&](const dictionary::SymbolMark &m) {
                 return m.start == a.start && m.length == a.length && names(a, m);
             });
             found += hit ? 1 : 0;
@@ -176,7 +176,7 @@ TEST(DreamReports, FindsTheSymbolsAReaderWouldLookUp)
                 std::cout << "missed  [" << s(r.title) << "] " << s(r.text.mid(a.start, a.length)) << " -> "
                           << s(a.headwords.join(u'/')) << '\n';
         }
-        for (const SymbolMark &m : got) {
+        for (const dictionary::SymbolMark &m : got) {
             const bool right = std::any_of(r.symbols.begin(), r.symbols.end(), [&](const Annotation &a) {
                 return m.start == a.start && m.length == a.length && (names(a, m) || !inBooks(a));
             });

@@ -1,3 +1,4 @@
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/MergedWords.h"
 #include "support/QtPrint.h"
@@ -19,12 +20,12 @@ CatalogueBook book(const QString &name, const QStringList &words)
     CatalogueBook b;
     b.Key = name + QStringLiteral(".book");
     b.database = DBEngine::instance().OpenDatabaseImage(buildBookImage(content), b.Key);
-    b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
-    b.recordset.setIndex(QStringLiteral("List"));
+    b.recordset = b.database.OpenRecordset(dictionary::kBookTable);
+    b.recordset.setIndex(dictionary::kListIndex);
     return b;
 }
 
-QStringList all(const WordIndex &w)
+QStringList all(const dictionary::WordIndex &w)
 {
     QStringList l;
     for (int i = 0; i < w.size(); ++i)

@@ -27,27 +27,27 @@ const char *const kHeadwords[] = {
     "Ванна",
 };
 
-WordIndex makeIndex()
+dictionary::WordIndex makeIndex()
 {
     std::vector<QString> words;
     for (const char *w : kHeadwords)
         words.push_back(QString::fromUtf8(w));
-    WordIndex index;
+    dictionary::WordIndex index;
     index.addRun(std::move(words));
     index.finish();
     return index;
 }
 
 struct Fixture {
-    WordIndex index = makeIndex();
-    SymbolFinder finder;
+    dictionary::WordIndex index = makeIndex();
+    dictionary::SymbolFinder finder;
     Fixture() { finder.build(index); }
 
     // The marks of a text as "words=Headword", the headword the mark's first.
     QStringList marks(const QString &text) const
     {
         QStringList out;
-        for (const SymbolMark &m : finder.find(text))
+        for (const dictionary::SymbolMark &m : finder.find(text))
             out << text.mid(m.start, m.length) + u'=' + index.word(m.item);
         return out;
     }
@@ -162,9 +162,9 @@ TEST(SymbolFinder, FormsAndTheLongestPhrase)
 TEST(SymbolFinder, AMarkNamesEveryHeadwordOfItsForm)
 {
     const QString text = QStringLiteral("Бокал вина, и вино кончилось.");
-    const std::vector<SymbolMark> marks = fixture().finder.find(text);
+    const std::vector<dictionary::SymbolMark> marks = fixture().finder.find(text);
     ASSERT_EQ(marks.size(), 2u);
-    const WordIndex &ix = fixture().index;
+    const dictionary::WordIndex &ix = fixture().index;
     EXPECT_EQ(ix.word(marks[0].item), QStringLiteral("Вина")); // the headword written so comes first
     ASSERT_EQ(marks[0].items.size(), 2u);
     EXPECT_EQ(ix.word(marks[0].items[1]), QStringLiteral("Вино"));
@@ -178,7 +178,7 @@ TEST(SymbolFinder, PositionsInAnyText)
     const QString smile = QString::fromUcs4(U"\U0001F600"), snake = QString::fromUcs4(U"\U0001F40D");
     QString text = smile + QStringLiteral("кот") + QChar(u'\0') + QStringLiteral("в лесу") + snake
                    + QStringLiteral("зе\u0301ркало") + QChar(u'\0');
-    const std::vector<SymbolMark> marks = fixture().finder.find(text);
+    const std::vector<dictionary::SymbolMark> marks = fixture().finder.find(text);
     ASSERT_EQ(marks.size(), 3u);
     EXPECT_EQ(marks[0].start, 2);
     EXPECT_EQ(marks[0].length, 3);
@@ -194,10 +194,10 @@ TEST(SymbolFinder, PositionsInAnyText)
 
 TEST(SymbolFinder, EmptyFinderFindsNothing)
 {
-    SymbolFinder finder;
+    dictionary::SymbolFinder finder;
     EXPECT_TRUE(finder.empty());
     EXPECT_TRUE(finder.find(QStringLiteral("Кот в лесу")).empty());
-    finder.build(WordIndex());
+    finder.build(dictionary::WordIndex());
     EXPECT_TRUE(finder.empty());
     EXPECT_TRUE(finder.find(QStringLiteral("Кот в лесу"), 0, 3).empty());
 }
@@ -207,13 +207,13 @@ TEST(SymbolFinder, RangeAroundAnEditMatchesTheWholeText)
 {
     const QString text = QStringLiteral("Я пришла в лес. Там сидел кот!\nОн ел торт, а ржавая пила лежала у ели… "
                                         "Подруга Света пила вино? Обручальное\nкольцо упало, обручальное кольцо.");
-    const std::vector<SymbolMark> whole = fixture().finder.find(text);
+    const std::vector<dictionary::SymbolMark> whole = fixture().finder.find(text);
     for (qsizetype from = 0; from <= text.size(); from += 3) {
         const qsizetype to = std::min(text.size(), from + 5);
-        SymbolFinder::Range range;
-        const std::vector<SymbolMark> part = fixture().finder.find(text, from, to, &range);
-        std::vector<SymbolMark> expectedMarks;
-        for (const SymbolMark &m : whole)
+        dictionary::SymbolFinder::Range range;
+        const std::vector<dictionary::SymbolMark> part = fixture().finder.find(text, from, to, &range);
+        std::vector<dictionary::SymbolMark> expectedMarks;
+        for (const dictionary::SymbolMark &m : whole)
             if (m.start >= range.start && m.start < range.end)
                 expectedMarks.push_back(m);
         EXPECT_EQ(part, expectedMarks) << "edit at " << from;

@@ -1,3 +1,4 @@
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
@@ -34,14 +35,14 @@ const char *const kHeadwords[] = {
     "Сом",      "Сыр",      "Сын",      "Корабль",
 };
 
-WordIndex makeIndex()
+dictionary::WordIndex makeIndex()
 {
     std::vector<QString> words;
     for (const char *w : kHeadwords)
         words.push_back(QString::fromUtf8(w));
     std::sort(words.begin(), words.end(),
               [](const QString &a, const QString &b) { return dictionary::compareHeadwords(a, b) < 0; });
-    WordIndex index;
+    dictionary::WordIndex index;
     index.addRun(std::move(words));
     index.finish();
     return index;
@@ -155,8 +156,8 @@ const char *const kNothing[] = {
 
 TEST(WordFinder, FindsFormsAndSpellingsOfRealHeadwords)
 {
-    const WordIndex index = makeIndex();
-    WordFinder finder;
+    const dictionary::WordIndex index = makeIndex();
+    dictionary::WordFinder finder;
     finder.build(index);
 
     int first = 0, withinFive = 0, total = 0;
@@ -194,24 +195,24 @@ TEST(WordFinder, FindsFormsAndSpellingsOfRealHeadwords)
 
 TEST(WordFinder, KindsOrderAndBadInput)
 {
-    const WordIndex index = makeIndex();
-    WordFinder finder;
+    const dictionary::WordIndex index = makeIndex();
+    dictionary::WordFinder finder;
     finder.build(index);
 
     // An exact headword (case and ё/е aside) comes first and is the only exact.
     auto found = finder.suggest(u"ЕЛКА");
     ASSERT_FALSE(found.empty());
     EXPECT_EQ(index.word(found[0].item), QStringLiteral("Ёлка"));
-    EXPECT_EQ(found[0].kind, Suggestion::Exact);
+    EXPECT_EQ(found[0].kind, dictionary::Suggestion::Exact);
 
     // Forms come before spellings: "сом" is a headword of its own; "сома"
     // is its form, and "сок", "сон", "сова" only spellings.
     found = finder.suggest(u"сома");
     ASSERT_GE(found.size(), 2u);
     EXPECT_EQ(index.word(found[0].item), QStringLiteral("Сом"));
-    EXPECT_EQ(found[0].kind, Suggestion::Form);
+    EXPECT_EQ(found[0].kind, dictionary::Suggestion::Form);
     for (size_t k = 1; k < found.size(); ++k)
-        EXPECT_EQ(found[k].kind, Suggestion::Spelling) << index.word(found[k].item).toStdString();
+        EXPECT_EQ(found[k].kind, dictionary::Suggestion::Spelling) << index.word(found[k].item).toStdString();
     EXPECT_LE(found.size(), 5u);
 
     // A short word takes one slip only: "хлек" is one from "Хлеб" and "Хлев".
@@ -234,17 +235,17 @@ TEST(WordFinder, KindsOrderAndBadInput)
     EXPECT_TRUE(finder.suggest(u"   ").empty());
     EXPECT_TRUE(finder.suggest(QStringLiteral("кот\u200bкот")).empty());
 
-    WordFinder none;
+    dictionary::WordFinder none;
     EXPECT_TRUE(none.suggest(u"кот").empty());
 }
 
 TEST(WordFinder, EditDistanceCountsTranspositionsOnce)
 {
-    EXPECT_EQ(editDistance(u"кошка", u"кошка", 2), 0);
-    EXPECT_EQ(editDistance(u"кошка", u"кшока", 2), 1);
-    EXPECT_EQ(editDistance(u"зеркла", u"зеркало", 2), 2);
-    EXPECT_EQ(editDistance(u"а", u"бвгд", 2), 3); // capped at limit + 1
-    EXPECT_EQ(editDistance(u"", u"аб", 2), 2);
+    EXPECT_EQ(dictionary::editDistance(u"кошка", u"кошка", 2), 0);
+    EXPECT_EQ(dictionary::editDistance(u"кошка", u"кшока", 2), 1);
+    EXPECT_EQ(dictionary::editDistance(u"зеркла", u"зеркало", 2), 2);
+    EXPECT_EQ(dictionary::editDistance(u"а", u"бвгд", 2), 3); // capped at limit + 1
+    EXPECT_EQ(dictionary::editDistance(u"", u"аб", 2), 2);
 }
 
 TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
@@ -253,9 +254,9 @@ TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
         const auto parsed = dictionary::parseBookSource(source.toUtf8(), name);
         return dictionary::DBEngine::instance()
             .OpenDatabaseImage(dictionary::buildBookImage(parsed.content), name)
-            .OpenRecordset(QStringLiteral("Book"));
+            .OpenRecordset(dictionary::kBookTable);
     };
-    std::vector<TextSource> books;
+    std::vector<dictionary::TextSource> books;
     books.push_back({QStringLiteral("Первый"),
                      makeBook(QStringLiteral("one"), QStringLiteral("name: Первый\nheading: Первый\n\n"
                                                                     "== Свадьба\nНадеть кольцо на палец – к помолвке.\n"
@@ -267,7 +268,7 @@ TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
          makeBook(QStringLiteral("two"), QStringLiteral("name: Второй\nheading: Второй\n\n"
                                                         "== Палец\nЗолотое кольцо на пальце – к богатству.\n\n"
                                                         "== Свадьба\nГулять на свадьбе – к радости.\n"))});
-    const TextIndex index = TextIndex::build(std::move(books));
+    const dictionary::TextIndex index = dictionary::TextIndex::build(std::move(books));
     EXPECT_EQ(index.entryCount(), 5u);
 
     // "кольцо" in any form: Палец is in two books, Свадьба has more hits in one.
@@ -296,7 +297,7 @@ TEST(TextIndex, FindsEveryQueryWordInAnyFormAndRanksByBooksAndHits)
     EXPECT_LT(index.bytesHeld(), 4096u);
 
     std::atomic<bool> cancel{true};
-    EXPECT_TRUE(TextIndex::build({}, &cancel).empty());
+    EXPECT_TRUE(dictionary::TextIndex::build({}, &cancel).empty());
 }
 
 TEST(TextIndex, FoldsLettersAndKeepsManyDistinctWordsApart)
@@ -320,12 +321,12 @@ TEST(TextIndex, FoldsLettersAndKeepsManyDistinctWordsApart)
     }
     source += QStringLiteral("== Ёлка\nЁЖИК под ёлкой, PARIS 42, Ўзвар.\n");
     const auto parsed = dictionary::parseBookSource(source.toUtf8(), QStringLiteral("many"));
-    std::vector<TextSource> books;
+    std::vector<dictionary::TextSource> books;
     books.push_back({QStringLiteral("Много"),
                      dictionary::DBEngine::instance()
                          .OpenDatabaseImage(dictionary::buildBookImage(parsed.content), QStringLiteral("many"))
-                         .OpenRecordset(QStringLiteral("Book"))});
-    const TextIndex index = TextIndex::build(std::move(books));
+                         .OpenRecordset(dictionary::kBookTable)});
+    const dictionary::TextIndex index = dictionary::TextIndex::build(std::move(books));
     ASSERT_EQ(index.entryCount(), size_t(kEntries + 1));
 
     for (const int n : {0, 1, 999, 1000, 30517, 49151, 49152, 59999}) {

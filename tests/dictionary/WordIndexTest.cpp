@@ -8,11 +8,12 @@
 using namespace somnex;
 
 namespace {
-WordIndex make(std::vector<std::vector<const char *>> runs)
+dictionary::WordIndex make(const std::vector<std::vector<const char *>> &runs)
 {
-    WordIndex w;
+    dictionary::WordIndex w;
     for (const auto &r : runs) {
         std::vector<QString> words;
+        words.reserve(r.size());
         for (const char *s : r)
             words.push_back(QString::fromUtf8(s));
         w.addRun(std::move(words));
@@ -20,7 +21,7 @@ WordIndex make(std::vector<std::vector<const char *>> runs)
     w.finish();
     return w;
 }
-QStringList all(const WordIndex &w)
+QStringList all(const dictionary::WordIndex &w)
 {
     QStringList l;
     for (int i = 0; i < w.size(); ++i)
@@ -47,7 +48,8 @@ QString randomWord(int maxLen)
 TEST(WordIndex, MergedOnceInRussianOrder)
 {
     // two books in their own index order; the second repeats "Вода"
-    const WordIndex w = make({{"абрикос", "Вода", "Ель", "Яблоко"}, {"Zebra", "вода", "Вода", "ёж", "Жук"}, {}});
+    const dictionary::WordIndex w =
+        make({{"абрикос", "Вода", "Ель", "Яблоко"}, {"Zebra", "вода", "Вода", "ёж", "Жук"}, {}});
     EXPECT_EQ(all(w), QStringList({"Zebra", "абрикос", "вода", "Вода", "ёж", "Ель", "Жук", "Яблоко"}));
     EXPECT_EQ(w.indexOf("Вода"), 3);
     EXPECT_EQ(w.indexOf("Нет"), -1);
@@ -61,10 +63,11 @@ TEST(WordIndex, OrderIsTheBooksOwnOrder)
     // whatever the runs, the merged list is sorted by the books' collation and
     // holds each distinct text once
     for (int round = 0; round < 20; ++round) {
-        WordIndex w;
+        dictionary::WordIndex w;
         QSet<QString> distinct;
         for (int r = 0; r < 1 + round % 5; ++r) {
             std::vector<QString> run;
+            run.reserve(200);
             for (int i = 0; i < 200; ++i)
                 run.push_back(randomWord(4));
             for (const QString &s : run)
@@ -82,7 +85,8 @@ TEST(WordIndex, OrderIsTheBooksOwnOrder)
 
 TEST(WordIndex, PrefixSearch)
 {
-    const WordIndex w = make({{"Вишня", "Вода", "Водопад", "Вор", "Ворона", "Егерь", "Ёлка", "Ель", "Яма"}});
+    const dictionary::WordIndex w =
+        make({{"Вишня", "Вода", "Водопад", "Вор", "Ворона", "Егерь", "Ёлка", "Ель", "Яма"}});
     struct Case {
         const char *prefix;
         const char *want;
@@ -103,8 +107,9 @@ TEST(WordIndex, PrefixSearch)
 
 TEST(WordIndex, PrefixSearchAgreesWithAScan)
 {
-    WordIndex w;
+    dictionary::WordIndex w;
     std::vector<QString> run;
+    run.reserve(3000);
     for (int i = 0; i < 3000; ++i)
         run.push_back(randomWord(6));
     w.addRun(std::move(run));
@@ -113,7 +118,7 @@ TEST(WordIndex, PrefixSearchAgreesWithAScan)
         const QString p = randomWord(3);
         int scan = -1;
         for (int k = 0; k < w.size(); ++k)
-            if (foldWord(w.word(k)).startsWith(foldWord(p))) {
+            if (dictionary::foldWord(w.word(k)).startsWith(dictionary::foldWord(p))) {
                 scan = k;
                 break;
             }

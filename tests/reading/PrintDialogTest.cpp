@@ -86,7 +86,7 @@ QString folded(QString s)
 }
 
 // Runs what on the next modal dialog that opens.
-void onModal(std::function<void(QWidget *)> what)
+void onModal(const std::function<void(QWidget *)> &what)
 {
     QTimer::singleShot(0, [what] {
         QWidget *w = QApplication::activeModalWidget();
@@ -124,7 +124,7 @@ protected:
     }
     void select(const QString &what)
     {
-        const int at = tolk->RichTextBox1->builtText().indexOf(what);
+        const int at = static_cast<int>(tolk->RichTextBox1->builtText().indexOf(what));
         ASSERT_GE(at, 0);
         tolk->RichTextBox1->setSel(at, static_cast<int>(what.size()));
     }
@@ -187,7 +187,7 @@ TEST_F(PrintingTest, ThreeCopiesOfTheSelectionAreThreeJobsOnTheChosenQueue)
     EXPECT_TRUE(eventsRan) << "events run while printing";
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
 
-    const QStringList jobs = g_server->waitForJobs("Study", studyBefore + 3);
+    const QStringList jobs = g_server->waitForJobs("Study", static_cast<int>(studyBefore + 3));
     ASSERT_EQ(jobs.size(), studyBefore + 3);
     for (qsizetype i = studyBefore; i < jobs.size(); ++i)
         EXPECT_EQ(pdfText(jobs[i]), folded(selected)) << jobs[i].toStdString();
@@ -204,7 +204,7 @@ TEST_F(PrintingTest, WholeContentPrintsEverythingAndClearsTheSelection)
     d.Davay();
     EXPECT_EQ(tolk->RichTextBox1->selLength(), 0);
 
-    const QStringList jobs = g_server->waitForJobs("Hall", hallBefore + 1);
+    const QStringList jobs = g_server->waitForJobs("Hall", static_cast<int>(hallBefore + 1));
     ASSERT_EQ(jobs.size(), hallBefore + 1);
     const QString text = pdfText(jobs.last());
     for (const char *part :
@@ -303,7 +303,7 @@ TEST_F(PrintingTest, PageSetupStartsFromTheFirstMarginsAndKeepsWhatWasAccepted)
 
     // printed inside the accepted margins: the text starts 25 mm from the left
     d.Davay();
-    const QStringList jobs = g_server->waitForJobs("Hall", hallBefore + 1);
+    const QStringList jobs = g_server->waitForJobs("Hall", static_cast<int>(hallBefore + 1));
     ASSERT_EQ(jobs.size(), hallBefore + 1);
     QProcess p;
     p.start("pdftotext", {"-bbox", jobs.last(), "-"});

@@ -11,7 +11,7 @@ namespace {
 
 using Entry = std::pair<QString, std::optional<QString>>;
 
-TolkBook book(const QString &tag, const QString &colour, std::map<QString, Entry> entries)
+TolkBook book(const QString &tag, const QString &colour, const std::map<QString, Entry> &entries)
 {
     return {tag, colour, [entries](const QString &w) -> std::optional<Entry> {
                 auto it = entries.find(w);
@@ -89,7 +89,7 @@ TEST(MarkupTolk, MarkersHeadingsAndColours)
     EXPECT_FALSE(f[0].bold) << "the leading blank is not the heading";
 
     // first header: X matches only the first button
-    const int h1 = at("& X:");
+    const int h1 = static_cast<int>(at("& X:"));
     EXPECT_EQ(f[h1].font, TolkFormat::Symbol);
     EXPECT_EQ(f[h1].size, 14);
     EXPECT_EQ(f[h1].colour, 255u);
@@ -100,23 +100,23 @@ TEST(MarkupTolk, MarkersHeadingsAndColours)
     EXPECT_EQ(f[at("§")].size, 1);
 
     // "X 2" contains both tags: the later button wins
-    const int h2 = at("& X 2:");
+    const int h2 = static_cast<int>(at("& X 2:"));
     EXPECT_EQ(f[h2 + 2].colour, 0x8000u);
 
     // the dash line: blue up to the dash, not the dash or after
-    const int dash = at("–");
+    const int dash = static_cast<int>(at("–"));
     EXPECT_EQ(f[at("Пить")].colour, kBlue);
     EXPECT_EQ(f[dash - 1].colour, kBlue);
     EXPECT_NE(f[dash].colour, kBlue);
     EXPECT_NE(f[dash + 2].colour, kBlue);
 
     // see-also line
-    const int hand = at("F^");
+    const int hand = static_cast<int>(at("F^"));
     EXPECT_EQ(f[hand].font, TolkFormat::Symbol);
     EXPECT_EQ(f[hand].size, 22);
     EXPECT_EQ(f[hand].colour, kTeal);
     EXPECT_TRUE(f[hand + 1].hidden);
-    const int lt = at("<Река>");
+    const int lt = static_cast<int>(at("<Река>"));
     EXPECT_TRUE(f[lt].hidden);
     EXPECT_TRUE(f[lt + 5].hidden);
     EXPECT_EQ(f[lt + 1].colour, kGreen);
@@ -128,7 +128,7 @@ TEST(MarkupTolk, TwoDashesColourUpToTheSecond)
 {
     const QString text = " w" + CRLF + "раз – два – три";
     const auto f = MarkupTolk(text, "w", {});
-    const int first = text.indexOf("–"), second = text.lastIndexOf("–");
+    const auto first = static_cast<int>(text.indexOf("–")), second = static_cast<int>(text.lastIndexOf("–"));
     EXPECT_EQ(f[first].colour, kBlue) << "the first dash is inside the blue part";
     EXPECT_EQ(f[second - 1].colour, kBlue);
     EXPECT_NE(f[second].colour, kBlue);
@@ -145,8 +145,8 @@ TEST(MarkupTolk, ColourCarriesOverWhenNoTagMatches)
 TEST(LinkWords, GetWordHotZone)
 {
     const QString t = " w" + CRLF + "F^<Река>, <Синее море>";
-    const int lt = t.indexOf("<Река>");
-    const int gt = t.indexOf(">", lt);
+    const int lt = static_cast<int>(t.indexOf("<Река>"));
+    const int gt = static_cast<int>(t.indexOf(">", lt));
     EXPECT_EQ(GetWord(t, lt), "") << "over the hidden <";
     EXPECT_EQ(GetWord(t, lt + 1), "Река") << "first letter";
     EXPECT_EQ(GetWord(t, gt - 1), "Река");

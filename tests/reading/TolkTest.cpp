@@ -103,7 +103,7 @@ protected:
     }
     void clickLink(const QString &word)
     {
-        const int at = tolk->RichTextBox1->builtText().indexOf("<" + word + ">") + 1;
+        const int at = static_cast<int>(tolk->RichTextBox1->builtText().indexOf("<" + word + ">") + 1);
         ASSERT_GT(at, 0) << word.toStdString();
         tolk->RichTextBox1_MouseMove(pointAt(at));
         tolk->RichTextBox1_MouseUp(Qt::LeftButton, pointAt(at));
@@ -140,9 +140,9 @@ TEST_F(TolkTest, PositionMappingRoundTrips)
             continue; // the LF of a pair has no document position of its own
         ASSERT_EQ(v->toBuilt(v->toDocument(i)), i) << i;
     }
-    v->setSel(t.indexOf("Мутная"), 6);
+    v->setSel(static_cast<int>(t.indexOf("Мутная")), 6);
     EXPECT_EQ(v->selText(), "Мутная");
-    v->setSel(t.indexOf("радости."), 12); // across a line break
+    v->setSel(static_cast<int>(t.indexOf("радости.")), 12); // across a line break
     EXPECT_EQ(v->selText(), "радости.\r\nМу");
 }
 
@@ -150,11 +150,11 @@ TEST_F(TolkTest, PointerOverLinksAndTheirHiddenMarkers)
 {
     TolkView *v = tolk->RichTextBox1;
     const QString t = v->builtText();
-    const int lt = t.indexOf("<Море>");
+    const int lt = static_cast<int>(t.indexOf("<Море>"));
     EXPECT_EQ(v->charFromPos(pointAt(lt + 2)), lt + 2);
     tolk->RichTextBox1_MouseMove(pointAt(lt + 2));
     EXPECT_EQ(v->toolTip(), "Перейти к «Море»");
-    tolk->RichTextBox1_MouseMove(pointAt(t.indexOf("Чистая")));
+    tolk->RichTextBox1_MouseMove(pointAt(static_cast<int>(t.indexOf("Чистая"))));
     EXPECT_EQ(v->toolTip(), "");
 }
 
@@ -190,7 +190,7 @@ TEST_F(TolkTest, FollowingLinksAndWalkingBack)
 
     // a link to the word shown does nothing
     tolk->BuildTolk("Рыба"); // a page that links to itself
-    const int n = tolk->Back.size();
+    const int n = static_cast<int>(tolk->Back.size());
     clickLink("Рыба");
     EXPECT_EQ(tolk->Back.size(), n);
     EXPECT_EQ(tolk->RichTextBox1->Tag, "Рыба");
@@ -286,7 +286,7 @@ TEST_F(TolkTest, FindWrapsAndReportsAMissOnce)
     tolk->ShowFind();
     ASSERT_TRUE(tolk->searchForm);
     tolk->searchForm->Text1->setText("чистая");
-    v->setSel(v->builtText().indexOf("Пить"), 0); // caret after the only match
+    v->setSel(static_cast<int>(v->builtText().indexOf("Пить")), 0); // caret after the only match
     tolk->searchForm->FND();
     EXPECT_EQ(v->selText(), "Чистая") << "found after wrapping, case ignored";
     tolk->searchForm->FND();
@@ -319,7 +319,7 @@ TEST_F(TolkTest, CopyOffersRichPlainAndHtmlTextWithoutMarkers)
     EXPECT_TRUE(m->html().contains("Чистая вода"));
     EXPECT_FALSE(m->html().contains("&lt;Река&gt;"));
 
-    v->setSel(v->builtText().indexOf("Мутная"), 6);
+    v->setSel(static_cast<int>(v->builtText().indexOf("Мутная")), 6);
     tolk->mnuCopy_Click();
     const QMimeData *sel = QGuiApplication::clipboard()->mimeData();
     EXPECT_LT(sel->data("text/rtf").size(), all.size());

@@ -5,7 +5,7 @@
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "shell/AboutBox.h"
 #include "shell/Dialog.h"
 #include "shell/DictionaryPanel.h"

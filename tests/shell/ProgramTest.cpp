@@ -1,8 +1,8 @@
 // The program itself, started as the desktop starts it: one instance however
 // many starts come at once, and its state stored when it is ended by a signal.
 #include "appstate/AppState.h"
-#include "platform/core/Shell.h"
 #include "platform/core/SingleInstance.h"
+#include "platform/core/Twips.h"
 #include "support/TestShare.h"
 
 #include <QApplication>

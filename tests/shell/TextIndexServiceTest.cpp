@@ -11,7 +11,7 @@ using namespace somnex;
 
 namespace {
 
-TextSource bookOf(const QString &name, const QString &entries)
+dictionary::TextSource bookOf(const QString &name, const QString &entries)
 {
     const QString source = QStringLiteral("name: %1\nheading: %1\n\n").arg(name) + entries;
     const auto parsed = dictionary::parseBookSource(source.toUtf8(), name);
@@ -20,9 +20,9 @@ TextSource bookOf(const QString &name, const QString &entries)
                       .OpenRecordset(QStringLiteral("Book"))};
 }
 
-std::vector<TextSource> one(TextSource s)
+std::vector<dictionary::TextSource> one(dictionary::TextSource s)
 {
-    std::vector<TextSource> v;
+    std::vector<dictionary::TextSource> v;
     v.push_back(std::move(s));
     return v;
 }
@@ -39,12 +39,12 @@ void settle(const TextIndexService &s)
 }
 
 struct Reports {
-    std::vector<std::shared_ptr<const TextIndex>> indexes;
+    std::vector<std::shared_ptr<const dictionary::TextIndex>> indexes;
     std::vector<int> finders; // the generations the finders came for
     void watch(TextIndexService &s)
     {
-        s.onIndex = [this](std::shared_ptr<const TextIndex> i) { indexes.push_back(std::move(i)); };
-        s.onFinder = [this](WordFinder &&, int generation) { finders.push_back(generation); };
+        s.onIndex = [this](std::shared_ptr<const dictionary::TextIndex> i) { indexes.push_back(std::move(i)); };
+        s.onFinder = [this](dictionary::WordFinder &&, int generation) { finders.push_back(generation); };
     }
 };
 
@@ -55,7 +55,7 @@ TEST(TextIndexService, ANewerBuildCancelsTheOneRunningAndAloneReports)
     TextIndexService service;
     Reports r;
     r.watch(service);
-    WordIndex words;
+    dictionary::WordIndex words;
     words.addRun({QStringLiteral("Море")});
     words.finish();
     service.start(one(bookOf(QStringLiteral("Старая"), QStringLiteral("== Лес\nГулять по лесу – к покою.\n"))),

@@ -65,7 +65,7 @@ protected:
         if (folder.isEmpty())
             folder = share.books();
         QDir().mkpath(folder);
-        const QString path = folder + QLatin1Char('/') + file;
+        QString path = folder + QLatin1Char('/') + file;
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
             f.write(somnex::dictionary::buildBookImage(book));

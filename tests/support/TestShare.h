@@ -48,7 +48,7 @@ public:
         b.name = b.heading = QStringLiteral("Книга");
         for (const char *w : words)
             b.entries.push_back({QString::fromUtf8(w), QStringLiteral("Видеть во сне – к добру."), std::nullopt, 0});
-        const QString path = books() + QLatin1Char('/') + file;
+        QString path = books() + QLatin1Char('/') + file;
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
             f.write(somnex::dictionary::buildBookImage(b));

@@ -12,6 +12,7 @@
 // The source format is described in dictionary/BookSource.h.
 
 #include "dictionary/BookDatabase.h"
+#include "dictionary/BookSchema.h"
 #include "dictionary/BookSource.h"
 #include "dictionary/SyntheticBook.h"
 #include "platform/error/Error.h"
@@ -113,7 +114,7 @@ int build(const QString &sourcePath, const QString &outPath)
     }
     // read back what was written before it replaces anything
     const Database check = DBEngine::instance().OpenDatabaseImage(image, outPath);
-    if (check.OpenRecordset(QStringLiteral("Book")).RecordCount() != qsizetype(src.content.entries.size()))
+    if (check.OpenRecordset(dictionary::kBookTable).RecordCount() != qsizetype(src.content.entries.size()))
         fail(QStringLiteral("%1: книга прочиталась не полностью").arg(outPath));
     save(outPath, image);
     return 0;
@@ -139,8 +140,8 @@ int dump(const QString &path, const QString &iconOut)
 int list(const QStringList &books, const QString &prefix)
 {
     for (const QString &path : books) {
-        Recordset rs = open(path).OpenRecordset(QStringLiteral("Book"));
-        rs.setIndex(QStringLiteral("List"));
+        Recordset rs = open(path).OpenRecordset(dictionary::kBookTable);
+        rs.setIndex(dictionary::kListIndex);
         if (books.size() > 1)
             print(stdout, QStringLiteral("# %1\n").arg(path));
         QString out;

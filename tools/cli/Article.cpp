@@ -1,8 +1,9 @@
 // article and articles: the literature shelf without a window.
+#include "platform/rtf/RtfLayout.h"
 #include "tools/cli/Commands.h"
 
 #include "literature/Shelf.h"
-#include "platform/core/Shell.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/rtf/RtfReader.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "tools/cli/Commands.h"
 
 #include "astro/Moonday.h"
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "calendar/tables/DreamTables.h"
 #include "location/core/Location.h"
 #include "platform/core/Settings.h"

@@ -35,7 +35,7 @@ bool namesBackupFile(const QStringList &args);
 
 // The merged word list of the books enabled in the user's settings; none,
 // with the reason on standard error, when the books cannot be read.
-std::optional<WordIndex> enabledWordList();
+std::optional<dictionary::WordIndex> enabledWordList();
 
 // Output helpers: UTF-8 on standard output and standard error.
 void out(const QString &text);

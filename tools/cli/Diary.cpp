@@ -2,7 +2,7 @@
 // diary window keeps.
 #include "tools/cli/Commands.h"
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
 #include "diary/LunarSnapshot.h"
@@ -167,17 +167,17 @@ QString readStandardInput()
 // the dream is stored without them.
 SymbolSource bookSymbols()
 {
-    std::optional<WordIndex> words = enabledWordList();
+    std::optional<dictionary::WordIndex> words = enabledWordList();
     if (!words) {
         err(QStringLiteral("Символы сна не найдены: сонники не загружены.\n"));
         return {};
     }
-    auto finder = std::make_shared<SymbolFinder>();
+    auto finder = std::make_shared<dictionary::SymbolFinder>();
     finder->build(*words);
-    auto index = std::make_shared<WordIndex>(std::move(*words));
+    auto index = std::make_shared<dictionary::WordIndex>(std::move(*words));
     return [finder, index](QStringView text) {
         QStringList out;
-        for (const SymbolMark &m : finder->find(text)) {
+        for (const dictionary::SymbolMark &m : finder->find(text)) {
             const QString &h = index->word(m.item);
             if (!out.contains(h))
                 out << h;

@@ -8,8 +8,8 @@
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "platform/core/Identity.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
 #include "platform/error/Error.h"
 #include "reading/CatalogueTolk.h"
 #include "reading/TolkDocument.h"
@@ -65,7 +65,7 @@ QString colourName(const QString &description)
 }
 
 // The merged word list of the enabled books.
-WordIndex enabledWords(const Loaded &l)
+dictionary::WordIndex enabledWords(const Loaded &l)
 {
     const auto &books = l.catalogue.books;
     std::optional<dictionary::MergedWords> merged =
@@ -94,7 +94,7 @@ QString jsonText(const QJsonArray &a)
 
 } // namespace
 
-std::optional<WordIndex> enabledWordList()
+std::optional<dictionary::WordIndex> enabledWordList()
 {
     Loaded l = loadBooks();
     if (!l.ok)
@@ -138,8 +138,8 @@ int lookup(const QStringList &argsIn)
         return 3;
     if (in.parts.empty()) {
         // Not a headword as written: the word in another form, or misspelt.
-        const WordIndex index = enabledWords(l);
-        WordFinder finder;
+        const dictionary::WordIndex index = enabledWords(l);
+        dictionary::WordFinder finder;
         finder.build(index);
         const int best = finder.bestMatch(word);
         if (best < 0) {
@@ -183,18 +183,18 @@ int words(const QStringList &args)
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
-    const WordIndex index = enabledWords(l);
+    const dictionary::WordIndex index = enabledWords(l);
     QString text;
     int from = 0;
     QString prefix;
     if (!args.isEmpty()) {
-        prefix = foldWord(args[0].trimmed());
+        prefix = dictionary::foldWord(args[0].trimmed());
         from = index.findPrefix(args[0]);
         if (from < 0)
             return 0;
     }
     for (int i = from; i < index.size(); ++i) {
-        if (!prefix.isEmpty() && !foldWord(index.word(i)).startsWith(prefix))
+        if (!prefix.isEmpty() && !dictionary::foldWord(index.word(i)).startsWith(prefix))
             break;
         text += index.word(i) + QLatin1Char('\n');
     }
@@ -212,13 +212,13 @@ int suggest(const QStringList &args)
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
-    const WordIndex index = enabledWords(l);
-    WordFinder finder;
+    const dictionary::WordIndex index = enabledWords(l);
+    dictionary::WordFinder finder;
     finder.build(index);
     static const char *const kinds[] = {"exact", "form", "spelling"};
     QJsonArray found;
     QString text;
-    for (const Suggestion &s : finder.suggest(*query)) {
+    for (const dictionary::Suggestion &s : finder.suggest(*query)) {
         found.append(QJsonObject{{QStringLiteral("word"), index.word(s.item)},
                                  {QStringLiteral("kind"), QString::fromLatin1(kinds[s.kind])}});
         text += index.word(s.item) + QLatin1Char('\n');
@@ -237,14 +237,14 @@ int search(const QStringList &args)
     Loaded l = loadBooks();
     if (!l.ok)
         return 3;
-    std::vector<TextSource> sources;
+    std::vector<dictionary::TextSource> sources;
     for (const auto &b : l.catalogue.books)
         if (b.Value == 1)
             sources.push_back({b.ToolTipText, b.recordset});
-    const TextIndex index = TextIndex::build(std::move(sources));
+    const dictionary::TextIndex index = dictionary::TextIndex::build(std::move(sources));
     QJsonArray found;
     QString text;
-    for (const TextHit &h : index.search(*query)) {
+    for (const dictionary::TextHit &h : index.search(*query)) {
         found.append(QJsonObject{{QStringLiteral("word"), h.headword},
                                  {QStringLiteral("books"), QJsonArray::fromStringList(h.books)},
                                  {QStringLiteral("hits"), h.hits},

@@ -28,19 +28,19 @@ constexpr int kEntries = 10000;
 
 class BundledHost : public DiaryHost {
 public:
-    BundledHost() : words_(WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS)))
+    BundledHost() : words_(dictionary::WordIndex::ofBooksIn(QStringLiteral(SOMNEX_BUNDLED_BOOKS)))
     {
         if (words_.empty())
             throw std::runtime_error("no bundled books in " SOMNEX_BUNDLED_BOOKS);
     }
-    const WordIndex &diaryWords() override { return words_; }
+    const dictionary::WordIndex &diaryWords() override { return words_; }
     int diaryWordsGeneration() override { return 1; }
     std::vector<TolkBook> diaryBooks() override { return {}; }
     void openInterpretation(const QString &) override {}
     Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
 
 private:
-    WordIndex words_;
+    dictionary::WordIndex words_;
 };
 
 struct Shelf {

@@ -127,82 +127,12 @@ Calen::~Calen()
 
 void Calen::buildControls()
 {
-    // Heading strip with the engine's logo.
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("HeadingStrip"));
-    strip->setAttribute(Qt::WA_StyledBackground);
-    strip->setStyleSheet(QStringLiteral("#HeadingStrip { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                                        " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
-                                        " #HeadingStrip QLabel { color: white; }"));
-    Heading = new QLabel(QStringLiteral("Календарь сбываемости снов"), strip);
-    QFont hf = Heading->font();
-    hf.setBold(true);
-    hf.setPointSizeF(hf.pointSizeF() * 1.25);
-    Heading->setFont(hf);
-    Image6 = new ClickLabel(strip);
-    Image6->setPixmap(artworkPixmap(QStringLiteral("selenar"), {88, 32}, devicePixelRatioF()));
-    Image6->setCursor(Qt::PointingHandCursor);
-    Image6->setToolTip(QStringLiteral("Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"));
-    auto *stripLayout = new QHBoxLayout(strip);
-    stripLayout->setContentsMargins(10, 4, 6, 4);
-    stripLayout->addWidget(Heading, 1);
-    stripLayout->addWidget(Image6);
-
+    QWidget *strip = buildHeadingStrip();
     auto *prompt = new QLabel(QStringLiteral("Введите дату и приблизительное время, когда приснился сон:"), this);
     prompt->setWordWrap(true);
-    Picture3 = new QWidget(this);
-    Picture3->setFixedSize(180, 26);
-    Picture4 = new QWidget(this);
-    Picture4->setFixedSize(120, 26);
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setIconSize({20, 20});
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
-    btnNow = Toolbar1->addAction(artworkIcon(QStringLiteral("now")), QStringLiteral("Сейчас "));
-    btnDiary = Toolbar1->addAction(artworkIcon(QStringLiteral("diary")), QStringLiteral("Записать сон на эту дату"));
-    btnDiary->setObjectName(QStringLiteral("diary"));
-    btnDiary->setToolTip(QStringLiteral("Записать в дневник сон, приснившийся в выбранные день и час"));
-    btnDiary->setVisible(static_cast<bool>(diaryOpener()));
-
-    LabelWeekDay = new QLabel(QStringLiteral("День недели:"), this);
-    LabelDay = new QLabel(QStringLiteral("Число месяца:"), this);
-    LabelLunarDay = new QLabel(QStringLiteral("Лунный день:"), this);
-    QFont bold = font();
-    bold.setBold(true);
-    Label12 = new QLabel(this);
-    Label5 = new QLabel(this);
-    Label16 = new QLabel(this);
-    for (QLabel *l : {Label12, Label5, Label16})
-        l->setFont(bold);
-    Label3 = new QLabel(this);
-    Label3->setStyleSheet(QStringLiteral("QLabel { color: #404a70; }"));
-    Label3->hide();
-    Text1 = textBox(this, 2);
-    Text2 = textBox(this, 2);
-    Text3 = textBox(this, 4);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text3->setObjectName(QStringLiteral("Text3"));
-    Picture2 = new QLabel(this);
-    Picture2->setFixedSize(kShownWidth, kShownWidth);
-    Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Picture2->setToolTip(QStringLiteral("Фаза Луны"));
-    Picture2->installEventFilter(this);
-
-    Label7 = new ClickLabel(this);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    QFont link = font();
-    link.setUnderline(true);
-    Label7->setFont(link);
-    Label7->setStyleSheet(QStringLiteral("QLabel { color: #1d3a9e; }"));
-    Label7->setCursor(Qt::PointingHandCursor);
-    Label7->setToolTip(QStringLiteral("Настройки точного расчета"));
-    Label9 = new QLabel(this);
-    // the place's name is the user's text, never markup
-    Label7->setTextFormat(Qt::PlainText);
-    Label9->setTextFormat(Qt::PlainText);
-    Process1 = new Process(this);
-    Process1->hide();
+    QLayout *pickers = buildPickerRow();
+    QLayout *grid = buildAnswerGrid();
+    QLayout *place = buildPlaceRow();
     auto *note =
         new QLabel(QStringLiteral(
                        "Сны, приснившиеся в канун больших церковных праздников зачастую обладают важным смыслом."),
@@ -215,35 +145,6 @@ void Calen::buildControls()
     // Working storage of the boundaries, never shown.
     List2 = new QListWidget(this);
     List2->hide();
-
-    auto *pickers = new QHBoxLayout;
-    pickers->addWidget(Picture3);
-    pickers->addWidget(Picture4);
-    pickers->addWidget(Toolbar1);
-    pickers->addStretch();
-
-    auto *grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    grid->setColumnStretch(2, 1);
-    grid->addWidget(LabelWeekDay, 0, 0);
-    grid->addWidget(Label12, 0, 1, 1, 2);
-    grid->addWidget(Text1, 1, 0, 1, 4);
-    grid->addWidget(LabelDay, 2, 0);
-    grid->addWidget(Label5, 2, 1, 1, 2);
-    grid->addWidget(Text2, 3, 0, 1, 4);
-    grid->addWidget(LabelLunarDay, 4, 0);
-    grid->addWidget(Label16, 4, 1);
-    grid->addWidget(Label3, 4, 2);
-    grid->addWidget(Picture2, 4, 3, Qt::AlignRight | Qt::AlignBottom);
-    grid->addWidget(Text3, 5, 0, 1, 4);
-
-    auto *place = new QHBoxLayout;
-    place->addWidget(Label7);
-    place->addSpacing(8);
-    place->addWidget(Label9);
-    place->addStretch();
-    place->addWidget(Process1);
 
     auto *body = new QVBoxLayout;
     body->setContentsMargins(10, 8, 10, 10);
@@ -273,6 +174,127 @@ void Calen::buildControls()
     });
     connect(Label7, &ClickLabel::clicked, this, &Calen::Label7_Click);
     connect(Image6, &ClickLabel::clicked, this, &Calen::Image6_Click);
+}
+
+// The heading strip with the engine's logo.
+QWidget *Calen::buildHeadingStrip()
+{
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("HeadingStrip"));
+    strip->setAttribute(Qt::WA_StyledBackground);
+    strip->setStyleSheet(QStringLiteral("#HeadingStrip { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                                        " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
+                                        " #HeadingStrip QLabel { color: white; }"));
+    Heading = new QLabel(QStringLiteral("Календарь сбываемости снов"), strip);
+    QFont hf = Heading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() * 1.25);
+    Heading->setFont(hf);
+    Image6 = new ClickLabel(strip);
+    Image6->setPixmap(artworkPixmap(QStringLiteral("selenar"), {88, 32}, devicePixelRatioF()));
+    Image6->setCursor(Qt::PointingHandCursor);
+    Image6->setToolTip(QStringLiteral("Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"));
+    auto *stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(10, 4, 6, 4);
+    stripLayout->addWidget(Heading, 1);
+    stripLayout->addWidget(Image6);
+    return strip;
+}
+
+// The date and time pickers' boxes and the toolbar beside them.
+QLayout *Calen::buildPickerRow()
+{
+    Picture3 = new QWidget(this);
+    Picture3->setFixedSize(180, 26);
+    Picture4 = new QWidget(this);
+    Picture4->setFixedSize(120, 26);
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setIconSize({20, 20});
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
+    btnNow = Toolbar1->addAction(artworkIcon(QStringLiteral("now")), QStringLiteral("Сейчас "));
+    btnDiary = Toolbar1->addAction(artworkIcon(QStringLiteral("diary")), QStringLiteral("Записать сон на эту дату"));
+    btnDiary->setObjectName(QStringLiteral("diary"));
+    btnDiary->setToolTip(QStringLiteral("Записать в дневник сон, приснившийся в выбранные день и час"));
+    btnDiary->setVisible(static_cast<bool>(diaryOpener()));
+    auto *pickers = new QHBoxLayout;
+    pickers->addWidget(Picture3);
+    pickers->addWidget(Picture4);
+    pickers->addWidget(Toolbar1);
+    pickers->addStretch();
+    return pickers;
+}
+
+// The weekday, the day of the month and the lunar day with their texts and
+// the moon's phase.
+QLayout *Calen::buildAnswerGrid()
+{
+    LabelWeekDay = new QLabel(QStringLiteral("День недели:"), this);
+    LabelDay = new QLabel(QStringLiteral("Число месяца:"), this);
+    LabelLunarDay = new QLabel(QStringLiteral("Лунный день:"), this);
+    QFont bold = font();
+    bold.setBold(true);
+    Label12 = new QLabel(this);
+    Label5 = new QLabel(this);
+    Label16 = new QLabel(this);
+    for (QLabel *l : {Label12, Label5, Label16})
+        l->setFont(bold);
+    Label3 = new QLabel(this);
+    Label3->setStyleSheet(QStringLiteral("QLabel { color: #404a70; }"));
+    Label3->hide();
+    Text1 = textBox(this, 2);
+    Text2 = textBox(this, 2);
+    Text3 = textBox(this, 4);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text3->setObjectName(QStringLiteral("Text3"));
+    Picture2 = new QLabel(this);
+    Picture2->setFixedSize(kShownWidth, kShownWidth);
+    Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture2->setToolTip(QStringLiteral("Фаза Луны"));
+    Picture2->installEventFilter(this);
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->setColumnStretch(2, 1);
+    grid->addWidget(LabelWeekDay, 0, 0);
+    grid->addWidget(Label12, 0, 1, 1, 2);
+    grid->addWidget(Text1, 1, 0, 1, 4);
+    grid->addWidget(LabelDay, 2, 0);
+    grid->addWidget(Label5, 2, 1, 1, 2);
+    grid->addWidget(Text2, 3, 0, 1, 4);
+    grid->addWidget(LabelLunarDay, 4, 0);
+    grid->addWidget(Label16, 4, 1);
+    grid->addWidget(Label3, 4, 2);
+    grid->addWidget(Picture2, 4, 3, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(Text3, 5, 0, 1, 4);
+    return grid;
+}
+
+// The place of observation, its coordinates and the busy indicator.
+QLayout *Calen::buildPlaceRow()
+{
+    Label7 = new ClickLabel(this);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    QFont link = font();
+    link.setUnderline(true);
+    Label7->setFont(link);
+    Label7->setStyleSheet(QStringLiteral("QLabel { color: #1d3a9e; }"));
+    Label7->setCursor(Qt::PointingHandCursor);
+    Label7->setToolTip(QStringLiteral("Настройки точного расчета"));
+    Label9 = new QLabel(this);
+    // the place's name is the user's text, never markup
+    Label7->setTextFormat(Qt::PlainText);
+    Label9->setTextFormat(Qt::PlainText);
+    Process1 = new Process(this);
+    Process1->hide();
+    auto *place = new QHBoxLayout;
+    place->addWidget(Label7);
+    place->addSpacing(8);
+    place->addWidget(Label9);
+    place->addStretch();
+    place->addWidget(Process1);
+    return place;
 }
 
 Calen *Calen::instance()

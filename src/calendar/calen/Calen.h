@@ -4,7 +4,7 @@
 // lunar day at the user's place with their texts, the bounds of the lunar day
 // and the Moon's phase.
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include <QImage>
 #include <QList>
@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QPlainTextEdit;
 class QToolBar;
@@ -120,6 +121,10 @@ protected:
 
 private:
     void buildControls();
+    QWidget *buildHeadingStrip();
+    QLayout *buildPickerRow();
+    QLayout *buildAnswerGrid();
+    QLayout *buildPlaceRow();
     void optionsClosed();
 
     LunarEngine engine_ = LunarEngine::standard();

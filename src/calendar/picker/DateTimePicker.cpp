@@ -290,14 +290,7 @@ bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 
 
     const QDateTime now = QDateTime::currentDateTime();
     const QTime t = now.time();
-    buffer_ = SystemTime{static_cast<quint16>(now.date().year()),
-                         static_cast<quint16>(now.date().month()),
-                         static_cast<quint16>(now.date().dayOfWeek() % 7),
-                         static_cast<quint16>(now.date().day()),
-                         static_cast<quint16>(t.hour()),
-                         static_cast<quint16>(t.minute()),
-                         static_cast<quint16>(t.second()),
-                         static_cast<quint16>(t.msec())};
+    buffer_ = SystemTime::from(now.date(), t);
     {
         const QSignalBlocker quiet(edit);
         edit->setDateTime(QDateTime(now.date(), QTime(t.hour(), t.minute(), t.second()), Qt::UTC));
@@ -467,12 +460,7 @@ void cDateTimePicker::readControl() const
     if (!window_ || !hasDate_)
         return; // no date shown: the working copy stays as it is
     const QDateTime v = window_->dateTime();
-    const QDate d = v.date();
-    const QTime t = v.time();
-    buffer_ = SystemTime{static_cast<quint16>(d.year()),          static_cast<quint16>(d.month()),
-                         static_cast<quint16>(d.dayOfWeek() % 7), static_cast<quint16>(d.day()),
-                         static_cast<quint16>(t.hour()),          static_cast<quint16>(t.minute()),
-                         static_cast<quint16>(t.second()),        static_cast<quint16>(t.msec())};
+    buffer_ = SystemTime::from(v.date(), v.time());
 }
 
 bool cDateTimePicker::writeControl(bool hasDate)
@@ -487,8 +475,8 @@ bool cDateTimePicker::writeControl(bool hasDate)
         window_->setPalette(pal);
         return true;
     }
-    const QDate d(buffer_.year, buffer_.month, buffer_.day);
-    const QTime t(buffer_.hour, buffer_.minute, buffer_.second);
+    const QDate d = buffer_.date();
+    const QTime t = buffer_.time();
     if (!d.isValid() || !t.isValid())
         return false;
     const QDateTime v(d, t, Qt::UTC);
@@ -543,13 +531,9 @@ bool cDateTimePicker::SetMoment(const QDate &date, const QTime &time)
     if (!date.isValid() || !time.isValid() || date.year() < 1 || date.year() > 0xFFFF)
         return false;
     readControl();
-    buffer_.year = static_cast<quint16>(date.year());
-    buffer_.month = static_cast<quint16>(date.month());
-    buffer_.dayOfWeek = static_cast<quint16>(date.dayOfWeek() % 7);
-    buffer_.day = static_cast<quint16>(date.day());
-    buffer_.hour = static_cast<quint16>(time.hour());
-    buffer_.minute = static_cast<quint16>(time.minute());
-    buffer_.second = static_cast<quint16>(time.second());
+    const quint16 milliseconds = buffer_.milliseconds; // the control's, kept
+    buffer_ = SystemTime::from(date, time);
+    buffer_.milliseconds = milliseconds;
     return writeControl(hasDate_);
 }
 

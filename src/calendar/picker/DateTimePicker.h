@@ -40,6 +40,20 @@ struct FontDescription {
 // The value buffer, field by field.
 struct SystemTime {
     quint16 year = 0, month = 0, dayOfWeek = 0, day = 0, hour = 0, minute = 0, second = 0, milliseconds = 0;
+
+    // The fields of a date and a time of day (the weekday 0 for Sunday); the
+    // year is taken to lie in 1..65535.
+    static SystemTime from(const QDate &date, const QTime &time)
+    {
+        return {static_cast<quint16>(date.year()),          static_cast<quint16>(date.month()),
+                static_cast<quint16>(date.dayOfWeek() % 7), static_cast<quint16>(date.day()),
+                static_cast<quint16>(time.hour()),          static_cast<quint16>(time.minute()),
+                static_cast<quint16>(time.second()),        static_cast<quint16>(time.msec())};
+    }
+    // The date and the time to the second the fields hold; invalid where a
+    // field is out of its range.
+    QDate date() const { return QDate(year, month, day); }
+    QTime time() const { return QTime(hour, minute, second); }
 };
 
 class cDateTimePicker : public QObject {

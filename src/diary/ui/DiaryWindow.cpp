@@ -1,7 +1,7 @@
 #include "diary/ui/DiaryWindow.h"
 
-#include "calendar/calen/LunarDay.h"
 #include "calendar/calen/PhasePicture.h"
+#include "calendar/lunarday/LunarDay.h"
 #include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
@@ -9,7 +9,7 @@
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Session.h"
 #include "support/Artwork.h"
@@ -140,7 +140,7 @@ EntrySummary summaryOf(const Entry &e)
 
 } // namespace
 
-int markAt(const std::vector<SymbolMark> &marks, qsizetype position)
+int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position)
 {
     for (size_t i = 0; i < marks.size(); ++i)
         if (position >= marks[i].start && position < marks[i].start + marks[i].length)
@@ -233,8 +233,8 @@ bool DiaryWindow::openStore(const QString &path)
     }
     store_->setSymbolSource([this](QStringView text) {
         QStringList found;
-        const WordIndex &words = host_->diaryWords();
-        for (const SymbolMark &m : finder().find(text))
+        const dictionary::WordIndex &words = host_->diaryWords();
+        for (const dictionary::SymbolMark &m : finder().find(text))
             if (!found.contains(words.word(m.item)))
                 found << words.word(m.item);
         return found;
@@ -300,6 +300,18 @@ void DiaryWindow::buildControls()
 QWidget *DiaryWindow::buildListPanel()
 {
     auto *panel = new QWidget(this);
+    auto *v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    buildFilters(panel, v);
+    buildEntryList(panel);
+    v->addWidget(list_, 1);
+    return panel;
+}
+
+// The search box, the quick filter, the tag filter, the period and the
+// symbol being filtered by, above the list.
+void DiaryWindow::buildFilters(QWidget *panel, QVBoxLayout *v)
+{
     searchBox_ = new QLineEdit(panel);
     searchBox_->setObjectName(QStringLiteral("searchBox"));
     searchBox_->setPlaceholderText(QStringLiteral("Искать в снах (Ctrl+F)"));
@@ -336,6 +348,26 @@ QWidget *DiaryWindow::buildListPanel()
     period->addWidget(new QLabel(QStringLiteral("по"), panel));
     period->addWidget(toDate_, 1);
 
+    v->addWidget(searchBox_);
+    v->addWidget(filterBox_);
+    v->addWidget(tagFilter_);
+    v->addLayout(period);
+    v->addWidget(symbolFilter_);
+    connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
+    connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(tagFilter_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
+    connect(periodBox_, &QCheckBox::toggled, this, [this](bool on) {
+        fromDate_->setEnabled(on);
+        toDate_->setEnabled(on);
+        applyFilter();
+    });
+    connect(fromDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+    connect(toDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
+}
+
+// The entries, night by night.
+void DiaryWindow::buildEntryList(QWidget *panel)
+{
     model_ = new EntryListModel(this);
     list_ = new QListView(panel);
     list_->setObjectName(QStringLiteral("entryList"));
@@ -348,26 +380,6 @@ QWidget *DiaryWindow::buildListPanel()
     list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, &DiaryWindow::listClicked);
     connect(list_, &QListView::activated, this, &DiaryWindow::listClicked);
-
-    auto *v = new QVBoxLayout(panel);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(searchBox_);
-    v->addWidget(filterBox_);
-    v->addWidget(tagFilter_);
-    v->addLayout(period);
-    v->addWidget(symbolFilter_);
-    v->addWidget(list_, 1);
-    connect(searchBox_, &QLineEdit::textChanged, this, &DiaryWindow::applyFilter);
-    connect(filterBox_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
-    connect(tagFilter_, &QComboBox::currentIndexChanged, this, &DiaryWindow::applyFilter);
-    connect(periodBox_, &QCheckBox::toggled, this, [this](bool on) {
-        fromDate_->setEnabled(on);
-        toDate_->setEnabled(on);
-        applyFilter();
-    });
-    connect(fromDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
-    connect(toDate_, &QDateEdit::dateChanged, this, &DiaryWindow::applyFilter);
-    return panel;
 }
 
 QWidget *DiaryWindow::buildEntryPanel()
@@ -633,14 +645,14 @@ void DiaryWindow::setEditable(bool on)
         statusLine_->setText(QStringLiteral("Дневник недоступен."));
 }
 
-const SymbolFinder &DiaryWindow::finder()
+const dictionary::SymbolFinder &DiaryWindow::finder()
 {
     const int generation = host_->diaryWordsGeneration();
     if (generation != finderGeneration_) {
         finder_.build(host_->diaryWords());
         finderGeneration_ = generation;
         QStringList words;
-        const WordIndex &index = host_->diaryWords();
+        const dictionary::WordIndex &index = host_->diaryWords();
         words.reserve(index.size());
         for (int i = 0; i < index.size(); ++i)
             words << index.word(i);
@@ -1099,7 +1111,7 @@ void DiaryWindow::findSymbols()
     marked.setUnderlineStyle(QTextCharFormat::SingleUnderline);
     marked.setUnderlineColor(palette().color(QPalette::Link));
     marked.setForeground(palette().color(QPalette::Link));
-    for (const SymbolMark &m : marks_) {
+    for (const dictionary::SymbolMark &m : marks_) {
         QTextEdit::ExtraSelection s;
         s.cursor = QTextCursor(textBox_->document());
         s.cursor.setPosition(int(m.start));
@@ -1110,8 +1122,8 @@ void DiaryWindow::findSymbols()
     textBox_->setExtraSelections(selections);
     if (!loading_) {
         QStringList found;
-        const WordIndex &words = host_->diaryWords();
-        for (const SymbolMark &m : marks_)
+        const dictionary::WordIndex &words = host_->diaryWords();
+        for (const dictionary::SymbolMark &m : marks_)
             if (!found.contains(words.word(m.item)))
                 found << words.word(m.item);
         const QStringList before = entry_.symbolHeadwords();
@@ -1153,9 +1165,9 @@ void DiaryWindow::addSymbol()
     const QString typed = symbolToAdd_->text().trimmed();
     if (typed.isEmpty())
         return;
-    const WordIndex &words = host_->diaryWords();
+    const dictionary::WordIndex &words = host_->diaryWords();
     const int item = words.findPrefix(typed);
-    if (item < 0 || foldWord(words.word(item)) != foldWord(typed)) {
+    if (item < 0 || dictionary::foldWord(words.word(item)) != dictionary::foldWord(typed)) {
         statusLine_->setText(QStringLiteral("В сонниках нет слова «%1».").arg(typed.toHtmlEscaped()));
         return;
     }

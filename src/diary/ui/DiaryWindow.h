@@ -34,6 +34,7 @@ class QListView;
 class QListWidget;
 class QPlainTextEdit;
 class QSplitter;
+class QVBoxLayout;
 class QTabWidget;
 class QToolBar;
 
@@ -48,7 +49,7 @@ public:
     virtual ~DiaryHost() = default;
     // The merged headwords of the enabled books; symbols are found among
     // them. The generation changes whenever the list is rebuilt.
-    virtual const WordIndex &diaryWords() = 0;
+    virtual const dictionary::WordIndex &diaryWords() = 0;
     virtual int diaryWordsGeneration() = 0;
     // The enabled books, to say what each gives for a symbol.
     virtual std::vector<TolkBook> diaryBooks() = 0;
@@ -59,7 +60,7 @@ public:
 };
 
 // Where a click at a text position falls among the marks (-1: none).
-int markAt(const std::vector<SymbolMark> &marks, qsizetype position);
+int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position);
 
 // The first line each book gives for a headword, "Book: line".
 QStringList firstLines(const QString &headword, const std::vector<TolkBook> &books);
@@ -102,7 +103,7 @@ public:
     // The dream shown ("" for a new one not yet stored) and the store.
     QString shownId() const { return entry_.id; }
     DiaryStore *store() const { return store_.get(); }
-    const std::vector<SymbolMark> &marks() const { return marks_; }
+    const std::vector<dictionary::SymbolMark> &marks() const { return marks_; }
     EntryListModel *listModel() const { return model_; }
     // Clicks on the text at a position (what a mouse release does there).
     void textClicked(qsizetype position);
@@ -124,6 +125,8 @@ private:
     bool openStore(const QString &path);
     void buildControls();
     QWidget *buildListPanel();
+    void buildFilters(QWidget *panel, QVBoxLayout *v);
+    void buildEntryList(QWidget *panel);
     QWidget *buildEntryPanel();
     QWidget *buildDetailsRow();
     QWidget *buildSymbolsTab();
@@ -152,7 +155,7 @@ private:
     void chooseImport();
     void chooseRestore();
     void setEditable(bool on);
-    const SymbolFinder &finder();
+    const dictionary::SymbolFinder &finder();
 
     DiaryHost *host_;
     std::unique_ptr<DiaryStore> store_;
@@ -162,8 +165,8 @@ private:
     bool failureShown_ = false;                 // a failed save was said; the next is silent
     QString trashed_;                           // the dream last moved to the trash, for undo
     std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
-    std::vector<SymbolMark> marks_;
-    SymbolFinder finder_;
+    std::vector<dictionary::SymbolMark> marks_;
+    dictionary::SymbolFinder finder_;
     int finderGeneration_ = -1;
     QHash<QString, QStringList> lines_; // the books' first lines of a headword
     int linesGeneration_ = -1;

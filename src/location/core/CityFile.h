@@ -35,7 +35,7 @@ class CityFile {
 public:
     static constexpr char16_t FileName[] = u"City.csv";
     // A directory is a few hundred lines; anything beyond this is not one.
-    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+    static constexpr qint64 MaxFileSize = qint64(16) * 1024 * 1024;
     static constexpr int FieldsPerRecord = 7;
 
     // The records after the header, in file order.

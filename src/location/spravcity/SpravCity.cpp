@@ -2,7 +2,7 @@
 
 #include "location/core/CityFile.h"
 #include "location/core/Location.h"
-#include "platform/core/Shell.h"
+#include "platform/core/ProgramFolders.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

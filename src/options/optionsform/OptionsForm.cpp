@@ -8,7 +8,7 @@
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Session.h"

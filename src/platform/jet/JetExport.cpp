@@ -154,7 +154,7 @@ QByteArray guidJson(const uint8_t *b)
     auto rev = [&](int from, int len) { // the first three groups are little-endian
         QByteArray part;
         for (int i = len - 1; i >= 0; --i)
-            part += h.mid(2 * (from + i), 2);
+            part += h.mid(qsizetype(2) * (from + i), 2);
         return part;
     };
     return "\"{" + rev(0, 4) + '-' + rev(4, 2) + '-' + rev(6, 2) + '-' + h.mid(16, 4) + '-' + h.mid(20, 12) + "}\"";
@@ -165,7 +165,7 @@ QByteArray numericJson(const uint8_t *b, int scale)
 {
     U128 v = 0;
     for (int w = 0; w < 4; ++w)
-        v = v << 32 | static_cast<uint32_t>(littleEndian(b + 1 + 4 * w, 4));
+        v = v << 32 | static_cast<uint32_t>(littleEndian(b + 1 + 4 * static_cast<std::ptrdiff_t>(w), 4));
     return decimal(v, b[0] & 0x80, std::min<int>(scale, 38));
 }
 

@@ -63,7 +63,7 @@ void appendJetText(const uint8_t *p, std::size_t n, QString &out)
                 out.append(QChar(char16_t(p[i])));
                 ++i;
             } else if (i + 1 < n) {
-                out.append(QChar(char16_t(p[i] | p[i + 1] << 8)));
+                out.append(QChar(char16_t(le16(p + i))));
                 i += 2;
             } else {
                 break;
@@ -76,7 +76,7 @@ void appendJetText(const uint8_t *p, std::size_t n, QString &out)
     out.resize(at + static_cast<qsizetype>(units));
     char16_t *d = reinterpret_cast<char16_t *>(out.data()) + at;
     for (std::size_t i = 0; i < units; ++i)
-        d[i] = char16_t(p[2 * i] | p[2 * i + 1] << 8);
+        d[i] = char16_t(le16(p + 2 * i));
 }
 
 std::optional<QString> TableData::value(qsizetype row, int col) const
@@ -168,8 +168,8 @@ void JetFile::readCatalogue()
                 return 0;
             const uint8_t *v = page + f.start;
             if (f.size < 4)
-                return static_cast<int16_t>(v[0] | v[1] << 8);
-            return static_cast<int32_t>(v[0] | uint32_t(v[1]) << 8 | uint32_t(v[2]) << 16 | uint32_t(v[3]) << 24);
+                return static_cast<int16_t>(le16(v));
+            return static_cast<int32_t>(le32(v));
         };
         if (num(type) != kObjectTable)
             return;
@@ -191,11 +191,6 @@ void JetFile::readCatalogue()
 
 namespace {
 
-std::size_t get16(const uint8_t *b, std::size_t at)
-{
-    return std::size_t(b[at] | b[at + 1] << 8);
-}
-
 [[noreturn]] void badField(const QString &where, const QString &why)
 {
     fail(QStringLiteral("Поле %1 повреждено: %2.").arg(where, why));
@@ -205,9 +200,9 @@ std::size_t get16(const uint8_t *b, std::size_t at)
 void checkPropertyNames(const uint8_t *b, std::size_t from, std::size_t to, const QString &where)
 {
     for (std::size_t at = from; at < to;) {
-        if (at + 2 > to || at + 2 + get16(b, at) > to)
+        if (at + 2 > to || at + 2 + le16(b + at) > to)
             badField(where, QStringLiteral("имя свойства выходит за запись"));
-        at += 2 + get16(b, at);
+        at += 2 + le16(b + at);
     }
 }
 
@@ -215,13 +210,13 @@ void checkPropertyNames(const uint8_t *b, std::size_t from, std::size_t to, cons
 // bytes each, within the record.
 void checkPropertyBlock(const uint8_t *b, std::size_t from, std::size_t to, const QString &where)
 {
-    if (from + 6 > to || from + 6 + get16(b, from + 4) > to)
+    if (from + 6 > to || from + 6 + le16(b + from + 4) > to)
         badField(where, QStringLiteral("имя блока свойств выходит за запись"));
-    for (std::size_t at = from + 6 + get16(b, from + 4); at < to;) {
+    for (std::size_t at = from + 6 + le16(b + from + 4); at < to;) {
         if (at + 8 > to)
             badField(where, QStringLiteral("свойство обрезано"));
-        const std::size_t propLen = get16(b, at);
-        if (propLen < 8 || propLen > to - at || 8 + get16(b, at + 6) > propLen)
+        const std::size_t propLen = le16(b + at);
+        if (propLen < 8 || propLen > to - at || 8 + le16(b + at + 6) > propLen)
             badField(where, QStringLiteral("длина свойства %1").arg(propLen));
         at += propLen;
     }
@@ -244,8 +239,8 @@ void JetFile::checkProperties(const QByteArray &blob, const QString &where)
     for (std::size_t pos = 4; pos < len;) {
         if (pos + 6 > len)
             badField(where, QStringLiteral("запись свойств обрезана"));
-        const std::size_t recLen = get16(b, pos) | get16(b, pos + 2) << 16;
-        const std::size_t recType = get16(b, pos + 4);
+        const std::size_t recLen = le32(b + pos);
+        const std::size_t recType = le16(b + pos + 4);
         if (recLen < 6 || recLen > len - pos)
             badField(where, QStringLiteral("длина записи свойств %1").arg(recLen));
         const std::size_t from = pos + 6, to = pos + recLen;
@@ -274,13 +269,20 @@ const uint8_t *JetFile::pageAt(long page) const
 
 uint32_t JetFile::u16(long page, int offset) const
 {
-    const uint8_t *b = pageAt(page) + offset;
-    return b[0] | uint32_t(b[1]) << 8;
+    return le16(pageAt(page) + offset);
 }
 
 uint32_t JetFile::u32(long page, int offset) const
 {
-    return u16(page, offset) | u16(page, offset + 2) << 16;
+    return le32(pageAt(page) + offset);
+}
+
+// Where row r of a page with its row table begins, and where it ends (the
+// row before it in the table, the end of the page for the first).
+JetFile::RowBounds JetFile::rowBounds(long page, uint32_t r) const
+{
+    const int at = kDataRowOffsets + 2 * static_cast<int>(r);
+    return {u16(page, at) & kRowOffsetMask, r == 0 ? uint32_t(kPageSize) : (u16(page, at - 2) & kRowOffsetMask)};
 }
 
 // What libmdb will take from a table definition without checking it.
@@ -333,7 +335,7 @@ void JetFile::addMappedPage(uint64_t listed, std::vector<long> &pages, const QSt
 // from it on.
 void JetFile::inlineMapPages(const uint8_t *m, uint32_t size, std::vector<long> &pages, const QString &table) const
 {
-    const uint32_t first = m[1] | uint32_t(m[2]) << 8 | uint32_t(m[3]) << 16 | uint32_t(m[4]) << 24;
+    const uint32_t first = le32(m + 1);
     for (uint32_t i = 0; i < (size - 5) * 8; ++i)
         if (m[5 + i / 8] & (1u << (i % 8)))
             addMappedPage(uint64_t(first) + i, pages, table);
@@ -345,8 +347,7 @@ void JetFile::pageMapPages(const uint8_t *m, uint32_t size, std::vector<long> &p
 {
     const uint32_t perPage = (kPageSize - 4) * 8;
     for (uint32_t k = 0; k < (size - 1) / 4; ++k) {
-        const uint32_t bitmap =
-            m[1 + 4 * k] | uint32_t(m[2 + 4 * k]) << 8 | uint32_t(m[3 + 4 * k]) << 16 | uint32_t(m[4 + 4 * k]) << 24;
+        const uint32_t bitmap = le32(m + 1 + 4 * std::size_t(k));
         if (bitmap == 0)
             continue;
         if (bitmap >= static_cast<uint64_t>(pageCount()))
@@ -372,9 +373,7 @@ std::vector<long> JetFile::dataPages(long page, const QString &table) const
     const uint32_t rows = u16(mapPage, kDataRowCount);
     if (row >= rows || kDataRowOffsets + 2 * (row + 1) > kPageSize)
         badDefinition(table, QStringLiteral("нет строки карты страниц"));
-    const uint32_t start = u16(mapPage, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
-    const uint32_t end =
-        row == 0 ? kPageSize : (u16(mapPage, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
+    const auto [start, end] = rowBounds(mapPage, row);
     if (start >= kPageSize || end > kPageSize || end < start + 5)
         badDefinition(table, QStringLiteral("карта страниц короче 5 байт"));
 
@@ -421,7 +420,7 @@ JetFile::Definition JetFile::definition(long page, const QString &name)
         col.info.scale = static_cast<uint8_t>(c->col_scale);
         col.info.precision = static_cast<uint8_t>(c->col_prec);
         col.colNum = c->col_num;
-        col.varNum = c->var_col_num;
+        col.varNum = static_cast<int>(c->var_col_num);
         col.fixedOffset = c->fixed_offset;
         col.fixed = c->is_fixed;
         auto bad = [&](const QString &why) {
@@ -497,14 +496,14 @@ JetFile::RowLayout JetFile::rowLayout(const Definition &def, long pageNo, uint32
     RowLayout row;
     row.page = pageNo;
     row.number = r;
-    row.start = u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r)) & kRowOffsetMask;
-    const uint32_t end =
-        r == 0 ? kPageSize : (u16(pageNo, kDataRowOffsets + 2 * static_cast<int>(r) - 2) & kRowOffsetMask);
+    const RowBounds bounds = rowBounds(pageNo, r);
+    row.start = bounds.start;
+    const uint32_t end = bounds.end;
     if (row.start < table || end > kPageSize || end <= row.start)
         badRow(def, pageNo, r);
     row.len = end - row.start;
     const uint8_t *p = pageAt(pageNo) + row.start;
-    row.cols = p[0] | uint32_t(p[1]) << 8;
+    row.cols = le16(p);
     const uint32_t mask = (row.cols + 7) / 8;
     uint32_t trailer = 2 + mask; // the column count at the start, the null mask at the end
     if (trailer > row.len)
@@ -513,15 +512,13 @@ JetFile::RowLayout JetFile::rowLayout(const Definition &def, long pageNo, uint32
         trailer += 2;
         if (trailer > row.len)
             badRow(def, pageNo, r);
-        row.varCols = p[row.len - mask - 2] | uint32_t(p[row.len - mask - 1]) << 8;
+        row.varCols = le16(p + row.len - mask - 2);
         trailer += 2 * (row.varCols + 1);
         if (row.varCols > row.cols || trailer > row.len)
             badRow(def, pageNo, r);
         offsets.resize(row.varCols + 1);
-        for (uint32_t i = 0; i <= row.varCols; ++i) {
-            const uint8_t *o = p + row.len - mask - 4 - 2 * i;
-            offsets[i] = o[0] | uint32_t(o[1]) << 8;
-        }
+        for (uint32_t i = 0; i <= row.varCols; ++i)
+            offsets[i] = le16(p + (row.len - mask - 4 - 2 * i));
     }
     row.dataEnd = row.len - (trailer - 2);
     row.nulls = p + row.len - mask;
@@ -579,15 +576,6 @@ const JetFile::Entry &JetFile::entry(const QString &name) const
     throw Error(3011, kSource, QStringLiteral("В базе данных нет таблицы «%1».").arg(name));
 }
 
-namespace {
-
-uint32_t u32At(const uint8_t *p)
-{
-    return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-} // namespace
-
 // A row of a long-value page, from its reference (page << 8 | row).
 const uint8_t *JetFile::longValueRow(uint32_t ref, uint32_t &rowLen, const QString &where) const
 {
@@ -602,9 +590,7 @@ const uint8_t *JetFile::longValueRow(uint32_t ref, uint32_t &rowLen, const QStri
     const uint32_t table = kDataRowOffsets + 2 * rows;
     if (row >= rows || table > kPageSize)
         badField(where, QStringLiteral("нет строки %1 на странице %2").arg(row).arg(page));
-    const uint32_t start = u16(page, kDataRowOffsets + 2 * static_cast<int>(row)) & kRowOffsetMask;
-    const uint32_t end =
-        row == 0 ? kPageSize : (u16(page, kDataRowOffsets + 2 * static_cast<int>(row) - 2) & kRowOffsetMask);
+    const auto [start, end] = rowBounds(page, row);
     if (start < table || end > kPageSize || end < start)
         badField(where, QStringLiteral("строка %1 страницы %2 повреждена").arg(row).arg(page));
     rowLen = end - start;
@@ -629,7 +615,7 @@ void JetFile::longValueChain(uint32_t first, uint32_t len, QByteArray &out, cons
         if (out.size() - at + piece > static_cast<qsizetype>(len))
             badField(where, QStringLiteral("части длиннее значения"));
         out.append(reinterpret_cast<const char *>(r + 4), piece);
-        next = u32At(r);
+        next = le32(r);
     }
     if (out.size() - at != static_cast<qsizetype>(len))
         badField(where, QStringLiteral("части короче значения"));
@@ -639,9 +625,9 @@ void JetFile::longValue(const uint8_t *field, int size, QByteArray &out, const Q
 {
     if (size < kMemoHeader)
         badField(where, QStringLiteral("нет заголовка"));
-    const uint32_t head = u32At(field);
+    const uint32_t head = le32(field);
     const uint32_t len = head & kMemoLengthMask;
-    const uint32_t pgRow = u32At(field + 4);
+    const uint32_t pgRow = le32(field + 4);
     if (head & kMemoInline) {
         if (len > static_cast<uint32_t>(size - kMemoHeader))
             badField(where, QStringLiteral("длина больше поля"));
@@ -667,8 +653,7 @@ void JetFile::readMemo(const uint8_t *field, int size, QString &out, const QStri
 {
     // in the row: decoded in place
     if (size >= kMemoHeader && (field[3] & 0x80)) {
-        const uint32_t len = (field[0] | uint32_t(field[1]) << 8 | uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24)
-                             & kMemoLengthMask;
+        const uint32_t len = le32(field) & kMemoLengthMask;
         if (len <= static_cast<uint32_t>(size - kMemoHeader)) {
             appendJetText(field + kMemoHeader, len, out);
             return;
@@ -749,12 +734,12 @@ TableData JetFile::emptyTable(const Definition &def)
     return data;
 }
 
-// Memo columns other than the headword are held as bytes where they can be.
-std::vector<bool> JetFile::narrowable(const Definition &def)
+// The memo columns the reader lets be held as bytes where they can be.
+std::vector<bool> JetFile::narrowable(const Definition &def, const NarrowColumns &narrow)
 {
     std::vector<bool> out;
     for (const Column &c : def.columns)
-        out.push_back(c.info.type == MDB_MEMO && c.info.name.compare(QLatin1String("List"), Qt::CaseInsensitive) != 0);
+        out.push_back(c.info.type == MDB_MEMO && narrow && narrow(c.info.name));
     return out;
 }
 
@@ -778,11 +763,11 @@ void JetFile::readCell(const Definition &def, std::size_t c, const uint8_t *page
     data.cells_.push_back(cell);
 }
 
-TableData JetFile::readTable(const QString &name, std::vector<RowPlace> *places)
+TableData JetFile::readTable(const QString &name, const NarrowColumns &narrowColumns, std::vector<RowPlace> *places)
 {
     const Definition def = definition(entry(name).page, name);
     TableData data = emptyTable(def);
-    const std::vector<bool> narrow = narrowable(def);
+    const std::vector<bool> narrow = narrowable(def, narrowColumns);
     QString scratch;
     forEachRow(def, [&](const uint8_t *page, long pageNo, int r, const Field *fields) {
         for (std::size_t c = 0; c < def.columns.size(); ++c)
@@ -797,11 +782,12 @@ TableData JetFile::readTable(const QString &name, std::vector<RowPlace> *places)
     return data;
 }
 
-TableData JetFile::readRows(const QString &name, const std::vector<RowPlace> &places)
+TableData JetFile::readRows(const QString &name, const std::vector<RowPlace> &places,
+                            const NarrowColumns &narrowColumns)
 {
     const Definition def = definition(entry(name).page, name);
     TableData data = emptyTable(def);
-    const std::vector<bool> narrow = narrowable(def);
+    const std::vector<bool> narrow = narrowable(def, narrowColumns);
     std::vector<Field> fields(def.columns.size());
     std::vector<uint32_t> offsets;
     QString scratch;

@@ -51,8 +51,9 @@ public:
 
     qsizetype rowCount() const { return rows_; }
     bool isNull(qsizetype row, int col) const { return cell(row, col).len == kNull; }
-    // Memo values whose every character has a byte in Windows-1251 (packed
-    // text, pictures) are held as those bytes, everything else as UTF-16.
+    // Values of the memo columns the reader chose (NarrowColumns) whose every
+    // character has a byte in Windows-1251 (packed text, pictures) are held
+    // as those bytes, everything else as UTF-16.
     bool isWide(qsizetype row, int col) const
     {
         const Cell &c = cell(row, col);
@@ -122,6 +123,10 @@ struct RawField {
     QByteArray bytes;
 };
 
+// Which memo columns of a table may be held as Windows-1251 bytes, by
+// column name (see TableData::isWide); none when empty.
+using NarrowColumns = std::function<bool(const QString &column)>;
+
 class JetFile {
 public:
     // Opens an image whose first 22 bytes are the Jet header. Raises
@@ -133,13 +138,14 @@ public:
 
     // User tables (not the system tables), in catalogue order.
     QStringList tableNames() const;
-    // Every row of a table; raises somnex::Error when the table is absent or
+    // Every row of a table, the memo columns narrow chooses held as bytes
+    // where they can be; raises somnex::Error when the table is absent or
     // damaged. places, when given, receives where each row lies.
-    TableData readTable(const QString &name, std::vector<RowPlace> *places = nullptr);
-    // Only the rows at the given places, in the order given; raises
-    // somnex::Error when a place is not a live row of a data page of the
-    // table.
-    TableData readRows(const QString &name, const std::vector<RowPlace> &places);
+    TableData readTable(const QString &name, const NarrowColumns &narrow = {}, std::vector<RowPlace> *places = nullptr);
+    // Only the rows at the given places, in the order given, held as
+    // readTable holds them; raises somnex::Error when a place is not a live
+    // row of a data page of the table.
+    TableData readRows(const QString &name, const std::vector<RowPlace> &places, const NarrowColumns &narrow = {});
     // The columns of a table and each of its rows, in storage order, as
     // stored; raises somnex::Error like readTable.
     std::vector<ColumnInfo> columns(const QString &name);
@@ -179,6 +185,10 @@ private:
     const uint8_t *pageAt(long page) const;
     uint32_t u16(long page, int offset) const;
     uint32_t u32(long page, int offset) const;
+    struct RowBounds {
+        uint32_t start, end;
+    };
+    RowBounds rowBounds(long page, uint32_t r) const;
     long pageCount() const { return static_cast<long>(image_.size() / 4096); }
     // Appends the bytes of a long value (memo, OLE) from its 12-byte header.
     void longValue(const uint8_t *field, int size, QByteArray &out, const QString &where) const;
@@ -186,7 +196,7 @@ private:
     void longValueChain(uint32_t first, uint32_t len, QByteArray &out, const QString &where) const;
     void readMemo(const uint8_t *field, int size, QString &out, const QString &where) const;
     static TableData emptyTable(const Definition &def);
-    static std::vector<bool> narrowable(const Definition &def);
+    static std::vector<bool> narrowable(const Definition &def, const NarrowColumns &narrow);
     void readCell(const Definition &def, std::size_t c, const uint8_t *page, const Field &f, bool narrow,
                   TableData &data, QString &scratch) const;
     static void checkProperties(const QByteArray &blob, const QString &where);

@@ -6,6 +6,16 @@
 
 namespace somnex::jet::format {
 
+// The little-endian integers at p.
+inline constexpr uint32_t le16(const uint8_t *p)
+{
+    return p[0] | uint32_t(p[1]) << 8;
+}
+inline constexpr uint32_t le32(const uint8_t *p)
+{
+    return le16(p) | le16(p + 2) << 16;
+}
+
 inline constexpr int kPageSize = 4096;
 inline constexpr int64_t kMaxFileSize = int64_t(1) << 31;
 

@@ -132,7 +132,7 @@ private:
         if (owner)
             putU32(b + 4, static_cast<uint32_t>(owner));
         else
-            std::memcpy(b + 4, "LVAL", 4);
+            std::copy_n("LVAL", 4, b + 4);
         states_[p] = PageState{};
         putU16(b + 2, kPageSize - kDataRowOffsets);
         return p;
@@ -151,7 +151,7 @@ private:
         uint8_t *b = page(p);
         s.top -= static_cast<int>(row.size());
         std::memcpy(b + s.top, row.constData(), static_cast<std::size_t>(row.size()));
-        putU16(b + kDataRowOffsets + 2 * s.rows, static_cast<unsigned>(s.top));
+        putU16(b + kDataRowOffsets + 2 * static_cast<std::ptrdiff_t>(s.rows), static_cast<unsigned>(s.top));
         ++s.rows;
         putU16(b + kDataRowCount, static_cast<unsigned>(s.rows));
         putU16(b + 2, static_cast<unsigned>(s.top - (kDataRowOffsets + 2 * s.rows)));
@@ -530,6 +530,7 @@ QByteArray writeDatabase(const std::vector<TableDefinition> &definitions)
                          .arg(r.size())
                          .arg(s.columns.size()));
             std::vector<Cell> cells;
+            cells.reserve(r.size());
             for (const auto &v : r)
                 cells.push_back(v ? Cell{Cell::Kind::Text, 0, *v} : Cell{});
             t.rows.push_back(std::move(cells));

@@ -1,5 +1,5 @@
 // The document the reader built, put into a QTextDocument.
-#include "platform/rtf/RtfReader.h"
+#include "platform/rtf/RtfLayout.h"
 
 #include <QImage>
 #include <QPainter>
@@ -20,6 +20,7 @@ namespace somnex {
 namespace {
 
 constexpr double kPixelsPerPoint = 96.0 / 72.0; // the document's pixels are 1/96 inch
+constexpr int kMaxTableDepth = 64;              // tables within tables laid out; deeper ones are left out
 
 // A device-independent bitmap (header, colours, bits) as a BMP file.
 QImage readDib(const QByteArray &dib)
@@ -126,7 +127,7 @@ private:
 
     void table(const RtfTable &t, int depth)
     {
-        if (depth > 64)
+        if (depth > kMaxTableDepth)
             return;
         size_t columns = 0;
         for (const auto &row : t.rows)

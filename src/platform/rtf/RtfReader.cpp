@@ -199,8 +199,12 @@ enum class FontKind { Text, Symbol, Wingdings };
 constexpr int kDecimal = 0, kUpperRoman = 1, kLowerRoman = 2, kUpperLetter = 3, kLowerLetter = 4, kDecimalZero = 22,
               kBullet = 23, kNoNumber = 255;
 constexpr int kListLevels = 9;
-constexpr int kMaxLabel = 64;          // characters of a list label, past its indent
-constexpr int kMaxNumber = 1000000000; // list counters stop here
+constexpr int kMaxLabel = 64;                      // characters of a list label, past its indent, and of a level's text
+constexpr int kMaxPnText = 32;                     // characters before or after an old-style paragraph number
+constexpr int kMaxShapeName = 64;                  // characters of a shape's name
+constexpr int kCodePageBound = 100000;             // code page numbers lie below
+constexpr long long kNumberBound = 100000000000LL; // a keyword's number stops growing here
+constexpr int kMaxNumber = 1000000000;             // list counters stop here
 
 struct ListLevel {
     int format = kDecimal;
@@ -253,7 +257,7 @@ QString letterNumber(int n, bool upper)
     if (n <= 0)
         return QString::number(n);
     const QChar letter(static_cast<char16_t>((upper ? u'A' : u'a') + (n - 1) % 26));
-    return QString(std::min(1 + (n - 1) / 26, 64), letter);
+    return QString(std::min(1 + (n - 1) / 26, kMaxLabel), letter);
 }
 
 QString formatNumber(int n, int format)
@@ -773,7 +777,7 @@ public:
 
 private:
     // A code page by its number. One that ICU cannot read as a code page
-    // (and any past the first 64 a document names) reads as Windows-1252,
+    // (and any past the first limits_.maxCodePages a document names) reads as Windows-1252,
     // the code page of \ansi.
     CodePage &codePage(int number)
     {
@@ -785,7 +789,9 @@ private:
             for (int b = 0; b < 256; ++b)
                 cp.table[static_cast<size_t>(b)] = ansi::toChar(static_cast<unsigned char>(b));
         } else {
-            UConverter *conv = number > 0 && codePages_.size() < 64 ? openConverter(number) : nullptr;
+            UConverter *conv = number > 0 && codePages_.size() < static_cast<std::size_t>(limits_.maxCodePages)
+                                   ? openConverter(number)
+                                   : nullptr;
             if (!conv && number != 1252)
                 conv = openConverter(1252);
             cp.multiByte = conv && ucnv_getMaxCharSize(conv) > 1;
@@ -892,20 +898,12 @@ private:
     {
         while (pos_ < in_.size()) {
             const char h = in_[pos_];
-            int d;
-            if (h >= '0' && h <= '9')
-                d = h - '0';
-            else if (h >= 'a' && h <= 'f')
-                d = h - 'a' + 10;
-            else if (h >= 'A' && h <= 'F')
-                d = h - 'A' + 10;
-            else if (h == '\\' || h == '{' || h == '}')
+            const int d = hexDigit(h);
+            if (d < 0 && (h == '\\' || h == '{' || h == '}'))
                 return;
-            else {
-                ++pos_;
-                continue;
-            }
             ++pos_;
+            if (d < 0)
+                continue;
             if (nibble_ < 0) {
                 nibble_ = d;
             } else {
@@ -917,6 +915,17 @@ private:
 
     static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+    // The value of a hexadecimal digit, -1 for any other character.
+    static int hexDigit(char c)
+    {
+        if (isDigit(c))
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
 
     void controlWord()
     {
@@ -965,7 +974,7 @@ private:
             return std::nullopt;
         long long v = 0;
         for (; pos_ < in_.size() && isDigit(in_[pos_]); ++pos_)
-            if (v < 100000000000LL)
+            if (v < kNumberBound)
                 v = v * 10 + (in_[pos_] - '0');
         return negative ? -v : v;
     }
@@ -976,14 +985,7 @@ private:
         case '\'': {
             int v = 0, digits = 0;
             while (digits < 2 && pos_ < in_.size()) {
-                const char h = in_[pos_];
-                int d = -1;
-                if (h >= '0' && h <= '9')
-                    d = h - '0';
-                else if (h >= 'a' && h <= 'f')
-                    d = h - 'a' + 10;
-                else if (h >= 'A' && h <= 'F')
-                    d = h - 'A' + 10;
+                const int d = hexDigit(in_[pos_]);
                 if (d < 0)
                     break;
                 v = v * 16 + d;
@@ -1025,7 +1027,7 @@ private:
 
     void openFlow(FlowKind kind)
     {
-        if (flows_.size() >= 64) {
+        if (flows_.size() >= static_cast<std::size_t>(limits_.maxFlows)) {
             state_.dest = Dest::Skip; // footnotes within footnotes beyond reason
             return;
         }
@@ -1047,7 +1049,7 @@ private:
         flows_.pop_back();
         std::vector<RtfBlock> blocks = f.finish(state_.para, runFor(state_.fmt));
         if (f.kind == FlowKind::Footnote) {
-            if (doc_.footnotes.size() < 100000)
+            if (doc_.footnotes.size() < static_cast<std::size_t>(limits_.maxFootnotes))
                 doc_.footnotes.push_back(std::move(blocks));
             return;
         }
@@ -1150,7 +1152,7 @@ private:
                 pendingFont_.codePage = -1; // symbol: bytes are the font's own
             break;
         case Kw::FontCodePage:
-            if (w.n > 0 && w.n < 100000)
+            if (w.n > 0 && w.n < kCodePageBound)
                 pendingFont_.codePage = w.n;
             break;
         case Kw::Family: pendingFont_.styleHint = w.value; break;
@@ -1201,7 +1203,7 @@ private:
             return true;
         case Kw::FootnoteMark: footnoteMark(); return true;
         case Kw::CodePage:
-            if (w.n > 0 && w.n < 100000)
+            if (w.n > 0 && w.n < kCodePageBound)
                 docCodePage_ = w.n;
             return true;
         case Kw::DefaultFont:
@@ -1287,7 +1289,7 @@ private:
         case Kw::LineSpacing: p.lineSpacing = std::clamp(w.n, -31680, 31680); return true;
         case Kw::LineMultiple: p.lineMultiple = w.on(); return true;
         case Kw::TabStop:
-            if (p.tabs.size() < 64)
+            if (p.tabs.size() < static_cast<std::size_t>(limits_.maxTabStops))
                 p.tabs.push_back(twips(w.n));
             return true;
         case Kw::InTable: state_.inTable = w.on(); return true;
@@ -1498,7 +1500,7 @@ private:
         const bool same = !numberings_.empty() && numberings_.back().continues(pendingPn_)
                           && numberings_.back().start == pendingPn_.start;
         if (!same) {
-            if (numberings_.size() < 4096)
+            if (numberings_.size() < static_cast<std::size_t>(limits_.maxTableEntries))
                 numberings_.push_back(pendingPn_);
             else
                 numberings_.back() = pendingPn_;
@@ -1508,7 +1510,7 @@ private:
 
     void endListDefinition()
     {
-        if (pendingListId_ && lists_.size() < 4096)
+        if (pendingListId_ && lists_.size() < limits_.maxTableEntries)
             lists_.insert(*pendingListId_, pendingList_);
         listGroupDepth_ = 0;
         listLevel_ = -1;
@@ -1519,7 +1521,7 @@ private:
     {
         if (!inOverride_ || !overrideList_ || !overrideNumber_)
             return;
-        if (overrides_.size() < 4096)
+        if (overrides_.size() < limits_.maxTableEntries)
             overrides_.insert(*overrideNumber_, pendingOverride_);
         overrideList_.reset();
         overrideNumber_.reset();
@@ -1535,7 +1537,7 @@ private:
         const auto def = lists_.constFind(list->list);
         if (def == lists_.constEnd())
             return std::nullopt;
-        if (!listCounters_.contains(ls) && listCounters_.size() >= 4096)
+        if (!listCounters_.contains(ls) && listCounters_.size() >= limits_.maxTableEntries)
             return std::nullopt;
         ListCounters &counters = listCounters_[ls];
         const ListLevel &level = def->levels[static_cast<size_t>(ilvl)];
@@ -1650,17 +1652,17 @@ private:
         else if (w == "wmetafile" || w == "emfblip" || w == "macpict" || w == "pmmetafile")
             picture_.kind = RtfPicture::Kind::Metafile;
         else if (w == "picw")
-            pictureSize_.w = std::clamp(n, 0, 1000000);
+            pictureSize_.w = std::clamp(n, 0, limits_.maxPictureSize);
         else if (w == "pich")
-            pictureSize_.h = std::clamp(n, 0, 1000000);
+            pictureSize_.h = std::clamp(n, 0, limits_.maxPictureSize);
         else if (w == "picwgoal")
-            pictureSize_.wGoal = std::clamp(n, 0, 1000000);
+            pictureSize_.wGoal = std::clamp(n, 0, limits_.maxPictureSize);
         else if (w == "pichgoal")
-            pictureSize_.hGoal = std::clamp(n, 0, 1000000);
+            pictureSize_.hGoal = std::clamp(n, 0, limits_.maxPictureSize);
         else if (w == "picscalex")
-            pictureSize_.scaleX = std::clamp(n, 1, 10000);
+            pictureSize_.scaleX = std::clamp(n, 1, limits_.maxPictureScale);
         else if (w == "picscaley")
-            pictureSize_.scaleY = std::clamp(n, 1, 10000);
+            pictureSize_.scaleY = std::clamp(n, 1, limits_.maxPictureScale);
     }
 
     void endPicture()
@@ -1683,7 +1685,8 @@ private:
         }
         picture_.width = w * s.scaleX / 100.0;
         picture_.height = h * s.scaleY / 100.0;
-        if (picture_.data.isEmpty() || state_.fmt.hidden || doc_.pictures.size() >= 100000)
+        if (picture_.data.isEmpty() || state_.fmt.hidden
+            || doc_.pictures.size() >= static_cast<std::size_t>(limits_.maxPictures))
             return;
         // the picture shows where its group was, in the flow around it
         const State &outer = stack_.back();
@@ -1809,14 +1812,14 @@ private:
         if (state_.dest == Dest::LevelText) {
             // bytes below 9 stand for the levels' numbers here
             if (listLevel_ >= 0 && listLevel_ < kListLevels)
-                append(pendingList_.levels[static_cast<size_t>(listLevel_)].text, ch, 64);
+                append(pendingList_.levels[static_cast<size_t>(listLevel_)].text, ch, kMaxLabel);
             return;
         }
         if (ch < 0x20 && ch != u'\t')
             return; // other control characters carry nothing visible
         switch (state_.dest) {
-        case Dest::PnText: append(pnTextAfter_ ? pendingPn_.after : pendingPn_.before, ch, 32); return;
-        case Dest::ShapeName: append(shapeName_, ch, 64); return;
+        case Dest::PnText: append(pnTextAfter_ ? pendingPn_.after : pendingPn_.before, ch, kMaxPnText); return;
+        case Dest::ShapeName: append(shapeName_, ch, kMaxShapeName); return;
         case Dest::Label: putLabel(ch); return;
         case Dest::FontTable:
             if (ch == u';')
@@ -1844,13 +1847,13 @@ private:
         if (!fl.hasLabel)
             fl.labelRun = runFor(state_.fmt);
         fl.hasLabel = true;
-        append(fl.label, ch, 64);
+        append(fl.label, ch, kMaxLabel);
     }
 
     void endColourEntry()
     {
         ++tablesVersion_;
-        if (colours_.size() < 4096)
+        if (colours_.size() < static_cast<std::size_t>(limits_.maxTableEntries))
             colours_.push_back(colour_.set ? std::optional<QColor>(rgb(colour_.rgb)) : std::nullopt);
         colour_ = Colour{};
     }
@@ -1883,10 +1886,7 @@ private:
         RtfRun r = runFor(f);
         if (!runs.empty()) {
             RtfRun &last = runs.back();
-            if (last.picture < 0 && last.font == r.font && last.pointSize == r.pointSize && last.colour == r.colour
-                && last.bold == r.bold && last.italic == r.italic && last.underline == r.underline
-                && last.hidden == r.hidden && last.superscript == r.superscript && last.subscript == r.subscript
-                && last.strike == r.strike && last.highlight == r.highlight && last.styleHint == r.styleHint) {
+            if (last.picture < 0 && last.format() == r.format()) {
                 last.text += QChar(ch);
                 return;
             }
@@ -1897,7 +1897,7 @@ private:
 
     void endFontEntry()
     {
-        if (pendingId_ >= 0 && fonts_.size() < 4096) {
+        if (pendingId_ >= 0 && fonts_.size() < limits_.maxTableEntries) {
             Font f = pendingFont_;
             f.name = pendingName_.trimmed();
             if (f.name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
@@ -1993,21 +1993,13 @@ void cleanBlocks(std::vector<RtfBlock> &blocks)
     }
 }
 
-bool sameFormat(const RtfRun &a, const RtfRun &b)
-{
-    return a.font == b.font && a.pointSize == b.pointSize && a.colour == b.colour && a.bold == b.bold
-           && a.italic == b.italic && a.underline == b.underline && a.hidden == b.hidden
-           && a.superscript == b.superscript && a.subscript == b.subscript && a.strike == b.strike
-           && a.highlight == b.highlight && a.styleHint == b.styleHint;
-}
-
 void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
 {
     if (r.picture >= 0)
         return;
     QString text = r.text;
     text.replace(QChar(0x2028), QLatin1Char('\n'));
-    if (!out.empty() && sameFormat(out.back(), r)) {
+    if (!out.empty() && out.back().format() == r.format()) {
         out.back().text += text;
         return;
     }
@@ -2019,14 +2011,14 @@ void appendRun(std::vector<RtfRun> &out, const RtfRun &r)
 // A paragraph's end, in the formatting of its mark.
 void appendBreak(std::vector<RtfRun> &out, const RtfRun &mark)
 {
-    if (!out.empty() && sameFormat(out.back(), mark)) {
+    if (!out.empty() && out.back().format() == mark.format()) {
         out.back().text += QLatin1Char('\n');
         return;
     }
     RtfRun r = mark;
     r.hidden = false; // a hidden mark still ends its paragraph
     r.text = QStringLiteral("\n");
-    if (!out.empty() && sameFormat(out.back(), r)) {
+    if (!out.empty() && out.back().format() == r.format()) {
         out.back().text += QLatin1Char('\n');
         return;
     }

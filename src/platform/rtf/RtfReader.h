@@ -26,13 +26,21 @@
 #include <memory>
 #include <vector>
 
-class QTextDocument;
-
 namespace somnex {
 
+// What a document may make the reader hold. Past a limit the reader fails
+// (maxBytes, maxDepth) or keeps what it has and drops the rest.
 struct RtfReadLimits {
     qsizetype maxBytes = qsizetype(256) * 1024 * 1024;
-    int maxDepth = 100000;
+    int maxDepth = 100000;      // groups open at once
+    int maxFlows = 64;          // footnotes and text boxes open within one another
+    int maxCodePages = 64;      // code pages read through ICU
+    int maxTableEntries = 4096; // each of: fonts, colours, lists, list overrides, old-style numberings, list counters
+    int maxFootnotes = 100000;
+    int maxPictures = 100000;
+    int maxTabStops = 64;         // of a paragraph
+    int maxPictureSize = 1000000; // \picw, \pich (pixels), \picwgoal, \pichgoal (twips)
+    int maxPictureScale = 10000;  // \picscalex, \picscaley (per cent)
 };
 
 struct RtfParagraphFormat {
@@ -96,14 +104,5 @@ RtfReadResult ReadRtf(QByteArrayView data, const RtfRun &base = {}, const RtfRea
 
 // The text that shows: every run that is not hidden, in order.
 QString RtfPlainText(const std::vector<RtfRun> &runs);
-
-// The family a document's font name stands for on this system: the legacy
-// code-page variants ("Times New Roman Cyr", "Arial CE") are their base family.
-QString RtfFontFamily(const QString &name);
-
-// Replaces the content of doc with the document: text that is not hidden,
-// tables, pictures, and the footnotes after a rule. Each run's font is tried
-// first, then the fallback families.
-void FillRtfDocument(QTextDocument *doc, const RtfDocument &rtf, const QStringList &fallbackFamilies = {});
 
 } // namespace somnex

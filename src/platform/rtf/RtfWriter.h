@@ -7,12 +7,13 @@
 #include <QColor>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace somnex {
 
-struct RtfRun {
-    QString text;
+// How a run's text looks. Two runs of one format read as one run.
+struct RtfRunFormat {
     QString font = QStringLiteral("Arial");
     double pointSize = 9;
     QColor colour = Qt::black;
@@ -21,10 +22,26 @@ struct RtfRun {
     bool superscript = false, subscript = false, strike = false;
     QColor highlight;  // invalid: none
     int styleHint = 0; // QFont::StyleHint of the font's family
-    int picture = -1;  // a picture (its index in the document), text U+FFFC
+    bool operator==(const RtfRunFormat &) const = default;
+};
+
+struct RtfRun : RtfRunFormat {
+    // Written as {text, font, size, colour, bold, italic, underline, hidden}.
+    RtfRun(QString runText = {}, QString fontName = QStringLiteral("Arial"), double size = 9,
+           QColor textColour = Qt::black, bool isBold = false, bool isItalic = false, bool isUnderlined = false,
+           bool isHidden = false)
+        : RtfRunFormat{std::move(fontName), size, textColour, isBold, isItalic, isUnderlined, isHidden},
+          text(std::move(runText))
+    {
+    }
+
+    QString text;
+    int picture = -1; // a picture (its index in the document), text U+FFFC
     // a list item's label: its text as a plain-text export writes it (four
     // spaces a level, the label, a space); shown as the label and a tab
     bool listLabel = false;
+    const RtfRunFormat &format() const { return *this; }
+    bool operator==(const RtfRun &) const = default;
 };
 
 // The RTF document of the runs (ANSI code page 1251, Unicode escapes for

@@ -2,7 +2,7 @@
 
 #include "appstate/AppState.h"
 #include "platform/core/Messages.h"
-#include "platform/core/Shell.h"
+#include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Session.h"
@@ -418,63 +418,64 @@ void TrayMenu::keyReleased(int key)
     Text1->setSelection(c->selectionStart, c->selectionLength);
 }
 
-bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
+// Keys in the word box: Ctrl+N writes a dream where the diary is offered,
+// other keys complete and run.
+bool TrayMenu::wordBoxEvent(QEvent *e)
 {
-    if (watched == Text1) {
-        if (e->type() == QEvent::KeyPress) {
-            auto *k = static_cast<QKeyEvent *>(e);
-            if (diaryArea && k->key() == Qt::Key_N
-                && (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier) {
-                DiaryClick();
-                return true;
-            }
-            if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
-                return false;
-            return keyPressed(k->key());
-        }
-        if (e->type() == QEvent::KeyRelease) {
-            auto *k = static_cast<QKeyEvent *>(e);
-            if (!k->isAutoRepeat())
-                keyReleased(k->key());
-            return false;
-        }
-        if (e->type() == QEvent::MouseMove)
-            HideCur();
-        return false;
-    }
-    if (watched == diaryArea) {
-        if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
-            ShowCur(diaryArea);
-            return e->type() == QEvent::MouseMove;
-        }
-        if (e->type() != QEvent::MouseButtonRelease)
-            return false;
-        const auto *m = static_cast<QMouseEvent *>(e);
-        if (m->button() == Qt::LeftButton && diaryArea->rect().contains(m->position().toPoint())) {
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (diaryArea && k->key() == Qt::Key_N
+            && (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier) {
             DiaryClick();
             return true;
         }
+        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
+        return keyPressed(k->key());
+    }
+    if (e->type() == QEvent::KeyRelease) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (!k->isAutoRepeat())
+            keyReleased(k->key());
         return false;
     }
-    for (std::size_t i = 0; i < kMenuItems.size(); ++i) {
-        QLabel *area = Label18[kMenuItems[i].label];
-        if (watched != area)
-            continue;
-        if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
-            ShowCur(area);
-            position_ = std::int16_t(i + 1);
-            // Not on to the background, which would hide the highlight again.
-            return e->type() == QEvent::MouseMove;
-        }
-        if (e->type() == QEvent::MouseButtonRelease) {
-            auto *m = static_cast<QMouseEvent *>(e);
-            if (m->button() == Qt::LeftButton && area->rect().contains(m->position().toPoint())) {
-                Label18_Click(int(i) + 1);
-                return true;
-            }
-        }
-        return false;
+    if (e->type() == QEvent::MouseMove)
+        HideCur();
+    return false;
+}
+
+// The pointer over an item (the diary's or item number of kMenuItems) and
+// a click on it.
+bool TrayMenu::itemEvent(QLabel *area, std::optional<std::size_t> item, QEvent *e)
+{
+    if (e->type() == QEvent::MouseMove || e->type() == QEvent::Enter) {
+        ShowCur(area);
+        if (item)
+            position_ = std::int16_t(*item + 1);
+        // Not on to the background, which would hide the highlight again.
+        return e->type() == QEvent::MouseMove;
     }
+    if (e->type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto *m = static_cast<QMouseEvent *>(e);
+    if (m->button() != Qt::LeftButton || !area->rect().contains(m->position().toPoint()))
+        return false;
+    if (item)
+        Label18_Click(int(*item) + 1);
+    else
+        DiaryClick();
+    return true;
+}
+
+bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == Text1)
+        return wordBoxEvent(e);
+    if (watched == diaryArea)
+        return itemEvent(diaryArea, std::nullopt, e);
+    for (std::size_t i = 0; i < kMenuItems.size(); ++i)
+        if (watched == Label18[kMenuItems[i].label])
+            return itemEvent(Label18[kMenuItems[i].label], i, e);
     return QWidget::eventFilter(watched, e);
 }
 

@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -90,6 +92,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *) override;
 
 private:
+    bool wordBoxEvent(QEvent *e);
+    bool itemEvent(QLabel *area, std::optional<std::size_t> item, QEvent *e);
     // True when the key was used.
     bool keyPressed(int key);
     void keyReleased(int key);

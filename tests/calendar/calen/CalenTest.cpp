@@ -2,7 +2,6 @@
 #include "calendar/calen/PhasePicture.h"
 
 #include "appstate/AppState.h"
-#include "calendar/calen/TzScope.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
 #include "options/optionsform/OptionsForm.h"
@@ -12,6 +11,7 @@
 #include "support/Process.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
+#include "support/TzScope.h"
 
 #include "astro/mMath.h"
 
@@ -50,7 +50,7 @@ double plus(double date, qint64 seconds)
 // New moons at 12:00 on day 46000 (2025-12-09) and 18:00 on day 46029,
 // moonrise at 06:00 every day, local time universal time. Counts the
 // lunations asked for.
-LunarEngine constructedEngine(std::shared_ptr<int> calls = nullptr)
+LunarEngine constructedEngine(const std::shared_ptr<int> &calls = nullptr)
 {
     return {[calls](double) {
                 if (calls)

@@ -44,7 +44,7 @@ public:
         words.addRun(run);
         words.finish();
     }
-    const WordIndex &diaryWords() override { return words; }
+    const dictionary::WordIndex &diaryWords() override { return words; }
     int diaryWordsGeneration() override { return 1; }
     std::vector<TolkBook> diaryBooks() override
     {
@@ -60,7 +60,7 @@ public:
     void openInterpretation(const QString &headword) override { opened << headword; }
     Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
 
-    WordIndex words;
+    dictionary::WordIndex words;
     QStringList opened;
 };
 
@@ -91,7 +91,7 @@ protected:
     QStringList marked(DiaryWindow &w)
     {
         QStringList out;
-        for (const SymbolMark &m : w.marks())
+        for (const dictionary::SymbolMark &m : w.marks())
             out << shownText(w).mid(m.start, m.length) + "=" + host.words.word(m.item);
         return out;
     }

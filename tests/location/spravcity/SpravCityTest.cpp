@@ -50,7 +50,7 @@ class Directory : public ::testing::Test {
 protected:
     QString write(const QString &text)
     {
-        const QString path = dir.filePath(u"City.csv"_qs);
+        QString path = dir.filePath(u"City.csv"_qs);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(ansi::fromUnicode(text));

@@ -66,9 +66,9 @@ QByteArray run(const QString &command)
     return out;
 }
 
-void expectSameRows(JetFile &db, const TableDefinition &definition)
+void expectSameRows(JetFile &db, const TableDefinition &definition, const NarrowColumns &narrow = {})
 {
-    const TableData t = db.readTable(definition.name);
+    const TableData t = db.readTable(definition.name, narrow);
     ASSERT_EQ(t.rowCount(), static_cast<qsizetype>(definition.rows.size())) << definition.name.toStdString();
     ASSERT_EQ(t.columns().size(), static_cast<qsizetype>(definition.columns.size()));
     for (std::size_t c = 0; c < definition.columns.size(); ++c) {
@@ -134,8 +134,31 @@ TEST(JetWriter, OurReaderReadsItBack)
 
     JetFile db(writeDatabase(tables));
     EXPECT_EQ(db.tableNames(), (QStringList{QStringLiteral("Book"), QStringLiteral("Config")}));
-    for (const auto &definition : tables)
+    // every value reads back the same whichever memo columns are held as bytes
+    const NarrowColumns everyColumn = [](const QString &) { return true; };
+    for (const auto &definition : tables) {
+        SCOPED_TRACE(definition.name.toStdString());
         expectSameRows(db, definition);
+        expectSameRows(db, definition, everyColumn);
+    }
+    // the reader's choice holds memo columns as bytes, never text columns
+    struct Case {
+        const char *what;
+        NarrowColumns narrow;
+        bool listWide, textWide, linksWide;
+    };
+    const Case cases[] = {
+        {"no choice", {}, true, true, true},
+        {"every column", everyColumn, true, false, false},
+        {"all but Links", [](const QString &c) { return c.compare(u"links", Qt::CaseInsensitive) != 0; }, true, false,
+         true},
+    };
+    for (const Case &c : cases) {
+        const TableData t = db.readTable(QStringLiteral("Book"), c.narrow);
+        EXPECT_EQ(t.isWide(0, t.column(u"List")), c.listWide) << c.what;
+        EXPECT_EQ(t.isWide(0, t.column(u"Text")), c.textWide) << c.what;
+        EXPECT_EQ(t.isWide(0, t.column(u"Links")), c.linksWide) << c.what;
+    }
     EXPECT_THROW(db.readTable(QStringLiteral("Missing")), somnex::Error);
     EXPECT_THROW(db.readTable(QStringLiteral("MSysObjects2")), somnex::Error);
 }
@@ -209,7 +232,7 @@ TEST(JetReader, MalformedImagesRaiseErrors)
             }
         }
     }
-    QByteArray random(20 * 4096, '\0');
+    QByteArray random(qsizetype(20) * 4096, '\0');
     std::mt19937 rng(7);
     for (auto &ch : random)
         ch = static_cast<char>(rng());
@@ -221,9 +244,9 @@ TEST(JetReader, MalformedImagesRaiseErrors)
     usage[2 * 4096 + 58] = '\x7F'; // usage map on a page far beyond the end
 
     const QByteArray cases[] = {good.left(4096),
-                                good.left(3 * 4096),
-                                QByteArray(8 * 4096, '\0'),
-                                good.left(22) + QByteArray(8 * 4096, '\0'),
+                                good.left(qsizetype(3) * 4096),
+                                QByteArray(qsizetype(8) * 4096, '\0'),
+                                good.left(22) + QByteArray(qsizetype(8) * 4096, '\0'),
                                 random,
                                 chain,
                                 tdef,

@@ -82,7 +82,7 @@ std::pair<int, int> compareWithMdbExport(const QString &path)
 
 uint16_t rowOffset(const QByteArray &image, qsizetype page, int row)
 {
-    const qsizetype at = page * 4096 + 14 + 2 * row;
+    const qsizetype at = qsizetype(page) * 4096 + 14 + 2 * qsizetype(row);
     return static_cast<uint16_t>(static_cast<uint8_t>(image[at]) | static_cast<uint8_t>(image[at + 1]) << 8);
 }
 

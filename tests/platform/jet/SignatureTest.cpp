@@ -20,7 +20,7 @@ QByteArray bytes(const std::array<char, kSignatureLength> &a)
 
 QString put(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
-    const QString path = dir.filePath(name);
+    QString path = dir.filePath(name);
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(content);

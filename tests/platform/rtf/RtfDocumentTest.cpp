@@ -1,6 +1,7 @@
 // What the reader makes of the constructs word processors write: the
 // document's structure (paragraphs, tables, footnotes, pictures) and how it
 // is put into a QTextDocument.
+#include "platform/rtf/RtfLayout.h"
 #include "platform/rtf/RtfReader.h"
 #include "support/QtPrint.h"
 
@@ -248,7 +249,7 @@ TEST(RtfDocument, LargeAndDeepDocuments)
 {
     // picture data beyond the old 16 MiB bound, a text-only document that nests deep
     QByteArray big = "{\\rtf1 before{\\pict\\pngblip ";
-    big += QByteArray(17 * 1024 * 1024, 'a');
+    big += QByteArray(qsizetype(17) * 1024 * 1024, 'a');
     big += "}after}";
     const RtfReadResult r = ReadRtf(big);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();

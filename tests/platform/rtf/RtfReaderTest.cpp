@@ -1,3 +1,4 @@
+#include "platform/rtf/RtfLayout.h"
 #include "platform/rtf/RtfReader.h"
 
 #include <QTextBlock>

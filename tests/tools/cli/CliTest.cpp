@@ -28,7 +28,7 @@ protected:
         const QString folder = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Books";
         QDir().mkpath(folder);
         auto write = [&](const QString &file, const QString &name,
-                         std::vector<std::tuple<const char *, const char *, const char *>> entries) {
+                         const std::vector<std::tuple<const char *, const char *, const char *>> &entries) {
             BookContent b;
             b.name = b.heading = name;
             b.color = QStringLiteral("139");

@@ -1,10 +1,10 @@
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include "astro/Moonday.h"
 #include "astro/mMath.h"
 #include "astro/mRiseSet.h"
-#include "calendar/calen/TzScope.h"
 #include "calendar/tables/DreamTables.h"
+#include "support/TzScope.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@ using namespace somnex::calendar;
 
 namespace {
 
+constexpr qint64 kMinute = 60;
 constexpr qint64 kHour = 3600;
 constexpr qint64 kDay = 86400;
 
@@ -248,15 +249,15 @@ TEST(MoonList, NoLunarDayEndsAfterTheClosingNewMoon)
     // and the lunation opening at 00:28 so that the scan of days reaches the
     // day after it: two moonrises lie after the closing new moon.
     FakeEngine f;
-    f.opening = plus(46000.0, 28 * 60 + 48);
-    f.closing = plus(46029.0, kHour + 12 * 60);
-    f.rise = dailyRise(2 * kHour + 24 * 60);
-    const MoonListResult r = MoonList(plus(f.closing, -30 * 60), {}, f.engine());
+    f.opening = plus(46000.0, 28 * kMinute + 48);
+    f.closing = plus(46029.0, kHour + 12 * kMinute);
+    f.rise = dailyRise(2 * kHour + 24 * kMinute);
+    const MoonListResult r = MoonList(plus(f.closing, -30 * kMinute), {}, f.engine());
     expectIncreasingWithin(r, "closing");
     EXPECT_EQ(toSeconds(r.boundaries.last()), toSeconds(f.closing));
     ASSERT_TRUE(r.found);
     EXPECT_EQ(toSeconds(r.end), toSeconds(f.closing));
-    EXPECT_EQ(toSeconds(r.start), toSeconds(plus(46028.0, 2 * kHour + 24 * 60)));
+    EXPECT_EQ(toSeconds(r.start), toSeconds(plus(46028.0, 2 * kHour + 24 * kMinute)));
 }
 
 TEST(MoonList, TheLastLunarDayEndsAtTheClosingNewMoon)
@@ -312,7 +313,7 @@ TEST(MoonList, RealLunationsHoldEveryMoonriseInOrder)
     for (const Place &p : places) {
         TzScope tz(p.zone);
         for (int k = 0; k < 13; ++k) {
-            const double local = plus(at(2026, 1, 10, 21, 0), qint64(k) * (29 * kDay + 12 * kHour + 44 * 60));
+            const double local = plus(at(2026, 1, 10, 21, 0), qint64(k) * (29 * kDay + 12 * kHour + 44 * kMinute));
             const double universal = astro::LocalToUniversal(local);
             const MoonListResult r = MoonList(universal, p.at);
             const std::string what = std::string(p.zone) + " lunation " + std::to_string(k);

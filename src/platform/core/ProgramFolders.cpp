@@ -1,4 +1,4 @@
-#include "platform/core/Shell.h"
+#include "platform/core/ProgramFolders.h"
 
 #include "platform/core/Identity.h"
 
@@ -30,7 +30,7 @@ QString SharedDataFolder()
     if (!env.isEmpty()) {
         // the folder above "ZUL Programming", or the program's own data
         // folder below it: both name the same place
-        const QString given = QDir::cleanPath(QString::fromLocal8Bit(env));
+        QString given = QDir::cleanPath(QString::fromLocal8Bit(env));
         const QString own = QLatin1Char('/') + QLatin1String(kDataSubfolder);
         if (given.endsWith(own))
             return given.chopped(own.size()).isEmpty() ? QStringLiteral("/") : given.chopped(own.size());
@@ -59,7 +59,7 @@ QString TextsFolderFor(const QString &shared)
 
 QString CityFilePath()
 {
-    const QString beside = AddSlash(ProgramFolder()) + QStringLiteral("City.csv");
+    QString beside = AddSlash(ProgramFolder()) + QStringLiteral("City.csv");
     if (QFileInfo::exists(beside))
         return beside;
     return AddSlash(SharedDataFolder()) + QLatin1String(kDataSubfolder) + QStringLiteral("/City.csv");

@@ -1,6 +1,6 @@
 #pragma once
-// What the program asks of the operating system: its version, the data
-// folders, the program's own folder and name, twips.
+// Where the program finds itself and its shared data: its own folder and
+// name, the shared data folder and the books, texts and places in it.
 
 #include "platform/core/Identity.h"
 
@@ -26,22 +26,5 @@ QString TextsFolderFor(const QString &sharedDataFolder);
 
 // City.csv: beside the program when there, otherwise in the product's data folder.
 QString CityFilePath();
-
-// Twips (1/1440 inch) and pixels at 15 twips per pixel.
-inline constexpr int kTwipsPerPixel = 15;
-// Pixels of a twip value, rounded; values beyond what a screen can hold (a
-// hand-edited setting of 1e12) are held to a quarter of the int range.
-inline int TwipsToPixels(double twips)
-{
-    if (!(twips == twips))
-        return 0;
-    const double px = twips / kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5);
-    constexpr double limit = 536870911.0;
-    return static_cast<int>(px > limit ? limit : px < -limit ? -limit : px);
-}
-inline double PixelsToTwips(int px)
-{
-    return double(px) * kTwipsPerPixel;
-}
 
 } // namespace somnex

@@ -6,7 +6,7 @@
 // With SOMNEX_LUNAR_TABLE_OUT set to a file name the test writes the table
 // from the code as it stands instead of comparing.
 
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/core/Shell.h"
+#include "platform/core/ProgramFolders.h"
 
 #include <gtest/gtest.h>
 

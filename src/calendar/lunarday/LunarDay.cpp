@@ -1,4 +1,4 @@
-#include "calendar/calen/LunarDay.h"
+#include "calendar/lunarday/LunarDay.h"
 
 #include "astro/Moonday.h"
 #include "astro/mMath.h"
