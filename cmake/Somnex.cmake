@@ -35,6 +35,26 @@ function(somnex_library name)
   set_property(GLOBAL APPEND PROPERTY SOMNEX_LIBRARIES ${name})
 endfunction()
 
+# Modules: shared libraries a program loads when it needs them (QLibrary),
+# not linked. They go to the private library folder, <libdir>/somnex, both
+# installed and in the build tree, which is laid out like an installation:
+# a program finds them at SOMNEX_MODULE_RELATIVE_DIR from its own folder.
+set(SOMNEX_MODULE_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}/somnex")
+file(RELATIVE_PATH SOMNEX_MODULE_RELATIVE_DIR "${CMAKE_INSTALL_FULL_BINDIR}"
+     "${CMAKE_INSTALL_FULL_LIBDIR}/somnex")
+set(SOMNEX_BUILD_MODULE_DIR "${CMAKE_BINARY_DIR}/${SOMNEX_MODULE_INSTALL_DIR}")
+
+# somnex_module(name SOURCES ... [DEPS ...])
+function(somnex_module name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} MODULE ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${SOMNEX_BUILD_MODULE_DIR}")
+  somnex_warnings(${name})
+  set_property(GLOBAL APPEND PROPERTY SOMNEX_LIBRARIES ${name})
+  install(TARGETS ${name} LIBRARY DESTINATION "${SOMNEX_MODULE_INSTALL_DIR}")
+endfunction()
+
 # somnex_test(name SOURCES ... [DEPS ...] [QT])  QT: a QApplication runs the tests (offscreen).
 function(somnex_test name)
   cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
@@ -121,7 +141,8 @@ somnex_level(3 somnex_packedtext somnex_dictionary somnex_wordindex somnex_words
   somnex_tolkdoc somnex_reading_catalogue somnex_literature somnex_location somnex_calendar_core
   somnex_lunarday somnex_appstate somnex_diary)
 somnex_level(4 somnex_support somnex_options_ui somnex_calendar_ui somnex_spravcity somnex_reading_ui
-  somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui somnex_diary_ui)
+  somnex_tray somnex_traymenu somnex_optionsform somnex_calen_ui somnex_diary_ui
+  somnex_diary_charts_api somnex_diary_charts)
 somnex_level(5 somnex_shell_ui)
 
 # The targets a target links directly (generator expressions reduced to the
