@@ -36,12 +36,18 @@ function(somnex_library name)
 endfunction()
 
 # Modules: shared libraries a program loads when it needs them (QLibrary),
-# not linked. They go to the private library folder, <libdir>/somnex, both
+# not linked. They go to the private library folder, <libdir>/<triplet>/somnex
+# (the package installs to /usr whatever the prefix, and a folder right below
+# /usr/lib would make CPack call ldconfig from the package's scripts), both
 # installed and in the build tree, which is laid out like an installation:
 # a program finds them at SOMNEX_MODULE_RELATIVE_DIR from its own folder.
-set(SOMNEX_MODULE_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}/somnex")
+set(SOMNEX_MODULE_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}")
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT CMAKE_INSTALL_LIBDIR MATCHES "/${CMAKE_LIBRARY_ARCHITECTURE}$")
+  string(APPEND SOMNEX_MODULE_INSTALL_DIR "/${CMAKE_LIBRARY_ARCHITECTURE}")
+endif()
+string(APPEND SOMNEX_MODULE_INSTALL_DIR "/somnex")
 file(RELATIVE_PATH SOMNEX_MODULE_RELATIVE_DIR "${CMAKE_INSTALL_FULL_BINDIR}"
-     "${CMAKE_INSTALL_FULL_LIBDIR}/somnex")
+     "${CMAKE_INSTALL_PREFIX}/${SOMNEX_MODULE_INSTALL_DIR}")
 set(SOMNEX_BUILD_MODULE_DIR "${CMAKE_BINARY_DIR}/${SOMNEX_MODULE_INSTALL_DIR}")
 
 # somnex_module(name SOURCES ... [DEPS ...])

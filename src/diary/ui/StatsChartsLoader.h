@@ -5,7 +5,7 @@
 //
 // It is looked for in one folder: SOMNEX_CHARTS_DIR when that is set,
 // otherwise the private library folder beside the executable's
-// (<prefix>/bin → <prefix>/lib/…/somnex), which the build tree mirrors for its
+// (<prefix>/bin → <prefix>/lib/<triplet>/somnex), which the build tree mirrors for its
 // programs, tests and benchmarks alike.
 
 #include <QString>

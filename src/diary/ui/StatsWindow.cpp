@@ -28,7 +28,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
