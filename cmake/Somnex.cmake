@@ -35,6 +35,32 @@ function(somnex_library name)
   set_property(GLOBAL APPEND PROPERTY SOMNEX_LIBRARIES ${name})
 endfunction()
 
+# Modules: shared libraries a program loads when it needs them (QLibrary),
+# not linked. They go to the private library folder, <libdir>/<triplet>/somnex
+# (the package installs to /usr whatever the prefix, and a folder right below
+# /usr/lib would make CPack call ldconfig from the package's scripts), both
+# installed and in the build tree, which is laid out like an installation:
+# a program finds them at SOMNEX_MODULE_RELATIVE_DIR from its own folder.
+set(SOMNEX_MODULE_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}")
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT CMAKE_INSTALL_LIBDIR MATCHES "/${CMAKE_LIBRARY_ARCHITECTURE}$")
+  string(APPEND SOMNEX_MODULE_INSTALL_DIR "/${CMAKE_LIBRARY_ARCHITECTURE}")
+endif()
+string(APPEND SOMNEX_MODULE_INSTALL_DIR "/somnex")
+file(RELATIVE_PATH SOMNEX_MODULE_RELATIVE_DIR "${CMAKE_INSTALL_FULL_BINDIR}"
+     "${CMAKE_INSTALL_PREFIX}/${SOMNEX_MODULE_INSTALL_DIR}")
+set(SOMNEX_BUILD_MODULE_DIR "${CMAKE_BINARY_DIR}/${SOMNEX_MODULE_INSTALL_DIR}")
+
+# somnex_module(name SOURCES ... [DEPS ...])
+function(somnex_module name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} MODULE ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${SOMNEX_BUILD_MODULE_DIR}")
+  somnex_warnings(${name})
+  set_property(GLOBAL APPEND PROPERTY SOMNEX_LIBRARIES ${name})
+  install(TARGETS ${name} LIBRARY DESTINATION "${SOMNEX_MODULE_INSTALL_DIR}")
+endfunction()
+
 # somnex_test(name SOURCES ... [DEPS ...] [QT])  QT: a QApplication runs the tests (offscreen).
 function(somnex_test name)
   cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
@@ -121,7 +147,8 @@ somnex_level(3 somnex_dictionary_packedtext somnex_dictionary_books somnex_dicti
   somnex_reading_tolkdoc somnex_reading_catalogue somnex_literature somnex_location_core somnex_calendar_tables
   somnex_calendar_lunarday somnex_appstate somnex_diary)
 somnex_level(4 somnex_support somnex_options_slider somnex_calendar_picker somnex_location_spravcity somnex_reading_ui
-  somnex_tray somnex_tray_menu somnex_options_optionsform somnex_calendar_calen somnex_diary_ui)
+  somnex_tray somnex_tray_menu somnex_options_optionsform somnex_calendar_calen somnex_diary_ui
+  somnex_diary_charts_api somnex_diary_charts)
 somnex_level(5 somnex_shell)
 
 # The targets a target links directly (generator expressions reduced to the

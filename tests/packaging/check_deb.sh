@@ -17,7 +17,7 @@ esac
 info=$(dpkg-deb --info "$deb") || { echo "FAIL: dpkg-deb cannot read $deb"; exit 1; }
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for dep in libqt6widgets6 libqt6printsupport6 libqt6svg6 libmdb3 libc6 qt6-translations-l10n fonts-dejavu-core; do
+for dep in libqt6widgets6 libqt6printsupport6 libqt6svg6 libqt6charts6 libmdb3 libc6 qt6-translations-l10n fonts-dejavu-core; do
     grep -q "\b$dep\b" <<<"$depends" || fail "Depends lacks $dep"
 done
 grep -q '^ Package: zul-somnex$' <<<"$info" || fail "package name"
@@ -38,6 +38,10 @@ for path in ./usr/bin/somnex ./usr/bin/somnex-cli ./usr/bin/somnex-book \
     grep -qxF "$path" <<<"$contents" || fail "missing $path"
 done
 grep -q "^$data/Texts/.*\.lit$" <<<"$contents" || fail "no articles in the package"
+# The statistics' charts: a module in the private library folder, which the
+# program loads when the window opens and does not link.
+charts=$(grep -E '^\./usr/lib/[^/]+/somnex/libsomnex_diary_charts\.so$' <<<"$contents")
+[ -n "$charts" ] || fail "missing the charts' module ./usr/lib/<triplet>/somnex/libsomnex_diary_charts.so"
 
 # The programs run from the unpacked tree and find their data beside it.
 dpkg-deb -x "$deb" "$root/inst" || fail "dpkg-deb -x"
@@ -49,6 +53,10 @@ out=$("$root/inst/usr/bin/somnex-cli" lookup "$word") || fail "somnex-cli lookup
 grep -q "сонник" <<<"$out" || fail "lookup of $word shows no book heading"
 "$root/inst/usr/bin/somnex-book" info "$root/inst/usr/share/ZUL Programming/ZUL Somnex/3.1/Books/narodny.book" >/dev/null \
     || fail "somnex-book info on the packaged book"
+if [ -n "$charts" ]; then
+    ldd "$root/inst/${charts#./}" | grep -q 'not found' && fail "the charts' module lacks libraries: $(ldd "$root/inst/${charts#./}")"
+    readelf -d "$root/inst/usr/bin/somnex" | grep -q 'NEEDED.*Charts' && fail "somnex links Qt Charts"
+fi
 [ -e "$root/data/ZUL Programming" ] && [ -n "$(find "$root/data" -type f)" ] && fail "a lookup wrote into the user's data folder"
 
 # lintian: errors fail; warnings are listed.

@@ -2,15 +2,11 @@
 
 #include "diary/DiaryStore.h"
 #include "diary/LunarSnapshot.h"
+#include "diary/charts/StatsCharts.h"
+#include "diary/ui/StatsChartsLoader.h"
 #include "platform/core/Messages.h"
 #include "platform/error/Error.h"
 
-#include <QAbstractBarSeries>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
@@ -20,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QLocale>
 #include <QPainter>
@@ -32,7 +27,9 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
+
+#include <limits>
+#include <vector>
 
 namespace somnex::diary {
 
@@ -42,12 +39,8 @@ const QString kTitle = QStringLiteral("Статистика дневника");
 
 QPointer<StatsWindow> g_window;
 
-// How many months the month charts label one by one; beyond, by year.
-constexpr int kMonthLabels = 18;
 // The size the charts are printed and saved at (logical pixels).
 constexpr QSize kChartsPicture(1200, 800);
-// How many lunar days the lunar chart labels together.
-constexpr qsizetype kLunarLabelStep = 5;
 // How many names each list shows.
 constexpr int kListLength = 50;
 
@@ -64,7 +57,6 @@ constexpr Figure kFigures[] = {
     {"nightmareShareValue", "Кошмаров:"},     {"moodValue", "Среднее настроение:"},
 };
 
-const char *const kShortMonths[] = {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"};
 const char *const kMonths[] = {"январь", "февраль", "март",     "апрель",  "май",    "июнь",
                                "июль",   "август",  "сентябрь", "октябрь", "ноябрь", "декабрь"};
 
@@ -90,150 +82,9 @@ QTableWidgetItem *cell(const QString &text, bool number = true)
     return item;
 }
 
-// The month axis: a value axis over the months' indexes, labelled by month
-// (the years in its title) for a short period and by year for a long one.
-QCategoryAxis *monthAxis(const QList<MonthStats> &months)
+double orNaN(const std::optional<double> &v)
 {
-    auto *axis = new QCategoryAxis;
-    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
-    const auto n = static_cast<double>(months.size());
-    axis->setRange(-0.5, std::max(0.5, n - 0.5));
-    if (months.isEmpty())
-        return axis;
-    if (months.size() <= kMonthLabels) {
-        for (qsizetype i = 0; i < months.size(); ++i)
-            axis->append(QString::fromUtf8(kShortMonths[months[i].month - 1]), static_cast<double>(i) + 0.5);
-        const int first = months.constFirst().year;
-        const int last = months.constLast().year;
-        axis->setTitleText(first == last ? QString::number(first) : QStringLiteral("%1–%2").arg(first).arg(last));
-        return axis;
-    }
-    for (qsizetype i = 0; i < months.size(); ++i) {
-        const MonthStats &m = months[i];
-        if (m.month == 12 || i + 1 == months.size())
-            axis->append(QString::number(m.year), static_cast<double>(i) + 0.5);
-    }
-    return axis;
-}
-
-QChart *newChart(const QString &title)
-{
-    auto *chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setVisible(false);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    return chart;
-}
-
-QValueAxis *valueAxis(double min, double max, const QString &format)
-{
-    auto *axis = new QValueAxis;
-    axis->setRange(min, max);
-    axis->setLabelFormat(format);
-    return axis;
-}
-
-QChart *dreamsChart(const QList<MonthStats> &months)
-{
-    QChart *chart = newChart(QStringLiteral("Снов в месяц"));
-    auto *set = new QBarSet(QStringLiteral("Снов"));
-    int most = 0;
-    for (const MonthStats &m : months) {
-        *set << m.dreams;
-        most = std::max(most, m.dreams);
-    }
-    auto *series = new QBarSeries;
-    series->setBarWidth(0.8);
-    series->append(set);
-    chart->addSeries(series);
-    QCategoryAxis *x = monthAxis(months);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    QValueAxis *y = valueAxis(0, std::max(1, most), QStringLiteral("%d"));
-    y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
-    return chart;
-}
-
-QLineSeries *monthLine(const QList<MonthStats> &months, const QString &name,
-                       std::optional<double> (*value)(const MonthStats &))
-{
-    auto *line = new QLineSeries;
-    line->setName(name);
-    for (qsizetype i = 0; i < months.size(); ++i)
-        if (const std::optional<double> v = value(months[i]))
-            line->append(static_cast<double>(i), *v);
-    return line;
-}
-
-QChart *sharesChart(const QList<MonthStats> &months)
-{
-    QChart *chart = newChart(QStringLiteral("Осознанные сны и кошмары, % снов месяца"));
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    QCategoryAxis *x = monthAxis(months);
-    QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    const auto lucid = [](const MonthStats &m) {
-        return m.lucidShare ? std::optional<double>(*m.lucidShare * 100) : std::nullopt;
-    };
-    const auto nightmare = [](const MonthStats &m) {
-        return m.nightmareShare ? std::optional<double>(*m.nightmareShare * 100) : std::nullopt;
-    };
-    for (QLineSeries *line : {monthLine(months, QStringLiteral("осознанные"), lucid),
-                              monthLine(months, QStringLiteral("кошмары"), nightmare)}) {
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-    }
-    return chart;
-}
-
-QChart *moodChart(const QList<MonthStats> &months)
-{
-    QChart *chart = newChart(QStringLiteral("Настроение снов, среднее за месяц (от −2 до +2)"));
-    QCategoryAxis *x = monthAxis(months);
-    QValueAxis *y = valueAxis(-2, 2, QStringLiteral("%+d"));
-    y->setTickCount(5);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    QLineSeries *line =
-        monthLine(months, QStringLiteral("настроение"), [](const MonthStats &m) { return m.moodAverage; });
-    line->setPointsVisible(true);
-    chart->addSeries(line);
-    line->attachAxis(x);
-    line->attachAxis(y);
-    return chart;
-}
-
-QChart *lunarChart(const QList<FulfilmentRow> &rows)
-{
-    QChart *chart = newChart(QStringLiteral("Сбылось по лунным дням, % (дни с тремя отметками и больше)"));
-    auto *set = new QBarSet(QStringLiteral("Сбылось, %"));
-    for (const FulfilmentRow &r : rows)
-        *set << r.percent.value_or(0.0);
-    auto *series = new QBarSeries;
-    series->setBarWidth(0.8);
-    series->append(set);
-    chart->addSeries(series);
-    // Thirty labels do not fit under the bars: five days a label.
-    auto *x = new QCategoryAxis;
-    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
-    x->setRange(-0.5, static_cast<double>(rows.size()) - 0.5);
-    for (qsizetype first = 0; first < rows.size(); first += kLunarLabelStep) {
-        const qsizetype last = std::min(first + kLunarLabelStep, rows.size()) - 1;
-        x->append(QStringLiteral("%1–%2").arg(rows[first].key).arg(rows[last].key), static_cast<double>(last) + 0.5);
-    }
-    x->setTitleText(QStringLiteral("лунный день"));
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
-    return chart;
+    return v.value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 } // namespace
@@ -320,6 +171,10 @@ QWidget *StatsWindow::buildPeriodRow()
     connect(yearBox_, &QSpinBox::valueChanged, this, &StatsWindow::periodChanged);
     connect(refresh, &QPushButton::clicked, this, &StatsWindow::refresh);
     connect(png, &QPushButton::clicked, this, &StatsWindow::saveAsPng);
+    if (!charts_) {
+        png->setEnabled(false);
+        png->setToolTip(QStringLiteral("Графики недоступны"));
+    }
     connect(print, &QPushButton::clicked, this, &StatsWindow::print);
     return row;
 }
@@ -388,24 +243,22 @@ QWidget *StatsWindow::buildOverview()
 
 QWidget *StatsWindow::buildCharts()
 {
-    chartsPage_ = new QWidget;
+    QString reason;
+    charts_ = loadStatsCharts(&reason);
+    if (charts_) {
+        chartsPage_ = charts_->createPage();
+    } else {
+        // The rest of the window does without them.
+        chartsPage_ = new QWidget;
+        auto *note = new QLabel(QStringLiteral("Графики недоступны: ") + reason);
+        note->setObjectName(QStringLiteral("chartsUnavailable"));
+        note->setAlignment(Qt::AlignCenter);
+        note->setWordWrap(true);
+        note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto *v = new QVBoxLayout(chartsPage_);
+        v->addWidget(note);
+    }
     chartsPage_->setObjectName(QStringLiteral("chartsPage"));
-    auto *grid = new QGridLayout(chartsPage_);
-    const auto view = [](const char *name) {
-        auto *v = new QChartView(new QChart);
-        v->setObjectName(QString::fromLatin1(name));
-        v->setRenderHint(QPainter::Antialiasing);
-        v->setMinimumSize(300, 220);
-        return v;
-    };
-    dreamsChart_ = view("dreamsChart");
-    sharesChart_ = view("sharesChart");
-    moodChart_ = view("moodChart");
-    lunarChart_ = view("lunarChart");
-    grid->addWidget(dreamsChart_, 0, 0);
-    grid->addWidget(sharesChart_, 0, 1);
-    grid->addWidget(moodChart_, 1, 0);
-    grid->addWidget(lunarChart_, 1, 1);
     return chartsPage_;
 }
 
@@ -609,46 +462,38 @@ void StatsWindow::showTables()
     fulfilmentNote_->setText(note);
 }
 
-void StatsWindow::setChart(QChartView *view, QChart *chart)
-{
-    QChart *old = view->chart();
-    view->setChart(chart);
-    delete old;
-}
-
 void StatsWindow::showCharts()
 {
-    setChart(dreamsChart_, dreamsChart(stats_.months));
-    setChart(sharesChart_, sharesChart(stats_.months));
-    setChart(moodChart_, moodChart(stats_.months));
-    setChart(lunarChart_, lunarChart(stats_.fulfilment.byLunarDay));
+    if (!charts_)
+        return;
+    std::vector<StatsChartMonth> months;
+    months.reserve(static_cast<size_t>(stats_.months.size()));
+    for (const MonthStats &m : stats_.months)
+        months.push_back(
+            {m.year, m.month, m.dreams, orNaN(m.lucidShare), orNaN(m.nightmareShare), orNaN(m.moodAverage)});
+    std::vector<StatsChartLunarDay> lunar;
+    lunar.reserve(static_cast<size_t>(stats_.fulfilment.byLunarDay.size()));
+    for (const FulfilmentRow &r : stats_.fulfilment.byLunarDay)
+        lunar.push_back({r.key, orNaN(r.percent)});
+    const StatsChartData chartData{months.data(), static_cast<int>(months.size()), lunar.data(),
+                                   static_cast<int>(lunar.size())};
+    charts_->showCharts(chartsPage_, &chartData);
     applyChartTheme();
 }
 
 void StatsWindow::applyChartTheme()
 {
-    const bool dark = palette().color(QPalette::Window).lightness() < 128;
-    for (QChartView *v : {dreamsChart_, sharesChart_, moodChart_, lunarChart_}) {
-        QChart *chart = v->chart();
-        chart->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-        chart->setBackgroundBrush(palette().brush(QPalette::Base));
-        chart->setTitleBrush(palette().brush(QPalette::Text));
-        const QFont font = this->font();
-        chart->setTitleFont(font);
-        chart->legend()->setLabelColor(palette().color(QPalette::Text));
-        for (QAbstractAxis *axis : chart->axes()) {
-            axis->setLabelsColor(palette().color(QPalette::Text));
-            axis->setLabelsFont(font);
-            axis->setTitleBrush(palette().brush(QPalette::Text));
-            axis->setTitleFont(font);
-        }
-    }
+    if (!charts_)
+        return;
+    const QPalette palette = this->palette();
+    const QFont font = this->font();
+    charts_->applyTheme(chartsPage_, &palette, &font);
 }
 
 void StatsWindow::changeEvent(QEvent *e)
 {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::PaletteChange && dreamsChart_)
+    if (e->type() == QEvent::PaletteChange)
         applyChartTheme();
 }
 

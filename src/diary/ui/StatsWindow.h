@@ -7,6 +7,8 @@
 // The window reads the diary when opened and on "Обновить"; choosing another
 // period counts again what was read. The charts take the dark theme when the
 // window's palette is dark. They can be printed or saved as a PNG picture.
+// They are drawn by a module loaded when a window is built (StatsChartsLoader.h);
+// without it the charts' tab says why, and the rest of the window is the same.
 
 #include "diary/Entry.h"
 #include "diary/Stats.h"
@@ -15,8 +17,6 @@
 #include <QList>
 #include <QWidget>
 
-class QChart;
-class QChartView;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -30,6 +30,7 @@ class QTabWidget;
 namespace somnex::diary {
 
 class DiaryStore;
+struct StatsChartsApi;
 
 class StatsWindow : public QWidget {
     Q_OBJECT
@@ -83,7 +84,6 @@ private:
     void showTables();
     void showCharts();
     void fillTable(QTableWidget *table, const QList<FulfilmentRow> &rows, bool weekdays);
-    void setChart(QChartView *view, QChart *chart);
     void renderCharts(QPainter *painter) const;
     void applyChartTheme();
     void symbolActivated(QListWidgetItem *item, bool byMouse);
@@ -106,11 +106,10 @@ private:
     QListWidget *tagList_ = nullptr;
     QListWidget *peopleList_ = nullptr;
     QListWidget *placeList_ = nullptr;
+    // The charts' module, loaded when the window is built; nullptr when it
+    // cannot be, and then chartsPage_ says why instead of the charts.
+    const StatsChartsApi *charts_ = nullptr;
     QWidget *chartsPage_ = nullptr;
-    QChartView *dreamsChart_ = nullptr;
-    QChartView *sharesChart_ = nullptr;
-    QChartView *moodChart_ = nullptr;
-    QChartView *lunarChart_ = nullptr;
     QTableWidget *byLunarDay_ = nullptr;
     QTableWidget *byWeekday_ = nullptr;
     QTableWidget *byMonthDay_ = nullptr;

@@ -1,0 +1,246 @@
+// The charts of the diary's statistics window, built as a module of their own
+// (see StatsCharts.h): the dreams of each month, the shares of lucid dreams
+// and nightmares, the mood, and how often dreams came true by lunar day.
+#include "diary/charts/StatsCharts.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QGridLayout>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPalette>
+#include <QValueAxis>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <span>
+
+namespace somnex::diary {
+
+namespace {
+
+// How many months the month charts label one by one; beyond, by year.
+constexpr int kMonthLabels = 18;
+// How many lunar days the lunar chart labels together.
+constexpr qsizetype kLunarLabelStep = 5;
+
+const char *const kShortMonths[] = {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"};
+const char *const kChartNames[] = {"dreamsChart", "sharesChart", "moodChart", "lunarChart"};
+
+using Months = std::span<const StatsChartMonth>;
+
+std::optional<double> present(double v)
+{
+    return std::isnan(v) ? std::nullopt : std::optional<double>(v);
+}
+
+// The month axis: a value axis over the months' indexes, labelled by month
+// (the years in its title) for a short period and by year for a long one.
+QCategoryAxis *monthAxis(Months months)
+{
+    auto *axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    const auto n = static_cast<double>(months.size());
+    axis->setRange(-0.5, std::max(0.5, n - 0.5));
+    if (months.empty())
+        return axis;
+    if (months.size() <= kMonthLabels) {
+        for (size_t i = 0; i < months.size(); ++i)
+            axis->append(QString::fromUtf8(kShortMonths[months[i].month - 1]), static_cast<double>(i) + 0.5);
+        const int first = months.front().year;
+        const int last = months.back().year;
+        axis->setTitleText(first == last ? QString::number(first) : QStringLiteral("%1–%2").arg(first).arg(last));
+        return axis;
+    }
+    for (size_t i = 0; i < months.size(); ++i) {
+        const StatsChartMonth &m = months[i];
+        if (m.month == 12 || i + 1 == months.size())
+            axis->append(QString::number(m.year), static_cast<double>(i) + 0.5);
+    }
+    return axis;
+}
+
+QChart *newChart(const QString &title)
+{
+    auto *chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setVisible(false);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+QValueAxis *valueAxis(double min, double max, const QString &format)
+{
+    auto *axis = new QValueAxis;
+    axis->setRange(min, max);
+    axis->setLabelFormat(format);
+    return axis;
+}
+
+QChart *dreamsChart(Months months)
+{
+    QChart *chart = newChart(QStringLiteral("Снов в месяц"));
+    auto *set = new QBarSet(QStringLiteral("Снов"));
+    int most = 0;
+    for (const StatsChartMonth &m : months) {
+        *set << m.dreams;
+        most = std::max(most, m.dreams);
+    }
+    auto *series = new QBarSeries;
+    series->setBarWidth(0.8);
+    series->append(set);
+    chart->addSeries(series);
+    QCategoryAxis *x = monthAxis(months);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    QValueAxis *y = valueAxis(0, std::max(1, most), QStringLiteral("%d"));
+    y->applyNiceNumbers();
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+    return chart;
+}
+
+// A line through the months that have the value (scaled by factor).
+QLineSeries *monthLine(Months months, const QString &name, double StatsChartMonth::*value, double factor = 1.0)
+{
+    auto *line = new QLineSeries;
+    line->setName(name);
+    for (size_t i = 0; i < months.size(); ++i)
+        if (const std::optional<double> v = present(months[i].*value))
+            line->append(static_cast<double>(i), *v * factor);
+    return line;
+}
+
+QChart *sharesChart(Months months)
+{
+    QChart *chart = newChart(QStringLiteral("Осознанные сны и кошмары, % снов месяца"));
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    QCategoryAxis *x = monthAxis(months);
+    QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QLineSeries *line : {monthLine(months, QStringLiteral("осознанные"), &StatsChartMonth::lucidShare, 100),
+                              monthLine(months, QStringLiteral("кошмары"), &StatsChartMonth::nightmareShare, 100)}) {
+        chart->addSeries(line);
+        line->attachAxis(x);
+        line->attachAxis(y);
+    }
+    return chart;
+}
+
+QChart *moodChart(Months months)
+{
+    QChart *chart = newChart(QStringLiteral("Настроение снов, среднее за месяц (от −2 до +2)"));
+    QCategoryAxis *x = monthAxis(months);
+    QValueAxis *y = valueAxis(-2, 2, QStringLiteral("%+d"));
+    y->setTickCount(5);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    QLineSeries *line = monthLine(months, QStringLiteral("настроение"), &StatsChartMonth::moodAverage);
+    line->setPointsVisible(true);
+    chart->addSeries(line);
+    line->attachAxis(x);
+    line->attachAxis(y);
+    return chart;
+}
+
+QChart *lunarChart(std::span<const StatsChartLunarDay> rows)
+{
+    QChart *chart = newChart(QStringLiteral("Сбылось по лунным дням, % (дни с тремя отметками и больше)"));
+    auto *set = new QBarSet(QStringLiteral("Сбылось, %"));
+    for (const StatsChartLunarDay &r : rows)
+        *set << present(r.percent).value_or(0.0);
+    auto *series = new QBarSeries;
+    series->setBarWidth(0.8);
+    series->append(set);
+    chart->addSeries(series);
+    // Thirty labels do not fit under the bars: five days a label.
+    auto *x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    const auto n = static_cast<qsizetype>(rows.size());
+    x->setRange(-0.5, static_cast<double>(n) - 0.5);
+    for (qsizetype first = 0; first < n; first += kLunarLabelStep) {
+        const qsizetype last = std::min(first + kLunarLabelStep, n) - 1;
+        x->append(QStringLiteral("%1–%2").arg(rows[first].day).arg(rows[last].day), static_cast<double>(last) + 0.5);
+    }
+    x->setTitleText(QStringLiteral("лунный день"));
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+    return chart;
+}
+
+QChartView *chartView(QWidget *page, int i)
+{
+    return page->findChild<QChartView *>(QString::fromLatin1(kChartNames[i]), Qt::FindDirectChildrenOnly);
+}
+
+void setChart(QChartView *view, QChart *chart)
+{
+    QChart *old = view->chart();
+    view->setChart(chart);
+    delete old;
+}
+
+QWidget *createPage()
+{
+    auto *page = new QWidget;
+    auto *grid = new QGridLayout(page);
+    for (int i = 0; i < 4; ++i) {
+        auto *v = new QChartView(new QChart, page);
+        v->setObjectName(QString::fromLatin1(kChartNames[i]));
+        v->setRenderHint(QPainter::Antialiasing);
+        v->setMinimumSize(300, 220);
+        grid->addWidget(v, i / 2, i % 2);
+    }
+    return page;
+}
+
+void showCharts(QWidget *page, const StatsChartData *data)
+{
+    const Months months(data->months, static_cast<size_t>(std::max(0, data->monthCount)));
+    const std::span<const StatsChartLunarDay> lunar(data->lunarDays,
+                                                    static_cast<size_t>(std::max(0, data->lunarDayCount)));
+    QChart *const charts[] = {dreamsChart(months), sharesChart(months), moodChart(months), lunarChart(lunar)};
+    for (int i = 0; i < 4; ++i)
+        setChart(chartView(page, i), charts[i]);
+}
+
+void applyTheme(QWidget *page, const QPalette *palette, const QFont *font)
+{
+    const bool dark = palette->color(QPalette::Window).lightness() < 128;
+    for (int i = 0; i < 4; ++i) {
+        QChart *chart = chartView(page, i)->chart();
+        chart->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        chart->setBackgroundBrush(palette->brush(QPalette::Base));
+        chart->setTitleBrush(palette->brush(QPalette::Text));
+        chart->setTitleFont(*font);
+        chart->legend()->setLabelColor(palette->color(QPalette::Text));
+        for (QAbstractAxis *axis : chart->axes()) {
+            axis->setLabelsColor(palette->color(QPalette::Text));
+            axis->setLabelsFont(*font);
+            axis->setTitleBrush(palette->brush(QPalette::Text));
+            axis->setTitleFont(*font);
+        }
+    }
+}
+
+constexpr StatsChartsApi kApi{kStatsChartsVersion, &createPage, &showCharts, &applyTheme};
+
+} // namespace
+
+} // namespace somnex::diary
+
+extern "C" Q_DECL_EXPORT const somnex::diary::StatsChartsApi *somnex_diary_charts_api()
+{
+    return &somnex::diary::kApi;
+}
