@@ -57,9 +57,9 @@ void BookBar::prepare()
     installEventFilter(this);
     setContextMenuPolicy(Qt::PreventContextMenu);
     connect(this, &QToolBar::actionTriggered, this, [this](QAction *a) {
-        const int i = bookButtons_.indexOf(a);
+        const qsizetype i = bookButtons_.indexOf(a);
         if (i >= 0)
-            emit buttonClicked(i + 1);
+            emit buttonClicked(static_cast<int>(i) + 1);
     });
 }
 

@@ -36,6 +36,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <exception>
 #include <functional>
 
 #include <fcntl.h>
@@ -118,18 +119,10 @@ private:
     QString folder_;
 };
 
-int runWindows(const QString &folder)
+// The dictionary side: the main window typed into, the interpretation,
+// the calendar and the options.
+void useDictionaryWindows(WindowRun &run, Form1 &form, DictionaryPanel *dictionary)
 {
-    // The position stored by an earlier X11 session, which the compositor
-    // does not use and the exit must not overwrite.
-    SaveSetting(settings::kApp, settings::kMain, settings::key::Top, "1234");
-    SaveSetting(settings::kApp, settings::kMain, settings::key::Left, "2345");
-    SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, "3456");
-    SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, "4567");
-    Form1 form;
-    form.Form_Load();
-    auto *dictionary = part<DictionaryPanel>(form, QStringLiteral("Picture2"));
-    WindowRun run(folder);
     run.step(
         QStringLiteral("main"),
         [&] {
@@ -171,6 +164,11 @@ int runWindows(const QString &folder)
         [](QWidget *) { return QString(); });
     if (calendar::Calen *c = calendar::Calen::instance())
         c->close();
+}
+
+// The literature shelf and the quick-lookup menu.
+void useShelfAndMenu(WindowRun &run, Form1 &form)
+{
     run.step(
         QStringLiteral("options"),
         [&] {
@@ -221,6 +219,22 @@ int runWindows(const QString &folder)
         m->close();
         QCoreApplication::processEvents();
     }
+}
+
+int runWindows(const QString &folder)
+{
+    // The position stored by an earlier X11 session, which the compositor
+    // does not use and the exit must not overwrite.
+    SaveSetting(settings::kApp, settings::kMain, settings::key::Top, "1234");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::Left, "2345");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::TTop, "3456");
+    SaveSetting(settings::kApp, settings::kMain, settings::key::TLeft, "4567");
+    Form1 form;
+    form.Form_Load();
+    auto *dictionary = part<DictionaryPanel>(form, QStringLiteral("Picture2"));
+    WindowRun run(folder);
+    useDictionaryWindows(run, form, dictionary);
+    useShelfAndMenu(run, form);
     form.resize(form.width() + 10, form.height());
     StoreUserState();
     const bool kept = GetSetting(settings::kApp, settings::kMain, settings::key::Top) == QStringLiteral("1234")
@@ -291,10 +305,16 @@ int main(int argc, char **argv)
     SetProcessEnd([] { say(QStringLiteral("ended")); });
     say(QStringLiteral("platform ") + QGuiApplication::platformName());
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() >= 3 && args[1] == QLatin1String("windows"))
-        return runWindows(args[2]);
-    if (args.size() >= 2 && args[1] == QLatin1String("tray"))
-        return runTray();
+    try {
+        if (args.size() >= 3 && args[1] == QLatin1String("windows"))
+            return runWindows(args[2]);
+        if (args.size() >= 2 && args[1] == QLatin1String("tray"))
+            return runTray();
+    } catch (const std::exception &e) {
+        // a part the probe looks for is missing
+        say(QStringLiteral("fail ") + QString::fromUtf8(e.what()));
+        return 1;
+    }
     say(QStringLiteral("usage: session_probe windows <folder> | tray"));
     return 2;
 }

@@ -77,6 +77,46 @@ QStringList unnamedIn(QWidget *window)
     return out;
 }
 
+// A label's caption that does not fit it (empty when it fits).
+QString clippedLabel(const QLabel *l)
+{
+    if (l->text().isEmpty() || l->wordWrap() || l->textFormat() == Qt::RichText || Qt::mightBeRichText(l->text()))
+        return {};
+    const QRect box = l->contentsRect();
+    const QFontMetrics fm = l->fontMetrics();
+    QString text = l->text();
+    if (l->buddy()) // the mnemonic's ampersand is not drawn
+        text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+    const int wide = fm.horizontalAdvance(text);
+    if (wide <= box.width() && fm.height() <= box.height() + 1)
+        return {};
+    return QStringLiteral("%1 «%2» %3×%4 needs %5×%6")
+        .arg(l->objectName(), l->text())
+        .arg(box.width())
+        .arg(box.height())
+        .arg(wide)
+        .arg(fm.height());
+}
+
+// A button's caption that does not fit it (empty when it fits).
+QString clippedButton(const QAbstractButton *b)
+{
+    // a tool bar too narrow for its buttons hides the last behind its »
+    if (b->inherits("QToolBarExtension"))
+        return QStringLiteral("%1: buttons hidden behind »").arg(b->parentWidget()->objectName());
+    if (b->text().isEmpty())
+        return {};
+    const QSize hint = b->sizeHint();
+    if (hint.width() <= b->width() && hint.height() <= b->height())
+        return {};
+    return QStringLiteral("%1 «%2» %3×%4 needs %5×%6")
+        .arg(b->objectName(), b->text())
+        .arg(b->width())
+        .arg(b->height())
+        .arg(hint.width())
+        .arg(hint.height());
+}
+
 // The captions of a window that do not fit their controls.
 QStringList clipped(QWidget *window)
 {
@@ -84,40 +124,13 @@ QStringList clipped(QWidget *window)
     for (QWidget *w : window->findChildren<QWidget *>()) {
         if (!w->isVisibleTo(window) || w->width() <= 0)
             continue;
-        if (auto *l = qobject_cast<QLabel *>(w)) {
-            if (l->text().isEmpty() || l->wordWrap() || l->textFormat() == Qt::RichText
-                || Qt::mightBeRichText(l->text()))
-                continue;
-            const QRect box = l->contentsRect();
-            const QFontMetrics fm = l->fontMetrics();
-            QString text = l->text();
-            if (l->buddy()) // the mnemonic's ampersand is not drawn
-                text.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
-            const int wide = fm.horizontalAdvance(text);
-            if (wide > box.width() || fm.height() > box.height() + 1)
-                out << QStringLiteral("%1 «%2» %3×%4 needs %5×%6")
-                           .arg(l->objectName(), l->text())
-                           .arg(box.width())
-                           .arg(box.height())
-                           .arg(wide)
-                           .arg(fm.height());
-        } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
-            // a tool bar too narrow for its buttons hides the last behind its »
-            if (b->inherits("QToolBarExtension")) {
-                out << QStringLiteral("%1: buttons hidden behind »").arg(b->parentWidget()->objectName());
-                continue;
-            }
-            if (b->text().isEmpty())
-                continue;
-            const QSize hint = b->sizeHint();
-            if (hint.width() > b->width() || hint.height() > b->height())
-                out << QStringLiteral("%1 «%2» %3×%4 needs %5×%6")
-                           .arg(b->objectName(), b->text())
-                           .arg(b->width())
-                           .arg(b->height())
-                           .arg(hint.width())
-                           .arg(hint.height());
-        }
+        QString fault;
+        if (const auto *l = qobject_cast<QLabel *>(w))
+            fault = clippedLabel(l);
+        else if (const auto *b = qobject_cast<QAbstractButton *>(w))
+            fault = clippedButton(b);
+        if (!fault.isEmpty())
+            out << fault;
     }
     return out;
 }

@@ -53,7 +53,7 @@ BookContent book(const QString &name, std::initializer_list<std::pair<const char
     BookContent b;
     b.name = name;
     b.heading = name;
-    b.color = colour;
+    b.color = std::move(colour);
     if (withIcon) {
         QImage img(16, 16, QImage::Format_ARGB32);
         img.fill(Qt::red);
@@ -676,6 +676,7 @@ TEST_F(DictionaryTest, TheStatusStripFollowsTheSelectedWord)
 TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)
 {
     std::vector<std::string> names;
+    names.reserve(60);
     for (int i = 0; i < 60; ++i)
         names.push_back(QString("Слово%1").arg(i, 2, 10, QChar('0')).toStdString());
     BookContent b = book("Длинная", {{"Зубы", nullptr}});

@@ -112,6 +112,7 @@ TEST_F(ProgramTest, SigtermInTheTrayStoresTheState)
 TEST_F(ProgramTest, TenStartsAtOnceLeaveOneRunning)
 {
     std::vector<std::unique_ptr<QProcess>> starts;
+    starts.reserve(10);
     for (int i = 0; i < 10; ++i)
         starts.push_back(start({"/tray"}));
     QElapsedTimer t;
