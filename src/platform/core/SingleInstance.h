@@ -17,13 +17,21 @@
 // it to the front (answered "ok"), "ping" is only answered ("pong"). Unknown
 // lines are ignored, so an older instance still comes to the front when a
 // newer start sends a token, and a newer instance when an older start sends
-// none.
+// none. A request that grows past 1 MiB without an end of line is not one of
+// ours: its connection is dropped.
+//
+// The socket is a plain AF_UNIX stream socket, readable by the user alone. A
+// folder whose socket path does not fit a socket address cannot guard
+// against a second start: every start there runs.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace somnex {
 
@@ -50,12 +58,22 @@ signals:
     void filesRequested(const QStringList &files);
 
 private:
+    struct Peer;
+
     bool askRunningInstance(const QStringList &files);
     void listen();
+    void acceptPeers();
+    void readPeer(Peer *peer);
+    // Handles the complete lines in the peer's buffer; false when the peer
+    // is to be dropped.
+    bool handleLines(Peer &peer);
+    void dropPeer(Peer *peer);
 
     QString folder_;
     int lockFd_ = -1;
-    QLocalServer *server_ = nullptr;
+    int listenFd_ = -1;
+    QSocketNotifier *listener_ = nullptr;
+    std::vector<std::unique_ptr<Peer>> peers_;
 };
 
 } // namespace somnex

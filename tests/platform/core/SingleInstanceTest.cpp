@@ -269,3 +269,171 @@ TEST(SingleInstance, ALaterStartWritesAnActivateLineOlderInstancesKnow)
     EXPECT_EQ(lines, (QList<QByteArray>{"token abc%201", "activate", ""}));
     ::close(lock);
 }
+
+namespace {
+
+// Runs the event loop until the condition holds or the time is up.
+template <class Condition>
+bool processEventsUntil(Condition done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// A peer on the instance's socket as any local program may be one, served by
+// the event loop of this same thread while it waits.
+class RawPeer {
+public:
+    explicit RawPeer(const QString &socketPath)
+    {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        qstrncpy(addr.sun_path, QFile::encodeName(socketPath).constData(), sizeof addr.sun_path);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    }
+    ~RawPeer() { close(); }
+    bool connected() const { return connected_; }
+    void close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    // False when the instance closed the connection before all was taken.
+    bool send(const QByteArray &data)
+    {
+        qsizetype done = 0;
+        return processEventsUntil(
+                   [&] {
+                       while (done < data.size()) {
+                           const ssize_t n =
+                               ::send(fd_, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
+                           if (n < 0)
+                               return errno != EAGAIN && errno != EINTR;
+                           done += n;
+                       }
+                       return true;
+                   },
+                   10000)
+               && done == data.size();
+    }
+    // What arrives until the instance closes the connection or the time is
+    // up; closed() tells which.
+    QByteArray receive(int timeoutMs)
+    {
+        QByteArray got;
+        processEventsUntil(
+            [&] {
+                char buf[4096];
+                const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+                if (n > 0)
+                    got.append(buf, n);
+                closed_ = n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+                return closed_;
+            },
+            timeoutMs);
+        return got;
+    }
+    bool closed() const { return closed_; }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+    bool closed_ = false;
+};
+
+} // namespace
+
+// Whatever a local program does on the socket, the next start is still
+// served: peers that say nothing, that never end their line, or that leave
+// before their answer.
+TEST(SingleInstance, MisbehavingPeersDoNotStopTheInstance)
+{
+    coreApp();
+    enum class Then { Nothing, StaySilent, Leave, ReadTheDrop };
+    struct Case {
+        const char *what;
+        QByteArray request;
+        Then then;
+        int activations; // asked by the peer itself
+    } cases[] = {
+        {"connects, sends nothing and leaves", {}, Then::Leave, 0},
+        {"connects and stays silent meanwhile", {}, Then::StaySilent, 0},
+        {"half a line, then leaves", "acti", Then::Leave, 0},
+        {"2 MiB without an end of line", QByteArray(2 << 20, 'x'), Then::ReadTheDrop, 0},
+        {"leaves before reading its answer", "activate\n", Then::Leave, 1},
+        {"pings without reading and leaves", QByteArray("ping\n").repeated(1000), Then::Leave, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        SingleInstance first(dir.path());
+        ASSERT_TRUE(first.start());
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(first.socketPath()).constData(), &st), 0);
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u) << "only the user may connect";
+        int activations = 0;
+        QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+
+        RawPeer peer(first.socketPath());
+        ASSERT_TRUE(peer.connected());
+        if (c.then == Then::ReadTheDrop) {
+            peer.send(c.request); // may fail part way: the instance drops it
+            peer.receive(5000);
+            EXPECT_TRUE(peer.closed()) << "the instance keeps a peer that never ends its line";
+        } else {
+            ASSERT_TRUE(peer.send(c.request));
+            if (c.then == Then::Leave)
+                peer.close();
+        }
+        // This process dies here of SIGPIPE if the answer to a peer gone is
+        // written carelessly.
+        processEventsUntil([&] { return activations == c.activations; }, 2000);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(activations, c.activations);
+
+        RawPeer next(first.socketPath());
+        ASSERT_TRUE(next.connected());
+        ASSERT_TRUE(next.send("ping\nactivate\n"));
+        EXPECT_TRUE(processEventsUntil([&] { return activations == c.activations + 1; }, 5000));
+        EXPECT_EQ(next.receive(300), "pong\nok\n");
+    }
+}
+
+// A socket address holds a path of at most 107 bytes and its ending zero. In
+// a folder whose socket path is longer, no instance can listen, so every
+// start runs; one byte shorter, the guard works.
+TEST(SingleInstance, ASocketPathTooLongForAnAddressRunsEveryStart)
+{
+    coreApp();
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    struct Case {
+        qsizetype socketPathBytes;
+        bool secondRuns;
+    } cases[] = {{107, false}, {108, true}, {200, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.socketPathBytes);
+        const qsizetype base = QFile::encodeName(SingleInstance(tmp.path() + "/").socketPath()).size();
+        ASSERT_LT(base, c.socketPathBytes);
+        const QString path = tmp.path() + "/" + QString(c.socketPathBytes - base, QChar(u'd'));
+        ASSERT_TRUE(QDir().mkpath(path));
+        ::chmod(QFile::encodeName(path).constData(), 0700);
+        SingleInstance first(path);
+        ASSERT_EQ(QFile::encodeName(first.socketPath()).size(), c.socketPathBytes);
+        EXPECT_TRUE(first.start());
+        int activations = 0;
+        QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+        SingleInstance second(path);
+        EXPECT_EQ(second.start(), c.secondRuns);
+        processEventsUntil([&] { return activations > 0; }, c.secondRuns ? 200 : 5000);
+        EXPECT_EQ(activations, c.secondRuns ? 0 : 1);
+    }
+}
