@@ -107,6 +107,38 @@ std::optional<dictionary::WordIndex> enabledWordList()
     }
 }
 
+namespace {
+
+// The interpretation as JSON: the word, each book's heading, colour and text,
+// and the see-also words.
+QString interpretationJson(const QString &word, const Interpretation &in)
+{
+    QJsonArray books;
+    for (const auto &p : in.parts)
+        books.append(QJsonObject{{QStringLiteral("heading"), p.heading},
+                                 {QStringLiteral("color"), colourName(p.description)},
+                                 {QStringLiteral("text"),
+                                  QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}});
+    const QJsonObject o{{QStringLiteral("word"), word},
+                        {QStringLiteral("books"), books},
+                        {QStringLiteral("seeAlso"), QJsonArray::fromStringList(in.seeAlso)}};
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
+}
+
+// The interpretation as plain text, a paragraph per book.
+QString interpretationText(const QString &word, const Interpretation &in)
+{
+    QString text = word + QStringLiteral("\n");
+    for (const auto &p : in.parts)
+        text += QStringLiteral("\n") + p.heading + QStringLiteral(":\n")
+                + QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QStringLiteral("\n");
+    if (!in.seeAlso.isEmpty())
+        text += QStringLiteral("\nСм. также: ") + in.seeAlso.join(QStringLiteral(", ")) + QStringLiteral("\n");
+    return text;
+}
+
+} // namespace
+
 int lookup(const QStringList &argsIn)
 {
     QStringList args = argsIn;
@@ -151,26 +183,7 @@ int lookup(const QStringList &argsIn)
         if (!collect())
             return 3;
     }
-    if (json) {
-        QJsonArray books;
-        for (const auto &p : in.parts)
-            books.append(QJsonObject{{QStringLiteral("heading"), p.heading},
-                                     {QStringLiteral("color"), colourName(p.description)},
-                                     {QStringLiteral("text"),
-                                      QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}});
-        const QJsonObject o{{QStringLiteral("word"), word},
-                            {QStringLiteral("books"), books},
-                            {QStringLiteral("seeAlso"), QJsonArray::fromStringList(in.seeAlso)}};
-        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
-        return 0;
-    }
-    QString text = word + QStringLiteral("\n");
-    for (const auto &p : in.parts)
-        text += QStringLiteral("\n") + p.heading + QStringLiteral(":\n")
-                + QString(p.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QStringLiteral("\n");
-    if (!in.seeAlso.isEmpty())
-        text += QStringLiteral("\nСм. также: ") + in.seeAlso.join(QStringLiteral(", ")) + QStringLiteral("\n");
-    out(text);
+    out(json ? interpretationJson(word, in) : interpretationText(word, in));
     return 0;
 }
 

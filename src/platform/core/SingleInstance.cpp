@@ -33,7 +33,7 @@ const QByteArray kActivate = QByteArrayLiteral("activate\n");
 constexpr qsizetype kLongestRequest = 1 << 20;
 // What one wake-up of a connection reads at most, so that a peer that keeps
 // writing does not hold the event loop.
-constexpr qsizetype kReadChunk = 64 * 1024;
+constexpr qsizetype kReadChunk = qsizetype{64} * 1024;
 constexpr int kChunksPerWakeUp = 16;
 // Pause of the listener when the process runs out of descriptors.
 constexpr int kAcceptPauseMs = 100;
