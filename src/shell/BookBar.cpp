@@ -78,8 +78,8 @@ QIcon BookBar::bookIcon(const CatalogueBook &b) const
     const qreal dpr = devicePixelRatioF();
     if (b.icon.isEmpty())
         return QIcon(artworkPixmap(QStringLiteral("book-generic"), size, dpr));
-    QImage img;
-    if (!img.loadFromData(b.icon))
+    const QImage img = readPicture(b.icon);
+    if (img.isNull())
         throw Error(481, QStringLiteral("LoadBooks"), QStringLiteral("Недопустимое изображение"));
     // the book's icon with the default picture drawn over it
     QPixmap composite(size * dpr);

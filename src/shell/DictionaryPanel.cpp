@@ -31,7 +31,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QToolBar>
 
 #include <optional>
@@ -133,11 +132,10 @@ void DictionaryPanel::buildToolbars()
     Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
     Toolbar4->setIconSize({16, 16});
     Toolbar4->setMovable(false);
-    reportView_ =
-        Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Список"));
+    reportView_ = Toolbar4->addAction(artworkIcon(QStringLiteral("view-report")), QStringLiteral("Список"));
     reportView_->setObjectName(QStringLiteral("reportView"));
     reportView_->setToolTip(QStringLiteral("Слова одним столбцом"));
-    listView_ = Toolbar4->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), QStringLiteral("Колонки"));
+    listView_ = Toolbar4->addAction(artworkIcon(QStringLiteral("view-list")), QStringLiteral("Колонки"));
     listView_->setObjectName(QStringLiteral("listView"));
     listView_->setToolTip(QStringLiteral("Слова в несколько колонок"));
     reportView_->setCheckable(true);

@@ -9,6 +9,7 @@
 #include "shell/PanelGeometry.h"
 #include "shell/PanelParts.h"
 #include "shell/StatusPanel.h"
+#include "support/Artwork.h"
 #include "support/ClickLabel.h"
 #include "support/HeaderStrip.h"
 
@@ -16,7 +17,6 @@
 #include <QEvent>
 #include <QFrame>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -77,15 +77,13 @@ void LiteraturePanel::buildToolbar()
     Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
     Toolbar3->setIconSize({16, 16});
     Toolbar3->setMovable(false);
-    addFavourite_ = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("bookmark-new"),
-                                                         style()->standardIcon(QStyle::SP_DialogApplyButton)),
-                                        QStringLiteral("Добавить в избранное"));
+    addFavourite_ =
+        Toolbar3->addAction(artworkIcon(QStringLiteral("favourite-add")), QStringLiteral("Добавить в избранное"));
     addFavourite_->setObjectName(QStringLiteral("addFavourite"));
     addFavourite_->setToolTip(QStringLiteral("Добавить в избранное"));
     Toolbar3->addSeparator();
-    removeFavourite_ = Toolbar3->addAction(QIcon::fromTheme(QStringLiteral("edit-delete"),
-                                                            style()->standardIcon(QStyle::SP_DialogDiscardButton)),
-                                           QStringLiteral("Удалить из избранного"));
+    removeFavourite_ =
+        Toolbar3->addAction(artworkIcon(QStringLiteral("favourite-remove")), QStringLiteral("Удалить из избранного"));
     removeFavourite_->setObjectName(QStringLiteral("removeFavourite"));
     removeFavourite_->setToolTip(QStringLiteral("Удалить из избранного"));
     addFavourite_->setEnabled(false);
@@ -172,14 +170,14 @@ void LiteraturePanel::ShowLit()
         n->setData(0, kTagRole, QString());
         return n;
     };
-    auto *all = node(nullptr, kAllKey, kAllText, style()->standardIcon(QStyle::SP_DirIcon));
+    auto *all = node(nullptr, kAllKey, kAllText, artworkIcon(QStringLiteral("folder")));
     TreeView1->addTopLevelItem(all);
     all->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitAExpanded, true));
-    auto *fav = node(nullptr, kFavKey, kFavText, style()->standardIcon(QStyle::SP_DirLinkIcon));
+    auto *fav = node(nullptr, kFavKey, kFavText, artworkIcon(QStringLiteral("folder-favourites")));
     TreeView1->addTopLevelItem(fav);
     fav->setExpanded(GetSettingBool(settings::kApp, settings::kMain, settings::key::LitFExpanded, true));
     // a missing or unreadable texts folder lists no articles
-    const QIcon article = style()->standardIcon(QStyle::SP_FileIcon);
+    const QIcon article = artworkIcon(QStringLiteral("article"));
     const Shelf shelf = BuildShelf(app().TextsFolder, [](const QString &key) {
         return GetSetting(settings::kApp, settings::kBooks, key, QString());
     });

@@ -1,13 +1,17 @@
 #include "support/Artwork.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOption>
 #include <QSvgRenderer>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -20,15 +24,58 @@ QString artworkPath(const QString &name)
 
 QPixmap artworkPixmap(const QString &name, QSize size, qreal dpr)
 {
+    // kept, as the same few pictures are asked for again and again (every
+    // book's button has the same frame)
+    const QString key =
+        QStringLiteral("somnex-artwork-pixmap:%1:%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(dpr);
+    QPixmap pm;
+    if (QPixmapCache::find(key, &pm))
+        return pm;
     QSvgRenderer r(artworkPath(name));
-    QPixmap pm(size * dpr);
+    pm = QPixmap(size * dpr);
     pm.fill(Qt::transparent);
     if (r.isValid()) {
         QPainter p(&pm);
         r.render(&p);
     }
     pm.setDevicePixelRatio(dpr);
+    QPixmapCache::insert(key, pm);
     return pm;
+}
+
+const char *imageFormatOf(const QByteArray &data)
+{
+    struct Signature {
+        QByteArrayView start;
+        const char *format;
+    };
+    static constexpr std::array kSignatures{
+        Signature{"\x89PNG\r\n\x1a\n", "PNG"},
+        Signature{"GIF87a", "GIF"},
+        Signature{"GIF89a", "GIF"},
+        Signature{"\xff\xd8\xff", "JPEG"},
+        Signature{QByteArrayView("\0\0\1\0", 4), "ICO"},
+        Signature{QByteArrayView("\0\0\2\0", 4), "CUR"},
+        Signature{"BM", "BMP"},
+    };
+    for (const Signature &s : kSignatures)
+        if (data.startsWith(s.start))
+            return s.format;
+    return nullptr;
+}
+
+QImage readPicture(const QByteArray &data)
+{
+    if (const char *format = imageFormatOf(data)) {
+        QBuffer buffer;
+        buffer.setData(data);
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        QImage image;
+        if (reader.read(&image))
+            return image;
+    }
+    return QImage::fromData(data); // not what its start says: every reader is asked
 }
 
 namespace {
@@ -111,7 +158,26 @@ private:
     std::optional<QSize> base_;
 };
 
+// The application's style, but for the toolbars' overflow buttons, which get
+// pictures of ours, drawn when first shown.
+class ArtworkStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (which == SP_ToolBarHorizontalExtensionButton)
+            return artworkIcon(QStringLiteral("toolbar-more"));
+        if (which == SP_ToolBarVerticalExtensionButton)
+            return artworkIcon(QStringLiteral("toolbar-more-down"));
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+};
+
 } // namespace
+
+void UseArtworkStyle()
+{
+    QApplication::setStyle(new ArtworkStyle);
+}
 
 QIcon artworkIcon(const QString &name)
 {

@@ -11,12 +11,15 @@
 #include "shell/LiteraturePanel.h"
 #include "shell/SearchTexts.h"
 #include "shell/TraySide.h"
+#include "support/Artwork.h"
 #include "support/FormParts.h"
 #include "support/MainWindowFixture.h"
 #include "support/QtPrint.h"
+#include "support/TestPictures.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -31,10 +34,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -533,6 +538,53 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains("\nСонник «d.book» не загружен: файл повреждён (Недопустимое изображение)"))
         << "one message for every book left out: " << boxes[0].text.toStdString();
+}
+
+// Image format plugins mapped into this process.
+QStringList imagePluginsLoaded()
+{
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly))
+        return {QStringLiteral("/proc/self/maps unreadable")};
+    QStringList found;
+    for (const QByteArray &line : maps.readAll().split('\n'))
+        if (line.contains("/imageformats/"))
+            found << QString::fromUtf8(line.mid(line.lastIndexOf(' ') + 1));
+    found.removeDuplicates();
+    return found;
+}
+
+// Asking Qt for an image without naming its reader, or for a style icon,
+// loads every image format plugin (and their libraries) on the way to the
+// first paint. Books with pictures in the formats Qt reads itself, more of
+// them than the window has room for, so the toolbar shows its overflow
+// button: the window shows and paints with no plugin loaded.
+TEST_F(DictionaryTest, TheWindowShowsWithoutLoadingAnImagePlugin)
+{
+    QStyle *before = QApplication::style();
+    const QString beforeName = before->name();
+    UseArtworkStyle();
+    for (int i = 0; i < 12; ++i) {
+        BookContent b = book(QStringLiteral("Книга %1").arg(i), {{"Вода", nullptr}});
+        b.icon = i % 2 == 0 ? tinyPng() : tinyBmp(); // not made with Qt's writer, which loads every plugin
+        putBook(QStringLiteral("k%1.book").arg(i, 2, 10, QLatin1Char('0')), b);
+    }
+    Form1 &f = load();
+    f.resize(300, f.height());
+    f.show();
+    QCoreApplication::processEvents();
+    const QImage shown = f.grab().toImage();
+    auto *bar = part<BookBar>(f, "Toolbar2");
+    ASSERT_EQ(bar->bookButtons().size(), 12);
+    QToolButton *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+    ASSERT_NE(more, nullptr);
+    EXPECT_TRUE(more->isVisible()) << "twelve books overflow a 300-pixel window";
+    const QImage arrow = more->icon().pixmap(16, 16).toImage();
+    EXPECT_FALSE(arrow.isNull());
+    EXPECT_GT(arrow.pixelColor(5, 8).alpha(), 0) << "the overflow button has its picture";
+    EXPECT_EQ(imagePluginsLoaded(), QStringList()) << "shown " << shown.width() << "x" << shown.height();
+    form.reset();
+    QApplication::setStyle(beforeName);
 }
 
 TEST_F(DictionaryTest, TheUsersOwnBooksBesideTheInstallations)
