@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
@@ -69,12 +70,41 @@ void AboutBox::openHomePage()
                 windowTitle(), MsgIcon::Warning);
 }
 
+namespace {
+
+constexpr QSize kSplashSize(420, 260);
+
+// The splash artwork at a device pixel ratio. It holds no text, so it can be
+// drawn on any thread without the font database.
+QImage drawSplash(qreal dpr)
+{
+    QImage image(kSplashSize * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QSvgRenderer(artworkPath(QStringLiteral("splash"))).render(&p, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    p.end();
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+} // namespace
+
 Splash::Splash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(420, 260);
+    setFixedSize(kSplashSize);
     setWindowOpacity(220.0 / 255.0);
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        drawingRatio_ = s->devicePixelRatio();
+    drawing_ = std::async(std::launch::async, drawSplash, drawingRatio_);
+}
+
+Splash::~Splash()
+{
+    if (drawing_.valid())
+        drawing_.wait();
 }
 
 QString Splash::versionText() const
@@ -82,16 +112,26 @@ QString Splash::versionText() const
     return QStringLiteral("Версия ") + VersionText();
 }
 
+QPixmap Splash::picture(qreal dpr)
+{
+    if (!picture_.isNull() && qFuzzyCompare(picture_.devicePixelRatio(), dpr))
+        return picture_;
+    QImage image = drawing_.valid() ? drawing_.get() : QImage();
+    if (image.isNull() || !qFuzzyCompare(drawingRatio_, dpr))
+        image = drawSplash(dpr); // shown on a screen of another scale
+    QPainter p(&image);
+    p.setPen(QColor(0xdb, 0xe3, 0xff));
+    p.setFont(font()); // the windows' font, whose glyphs are already made
+    p.drawText(QRect(0, height() - 34, width() - 24, 24), Qt::AlignRight | Qt::AlignVCenter, versionText());
+    p.end();
+    picture_ = QPixmap::fromImage(std::move(image));
+    return picture_;
+}
+
 void Splash::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QSvgRenderer(artworkPath("splash")).render(&p, rect());
-    p.setPen(QColor(0xdb, 0xe3, 0xff));
-    QFont f = font();
-    f.setPointSizeF(10);
-    p.setFont(f);
-    p.drawText(QRect(0, height() - 34, width() - 24, 24), Qt::AlignRight | Qt::AlignVCenter, versionText());
+    p.drawPixmap(0, 0, picture(devicePixelRatioF()));
 }
 
 } // namespace somnex

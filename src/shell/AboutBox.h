@@ -2,8 +2,11 @@
 // The about box: the program's name, version and a link.
 
 #include <QDialog>
+#include <QImage>
+#include <QPixmap>
 
 #include <functional>
+#include <future>
 
 namespace somnex {
 
@@ -19,14 +22,25 @@ public:
     static std::function<bool(const QString &)> &urlOpener();
 };
 
+// The splash screen. Its picture is drawn on a thread of its own from the
+// moment the splash is made, so making it early lets the drawing run beside
+// the main window's construction; the first paint then only copies it.
 class Splash : public QWidget {
     Q_OBJECT
 public:
     Splash();
+    ~Splash() override;
     QString versionText() const;
+    // The picture at a device pixel ratio, version line included.
+    QPixmap picture(qreal devicePixelRatio);
 
 protected:
     void paintEvent(QPaintEvent *) override;
+
+private:
+    std::future<QImage> drawing_;
+    qreal drawingRatio_ = 1;
+    QPixmap picture_;
 };
 
 } // namespace somnex

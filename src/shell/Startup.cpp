@@ -72,9 +72,8 @@ void watchStartupProbe(Form1 &form)
 }
 
 // The splash screen, shown at the middle of the primary screen.
-QWidget *showSplash()
+QWidget *showSplash(Splash *splash)
 {
-    auto *splash = new Splash;
     if (QScreen *s = QGuiApplication::primaryScreen()) {
         const QRect g = s->availableGeometry();
         splash->move(g.center() - QPoint(splash->width() / 2, splash->height() / 2));
@@ -82,6 +81,43 @@ QWidget *showSplash()
     splash->show();
     splash->repaint();
     return splash;
+}
+
+// The application's name, icon, style, language, message boxes and screen
+// reader names.
+void setUpApplication(Application &qapp)
+{
+    QApplication::setApplicationName(QStringLiteral("somnex"));
+    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopName));
+    QApplication::setWindowIcon(appIcon());
+    UseArtworkStyle();
+    QApplication::setQuitOnLastWindowClosed(false);
+    UseRussianFormats();
+    LoadQtTranslations(qapp);
+    InstallMessageBoxes();
+    InstallAccessibility();
+    connectAstronomy();
+}
+
+// Loads the main window: into the tray when there is no splash, else shown
+// behind the splash, with the word list made once it has been painted.
+void loadMainWindow(Form1 &form, Splash *splash)
+{
+    if (!splash) {
+        form.Form_Load();
+        if (!app().QuitRequested)
+            form.toTrayAtStart();
+        return;
+    }
+    form.setSplash(showSplash(splash));
+    form.setListDeferred(true);
+    form.Form_Load();
+    if (!app().QuitRequested && !form.inTray())
+        form.show();
+    // the word list once the window has been painted (at once when it does
+    // not show)
+    if (!app().QuitRequested)
+        afterFirstPaint(&form, [&form] { form.loadDeferredList(); });
 }
 
 } // namespace
@@ -105,15 +141,7 @@ int Main(int argc, char **argv)
     // freed pages stay resident beside the main thread's.
     mallopt(M_ARENA_MAX, 1);
     Application qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("somnex"));
-    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopName));
-    QApplication::setWindowIcon(appIcon());
-    QApplication::setQuitOnLastWindowClosed(false);
-    UseRussianFormats();
-    LoadQtTranslations(qapp);
-    InstallMessageBoxes();
-    InstallAccessibility();
-    connectAstronomy();
+    setUpApplication(qapp);
 
     // Files on the command line (a file manager opening books with us).
     QStringList files;
@@ -130,6 +158,10 @@ int Main(int argc, char **argv)
     const std::unique_ptr<TerminationSignals> termination = WatchSessionEnd();
 
     const QString commandLine = QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+    const bool toTray = CommandLineWantsTray(commandLine);
+    // made before the main window, so that its picture is drawn while the
+    // window is being built
+    Splash *splash = toTray ? nullptr : new Splash;
     Form1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form](const QByteArray &token) {
         // The later start's launcher token lets the compositor give us the
@@ -141,21 +173,7 @@ int Main(int argc, char **argv)
         QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
     });
 
-    if (CommandLineWantsTray(commandLine)) {
-        form.Form_Load();
-        if (!app().QuitRequested)
-            form.toTrayAtStart();
-    } else {
-        form.setSplash(showSplash());
-        form.setListDeferred(true);
-        form.Form_Load();
-        if (!app().QuitRequested && !form.inTray())
-            form.show();
-        // the word list once the window has been painted (at once when it
-        // does not show)
-        if (!app().QuitRequested)
-            afterFirstPaint(&form, [&form] { form.loadDeferredList(); });
-    }
+    loadMainWindow(form, splash);
     if (app().QuitRequested)
         return 0;
     watchStartupProbe(form);

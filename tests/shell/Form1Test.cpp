@@ -242,6 +242,31 @@ TEST_F(Form1Test, SplashClosesAtTheFirstTick)
     f.Timer2_Timer(); // later ticks find no splash
 }
 
+// The splash picture is drawn on a thread from the splash's making; asked
+// for at the scale it was drawn for or another, it is the artwork with the
+// version line, at that scale. A splash closed before it is painted waits for
+// its drawing.
+TEST(Splash, ItsPictureAtAnyScaleHoldsTheArtworkAndTheVersion)
+{
+    delete new Splash; // never painted
+    Splash splash;
+    for (qreal dpr : {1.0, 2.0, 1.0}) {
+        const QImage pic = splash.picture(dpr).toImage();
+        ASSERT_EQ(pic.size(), QSize(420, 260) * dpr) << dpr;
+        EXPECT_EQ(pic.devicePixelRatio(), dpr);
+        EXPECT_EQ(pic.pixelColor(0, 0).alpha(), 0) << "rounded corners are see-through";
+        EXPECT_EQ(pic.pixelColor(QPoint(20, 40) * dpr).alpha(), 255) << "the night sky";
+        // the version line, right-aligned at the foot, in its pale blue
+        int versionPixels = 0;
+        for (int y = int(226 * dpr); y < int(250 * dpr); ++y)
+            for (int x = int(220 * dpr); x < int(396 * dpr); ++x) {
+                const QColor c = pic.pixelColor(x, y);
+                versionPixels += c.red() > 0xb0 && c.green() > 0xb0 && c.blue() > 0xd0;
+            }
+        EXPECT_GT(versionPixels, 20 * dpr) << dpr;
+    }
+}
+
 TEST_F(Form1Test, ExitDialogOptions)
 {
     Form1 &f = load();
