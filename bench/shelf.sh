@@ -26,20 +26,28 @@ addSyntheticBooks() {
 }
 allBooks() { ls "$sharedBooks"/*.book "$userBooks"/*.book 2>/dev/null || true; }
 
-# wall time of one run of the command, in microseconds
+# wall time of one run of the command, in microseconds (bash's own
+# microsecond clock: `time` rounds to milliseconds; a point before the
+# fraction whatever the user's locale, for this shell only)
+LC_NUMERIC=C
 clock() {
-  local r
-  TIMEFORMAT='%R'
-  r=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-  awk -v r="$r" 'BEGIN { printf "%d", r * 1e6 }'
+  local t0 t1
+  t0=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 || true
+  t1=$EPOCHREALTIME
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%d", (b - a) * 1e6 }'
 }
 # wall and CPU (user + system) time of one run, in microseconds: "wall cpu";
-# on a busy machine the CPU time is the steadier of the two
+# on a busy machine the CPU time is the steadier of the two (it is counted in
+# milliseconds)
 clock2() {
-  local r u s
-  TIMEFORMAT='%R %U %S'
-  read -r r u s < <({ time "$@" >/dev/null 2>&1; } 2>&1)
-  awk -v r="$r" -v u="$u" -v s="$s" 'BEGIN { printf "%d %d\n", r * 1e6, (u + s) * 1e6 }'
+  local t0 t1 u s
+  TIMEFORMAT='%U %S'
+  t0=$EPOCHREALTIME
+  { time "$@" >/dev/null 2>&1; } 2>"$tmp/times" || true
+  t1=$EPOCHREALTIME
+  read -r u s <"$tmp/times"
+  awk -v a="$t0" -v b="$t1" -v u="$u" -v s="$s" 'BEGIN { printf "%d %d\n", (b - a) * 1e6, (u + s) * 1e6 }'
 }
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f ms", u / 1000 }'; }
