@@ -6,6 +6,7 @@
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
+#include "location/spravcity/SpravCity.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -45,6 +46,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -560,11 +562,16 @@ QWidget *DiaryWindow::buildLunarTab()
         entry_.place = host_->diaryPlace();
         momentOrPlaceChanged();
     });
+    auto *directory = new QPushButton(QStringLiteral("&Город из справочника…"), tab);
+    directory->setObjectName(QStringLiteral("placeFromDirectory"));
+    directory->setToolTip(QStringLiteral("Выбрать место сна в справочнике городов"));
+    connect(directory, &QPushButton::clicked, this, &DiaryWindow::choosePlaceFromDirectory);
     auto *top = new QHBoxLayout;
     top->addWidget(phasePicture_);
     top->addWidget(lunarDayLabel_, 1);
     auto *placeRow = new QHBoxLayout;
     placeRow->addWidget(placeLabel_, 1);
+    placeRow->addWidget(directory);
     placeRow->addWidget(here);
     auto *v = new QVBoxLayout(tab);
     v->addLayout(top);
@@ -1197,6 +1204,27 @@ void DiaryWindow::textClicked(qsizetype position)
 }
 
 // ---------------------------------------------------------------- the moment
+
+void DiaryWindow::choosePlaceFromDirectory()
+{
+    auto *d = new location::SpravCity({}, this, host_->diaryCityFile());
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    if (entry_.place && !entry_.place->name.isEmpty())
+        d->Text1->setText(entry_.place->name); // the list opens on the dream's place
+    connect(d, &QDialog::accepted, this, [this, d] {
+        const std::optional<location::ChosenCity> city = d->chosen();
+        if (!city)
+            return;
+        // Once the directory has closed: the lunar day's search lets events
+        // through, among them the directory's own deletion, which must not
+        // come while it is still finishing.
+        QTimer::singleShot(0, this, [this, place = Place{city->name, city->latitude, city->longitude}] {
+            entry_.place = place;
+            momentOrPlaceChanged();
+        });
+    });
+    d->open();
+}
 
 void DiaryWindow::momentOrPlaceChanged()
 {

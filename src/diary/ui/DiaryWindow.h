@@ -57,6 +57,9 @@ public:
     virtual void openInterpretation(const QString &headword) = 0;
     // The place the program's calendar computes for.
     virtual Place diaryPlace() = 0;
+    // The city directory's file a dream's place is chosen from (empty: the
+    // program's City.csv).
+    virtual QString diaryCityFile() { return {}; }
 };
 
 // Where a click at a text position falls among the marks (-1: none).
@@ -144,6 +147,8 @@ private:
     void showLunar();
     void showNight();
     void momentOrPlaceChanged();
+    // The city directory, a dream's place chosen from it.
+    void choosePlaceFromDirectory();
     void addSymbol();
     void removeSymbol();
     void markChanged();

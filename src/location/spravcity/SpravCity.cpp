@@ -156,6 +156,11 @@ void SpravCity::choose()
     selectIndex(target_.lonDegrees, GeoH(lon));
     selectIndex(target_.lonMinutes, GeoM(lon));
     selectIndex(target_.lonHemisphere, GeoP(lon));
+    const auto degrees = [](const QString &cell) {
+        const double value = GeoH(cell) + GeoM(cell) / 60.0;
+        return GeoP(cell) == 0 ? value : -value;
+    };
+    chosen_ = ChosenCity{row->text(0), degrees(lat), degrees(lon)};
     accept();
 }
 

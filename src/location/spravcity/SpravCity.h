@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -27,6 +29,13 @@ struct LocationControls {
     QComboBox *lonDegrees = nullptr;    // Combo12
 };
 
+// A place chosen in the directory, in degrees (north and east positive).
+struct ChosenCity {
+    QString name;
+    double latitude = 0;
+    double longitude = 0;
+};
+
 class SpravCity : public QDialog {
     Q_OBJECT
 
@@ -43,6 +52,9 @@ public:
 
     // Why the list is empty when the file could not be read; empty otherwise.
     QString loadError() const { return loadError_; }
+    // The place chosen, once the dialog has been accepted (also when there
+    // are no controls to fill, as for a dream's place).
+    std::optional<ChosenCity> chosen() const { return chosen_; }
 
     QLabel *Heading = nullptr;
     QLineEdit *Text1 = nullptr;
@@ -57,6 +69,7 @@ private:
     LocationControls target_;
     QString cityFile_;
     QString loadError_;
+    std::optional<ChosenCity> chosen_;
 };
 
 } // namespace somnex::location

@@ -1,7 +1,10 @@
 #include "diary/ui/DiaryWindow.h"
 
+#include "astro/mPublicVars.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
+#include "location/spravcity/SpravCity.h"
+#include "platform/ansi/AnsiCodePage.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -14,14 +17,19 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -59,9 +67,11 @@ public:
     }
     void openInterpretation(const QString &headword) override { opened << headword; }
     Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
+    QString diaryCityFile() override { return cityFile; }
 
     dictionary::WordIndex words;
     QStringList opened;
+    QString cityFile;
 };
 
 class DiaryWindowTest : public ::testing::Test {
@@ -281,18 +291,75 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
     w.filterBySymbol(QString());
     EXPECT_EQ(w.listModel()->rowCount(), 3);
 
-    w.filterBySymbol("Собака");
-    EXPECT_EQ(w.listModel()->rowCount(), 2) << "the dreams with the symbol";
-    EXPECT_TRUE(w.findChild<QLabel *>("symbolFilter")->isVisibleTo(&w));
-    w.filterBySymbol(QString());
-    EXPECT_EQ(w.listModel()->rowCount(), 3);
-
     w.moveShownToTrash();
     EXPECT_EQ(w.listModel()->rowCount(), 2);
     EXPECT_TRUE(w.findChild<QLabel *>("diaryStatus")->text().contains("Вернуть"));
     w.undoTrash();
     EXPECT_EQ(w.listModel()->rowCount(), 3);
     EXPECT_EQ(w.shownId(), last);
+}
+
+// A dream's place is chosen in the city directory: the list opens on the
+// dream's place, a choice (south and west included) gives the lunar day of
+// that place and is stored with the dream; a directory closed without a
+// choice changes nothing.
+TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
+{
+    host.cityFile = dir.path() + "/City.csv";
+    QFile csv(host.cityFile);
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write(ansi::fromUnicode(u"Город,ДолготаГ,ДолготаМ,ШиротаГ,ШиротаМ,Юг,Запад\r\n"
+                                u"Буэнос-Айрес,58,22,34,36,1,1\r\nМосква,37,35,55,45,0,0\r\n"
+                                u"Новосибирск,82,55,55,2,0,0\r\n"));
+    csv.close();
+    // the program lets events through during the lunar day's search, as it
+    // does (among them the closed directory's deletion)
+    const astro::PendingEventsHook before = astro::ProcessPendingEvents;
+    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    // a key pressed in the directory, delivered by the event loop as a
+    // desktop delivers it (Return chooses, Escape closes)
+    const auto pressInLoop = [](QWidget *d, Qt::Key key) {
+        QCoreApplication::postEvent(d, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    DiaryWindow &w = open();
+    type(w, "Шёл по лесу");
+    auto directory = [&w] {
+        w.findChild<QPushButton *>("placeFromDirectory")->click();
+        auto *d = w.findChild<location::SpravCity *>();
+        EXPECT_NE(d, nullptr);
+        return d;
+    };
+    location::SpravCity *d = directory();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->ListView1->topLevelItemCount(), 3);
+    EXPECT_EQ(d->ListView1->currentItem()->text(0), "Москва") << "opens on the dream's place";
+    d->ListView1->setCurrentItem(d->ListView1->topLevelItem(2));
+    pressInLoop(d, Qt::Key_Return);
+    EXPECT_EQ(w.findChild<QLabel *>("placeLabel")->text(), "Место: Новосибирск, 55.03° с.ш., 82.92° в.д.");
+    EXPECT_FALSE(w.findChild<QLabel *>("lunarDayLabel")->text().isEmpty()) << "the lunar day of that place";
+
+    d = directory();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->ListView1->currentItem()->text(0), "Новосибирск");
+    d->ListView1->setCurrentItem(d->ListView1->topLevelItem(0));
+    pressInLoop(d, Qt::Key_Return);
+    ASSERT_TRUE(w.saveNow());
+    const std::optional<Entry> saved = w.store()->entry(w.shownId());
+    ASSERT_TRUE(saved && saved->place);
+    EXPECT_EQ(saved->place->name, "Буэнос-Айрес");
+    EXPECT_NEAR(saved->place->latitude, -34.6, 1e-9);
+    EXPECT_NEAR(saved->place->longitude, -(58 + 22 / 60.0), 1e-9);
+    EXPECT_TRUE(saved->lunar.found) << "the lunar day of that place";
+
+    d = directory();
+    ASSERT_NE(d, nullptr);
+    pressInLoop(d, Qt::Key_Escape); // closed without a choice
+    EXPECT_EQ(w.store()->entry(w.shownId())->place->name, "Буэнос-Айрес");
+    EXPECT_TRUE(w.findChild<QLabel *>("placeLabel")->text().startsWith("Место: Буэнос-Айрес, 34.60° ю.ш."));
+    astro::ProcessPendingEvents = before;
 }
 
 TEST_F(DiaryWindowTest, StatisticsOpenOnThisDiaryAndLeadBackToTheDreams)
