@@ -394,6 +394,7 @@ TEST_F(CalenTest, EscapeAnywhereClosesAndReleasesTheButton)
 TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
 {
     Calen c;
+    const QString moscowBounds = c.Label3->text();
     c.Label7_Click();
     options::OptionsForm *f = options::OptionsForm::instance();
     ASSERT_NE(f, nullptr);
@@ -412,6 +413,8 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
     EXPECT_EQ(c.Label9->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, -54.8);
     EXPECT_DOUBLE_EQ(app().ObserverLongitude, -68.3);
+    EXPECT_NE(c.Label3->text(), moscowBounds)
+        << "the lunar day's bounds at the new place: " << moscowBounds.toStdString();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(options::OptionsForm::instance(), nullptr);
 }
