@@ -738,12 +738,18 @@ StatsWindow *DiaryWindow::openStatistics()
     saveNow(); // the figures count the dream being written
     const bool opening = StatsWindow::instance() == nullptr;
     StatsWindow *w = StatsWindow::open(store_.get(), this);
-    if (opening)
+    if (opening) {
         connect(w, &StatsWindow::showDreamsWithSymbol, this, [this](const QString &headword) {
             filterBySymbol(headword);
             raise();
             activateWindow();
         });
+        connect(w, &StatsWindow::showDreamsWithTag, this, [this](const QString &tag) {
+            filterByTag(tag);
+            raise();
+            activateWindow();
+        });
+    }
     return w;
 }
 
@@ -879,6 +885,16 @@ void DiaryWindow::filterBySymbol(const QString &headword)
         QStringLiteral("Сны с символом «%1» · <a href=\"all\">все сны</a>").arg(headword.toHtmlEscaped()));
     symbolFilter_->setVisible(!headword.isEmpty());
     applyFilter();
+}
+
+void DiaryWindow::filterByTag(const QString &tag)
+{
+    int index = tagFilter_->findData(tag);
+    if (index < 0) { // a tag written since the list was made
+        reloadList();
+        index = tagFilter_->findData(tag);
+    }
+    tagFilter_->setCurrentIndex(std::max(0, index)); // filters the list
 }
 
 void DiaryWindow::updateListed(const EntrySummary &e)

@@ -102,6 +102,8 @@ public:
     int restoreFrom(const QString &backupPath);
     // Lists only the dreams with this symbol ("" lists all again).
     void filterBySymbol(const QString &headword);
+    // Shows only the dreams with a tag (a person or a place too); empty: all.
+    void filterByTag(const QString &tag);
 
     // The dream shown ("" for a new one not yet stored) and the store.
     QString shownId() const { return entry_.id; }

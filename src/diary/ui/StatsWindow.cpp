@@ -217,8 +217,16 @@ QWidget *StatsWindow::buildOverview()
     tagList_ = buildList(QStringLiteral("tagList"));
     peopleList_ = buildList(QStringLiteral("peopleList"));
     placeList_ = buildList(QStringLiteral("placeList"));
-    connect(symbolList_, &QListWidget::itemClicked, this, [this](QListWidgetItem *i) { symbolActivated(i, true); });
-    connect(symbolList_, &QListWidget::itemActivated, this, [this](QListWidgetItem *i) { symbolActivated(i, false); });
+    tagList_->setToolTip(QStringLiteral("Щёлкните метку, чтобы увидеть сны с ней в дневнике"));
+    peopleList_->setToolTip(QStringLiteral("Щёлкните имя, чтобы увидеть сны с этим человеком в дневнике"));
+    placeList_->setToolTip(QStringLiteral("Щёлкните место, чтобы увидеть сны о нём в дневнике"));
+    for (QListWidget *list : {symbolList_, tagList_, peopleList_, placeList_}) {
+        const bool symbol = list == symbolList_;
+        connect(list, &QListWidget::itemClicked, this,
+                [this, symbol](QListWidgetItem *i) { itemChosen(i, true, symbol); });
+        connect(list, &QListWidget::itemActivated, this,
+                [this, symbol](QListWidgetItem *i) { itemChosen(i, false, symbol); });
+    }
 
     auto *lists = new QGridLayout;
     const std::pair<const char *, QListWidget *> columns[] = {
@@ -499,12 +507,16 @@ void StatsWindow::changeEvent(QEvent *e)
 
 // ---- the user's actions --------------------------------------------------------
 
-void StatsWindow::symbolActivated(QListWidgetItem *item, bool byMouse)
+void StatsWindow::itemChosen(QListWidgetItem *item, bool byMouse, bool symbol)
 {
     // A double click is a click too: activation counts only from the keyboard.
     if (!item || (!byMouse && QGuiApplication::mouseButtons() != Qt::NoButton))
         return;
-    emit showDreamsWithSymbol(item->data(Qt::UserRole).toString());
+    const QString name = item->data(Qt::UserRole).toString();
+    if (symbol)
+        emit showDreamsWithSymbol(name);
+    else
+        emit showDreamsWithTag(name);
 }
 
 void StatsWindow::renderCharts(QPainter *painter) const

@@ -64,6 +64,9 @@ public:
 signals:
     // The user clicked a symbol of the list: the diary shows its dreams.
     void showDreamsWithSymbol(const QString &headword);
+    // The user clicked a tag, a person or a place: the diary shows the
+    // dreams that carry it.
+    void showDreamsWithTag(const QString &tag);
 
 protected:
     void changeEvent(QEvent *e) override;
@@ -86,7 +89,9 @@ private:
     void fillTable(QTableWidget *table, const QList<FulfilmentRow> &rows, bool weekdays);
     void renderCharts(QPainter *painter) const;
     void applyChartTheme();
-    void symbolActivated(QListWidgetItem *item, bool byMouse);
+    // A click (byMouse) or Enter on an item of a list: its dreams are asked
+    // for (symbol: of the symbols' list, else of a tags' list).
+    void itemChosen(QListWidgetItem *item, bool byMouse, bool symbol);
     void saveAsPng();
     void print();
 

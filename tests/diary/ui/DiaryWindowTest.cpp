@@ -365,15 +365,35 @@ TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
 TEST_F(DiaryWindowTest, StatisticsOpenOnThisDiaryAndLeadBackToTheDreams)
 {
     DiaryWindow &w = open();
-    for (const char *t : {"Собака у реки", "Собака в доме", "Только лес"}) {
+    const std::pair<const char *, const char *> dreams[] = {{"Собака у реки", "Маша"},
+                                                            {"Собака в доме", ""},
+                                                            {"Только лес", "Маша, Петя"}};
+    for (const auto &[t, people] : dreams) {
         w.newEntry();
         type(w, QString::fromUtf8(t));
+        auto *box = w.findChild<QLineEdit *>("peopleBox");
+        box->setText(QString::fromUtf8(people));
+        emit box->textEdited(box->text()); // as typed
     }
     StatsWindow *stats = w.openStatistics();
     ASSERT_TRUE(stats);
     EXPECT_EQ(w.listModel()->rowCount(), 3) << "the dream being written was saved first";
     emit stats->showDreamsWithSymbol("Собака"); // a click in its list of symbols
     EXPECT_EQ(w.listModel()->rowCount(), 2);
+    w.filterBySymbol(QString());
+
+    // a click on a person of the statistics: that person's dreams
+    auto *people = stats->findChild<QListWidget *>("peopleList");
+    ASSERT_NE(people, nullptr);
+    ASSERT_EQ(people->count(), 2);
+    EXPECT_EQ(people->item(0)->text(), "Маша — 2");
+    emit people->itemClicked(people->item(0));
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    EXPECT_EQ(w.findChild<QComboBox *>("tagFilter")->currentText(), "Маша");
+    emit people->itemActivated(people->item(1)); // Enter on Петя
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    w.filterByTag(QString());
+    EXPECT_EQ(w.listModel()->rowCount(), 3);
 }
 
 TEST_F(DiaryWindowTest, ExportImportAndTheDailyCopyFromTheWindow)
