@@ -18,7 +18,7 @@ int g_trayOverride = -1;
 
 bool TraySide::available()
 {
-    return g_trayOverride >= 0 ? g_trayOverride != 0 : TrayArea::desktopOffersTray();
+    return g_trayOverride >= 0 ? g_trayOverride != 0 : tray::TrayArea::desktopOffersTray();
 }
 
 void TraySide::setAvailableOverride(int available)
@@ -29,10 +29,10 @@ void TraySide::setAvailableOverride(int available)
 TraySide::TraySide(QWidget *window) : QObject(window), window_(window)
 {
     setObjectName(QStringLiteral("TraySide"));
-    Tray1 = new TrayArea(this);
+    Tray1 = new tray::TrayArea(this);
     Tray1->setObjectName(QStringLiteral("Tray1"));
     Tray1->setToolTip(QStringLiteral("ZUL Somnex 3 — сонник"));
-    connect(Tray1, &TrayArea::MouseDown, this, &TraySide::clicked);
+    connect(Tray1, &tray::TrayArea::MouseDown, this, &TraySide::clicked);
     retry_ = new QTimer(this);
     retry_->setObjectName(QStringLiteral("trayRetry"));
     retry_->setInterval(1000);

@@ -14,7 +14,9 @@ class QWidget;
 
 namespace somnex {
 
+namespace tray {
 class TrayArea;
+}
 
 class TraySide : public QObject {
     Q_OBJECT
@@ -52,7 +54,7 @@ signals:
 
 private:
     QWidget *window_;
-    TrayArea *Tray1 = nullptr;
+    tray::TrayArea *Tray1 = nullptr;
     QTimer *retry_ = nullptr;
     int retries_ = 0;
     bool inTray_ = false;

@@ -7,7 +7,7 @@
 #include <QRandomGenerator>
 #include <QSystemTrayIcon>
 
-namespace somnex {
+namespace somnex::tray {
 
 namespace {
 enum : int {
@@ -138,4 +138,4 @@ void TrayArea::callback(double xTwips)
     dispatch(static_cast<int>(xTwips / kTwipsPerPixel));
 }
 
-} // namespace somnex
+} // namespace somnex::tray

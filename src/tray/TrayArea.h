@@ -13,7 +13,7 @@
 
 class QSystemTrayIcon;
 
-namespace somnex {
+namespace somnex::tray {
 
 class TrayArea : public QObject {
     Q_OBJECT
@@ -79,4 +79,4 @@ private:
     QSystemTrayIcon *tray_ = nullptr;
 };
 
-} // namespace somnex
+} // namespace somnex::tray

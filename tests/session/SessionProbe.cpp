@@ -256,8 +256,8 @@ int runTray()
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QStringList state;
-        if (form.inTray() && form.findChild<TrayArea *>(QStringLiteral("Tray1"))
-            && form.findChild<TrayArea *>(QStringLiteral("Tray1"))->isVisible())
+        if (form.inTray() && form.findChild<tray::TrayArea *>(QStringLiteral("Tray1"))
+            && form.findChild<tray::TrayArea *>(QStringLiteral("Tray1"))->isVisible())
             state << QStringLiteral("icon");
         if (tray::TrayMenu *m = trayMenu())
             state << (m->focusWidget() == m->Text1 ? QStringLiteral("menu-with-focus") : QStringLiteral("menu"));

@@ -151,12 +151,12 @@ TEST_F(Form1Test, ClosingGoesToTheTrayOrExits)
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(f.inTray());
     EXPECT_TRUE(f.isHidden());
-    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_TRUE(part<tray::TrayArea>(f, "Tray1")->isVisible());
 
-    part<TrayArea>(f, "Tray1")->dispatch(513); // left button on the tray icon
+    part<tray::TrayArea>(f, "Tray1")->dispatch(513); // left button on the tray icon
     EXPECT_FALSE(f.inTray());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_FALSE(part<tray::TrayArea>(f, "Tray1")->isVisible());
 
     app().CloseToTray = false;
     f.close();
@@ -171,7 +171,7 @@ TEST_F(Form1Test, WithoutANotificationAreaTheWindowIsNotLost)
     f.ToTray();
     EXPECT_FALSE(f.inTray());
     EXPECT_FALSE(f.isHidden());
-    EXPECT_FALSE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_FALSE(part<tray::TrayArea>(f, "Tray1")->isVisible());
 }
 
 TEST_F(Form1Test, AdminCommandSendsTheWindowToTheTray)
@@ -453,7 +453,7 @@ TEST_F(Form1Test, StartedInTheTrayItWaitsForTheNotificationArea)
     TraySide::setAvailableOverride(1);
     part<TraySide>(f, "TraySide")->retryTick();
     EXPECT_TRUE(f.inTray());
-    EXPECT_TRUE(part<TrayArea>(f, "Tray1")->isVisible());
+    EXPECT_TRUE(part<tray::TrayArea>(f, "Tray1")->isVisible());
     EXPECT_FALSE(part<QTimer>(f, "trayRetry")->isActive());
 
     // No panel at all: after 30 s the window is there, minimised.

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace somnex;
+using namespace somnex::tray;
 
 TEST(TrayArea, CallbackCodesBecomeEvents)
 {
