@@ -560,7 +560,10 @@ void Calen::Toolbar1_ButtonClick()
 void Calen::Label7_Click()
 {
     options::OptionsForm *f = options::OptionsForm::open(options::OptionsTab::Place, Qt::ApplicationModal, this);
-    connect(f, &QDialog::finished, this, &Calen::optionsClosed, Qt::UniqueConnection);
+    // Queued: the calculation lets events through, among them the options
+    // window's own deletion, which must not come while it is still closing.
+    connect(f, &QDialog::finished, this, &Calen::optionsClosed,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void Calen::optionsClosed()

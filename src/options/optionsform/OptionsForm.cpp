@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTime>
@@ -457,8 +458,12 @@ void OptionsForm::done(int result)
 {
     if (cityDirectory_)
         cityDirectory_->close();
+    // Whoever hears the window close may let events through, the window's
+    // deletion among them: nothing of it is touched once it is gone.
+    const QPointer<OptionsForm> self(this);
+    const bool deleteOnClose = testAttribute(Qt::WA_DeleteOnClose);
     QDialog::done(result);
-    if (testAttribute(Qt::WA_DeleteOnClose))
+    if (self && deleteOnClose)
         deleteLater();
 }
 

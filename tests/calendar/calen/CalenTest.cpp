@@ -14,6 +14,7 @@
 #include "support/TzScope.h"
 
 #include "astro/mMath.h"
+#include "astro/mPublicVars.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 
 #include <memory>
 
@@ -408,7 +412,15 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
     f->Combo12->setCurrentIndex(68);
     f->Combo11->setCurrentIndex(18);
     f->Combo10->setCurrentIndex(1);
-    f->Command1_Click();
+    // "Ок" clicked from the event loop, with the calculation letting events
+    // through as in the program: the window's deletion may come during it
+    const astro::PendingEventsHook before = astro::ProcessPendingEvents;
+    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    QEventLoop loop;
+    QTimer::singleShot(0, f, [f] { f->Command1->click(); });
+    QTimer::singleShot(200, &loop, &QEventLoop::quit);
+    loop.exec();
+    astro::ProcessPendingEvents = before;
     EXPECT_EQ(c.Label7->text(), u"Ушуайя"_qs);
     EXPECT_EQ(c.Label9->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, -54.8);
