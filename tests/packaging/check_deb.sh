@@ -61,7 +61,9 @@ fi
 
 # lintian: errors fail; warnings are listed.
 if command -v lintian >/dev/null; then
-    report=$(lintian --tag-display-limit 0 "$deb" 2>&1)
+    # lintian leaves scratch files in TMPDIR: a folder of ours, removed on exit
+    mkdir -p "$root/lintian-tmp"
+    report=$(TMPDIR="$root/lintian-tmp" lintian --tag-display-limit 0 "$deb" 2>&1)
     echo "$report"
     grep -q '^E: ' <<<"$report" && fail "lintian reports errors"
 else
