@@ -337,7 +337,14 @@ TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
     ASSERT_EQ(d->ListView1->topLevelItemCount(), 3);
     EXPECT_EQ(d->ListView1->currentItem()->text(0), "Москва") << "opens on the dream's place";
     d->ListView1->setCurrentItem(d->ListView1->topLevelItem(2));
+    // the directory must outlive its own closing: deleted before it has
+    // said it finished, it is used after it is freed
+    bool finished = false;
+    bool goneWhileClosing = false;
+    QObject::connect(d, &QDialog::finished, [&finished] { finished = true; });
+    QObject::connect(d, &QObject::destroyed, [&] { goneWhileClosing = !finished; });
     pressInLoop(d, Qt::Key_Return);
+    EXPECT_FALSE(goneWhileClosing);
     EXPECT_EQ(w.findChild<QLabel *>("placeLabel")->text(), "Место: Новосибирск, 55.03° с.ш., 82.92° в.д.");
     EXPECT_FALSE(w.findChild<QLabel *>("lunarDayLabel")->text().isEmpty()) << "the lunar day of that place";
 
