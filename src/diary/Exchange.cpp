@@ -1,6 +1,7 @@
 #include "diary/Exchange.h"
 
 #include "diary/LunarSnapshot.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/error/Error.h"
 
 #include <QCryptographicHash>
@@ -13,7 +14,6 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
 #include <QUuid>
@@ -609,28 +609,23 @@ bool earlierMoment(const Entry &a, const Entry &b)
 
 // A note written whole under a temporary name and renamed into place, not
 // yet flushed to the disk: a folder of thousands is flushed once at the end
-// (syncFolder), not note by note.
+// (syncNotes), not note by note.
 void writeNote(const QString &path, const QByteArray &bytes)
 {
-    QTemporaryFile f(QFileInfo(path).absolutePath() + QStringLiteral("/.note-XXXXXX"));
-    if (!f.open() || f.write(bytes) != bytes.size() || !f.flush()
-        || ::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        throw Error(
-            kErrorExportWrite, kSource,
-            QStringLiteral("Не удалось записать файл «%1»: %2. Прежний файл не изменён.").arg(path, f.errorString()));
-    f.setAutoRemove(false);
+    try {
+        writeFileUnsynced(path, bytes);
+    } catch (const Error &e) {
+        throw Error(kErrorExportWrite, kSource, e.description());
+    }
 }
 
-void syncFolder(const QString &folder)
+void syncNotes(const QString &folder)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const int rc = ::syncfs(fd);
-    ::close(fd);
-    if (rc != 0)
-        throw Error(kErrorExportWrite, kSource,
-                    QStringLiteral("Не удалось сохранить на диск файлы в папке «%1».").arg(folder));
+    try {
+        syncFileSystem(folder);
+    } catch (const Error &e) {
+        throw Error(kErrorExportWrite, kSource, e.description());
+    }
 }
 
 QStringList markdownNames(const QList<Entry> &entries)
@@ -984,14 +979,18 @@ QStringList exportWouldReplace(ExportFormat format, const QString &path, const Q
     return existing;
 }
 
-void writeFileAtomically(const QString &path, const QByteArray &bytes)
+namespace {
+
+void writeExport(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw Error(
-            kErrorExportWrite, kSource,
-            QStringLiteral("Не удалось записать файл «%1»: %2. Прежний файл не изменён.").arg(path, f.errorString()));
+    try {
+        writeFileAtomically(path, bytes);
+    } catch (const Error &e) {
+        throw Error(kErrorExportWrite, kSource, e.description());
+    }
 }
+
+} // namespace
 
 int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &entries, const QDate &from,
                 const QDate &to, bool replace)
@@ -1013,11 +1012,11 @@ int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &en
                         QStringLiteral("Файл «%1» получился бы больше %2 МБ и не читался бы обратно; выгрузите "
                                        "дневник по частям (--from, --to). Ничего не записано.")
                             .arg(path, megabytes(kMaxJournalBytes)));
-        writeFileAtomically(path, bytes);
+        writeExport(path, bytes);
         break;
     }
-    case ExportFormat::Csv: writeFileAtomically(path, diaryCsv(entries)); break;
-    case ExportFormat::Html: writeFileAtomically(path, diaryHtml(entries, from, to)); break;
+    case ExportFormat::Csv: writeExport(path, diaryCsv(entries)); break;
+    case ExportFormat::Html: writeExport(path, diaryHtml(entries, from, to)); break;
     case ExportFormat::Markdown: {
         if (!QDir().mkpath(path))
             throw Error(kErrorExportWrite, kSource, QStringLiteral("Не удалось создать папку «%1».").arg(path));
@@ -1025,7 +1024,7 @@ int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &en
         const QStringList names = markdownNames(entries);
         for (qsizetype i = 0; i < entries.size(); ++i)
             writeNote(folder.filePath(names[i]), markdownNote(entries[i]).toUtf8());
-        syncFolder(path);
+        syncNotes(path);
         break;
     }
     }

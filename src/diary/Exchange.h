@@ -122,8 +122,4 @@ QStringList exportWouldReplace(ExportFormat format, const QString &path, const Q
 int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &entries, const QDate &from,
                 const QDate &to, bool replace);
 
-// Writes bytes to path atomically (a temporary file in the same folder,
-// flushed, then renamed over path). Throws kErrorExportWrite.
-void writeFileAtomically(const QString &path, const QByteArray &bytes);
-
 } // namespace somnex::diary

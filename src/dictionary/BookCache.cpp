@@ -2,13 +2,13 @@
 
 #include "dictionary/Catalogue.h"
 #include "platform/ansi/AnsiCodePage.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/core/Identity.h"
 #include "platform/error/Error.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -452,12 +452,11 @@ bool writeCache(const CatalogueBook &book, const BookStamp &stamp)
             c.places.push_back(*place);
         }
         const QString folder = wordCacheFolder();
-        QSaveFile out(cacheFileOf(book.Key));
         const QByteArray bytes = encodeCache(c);
-        if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
-            || !out.commit())
+        if (!QDir().mkpath(folder))
             throw Error(75, QStringLiteral("writeCache"),
-                        QStringLiteral("Не удаётся записать кэш слов в папку «%1»: %2").arg(folder, out.errorString()));
+                        QStringLiteral("Не удаётся создать папку кэша слов «%1»").arg(folder));
+        writeFileAtomically(cacheFileOf(book.Key), bytes);
     });
 }
 

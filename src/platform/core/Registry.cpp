@@ -1,4 +1,5 @@
 #include "platform/core/Registry.h"
+#include "platform/core/AtomicFile.h"
 
 #include "platform/core/Identity.h"
 
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -25,7 +25,17 @@ namespace {
 
 [[noreturn]] void raiseErrno(int err)
 {
-    raise(err ? err : 5, QString::fromLocal8Bit(std::strerror(err ? err : EACCES)));
+    raise(err ? err : 5, systemErrorText(err ? err : EACCES));
+}
+
+// A registry file or an autostart entry, written whole or not at all.
+void writeOrRaise(const QString &path, const QByteArray &bytes)
+{
+    try {
+        writeFileAtomically(path, bytes);
+    } catch (const Error &e) {
+        raise(5, e.description());
+    }
 }
 
 bool isRunKey(Registry::Root root, const QString &path)
@@ -71,12 +81,7 @@ void writeFile(const QJsonObject &o)
             QFile::copy(path, path + QStringLiteral(".bad"));
         }
     }
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        raiseErrno(errno);
-    f.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
-    if (!f.commit())
-        raiseErrno(errno);
+    writeOrRaise(path, QJsonDocument(o).toJson(QJsonDocument::Indented));
 }
 
 QString typeName(int saveAs)
@@ -219,12 +224,7 @@ void Registry::Value(Root root, const QString &regPath, const QString &valueName
         const QString file = autostartFilePath(valueName);
         if (!QDir().mkpath(QFileInfo(file).absolutePath()))
             raiseErrno(errno);
-        QSaveFile f(file);
-        if (!f.open(QIODevice::WriteOnly))
-            raiseErrno(errno);
-        f.write(autostartDesktopEntry(valueName, v.toString()).toUtf8());
-        if (!f.commit())
-            raiseErrno(errno);
+        writeOrRaise(file, autostartDesktopEntry(valueName, v.toString()).toUtf8());
         return;
     }
 

@@ -1,7 +1,9 @@
 #include "platform/core/Settings.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/core/Identity.h"
 
 #include "platform/core/Messages.h"
+#include "platform/error/Error.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -91,9 +92,10 @@ void writeOut(Store &s)
         QFile::copy(path, aside);
         s.unreadable = false;
     }
-    QSaveFile f(path);
     const QByteArray data = QJsonDocument(s.root).toJson(QJsonDocument::Indented);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+    try {
+        writeFileAtomically(path, data);
+    } catch (const Error &) {
         // Kept in memory: later reads in this run still see the values.
         s.dirty = false;
         reportSaveFailure(s, path);
