@@ -166,8 +166,6 @@ std::int32_t LunationNumber(double date)
     std::int32_t n = ToInt32(std::nearbyint(e / 29.530589));
     const double t = DateToJulianDay(date) + 0.00000579;
     for (;;) {
-        if (ProcessPendingEvents)
-            ProcessPendingEvents();
         const double a = MoonPhaseTime(n, 0);
         const double b = MoonPhaseTime(Step(n, 1), 0);
         if (t < a)

@@ -8,6 +8,4 @@ std::array<PlanetSeries, 10> PlanetSeriesRecords;
 
 MessageHook ShowMessage = [](std::string_view, std::string_view, MessageIcon) {};
 
-PendingEventsHook ProcessPendingEvents = [] {};
-
 } // namespace astro

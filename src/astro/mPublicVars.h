@@ -80,9 +80,4 @@ enum class MessageIcon { Error, Warning, Information, Question };
 using MessageHook = std::function<void(std::string_view text, std::string_view title, MessageIcon icon)>;
 extern MessageHook ShowMessage;
 
-// Lets the application's pending events run during a long search. Does
-// nothing until the application connects its event loop.
-using PendingEventsHook = std::function<void()>;
-extern PendingEventsHook ProcessPendingEvents;
-
 } // namespace astro

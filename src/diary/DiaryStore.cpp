@@ -5,6 +5,7 @@
 #include "diary/TextWords.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/core/DataFolders.h"
 #include "platform/error/Error.h"
 
@@ -440,15 +441,6 @@ void checkHeader(const QString &path)
         throw fileError(kErrorDamaged, path, QStringLiteral("файл обрезан"));
 }
 
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // New diaries left half-made by a process killed while it made one (a
 // minute is far longer than making one takes).
 void removeStaleTemporaries(const QString &folder, const QString &prefix)
@@ -498,6 +490,9 @@ struct DiaryStore::Impl {
     void write(F &&change);
 
     qint64 rowOf(const QString &id);
+    // Whether the entry's moment or place differs from the stored one (read
+    // outside any transaction; false when it is not stored).
+    bool movedFromStored(const Entry &e);
     void bindEntry(sql::Statement &s, const Entry &e, qint64 created, qint64 updated, const QVariant &deleted);
     void writeChildren(qint64 n, const Entry &e);
     void writeWords(qint64 n, const Entry &e);
@@ -673,7 +668,7 @@ void DiaryStore::Impl::create()
     const int linkErrno = errno;
     QFile::remove(temp);
     if (linked != 0 && linkErrno != EEXIST)
-        throw fileError(kErrorWrite, path, QString::fromLocal8Bit(strerror(linkErrno)));
+        throw fileError(kErrorWrite, path, systemErrorText(linkErrno));
     syncFolder(folder);
 }
 
@@ -1109,11 +1104,53 @@ int DiaryStore::putAll(QList<Entry> entries)
     return written;
 }
 
+bool DiaryStore::Impl::movedFromStored(const Entry &e)
+{
+    sql::Statement old(db, "SELECT at_local, at_offset, place_name, place_lat, place_lon FROM entry WHERE id = ?1");
+    old.bind(1, e.id);
+    const int rc = old.step();
+    if (rc != SQLITE_ROW) {
+        must(rc);
+        return false; // the write itself says the entry is missing
+    }
+    const std::optional<Place> oldPlace =
+        old.isNull(3) ? std::nullopt : std::optional<Place>(Place{old.text(2), old.real(3), old.real(4)});
+    return old.text(0) != localText(e.at) || old.integer(1) != e.at.offsetFromUtc() || oldPlace != e.place;
+}
+
+namespace {
+
+// Raised inside an update's transaction when the stored moment or place
+// turned out to differ after all (another writer moved it meanwhile): the
+// transaction is given up, the lunar day computed outside, and the update
+// run again.
+struct SnapshotNeeded {};
+
+} // namespace
+
 void DiaryStore::update(const Entry &entry)
 {
     Entry e = normalised(entry);
     if (!d_->open())
         throw notFound(e.id);
+    // A moved moment or place needs the lunar day anew. The engine runs
+    // before the write transaction opens, never inside it: a transaction is
+    // held for as short a time as the statements take.
+    std::optional<LunarSnapshot> fresh;
+    if (d_->movedFromStored(e))
+        fresh = computeSnapshot(e.at, e.place);
+    for (;;) {
+        try {
+            updateOnce(e, fresh);
+            return;
+        } catch (const SnapshotNeeded &) {
+            fresh = computeSnapshot(e.at, e.place);
+        }
+    }
+}
+
+void DiaryStore::updateOnce(Entry e, const std::optional<LunarSnapshot> &fresh)
+{
     d_->write([&] {
         sql::Statement old(d_->db, "SELECT e.n, e.created, e.at_local, e.at_offset, e.title, b.text, e.place_name, "
                                    "e.place_lat, e.place_lon, e.deleted_at FROM entry e JOIN body b ON b.n = e.n "
@@ -1131,7 +1168,9 @@ void DiaryStore::update(const Entry &entry)
         const bool placeChanged = oldPlace != e.place;
         const bool textChanged = old.text(4) != e.title || old.text(5) != e.text;
         if (momentChanged || placeChanged) {
-            e.lunar = computeSnapshot(e.at, e.place);
+            if (!fresh)
+                throw SnapshotNeeded{};
+            e.lunar = *fresh;
         } else {
             sql::Statement keep(d_->db, QByteArray("SELECT ") + kEntryColumns + kEntryFrom + " WHERE e.n = ?1");
             keep.bind(1, n);
@@ -1444,9 +1483,9 @@ QString DiaryStore::moveAside(const QString &path)
     for (int i = 2; QFileInfo::exists(target); ++i)
         target = path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(i);
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0)
-        throw Error(kErrorWrite, kSource,
-                    QStringLiteral("Не удалось переименовать файл дневника снов «%1»: %2.")
-                        .arg(path, QString::fromLocal8Bit(strerror(errno))));
+        throw Error(
+            kErrorWrite, kSource,
+            QStringLiteral("Не удалось переименовать файл дневника снов «%1»: %2.").arg(path, systemErrorText(errno)));
     // The log belongs to the file moved: left behind it would be replayed
     // into the new diary.
     for (const char *suffix : {"-wal", "-shm"}) {

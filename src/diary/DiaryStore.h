@@ -169,6 +169,8 @@ public:
     static QString moveAside(const QString &path);
 
 private:
+    void updateOnce(Entry e, const std::optional<LunarSnapshot> &fresh);
+
     struct Impl;
     std::unique_ptr<Impl> d_;
 };

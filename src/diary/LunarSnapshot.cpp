@@ -6,16 +6,10 @@
 
 #include <exception>
 #include <map>
-#include <mutex>
 
 namespace somnex::diary {
 
 namespace {
-
-// The astronomy engine keeps the observer and its working values in globals:
-// two threads of the diary (the window's worker and its own, or a test's
-// writers) compute one at a time.
-std::mutex g_engine;
 
 // A local date value of the calendar engine as a moment in the offset given.
 QDateTime momentOf(double local, int offset)
@@ -64,7 +58,6 @@ LunarSnapshot computeSnapshot(const QDateTime &at, const std::optional<Place> &p
         return s;
     calendar::CalendarAnswer a;
     try {
-        const std::lock_guard<std::mutex> lock(g_engine);
         a = calendar::computeCalendarAtOffset(local, offset, {place->latitude, place->longitude});
     } catch (const std::exception &) {
         // The engine gives up at the ends of its range: the lunar day stays
@@ -95,7 +88,6 @@ QList<LunarSnapshot> computeSnapshots(const QList<DatedPlace> &moments)
         }
         std::vector<calendar::CalendarAnswer> answers;
         try {
-            const std::lock_guard<std::mutex> lock(g_engine);
             answers = calendar::computeCalendarAtOffsetBatch(batch, {where.first, where.second});
         } catch (const std::exception &) {
             // a moment at the ends of the engine's range: each on its own,

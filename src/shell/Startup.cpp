@@ -30,11 +30,11 @@ namespace somnex {
 
 namespace {
 
-// The astronomy engine lets pending events run during its searches and
-// reports through the program's message service.
+// The astronomy engine reports through the program's message service. Its
+// searches never let window events run: the windows compute on a worker and
+// take the answer when it is ready.
 void connectAstronomy()
 {
-    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
     astro::ShowMessage = [](std::string_view text, std::string_view title, astro::MessageIcon icon) {
         MsgIcon i = MsgIcon::Error;
         switch (icon) {

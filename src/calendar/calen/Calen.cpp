@@ -8,6 +8,7 @@
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/core/Worker.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
 #include "support/Artwork.h"
@@ -82,14 +83,6 @@ QFrame *rule(QWidget *parent)
     line->setFrameShadow(QFrame::Sunken);
     return line;
 }
-
-// Wait cursor for the span of a calculation, restored however it ends.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -407,74 +400,94 @@ void Calen::ShowPoint()
     Label9->setText(location::locationLine(place, UtcOffsetHours(nowLocal())));
 }
 
+namespace {
+
+// What a calculation on the worker brings back.
+struct Outcome {
+    CalendarAnswer answer;
+    bool computed = false;
+    QString fault;
+};
+
+} // namespace
+
 void Calen::Calculate()
 {
-    const QPointer<Calen> self(this);
     const int generation = ++calculation_;
-    {
-        const WaitCursor wait;
-        // The busy animation while the engine works.
-        Process1->ProgressPlay();
-        Process1->show();
-        repaint();
-        // A moment is chosen: the engine answers for it.
-        if (toSeconds(SelectedMoment) != toSeconds(NoDate)) {
-            const double moment = SelectedMoment;
-            const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
-            // A copy: the window (and its engine) may be gone when the
-            // engine returns.
-            const LunarEngine engine = engine_;
-            CalendarAnswer a;
-            bool computed = false;
-            QString fault;
-            // The engine lets pending events run during its search: the
-            // window may be closed, or a newer calculation run to its end,
-            // before this one returns.
-            try {
-                a = computeCalendar(moment, observer, engine);
-                computed = true;
-            } catch (const std::exception &e) {
-                fault = engineFaultText(e);
-            } catch (...) {
-                fault = describe(std::current_exception());
-            }
-            if (!self)
-                return;
-            if (generation != calculation_)
-                return; // a later calculation has shown its own answer
-            if (!computed) {
-                // The displays keep the previous answer.
-                ShowMessage(fault, QStringLiteral("Calculate"), MsgIcon::Error);
-                if (!self)
-                    return;
-            } else {
-                // The weekday and the day of the month, with what they mean.
-                Label12->setText(a.weekdayName);
-                Text1->setPlainText(a.weekdayText);
-                Label5->setText(QString::number(a.day));
-                Text2->setPlainText(a.dayText);
-                // The lunar-day boundaries found.
-                List2->clear();
-                for (double b : a.moon.boundaries)
-                    List2->addItem(isoMoment(b));
-                lunar_.take(a.moon);
-                // The bounds of the lunar day.
-                if (lunar_.lunarDay != 0) {
-                    Label3->setText(boundsText(lunar_.start, lunar_.end));
-                    Label3->show();
-                } else {
-                    Label3->hide(); // no bounds of an earlier answer beside "0"
-                }
-                // The lunar day, what it means for a dream, its moon picture.
-                Label16->setText(QString::number(lunar_.lunarDay));
-                Text3->setPlainText(DreamByMoon(lunar_.lunarDay));
-                picture2Tag_ = QString::number(lunar_.lunarDay);
-                ShowMoonPhase(lunar_.lunarDay);
-            }
-        }
+    // The busy animation while the engine works; the window stays usable.
+    Process1->ProgressPlay();
+    Process1->show();
+    // A moment is chosen: the engine answers for it.
+    if (toSeconds(SelectedMoment) == toSeconds(NoDate)) {
+        Timer2.start(); // the busy animation stops after a moment
+        return;
     }
-    // The busy animation stops after a moment.
-    Timer2.start();
+    const double moment = SelectedMoment;
+    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
+    // The worker computes with copies: the window (and its engine) may be
+    // gone, or the moment changed again, before it returns.
+    const LunarEngine engine = engine_;
+    ++pending_;
+    runOnWorker(
+        this,
+        [moment, observer, engine] {
+            Outcome o;
+            try {
+                o.answer = computeCalendar(moment, observer, engine);
+                o.computed = true;
+            } catch (const std::exception &e) {
+                o.fault = engineFaultText(e);
+            } catch (...) {
+                o.fault = describe(std::current_exception());
+            }
+            return o;
+        },
+        [this, generation](Outcome o) {
+            --pending_;
+            // Only the latest request is shown; an earlier one that ends
+            // after it changes nothing.
+            if (generation == calculation_)
+                showAnswer(o.computed, o.answer, o.fault);
+            if (pending_ == 0)
+                Timer2.start(); // the busy animation stops after a moment
+        });
+}
+
+void Calen::showAnswer(bool computed, const CalendarAnswer &a, const QString &fault)
+{
+    if (!computed) {
+        // The displays keep the previous answer.
+        ShowMessage(fault, QStringLiteral("Calculate"), MsgIcon::Error);
+        return;
+    }
+    // The weekday and the day of the month, with what they mean.
+    Label12->setText(a.weekdayName);
+    Text1->setPlainText(a.weekdayText);
+    Label5->setText(QString::number(a.day));
+    Text2->setPlainText(a.dayText);
+    // The lunar-day boundaries found.
+    List2->clear();
+    for (double b : a.moon.boundaries)
+        List2->addItem(isoMoment(b));
+    lunar_.take(a.moon);
+    // The bounds of the lunar day.
+    if (lunar_.lunarDay != 0) {
+        Label3->setText(boundsText(lunar_.start, lunar_.end));
+        Label3->show();
+    } else {
+        Label3->hide(); // no bounds of an earlier answer beside "0"
+    }
+    // The lunar day, what it means for a dream, its moon picture.
+    Label16->setText(QString::number(lunar_.lunarDay));
+    Text3->setPlainText(DreamByMoon(lunar_.lunarDay));
+    picture2Tag_ = QString::number(lunar_.lunarDay);
+    ShowMoonPhase(lunar_.lunarDay);
+}
+
+void Calen::waitForAnswer()
+{
+    while (pending_ > 0)
+        settleWorkers();
 }
 
 void Calen::BCalculate()

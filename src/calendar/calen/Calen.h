@@ -55,7 +55,12 @@ public:
     void Form_Load();
     void CheckGeo();
     void ShowPoint();
+    // Starts the engine on a worker for the chosen moment; the answer is
+    // shown when it comes, unless a later Calculate has started meanwhile.
     void Calculate();
+    // Waits until every calculation started has been answered and shown.
+    void waitForAnswer();
+    bool calculating() const { return pending_ > 0; }
     void BCalculate();
     void MoonList(double momentUniversal);
     void ShowMoonPhase(int n);
@@ -126,12 +131,14 @@ private:
     QLayout *buildAnswerGrid();
     QLayout *buildPlaceRow();
     void optionsClosed();
+    void showAnswer(bool computed, const CalendarAnswer &a, const QString &fault);
 
     LunarEngine engine_ = LunarEngine::standard();
     LunarState lunar_;
     QString picture2Tag_;
     int shownPicture_ = 0;
     int calculation_ = 0; // generation of the latest Calculate
+    int pending_ = 0;     // calculations on the worker not yet answered
     bool unloaded_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
 #include <tuple>
 #include <utility>
 
@@ -107,6 +108,23 @@ private:
     };
     std::vector<Entry> entries_;
 };
+
+} // namespace
+
+namespace {
+
+// The astronomy engine keeps the observer and its working values in globals,
+// so the computations below run one at a time, whichever thread asks (the
+// calendar's worker, the diary's, a command-line batch). Recursive: the
+// public functions call one another. No window event ever runs while it is
+// held: the engine's searches do not let events through.
+std::recursive_mutex &engineLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+using EngineGuard = std::lock_guard<std::recursive_mutex>;
 
 } // namespace
 
@@ -224,13 +242,11 @@ MoonListResult lunarDayIn(const QList<qint64> &list, qint64 x)
 
 MoonListResult MoonList(double momentUniversal, const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
+    const EngineGuard guard(engineLock());
     astro::Observer = observer;
     const Lunation l = lunationOf(momentUniversal, engine);
     if (l.end <= l.start)
         return {}; // no lunation to place the moment in
-    // The searches let events run, and a calculation run meanwhile for
-    // another place leaves its own observer in the engine's record.
-    astro::Observer = observer;
     return lunarDayIn(boundariesOf(l, observer, engine), toSeconds(engine.universalToLocal(momentUniversal)));
 }
 
@@ -266,6 +282,7 @@ LunarEngine atOffset(const LunarEngine &engine, int utcOffsetSeconds)
 std::vector<MoonListResult> MoonListBatch(const std::vector<double> &momentsUniversal,
                                           const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
+    const EngineGuard guard(engineLock());
     astro::Observer = observer;
     SharedLists lists;
     std::vector<MoonListResult> out;
@@ -301,6 +318,7 @@ CalendarAnswer dayAnswer(double localMoment)
 CalendarAnswer computeCalendar(double localMoment, const astro::ObserverPosition &observer, const LunarEngine &engine)
 {
     CalendarAnswer a = dayAnswer(localMoment);
+    const EngineGuard guard(engineLock());
     a.moon = MoonList(astro::LocalToUniversal(localMoment), observer, engine);
     return a;
 }
@@ -318,6 +336,7 @@ std::vector<CalendarAnswer> computeCalendarAtOffsetBatch(const std::vector<Offse
                                                          const astro::ObserverPosition &observer,
                                                          const LunarEngine &engine)
 {
+    const EngineGuard guard(engineLock());
     astro::Observer = observer;
     SharedLists lists;
     std::map<int, LunarEngine> engines;

@@ -9,6 +9,10 @@
 // new moon that closes the lunation. A moment exactly at a boundary belongs
 // to the lunar day that ends there.
 //
+// Every function that computes takes the engine's lock (the engine keeps its
+// observer and working values in globals): any thread may call them, one
+// computes at a time, and none lets window events run meanwhile.
+//
 // Moments are date values (days since 1899-12-30 with the time of day as the
 // fraction, see astro/mTime.h). Boundaries are kept to whole seconds, as the
 // calendar lists them.

@@ -11,6 +11,7 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Twips.h"
+#include "platform/core/Worker.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Session.h"
 #include "support/Artwork.h"
@@ -188,6 +189,7 @@ DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path) :
     setObjectName(QStringLiteral("Diary"));
     buildControls();
     restoreGeometry();
+    sinceOpened_.start();
     autosave_.setSingleShot(true);
     connect(&autosave_, &QTimer::timeout, this, [this] { saveNow(); });
     // quitting by any path (the exit dialog, the session's end, SIGTERM)
@@ -413,6 +415,7 @@ QWidget *DiaryWindow::buildEntryPanel()
                                                       "открывает его толкование."));
     textBox_->setPlaceholderText(QStringLiteral("Что вам приснилось? Запишите сон, пока он не забылся."));
     textBox_->viewport()->installEventFilter(this);
+    textBox_->installEventFilter(this);
     textBox_->viewport()->setMouseTracking(true);
 
     tabs_ = new QTabWidget(panel);
@@ -923,8 +926,8 @@ void DiaryWindow::newEntry(const QDateTime &at)
     e.zone = systemZoneName();
     e.night = nightOf(e.at);
     e.place = host_->diaryPlace();
-    e.lunar = computeSnapshot(e.at, e.place);
     loadEntry(e);
+    requestLunarDay();
     list_->clearSelection();
     textBox_->setFocus();
 }
@@ -1009,7 +1012,8 @@ void DiaryWindow::changed()
     if (loading_)
         return;
     dirty_ = true;
-    autosave_.start(kAutosaveMs);
+    const qint64 now = sinceOpened_.elapsed();
+    autosave_.start(int(std::max<qint64>(0, savePolicy_.changed(now) - now)));
 }
 
 void DiaryWindow::textChanged()
@@ -1039,6 +1043,7 @@ bool DiaryWindow::saveNow()
         if (stored)
             entry_ = *stored;
         dirty_ = false;
+        savePolicy_.saved();
         failureShown_ = false;
         statusLine_->clear();
         // the first change of the day copies the diary; a failed copy is said once
@@ -1052,7 +1057,8 @@ bool DiaryWindow::saveNow()
         return true;
     } catch (const Error &err) {
         reportWriteFailure(err.description());
-        autosave_.start(kRetryMs);
+        const qint64 now = sinceOpened_.elapsed();
+        autosave_.start(int(savePolicy_.failed(now) - now));
         return false;
     }
 }
@@ -1250,10 +1256,32 @@ void DiaryWindow::momentOrPlaceChanged()
     at.setOffsetFromUtc(entry_.at.offsetFromUtc());
     entry_.at = at;
     entry_.night = nightOf(at);
-    entry_.lunar = computeSnapshot(at, entry_.place);
-    showLunar();
     showNight();
     changed();
+    requestLunarDay();
+}
+
+void DiaryWindow::requestLunarDay()
+{
+    // The lunar day on a worker: the window answers keys meanwhile, and only
+    // the answer for the latest moment and place is taken.
+    const QDateTime at = entry_.at;
+    const int generation = ++lunarRequest_;
+    const std::optional<Place> place = entry_.place;
+    runOnWorker(
+        this, [at, place] { return computeSnapshot(at, place); },
+        [this, generation, at, place](LunarSnapshot l) {
+            if (generation != lunarRequest_ || entry_.at != at || entry_.place != place)
+                return;
+            entry_.lunar = std::move(l);
+            lunarAnswered_ = generation;
+            showLunar();
+        });
+}
+
+void DiaryWindow::waitForLunarDay()
+{
+    settleWorkers();
 }
 
 void DiaryWindow::showNight()
@@ -1279,7 +1307,8 @@ void DiaryWindow::showLunar()
                                     .arg(russianMoment(l.start), russianMoment(l.end)));
     } else {
         phasePicture_->clear();
-        lunarDayLabel_->setText(QStringLiteral("Лунный день не рассчитан"));
+        lunarDayLabel_->setText(lunarAnswered_ != lunarRequest_ ? QStringLiteral("Лунный день рассчитывается…")
+                                                                : QStringLiteral("Лунный день не рассчитан"));
     }
     QStringList texts;
     if (!l.lunarDayText.isEmpty())
@@ -1317,6 +1346,9 @@ void DiaryWindow::closeEvent(QCloseEvent *e)
 
 bool DiaryWindow::eventFilter(QObject *watched, QEvent *e)
 {
+    // Leaving the text (another window, another control) writes what was typed.
+    if (e->type() == QEvent::FocusOut && (watched == textBox_ || watched == titleBox_) && dirty_)
+        saveNow();
     const bool inText = textBox_ && watched == textBox_->viewport();
     if (inText && e->type() == QEvent::MouseButtonRelease) {
         auto *m = static_cast<QMouseEvent *>(e);

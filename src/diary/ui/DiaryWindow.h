@@ -2,8 +2,10 @@
 // "Дневник снов": the list of dreams by night on the left, the dream on the
 // right with its symbols, its lunar day and whether it came true.
 //
-// The window saves by itself: shortly after the last change, when another
-// dream is opened, when the window closes and when the program quits. There
+// The window saves by itself: soon after a pause in typing and at least
+// every second while the typing goes on, when the text loses the focus,
+// when another dream is opened, when the window closes and when the program
+// quits. There
 // is no Save button. A write that fails (a full disk, a read-only folder)
 // is said once; the text stays in the window and the next save tries again.
 
@@ -11,10 +13,12 @@
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
 #include "diary/Exchange.h"
+#include "diary/SavePolicy.h"
 #include "dictionary/SymbolFinder.h"
 #include "dictionary/WordIndex.h"
 #include "reading/TolkDocument.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QTimer>
@@ -113,10 +117,9 @@ public:
     // Clicks on the text at a position (what a mouse release does there).
     void textClicked(qsizetype position);
 
-    // How long after the last keystroke the dream saves itself.
-    static constexpr int kAutosaveMs = 1500;
-    // How long a failed save waits before it tries again.
-    static constexpr int kRetryMs = 5000;
+    // Waits for the lunar day of the moment last chosen (it is computed on
+    // a worker) and shows it.
+    void waitForLunarDay();
 
 signals:
     void unloaded();
@@ -149,6 +152,7 @@ private:
     void showLunar();
     void showNight();
     void momentOrPlaceChanged();
+    void requestLunarDay();
     // The city directory, a dream's place chosen from it.
     void choosePlaceFromDirectory();
     void addSymbol();
@@ -178,6 +182,10 @@ private:
     QHash<QString, QStringList> lines_; // the books' first lines of a headword
     int linesGeneration_ = -1;
     QTimer autosave_;
+    SavePolicy savePolicy_;
+    QElapsedTimer sinceOpened_;
+    int lunarRequest_ = 0;  // generation of the latest lunar-day computation
+    int lunarAnswered_ = 0; // and of the one shown
     DailyBackup backup_;
 
     QToolBar *toolbar_ = nullptr;

@@ -7,6 +7,7 @@
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/core/Worker.h"
 #include "support/ClickLabel.h"
 #include "support/Process.h"
 #include "support/QtPrint.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -32,7 +34,10 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace somnex;
 using namespace somnex::calendar;
@@ -119,6 +124,7 @@ void save(const char *key, const QString &value)
 TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
 {
     Calen c;
+    c.waitForAnswer();
     EXPECT_EQ(c.windowTitle(), u"Календарь сбываемости снов"_qs);
     EXPECT_EQ(c.Heading->text(), u"Календарь сбываемости снов"_qs);
     EXPECT_EQ(c.btnNow->text(), u"Сейчас "_qs);
@@ -156,6 +162,7 @@ TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
 TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
 {
     Calen c;
+    c.waitForAnswer();
     struct Case {
         const char *what;
         double moment;
@@ -169,6 +176,7 @@ TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
     for (const Case &k : cases) {
         c.SelectedMoment = k.moment;
         c.Calculate();
+        c.waitForAnswer();
         EXPECT_EQ(c.Label12->text(), QString::fromUtf16(k.weekday)) << k.what;
         EXPECT_EQ(c.Text1->toPlainText(), DreamByWeekDay(k.weekdayKey)) << k.what;
         EXPECT_EQ(c.Label5->text(), QString::number(k.day)) << k.what;
@@ -178,6 +186,7 @@ TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
     // from the moonrise at 05:48:46 to the new moon at 00:53.
     c.SelectedMoment = at(2026, 12, 8, 9, 5);
     c.Calculate();
+    c.waitForAnswer();
     EXPECT_EQ(c.LunarDay(), 29);
     EXPECT_EQ(c.Label3->text(), u" (08 дек. 2026 05:48 - 09 дек. 2026 00:53)"_qs);
     EXPECT_EQ(c.List2->item(c.List2->count() - 1)->text(), u"2026-12-09 00:53:00"_qs);
@@ -186,9 +195,11 @@ TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
 TEST_F(CalenTest, LunarDayThirtyShowsTheLastPicture)
 {
     Calen c;
+    c.waitForAnswer();
     c.setEngine(constructedEngine());
     c.SelectedMoment = 46029.5;
     c.Calculate();
+    c.waitForAnswer();
     EXPECT_EQ(c.LunarDay(), 30);
     EXPECT_EQ(c.picture2Tag(), u"30"_qs);
     EXPECT_EQ(c.shownPicture(), 29);
@@ -202,9 +213,11 @@ TEST_F(CalenTest, LunarDayThirtyShowsTheLastPicture)
 TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
 {
     Calen c;
+    c.waitForAnswer();
     c.setEngine(constructedEngine());
     c.SelectedMoment = 46010.5;
     c.Calculate();
+    c.waitForAnswer();
     const Shown before = shown(c);
     ASSERT_EQ(before.lunarDay, u"11"_qs);
 
@@ -230,6 +243,7 @@ TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
         c.SelectedMoment = at(2026, 12, 31, 12, 0);
         c.Timer2.stop();
         c.Calculate();
+        c.waitForAnswer();
         EXPECT_EQ(shown(c), before) << k.what;
         ASSERT_EQ(messages.size(), 1) << k.what;
         EXPECT_EQ(messages[0].text, QString::fromUtf16(k.text));
@@ -243,6 +257,7 @@ TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
 TEST_F(CalenTest, TheNoDateMomentChangesNothing)
 {
     Calen c;
+    c.waitForAnswer();
     const Shown before = shown(c);
     // Chosen in the date picker: 1 January 1900, 00:00:00.
     c.SetPicker(c.DTPicker1, at(1900, 1, 2, 0, 0, 0));
@@ -250,6 +265,7 @@ TEST_F(CalenTest, TheNoDateMomentChangesNothing)
     c.DTPicker1->hWnd()->setDate(QDate(1900, 1, 1));
     EXPECT_EQ(c.SelectedMoment, c.NoDate);
     c.Timer3_Timer();
+    c.waitForAnswer();
     EXPECT_EQ(shown(c), before);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -257,6 +273,7 @@ TEST_F(CalenTest, TheNoDateMomentChangesNothing)
 TEST_F(CalenTest, ChangingTheDateKeepsTheTimeInBothPickers)
 {
     Calen c;
+    c.waitForAnswer();
     auto calls = std::make_shared<int>(0);
     c.setEngine(constructedEngine(calls));
     c.SetPicker(c.DTPicker1, at(2026, 3, 31, 10, 20, 30));
@@ -282,6 +299,7 @@ TEST_F(CalenTest, ChangingTheDateKeepsTheTimeInBothPickers)
     EXPECT_TRUE(c.Timer3.isActive());
     EXPECT_EQ(c.Timer3.interval(), 500);
     c.Timer3_Timer();
+    c.waitForAnswer();
     EXPECT_FALSE(c.Timer3.isActive());
     EXPECT_EQ(*calls, 1) << "three changes, one calculation";
     EXPECT_EQ(c.Label5->text(), u"28"_qs);
@@ -325,6 +343,7 @@ TEST_F(CalenTest, LocationLine)
         for (const auto &[key, value] : k.settings)
             save(key, value);
         Calen c;
+        c.waitForAnswer();
         EXPECT_EQ(c.Label7->text(), k.place) << k.what;
         EXPECT_EQ(c.Label9->text(), k.line) << k.what;
         EXPECT_EQ(c.Label7->textFormat(), Qt::PlainText) << k.what;
@@ -335,9 +354,11 @@ TEST_F(CalenTest, LocationLine)
 TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
 {
     Calen c;
+    c.waitForAnswer();
     c.setEngine(constructedEngine());
     c.SelectedMoment = 46012.5;
     c.Calculate();
+    c.waitForAnswer();
     ASSERT_EQ(c.shownPicture(), 13);
     c.Picture2_DblClick();
     EXPECT_TRUE(c.Timer4.isActive());
@@ -363,12 +384,15 @@ TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
 TEST_F(CalenTest, NowButtonTakesThePresentMoment)
 {
     Calen c;
+    c.waitForAnswer();
     c.SelectedMoment = at(2001, 5, 5, 5, 5, 5);
     c.SetPicker(c.DTPicker1, c.SelectedMoment);
     c.SetPicker(c.DTPicker2, c.SelectedMoment);
     c.Calculate();
+    c.waitForAnswer();
     ASSERT_EQ(c.Label5->text(), u"5"_qs);
     c.Toolbar1_ButtonClick();
+    c.waitForAnswer();
     const QDateTime now = QDateTime::currentDateTime();
     EXPECT_LE(std::abs(toSeconds(c.SelectedMoment) - toSeconds(toDateValue(now.date(), now.time()))), 5);
     EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Year), now.date().year());
@@ -398,6 +422,7 @@ TEST_F(CalenTest, EscapeAnywhereClosesAndReleasesTheButton)
 TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
 {
     Calen c;
+    c.waitForAnswer();
     const QString moscowBounds = c.Label3->text();
     c.Label7_Click();
     options::OptionsForm *f = options::OptionsForm::instance();
@@ -412,15 +437,13 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
     f->Combo12->setCurrentIndex(68);
     f->Combo11->setCurrentIndex(18);
     f->Combo10->setCurrentIndex(1);
-    // "Ок" clicked from the event loop, with the calculation letting events
-    // through as in the program: the window's deletion may come during it
-    const astro::PendingEventsHook before = astro::ProcessPendingEvents;
-    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
+    // "Ок" clicked from the event loop: the options window is deleted while
+    // the calendar computes for the new place on its worker
     QEventLoop loop;
     QTimer::singleShot(0, f, [f] { f->Command1->click(); });
     QTimer::singleShot(200, &loop, &QEventLoop::quit);
     loop.exec();
-    astro::ProcessPendingEvents = before;
+    c.waitForAnswer();
     EXPECT_EQ(c.Label7->text(), u"Ушуайя"_qs);
     EXPECT_EQ(c.Label9->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, -54.8);
@@ -434,6 +457,7 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
 TEST_F(CalenTest, TheLogoOpensTheEnginePage)
 {
     Calen c;
+    c.waitForAnswer();
     QStringList opened;
     auto &opener = Calen::urlOpener();
     const auto saved = opener;
@@ -455,11 +479,13 @@ TEST_F(CalenTest, WriteADreamOnThisDateOnlyWhereTheProgramHasADiary)
 {
     {
         Calen bare;
+        bare.waitForAnswer();
         EXPECT_FALSE(bare.btnDiary->isVisible()) << "no diary, no button";
     }
     QList<double> asked;
     Calen::diaryOpener() = [&](double moment) { asked << moment; };
     Calen c;
+    c.waitForAnswer();
     c.show();
     EXPECT_TRUE(c.btnDiary->isVisible());
     EXPECT_EQ(c.btnDiary->text(), "Записать сон на эту дату");
@@ -470,26 +496,62 @@ TEST_F(CalenTest, WriteADreamOnThisDateOnlyWhereTheProgramHasADiary)
     EXPECT_EQ(asked, QList<double>({chosen})) << "the moment the calendar shows";
 }
 
+TEST_F(CalenTest, MomentsChangedWhileCalculationsRunShowTheLastOne)
+{
+    // The user holds an arrow key in the time picker: a calculation starts
+    // twenty times a second while earlier ones are still on the worker. The
+    // window answers every event meanwhile and ends on the last moment.
+    Calen c;
+    c.waitForAnswer();
+    c.show();
+    const double first = at(2026, 12, 8, 9, 5);
+    double last = first;
+    for (int i = 0; i < 40; ++i) {
+        last = plus(first, i * 3 * kHour);
+        c.SetPicker(c.DTPicker1, last);
+        c.SetPicker(c.DTPicker2, last);
+        c.SelectedMoment = last;
+        c.Calculate();
+        EXPECT_TRUE(c.calculating());
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5); // the window stays responsive
+    }
+    c.waitForAnswer();
+    const CalendarAnswer expected =
+        computeCalendar(last, astro::ObserverPosition{app().ObserverLatitude, app().ObserverLongitude});
+    ASSERT_TRUE(expected.moon.found);
+    EXPECT_EQ(c.LunarDay(), expected.moon.lunarDay);
+    EXPECT_EQ(c.Label3->text(), boundsText(expected.moon.start, expected.moon.end));
+    EXPECT_EQ(c.Label5->text(), QString::number(dateOf(last).day()));
+    EXPECT_EQ(c.List2->count(), expected.moon.boundaries.size());
+    EXPECT_FALSE(c.calculating());
+    EXPECT_TRUE(c.Timer2.isActive()) << "the busy animation stops after the last answer";
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(CalenTest, ACalculationStartedDuringAnotherOneShowsTheLaterMoment)
 {
+    // The first request's engine is held while the user asks for another
+    // moment; whichever answer comes first, the window ends on the second.
     Calen c;
+    c.waitForAnswer();
     const LunarEngine base = constructedEngine();
-    auto nested = std::make_shared<bool>(false);
-    Calen *cp = &c;
-    c.setEngine({[=](double d) {
-                     if (!*nested) {
-                         // The engine lets events run: the user asks for
-                         // another moment meanwhile.
-                         *nested = true;
-                         cp->SelectedMoment = 46020.5;
-                         cp->Calculate();
-                     }
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    c.setEngine({[release, base](double d) {
+                     while (!release->load())
+                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
                      return base.lastNewMoon(d);
                  },
                  base.nextNewMoon, base.riseSet, base.universalToLocal});
     c.SelectedMoment = 46005.5;
     c.Calculate();
-    EXPECT_TRUE(*nested);
+    c.setEngine(base);
+    c.SelectedMoment = 46020.5;
+    c.Calculate();
+    release->store(true);
+    c.waitForAnswer();
     EXPECT_EQ(c.LunarDay(), 21);
     EXPECT_EQ(c.Label16->text(), u"21"_qs);
     EXPECT_EQ(c.Label5->text(), QString::number(dateOf(46020.5).day()));
@@ -498,17 +560,28 @@ TEST_F(CalenTest, ACalculationStartedDuringAnotherOneShowsTheLaterMoment)
 
 TEST_F(CalenTest, TheWindowClosedDuringACalculationIsLeftAlone)
 {
+    // The window is deleted while its calculation runs on the worker; the
+    // answer arrives afterwards and touches nothing (AddressSanitizer).
     auto *c = new Calen;
+    c->waitForAnswer();
     const LunarEngine base = constructedEngine();
-    Calen *cp = c;
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto started = std::make_shared<std::atomic<bool>>(false);
     c->setEngine({[=](double d) {
-                      delete cp; // closed and gone while the engine works
+                      started->store(true);
+                      while (!release->load())
+                          std::this_thread::sleep_for(std::chrono::milliseconds(1));
                       return base.lastNewMoon(d);
                   },
                   base.nextNewMoon, base.riseSet, base.universalToLocal});
     c->SelectedMoment = 46005.5;
     c->Calculate();
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    while (!started->load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    delete c;
+    release->store(true);
+    settleWorkers();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(messages.isEmpty());
 }
 

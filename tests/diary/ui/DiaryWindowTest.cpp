@@ -1,6 +1,6 @@
 #include "diary/ui/DiaryWindow.h"
 
-#include "astro/mPublicVars.h"
+#include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
@@ -8,6 +8,7 @@
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/core/Worker.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Session.h"
 #include "support/TempProfile.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
@@ -312,10 +314,6 @@ TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
                                 u"Буэнос-Айрес,58,22,34,36,1,1\r\nМосква,37,35,55,45,0,0\r\n"
                                 u"Новосибирск,82,55,55,2,0,0\r\n"));
     csv.close();
-    // the program lets events through during the lunar day's search, as it
-    // does (among them the closed directory's deletion)
-    const astro::PendingEventsHook before = astro::ProcessPendingEvents;
-    astro::ProcessPendingEvents = [] { QCoreApplication::processEvents(); };
     // a key pressed in the directory, delivered by the event loop as a
     // desktop delivers it (Return chooses, Escape closes)
     const auto pressInLoop = [](QWidget *d, Qt::Key key) {
@@ -345,6 +343,7 @@ TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
     QObject::connect(d, &QObject::destroyed, [&] { goneWhileClosing = !finished; });
     pressInLoop(d, Qt::Key_Return);
     EXPECT_FALSE(goneWhileClosing);
+    w.waitForLunarDay();
     EXPECT_EQ(w.findChild<QLabel *>("placeLabel")->text(), "Место: Новосибирск, 55.03° с.ш., 82.92° в.д.");
     EXPECT_FALSE(w.findChild<QLabel *>("lunarDayLabel")->text().isEmpty()) << "the lunar day of that place";
 
@@ -366,7 +365,6 @@ TEST_F(DiaryWindowTest, ThePlaceOfADreamFromTheCityDirectory)
     pressInLoop(d, Qt::Key_Escape); // closed without a choice
     EXPECT_EQ(w.store()->entry(w.shownId())->place->name, "Буэнос-Айрес");
     EXPECT_TRUE(w.findChild<QLabel *>("placeLabel")->text().startsWith("Место: Буэнос-Айрес, 34.60° ю.ш."));
-    astro::ProcessPendingEvents = before;
 }
 
 TEST_F(DiaryWindowTest, StatisticsOpenOnThisDiaryAndLeadBackToTheDreams)
@@ -489,4 +487,57 @@ TEST_F(DiaryWindowTest, ThePositionIsStoredOnlyWhereTheProgramPlacesWindows)
         delete &w;
     }
     setSessionPlatformOverride({});
+}
+
+// The user holds an arrow key in the moment box: its value changes twenty
+// times a second while lunar days are computed on the worker. The window
+// answers every event, and ends on the lunar day of the last moment, shown
+// and stored.
+TEST_F(DiaryWindowTest, MomentsChangedWhileTheLunarDayComputesEndOnTheLast)
+{
+    DiaryWindow &w = open();
+    type(w, "Снилась вода");
+    ASSERT_TRUE(w.saveNow());
+    auto *moment = w.findChild<QDateTimeEdit *>("momentBox");
+    ASSERT_NE(moment, nullptr);
+    const QDateTime first = moment->dateTime();
+    QDateTime last = first;
+    for (int i = 1; i <= 40; ++i) {
+        last = first.addSecs(qint64(i) * 5 * 3600);
+        moment->setDateTime(last);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    w.waitForLunarDay();
+    QDateTime at = last;
+    at.setOffsetFromUtc(first.offsetFromUtc());
+    const LunarSnapshot expected = computeSnapshot(at, host.diaryPlace());
+    ASSERT_TRUE(expected.found);
+    EXPECT_TRUE(w.findChild<QLabel *>("lunarDayLabel")
+                    ->text()
+                    .startsWith(QStringLiteral("%1-й лунный день").arg(expected.lunarDay)));
+    ASSERT_TRUE(w.saveNow());
+    const std::optional<Entry> saved = w.store()->entry(w.shownId());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->lunar.lunarDay, expected.lunarDay);
+    EXPECT_EQ(saved->lunar.start, expected.start);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+}
+
+// The window is closed and deleted while its lunar day is computed: the
+// answer arrives afterwards and touches nothing (AddressSanitizer).
+TEST_F(DiaryWindowTest, TheWindowDeletedWhileItsLunarDayComputesIsLeftAlone)
+{
+    DiaryWindow *w = &open();
+    type(*w, "Снилась вода");
+    auto *moment = w->findChild<QDateTimeEdit *>("momentBox");
+    for (int i = 1; i <= 5; ++i)
+        moment->setDateTime(moment->dateTime().addDays(3));
+    w->close();
+    delete w;
+    settleWorkers();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(DiaryWindow::instance(), nullptr);
 }
