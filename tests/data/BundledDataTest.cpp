@@ -29,9 +29,17 @@ constexpr int kMinDistinctHeadwords = 900; // in the merged word list of all boo
 constexpr int kMinInterpretations = 3;     // non-blank lines of an entry
 constexpr int kMaxInterpretations = 6;
 constexpr int kMaxLineLength = 400; // characters of an interpretation line or a see-also list
+// The translated book keeps its author's long sentences.
+constexpr int kMaxTranslatedLineLength = 800;
 constexpr int kMinArticles = 10;
 constexpr qint64 kMinArticleBytes = qint64(3) * 1024;
-constexpr qint64 kMaxArticleBytes = qint64(8) * 1024;
+constexpr qint64 kMaxArticleBytes = qint64(32) * 1024;
+
+// The dream book translated whole from its 1901 English text: one line for
+// each dream situation of the English, in the book's own voice.
+constexpr const char *kTranslated = "miller.txt";
+constexpr int kMinTranslatedEntries = 2000;
+constexpr int kMinTranslatedLines = 5500;
 
 // How each book reads. The folk book speaks in sayings but not in one bare
 // word after the dash ("– к прибыли."): it had 851 such endings and keeps at
@@ -49,6 +57,7 @@ constexpr Voice kVoices[] = {
     {"narodny.txt", 1.0, 40, 3.0, 425},
     {"psiholog.txt", 0.45, 250, 3.0, 100},
     {"semeyny.txt", 1.0, 40, 3.8, 100},
+    {"miller.txt", 0.02, 120, 2.5, 5},
 };
 
 // Failures listed in full up to this many; past it, counted.
@@ -166,6 +175,10 @@ const std::pair<const char16_t *, const char16_t *> kHomonyms[] = {
     {u"Дух", u"Духи"},    // a spirit / perfume
     {u"Род", u"Роды"},    // kin / childbirth
     {u"Карта", u"Карты"}, // a map / playing cards
+    {u"Клещ", u"Клещи"},  // a tick / pincers
+    {u"Меха", u"Мехи"},   // furs / bellows
+    {u"Угол", u"Угли"},   // a corner / coals
+    {u"Выбор", u"Выборы"}, // a choice / an election
 };
 
 QStringList interpretationLines(const BookEntry &e)
@@ -201,9 +214,9 @@ private:
 
 } // namespace
 
-TEST(BundledData, ThreeBooksBuildAndReadBackWhole)
+TEST(BundledData, FourBooksBuildAndReadBackWhole)
 {
-    ASSERT_EQ(books().size(), 3u);
+    ASSERT_EQ(books().size(), 4u);
     for (const Book &b : books()) {
         ASSERT_EQ(b.built.entries.size(), b.source.entries.size()) << s(b.file);
         for (std::size_t i = 0; i < b.built.entries.size(); ++i) {
@@ -249,6 +262,8 @@ TEST(BundledData, EveryEntryHasThreeToSixInterpretations)
     for (const Book &b : books())
         for (const BookEntry &e : b.source.entries) {
             const qsizetype n = interpretationLines(e).size();
+            if (b.file == QLatin1String(kTranslated))
+                continue; // as many lines as its English entry has situations (below)
             if (n < kMinInterpretations || n > kMaxInterpretations)
                 f.add(QStringLiteral("%1:%2: «%3» has %4").arg(b.file).arg(e.line).arg(e.headword).arg(n));
         }
@@ -262,8 +277,9 @@ TEST(BundledData, NoLineIsTooLong)
             QStringList lines = e.text.split(QStringLiteral("\r\n"));
             if (e.links)
                 lines << *e.links;
+            const int limit = b.file == QLatin1String(kTranslated) ? kMaxTranslatedLineLength : kMaxLineLength;
             for (const QString &l : lines)
-                if (l.size() > kMaxLineLength)
+                if (l.size() > limit)
                     f.add(QStringLiteral("%1:%2: «%3»: %4 characters")
                               .arg(b.file)
                               .arg(e.line)
@@ -391,4 +407,74 @@ TEST(BundledData, NoConceptUnderTwoHeadwordsAcrossTheBooks)
     for (const auto &[headword, places] : where)
         for (const QString &plural : regularPlurals(headword))
             check(headword, plural);
+}
+
+// The translated book: whole, every situation of the English on its own
+// line, Russian throughout, and ё where it belongs.
+TEST(BundledData, TheTranslatedBookIsWholeAndRussian)
+{
+    const Book *b = bookNamed(kTranslated);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->source.name, QStringLiteral("Сонник Миллера"));
+    EXPECT_EQ(b->source.heading, QStringLiteral("Сонник Миллера"));
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral(SOMNEX_BOOKS_SOURCE_DIR "/miller.png"))) << "an icon of its own";
+    EXPECT_GE(int(b->source.entries.size()), kMinTranslatedEntries);
+    int lines = 0;
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    static const QRegularExpression cyrillic(QStringLiteral("[А-Яа-яЁё]"));
+    // Words that are never right without ё (a few that may be are left out:
+    // «выйдет», «шелковица» are written with е).
+    static const QRegularExpression missingYo(
+        QStringLiteral("(?i)(?<!\\w)(еще|ее|нее|ребен(?:ок|ка|ку|ком|ке)|черн(?:ый|ая|ое|ые|ого|ой|ую|ым|ыми|ых)|"
+                       "желт(?:ый|ая|ое|ые|ого|ой|ую|ым|ыми|ых)|мертв(?:ый|ая|ое|ые|ого|ой|ую|ым|ыми|ых|ец|еца|ецы)|"
+                       "тяжел(?:ый|ая|ое|ые|ого|ой|ую|ым|ыми|ых)|весел(?:ый|ая|ое|ые|ого|ой|ую|ым|ыми|ых)|"
+                       "легк(?:ий|ая|ое|ие|ого|ой|ую|им|ими|их)|придет|найдет|пойдет|ждет|живет|поймет)(?!\\w)"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    Findings notRussian("lines mostly in Latin letters, or with brace notes");
+    Findings yo("words written without their ё");
+    for (const BookEntry &e : b->source.entries) {
+        EXPECT_FALSE(interpretationLines(e).isEmpty()) << s(e.headword);
+        for (const QString &l : interpretationLines(e)) {
+            ++lines;
+            const qsizetype lat = l.count(latin), cyr = l.count(cyrillic);
+            if (lat * 4 > cyr || l.contains(u'{') || l.contains(u'}') || l.contains(QStringLiteral("sic")))
+                notRussian.add(QStringLiteral("«%1»: %2").arg(e.headword, l.left(80)));
+            const QRegularExpressionMatch m = missingYo.match(l);
+            if (m.hasMatch())
+                yo.add(QStringLiteral("«%1»: %2 in %3").arg(e.headword, m.captured(0), l.left(60)));
+        }
+    }
+    EXPECT_GE(lines, kMinTranslatedLines);
+    std::cout << kTranslated << ": " << b->source.entries.size() << " entries, " << lines << " lines\n";
+}
+
+// Each entry has at least one line for every dream situation its English
+// entries hold (those left out not counted): the counts, numbers only, are
+// in miller-situations.tsv.
+TEST(BundledData, EveryEnglishSituationHasItsLine)
+{
+    const Book *b = bookNamed(kTranslated);
+    ASSERT_NE(b, nullptr);
+    QFile f(QStringLiteral(SOMNEX_TEST_DATA_DIR "/miller-situations.tsv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    std::map<QString, int> lines;
+    for (const BookEntry &e : b->source.entries)
+        lines[e.headword] = int(interpretationLines(e).size());
+    Findings f1("entries with fewer lines than their English situations");
+    int rows = 0, situations = 0;
+    for (const QString &row : QString::fromUtf8(f.readAll()).split(u'\n')) {
+        if (row.isEmpty() || row.startsWith(u'#'))
+            continue;
+        const QStringList cols = row.split(u'\t');
+        ASSERT_EQ(cols.size(), 2) << s(row);
+        ++rows;
+        situations += cols[1].toInt();
+        const auto it = lines.find(cols[0]);
+        if (it == lines.end())
+            f1.add(QStringLiteral("«%1» is no headword of the book").arg(cols[0]));
+        else if (it->second < cols[1].toInt())
+            f1.add(QStringLiteral("«%1»: %2 lines, %3 situations").arg(cols[0]).arg(it->second).arg(cols[1]));
+    }
+    EXPECT_EQ(rows, int(b->source.entries.size())) << "a count for every entry";
+    EXPECT_GE(situations, kMinTranslatedLines);
 }

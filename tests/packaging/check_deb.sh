@@ -25,7 +25,7 @@ grep -q '^ Package: zul-somnex$' <<<"$info" || fail "package name"
 contents=$(dpkg-deb --contents "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')
 data='./usr/share/ZUL Programming/ZUL Somnex/3.1'
 for path in ./usr/bin/somnex ./usr/bin/somnex-cli ./usr/bin/somnex-book \
-    "$data/City.csv" "$data/Books/narodny.book" "$data/Books/psiholog.book" "$data/Books/semeyny.book" \
+    "$data/City.csv" "$data/Books/narodny.book" "$data/Books/psiholog.book" "$data/Books/semeyny.book" "$data/Books/miller.book" \
     ./usr/share/applications/zul-somnex.desktop \
     ./usr/share/metainfo/ru.zulprogramming.somnex.metainfo.xml \
     ./usr/share/mime/packages/zul-somnex-book.xml \
