@@ -168,16 +168,16 @@ const std::pair<const char16_t *, const char16_t *> kSameConcept[] = {
 
 // Different words that the regular patterns would take for one.
 const std::pair<const char16_t *, const char16_t *> kHomonyms[] = {
-    {u"Вино", u"Вина"},   // wine / guilt
-    {u"Ухо", u"Уха"},     // an ear / fish soup
-    {u"Час", u"Часы"},    // an hour / a clock
-    {u"Мука", u"Муки"},   // flour / torments
-    {u"Дух", u"Духи"},    // a spirit / perfume
-    {u"Род", u"Роды"},    // kin / childbirth
-    {u"Карта", u"Карты"}, // a map / playing cards
-    {u"Клещ", u"Клещи"},  // a tick / pincers
-    {u"Меха", u"Мехи"},   // furs / bellows
-    {u"Угол", u"Угли"},   // a corner / coals
+    {u"Вино", u"Вина"},    // wine / guilt
+    {u"Ухо", u"Уха"},      // an ear / fish soup
+    {u"Час", u"Часы"},     // an hour / a clock
+    {u"Мука", u"Муки"},    // flour / torments
+    {u"Дух", u"Духи"},     // a spirit / perfume
+    {u"Род", u"Роды"},     // kin / childbirth
+    {u"Карта", u"Карты"},  // a map / playing cards
+    {u"Клещ", u"Клещи"},   // a tick / pincers
+    {u"Меха", u"Мехи"},    // furs / bellows
+    {u"Угол", u"Угли"},    // a corner / coals
     {u"Выбор", u"Выборы"}, // a choice / an election
 };
 

@@ -167,7 +167,9 @@ void commitFileAtomically(const QString &path, const std::function<void(int, con
     commitFile(path, fill, options, true);
 }
 
-void writeFileAtomically(const QString &path, const QByteArray &bytes, const AtomicWriteOptions &options)
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes, const AtomicWriteOptions &options, bool durable)
 {
     commitFile(
         path,
@@ -175,18 +177,19 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes, const Ato
             if (!writeAll(fd, bytes))
                 fail(path, errno);
         },
-        options, true);
+        options, durable);
+}
+
+} // namespace
+
+void writeFileAtomically(const QString &path, const QByteArray &bytes, const AtomicWriteOptions &options)
+{
+    writeBytes(path, bytes, options, true);
 }
 
 void writeFileUnsynced(const QString &path, const QByteArray &bytes, const AtomicWriteOptions &options)
 {
-    commitFile(
-        path,
-        [&](int fd, const QString &) {
-            if (!writeAll(fd, bytes))
-                fail(path, errno);
-        },
-        options, false);
+    writeBytes(path, bytes, options, false);
 }
 
 } // namespace somnex
