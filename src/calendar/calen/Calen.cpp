@@ -442,7 +442,7 @@ void Calen::Calculate()
             }
             return o;
         },
-        [this, generation](Outcome o) {
+        [this, generation](const Outcome &o) {
             --pending_;
             // Only the latest request is shown; an earlier one that ends
             // after it changes nothing.
