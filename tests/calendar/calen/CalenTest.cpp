@@ -507,7 +507,7 @@ TEST_F(CalenTest, MomentsChangedWhileCalculationsRunShowTheLastOne)
     const double first = at(2026, 12, 8, 9, 5);
     double last = first;
     for (int i = 0; i < 40; ++i) {
-        last = plus(first, i * 3 * kHour);
+        last = plus(first, qint64(i) * 3 * kHour);
         c.SetPicker(c.DTPicker1, last);
         c.SetPicker(c.DTPicker2, last);
         c.SelectedMoment = last;
