@@ -101,7 +101,7 @@ TEST(AtomicFile, AFullDiskLeavesTheOldFileIntactAndNamesTheFile)
     QTemporaryDir dir;
     const QString path = dir.filePath("diary.json");
     writeFileAtomically(path, "the old diary");
-    const QByteArray big(64 * 1024, 'x');
+    const QByteArray big(qsizetype(64) * 1024, 'x');
     for (bool unsynced : {false, true}) {
         try {
             const FileSizeLimit limit(4096);
