@@ -50,7 +50,7 @@ unset SOMNEX_DATA_DIR
 word=$("$root/inst/usr/bin/somnex-cli" words | head -n 1)
 [ -n "$word" ] || fail "somnex-cli words printed nothing from the unpacked package"
 out=$("$root/inst/usr/bin/somnex-cli" lookup "$word") || fail "somnex-cli lookup $word failed"
-grep -q "сонник" <<<"$out" || fail "lookup of $word shows no book heading"
+grep -q "[Сс]онник" <<<"$out" || fail "lookup of $word shows no book heading"
 "$root/inst/usr/bin/somnex-book" info "$root/inst/usr/share/ZUL Programming/ZUL Somnex/3.1/Books/narodny.book" >/dev/null \
     || fail "somnex-book info on the packaged book"
 if [ -n "$charts" ]; then

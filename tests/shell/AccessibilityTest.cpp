@@ -199,6 +199,11 @@ protected:
             check(QStringLiteral("печать"), &print);
         }
         auto *calen = calendar::Calen::open(&f);
+        if (calen) {
+            // the answer comes from the pool; the window is looked at once it is shown
+            calen->waitForAnswer();
+            QCoreApplication::processEvents();
+        }
         check(QStringLiteral("календарь"), calen);
         if (calen)
             calen->close();
