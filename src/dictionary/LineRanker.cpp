@@ -1,0 +1,648 @@
+#include "dictionary/LineRanker.h"
+
+#include "dictionary/SymbolFinder.h"
+#include "dictionary/WordFinder.h"
+#include "dictionary/WordIndex.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace somnex::dictionary {
+
+namespace {
+
+// Synonyms and aspect pairs of the words dreams are told with, a group a
+// line. Every form listed is taken with its stem, so a group needs only the
+// forms whose stems differ ("гнаться" and "гонится").
+constexpr QStringView kSynonyms[] = {
+    u"гнаться гналась гнался гнались гонится гонятся гоняться гонялась гонялся преследовать преследует "
+    u"преследовал преследовала догонять догоняет догоняла догонял догнать догнала догнал погоня",
+    u"выпасть выпал выпала выпали выпадать выпадает выпадают вывалиться вывалился вывалились выкрошиться",
+    u"умерший умершая умершие покойный покойная покойные покойник покойница покойники мертвый мертвая мертвые "
+    u"мертвец мертвеца умер умерла умерли умереть",
+    u"укусить укусила укусил укусили кусать кусает кусают кусала цапнуть цапнула укус ужалить ужалила ужалил "
+    u"жалить",
+    u"убежать убегать убегала убегал убежала убежал сбежать сбежала удирать спасаться спасалась",
+    u"упасть упал упала упали падать падает падала падал свалиться свалилась свалился рухнуть рухнул рухнула",
+    u"лететь летать летала летал летел летела летит полететь полетела взлететь взлетела парить парила",
+    u"плыть плавать плавала плавал плыла плыл поплыть поплыла купаться купалась купался искупаться",
+    u"утонуть утонула утонул тонуть тонула тонул тонет тонущий захлебнуться захлебывалась",
+    u"найти нашла нашел нашли находить находит находила отыскать отыскала",
+    u"потерять потеряла потерял потеряли терять теряет теряла",
+    u"целовать целовала целовал поцеловать поцеловала поцеловал поцелуй целоваться целовались",
+    u"плакать плакала плакал заплакать заплакала слезы рыдать рыдала",
+    u"смеяться смеялась смеялся засмеяться засмеялась хохотать хохотала",
+    u"ссориться ссорилась ссорился поссориться поссорилась ссора ругаться ругалась ругался поругаться "
+    u"поругалась скандал скандалить",
+    u"драться дралась дрался подраться подрались драка",
+    u"бить била бил ударить ударила ударил избить избила избивать",
+    u"убить убила убил убили убивать убивает убивала убиваете зарубить зарубила зарубил зарезать зарезала "
+    u"прикончить прикончила",
+    u"сломать сломала сломал сломаться сломался сломалась сломался ломать ломается ломался сломанный "
+    u"сломанная",
+    u"разбить разбила разбил разбиться разбилась разбился разбитый разбитая треснуть треснул треснула",
+    u"гореть горит горел горела сгореть сгорел сгорела пожар пылать пылал полыхать загореться загорелся "
+    u"загорелась горящий горящая",
+    u"купить купила купил покупать покупала покупал покупает покупка",
+    u"продать продала продал продавать продавала",
+    u"есть ела ел ели съесть съела съел кушать кушала поесть поела",
+    u"пить пила пил выпить выпила выпил попить попила",
+    u"грязный грязная грязное грязные грязь испачкаться испачкалась",
+    u"мутный мутная мутное мутные",
+    u"чистый чистая чистое чистые прозрачный прозрачная прозрачное",
+    u"большой большая большое большие огромный огромная огромное огромные громадный громадная",
+    u"маленький маленькая маленькое маленькие крошечный крошечная мелкий мелкая",
+    u"черный черная черное черные",
+    u"белый белая белое белые белоснежный белоснежная",
+    u"старый старая старое старые ветхий ветхая",
+    u"новый новая новое новые новенький новенькая",
+    u"живой живая живое живые ожить ожил ожила",
+    u"беременный беременная беременна беременность",
+    u"рожать рожала родить родила родил роды",
+    u"свадьба венчание венчаться жениться женился выйти замуж",
+    u"говорить говорила говорил сказать сказала сказал разговаривать разговаривала разговаривал разговор "
+    u"беседовать",
+    u"звать звал звала позвать позвала позвал зовет зовут",
+    u"обнимать обнимала обнимал обнять обняла обнял объятия",
+    u"уйти ушла ушел уходить уходила уходил уехать уехала уехал",
+    u"прятаться пряталась прятался спрятаться спряталась спрятался скрываться скрывалась",
+    u"искать искала искал ищет ищу",
+    u"опоздать опоздала опоздал опоздали опаздывать опаздывала",
+    u"заблудиться заблудилась заблудился потеряться потерялась потерялся",
+    u"шататься шатался шаталась шатается шатаются качаться качался",
+    u"гнилой гнилая гнилое гнилые сгнить сгнил гнить испорченный испорченные",
+    u"кровь крови кровью кровавый кровавая кровоточить кровоточил кровоточила",
+    u"вырвать вырвала вырвал вырвали рвать выдернуть выдернула",
+    u"напасть напала напал напали нападать нападает нападала наброситься набросилась набросился "
+    u"кинуться кинулась кинулся броситься бросилась бросился",
+    u"лаять лаяла лаял лает лают залаять залаяла",
+    u"ползти ползла полз ползет ползать ползала",
+    u"кормить кормила кормил покормить покормила",
+    u"мыть мыла мыл помыть помыла вымыть вымыла умываться умывалась",
+    u"стричь стригла стриг подстричь подстригла подстригся отрезать отрезала обрезать обрезала",
+    u"ехать ехала ехал поехать поехала поехал ездить ездила поездка",
+    u"дарить дарила дарил подарить подарила подарил подарок",
+    u"больной больная болеть болела болел заболеть заболела заболел болезнь",
+    u"голый голая голые раздетый раздетая нагой нагая",
+    u"страшный страшная страшное испугаться испугалась испугался бояться боялась боялся страх",
+    u"залезть залезла залез лезть лезла карабкаться карабкалась подниматься поднималась поднимался "
+    u"взбираться взбиралась подняться поднялась",
+    u"спускаться спускалась спускался спуститься спустилась спустился",
+    u"прыгать прыгала прыгнуть прыгнула прыгнул",
+    u"выиграть выиграла выиграл выигрыш выигрывать",
+    u"провалить провалила провалил завалить завалила",
+    u"идти шла шел шли пойти пошла пошел гулять гуляла гулял",
+    u"бурный бурная шторм волны",
+    u"много множество полно толпа",
+    u"зеленый зеленая зеленое зеленые",
+    u"красный красная красное красные алый",
+    u"золотой золотая золотое золото",
+    u"горячий горячая горячее кипяток",
+    u"холодный холодная холодное ледяной ледяная",
+    u"высокий высокая высокое высоко высота",
+    u"глубокий глубокая глубоко глубина",
+    u"украсть украла украл красть воровать вор кража обокрасть обокрали",
+    u"сесть села сел садиться садилась",
+    u"смотреть смотрела смотрел посмотреть посмотрела глядеть",
+    u"держать держала держал",
+    u"нести несла нес носить носила",
+    u"бросить бросила бросил бросать",
+    u"разлиться разлилась разлилось пролить пролила разлить разлила",
+    u"затопить затопило затопила затопленный наводнение",
+    u"рухнуть рушиться разрушиться разрушился разрушилась развалиться развалился развалилась",
+    u"ранить ранила ранил рана раненый раненая",
+    u"спать спит спят спала спал спящий спящая уснуть уснула заснуть заснула",
+    u"убирать убирала убрать убрала уборка",
+    u"строить строила строил построить построила",
+    u"мертвый мертвая мертвое мертвые дохлый дохлая",
+    u"ловить ловила ловил поймать поймала поймал",
+    u"выть выл выла воет воют вой завыть завыла",
+    u"черпать черпала зачерпнуть зачерпнула зачерпнул набрать набрала",
+    u"рычать рычала рычит рычал зарычать зарычала",
+    u"понести понесла понес понесшей понесшая",
+    u"кричать кричала кричал закричать закричала крик",
+    u"петь пела пел спеть песня",
+    u"танцевать танцевала танцевал танец",
+    u"ребенок ребенка ребенком дети детей малыш младенец",
+    u"мама мать маму мамой",
+    u"считать считала считал пересчитывать пересчитывала пересчитать пересчитала подсчитывать",
+    u"печь пеку печет пекла испечь испекла выпекать",
+    u"срубить срубили срубил рубить рубила спилить спилили спилил пилить вырубить",
+    u"сдавать сдаю сдает сдавала сдать сдала сдал",
+    u"стыд стыдно стыдиться стыдилась стыдился",
+    u"примерять примеряла примерял примерить примерила мерить мерила",
+    u"тесный тесная тесные жать жала жмут жмет",
+    u"завянуть завяли завяла завял вянуть вянет увядший увядшие увядать",
+    u"расчесывать расчесывала расчесываться расчесываюсь причесываться причесывалась",
+    u"лезть лезут лезли выпадать выпадают",
+    u"спастись спаслась спасся выбраться выбралась выбрались уцелеть уцелела невредимый невредимые",
+    u"венчаться венчаемся венчались обвенчаться обвенчались венчание",
+    u"разбиться разбилось разбилась вдребезги осколки",
+    u"дозвониться дозвонилась звонить звонила позвонить позвонила",
+    u"уволить уволили уволила увольнение",
+    u"собирать собираю собирала собрать собрала",
+    u"сорвать сорвала сорвал срывать срывает сорвало",
+    u"нести несла несу носить",
+    u"уронить уронила уронил ронять",
+    u"пролить пролила пролил разлить разлила убежать убежало",
+    u"ослепнуть ослепла ослеп слепой слепая",
+    u"глядеть глядит глядела смотреть смотрит смотрела",
+    u"незнакомый незнакомая незнакомое незнакомец незнакомка чужой чужая чужое",
+    u"плясать плясали плясала танцевать танцевали",
+    u"веселиться веселились веселая веселый веселье радоваться радовались",
+    u"нарядный нарядные нарядная наряд",
+    u"хвастаться хвасталась хвастался",
+    u"завидовать завидовала зависть",
+    u"трудный трудные тяжелый тяжелые тяжело трудно",
+    u"подниматься поднимаюсь карабкаться лезть",
+    u"кружить кружил кружила кружиться",
+    u"пищать пищали пищит",
+    u"окотиться окотилась котята",
+    u"гладить гладила погладить погладила",
+    u"ласкаться ласкается ластиться ластится",
+    u"рычать рычит рычала огрызаться скалиться скалилась",
+    u"пустой пустая пустое пустые",
+    u"полный полная полное полные набитый",
+    u"потерять потеряла украсть украли",
+    u"мокрый мокрая промокнуть промокла",
+    u"заперт заперта запертая закрытый закрытая закрыта",
+    u"вор воры грабитель грабители",
+    u"брать взять взяла взял",
+    u"порезаться порезалась порезать порезала",
+    u"болеть болит болели больно",
+    u"папа отец папу отца",
+};
+
+// Words that tell that something was dreamt, not what.
+bool isGeneric(QStringView folded, QStringView stem)
+{
+    static const std::unordered_set<QString> words = [] {
+        std::unordered_set<QString> out;
+        for (QStringView w : QStringView(u"сон сна сне сну сны снов снам снах сном снами снилось снился снилась "
+                                         u"снились снится снятся приснилось приснился приснилась приснились "
+                                         u"приснится видеть увидеть видел видела видели увидел увидела увидели "
+                                         u"видите видишь вижу видит видят видно видим")
+                                 .split(u' ', Qt::SkipEmptyParts))
+            out.insert(w.toString());
+        return out;
+    }();
+    if (words.contains(folded.toString()))
+        return true;
+    static const std::unordered_set<QString> stems = {
+        QStringLiteral("сн"),    QStringLiteral("сон"),    QStringLiteral("снит"),   QStringLiteral("снил"),
+        QStringLiteral("присн"), QStringLiteral("присн"),  QStringLiteral("вид"),    QStringLiteral("увид"),
+        QStringLiteral("видет"), QStringLiteral("видел"),  QStringLiteral("видя"),   QStringLiteral("виден"),
+        QStringLiteral("снов"),  QStringLiteral("сновид"), QStringLiteral("приснит")};
+    return stems.contains(stem.toString());
+}
+
+// Function words the situation of a line still turns on.
+bool keepsMeaning(QStringView folded)
+{
+    return folded == u"много" || folded == u"мало";
+}
+
+// "без" negates the thing it stands before ("зуб без крови").
+QStringView kNegations[] = {u"не", u"ни", u"без"};
+
+bool isNegation(QStringView folded)
+{
+    return std::find(std::begin(kNegations), std::end(kNegations), folded) != std::end(kNegations);
+}
+
+bool isPlacePreposition(QStringView folded)
+{
+    static constexpr QStringView words[] = {u"в",     u"во",    u"на", u"у",  u"под",   u"над",  u"из",
+                                            u"около", u"возле", u"по", u"за", u"перед", u"среди"};
+    return std::find(std::begin(words), std::end(words), folded) != std::end(words);
+}
+
+// Verbs after which the next word is what did not happen ("не смогла убежать").
+bool passesNegation(QStringView folded)
+{
+    static const std::unordered_set<QString> words = {
+        QStringLiteral("смогла"),  QStringLiteral("смог"),   QStringLiteral("смогли"), QStringLiteral("могла"),
+        QStringLiteral("мог"),     QStringLiteral("могли"),  QStringLiteral("успела"), QStringLiteral("успел"),
+        QStringLiteral("удалось"), QStringLiteral("хотела"), QStringLiteral("хотел"),  QStringLiteral("стала"),
+        QStringLiteral("стал"),    QStringLiteral("может"),  QStringLiteral("могу")};
+    return words.contains(folded.toString());
+}
+
+struct SynonymTable {
+    std::unordered_map<QString, std::vector<int>> byForm;
+    std::unordered_map<QString, std::vector<int>> byStem;
+
+    SynonymTable()
+    {
+        Stemmer stemmer;
+        int group = 0;
+        for (QStringView line : kSynonyms) {
+            for (QStringView w : line.split(u' ', Qt::SkipEmptyParts)) {
+                const QString folded = foldWord(w);
+                addTo(byForm[folded], group);
+                addTo(byStem[stemmer.stem(folded)], group);
+            }
+            ++group;
+        }
+    }
+    static void addTo(std::vector<int> &groups, int g)
+    {
+        if (std::find(groups.begin(), groups.end(), g) == groups.end())
+            groups.push_back(g);
+    }
+    std::vector<int> groupsOf(const QString &folded, const QString &stem) const
+    {
+        std::vector<int> out;
+        if (const auto it = byForm.find(folded); it != byForm.end())
+            out = it->second;
+        if (const auto it = byStem.find(stem); it != byStem.end())
+            for (int g : it->second)
+                addTo(out, g);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+const SynonymTable &synonyms()
+{
+    static const SynonymTable table;
+    return table;
+}
+
+bool shareGroup(const std::vector<int> &a, const std::vector<int> &b)
+{
+    auto i = a.begin(), j = b.begin();
+    while (i != a.end() && j != b.end()) {
+        if (*i == *j)
+            return true;
+        (*i < *j) ? ++i : ++j;
+    }
+    return false;
+}
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber();
+}
+
+// A run of letters and digits, a hyphen or apostrophe between letters kept.
+struct Token {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    int sentence = 0;
+};
+
+std::vector<Token> tokenize(QStringView text)
+{
+    std::vector<Token> out;
+    int sentence = 0;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const QChar c = text[i];
+        if (!isWordChar(c)) {
+            if (c == u'.' || c == u'!' || c == u'?' || c == u';' || c == u'…' || c == u'\n')
+                if (!out.empty() && out.back().sentence == sentence)
+                    ++sentence;
+            ++i;
+            continue;
+        }
+        const qsizetype s = i;
+        while (i < n
+               && (isWordChar(text[i])
+                   || ((text[i] == u'-' || text[i] == u'\'') && i + 1 < n && isWordChar(text[i + 1]) && i > s)))
+            ++i;
+        out.push_back({s, i - s, sentence});
+    }
+    return out;
+}
+
+// The prefix the words are looked up by.
+QString beginningOf(const QString &folded)
+{
+    return folded.left(4);
+}
+
+qsizetype commonPrefix(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+bool isVowel(QChar c)
+{
+    return QStringView(u"аеиоуыэюя").contains(c);
+}
+
+// How close two words are as words: 1 the same word, less for kin, 0 unrelated.
+double kinship(const QString &aFolded, const QString &aStem, const std::vector<int> &aGroups, const QString &aRoot,
+               const QString &bFolded, const QString &bStem, const std::vector<int> &bGroups, const QString &bRoot)
+{
+    if (aFolded == bFolded || (aStem == bStem && aStem.size() >= 3))
+        return 1.0;
+    if (shareGroup(aGroups, bGroups))
+        return 0.9;
+    const qsizetype shorter = std::min(aStem.size(), bStem.size());
+    if (shorter >= 4 && commonPrefix(aStem, bStem) == shorter)
+        return 0.8;
+    // a verb's stem with and without its vowel ("рыча" of "рычала", "рыч" of "рычит")
+    if (shorter >= 3 && std::abs(aStem.size() - bStem.size()) == 1 && commonPrefix(aStem, bStem) == shorter
+        && isVowel((aStem.size() > bStem.size() ? aStem : bStem).back()))
+        return 0.8;
+    if (commonPrefix(aFolded, bFolded) >= 5)
+        return 0.7;
+    if (!aRoot.isEmpty() && aRoot == bRoot)
+        return 0.75;
+    return 0;
+}
+
+} // namespace
+
+struct DreamText::Word {
+    QString folded;
+    QString stem;
+    QString root; // the stem without a verb's prefix and its "-ыва-" (empty when too short)
+    std::vector<int> groups;
+    qsizetype start = 0;
+    qsizetype length = 0;
+    int sentence = 0;
+    bool negated = false;
+    bool content = false; // neither a function word nor one that only says it was a dream
+};
+
+namespace {
+
+// A verb's root, so that aspect pairs made with a prefix or with "-ыва-"
+// meet: "пересчитывала" and "считать" both give "счита".
+QString rootOf(const QString &folded, const QString &stem, Stemmer &stemmer)
+{
+    static constexpr QStringView prefixes[] = {u"пере", u"раз", u"рас", u"при", u"про", u"под", u"об", u"от",
+                                               u"вы",   u"за",  u"на",  u"по",  u"до",  u"со",  u"с",  u"у"};
+    QString root = stem;
+    for (QStringView p : prefixes)
+        if (folded.startsWith(p) && folded.size() - p.size() >= 5) {
+            root = stemmer.stem(QStringView(folded).mid(p.size()));
+            break;
+        }
+    if (root.endsWith(u"ыва") || root.endsWith(u"ива"))
+        root = root.left(root.size() - 3) + u'а';
+    return root.size() >= 4 ? root : QString();
+}
+
+// The folded words of a text with their stems, groups and negations.
+template <typename W>
+std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
+{
+    std::vector<W> out;
+    bool negateNext = false;
+    for (const Token &t : tokenize(text)) {
+        W w;
+        w.folded = foldWord(text.mid(t.start, t.length));
+        w.start = t.start;
+        w.length = t.length;
+        w.sentence = t.sentence;
+        if (!out.empty() && out.back().sentence != t.sentence)
+            negateNext = false;
+        if (isNegation(w.folded)) {
+            negateNext = true;
+            out.push_back(std::move(w));
+            continue;
+        }
+        w.negated = negateNext;
+        negateNext = negateNext && passesNegation(w.folded);
+        // "крови не было", "зуба нет": the word before is what was not there
+        if ((w.folded == u"нет" || (w.folded.startsWith(u"был") && out.size() >= 2 && isNegation(out.back().folded)))
+            && !out.empty()) {
+            for (auto it = out.rbegin(); it != out.rend() && it->sentence == w.sentence; ++it)
+                if (it->content) {
+                    it->negated = !it->negated;
+                    break;
+                }
+        }
+        const bool function = SymbolFinder::isFunctionWord(w.folded) && !keepsMeaning(w.folded);
+        if (!function) {
+            w.stem = stemmer.stem(w.folded);
+            w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
+            if (w.content) {
+                w.groups = synonyms().groupsOf(w.folded, w.stem);
+                w.root = rootOf(w.folded, w.stem, stemmer);
+            }
+        }
+        out.push_back(std::move(w));
+    }
+    return out;
+}
+
+} // namespace
+
+DreamText::DreamText() : stemmer_(std::make_unique<Stemmer>()) {}
+DreamText::~DreamText() = default;
+DreamText::DreamText(DreamText &&) noexcept = default;
+DreamText &DreamText::operator=(DreamText &&) noexcept = default;
+
+DreamText::DreamText(QStringView text) : DreamText()
+{
+    words_ = wordsOf<Word>(text, *stemmer_);
+    for (int i = 0; i < int(words_.size()); ++i)
+        if (const Word &w = words_[size_t(i)]; w.content) {
+            byBeginning_[beginningOf(w.folded)].push_back(i);
+            for (int g : w.groups)
+                byGroup_[g].push_back(i);
+            if (!w.root.isEmpty())
+                byRoot_[w.root].push_back(i);
+        }
+}
+
+QStringView situationOf(QStringView line)
+{
+    line = line.trimmed();
+    qsizetype dash = -1;
+    for (qsizetype i = 1; i + 1 < line.size() && dash < 0; ++i) {
+        const QChar c = line[i];
+        if ((c == u'–' || c == u'—') || (c == u'-' && line[i - 1].isSpace() && line[i + 1].isSpace()))
+            dash = i;
+    }
+    const auto trimmed = [](QStringView v) {
+        v = v.trimmed();
+        while (!v.isEmpty() && (v.back() == u',' || v.back().isSpace()))
+            v.chop(1);
+        return v;
+    };
+    // A line told as one sentence ("Видеть, как собаки гонят лисиц, означает
+    // оживление в делах"): the situation ends where the meaning is named.
+    static constexpr QStringView meanings[] = {u" означает",
+                                               u" предвещает",
+                                               u" сулит",
+                                               u" указывает",
+                                               u" знаменует",
+                                               u" предупреждает",
+                                               u" предостерегает",
+                                               u" предсказывает",
+                                               u" обещает",
+                                               u" свидетельствует",
+                                               u", это знак",
+                                               u", это предзнаменование",
+                                               u", это предупреждение",
+                                               u" говорит о том"};
+    // Whichever comes first: a dash after the meaning is part of the meaning.
+    qsizetype end = dash >= 0 ? dash : line.size();
+    for (QStringView m : meanings)
+        if (const qsizetype at = line.indexOf(m); at > 0 && at < end)
+            end = at;
+    if (end < line.size()) {
+        QStringView s = trimmed(line.left(end));
+        if (s.endsWith(u", это") || s.endsWith(u" это"))
+            s.chop(4);
+        return trimmed(s);
+    }
+    // "Если вам снится, что вы в аду, вы поддадитесь искушениям": the
+    // condition ends at the comma after its clause.
+    if (line.startsWith(u"Если ") || line.startsWith(u"Когда ")) {
+        qsizetype comma = line.indexOf(u',');
+        if (comma > 0 && line.mid(comma + 1).trimmed().startsWith(u"что "))
+            comma = line.indexOf(u',', comma + 1);
+        if (comma > 0)
+            return line.left(comma).trimmed();
+    }
+    return line;
+}
+
+bool synonymous(QStringView a, QStringView b)
+{
+    Stemmer stemmer;
+    const QString fa = foldWord(a), fb = foldWord(b);
+    return shareGroup(synonyms().groupsOf(fa, stemmer.stem(fa)), synonyms().groupsOf(fb, stemmer.stem(fb)));
+}
+
+std::vector<RankedLine> DreamText::rank(qsizetype start, qsizetype length, const QString &headword,
+                                        const QStringList &lines) const
+{
+    // The symbol's own words in the dream, and the headword's stems.
+    int first = -1, last = -1;
+    for (int i = 0; i < int(words_.size()); ++i) {
+        const Word &w = words_[size_t(i)];
+        if (w.start + w.length > start && w.start < start + length) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    if (first < 0) {
+        // a position between words: the nearest word after it, or the last
+        first = last = int(words_.size()) - 1;
+        for (int i = 0; i < int(words_.size()); ++i)
+            if (words_[size_t(i)].start >= start) {
+                first = last = i;
+                break;
+            }
+    }
+    const int sentence = first >= 0 ? words_[size_t(first)].sentence : 0;
+    std::vector<QString> headStems;
+    for (const QString &w : foldedWords(headword))
+        headStems.push_back(stemmer_->stem(w));
+    QSet<QString> markWords;
+    for (int i = first; i >= 0 && i <= last; ++i)
+        markWords.insert(words_[size_t(i)].folded);
+    const auto isHeadword = [&](const QString &folded, const QString &stem) {
+        if (markWords.contains(folded))
+            return true;
+        return std::any_of(headStems.begin(), headStems.end(), [&](const QString &h) {
+            const qsizetype shorter = std::min(h.size(), stem.size());
+            return h == stem || (shorter >= 3 && commonPrefix(h, stem) == shorter && folded.size() <= h.size() + 4);
+        });
+    };
+    // How much a dream word counts for this symbol: by its distance in words
+    // within the symbol's sentence, less in the sentences around.
+    const auto closeness = [&](int i) {
+        const Word &w = words_[size_t(i)];
+        const int apart = std::abs(w.sentence - sentence);
+        if (apart == 0) {
+            const int d = i < first ? first - i : i - last;
+            return std::max(0.6, 1.0 - 0.04 * (d - 1));
+        }
+        return apart == 1 ? 0.45 : 0.3;
+    };
+
+    std::vector<RankedLine> out;
+    int index = -1;
+    for (const QString &line : lines) {
+        ++index;
+        if (line.trimmed().isEmpty())
+            continue;
+        RankedLine r;
+        r.text = line;
+        r.index = index;
+        const QStringView situation = situationOf(line);
+        const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
+        const std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+        int contentWords = 0;
+        double weights = 0, matched = 0, contradicted = 0;
+        for (size_t k = 0; k < said.size(); ++k) {
+            const Word &s = said[k];
+            if (!s.content || isHeadword(s.folded, s.stem))
+                continue;
+            ++contentWords;
+            // what happened weighs more than where ("Пожар в доме", "Спастись из огня")
+            const double weight = k > 0 && isPlacePreposition(said[k - 1].folded) ? 0.6 : 1.0;
+            weights += weight;
+            double best = 0;
+            bool against = false;
+            const auto consider = [&](int i) {
+                if (i >= first && i <= last)
+                    return;
+                const Word &d = words_[size_t(i)];
+                const double kin = kinship(s.folded, s.stem, s.groups, s.root, d.folded, d.stem, d.groups, d.root);
+                if (kin <= 0)
+                    return;
+                const double v = kin * closeness(i);
+                if (d.negated != s.negated) {
+                    if (v >= 0.5)
+                        against = true;
+                    return;
+                }
+                best = std::max(best, v);
+            };
+            if (const auto it = byBeginning_.find(beginningOf(s.folded)); it != byBeginning_.end())
+                for (int i : it.value())
+                    consider(i);
+            // kin by the table may begin otherwise ("гонится", "гналась")
+            for (int g : s.groups)
+                if (const auto it = byGroup_.find(g); it != byGroup_.end())
+                    for (int i : it.value())
+                        consider(i);
+            if (!s.root.isEmpty())
+                if (const auto it = byRoot_.find(s.root); it != byRoot_.end())
+                    for (int i : it.value())
+                        consider(i);
+            if (best >= 0.25) {
+                matched += best * weight;
+                r.matched << situation.mid(s.start, s.length).toString();
+                r.spans.emplace_back(offset + s.start, s.length);
+            } else if (against) {
+                contradicted += 1;
+            }
+        }
+        if (contentWords == 0) {
+            r.score = kGeneralLineScore;
+        } else if (matched > 0) {
+            const double cover = matched / weights;
+            const double e = std::max(0.0, matched * (0.5 + 0.5 * cover) - 0.5 * contradicted);
+            r.score = e > 0 ? kGeneralLineScore + 0.01 + 0.69 * e / (e + 0.6) : 0.1;
+        } else {
+            r.score = contradicted > 0 ? 0.05 : 0.1;
+        }
+        out.push_back(std::move(r));
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const RankedLine &a, const RankedLine &b) { return a.score > b.score; });
+    return out;
+}
+
+} // namespace somnex::dictionary

@@ -1,0 +1,142 @@
+// The line ranker on small entries: what happened in the dream picks the
+// line, negation counts against, nearer words count more, and the scores
+// keep their bands.
+#include "dictionary/LineRanker.h"
+
+#include <gtest/gtest.h>
+
+using namespace somnex::dictionary;
+
+namespace {
+
+// The ranked lines' texts, best first.
+QStringList order(const std::vector<RankedLine> &ranked)
+{
+    QStringList out;
+    for (const RankedLine &r : ranked)
+        out << situationOf(r.text).toString();
+    return out;
+}
+
+// Ranks lines for the first place the symbol's word stands in the dream.
+std::vector<RankedLine> rankFor(const QString &dream, const QString &symbolWord, const QString &headword,
+                                const QStringList &lines)
+{
+    const qsizetype at = dream.indexOf(symbolWord);
+    EXPECT_GE(at, 0) << symbolWord.toStdString();
+    return DreamText(dream).rank(at, symbolWord.size(), headword, lines);
+}
+
+const QStringList kDog = {
+    QStringLiteral("Приснилась собака – к другу."),
+    QStringLiteral("Собака укусила – к обиде от близкого."),
+    QStringLiteral("Собака гонится за вами – к старому долгу."),
+    QStringLiteral("Белая собака пришла к крыльцу – к новому приятелю."),
+};
+
+} // namespace
+
+TEST(LineRanker, TheSituationIsThePartBeforeTheMeaning)
+{
+    EXPECT_EQ(situationOf(u"Собака гонится за вами – к долгу."), u"Собака гонится за вами");
+    EXPECT_EQ(situationOf(u"Кошка во сне — к хитрости"), u"Кошка во сне");
+    EXPECT_EQ(situationOf(u"Видеть, как собаки гонят лисиц, означает оживление в делах."),
+              u"Видеть, как собаки гонят лисиц");
+    EXPECT_EQ(situationOf(u"Если у вас выпадает один зуб, это предвещает неприятные известия."),
+              u"Если у вас выпадает один зуб");
+    EXPECT_EQ(situationOf(u"Если вам снится, что вы в аду, вы поддадитесь искушениям."),
+              u"Если вам снится, что вы в аду");
+    EXPECT_EQ(situationOf(u"Баба-яга пугает детей"), u"Баба-яга пугает детей");
+    EXPECT_EQ(situationOf(u"  "), u"");
+}
+
+TEST(LineRanker, WhatHappenedPicksTheLineAndTheBandsHold)
+{
+    const auto ranked = rankFor(QStringLiteral("Снилось, что за мной гналась чёрная собака."), QStringLiteral("собака"),
+                                QStringLiteral("Собака"), kDog);
+    ASSERT_EQ(ranked.size(), 4u);
+    EXPECT_EQ(order(ranked),
+              (QStringList{QStringLiteral("Собака гонится за вами"), QStringLiteral("Приснилась собака"),
+                           QStringLiteral("Собака укусила"), QStringLiteral("Белая собака пришла к крыльцу")}));
+    EXPECT_EQ(ranked[0].matched, QStringList{QStringLiteral("гонится")});
+    ASSERT_EQ(ranked[0].spans.size(), 1u);
+    EXPECT_EQ(ranked[0].text.mid(ranked[0].spans[0].first, ranked[0].spans[0].second), QStringLiteral("гонится"));
+    EXPECT_GT(ranked[0].score, kGeneralLineScore);
+    EXPECT_DOUBLE_EQ(ranked[1].score, kGeneralLineScore);
+    EXPECT_LT(ranked[2].score, kGeneralLineScore);
+    // lines with nothing of the dream keep the book's order
+    EXPECT_EQ(ranked[2].index, 1);
+    EXPECT_EQ(ranked[3].index, 3);
+    for (const RankedLine &r : ranked) {
+        EXPECT_GE(r.score, 0.0);
+        EXPECT_LE(r.score, 1.0);
+    }
+}
+
+TEST(LineRanker, FormsAspectsAndSynonymsMatch)
+{
+    EXPECT_TRUE(synonymous(u"гналась", u"преследовала"));
+    EXPECT_TRUE(synonymous(u"гонится", u"догоняла"));
+    EXPECT_TRUE(synonymous(u"Умерший", u"покойная"));
+    EXPECT_TRUE(synonymous(u"выпал", u"выпадают"));
+    EXPECT_FALSE(synonymous(u"собака", u"кошка"));
+    EXPECT_FALSE(synonymous(u"упала", u"укусила"));
+
+    const QStringList teeth = {QStringLiteral("Зуб шатается – к шаткому делу."),
+                               QStringLiteral("Зубы выпадают – к страху потерь."),
+                               QStringLiteral("Гнилой зуб – к заботе.")};
+    EXPECT_EQ(situationOf(rankFor(QStringLiteral("У меня выпал передний зуб."), QStringLiteral("зуб"),
+                                  QStringLiteral("Зубы"), teeth)[0]
+                              .text),
+              u"Зубы выпадают");
+    const QStringList dead = {QStringLiteral("Покойник молчит – к перемене погоды."),
+                              QStringLiteral("Покойная мать зовёт к себе – к болезни.")};
+    EXPECT_EQ(situationOf(rankFor(QStringLiteral("Приснилась умершая мама, она звала меня."), QStringLiteral("мама"),
+                                  QStringLiteral("Мать"), dead)[0]
+                              .text),
+              u"Покойная мать зовёт к себе");
+}
+
+TEST(LineRanker, SaidWithNotItCountsAgainst)
+{
+    const auto notBitten =
+        rankFor(QStringLiteral("Собака лаяла на меня, но не укусила."), QStringLiteral("Собака"),
+                QStringLiteral("Собака"),
+                {QStringLiteral("Собака укусила – к обиде."), QStringLiteral("Приснилась собака – к другу."),
+                 QStringLiteral("Собака лает на вас – к пересудам.")});
+    EXPECT_EQ(order(notBitten), (QStringList{QStringLiteral("Собака лает на вас"), QStringLiteral("Приснилась собака"),
+                                             QStringLiteral("Собака укусила")}));
+    const auto bleeding = rankFor(QStringLiteral("Выпал зуб с кровью."), QStringLiteral("зуб"), QStringLiteral("Зубы"),
+                                  {QStringLiteral("Выпал зуб без крови – к разлуке."),
+                                   QStringLiteral("Выпал зуб с кровью – к тревоге за родню.")});
+    EXPECT_EQ(bleeding[0].index, 1);
+    EXPECT_GT(bleeding[0].score, bleeding[1].score);
+}
+
+TEST(LineRanker, NearerWordsCountMore)
+{
+    // "белый" is said of the cat in another sentence, "лаяла" of the dog itself
+    const auto ranked = rankFor(QStringLiteral("Белый кот сидел у дома. Потом собака долго лаяла."),
+                                QStringLiteral("собака"), QStringLiteral("Собака"),
+                                {QStringLiteral("Белая собака – к помощи."), QStringLiteral("Собака лает – к спору.")});
+    EXPECT_EQ(order(ranked), (QStringList{QStringLiteral("Собака лает"), QStringLiteral("Белая собака")}));
+    EXPECT_GT(ranked[1].score, kGeneralLineScore) << "a word of the dream's other sentence still counts";
+}
+
+TEST(LineRanker, OddInputRanksWithoutFault)
+{
+    // no words at all, a position beyond the text, emoji and Latin letters
+    for (const QString &dream :
+         {QString(), QStringLiteral("😀😀 🐕"), QStringLiteral("dog chased me 123"), QStringLiteral("собака")}) {
+        const DreamText text(dream);
+        for (const qsizetype at : {qsizetype(0), qsizetype(3), qsizetype(1000)}) {
+            const auto ranked =
+                text.rank(at, 6, QStringLiteral("Собака"), kDog + QStringList{QString(), QStringLiteral("–")});
+            EXPECT_EQ(ranked.size(), 5u) << "empty lines are left out, a bare dash is kept";
+            for (const RankedLine &r : ranked) {
+                EXPECT_GE(r.score, 0.0);
+                EXPECT_LE(r.score, 1.0);
+            }
+        }
+    }
+}
