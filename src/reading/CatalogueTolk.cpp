@@ -4,6 +4,8 @@
 #include "dictionary/PackedText.h"
 #include "platform/error/Error.h"
 
+#include <QFileInfo>
+
 namespace somnex {
 
 std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
@@ -29,6 +31,18 @@ std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
                                        links ? std::optional<QString>(dictionary::UnpackText(*links)) : std::nullopt);
              }});
     }
+    return out;
+}
+
+std::vector<ReadingBook> ReadingBooksOf(std::vector<dictionary::CatalogueBook> &books,
+                                        const std::function<bool(size_t)> &enabled)
+{
+    std::vector<ReadingBook> out;
+    std::vector<TolkBook> tolk = TolkBooksOf(books, enabled);
+    size_t next = 0;
+    for (size_t k = 0; k < books.size() && next < tolk.size(); ++k)
+        if (enabled(k) && books[k].recordset.RecordCount() > 0)
+            out.push_back({std::move(tolk[next++]), QFileInfo(books[k].Key).fileName()});
     return out;
 }
 

@@ -4,6 +4,7 @@
 // with Seek "=" on the "List" index and its packed fields unpacked.
 
 #include "dictionary/Catalogue.h"
+#include "reading/DreamReading.h"
 #include "reading/TolkDocument.h"
 
 #include <functional>
@@ -15,6 +16,9 @@ namespace somnex {
 // returned lookups.
 std::vector<TolkBook> TolkBooksOf(std::vector<dictionary::CatalogueBook> &books,
                                   const std::function<bool(size_t)> &enabled);
+// The same books with their file names, for reading a whole dream.
+std::vector<ReadingBook> ReadingBooksOf(std::vector<dictionary::CatalogueBook> &books,
+                                        const std::function<bool(size_t)> &enabled);
 std::vector<TolkButton> TolkButtonsOf(const std::vector<dictionary::CatalogueBook> &books);
 
 } // namespace somnex
