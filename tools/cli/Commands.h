@@ -15,6 +15,8 @@ int lookup(const QStringList &args);
 int words(const QStringList &args);
 int suggest(const QStringList &args);
 int search(const QStringList &args);
+// A whole dream read against the books (Lookup.cpp).
+int interpret(const QStringList &args);
 int calendar(const QStringList &args);
 int article(const QStringList &args);
 int articles(const QStringList &args);

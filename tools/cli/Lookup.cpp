@@ -4,6 +4,7 @@
 
 #include "dictionary/Catalogue.h"
 #include "dictionary/MergedWords.h"
+#include "dictionary/SymbolFinder.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
@@ -12,11 +13,16 @@
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 #include "reading/CatalogueTolk.h"
+#include "reading/DreamReading.h"
 #include "reading/TolkDocument.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
+#include <cstdio>
 
 #include <optional>
 
@@ -266,6 +272,127 @@ int search(const QStringList &args)
                 + h.snippet + QLatin1Char('\n');
     }
     out(json ? jsonText(found) : text);
+    return 0;
+}
+
+namespace {
+
+QJsonObject readingJson(const DreamReading &r)
+{
+    QJsonArray symbols;
+    for (const SymbolReading &s : r.symbols) {
+        QJsonArray books;
+        for (const BookReading &b : s.books) {
+            QJsonArray lines;
+            for (const dictionary::RankedLine &l : b.lines)
+                lines.append(QJsonObject{{QStringLiteral("text"), l.text},
+                                         {QStringLiteral("score"), std::round(l.score * 1000) / 1000},
+                                         {QStringLiteral("matched"), QJsonArray::fromStringList(l.matched)}});
+            books.append(QJsonObject{{QStringLiteral("book"), b.heading},
+                                     {QStringLiteral("file"), b.file},
+                                     {QStringLiteral("color"), colourName(b.description)},
+                                     {QStringLiteral("lines"), lines}});
+        }
+        QJsonObject o{{QStringLiteral("headword"), s.headword},
+                      {QStringLiteral("at"), QJsonArray{qint64(s.start), qint64(s.length)}},
+                      {QStringLiteral("books"), books}};
+        if (!s.unreadable.isEmpty())
+            o.insert(QStringLiteral("unreadable"), QJsonArray::fromStringList(s.unreadable));
+        symbols.append(o);
+    }
+    return QJsonObject{{QStringLiteral("text"), r.text},
+                       {QStringLiteral("cut"), r.cut},
+                       {QStringLiteral("symbols"), symbols}};
+}
+
+// Each symbol, each book's best line first and marked, the rest beneath it.
+QString readingText(const DreamReading &r)
+{
+    QString text;
+    for (const SymbolReading &s : r.symbols) {
+        text += s.headword + QLatin1Char('\n');
+        for (const BookReading &b : s.books) {
+            text += QStringLiteral("  ") + b.heading + QStringLiteral(":\n");
+            bool first = true;
+            for (const dictionary::RankedLine &l : b.lines) {
+                text += (first ? QStringLiteral("  » ") : QStringLiteral("    ")) + l.text;
+                if (first && !l.matched.isEmpty())
+                    text += QStringLiteral(" [") + l.matched.join(QStringLiteral(", ")) + QLatin1Char(']');
+                text += QLatin1Char('\n');
+                first = false;
+            }
+        }
+        for (const QString &heading : s.unreadable)
+            text += QStringLiteral("  ") + heading + QStringLiteral(": статья не читается\n");
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+int interpret(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.size() != 1) {
+        err(QStringLiteral("Использование: somnex-cli interpret [--json] ТЕКСТ|-\n"));
+        return 2;
+    }
+    QString text = args[0];
+    if (text == QLatin1String("-")) {
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly)) {
+            err(QStringLiteral("Не удалось прочитать стандартный ввод\n"));
+            return 2;
+        }
+        // a little more than is read, so that a longer text is known to be longer
+        const qint64 wanted = (kDreamReadLimit + 1) * 4;
+        QByteArray data;
+        while (data.size() < wanted) {
+            const QByteArray chunk = in.read(wanted - data.size());
+            if (chunk.isEmpty())
+                break;
+            data += chunk;
+        }
+        text = QString::fromUtf8(data);
+    }
+    if (text.trimmed().isEmpty()) {
+        err(QStringLiteral("Текст сна пуст.\n"));
+        return 2;
+    }
+    if (dictionary::foldedWords(text).size() == 1)
+        return lookup(json ? QStringList{text.trimmed(), QStringLiteral("--json")} : QStringList{text.trimmed()});
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return 3;
+    DreamReading reading;
+    try {
+        const dictionary::WordIndex index = enabledWords(l);
+        dictionary::SymbolFinder finder;
+        finder.build(index);
+        reading =
+            ReadDream(text, finder, index,
+                      ReadingBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
+    } catch (...) {
+        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+        return 3;
+    }
+    if (reading.cut)
+        err(QStringLiteral("Текст длиннее %L1 знаков: прочитано только начало.\n").arg(kDreamReadLimit));
+    for (const SymbolReading &s : reading.symbols)
+        if (!s.unreadable.isEmpty())
+            err(QStringLiteral("«%1»: статья не читается в соннике %2\n")
+                    .arg(s.headword, s.unreadable.join(QStringLiteral(", "))));
+    if (json)
+        out(QString::fromUtf8(QJsonDocument(readingJson(reading)).toJson(QJsonDocument::Indented)));
+    if (reading.symbols.empty()) {
+        err(QStringLiteral(
+            "В этом сне не нашлось слов из сонников. Попробуйте поиск по толкованиям: somnex-cli search ТЕКСТ\n"));
+        return 1;
+    }
+    if (!json)
+        out(readingText(reading));
     return 0;
 }
 

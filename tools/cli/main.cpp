@@ -23,27 +23,31 @@ void err(const QString &text)
 
 } // namespace somnex::cli
 
-static const char *kUsage = "Использование:\n"
-                            "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
-                            "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
-                            "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
-                            "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
-                            "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
-                            "                                      лунный день и сбываемость снов\n"
-                            "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
-                            "  somnex-cli articles                 статьи полки литературы\n"
-                            "  somnex-cli diary add|list|show|search|mark|delete|restore|synth ...\n"
-                            "                                      дневник снов (somnex-cli diary --help)\n";
+static const char *kUsage =
+    "Использование:\n"
+    "  somnex-cli lookup СЛОВО [--json]    толкования слова по включённым сонникам\n"
+    "  somnex-cli words [НАЧАЛО]           слова сонников (все или с этого начала)\n"
+    "  somnex-cli suggest ТЕКСТ [--json]   слова, которые может означать текст\n"
+    "  somnex-cli search ТЕКСТ [--json]    слова, в толкованиях которых есть все слова текста\n"
+    "  somnex-cli interpret [--json] ТЕКСТ|-\n"
+    "                                      толкование сна целиком (- : текст со стандартного ввода)\n"
+    "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
+    "                                      лунный день и сбываемость снов\n"
+    "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
+    "  somnex-cli articles                 статьи полки литературы\n"
+    "  somnex-cli diary add|list|show|search|mark|delete|restore|synth ...\n"
+    "                                      дневник снов (somnex-cli diary --help)\n";
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
-        {QStringLiteral("lookup"), somnex::cli::lookup},     {QStringLiteral("words"), somnex::cli::words},
-        {QStringLiteral("suggest"), somnex::cli::suggest},   {QStringLiteral("search"), somnex::cli::search},
-        {QStringLiteral("calendar"), somnex::cli::calendar}, {QStringLiteral("article"), somnex::cli::article},
-        {QStringLiteral("articles"), somnex::cli::articles}, {QStringLiteral("diary"), somnex::cli::diary},
+        {QStringLiteral("lookup"), somnex::cli::lookup},       {QStringLiteral("words"), somnex::cli::words},
+        {QStringLiteral("suggest"), somnex::cli::suggest},     {QStringLiteral("search"), somnex::cli::search},
+        {QStringLiteral("interpret"), somnex::cli::interpret}, {QStringLiteral("calendar"), somnex::cli::calendar},
+        {QStringLiteral("article"), somnex::cli::article},     {QStringLiteral("articles"), somnex::cli::articles},
+        {QStringLiteral("diary"), somnex::cli::diary},
     };
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         somnex::cli::out(QString::fromUtf8(kUsage));
