@@ -28,6 +28,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -273,8 +274,75 @@ void Tolk::CheckBack()
         backButton->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
+namespace {
+
+// The tag of the dream document in the history: no headword begins with a
+// word joiner.
+const QString kDreamTag = QStringLiteral("\u2060") + kDreamCaption;
+
+} // namespace
+
+void Tolk::ShowDream(const DreamReading &reading)
+{
+    if (showingDream() || !RichTextBox1->Tag.isEmpty()) {
+        AddBack(RichTextBox1->Tag);
+    }
+    dream_ = reading;
+    unfolded_.clear();
+    renderDream();
+    RichTextBox1->setSel(0, 0);
+    CheckBack();
+}
+
+bool Tolk::showingDream() const
+{
+    return dream_ && RichTextBox1->Tag == kDreamTag;
+}
+
+void Tolk::renderDream()
+{
+    dreamDoc_ = BuildDreamDocument(*dream_, unfolded_);
+    RichTextBox1->setUpdatesEnabled(false);
+    std::vector<TolkFormat> all = dreamDoc_.formats;
+    all.resize(all.size() + 2);
+    RichTextBox1->setTolk(dreamDoc_.text + QStringLiteral("\r\n"), all);
+    RichTextBox1->Tag = kDreamTag;
+    RichTextBox1->viewport()->unsetCursor();
+    setWindowTitle(kDreamCaption);
+    RichTextBox1->setUpdatesEnabled(true);
+}
+
+bool Tolk::followDreamLink(int position)
+{
+    if (!showingDream())
+        return false;
+    const DreamLink *link = dreamDoc_.linkAt(position);
+    if (!link)
+        return false;
+    if (link->kind == DreamLink::Unfold) {
+        const int scroll = RichTextBox1->verticalScrollBar()->value();
+        const qsizetype open = link->open;
+        unfolded_.insert({link->symbol, link->book});
+        renderDream();
+        RichTextBox1->setSel(int(open), 0);
+        RichTextBox1->verticalScrollBar()->setValue(scroll);
+        return true;
+    }
+    const QString headword = dream_->symbols[size_t(link->symbol)].headword;
+    AddBack(headword);
+    CheckBack();
+    if (ShowWord(headword, QStringLiteral("RichTextBox1_MouseUp")))
+        RichTextBox1->setSel(0, 0);
+    return true;
+}
+
 bool Tolk::ShowWord(const QString &word, const QString &source)
 {
+    if (word == kDreamTag) {
+        if (dream_)
+            renderDream();
+        return bool(dream_);
+    }
     try {
         BuildTolk(word);
         return true;
@@ -328,6 +396,8 @@ bool Tolk::followSelectedLink()
 {
     if (RichTextBox1->selLength() == 0)
         return false;
+    if (followDreamLink(RichTextBox1->selStart() + 1))
+        return true;
     const QString w = GetWord(RichTextBox1->selStart() + 1);
     if (w.isEmpty())
         return false;
@@ -413,6 +483,8 @@ void Tolk::RichTextBox1_MouseUp(Qt::MouseButton button, const QPoint &)
         return;
     }
     const int idx = RichTextBox1->charFromPos(pointer);
+    if (idx >= 0 && followDreamLink(idx))
+        return;
     const QString w = idx >= 0 ? GetWord(idx) : QString();
     if (!w.isEmpty() && w != RichTextBox1->Tag) {
         AddBack(w);

@@ -4,6 +4,8 @@
 
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
+#include "reading/DreamDocument.h"
+#include "reading/DreamReading.h"
 #include "reading/TolkDocument.h"
 #include "reading/TolkView.h"
 
@@ -11,6 +13,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -67,6 +70,15 @@ public:
     // missing). The word kept in the Tag stays. Raises when the file cannot
     // be read or is not an RTF document; the view is then empty.
     void ShowArticle(const QString &path, const QString &caption);
+    // Shows a whole dream read against the books ("Ваш сон"); its symbols'
+    // links open their interpretations, and "Назад" comes back to it.
+    void ShowDream(const DreamReading &reading);
+    bool showingDream() const;
+    const DreamDocument &dreamDocument() const { return dreamDoc_; }
+    // Follows the dream document's link at a position of its text: a
+    // symbol's interpretation, or every line of a book unfolded. False when
+    // there is no link there.
+    bool followDreamLink(int position);
     void AddBack(const QString &word);
     void CheckBack();
     QString GetWord(int index) const;
@@ -111,7 +123,11 @@ protected:
 
 private:
     void goBack();
+    void renderDream();
     TolkHost *host_;
+    std::optional<DreamReading> dream_;
+    QSet<std::pair<int, int>> unfolded_;
+    DreamDocument dreamDoc_;
 };
 
 class SearchForm : public QWidget {

@@ -161,6 +161,10 @@ void DictionaryPanel::buildSearch()
     suggestionLine_->setWordWrap(true);
     suggestionLine_->hide();
     connect(suggestionLine_, &QLabel::linkActivated, this, [this](const QString &link) {
+        if (link == QLatin1String("dream")) {
+            host_->interpretDream(Text1->text());
+            return;
+        }
         const int item = link.toInt();
         if (item >= 0 && item < words_.size())
             openWord(words_.word(item));
@@ -398,15 +402,23 @@ void DictionaryPanel::showSuggestions(const QString &text)
     std::vector<dictionary::Suggestion> found;
     if (!text.trimmed().isEmpty())
         found = finder().suggest(text);
+    dreamOffered_ = LooksLikeDream(text, words_);
     QString links;
     for (const dictionary::Suggestion &s : found) {
         if (!links.isEmpty())
             links += QStringLiteral(", ");
         links += QStringLiteral("<a href=\"%1\">%2</a>").arg(s.item).arg(words_.word(s.item).toHtmlEscaped());
     }
-    const bool show = !links.isEmpty();
-    if (show)
-        suggestionLine_->setText(QStringLiteral("Возможно, вы искали: ") + links);
+    const bool show = !links.isEmpty() || dreamOffered_;
+    if (show) {
+        QString line;
+        if (dreamOffered_)
+            line = QStringLiteral("<a href=\"dream\"><b>Толковать сон целиком</b></a> (Enter)");
+        if (!links.isEmpty())
+            line +=
+                (line.isEmpty() ? QString() : QStringLiteral("<br>")) + QStringLiteral("Возможно, вы искали: ") + links;
+        suggestionLine_->setText(line);
+    }
     if (show != !suggestionLine_->isHidden()) {
         suggestionLine_->setVisible(show);
         layoutControls();
@@ -414,6 +426,26 @@ void DictionaryPanel::showSuggestions(const QString &text)
         if (const int item = selectedItem(); item > 0)
             ListView1->scrollTo(wordModel_->index(item - 1));
     }
+}
+
+QString DictionaryPanel::searchText() const
+{
+    return Text1->text();
+}
+
+bool DictionaryPanel::searchHasFocus() const
+{
+    return Text1->hasFocus();
+}
+
+DreamReading DictionaryPanel::readDream(const QString &text)
+{
+    if (symbolsOf_ != rebuild_) {
+        symbols_.build(words_);
+        symbolsOf_ = rebuild_;
+    }
+    return ReadDream(text, symbols_, words_,
+                     ReadingBooksOf(Toolbar2->books(), [this](size_t k) { return Toolbar2->isOn(k); }));
 }
 
 void DictionaryPanel::Text1_Click()

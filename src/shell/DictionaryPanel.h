@@ -5,9 +5,11 @@
 // word list and the full-text index built over it.
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/SymbolFinder.h"
 #include "dictionary/TextIndex.h"
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
+#include "reading/DreamReading.h"
 #include "reading/Tolk.h"
 
 #include <QWidget>
@@ -43,6 +45,8 @@ public:
     virtual Tolk *interpretation() = 0;
     // The selected word (or article) in the interpretation window.
     virtual void interpretSelection() = 0;
+    // A whole dream typed or pasted in the search box, read against the books.
+    virtual void interpretDream(const QString &text) = 0;
     virtual bool literatureShown() = 0;
     virtual QWidget *splashScreen() = 0;
 };
@@ -100,6 +104,13 @@ public:
     const dictionary::WordFinder &finder();
     QString bestMatch(const QString &text);
     void showSuggestions(const QString &text);
+    // Whether the suggestion line offers "Толковать сон целиком" for what
+    // the search box holds (several words, no headword).
+    bool dreamOffered() const { return dreamOffered_; }
+    QString searchText() const;
+    bool searchHasFocus() const;
+    // A dream read against the books switched on.
+    DreamReading readDream(const QString &text);
 
     // The list mode (Toolbar4).
     void Toolbar4_ButtonClick(ListMode mode);
@@ -164,6 +175,9 @@ private:
 
     dictionary::WordIndex words_;
     dictionary::WordFinder finder_;
+    dictionary::SymbolFinder symbols_;
+    int symbolsOf_ = -1; // the rebuild the symbol finder was built for
+    bool dreamOffered_ = false;
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;

@@ -383,7 +383,10 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         return false;
     const bool ctrl = (shift & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) == Qt::ControlModifier;
     if ((keyCode == Qt::Key_Return || keyCode == Qt::Key_Enter) && !(shift & Qt::ControlModifier)) {
-        interpretSelection();
+        if (dictionary_->dreamOffered() && dictionary_->searchHasFocus())
+            interpretDream(dictionary_->searchText());
+        else
+            interpretSelection();
         return true;
     }
     if (keyCode == Qt::Key_Escape && header_->tolkChecked()) {
@@ -519,6 +522,23 @@ void Form1::ShowTolk()
         }
     } catch (...) {
         ShowMessage(describe(std::current_exception()), QStringLiteral("ShowTolk"), MsgIcon::Error);
+    }
+}
+
+void Form1::interpretDream(const QString &text)
+{
+    try {
+        const DreamReading reading = dictionary_->readDream(text);
+        if (header_->tolkEnabled())
+            header_->setTolkChecked(true);
+        Tolk *tolk = ensureTolk(this);
+        if (!tolk)
+            return;
+        tolk->show();
+        tolk->raise();
+        tolk->ShowDream(reading);
+    } catch (...) {
+        ShowMessage(describe(std::current_exception()), QStringLiteral("interpretDream"), MsgIcon::Error);
     }
 }
 

@@ -118,6 +118,8 @@ private:
     // DictionaryHost
     Tolk *interpretation() override { return tolk_; }
     void interpretSelection() override;
+    // "Ваш сон": the dream read against the books in the interpretation window.
+    void interpretDream(const QString &text) override;
     bool literatureShown() override { return literatureOpen(); }
     QWidget *splashScreen() override { return splash_; }
 

@@ -39,6 +39,8 @@ void Form1::trayMenu()
     host.search = [this](const QString &text) { dictionary_->setSearchText(text); };
     host.selectedWord = [this] { return dictionary_->selectedWord(); };
     host.bestMatch = [this](const QString &text) { return dictionary_->bestMatch(text); };
+    host.looksLikeDream = [this](const QString &text) { return LooksLikeDream(text, dictionary_->words()); };
+    host.interpretDream = [this](const QString &text) { interpretDream(text); };
     host.literatureActive = [] { return app().LiteratureActive; };
     host.showTolk = [this](const QString &word) {
         if (Tolk *tolk = ensureTolk(nullptr)) {

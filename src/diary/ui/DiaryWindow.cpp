@@ -151,14 +151,22 @@ int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position)
     return -1;
 }
 
-QStringList firstLines(const QString &headword, const std::vector<TolkBook> &books)
+EntryLinesOfBooks entryLinesOf(const QString &headword, const std::vector<TolkBook> &books)
+{
+    EntryLinesOfBooks out;
+    for (const Interpretation::Part &p : CollectTolk(headword, books).parts)
+        out.emplace_back(p.heading, EntryLines(p.text));
+    return out;
+}
+
+QStringList bestLines(const dictionary::DreamText &dream, qsizetype start, qsizetype length, const QString &headword,
+                      const EntryLinesOfBooks &entries)
 {
     QStringList out;
-    const Interpretation found = CollectTolk(headword, books);
-    for (const Interpretation::Part &p : found.parts) {
-        QString line = p.text.section(QStringLiteral("\r\n"), 0, 0).trimmed();
-        if (!line.isEmpty())
-            out << p.heading + QStringLiteral(": ") + line;
+    for (const auto &[heading, lines] : entries) {
+        const std::vector<dictionary::RankedLine> ranked = dream.rank(start, length, headword, lines);
+        if (!ranked.empty())
+            out << heading + QStringLiteral(": ") + ranked.front().text;
     }
     return out;
 }
@@ -534,6 +542,15 @@ QWidget *DiaryWindow::buildSymbolsTab()
     row->addWidget(add);
     row->addWidget(remove);
     auto *v = new QVBoxLayout(tab);
+    auto *readDream = new QPushButton(QStringLiteral("&Толкование сна"), tab);
+    readDream->setObjectName(QStringLiteral("interpretDream"));
+    readDream->setToolTip(QStringLiteral("Прочитать весь сон по сонникам: для каждого символа — толкования, "
+                                         "подходящие к этому сну"));
+    connect(readDream, &QPushButton::clicked, this, [this] { host_->interpretDream(textBox_->toPlainText()); });
+    row->addWidget(readDream);
+    symbolsTimer_.setSingleShot(true);
+    symbolsTimer_.setInterval(300);
+    connect(&symbolsTimer_, &QTimer::timeout, this, &DiaryWindow::showSymbols);
     v->addWidget(symbolList_, 1);
     v->addLayout(row);
     return tab;
@@ -1157,9 +1174,12 @@ void DiaryWindow::findSymbols()
                 found << words.word(m.item);
         const QStringList before = entry_.symbolHeadwords();
         entry_.symbols = mergeSymbols(entry_.symbols, found);
-        // most keystrokes change no symbol: the list and its books stay
+        // most keystrokes change no symbol: the list stays, and its best
+        // lines follow what the dream says once the typing pauses
         if (entry_.symbolHeadwords() != before)
             showSymbols();
+        else if (!marks_.empty())
+            symbolsTimer_.start();
     }
 }
 
@@ -1169,24 +1189,39 @@ void DiaryWindow::showSymbols()
         lines_.clear(); // other books, other lines
         linesGeneration_ = host_->diaryWordsGeneration();
     }
+    symbolsTimer_.stop();
     std::optional<std::vector<TolkBook>> books;
+    const int row = symbolList_->currentRow();
     symbolList_->clear();
+    const QString dreamText = textBox_->toPlainText();
+    const dictionary::DreamText dream(QStringView(dreamText).left(kDreamReadLimit));
+    const dictionary::WordIndex &words = host_->diaryWords();
     for (const QString &headword : entry_.symbolHeadwords()) {
         auto cached = lines_.find(headword);
         if (cached == lines_.end()) {
             if (!books)
                 books = host_->diaryBooks();
-            QStringList lines;
-            tryStep([&] { lines = firstLines(headword, *books); }); // a damaged entry shows no line
+            EntryLinesOfBooks lines;
+            tryStep([&] { lines = entryLinesOf(headword, *books); }); // a damaged entry shows no line
             cached = lines_.insert(headword, lines);
         }
+        // the symbol where the dream first names it (one added by hand: nowhere)
+        qsizetype start = dreamText.size(), length = 0;
+        for (const dictionary::SymbolMark &m : marks_)
+            if (m.item >= 0 && m.item < words.size() && words.word(m.item) == headword) {
+                start = m.start;
+                length = m.length;
+                break;
+            }
         QString text = headword;
-        for (const QString &line : *cached)
+        for (const QString &line : bestLines(dream, start, length, headword, *cached))
             text += QStringLiteral("\n    ") + line;
         auto *item = new QListWidgetItem(text, symbolList_);
         item->setData(Qt::UserRole, headword);
         item->setToolTip(QStringLiteral("Дважды щёлкните, чтобы прочитать толкование «%1»").arg(headword));
     }
+    if (row >= 0 && row < symbolList_->count())
+        symbolList_->setCurrentRow(row);
 }
 
 void DiaryWindow::addSymbol()

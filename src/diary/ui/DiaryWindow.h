@@ -14,8 +14,10 @@
 #include "diary/Entry.h"
 #include "diary/Exchange.h"
 #include "diary/SavePolicy.h"
+#include "dictionary/LineRanker.h"
 #include "dictionary/SymbolFinder.h"
 #include "dictionary/WordIndex.h"
+#include "reading/DreamReading.h"
 #include "reading/TolkDocument.h"
 
 #include <QElapsedTimer>
@@ -59,6 +61,8 @@ public:
     virtual std::vector<TolkBook> diaryBooks() = 0;
     // Opens the interpretation window on a headword.
     virtual void openInterpretation(const QString &headword) = 0;
+    // Opens the interpretation window on a whole dream ("Ваш сон").
+    virtual void interpretDream(const QString &text) = 0;
     // The place the program's calendar computes for.
     virtual Place diaryPlace() = 0;
     // The city directory's file a dream's place is chosen from (empty: the
@@ -69,8 +73,14 @@ public:
 // Where a click at a text position falls among the marks (-1: none).
 int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position);
 
-// The first line each book gives for a headword, "Book: line".
-QStringList firstLines(const QString &headword, const std::vector<TolkBook> &books);
+// Each book's entry for a headword as lines: (the book's heading, its lines).
+using EntryLinesOfBooks = std::vector<std::pair<QString, QStringList>>;
+EntryLinesOfBooks entryLinesOf(const QString &headword, const std::vector<TolkBook> &books);
+
+// The line each book gives that fits this dream best, "Book: line": the
+// symbol is the one at [start, start + length) of the dream.
+QStringList bestLines(const dictionary::DreamText &dream, qsizetype start, qsizetype length, const QString &headword,
+                      const EntryLinesOfBooks &entries);
 
 class DiaryWindow : public QWidget {
     Q_OBJECT
@@ -179,7 +189,8 @@ private:
     std::vector<dictionary::SymbolMark> marks_;
     dictionary::SymbolFinder finder_;
     int finderGeneration_ = -1;
-    QHash<QString, QStringList> lines_; // the books' first lines of a headword
+    QHash<QString, EntryLinesOfBooks> lines_; // the books' lines of a headword
+    QTimer symbolsTimer_;                     // the best lines follow the typing after a pause
     int linesGeneration_ = -1;
     QTimer autosave_;
     SavePolicy savePolicy_;

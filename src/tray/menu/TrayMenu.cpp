@@ -333,6 +333,16 @@ void TrayMenu::runCommand(MenuCommand c)
 void TrayMenu::Lookup()
 {
     const QString typed = Text1->text();
+    if (host_.looksLikeDream && host_.interpretDream && host_.looksLikeDream(typed)) {
+        QPointer<TrayMenu> self(this);
+        {
+            Busy busy(busy_);
+            host_.interpretDream(typed);
+        }
+        if (self)
+            close();
+        return;
+    }
     QString selected = host_.selectedWord ? host_.selectedWord() : QString();
     const auto found = [&] { return !selected.isEmpty() && selected.compare(Text1->text(), Qt::CaseInsensitive) == 0; };
     QString typedWord = typed;
@@ -408,6 +418,12 @@ void TrayMenu::keyReleased(int key)
     const QString typed = Text1->text();
     if (typed.isEmpty() || !isVisible())
         return;
+    if (host_.looksLikeDream && host_.looksLikeDream(typed)) {
+        Text1->setToolTip(QStringLiteral("Enter — толковать сон целиком"));
+        Text1->setAccessibleDescription(QStringLiteral("Enter толкует сон целиком"));
+        return; // a dream is no word to complete
+    }
+    Text1->setToolTip(QString());
     if (host_.search)
         host_.search(typed);
     const QString w = host_.selectedWord ? host_.selectedWord() : QString();

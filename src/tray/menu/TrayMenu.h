@@ -29,6 +29,10 @@ struct TrayMenuHost {
     // a near spelling); empty when it means none.
     std::function<QString(const QString &)> bestMatch;
     std::function<bool()> literatureActive;
+    // A whole dream typed in the word box (several words, no headword) is
+    // read against the books in the interpretation window.
+    std::function<bool(const QString &)> looksLikeDream;
+    std::function<void(const QString &)> interpretDream;
     std::function<void(const QString &)> showTolk;  // the interpretation window, no owner
     std::function<void()> listDblClick;             // the main list's double-click action
     std::function<void()> restore;                  // out of the tray

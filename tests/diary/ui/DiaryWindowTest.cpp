@@ -49,7 +49,8 @@ public:
     Host()
     {
         std::vector<QString> run;
-        for (const char *w : {"Вода", "Дом", "Змея", "Зубы", "Кольцо", "Лес", "Нога", "Обручальное кольцо", "Собака"})
+        for (const char *w :
+             {"Вода", "Дом", "Змея", "Зубы", "Кольцо", "Кошка", "Лес", "Нога", "Обручальное кольцо", "Собака"})
             run.push_back(QString::fromUtf8(w));
         words.addRun(run);
         words.finish();
@@ -62,17 +63,24 @@ public:
         b.tag = QStringLiteral("Народный сонник");
         b.description = QStringLiteral("0");
         b.lookup = [](const QString &w) -> std::optional<std::pair<QString, std::optional<QString>>> {
+            if (w == QStringLiteral("Кошка"))
+                return std::pair<QString, std::optional<QString>>{
+                    QStringLiteral("Кошка во сне – к хитрости.\r\nКошка гонится за вами – к долгу.\r\n"
+                                   "Кошка спит – к покою."),
+                    std::nullopt};
             return std::pair<QString, std::optional<QString>>{
                 w + QStringLiteral(" во сне – к добру.\r\nВторая строка."), std::nullopt};
         };
         return {b};
     }
     void openInterpretation(const QString &headword) override { opened << headword; }
+    void interpretDream(const QString &text) override { dreamsRead << text; }
     Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
     QString diaryCityFile() override { return cityFile; }
 
     dictionary::WordIndex words;
     QStringList opened;
+    QStringList dreamsRead;
     QString cityFile;
 };
 
@@ -158,7 +166,26 @@ TEST_F(DiaryWindowTest, SymbolsAreMarkedAsTypedAndOpenTheirInterpretation)
     auto *symbols = w.findChild<QListWidget *>("symbolList");
     ASSERT_EQ(symbols->count(), 4);
     EXPECT_EQ(symbols->item(1)->text(), "Собака\n    Народный сонник: Собака во сне – к добру.")
-        << "each symbol with the first line each book gives";
+        << "a symbol the dream says nothing particular of shows the book's general line";
+}
+
+TEST_F(DiaryWindowTest, EachBookShowsTheLineThatFitsThisDream)
+{
+    DiaryWindow &w = open();
+    auto *symbols = w.findChild<QListWidget *>("symbolList");
+    const auto lineShown = [&] { return symbols->count() > 0 ? symbols->item(0)->text() : QString(); };
+    type(w, "За мной гналась кошка.");
+    EXPECT_EQ(lineShown(), "Кошка\n    Народный сонник: Кошка гонится за вами – к долгу.");
+    // the same symbol, another dream: the line follows once the typing pauses
+    type(w, "Мне снилось, что кошка спала.");
+    QElapsedTimer waited;
+    waited.start();
+    while (!lineShown().contains("спит") && waited.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(lineShown(), "Кошка\n    Народный сонник: Кошка спит – к покою.");
+
+    QMetaObject::invokeMethod(w.findChild<QObject *>("interpretDream"), "click");
+    EXPECT_EQ(host.dreamsRead, QStringList({"Мне снилось, что кошка спала."}));
 }
 
 TEST_F(DiaryWindowTest, HandEditsOfTheSymbolsSurviveRetyping)

@@ -309,6 +309,24 @@ TEST_F(TrayMenuTest, TypingCompletesAndEnterOpensTheWord)
     }
 }
 
+TEST_F(TrayMenuTest, ADreamTypedInTheBoxIsReadWhole)
+{
+    menu = new TrayMenu([this] {
+        TrayMenuHost h = host();
+        h.looksLikeDream = [](const QString &t) { return t.count(u' ') >= 1; };
+        h.interpretDream = [this](const QString &t) { log << "dream " + t; };
+        return h;
+    }());
+    menu->Timer1.stop();
+    menu->popupAt(QPoint(600, 500));
+    type("ворона каркала");
+    EXPECT_EQ(menu->Text1->text(), "ворона каркала") << "a dream is not completed to a headword";
+    key(Qt::Key_Return);
+    EXPECT_EQ(log.last(), "dream ворона каркала");
+    EXPECT_TRUE(messages.empty()) << "no «not found» for a dream";
+    EXPECT_TRUE(closed());
+}
+
 TEST_F(TrayMenuTest, BackspaceAndDeleteDoNotComplete)
 {
     TrayMenu &m = open();
