@@ -204,6 +204,50 @@ TEST_F(TolkTest, FollowingLinksAndWalkingBack)
     EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
 }
 
+// "Ваш сон": a symbol's link opens its interpretation, "Назад" comes back
+// to the dream, "ещё N толкований" unfolds the book's other lines, and the
+// keyboard walks the links too.
+TEST_F(TolkTest, TheDreamDocumentLinksToItsSymbolsAndComesBack)
+{
+    DreamReading reading;
+    reading.text = "Мне снилась мутная вода.";
+    SymbolReading water;
+    water.headword = "Вода";
+    water.start = reading.text.indexOf("вода");
+    water.length = 4;
+    BookReading book{"Книга 1", "192", "one.book", {}};
+    for (int i = 0; i < 5; ++i)
+        book.lines.push_back({QString("Строка %1 – к делу.").arg(i + 1), i, 0.5 - i * 0.1, {}, {}});
+    water.books.push_back(book);
+    reading.symbols.push_back(water);
+
+    tolk->ShowDream(reading);
+    EXPECT_TRUE(tolk->showingDream());
+    EXPECT_EQ(tolk->windowTitle(), kDreamCaption);
+    EXPECT_EQ(tolk->Back, QStringList({"Вода"})) << "the word shown before is in the history";
+    const QString &text = tolk->RichTextBox1->builtText();
+    EXPECT_FALSE(text.contains("Строка 4"));
+    const int more = int(text.indexOf("ещё 2 толкования"));
+    ASSERT_GE(more, 0);
+    EXPECT_TRUE(tolk->followDreamLink(more + 1));
+    EXPECT_TRUE(tolk->RichTextBox1->builtText().contains("Строка 5"));
+    EXPECT_TRUE(tolk->showingDream());
+
+    // the keyboard: Tab selects the dream's first link, Enter opens its symbol
+    tolk->RichTextBox1->setSel(0, 0);
+    ASSERT_TRUE(tolk->selectLink(true));
+    EXPECT_EQ(tolk->RichTextBox1->selText(), "вода");
+    EXPECT_TRUE(tolk->followSelectedLink());
+    EXPECT_EQ(tolk->RichTextBox1->Tag, "Вода");
+    EXPECT_FALSE(tolk->showingDream());
+    EXPECT_EQ(tolk->windowTitle(), "Вода");
+
+    tolk->Toolbar1_ButtonClick("Back");
+    EXPECT_TRUE(tolk->showingDream());
+    EXPECT_TRUE(tolk->RichTextBox1->builtText().contains("Строка 5")) << "the unfolded lines stay unfolded";
+    EXPECT_FALSE(tolk->followDreamLink(0)) << "the caption is no link";
+}
+
 // Without a mouse: Tab and Shift+Tab in the text go from link to link,
 // Enter opens the selected one, and past the last link Tab leaves the text.
 TEST_F(TolkTest, TheKeyboardReachesAndFollowsTheLinks)

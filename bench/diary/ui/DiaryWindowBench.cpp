@@ -37,6 +37,7 @@ public:
     int diaryWordsGeneration() override { return 1; }
     std::vector<TolkBook> diaryBooks() override { return {}; }
     void openInterpretation(const QString &) override {}
+    void interpretDream(const QString &) override {}
     Place diaryPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
 
 private:
