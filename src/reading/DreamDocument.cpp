@@ -83,14 +83,34 @@ const DreamLink *DreamDocument::linkAt(qsizetype position) const
     return nullptr;
 }
 
-QString interpretationsCount(int n)
+namespace {
+
+// The noun's form for a count: one, two to four, five and more.
+QString counted(int n, const char16_t *one, const char16_t *few, const char16_t *many)
 {
     const int tens = n % 100, ones = n % 10;
-    const char16_t *word = (tens >= 11 && tens <= 14) ? u"толкований"
-                           : ones == 1                ? u"толкование"
-                           : (ones >= 2 && ones <= 4) ? u"толкования"
-                                                      : u"толкований";
+    const char16_t *word = (tens >= 11 && tens <= 14) ? many : ones == 1 ? one : (ones >= 2 && ones <= 4) ? few : many;
     return QString::number(n) + u' ' + QString::fromUtf16(word);
+}
+
+} // namespace
+
+QString interpretationsCount(int n)
+{
+    return counted(n, u"толкование", u"толкования", u"толкований");
+}
+
+QString dreamsCount(int n)
+{
+    return counted(n, u"сон", u"сна", u"снов");
+}
+
+QString historyLine(const DiaryHistory &h)
+{
+    QString s = QStringLiteral("В вашем дневнике: ") + dreamsCount(h.dreams) + QStringLiteral(" с этим символом");
+    if (h.marked > 0)
+        s += QStringLiteral(", сбылось %1 из %2 отмеченных").arg(h.cameTrue).arg(h.marked);
+    return s;
 }
 
 DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pair<int, int>> &unfolded)
@@ -137,6 +157,11 @@ DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pa
         w.newLine();
         w.link(s.headword, format(kNavy, 12, true), {0, 0, DreamLink::Symbol, k, 0});
         w.newLine();
+        if (s.history && s.history->dreams > 0) {
+            w.put(QStringLiteral("  "), format(0, kText));
+            w.link(historyLine(*s.history), format(kTeal, 9, false, true), {0, 0, DreamLink::Diary, k, 0});
+            w.newLine();
+        }
         for (int b = 0; b < int(s.books.size()); ++b) {
             const BookReading &book = s.books[size_t(b)];
             const auto colour = static_cast<std::uint32_t>(LeadingNumber(book.description)) & 0xFFFFFFu;

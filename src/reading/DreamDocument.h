@@ -19,7 +19,7 @@
 namespace somnex {
 
 struct DreamLink {
-    enum Kind { Symbol, Unfold };
+    enum Kind { Symbol, Unfold, Diary };
     qsizetype open = 0;  // the built text's position of the link's "<"
     qsizetype close = 0; // and of its ">"
     Kind kind = Symbol;
@@ -45,6 +45,10 @@ DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pa
 
 // "1 толкование", "2 толкования", "5 толкований".
 QString interpretationsCount(int n);
+// "1 сон", "2 сна", "5 снов".
+QString dreamsCount(int n);
+// "В вашем дневнике: 5 снов с этим символом, сбылось 2 из 3 отмеченных".
+QString historyLine(const DiaryHistory &h);
 
 // The caption of the window that shows a dream.
 inline const QString kDreamCaption = QStringLiteral("Ваш сон");

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace somnex {
@@ -23,12 +24,20 @@ struct BookReading {
     std::vector<dictionary::RankedLine> lines; // all lines of the entry, best first
 };
 
+// The user's own dreams with a symbol, from the diary.
+struct DiaryHistory {
+    int dreams = 0;   // dreams with the symbol, not in the trash
+    int marked = 0;   // of them, marked as come true, partly or not
+    int cameTrue = 0; // of the marked, come true (wholly or partly)
+};
+
 struct SymbolReading {
     QString headword;
     qsizetype start = 0; // where the dream names it, in the text read
     qsizetype length = 0;
-    std::vector<BookReading> books; // the books that have the headword, in catalogue order
-    QStringList unreadable;         // headings of the books whose entry could not be read
+    std::vector<BookReading> books;      // the books that have the headword, in catalogue order
+    QStringList unreadable;              // headings of the books whose entry could not be read
+    std::optional<DiaryHistory> history; // none when there is no diary to ask
 };
 
 struct DreamReading {

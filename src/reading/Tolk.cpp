@@ -329,6 +329,11 @@ bool Tolk::followDreamLink(int position)
         return true;
     }
     const QString headword = dream_->symbols[size_t(link->symbol)].headword;
+    if (link->kind == DreamLink::Diary) {
+        if (host_)
+            host_->showDiaryDreamsWith(headword);
+        return true;
+    }
     AddBack(headword);
     CheckBack();
     if (ShowWord(headword, QStringLiteral("RichTextBox1_MouseUp")))

@@ -40,6 +40,8 @@ public:
     virtual double mainTopTwips() = 0;
     // The window closed: the main toolbar's button is released.
     virtual void tolkClosed() = 0;
+    // The diary, listing only the dreams with a symbol.
+    virtual void showDiaryDreamsWith(const QString &headword) { (void)headword; }
 };
 
 class SearchForm;

@@ -1,6 +1,7 @@
 #include "shell/Form1.h"
 
 #include "calendar/calen/Calen.h"
+#include "diary/DiaryStore.h"
 #include "literature/Shelf.h"
 #include "location/core/Location.h"
 #include "options/optionsform/OptionsForm.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -525,10 +527,56 @@ void Form1::ShowTolk()
     }
 }
 
+namespace {
+
+// What the user's diary holds of each symbol: read from the open diary, or
+// from the diary file when there is one (none is made for it). A diary that
+// cannot be read leaves the reading without it.
+void addDiaryHistory(DreamReading &reading)
+{
+    std::unique_ptr<diary::DiaryStore> own;
+    diary::DiaryStore *store = nullptr;
+    if (diary::DiaryWindow *w = diary::DiaryWindow::instance())
+        store = w->store();
+    if (!store) {
+        if (!QFileInfo::exists(diary::DiaryStore::defaultPath()))
+            return;
+        tryStep([&] { own = std::make_unique<diary::DiaryStore>(diary::DiaryStore::defaultPath()); });
+        store = own.get();
+    }
+    if (!store || !store->exists())
+        return;
+    tryStep([&] {
+        QHash<QString, diary::Mark> marks;
+        for (const diary::EntrySummary &e : store->list())
+            marks.insert(e.id, e.mark);
+        for (SymbolReading &s : reading.symbols) {
+            diary::Filter f;
+            f.symbol = s.headword;
+            DiaryHistory h;
+            for (const QString &id : store->search(f)) {
+                ++h.dreams;
+                const diary::Mark m = marks.value(id, diary::Mark::None);
+                h.marked += m != diary::Mark::None;
+                h.cameTrue += m == diary::Mark::Yes || m == diary::Mark::Partly;
+            }
+            s.history = h;
+        }
+    });
+}
+
+} // namespace
+
+void Form1::showDiaryDreamsWith(const QString &headword)
+{
+    openDiary()->filterBySymbol(headword);
+}
+
 void Form1::interpretDream(const QString &text)
 {
     try {
-        const DreamReading reading = dictionary_->readDream(text);
+        DreamReading reading = dictionary_->readDream(text);
+        addDiaryHistory(reading);
         if (header_->tolkEnabled())
             header_->setTolkChecked(true);
         Tolk *tolk = ensureTolk(this);

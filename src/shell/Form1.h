@@ -114,6 +114,7 @@ private:
     bool literatureActive() override { return app().LiteratureActive; }
     double mainTopTwips() override;
     void tolkClosed() override;
+    void showDiaryDreamsWith(const QString &headword) override;
 
     // DictionaryHost
     Tolk *interpretation() override { return tolk_; }

@@ -139,6 +139,26 @@ TEST(DreamReading, TheDocumentLinksSymbolsAndUnfoldsTheRest)
     EXPECT_TRUE(all.formats[size_t(matched)].bold);
     EXPECT_FALSE(all.formats[size_t(all.text.indexOf(QStringLiteral("за вами")))].bold);
 
+    // the user's own dreams with the symbol, a link to them; none without a diary or dreams
+    EXPECT_FALSE(folded.text.contains(QStringLiteral("В вашем дневнике")));
+    DreamReading withHistory = r;
+    withHistory.symbols[0].history = DiaryHistory{5, 3, 2};
+    const DreamDocument history = BuildDreamDocument(withHistory);
+    const qsizetype line =
+        history.text.indexOf(QStringLiteral("В вашем дневнике: 5 снов с этим символом, сбылось 2 из 3 отмеченных"));
+    ASSERT_GE(line, 0);
+    ASSERT_NE(history.linkAt(line + 1), nullptr);
+    EXPECT_EQ(history.linkAt(line + 1)->kind, DreamLink::Diary);
+    withHistory.symbols[0].history = DiaryHistory{1, 0, 0};
+    const QString one = BuildDreamDocument(withHistory).text;
+    EXPECT_TRUE(one.contains(QStringLiteral("В вашем дневнике: 1 сон с этим символом")));
+    EXPECT_FALSE(one.contains(QStringLiteral("сбылось"))) << "nothing marked, nothing said of it";
+    withHistory.symbols[0].history = DiaryHistory{};
+    EXPECT_FALSE(BuildDreamDocument(withHistory).text.contains(QStringLiteral("В вашем дневнике")));
+    EXPECT_EQ(dreamsCount(2), QStringLiteral("2 сна"));
+    EXPECT_EQ(dreamsCount(12), QStringLiteral("12 снов"));
+    EXPECT_EQ(dreamsCount(21), QStringLiteral("21 сон"));
+
     EXPECT_EQ(interpretationsCount(1), QStringLiteral("1 толкование"));
     EXPECT_EQ(interpretationsCount(3), QStringLiteral("3 толкования"));
     EXPECT_EQ(interpretationsCount(11), QStringLiteral("11 толкований"));
