@@ -458,8 +458,43 @@ void inflectOne(const QString &w, bool inPhrase, Sink &s)
     addIrregular(w, s);
 }
 
+// The diminutives people tell a dream with ("свечку", "корзинка",
+// "крестик", "паучок"), made the regular way: a feminine noun in -а takes
+// -ка (after ц and х softened: "птица" – "птичка", "муха" – "мушка"; not
+// after к and г, whose diminutives mean other things: "ручка", "ножка"), a
+// masculine noun -ик, or -чок after к ("паук" – "паучок").
+QStringList diminutives(const QString &w)
+{
+    if (w.size() < 3 || isIndeclinable(w) || isVerb(w) || isAdjectival(w))
+        return {};
+    const QChar last = w.back();
+    if (last == u'а' && isConsonant(w[w.size() - 2])) {
+        QString base = w.left(w.size() - 1);
+        const QChar c = base.back();
+        if (c == u'к' || c == u'г')
+            return {};
+        if (c == u'ц')
+            base.back() = u'ч';
+        else if (c == u'х')
+            base.back() = u'ш';
+        if (base.size() >= 2 && isConsonant(base[base.size() - 2]) && base[base.size() - 2] != base.back()
+            && base.back() != u'ч' && base.back() != u'ж' && base.back() != u'ш')
+            return {}; // "звезда", "сумка": no -ка after two consonants
+        return {base + QStringLiteral("ка")};
+    }
+    if (isConsonant(last) && last != u'й') {
+        if (last == u'к')
+            return {w.left(w.size() - 1) + QStringLiteral("чок")};
+        if (last == u'г' || last == u'х' || last == u'ц')
+            return {};
+        return {w + QStringLiteral("ик")};
+    }
+    return {};
+}
+
 // The forms of one word, each part of a hyphenated word inflected on its
-// own ("бабу-ягу", "жар-птицей").
+// own ("бабу-ягу", "жар-птицей"). A lone noun's diminutives are derived
+// forms of it.
 std::vector<WordForm> inflect(const QString &w, bool inPhrase = false)
 {
     std::vector<WordForm> out;
@@ -467,6 +502,12 @@ std::vector<WordForm> inflect(const QString &w, bool inPhrase = false)
     const QStringList parts = w.split(u'-', Qt::SkipEmptyParts);
     if (parts.size() <= 1) {
         inflectOne(w, inPhrase, sink);
+        if (!inPhrase) {
+            sink.setDerived(true);
+            for (const QString &d : diminutives(w))
+                inflectOne(d, false, sink);
+            sink.setDerived(false);
+        }
         return out;
     }
     std::vector<WordForm> combined = {{QString(), false}};

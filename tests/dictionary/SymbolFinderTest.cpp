@@ -159,6 +159,28 @@ TEST(SymbolFinder, FormsAndTheLongestPhrase)
         EXPECT_EQ(fixture().marks(QString::fromUtf8(c.text)), expected(c)) << c.text;
 }
 
+TEST(SymbolFinder, DiminutivesAreFormsOfTheirNoun)
+{
+    dictionary::WordIndex index;
+    std::vector<QString> words;
+    for (const char *w : {"Дом", "Домик", "Звезда", "Корзина", "Крест", "Паук", "Птица", "Рука", "Свеча"})
+        words.push_back(QString::fromUtf8(w));
+    index.addRun(std::move(words));
+    index.finish();
+    dictionary::SymbolFinder finder;
+    finder.build(index);
+    const auto marked = [&](const QString &text) {
+        QStringList out;
+        for (const dictionary::SymbolMark &m : finder.find(text))
+            out << text.mid(m.start, m.length) + u'=' + index.word(m.item);
+        return out;
+    };
+    EXPECT_EQ(marked(QStringLiteral("Я поставила свечку, нашла крестик с паучком, а в корзинке пела птичка.")),
+              QStringList({"свечку=Свеча", "крестик=Крест", "паучком=Паук", "корзинке=Корзина", "птичка=Птица"}));
+    EXPECT_EQ(marked(QStringLiteral("Я держала ручку, в окне домик.")), QStringList({"домик=Домик"}))
+        << "a diminutive that means another thing is no form; one that is a headword is that headword";
+}
+
 TEST(SymbolFinder, AMarkNamesEveryHeadwordOfItsForm)
 {
     const QString text = QStringLiteral("Бокал вина, и вино кончилось.");
