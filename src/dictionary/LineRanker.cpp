@@ -477,20 +477,13 @@ QStringView situationOf(QStringView line)
     };
     // A line told as one sentence ("Видеть, как собаки гонят лисиц, означает
     // оживление в делах"): the situation ends where the meaning is named.
-    static constexpr QStringView meanings[] = {u" означает",
-                                               u" предвещает",
-                                               u" сулит",
-                                               u" указывает",
-                                               u" знаменует",
-                                               u" предупреждает",
-                                               u" предостерегает",
-                                               u" предсказывает",
-                                               u" обещает",
-                                               u" свидетельствует",
-                                               u", это знак",
-                                               u", это предзнаменование",
-                                               u", это предупреждение",
-                                               u" говорит о том"};
+    static constexpr QStringView meanings[] = {
+        u" означает", u" предвещает", u" сулит", u" указывает", u" знаменует", u" предупреждает", u" предостерегает",
+        u" предсказывает", u" обещает", u" свидетельствует", u", это знак", u", это предзнаменование",
+        u", это предупреждение", u" говорит о том",
+        // and where an explanation begins: "Дом во сне чаще всего отражает вас самих"
+        u" отражает", u" символизирует", u" олицетворяет", u" связан с", u" связана с", u" связано с", u" связаны с",
+        u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает"};
     // Whichever comes first: a dash after the meaning is part of the meaning.
     qsizetype end = dash >= 0 ? dash : line.size();
     for (QStringView m : meanings)
