@@ -403,6 +403,7 @@ void DictionaryPanel::showSuggestions(const QString &text)
     if (!text.trimmed().isEmpty())
         found = finder().suggest(text);
     dreamOffered_ = LooksLikeDream(text, words_);
+    offered_ = found.empty() ? -1 : found.front().item;
     QString links;
     for (const dictionary::Suggestion &s : found) {
         if (!links.isEmpty())
@@ -426,6 +427,17 @@ void DictionaryPanel::showSuggestions(const QString &text)
         if (const int item = selectedItem(); item > 0)
             ListView1->scrollTo(wordModel_->index(item - 1));
     }
+}
+
+bool DictionaryPanel::takeOfferedWord()
+{
+    if (offered_ < 0 || offered_ >= words_.size() || suggestionLine_->isHidden())
+        return false;
+    const int item = offered_;
+    Text1->setText(words_.word(item)); // the line goes: a headword has this beginning
+    selectItem(item + 1);
+    SetVisible(item + 1);
+    return true;
 }
 
 QString DictionaryPanel::searchText() const

@@ -107,6 +107,9 @@ public:
     // Whether the suggestion line offers "Толковать сон целиком" for what
     // the search box holds (several words, no headword).
     bool dreamOffered() const { return dreamOffered_; }
+    // When no headword begins with what was typed and the line offers words,
+    // selects the first one offered (as though it was typed) and says so.
+    bool takeOfferedWord();
     QString searchText() const;
     bool searchHasFocus() const;
     // A dream read against the books switched on.
@@ -178,6 +181,7 @@ private:
     dictionary::SymbolFinder symbols_;
     int symbolsOf_ = -1; // the rebuild the symbol finder was built for
     bool dreamOffered_ = false;
+    int offered_ = -1;                          // the first word the suggestion line offers, or -1
     int finderOf_ = -1;                         // the rebuild the finder was built for
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;

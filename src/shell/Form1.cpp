@@ -505,6 +505,9 @@ void Form1::ShowTolk()
 {
     try {
         if (header_->tolkChecked()) {
+            // "сабака": the word the line offers, not the one the list stopped at
+            if (!app().LiteratureActive)
+                dictionary_->takeOfferedWord();
             Tolk *tolk = ensureTolk(this);
             if (!tolk)
                 return;

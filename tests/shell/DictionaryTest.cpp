@@ -460,6 +460,37 @@ TEST_F(DictionaryTest, SuggestionsForWordFormsAndTypos)
     EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->bestMatch("водой"), "Вода");
 }
 
+TEST_F(DictionaryTest, EnterOpensTheOfferedWordWhenNoHeadwordHasTheBeginning)
+{
+    putBook("a.book", book("Первая", {{"Сабля", nullptr},
+                                      {"Собака", nullptr},
+                                      {"Змей Горыныч", nullptr},
+                                      {"Змея", nullptr},
+                                      {"Лес", nullptr}}));
+    Form1 &f = load();
+    f.show();
+    auto *box = part<QLineEdit>(f, "Text1");
+    box->setFocus();
+    box->setText("саб");
+    box->setText("сабака"); // the list stays at Сабля, the line offers Собака
+    ASSERT_TRUE(part<QLabel>(f, "LabelSuggest")->text().contains(">Собака</a>"));
+    f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier);
+    ASSERT_TRUE(f.tolk());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Собака");
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Собака");
+
+    box->setFocus();
+    box->setText("змии");
+    f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier);
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Змея");
+
+    // a headword with the beginning: the list's word, as always
+    box->setFocus();
+    box->setText("са");
+    f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier);
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Сабля");
+}
+
 TEST_F(DictionaryTest, SearchInTheInterpretations)
 {
     BookContent a = book("Первая", {{"Вода", nullptr}, {"Палец", nullptr}, {"Свадьба", nullptr}});
