@@ -207,7 +207,11 @@ void SymbolFinder::build(const WordIndex &words)
 {
     phrases_.clear();
     forms_.clear();
+    // a headword brings some thirty forms: the table is made its size at once
+    forms_.reserve(size_t(words.size()) * 32);
+    phrases_.reserve(size_t(words.size()));
     std::unordered_map<QString, int> byText;
+    byText.reserve(size_t(words.size()));
     for (int i = 0; i < words.size(); ++i) {
         const QStringList parts = foldedWords(words.word(i));
         if (parts.isEmpty() || parts.size() > 255)
