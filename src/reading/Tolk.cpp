@@ -216,6 +216,8 @@ void Tolk::BuildTolk(const QString &word)
     CheckBack();
     setWindowTitle(word);
     RichTextBox1->setUpdatesEnabled(true);
+    // the text takes the keys at once (Ctrl+A, Ctrl+C, Tab to the links), not a tool button
+    RichTextBox1->setFocus();
 }
 
 void Tolk::ReloadWord(const QString &word)
@@ -310,6 +312,7 @@ void Tolk::renderDream()
     RichTextBox1->viewport()->unsetCursor();
     setWindowTitle(kDreamCaption);
     RichTextBox1->setUpdatesEnabled(true);
+    RichTextBox1->setFocus();
 }
 
 bool Tolk::followDreamLink(int position)

@@ -131,6 +131,15 @@ TEST_F(TolkTest, ShowsTheWordOfTheMainList)
     EXPECT_FALSE(tolk->btnHome->isEnabled());
 }
 
+TEST_F(TolkTest, TheTextHasTheKeyboardWhenTheWindowOpensAndAfterEachWord)
+{
+    QApplication::setActiveWindow(tolk);
+    EXPECT_EQ(tolk->focusWidget(), tolk->RichTextBox1) << "not the first tool button: Enter would print";
+    tolk->backButton->setFocus();
+    tolk->BuildTolk("Река");
+    EXPECT_EQ(tolk->focusWidget(), tolk->RichTextBox1);
+}
+
 TEST_F(TolkTest, PositionMappingRoundTrips)
 {
     TolkView *v = tolk->RichTextBox1;
