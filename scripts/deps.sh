@@ -12,7 +12,7 @@ common=(cmake g++ ninja-build pkg-config
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
          cups cups-client poppler-utils
          appstream mandoc libxml2-utils shared-mime-info libglib2.0-bin weston dbus-daemon
-         xvfb openbox xdotool dbus at-spi2-core python3-pyatspi)
+         xvfb openbox xdotool dbus at-spi2-core python3-pyatspi tzdata)
 packaging=(dpkg-dev file lintian)
 ci=(clang libclang-rt-dev clang-format clang-tidy)
 

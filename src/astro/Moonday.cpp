@@ -4,6 +4,7 @@
 #include "astro/mPublicVars.h"
 #include "astro/mTime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <limits>
@@ -74,14 +75,43 @@ int UtcBiasMinutes()
     return static_cast<int>(-local.tm_gmtoff / 60);
 }
 
+namespace {
+
+// 1970-01-01 00:00 in seconds since the date values' epoch 1899-12-30.
+constexpr std::int64_t kUnixEpoch = 25569LL * 86400;
+
+// Local minus universal time in seconds at a universal instant (seconds
+// since 1899-12-30); 0 where the system cannot say.
+long offsetAt(std::int64_t universal)
+{
+    const auto t = static_cast<std::time_t>(universal - kUnixEpoch);
+    std::tm local{};
+    if (localtime_r(&t, &local) == nullptr)
+        return 0;
+    return local.tm_gmtoff;
+}
+
+} // namespace
+
 double LocalToUniversal(double date)
 {
-    return DateAddDays(date, UtcBiasMinutes() / 1440.0);
+    tzset();
+    const std::int64_t wall = DateToSeconds(date);
+    // the offsets a day either side: they differ only around a change
+    const long before = offsetAt(wall - 86400), after = offsetAt(wall + 86400);
+    const bool beforeHolds = offsetAt(wall - before) == before, afterHolds = offsetAt(wall - after) == after;
+    long offset = before; // the skipped hour: read with the offset before the change
+    if (beforeHolds && afterHolds)
+        offset = std::min(before, after); // shown twice: the later, standard-time one
+    else if (afterHolds)
+        offset = after;
+    return DateAddDays(date, -static_cast<double>(offset) / 86400.0);
 }
 
 double UniversalToLocal(double date)
 {
-    return DateAddDays(date, -UtcBiasMinutes() / 1440.0);
+    tzset();
+    return DateAddDays(date, static_cast<double>(offsetAt(DateToSeconds(date))) / 86400.0);
 }
 
 double MoonPhaseTime(std::int32_t n, std::int16_t phase)

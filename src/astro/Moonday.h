@@ -19,8 +19,13 @@ bool IsValidJulianDay(double jd);
 // system's time zone as it is now (TZ respected): the standard offset in
 // standard time, the daylight offset otherwise.
 int UtcBiasMinutes();
-// Local clock time to universal time and back with the offset in force now,
-// whatever the date converted.
+// Local clock time to universal time and back with the offset in force at
+// the moment converted (the system's time-zone rules, TZ respected): a July
+// date in Berlin is two hours ahead of universal time, a January one one.
+// A local time the clock skips when it goes forward is read with the offset
+// before the change (02:30 becomes 03:30 summer time); one it shows twice
+// when it goes back is taken the second time, in standard time, as the
+// diary takes it.
 double LocalToUniversal(double date);
 double UniversalToLocal(double date);
 

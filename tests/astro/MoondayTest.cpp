@@ -90,7 +90,7 @@ protected:
     std::optional<std::string> saved;
 };
 
-TEST_F(TimeZone, ConversionsUseTheOffsetInForceNow)
+TEST_F(TimeZone, ConversionsUseTheOffsetInForceAtTheMomentConverted)
 {
     struct Case {
         const char *tz;
@@ -107,12 +107,18 @@ TEST_F(TimeZone, ConversionsUseTheOffsetInForceNow)
         Use(c.tz);
         EXPECT_EQ(UtcBiasMinutes(), -c.localMinusUniversal) << c.tz;
         const double shift = c.localMinusUniversal / 1440.0;
-        // A summer and a winter date get the same offset.
+        // A zone without seasons gives a summer and a winter date one offset.
         for (double utc : {45000.5, 45150.25}) {
             EXPECT_NEAR(UniversalToLocal(utc), utc + shift, 1e-9) << c.tz;
             EXPECT_NEAR(LocalToUniversal(utc + shift), utc, 1e-9) << c.tz;
         }
     }
+    // One with seasons gives each date its own: 2023-03-15 (45000) is winter
+    // in Berlin, 2023-08-12 (45150) summer.
+    Use("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_NEAR(UniversalToLocal(45000.5), 45000.5 + 1.0 / 24, 1e-9);
+    EXPECT_NEAR(UniversalToLocal(45150.25), 45150.25 + 2.0 / 24, 1e-9);
+    EXPECT_NEAR(LocalToUniversal(45150.25 + 2.0 / 24), 45150.25, 1e-9);
 }
 
 TEST_F(TimeZone, ConversionsAcrossTheDateEpoch)

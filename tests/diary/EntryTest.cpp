@@ -9,6 +9,8 @@
 #include "support/QtPrint.h"
 #include "support/TzScope.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 using namespace somnex::diary;
@@ -158,9 +160,10 @@ TEST(DiaryLunarSnapshot, MatchesTheCalendarInTheEntrysZone)
     const Place place{"", 55.75, 37.5833};
     for (const Case &c : cases) {
         TzScope tz(c.zone);
-        // The calendar turns every moment by the offset the zone has now
-        // (daylight saving as of today); the entry keeps the offset it gets.
-        const QDateTime moment(c.date, c.time, Qt::OffsetFromUTC, QDateTime::currentDateTime().offsetFromUtc());
+        // The calendar turns a moment by the offset in force then (summer or
+        // winter time); the entry keeps the offset it was written with.
+        const QDateTime moment(c.date, c.time, Qt::OffsetFromUTC,
+                               QDateTime(c.date, c.time, QTimeZone(c.zone)).offsetFromUtc());
         const LunarSnapshot s = computeSnapshot(moment, place);
         const auto a = somnex::calendar::computeCalendar(somnex::calendar::toDateValue(c.date, c.time),
                                                          {place.latitude, place.longitude});

@@ -397,7 +397,9 @@ void Calen::ShowPoint()
 {
     Label7->setText(CurrentCityName);
     const location::Location place = location::Location::load(GetSetting);
-    Label9->setText(location::locationLine(place, UtcOffsetHours(nowLocal())));
+    // the offset in force at the moment chosen (summer or winter time)
+    const double at = toSeconds(SelectedMoment) == toSeconds(NoDate) ? nowLocal() : SelectedMoment;
+    Label9->setText(location::locationLine(place, UtcOffsetHours(at)));
 }
 
 namespace {
@@ -414,6 +416,7 @@ struct Outcome {
 void Calen::Calculate()
 {
     const int generation = ++calculation_;
+    ShowPoint();
     // The busy animation while the engine works; the window stays usable.
     Process1->ProgressPlay();
     Process1->show();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QTimeZone>
 
 #include <cmath>
 #include <memory>
@@ -105,6 +106,60 @@ TEST(DateValue, RussianFormats)
     EXPECT_EQ(isoMoment(d), u"2026-12-08 09:05:07"_qs);
     EXPECT_EQ(boundsText(at(2026, 3, 1, 7, 3), at(2026, 3, 2, 8, 15)),
               u" (01 мар. 2026 07:03 - 02 мар. 2026 08:15)"_qs);
+}
+
+// The calendar turns a moment into universal time with the offset in force
+// then, as the diary does with the offset it keeps: both give the same lunar
+// day and bounds in either season, under past rules too.
+TEST(UtcOffset, TheCalendarAndTheDiaryAgreeInEitherSeason)
+{
+    struct Case {
+        const char *zone;
+        int y, mo, d, h, mi;
+        int offsetHours;
+        double lat, lon;
+    } cases[] = {
+        {"Europe/Berlin", 2027, 1, 10, 14, 0, 1, 52.52, 13.40},
+        {"Europe/Berlin", 2027, 7, 10, 14, 0, 2, 52.52, 13.40},
+        {"Europe/Moscow", 1990, 1, 14, 23, 0, 3, 55.75, 37.58},
+        {"Europe/Moscow", 1990, 7, 14, 23, 0, 4, 55.75, 37.58},
+        {"Europe/Moscow", 2010, 1, 14, 12, 0, 3, 55.75, 37.58},
+        {"Europe/Moscow", 2010, 7, 14, 12, 0, 4, 55.75, 37.58},
+        {"Europe/Moscow", 2026, 7, 14, 12, 0, 3, 55.75, 37.58},
+        {"Australia/Sydney", 2027, 1, 10, 20, 0, 11, -33.87, 151.21},
+        {"Australia/Sydney", 2027, 7, 10, 20, 0, 10, -33.87, 151.21},
+    };
+    for (const Case &c : cases) {
+        TzScope tz(c.zone);
+        const double local = at(c.y, c.mo, c.d, c.h, c.mi);
+        const std::string what = std::string(c.zone) + " " + std::to_string(c.y) + "-" + std::to_string(c.mo);
+        EXPECT_EQ(UtcOffsetHours(local), c.offsetHours) << what;
+        const QDateTime inZone(QDate(c.y, c.mo, c.d), QTime(c.h, c.mi), QTimeZone(c.zone));
+        EXPECT_EQ(inZone.offsetFromUtc(), c.offsetHours * 3600) << what << ": the diary's offset";
+        const astro::ObserverPosition place{c.lat, c.lon};
+        const CalendarAnswer calendar = computeCalendar(local, place);
+        const CalendarAnswer diary = computeCalendarAtOffset(local, c.offsetHours * 3600, place);
+        EXPECT_EQ(calendar.moon.lunarDay, diary.moon.lunarDay) << what;
+        EXPECT_EQ(toSeconds(calendar.moon.start), toSeconds(diary.moon.start)) << what;
+        EXPECT_EQ(toSeconds(calendar.moon.end), toSeconds(diary.moon.end)) << what;
+    }
+    // Moscow, 14 July 1990, 23:00, then UTC+4: the 22nd lunar day, not the 23rd
+    {
+        TzScope tz("Europe/Moscow");
+        EXPECT_EQ(computeCalendar(at(1990, 7, 14, 23, 0), {55.75, 37.58}).moon.lunarDay, 22);
+    }
+    // the hour skipped in spring is read in winter time: 02:30 is 03:30 summer time;
+    // the one shown twice in autumn is taken the second time, in winter time, as the diary takes it
+    TzScope tz("Europe/Berlin");
+    const QDateTime twice(QDate(2026, 10, 25), QTime(2, 30), QTimeZone("Europe/Berlin"));
+    EXPECT_EQ(twice.offsetFromUtc(), 3600);
+    EXPECT_EQ(toSeconds(astro::LocalToUniversal(at(2026, 10, 25, 2, 30))), toSeconds(at(2026, 10, 25, 1, 30)));
+    EXPECT_EQ(computeCalendar(at(2026, 10, 25, 2, 30), {52.52, 13.40}).moon.lunarDay,
+              computeCalendarAtOffset(at(2026, 10, 25, 2, 30), 3600, {52.52, 13.40}).moon.lunarDay);
+    EXPECT_EQ(toSeconds(astro::UniversalToLocal(astro::LocalToUniversal(at(2026, 3, 29, 2, 30)))),
+              toSeconds(at(2026, 3, 29, 3, 30)));
+    EXPECT_EQ(toSeconds(astro::LocalToUniversal(at(2026, 7, 10, 14, 0))), toSeconds(at(2026, 7, 10, 12, 0)));
+    EXPECT_EQ(toSeconds(astro::UniversalToLocal(at(2026, 1, 10, 12, 0))), toSeconds(at(2026, 1, 10, 13, 0)));
 }
 
 TEST(UtcOffset, WholeHoursCrossedFromUniversalToLocal)
