@@ -514,7 +514,7 @@ void Calen::ShowMoonPhase(int n)
     n = phasePictureFor(n);
     if (n > MoonPics.size())
         return;
-    const QImage shown = keyedPhaseImage(MoonPics.at(n - 1), kShownWidth);
+    const QImage shown = seenFrom(keyedPhaseImage(MoonPics.at(n - 1), kShownWidth), app().ObserverLatitude);
     QPixmap canvas(Picture2->size() * Picture2->devicePixelRatioF());
     canvas.setDevicePixelRatio(Picture2->devicePixelRatioF());
     canvas.fill(Qt::transparent);

@@ -145,4 +145,9 @@ QImage keyedPhaseImage(const QImage &picture, int width)
         .scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QImage seenFrom(const QImage &picture, double latitude)
+{
+    return latitude < 0 ? picture.mirrored(true, false) : picture;
+}
+
 } // namespace somnex::calendar

@@ -27,4 +27,9 @@ QList<QImage> makeMoonPics(int size);
 // proportion.
 QImage keyedPhaseImage(const QImage &picture, int width);
 
+// A picture as the Moon is seen from a latitude: the pictures show it as the
+// northern hemisphere sees it (waxing lit on the right); south of the
+// equator it is mirrored (waxing lit on the left).
+QImage seenFrom(const QImage &picture, double latitude);
+
 } // namespace somnex::calendar

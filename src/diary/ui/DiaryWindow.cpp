@@ -1330,12 +1330,16 @@ void DiaryWindow::showLunar()
 {
     const LunarSnapshot &l = entry_.lunar;
     if (l.found) {
-        // drawn once a picture: opening a dream stays quick
+        // drawn once a picture and hemisphere: opening a dream stays quick;
+        // south of the equator the Moon is seen mirrored
         static QHash<int, QPixmap> pictures;
         const int n = std::clamp(l.phasePicture, 1, calendar::kPhasePictureCount);
-        auto it = pictures.find(n);
+        const double latitude = entry_.place ? entry_.place->latitude : host_->diaryPlace().latitude;
+        const int key = latitude < 0 ? -n : n;
+        auto it = pictures.find(key);
         if (it == pictures.end())
-            it = pictures.insert(n, QPixmap::fromImage(calendar::keyedPhaseImage(calendar::drawMoonPhase(n, 128), 64)));
+            it = pictures.insert(key, QPixmap::fromImage(calendar::seenFrom(
+                                          calendar::keyedPhaseImage(calendar::drawMoonPhase(n, 128), 64), latitude)));
         phasePicture_->setPixmap(*it);
         lunarDayLabel_->setText(QStringLiteral("%1-й лунный день\n%2 – %3")
                                     .arg(l.lunarDay)

@@ -210,6 +210,34 @@ TEST_F(CalenTest, LunarDayThirtyShowsTheLastPicture)
     EXPECT_EQ(qAlpha(img.pixel(16, 16)), 255);
 }
 
+// A waxing Moon is lit on the right as the north sees it, on the left from
+// south of the equator (Sydney).
+TEST_F(CalenTest, TheMoonIsMirroredSouthOfTheEquator)
+{
+    Calen c;
+    c.waitForAnswer();
+    const auto litSide = [&] {
+        const QImage img = c.Picture2->pixmap().toImage();
+        double sum = 0, count = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qAlpha(img.pixel(x, y)) == 255 && qGray(img.pixel(x, y)) > 128) {
+                    sum += x;
+                    ++count;
+                }
+        EXPECT_GT(count, 0);
+        return count > 0 ? sum / count - img.width() / 2.0 : 0.0;
+    };
+    const double north = app().ObserverLatitude;
+    app().ObserverLatitude = 55.75;
+    c.ShowMoonPhase(6);
+    EXPECT_GT(litSide(), 0) << "Moscow: lit on the right";
+    app().ObserverLatitude = -33.87;
+    c.ShowMoonPhase(6);
+    EXPECT_LT(litSide(), 0) << "Sydney: lit on the left";
+    app().ObserverLatitude = north;
+}
+
 TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
 {
     Calen c;
