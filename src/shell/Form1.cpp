@@ -21,6 +21,7 @@
 #include "shell/TraySide.h"
 #include "support/Artwork.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -203,6 +204,15 @@ void Form1::loadDeferredList()
 {
     dictionary_->LoadList();
     dictionary_->LoadLastWord();
+    // The window showed before its list: the first activation found it
+    // empty and left the focus on a tool button, where Space would open the
+    // calendar. Now that it has words the list takes the keys (typing
+    // searches), unless the user has put the focus somewhere meanwhile.
+    const QWidget *focus = QApplication::focusWidget();
+    const bool untouched =
+        !focus || focus == this || qobject_cast<const QAbstractButton *>(focus) || focus->window() != this;
+    if (untouched && dictionary_->wordCount() > 0 && !app().LiteratureActive)
+        dictionary_->focusList();
 }
 
 void Form1::Form_Resize()

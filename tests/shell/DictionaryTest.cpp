@@ -491,6 +491,37 @@ TEST_F(DictionaryTest, EnterOpensTheOfferedWordWhenNoHeadwordHasTheBeginning)
     EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Сабля");
 }
 
+// The window shows before its list is made; once the list has words it
+// takes the keys, so a word typed at once is searched and Enter opens it.
+TEST_F(DictionaryTest, TypingRightAfterStartSearchesTheList)
+{
+    putBook("a.book", book("Первая", {{"Вода", nullptr}, {"Кошка", nullptr}, {"Лес", nullptr}}));
+    form = std::make_unique<Form1>();
+    Form1 &f = *form;
+    f.setListDeferred(true);
+    f.Form_Load();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    f.Form_Activate(); // the list is still empty: the focus stays where it was
+    // the calendar's tool button has the focus, as the first activation left it
+    QToolButton *button = nullptr;
+    for (QObject *o : part<QAction>(f, "Calen")->associatedObjects())
+        if (auto *b = qobject_cast<QToolButton *>(o))
+            button = b;
+    ASSERT_TRUE(button);
+    button->setFocus();
+    ASSERT_EQ(f.focusWidget(), button);
+    f.loadDeferredList();
+    auto *list = part<QListView>(f, "ListView1");
+    ASSERT_EQ(f.focusWidget(), list) << "not the tool button: Space would open the calendar";
+    for (const QChar c : QStringLiteral("кошка"))
+        key(f.focusWidget(), Qt::Key_A, QString(c));
+    EXPECT_EQ(part<DictionaryPanel>(f, "Picture2")->selectedWord(), "Кошка");
+    f.Form_KeyDown(Qt::Key_Return, Qt::NoModifier);
+    ASSERT_TRUE(f.tolk());
+    EXPECT_EQ(f.tolk()->RichTextBox1->Tag, "Кошка");
+}
+
 TEST_F(DictionaryTest, SearchInTheInterpretations)
 {
     BookContent a = book("Первая", {{"Вода", nullptr}, {"Палец", nullptr}, {"Свадьба", nullptr}});
