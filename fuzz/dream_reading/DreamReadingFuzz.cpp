@@ -15,20 +15,12 @@
 using namespace somnex;
 using namespace somnex::dictionary;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    if (size < 4)
-        return 0;
-    const qsizetype units = qsizetype((size - 4) / 2);
-    QString all(units, Qt::Uninitialized);
-    std::memcpy(all.data(), data + 4, size_t(units) * 2);
-    const QString dream = all.left(units / 2);
-    const QStringList lines = all.mid(units / 2).split(u'\n');
-    const qsizetype start = dream.isEmpty() ? 0 : qsizetype((data[0] | data[1] << 8) % dream.size());
-    const qsizetype length = qsizetype(data[2] % 16);
-    const QString headword = dream.mid(start, length);
+namespace {
 
-    const std::vector<RankedLine> ranked = DreamText(dream).rank(start, length, headword, lines);
+// Every non-empty line once, best first, its score in 0..1 and its matched
+// words lying in it.
+void checkRanked(const QStringList &lines, const std::vector<RankedLine> &ranked)
+{
     qsizetype nonEmpty = 0;
     for (const QString &l : lines)
         nonEmpty += !l.trimmed().isEmpty();
@@ -50,6 +42,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 std::abort();
         }
     }
+}
+
+// One format a character, and every link between its markers inside the text.
+void checkDocument(const DreamDocument &doc)
+{
+    if (doc.formats.size() != size_t(doc.text.size()))
+        std::abort();
+    for (const DreamLink &l : doc.links)
+        if (l.open < 0 || l.close <= l.open || l.close >= doc.text.size() || doc.text[l.open] != u'<'
+            || doc.text[l.close] != u'>' || doc.linkAt(l.open + 1) != &l)
+            std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 4)
+        return 0;
+    const qsizetype units = qsizetype((size - 4) / 2);
+    QString all(units, Qt::Uninitialized);
+    std::memcpy(all.data(), data + 4, size_t(units) * 2);
+    const QString dream = all.left(units / 2);
+    const QStringList lines = all.mid(units / 2).split(u'\n');
+    const qsizetype start = dream.isEmpty() ? 0 : qsizetype((data[0] | data[1] << 8) % dream.size());
+    const qsizetype length = qsizetype(data[2] % 16);
+    const QString headword = dream.mid(start, length);
+
+    const std::vector<RankedLine> ranked = DreamText(dream).rank(start, length, headword, lines);
+    checkRanked(lines, ranked);
 
     DreamReading reading;
     reading.text = dream;
@@ -59,12 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     symbol.length = length;
     symbol.books.push_back({QStringLiteral("Сонник"), QStringLiteral("139"), QStringLiteral("a.book"), ranked});
     reading.symbols.push_back(symbol);
-    const DreamDocument doc = BuildDreamDocument(reading, {{0, 0}});
-    if (doc.formats.size() != size_t(doc.text.size()))
-        std::abort();
-    for (const DreamLink &l : doc.links)
-        if (l.open < 0 || l.close <= l.open || l.close >= doc.text.size() || doc.text[l.open] != u'<'
-            || doc.text[l.close] != u'>' || doc.linkAt(l.open + 1) != &l)
-            std::abort();
+    checkDocument(BuildDreamDocument(reading, {{0, 0}}));
     return 0;
 }

@@ -17,7 +17,9 @@ namespace {
 
 // Synonyms and aspect pairs of the words dreams are told with, a group a
 // line. Every form listed is taken with its stem, so a group needs only the
-// forms whose stems differ ("гнаться" and "гонится").
+// forms whose stems differ ("гнаться" and "гонится"). A long group goes on
+// over two literals joined.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma): joined literals are one group
 constexpr QStringView kSynonyms[] = {
     u"гнаться гналась гнался гнались гонится гонятся гоняться гонялась гонялся преследовать преследует "
     u"преследовал преследовала догонять догоняет догоняла догонял догнать догнала догнал погоня",
@@ -176,6 +178,7 @@ constexpr QStringView kSynonyms[] = {
     u"болеть болит болели больно",
     u"папа отец папу отца",
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 // Words that tell that something was dreamt, not what.
 bool isGeneric(QStringView folded, QStringView stem)
@@ -396,6 +399,34 @@ QString rootOf(const QString &folded, const QString &stem, Stemmer &stemmer)
     return root.size() >= 4 ? root : QString();
 }
 
+// "крови не было", "зуба нет": the word before is what was not there.
+template <typename W>
+void negateWordBefore(std::vector<W> &before, const W &w)
+{
+    const bool wasNot = w.folded.startsWith(u"был") && before.size() >= 2 && isNegation(before.back().folded);
+    if (w.folded != u"нет" && !wasNot)
+        return;
+    for (auto it = before.rbegin(); it != before.rend() && it->sentence == w.sentence; ++it)
+        if (it->content) {
+            it->negated = !it->negated;
+            return;
+        }
+}
+
+// Whether a word tells what was dreamt, and its stem, groups and root.
+template <typename W>
+void classify(W &w, Stemmer &stemmer)
+{
+    if (SymbolFinder::isFunctionWord(w.folded) && !keepsMeaning(w.folded))
+        return;
+    w.stem = stemmer.stem(w.folded);
+    w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
+    if (w.content) {
+        w.groups = synonyms().groupsOf(w.folded, w.stem);
+        w.root = rootOf(w.folded, w.stem, stemmer);
+    }
+}
+
 // The folded words of a text with their stems, groups and negations.
 template <typename W>
 std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
@@ -417,24 +448,8 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         }
         w.negated = negateNext;
         negateNext = negateNext && passesNegation(w.folded);
-        // "крови не было", "зуба нет": the word before is what was not there
-        if ((w.folded == u"нет" || (w.folded.startsWith(u"был") && out.size() >= 2 && isNegation(out.back().folded)))
-            && !out.empty()) {
-            for (auto it = out.rbegin(); it != out.rend() && it->sentence == w.sentence; ++it)
-                if (it->content) {
-                    it->negated = !it->negated;
-                    break;
-                }
-        }
-        const bool function = SymbolFinder::isFunctionWord(w.folded) && !keepsMeaning(w.folded);
-        if (!function) {
-            w.stem = stemmer.stem(w.folded);
-            w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
-            if (w.content) {
-                w.groups = synonyms().groupsOf(w.folded, w.stem);
-                w.root = rootOf(w.folded, w.stem, stemmer);
-            }
-        }
+        negateWordBefore(out, w);
+        classify(w, stemmer);
         out.push_back(std::move(w));
     }
     return out;
@@ -460,40 +475,58 @@ DreamText::DreamText(QStringView text) : DreamText()
         }
 }
 
-QStringView situationOf(QStringView line)
+namespace {
+
+// Where a line's dash stands (an en or em dash, or a hyphen between spaces); -1 when it has none.
+qsizetype dashIn(QStringView line)
 {
-    line = line.trimmed();
-    qsizetype dash = -1;
-    for (qsizetype i = 1; i + 1 < line.size() && dash < 0; ++i) {
+    for (qsizetype i = 1; i + 1 < line.size(); ++i) {
         const QChar c = line[i];
         if ((c == u'–' || c == u'—') || (c == u'-' && line[i - 1].isSpace() && line[i + 1].isSpace()))
-            dash = i;
+            return i;
     }
-    const auto trimmed = [](QStringView v) {
-        v = v.trimmed();
-        while (!v.isEmpty() && (v.back() == u',' || v.back().isSpace()))
-            v.chop(1);
-        return v;
-    };
-    // A line told as one sentence ("Видеть, как собаки гонят лисиц, означает
-    // оживление в делах"): the situation ends where the meaning is named.
+    return -1;
+}
+
+QStringView withoutTrailingCommas(QStringView v)
+{
+    v = v.trimmed();
+    while (!v.isEmpty() && (v.back() == u',' || v.back().isSpace()))
+        v.chop(1);
+    return v;
+}
+
+// Where a line told as one sentence names its meaning ("Видеть, как собаки
+// гонят лисиц, означает оживление в делах"), or begins to explain it; before
+// `end` or `end` itself when it does neither.
+qsizetype meaningIn(QStringView line, qsizetype end)
+{
     static constexpr QStringView meanings[] = {
         u" означает", u" предвещает", u" сулит", u" указывает", u" знаменует", u" предупреждает", u" предостерегает",
         u" предсказывает", u" обещает", u" свидетельствует", u", это знак", u", это предзнаменование",
         u", это предупреждение", u" говорит о том",
-        // and where an explanation begins: "Дом во сне чаще всего отражает вас самих"
+        // where an explanation begins: "Дом во сне чаще всего отражает вас самих"
         u" отражает", u" символизирует", u" олицетворяет", u" связан с", u" связана с", u" связано с", u" связаны с",
         u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает"};
-    // Whichever comes first: a dash after the meaning is part of the meaning.
-    qsizetype end = dash >= 0 ? dash : line.size();
     for (QStringView m : meanings)
         if (const qsizetype at = line.indexOf(m); at > 0 && at < end)
             end = at;
+    return end;
+}
+
+} // namespace
+
+QStringView situationOf(QStringView line)
+{
+    line = line.trimmed();
+    const qsizetype dash = dashIn(line);
+    // whichever comes first: a dash after the meaning is part of the meaning
+    const qsizetype end = meaningIn(line, dash >= 0 ? dash : line.size());
     if (end < line.size()) {
-        QStringView s = trimmed(line.left(end));
+        QStringView s = withoutTrailingCommas(line.left(end));
         if (s.endsWith(u", это") || s.endsWith(u" это"))
             s.chop(4);
-        return trimmed(s);
+        return withoutTrailingCommas(s);
     }
     // "Если вам снится, что вы в аду, вы поддадитесь искушениям": the
     // condition ends at the comma after its clause.
@@ -514,125 +547,154 @@ bool synonymous(QStringView a, QStringView b)
     return shareGroup(synonyms().groupsOf(fa, stemmer.stem(fa)), synonyms().groupsOf(fb, stemmer.stem(fb)));
 }
 
-std::vector<RankedLine> DreamText::rank(qsizetype start, qsizetype length, const QString &headword,
-                                        const QStringList &lines) const
+struct DreamText::Focus {
+    int first = -1, last = -1; // the symbol's words
+    int sentence = 0;
+    std::vector<QString> headStems;
+    QSet<QString> markWords;
+};
+
+DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
 {
-    // The symbol's own words in the dream, and the headword's stems.
-    int first = -1, last = -1;
+    Focus f;
     for (int i = 0; i < int(words_.size()); ++i) {
         const Word &w = words_[size_t(i)];
         if (w.start + w.length > start && w.start < start + length) {
-            if (first < 0)
-                first = i;
-            last = i;
+            if (f.first < 0)
+                f.first = i;
+            f.last = i;
         }
     }
-    if (first < 0) {
+    if (f.first < 0) {
         // a position between words: the nearest word after it, or the last
-        first = last = int(words_.size()) - 1;
+        f.first = f.last = int(words_.size()) - 1;
         for (int i = 0; i < int(words_.size()); ++i)
             if (words_[size_t(i)].start >= start) {
-                first = last = i;
+                f.first = f.last = i;
                 break;
             }
     }
-    const int sentence = first >= 0 ? words_[size_t(first)].sentence : 0;
-    std::vector<QString> headStems;
+    f.sentence = f.first >= 0 ? words_[size_t(f.first)].sentence : 0;
     for (const QString &w : foldedWords(headword))
-        headStems.push_back(stemmer_->stem(w));
-    QSet<QString> markWords;
-    for (int i = first; i >= 0 && i <= last; ++i)
-        markWords.insert(words_[size_t(i)].folded);
-    const auto isHeadword = [&](const QString &folded, const QString &stem) {
-        if (markWords.contains(folded))
-            return true;
-        return std::any_of(headStems.begin(), headStems.end(), [&](const QString &h) {
-            const qsizetype shorter = std::min(h.size(), stem.size());
-            return h == stem || (shorter >= 3 && commonPrefix(h, stem) == shorter && folded.size() <= h.size() + 4);
-        });
-    };
-    // How much a dream word counts for this symbol: by its distance in words
-    // within the symbol's sentence, less in the sentences around.
-    const auto closeness = [&](int i) {
-        const Word &w = words_[size_t(i)];
-        const int apart = std::abs(w.sentence - sentence);
-        if (apart == 0) {
-            const int d = i < first ? first - i : i - last;
-            return std::max(0.6, 1.0 - 0.04 * (d - 1));
-        }
-        return apart == 1 ? 0.45 : 0.3;
-    };
+        f.headStems.push_back(stemmer_->stem(w));
+    for (int i = f.first; i >= 0 && i <= f.last; ++i)
+        f.markWords.insert(words_[size_t(i)].folded);
+    return f;
+}
 
-    std::vector<RankedLine> out;
-    int index = -1;
-    for (const QString &line : lines) {
-        ++index;
-        if (line.trimmed().isEmpty())
-            continue;
-        RankedLine r;
-        r.text = line;
-        r.index = index;
-        const QStringView situation = situationOf(line);
-        const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
-        const std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
-        int contentWords = 0;
-        double weights = 0, matched = 0, contradicted = 0;
-        for (size_t k = 0; k < said.size(); ++k) {
-            const Word &s = said[k];
-            if (!s.content || isHeadword(s.folded, s.stem))
-                continue;
-            ++contentWords;
-            // what happened weighs more than where ("Пожар в доме", "Спастись из огня")
-            const double weight = k > 0 && isPlacePreposition(said[k - 1].folded) ? 0.6 : 1.0;
-            weights += weight;
-            double best = 0;
-            bool against = false;
-            const auto consider = [&](int i) {
-                if (i >= first && i <= last)
-                    return;
-                const Word &d = words_[size_t(i)];
-                const double kin = kinship(s.folded, s.stem, s.groups, s.root, d.folded, d.stem, d.groups, d.root);
-                if (kin <= 0)
-                    return;
-                const double v = kin * closeness(i);
-                if (d.negated != s.negated) {
-                    if (v >= 0.5)
-                        against = true;
-                    return;
-                }
-                best = std::max(best, v);
-            };
-            if (const auto it = byBeginning_.find(beginningOf(s.folded)); it != byBeginning_.end())
-                for (int i : it.value())
-                    consider(i);
-            // kin by the table may begin otherwise ("гонится", "гналась")
-            for (int g : s.groups)
-                if (const auto it = byGroup_.find(g); it != byGroup_.end())
-                    for (int i : it.value())
-                        consider(i);
-            if (!s.root.isEmpty())
-                if (const auto it = byRoot_.find(s.root); it != byRoot_.end())
-                    for (int i : it.value())
-                        consider(i);
-            if (best >= 0.25) {
-                matched += best * weight;
-                r.matched << situation.mid(s.start, s.length).toString();
-                r.spans.emplace_back(offset + s.start, s.length);
-            } else if (against) {
-                contradicted += 1;
-            }
-        }
-        if (contentWords == 0) {
-            r.score = kGeneralLineScore;
-        } else if (matched > 0) {
-            const double cover = matched / weights;
-            const double e = std::max(0.0, matched * (0.5 + 0.5 * cover) - 0.5 * contradicted);
-            r.score = e > 0 ? kGeneralLineScore + 0.01 + 0.69 * e / (e + 0.6) : 0.1;
-        } else {
-            r.score = contradicted > 0 ? 0.05 : 0.1;
-        }
-        out.push_back(std::move(r));
+// A word of a line that is the symbol itself, not a situation.
+bool DreamText::isSymbol(const Focus &f, const Word &w) const
+{
+    if (f.markWords.contains(w.folded))
+        return true;
+    return std::any_of(f.headStems.begin(), f.headStems.end(), [&](const QString &h) {
+        const qsizetype shorter = std::min(h.size(), w.stem.size());
+        return h == w.stem || (shorter >= 3 && commonPrefix(h, w.stem) == shorter && w.folded.size() <= h.size() + 4);
+    });
+}
+
+// How much a dream word counts for the symbol: by its distance in words
+// within the symbol's sentence, less in the sentences around.
+double DreamText::closeness(const Focus &f, int i) const
+{
+    const Word &w = words_[size_t(i)];
+    const int apart = std::abs(w.sentence - f.sentence);
+    if (apart == 0) {
+        const int d = i < f.first ? f.first - i : i - f.last;
+        return std::max(0.6, 1.0 - 0.04 * (d - 1));
     }
+    return apart == 1 ? 0.45 : 0.3;
+}
+
+DreamText::Match DreamText::matchOf(const Focus &f, const Word &s) const
+{
+    Match m;
+    const auto consider = [&](int i) {
+        if (i >= f.first && i <= f.last)
+            return;
+        const Word &d = words_[size_t(i)];
+        const double kin = kinship(s.folded, s.stem, s.groups, s.root, d.folded, d.stem, d.groups, d.root);
+        if (kin <= 0)
+            return;
+        const double v = kin * closeness(f, i);
+        if (d.negated != s.negated)
+            m.against = m.against || v >= 0.5;
+        else
+            m.best = std::max(m.best, v);
+    };
+    const auto each = [&](const QHash<QString, std::vector<int>> &index, const QString &key) {
+        if (const auto it = index.find(key); it != index.end())
+            for (int i : it.value())
+                consider(i);
+    };
+    each(byBeginning_, beginningOf(s.folded));
+    // kin by the table may begin otherwise ("гонится", "гналась"), and so may kin by root
+    for (int g : s.groups)
+        if (const auto it = byGroup_.find(g); it != byGroup_.end())
+            for (int i : it.value())
+                consider(i);
+    if (!s.root.isEmpty())
+        each(byRoot_, s.root);
+    return m;
+}
+
+namespace {
+
+// A line's score from what of its situation the dream has: its content
+// words (weighed), the weight they matched with, and the words the dream
+// says the other way.
+double scoreOf(int contentWords, double weights, double matched, double contradicted)
+{
+    if (contentWords == 0)
+        return kGeneralLineScore;
+    if (matched <= 0)
+        return contradicted > 0 ? 0.05 : 0.1;
+    const double cover = matched / weights;
+    const double e = std::max(0.0, matched * (0.5 + 0.5 * cover) - 0.5 * contradicted);
+    return e > 0 ? kGeneralLineScore + 0.01 + 0.69 * e / (e + 0.6) : 0.1;
+}
+
+} // namespace
+
+RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) const
+{
+    RankedLine r;
+    r.text = line;
+    r.index = index;
+    const QStringView situation = situationOf(line);
+    const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
+    const std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+    int contentWords = 0;
+    double weights = 0, matched = 0, contradicted = 0;
+    for (size_t k = 0; k < said.size(); ++k) {
+        const Word &s = said[k];
+        if (!s.content || isSymbol(f, s))
+            continue;
+        ++contentWords;
+        // what happened weighs more than where ("Пожар в доме", "Спастись из огня")
+        const double weight = k > 0 && isPlacePreposition(said[k - 1].folded) ? 0.6 : 1.0;
+        weights += weight;
+        const Match m = matchOf(f, s);
+        if (m.best >= 0.25) {
+            matched += m.best * weight;
+            r.matched << situation.mid(s.start, s.length).toString();
+            r.spans.emplace_back(offset + s.start, s.length);
+        } else if (m.against) {
+            contradicted += 1;
+        }
+    }
+    r.score = scoreOf(contentWords, weights, matched, contradicted);
+    return r;
+}
+
+std::vector<RankedLine> DreamText::rank(qsizetype start, qsizetype length, const QString &headword,
+                                        const QStringList &lines) const
+{
+    const Focus f = focusOn(start, length, headword);
+    std::vector<RankedLine> out;
+    for (int index = 0; index < int(lines.size()); ++index)
+        if (!lines[index].trimmed().isEmpty())
+            out.push_back(rankLine(f, lines[index], index));
     std::stable_sort(out.begin(), out.end(),
                      [](const RankedLine &a, const RankedLine &b) { return a.score > b.score; });
     return out;

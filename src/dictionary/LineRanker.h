@@ -65,6 +65,17 @@ public:
     struct Word;
 
 private:
+    struct Focus;
+    struct Match {
+        double best = 0;      // the closest kin of a line's word among the dream's, by closeness
+        bool against = false; // a close kin said the other way ("не укусила")
+    };
+    Focus focusOn(qsizetype start, qsizetype length, const QString &headword) const;
+    bool isSymbol(const Focus &f, const Word &w) const;
+    double closeness(const Focus &f, int i) const;
+    Match matchOf(const Focus &f, const Word &s) const;
+    RankedLine rankLine(const Focus &f, const QString &line, int index) const;
+
     std::vector<Word> words_;
     // the words by the first four letters of their folded form
     QHash<QString, std::vector<int>> byBeginning_;

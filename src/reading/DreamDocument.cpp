@@ -113,15 +113,11 @@ QString historyLine(const DiaryHistory &h)
     return s;
 }
 
-DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pair<int, int>> &unfolded)
-{
-    DreamDocument doc;
-    Writer w(doc);
-    w.put(QLatin1Char(' ') + kDreamCaption, format(kNavy, 14, true));
-    w.newLine();
-    w.newLine();
+namespace {
 
-    // the dream, its symbols as links (each headword's first place)
+// The dream, its symbols as links (each headword's first place).
+void writeDream(Writer &w, const DreamReading &reading)
+{
     const TolkFormat dream = format(0, kText, false, true);
     qsizetype at = 0;
     for (int k = 0; k < int(reading.symbols.size()); ++k) {
@@ -142,6 +138,56 @@ DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pa
               format(kTeal, kText, false, true));
         w.newLine();
     }
+}
+
+// One book's lines for a symbol: the best marked, then the next two, or all
+// when unfolded, with the link that unfolds the rest.
+void writeBook(Writer &w, const BookReading &book, int symbol, int index, bool all)
+{
+    const auto colour = static_cast<std::uint32_t>(LeadingNumber(book.description)) & 0xFFFFFFu;
+    w.put(QStringLiteral("  ") + book.heading + u':', format(colour, kText, true));
+    w.newLine();
+    const int count = int(book.lines.size());
+    const int shown = all ? count : std::min(kLinesShown, count);
+    for (int i = 0; i < shown; ++i)
+        writeLine(w, book.lines[size_t(i)], i == 0);
+    if (shown < count) {
+        w.put(QStringLiteral("     "), format(0, kText));
+        w.link(QStringLiteral("ещё ") + interpretationsCount(count - shown), format(kBlue, 9),
+               {0, 0, DreamLink::Unfold, symbol, index});
+        w.newLine();
+    }
+}
+
+void writeSymbol(Writer &w, const SymbolReading &s, int k, const QSet<std::pair<int, int>> &unfolded)
+{
+    w.newLine();
+    w.link(s.headword, format(kNavy, 12, true), {0, 0, DreamLink::Symbol, k, 0});
+    w.newLine();
+    if (s.history && s.history->dreams > 0) {
+        w.put(QStringLiteral("  "), format(0, kText));
+        w.link(historyLine(*s.history), format(kTeal, 9, false, true), {0, 0, DreamLink::Diary, k, 0});
+        w.newLine();
+    }
+    for (int b = 0; b < int(s.books.size()); ++b)
+        writeBook(w, s.books[size_t(b)], k, b, unfolded.contains({k, b}));
+    for (const QString &heading : s.unreadable) {
+        w.put(QStringLiteral("  ") + heading + QStringLiteral(": статья не читается, сонник пропущен"),
+              format(kTeal, kText, false, true));
+        w.newLine();
+    }
+}
+
+} // namespace
+
+DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pair<int, int>> &unfolded)
+{
+    DreamDocument doc;
+    Writer w(doc);
+    w.put(QLatin1Char(' ') + kDreamCaption, format(kNavy, 14, true));
+    w.newLine();
+    w.newLine();
+    writeDream(w, reading);
     if (reading.symbols.empty()) {
         w.newLine();
         w.put(QStringLiteral("В этом сне не нашлось слов из сонников."), format(kNavy, kText, true));
@@ -151,39 +197,8 @@ DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pa
         w.newLine();
         return doc;
     }
-
-    for (int k = 0; k < int(reading.symbols.size()); ++k) {
-        const SymbolReading &s = reading.symbols[size_t(k)];
-        w.newLine();
-        w.link(s.headword, format(kNavy, 12, true), {0, 0, DreamLink::Symbol, k, 0});
-        w.newLine();
-        if (s.history && s.history->dreams > 0) {
-            w.put(QStringLiteral("  "), format(0, kText));
-            w.link(historyLine(*s.history), format(kTeal, 9, false, true), {0, 0, DreamLink::Diary, k, 0});
-            w.newLine();
-        }
-        for (int b = 0; b < int(s.books.size()); ++b) {
-            const BookReading &book = s.books[size_t(b)];
-            const auto colour = static_cast<std::uint32_t>(LeadingNumber(book.description)) & 0xFFFFFFu;
-            w.put(QStringLiteral("  ") + book.heading + u':', format(colour, kText, true));
-            w.newLine();
-            const bool all = unfolded.contains({k, b});
-            const int shown = all ? int(book.lines.size()) : std::min<int>(kLinesShown, int(book.lines.size()));
-            for (int i = 0; i < shown; ++i)
-                writeLine(w, book.lines[size_t(i)], i == 0);
-            if (shown < int(book.lines.size())) {
-                w.put(QStringLiteral("     "), format(0, kText));
-                w.link(QStringLiteral("ещё ") + interpretationsCount(int(book.lines.size()) - shown), format(kBlue, 9),
-                       {0, 0, DreamLink::Unfold, k, b});
-                w.newLine();
-            }
-        }
-        for (const QString &heading : s.unreadable) {
-            w.put(QStringLiteral("  ") + heading + QStringLiteral(": статья не читается, сонник пропущен"),
-                  format(kTeal, kText, false, true));
-            w.newLine();
-        }
-    }
+    for (int k = 0; k < int(reading.symbols.size()); ++k)
+        writeSymbol(w, reading.symbols[size_t(k)], k, unfolded);
     return doc;
 }
 

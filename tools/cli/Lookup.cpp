@@ -329,6 +329,43 @@ QString readingText(const DreamReading &r)
     return text;
 }
 
+// The dream on standard input, a little more than is read so that a longer
+// text is known to be longer; none when it cannot be read.
+std::optional<QString> standardInput()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 wanted = (kDreamReadLimit + 1) * 4;
+    QByteArray data;
+    while (data.size() < wanted) {
+        const QByteArray chunk = in.read(wanted - data.size());
+        if (chunk.isEmpty())
+            break;
+        data += chunk;
+    }
+    return QString::fromUtf8(data);
+}
+
+// The reading on the books of the user's settings; none, with the reason
+// said, when they cannot be read.
+std::optional<DreamReading> readOnEnabledBooks(const QString &text)
+{
+    Loaded l = loadBooks();
+    if (!l.ok)
+        return std::nullopt;
+    try {
+        const dictionary::WordIndex index = enabledWords(l);
+        dictionary::SymbolFinder finder;
+        finder.build(index);
+        return ReadDream(text, finder, index,
+                         ReadingBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
+    } catch (...) {
+        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 int interpret(const QStringList &argsIn)
@@ -339,60 +376,35 @@ int interpret(const QStringList &argsIn)
         err(QStringLiteral("Использование: somnex-cli interpret [--json] ТЕКСТ|-\n"));
         return 2;
     }
-    QString text = args[0];
-    if (text == QLatin1String("-")) {
-        QFile in;
-        if (!in.open(stdin, QIODevice::ReadOnly)) {
-            err(QStringLiteral("Не удалось прочитать стандартный ввод\n"));
-            return 2;
-        }
-        // a little more than is read, so that a longer text is known to be longer
-        const qint64 wanted = (kDreamReadLimit + 1) * 4;
-        QByteArray data;
-        while (data.size() < wanted) {
-            const QByteArray chunk = in.read(wanted - data.size());
-            if (chunk.isEmpty())
-                break;
-            data += chunk;
-        }
-        text = QString::fromUtf8(data);
+    const std::optional<QString> text = args[0] == QLatin1String("-") ? standardInput() : args[0];
+    if (!text) {
+        err(QStringLiteral("Не удалось прочитать стандартный ввод\n"));
+        return 2;
     }
-    if (text.trimmed().isEmpty()) {
+    if (text->trimmed().isEmpty()) {
         err(QStringLiteral("Текст сна пуст.\n"));
         return 2;
     }
-    if (dictionary::foldedWords(text).size() == 1)
-        return lookup(json ? QStringList{text.trimmed(), QStringLiteral("--json")} : QStringList{text.trimmed()});
-    Loaded l = loadBooks();
-    if (!l.ok)
+    if (dictionary::foldedWords(*text).size() == 1)
+        return lookup(json ? QStringList{text->trimmed(), QStringLiteral("--json")} : QStringList{text->trimmed()});
+    const std::optional<DreamReading> reading = readOnEnabledBooks(*text);
+    if (!reading)
         return 3;
-    DreamReading reading;
-    try {
-        const dictionary::WordIndex index = enabledWords(l);
-        dictionary::SymbolFinder finder;
-        finder.build(index);
-        reading =
-            ReadDream(text, finder, index,
-                      ReadingBooksOf(l.catalogue.books, [&](size_t k) { return l.catalogue.books[k].Value == 1; }));
-    } catch (...) {
-        err(QStringLiteral("Ошибка чтения сонника: ") + describe(std::current_exception()) + QLatin1Char('\n'));
-        return 3;
-    }
-    if (reading.cut)
+    if (reading->cut)
         err(QStringLiteral("Текст длиннее %L1 знаков: прочитано только начало.\n").arg(kDreamReadLimit));
-    for (const SymbolReading &s : reading.symbols)
+    for (const SymbolReading &s : reading->symbols)
         if (!s.unreadable.isEmpty())
             err(QStringLiteral("«%1»: статья не читается в соннике %2\n")
                     .arg(s.headword, s.unreadable.join(QStringLiteral(", "))));
     if (json)
-        out(QString::fromUtf8(QJsonDocument(readingJson(reading)).toJson(QJsonDocument::Indented)));
-    if (reading.symbols.empty()) {
+        out(QString::fromUtf8(QJsonDocument(readingJson(*reading)).toJson(QJsonDocument::Indented)));
+    if (reading->symbols.empty()) {
         err(QStringLiteral(
             "В этом сне не нашлось слов из сонников. Попробуйте поиск по толкованиям: somnex-cli search ТЕКСТ\n"));
         return 1;
     }
     if (!json)
-        out(readingText(reading));
+        out(readingText(*reading));
     return 0;
 }
 

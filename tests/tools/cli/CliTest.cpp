@@ -85,6 +85,52 @@ TEST_F(CliTest, LookupAsTextAndJson)
     EXPECT_EQ(o["seeAlso"].toArray().toVariantList(), QVariantList({"Река", "Море", "Рыба"}));
 }
 
+TEST_F(CliTest, InterpretReadsAWholeDream)
+{
+    const CliRun t = run({"interpret", "Снилось, что я шла к реке и увидела мутную воду."});
+    EXPECT_EQ(t.code, 0) << t.err.toStdString();
+    EXPECT_TRUE(t.out.startsWith("Река\n  Первый:\n  » Плыть – к дороге.\n")) << t.out.toStdString();
+    EXPECT_TRUE(t.out.contains("Вода\n  Первый:\n  » Мутная – к хлопотам. [Мутная]\n    Чистая вода – к радости.\n"))
+        << t.out.toStdString();
+
+    const CliRun j = run({"interpret", "--json", "Снилось, что я шла к реке и увидела мутную воду."});
+    ASSERT_EQ(j.code, 0);
+    const QJsonObject o = QJsonDocument::fromJson(j.out.toUtf8()).object();
+    EXPECT_FALSE(o["cut"].toBool());
+    const QJsonArray symbols = o["symbols"].toArray();
+    ASSERT_EQ(symbols.size(), 2);
+    const QJsonObject water = symbols[1].toObject();
+    EXPECT_EQ(water["headword"].toString(), "Вода");
+    EXPECT_EQ(water["at"].toArray().toVariantList(), QVariantList({43, 4}));
+    const QJsonObject first = water["books"].toArray()[0].toObject();
+    EXPECT_EQ(first["book"].toString(), "Первый");
+    EXPECT_EQ(first["file"].toString(), "a.book");
+    const QJsonObject best = first["lines"].toArray()[0].toObject();
+    EXPECT_EQ(best["text"].toString(), "Мутная – к хлопотам.");
+    EXPECT_GT(best["score"].toDouble(), 0.3);
+    EXPECT_EQ(best["matched"].toArray().toVariantList(), QVariantList({"Мутная"}));
+
+    // from standard input; one word is a lookup; a dream with no word of the books, or none at all
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SOMNEX_DATA_DIR", share.path());
+    env.insert("XDG_CONFIG_HOME", profile.path());
+    env.insert("XDG_DATA_HOME", profile.path() + "/data");
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli", {"interpret", "-"});
+    p.write(QByteArray("Поймала большую рыбу, а потом пила воду."));
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).contains("Рыба\n  Второй:\n  » к прибыли\n"));
+    EXPECT_TRUE(run({"interpret", "Вода"}).out.startsWith("Вода\n\nПервый:"));
+    const CliRun none = run({"interpret", "Сегодня ничего не снилось"});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains("В этом сне не нашлось слов из сонников")) << none.err.toStdString();
+    EXPECT_EQ(run({"interpret", "  "}).code, 2);
+    EXPECT_EQ(run({"interpret"}).code, 2);
+}
+
 TEST_F(CliTest, MissingWordsAndDisabledBooks)
 {
     const CliRun m = run({"lookup", "Огонь"});
