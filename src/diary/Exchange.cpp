@@ -832,6 +832,19 @@ std::optional<ExportFormat> exportFormatFromCode(const QString &code)
     return std::nullopt;
 }
 
+QString withExportExtension(ExportFormat format, const QString &path)
+{
+    if (format == ExportFormat::Markdown || path.isEmpty() || !QFileInfo(path).suffix().isEmpty()
+        || path.endsWith(u'/'))
+        return path;
+    static const QHash<ExportFormat, QString> extensions = {
+        {ExportFormat::Json, QStringLiteral(".json")},
+        {ExportFormat::Csv, QStringLiteral(".csv")},
+        {ExportFormat::Html, QStringLiteral(".html")},
+    };
+    return path + extensions.value(format);
+}
+
 QList<Entry> entriesForExport(const QList<Entry> &all, ExportFormat format, const QDate &from, const QDate &to)
 {
     QList<Entry> out;

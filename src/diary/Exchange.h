@@ -87,6 +87,10 @@ int applyMerge(DiaryStore &store, const MergePlan &plan);
 enum class ExportFormat { Json, Markdown, Csv, Html };
 // "json", "md", "csv", "html"; none for anything else.
 std::optional<ExportFormat> exportFormatFromCode(const QString &code);
+// The file a chosen name is written to: with the format's extension when the
+// name has none ("дневник" becomes "дневник.json"), so that it can be found
+// and imported again. Markdown goes to a folder, which keeps its name.
+QString withExportExtension(ExportFormat format, const QString &path);
 
 // The entries of a period: those whose night lies between from and to
 // (inclusive; an invalid date is no bound), oldest moment first. Entries in

@@ -115,6 +115,16 @@ protected:
 
 } // namespace
 
+TEST(ExportName, AFileNameWithoutExtensionGetsTheFormats)
+{
+    EXPECT_EQ(withExportExtension(ExportFormat::Json, "/tmp/dnevnik"), "/tmp/dnevnik.json");
+    EXPECT_EQ(withExportExtension(ExportFormat::Csv, "/tmp/table"), "/tmp/table.csv");
+    EXPECT_EQ(withExportExtension(ExportFormat::Html, "/tmp/книга снов"), "/tmp/книга снов.html");
+    EXPECT_EQ(withExportExtension(ExportFormat::Json, "/tmp/old.backup"), "/tmp/old.backup") << "a name's own kept";
+    EXPECT_EQ(withExportExtension(ExportFormat::Markdown, "/tmp/notes"), "/tmp/notes") << "a folder";
+    EXPECT_EQ(withExportExtension(ExportFormat::Json, ""), "");
+}
+
 TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
 {
     const DiaryStore a = filled("a.sqlite");

@@ -876,7 +876,7 @@ void DiaryWindow::chooseExport()
     if (path.isEmpty())
         return;
     const Choice &c = choices[std::max<qsizetype>(0, filters.indexOf(chosenFilter))];
-    QString target = path;
+    QString target = withExportExtension(c.format, path);
     if (c.folder && target.endsWith(QStringLiteral(".md")))
         target.chop(3);
     exportTo(c.format, target);
