@@ -126,11 +126,24 @@ TEST_F(DiaryCliTest, AddShowSearchMarkDelete)
     EXPECT_EQ(item["night"].toString(), "2026-12-08");
     EXPECT_EQ(item["title"].toString(), "Большая собака бежала к реке");
 
-    EXPECT_EQ(run({"diary", "delete", id}).code, 0);
+    const CliRun deleted = run({"diary", "delete", id});
+    EXPECT_EQ(deleted.code, 0);
+    EXPECT_EQ(deleted.out, "Сон «Большая собака бежала к реке» перенесён в корзину (вернуть: somnex-cli diary restore "
+                               + id + ").\n");
     EXPECT_EQ(run({"diary", "list", "--json"}).json().toArray().size(), 0);
     EXPECT_FALSE(run({"diary", "show", id, "--json"}).json().toObject()["deletedAt"].isNull());
-    EXPECT_EQ(run({"diary", "restore", id}).code, 0);
+    const CliRun again = run({"diary", "delete", id});
+    EXPECT_EQ(again.code, 1) << "already in the trash";
+    EXPECT_EQ(again.err, "Сон «Большая собака бежала к реке» уже в корзине.\n");
+    const CliRun restored = run({"diary", "restore", id});
+    EXPECT_EQ(restored.code, 0);
+    EXPECT_EQ(restored.out, "Сон «Большая собака бежала к реке» возвращён из корзины.\n");
+    EXPECT_EQ(run({"diary", "restore", id}).code, 1) << "not in the trash";
     EXPECT_EQ(run({"diary", "list", "--json"}).json().toArray().size(), 1);
+    // the marks in Russian too
+    EXPECT_EQ(run({"diary", "mark", id, "частично"}).code, 0);
+    EXPECT_EQ(run({"diary", "show", id, "--json"}).json().toObject()["mark"].toString(), "partly");
+    EXPECT_EQ(run({"diary", "mark", id, "снять"}).code, 0);
 }
 
 TEST_F(DiaryCliTest, TextFromStandardInputIsKeptExactly)

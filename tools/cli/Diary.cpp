@@ -13,6 +13,7 @@
 #include "platform/error/Error.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -494,16 +495,32 @@ int searchCommand(const QStringList &args)
     return kOk;
 }
 
+// A fulfilment mark as the command line takes it: the stable code or its Russian word.
+std::optional<Mark> markOfWord(const QString &word)
+{
+    static const QHash<QString, Mark> russian = {{QStringLiteral("да"), Mark::Yes},
+                                                 {QStringLiteral("частично"), Mark::Partly},
+                                                 {QStringLiteral("нет"), Mark::No},
+                                                 {QStringLiteral("снять"), Mark::None}};
+    const QString w = word.trimmed().toLower();
+    if (const auto it = russian.find(w); it != russian.end())
+        return it.value();
+    return markFromCode(w);
+}
+
 int markCommand(const QStringList &args)
 {
     Parsed p;
     if (const auto why = parse(args, {}, {QStringLiteral("--note")}, p))
         return usageError(*why);
     if (p.rest.size() != 2)
-        return usageError(QStringLiteral("Укажите номер записи и отметку: yes, partly, no или none."));
-    const std::optional<Mark> m = markFromCode(p.rest[1]);
+        return usageError(QStringLiteral("Укажите номер записи и отметку: да, частично, нет или снять "
+                                         "(yes, partly, no, none)."));
+    const std::optional<Mark> m = markOfWord(p.rest[1]);
     if (!m)
-        return usageError(QStringLiteral("Неверная отметка: %1 (нужно yes, partly, no или none).").arg(p.rest[1]));
+        return usageError(QStringLiteral("Неверная отметка: %1 (нужно да, частично, нет или снять; "
+                                         "yes, partly, no или none).")
+                              .arg(p.rest[1]));
     try {
         DiaryStore store;
         store.setFulfilment(store.resolveId(p.rest[0]),
@@ -521,7 +538,18 @@ int trashOne(const QStringList &args, bool toTrash)
     try {
         DiaryStore store;
         const QString id = store.resolveId(args[0]);
+        const std::optional<Entry> e = store.entry(id);
+        const QString title = e ? e->displayTitle() : id;
+        // what is asked for is so already: said, and a failure, so that a script notices
+        if (e && e->deletedAt.isValid() == toTrash) {
+            err(toTrash ? QStringLiteral("Сон «%1» уже в корзине.\n").arg(title)
+                        : QStringLiteral("Сна «%1» нет в корзине.\n").arg(title));
+            return kFailed;
+        }
         toTrash ? store.moveToTrash(id) : store.restore(id);
+        out(toTrash ? QStringLiteral("Сон «%1» перенесён в корзину (вернуть: somnex-cli diary restore %2).\n")
+                          .arg(title, id)
+                    : QStringLiteral("Сон «%1» возвращён из корзины.\n").arg(title));
     } catch (...) {
         return failure(std::current_exception());
     }

@@ -149,7 +149,7 @@ int lookup(const QStringList &argsIn)
 {
     QStringList args = argsIn;
     const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-    if (args.size() != 1) {
+    if (args.size() != 1 || args[0].trimmed().isEmpty()) {
         err(QStringLiteral("Укажите одно слово: somnex-cli lookup СЛОВО [--json]\n"));
         return 2;
     }

@@ -153,6 +153,9 @@ TEST_F(CliTest, MissingWordsAndDisabledBooks)
     EXPECT_EQ(run({"words"}).out, "Вода\nРека\n");
     EXPECT_EQ(run({"lookup", "Рыба"}).code, 1);
     EXPECT_EQ(run({"nonsense"}).code, 2);
+    const CliRun empty = run({"lookup", ""});
+    EXPECT_EQ(empty.code, 2) << "no word is a usage error, not a word not found";
+    EXPECT_TRUE(empty.err.startsWith("Укажите одно слово")) << empty.err.toStdString();
 }
 
 TEST_F(CliTest, ADamagedBookIsNamedAndTheOthersServe)
