@@ -637,6 +637,11 @@ TEST_F(ExchangeTest, CliImportOfBadFileLeavesTheDiary)
     writeFile(path("cut.json"), cut.left(cut.size() - 40));
     EXPECT_EQ(run({"diary", "import", path("cut.json")}, &err).first, 1);
     EXPECT_TRUE(err.contains("обрезан")) << err.toStdString();
+    // a file that is no diary: the user's message alone, no developer's trace before it
+    writeFile(path("plain.txt"), "hello");
+    EXPECT_EQ(run({"diary", "import", path("plain.txt")}, &err).first, 1);
+    EXPECT_TRUE(err.startsWith("Не удаётся прочитать дневник")) << err.toStdString();
+    EXPECT_FALSE(err.contains("somnex.ignored")) << err.toStdString();
     EXPECT_EQ(diaryHash(DiaryStore(diaryPath)), before);
     const auto again = run({"diary", "import", json, "--dry-run"});
     EXPECT_EQ(again.second, "Будет добавлено 0 записей, обновлено 0, уже есть 5\n");

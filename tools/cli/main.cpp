@@ -2,6 +2,7 @@
 #include "tools/cli/Commands.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 #include <functional>
@@ -41,6 +42,10 @@ static const char *kUsage =
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // The trace of steps that failed and were let go is for developers
+    // (QT_LOGGING_RULES="somnex.ignored=true" brings it back); the user reads
+    // the command's own message.
+    QLoggingCategory::setFilterRules(QStringLiteral("somnex.ignored=false"));
     QStringList args = QCoreApplication::arguments().mid(1);
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {QStringLiteral("lookup"), somnex::cli::lookup},       {QStringLiteral("words"), somnex::cli::words},
