@@ -1,5 +1,6 @@
 #include "dictionary/BookCache.h"
 
+#include "dictionary/BookSchema.h"
 #include "dictionary/Catalogue.h"
 #include "platform/ansi/AnsiCodePage.h"
 #include "platform/core/AtomicFile.h"
@@ -475,7 +476,7 @@ CatalogueBook bookFromCache(CachedBook cached)
             return bytes.size() == stamp.size && sampledHash(bytes) == stamp.hash && stampOf(path) == stamp;
         });
     b.recordset = b.database.OpenRecordset(QStringLiteral("Book"));
-    b.recordset.setIndex(QStringLiteral("List"));
+    b.recordset.setIndex(kListIndex);
     b.cachedWords = std::move(cached.cached);
     b.cachedStamp = stamp;
     return b;
@@ -506,7 +507,7 @@ void narrowToWord(CatalogueBook &book, const QString &word)
     book.database = *only;
     book.recordset = book.database.OpenRecordset(QStringLiteral("Book"));
     if (!rows.empty())
-        book.recordset.setIndex(QStringLiteral("List"));
+        book.recordset.setIndex(kListIndex);
 }
 
 } // namespace somnex::dictionary

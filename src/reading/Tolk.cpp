@@ -83,6 +83,7 @@ Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(h
     const bool underOwnName = ExeBaseName().toUpper() == QLatin1String("SOMNEX");
 
     Toolbar1 = new QToolBar(this);
+    Toolbar1->setAccessibleName(QStringLiteral("Панель толкования"));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize({16, 16});
     Toolbar1->setMovable(false);

@@ -30,6 +30,7 @@ using dictionary::CatalogueLoad;
 BookBar::BookBar(QWidget *parent) : QToolBar(parent)
 {
     setObjectName(QStringLiteral("Toolbar2"));
+    setAccessibleName(QStringLiteral("Сонники"));
     setIconSize({24, 24});
     setMovable(false);
 }

@@ -130,6 +130,7 @@ void DictionaryPanel::buildToolbars()
     });
     Toolbar4 = new QToolBar(this);
     Toolbar4->setObjectName(QStringLiteral("Toolbar4"));
+    Toolbar4->setAccessibleName(QStringLiteral("Вид списка"));
     Toolbar4->setIconSize({16, 16});
     Toolbar4->setMovable(false);
     reportView_ = Toolbar4->addAction(artworkIcon(QStringLiteral("view-report")), QStringLiteral("Список"));

@@ -44,6 +44,7 @@ void HeaderBar::buildToolbar()
 {
     Toolbar1 = new QToolBar(window_);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setAccessibleName(QStringLiteral("Панель инструментов"));
     Toolbar1->setIconSize({32, 32});
     Toolbar1->setMovable(false);
     Toolbar1->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));

@@ -75,6 +75,7 @@ void LiteraturePanel::buildToolbar()
 {
     Toolbar3 = new QToolBar(this);
     Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
+    Toolbar3->setAccessibleName(QStringLiteral("Литература"));
     Toolbar3->setIconSize({16, 16});
     Toolbar3->setMovable(false);
     addFavourite_ =

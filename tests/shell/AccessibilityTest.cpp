@@ -379,6 +379,19 @@ TEST_F(AccessibilityTest, TabGoesDownTheOtherWindows)
     });
 }
 
+// A screen reader names every tool bar of every window ("Панель
+// инструментов", "Сонники", "Вид списка"…), not "tool bar" four times.
+TEST_F(AccessibilityTest, EveryToolBarHasAName)
+{
+    eachWindow([](const QString &label, QWidget *window) {
+        if (!window)
+            return;
+        for (const QToolBar *bar : window->findChildren<QToolBar *>())
+            EXPECT_FALSE(bar->accessibleName().isEmpty())
+                << label.toStdString() << ": " << bar->objectName().toStdString();
+    });
+}
+
 // With the system font at 14 pt no caption of the main window, the options,
 // the calendar or the interpretation window is cut off.
 TEST_F(AccessibilityTest, NoCaptionIsClippedWithALargeFont)

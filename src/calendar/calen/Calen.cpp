@@ -202,6 +202,7 @@ QLayout *Calen::buildPickerRow()
     Picture4 = new QWidget(this);
     Picture4->setFixedSize(120, 26);
     Toolbar1 = new QToolBar(this);
+    Toolbar1->setAccessibleName(QStringLiteral("Панель календаря"));
     Toolbar1->setIconSize({20, 20});
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));

@@ -258,6 +258,7 @@ void DiaryWindow::buildControls()
 {
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("diaryToolbar"));
+    toolbar_->setAccessibleName(QStringLiteral("Панель дневника"));
     toolbar_->setIconSize({24, 24});
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     QAction *add = toolbar_->addAction(artworkIcon("diary"), QStringLiteral("&Записать сон"));

@@ -186,6 +186,7 @@ void OptionsForm::buildLocationPage(QWidget *page)
     Text1 = new QLineEdit(page);
     nameLabel->setBuddy(Text1);
     Toolbar1 = new QToolBar(page);
+    Toolbar1->setAccessibleName(QStringLiteral("Справочник городов"));
     Toolbar1->setIconSize({16, 16});
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     btnCities = Toolbar1->addAction(QStringLiteral(">>>"));
