@@ -36,13 +36,14 @@ constexpr QStringView kSynonyms[] = {
     u"найти нашла нашел нашли находить находит находила отыскать отыскала",
     u"потерять потеряла потерял потеряли терять теряет теряла",
     u"целовать целовала целовал поцеловать поцеловала поцеловал поцелуй целоваться целовались",
-    u"плакать плакала плакал заплакать заплакала слезы рыдать рыдала",
+    u"плакать плакала плакал плачет плачут плачущий плачущая заплакать заплакала слезы рыдать рыдала",
     u"смеяться смеялась смеялся засмеяться засмеялась хохотать хохотала",
     u"ссориться ссорилась ссорился поссориться поссорилась ссора ругаться ругалась ругался поругаться "
     u"поругалась скандал скандалить",
     u"драться дралась дрался подраться подрались драка",
     u"бить била бил ударить ударила ударил избить избила избивать",
     u"убить убила убил убили убивать убивает убивала убиваете зарубить зарубила зарубил зарезать зарезала "
+    u"загрызть загрызла загрыз задушить задушила "
     u"прикончить прикончила",
     u"сломать сломала сломал сломаться сломался сломалась сломался ломать ломается ломался сломанный "
     u"сломанная",
@@ -53,7 +54,8 @@ constexpr QStringView kSynonyms[] = {
     u"продать продала продал продавать продавала",
     u"есть ела ел ели съесть съела съел кушать кушала поесть поела",
     u"пить пила пил выпить выпила выпил попить попила",
-    u"грязный грязная грязное грязные грязь испачкаться испачкалась",
+    u"грязный грязная грязное грязные грязь испачкаться испачкалась испачкать испачкала запачкать запачкала "
+    u"облить облила облил пятно пятна",
     u"мутный мутная мутное мутные",
     u"чистый чистая чистое чистые прозрачный прозрачная прозрачное",
     u"большой большая большое большие огромный огромная огромное огромные громадный громадная",
@@ -74,7 +76,7 @@ constexpr QStringView kSynonyms[] = {
     u"прятаться пряталась прятался спрятаться спряталась спрятался скрываться скрывалась",
     u"искать искала искал ищет ищу",
     u"опоздать опоздала опоздал опоздали опаздывать опаздывала",
-    u"заблудиться заблудилась заблудился потеряться потерялась потерялся",
+    u"заблудиться заблудилась заблудился потеряться потерялась потерялся заплутать заплутала заплутал",
     u"шататься шатался шаталась шатается шатаются качаться качался",
     u"гнилой гнилая гнилое гнилые сгнить сгнил гнить испорченный испорченные",
     u"кровь крови кровью кровавый кровавая кровоточить кровоточил кровоточила",
@@ -176,6 +178,11 @@ constexpr QStringView kSynonyms[] = {
     u"брать взять взяла взял",
     u"порезаться порезалась порезать порезала",
     u"болеть болит болели больно",
+    u"червяк червь черви червей червивый червивое червивая червивые",
+    u"прочитать прочитала прочитал прочесть прочла читать читала читаю",
+    u"учить учу учила учил учит научить научила",
+    u"кататься каталась катался катаюсь покататься ездить ездила езжу",
+    u"рассыпать рассыпала рассыпались рассыпалось раскатились раскатиться",
     u"папа отец папу отца",
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
@@ -206,7 +213,7 @@ bool isGeneric(QStringView folded, QStringView stem)
 // Function words the situation of a line still turns on.
 bool keepsMeaning(QStringView folded)
 {
-    return folded == u"много" || folded == u"мало";
+    return folded == u"много" || folded == u"мало" || folded == u"столько";
 }
 
 // "без" negates the thing it stands before ("зуб без крови").
@@ -228,10 +235,14 @@ bool isPlacePreposition(QStringView folded)
 bool passesNegation(QStringView folded)
 {
     static const std::unordered_set<QString> words = {
-        QStringLiteral("смогла"),  QStringLiteral("смог"),   QStringLiteral("смогли"), QStringLiteral("могла"),
-        QStringLiteral("мог"),     QStringLiteral("могли"),  QStringLiteral("успела"), QStringLiteral("успел"),
-        QStringLiteral("удалось"), QStringLiteral("хотела"), QStringLiteral("хотел"),  QStringLiteral("стала"),
-        QStringLiteral("стал"),    QStringLiteral("может"),  QStringLiteral("могу")};
+        QStringLiteral("смогла"),     QStringLiteral("смог"),      QStringLiteral("смогли"),
+        QStringLiteral("могла"),      QStringLiteral("мог"),       QStringLiteral("могли"),
+        QStringLiteral("успела"),     QStringLiteral("успел"),     QStringLiteral("удалось"),
+        QStringLiteral("хотела"),     QStringLiteral("хотел"),     QStringLiteral("стала"),
+        QStringLiteral("стал"),       QStringLiteral("может"),     QStringLiteral("могу"),
+        QStringLiteral("можете"),     QStringLiteral("можешь"),    QStringLiteral("могут"),
+        QStringLiteral("удается"),    QStringLiteral("удавалось"), QStringLiteral("успеваете"),
+        QStringLiteral("получается"), QStringLiteral("получилось")};
     return words.contains(folded.toString());
 }
 
@@ -447,9 +458,11 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
             continue;
         }
         w.negated = negateNext;
-        negateNext = negateNext && passesNegation(w.folded);
         negateWordBefore(out, w);
         classify(w, stemmer);
+        // "не могу его прочитать": past a modal and the small words, the
+        // negation goes on to the word that tells what did not happen
+        negateNext = negateNext && (passesNegation(w.folded) || (!w.content && !w.folded.startsWith(u"был")));
         out.push_back(std::move(w));
     }
     return out;

@@ -111,6 +111,18 @@ TEST(LineRanker, SaidWithNotItCountsAgainst)
                                    QStringLiteral("Выпал зуб с кровью – к тревоге за родню.")});
     EXPECT_EQ(bleeding[0].index, 1);
     EXPECT_GT(bleeding[0].score, bleeding[1].score);
+    // past a modal and a pronoun the negation reaches what did not happen; "не было" ends it
+    const auto unread = rankFor(QStringLiteral("Мне пришло письмо, но я никак не могу его прочитать."),
+                                QStringLiteral("письмо"), QStringLiteral("Письмо"),
+                                {QStringLiteral("Читать письмо – к новостям."),
+                                 QStringLiteral("Не можете прочесть письмо – к недоразумению.")});
+    EXPECT_EQ(unread[0].index, 1);
+    const auto noBlood =
+        rankFor(QStringLiteral("Выпал зуб, крови не было, я держала его в руке."), QStringLiteral("зуб"),
+                QStringLiteral("Зубы"),
+                {QStringLiteral("Выпал зуб с кровью – к тревоге."), QStringLiteral("Держать зуб в руке – к заботе.")});
+    EXPECT_EQ(noBlood[0].index, 1) << "«держала» is not negated by «не было»";
+    EXPECT_EQ(noBlood[0].matched, QStringList({"Держать", "руке"}));
 }
 
 TEST(LineRanker, NearerWordsCountMore)

@@ -182,8 +182,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.67;
-constexpr double kMinTop3 = 0.87;
+constexpr double kMinTop1 = 0.70;
+constexpr double kMinTop3 = 0.90;
 
 struct Pick {
     QString headword, file, situation;
