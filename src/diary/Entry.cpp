@@ -186,6 +186,14 @@ QDateTime momentIn(const QDate &date, const QTime &time, const QString &zone)
     return QDateTime(date, whole, Qt::OffsetFromUTC, local.offsetFromUtc());
 }
 
+QDateTime newDreamMoment(const QDateTime &now, QTime waking, const QString &zone)
+{
+    if (!now.isValid() || now.time().hour() < 12)
+        return now;
+    const QDateTime morning = momentIn(now.date(), waking.isValid() ? waking : QTime(7, 0), zone);
+    return morning.isValid() ? morning : now;
+}
+
 QString isoWithOffset(const QDateTime &at)
 {
     if (!at.isValid())

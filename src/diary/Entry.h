@@ -193,6 +193,13 @@ QString systemZoneName();
 // the zone is unknown.
 QDateTime momentIn(const QDate &date, const QTime &time, const QString &zone = {});
 
+// The moment a new dream is written down for: the end of the night just
+// past. Before noon that is now; from noon on it is this morning at the
+// waking time, so that a dream noted at 13:07 is the night's, not the
+// coming one's, with that morning's offset.
+// An invalid waking time is 07:00.
+QDateTime newDreamMoment(const QDateTime &now, QTime waking = QTime(), const QString &zone = {});
+
 // "2026-12-09T03:15:00+03:00", the form of the command line's JSON.
 QString isoWithOffset(const QDateTime &at);
 

@@ -144,6 +144,22 @@ TEST(DiaryEntry, QueryRangesMarkEveryFormOfEveryWord)
 
 // The snapshot is the calendar's answer for the same instant: in a zone
 // whose offset is the entry's, the calendar window shows the same.
+TEST(DiaryMoment, ANewDreamIsTheNightJustPast)
+{
+    TzScope tz("Europe/Moscow");
+    const auto at = [](int h, int m) {
+        return QDateTime(QDate(2026, 12, 9), QTime(h, m), Qt::OffsetFromUTC, 3 * 3600);
+    };
+    EXPECT_EQ(newDreamMoment(at(3, 15)), at(3, 15)) << "written in the night: then";
+    EXPECT_EQ(newDreamMoment(at(11, 59)), at(11, 59));
+    const QDateTime afternoon = newDreamMoment(at(13, 7));
+    EXPECT_EQ(afternoon, at(7, 0)) << "written after noon: this morning";
+    EXPECT_EQ(afternoon.offsetFromUtc(), 3 * 3600);
+    EXPECT_EQ(nightOf(afternoon), QDate(2026, 12, 8)) << "the night to 9 December, not the coming one";
+    EXPECT_EQ(newDreamMoment(at(23, 30), QTime(6, 30)), at(6, 30));
+    EXPECT_FALSE(newDreamMoment(QDateTime()).isValid());
+}
+
 TEST(DiaryLunarSnapshot, MatchesTheCalendarInTheEntrysZone)
 {
     struct Case {

@@ -940,7 +940,8 @@ void DiaryWindow::newEntry(const QDateTime &at)
 {
     saveNow();
     Entry e;
-    e.at = at.isValid() ? at : momentNow();
+    // a dream is written down after the night: from noon on, this morning's
+    e.at = at.isValid() ? at : newDreamMoment(momentNow());
     e.zone = systemZoneName();
     e.night = nightOf(e.at);
     e.place = host_->diaryPlace();

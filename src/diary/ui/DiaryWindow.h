@@ -91,7 +91,8 @@ public:
     static DiaryWindow *instance();
     ~DiaryWindow() override;
 
-    // A new dream dated to a moment (now when invalid), the text box ready
+    // A new dream dated to a moment (when invalid, the end of the night just
+    // past: now before noon, this morning at 07:00 after), the text box ready
     // for typing. The dream is stored once it holds a word.
     void newEntry(const QDateTime &at = QDateTime());
     // Shows a stored dream (saving the one shown first).
