@@ -211,14 +211,42 @@ std::vector<Dream> readSet(const QString &path)
 
 } // namespace
 
+struct Figures {
+    double top1 = 0, top3 = 0;
+};
+
+Figures measure(const std::vector<Dream> &set);
+
 TEST(DreamReading, TheBestLineIsTheOneAReaderPicks)
 {
     const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings.tsv"));
     ASSERT_GE(set.size(), 60u);
+    const Figures f = measure(set);
+    EXPECT_GE(f.top1, kMinTop1);
+    EXPECT_GE(f.top3, kMinTop3);
+}
+
+// A second set, written after the ranker and measured first without any
+// change to it (65.8 % and 90.6 % then); kept as a ratchet of its own.
+TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
+{
+    const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-later.tsv"));
+    ASSERT_GE(set.size(), 25u);
+    const Figures f = measure(set);
+    EXPECT_GE(f.top1, 0.65);
+    EXPECT_GE(f.top3, 0.90);
+}
+
+Figures measure(const std::vector<Dream> &set)
+{
+    Figures result;
     CatalogueLoad load = LoadCatalogue(QStringLiteral(SOMNEX_BUNDLED_BOOKS), [](const QString &) { return 1; });
-    ASSERT_EQ(load.failure, CatalogueLoad::None) << load.error.toStdString();
+    EXPECT_EQ(load.failure, CatalogueLoad::None) << load.error.toStdString();
     std::optional<MergedWords> merged = mergeWords(load.books, [](size_t) { return true; });
-    ASSERT_FALSE(merged->failure);
+    if (load.failure != CatalogueLoad::None || !merged || merged->failure) {
+        ADD_FAILURE() << "the bundled books cannot be read";
+        return result;
+    }
     SymbolFinder finder;
     finder.build(merged->words);
     const std::vector<ReadingBook> books = ReadingBooksOf(load.books, [](size_t) { return true; });
@@ -264,12 +292,16 @@ TEST(DreamReading, TheBestLineIsTheOneAReaderPicks)
                               .arg(d.text, p.situation, book->lines.front().text.left(80));
         }
     }
-    ASSERT_GT(pairs, 0);
+    if (pairs == 0) {
+        ADD_FAILURE() << "no pairs";
+        return result;
+    }
     const double t1 = double(top1) / pairs, t3 = double(top3) / pairs, base = double(firstLine) / pairs;
     std::cout << "pairs " << pairs << ", top-1 " << 100 * t1 << " %, top-3 " << 100 * t3
               << " %, the entry's first line " << 100 * base << " %, symbol not found " << notFound << "\n";
     for (const QString &m : misses)
         std::cout << "  " << m.toStdString() << "\n";
-    EXPECT_GE(t1, kMinTop1);
-    EXPECT_GE(t3, kMinTop3);
+    result.top1 = t1;
+    result.top3 = t3;
+    return result;
 }
