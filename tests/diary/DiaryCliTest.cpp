@@ -132,6 +132,10 @@ TEST_F(DiaryCliTest, AddShowSearchMarkDelete)
                                + id + ").\n");
     EXPECT_EQ(run({"diary", "list", "--json"}).json().toArray().size(), 0);
     EXPECT_FALSE(run({"diary", "show", id, "--json"}).json().toObject()["deletedAt"].isNull());
+    const CliRun inTrash = run({"diary", "list", "--trash", "--json"});
+    ASSERT_EQ(inTrash.json().toArray().size(), 1);
+    EXPECT_EQ(inTrash.json().toArray().at(0).toObject()["id"].toString(), id);
+    EXPECT_TRUE(run({"diary", "list", "--trash"}).out.contains("Большая собака"));
     const CliRun again = run({"diary", "delete", id});
     EXPECT_EQ(again.code, 1) << "already in the trash";
     EXPECT_EQ(again.err, "Сон «Большая собака бежала к реке» уже в корзине.\n");

@@ -425,12 +425,14 @@ int addCommand(const QStringList &args)
 int listCommand(const QStringList &args)
 {
     Parsed p;
-    if (const auto why = parse(args, {QStringLiteral("--json")}, {}, p))
+    if (const auto why = parse(args, {QStringLiteral("--json"), QStringLiteral("--trash")}, {}, p))
         return usageError(*why);
     if (!p.rest.isEmpty())
         return usageError(QStringLiteral("Лишние аргументы: ") + p.rest.join(QLatin1Char(' ')));
     try {
-        const QList<EntrySummary> entries = DiaryStore().list();
+        // --trash: the dreams in the trash, the last moved there first
+        const QList<EntrySummary> entries =
+            p.has(QStringLiteral("--trash")) ? DiaryStore().trash() : DiaryStore().list();
         if (p.has(QStringLiteral("--json"))) {
             QJsonArray a;
             for (const EntrySummary &s : entries)

@@ -67,6 +67,7 @@ struct QuickFilter {
     std::optional<bool> lucid;
     std::optional<DreamKind> kind;
     std::optional<Mark> mark;
+    bool trash = false; // the dreams in the trash instead
 };
 const QuickFilter kQuickFilters[] = {
     {u"Все сны", {}, {}, {}},
@@ -79,6 +80,7 @@ const QuickFilter kQuickFilters[] = {
     {u"Сбылись частично", {}, {}, Mark::Partly},
     {u"Не сбылись", {}, {}, Mark::No},
     {u"Не отмечены", {}, {}, Mark::None},
+    {u"Корзина", {}, {}, {}, true},
 };
 
 const Mark kMarkChoices[] = {Mark::None, Mark::Yes, Mark::Partly, Mark::No};
@@ -318,7 +320,30 @@ QWidget *DiaryWindow::buildListPanel()
     buildFilters(panel, v);
     buildEntryList(panel);
     v->addWidget(list_, 1);
+    v->addWidget(buildTrashRow(panel));
     return panel;
+}
+
+// Under the list while it shows the trash: give a dream back, delete it for
+// good, or empty the trash.
+QWidget *DiaryWindow::buildTrashRow(QWidget *panel)
+{
+    trashRow_ = new QWidget(panel);
+    trashRow_->setObjectName(QStringLiteral("trashRow"));
+    auto *h = new QHBoxLayout(trashRow_);
+    h->setContentsMargins(0, 0, 0, 0);
+    const auto button = [&](const QString &name, const QString &caption, auto slot) {
+        auto *b = new QPushButton(caption, trashRow_);
+        b->setObjectName(name);
+        connect(b, &QPushButton::clicked, this, slot);
+        h->addWidget(b);
+        return b;
+    };
+    button(QStringLiteral("restoreFromTrash"), QStringLiteral("&Вернуть"), [this] { restoreShown(); });
+    button(QStringLiteral("deleteForGood"), QStringLiteral("Удалить &навсегда"), [this] { purgeShown(); });
+    button(QStringLiteral("emptyTrash"), QStringLiteral("&Очистить корзину"), [this] { emptyTrash(); });
+    trashRow_->hide();
+    return trashRow_;
 }
 
 // The search box, the quick filter, the tag filter, the period and the
@@ -391,6 +416,18 @@ void DiaryWindow::buildEntryList(QWidget *panel)
     list_->setResizeMode(QListView::Adjust);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->installEventFilter(this);
+    // the list's own menu: what can be done with the dream under it
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *toTrash = new QAction(QStringLiteral("В корзину"), list_);
+    auto *giveBack = new QAction(QStringLiteral("Вернуть из корзины"), list_);
+    auto *forGood = new QAction(QStringLiteral("Удалить навсегда…"), list_);
+    toTrash->setObjectName(QStringLiteral("listToTrash"));
+    giveBack->setObjectName(QStringLiteral("listRestore"));
+    forGood->setObjectName(QStringLiteral("listDeleteForGood"));
+    list_->addActions({toTrash, giveBack, forGood});
+    connect(toTrash, &QAction::triggered, this, [this] { moveShownToTrash(); });
+    connect(giveBack, &QAction::triggered, this, [this] { restoreShown(); });
+    connect(forGood, &QAction::triggered, this, [this] { purgeShown(); });
     connect(list_, &QListView::clicked, this, &DiaryWindow::listClicked);
     connect(list_, &QListView::activated, this, &DiaryWindow::listClicked);
 }
@@ -718,6 +755,13 @@ void DiaryWindow::applyFilter()
     if (!store_)
         return;
     const QuickFilter &quick = kQuickFilters[std::max(0, filterBox_->currentIndex())];
+    trashRow_->setVisible(quick.trash);
+    for (QAction *a : list_->actions())
+        a->setVisible((a->objectName() == QLatin1String("listToTrash")) != quick.trash);
+    if (quick.trash) {
+        showTrash();
+        return;
+    }
     Filter f;
     f.text = searchBox_->text().trimmed();
     f.lucid = quick.lucid;
@@ -989,6 +1033,10 @@ void DiaryWindow::loadEntry(const Entry &e)
     markBox_->setCurrentIndex(
         int(std::find(std::begin(kMarkChoices), std::end(kMarkChoices), e.fulfilment.mark) - std::begin(kMarkChoices)));
     markNote_->setText(e.fulfilment.note);
+    // a dream in the trash is read, not written: give it back to change it
+    const bool inTrash = e.deletedAt.isValid();
+    textBox_->setReadOnly(inTrash);
+    titleBox_->setReadOnly(inTrash);
     loading_ = false;
     findSymbols();
     showSymbols();
@@ -1117,6 +1165,103 @@ void DiaryWindow::moveShownToTrash()
         statusLine_->setText(QStringLiteral("Сон «%1» перемещён в корзину. <a href=\"undo\">Вернуть</a>").arg(title));
     } catch (const Error &err) {
         ShowMessage(err.description(), kTitle, MsgIcon::Error);
+    }
+}
+
+bool DiaryWindow::showingTrash() const
+{
+    return kQuickFilters[std::max(0, filterBox_->currentIndex())].trash;
+}
+
+void DiaryWindow::openTrash()
+{
+    filterBox_->setCurrentIndex(int(std::size(kQuickFilters)) - 1);
+    applyFilter();
+}
+
+// The dreams in the trash, the search box's words in their titles.
+void DiaryWindow::showTrash()
+{
+    try {
+        QList<EntrySummary> all = store_->trash();
+        const QString words = searchBox_->text().trimmed();
+        if (!words.isEmpty())
+            all.removeIf([&](const EntrySummary &e) { return !e.displayTitle.contains(words, Qt::CaseInsensitive); });
+        model_->setEntries(std::move(all));
+    } catch (const Error &e) {
+        statusLine_->setText(e.description().toHtmlEscaped());
+    }
+    const int row = model_->rowOf(entry_.id);
+    if (row >= 0)
+        list_->setCurrentIndex(model_->index(row));
+    statusLine_->setText(
+        model_->entries().isEmpty()
+            ? QStringLiteral("Корзина пуста.")
+            : QStringLiteral("В корзине снов: %1. Через 30 дней они удаляются сами.").arg(model_->entries().size()));
+}
+
+bool DiaryWindow::restoreShown()
+{
+    if (!store_ || entry_.id.isEmpty() || !entry_.deletedAt.isValid())
+        return false;
+    try {
+        const QString id = entry_.id;
+        store_->restore(id);
+        reloadList();
+        showEntry(id);
+        statusLine_->setText(
+            QStringLiteral("Сон «%1» возвращён из корзины.").arg(entry_.displayTitle().toHtmlEscaped()));
+        return true;
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+        return false;
+    }
+}
+
+bool DiaryWindow::purgeShown()
+{
+    if (!store_ || entry_.id.isEmpty() || !entry_.deletedAt.isValid())
+        return false;
+    if (ShowMessage(QStringLiteral("Удалить сон «%1» навсегда? Вернуть его будет нельзя.").arg(entry_.displayTitle()),
+                    kTitle, MsgIcon::Question, MsgButtons::YesNo)
+        != MsgResult::Yes)
+        return false;
+    try {
+        store_->purge(entry_.id);
+        if (trashed_ == entry_.id)
+            trashed_.clear();
+        reloadList();
+        const QList<EntrySummary> &rest = model_->entries();
+        rest.isEmpty() ? newEntry() : showEntry(rest.first().id);
+        return true;
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+        return false;
+    }
+}
+
+int DiaryWindow::emptyTrash()
+{
+    if (!store_)
+        return 0;
+    try {
+        const int count = int(store_->trash().size());
+        if (count == 0
+            || ShowMessage(
+                   QStringLiteral("Удалить навсегда все сны из корзины (%1)? Вернуть их будет нельзя.").arg(count),
+                   kTitle, MsgIcon::Question, MsgButtons::YesNo)
+                   != MsgResult::Yes)
+            return 0;
+        const int purged = store_->purgeTrash(QDateTime::currentDateTimeUtc().addSecs(1));
+        trashed_.clear();
+        reloadList();
+        if (entry_.deletedAt.isValid())
+            newEntry();
+        statusLine_->setText(QStringLiteral("Корзина очищена: удалено снов %1.").arg(purged));
+        return purged;
+    } catch (const Error &err) {
+        ShowMessage(err.description(), kTitle, MsgIcon::Error);
+        return 0;
     }
 }
 

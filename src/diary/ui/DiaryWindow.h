@@ -103,6 +103,14 @@ public:
     // Moves the dream shown to the trash; "Вернуть" in the strip below undoes it.
     void moveShownToTrash();
     void undoTrash();
+    // "Корзина" among the quick filters: the dreams in the trash, read-only,
+    // with "Вернуть", "Удалить навсегда" (after a question) and "Очистить
+    // корзину" (after a question) under the list.
+    void openTrash();
+    bool showingTrash() const;
+    bool restoreShown();
+    bool purgeShown();
+    int emptyTrash();
     // Runs the search box and the filters again.
     void applyFilter();
     // "Статистика дневника" over this diary (null when it has none).
@@ -149,6 +157,8 @@ private:
     QWidget *buildEntryPanel();
     QWidget *buildDetailsRow();
     QWidget *buildSymbolsTab();
+    QWidget *buildTrashRow(QWidget *panel);
+    void showTrash();
     QWidget *buildLunarTab();
     QWidget *buildMarkTab();
     void restoreGeometry();
@@ -227,6 +237,7 @@ private:
     QLineEdit *placesBox_ = nullptr;
     QTabWidget *tabs_ = nullptr;
     QListWidget *symbolList_ = nullptr;
+    QWidget *trashRow_ = nullptr;
     QLineEdit *symbolToAdd_ = nullptr;
     QLabel *phasePicture_ = nullptr;
     QLabel *lunarDayLabel_ = nullptr;

@@ -286,6 +286,53 @@ TEST_F(DiaryWindowTest, ADamagedDiaryIsKeptAsideOnlyWhenTheUserAgrees)
     }
 }
 
+// The trash as a view: its dreams read-only, given back, deleted for good
+// after a question, emptied after a question.
+TEST_F(DiaryWindowTest, TheTrashIsAViewOfItsOwn)
+{
+    DiaryWindow &w = open();
+    QStringList ids;
+    for (const char *t : {"Собака лаяла во дворе", "Плыл по реке", "Видел собаку у дома"}) {
+        w.newEntry();
+        type(w, QString::fromUtf8(t));
+        ASSERT_TRUE(w.saveNow());
+        ids << w.shownId();
+    }
+    w.showEntry(ids[0]);
+    w.moveShownToTrash();
+    w.showEntry(ids[1]);
+    w.moveShownToTrash();
+    w.openTrash();
+    ASSERT_TRUE(w.showingTrash());
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    EXPECT_TRUE(w.findChild<QWidget *>("trashRow")->isVisibleTo(&w));
+    w.showEntry(ids[0]);
+    EXPECT_TRUE(w.findChild<QPlainTextEdit *>("textBox")->isReadOnly()) << "a dream in the trash is read, not written";
+
+    EXPECT_TRUE(w.restoreShown());
+    EXPECT_FALSE(w.store()->entry(ids[0])->deletedAt.isValid());
+    EXPECT_FALSE(w.findChild<QPlainTextEdit *>("textBox")->isReadOnly());
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+
+    w.showEntry(ids[1]);
+    answer = MsgResult::No;
+    EXPECT_FALSE(w.purgeShown()) << "«no» keeps it";
+    EXPECT_TRUE(w.store()->entry(ids[1]).has_value());
+    answer = MsgResult::Yes;
+    EXPECT_TRUE(w.purgeShown());
+    EXPECT_FALSE(w.store()->entry(ids[1]).has_value());
+
+    w.showEntry(ids[2]);
+    w.moveShownToTrash();
+    w.openTrash();
+    EXPECT_EQ(w.emptyTrash(), 1);
+    EXPECT_TRUE(w.store()->trash().isEmpty());
+    EXPECT_EQ(w.emptyTrash(), 0) << "an empty trash asks nothing";
+    w.findChild<QComboBox *>("filterBox")->setCurrentIndex(0);
+    EXPECT_FALSE(w.findChild<QWidget *>("trashRow")->isVisibleTo(&w));
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+}
+
 TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
 {
     DiaryWindow &w = open();
