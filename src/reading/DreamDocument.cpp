@@ -192,8 +192,9 @@ DreamDocument BuildDreamDocument(const DreamReading &reading, const QSet<std::pa
         w.newLine();
         w.put(QStringLiteral("В этом сне не нашлось слов из сонников."), format(kNavy, kText, true));
         w.newLine();
-        w.put(QStringLiteral("Попробуйте поиск по толкованиям: он ищет слова сна в текстах всех сонников."),
-              format(0, kText));
+        w.put(QStringLiteral("Попробуйте "), format(0, kText));
+        w.link(QStringLiteral("поиск по толкованиям"), format(kBlue, kText), {0, 0, DreamLink::Search, -1, 0});
+        w.put(QStringLiteral(": он ищет слова сна в текстах всех сонников."), format(0, kText));
         w.newLine();
         return doc;
     }

@@ -19,7 +19,7 @@
 namespace somnex {
 
 struct DreamLink {
-    enum Kind { Symbol, Unfold, Diary };
+    enum Kind { Symbol, Unfold, Diary, Search };
     qsizetype open = 0;  // the built text's position of the link's "<"
     qsizetype close = 0; // and of its ">"
     Kind kind = Symbol;

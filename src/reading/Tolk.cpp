@@ -332,6 +332,11 @@ bool Tolk::followDreamLink(int position)
         RichTextBox1->verticalScrollBar()->setValue(scroll);
         return true;
     }
+    if (link->kind == DreamLink::Search) {
+        if (host_)
+            host_->searchInterpretations(dream_->text);
+        return true;
+    }
     const QString headword = dream_->symbols[size_t(link->symbol)].headword;
     if (link->kind == DreamLink::Diary) {
         if (host_)

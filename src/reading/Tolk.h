@@ -42,6 +42,8 @@ public:
     virtual void tolkClosed() = 0;
     // The diary, listing only the dreams with a symbol.
     virtual void showDiaryDreamsWith(const QString &headword) { (void)headword; }
+    // The search in the interpretations, on a text.
+    virtual void searchInterpretations(const QString &text) { (void)text; }
 };
 
 class SearchForm;

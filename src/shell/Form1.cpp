@@ -585,6 +585,12 @@ void Form1::showDiaryDreamsWith(const QString &headword)
     openDiary()->filterBySymbol(headword);
 }
 
+void Form1::searchInterpretations(const QString &text)
+{
+    if (SearchTexts *s = openTextSearch())
+        s->Text1->setText(text.simplified().left(200));
+}
+
 void Form1::interpretDream(const QString &text)
 {
     try {

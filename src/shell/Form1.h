@@ -115,6 +115,7 @@ private:
     double mainTopTwips() override;
     void tolkClosed() override;
     void showDiaryDreamsWith(const QString &headword) override;
+    void searchInterpretations(const QString &text) override;
 
     // DictionaryHost
     Tolk *interpretation() override { return tolk_; }

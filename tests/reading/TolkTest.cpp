@@ -62,6 +62,8 @@ struct FakeHost : TolkHost {
     bool literatureActive() override { return false; }
     double mainTopTwips() override { return 1500; }
     void tolkClosed() override { ++closed; }
+    void searchInterpretations(const QString &text) override { searched << text; }
+    QStringList searched;
 };
 
 class TolkTest : public ::testing::Test {
@@ -258,6 +260,15 @@ TEST_F(TolkTest, TheDreamDocumentLinksToItsSymbolsAndComesBack)
     EXPECT_TRUE(tolk->showingDream());
     EXPECT_TRUE(tolk->RichTextBox1->builtText().contains("Строка 5")) << "the unfolded lines stay unfolded";
     EXPECT_FALSE(tolk->followDreamLink(0)) << "the caption is no link";
+
+    // a dream with no word of the books offers the search in the interpretations
+    DreamReading none;
+    none.text = "Ничего особенного";
+    tolk->ShowDream(none);
+    const int search = int(tolk->RichTextBox1->builtText().indexOf("поиск по толкованиям"));
+    ASSERT_GE(search, 0);
+    EXPECT_TRUE(tolk->followDreamLink(search + 1));
+    EXPECT_EQ(host.searched, QStringList({"Ничего особенного"}));
 }
 
 // Without a mouse: Tab and Shift+Tab in the text go from link to link,
