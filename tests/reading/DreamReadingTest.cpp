@@ -10,6 +10,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 
@@ -237,6 +238,49 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
     EXPECT_GE(f.top3, 0.90);
 }
 
+// The book's reading of a pick's symbol, or null when the dream's symbols
+// do not hold it.
+const BookReading *bookOf(const DreamReading &r, const Pick &p)
+{
+    for (const SymbolReading &s : r.symbols)
+        if (s.headword == p.headword)
+            for (const BookReading &b : s.books)
+                if (b.file == p.file + QStringLiteral(".book"))
+                    return &b;
+    return nullptr;
+}
+
+bool isPicked(const RankedLine &l, const Pick &p)
+{
+    return situationOf(l.text) == p.situation || l.text.startsWith(p.situation);
+}
+
+struct Tally {
+    int pairs = 0, top1 = 0, top3 = 0, firstLine = 0, notFound = 0;
+    QStringList misses;
+
+    void count(const Dream &d, const Pick &p, const BookReading *book)
+    {
+        ++pairs;
+        if (!book) {
+            ++notFound;
+            misses << QStringLiteral("not found: %1 / %2 in «%3»").arg(p.headword, p.file, d.text);
+            return;
+        }
+        const auto at =
+            std::find_if(book->lines.begin(), book->lines.end(), [&](const RankedLine &l) { return isPicked(l, p); });
+        const int rank = at == book->lines.end() ? -1 : int(at - book->lines.begin());
+        top1 += rank == 0;
+        top3 += rank >= 0 && rank < 3;
+        firstLine += at != book->lines.end() && at->index == 0;
+        if (rank != 0)
+            misses << QStringLiteral("%1 / %2 at %3: «%4» — picked «%5», ranked first «%6»")
+                          .arg(p.headword, p.file)
+                          .arg(rank + 1)
+                          .arg(d.text, p.situation, book->lines.front().text.left(80));
+    }
+};
+
 Figures measure(const std::vector<Dream> &set)
 {
     Figures result;
@@ -251,57 +295,22 @@ Figures measure(const std::vector<Dream> &set)
     finder.build(merged->words);
     const std::vector<ReadingBook> books = ReadingBooksOf(load.books, [](size_t) { return true; });
 
-    int pairs = 0, top1 = 0, top3 = 0, firstLine = 0, notFound = 0;
-    QStringList misses;
+    Tally t;
     for (const Dream &d : set) {
         const DreamReading r = ReadDream(d.text, finder, merged->words, books);
-        for (const Pick &p : d.picks) {
-            ++pairs;
-            const SymbolReading *symbol = nullptr;
-            for (const SymbolReading &s : r.symbols)
-                if (s.headword == p.headword)
-                    symbol = &s;
-            const BookReading *book = nullptr;
-            if (symbol)
-                for (const BookReading &b : symbol->books)
-                    if (b.file == p.file + QStringLiteral(".book"))
-                        book = &b;
-            if (!book) {
-                ++notFound;
-                misses << QStringLiteral("not found: %1 / %2 in «%3»").arg(p.headword, p.file, d.text);
-                continue;
-            }
-            int rank = -1;
-            for (int i = 0; i < int(book->lines.size()) && rank < 0; ++i)
-                if (situationOf(book->lines[size_t(i)].text) == p.situation
-                    || book->lines[size_t(i)].text.startsWith(p.situation))
-                    rank = i;
-            const auto pickedIndex = [&] {
-                for (const auto &l : book->lines)
-                    if (situationOf(l.text) == p.situation || l.text.startsWith(p.situation))
-                        return l.index;
-                return -1;
-            }();
-            top1 += rank == 0;
-            top3 += rank >= 0 && rank < 3;
-            firstLine += pickedIndex == 0;
-            if (rank != 0)
-                misses << QStringLiteral("%1 / %2 at %3: «%4» — picked «%5», ranked first «%6»")
-                              .arg(p.headword, p.file)
-                              .arg(rank + 1)
-                              .arg(d.text, p.situation, book->lines.front().text.left(80));
-        }
+        for (const Pick &p : d.picks)
+            t.count(d, p, bookOf(r, p));
     }
-    if (pairs == 0) {
+    if (t.pairs == 0) {
         ADD_FAILURE() << "no pairs";
         return result;
     }
-    const double t1 = double(top1) / pairs, t3 = double(top3) / pairs, base = double(firstLine) / pairs;
-    std::cout << "pairs " << pairs << ", top-1 " << 100 * t1 << " %, top-3 " << 100 * t3
-              << " %, the entry's first line " << 100 * base << " %, symbol not found " << notFound << "\n";
-    for (const QString &m : misses)
+    result.top1 = double(t.top1) / t.pairs;
+    result.top3 = double(t.top3) / t.pairs;
+    std::cout << "pairs " << t.pairs << ", top-1 " << 100 * result.top1 << " %, top-3 " << 100 * result.top3
+              << " %, the entry's first line " << 100.0 * t.firstLine / t.pairs << " %, symbol not found " << t.notFound
+              << "\n";
+    for (const QString &m : t.misses)
         std::cout << "  " << m.toStdString() << "\n";
-    result.top1 = t1;
-    result.top3 = t3;
     return result;
 }

@@ -193,14 +193,10 @@ void OptionsForm::buildLocationPage(QWidget *page)
     btnCities->setToolTip(QStringLiteral("Справочник городов"));
     auto *latLabel = new QLabel(QStringLiteral("&Широта:"), page);
     auto *lonLabel = new QLabel(QStringLiteral("&Долгота:"), page);
-    Combo7 = new QComboBox(page);
-    Combo8 = new QComboBox(page);
-    Combo9 = new QComboBox(page);
-    Combo12 = new QComboBox(page);
-    Combo11 = new QComboBox(page);
-    Combo10 = new QComboBox(page);
-    for (QComboBox *c : {Combo7, Combo8, Combo9, Combo10, Combo11, Combo12})
-        c->setMaxVisibleItems(15);
+    for (QComboBox **c : {&Combo7, &Combo8, &Combo9, &Combo12, &Combo11, &Combo10}) {
+        *c = new QComboBox(page);
+        (*c)->setMaxVisibleItems(15);
+    }
     // At 90° of latitude or 180° of longitude the minutes are held to 0.
     auto holdMinutes = [](QComboBox *degrees, QComboBox *minutes, qint16 max) {
         auto hold = [=] {
