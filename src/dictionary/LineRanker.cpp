@@ -187,26 +187,26 @@ constexpr QStringView kSynonyms[] = {
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
 
+// The words of a space-separated list, as a set.
+std::unordered_set<QString> wordSet(QStringView list)
+{
+    std::unordered_set<QString> out;
+    for (QStringView w : list.split(u' ', Qt::SkipEmptyParts))
+        out.insert(w.toString());
+    return out;
+}
+
 // Words that tell that something was dreamt, not what.
 bool isGeneric(QStringView folded, QStringView stem)
 {
-    static const std::unordered_set<QString> words = [] {
-        std::unordered_set<QString> out;
-        for (QStringView w : QStringView(u"сон сна сне сну сны снов снам снах сном снами снилось снился снилась "
-                                         u"снились снится снятся приснилось приснился приснилась приснились "
-                                         u"приснится видеть увидеть видел видела видели увидел увидела увидели "
-                                         u"видите видишь вижу видит видят видно видим")
-                                 .split(u' ', Qt::SkipEmptyParts))
-            out.insert(w.toString());
-        return out;
-    }();
+    static const std::unordered_set<QString> words =
+        wordSet(u"сон сна сне сну сны снов снам снах сном снами снилось снился снилась снились снится снятся "
+                u"приснилось приснился приснилась приснились приснится видеть увидеть видел видела видели увидел "
+                u"увидела увидели видите видишь вижу видит видят видно видим");
     if (words.contains(folded.toString()))
         return true;
-    static const std::unordered_set<QString> stems = {
-        QStringLiteral("сн"),    QStringLiteral("сон"),    QStringLiteral("снит"),   QStringLiteral("снил"),
-        QStringLiteral("присн"), QStringLiteral("присн"),  QStringLiteral("вид"),    QStringLiteral("увид"),
-        QStringLiteral("видет"), QStringLiteral("видел"),  QStringLiteral("видя"),   QStringLiteral("виден"),
-        QStringLiteral("снов"),  QStringLiteral("сновид"), QStringLiteral("приснит")};
+    static const std::unordered_set<QString> stems =
+        wordSet(u"сн сон снит снил присн вид увид видет видел видя виден снов сновид приснит");
     return stems.contains(stem.toString());
 }
 
@@ -234,15 +234,9 @@ bool isPlacePreposition(QStringView folded)
 // Verbs after which the next word is what did not happen ("не смогла убежать").
 bool passesNegation(QStringView folded)
 {
-    static const std::unordered_set<QString> words = {
-        QStringLiteral("смогла"),     QStringLiteral("смог"),      QStringLiteral("смогли"),
-        QStringLiteral("могла"),      QStringLiteral("мог"),       QStringLiteral("могли"),
-        QStringLiteral("успела"),     QStringLiteral("успел"),     QStringLiteral("удалось"),
-        QStringLiteral("хотела"),     QStringLiteral("хотел"),     QStringLiteral("стала"),
-        QStringLiteral("стал"),       QStringLiteral("может"),     QStringLiteral("могу"),
-        QStringLiteral("можете"),     QStringLiteral("можешь"),    QStringLiteral("могут"),
-        QStringLiteral("удается"),    QStringLiteral("удавалось"), QStringLiteral("успеваете"),
-        QStringLiteral("получается"), QStringLiteral("получилось")};
+    static const std::unordered_set<QString> words =
+        wordSet(u"смогла смог смогли могла мог могли успела успел удалось хотела хотел стала стал может могу можете "
+                u"можешь могут удается удавалось успеваете получается получилось");
     return words.contains(folded.toString());
 }
 

@@ -786,13 +786,10 @@ void DiaryWindow::applyFilter()
             const QSet<QString> wanted(ids.begin(), ids.end());
             all.removeIf([&](const EntrySummary &e) { return !wanted.contains(e.id); });
         }
-        model_->setEntries(std::move(all));
+        listEntries(std::move(all));
     } catch (const Error &e) {
         statusLine_->setText(e.description().toHtmlEscaped());
     }
-    const int row = model_->rowOf(entry_.id);
-    if (row >= 0)
-        list_->setCurrentIndex(model_->index(row));
     findSymbols(); // the hits of the new query
 }
 
@@ -1168,6 +1165,14 @@ void DiaryWindow::moveShownToTrash()
     }
 }
 
+// The list shows these dreams, the one shown selected when among them.
+void DiaryWindow::listEntries(QList<EntrySummary> entries)
+{
+    model_->setEntries(std::move(entries));
+    if (const int row = model_->rowOf(entry_.id); row >= 0)
+        list_->setCurrentIndex(model_->index(row));
+}
+
 bool DiaryWindow::showingTrash() const
 {
     return kQuickFilters[std::max(0, filterBox_->currentIndex())].trash;
@@ -1187,13 +1192,10 @@ void DiaryWindow::showTrash()
         const QString words = searchBox_->text().trimmed();
         if (!words.isEmpty())
             all.removeIf([&](const EntrySummary &e) { return !e.displayTitle.contains(words, Qt::CaseInsensitive); });
-        model_->setEntries(std::move(all));
+        listEntries(std::move(all));
     } catch (const Error &e) {
         statusLine_->setText(e.description().toHtmlEscaped());
     }
-    const int row = model_->rowOf(entry_.id);
-    if (row >= 0)
-        list_->setCurrentIndex(model_->index(row));
     statusLine_->setText(
         model_->entries().isEmpty()
             ? QStringLiteral("Корзина пуста.")

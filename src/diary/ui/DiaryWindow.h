@@ -159,6 +159,7 @@ private:
     QWidget *buildSymbolsTab();
     QWidget *buildTrashRow(QWidget *panel);
     void showTrash();
+    void listEntries(QList<EntrySummary> entries);
     QWidget *buildLunarTab();
     QWidget *buildMarkTab();
     void restoreGeometry();
