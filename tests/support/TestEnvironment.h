@@ -5,6 +5,7 @@
 // the test program ends.
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -67,8 +68,10 @@ inline void setTestEnvironment()
         }
     }
     // The word cache of the books: a folder of the test program's own, so
-    // that no test reads or fills the user's.
-    {
+    // that no test reads or fills the user's. A program a test starts (and
+    // may kill) shares its parent's, which the parent removes.
+    const char *inherited = std::getenv("XDG_CACHE_HOME");
+    if (!inherited || !std::strstr(inherited, "/somnex-test-cache-")) {
         char dir[] = "/tmp/somnex-test-cache-XXXXXX";
         if (mkdtemp(dir)) {
             setenv("XDG_CACHE_HOME", dir, 1);
