@@ -1,5 +1,7 @@
 #include "calendar/lunarday/LunarDay.h"
 
+#include "calendar/lunarday/EngineLock.h"
+
 #include "astro/Moonday.h"
 #include "astro/mMath.h"
 #include "astro/mTime.h"
@@ -12,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <mutex>
 #include <tuple>
 #include <utility>
 
@@ -111,22 +112,11 @@ private:
 
 } // namespace
 
-namespace {
-
-// The astronomy engine keeps the observer and its working values in globals,
-// so the computations below run one at a time, whichever thread asks (the
-// calendar's worker, the diary's, a command-line batch). Recursive: the
-// public functions call one another. No window event ever runs while it is
-// held: the engine's searches do not let events through.
 std::recursive_mutex &engineLock()
 {
     static std::recursive_mutex lock;
     return lock;
 }
-
-using EngineGuard = std::lock_guard<std::recursive_mutex>;
-
-} // namespace
 
 const LunarEngine &LunarEngine::standard()
 {
