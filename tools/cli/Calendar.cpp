@@ -21,8 +21,10 @@ namespace somnex::cli {
 namespace {
 
 const QString kUsage = QStringLiteral(
-    "Использование: somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
+    "Использование: somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\" | --month ГГГГ-ММ] [--lat ГРАД --lon ГРАД] "
+    "[--json]\n"
     "  --at    местное время сна (по часовому поясу системы, TZ учитывается); по умолчанию сейчас\n"
+    "  --month лунный календарь на месяц: лунные дни, фазы, знаки, восходы и заходы, сны по дням\n"
     "  --lat   широта в градусах, север положительный (-90..90)\n"
     "  --lon   долгота в градусах, восток положительный (-180..180)\n"
     "          без --lat и --lon берётся место из настроек программы\n"
@@ -55,6 +57,7 @@ QJsonValue momentOrNull(bool present, double date)
 
 struct CalendarOptions {
     std::optional<double> moment;
+    std::optional<std::pair<int, int>> month;
     std::optional<double> lat, lon;
     bool json = false;
     bool help = false;
@@ -79,6 +82,14 @@ std::optional<int> readCalendarOption(const QStringList &args, qsizetype &i, Cal
         if (!o.moment)
             return usageError(QStringLiteral("Неверное время: ") + *v
                               + QStringLiteral(" (нужно ГГГГ-ММ-ДД ЧЧ:ММ[:СС], годы 1601-9999)."));
+    } else if (a == QLatin1String("--month")) {
+        const auto v = value();
+        if (!v)
+            return usageError(QStringLiteral("Не указан месяц после --month."));
+        o.month = parseMonth(*v);
+        if (!o.month)
+            return usageError(QStringLiteral("Неверный месяц: ") + *v
+                              + QStringLiteral(" (нужно ГГГГ-ММ, с 1601-01 по 9999-12)."));
     } else if (a == QLatin1String("--lat") || a == QLatin1String("--lon")) {
         const bool isLat = a == QLatin1String("--lat");
         const auto v = value();
@@ -166,6 +177,8 @@ int calendar(const QStringList &args)
     }
     if (o.lat.has_value() != o.lon.has_value())
         return usageError(QStringLiteral("Широта и долгота задаются вместе: --lat и --lon."));
+    if (o.month && o.moment)
+        return usageError(QStringLiteral("--at и --month вместе не задаются."));
 
     if (!o.moment) {
         const QDateTime now = QDateTime::currentDateTime();
@@ -181,6 +194,8 @@ int calendar(const QStringList &args)
         placeName = place.cityName;
     }
 
+    if (o.month)
+        return calendarMonth(o.month->first, o.month->second, observer, placeName, o.json);
     calendar::CalendarAnswer a;
     try {
         a = calendar::computeCalendar(*o.moment, observer);

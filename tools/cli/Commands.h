@@ -2,12 +2,14 @@
 // The subcommands of somnex-cli. Each takes its arguments (after the
 // subcommand's name) and returns the exit status.
 
+#include "astro/mPublicVars.h"
 #include "diary/Entry.h"
 #include "dictionary/WordIndex.h"
 
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace somnex::cli {
 
@@ -18,6 +20,10 @@ int search(const QStringList &args);
 // A whole dream read against the books (Lookup.cpp).
 int interpret(const QStringList &args);
 int calendar(const QStringList &args);
+// calendar --month ГГГГ-ММ (CalendarMonth.cpp): the year and month, none for
+// a malformed one or one outside 1601-01..9999-12; the month printed.
+std::optional<std::pair<int, int>> parseMonth(const QString &text);
+int calendarMonth(int year, int month, const astro::ObserverPosition &place, const QString &placeName, bool json);
 int article(const QStringList &args);
 int articles(const QStringList &args);
 int diary(const QStringList &args);

@@ -34,6 +34,8 @@ static const char *kUsage =
     "                                      толкование сна целиком (- : текст со стандартного ввода)\n"
     "  somnex-cli calendar [--at \"ГГГГ-ММ-ДД ЧЧ:ММ[:СС]\"] [--lat ГРАД --lon ГРАД] [--json]\n"
     "                                      лунный день и сбываемость снов\n"
+    "  somnex-cli calendar --month ГГГГ-ММ [--lat ГРАД --lon ГРАД] [--json]\n"
+    "                                      лунный календарь на месяц\n"
     "  somnex-cli article ФАЙЛ [--html]    текст статьи (или документ в HTML)\n"
     "  somnex-cli articles                 статьи полки литературы\n"
     "  somnex-cli diary add|list|show|search|mark|delete|restore|synth ...\n"

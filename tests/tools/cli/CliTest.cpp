@@ -214,6 +214,61 @@ TEST_F(CliTest, CalendarFollowsTheSystemTimeZone)
     EXPECT_EQ(run({"calendar", "--lat", "50"}).code, 2) << "latitude without longitude";
 }
 
+// A month of the Moon as JSON: every date with its lunar days (those of the
+// one-moment calendar), the phases and sign entries of the month, and the
+// diary's dreams on the morning their night ends.
+TEST_F(CliTest, CalendarMonthAsJsonWithTheDiarysDreams)
+{
+    const QString zone = QStringLiteral("Europe/Moscow");
+    for (const char *at : {"2026-12-10 06:30", "2026-12-10 07:10", "2026-12-21 05:00"})
+        ASSERT_EQ(run({"diary", "add", "--at", at, "Снилась вода"}, zone).code, 0);
+    const CliRun r = run({"calendar", "--month", "2026-12", "--lat", "55.75", "--lon", "37.5833", "--json"}, zone);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(o["month"].toString(), "2026-12");
+    EXPECT_EQ(o["zone"].toString(), zone);
+    const QJsonArray days = o["days"].toArray();
+    ASSERT_EQ(days.size(), 31);
+    const QJsonObject first = days[0].toObject();
+    EXPECT_EQ(first["date"].toString(), "2026-12-01");
+    EXPECT_EQ(first["weekday"].toString(), "Вторник");
+    EXPECT_TRUE(first["sunrise"].isString() && first["sunset"].isString());
+    EXPECT_TRUE(first["moonrise"].isNull() || first["moonrise"].isString());
+    EXPECT_GT(first["illumination"].toDouble(), 0.0);
+    EXPECT_FALSE(first["sign"].toString().isEmpty());
+    EXPECT_FALSE(first["fulfilment"].toObject()["weekday"].toString().isEmpty());
+    // The new moon of 9 December opens lunar day 1 where the one-moment
+    // calendar opens it.
+    const QJsonObject ninth = days[8].toObject();
+    bool opened = false;
+    for (const QJsonValue &v : ninth["lunarDays"].toArray())
+        opened |= v.toObject()["number"].toInt() == 1 && v.toObject()["start"].toString() == "2026-12-09 03:53:00";
+    EXPECT_TRUE(opened) << QJsonDocument(ninth).toJson().toStdString();
+    EXPECT_EQ(days[9].toObject()["dreams"].toInt(), 2) << "two dreams of the night on 10 December";
+    EXPECT_EQ(days[20].toObject()["dreams"].toInt(), 1);
+    EXPECT_EQ(days[8].toObject()["dreams"].toInt(), 0);
+    QStringList kinds;
+    for (const QJsonValue &p : o["phases"].toArray())
+        kinds << p.toObject()["kind"].toString();
+    EXPECT_EQ(kinds, QStringList({"lastQuarter", "new", "firstQuarter", "full", "lastQuarter"}));
+    const QJsonArray signs = o["signs"].toArray();
+    EXPECT_GE(signs.size(), 11);
+    EXPECT_EQ(signs[0].toObject()["from"].toString().left(8), "2026-12-");
+
+    for (const char *bad : {"2026-13", "1600-12", "10000-01", "2026-1", "декабрь"}) {
+        const CliRun b = run({"calendar", "--month", bad}, zone);
+        EXPECT_EQ(b.code, 2) << bad;
+        EXPECT_TRUE(b.err.contains("Неверный месяц")) << b.err.toStdString();
+    }
+    EXPECT_EQ(run({"calendar", "--month"}, zone).code, 2);
+    EXPECT_EQ(run({"calendar", "--month", "2026-12", "--at", "2026-12-09 12:00"}, zone).code, 2);
+    const CliRun text = run({"calendar", "--month", "2026-12", "--lat", "55.75", "--lon", "37.5833"}, zone);
+    EXPECT_TRUE(text.out.contains("Лунный календарь на месяц: Декабрь 2026")) << text.out.left(300).toStdString();
+    EXPECT_TRUE(text.out.contains("Время: Europe/Moscow, UTC+3"));
+    EXPECT_TRUE(text.out.contains("10 декабря 2026, четверг"));
+    EXPECT_TRUE(text.out.contains("Снов в дневнике: 2"));
+}
+
 TEST_F(CliTest, ArticlesOnTheShelf)
 {
     const QString texts = share.path() + "/ZUL Programming/ZUL Somnex/3.1/Texts";
