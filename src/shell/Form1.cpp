@@ -76,6 +76,7 @@ Form1::~Form1()
 {
     dictionary_->stopTextIndex();
     calendar::Calen::diaryOpener() = nullptr;
+    calendar::Calen::monthOpener() = nullptr;
     if (diary::DiaryWindow *d = diary::DiaryWindow::instance()) {
         d->saveNow();
         delete d; // it asks this window for its words and books
@@ -283,8 +284,50 @@ void Form1::toggleCalendar()
     }
 }
 
+calendar::MonthWindow *Form1::openMonth()
+{
+    const bool opening = calendar::MonthWindow::instance() == nullptr;
+    calendar::MonthWindow *m = calendar::MonthWindow::open(this, this);
+    if (opening)
+        registerSecondaryWindow(m);
+    return m;
+}
+
+QMap<QDate, int> Form1::dreamsByMorning(const QDate &first, const QDate &last)
+{
+    QMap<QDate, int> counts;
+    // The diary is read only when it exists: a month looked at writes nothing.
+    if (!QFileInfo::exists(diary::DiaryStore::defaultPath()))
+        return counts;
+    try {
+        const diary::DiaryStore store;
+        for (const diary::EntrySummary &e : store.list()) {
+            const QDate morning = e.night.addDays(1);
+            if (morning >= first && morning <= last)
+                ++counts[morning];
+        }
+    } catch (const Error &) {
+        // A diary that cannot be read counts no dreams; the diary window
+        // says why when it is opened.
+    }
+    return counts;
+}
+
+void Form1::openDreamsOfMorning(const QDate &morning)
+{
+    openDiary()->filterByNight(morning.addDays(-1));
+}
+
+void Form1::openCalendarAt(double localMoment)
+{
+    toggleCalendar();
+    if (calendar::Calen *c = calendar::Calen::instance())
+        c->showMoment(localMoment);
+}
+
 void Form1::connectDiary()
 {
+    calendar::Calen::monthOpener() = [this] { openMonth(); };
     // the calendar's "Записать сон на эту дату": a new dream at its moment
     calendar::Calen::diaryOpener() = [this](double moment) {
         writeNewDream(diary::momentIn(calendar::dateOf(moment), calendar::timeOf(moment)));
@@ -417,6 +460,12 @@ bool Form1::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         }
     if (ctrl && keyCode == Qt::Key_F) {
         openTextSearch();
+        return true;
+    }
+    const bool ctrlShift = (shift & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))
+                           == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (ctrlShift && keyCode == Qt::Key_M) {
+        openMonth();
         return true;
     }
     return false;

@@ -5,6 +5,7 @@
 // between them; each part keeps its own controls.
 
 #include "appstate/AppState.h"
+#include "calendar/month/MonthWindow.h"
 #include "diary/ui/DiaryWindow.h"
 #include "reading/Tolk.h"
 #include "shell/DictionaryPanel.h"
@@ -22,7 +23,11 @@ class SearchTexts;
 class StatusPanel;
 class TraySide;
 
-class Form1 : public QWidget, public TolkHost, public diary::DiaryHost, private DictionaryHost {
+class Form1 : public QWidget,
+              public TolkHost,
+              public diary::DiaryHost,
+              private DictionaryHost,
+              private calendar::MonthHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
@@ -50,6 +55,9 @@ public:
     // the moment given, else now).
     diary::DiaryWindow *openDiary();
     diary::DiaryWindow *writeNewDream(const QDateTime &at = QDateTime());
+    // "Лунный календарь на месяц" (Ctrl+Shift+M, the calendar's "Месяц",
+    // the tray menu).
+    calendar::MonthWindow *openMonth();
     // Book files handed to the program (its command line, a file manager).
     int offerBooks(const QStringList &files);
 
@@ -116,6 +124,11 @@ private:
     void tolkClosed() override;
     void showDiaryDreamsWith(const QString &headword) override;
     void searchInterpretations(const QString &text) override;
+
+    // MonthHost
+    QMap<QDate, int> dreamsByMorning(const QDate &first, const QDate &last) override;
+    void openDreamsOfMorning(const QDate &morning) override;
+    void openCalendarAt(double localMoment) override;
 
     // DictionaryHost
     Tolk *interpretation() override { return tolk_; }

@@ -56,6 +56,7 @@ void Form1::trayMenu()
     };
     host.calendar = [this] { Toolbar1_ButtonClick(toolbarKey::Calen); };
     host.diary = [this] { writeNewDream(); };
+    host.month = [this] { openMonth(); };
     host.options = [this] {
         registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::NonModal, this));
     };
@@ -81,7 +82,7 @@ void Form1::trayMenu()
         w << about.data();
         options::OptionsForm *o = options::OptionsForm::instance();
         w << (o ? static_cast<QWidget *>(o->cityDirectory()) : nullptr) << o << calendar::Calen::instance()
-          << tolk_.data();
+          << calendar::MonthWindow::instance() << tolk_.data();
         w.removeAll(nullptr);
         return w;
     };

@@ -1,7 +1,7 @@
 #include "calendar/calen/Calen.h"
 
 #include "appstate/AppState.h"
-#include "calendar/calen/PhasePicture.h"
+#include "calendar/phase/PhasePicture.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
 #include "location/core/Location.h"
@@ -28,6 +28,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -165,6 +166,10 @@ void Calen::buildControls()
         if (diaryOpener())
             diaryOpener()(SelectedMoment);
     });
+    connect(monthButton, &QToolButton::clicked, this, [] {
+        if (monthOpener())
+            monthOpener()();
+    });
     connect(Label7, &ClickLabel::clicked, this, &Calen::Label7_Click);
     connect(Image6, &ClickLabel::clicked, this, &Calen::Image6_Click);
 }
@@ -211,10 +216,23 @@ QLayout *Calen::buildPickerRow()
     btnDiary->setObjectName(QStringLiteral("diary"));
     btnDiary->setToolTip(QStringLiteral("Записать в дневник сон, приснившийся в выбранные день и час"));
     btnDiary->setVisible(static_cast<bool>(diaryOpener()));
+    // "Месяц" stands beside the tool bar, not in it: the bar's own buttons
+    // stay as they are.
+    monthButton = new QToolButton(this);
+    monthButton->setObjectName(QStringLiteral("month"));
+    monthButton->setText(QStringLiteral("Месяц"));
+    monthButton->setIcon(artworkIcon(QStringLiteral("calen")));
+    monthButton->setIconSize({20, 20});
+    monthButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    monthButton->setAutoRaise(true);
+    monthButton->setToolTip(QStringLiteral("Лунный календарь на месяц"));
+    monthButton->setAccessibleName(QStringLiteral("Лунный календарь на месяц"));
+    monthButton->setVisible(static_cast<bool>(monthOpener()));
     auto *pickers = new QHBoxLayout;
     pickers->addWidget(Picture3);
     pickers->addWidget(Picture4);
     pickers->addWidget(Toolbar1);
+    pickers->addWidget(monthButton);
     pickers->addStretch();
     return pickers;
 }
@@ -316,6 +334,12 @@ std::function<bool(const QString &)> &Calen::urlOpener()
     return opener;
 }
 
+std::function<void()> &Calen::monthOpener()
+{
+    static std::function<void()> opener;
+    return opener;
+}
+
 std::function<void(double)> &Calen::diaryOpener()
 {
     static std::function<void(double)> opener;
@@ -360,6 +384,7 @@ void Calen::Form_Load()
                         DTPicker2->hWnd(),
                         Toolbar1->widgetForAction(btnNow),
                         Toolbar1->widgetForAction(btnDiary),
+                        monthButton,
                         Text1,
                         Text2,
                         Text3,
@@ -564,6 +589,14 @@ void Calen::DTPicker1_ClouseUp()
 {
     if (DTPicker1 && DTPicker1->hWnd())
         DTPicker1->hWnd()->setFocus();
+}
+
+void Calen::showMoment(double localMoment)
+{
+    SelectedMoment = localMoment;
+    SetPicker(DTPicker1, SelectedMoment);
+    SetPicker(DTPicker2, SelectedMoment);
+    Calculate();
 }
 
 void Calen::Toolbar1_ButtonClick()

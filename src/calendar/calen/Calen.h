@@ -20,6 +20,7 @@ class QLayout;
 class QListWidget;
 class QPlainTextEdit;
 class QToolBar;
+class QToolButton;
 
 namespace somnex {
 class ClickLabel;
@@ -49,10 +50,16 @@ public:
     // What "Записать сон на эту дату" does with the chosen moment (local
     // date value); the button shows only when the program sets one.
     static std::function<void(double)> &diaryOpener();
+    // What "Месяц" does (the month window); the button shows only when the
+    // program sets one.
+    static std::function<void()> &monthOpener();
     // The engine's page the logo opens.
     static QString engineUrl();
 
     void Form_Load();
+    // Shows the calendar for a local moment (a date value) as if it had been
+    // picked: the month window's "calendar at this date".
+    void showMoment(double localMoment);
     void CheckGeo();
     void ShowPoint();
     // Starts the engine on a worker for the chosen moment; the answer is
@@ -105,7 +112,8 @@ public:
     cDateTimePicker *DTPicker1 = nullptr, *DTPicker2 = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QAction *btnNow = nullptr;
-    QAction *btnDiary = nullptr; // "Записать сон на эту дату"
+    QAction *btnDiary = nullptr;        // "Записать сон на эту дату"
+    QToolButton *monthButton = nullptr; // "Месяц": the month window
     QLabel *LabelWeekDay = nullptr, *LabelDay = nullptr, *LabelLunarDay = nullptr; // the fixed captions
     QLabel *Label12 = nullptr, *Label5 = nullptr, *Label16 = nullptr, *Label3 = nullptr;
     QPlainTextEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;

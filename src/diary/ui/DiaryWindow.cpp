@@ -1,7 +1,7 @@
 #include "diary/ui/DiaryWindow.h"
 
-#include "calendar/calen/PhasePicture.h"
 #include "calendar/lunarday/LunarDay.h"
+#include "calendar/phase/PhasePicture.h"
 #include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
@@ -957,6 +957,21 @@ void DiaryWindow::filterByTag(const QString &tag)
         index = tagFilter_->findData(tag);
     }
     tagFilter_->setCurrentIndex(std::max(0, index)); // filters the list
+}
+
+void DiaryWindow::filterByNight(const QDate &night)
+{
+    if (!night.isValid())
+        return;
+    {
+        const QSignalBlocker from(fromDate_), to(toDate_), box(periodBox_);
+        fromDate_->setDate(night);
+        toDate_->setDate(night);
+        periodBox_->setChecked(true);
+        fromDate_->setEnabled(true);
+        toDate_->setEnabled(true);
+    }
+    applyFilter();
 }
 
 void DiaryWindow::updateListed(const EntrySummary &e)

@@ -127,6 +127,8 @@ public:
     void filterBySymbol(const QString &headword);
     // Shows only the dreams with a tag (a person or a place too); empty: all.
     void filterByTag(const QString &tag);
+    // Lists the dreams of one night (the period filter set to it).
+    void filterByNight(const QDate &night);
 
     // The dream shown ("" for a new one not yet stored) and the store.
     QString shownId() const { return entry_.id; }

@@ -92,7 +92,7 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
         Label18[item.label] = area;
     }
 
-    if (host_.diary)
+    if (host_.diary || host_.month)
         addDiaryRow();
 
     Text1 = new QLineEdit(this);
@@ -110,22 +110,56 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
 
 TrayMenu::~TrayMenu() = default;
 
+// A row below the items: the diary's, the month's.
+QLabel *TrayMenu::addRow(const QString &caption, const QString &icon, const QString &tip, double top)
+{
+    auto *area = new QLabel(caption, this);
+    area->setGeometry(twipRect(kAreaLeft, top, kAreaWidth, kAreaHeight));
+    area->setIndent(24);
+    area->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    area->setMouseTracking(true);
+    area->setCursor(Qt::PointingHandCursor);
+    area->setToolTip(tip);
+    auto *picture = new QLabel(area);
+    picture->setGeometry(3, (area->height() - 16) / 2, 16, 16);
+    picture->setPixmap(artworkPixmap(icon, QSize(16, 16), devicePixelRatioF()));
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    area->installEventFilter(this);
+    return area;
+}
+
 void TrayMenu::addDiaryRow()
 {
-    setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(kHeight + kDiaryRowHeight));
-    diaryArea = new QLabel(QStringLiteral("Записать сон…"), this);
-    diaryArea->setObjectName(QStringLiteral("diaryArea"));
-    diaryArea->setGeometry(twipRect(kAreaLeft, kDiaryTop, kAreaWidth, kAreaHeight));
-    diaryArea->setIndent(24);
-    diaryArea->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    diaryArea->setMouseTracking(true);
-    diaryArea->setCursor(Qt::PointingHandCursor);
-    diaryArea->setToolTip(QStringLiteral("Записать сон в дневник, пока он не забылся (Ctrl+N)"));
-    auto *icon = new QLabel(diaryArea);
-    icon->setGeometry(3, (diaryArea->height() - 16) / 2, 16, 16);
-    icon->setPixmap(artworkPixmap(QStringLiteral("diary"), QSize(16, 16), devicePixelRatioF()));
-    icon->setAttribute(Qt::WA_TransparentForMouseEvents);
-    diaryArea->installEventFilter(this);
+    double height = kHeight;
+    double top = kDiaryTop;
+    if (host_.diary) {
+        diaryArea = addRow(QStringLiteral("Записать сон…"), QStringLiteral("diary"),
+                           QStringLiteral("Записать сон в дневник, пока он не забылся (Ctrl+N)"), top);
+        diaryArea->setObjectName(QStringLiteral("diaryArea"));
+        height += kDiaryRowHeight;
+        top += kDiaryRowHeight - 45;
+    }
+    if (host_.month) {
+        monthArea = addRow(QStringLiteral("Лунный календарь на месяц"), QStringLiteral("calen"),
+                           QStringLiteral("Лунные дни, фазы и знаки Луны, восходы и заходы на весь месяц"), top);
+        monthArea->setObjectName(QStringLiteral("monthArea"));
+        height += kMonthRowHeight;
+    }
+    setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(height));
+}
+
+void TrayMenu::MonthClick()
+{
+    if (!host_.month)
+        return;
+    QPointer<TrayMenu> self(this);
+    {
+        Busy busy(busy_);
+        hide();
+        host_.month();
+    }
+    if (self)
+        close();
 }
 
 void TrayMenu::DiaryClick()
@@ -201,7 +235,7 @@ void TrayMenu::paintEvent(QPaintEvent *)
     const int below = TwipsToPixels(kMenuItems[2].top - 45);
     p.drawLine(8, above, width() - 9, above);
     p.drawLine(8, below, width() - 9, below);
-    if (diaryArea) {
+    if (diaryArea || monthArea) {
         const int diary = TwipsToPixels(kDiaryTop - 45);
         p.drawLine(8, diary, width() - 9, diary);
     }
@@ -478,6 +512,8 @@ bool TrayMenu::itemEvent(QLabel *area, std::optional<std::size_t> item, QEvent *
         return false;
     if (item)
         Label18_Click(int(*item) + 1);
+    else if (area == monthArea)
+        MonthClick();
     else
         DiaryClick();
     return true;
@@ -487,8 +523,8 @@ bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == Text1)
         return wordBoxEvent(e);
-    if (watched == diaryArea)
-        return itemEvent(diaryArea, std::nullopt, e);
+    if (watched == diaryArea || (watched == monthArea && monthArea))
+        return itemEvent(static_cast<QLabel *>(watched), std::nullopt, e);
     for (std::size_t i = 0; i < kMenuItems.size(); ++i)
         if (watched == Label18[kMenuItems[i].label])
             return itemEvent(Label18[kMenuItems[i].label], i, e);

@@ -40,6 +40,9 @@ struct TrayMenuHost {
     // "Записать сон…": a new dream in the diary. With it the menu has a row
     // of its own below the items.
     std::function<void()> diary;
+    // "Лунный календарь на месяц": the month window. With it the menu has a
+    // row of its own below the diary's.
+    std::function<void()> month;
     std::function<bool()> exitAsks; // quitting asks with the exit dialog
     std::function<void()> exitDialog, exitApp;
     // The secondary windows in the order they are closed.
@@ -70,6 +73,8 @@ public:
     void Lookup();
     // "Записать сон…": the diary opens on a new dream, the menu closes.
     void DiaryClick();
+    // "Лунный календарь на месяц": the month window opens, the menu closes.
+    void MonthClick();
 
     std::int16_t keyboardPosition() const { return position_; }
     std::int32_t idleCount() const { return idle_.count(); }
@@ -80,11 +85,14 @@ public:
     static constexpr double kAreaLeft = 60, kAreaWidth = 2175, kAreaHeight = 270;
     // The diary's row below the items, when the host has a diary.
     static constexpr double kDiaryTop = 2265, kDiaryRowHeight = 360;
+    // The month's row below that, when the host has a month window.
+    static constexpr double kMonthRowHeight = 330;
 
     QLineEdit *Text1 = nullptr;
     QLabel *Label18[5] = {};
     QLabel *Image111 = nullptr;
     QLabel *diaryArea = nullptr; // "Записать сон…", when the host has a diary
+    QLabel *monthArea = nullptr; // "Лунный календарь на месяц", when the host has one
     QTimer Timer1;
     QRect iconArea_; // where the pointer is still with the menu
 
@@ -93,6 +101,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
     void paintEvent(QPaintEvent *) override;
     void addDiaryRow();
+    QLabel *addRow(const QString &caption, const QString &icon, const QString &tip, double top);
     void mouseMoveEvent(QMouseEvent *) override;
 
 private:

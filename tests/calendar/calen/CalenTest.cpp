@@ -1,5 +1,5 @@
 #include "calendar/calen/Calen.h"
-#include "calendar/calen/PhasePicture.h"
+#include "calendar/phase/PhasePicture.h"
 
 #include "appstate/AppState.h"
 #include "calendar/picker/DateTimePicker.h"

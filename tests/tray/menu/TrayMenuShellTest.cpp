@@ -3,6 +3,7 @@
 #include "appstate/AppState.h"
 #include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
+#include "calendar/month/MonthWindow.h"
 #include "dictionary/BookSource.h"
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
@@ -131,7 +132,8 @@ TEST_F(TrayMenuShellTest, RightClickOpensOneMenuTopmostAtThePointer)
     EXPECT_TRUE(m->isVisible());
     EXPECT_TRUE(m->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(m->frameGeometry().bottomRight() + QPoint(1, 1), QPoint(700, 600));
-    EXPECT_EQ(m->size(), QSize(151, 174)) << "the border shape, 2265 x 2250 twips, and the diary's row of 360";
+    EXPECT_EQ(m->size(), QSize(151, 196))
+        << "the border shape, 2265 x 2250 twips, the diary's row of 360 and the month's of 330";
     EXPECT_EQ(m->Text1->toolTip(), "Введите искомое слово.");
     TrayMenu *again = rightClick(QPoint(650, 640));
     ASSERT_TRUE(again);
@@ -172,6 +174,31 @@ TEST_F(TrayMenuShellTest, WriteADreamOpensTheDiaryOnANewDream)
         d->close();
         delete d;
     }
+}
+
+// The month's row opens the month window from the tray; the menu closes and
+// the main window stays where it was.
+TEST_F(TrayMenuShellTest, TheMonthsRowOpensTheMonthWindow)
+{
+    TrayMenu *m = rightClick();
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(m->monthArea);
+    EXPECT_EQ(m->monthArea->text(), "Лунный календарь на месяц");
+    EXPECT_GT(m->monthArea->geometry().top(), m->diaryArea->geometry().bottom());
+    QPointer<TrayMenu> guard(m);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(20, 5), m->monthArea->mapToGlobal(QPointF(20, 5)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m->monthArea, &release);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible()) << "the menu closes";
+    calendar::MonthWindow *w = calendar::MonthWindow::instance();
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(w->isVisible());
+    w->waitForMonth();
+    ASSERT_TRUE(w->shownMonth());
+    EXPECT_EQ(w->shownMonth()->month, QDate::currentDate().month());
+    EXPECT_TRUE(form->inTray());
+    delete w;
 }
 
 TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpretation)

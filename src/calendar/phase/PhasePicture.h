@@ -18,6 +18,9 @@ double litFraction(int picture);
 
 // Picture n (held to 1..29), size by size pixels, opaque, the sky black.
 QImage drawMoonPhase(int picture, int size);
+// The Moon at an elongation (its ecliptic longitude minus the Sun's, in
+// degrees: 0 new, 90 first quarter, 180 full), drawn the same way.
+QImage drawMoonAtElongation(double elongation, int size);
 
 // The picture list: pictures 1 to 29 at index 0 to 28.
 QList<QImage> makeMoonPics(int size);

@@ -1,4 +1,4 @@
-#include "calendar/calen/PhasePicture.h"
+#include "calendar/phase/PhasePicture.h"
 
 #include <QColor>
 
@@ -98,14 +98,11 @@ bool shadePixel(const MoonDisc &d, int px, int py, QRgb &out)
     return true;
 }
 
-} // namespace
-
-QImage drawMoonPhase(int picture, int size)
+QImage drawDisc(double theta, int size)
 {
     size = std::max(size, 1);
     QImage img(size, size, QImage::Format_RGB32);
     img.fill(Qt::black);
-    const double theta = phaseAngle(picture);
     MoonDisc disc;
     disc.c = std::cos(theta);
     disc.waxing = theta < std::numbers::pi;
@@ -118,6 +115,23 @@ QImage drawMoonPhase(int picture, int size)
             shadePixel(disc, px, py, row[px]);
     }
     return img;
+}
+
+} // namespace
+
+QImage drawMoonPhase(int picture, int size)
+{
+    return drawDisc(phaseAngle(picture), size);
+}
+
+QImage drawMoonAtElongation(double elongation, int size)
+{
+    double e = std::fmod(elongation, 360.0);
+    if (!std::isfinite(e))
+        e = 0.0;
+    else if (e < 0.0)
+        e += 360.0;
+    return drawDisc(e * std::numbers::pi / 180.0, size);
 }
 
 QList<QImage> makeMoonPics(int size)
