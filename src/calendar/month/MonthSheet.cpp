@@ -69,7 +69,12 @@ CellLines cellLines(const MonthDay &d, int dreams)
 QSize cellSize(const QFont &font)
 {
     const QFontMetrics fm(font);
-    const int width = fm.horizontalAdvance(QStringLiteral("→ Скорпион 00:00")) + fm.height() * 2;
+    QFont bold = font;
+    bold.setBold(true);
+    const int widest = std::max({fm.horizontalAdvance(QStringLiteral("→ Скорпион 00:00")),
+                                 fm.horizontalAdvance(QStringLiteral("☾ 22 · 23 с 00:00")),
+                                 QFontMetrics(bold).horizontalAdvance(QStringLiteral("III четверть 00:00"))});
+    const int width = widest + fm.height();
     const int height = int(std::ceil(fm.height() * kLineGap * (kCellLines + 0.6)));
     return {width, height};
 }
@@ -109,8 +114,9 @@ QRect paintDayCell(QPainter &p, const QRect &rect, const MonthDay &d, int dreams
     // The date, bigger, with the phase picture and the lit share at the right.
     QFont big = base;
     big.setBold(true);
-    big.setPointSizeF(base.pointSizeF() > 0 ? base.pointSizeF() * 1.3 : base.pointSizeF());
-    if (base.pointSizeF() <= 0)
+    if (base.pointSizeF() > 0)
+        big.setPointSizeF(base.pointSizeF() * 1.3);
+    else
         big.setPixelSize(int(base.pixelSize() * 1.3));
     p.setFont(big);
     p.setPen(colours.text);
@@ -178,8 +184,8 @@ void paintMonthPage(QPainter &p, const QRect &page, const LunarMonth &m, const Q
     for (const PhaseInstant &ph : m.phases)
         phases << phaseName(ph.phase) + QLatin1Char(' ') + dates::dayAndMonth(dateOf(ph.at)) + QLatin1Char(' ')
                       + formatMoment(ph.at, QStringLiteral("HH:mm"));
-    const QRect footRect(page.left(), page.bottom() - int(unit * 1.6), page.width(), int(unit * 1.6));
-    p.drawText(footRect, Qt::AlignLeft | Qt::AlignVCenter, phases.join(QStringLiteral(" · ")));
+    const QRect footRect(page.left(), page.bottom() - int(unit * 2.6), page.width(), int(unit * 2.6));
+    p.drawText(footRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, phases.join(QStringLiteral(" · ")));
 
     // The grid: a heading row of weekdays, then the weeks.
     const QDate first(m.year, m.month, 1);
@@ -190,8 +196,16 @@ void paintMonthPage(QPainter &p, const QRect &page, const LunarMonth &m, const Q
     const int headHeight = int(unit * 1.5);
     const double cellWidth = gridRect.width() / 7.0;
     const double cellHeight = double(gridRect.height() - headHeight) / weeks;
+    // The largest font whose cell fits the page's cell.
     QFont cellFont = font;
-    cellFont.setPixelSize(std::max(5, int(cellHeight / (kLineGap * (kCellLines + 1.2)))));
+    int pixels = std::max(5, int(cellHeight / (kLineGap * (kCellLines + 1.2))));
+    for (; pixels > 5; --pixels) {
+        cellFont.setPixelSize(pixels);
+        const QSize need = cellSize(cellFont);
+        if (need.width() <= cellWidth && need.height() <= cellHeight)
+            break;
+    }
+    cellFont.setPixelSize(pixels);
     p.setPen(QPen(QColor(0x90, 0x90, 0x90), 0));
     for (int wd = 1; wd <= 7; ++wd) {
         const QRect r(int(gridRect.left() + (wd - 1) * cellWidth), gridRect.top(), int(cellWidth), headHeight);

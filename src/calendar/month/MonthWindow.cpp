@@ -20,6 +20,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -355,6 +356,8 @@ void MonthWindow::fillGrid()
     const QSize cell = cellSize(font());
     for (int r = 0; r < weeks; ++r)
         grid_->setRowHeight(r, cell.height());
+    // Every cell as wide as its longest line, whatever the font.
+    grid_->setMinimumWidth(cell.width() * 7 + 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width());
     selectCell();
 }
 

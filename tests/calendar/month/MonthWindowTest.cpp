@@ -273,7 +273,11 @@ TEST(MonthSheet, CellsGrowWithTheFont)
     const QSize a = cellSize(small), b = cellSize(large);
     EXPECT_GT(b.width(), a.width());
     EXPECT_GT(b.height(), a.height());
-    // The longest sign line fits a cell in any font.
-    const QFontMetrics fm(large);
-    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("→ Скорпион 23:59")), b.width());
+    // The longest lines fit a cell in any font: a sign entry, a quarter in bold.
+    for (const QFont &f : {small, large}) {
+        QFont bold = f;
+        bold.setBold(true);
+        EXPECT_LT(QFontMetrics(f).horizontalAdvance(QStringLiteral("→ Скорпион 23:59")), cellSize(f).width());
+        EXPECT_LT(QFontMetrics(bold).horizontalAdvance(QStringLiteral("III четверть 21:59")), cellSize(f).width());
+    }
 }
