@@ -469,6 +469,17 @@ bool MonthWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void MonthWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && month_ && pending_ == 0) {
+        const location::Location place = location::Location::load(GetSetting);
+        if (place.latitude().toDouble() != month_->place.Latitude
+            || place.longitude().toDouble() != month_->place.Longitude || place.cityName != placeName_)
+            refresh();
+    }
+    QWidget::changeEvent(event);
+}
+
 void MonthWindow::closeEvent(QCloseEvent *event)
 {
     ++generation_; // nothing computing is shown any more

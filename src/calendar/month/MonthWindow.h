@@ -73,6 +73,9 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Back to the window after the place was changed elsewhere: the month
+    // is computed anew for the new place.
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -190,6 +190,25 @@ TEST_F(MonthWindowTest, TheLatestMonthAskedForIsShown)
     EXPECT_FALSE(window->computing());
 }
 
+// A place changed while a month computes: the month of the new place is the
+// one shown.
+TEST_F(MonthWindowTest, APlaceChangedWhileItComputesIsTheOneShown)
+{
+    window->selectDate(QDate(2027, 2, 1));
+    location::Location murmansk;
+    murmansk.cityName = QStringLiteral("Мурманск");
+    murmansk.latDegrees = 68;
+    murmansk.latMinutes = 58;
+    murmansk.lonDegrees = 33;
+    murmansk.lonMinutes = 5;
+    murmansk.save(SaveSetting);
+    window->refresh();
+    window->waitForMonth();
+    ASSERT_NE(window->shownMonth(), nullptr);
+    EXPECT_EQ(window->shownMonth()->month, 2);
+    EXPECT_NEAR(window->shownMonth()->place.Latitude, 68.9667, 1e-3);
+}
+
 TEST_F(MonthWindowTest, AWindowClosedWhileItComputesIsLeftAlone)
 {
     window->selectDate(QDate(2027, 7, 1));
