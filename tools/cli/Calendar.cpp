@@ -63,6 +63,27 @@ struct CalendarOptions {
     bool help = false;
 };
 
+// --at or --month with its value; an exit status when it is wrong.
+std::optional<int> readWhenOption(const QString &a, const std::optional<QString> &v, CalendarOptions &o)
+{
+    if (a == QLatin1String("--at")) {
+        if (!v)
+            return usageError(QStringLiteral("Не указано время после --at."));
+        o.moment = parseMoment(*v);
+        if (!o.moment)
+            return usageError(QStringLiteral("Неверное время: ") + *v
+                              + QStringLiteral(" (нужно ГГГГ-ММ-ДД ЧЧ:ММ[:СС], годы 1601-9999)."));
+        return std::nullopt;
+    }
+    if (!v)
+        return usageError(QStringLiteral("Не указан месяц после --month."));
+    o.month = parseMonth(*v);
+    if (!o.month)
+        return usageError(QStringLiteral("Неверный месяц: ") + *v
+                          + QStringLiteral(" (нужно ГГГГ-ММ, с 1601-01 по 9999-12)."));
+    return std::nullopt;
+}
+
 // Reads one option (and its value) at args[i]; an exit status when it is wrong.
 std::optional<int> readCalendarOption(const QStringList &args, qsizetype &i, CalendarOptions &o)
 {
@@ -74,22 +95,8 @@ std::optional<int> readCalendarOption(const QStringList &args, qsizetype &i, Cal
     };
     if (a == QLatin1String("--json")) {
         o.json = true;
-    } else if (a == QLatin1String("--at")) {
-        const auto v = value();
-        if (!v)
-            return usageError(QStringLiteral("Не указано время после --at."));
-        o.moment = parseMoment(*v);
-        if (!o.moment)
-            return usageError(QStringLiteral("Неверное время: ") + *v
-                              + QStringLiteral(" (нужно ГГГГ-ММ-ДД ЧЧ:ММ[:СС], годы 1601-9999)."));
-    } else if (a == QLatin1String("--month")) {
-        const auto v = value();
-        if (!v)
-            return usageError(QStringLiteral("Не указан месяц после --month."));
-        o.month = parseMonth(*v);
-        if (!o.month)
-            return usageError(QStringLiteral("Неверный месяц: ") + *v
-                              + QStringLiteral(" (нужно ГГГГ-ММ, с 1601-01 по 9999-12)."));
+    } else if (a == QLatin1String("--at") || a == QLatin1String("--month")) {
+        return readWhenOption(a, value(), o);
     } else if (a == QLatin1String("--lat") || a == QLatin1String("--lon")) {
         const bool isLat = a == QLatin1String("--lat");
         const auto v = value();

@@ -20,7 +20,6 @@ namespace somnex::calendar {
 
 namespace {
 
-constexpr qint64 kSecondsPerDay = 86400;
 // Root searches stop when the bracket is this narrow, in days (0.05 s).
 constexpr double kRootTolerance = 0.05 / 86400.0;
 
@@ -210,6 +209,33 @@ MonthDay dayOf(const QDate &date, double noonLocal)
     return d;
 }
 
+// The local midnights from the first of the month to the first of the next,
+// with the Moon's longitude and elongation there.
+std::vector<Midnight> midnightsOf(const QDate &first, int days)
+{
+    std::vector<Midnight> midnights(std::size_t(days) + 1);
+    for (int i = 0; i <= days; ++i) {
+        Midnight &n = midnights[std::size_t(i)];
+        n.local = toDateValue(first.addDays(i), QTime(0, 0));
+        n.serial = universalSerialOf(n.local);
+        const double jde = jdeOfSerial(n.serial);
+        n.moonLongitude = apparentMoon(jde).longitude;
+        n.elongation = elongationInLongitude(jde);
+    }
+    return midnights;
+}
+
+// The month's sign entry and phases that fall on a date.
+void takeEventsOfDate(MonthDay &d, const LunarMonth &m, qint64 from, qint64 to)
+{
+    for (const SignEntry &s : m.signs)
+        if (toSeconds(s.at) >= from && toSeconds(s.at) < to)
+            d.signEntry = s;
+    for (const PhaseInstant &p : m.phases)
+        if (toSeconds(p.at) >= from && toSeconds(p.at) < to)
+            d.phases.append(p);
+}
+
 } // namespace
 
 QString phaseCode(PrincipalPhase phase)
@@ -262,15 +288,7 @@ LunarMonth computeMonth(int year, int month, const astro::ObserverPosition &plac
     const int days = first.daysInMonth();
     const double firstLocal = toDateValue(first, QTime(0, 0));
 
-    std::vector<Midnight> midnights(std::size_t(days) + 1);
-    for (int i = 0; i <= days; ++i) {
-        Midnight &n = midnights[std::size_t(i)];
-        n.local = toDateValue(first.addDays(i), QTime(0, 0));
-        n.serial = universalSerialOf(n.local);
-        const double jde = jdeOfSerial(n.serial);
-        n.moonLongitude = apparentMoon(jde).longitude;
-        n.elongation = elongationInLongitude(jde);
-    }
+    const std::vector<Midnight> midnights = midnightsOf(first, days);
     for (int i = 0; i < days; ++i)
         findEvents(midnights[std::size_t(i)], midnights[std::size_t(i) + 1], m);
 
@@ -294,12 +312,7 @@ LunarMonth computeMonth(int year, int month, const astro::ObserverPosition &plac
         const double noonUniversal = astro::LocalToUniversal(noon);
         d.moon = ofDate(moon, from, to, altitudeAboveStandard(astro::Moon, noonUniversal, place) > 0.0);
         d.sun = ofDate(sun, from, to, altitudeAboveStandard(astro::Sun, noonUniversal, place) > 0.0);
-        for (const SignEntry &s : m.signs)
-            if (toSeconds(s.at) >= from && toSeconds(s.at) < to)
-                d.signEntry = s;
-        for (const PhaseInstant &p : m.phases)
-            if (toSeconds(p.at) >= from && toSeconds(p.at) < to)
-                d.phases.append(p);
+        takeEventsOfDate(d, m, from, to);
         m.days.append(std::move(d));
     }
     return m;

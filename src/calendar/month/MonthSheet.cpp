@@ -90,7 +90,7 @@ QImage phaseImage(double elongation, double latitude, int size)
         return *it;
     if (kept.size() > 2048)
         kept.clear();
-    const QImage picture = keyedPhaseImage(seenFrom(drawMoonAtElongation(degree, size * 2), latitude), size);
+    QImage picture = keyedPhaseImage(seenFrom(drawMoonAtElongation(degree, size * 2), latitude), size);
     kept.insert(key, picture);
     return picture;
 }
@@ -157,6 +157,59 @@ QRect paintDayCell(QPainter &p, const QRect &rect, const MonthDay &d, int dreams
     return dreamsRect;
 }
 
+namespace {
+
+// The largest font whose cell fits a cell of the page, from a first guess.
+QFont fittingCellFont(QFont font, int guess, double cellWidth, double cellHeight)
+{
+    int pixels = std::max(5, guess);
+    for (; pixels > 5; --pixels) {
+        font.setPixelSize(pixels);
+        const QSize need = cellSize(font);
+        if (need.width() <= cellWidth && need.height() <= cellHeight)
+            break;
+    }
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+namespace {
+
+// The title and the place of the page; the rectangle below them.
+QRect paintPageHeading(QPainter &p, const QRect &page, const LunarMonth &m, const QString &placeLine, int unit)
+{
+    QFont heading = p.font();
+    heading.setBold(true);
+    heading.setPixelSize(int(unit * 1.6));
+    const QFont font = p.font();
+    p.setFont(heading);
+    p.setPen(Qt::black);
+    const QRect titleRect(page.left(), page.top(), page.width(), int(unit * 2.2));
+    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Лунный календарь на месяц: ") + dates::monthTitle(m.year, m.month));
+    p.setFont(font);
+    const QRect placeRect(page.left(), titleRect.bottom(), page.width(), int(unit * 1.5));
+    p.drawText(placeRect, Qt::AlignLeft | Qt::AlignVCenter, placeLine);
+    return page.adjusted(0, placeRect.bottom() - page.top() + unit / 2, 0, 0);
+}
+
+// The month's principal phases at the foot of the page; the rectangle above.
+QRect paintPageFoot(QPainter &p, const QRect &page, const LunarMonth &m, int unit)
+{
+    QStringList phases;
+    for (const PhaseInstant &ph : m.phases)
+        phases << phaseName(ph.phase) + QLatin1Char(' ') + dates::dayAndMonth(dateOf(ph.at)) + QLatin1Char(' ')
+                      + formatMoment(ph.at, QStringLiteral("HH:mm"));
+    const QRect footRect(page.left(), page.bottom() - int(unit * 2.6), page.width(), int(unit * 2.6));
+    p.setPen(Qt::black);
+    p.drawText(footRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, phases.join(QStringLiteral(" · ")));
+    return page.adjusted(0, 0, 0, -(page.bottom() - footRect.top() + unit / 2));
+}
+
+} // namespace
+
 void paintMonthPage(QPainter &p, const QRect &page, const LunarMonth &m, const QMap<QDate, int> &dreams,
                     const QString &placeLine, const QDate &today)
 {
@@ -167,55 +220,25 @@ void paintMonthPage(QPainter &p, const QRect &page, const LunarMonth &m, const Q
     QFont font = p.font();
     const int unit = page.height() / 60; // a line of the heading
     font.setPixelSize(std::max(6, unit));
-    QFont heading = font;
-    heading.setBold(true);
-    heading.setPixelSize(int(unit * 1.6));
-    p.setFont(heading);
-    p.setPen(Qt::black);
-    const QRect titleRect(page.left(), page.top(), page.width(), int(unit * 2.2));
-    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Лунный календарь на месяц: ") + dates::monthTitle(m.year, m.month));
     p.setFont(font);
-    const QRect placeRect(page.left(), titleRect.bottom(), page.width(), int(unit * 1.5));
-    p.drawText(placeRect, Qt::AlignLeft | Qt::AlignVCenter, placeLine);
-
-    // The month's principal phases at the foot of the page.
-    QStringList phases;
-    for (const PhaseInstant &ph : m.phases)
-        phases << phaseName(ph.phase) + QLatin1Char(' ') + dates::dayAndMonth(dateOf(ph.at)) + QLatin1Char(' ')
-                      + formatMoment(ph.at, QStringLiteral("HH:mm"));
-    const QRect footRect(page.left(), page.bottom() - int(unit * 2.6), page.width(), int(unit * 2.6));
-    p.drawText(footRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, phases.join(QStringLiteral(" · ")));
+    const QRect gridRect = paintPageFoot(p, paintPageHeading(p, page, m, placeLine, unit), m, unit);
 
     // The grid: a heading row of weekdays, then the weeks.
-    const QDate first(m.year, m.month, 1);
-    const int offset = first.dayOfWeek() - 1;
+    const int offset = QDate(m.year, m.month, 1).dayOfWeek() - 1;
     const int weeks = (offset + int(m.days.size()) + 6) / 7;
-    const QRect gridRect(page.left(), placeRect.bottom() + unit / 2, page.width(),
-                         footRect.top() - placeRect.bottom() - unit);
     const int headHeight = int(unit * 1.5);
     const double cellWidth = gridRect.width() / 7.0;
     const double cellHeight = double(gridRect.height() - headHeight) / weeks;
-    // The largest font whose cell fits the page's cell.
-    QFont cellFont = font;
-    int pixels = std::max(5, int(cellHeight / (kLineGap * (kCellLines + 1.2))));
-    for (; pixels > 5; --pixels) {
-        cellFont.setPixelSize(pixels);
-        const QSize need = cellSize(cellFont);
-        if (need.width() <= cellWidth && need.height() <= cellHeight)
-            break;
-    }
-    cellFont.setPixelSize(pixels);
-    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 0));
-    for (int wd = 1; wd <= 7; ++wd) {
-        const QRect r(int(gridRect.left() + (wd - 1) * cellWidth), gridRect.top(), int(cellWidth), headHeight);
-        p.setPen(Qt::black);
-        p.drawText(r, Qt::AlignCenter, dates::weekdayShort(wd));
-    }
+    const QFont cellFont =
+        fittingCellFont(font, int(cellHeight / (kLineGap * (kCellLines + 1.2))), cellWidth, cellHeight);
+    p.setPen(Qt::black);
+    for (int wd = 1; wd <= 7; ++wd)
+        p.drawText(QRect(int(gridRect.left() + (wd - 1) * cellWidth), gridRect.top(), int(cellWidth), headHeight),
+                   Qt::AlignCenter, dates::weekdayShort(wd));
     for (qsizetype i = 0; i < m.days.size(); ++i) {
-        const int cell = offset + int(i);
-        const QRect r(int(gridRect.left() + (cell % 7) * cellWidth),
-                      int(gridRect.top() + headHeight + (cell / 7) * cellHeight), int(cellWidth), int(cellHeight));
+        const int cell = offset + int(i), row = cell / 7, column = cell % 7;
+        const QRect r(int(gridRect.left() + column * cellWidth), int(gridRect.top() + headHeight + row * cellHeight),
+                      int(cellWidth), int(cellHeight));
         p.setPen(QPen(QColor(0x90, 0x90, 0x90), 0));
         p.drawRect(r);
         p.setFont(cellFont);

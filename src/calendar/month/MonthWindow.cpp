@@ -174,16 +174,19 @@ void MonthWindow::buildControls()
     place_ = new QLabel(this);
     place_->setWordWrap(true);
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(previous_);
-    top->addWidget(title_);
-    top->addWidget(next_);
-    top->addWidget(todayButton_);
-    top->addWidget(busy_);
-    top->addStretch(1);
-    top->addWidget(printButton_);
-    top->addWidget(pdfButton_);
+    buildGrid();
+    details_ = new QTextBrowser(this);
+    details_->setObjectName(QStringLiteral("dayDetails"));
+    details_->setAccessibleName(QStringLiteral("Выбранный день"));
+    details_->setOpenLinks(false);
+    layOut();
+    connectControls();
+    const QSize cell = cellSize(font());
+    resize(cell.width() * 7 + cell.width() * 3, cell.height() * 6 + 160);
+}
 
+void MonthWindow::buildGrid()
+{
     grid_ = new QTableWidget(this);
     grid_->setObjectName(QStringLiteral("monthGrid"));
     grid_->setAccessibleName(QStringLiteral("Дни месяца"));
@@ -201,11 +204,19 @@ void MonthWindow::buildControls()
     grid_->setItemDelegate(new DayDelegate(this, grid_));
     grid_->installEventFilter(this);
     grid_->viewport()->installEventFilter(this);
+}
 
-    details_ = new QTextBrowser(this);
-    details_->setObjectName(QStringLiteral("dayDetails"));
-    details_->setAccessibleName(QStringLiteral("Выбранный день"));
-    details_->setOpenLinks(false);
+void MonthWindow::layOut()
+{
+    auto *top = new QHBoxLayout;
+    top->addWidget(previous_);
+    top->addWidget(title_);
+    top->addWidget(next_);
+    top->addWidget(todayButton_);
+    top->addWidget(busy_);
+    top->addStretch(1);
+    top->addWidget(printButton_);
+    top->addWidget(pdfButton_);
 
     auto *side = new QWidget(this);
     auto *sideLayout = new QVBoxLayout(side);
@@ -223,7 +234,10 @@ void MonthWindow::buildControls()
     v->addLayout(top);
     v->addWidget(place_);
     v->addWidget(split, 1);
+}
 
+void MonthWindow::connectControls()
+{
     connect(previous_, &QPushButton::clicked, this, [this] { selectDate(selected_.addMonths(-1)); });
     connect(next_, &QPushButton::clicked, this, [this] { selectDate(selected_.addMonths(1)); });
     connect(todayButton_, &QPushButton::clicked, this, [this] { selectDate(today_); });
@@ -239,9 +253,6 @@ void MonthWindow::buildControls()
     });
     connect(grid_, &QTableWidget::cellDoubleClicked, this, &MonthWindow::cellActivated);
     connect(details_, &QTextBrowser::anchorClicked, this, &MonthWindow::detailsLink);
-
-    const QSize cell = cellSize(font());
-    resize(cell.width() * 7 + cell.width() * 3, cell.height() * 6 + 160);
 }
 
 void MonthWindow::setToday(const QDate &today)

@@ -80,6 +80,9 @@ protected:
 
 private:
     void buildControls();
+    void buildGrid();
+    void layOut();
+    void connectControls();
     void compute(int year, int month);
     void showMonth(LunarMonth m);
     void fillGrid();
