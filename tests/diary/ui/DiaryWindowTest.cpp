@@ -376,6 +376,27 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
     EXPECT_EQ(w.shownId(), last);
 }
 
+// The month window's count of a night's dreams opens the list on that night.
+TEST_F(DiaryWindowTest, ANightsDreamsAreListedByThemselves)
+{
+    DiaryWindow &w = open();
+    for (const auto &[at, text] : {std::pair{QDateTime(QDate(2026, 12, 10), QTime(6, 30)), "Собака у реки"},
+                                   std::pair{QDateTime(QDate(2026, 12, 10), QTime(7, 10)), "Плыл по морю"},
+                                   std::pair{QDateTime(QDate(2026, 12, 11), QTime(7, 0)), "Видел дом"}}) {
+        w.newEntry(at);
+        type(w, QString::fromUtf8(text));
+        ASSERT_TRUE(w.saveNow());
+    }
+    ASSERT_EQ(w.listModel()->rowCount(), 3);
+    w.filterByNight(QDate(2026, 12, 9));
+    EXPECT_EQ(w.listModel()->rowCount(), 2) << "the night that ends on the morning of 10 December";
+    EXPECT_TRUE(w.findChild<QCheckBox *>("periodBox")->isChecked());
+    w.filterByNight(QDate(2026, 12, 10));
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    w.findChild<QCheckBox *>("periodBox")->setChecked(false);
+    EXPECT_EQ(w.listModel()->rowCount(), 3);
+}
+
 // A dream's place is chosen in the city directory: the list opens on the
 // dream's place, a choice (south and west included) gives the lunar day of
 // that place and is stored with the dream; a directory closed without a
