@@ -2,6 +2,7 @@
 
 #include "diary/LunarSnapshot.h"
 #include "platform/core/AtomicFile.h"
+#include "platform/core/RussianDates.h"
 #include "platform/error/Error.h"
 
 #include <QCryptographicHash>
@@ -538,7 +539,7 @@ QStringList kindNames(const Entry &e)
 
 QString russianDate(const QDate &d)
 {
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(d, QStringLiteral("d MMMM yyyy 'г.'"));
+    return dates::format(d, QStringLiteral("d MMMM yyyy 'г.'"));
 }
 
 QString nightHeading(const QDate &night)

@@ -3,6 +3,7 @@
 #include "calendar/tables/DreamTables.h"
 #include "diary/DiaryStore.h"
 #include "dictionary/WordIndex.h"
+#include "platform/core/RussianDates.h"
 
 #include <QHash>
 #include <QLocale>
@@ -325,7 +326,7 @@ QList<Entry> readAllEntries(const DiaryStore &store)
 
 QString percentText(double percent)
 {
-    return QLocale(QLocale::Russian).toString(percent, 'f', 0) + QStringLiteral("\u00a0%");
+    return dates::number(percent, 0) + QStringLiteral("\u00a0%");
 }
 
 QString weekdayName(int weekday)

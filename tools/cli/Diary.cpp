@@ -9,6 +9,7 @@
 #include "diary/Synthetic.h"
 #include "dictionary/SymbolFinder.h"
 #include "location/core/Location.h"
+#include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
 
@@ -191,14 +192,14 @@ SymbolSource bookSymbols()
 
 QString russianDate(const QDate &d)
 {
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(d, QStringLiteral("d MMMM yyyy 'г.'"));
+    return dates::format(d, QStringLiteral("d MMMM yyyy 'г.'"));
 }
 
 // "с 8 на 9 декабря 2026 г.", "с 30 ноября на 1 декабря 2026 г.",
 // "с 31 декабря 2025 г. на 1 января 2026 г."
 QString nightText(const QDate &night)
 {
-    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    const QLocale &ru = dates::russian();
     const QDate next = night.addDays(1);
     const QString first = night.month() == next.month() ? QString::number(night.day())
                           : night.year() == next.year() ? ru.toString(night, QStringLiteral("d MMMM"))

@@ -4,6 +4,7 @@
 #include "diary/DiaryStore.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/Stats.h"
+#include "platform/core/RussianDates.h"
 #include "platform/error/Error.h"
 
 #include <QJsonArray>
@@ -144,7 +145,7 @@ QString moodText(const std::optional<double> &mood)
 {
     if (!mood)
         return QStringLiteral("—");
-    const QString n = QLocale(QLocale::Russian).toString(*mood, 'f', 2);
+    const QString n = dates::number(*mood, 2);
     return *mood > 0 ? QLatin1Char('+') + n : n;
 }
 
@@ -181,7 +182,7 @@ QString statsText(const DiaryStats &s)
     QString t = QStringLiteral("Статистика дневника: %1\n").arg(periodText(s.period));
     if (s.entries == 0)
         return t + QStringLiteral("За этот период записей нет.\n");
-    const QLocale ru(QLocale::Russian);
+    const QLocale &ru = dates::russian();
     t += QStringLiteral("Ночей с записями: %1 (с %2 по %3), из них со снами: %4; запоминаемость: %5\n")
              .arg(s.nights)
              .arg(dateText(s.firstNight), dateText(s.lastNight))

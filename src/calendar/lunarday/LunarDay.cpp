@@ -6,6 +6,7 @@
 #include "astro/mMath.h"
 #include "astro/mTime.h"
 #include "calendar/tables/DreamTables.h"
+#include "platform/core/RussianDates.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -59,7 +60,7 @@ QString formatMoment(double date, const QString &format)
     const QDate d = dateOf(date);
     if (!d.isValid())
         return {};
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(QDateTime(d, timeOf(date), QTimeZone::utc()), format);
+    return dates::format(QDateTime(d, timeOf(date), QTimeZone::utc()), format);
 }
 
 QString isoMoment(double date)

@@ -1,6 +1,7 @@
 #include "calendar/picker/DateTimePicker.h"
 
 #include "calendar/picker/PickerFormat.h"
+#include "platform/core/RussianDates.h"
 
 #include <QCalendarWidget>
 #include <QCoreApplication>
@@ -277,7 +278,7 @@ bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 
     hasDate_ = true;
 
     auto *edit = new PickerEdit(parent);
-    edit->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    edit->setLocale(dates::russian());
     // The picker holds a wall-clock date and time; as UTC it has no
     // daylight-saving gaps to fall into.
     edit->setTimeSpec(Qt::UTC);

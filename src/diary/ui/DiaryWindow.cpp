@@ -9,6 +9,7 @@
 #include "location/spravcity/SpravCity.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Twips.h"
 #include "platform/core/Worker.h"
@@ -87,12 +88,12 @@ const Mark kMarkChoices[] = {Mark::None, Mark::Yes, Mark::Partly, Mark::No};
 
 QString russianDate(const QDate &d, const char *format)
 {
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(d, QString::fromLatin1(format));
+    return dates::format(d, QString::fromLatin1(format));
 }
 
 QString russianMoment(const QDateTime &t)
 {
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(t, QStringLiteral("d MMM yyyy HH:mm"));
+    return dates::format(t, QStringLiteral("d MMM yyyy HH:mm"));
 }
 
 // Tags of one kind as the user types them: comma-separated.

@@ -1,16 +1,13 @@
 #include "diary/ui/EntryListModel.h"
 
-#include <QLocale>
+#include "platform/core/RussianDates.h"
 
 namespace somnex::diary {
 
 QString nightCaption(const QDate &night)
 {
-    if (!night.isValid())
-        return QString();
     // the night is named after the morning it ends in, as people say it
-    return QStringLiteral("Ночь на ")
-           + QLocale(QLocale::Russian, QLocale::Russia).toString(night.addDays(1), QStringLiteral("d MMMM yyyy"));
+    return dates::nightCaption(night);
 }
 
 QString summaryLine(const EntrySummary &e)

@@ -5,6 +5,7 @@
 #include "diary/charts/StatsCharts.h"
 #include "diary/ui/StatsChartsLoader.h"
 #include "platform/core/Messages.h"
+#include "platform/core/RussianDates.h"
 #include "platform/error/Error.h"
 
 #include <QComboBox>
@@ -69,7 +70,7 @@ QString numberText(const std::optional<double> &v, bool sign = false)
 {
     if (!v)
         return QStringLiteral("—");
-    const QString n = QLocale(QLocale::Russian).toString(*v, 'f', 2);
+    const QString n = dates::number(*v, 2);
     return sign && *v > 0 ? QLatin1Char('+') + n : n;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ui/Translations.h"
+#include "platform/core/RussianDates.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -78,7 +79,7 @@ bool LoadQtTranslations(QCoreApplication &app)
 
 void UseRussianFormats()
 {
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QLocale::setDefault(dates::russian());
 }
 
 QString RussianDataSize(qint64 bytes)
@@ -87,7 +88,7 @@ QString RussianDataSize(qint64 bytes)
         return QString();
     if (bytes < 1024)
         return QStringLiteral("%1 %2").arg(bytes).arg(QString::fromUtf16(pluralOf(bytes, u"байт", u"байта", u"байт")));
-    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    const QLocale &ru = dates::russian();
     static constexpr const char16_t *units[] = {u"КБ", u"МБ", u"ГБ", u"ТБ"};
     double value = double(bytes) / 1024.0;
     int unit = 0;
@@ -107,8 +108,7 @@ QVariant RussianFileColumns::data(const QModelIndex &index, int role) const
             if (index.column() == 1) // size
                 return files->isDir(source) ? QString() : RussianDataSize(files->size(source));
             if (index.column() == 3) // date modified
-                return QLocale(QLocale::Russian, QLocale::Russia)
-                    .toString(files->lastModified(source), QStringLiteral("dd.MM.yyyy HH:mm"));
+                return dates::format(files->lastModified(source), QStringLiteral("dd.MM.yyyy HH:mm"));
         }
     }
     return QIdentityProxyModel::data(index, role);
