@@ -6,6 +6,7 @@
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 #include "platform/core/AtomicFile.h"
+#include "platform/core/Clock.h"
 #include "platform/core/DataFolders.h"
 #include "platform/error/Error.h"
 
@@ -391,7 +392,7 @@ Entry normalised(Entry e)
     if (e.fulfilment.mark == Mark::None)
         e.fulfilment.markedOn = QDate();
     else if (!e.fulfilment.markedOn.isValid())
-        e.fulfilment.markedOn = QDate::currentDate();
+        e.fulfilment.markedOn = Clock::current().today();
     return e;
 }
 
@@ -445,7 +446,7 @@ void checkHeader(const QString &path)
 // minute is far longer than making one takes).
 void removeStaleTemporaries(const QString &folder, const QString &prefix)
 {
-    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QDateTime old = Clock::current().nowUtc().addSecs(-60);
     const QFileInfoList files =
         QDir(folder).entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &f : files)
@@ -600,7 +601,7 @@ void DiaryStore::Impl::migrate(int from)
 {
     // A copy first, so that a migration gone wrong loses nothing.
     const QString copy =
-        path + QStringLiteral(".v%1-%2").arg(from).arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+        path + QStringLiteral(".v%1-%2").arg(from).arg(Clock::current().now().toString("yyyyMMdd-HHmmss"));
     {
         sql::Connection target;
         const int rc = target.open(copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
@@ -674,7 +675,7 @@ void DiaryStore::Impl::create()
 
 void DiaryStore::Impl::purgeOld()
 {
-    const qint64 before = QDateTime::currentMSecsSinceEpoch() - kTrashDays * 86400 * 1000;
+    const qint64 before = Clock::current().msecsSinceEpoch() - kTrashDays * 86400 * 1000;
     sql::Statement any(db, "SELECT 1 FROM entry WHERE deleted_at IS NOT NULL AND deleted_at < ?1 LIMIT 1");
     any.bind(1, before);
     if (any.step() != SQLITE_ROW)
@@ -993,7 +994,7 @@ QString DiaryStore::add(Entry entry)
 {
     const Entry e = d_->prepared(std::move(entry));
     d_->write([&] {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = Clock::current().msecsSinceEpoch();
         d_->insert(e, now, now, {});
     });
     return e.id;
@@ -1017,7 +1018,7 @@ QStringList DiaryStore::addAll(QList<Entry> entries)
     if (ready.isEmpty())
         return ids;
     d_->write([&] {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = Clock::current().msecsSinceEpoch();
         for (const Entry &e : ready)
             d_->insert(e, now, now, {});
     });
@@ -1069,7 +1070,7 @@ void DiaryStore::checkEntry(const Entry &entry)
 
 int DiaryStore::putAll(QList<Entry> entries)
 {
-    const QDateTime now = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch(), Qt::UTC);
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(Clock::current().msecsSinceEpoch(), Qt::UTC);
     QList<Entry> ready;
     ready.reserve(entries.size());
     QList<DatedPlace> unknown; // the moments whose snapshot the file did not keep
@@ -1187,7 +1188,7 @@ void DiaryStore::updateOnce(Entry e, const std::optional<LunarSnapshot> &fresh)
                                  "place_lat = ?17, place_lon = ?18, mark = ?19, marked_on = ?20, mark_note = ?21, "
                                  "lunar_found = ?22, lunar_day = ?23, lunar_start = ?24, lunar_end = ?25, "
                                  "phase_picture = ?26, deleted_at = ?30 WHERE id = ?1");
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = Clock::current().msecsSinceEpoch();
         d_->bindEntry(s, e, created, now, deleted);
         d_->must(s.step());
         sql::Statement body(d_->db, "UPDATE body SET text = ?10, lunar_text = ?27, weekday_text = ?28, "
@@ -1206,13 +1207,13 @@ void DiaryStore::setFulfilment(const QString &id, const Fulfilment &fulfilment)
     if (f.mark == Mark::None)
         f.markedOn = QDate();
     else if (!f.markedOn.isValid())
-        f.markedOn = QDate::currentDate();
+        f.markedOn = Clock::current().today();
     if (!d_->open())
         throw notFound(id);
     d_->write([&] {
         sql::Statement s(d_->db, "UPDATE entry SET mark = ?2, marked_on = ?3, mark_note = ?4, updated = ?5 "
                                  "WHERE id = ?1");
-        s.bind(1, id).bind(2, markCode(f.mark)).bind(4, f.note).bind(5, QDateTime::currentMSecsSinceEpoch());
+        s.bind(1, id).bind(2, markCode(f.mark)).bind(4, f.note).bind(5, Clock::current().msecsSinceEpoch());
         if (f.markedOn.isValid())
             s.bind(3, f.markedOn.toString(Qt::ISODate));
         else
@@ -1242,7 +1243,7 @@ void DiaryStore::Impl::changeOne(const QString &id, const char *query, std::opti
 void DiaryStore::moveToTrash(const QString &id)
 {
     d_->changeOne(id, "UPDATE entry SET deleted_at = coalesce(deleted_at, ?2) WHERE id = ?1",
-                  QDateTime::currentMSecsSinceEpoch());
+                  Clock::current().msecsSinceEpoch());
 }
 
 void DiaryStore::restore(const QString &id)
@@ -1478,7 +1479,7 @@ void DiaryStore::backupTo(const QString &target) const
 
 QString DiaryStore::moveAside(const QString &path)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp = Clock::current().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = path + QStringLiteral(".damaged-") + stamp;
     for (int i = 2; QFileInfo::exists(target); ++i)
         target = path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(i);

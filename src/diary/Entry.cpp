@@ -1,6 +1,7 @@
 #include "diary/Entry.h"
 
 #include "dictionary/WordIndex.h"
+#include "platform/core/Clock.h"
 
 #include <QTimeZone>
 
@@ -155,7 +156,7 @@ QDate nightOf(const QDateTime &at)
 
 QDateTime momentNow()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::current().now();
     const QDateTime local(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     return QDateTime(local.date(), local.time(), Qt::OffsetFromUTC, local.offsetFromUtc());
 }

@@ -3,6 +3,7 @@
 #include "diary/DiaryStore.h"
 #include "diary/DiaryTestFiles.h"
 #include "diary/LunarSnapshot.h"
+#include "platform/core/Clock.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
 
@@ -311,6 +312,25 @@ TEST_F(DiaryStoreTest, TrashRestoreAndPurge)
     reopened.purge(b);
     EXPECT_FALSE(reopened.entry(b).has_value());
     EXPECT_EQ(execOn(path(), "SELECT 1 FROM tag"), SQLITE_OK);
+}
+
+// The store reads the program's clock: a dream marked on a set day is
+// marked on that day, and the trash is old by that clock, not the wall's.
+TEST_F(DiaryStoreTest, MarksAndTheTrashFollowTheProgramsClock)
+{
+    somnex::SettableClock clock(QDateTime(QDate(2027, 3, 1), QTime(9, 0)));
+    const somnex::ClockScope scope(clock);
+    DiaryStore store(path());
+    const QString id = store.add(dream("Снилась вода"));
+    Fulfilment f;
+    f.mark = Mark::Yes;
+    store.setFulfilment(id, f);
+    EXPECT_EQ(store.entry(id)->fulfilment.markedOn, QDate(2027, 3, 1));
+    store.moveToTrash(id);
+    EXPECT_EQ(store.entry(id)->deletedAt.toLocalTime().date(), QDate(2027, 3, 1));
+    clock.advance(31LL * 86400);
+    DiaryStore reopened(path());
+    EXPECT_FALSE(reopened.entry(id).has_value()) << "31 days in the trash by the program's clock";
 }
 
 TEST_F(DiaryStoreTest, ResolveIdTakesAnUnambiguousBeginning)

@@ -6,6 +6,7 @@
 #include "calendar/lunarday/LunarDay.h"
 #include "calendar/tables/DreamTables.h"
 #include "location/core/Location.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Settings.h"
 
 #include <QDateTime>
@@ -188,7 +189,7 @@ int calendar(const QStringList &args)
         return usageError(QStringLiteral("--at и --month вместе не задаются."));
 
     if (!o.moment) {
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = Clock::current().now();
         o.moment = calendar::toDateValue(now.date(), now.time());
     }
     QString placeName;

@@ -7,6 +7,7 @@
 #include "diary/Exchange.h"
 #include "diary/Importers.h"
 #include "diary/Journal.h"
+#include "platform/core/Clock.h"
 #include "platform/error/Error.h"
 
 #include <QDate>
@@ -168,7 +169,7 @@ int diaryBackup(const QStringList &args)
         return usageError(QStringLiteral("Лишние аргументы: ") + args.join(QLatin1Char(' ')));
     try {
         const DiaryStore store;
-        out(QStringLiteral("Копия сохранена: %1\n").arg(backupNow(store, QDate::currentDate())));
+        out(QStringLiteral("Копия сохранена: %1\n").arg(backupNow(store, Clock::current().today())));
     } catch (...) {
         return failure();
     }

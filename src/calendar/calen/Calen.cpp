@@ -6,6 +6,7 @@
 #include "calendar/tables/DreamTables.h"
 #include "location/core/Location.h"
 #include "options/optionsform/OptionsForm.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Worker.h"
@@ -44,7 +45,7 @@ constexpr int kShownWidth = 32;  // as shown
 
 double nowLocal()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::current().now();
     return toDateValue(now.date(), now.time());
 }
 

@@ -2,6 +2,7 @@
 
 #include "calendar/month/MonthSheet.h"
 #include "location/core/Location.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Messages.h"
 #include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
@@ -120,7 +121,7 @@ QString cellSummary(const MonthDay &d, int dreams)
 }
 
 MonthWindow::MonthWindow(MonthHost *host, QWidget *owner)
-    : QWidget(owner, Qt::Window), host_(host), selected_(QDate::currentDate()), today_(QDate::currentDate())
+    : QWidget(owner, Qt::Window), host_(host), selected_(Clock::current().today()), today_(Clock::current().today())
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);

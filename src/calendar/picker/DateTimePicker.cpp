@@ -1,6 +1,7 @@
 #include "calendar/picker/DateTimePicker.h"
 
 #include "calendar/picker/PickerFormat.h"
+#include "platform/core/Clock.h"
 #include "platform/core/RussianDates.h"
 
 #include <QCalendarWidget>
@@ -289,7 +290,7 @@ bool cDateTimePicker::Create(QWidget *parent, qint32 style, qint32 left, qint32 
     edit->setFocusPolicy(Qt::StrongFocus);
     window_ = edit;
 
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::current().now();
     const QTime t = now.time();
     buffer_ = SystemTime::from(now.date(), t);
     {

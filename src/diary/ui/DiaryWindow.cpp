@@ -7,6 +7,7 @@
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/RussianDates.h"
@@ -367,8 +368,8 @@ void DiaryWindow::buildFilters(QWidget *panel, QVBoxLayout *v)
     periodBox_ = new QCheckBox(QStringLiteral("С"), panel);
     periodBox_->setObjectName(QStringLiteral("periodBox"));
     periodBox_->setToolTip(QStringLiteral("Только сны за период"));
-    fromDate_ = new QDateEdit(QDate::currentDate().addMonths(-1), panel);
-    toDate_ = new QDateEdit(QDate::currentDate(), panel);
+    fromDate_ = new QDateEdit(Clock::current().today().addMonths(-1), panel);
+    toDate_ = new QDateEdit(Clock::current().today(), panel);
     for (QDateEdit *d : {fromDate_, toDate_}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
@@ -1083,7 +1084,7 @@ Entry DiaryWindow::entryFromControls() const
     if (e.fulfilment.mark == Mark::None)
         e.fulfilment.markedOn = QDate();
     else if (!e.fulfilment.markedOn.isValid())
-        e.fulfilment.markedOn = QDate::currentDate();
+        e.fulfilment.markedOn = Clock::current().today();
     return e;
 }
 
@@ -1127,7 +1128,7 @@ bool DiaryWindow::saveNow()
         failureShown_ = false;
         statusLine_->clear();
         // the first change of the day copies the diary; a failed copy is said once
-        if (const QString why = backup_.afterSave(*store_, QDate::currentDate()); !why.isEmpty())
+        if (const QString why = backup_.afterSave(*store_, Clock::current().today()); !why.isEmpty())
             ShowMessage(why, kTitle, MsgIcon::Warning);
         showSymbols();
         if (added)
@@ -1270,7 +1271,7 @@ int DiaryWindow::emptyTrash()
                    kTitle, MsgIcon::Question, MsgButtons::YesNo)
                    != MsgResult::Yes)
             return 0;
-        const int purged = store_->purgeTrash(QDateTime::currentDateTimeUtc().addSecs(1));
+        const int purged = store_->purgeTrash(Clock::current().nowUtc().addSecs(1));
         trashed_.clear();
         reloadList();
         if (entry_.deletedAt.isValid())
@@ -1530,7 +1531,7 @@ void DiaryWindow::markChanged()
     const Mark mark = kMarkChoices[std::max(0, markBox_->currentIndex())];
     QDate on = entry_.fulfilment.markedOn;
     if (mark != Mark::None && !on.isValid())
-        on = QDate::currentDate();
+        on = Clock::current().today();
     markedOn_->setText(mark == Mark::None ? QString() : QStringLiteral("Отмечено ") + russianDate(on, "d MMMM yyyy"));
     if (loading_)
         return;

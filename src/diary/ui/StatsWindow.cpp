@@ -4,6 +4,7 @@
 #include "diary/LunarSnapshot.h"
 #include "diary/charts/StatsCharts.h"
 #include "diary/ui/StatsChartsLoader.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Messages.h"
 #include "platform/core/RussianDates.h"
 #include "platform/error/Error.h"
@@ -145,7 +146,7 @@ QWidget *StatsWindow::buildPeriodRow()
     yearBox_ = new QSpinBox;
     yearBox_->setObjectName(QStringLiteral("yearBox"));
     yearBox_->setRange(kFirstYear, kLastYear);
-    const QDate today = QDate::currentDate();
+    const QDate today = Clock::current().today();
     yearBox_->setValue(today.year());
     monthBox_->setCurrentIndex(today.month() - 1);
     monthBox_->hide();

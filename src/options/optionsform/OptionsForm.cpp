@@ -5,6 +5,7 @@
 #include "location/core/Location.h"
 #include "options/slider/Slider.h"
 #include "options/slider/SliderGeometry.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -397,7 +398,7 @@ void OptionsForm::Toolbar1_ButtonClick()
 
 void OptionsForm::Label2_DblClick()
 {
-    Label2->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+    Label2->setText(Clock::current().now().time().toString(QStringLiteral("HH:mm")));
 }
 
 void OptionsForm::CityIni()
