@@ -57,6 +57,11 @@ inline constexpr const char *DLeft = "DLeft";
 inline constexpr const char *DHeight = "DHeight";
 inline constexpr const char *DWidth = "DWidth";
 inline constexpr const char *DSplit = "DSplit";
+// The morning reminder: "1" on, "0" off; its time "ЧЧ:ММ"; the ISO weekday
+// digits it comes on ("12345", "1234567").
+inline constexpr const char *Remind = "Remind";
+inline constexpr const char *RemindTime = "RemindTime";
+inline constexpr const char *RemindDays = "RemindDays";
 } // namespace key
 
 // Keys of the location section.

@@ -4,57 +4,20 @@
 
 #include "platform/ui/DesktopNotifier.h"
 #include "session/SessionFixtures.h"
+#include "support/NotificationServer.h"
 
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QElapsedTimer>
 #include <QVariantMap>
 
 using namespace somnex;
 using session_test::PrivateBus;
 using session_test::waitUntil;
+using Server = NotificationServer;
 
 namespace {
-
-// A notification server that records what it is sent.
-class Server : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    struct Call {
-        QString app, icon, summary, body;
-        QStringList actions;
-        QVariantMap hints;
-    };
-    QStringList capabilities{QStringLiteral("body"), QStringLiteral("actions")};
-    bool silent = false; // never answers
-    QList<Call> calls;
-
-public slots:
-    QStringList GetCapabilities()
-    {
-        if (silent)
-            setDelayedReply(true);
-        return capabilities;
-    }
-    uint Notify(const QString &app, uint, const QString &icon, const QString &summary, const QString &body,
-                const QStringList &actions, const QVariantMap &hints, int)
-    {
-        if (silent) {
-            setDelayedReply(true);
-            return 0;
-        }
-        calls.append({app, icon, summary, body, actions, hints});
-        return uint(calls.size()) + 40;
-    }
-
-signals:
-    void ActionInvoked(uint id, const QString &action);
-    void NotificationClosed(uint id, uint reason);
-};
 
 Notification reminder()
 {
@@ -109,7 +72,7 @@ TEST_F(DesktopNotifierTest, SendsTheNotificationAndHearsItsButtons)
     n.notify(reminder());
     ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty(); }, 5000));
     ASSERT_EQ(server.calls.size(), 1);
-    const Server::Call &c = server.calls[0];
+    const NotificationServer::Call &c = server.calls[0];
     EXPECT_EQ(c.summary, QStringLiteral("Запишите сон, пока он не забылся"));
     EXPECT_EQ(c.body, QStringLiteral("Ночь на 10 декабря 2026"));
     EXPECT_EQ(c.actions, QStringList({"write", "Записать сон", "later", "Позже"}));
@@ -177,5 +140,3 @@ TEST(DesktopNotifierBus, ABusGoneAwayFallsBack)
     none.notify(reminder());
     EXPECT_EQ(fallenToo.size(), 1) << "at once: nothing to wait for";
 }
-
-#include "DesktopNotifierTest.moc"
