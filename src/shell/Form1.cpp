@@ -12,6 +12,7 @@
 #include "platform/core/Twips.h"
 #include "platform/error/Error.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/DesktopNotifier.h"
 #include "shell/DictionaryPanel.h"
 #include "shell/HeaderBar.h"
 #include "shell/LiteraturePanel.h"
@@ -77,6 +78,8 @@ Form1::~Form1()
     dictionary_->stopTextIndex();
     calendar::Calen::diaryOpener() = nullptr;
     calendar::Calen::monthOpener() = nullptr;
+    options::OptionsForm::reminderTester() = nullptr;
+    options::OptionsForm::reminderSaved() = nullptr;
     if (diary::DiaryWindow *d = diary::DiaryWindow::instance()) {
         d->saveNow();
         delete d; // it asks this window for its words and books
@@ -194,6 +197,28 @@ void Form1::Form_Load()
     // The busy animation stops after half a second.
     status_->stopBusySoon();
     Form_Resize();
+    startMorningReminder();
+}
+
+// The morning reminder runs while the program does, window or tray; its
+// notifications fall back to the tray icon's message.
+void Form1::startMorningReminder()
+{
+    if (morning_)
+        return;
+    notifier_ = std::make_unique<DesktopNotifier>();
+    notifier_->setFallback([this](const Notification &n) { showTrayMessage(n.summary, n.bodyWithoutActions); });
+    morning_.reset(new diary::MorningReminder(static_cast<diary::MorningHost *>(this), notifier_.get(),
+                                              diary::DiaryStore::defaultPath()));
+    options::OptionsForm::reminderTester() = [this] { morning_->sendNow(); };
+    options::OptionsForm::reminderSaved() = [this] { morning_->reload(); };
+    connect(tray_, &TraySide::messageClicked, this, [this] { morning_->trayMessageClicked(); });
+}
+
+void Form1::showTrayMessage(const QString &title, const QString &text)
+{
+    if (!tray_->showMessage(title, text))
+        ShowMessage(text, title, MsgIcon::Information);
 }
 
 void Form1::setListDeferred(bool deferred)

@@ -7,16 +7,19 @@
 #include "appstate/AppState.h"
 #include "calendar/month/MonthWindow.h"
 #include "diary/ui/DiaryWindow.h"
+#include "diary/ui/MorningReminder.h"
 #include "reading/Tolk.h"
 #include "shell/DictionaryPanel.h"
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 class QTimer;
 
 namespace somnex {
 
+class DesktopNotifier;
 class HeaderBar;
 class LiteraturePanel;
 class SearchTexts;
@@ -27,7 +30,8 @@ class Form1 : public QWidget,
               public TolkHost,
               public diary::DiaryHost,
               private DictionaryHost,
-              private calendar::MonthHost {
+              private calendar::MonthHost,
+              private diary::MorningHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
@@ -125,6 +129,12 @@ private:
     void showDiaryDreamsWith(const QString &headword) override;
     void searchInterpretations(const QString &text) override;
 
+    // MorningHost
+    void writeMorningDream() override { writeNewDream(); }
+    diary::Place morningPlace() override { return diaryPlace(); }
+    void showTrayMessage(const QString &title, const QString &text) override;
+    void startMorningReminder();
+
     // MonthHost
     QMap<QDate, int> dreamsByMorning(const QDate &first, const QDate &last) override;
     void openDreamsOfMorning(const QDate &morning) override;
@@ -160,6 +170,8 @@ private:
     bool shownOnce_ = false;
     QPointer<QWidget> splash_;
     QList<QPointer<QWidget>> secondary_;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    std::unique_ptr<diary::MorningReminder> morning_;
 };
 
 // The main window of the running program (null before it exists).

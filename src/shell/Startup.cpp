@@ -149,8 +149,11 @@ int Main(int argc, char **argv)
         if (QFileInfo(arg).isFile())
             files.append(QFileInfo(arg).absoluteFilePath());
 
+    // "Записать сон" of the desktop entry: the diary on a new dream.
+    const bool newDream = QCoreApplication::arguments().mid(1).contains(QStringLiteral("--new-dream"));
+
     SingleInstance instance;
-    if (!instance.start(files))
+    if (!instance.start(files, newDream))
         return 0; // the running instance comes to the front and takes the files
 
     app().FirstActivation = true;
@@ -172,6 +175,8 @@ int Main(int argc, char **argv)
     QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
         QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
     });
+    QObject::connect(&instance, &SingleInstance::newDreamRequested, &form,
+                     [&form] { QTimer::singleShot(0, &form, [&form] { form.writeNewDream(); }); });
 
     loadMainWindow(form, splash);
     if (app().QuitRequested)
@@ -179,6 +184,8 @@ int Main(int argc, char **argv)
     watchStartupProbe(form);
     if (!files.isEmpty())
         QTimer::singleShot(0, &form, [&form, files] { form.offerBooks(files); });
+    if (newDream)
+        QTimer::singleShot(0, &form, [&form] { form.writeNewDream(); });
     return qapp.exec();
 }
 

@@ -33,6 +33,7 @@ TraySide::TraySide(QWidget *window) : QObject(window), window_(window)
     Tray1->setObjectName(QStringLiteral("Tray1"));
     Tray1->setToolTip(QStringLiteral("ZUL Somnex 3 — сонник"));
     connect(Tray1, &tray::TrayArea::MouseDown, this, &TraySide::clicked);
+    connect(Tray1, &tray::TrayArea::messageClicked, this, &TraySide::messageClicked);
     retry_ = new QTimer(this);
     retry_->setObjectName(QStringLiteral("trayRetry"));
     retry_->setInterval(1000);
@@ -84,6 +85,11 @@ void TraySide::retryTick()
 void TraySide::stopRetrying()
 {
     retry_->stop();
+}
+
+bool TraySide::showMessage(const QString &title, const QString &text)
+{
+    return Tray1->showMessage(title, text);
 }
 
 } // namespace somnex

@@ -33,6 +33,9 @@ public:
 
     void showIcon(const QIcon &icon);
     void hideIcon();
+    // A message beside the icon; false when the icon is not shown or the
+    // desktop shows no messages.
+    bool showMessage(const QString &title, const QString &text);
     QRect iconGeometry() const;
     bool inTray() const { return inTray_; }
     void setInTray(bool in) { inTray_ = in; }
@@ -51,6 +54,8 @@ public:
 signals:
     // The icon was clicked (kLeftButton, kRightButton).
     void clicked(short button);
+    // The icon's message was clicked.
+    void messageClicked();
 
 private:
     QWidget *window_;

@@ -105,7 +105,16 @@ void TrayArea::add()
         case QSystemTrayIcon::Unknown: break;
         }
     });
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, &TrayArea::messageClicked);
     tray_->show();
+}
+
+bool TrayArea::showMessage(const QString &title, const QString &text)
+{
+    if (!tray_ || !QSystemTrayIcon::supportsMessages())
+        return false;
+    tray_->showMessage(title, text, icon_ ? *icon_ : QIcon());
+    return true;
 }
 
 void TrayArea::remove()

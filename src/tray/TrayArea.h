@@ -46,6 +46,11 @@ public:
     void setVisible(bool visible);
     bool isVisible() const { return visible_; }
 
+    // A message beside the icon (the desktop's balloon); false when the icon
+    // is not shown or the desktop shows no messages. A click on it is
+    // messageClicked().
+    bool showMessage(const QString &title, const QString &text);
+
     // The identifier drawn for the current icon (1..65535) and how many times
     // an icon was added, for diagnostics.
     int identifier() const { return identifier_; }
@@ -66,6 +71,7 @@ signals:
     void MouseDown(short button);
     void MouseUp(short button);
     void DblClick();
+    void messageClicked();
 
 private:
     void add();

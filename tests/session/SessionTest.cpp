@@ -333,6 +333,61 @@ TEST_F(SessionTest, NoCompositorNoBusTheProgramRunsOnX11)
     EXPECT_EQ(program.exitCode(), 0);
 }
 
+// "Записать сон" of the desktop entry (somnex --new-dream): a fresh start
+// opens with the diary on a new dream, and so does a running program asked
+// by a later start, which ends.
+TEST_F(SessionTest, ANewDreamFromTheLauncherOpensTheDiary)
+{
+    PrivateX11 x11;
+    ASSERT_TRUE(x11.error().isEmpty()) << x11.error().toStdString();
+    PrivateBus bus;
+    ASSERT_TRUE(bus.connected());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    x11.addTo(env);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS"))
+                   .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
+    const QString program = QString::fromLocal8Bit(qgetenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex");
+    const auto diaryShown = [&] {
+        QProcess x;
+        x.setProcessEnvironment(env);
+        x.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("Дневник снов")});
+        x.waitForFinished(5000);
+        return !x.readAllStandardOutput().trimmed().isEmpty();
+    };
+    const auto mainShown = [&] {
+        QProcess x;
+        x.setProcessEnvironment(env);
+        x.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("ZUL Somnex")});
+        x.waitForFinished(5000);
+        return !x.readAllStandardOutput().trimmed().isEmpty();
+    };
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running ? "a running program" : "a fresh start");
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.start(program, running ? QStringList() : QStringList{QStringLiteral("--new-dream")});
+        ASSERT_TRUE(first.waitForStarted(10000));
+        if (running) {
+            ASSERT_TRUE(waitUntil(mainShown, 60000)) << "the main window never came";
+            EXPECT_FALSE(diaryShown());
+            QProcess second;
+            second.setProcessEnvironment(env);
+            second.setProcessChannelMode(QProcess::ForwardedChannels);
+            second.start(program, {QStringLiteral("--new-dream")});
+            ASSERT_TRUE(second.waitForFinished(30000));
+            EXPECT_EQ(second.exitCode(), 0);
+        }
+        EXPECT_TRUE(waitUntil(diaryShown, 60000)) << "no diary window";
+        first.terminate();
+        EXPECT_TRUE(first.waitForFinished(30000));
+    }
+}
+
 TEST_F(SessionTest, NoSessionBusNoBoxNoHang)
 {
     QTemporaryDir nowhere;

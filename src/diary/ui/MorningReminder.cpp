@@ -131,7 +131,7 @@ void MorningReminder::action(uint id, const QString &key)
         return;
     if (key == QLatin1String("write") || key == QLatin1String("default")) {
         if (host_)
-            host_->writeNewDream();
+            host_->writeMorningDream();
     } else if (key == QLatin1String("later") && state_.laterCount < kLaterTimes) {
         ++state_.laterCount;
         state_.laterAt = Clock::current().now().addSecs(kLaterMinutes * 60);
@@ -143,7 +143,7 @@ void MorningReminder::action(uint id, const QString &key)
 void MorningReminder::trayMessageClicked()
 {
     if (host_)
-        host_->writeNewDream();
+        host_->writeMorningDream();
 }
 
 void MorningReminder::recordNoDream()

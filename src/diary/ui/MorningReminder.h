@@ -10,8 +10,8 @@
 // so a clock set back or forward and a sleep in between are taken as they
 // come.
 
+#include "appstate/Reminder.h"
 #include "diary/Entry.h"
-#include "diary/Reminder.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,7 +28,7 @@ class MorningHost {
 public:
     virtual ~MorningHost() = default;
     // The diary on a new dream of the night just ended, the keyboard in its text.
-    virtual void writeNewDream() = 0;
+    virtual void writeMorningDream() = 0;
     // The place a dream is written at (the program's).
     virtual Place morningPlace() = 0;
     // The tray icon's message, where no notification server answers.

@@ -2,12 +2,14 @@
 
 #include "appstate/AppState.h"
 #include "appstate/Autostart.h"
+#include "appstate/Reminder.h"
 #include "location/core/Location.h"
 #include "options/slider/Slider.h"
 #include "options/slider/SliderGeometry.h"
 #include "platform/core/Clock.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Twips.h"
 #include "platform/error/Error.h"
@@ -27,6 +29,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTime>
+#include <QTimeEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -69,15 +72,17 @@ OptionsForm::OptionsForm(QWidget *parent) : QDialog(parent)
     TabStrip1 = new QTabBar(this);
     TabStrip1->addTab(artworkIcon(QStringLiteral("hlp")), QStringLiteral("Общие"));
     TabStrip1->addTab(QStringLiteral("Настройки местности"));
+    TabStrip1->addTab(QStringLiteral("Дневник"));
     TabStrip1->setExpanding(false);
     TabStrip1->setDrawBase(true);
 
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < int(Picture1.size()); ++i) {
         Picture1[i] = new QWidget(this);
         Picture1[i]->setObjectName(QStringLiteral("Picture1_%1").arg(i));
     }
     buildGeneralPage(Picture1[0]);
     buildLocationPage(Picture1[1]);
+    buildDiaryPage(Picture1[2]);
 
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Command2 = new QPushButton(QStringLiteral("Отмена"), this);
@@ -175,6 +180,108 @@ void OptionsForm::buildGeneralPage(QWidget *page)
     slider->addWidget(Label1);
     v->addLayout(slider);
     v->addStretch();
+}
+
+void OptionsForm::buildDiaryPage(QWidget *page)
+{
+    remindBox = new QCheckBox(QStringLiteral("&Напоминать записать сон"), page);
+    remindBox->setObjectName(QStringLiteral("remindBox"));
+    auto *timeLabel = new QLabel(QStringLiteral("&Время:"), page);
+    remindTime = new QTimeEdit(page);
+    remindTime->setObjectName(QStringLiteral("remindTime"));
+    remindTime->setDisplayFormat(QStringLiteral("HH:mm"));
+    remindTime->setAccessibleName(QStringLiteral("Время напоминания"));
+    timeLabel->setBuddy(remindTime);
+    auto *days = new QHBoxLayout;
+    days->addWidget(new QLabel(QStringLiteral("Дни:"), page));
+    for (int d = 0; d < 7; ++d) {
+        remindDays[std::size_t(d)] = new QCheckBox(dates::weekdayShort(d + 1), page);
+        remindDays[std::size_t(d)]->setObjectName(QStringLiteral("remindDay%1").arg(d + 1));
+        remindDays[std::size_t(d)]->setAccessibleName(dates::weekdayName(d + 1));
+        days->addWidget(remindDays[std::size_t(d)]);
+    }
+    days->addStretch();
+    remindTest = new QPushButton(QStringLiteral("П&роверить"), page);
+    remindTest->setObjectName(QStringLiteral("remindTest"));
+    remindTest->setToolTip(QStringLiteral("Показать напоминание сейчас"));
+    remindNote = new QLabel(page);
+    remindNote->setObjectName(QStringLiteral("remindNote"));
+    remindNote->setWordWrap(true);
+    auto *about = new QLabel(QStringLiteral("Утром, пока сон не забылся, программа напомнит записать его, если за "
+                                            "прошедшую ночь в дневнике ещё нет записи."),
+                             page);
+    about->setWordWrap(true);
+
+    auto *time = new QHBoxLayout;
+    time->addSpacing(22);
+    time->addWidget(timeLabel);
+    time->addWidget(remindTime);
+    time->addStretch();
+    time->addWidget(remindTest);
+    auto *v = new QVBoxLayout(page);
+    v->setContentsMargins(10, 10, 10, 6);
+    v->addWidget(about);
+    v->addSpacing(6);
+    v->addWidget(remindBox);
+    v->addLayout(time);
+    auto *dayRow = new QHBoxLayout;
+    dayRow->addSpacing(22);
+    dayRow->addLayout(days);
+    v->addLayout(dayRow);
+    v->addWidget(remindNote);
+    v->addStretch();
+    connect(remindTest, &QPushButton::clicked, this, [] {
+        if (reminderTester())
+            reminderTester()();
+    });
+    auto enable = [this](bool on) {
+        remindTime->setEnabled(on);
+        for (QCheckBox *d : remindDays)
+            d->setEnabled(on);
+    };
+    connect(remindBox, &QCheckBox::toggled, this, enable);
+    loadDiaryPage();
+    enable(remindBox->isChecked());
+}
+
+void OptionsForm::loadDiaryPage()
+{
+    const ReminderSettings r = ReminderSettings::load(
+        [](const QString &key, const QString &def) { return GetSetting(settings::kApp, settings::kMain, key, def); });
+    remindBox->setChecked(r.on);
+    remindTime->setTime(r.time);
+    for (int d = 0; d < 7; ++d)
+        remindDays[std::size_t(d)]->setChecked(r.days.contains(d + 1));
+    remindNote->setText(r.problem);
+    remindNote->setVisible(!r.problem.isEmpty());
+}
+
+void OptionsForm::saveDiaryPage()
+{
+    ReminderSettings r;
+    r.on = remindBox->isChecked();
+    r.time = remindTime->time();
+    r.days.clear();
+    for (int d = 0; d < 7; ++d)
+        if (remindDays[std::size_t(d)]->isChecked())
+            r.days.insert(d + 1);
+    if (r.days.isEmpty())
+        r.on = false; // no day to remind on
+    r.save([](const QString &key, const QString &value) { SaveSetting(settings::kApp, settings::kMain, key, value); });
+    if (reminderSaved())
+        reminderSaved()();
+}
+
+std::function<void()> &OptionsForm::reminderTester()
+{
+    static std::function<void()> f;
+    return f;
+}
+
+std::function<void()> &OptionsForm::reminderSaved()
+{
+    static std::function<void()> f;
+    return f;
 }
 
 void OptionsForm::buildLocationPage(QWidget *page)
@@ -450,6 +557,7 @@ void OptionsForm::ApplySettings()
     SaveSetting(settings::kApp, settings::kMain, settings::key::MenuTransp, QString::number(s.MenuAlpha));
     // Starting with the desktop session.
     SetAutostart(Check2->isChecked());
+    saveDiaryPage();
 }
 
 void OptionsForm::done(int result)

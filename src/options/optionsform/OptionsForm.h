@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabBar;
+class QTimeEdit;
 class QToolBar;
 class QAction;
 
@@ -27,7 +28,7 @@ namespace somnex::options {
 class Slider;
 
 // The options window's tabs.
-enum class OptionsTab : qint16 { General = 1, Place = 2 };
+enum class OptionsTab : qint16 { General = 1, Place = 2, Diary = 3 };
 
 class OptionsForm : public QDialog {
     Q_OBJECT
@@ -72,7 +73,7 @@ public:
 
     QLabel *Heading = nullptr;
     QTabBar *TabStrip1 = nullptr;
-    std::array<QWidget *, 2> Picture1{}; // the pages, index 0 "Общие", 1 "Настройки местности"
+    std::array<QWidget *, 3> Picture1{}; // the pages: 0 "Общие", 1 "Настройки местности", 2 "Дневник"
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
     QLabel *Label3 = nullptr;     // "Прозрачность контекстного меню:"
@@ -89,6 +90,17 @@ public:
     QPushButton *Command4 = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    // The diary's page: the morning reminder.
+    QCheckBox *remindBox = nullptr;
+    QTimeEdit *remindTime = nullptr;
+    std::array<QCheckBox *, 7> remindDays{}; // Monday first
+    QPushButton *remindTest = nullptr;       // "Проверить"
+    QLabel *remindNote = nullptr;            // why a stored value was not taken
+
+    // What "Проверить" does (one reminder now) and what follows saving the
+    // reminder's settings; the program sets them.
+    static std::function<void()> &reminderTester();
+    static std::function<void()> &reminderSaved();
 
 public slots:
     void done(int result) override;
@@ -99,6 +111,9 @@ protected:
 private:
     void buildGeneralPage(QWidget *page);
     void buildLocationPage(QWidget *page);
+    void buildDiaryPage(QWidget *page);
+    void loadDiaryPage();
+    void saveDiaryPage();
     void placeControls();
     int pageTop_ = 0; // where the pages start, below the tabs
 

@@ -153,6 +153,7 @@ struct SingleInstance::Peer {
     QByteArray buffer;
     QStringList files;
     QByteArray token;
+    bool newDream = false;
 
     ~Peer()
     {
@@ -208,7 +209,7 @@ QString SingleInstance::lockPath() const
     return folder_ + QStringLiteral("/zul-somnex3.lock");
 }
 
-bool SingleInstance::start(const QStringList &files)
+bool SingleInstance::start(const QStringList &files, bool newDream)
 {
     if (folder_.isEmpty())
         return true; // no private place: cannot guard against a second start, but can run
@@ -232,11 +233,11 @@ bool SingleInstance::start(const QStringList &files)
     lockFd_ = -1;
     if (err != EWOULDBLOCK)
         return true; // locks do not work here: run
-    askRunningInstance(files);
+    askRunningInstance(files, newDream);
     return false;
 }
 
-bool SingleInstance::askRunningInstance(const QStringList &files)
+bool SingleInstance::askRunningInstance(const QStringList &files, bool newDream)
 {
     sockaddr_un addr;
     if (!socketAddress(socketPath(), addr))
@@ -244,6 +245,8 @@ bool SingleInstance::askRunningInstance(const QStringList &files)
     QByteArray request;
     for (const QString &f : files)
         request += "open " + QUrl::toPercentEncoding(f) + '\n';
+    if (newDream)
+        request += "new-dream\n";
     const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
     if (!token.isEmpty())
         request += "token " + token.toPercentEncoding() + '\n';
@@ -369,6 +372,8 @@ bool SingleInstance::handleLines(Peer &peer)
             keep = answer(peer.fd, "pong\n") && keep;
         } else if (line.startsWith("open ")) {
             peer.files.append(QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(5))));
+        } else if (line == "new-dream") {
+            peer.newDream = true;
         } else if (line.startsWith("token ")) {
             peer.token = QByteArray::fromPercentEncoding(line.mid(6));
         } else if (line == "activate") {
@@ -376,6 +381,8 @@ bool SingleInstance::handleLines(Peer &peer)
             emit activationRequested(std::exchange(peer.token, {}));
             if (!peer.files.isEmpty())
                 emit filesRequested(std::exchange(peer.files, {}));
+            if (std::exchange(peer.newDream, false))
+                emit newDreamRequested();
         }
     }
     peer.buffer.remove(0, start);

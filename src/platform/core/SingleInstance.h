@@ -11,7 +11,8 @@
 // in the temporary folder.
 //
 // Requests on the socket, one line each: "open <path>" (the path
-// percent-encoded) hands a file to the instance, "token <token>" (percent-
+// percent-encoded) hands a file to the instance, "new-dream" asks it to open
+// the diary on a new dream, "token <token>" (percent-
 // encoded) the launcher's activation token of the later start
 // ($XDG_ACTIVATION_TOKEN) for the activation that follows, "activate" brings
 // it to the front (answered "ok"), "ping" is only answered ("pong"). Unknown
@@ -44,7 +45,7 @@ public:
     // True when this process is now the running instance. False when another
     // instance runs; it has been handed the files and asked to come to the
     // front.
-    bool start(const QStringList &files = {});
+    bool start(const QStringList &files = {}, bool newDream = false);
 
     // The runtime folder as described above, created when needed; empty when
     // no private folder can be had.
@@ -56,11 +57,13 @@ signals:
     // token: the later start's activation token, empty when it had none.
     void activationRequested(const QByteArray &token);
     void filesRequested(const QStringList &files);
+    // A later start asked for a new dream in the diary (somnex --new-dream).
+    void newDreamRequested();
 
 private:
     struct Peer;
 
-    bool askRunningInstance(const QStringList &files);
+    bool askRunningInstance(const QStringList &files, bool newDream);
     void listen();
     void acceptPeers();
     void readPeer(Peer *peer);

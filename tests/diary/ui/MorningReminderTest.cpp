@@ -29,7 +29,7 @@ namespace {
 
 class Host : public MorningHost {
 public:
-    void writeNewDream() override { ++written; }
+    void writeMorningDream() override { ++written; }
     Place morningPlace() override { return {QStringLiteral("Москва"), 55.75, 37.5833}; }
     void showTrayMessage(const QString &title, const QString &text) override { tray << title + " | " + text; }
     int written = 0;

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTime>
+#include <QTimeEdit>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
@@ -227,7 +228,7 @@ TEST_F(Options, TheSliderSetsTheTransparencyLive)
     EXPECT_EQ(app().MenuAlpha, 36);
 }
 
-TEST_F(Options, BothPagesSitAtTheSamePlace)
+TEST_F(Options, EveryPageSitsAtTheSamePlace)
 {
     OptionsForm f;
     f.SetTab(2);
@@ -238,8 +239,47 @@ TEST_F(Options, BothPagesSitAtTheSamePlace)
     EXPECT_FALSE(f.Picture1[1]->isVisibleTo(&f));
     EXPECT_EQ(f.Picture1[0]->pos(), f.Picture1[1]->pos());
     EXPECT_EQ(f.Picture1[0]->pos(), QPoint(13, 80)) << "200 and 1200 twips";
-    f.SetTab(3); // no such tab
-    EXPECT_TRUE(f.Picture1[0]->isVisibleTo(&f));
+    f.SetTab(3); // "Дневник"
+    EXPECT_TRUE(f.Picture1[2]->isVisibleTo(&f));
+    EXPECT_FALSE(f.Picture1[0]->isVisibleTo(&f));
+    EXPECT_EQ(f.Picture1[2]->pos(), f.Picture1[0]->pos());
+    f.SetTab(4); // no such tab
+    EXPECT_TRUE(f.Picture1[2]->isVisibleTo(&f));
+}
+
+// The diary's page: the reminder's settings read, shown and stored as the
+// strings the settings store keeps; a value that cannot be read is said.
+TEST_F(Options, TheReminderIsSetOnTheDiarysPage)
+{
+    SaveSetting(AppState::App, AppState::Main, "RemindTime", "25:99");
+    SaveSetting(AppState::App, AppState::Main, "Remind", "1");
+    {
+        OptionsForm f;
+        EXPECT_FALSE(f.remindBox->isChecked()) << "a time that cannot be read turns it off";
+        EXPECT_TRUE(f.remindNote->text().contains(u"«25:99»"_qs)) << f.remindNote->text().toStdString();
+        int tested = 0;
+        OptionsForm::reminderTester() = [&] { ++tested; };
+        f.remindTest->click();
+        EXPECT_EQ(tested, 1);
+        OptionsForm::reminderTester() = nullptr;
+        f.remindBox->setChecked(true);
+        f.remindTime->setTime(QTime(6, 45));
+        for (int d = 6; d <= 7; ++d)
+            f.remindDays[std::size_t(d - 1)]->setChecked(false);
+        int saved = 0;
+        OptionsForm::reminderSaved() = [&] { ++saved; };
+        f.Command1_Click();
+        OptionsForm::reminderSaved() = nullptr;
+        EXPECT_EQ(saved, 1);
+    }
+    EXPECT_EQ(stored(AppState::Main, "Remind"), u"1"_qs);
+    EXPECT_EQ(stored(AppState::Main, "RemindTime"), u"06:45"_qs);
+    EXPECT_EQ(stored(AppState::Main, "RemindDays"), u"12345"_qs);
+    OptionsForm again;
+    EXPECT_TRUE(again.remindBox->isChecked());
+    EXPECT_TRUE(again.remindNote->isHidden());
+    EXPECT_EQ(again.remindTime->time(), QTime(6, 45));
+    EXPECT_FALSE(again.remindDays[6]->isChecked());
 }
 
 TEST_F(Options, ChoosingInTheDirectoryThenCancellingStoresNothing)

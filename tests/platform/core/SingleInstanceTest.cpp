@@ -192,6 +192,35 @@ TEST(SingleInstance, FilesOfALaterStartGoToTheRunningInstance)
     EXPECT_EQ(activations, 1);
 }
 
+// "somnex --new-dream" against a running instance: it asks for a new dream
+// once, after coming to the front; a plain later start asks for none.
+TEST(SingleInstance, ANewDreamAskedByALaterStartReachesTheRunningInstance)
+{
+    coreApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SingleInstance first(dir.path());
+    ASSERT_TRUE(first.start());
+    QStringList heard;
+    QObject::connect(&first, &SingleInstance::activationRequested, [&] { heard << "activate"; });
+    QObject::connect(&first, &SingleInstance::newDreamRequested, [&] { heard << "new-dream"; });
+    auto waitFor = [&](qsizetype n) {
+        QElapsedTimer t;
+        t.start();
+        while (heard.size() < n && t.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+    SingleInstance second(dir.path());
+    EXPECT_FALSE(second.start({}, true));
+    waitFor(2);
+    EXPECT_EQ(heard, QStringList({"activate", "new-dream"}));
+    SingleInstance third(dir.path());
+    EXPECT_FALSE(third.start());
+    waitFor(3);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    EXPECT_EQ(heard, QStringList({"activate", "new-dream", "activate"}));
+}
+
 // A later start passes its launcher's activation token in a line of its own
 // before "activate": an older instance, which knows the "activate" line
 // alone, still comes to the front, and a newer instance takes what an older

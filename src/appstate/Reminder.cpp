@@ -1,10 +1,10 @@
-#include "diary/Reminder.h"
+#include "appstate/Reminder.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
 
-namespace somnex::diary {
+namespace somnex {
 
 ReminderSettings ReminderSettings::load(const Getter &get)
 {
@@ -81,4 +81,4 @@ ReminderDue reminderDue(const ReminderSettings &s, const ReminderState &state, c
     return onTime ? ReminderDue::Now : ReminderDue::Later;
 }
 
-} // namespace somnex::diary
+} // namespace somnex

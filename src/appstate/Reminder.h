@@ -13,7 +13,7 @@
 
 #include <functional>
 
-namespace somnex::diary {
+namespace somnex {
 
 struct ReminderSettings {
     bool on = false;
@@ -61,4 +61,4 @@ inline QDate reminderNight(const QDateTime &now)
     return now.date().addDays(-1);
 }
 
-} // namespace somnex::diary
+} // namespace somnex
