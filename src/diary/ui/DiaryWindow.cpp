@@ -5,6 +5,7 @@
 #include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
+#include "diary/ui/ListCompleter.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
 #include "platform/core/Clock.h"
@@ -533,6 +534,9 @@ QWidget *DiaryWindow::buildDetailsRow()
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Я&сность:"), clarityBox_);
     form->addRow(QStringLiteral("&Настроение:"), moodBox_);
+    tagsCompleter_ = new ListCompleter(tagsBox_);
+    peopleCompleter_ = new ListCompleter(peopleBox_);
+    placesCompleter_ = new ListCompleter(placesBox_);
     form->addRow(QStringLiteral("&Метки:"), tagsBox_);
     form->addRow(QStringLiteral("&Люди:"), peopleBox_);
     form->addRow(QStringLiteral("Мес&та:"), placesBox_);
@@ -742,8 +746,14 @@ void DiaryWindow::reloadList(const QString &select)
         const QSignalBlocker quiet(tagFilter_);
         tagFilter_->clear();
         tagFilter_->addItem(QStringLiteral("Все метки"), QString());
-        for (const Tag &t : store_->allTags())
+        QStringList byKind[3];
+        for (const Tag &t : store_->allTags()) {
             tagFilter_->addItem(t.text, t.text);
+            byKind[int(t.kind)] << t.text;
+        }
+        tagsCompleter_->setWords(byKind[int(TagKind::Plain)]);
+        peopleCompleter_->setWords(byKind[int(TagKind::Person)]);
+        placesCompleter_->setWords(byKind[int(TagKind::Place)]);
         tagFilter_->setCurrentIndex(std::max(0, tagFilter_->findData(keepTag)));
     }
     applyFilter();

@@ -47,6 +47,7 @@ class QToolBar;
 namespace somnex::diary {
 
 class EntryListModel;
+class ListCompleter;
 class StatsWindow;
 
 // What the window needs of the program around it.
@@ -236,6 +237,7 @@ private:
     QComboBox *clarityBox_ = nullptr;
     QComboBox *moodBox_ = nullptr;
     QLineEdit *tagsBox_ = nullptr;
+    ListCompleter *tagsCompleter_ = nullptr, *peopleCompleter_ = nullptr, *placesCompleter_ = nullptr;
     QLineEdit *peopleBox_ = nullptr;
     QLineEdit *placesBox_ = nullptr;
     QTabWidget *tabs_ = nullptr;

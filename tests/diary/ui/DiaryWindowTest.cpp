@@ -2,6 +2,7 @@
 
 #include "diary/LunarSnapshot.h"
 #include "diary/ui/EntryListModel.h"
+#include "diary/ui/ListCompleter.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
 #include "platform/ansi/AnsiCodePage.h"
@@ -395,6 +396,44 @@ TEST_F(DiaryWindowTest, ANightsDreamsAreListedByThemselves)
     EXPECT_EQ(w.listModel()->rowCount(), 1);
     w.findChild<QCheckBox *>("periodBox")->setChecked(false);
     EXPECT_EQ(w.listModel()->rowCount(), 3);
+}
+
+// Tags, people and places complete from those the diary has, each list from
+// its own kind, the part after the last comma, letter case and ё ignored.
+TEST_F(DiaryWindowTest, TagsPeopleAndPlacesCompleteFromTheDiary)
+{
+    DiaryWindow &w = open();
+    w.newEntry();
+    type(w, QStringLiteral("Снилась ёлка"));
+    w.findChild<QLineEdit *>("tagsBox")->setText(QStringLiteral("Ёлка, Работа"));
+    w.findChild<QLineEdit *>("peopleBox")->setText(QStringLiteral("Мама"));
+    ASSERT_TRUE(w.saveNow());
+    w.newEntry();
+    type(w, QStringLiteral("Снова сон"));
+    auto *tags = w.findChild<QLineEdit *>("tagsBox");
+    auto *completer = tags->findChild<ListCompleter *>();
+    ASSERT_TRUE(completer);
+    tags->setFocus();
+    // Typed as a keyboard types: each letter a key event with its text.
+    const auto typeInto = [](QLineEdit *box, const QString &text) {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(box, &press);
+        }
+    };
+    typeInto(tags, QStringLiteral("раб"));
+    ASSERT_EQ(completer->completionCount(), 1);
+    completer->setCurrentRow(0);
+    EXPECT_EQ(completer->pathFromIndex(completer->currentIndex()), QStringLiteral("Работа"));
+    tags->clear();
+    typeInto(tags, QStringLiteral("Работа, ел"));
+    ASSERT_EQ(completer->completionCount(), 1) << "ё and е are one letter";
+    completer->setCurrentRow(0);
+    EXPECT_EQ(completer->pathFromIndex(completer->currentIndex()), QStringLiteral("Работа, Ёлка"));
+    EXPECT_EQ(w.findChild<QLineEdit *>("peopleBox")->findChild<ListCompleter *>()->words(),
+              QStringList{QStringLiteral("Мама")})
+        << "people complete from people only";
+    EXPECT_TRUE(w.findChild<QLineEdit *>("placesBox")->findChild<ListCompleter *>()->words().isEmpty());
 }
 
 // A dream's place is chosen in the city directory: the list opens on the
