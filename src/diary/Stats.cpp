@@ -395,4 +395,24 @@ QString runText(const Run &run)
     return QStringLiteral("%1, с %2 по %3").arg(nightsText(run.nights), dateText(run.first), dateText(run.last));
 }
 
+QList<Recurrence> dreamSigns(const QList<Entry> &entries, const QDateTime &now)
+{
+    const QDate present = nightOf(now);
+    if (!present.isValid())
+        return {};
+    QList<Recurrence> signs = computeStats(entries, {present.addDays(1 - kSignDays), present}, now).symbols;
+    signs.removeIf([](const Recurrence &r) { return r.count < kSignDreams; });
+    return signs;
+}
+
+QString signText(int dreams)
+{
+    const int tens = dreams % 100, ones = dreams % 10;
+    const char16_t *word = (tens >= 11 && tens <= 14) ? u"снов"
+                           : ones == 1                ? u"сон"
+                           : (ones >= 2 && ones <= 4) ? u"сна"
+                                                      : u"снов";
+    return QStringLiteral("Знак сна: %1 %2 за %3 дней").arg(dreams).arg(QString::fromUtf16(word)).arg(kSignDays);
+}
+
 } // namespace somnex::diary

@@ -149,6 +149,15 @@ bool isDream(const Entry &entry);
 // the noon rule give the present night).
 DiaryStats computeStats(const QList<Entry> &entries, const StatsPeriod &period, const QDateTime &now);
 
+// Your dream signs: the symbols found in at least kSignDreams dreams of the
+// nights of the last kSignDays days up to the present night (nightOf(now)),
+// counted as the statistics count symbols; most frequent first.
+inline constexpr int kSignDays = 90;
+inline constexpr int kSignDreams = 3;
+QList<Recurrence> dreamSigns(const QList<Entry> &entries, const QDateTime &now);
+// "Знак сна: 5 снов за 90 дней".
+QString signText(int dreams);
+
 // Every entry of the store not in the trash, in full, newest night first.
 // Throws somnex::Error as the store does.
 QList<Entry> readAllEntries(const DiaryStore &store);

@@ -485,6 +485,10 @@ TEST_F(StatsCliTest, Json)
     EXPECT_EQ(o["symbols"].toArray()[0].toObject()["name"].toString(), "Море");
     EXPECT_EQ(o["symbols"].toArray()[1].toObject()["name"].toString(), "Собака");
     EXPECT_EQ(o["symbols"].toArray()[1].toObject()["ids"].toArray().size(), 2);
+    // The dream signs are the last 90 days' whatever the period: none of this
+    // diary's nights is that recent.
+    ASSERT_TRUE(o["signs"].isArray());
+    EXPECT_TRUE(o["signs"].toArray().isEmpty());
     const QJsonObject f = o["fulfilment"].toObject();
     const QJsonArray byLunar = f["byLunarDay"].toArray();
     ASSERT_EQ(byLunar.size(), 30);
@@ -507,6 +511,7 @@ TEST_F(StatsCliTest, TextAndBadArguments)
     const Run text = run({"--from", "2025", "--to", "2025"});
     ASSERT_EQ(text.code, 0) << text.err.toStdString();
     EXPECT_TRUE(text.out.startsWith("Статистика дневника: 2025 год\n")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("Ваши знаки сна (в 3 снах и больше за 90 дней): нет")) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Самая длинная серия ночей со снами: 3 ночи, с 29 декабря 2025 по 31 декабря 2025"))
         << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Среда: отмечено 1, сбылось 1, частично 0, не сбылось 0 - мало отметок"))
@@ -532,3 +537,45 @@ TEST_F(StatsCliTest, TextAndBadArguments)
 }
 
 } // namespace
+
+// Dream signs: a symbol in three dreams of the last 90 days (letter case and
+// ё ignored, once a dream, removed by hand not counted) is one; two dreams,
+// or a third one before the 90 days, are not.
+TEST(DreamSigns, ThreeDreamsInNinetyDays)
+{
+    QList<Entry> entries;
+    int n = 0;
+    auto add = [&](const QDate &night, const QStringList &symbols, bool removed = false) {
+        Entry e;
+        e.id = QStringLiteral("S%1").arg(++n);
+        e.night = night;
+        e.at = QDateTime(night.addDays(1), QTime(6, 0), Qt::OffsetFromUTC, 3 * 3600);
+        e.text = QStringLiteral("сон");
+        for (const QString &h : symbols)
+            e.symbols.append(Symbol{h, removed ? Symbol::Origin::RemovedByHand : Symbol::Origin::Found});
+        entries.prepend(e);
+    };
+    const QDate today(2026, 12, 9);
+    add(today.addDays(-120), {QStringLiteral("Дом")});
+    add(today.addDays(-80), {QStringLiteral("Ёлка"), QStringLiteral("Дом")});
+    add(today.addDays(-30), {QStringLiteral("елка"), QStringLiteral("Вода")});
+    add(today.addDays(-5), {QStringLiteral("ёлка"), QStringLiteral("Дом"), QStringLiteral("Вода")});
+    add(today.addDays(-2), {QStringLiteral("Вода")}, true);
+    add(today.addDays(-1), {QStringLiteral("Вода"), QStringLiteral("вода")});
+    const QDateTime now(today, QTime(9, 0), Qt::OffsetFromUTC, 3 * 3600);
+    const QList<Recurrence> signs = dreamSigns(entries, now);
+    QStringList got;
+    for (const Recurrence &r : signs)
+        got << QStringLiteral("%1 %2").arg(r.name).arg(r.count);
+    EXPECT_EQ(got, QStringList({"Вода 3", "Ёлка 3"})) << "Дом: the third is 120 days back";
+    // A month later Ёлка's first dream is out of the 90 days.
+    got.clear();
+    for (const Recurrence &r : dreamSigns(entries, now.addDays(20)))
+        got << r.name;
+    EXPECT_EQ(got, QStringList({"Вода"}));
+    EXPECT_TRUE(dreamSigns({}, now).isEmpty());
+    EXPECT_EQ(signText(5), QStringLiteral("Знак сна: 5 снов за 90 дней"));
+    EXPECT_EQ(signText(3), QStringLiteral("Знак сна: 3 сна за 90 дней"));
+    EXPECT_EQ(signText(21), QStringLiteral("Знак сна: 21 сон за 90 дней"));
+    EXPECT_EQ(signText(12), QStringLiteral("Знак сна: 12 снов за 90 дней"));
+}

@@ -97,7 +97,15 @@ QJsonArray rowsJson(const QList<FulfilmentRow> &rows, bool weekdays)
     return a;
 }
 
-QJsonObject statsJson(const DiaryStats &s)
+QJsonArray signsJson(const QList<Recurrence> &signs)
+{
+    QJsonArray a;
+    for (const Recurrence &r : signs)
+        a.append(QJsonObject{{"headword", r.name}, {"dreams", r.count}, {"ids", QJsonArray::fromStringList(r.dreams)}});
+    return a;
+}
+
+QJsonObject statsJson(const DiaryStats &s, const QList<Recurrence> &signs)
 {
     QJsonArray months;
     for (const MonthStats &m : s.months)
@@ -129,6 +137,7 @@ QJsonObject statsJson(const DiaryStats &s)
             {"tags", recurrenceJson(s.tags)},
             {"people", recurrenceJson(s.people)},
             {"places", recurrenceJson(s.places)},
+            {"signs", signsJson(signs)},
             {"fulfilment", QJsonObject{{"marked", f.marked},
                                        {"markedWithoutLunarDay", f.markedWithoutLunarDay},
                                        {"byLunarDay", rowsJson(f.byLunarDay, false)},
@@ -248,11 +257,14 @@ int diaryStats(const QStringList &args)
                               .arg(dateText(period.from), dateText(period.to)));
     try {
         const DiaryStore store;
-        const DiaryStats s = computeStats(readAllEntries(store), period, momentNow());
+        const QList<Entry> entries = readAllEntries(store);
+        const QDateTime now = momentNow();
+        const DiaryStats s = computeStats(entries, period, now);
+        const QList<Recurrence> signs = dreamSigns(entries, now);
         if (json)
-            out(QString::fromUtf8(QJsonDocument(statsJson(s)).toJson(QJsonDocument::Indented)));
+            out(QString::fromUtf8(QJsonDocument(statsJson(s, signs)).toJson(QJsonDocument::Indented)));
         else
-            out(statsText(s));
+            out(statsText(s) + topText(QStringLiteral("Ваши знаки сна (в 3 снах и больше за 90 дней)"), signs));
     } catch (...) {
         err(describe(std::current_exception()) + QLatin1Char('\n'));
         return kFailed;

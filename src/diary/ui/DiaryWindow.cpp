@@ -756,10 +756,30 @@ void DiaryWindow::reloadList(const QString &select)
         placesCompleter_->setWords(byKind[int(TagKind::Place)]);
         tagFilter_->setCurrentIndex(std::max(0, tagFilter_->findData(keepTag)));
     }
+    findSigns();
     applyFilter();
     const int row = model_->rowOf(select.isEmpty() ? entry_.id : select);
     if (row >= 0)
         list_->setCurrentIndex(model_->index(row));
+}
+
+// The user's dream signs, from the dreams of the last 90 days alone.
+void DiaryWindow::findSigns()
+{
+    signs_.clear();
+    const QDateTime now = momentNow();
+    Filter recent;
+    recent.nightFrom = nightOf(now).addDays(1 - kSignDays);
+    try {
+        QList<Entry> entries;
+        for (const QString &id : store_->search(recent))
+            if (std::optional<Entry> e = store_->entry(id))
+                entries << *e;
+        for (const Recurrence &r : dreamSigns(entries, now))
+            signs_.insert(dictionary::foldWord(r.name), r.count);
+    } catch (const Error &) {
+        // no signs: the list says why it cannot be read
+    }
 }
 
 void DiaryWindow::applyFilter()
@@ -1333,12 +1353,16 @@ void DiaryWindow::findSymbols()
     marked.setUnderlineStyle(QTextCharFormat::SingleUnderline);
     marked.setUnderlineColor(palette().color(QPalette::Link));
     marked.setForeground(palette().color(QPalette::Link));
+    // the user's dream signs underlined in a colour of their own
+    QTextCharFormat sign = marked;
+    sign.setUnderlineStyle(QTextCharFormat::DashUnderline);
+    sign.setUnderlineColor(QColor(0xd0, 0x60, 0x00));
     for (const dictionary::SymbolMark &m : marks_) {
         QTextEdit::ExtraSelection s;
         s.cursor = QTextCursor(textBox_->document());
         s.cursor.setPosition(int(m.start));
         s.cursor.setPosition(int(m.start + m.length), QTextCursor::KeepAnchor);
-        s.format = marked;
+        s.format = signDreams(m) > 0 ? sign : marked;
         selections << s;
     }
     textBox_->setExtraSelections(selections);
@@ -1357,6 +1381,19 @@ void DiaryWindow::findSymbols()
         else if (!marks_.empty())
             symbolsTimer_.start();
     }
+}
+
+int DiaryWindow::signDreams(const dictionary::SymbolMark &m) const
+{
+    return signs_.value(dictionary::foldWord(host_->diaryWords().word(m.item)));
+}
+
+QString DiaryWindow::markTip(const dictionary::SymbolMark &m) const
+{
+    const QString read =
+        QStringLiteral("Щёлкните, чтобы прочитать толкование «%1»").arg(host_->diaryWords().word(m.item));
+    const int dreams = signDreams(m);
+    return dreams > 0 ? signText(dreams) + QLatin1Char('\n') + read : read;
 }
 
 void DiaryWindow::showSymbols()
@@ -1573,9 +1610,7 @@ bool DiaryWindow::eventFilter(QObject *watched, QEvent *e)
         auto *m = static_cast<QMouseEvent *>(e);
         const int hit = markAt(marks_, textBox_->cursorForPosition(m->position().toPoint()).position());
         textBox_->viewport()->setCursor(hit >= 0 ? Qt::PointingHandCursor : Qt::IBeamCursor);
-        textBox_->viewport()->setToolTip(hit >= 0 ? QStringLiteral("Щёлкните, чтобы прочитать толкование «%1»")
-                                                        .arg(host_->diaryWords().word(marks_[size_t(hit)].item))
-                                                  : QString());
+        textBox_->viewport()->setToolTip(hit >= 0 ? markTip(marks_[size_t(hit)]) : QString());
     } else if (watched == list_ && e->type() == QEvent::KeyPress
                && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Delete) {
         moveShownToTrash();

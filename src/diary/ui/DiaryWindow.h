@@ -168,6 +168,9 @@ private:
     void restoreGeometry();
     void storeGeometry();
     void reloadList(const QString &select = QString());
+    void findSigns();
+    int signDreams(const dictionary::SymbolMark &m) const;
+    QString markTip(const dictionary::SymbolMark &m) const;
     void loadEntry(const Entry &e);
     Entry entryFromControls() const;
     void changed();
@@ -201,6 +204,7 @@ private:
     bool failureShown_ = false;                 // a failed save was said; the next is silent
     QString trashed_;                           // the dream last moved to the trash, for undo
     std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
+    QHash<QString, int> signs_;                 // the dream signs: folded headword -> dreams in 90 days
     std::vector<dictionary::SymbolMark> marks_;
     dictionary::SymbolFinder finder_;
     int finderGeneration_ = -1;

@@ -219,11 +219,14 @@ QWidget *StatsWindow::buildOverview()
     tagList_ = buildList(QStringLiteral("tagList"));
     peopleList_ = buildList(QStringLiteral("peopleList"));
     placeList_ = buildList(QStringLiteral("placeList"));
+    signList_ = buildList(QStringLiteral("signList"));
+    signList_->setToolTip(QStringLiteral("Символы, которые приснились не меньше трёх раз за последние 90 дней. "
+                                         "Щёлкните символ, чтобы увидеть эти сны в дневнике"));
     tagList_->setToolTip(QStringLiteral("Щёлкните метку, чтобы увидеть сны с ней в дневнике"));
     peopleList_->setToolTip(QStringLiteral("Щёлкните имя, чтобы увидеть сны с этим человеком в дневнике"));
     placeList_->setToolTip(QStringLiteral("Щёлкните место, чтобы увидеть сны о нём в дневнике"));
-    for (QListWidget *list : {symbolList_, tagList_, peopleList_, placeList_}) {
-        const bool symbol = list == symbolList_;
+    for (QListWidget *list : {symbolList_, signList_, tagList_, peopleList_, placeList_}) {
+        const bool symbol = list == symbolList_ || list == signList_;
         connect(list, &QListWidget::itemClicked, this,
                 [this, symbol](QListWidgetItem *i) { itemChosen(i, true, symbol); });
         connect(list, &QListWidget::itemActivated, this,
@@ -233,6 +236,7 @@ QWidget *StatsWindow::buildOverview()
     auto *lists = new QGridLayout;
     const std::pair<const char *, QListWidget *> columns[] = {
         {"Символы, которые снятся чаще всего", symbolList_},
+        {"Ваши знаки сна", signList_},
         {"Метки", tagList_},
         {"Люди", peopleList_},
         {"Места", placeList_},
@@ -241,7 +245,7 @@ QWidget *StatsWindow::buildOverview()
     for (const auto &[caption, list] : columns) {
         lists->addWidget(new QLabel(QString::fromUtf8(caption)), 0, column);
         lists->addWidget(list, 1, column);
-        lists->setColumnStretch(column, column == 0 ? 2 : 1);
+        lists->setColumnStretch(column, column <= 1 ? 2 : 1);
         ++column;
     }
 
@@ -422,11 +426,10 @@ void StatsWindow::showFigures()
 
 void StatsWindow::showLists()
 {
+    const QList<Recurrence> signs = dreamSigns(entries_, now_.isValid() ? now_ : momentNow());
     const std::pair<QListWidget *, const QList<Recurrence> *> lists[] = {
-        {symbolList_, &stats_.symbols},
-        {tagList_, &stats_.tags},
-        {peopleList_, &stats_.people},
-        {placeList_, &stats_.places},
+        {symbolList_, &stats_.symbols}, {signList_, &signs},          {tagList_, &stats_.tags},
+        {peopleList_, &stats_.people},  {placeList_, &stats_.places},
     };
     for (const auto &[list, items] : lists) {
         list->clear();

@@ -111,6 +111,7 @@ private:
     QListWidget *tagList_ = nullptr;
     QListWidget *peopleList_ = nullptr;
     QListWidget *placeList_ = nullptr;
+    QListWidget *signList_ = nullptr; // "Ваши знаки сна": the last 90 days, whatever the period
     // The charts' module, loaded when the window is built; nullptr when it
     // cannot be, and then chartsPage_ says why instead of the charts.
     const StatsChartsApi *charts_ = nullptr;

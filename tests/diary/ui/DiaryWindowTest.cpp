@@ -436,6 +436,31 @@ TEST_F(DiaryWindowTest, TagsPeopleAndPlacesCompleteFromTheDiary)
     EXPECT_TRUE(w.findChild<QLineEdit *>("placesBox")->findChild<ListCompleter *>()->words().isEmpty());
 }
 
+// A symbol of three dreams in the last 90 days is a dream sign: underlined
+// in a colour of its own in the text; a symbol of two dreams is not.
+TEST_F(DiaryWindowTest, DreamSignsAreMarkedInTheText)
+{
+    DiaryWindow &w = open();
+    for (const char *t : {"Собака у дома", "Опять собака и вода", "Собака и вода"}) {
+        w.newEntry();
+        type(w, QString::fromUtf8(t));
+        ASSERT_TRUE(w.saveNow());
+    }
+    w.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    DiaryWindow &again = open();
+    again.newEntry();
+    type(again, QStringLiteral("Собака пила воду"));
+    auto underline = [&](const QString &word) {
+        for (const QTextEdit::ExtraSelection &sel : again.findChild<QPlainTextEdit *>("textBox")->extraSelections())
+            if (sel.cursor.selectedText().toLower().startsWith(word))
+                return sel.format.underlineStyle();
+        return QTextCharFormat::NoUnderline;
+    };
+    EXPECT_EQ(underline(QStringLiteral("собак")), QTextCharFormat::DashUnderline) << "three dreams: a sign";
+    EXPECT_EQ(underline(QStringLiteral("вод")), QTextCharFormat::SingleUnderline) << "two dreams: a symbol";
+}
+
 // A dream's place is chosen in the city directory: the list opens on the
 // dream's place, a choice (south and west included) gives the lunar day of
 // that place and is stored with the dream; a directory closed without a

@@ -193,6 +193,22 @@ TEST_F(StatsWindowTest, SymbolClickAsksForItsDreamsAndRefreshReadsAgain)
     EXPECT_EQ(StatsWindow::open(store.get(), nullptr), w);
 }
 
+// "Ваши знаки сна" are the last 90 days' symbols of three dreams, whatever
+// period the figures are of; a click asks for their dreams.
+TEST_F(StatsWindowTest, DreamSignsAreTheLastNinetyDays)
+{
+    StatsWindow *w = openWindow();
+    QListWidget *signs = child<QListWidget>(w, "signList");
+    EXPECT_EQ(signs->count(), 0) << "in December the March dreams are too old";
+    w->setNow(at(2026, 4, 10, 12));
+    ASSERT_EQ(signs->count(), 1);
+    EXPECT_EQ(signs->item(0)->text(), "Река — 3");
+    QStringList asked;
+    QObject::connect(w, &StatsWindow::showDreamsWithSymbol, [&](const QString &h) { asked << h; });
+    emit signs->itemClicked(signs->item(0));
+    EXPECT_EQ(asked, QStringList({"Река"}));
+}
+
 TEST_F(StatsWindowTest, ChartsFollowThePaletteAndSave)
 {
     StatsWindow *w = openWindow();
