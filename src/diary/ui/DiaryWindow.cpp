@@ -4,8 +4,10 @@
 #include "calendar/phase/PhasePicture.h"
 #include "diary/Importers.h"
 #include "diary/LunarSnapshot.h"
+#include "diary/Speller.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/ListCompleter.h"
+#include "diary/ui/SpellHighlighter.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
 #include "platform/core/Clock.h"
@@ -40,6 +42,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -212,7 +215,85 @@ DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path) :
     if (usable) {
         reloadList();
         newEntry();
+        startSpeller(path);
     }
+}
+
+// The Russian dictionary takes a moment to load: on a worker, once the
+// window is up; the text is checked when it comes.
+void DiaryWindow::startSpeller(const QString &storePath)
+{
+    if (GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell), QStringLiteral("1"))
+        == QLatin1String("0"))
+        return;
+    const QString list = QFileInfo(storePath).absolutePath() + QStringLiteral("/words.txt");
+    runOnWorker(
+        this, [list] { return std::shared_ptr<Speller>(Speller::load(list)); },
+        [this](std::shared_ptr<Speller> s) {
+            if (!s)
+                return;
+            QStringList known;
+            const dictionary::WordIndex &words = host_->diaryWords();
+            for (int i = 0; i < words.size(); ++i)
+                known << words.word(i);
+            try {
+                for (const Tag &t : store_->allTags())
+                    known << t.text;
+            } catch (const Error &) {
+            }
+            s->addKnown(known);
+            if (!s->personalProblem().isEmpty())
+                statusLine_->setText(s->personalProblem().toHtmlEscaped());
+            speller_ = std::move(s);
+            spell_->setSpeller(speller_.get());
+        });
+}
+
+// The text's menu: for a misspelt word its corrections, "Добавить в словарь"
+// and "Пропустить" above the usual commands.
+void DiaryWindow::textMenu(const QPoint &at)
+{
+    std::unique_ptr<QMenu> menu(textBox_->createStandardContextMenu(at));
+    const SpellHighlighter::Word word = spell_->misspeltAt(textBox_->cursorForPosition(at).position());
+    if (word.length > 0 && speller_) {
+        QAction *first = menu->actions().value(0);
+        auto replaceWith = [this, word](const QString &by) {
+            QTextCursor c(textBox_->document());
+            c.setPosition(word.start);
+            c.setPosition(word.start + word.length, QTextCursor::KeepAnchor);
+            c.insertText(by);
+        };
+        const QStringList offered = speller_->suggestions(word.text);
+        for (const QString &s : offered) {
+            QAction *a = new QAction(s, menu.get());
+            QFont bold = a->font();
+            bold.setBold(true);
+            a->setFont(bold);
+            connect(a, &QAction::triggered, this, [replaceWith, s] { replaceWith(s); });
+            menu->insertAction(first, a);
+        }
+        if (offered.isEmpty()) {
+            QAction *none = new QAction(QStringLiteral("Нет вариантов"), menu.get());
+            none->setEnabled(false);
+            menu->insertAction(first, none);
+        }
+        QAction *add = new QAction(QStringLiteral("Добавить в словарь"), menu.get());
+        connect(add, &QAction::triggered, this, [this, word] {
+            QString why;
+            if (!speller_->addToPersonal(word.text, &why))
+                statusLine_->setText(QStringLiteral("Личный словарь не записан: ") + why.toHtmlEscaped());
+            spell_->rehighlight();
+        });
+        QAction *skip = new QAction(QStringLiteral("Пропустить"), menu.get());
+        connect(skip, &QAction::triggered, this, [this, word] {
+            speller_->ignore(word.text);
+            spell_->rehighlight();
+        });
+        menu->insertAction(first, add);
+        menu->insertAction(first, skip);
+        menu->insertSeparator(first);
+    }
+    menu->exec(textBox_->viewport()->mapToGlobal(at));
 }
 
 DiaryWindow::~DiaryWindow()
@@ -466,6 +547,9 @@ QWidget *DiaryWindow::buildEntryPanel()
     textBox_->viewport()->installEventFilter(this);
     textBox_->installEventFilter(this);
     textBox_->viewport()->setMouseTracking(true);
+    spell_ = new SpellHighlighter(textBox_->document());
+    textBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(textBox_, &QWidget::customContextMenuRequested, this, &DiaryWindow::textMenu);
 
     tabs_ = new QTabWidget(panel);
     tabs_->setObjectName(QStringLiteral("entryTabs"));

@@ -48,6 +48,8 @@ namespace somnex::diary {
 
 class EntryListModel;
 class ListCompleter;
+class SpellHighlighter;
+class Speller;
 class StatsWindow;
 
 // What the window needs of the program around it.
@@ -128,6 +130,9 @@ public:
     void filterBySymbol(const QString &headword);
     // Shows only the dreams with a tag (a person or a place too); empty: all.
     void filterByTag(const QString &tag);
+    // The spelling checker, once loaded (none while loading, when it is
+    // off or without the dictionary).
+    const Speller *speller() const { return speller_.get(); }
     // Lists the dreams of one night (the period filter set to it).
     void filterByNight(const QDate &night);
 
@@ -169,6 +174,8 @@ private:
     void storeGeometry();
     void reloadList(const QString &select = QString());
     void findSigns();
+    void startSpeller(const QString &storePath);
+    void textMenu(const QPoint &at);
     int signDreams(const dictionary::SymbolMark &m) const;
     QString markTip(const dictionary::SymbolMark &m) const;
     void loadEntry(const Entry &e);
@@ -205,6 +212,8 @@ private:
     QString trashed_;                           // the dream last moved to the trash, for undo
     std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
     QHash<QString, int> signs_;                 // the dream signs: folded headword -> dreams in 90 days
+    SpellHighlighter *spell_ = nullptr;
+    std::shared_ptr<Speller> speller_; // loaded on a worker when the diary opens
     std::vector<dictionary::SymbolMark> marks_;
     dictionary::SymbolFinder finder_;
     int finderGeneration_ = -1;

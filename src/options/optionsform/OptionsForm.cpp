@@ -9,6 +9,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
+#include "platform/core/ProgramFolders.h"
 #include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Twips.h"
@@ -207,6 +208,11 @@ void OptionsForm::buildDiaryPage(QWidget *page)
     remindNote = new QLabel(page);
     remindNote->setObjectName(QStringLiteral("remindNote"));
     remindNote->setWordWrap(true);
+    spellBox = new QCheckBox(QStringLiteral("Проверять &орфографию в тексте сна"), page);
+    spellBox->setObjectName(QStringLiteral("spellBox"));
+    spellNote = new QLabel(QStringLiteral("Словарь русского языка не установлен (hunspell-ru)"), page);
+    spellNote->setObjectName(QStringLiteral("spellNote"));
+    spellNote->setVisible(!SpellingDictionaryInstalled());
     auto *about = new QLabel(QStringLiteral("Утром, пока сон не забылся, программа напомнит записать его, если за "
                                             "прошедшую ночь в дневнике ещё нет записи."),
                              page);
@@ -229,6 +235,9 @@ void OptionsForm::buildDiaryPage(QWidget *page)
     dayRow->addLayout(days);
     v->addLayout(dayRow);
     v->addWidget(remindNote);
+    v->addSpacing(12);
+    v->addWidget(spellBox);
+    v->addWidget(spellNote);
     v->addStretch();
     connect(remindTest, &QPushButton::clicked, this, [] {
         if (reminderTester())
@@ -254,6 +263,9 @@ void OptionsForm::loadDiaryPage()
         remindDays[std::size_t(d)]->setChecked(r.days.contains(d + 1));
     remindNote->setText(r.problem);
     remindNote->setVisible(!r.problem.isEmpty());
+    spellBox->setChecked(
+        GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell), QStringLiteral("1"))
+        != QLatin1String("0"));
 }
 
 void OptionsForm::saveDiaryPage()
@@ -268,6 +280,8 @@ void OptionsForm::saveDiaryPage()
     if (r.days.isEmpty())
         r.on = false; // no day to remind on
     r.save([](const QString &key, const QString &value) { SaveSetting(settings::kApp, settings::kMain, key, value); });
+    SaveSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell),
+                spellBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (reminderSaved())
         reminderSaved()();
 }

@@ -96,6 +96,8 @@ public:
     std::array<QCheckBox *, 7> remindDays{}; // Monday first
     QPushButton *remindTest = nullptr;       // "Проверить"
     QLabel *remindNote = nullptr;            // why a stored value was not taken
+    QCheckBox *spellBox = nullptr;           // "Проверять орфографию"
+    QLabel *spellNote = nullptr;             // the dictionary is not installed
 
     // What "Проверить" does (one reminder now) and what follows saving the
     // reminder's settings; the program sets them.

@@ -62,6 +62,8 @@ inline constexpr const char *DSplit = "DSplit";
 inline constexpr const char *Remind = "Remind";
 inline constexpr const char *RemindTime = "RemindTime";
 inline constexpr const char *RemindDays = "RemindDays";
+// Spelling in the diary's editor: "1" on (the default), "0" off.
+inline constexpr const char *Spell = "Spell";
 } // namespace key
 
 // Keys of the location section.

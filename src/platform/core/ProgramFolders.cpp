@@ -65,4 +65,17 @@ QString CityFilePath()
     return AddSlash(SharedDataFolder()) + QLatin1String(kDataSubfolder) + QStringLiteral("/City.csv");
 }
 
+QString SpellingDictionaryFolder()
+{
+    const QString set = qEnvironmentVariable("SOMNEX_HUNSPELL_DIR");
+    return set.isEmpty() ? QStringLiteral("/usr/share/hunspell") : set;
+}
+
+bool SpellingDictionaryInstalled()
+{
+    const QString folder = SpellingDictionaryFolder();
+    return QFileInfo::exists(folder + QStringLiteral("/ru_RU.aff"))
+           && QFileInfo::exists(folder + QStringLiteral("/ru_RU.dic"));
+}
+
 } // namespace somnex

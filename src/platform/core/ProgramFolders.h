@@ -24,6 +24,12 @@ QString ExePath();
 QString BooksFolderFor(const QString &sharedDataFolder);
 QString TextsFolderFor(const QString &sharedDataFolder);
 
+// The Russian spelling dictionary's folder (ru_RU.aff and ru_RU.dic, Debian's
+// hunspell-ru): $SOMNEX_HUNSPELL_DIR when set, else /usr/share/hunspell; and
+// whether the dictionary is there.
+QString SpellingDictionaryFolder();
+bool SpellingDictionaryInstalled();
+
 // City.csv: beside the program when there, otherwise in the product's data folder.
 QString CityFilePath();
 

@@ -1,6 +1,7 @@
 #include "diary/ui/DiaryWindow.h"
 
 #include "diary/LunarSnapshot.h"
+#include "diary/Speller.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/ListCompleter.h"
 #include "diary/ui/StatsWindow.h"
@@ -31,7 +32,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -459,6 +462,33 @@ TEST_F(DiaryWindowTest, DreamSignsAreMarkedInTheText)
     };
     EXPECT_EQ(underline(QStringLiteral("собак")), QTextCharFormat::DashUnderline) << "three dreams: a sign";
     EXPECT_EQ(underline(QStringLiteral("вод")), QTextCharFormat::SingleUnderline) << "two dreams: a symbol";
+}
+
+// Spelling with the real Russian dictionary: the misspelt word underlined
+// as typed, the right ones (ё or е) not; a tag of the diary is known.
+TEST_F(DiaryWindowTest, MisspeltWordsAreUnderlined)
+{
+    {
+        DiaryWindow &w = open();
+        w.newEntry();
+        type(w, QStringLiteral("Сон"));
+        w.findChild<QLineEdit *>("tagsBox")->setText(QStringLiteral("Квазиморда"));
+        ASSERT_TRUE(w.saveNow());
+        w.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    DiaryWindow &w = open();
+    settleWorkers();
+    ASSERT_TRUE(w.speller()) << "the Russian dictionary (hunspell-ru) is not installed";
+    w.newEntry();
+    type(w, QStringLiteral("Снилась сабака у ёлки, елка и Квазиморда"));
+    QStringList underlined;
+    const QTextBlock block = w.findChild<QPlainTextEdit *>("textBox")->document()->firstBlock();
+    for (const QTextLayout::FormatRange &r : block.layout()->formats())
+        if (r.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline)
+            underlined << block.text().mid(r.start, r.length);
+    EXPECT_EQ(underlined, QStringList{QStringLiteral("сабака")});
+    EXPECT_TRUE(w.speller()->suggestions(QStringLiteral("сабака")).contains(QStringLiteral("собака")));
 }
 
 // A dream's place is chosen in the city directory: the list opens on the

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTime>
 #include <QTimeEdit>
 #include <QTreeWidget>
@@ -280,6 +281,25 @@ TEST_F(Options, TheReminderIsSetOnTheDiarysPage)
     EXPECT_TRUE(again.remindNote->isHidden());
     EXPECT_EQ(again.remindTime->time(), QTime(6, 45));
     EXPECT_FALSE(again.remindDays[6]->isChecked());
+}
+
+// Spelling is on unless turned off; without the dictionary the page says so.
+TEST_F(Options, SpellingIsOnAndTheMissingDictionaryIsNamed)
+{
+    {
+        OptionsForm f;
+        EXPECT_TRUE(f.spellBox->isChecked());
+        f.spellBox->setChecked(false);
+        f.Command1_Click();
+    }
+    EXPECT_EQ(stored(AppState::Main, "Spell"), u"0"_qs);
+    QTemporaryDir empty;
+    qputenv("SOMNEX_HUNSPELL_DIR", empty.path().toLocal8Bit());
+    OptionsForm f;
+    qunsetenv("SOMNEX_HUNSPELL_DIR");
+    EXPECT_FALSE(f.spellBox->isChecked());
+    EXPECT_FALSE(f.spellNote->isHidden());
+    EXPECT_EQ(f.spellNote->text(), u"Словарь русского языка не установлен (hunspell-ru)"_qs);
 }
 
 TEST_F(Options, ChoosingInTheDirectoryThenCancellingStoresNothing)
