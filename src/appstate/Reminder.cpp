@@ -70,10 +70,10 @@ ReminderDue reminderDue(const ReminderSettings &s, const ReminderState &state, c
         return ReminderDue::No;
     const QDate today = now.date();
     const bool later = state.laterAt.isValid() && now >= state.laterAt && state.shownOn == today
-                       && now < state.laterAt.addSecs(kReminderGraceHours * 3600);
+                       && now < state.laterAt.addSecs(qint64(kReminderGraceHours) * 3600);
     const QDateTime at(today, s.time);
     const bool onTime = s.days.contains(today.dayOfWeek()) && state.shownOn != today && now >= at
-                        && now < at.addSecs(kReminderGraceHours * 3600);
+                        && now < at.addSecs(qint64(kReminderGraceHours) * 3600);
     if (!later && !onTime)
         return ReminderDue::No;
     if (nightHasEntry && nightHasEntry(reminderNight(now)))

@@ -14,7 +14,7 @@ namespace somnex::diary {
 
 namespace {
 
-constexpr qint64 kLongestPersonalList = 4 * 1024 * 1024;
+constexpr qint64 kLongestPersonalList = qint64(4) * 1024 * 1024;
 
 bool checkable(const QString &word)
 {

@@ -19,6 +19,10 @@ class QTimer;
 
 namespace somnex {
 
+namespace tray {
+struct TrayMenuHost;
+} // namespace tray
+
 class DesktopNotifier;
 class HeaderBar;
 class LiteraturePanel;
@@ -156,6 +160,7 @@ private:
     Tolk *ensureTolk(QWidget *owner);
     void toggleCalendar();
     void trayMenu();
+    void trayMenuWindows(tray::TrayMenuHost &host);
     void noteNormalGeometry();
 
     HeaderBar *header_ = nullptr;

@@ -28,11 +28,42 @@ void Form1::trayMouseDown(short button)
         trayMenu();
 }
 
+namespace {
+
+// The about box the quick-lookup menu opened, while it is open.
+QPointer<AboutBox> &trayAbout()
+{
+    static QPointer<AboutBox> about;
+    return about;
+}
+
+} // namespace
+
+// The windows the quick-lookup menu opens.
+void Form1::trayMenuWindows(tray::TrayMenuHost &host)
+{
+    host.calendar = [this] { Toolbar1_ButtonClick(toolbarKey::Calen); };
+    host.diary = [this] { writeNewDream(); };
+    host.month = [this] { openMonth(); };
+    host.options = [this] {
+        registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::NonModal, this));
+    };
+    host.about = [this] {
+        QPointer<AboutBox> &about = trayAbout();
+        if (!about) {
+            about = new AboutBox(this);
+            about->setAttribute(Qt::WA_DeleteOnClose);
+            registerSecondaryWindow(about); // the return from the tray closes it
+        }
+        about->show();
+        about->raise();
+    };
+}
+
 // The quick-lookup menu. One at a time; a new right click starts afresh.
 void Form1::trayMenu()
 {
     static QPointer<tray::TrayMenu> menu;
-    static QPointer<AboutBox> about;
     if (menu)
         menu->close();
     tray::TrayMenuHost host;
@@ -54,21 +85,7 @@ void Form1::trayMenu()
         FromTray();
         dictionary_->SetVisible(dictionary_->selectedItem());
     };
-    host.calendar = [this] { Toolbar1_ButtonClick(toolbarKey::Calen); };
-    host.diary = [this] { writeNewDream(); };
-    host.month = [this] { openMonth(); };
-    host.options = [this] {
-        registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::NonModal, this));
-    };
-    host.about = [this] {
-        if (!about) {
-            about = new AboutBox(this);
-            about->setAttribute(Qt::WA_DeleteOnClose);
-            registerSecondaryWindow(about); // the return from the tray closes it
-        }
-        about->show();
-        about->raise();
-    };
+    trayMenuWindows(host);
     host.exitAsks = [] {
         return GetSettingInt(settings::kApp, settings::kMain, settings::key::UnloadQ, 0) != 1 && IsAutostart();
     };
@@ -79,7 +96,7 @@ void Form1::trayMenu()
     host.exitApp = [] { ExitApp(ExitMode::StoreState); };
     host.secondaryWindows = [this] {
         QList<QWidget *> w;
-        w << about.data();
+        w << trayAbout().data();
         options::OptionsForm *o = options::OptionsForm::instance();
         w << (o ? static_cast<QWidget *>(o->cityDirectory()) : nullptr) << o << calendar::Calen::instance()
           << calendar::MonthWindow::instance() << tolk_.data();

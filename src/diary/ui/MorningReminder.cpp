@@ -134,7 +134,7 @@ void MorningReminder::action(uint id, const QString &key)
             host_->writeMorningDream();
     } else if (key == QLatin1String("later") && state_.laterCount < kLaterTimes) {
         ++state_.laterCount;
-        state_.laterAt = Clock::current().now().addSecs(kLaterMinutes * 60);
+        state_.laterAt = Clock::current().now().addSecs(qint64(kLaterMinutes) * 60);
     } else if (key == QLatin1String("none")) {
         recordNoDream();
     }

@@ -19,7 +19,6 @@
 
 namespace somnex {
 class DesktopNotifier;
-struct Notification;
 } // namespace somnex
 
 namespace somnex::diary {

@@ -185,29 +185,7 @@ void OptionsForm::buildGeneralPage(QWidget *page)
 
 void OptionsForm::buildDiaryPage(QWidget *page)
 {
-    remindBox = new QCheckBox(QStringLiteral("&Напоминать записать сон"), page);
-    remindBox->setObjectName(QStringLiteral("remindBox"));
-    auto *timeLabel = new QLabel(QStringLiteral("&Время:"), page);
-    remindTime = new QTimeEdit(page);
-    remindTime->setObjectName(QStringLiteral("remindTime"));
-    remindTime->setDisplayFormat(QStringLiteral("HH:mm"));
-    remindTime->setAccessibleName(QStringLiteral("Время напоминания"));
-    timeLabel->setBuddy(remindTime);
-    auto *days = new QHBoxLayout;
-    days->addWidget(new QLabel(QStringLiteral("Дни:"), page));
-    for (int d = 0; d < 7; ++d) {
-        remindDays[std::size_t(d)] = new QCheckBox(dates::weekdayShort(d + 1), page);
-        remindDays[std::size_t(d)]->setObjectName(QStringLiteral("remindDay%1").arg(d + 1));
-        remindDays[std::size_t(d)]->setAccessibleName(dates::weekdayName(d + 1));
-        days->addWidget(remindDays[std::size_t(d)]);
-    }
-    days->addStretch();
-    remindTest = new QPushButton(QStringLiteral("П&роверить"), page);
-    remindTest->setObjectName(QStringLiteral("remindTest"));
-    remindTest->setToolTip(QStringLiteral("Показать напоминание сейчас"));
-    remindNote = new QLabel(page);
-    remindNote->setObjectName(QStringLiteral("remindNote"));
-    remindNote->setWordWrap(true);
+    buildReminderControls(page);
     spellBox = new QCheckBox(QStringLiteral("Проверять &орфографию в тексте сна"), page);
     spellBox->setObjectName(QStringLiteral("spellBox"));
     spellNote = new QLabel(QStringLiteral("Словарь русского языка не установлен (hunspell-ru)"), page);
@@ -218,39 +196,64 @@ void OptionsForm::buildDiaryPage(QWidget *page)
                              page);
     about->setWordWrap(true);
 
+    auto *timeLabel = new QLabel(QStringLiteral("&Время:"), page);
+    timeLabel->setBuddy(remindTime);
     auto *time = new QHBoxLayout;
     time->addSpacing(22);
     time->addWidget(timeLabel);
     time->addWidget(remindTime);
     time->addStretch();
     time->addWidget(remindTest);
+    auto *days = new QHBoxLayout;
+    days->addSpacing(22);
+    days->addWidget(new QLabel(QStringLiteral("Дни:"), page));
+    for (QCheckBox *d : remindDays)
+        days->addWidget(d);
+    days->addStretch();
     auto *v = new QVBoxLayout(page);
     v->setContentsMargins(10, 10, 10, 6);
     v->addWidget(about);
     v->addSpacing(6);
     v->addWidget(remindBox);
     v->addLayout(time);
-    auto *dayRow = new QHBoxLayout;
-    dayRow->addSpacing(22);
-    dayRow->addLayout(days);
-    v->addLayout(dayRow);
+    v->addLayout(days);
     v->addWidget(remindNote);
     v->addSpacing(12);
     v->addWidget(spellBox);
     v->addWidget(spellNote);
     v->addStretch();
+    loadDiaryPage();
+}
+
+// The reminder's controls: on or off, the time, the days, "Проверить".
+void OptionsForm::buildReminderControls(QWidget *page)
+{
+    remindBox = new QCheckBox(QStringLiteral("&Напоминать записать сон"), page);
+    remindBox->setObjectName(QStringLiteral("remindBox"));
+    remindTime = new QTimeEdit(page);
+    remindTime->setObjectName(QStringLiteral("remindTime"));
+    remindTime->setDisplayFormat(QStringLiteral("HH:mm"));
+    remindTime->setAccessibleName(QStringLiteral("Время напоминания"));
+    for (int d = 0; d < 7; ++d) {
+        remindDays[std::size_t(d)] = new QCheckBox(dates::weekdayShort(d + 1), page);
+        remindDays[std::size_t(d)]->setObjectName(QStringLiteral("remindDay%1").arg(d + 1));
+        remindDays[std::size_t(d)]->setAccessibleName(dates::weekdayName(d + 1));
+    }
+    remindTest = new QPushButton(QStringLiteral("П&роверить"), page);
+    remindTest->setObjectName(QStringLiteral("remindTest"));
+    remindTest->setToolTip(QStringLiteral("Показать напоминание сейчас"));
+    remindNote = new QLabel(page);
+    remindNote->setObjectName(QStringLiteral("remindNote"));
+    remindNote->setWordWrap(true);
     connect(remindTest, &QPushButton::clicked, this, [] {
         if (reminderTester())
             reminderTester()();
     });
-    auto enable = [this](bool on) {
+    connect(remindBox, &QCheckBox::toggled, this, [this](bool on) {
         remindTime->setEnabled(on);
         for (QCheckBox *d : remindDays)
             d->setEnabled(on);
-    };
-    connect(remindBox, &QCheckBox::toggled, this, enable);
-    loadDiaryPage();
-    enable(remindBox->isChecked());
+    });
 }
 
 void OptionsForm::loadDiaryPage()
@@ -263,6 +266,9 @@ void OptionsForm::loadDiaryPage()
         remindDays[std::size_t(d)]->setChecked(r.days.contains(d + 1));
     remindNote->setText(r.problem);
     remindNote->setVisible(!r.problem.isEmpty());
+    remindTime->setEnabled(r.on);
+    for (QCheckBox *d : remindDays)
+        d->setEnabled(r.on);
     spellBox->setChecked(
         GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell), QStringLiteral("1"))
         != QLatin1String("0"));

@@ -114,6 +114,7 @@ private:
     void buildGeneralPage(QWidget *page);
     void buildLocationPage(QWidget *page);
     void buildDiaryPage(QWidget *page);
+    void buildReminderControls(QWidget *page);
     void loadDiaryPage();
     void saveDiaryPage();
     void placeControls();

@@ -126,12 +126,12 @@ TEST_F(MorningReminderTest, ComesAtTheTimeOnceAndAgainLaterTwiceAtMost)
     r.check();
     ASSERT_EQ(sent(2), 2);
     press(QStringLiteral("later"));
-    clock.advance(16 * 60);
+    clock.advance(16LL * 60);
     r.check();
     ASSERT_EQ(sent(3), 3);
     EXPECT_FALSE(server.calls[2].actions.contains(QStringLiteral("Позже"))) << "twice at most";
     press(QStringLiteral("later"));
-    clock.advance(16 * 60);
+    clock.advance(16LL * 60);
     r.check();
     EXPECT_EQ(sent(3), 3);
 

@@ -241,14 +241,14 @@ TEST_F(CliTest, CalendarMonthAsJsonWithTheDiarysDreams)
     // calendar opens it.
     const QJsonObject ninth = days[8].toObject();
     bool opened = false;
-    for (const QJsonValue &v : ninth["lunarDays"].toArray())
+    for (const auto &v : ninth["lunarDays"].toArray())
         opened |= v.toObject()["number"].toInt() == 1 && v.toObject()["start"].toString() == "2026-12-09 03:53:00";
     EXPECT_TRUE(opened) << QJsonDocument(ninth).toJson().toStdString();
     EXPECT_EQ(days[9].toObject()["dreams"].toInt(), 2) << "two dreams of the night on 10 December";
     EXPECT_EQ(days[20].toObject()["dreams"].toInt(), 1);
     EXPECT_EQ(days[8].toObject()["dreams"].toInt(), 0);
     QStringList kinds;
-    for (const QJsonValue &p : o["phases"].toArray())
+    for (const auto &p : o["phases"].toArray())
         kinds << p.toObject()["kind"].toString();
     EXPECT_EQ(kinds, QStringList({"lastQuarter", "new", "firstQuarter", "full", "lastQuarter"}));
     const QJsonArray signs = o["signs"].toArray();
