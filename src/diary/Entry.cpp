@@ -104,6 +104,17 @@ std::optional<Mark> markFromCode(QStringView code)
     return std::nullopt;
 }
 
+QMap<QDate, int> dreamsByMorning(const QList<EntrySummary> &entries, const QDate &first, const QDate &last)
+{
+    QMap<QDate, int> counts;
+    for (const EntrySummary &e : entries) {
+        const QDate morning = e.night.addDays(1);
+        if (morning >= first && morning <= last && !e.displayTitle.trimmed().isEmpty())
+            ++counts[morning];
+    }
+    return counts;
+}
+
 QString Entry::displayTitle() const
 {
     QString t = title.simplified();

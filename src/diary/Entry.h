@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -175,6 +176,11 @@ struct EntrySummary {
     Mark mark = Mark::None;
     QDateTime deletedAt; // valid only in DiaryStore::trash()
 };
+
+// The dreams among the summaries (entries with something written: an empty
+// entry is a night without a dream) by the date their night ends on, the
+// night "на" that date, for the dates from first to last.
+QMap<QDate, int> dreamsByMorning(const QList<EntrySummary> &entries, const QDate &first, const QDate &last);
 
 // ---- moments ---------------------------------------------------------------
 

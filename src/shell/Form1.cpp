@@ -325,12 +325,7 @@ QMap<QDate, int> Form1::dreamsByMorning(const QDate &first, const QDate &last)
     if (!QFileInfo::exists(diary::DiaryStore::defaultPath()))
         return counts;
     try {
-        const diary::DiaryStore store;
-        for (const diary::EntrySummary &e : store.list()) {
-            const QDate morning = e.night.addDays(1);
-            if (morning >= first && morning <= last)
-                ++counts[morning];
-        }
+        counts = diary::dreamsByMorning(diary::DiaryStore().list(), first, last);
     } catch (const Error &) {
         // A diary that cannot be read counts no dreams; the diary window
         // says why when it is opened.

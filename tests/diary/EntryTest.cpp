@@ -266,3 +266,24 @@ TEST(DiaryLunarSnapshot, ManyAtOnceAsEachAlone)
         EXPECT_EQ(batch[i], computeSnapshot(moments[i].at, moments[i].place))
             << i << " " << moments[i].at.toString(Qt::ISODate).toStdString();
 }
+
+// The month of the Moon counts a night's dreams on the morning it ends: an
+// empty entry (nothing remembered) is no dream, dates outside are left out.
+TEST(DiaryEntry, DreamsAreCountedOnTheMorningTheirNightEnds)
+{
+    auto summary = [](const QDate &night, const char *title) {
+        EntrySummary s;
+        s.night = night;
+        s.displayTitle = QString::fromUtf8(title);
+        return s;
+    };
+    const QList<EntrySummary> entries{summary(QDate(2026, 12, 9), "Вода"), summary(QDate(2026, 12, 9), "Река"),
+                                      summary(QDate(2026, 12, 10), ""), summary(QDate(2026, 11, 30), "Лес"),
+                                      summary(QDate(2026, 12, 31), "Снег")};
+    const QMap<QDate, int> counts = dreamsByMorning(entries, QDate(2026, 12, 1), QDate(2026, 12, 31));
+    EXPECT_EQ(counts.value(QDate(2026, 12, 10)), 2);
+    EXPECT_FALSE(counts.contains(QDate(2026, 12, 11))) << "an empty entry is no dream";
+    EXPECT_EQ(counts.value(QDate(2026, 12, 1)), 1) << "the night of 30 November ends on 1 December";
+    EXPECT_FALSE(counts.contains(QDate(2027, 1, 1))) << "outside the month";
+    EXPECT_EQ(counts.size(), 2);
+}

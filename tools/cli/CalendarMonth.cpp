@@ -35,16 +35,11 @@ QString clockOn(double moment, const QDate &date)
 // The dreams of the diary by the date their night ends on (the night "на"
 // that date), for the dates of the month. An unreadable diary counts none,
 // said on standard error.
-QMap<QDate, int> dreamsByMorning(const QDate &first, const QDate &last)
+QMap<QDate, int> diaryDreams(const QDate &first, const QDate &last)
 {
     QMap<QDate, int> counts;
     try {
-        const diary::DiaryStore store;
-        for (const diary::EntrySummary &e : store.list()) {
-            const QDate morning = e.night.addDays(1);
-            if (morning >= first && morning <= last)
-                ++counts[morning];
-        }
+        counts = diary::dreamsByMorning(diary::DiaryStore().list(), first, last);
     } catch (const std::exception &e) {
         err(QStringLiteral("Дневник не прочитан, сны не сосчитаны: ") + QString::fromLocal8Bit(e.what())
             + QLatin1Char('\n'));
@@ -188,7 +183,7 @@ int calendarMonth(int year, int month, const astro::ObserverPosition &place, con
         err(QStringLiteral("Ошибка расчёта: ") + calendar::engineFaultText(e) + QLatin1Char('\n'));
         return 1;
     }
-    const QMap<QDate, int> dreams = dreamsByMorning(m.days.first().date, m.days.last().date);
+    const QMap<QDate, int> dreams = diaryDreams(m.days.first().date, m.days.last().date);
     out(json ? monthJson(m, dreams) : monthText(m, placeName, dreams));
     return 0;
 }
