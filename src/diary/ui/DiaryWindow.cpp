@@ -1,5 +1,6 @@
 #include "diary/ui/DiaryWindow.h"
 
+#include "appstate/Reminder.h"
 #include "calendar/lunarday/LunarDay.h"
 #include "calendar/phase/PhasePicture.h"
 #include "diary/Importers.h"
@@ -1113,7 +1114,11 @@ void DiaryWindow::newEntry(const QDateTime &at)
     saveNow();
     Entry e;
     // a dream is written down after the night: from noon on, this morning's
-    e.at = at.isValid() ? at : newDreamMoment(momentNow());
+    // The end of the night just past: now before noon, else this morning at
+    // the waking time, the reminder's where one is set.
+    const ReminderSettings reminder = ReminderSettings::load(
+        [](const QString &key, const QString &def) { return GetSetting(settings::kApp, settings::kMain, key, def); });
+    e.at = at.isValid() ? at : newDreamMoment(momentNow(), reminder.on ? reminder.time : QTime());
     e.zone = systemZoneName();
     e.night = nightOf(e.at);
     e.place = host_->diaryPlace();

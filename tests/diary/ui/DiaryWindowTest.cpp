@@ -7,6 +7,7 @@
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
 #include "platform/ansi/AnsiCodePage.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
@@ -489,6 +490,22 @@ TEST_F(DiaryWindowTest, MisspeltWordsAreUnderlined)
             underlined << block.text().mid(r.start, r.length);
     EXPECT_EQ(underlined, QStringList{QStringLiteral("сабака")});
     EXPECT_TRUE(w.speller()->suggestions(QStringLiteral("сабака")).contains(QStringLiteral("собака")));
+}
+
+// A dream written in the afternoon is last night's, at the waking time: the
+// reminder's time where it is set, else 07:00.
+TEST_F(DiaryWindowTest, AnAfternoonsNewDreamIsLastNightsAtTheWakingTime)
+{
+    SettableClock clock(QDateTime(QDate(2026, 12, 9), QTime(13, 7)));
+    const ClockScope scope(clock);
+    DiaryWindow &w = open();
+    w.newEntry();
+    auto *moment = w.findChild<QDateTimeEdit *>("momentBox");
+    EXPECT_EQ(moment->dateTime(), QDateTime(QDate(2026, 12, 9), QTime(7, 0)));
+    SaveSetting(settings::kApp, settings::kMain, "Remind", "1");
+    SaveSetting(settings::kApp, settings::kMain, "RemindTime", "06:45");
+    w.newEntry();
+    EXPECT_EQ(moment->dateTime(), QDateTime(QDate(2026, 12, 9), QTime(6, 45)));
 }
 
 // A dream's place is chosen in the city directory: the list opens on the
