@@ -134,6 +134,21 @@ std::unique_ptr<TerminationSignals> WatchSessionEnd()
     return termination;
 }
 
+void AnswerLaterStarts(SingleInstance &instance, Form1 &form)
+{
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form](const QByteArray &token) {
+        // The later start's launcher token lets the compositor give us the
+        // focus (xdg-activation); without one the window is still raised.
+        UseActivationToken(token);
+        form.activate();
+    });
+    QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
+        QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
+    });
+    QObject::connect(&instance, &SingleInstance::newDreamRequested, &form,
+                     [&form] { QTimer::singleShot(0, &form, [&form] { form.writeNewDream(); }); });
+}
+
 int Main(int argc, char **argv)
 {
     // One malloc arena for all threads: the worker that reads the books and
@@ -166,17 +181,7 @@ int Main(int argc, char **argv)
     // window is being built
     Splash *splash = toTray ? nullptr : new Splash;
     Form1 form;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form](const QByteArray &token) {
-        // The later start's launcher token lets the compositor give us the
-        // focus (xdg-activation); without one the window is still raised.
-        UseActivationToken(token);
-        form.activate();
-    });
-    QObject::connect(&instance, &SingleInstance::filesRequested, &form, [&form](const QStringList &more) {
-        QTimer::singleShot(0, &form, [&form, more] { form.offerBooks(more); });
-    });
-    QObject::connect(&instance, &SingleInstance::newDreamRequested, &form,
-                     [&form] { QTimer::singleShot(0, &form, [&form] { form.writeNewDream(); }); });
+    AnswerLaterStarts(instance, form);
 
     loadMainWindow(form, splash);
     if (app().QuitRequested)

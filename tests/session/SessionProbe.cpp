@@ -11,13 +11,16 @@
 //                                   as they come and go; "quit" on the
 //                                   standard input ends it
 #include "calendar/calen/Calen.h"
+#include "diary/ui/DiaryWindow.h"
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Identity.h"
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
+#include "platform/core/SingleInstance.h"
 #include "reading/Tolk.h"
 #include "shell/DictionaryPanel.h"
 #include "shell/Form1.h"
+#include "shell/Startup.h"
 #include "shell/TraySide.h"
 #include "support/FormParts.h"
 #include "tray/TrayArea.h"
@@ -246,9 +249,18 @@ int runWindows(const QString &folder)
     return 0;
 }
 
-int runTray()
+int runTray(bool answering)
 {
     Form1 form;
+    // As the program: the running instance answers later starts.
+    SingleInstance instance;
+    if (answering) {
+        if (!instance.start()) {
+            say(QStringLiteral("fail another instance runs"));
+            return 1;
+        }
+        AnswerLaterStarts(instance, form);
+    }
     form.Form_Load();
     form.toTrayAtStart();
     say(QStringLiteral("running"));
@@ -263,6 +275,8 @@ int runTray()
             state << (m->focusWidget() == m->Text1 ? QStringLiteral("menu-with-focus") : QStringLiteral("menu"));
         if (form.isVisible())
             state << QStringLiteral("main");
+        if (diary::DiaryWindow *d = diary::DiaryWindow::instance(); d && d->isVisible())
+            state << QStringLiteral("diary");
         const QString now = QStringLiteral("state ") + state.join(QLatin1Char(' '));
         if (now != last)
             say(last = now);
@@ -309,7 +323,7 @@ int main(int argc, char **argv)
         if (args.size() >= 3 && args[1] == QLatin1String("windows"))
             return runWindows(args[2]);
         if (args.size() >= 2 && args[1] == QLatin1String("tray"))
-            return runTray();
+            return runTray(args.size() >= 3 && args[2] == QLatin1String("answering"));
     } catch (const std::exception &e) {
         // a part the probe looks for is missing
         say(QStringLiteral("fail ") + QString::fromUtf8(e.what()));

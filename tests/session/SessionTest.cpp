@@ -388,6 +388,43 @@ TEST_F(SessionTest, ANewDreamFromTheLauncherOpensTheDiary)
     }
 }
 
+// The same on Wayland: the program in the tray answers a later
+// `somnex --new-dream` by coming back with the diary on a new dream.
+TEST_F(SessionTest, ANewDreamFromTheLauncherReachesTheProgramOnWayland)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.connected());
+    StatusNotifierWatcher watcher(bus.connection());
+    ASSERT_TRUE(watcher.publish());
+    startProbe({QStringLiteral("tray"), QStringLiteral("answering")}, bus.address());
+    ASSERT_TRUE(expectLine(QStringLiteral("running"), 60000)) << lines.join('\n').toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    compositor.addTo(env);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS"))
+                   .replace(QStringLiteral("detect_leaks=1"), QStringLiteral("detect_leaks=0")));
+    QProcess later;
+    later.setProcessEnvironment(env);
+    later.setProcessChannelMode(QProcess::ForwardedChannels);
+    later.start(QString::fromLocal8Bit(qgetenv("SOMNEX_BUILD_DIR")) + QStringLiteral("/bin/somnex"),
+                {QStringLiteral("--new-dream")});
+    ASSERT_TRUE(later.waitForFinished(30000));
+    EXPECT_EQ(later.exitCode(), 0) << "the later start hands over and ends";
+    const bool diary = waitUntil(
+        [&] {
+            while (probe->canReadLine()) {
+                lines << QString::fromUtf8(probe->readLine()).trimmed();
+                if (lines.last().startsWith(QStringLiteral("state "))
+                    && lines.last().endsWith(QStringLiteral(" diary")))
+                    return true;
+            }
+            return false;
+        },
+        30000);
+    EXPECT_TRUE(diary) << lines.join('\n').toStdString();
+}
+
 TEST_F(SessionTest, NoSessionBusNoBoxNoHang)
 {
     QTemporaryDir nowhere;
