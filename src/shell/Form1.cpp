@@ -197,7 +197,9 @@ void Form1::Form_Load()
     // The busy animation stops after half a second.
     status_->stopBusySoon();
     Form_Resize();
-    startMorningReminder();
+    // A second after the window is up: the session bus is not asked while
+    // the program starts.
+    QTimer::singleShot(1000, this, &Form1::startMorningReminder);
 }
 
 // The morning reminder runs while the program does, window or tray; its
