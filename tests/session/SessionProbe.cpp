@@ -249,6 +249,22 @@ int runWindows(const QString &folder)
     return 0;
 }
 
+// What of the program is on the screen: "state icon menu main diary".
+QString trayState(Form1 &form)
+{
+    QStringList state;
+    const auto *icon = form.findChild<tray::TrayArea *>(QStringLiteral("Tray1"));
+    if (form.inTray() && icon && icon->isVisible())
+        state << QStringLiteral("icon");
+    if (tray::TrayMenu *m = trayMenu())
+        state << (m->focusWidget() == m->Text1 ? QStringLiteral("menu-with-focus") : QStringLiteral("menu"));
+    if (form.isVisible())
+        state << QStringLiteral("main");
+    if (diary::DiaryWindow *d = diary::DiaryWindow::instance(); d && d->isVisible())
+        state << QStringLiteral("diary");
+    return QStringLiteral("state ") + state.join(QLatin1Char(' '));
+}
+
 int runTray(bool answering)
 {
     Form1 form;
@@ -267,17 +283,7 @@ int runTray(bool answering)
     QString last;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        QStringList state;
-        if (form.inTray() && form.findChild<tray::TrayArea *>(QStringLiteral("Tray1"))
-            && form.findChild<tray::TrayArea *>(QStringLiteral("Tray1"))->isVisible())
-            state << QStringLiteral("icon");
-        if (tray::TrayMenu *m = trayMenu())
-            state << (m->focusWidget() == m->Text1 ? QStringLiteral("menu-with-focus") : QStringLiteral("menu"));
-        if (form.isVisible())
-            state << QStringLiteral("main");
-        if (diary::DiaryWindow *d = diary::DiaryWindow::instance(); d && d->isVisible())
-            state << QStringLiteral("diary");
-        const QString now = QStringLiteral("state ") + state.join(QLatin1Char(' '));
+        const QString now = trayState(form);
         if (now != last)
             say(last = now);
     });
