@@ -247,54 +247,85 @@ void DiaryWindow::startSpeller(const QString &storePath)
                 statusLine_->setText(s->personalProblem().toHtmlEscaped());
             speller_ = std::move(s);
             spell_->setSpeller(speller_.get());
+            underlineMisspelt(titleBox_, speller_.get());
         });
 }
 
-// The text's menu: for a misspelt word its corrections, "Добавить в словарь"
-// and "Пропустить" above the usual commands.
+// A menu's spelling part for a misspelt word, above its usual commands: the
+// corrections, "Добавить в словарь" and "Пропустить".
+void DiaryWindow::addSpellingActions(QMenu *menu, const QString &word,
+                                     const std::function<void(const QString &)> &replace)
+{
+    QAction *first = menu->actions().value(0);
+    const QStringList offered = speller_->suggestions(word);
+    for (const QString &s : offered) {
+        QAction *a = new QAction(s, menu);
+        QFont bold = a->font();
+        bold.setBold(true);
+        a->setFont(bold);
+        connect(a, &QAction::triggered, this, [replace, s] { replace(s); });
+        menu->insertAction(first, a);
+    }
+    if (offered.isEmpty()) {
+        QAction *none = new QAction(QStringLiteral("Нет вариантов"), menu);
+        none->setEnabled(false);
+        menu->insertAction(first, none);
+    }
+    menu->insertSeparator(first);
+    QAction *add = new QAction(QStringLiteral("Добавить в словарь"), menu);
+    connect(add, &QAction::triggered, this, [this, word] {
+        QString why;
+        if (!speller_->addToPersonal(word, &why))
+            statusLine_->setText(QStringLiteral("Личный словарь не записан: ") + why.toHtmlEscaped());
+        respell();
+    });
+    QAction *skip = new QAction(QStringLiteral("Пропустить"), menu);
+    connect(skip, &QAction::triggered, this, [this, word] {
+        speller_->ignore(word);
+        respell();
+    });
+    menu->insertAction(first, add);
+    menu->insertAction(first, skip);
+    menu->insertSeparator(first);
+}
+
+// The underline of the text and the title again (a word added or skipped).
+void DiaryWindow::respell()
+{
+    spell_->rehighlight();
+    underlineMisspelt(titleBox_, speller_.get());
+}
+
 void DiaryWindow::textMenu(const QPoint &at)
 {
     std::unique_ptr<QMenu> menu(textBox_->createStandardContextMenu(at));
     const SpellHighlighter::Word word = spell_->misspeltAt(textBox_->cursorForPosition(at).position());
-    if (word.length > 0 && speller_) {
-        QAction *first = menu->actions().value(0);
-        auto replaceWith = [this, word](const QString &by) {
+    if (word.length > 0 && speller_)
+        addSpellingActions(menu.get(), word.text, [this, word](const QString &by) {
             QTextCursor c(textBox_->document());
             c.setPosition(word.start);
             c.setPosition(word.start + word.length, QTextCursor::KeepAnchor);
             c.insertText(by);
-        };
-        const QStringList offered = speller_->suggestions(word.text);
-        for (const QString &s : offered) {
-            QAction *a = new QAction(s, menu.get());
-            QFont bold = a->font();
-            bold.setBold(true);
-            a->setFont(bold);
-            connect(a, &QAction::triggered, this, [replaceWith, s] { replaceWith(s); });
-            menu->insertAction(first, a);
-        }
-        if (offered.isEmpty()) {
-            QAction *none = new QAction(QStringLiteral("Нет вариантов"), menu.get());
-            none->setEnabled(false);
-            menu->insertAction(first, none);
-        }
-        QAction *add = new QAction(QStringLiteral("Добавить в словарь"), menu.get());
-        connect(add, &QAction::triggered, this, [this, word] {
-            QString why;
-            if (!speller_->addToPersonal(word.text, &why))
-                statusLine_->setText(QStringLiteral("Личный словарь не записан: ") + why.toHtmlEscaped());
-            spell_->rehighlight();
         });
-        QAction *skip = new QAction(QStringLiteral("Пропустить"), menu.get());
-        connect(skip, &QAction::triggered, this, [this, word] {
-            speller_->ignore(word.text);
-            spell_->rehighlight();
-        });
-        menu->insertAction(first, add);
-        menu->insertAction(first, skip);
-        menu->insertSeparator(first);
-    }
     menu->exec(textBox_->viewport()->mapToGlobal(at));
+}
+
+void DiaryWindow::titleMenu(const QPoint &at)
+{
+    std::unique_ptr<QMenu> menu(titleBox_->createStandardContextMenu());
+    const int position = titleBox_->cursorPositionAt(at);
+    if (speller_) {
+        for (const MisspeltWord &w : misspeltWords(titleBox_->text(), *speller_)) {
+            if (position < w.start || position > w.start + w.length)
+                continue;
+            addSpellingActions(menu.get(), w.text, [this, w](const QString &by) {
+                QString t = titleBox_->text();
+                titleBox_->setText(t.replace(w.start, w.length, by));
+            });
+            break;
+        }
+    }
+    menu->exec(titleBox_->mapToGlobal(at));
 }
 
 DiaryWindow::~DiaryWindow()
@@ -524,6 +555,13 @@ QWidget *DiaryWindow::buildEntryPanel()
     titleBox_->setObjectName(QStringLiteral("titleBox"));
     titleBox_->setPlaceholderText(QStringLiteral("Название (можно не писать)"));
     titleBox_->setAccessibleName(QStringLiteral("Название сна"));
+    // The title's misspelt words underlined as the text's are, again as the
+    // text or the cursor moves (the underline is placed from the cursor).
+    connect(titleBox_, &QLineEdit::textChanged, this, [this] { underlineMisspelt(titleBox_, speller_.get()); });
+    connect(titleBox_, &QLineEdit::cursorPositionChanged, this,
+            [this] { underlineMisspelt(titleBox_, speller_.get()); });
+    titleBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(titleBox_, &QWidget::customContextMenuRequested, this, &DiaryWindow::titleMenu);
     momentBox_ = new QDateTimeEdit(panel);
     momentBox_->setObjectName(QStringLiteral("momentBox"));
     momentBox_->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm"));

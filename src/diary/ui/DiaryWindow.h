@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -38,6 +39,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QVBoxLayout;
@@ -176,6 +178,9 @@ private:
     void findSigns();
     void startSpeller(const QString &storePath);
     void textMenu(const QPoint &at);
+    void titleMenu(const QPoint &at);
+    void addSpellingActions(QMenu *menu, const QString &word, const std::function<void(const QString &)> &replace);
+    void respell();
     int signDreams(const dictionary::SymbolMark &m) const;
     QString markTip(const dictionary::SymbolMark &m) const;
     void loadEntry(const Entry &e);

@@ -2,6 +2,9 @@
 
 #include "diary/Speller.h"
 
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -19,6 +22,33 @@ const QRegularExpression &wordPattern()
 
 } // namespace
 
+QList<MisspeltWord> misspeltWords(const QString &text, const Speller &speller)
+{
+    QList<MisspeltWord> out;
+    for (auto it = wordPattern().globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!speller.correct(m.captured()))
+            out.append({int(m.capturedStart()), int(m.capturedLength()), m.captured()});
+    }
+    return out;
+}
+
+void underlineMisspelt(QLineEdit *box, const Speller *speller)
+{
+    QList<QInputMethodEvent::Attribute> marks;
+    if (speller) {
+        QTextCharFormat wrong;
+        wrong.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+        wrong.setUnderlineColor(Qt::red);
+        // The box places these formats from its cursor.
+        for (const MisspeltWord &w : misspeltWords(box->text(), *speller))
+            marks.append(QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat, w.start - box->cursorPosition(),
+                                                      w.length, wrong));
+    }
+    QInputMethodEvent event(QString(), marks);
+    QCoreApplication::sendEvent(box, &event);
+}
+
 SpellHighlighter::SpellHighlighter(QTextDocument *document) : QSyntaxHighlighter(document) {}
 
 void SpellHighlighter::setSpeller(const Speller *speller)
@@ -34,11 +64,8 @@ void SpellHighlighter::highlightBlock(const QString &text)
     QTextCharFormat wrong;
     wrong.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
     wrong.setUnderlineColor(Qt::red);
-    for (auto it = wordPattern().globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        if (!speller_->correct(m.captured()))
-            setFormat(int(m.capturedStart()), int(m.capturedLength()), wrong);
-    }
+    for (const MisspeltWord &w : misspeltWords(text, *speller_))
+        setFormat(w.start, w.length, wrong);
 }
 
 SpellHighlighter::Word SpellHighlighter::misspeltAt(int position) const

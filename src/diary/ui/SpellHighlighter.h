@@ -3,13 +3,29 @@
 // user types, from a Speller (the Russian dictionary, the books' headwords,
 // the user's words); each paragraph is checked when it changes.
 
+#include <QList>
 #include <QSyntaxHighlighter>
+
+class QLineEdit;
 
 #include <functional>
 
 namespace somnex::diary {
 
 class Speller;
+
+// The misspelt words of a line of text: start, length and the word.
+struct MisspeltWord {
+    int start = 0;
+    int length = 0;
+    QString text;
+};
+QList<MisspeltWord> misspeltWords(const QString &text, const Speller &speller);
+
+// The same underline in a one-line box (the dream's title): its misspelt
+// words get the red wavy line, drawn by the box as it draws text being
+// composed; called again as the text or the cursor moves.
+void underlineMisspelt(QLineEdit *box, const Speller *speller);
 
 class SpellHighlighter : public QSyntaxHighlighter {
     Q_OBJECT

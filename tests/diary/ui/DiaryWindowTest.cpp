@@ -4,6 +4,7 @@
 #include "diary/Speller.h"
 #include "diary/ui/EntryListModel.h"
 #include "diary/ui/ListCompleter.h"
+#include "diary/ui/SpellHighlighter.h"
 #include "diary/ui/StatsWindow.h"
 #include "location/spravcity/SpravCity.h"
 #include "platform/ansi/AnsiCodePage.h"
@@ -490,6 +491,19 @@ TEST_F(DiaryWindowTest, MisspeltWordsAreUnderlined)
             underlined << block.text().mid(r.start, r.length);
     EXPECT_EQ(underlined, QStringList{QStringLiteral("сабака")});
     EXPECT_TRUE(w.speller()->suggestions(QStringLiteral("сабака")).contains(QStringLiteral("собака")));
+    // The title is checked the same way; its underline leaves the text and
+    // the cursor where they were as the user types on.
+    QStringList inTitle;
+    for (const MisspeltWord &m : misspeltWords(QStringLiteral("Сабака и ёлка у рики"), *w.speller()))
+        inTitle << m.text;
+    EXPECT_EQ(inTitle, QStringList({"Сабака", "рики"}));
+    auto *title = w.findChild<QLineEdit *>("titleBox");
+    title->setFocus();
+    title->setText(QStringLiteral("Сабака у"));
+    title->setCursorPosition(3);
+    title->insert(QStringLiteral("б"));
+    EXPECT_EQ(title->text(), QStringLiteral("Саббака у"));
+    EXPECT_EQ(title->cursorPosition(), 4);
 }
 
 // A dream written in the afternoon is last night's, at the waking time: the
