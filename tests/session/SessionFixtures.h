@@ -94,7 +94,11 @@ private:
     QString error_;
 };
 
-// Xvfb on a display number of its own; empty error() when it runs.
+// Xvfb on a display number of its own; empty error() when it runs. The
+// server picks the number itself (-displayfd), so two tests starting at once
+// never share one, and it tells the number only once it listens. -noreset
+// keeps it from resetting each time its last client goes, between one start
+// of the program and the next.
 class PrivateX11 {
 public:
     PrivateX11()
@@ -103,27 +107,32 @@ public:
             error_ = QStringLiteral("Xvfb is not installed (scripts/deps.sh installs it)");
             return;
         }
-        // A free display number: none of its lock or socket files exist.
-        for (int n = 100 + ::getpid() % 800, tries = 0; tries < 50; ++n, ++tries) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
-                || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                continue;
-            display_ = QStringLiteral(":%1").arg(n);
-            xvfb_.setProcessChannelMode(QProcess::MergedChannels);
-            xvfb_.start(QStringLiteral("Xvfb"),
-                        {display_, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                         QStringLiteral("0"), QStringLiteral("1024x768x24")});
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
-            if (xvfb_.waitForStarted(10000)
-                && waitUntil([&] { return QFile::exists(socket) || xvfb_.state() == QProcess::NotRunning; }, 20000)
-                && xvfb_.state() == QProcess::Running)
+        xvfb_.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("1024x768x24")});
+        if (xvfb_.waitForStarted(10000)
+            && waitUntil([&] { return xvfb_.canReadLine() || xvfb_.state() == QProcess::NotRunning; }, 30000)
+            && xvfb_.state() == QProcess::Running) {
+            bool ok = false;
+            const int n = QString::fromLocal8Bit(xvfb_.readLine()).trimmed().toInt(&ok);
+            if (ok) {
+                display_ = QStringLiteral(":%1").arg(n);
                 return;
-            stop(xvfb_);
+            }
         }
-        error_ = QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(xvfb_.readAll());
+        error_ = QStringLiteral("Xvfb did not start: ") + log();
+        stop(xvfb_);
     }
     ~PrivateX11() { stop(xvfb_); }
     QString error() const { return error_; }
+    // Whether the server still runs, and what it said: for a test's message.
+    QString state()
+    {
+        return (xvfb_.state() == QProcess::Running ? QStringLiteral("Xvfb %1 runs").arg(display_)
+                                                   : QStringLiteral("Xvfb %1 has ended").arg(display_))
+               + QStringLiteral("; its output: ") + log();
+    }
     void addTo(QProcessEnvironment &env) const
     {
         env.insert(QStringLiteral("DISPLAY"), display_);
@@ -132,6 +141,7 @@ public:
     }
 
 private:
+    QString log() { return QString::fromLocal8Bit(xvfb_.readAllStandardOutput() + xvfb_.readAllStandardError()); }
     QString display_;
     QProcess xvfb_;
     QString error_;

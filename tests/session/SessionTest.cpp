@@ -373,7 +373,7 @@ TEST_F(SessionTest, ANewDreamFromTheLauncherOpensTheDiary)
         first.start(program, running ? QStringList() : QStringList{QStringLiteral("--new-dream")});
         ASSERT_TRUE(first.waitForStarted(10000));
         if (running) {
-            ASSERT_TRUE(waitUntil(mainShown, 60000)) << "the main window never came";
+            ASSERT_TRUE(waitUntil(mainShown, 60000)) << "the main window never came; " << x11.state().toStdString();
             EXPECT_FALSE(diaryShown());
             QProcess second;
             second.setProcessEnvironment(env);
@@ -382,7 +382,7 @@ TEST_F(SessionTest, ANewDreamFromTheLauncherOpensTheDiary)
             ASSERT_TRUE(second.waitForFinished(30000));
             EXPECT_EQ(second.exitCode(), 0);
         }
-        EXPECT_TRUE(waitUntil(diaryShown, 60000)) << "no diary window";
+        EXPECT_TRUE(waitUntil(diaryShown, 60000)) << "no diary window; " << x11.state().toStdString();
         first.terminate();
         EXPECT_TRUE(first.waitForFinished(30000));
     }
