@@ -113,7 +113,10 @@ MergePlan restoreFromBackup(DiaryStore &store, const QString &backupPath)
     journal.format = QStringLiteral("somnex-backup");
     journal.source = backupPath;
     try {
-        journal.entries = DiaryStore(work).allEntries();
+        // a copy of this diary keeps its words as the diary does
+        DiaryStore copy(work);
+        copy.setCodec(store.codec());
+        journal.entries = copy.allEntries();
     } catch (const Error &e) {
         QString why = e.description();
         throw Error(e.number(), kSource, why.replace(work, backupPath));

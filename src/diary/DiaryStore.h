@@ -15,13 +15,19 @@
 // aside (moveAside) and start a new diary.
 //
 // One store is used by one thread at a time; another thread opens its own.
-// Reads see what other stores and processes have committed.
+// Reads see what other stores and processes have committed. A store says
+// what it wrote (changed) once the write is committed; what other stores and
+// processes write it does not see.
+//
+// The words the user wrote pass the store's TextCodec on their way into the
+// file and out of it (plain text unless setCodec says otherwise).
 
 #include "diary/Entry.h"
 #include "diary/Symbols.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -68,8 +74,22 @@ struct TextRange {
 // what the window marks in the title and the text of an entry found.
 QList<TextRange> queryRanges(QStringView text, const QString &query);
 
-class DiaryStore {
+class TextCodec;
+
+class DiaryStore : public QObject {
+    Q_OBJECT
 public:
+    // What a write did to the entries it names (changed).
+    enum class Change {
+        Added,    // new entries (add, addAll)
+        Updated,  // an entry rewritten or its mark set (update, setFulfilment)
+        Trashed,  // moved to the trash
+        Restored, // back from the trash
+        Purged,   // deleted for good (purgeTrash names none: several went)
+        Imported, // written as given (putAll): added or replacing older ones
+    };
+    Q_ENUM(Change)
+
     // The user's diary file (the folder and file need not exist).
     static QString defaultPath();
 
@@ -78,9 +98,7 @@ public:
     // purged); when it does not, nothing is created until the first write.
     // Throws somnex::Error (ErrorNumber) when the file cannot be used.
     explicit DiaryStore(const QString &path = defaultPath());
-    ~DiaryStore();
-    DiaryStore(DiaryStore &&) noexcept;
-    DiaryStore &operator=(DiaryStore &&) noexcept;
+    ~DiaryStore() override;
     DiaryStore(const DiaryStore &) = delete;
     DiaryStore &operator=(const DiaryStore &) = delete;
 
@@ -92,6 +110,9 @@ public:
     // text or title changes on update (merged with hand edits by
     // mergeSymbols). Without one the symbols given are stored as they are.
     void setSymbolSource(SymbolSource source);
+    // How the user's words are kept in the file (plain text by default).
+    void setCodec(std::shared_ptr<const TextCodec> codec);
+    const std::shared_ptr<const TextCodec> &codec() const;
 
     // ---- writing (each call one transaction; throws somnex::Error) --------
 
@@ -167,6 +188,10 @@ public:
     // somnex::Error when the file cannot be renamed. No store may have the
     // file open.
     static QString moveAside(const QString &path);
+
+signals:
+    // After a write is committed: what it did and to which entries.
+    void changed(somnex::diary::DiaryStore::Change change, const QStringList &ids);
 
 private:
     void updateOnce(Entry e, const std::optional<LunarSnapshot> &fresh);

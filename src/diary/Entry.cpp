@@ -223,4 +223,13 @@ QString isoWithOffset(const QDateTime &at)
     return text;
 }
 
+Fulfilment datedFulfilment(Fulfilment f, const QDate &today)
+{
+    if (f.mark == Mark::None)
+        f.markedOn = QDate();
+    else if (!f.markedOn.isValid())
+        f.markedOn = today;
+    return f;
+}
+
 } // namespace somnex::diary

@@ -75,6 +75,10 @@ struct Fulfilment {
     friend bool operator==(const Fulfilment &, const Fulfilment &) = default;
 };
 
+// The one rule of the mark's date: none without a mark; a mark set without
+// a date was set today.
+Fulfilment datedFulfilment(Fulfilment f, const QDate &today);
+
 // ---- place and symbols ---------------------------------------------------
 
 // The place the lunar day is computed for (degrees, north and east positive).

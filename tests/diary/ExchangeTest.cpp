@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 using namespace somnex;
 using namespace somnex::diary;
 
@@ -101,9 +104,9 @@ QList<Entry> fullEntries()
 class ExchangeTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return dir.filePath(name); }
-    DiaryStore filled(const QString &name)
+    DiaryStore &filled(const QString &name)
     {
-        DiaryStore store(path(name));
+        DiaryStore &store = *stores.emplace_back(std::make_unique<DiaryStore>(path(name)));
         store.addAll(fullEntries());
         store.addAll(syntheticEntries(20, 3));
         const QString trashed = store.list().first().id;
@@ -111,6 +114,7 @@ protected:
         return store;
     }
     QTemporaryDir dir;
+    std::vector<std::unique_ptr<DiaryStore>> stores;
 };
 
 } // namespace
@@ -127,7 +131,7 @@ TEST(ExportName, AFileNameWithoutExtensionGetsTheFormats)
 
 TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
 {
-    const DiaryStore a = filled("a.sqlite");
+    const DiaryStore &a = filled("a.sqlite");
     const QList<Entry> before = a.allEntries();
     ASSERT_EQ(before.size(), 23);
     const QByteArray json = diaryJson(before);
@@ -151,7 +155,7 @@ TEST_F(ExchangeTest, JsonRoundTripKeepsEveryField)
 
 TEST_F(ExchangeTest, ImportingTwiceAddsNothing)
 {
-    const DiaryStore a = filled("a.sqlite");
+    const DiaryStore &a = filled("a.sqlite");
     const ImportedJournal journal = parseDiaryJson(diaryJson(a.allEntries()), "a.json");
     DiaryStore b(path("b.sqlite"));
     applyMerge(b, planMerge(b, journal));
@@ -464,7 +468,7 @@ QList<QStringList> readCsv(const QString &text)
 
 TEST_F(ExchangeTest, CsvReadsBackStrictly)
 {
-    const DiaryStore store = filled("d.sqlite");
+    const DiaryStore &store = filled("d.sqlite");
     const QList<Entry> entries = entriesForExport(store.allEntries(), ExportFormat::Csv, {}, {});
     ASSERT_EQ(entries.size(), 22) << "the trash is not exported";
     const QByteArray csv = diaryCsv(entries);
@@ -581,7 +585,7 @@ TEST_F(ExchangeTest, HtmlBookIsEscapedByNight)
 
 TEST_F(ExchangeTest, ExportReplacesOnlyWhenAllowed)
 {
-    const DiaryStore store = filled("d.sqlite");
+    const DiaryStore &store = filled("d.sqlite");
     const QDate from(2005, 1, 1), to(2015, 12, 31);
     for (ExportFormat format : {ExportFormat::Json, ExportFormat::Markdown, ExportFormat::Csv, ExportFormat::Html}) {
         const QString out = path(QString("out-%1").arg(int(format)));

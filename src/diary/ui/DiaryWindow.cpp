@@ -1037,6 +1037,7 @@ int DiaryWindow::restoreFrom(const QString &backupPath)
             throw Error(kErrorUnreadable, QStringLiteral("restoreFrom"),
                         QStringLiteral("Не удаётся прочитать копию «%1».").arg(backupPath));
         DiaryStore copy(readable);
+        copy.setCodec(store_->codec());
         ImportedJournal journal;
         journal.format = QStringLiteral("somnex-backup");
         journal.source = backupPath;
