@@ -33,7 +33,8 @@ inline constexpr int kMaxDreamdirFiles = 20000;
 
 // Reads the journal at path: a dreamdir folder (one holding a ".dreamdir"
 // marker file) or a JSON export of one of the formats, told apart by its
-// fields. Throws kErrorImportUnknown for anything else.
+// fields; the format is chosen from the table foreignFormats()
+// (exchange/ForeignFormats.h). Throws kErrorImportUnknown for anything else.
 ImportedJournal readForeignJournal(const QString &path);
 
 // A dreamdir folder: every *.dre file in it, in the order of their names.

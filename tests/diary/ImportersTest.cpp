@@ -4,6 +4,7 @@
 // files refused whole with a Russian message naming the file and the entry
 // or line; the format told apart or refused as unknown.
 #include "diary/Importers.h"
+#include "diary/exchange/ForeignFormats.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
 #include "support/TzScope.h"
@@ -317,6 +318,42 @@ TEST(DiaryImport, FormatIsToldApartOrRefused)
         if (number == kErrorImportUnknown) {
             EXPECT_EQ(said, QStringLiteral("Не удаётся прочитать дневник «%1»: формат не распознан.").arg(c.path));
         }
+    }
+}
+
+TEST(DiaryImport, EachFormatOfTheTableKnowsItsOwnSamplesOnly)
+{
+    TzScope tz("Europe/Moscow");
+    struct Sample {
+        QString path;
+        QString format; // "" for a file no format takes
+    };
+    const Sample samples[] = {
+        {"import/dreamdir", "dreamdir"},
+        {"import/dreamdir/.dreamdir", "dreamdir"},
+        {"import/webdreamjournal.json", "webdreamjournal"},
+        {"import/jrnl.json", "jrnl"},
+        {"import/dayone.json", "dayone"},
+        {"import/dream-journal-app.json", "dream-journal-app"},
+        {"import/dreamdir/00001.dre", ""}, // one dream of a dreamdir is no journal
+        {"import", ""},                    // a folder without the marker
+    };
+    for (const ForeignFormat &format : foreignFormats()) {
+        SCOPED_TRACE(format.name);
+        int own = 0;
+        for (const Sample &s : samples) {
+            SCOPED_TRACE(s.path.toStdString());
+            const JournalProbe probe(s.path);
+            const bool mine = s.format == QLatin1String(format.name);
+            EXPECT_EQ(format.sniff(probe) != FormatMatch::No, mine);
+            if (!mine)
+                continue;
+            ++own;
+            const ImportedJournal j = format.read(probe);
+            EXPECT_EQ(j.format, s.format);
+            EXPECT_FALSE(j.entries.isEmpty());
+        }
+        EXPECT_GT(own, 0) << "every format of the table has a sample journal";
     }
 }
 
