@@ -136,20 +136,6 @@ QString placeText(const std::optional<Place> &place)
                  .arg(place->longitude < 0 ? QStringLiteral("з.д.") : QStringLiteral("в.д."));
 }
 
-EntrySummary summaryOf(const Entry &e)
-{
-    EntrySummary s;
-    s.id = e.id;
-    s.at = e.at;
-    s.night = e.night;
-    s.displayTitle = e.displayTitle();
-    s.lunarDay = e.lunar.found ? e.lunar.lunarDay : 0;
-    s.lucid = e.lucid;
-    s.kinds = e.kinds;
-    s.mark = e.fulfilment.mark;
-    return s;
-}
-
 } // namespace
 
 int markAt(const std::vector<dictionary::SymbolMark> &marks, qsizetype position)
@@ -206,9 +192,18 @@ DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path) :
     setObjectName(QStringLiteral("Diary"));
     buildControls();
     restoreGeometry();
-    sinceOpened_.start();
-    autosave_.setSingleShot(true);
-    connect(&autosave_, &QTimer::timeout, this, [this] { saveNow(); });
+    editor_.setShown([this] { return entryFromControls(); });
+    connect(&editor_, &EntryEditor::listStale, this, [this] { reloadList(); });
+    connect(&editor_, &EntryEditor::saved, this, &DiaryWindow::saved);
+    connect(&editor_, &EntryEditor::saveFailed, this, [this](const QString &why, bool first) {
+        reportWriteFailure(why);
+        if (first)
+            ShowMessage(QStringLiteral("Не удалось сохранить запись дневника: ") + why
+                            + QStringLiteral("\nТекст остаётся в окне, программа попробует сохранить его снова."),
+                        kTitle, MsgIcon::Warning);
+    });
+    connect(&editor_, &EntryEditor::backupFailed, this,
+            [](const QString &why) { ShowMessage(why, kTitle, MsgIcon::Warning); });
     // quitting by any path (the exit dialog, the session's end, SIGTERM)
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveNow(); });
     const bool usable = openStore(path);
@@ -361,6 +356,7 @@ bool DiaryWindow::openStore(const QString &path)
             return false;
         }
     }
+    editor_.setStore(store_.get());
     store_->setSymbolSource([this](QStringView text) {
         QStringList found;
         const dictionary::WordIndex &words = host_->diaryWords();
@@ -863,7 +859,7 @@ void DiaryWindow::reloadList(const QString &select)
 {
     if (!store_)
         return;
-    listed_.reset(); // read the store again
+    editor_.forgetListed(); // read the store again
     const QString keepTag = tagFilter_->currentData().toString();
     {
         const QSignalBlocker quiet(tagFilter_);
@@ -917,7 +913,8 @@ void DiaryWindow::applyFilter()
         showTrash();
         return;
     }
-    Filter f;
+    ListQuery q;
+    Filter &f = q.filter;
     f.text = searchBox_->text().trimmed();
     f.lucid = quick.lucid;
     if (quick.kind)
@@ -930,18 +927,8 @@ void DiaryWindow::applyFilter()
         f.nightTo = toDate_->date();
     }
     f.symbol = symbol_;
-    const bool everything = f.text.isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
-                            && !f.nightFrom.isValid() && f.symbol.isEmpty();
     try {
-        if (!listed_)
-            listed_ = store_->list();
-        QList<EntrySummary> all = *listed_;
-        if (!everything) {
-            const QStringList ids = store_->search(f);
-            const QSet<QString> wanted(ids.begin(), ids.end());
-            all.removeIf([&](const EntrySummary &e) { return !wanted.contains(e.id); });
-        }
-        listEntries(std::move(all));
+        listEntries(editor_.listed(q));
     } catch (const Error &e) {
         statusLine_->setText(e.description().toHtmlEscaped());
     }
@@ -1004,7 +991,6 @@ int DiaryWindow::mergeAsked(const MergePlan &plan, const QString &what)
         return -1;
     const int written = applyMerge(*store_, plan);
     statusLine_->setText(plan.done().toHtmlEscaped());
-    reloadList();
     return written;
 }
 
@@ -1133,10 +1119,7 @@ void DiaryWindow::filterByNight(const QDate &night)
 void DiaryWindow::updateListed(const EntrySummary &e)
 {
     model_->updateEntry(e);
-    if (listed_)
-        for (EntrySummary &s : *listed_)
-            if (s.id == e.id)
-                s = e;
+    editor_.updateListed(e);
 }
 
 void DiaryWindow::listClicked(const QModelIndex &index)
@@ -1188,9 +1171,7 @@ void DiaryWindow::showEntry(const QString &id)
 void DiaryWindow::loadEntry(const Entry &e)
 {
     loading_ = true;
-    entry_ = e;
-    dirty_ = false;
-    autosave_.stop();
+    editor_.load(e);
     titleBox_->setText(e.title);
     momentBox_->setDateTime(e.at);
     textBox_->setPlainText(e.text);
@@ -1214,8 +1195,7 @@ void DiaryWindow::loadEntry(const Entry &e)
     showSymbols();
     showLunar();
     showNight();
-    markChanged();
-    dirty_ = false;
+    showMark();
 }
 
 Entry DiaryWindow::entryFromControls() const
@@ -1239,20 +1219,14 @@ Entry DiaryWindow::entryFromControls() const
     addTags(e.tags, placesBox_->text(), TagKind::Place);
     e.fulfilment.mark = kMarkChoices[std::max(0, markBox_->currentIndex())];
     e.fulfilment.note = markNote_->text();
-    if (e.fulfilment.mark == Mark::None)
-        e.fulfilment.markedOn = QDate();
-    else if (!e.fulfilment.markedOn.isValid())
-        e.fulfilment.markedOn = Clock::current().today();
+    e.fulfilment = datedFulfilment(e.fulfilment, Clock::current().today());
     return e;
 }
 
 void DiaryWindow::changed()
 {
-    if (loading_)
-        return;
-    dirty_ = true;
-    const qint64 now = sinceOpened_.elapsed();
-    autosave_.start(int(std::max<qint64>(0, savePolicy_.changed(now) - now)));
+    if (!loading_)
+        editor_.changed();
 }
 
 void DiaryWindow::textChanged()
@@ -1265,40 +1239,19 @@ void DiaryWindow::textChanged()
 
 bool DiaryWindow::saveNow()
 {
-    autosave_.stop();
-    if (!dirty_ || !store_)
-        return true;
-    Entry e = entryFromControls();
-    // a dream not yet stored waits for its first word
-    if (e.id.isEmpty() && e.text.trimmed().isEmpty() && e.title.trimmed().isEmpty())
-        return true;
-    try {
-        const bool added = e.id.isEmpty();
-        if (added)
-            e.id = store_->add(e);
-        else
-            store_->update(e);
-        const std::optional<Entry> stored = store_->entry(e.id);
-        if (stored)
-            entry_ = *stored;
-        dirty_ = false;
-        savePolicy_.saved();
-        failureShown_ = false;
-        statusLine_->clear();
-        // the first change of the day copies the diary; a failed copy is said once
-        if (const QString why = backup_.afterSave(*store_, Clock::current().today()); !why.isEmpty())
-            ShowMessage(why, kTitle, MsgIcon::Warning);
-        showSymbols();
-        if (added)
-            reloadList(e.id);
-        else
-            updateListed(summaryOf(entry_));
-        return true;
-    } catch (const Error &err) {
-        reportWriteFailure(err.description());
-        const qint64 now = sinceOpened_.elapsed();
-        autosave_.start(int(savePolicy_.failed(now) - now));
-        return false;
+    return editor_.save();
+}
+
+// The dream shown was written: what the store keeps of it is shown.
+void DiaryWindow::saved(bool added)
+{
+    statusLine_->clear();
+    showSymbols();
+    if (added) {
+        if (const int row = model_->rowOf(entry_.id); row >= 0)
+            list_->setCurrentIndex(model_->index(row));
+    } else {
+        model_->updateEntry(summaryOf(entry_));
     }
 }
 
@@ -1306,12 +1259,6 @@ void DiaryWindow::reportWriteFailure(const QString &why)
 {
     statusLine_->setText(QStringLiteral("Запись не сохранена: ") + why.toHtmlEscaped()
                          + QStringLiteral(" Текст остаётся в окне; программа попробует снова."));
-    if (failureShown_)
-        return;
-    failureShown_ = true;
-    ShowMessage(QStringLiteral("Не удалось сохранить запись дневника: ") + why
-                    + QStringLiteral("\nТекст остаётся в окне, программа попробует сохранить его снова."),
-                kTitle, MsgIcon::Warning);
 }
 
 void DiaryWindow::moveShownToTrash()
@@ -1324,11 +1271,7 @@ void DiaryWindow::moveShownToTrash()
         return;
     }
     try {
-        store_->moveToTrash(entry_.id);
-        trashed_ = entry_.id;
-        const QString title = entry_.displayTitle().toHtmlEscaped();
-        dirty_ = false;
-        reloadList();
+        const QString title = editor_.moveToTrash().toHtmlEscaped(); // the list follows
         const QList<EntrySummary> &rest = model_->entries();
         if (rest.isEmpty())
             newEntry();
@@ -1363,11 +1306,10 @@ void DiaryWindow::openTrash()
 void DiaryWindow::showTrash()
 {
     try {
-        QList<EntrySummary> all = store_->trash();
-        const QString words = searchBox_->text().trimmed();
-        if (!words.isEmpty())
-            all.removeIf([&](const EntrySummary &e) { return !e.displayTitle.contains(words, Qt::CaseInsensitive); });
-        listEntries(std::move(all));
+        ListQuery q;
+        q.trash = true;
+        q.filter.text = searchBox_->text();
+        listEntries(editor_.listed(q));
     } catch (const Error &e) {
         statusLine_->setText(e.description().toHtmlEscaped());
     }
@@ -1383,8 +1325,7 @@ bool DiaryWindow::restoreShown()
         return false;
     try {
         const QString id = entry_.id;
-        store_->restore(id);
-        reloadList();
+        editor_.restoreShown();
         showEntry(id);
         statusLine_->setText(
             QStringLiteral("Сон «%1» возвращён из корзины.").arg(entry_.displayTitle().toHtmlEscaped()));
@@ -1404,10 +1345,7 @@ bool DiaryWindow::purgeShown()
         != MsgResult::Yes)
         return false;
     try {
-        store_->purge(entry_.id);
-        if (trashed_ == entry_.id)
-            trashed_.clear();
-        reloadList();
+        editor_.purgeShown();
         const QList<EntrySummary> &rest = model_->entries();
         rest.isEmpty() ? newEntry() : showEntry(rest.first().id);
         return true;
@@ -1429,9 +1367,7 @@ int DiaryWindow::emptyTrash()
                    kTitle, MsgIcon::Question, MsgButtons::YesNo)
                    != MsgResult::Yes)
             return 0;
-        const int purged = store_->purgeTrash(Clock::current().nowUtc().addSecs(1));
-        trashed_.clear();
-        reloadList();
+        const int purged = editor_.emptyTrash();
         if (entry_.deletedAt.isValid())
             newEntry();
         statusLine_->setText(QStringLiteral("Корзина очищена: удалено снов %1.").arg(purged));
@@ -1444,14 +1380,11 @@ int DiaryWindow::emptyTrash()
 
 void DiaryWindow::undoTrash()
 {
-    if (!store_ || trashed_.isEmpty())
+    if (!store_ || editor_.trashed().isEmpty())
         return;
     try {
-        store_->restore(trashed_);
-        const QString id = trashed_;
-        trashed_.clear();
+        const QString id = editor_.undoTrash();
         statusLine_->clear();
-        reloadList(id);
         showEntry(id);
     } catch (const Error &err) {
         ShowMessage(err.description(), kTitle, MsgIcon::Error);
@@ -1579,7 +1512,7 @@ void DiaryWindow::addSymbol()
     entry_.symbols = addSymbolByHand(entry_.symbols, words.word(item));
     symbolToAdd_->clear();
     showSymbols();
-    dirty_ = true;
+    editor_.changed();
     saveNow();
 }
 
@@ -1590,7 +1523,7 @@ void DiaryWindow::removeSymbol()
         return;
     entry_.symbols = removeSymbolByHand(entry_.symbols, item->data(Qt::UserRole).toString());
     showSymbols();
-    dirty_ = true;
+    editor_.changed();
     saveNow();
 }
 
@@ -1701,16 +1634,19 @@ void DiaryWindow::showLunar()
     placeLabel_->setText(placeText(entry_.place));
 }
 
-void DiaryWindow::markChanged()
+void DiaryWindow::showMark()
 {
     const Mark mark = kMarkChoices[std::max(0, markBox_->currentIndex())];
-    QDate on = entry_.fulfilment.markedOn;
-    if (mark != Mark::None && !on.isValid())
-        on = Clock::current().today();
+    const QDate on = datedFulfilment({mark, entry_.fulfilment.markedOn, {}}, Clock::current().today()).markedOn;
     markedOn_->setText(mark == Mark::None ? QString() : QStringLiteral("Отмечено ") + russianDate(on, "d MMMM yyyy"));
+}
+
+void DiaryWindow::markChanged()
+{
+    showMark();
     if (loading_)
         return;
-    dirty_ = true;
+    editor_.changed();
     saveNow();
 }
 
@@ -1727,7 +1663,7 @@ void DiaryWindow::closeEvent(QCloseEvent *e)
 bool DiaryWindow::eventFilter(QObject *watched, QEvent *e)
 {
     // Leaving the text (another window, another control) writes what was typed.
-    if (e->type() == QEvent::FocusOut && (watched == textBox_ || watched == titleBox_) && dirty_)
+    if (e->type() == QEvent::FocusOut && (watched == textBox_ || watched == titleBox_) && editor_.dirty())
         saveNow();
     const bool inText = textBox_ && watched == textBox_->viewport();
     if (inText && e->type() == QEvent::MouseButtonRelease) {

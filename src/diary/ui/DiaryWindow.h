@@ -12,8 +12,8 @@
 #include "diary/Backup.h"
 #include "diary/DiaryStore.h"
 #include "diary/Entry.h"
+#include "diary/EntryEditor.h"
 #include "diary/Exchange.h"
-#include "diary/SavePolicy.h"
 #include "dictionary/LineRanker.h"
 #include "dictionary/SymbolFinder.h"
 #include "dictionary/WordIndex.h"
@@ -139,7 +139,7 @@ public:
     void filterByNight(const QDate &night);
 
     // The dream shown ("" for a new one not yet stored) and the store.
-    QString shownId() const { return entry_.id; }
+    QString shownId() const { return editor_.entry().id; }
     DiaryStore *store() const { return store_.get(); }
     const std::vector<dictionary::SymbolMark> &marks() const { return marks_; }
     EntryListModel *listModel() const { return model_; }
@@ -170,6 +170,7 @@ private:
     QWidget *buildTrashRow(QWidget *panel);
     void showTrash();
     void listEntries(QList<EntrySummary> entries);
+    void saved(bool added);
     QWidget *buildLunarTab();
     QWidget *buildMarkTab();
     void restoreGeometry();
@@ -197,7 +198,9 @@ private:
     void choosePlaceFromDirectory();
     void addSymbol();
     void removeSymbol();
+    // The mark chosen by the user / the mark's line as the dream has it.
     void markChanged();
+    void showMark();
     void listClicked(const QModelIndex &index);
     void updateListed(const EntrySummary &e);
     void reportWriteFailure(const QString &why);
@@ -210,13 +213,10 @@ private:
 
     DiaryHost *host_;
     std::unique_ptr<DiaryStore> store_;
-    Entry entry_;        // what is shown, as last loaded or saved
-    bool dirty_ = false; // changed since
+    EntryEditor editor_;                 // the dream being written, saving, the trash, the list
+    Entry &entry_ = editor_.edited();    // what is shown, as last loaded or saved
     bool loading_ = false;
-    bool failureShown_ = false;                 // a failed save was said; the next is silent
-    QString trashed_;                           // the dream last moved to the trash, for undo
-    std::optional<QList<EntrySummary>> listed_; // every dream not in the trash, as last read
-    QHash<QString, int> signs_;                 // the dream signs: folded headword -> dreams in 90 days
+    QHash<QString, int> signs_; // the dream signs: folded headword -> dreams in 90 days
     SpellHighlighter *spell_ = nullptr;
     std::shared_ptr<Speller> speller_; // loaded on a worker when the diary opens
     std::vector<dictionary::SymbolMark> marks_;
@@ -225,12 +225,8 @@ private:
     QHash<QString, EntryLinesOfBooks> lines_; // the books' lines of a headword
     QTimer symbolsTimer_;                     // the best lines follow the typing after a pause
     int linesGeneration_ = -1;
-    QTimer autosave_;
-    SavePolicy savePolicy_;
-    QElapsedTimer sinceOpened_;
     int lunarRequest_ = 0;  // generation of the latest lunar-day computation
     int lunarAnswered_ = 0; // and of the one shown
-    DailyBackup backup_;
 
     QToolBar *toolbar_ = nullptr;
     QSplitter *splitter_ = nullptr;

@@ -96,7 +96,7 @@ StatsWindow *StatsWindow::open(DiaryStore *store, QWidget *owner)
     if (!g_window)
         g_window = new StatsWindow(store, owner);
     else
-        g_window->store_ = store;
+        g_window->follow(store);
     g_window->refresh();
     g_window->show();
     g_window->raise();
@@ -109,8 +109,15 @@ StatsWindow *StatsWindow::instance()
     return g_window;
 }
 
-StatsWindow::StatsWindow(DiaryStore *store, QWidget *owner) : QWidget(owner, Qt::Window), store_(store)
+StatsWindow::StatsWindow(DiaryStore *store, QWidget *owner) : QWidget(owner, Qt::Window)
 {
+    refreshSoon_.setSingleShot(true);
+    refreshSoon_.setInterval(1500);
+    connect(&refreshSoon_, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            refresh();
+    });
+    follow(store);
     setObjectName(QStringLiteral("StatsWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);
@@ -312,6 +319,14 @@ QWidget *StatsWindow::buildFulfilment()
 }
 
 // ---- counting --------------------------------------------------------------------
+
+void StatsWindow::follow(DiaryStore *store)
+{
+    disconnect(following_);
+    store_ = store;
+    if (store)
+        following_ = connect(store, &DiaryStore::changed, this, [this] { refreshSoon_.start(); });
+}
 
 void StatsWindow::refresh()
 {

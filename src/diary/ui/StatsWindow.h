@@ -10,11 +10,14 @@
 // They are drawn by a module loaded when a window is built (StatsChartsLoader.h);
 // without it the charts' tab says why, and the rest of the window is the same.
 
+#include "diary/DiaryStore.h"
 #include "diary/Entry.h"
 #include "diary/Stats.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 class QComboBox;
@@ -29,7 +32,6 @@ class QTabWidget;
 
 namespace somnex::diary {
 
-class DiaryStore;
 struct StatsChartsApi;
 
 class StatsWindow : public QWidget {
@@ -37,8 +39,8 @@ class StatsWindow : public QWidget {
 public:
     // The statistics of the store's diary: created when none is open (a
     // window of its own above owner, closed with it), read again, shown and
-    // raised. The store must outlive the window or be given again by the
-    // next open(); the window reads it only in open() and refresh().
+    // raised. The window follows the store: a while after the store says
+    // it wrote, the figures are counted again (refresh() at once).
     static StatsWindow *open(DiaryStore *store, QWidget *owner = nullptr);
     static StatsWindow *instance();
     ~StatsWindow() override;
@@ -95,7 +97,11 @@ private:
     void saveAsPng();
     void print();
 
-    DiaryStore *store_;
+    void follow(DiaryStore *store);
+
+    QPointer<DiaryStore> store_;
+    QMetaObject::Connection following_;
+    QTimer refreshSoon_; // a write to the diary counts again after a pause
     QList<Entry> entries_;
     DiaryStats stats_;
     QDateTime now_;

@@ -233,6 +233,32 @@ TEST_F(DiaryWindowTest, EveryWayOfLeavingADreamSavesIt)
     EXPECT_EQ(texts, QStringList({"Второй сон", "Первый сон"}));
 }
 
+// Reading a dream is not writing it: its updated time (what a merge of two
+// copies of the diary goes by) stays, marked or not.
+TEST_F(DiaryWindowTest, ShowingADreamDoesNotRewriteIt)
+{
+    QStringList ids;
+    {
+        DiaryStore store(path);
+        Entry plain, marked;
+        plain.text = "Лес и дом";
+        marked.text = "Кошка на крыше";
+        marked.fulfilment = {Mark::Yes, QDate(2026, 12, 1), "сбылся"};
+        ids = store.addAll({plain, marked});
+    }
+    const auto updated = [&](const QString &id) { return DiaryStore(path).entry(id)->updated; };
+    const QDateTime before[] = {updated(ids[0]), updated(ids[1])};
+    DiaryWindow &w = open();
+    for (int round = 0; round < 2; ++round)
+        for (const QString &id : ids) {
+            w.showEntry(id);
+            ASSERT_EQ(w.shownId(), id);
+        }
+    w.close();
+    EXPECT_EQ(updated(ids[0]), before[0]);
+    EXPECT_EQ(updated(ids[1]), before[1]);
+}
+
 TEST_F(DiaryWindowTest, AFailedSaveKeepsTheTextSaysSoOnceAndTriesAgain)
 {
     // the diary's folder cannot be made: a file stands in its place
