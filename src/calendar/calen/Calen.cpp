@@ -1,6 +1,5 @@
 #include "calendar/calen/Calen.h"
 
-#include "appstate/AppState.h"
 #include "calendar/phase/PhasePicture.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
@@ -445,17 +444,24 @@ void Calen::Form_Load()
 
 void Calen::CheckGeo()
 {
-    CurrentCityName = location::readCityName(GetSetting);
     ShowPoint();
 }
 
+// The place is read afresh before every calculation: the name, the line of
+// coordinates and the engine's observer always come from one reading.
 void Calen::ShowPoint()
 {
+    place_ = location::Location::load(GetSetting);
+    CurrentCityName = place_.cityName;
     Label7->setText(CurrentCityName);
-    const location::Location place = location::Location::load(GetSetting);
     // the offset in force at the moment chosen (summer or winter time)
     const double at = toSeconds(SelectedMoment) == toSeconds(NoDate) ? nowLocal() : SelectedMoment;
-    Label9->setText(location::locationLine(place, UtcOffsetHours(at)));
+    Label9->setText(location::locationLine(place_, UtcOffsetHours(at)));
+}
+
+astro::ObserverPosition Calen::observer() const
+{
+    return {place_.latitude().toDouble(), place_.longitude().toDouble()};
 }
 
 namespace {
@@ -482,7 +488,7 @@ void Calen::Calculate()
         return;
     }
     const double moment = SelectedMoment;
-    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
+    const astro::ObserverPosition observer = this->observer();
     // The worker computes with copies: the window (and its engine) may be
     // gone, or the moment changed again, before it returns.
     const LunarEngine engine = engine_;
@@ -557,8 +563,7 @@ void Calen::BCalculate()
 
 void Calen::MoonList(double momentUniversal)
 {
-    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
-    const MoonListResult r = calendar::MoonList(momentUniversal, observer, engine_);
+    const MoonListResult r = calendar::MoonList(momentUniversal, observer(), engine_);
     List2->clear();
     for (double b : r.boundaries)
         List2->addItem(isoMoment(b));
@@ -570,7 +575,7 @@ void Calen::ShowMoonPhase(int n)
     n = phasePictureFor(n);
     if (n > MoonPics.size())
         return;
-    const QImage shown = seenFrom(keyedPhaseImage(MoonPics.at(n - 1), kShownWidth), app().ObserverLatitude);
+    const QImage shown = seenFrom(keyedPhaseImage(MoonPics.at(n - 1), kShownWidth), place_.latitude().toDouble());
     QPixmap canvas(Picture2->size() * Picture2->devicePixelRatioF());
     canvas.setDevicePixelRatio(Picture2->devicePixelRatioF());
     canvas.fill(Qt::transparent);

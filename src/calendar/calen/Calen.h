@@ -5,6 +5,7 @@
 // and the Moon's phase.
 
 #include "calendar/lunarday/LunarDay.h"
+#include "location/core/Location.h"
 
 #include <QImage>
 #include <QList>
@@ -121,6 +122,8 @@ private:
     QLayout *buildPlaceRow();
     void optionsClosed();
     void showAnswer(bool computed, const CalendarAnswer &a, const QString &fault);
+    // The engine's observer at the place last read.
+    astro::ObserverPosition observer() const;
 
     // Controls. Each carries its member's name as its object name (unless
     // noted), by which the accessibility texts and the tests find it.
@@ -145,6 +148,10 @@ private:
     // change in a picker and the phase animation's frames.
     QTimer *Timer1 = nullptr, *Timer2 = nullptr, *Timer3 = nullptr, *Timer4 = nullptr;
 
+    // The place of observation as the settings keep it, read once for its
+    // name and coordinates shown, the engine's observer and the hemisphere
+    // the Moon is seen from.
+    location::Location place_;
     LunarEngine engine_ = LunarEngine::standard();
     LunarState lunar_;
     QString picture2Tag_;

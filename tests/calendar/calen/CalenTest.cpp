@@ -239,14 +239,15 @@ TEST_F(CalenTest, TheMoonIsMirroredSouthOfTheEquator)
         EXPECT_GT(count, 0);
         return count > 0 ? sum / count - img.width() / 2.0 : 0.0;
     };
-    const double north = app().ObserverLatitude;
-    app().ObserverLatitude = 55.75;
+    // the place as the settings keep it: Moscow by default, then Sydney
     c.ShowMoonPhase(6);
     EXPECT_GT(litSide(), 0) << "Moscow: lit on the right";
-    app().ObserverLatitude = -33.87;
+    save("SGraduses", u"33"_qs);
+    save("SMinutes", u"52"_qs);
+    save("SM", u"-1"_qs);
+    c.CheckGeo();
     c.ShowMoonPhase(6);
     EXPECT_LT(litSide(), 0) << "Sydney: lit on the left";
-    app().ObserverLatitude = north;
 }
 
 TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
@@ -390,6 +391,47 @@ TEST_F(CalenTest, LocationLine)
         EXPECT_EQ(part<ClickLabel>(c, "Label7")->textFormat(), Qt::PlainText) << k.what;
         EXPECT_EQ(part<QLabel>(c, "Label9")->textFormat(), Qt::PlainText) << k.what;
     }
+}
+
+// The name, the line of coordinates and the answer come from one reading of
+// the place: a place stored while the window is open (the options opened from
+// the main window) shows whole at the next calculation, and the engine never
+// computes for a place other than the one shown.
+TEST_F(CalenTest, TheAnswerIsForThePlaceShown)
+{
+    const double moment = at(2026, 12, 8, 9, 5);
+    const auto boundsAt = [&](double latitude, double longitude) {
+        const CalendarAnswer a = computeCalendar(moment, astro::ObserverPosition{latitude, longitude});
+        EXPECT_TRUE(a.moon.found);
+        return boundsText(a.moon.start, a.moon.end);
+    };
+    const QString moscow = boundsAt(55.75, 37.5833);
+    const QString ushuaia = boundsAt(-54.8, -68.3);
+    ASSERT_NE(moscow, ushuaia);
+
+    app().ObserverLatitude = -54.8; // a place taken earlier, not the stored one
+    app().ObserverLongitude = -68.3;
+    Calen c;
+    c.waitForAnswer();
+    c.SelectedMoment = moment;
+    c.Calculate();
+    c.waitForAnswer();
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Москва"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), moscow) << "the stored place, the one shown";
+
+    const std::pair<const char *, QString> stored[] = {
+        {"CityName", u"Ушуайя"_qs}, {"SGraduses", u"54"_qs}, {"SMinutes", u"48"_qs}, {"SM", u"-1"_qs},
+        {"DGraduses", u"68"_qs},    {"DMinutes", u"18"_qs},  {"DM", u"-1"_qs}};
+    for (const auto &[key, value] : stored)
+        save(key, value);
+    app().ObserverLatitude = 55.75;
+    app().ObserverLongitude = 37.5833;
+    c.Calculate();
+    c.waitForAnswer();
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Ушуайя"_qs) << "the name with its coordinates";
+    EXPECT_EQ(part<QLabel>(c, "Label9")->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), ushuaia);
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
