@@ -1,6 +1,5 @@
 #include "calendar/calen/Calen.h"
 
-#include "appstate/AppState.h"
 #include "calendar/phase/PhasePicture.h"
 #include "calendar/picker/DateTimePicker.h"
 #include "calendar/tables/DreamTables.h"
@@ -95,14 +94,23 @@ Calen::Calen(QWidget *owner) : QWidget(owner, Qt::Window)
     setWindowIcon(artworkIcon(QStringLiteral("calen")));
     buildControls();
 
-    Timer1.setInterval(2000);
-    Timer2.setInterval(300);
-    Timer3.setInterval(500);
-    Timer4.setInterval(100);
-    connect(&Timer1, &QTimer::timeout, this, &Calen::Timer1_Timer);
-    connect(&Timer2, &QTimer::timeout, this, &Calen::Timer2_Timer);
-    connect(&Timer3, &QTimer::timeout, this, &Calen::Timer3_Timer);
-    connect(&Timer4, &QTimer::timeout, this, &Calen::Timer4_Timer);
+    // the timers are found by their names like the controls
+    const std::pair<QTimer **, const char *> timers[] = {{&Timer1, "Timer1"},
+                                                         {&Timer2, "Timer2"},
+                                                         {&Timer3, "Timer3"},
+                                                         {&Timer4, "Timer4"}};
+    for (auto [timer, name] : timers) {
+        *timer = new QTimer(this);
+        (*timer)->setObjectName(QString::fromLatin1(name));
+    }
+    Timer1->setInterval(2000);
+    Timer2->setInterval(300);
+    Timer3->setInterval(500);
+    Timer4->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &Calen::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Calen::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Calen::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &Calen::Timer4_Timer);
 
     // The window sees keys before its controls do.
     qApp->installEventFilter(this);
@@ -139,6 +147,7 @@ void Calen::buildControls()
 
     // Working storage of the boundaries, never shown.
     List2 = new QListWidget(this);
+    List2->setObjectName(QStringLiteral("List2"));
     List2->hide();
 
     auto *body = new QVBoxLayout;
@@ -185,11 +194,13 @@ QWidget *Calen::buildHeadingStrip()
                                         " stop:0 #4a67c2, stop:0.5 #2c438f, stop:1 #1d2d68); }"
                                         " #HeadingStrip QLabel { color: white; }"));
     Heading = new QLabel(QStringLiteral("Календарь сбываемости снов"), strip);
+    Heading->setObjectName(QStringLiteral("Heading"));
     QFont hf = Heading->font();
     hf.setBold(true);
     hf.setPointSizeF(hf.pointSizeF() * 1.25);
     Heading->setFont(hf);
     Image6 = new ClickLabel(strip);
+    Image6->setObjectName(QStringLiteral("Image6"));
     Image6->setPixmap(artworkPixmap(QStringLiteral("selenar"), {88, 32}, devicePixelRatioF()));
     Image6->setCursor(Qt::PointingHandCursor);
     Image6->setToolTip(QStringLiteral("Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"));
@@ -204,15 +215,19 @@ QWidget *Calen::buildHeadingStrip()
 QLayout *Calen::buildPickerRow()
 {
     Picture3 = new QWidget(this);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setFixedSize(180, 26);
     Picture4 = new QWidget(this);
+    Picture4->setObjectName(QStringLiteral("Picture4"));
     Picture4->setFixedSize(120, 26);
     Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setAccessibleName(QStringLiteral("Панель календаря"));
     Toolbar1->setIconSize({20, 20});
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar1->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
     btnNow = Toolbar1->addAction(artworkIcon(QStringLiteral("now")), QStringLiteral("Сейчас "));
+    btnNow->setObjectName(QStringLiteral("now"));
     btnDiary = Toolbar1->addAction(artworkIcon(QStringLiteral("diary")), QStringLiteral("Записать сон на эту дату"));
     btnDiary->setObjectName(QStringLiteral("diary"));
     btnDiary->setToolTip(QStringLiteral("Записать в дневник сон, приснившийся в выбранные день и час"));
@@ -250,9 +265,17 @@ QLayout *Calen::buildAnswerGrid()
     Label12 = new QLabel(this);
     Label5 = new QLabel(this);
     Label16 = new QLabel(this);
+    Label3 = new QLabel(this);
+    for (auto [label, name] : {std::pair{LabelWeekDay, "LabelWeekDay"},
+                               {LabelDay, "LabelDay"},
+                               {LabelLunarDay, "LabelLunarDay"},
+                               {Label12, "Label12"},
+                               {Label5, "Label5"},
+                               {Label16, "Label16"},
+                               {Label3, "Label3"}})
+        label->setObjectName(QString::fromLatin1(name));
     for (QLabel *l : {Label12, Label5, Label16})
         l->setFont(bold);
-    Label3 = new QLabel(this);
     Label3->setStyleSheet(QStringLiteral("QLabel { color: #404a70; }"));
     Label3->hide();
     Text1 = textBox(this, 2);
@@ -262,6 +285,7 @@ QLayout *Calen::buildAnswerGrid()
     Text2->setObjectName(QStringLiteral("Text2"));
     Text3->setObjectName(QStringLiteral("Text3"));
     Picture2 = new QLabel(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setFixedSize(kShownWidth, kShownWidth);
     Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture2->setToolTip(QStringLiteral("Фаза Луны"));
@@ -296,10 +320,12 @@ QLayout *Calen::buildPlaceRow()
     Label7->setCursor(Qt::PointingHandCursor);
     Label7->setToolTip(QStringLiteral("Настройки точного расчета"));
     Label9 = new QLabel(this);
+    Label9->setObjectName(QStringLiteral("Label9"));
     // the place's name is the user's text, never markup
     Label7->setTextFormat(Qt::PlainText);
     Label9->setTextFormat(Qt::PlainText);
     Process1 = new Process(this);
+    Process1->setObjectName(QStringLiteral("Process1"));
     Process1->hide();
     auto *place = new QHBoxLayout;
     place->addWidget(Label7);
@@ -361,6 +387,8 @@ void Calen::Form_Load()
     MoonPics = makeMoonPics(kPictureSize);
     DTPicker1 = new cDateTimePicker(this);
     DTPicker2 = new cDateTimePicker(this);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker2->setObjectName(QStringLiteral("DTPicker2"));
     DTPicker1->Create(Picture3, cDateTimePicker::DTS_SHORTDATECENTURYFORMAT, 0, 0, Picture3->width(),
                       Picture3->height());
     DTPicker2->Create(Picture4, cDateTimePicker::DTS_UPDOWN, 0, 0, Picture4->width(), Picture4->height());
@@ -407,7 +435,7 @@ void Calen::Form_Load()
     SetPicker(DTPicker2, SelectedMoment);
     // The "now" button's tip, kept current by the timer.
     Timer1_Timer();
-    Timer1.start();
+    Timer1->start();
     // Before any lunar day is found the picture is the first one.
     ShowMoonPhase(1);
     // The answer for the chosen moment.
@@ -416,17 +444,24 @@ void Calen::Form_Load()
 
 void Calen::CheckGeo()
 {
-    CurrentCityName = location::readCityName(GetSetting);
     ShowPoint();
 }
 
+// The place is read afresh before every calculation: the name, the line of
+// coordinates and the engine's observer always come from one reading.
 void Calen::ShowPoint()
 {
+    place_ = location::Location::load(GetSetting);
+    CurrentCityName = place_.cityName;
     Label7->setText(CurrentCityName);
-    const location::Location place = location::Location::load(GetSetting);
     // the offset in force at the moment chosen (summer or winter time)
     const double at = toSeconds(SelectedMoment) == toSeconds(NoDate) ? nowLocal() : SelectedMoment;
-    Label9->setText(location::locationLine(place, UtcOffsetHours(at)));
+    Label9->setText(location::locationLine(place_, UtcOffsetHours(at)));
+}
+
+astro::ObserverPosition Calen::observer() const
+{
+    return {place_.latitude().toDouble(), place_.longitude().toDouble()};
 }
 
 namespace {
@@ -449,11 +484,11 @@ void Calen::Calculate()
     Process1->show();
     // A moment is chosen: the engine answers for it.
     if (toSeconds(SelectedMoment) == toSeconds(NoDate)) {
-        Timer2.start(); // the busy animation stops after a moment
+        Timer2->start(); // the busy animation stops after a moment
         return;
     }
     const double moment = SelectedMoment;
-    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
+    const astro::ObserverPosition observer = this->observer();
     // The worker computes with copies: the window (and its engine) may be
     // gone, or the moment changed again, before it returns.
     const LunarEngine engine = engine_;
@@ -479,7 +514,7 @@ void Calen::Calculate()
             if (generation == calculation_)
                 showAnswer(o.computed, o.answer, o.fault);
             if (pending_ == 0)
-                Timer2.start(); // the busy animation stops after a moment
+                Timer2->start(); // the busy animation stops after a moment
         });
 }
 
@@ -522,14 +557,13 @@ void Calen::waitForAnswer()
 
 void Calen::BCalculate()
 {
-    Timer3.stop();
-    Timer3.start();
+    Timer3->stop();
+    Timer3->start();
 }
 
 void Calen::MoonList(double momentUniversal)
 {
-    const astro::ObserverPosition observer{app().ObserverLatitude, app().ObserverLongitude};
-    const MoonListResult r = calendar::MoonList(momentUniversal, observer, engine_);
+    const MoonListResult r = calendar::MoonList(momentUniversal, observer(), engine_);
     List2->clear();
     for (double b : r.boundaries)
         List2->addItem(isoMoment(b));
@@ -541,7 +575,7 @@ void Calen::ShowMoonPhase(int n)
     n = phasePictureFor(n);
     if (n > MoonPics.size())
         return;
-    const QImage shown = seenFrom(keyedPhaseImage(MoonPics.at(n - 1), kShownWidth), app().ObserverLatitude);
+    const QImage shown = seenFrom(keyedPhaseImage(MoonPics.at(n - 1), kShownWidth), place_.latitude().toDouble());
     QPixmap canvas(Picture2->size() * Picture2->devicePixelRatioF());
     canvas.setDevicePixelRatio(Picture2->devicePixelRatioF());
     canvas.fill(Qt::transparent);
@@ -633,8 +667,8 @@ void Calen::Image6_Click()
 
 void Calen::Picture2_DblClick()
 {
-    if (!Timer4.isActive())
-        Timer4.start();
+    if (!Timer4->isActive())
+        Timer4->start();
 }
 
 bool Calen::Form_KeyDown(int keyCode)
@@ -653,14 +687,14 @@ void Calen::Timer1_Timer()
 
 void Calen::Timer2_Timer()
 {
-    Timer2.stop();
+    Timer2->stop();
     Process1->hide();
     Process1->ProgressStop();
 }
 
 void Calen::Timer3_Timer()
 {
-    Timer3.stop();
+    Timer3->stop();
     Calculate();
 }
 
@@ -671,7 +705,7 @@ void Calen::Timer4_Timer()
         ShowMoonPhase(PhaseFrame);
         return;
     }
-    Timer4.stop();
+    Timer4->stop();
     ShowMoonPhase(picture2Tag_.toInt());
     PhaseFrame = 0;
 }
@@ -681,7 +715,7 @@ void Calen::closeEvent(QCloseEvent *event)
     // Form_Unload
     if (!unloaded_) {
         unloaded_ = true;
-        for (QTimer *t : {&Timer1, &Timer2, &Timer3, &Timer4})
+        for (QTimer *t : {Timer1, Timer2, Timer3, Timer4})
             t->stop();
         emit unloaded();
         DTPicker1->Destroy();

@@ -5,6 +5,7 @@
 // and the Moon's phase.
 
 #include "calendar/lunarday/LunarDay.h"
+#include "location/core/Location.h"
 
 #include <QImage>
 #include <QList>
@@ -105,25 +106,6 @@ public:
 
     QList<QImage> MoonPics;
 
-    // Controls.
-    QLabel *Heading = nullptr;
-    ClickLabel *Image6 = nullptr;
-    QWidget *Picture3 = nullptr, *Picture4 = nullptr;
-    cDateTimePicker *DTPicker1 = nullptr, *DTPicker2 = nullptr;
-    QToolBar *Toolbar1 = nullptr;
-    QAction *btnNow = nullptr;
-    QAction *btnDiary = nullptr;        // "Записать сон на эту дату"
-    QToolButton *monthButton = nullptr; // "Месяц": the month window
-    QLabel *LabelWeekDay = nullptr, *LabelDay = nullptr, *LabelLunarDay = nullptr; // the fixed captions
-    QLabel *Label12 = nullptr, *Label5 = nullptr, *Label16 = nullptr, *Label3 = nullptr;
-    QPlainTextEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;
-    QLabel *Picture2 = nullptr;
-    ClickLabel *Label7 = nullptr;
-    QLabel *Label9 = nullptr;
-    Process *Process1 = nullptr;
-    QListWidget *List2 = nullptr;
-    QTimer Timer1, Timer2, Timer3, Timer4;
-
 signals:
     // The window is unloading: the main window releases its button.
     void unloaded();
@@ -140,7 +122,36 @@ private:
     QLayout *buildPlaceRow();
     void optionsClosed();
     void showAnswer(bool computed, const CalendarAnswer &a, const QString &fault);
+    // The engine's observer at the place last read.
+    astro::ObserverPosition observer() const;
 
+    // Controls. Each carries its member's name as its object name (unless
+    // noted), by which the accessibility texts and the tests find it.
+    QLabel *Heading = nullptr;
+    ClickLabel *Image6 = nullptr;
+    QWidget *Picture3 = nullptr, *Picture4 = nullptr; // the pickers' boxes
+    // The wrappers share their edits' names ("DTPicker1", "DTPicker2").
+    cDateTimePicker *DTPicker1 = nullptr, *DTPicker2 = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QAction *btnNow = nullptr;          // "now"
+    QAction *btnDiary = nullptr;        // "diary": "Записать сон на эту дату"
+    QToolButton *monthButton = nullptr; // "month": the month window
+    QLabel *LabelWeekDay = nullptr, *LabelDay = nullptr, *LabelLunarDay = nullptr; // the fixed captions
+    QLabel *Label12 = nullptr, *Label5 = nullptr, *Label16 = nullptr, *Label3 = nullptr;
+    QPlainTextEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr;
+    QLabel *Picture2 = nullptr;
+    ClickLabel *Label7 = nullptr;
+    QLabel *Label9 = nullptr;
+    Process *Process1 = nullptr;
+    QListWidget *List2 = nullptr;
+    // The "now" tip's refresh, the busy animation's end, the delay after a
+    // change in a picker and the phase animation's frames.
+    QTimer *Timer1 = nullptr, *Timer2 = nullptr, *Timer3 = nullptr, *Timer4 = nullptr;
+
+    // The place of observation as the settings keep it, read once for its
+    // name and coordinates shown, the engine's observer and the hemisphere
+    // the Moon is seen from.
+    location::Location place_;
     LunarEngine engine_ = LunarEngine::standard();
     LunarState lunar_;
     QString picture2Tag_;

@@ -9,6 +9,7 @@
 #include "platform/core/Settings.h"
 #include "platform/core/Worker.h"
 #include "support/ClickLabel.h"
+#include "support/FormParts.h"
 #include "support/Process.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
@@ -83,10 +84,18 @@ struct Shown {
 
 Shown shown(const Calen &c)
 {
-    return {c.Label12->text(),      c.Text1->toPlainText(), c.Label5->text(),
-            c.Text2->toPlainText(), c.Label16->text(),      c.Label3->text(),
-            c.Text3->toPlainText(), c.picture2Tag(),        c.List2->count() ? c.List2->item(0)->text() : QString(),
-            c.shownPicture(),       c.List2->count()};
+    const QListWidget *boundaries = part<QListWidget>(c, "List2");
+    return {part<QLabel>(c, "Label12")->text(),
+            part<QPlainTextEdit>(c, "Text1")->toPlainText(),
+            part<QLabel>(c, "Label5")->text(),
+            part<QPlainTextEdit>(c, "Text2")->toPlainText(),
+            part<QLabel>(c, "Label16")->text(),
+            part<QLabel>(c, "Label3")->text(),
+            part<QPlainTextEdit>(c, "Text3")->toPlainText(),
+            c.picture2Tag(),
+            boundaries->count() ? boundaries->item(0)->text() : QString(),
+            c.shownPicture(),
+            boundaries->count()};
 }
 
 class CalenTest : public ::testing::Test {
@@ -126,35 +135,36 @@ TEST_F(CalenTest, LoadShowsTheAnswerForNowAndTheFixedTexts)
     Calen c;
     c.waitForAnswer();
     EXPECT_EQ(c.windowTitle(), u"Календарь сбываемости снов"_qs);
-    EXPECT_EQ(c.Heading->text(), u"Календарь сбываемости снов"_qs);
-    EXPECT_EQ(c.btnNow->text(), u"Сейчас "_qs);
-    EXPECT_EQ(c.LabelLunarDay->text(), u"Лунный день:"_qs);
-    EXPECT_EQ(c.Label7->toolTip(), u"Настройки точного расчета"_qs);
-    EXPECT_EQ(c.Image6->toolTip(), u"Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Heading")->text(), u"Календарь сбываемости снов"_qs);
+    EXPECT_EQ(part<QAction>(c, "now")->text(), u"Сейчас "_qs);
+    EXPECT_EQ(part<QLabel>(c, "LabelLunarDay")->text(), u"Лунный день:"_qs);
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->toolTip(), u"Настройки точного расчета"_qs);
+    EXPECT_EQ(part<ClickLabel>(c, "Image6")->toolTip(),
+              u"Расчёт лунных дней производится на базе движка ZUL Selenar 2.0"_qs);
     EXPECT_EQ(c.NoDate, 2.0);
 
     const QDate today = QDate::currentDate();
-    EXPECT_EQ(c.Label12->text(), WeekDayStr(qint16(today.dayOfWeek())));
-    EXPECT_EQ(c.Label5->text(), QString::number(today.day()));
+    EXPECT_EQ(part<QLabel>(c, "Label12")->text(), WeekDayStr(qint16(today.dayOfWeek())));
+    EXPECT_EQ(part<QLabel>(c, "Label5")->text(), QString::number(today.day()));
     EXPECT_GE(c.LunarDay(), 1);
     EXPECT_LE(c.LunarDay(), 31);
-    EXPECT_EQ(c.Label16->text(), QString::number(c.LunarDay()));
-    EXPECT_EQ(c.Text3->toPlainText(), DreamByMoon(c.LunarDay()));
-    EXPECT_EQ(c.Label3->text(), boundsText(c.LunarDayStart(), c.LunarDayEnd()));
-    EXPECT_TRUE(c.Label3->isVisibleTo(&c));
+    EXPECT_EQ(part<QLabel>(c, "Label16")->text(), QString::number(c.LunarDay()));
+    EXPECT_EQ(part<QPlainTextEdit>(c, "Text3")->toPlainText(), DreamByMoon(c.LunarDay()));
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), boundsText(c.LunarDayStart(), c.LunarDayEnd()));
+    EXPECT_TRUE(part<QLabel>(c, "Label3")->isVisibleTo(&c));
     EXPECT_EQ(c.shownPicture(), phasePictureFor(c.LunarDay()));
-    EXPECT_FALSE(c.List2->isVisibleTo(&c)) << "the boundary list is working storage";
-    EXPECT_GE(c.List2->count(), 29);
-    EXPECT_EQ(c.Label7->text(), u"Москва"_qs);
-    EXPECT_EQ(c.Label9->text(), u"55°45' с.ш.  37°35' в.д. 0 GMT"_qs);
-    EXPECT_EQ(c.btnNow->toolTip(),
+    EXPECT_FALSE(part<QListWidget>(c, "List2")->isVisibleTo(&c)) << "the boundary list is working storage";
+    EXPECT_GE(part<QListWidget>(c, "List2")->count(), 29);
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Москва"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label9")->text(), u"55°45' с.ш.  37°35' в.д. 0 GMT"_qs);
+    EXPECT_EQ(part<QAction>(c, "now")->toolTip(),
               formatMoment(toDateValue(today, QTime::currentTime()), u"dd MMMM yyyy г., HH:mm"_qs));
-    EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Day), today.day());
-    EXPECT_EQ(c.DTPicker2->Data(cDateTimePicker::Day), today.day());
-    EXPECT_TRUE(c.Timer1.isActive());
-    EXPECT_TRUE(c.Timer2.isActive()) << "the busy animation stops 300 ms after the calculation";
+    EXPECT_EQ(part<cDateTimePicker>(c, "DTPicker1")->Data(cDateTimePicker::Day), today.day());
+    EXPECT_EQ(part<cDateTimePicker>(c, "DTPicker2")->Data(cDateTimePicker::Day), today.day());
+    EXPECT_TRUE(part<QTimer>(c, "Timer1")->isActive());
+    EXPECT_TRUE(part<QTimer>(c, "Timer2")->isActive()) << "the busy animation stops 300 ms after the calculation";
     c.Timer2_Timer();
-    EXPECT_FALSE(c.Process1->isVisibleTo(&c));
+    EXPECT_FALSE(part<Process>(c, "Process1")->isVisibleTo(&c));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -177,10 +187,10 @@ TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
         c.SelectedMoment = k.moment;
         c.Calculate();
         c.waitForAnswer();
-        EXPECT_EQ(c.Label12->text(), QString::fromUtf16(k.weekday)) << k.what;
-        EXPECT_EQ(c.Text1->toPlainText(), DreamByWeekDay(k.weekdayKey)) << k.what;
-        EXPECT_EQ(c.Label5->text(), QString::number(k.day)) << k.what;
-        EXPECT_EQ(c.Text2->toPlainText(), DreamByDay(qint16(k.day))) << k.what;
+        EXPECT_EQ(part<QLabel>(c, "Label12")->text(), QString::fromUtf16(k.weekday)) << k.what;
+        EXPECT_EQ(part<QPlainTextEdit>(c, "Text1")->toPlainText(), DreamByWeekDay(k.weekdayKey)) << k.what;
+        EXPECT_EQ(part<QLabel>(c, "Label5")->text(), QString::number(k.day)) << k.what;
+        EXPECT_EQ(part<QPlainTextEdit>(c, "Text2")->toPlainText(), DreamByDay(qint16(k.day))) << k.what;
     }
     // 2026-12-08 09:05 at Moscow's coordinates, universal time: lunar day 29
     // from the moonrise at 05:48:46 to the new moon at 00:53.
@@ -188,8 +198,9 @@ TEST_F(CalenTest, WeekdayDayAndLunarDayForAMoment)
     c.Calculate();
     c.waitForAnswer();
     EXPECT_EQ(c.LunarDay(), 29);
-    EXPECT_EQ(c.Label3->text(), u" (08 дек. 2026 05:48 - 09 дек. 2026 00:53)"_qs);
-    EXPECT_EQ(c.List2->item(c.List2->count() - 1)->text(), u"2026-12-09 00:53:00"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), u" (08 дек. 2026 05:48 - 09 дек. 2026 00:53)"_qs);
+    const QListWidget *boundaries = part<QListWidget>(c, "List2");
+    EXPECT_EQ(boundaries->item(boundaries->count() - 1)->text(), u"2026-12-09 00:53:00"_qs);
 }
 
 TEST_F(CalenTest, LunarDayThirtyShowsTheLastPicture)
@@ -203,9 +214,9 @@ TEST_F(CalenTest, LunarDayThirtyShowsTheLastPicture)
     EXPECT_EQ(c.LunarDay(), 30);
     EXPECT_EQ(c.picture2Tag(), u"30"_qs);
     EXPECT_EQ(c.shownPicture(), 29);
-    EXPECT_EQ(c.Text3->toPlainText(), DreamByMoon(30));
-    ASSERT_FALSE(c.Picture2->pixmap().isNull());
-    const QImage img = c.Picture2->pixmap().toImage();
+    EXPECT_EQ(part<QPlainTextEdit>(c, "Text3")->toPlainText(), DreamByMoon(30));
+    ASSERT_FALSE(part<QLabel>(c, "Picture2")->pixmap().isNull());
+    const QImage img = part<QLabel>(c, "Picture2")->pixmap().toImage();
     EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0) << "the black sky is keyed transparent";
     EXPECT_EQ(qAlpha(img.pixel(16, 16)), 255);
 }
@@ -217,7 +228,7 @@ TEST_F(CalenTest, TheMoonIsMirroredSouthOfTheEquator)
     Calen c;
     c.waitForAnswer();
     const auto litSide = [&] {
-        const QImage img = c.Picture2->pixmap().toImage();
+        const QImage img = part<QLabel>(c, "Picture2")->pixmap().toImage();
         double sum = 0, count = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
@@ -228,14 +239,15 @@ TEST_F(CalenTest, TheMoonIsMirroredSouthOfTheEquator)
         EXPECT_GT(count, 0);
         return count > 0 ? sum / count - img.width() / 2.0 : 0.0;
     };
-    const double north = app().ObserverLatitude;
-    app().ObserverLatitude = 55.75;
+    // the place as the settings keep it: Moscow by default, then Sydney
     c.ShowMoonPhase(6);
     EXPECT_GT(litSide(), 0) << "Moscow: lit on the right";
-    app().ObserverLatitude = -33.87;
+    save("SGraduses", u"33"_qs);
+    save("SMinutes", u"52"_qs);
+    save("SM", u"-1"_qs);
+    c.CheckGeo();
     c.ShowMoonPhase(6);
     EXPECT_LT(litSide(), 0) << "Sydney: lit on the left";
-    app().ObserverLatitude = north;
 }
 
 TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
@@ -269,7 +281,7 @@ TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
         messages.clear();
         c.setEngine(k.engine);
         c.SelectedMoment = at(2026, 12, 31, 12, 0);
-        c.Timer2.stop();
+        part<QTimer>(c, "Timer2")->stop();
         c.Calculate();
         c.waitForAnswer();
         EXPECT_EQ(shown(c), before) << k.what;
@@ -277,7 +289,7 @@ TEST_F(CalenTest, AnEngineFaultIsShownAndThePreviousAnswerStays)
         EXPECT_EQ(messages[0].text, QString::fromUtf16(k.text));
         EXPECT_EQ(messages[0].title, u"Calculate"_qs);
         EXPECT_EQ(messages[0].icon, MsgIcon::Error);
-        EXPECT_TRUE(c.Timer2.isActive()) << k.what;
+        EXPECT_TRUE(part<QTimer>(c, "Timer2")->isActive()) << k.what;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << k.what;
     }
 }
@@ -288,9 +300,9 @@ TEST_F(CalenTest, TheNoDateMomentChangesNothing)
     c.waitForAnswer();
     const Shown before = shown(c);
     // Chosen in the date picker: 1 January 1900, 00:00:00.
-    c.SetPicker(c.DTPicker1, at(1900, 1, 2, 0, 0, 0));
-    c.SetPicker(c.DTPicker2, at(1900, 1, 2, 0, 0, 0));
-    c.DTPicker1->hWnd()->setDate(QDate(1900, 1, 1));
+    c.SetPicker(part<cDateTimePicker>(c, "DTPicker1"), at(1900, 1, 2, 0, 0, 0));
+    c.SetPicker(part<cDateTimePicker>(c, "DTPicker2"), at(1900, 1, 2, 0, 0, 0));
+    part<cDateTimePicker>(c, "DTPicker1")->hWnd()->setDate(QDate(1900, 1, 1));
     EXPECT_EQ(c.SelectedMoment, c.NoDate);
     c.Timer3_Timer();
     c.waitForAnswer();
@@ -304,12 +316,14 @@ TEST_F(CalenTest, ChangingTheDateKeepsTheTimeInBothPickers)
     c.waitForAnswer();
     auto calls = std::make_shared<int>(0);
     c.setEngine(constructedEngine(calls));
-    c.SetPicker(c.DTPicker1, at(2026, 3, 31, 10, 20, 30));
-    c.SetPicker(c.DTPicker2, at(2026, 3, 31, 10, 20, 30));
-    EXPECT_FALSE(c.Timer3.isActive()) << "a write by the program raises no Change";
+    cDateTimePicker *datePicker = part<cDateTimePicker>(c, "DTPicker1");
+    cDateTimePicker *timePicker = part<cDateTimePicker>(c, "DTPicker2");
+    c.SetPicker(datePicker, at(2026, 3, 31, 10, 20, 30));
+    c.SetPicker(timePicker, at(2026, 3, 31, 10, 20, 30));
+    EXPECT_FALSE(part<QTimer>(c, "Timer3")->isActive()) << "a write by the program raises no Change";
 
-    c.DTPicker1->hWnd()->setDate(QDate(2026, 2, 28)); // as the user would
-    for (cDateTimePicker *p : {c.DTPicker1, c.DTPicker2}) {
+    datePicker->hWnd()->setDate(QDate(2026, 2, 28)); // as the user would
+    for (cDateTimePicker *p : {datePicker, timePicker}) {
         EXPECT_EQ(p->Data(cDateTimePicker::Month), 2);
         EXPECT_EQ(p->Data(cDateTimePicker::Day), 28);
         EXPECT_EQ(p->Data(cDateTimePicker::Hour), 10);
@@ -319,19 +333,19 @@ TEST_F(CalenTest, ChangingTheDateKeepsTheTimeInBothPickers)
     EXPECT_EQ(c.SelectedMoment, at(2026, 2, 28, 10, 20, 30));
 
     // The time picker the other way, twice more in quick succession.
-    c.DTPicker2->hWnd()->setTime(QTime(23, 59, 58));
-    c.DTPicker2->hWnd()->setTime(QTime(23, 59, 59));
-    EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Hour), 23);
-    EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Second), 59);
+    timePicker->hWnd()->setTime(QTime(23, 59, 58));
+    timePicker->hWnd()->setTime(QTime(23, 59, 59));
+    EXPECT_EQ(datePicker->Data(cDateTimePicker::Hour), 23);
+    EXPECT_EQ(datePicker->Data(cDateTimePicker::Second), 59);
     EXPECT_EQ(*calls, 0) << "nothing is computed before the delay ends";
-    EXPECT_TRUE(c.Timer3.isActive());
-    EXPECT_EQ(c.Timer3.interval(), 500);
+    EXPECT_TRUE(part<QTimer>(c, "Timer3")->isActive());
+    EXPECT_EQ(part<QTimer>(c, "Timer3")->interval(), 500);
     c.Timer3_Timer();
     c.waitForAnswer();
-    EXPECT_FALSE(c.Timer3.isActive());
+    EXPECT_FALSE(part<QTimer>(c, "Timer3")->isActive());
     EXPECT_EQ(*calls, 1) << "three changes, one calculation";
-    EXPECT_EQ(c.Label5->text(), u"28"_qs);
-    EXPECT_EQ(c.Label12->text(), u"Суббота"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label5")->text(), u"28"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label12")->text(), u"Суббота"_qs);
 }
 
 TEST_F(CalenTest, LocationLine)
@@ -372,11 +386,52 @@ TEST_F(CalenTest, LocationLine)
             save(key, value);
         Calen c;
         c.waitForAnswer();
-        EXPECT_EQ(c.Label7->text(), k.place) << k.what;
-        EXPECT_EQ(c.Label9->text(), k.line) << k.what;
-        EXPECT_EQ(c.Label7->textFormat(), Qt::PlainText) << k.what;
-        EXPECT_EQ(c.Label9->textFormat(), Qt::PlainText) << k.what;
+        EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), k.place) << k.what;
+        EXPECT_EQ(part<QLabel>(c, "Label9")->text(), k.line) << k.what;
+        EXPECT_EQ(part<ClickLabel>(c, "Label7")->textFormat(), Qt::PlainText) << k.what;
+        EXPECT_EQ(part<QLabel>(c, "Label9")->textFormat(), Qt::PlainText) << k.what;
     }
+}
+
+// The name, the line of coordinates and the answer come from one reading of
+// the place: a place stored while the window is open (the options opened from
+// the main window) shows whole at the next calculation, and the engine never
+// computes for a place other than the one shown.
+TEST_F(CalenTest, TheAnswerIsForThePlaceShown)
+{
+    const double moment = at(2026, 12, 8, 9, 5);
+    const auto boundsAt = [&](double latitude, double longitude) {
+        const CalendarAnswer a = computeCalendar(moment, astro::ObserverPosition{latitude, longitude});
+        EXPECT_TRUE(a.moon.found);
+        return boundsText(a.moon.start, a.moon.end);
+    };
+    const QString moscow = boundsAt(55.75, 37.5833);
+    const QString ushuaia = boundsAt(-54.8, -68.3);
+    ASSERT_NE(moscow, ushuaia);
+
+    app().ObserverLatitude = -54.8; // a place taken earlier, not the stored one
+    app().ObserverLongitude = -68.3;
+    Calen c;
+    c.waitForAnswer();
+    c.SelectedMoment = moment;
+    c.Calculate();
+    c.waitForAnswer();
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Москва"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), moscow) << "the stored place, the one shown";
+
+    const std::pair<const char *, QString> stored[] = {
+        {"CityName", u"Ушуайя"_qs}, {"SGraduses", u"54"_qs}, {"SMinutes", u"48"_qs}, {"SM", u"-1"_qs},
+        {"DGraduses", u"68"_qs},    {"DMinutes", u"18"_qs},  {"DM", u"-1"_qs}};
+    for (const auto &[key, value] : stored)
+        save(key, value);
+    app().ObserverLatitude = 55.75;
+    app().ObserverLongitude = 37.5833;
+    c.Calculate();
+    c.waitForAnswer();
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Ушуайя"_qs) << "the name with its coordinates";
+    EXPECT_EQ(part<QLabel>(c, "Label9")->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), ushuaia);
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
@@ -389,8 +444,8 @@ TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
     c.waitForAnswer();
     ASSERT_EQ(c.shownPicture(), 13);
     c.Picture2_DblClick();
-    EXPECT_TRUE(c.Timer4.isActive());
-    EXPECT_EQ(c.Timer4.interval(), 100);
+    EXPECT_TRUE(part<QTimer>(c, "Timer4")->isActive());
+    EXPECT_EQ(part<QTimer>(c, "Timer4")->interval(), 100);
     std::vector<int> pictures;
     for (int i = 0; i < 5; ++i) {
         c.Timer4_Timer();
@@ -398,7 +453,7 @@ TEST_F(CalenTest, ThePhaseAnimationRunsOnceAndEndsOnThePhase)
     }
     c.Picture2_DblClick(); // during the animation: not restarted
     EXPECT_EQ(c.PhaseFrame, 5);
-    while (c.Timer4.isActive() && pictures.size() < 100) {
+    while (part<QTimer>(c, "Timer4")->isActive() && pictures.size() < 100) {
         c.Timer4_Timer();
         pictures.push_back(c.shownPicture());
     }
@@ -414,19 +469,19 @@ TEST_F(CalenTest, NowButtonTakesThePresentMoment)
     Calen c;
     c.waitForAnswer();
     c.SelectedMoment = at(2001, 5, 5, 5, 5, 5);
-    c.SetPicker(c.DTPicker1, c.SelectedMoment);
-    c.SetPicker(c.DTPicker2, c.SelectedMoment);
+    c.SetPicker(part<cDateTimePicker>(c, "DTPicker1"), c.SelectedMoment);
+    c.SetPicker(part<cDateTimePicker>(c, "DTPicker2"), c.SelectedMoment);
     c.Calculate();
     c.waitForAnswer();
-    ASSERT_EQ(c.Label5->text(), u"5"_qs);
+    ASSERT_EQ(part<QLabel>(c, "Label5")->text(), u"5"_qs);
     c.Toolbar1_ButtonClick();
     c.waitForAnswer();
     const QDateTime now = QDateTime::currentDateTime();
     EXPECT_LE(std::abs(toSeconds(c.SelectedMoment) - toSeconds(toDateValue(now.date(), now.time()))), 5);
-    EXPECT_EQ(c.DTPicker1->Data(cDateTimePicker::Year), now.date().year());
-    EXPECT_EQ(c.DTPicker2->Data(cDateTimePicker::Day), now.date().day());
-    EXPECT_EQ(c.Label5->text(), QString::number(now.date().day())) << "calculated at once";
-    EXPECT_FALSE(c.Timer3.isActive());
+    EXPECT_EQ(part<cDateTimePicker>(c, "DTPicker1")->Data(cDateTimePicker::Year), now.date().year());
+    EXPECT_EQ(part<cDateTimePicker>(c, "DTPicker2")->Data(cDateTimePicker::Day), now.date().day());
+    EXPECT_EQ(part<QLabel>(c, "Label5")->text(), QString::number(now.date().day())) << "calculated at once";
+    EXPECT_FALSE(part<QTimer>(c, "Timer3")->isActive());
 }
 
 TEST_F(CalenTest, EscapeAnywhereClosesAndReleasesTheButton)
@@ -438,10 +493,10 @@ TEST_F(CalenTest, EscapeAnywhereClosesAndReleasesTheButton)
     QObject::connect(c, &Calen::unloaded, [&] { ++released; });
     c->show();
     QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, u"a"_qs);
-    QApplication::sendEvent(c->DTPicker2->hWnd(), &other);
+    QApplication::sendEvent(part<cDateTimePicker>(*c, "DTPicker2")->hWnd(), &other);
     EXPECT_TRUE(c->isVisible());
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(c->DTPicker2->hWnd(), &esc);
+    QApplication::sendEvent(part<cDateTimePicker>(*c, "DTPicker2")->hWnd(), &esc);
     EXPECT_EQ(released, 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull()) << "closing unloads the window";
@@ -451,7 +506,7 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
 {
     Calen c;
     c.waitForAnswer();
-    const QString moscowBounds = c.Label3->text();
+    const QString moscowBounds = part<QLabel>(c, "Label3")->text();
     c.Label7_Click();
     options::OptionsForm *f = options::OptionsForm::instance();
     ASSERT_NE(f, nullptr);
@@ -472,11 +527,11 @@ TEST_F(CalenTest, ThePlaceNameOpensTheLocationTabAndRecalculatesAfterIt)
     QTimer::singleShot(200, &loop, &QEventLoop::quit);
     loop.exec();
     c.waitForAnswer();
-    EXPECT_EQ(c.Label7->text(), u"Ушуайя"_qs);
-    EXPECT_EQ(c.Label9->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
+    EXPECT_EQ(part<ClickLabel>(c, "Label7")->text(), u"Ушуайя"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label9")->text(), u"54°48' ю.ш.  68°18' з.д. 0 GMT"_qs);
     EXPECT_DOUBLE_EQ(app().ObserverLatitude, -54.8);
     EXPECT_DOUBLE_EQ(app().ObserverLongitude, -68.3);
-    EXPECT_NE(c.Label3->text(), moscowBounds)
+    EXPECT_NE(part<QLabel>(c, "Label3")->text(), moscowBounds)
         << "the lunar day's bounds at the new place: " << moscowBounds.toStdString();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(options::OptionsForm::instance(), nullptr);
@@ -508,18 +563,18 @@ TEST_F(CalenTest, WriteADreamOnThisDateOnlyWhereTheProgramHasADiary)
     {
         Calen bare;
         bare.waitForAnswer();
-        EXPECT_FALSE(bare.btnDiary->isVisible()) << "no diary, no button";
+        EXPECT_FALSE(part<QAction>(bare, "diary")->isVisible()) << "no diary, no button";
     }
     QList<double> asked;
     Calen::diaryOpener() = [&](double moment) { asked << moment; };
     Calen c;
     c.waitForAnswer();
     c.show();
-    EXPECT_TRUE(c.btnDiary->isVisible());
-    EXPECT_EQ(c.btnDiary->text(), "Записать сон на эту дату");
+    EXPECT_TRUE(part<QAction>(c, "diary")->isVisible());
+    EXPECT_EQ(part<QAction>(c, "diary")->text(), "Записать сон на эту дату");
     const double chosen = toDateValue(QDate(2026, 3, 5), QTime(4, 30));
     c.SelectedMoment = chosen;
-    c.btnDiary->trigger();
+    part<QAction>(c, "diary")->trigger();
     Calen::diaryOpener() = nullptr;
     EXPECT_EQ(asked, QList<double>({chosen})) << "the moment the calendar shows";
 }
@@ -536,8 +591,8 @@ TEST_F(CalenTest, MomentsChangedWhileCalculationsRunShowTheLastOne)
     double last = first;
     for (int i = 0; i < 40; ++i) {
         last = plus(first, qint64(i) * 3 * kHour);
-        c.SetPicker(c.DTPicker1, last);
-        c.SetPicker(c.DTPicker2, last);
+        c.SetPicker(part<cDateTimePicker>(c, "DTPicker1"), last);
+        c.SetPicker(part<cDateTimePicker>(c, "DTPicker2"), last);
         c.SelectedMoment = last;
         c.Calculate();
         EXPECT_TRUE(c.calculating());
@@ -551,11 +606,11 @@ TEST_F(CalenTest, MomentsChangedWhileCalculationsRunShowTheLastOne)
         computeCalendar(last, astro::ObserverPosition{app().ObserverLatitude, app().ObserverLongitude});
     ASSERT_TRUE(expected.moon.found);
     EXPECT_EQ(c.LunarDay(), expected.moon.lunarDay);
-    EXPECT_EQ(c.Label3->text(), boundsText(expected.moon.start, expected.moon.end));
-    EXPECT_EQ(c.Label5->text(), QString::number(dateOf(last).day()));
-    EXPECT_EQ(c.List2->count(), expected.moon.boundaries.size());
+    EXPECT_EQ(part<QLabel>(c, "Label3")->text(), boundsText(expected.moon.start, expected.moon.end));
+    EXPECT_EQ(part<QLabel>(c, "Label5")->text(), QString::number(dateOf(last).day()));
+    EXPECT_EQ(part<QListWidget>(c, "List2")->count(), expected.moon.boundaries.size());
     EXPECT_FALSE(c.calculating());
-    EXPECT_TRUE(c.Timer2.isActive()) << "the busy animation stops after the last answer";
+    EXPECT_TRUE(part<QTimer>(c, "Timer2")->isActive()) << "the busy animation stops after the last answer";
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -581,8 +636,8 @@ TEST_F(CalenTest, ACalculationStartedDuringAnotherOneShowsTheLaterMoment)
     release->store(true);
     c.waitForAnswer();
     EXPECT_EQ(c.LunarDay(), 21);
-    EXPECT_EQ(c.Label16->text(), u"21"_qs);
-    EXPECT_EQ(c.Label5->text(), QString::number(dateOf(46020.5).day()));
+    EXPECT_EQ(part<QLabel>(c, "Label16")->text(), u"21"_qs);
+    EXPECT_EQ(part<QLabel>(c, "Label5")->text(), QString::number(dateOf(46020.5).day()));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
