@@ -153,9 +153,8 @@ QList<EntrySummary> EntryEditor::listed(const ListQuery &query)
             all.removeIf([&](const EntrySummary &e) { return !e.displayTitle.contains(words, Qt::CaseInsensitive); });
         return all;
     }
-    const bool everything = f.text.trimmed().isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark
-                            && f.tags.isEmpty() && !f.nightFrom.isValid() && !f.nightTo.isValid()
-                            && f.symbol.trimmed().isEmpty();
+    const bool everything = f.text.trimmed().isEmpty() && !f.lucid && f.kinds.isEmpty() && !f.mark && f.tags.isEmpty()
+                            && !f.nightFrom.isValid() && !f.nightTo.isValid() && f.symbol.trimmed().isEmpty();
     if (!all_)
         all_ = store_->list();
     QList<EntrySummary> all = *all_;

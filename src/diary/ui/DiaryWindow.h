@@ -213,8 +213,8 @@ private:
 
     DiaryHost *host_;
     std::unique_ptr<DiaryStore> store_;
-    EntryEditor editor_;                 // the dream being written, saving, the trash, the list
-    Entry &entry_ = editor_.edited();    // what is shown, as last loaded or saved
+    EntryEditor editor_;              // the dream being written, saving, the trash, the list
+    Entry &entry_ = editor_.edited(); // what is shown, as last loaded or saved
     bool loading_ = false;
     QHash<QString, int> signs_; // the dream signs: folded headword -> dreams in 90 days
     SpellHighlighter *spell_ = nullptr;

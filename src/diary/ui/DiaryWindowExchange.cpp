@@ -1,0 +1,217 @@
+// The diary window's exchange: export, import, restoring a copy, and the
+// statistics over the diary.
+#include "diary/ui/DiaryWindow.h"
+#include "diary/ui/DiaryWindowParts.h"
+
+#include "appstate/Reminder.h"
+#include "calendar/lunarday/LunarDay.h"
+#include "calendar/phase/PhasePicture.h"
+#include "diary/Importers.h"
+#include "diary/LunarSnapshot.h"
+#include "diary/Speller.h"
+#include "diary/ui/EntryListModel.h"
+#include "diary/ui/ListCompleter.h"
+#include "diary/ui/SpellHighlighter.h"
+#include "diary/ui/StatsWindow.h"
+#include "location/spravcity/SpravCity.h"
+#include "platform/core/Clock.h"
+#include "platform/core/Identity.h"
+#include "platform/core/Messages.h"
+#include "platform/core/RussianDates.h"
+#include "platform/core/Settings.h"
+#include "platform/core/Twips.h"
+#include "platform/core/Worker.h"
+#include "platform/error/Error.h"
+#include "platform/ui/Session.h"
+#include "support/Artwork.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QColor>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStringListModel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace somnex::diary {
+
+using namespace diary_window;
+
+StatsWindow *DiaryWindow::openStatistics()
+{
+    if (!store_)
+        return nullptr;
+    saveNow(); // the figures count the dream being written
+    const bool opening = StatsWindow::instance() == nullptr;
+    StatsWindow *w = StatsWindow::open(store_.get(), this);
+    if (opening) {
+        connect(w, &StatsWindow::showDreamsWithSymbol, this, [this](const QString &headword) {
+            filterBySymbol(headword);
+            raise();
+            activateWindow();
+        });
+        connect(w, &StatsWindow::showDreamsWithTag, this, [this](const QString &tag) {
+            filterByTag(tag);
+            raise();
+            activateWindow();
+        });
+    }
+    return w;
+}
+
+bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
+{
+    if (!store_ || path.isEmpty())
+        return false;
+    saveNow();
+    try {
+        const QDate from = periodBox_->isChecked() ? fromDate_->date() : QDate();
+        const QDate to = periodBox_->isChecked() ? toDate_->date() : QDate();
+        const QList<Entry> chosen = entriesForExport(store_->allEntries(), format, from, to);
+        const QStringList replaced = exportWouldReplace(format, path, chosen);
+        if (!replaced.isEmpty()
+            && ShowMessage(QStringLiteral("Заменить %1 существующих файлов (%2)?")
+                               .arg(replaced.size())
+                               .arg(QFileInfo(replaced.first()).fileName()),
+                           kTitle, MsgIcon::Question, MsgButtons::YesNo)
+                   != MsgResult::Yes)
+            return false;
+        const int written = exportDiary(format, path, chosen, from, to, true);
+        statusLine_->setText(QStringLiteral("Выгружено снов: %1.").arg(written));
+        return true;
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return false;
+    }
+}
+
+int DiaryWindow::mergeAsked(const MergePlan &plan, const QString &what)
+{
+    if (ShowMessage(what + QStringLiteral("\n") + plan.preview() + QStringLiteral("\nПродолжить?"), kTitle,
+                    MsgIcon::Question, MsgButtons::YesNo)
+        != MsgResult::Yes)
+        return -1;
+    const int written = applyMerge(*store_, plan);
+    statusLine_->setText(plan.done().toHtmlEscaped());
+    return written;
+}
+
+int DiaryWindow::importFrom(const QString &path)
+{
+    if (!store_ || path.isEmpty())
+        return -1;
+    saveNow();
+    try {
+        ImportedJournal journal = readAnyJournal(path, [](const QString &p) { return readForeignJournal(p); });
+        placeUnplaced(journal, host_->diaryPlace());
+        return mergeAsked(planMerge(*store_, journal), QStringLiteral("Импорт из «%1».").arg(path));
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return -1;
+    }
+}
+
+int DiaryWindow::restoreFrom(const QString &backupPath)
+{
+    if (!store_ || backupPath.isEmpty())
+        return -1;
+    saveNow();
+    try {
+        // the copy is read through a copy of its own (opening a diary may tidy
+        // its trash) and merged, never put in the diary's place
+        QTemporaryDir scratch;
+        const QString readable = scratch.filePath(QStringLiteral("copy.sqlite"));
+        if (!scratch.isValid() || !QFile::copy(backupPath, readable))
+            throw Error(kErrorUnreadable, QStringLiteral("restoreFrom"),
+                        QStringLiteral("Не удаётся прочитать копию «%1».").arg(backupPath));
+        DiaryStore copy(readable);
+        copy.setCodec(store_->codec());
+        ImportedJournal journal;
+        journal.format = QStringLiteral("somnex-backup");
+        journal.source = backupPath;
+        journal.entries = copy.allEntries();
+        return mergeAsked(planMerge(*store_, journal),
+                          QStringLiteral("Восстановление из копии «%1».").arg(QFileInfo(backupPath).fileName()));
+    } catch (const Error &e) {
+        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        return -1;
+    }
+}
+
+void DiaryWindow::chooseExport()
+{
+    struct Choice {
+        const char16_t *filter;
+        ExportFormat format;
+        bool folder;
+    };
+    static const Choice choices[] = {
+        {u"Дневник снов, JSON (*.json)", ExportFormat::Json, false},
+        {u"Заметки Markdown, папка (*.md)", ExportFormat::Markdown, true},
+        {u"Таблица CSV (*.csv)", ExportFormat::Csv, false},
+        {u"Книга снов, HTML (*.html)", ExportFormat::Html, false},
+    };
+    QStringList filters;
+    for (const Choice &c : choices)
+        filters << QString::fromUtf16(c.filter);
+    QString chosenFilter;
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дневника"), QStringLiteral("дневник-снов"),
+                                     filters.join(QStringLiteral(";;")), &chosenFilter,
+                                     QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    const Choice &c = choices[std::max<qsizetype>(0, filters.indexOf(chosenFilter))];
+    QString target = withExportExtension(c.format, path);
+    if (c.folder && target.endsWith(QStringLiteral(".md")))
+        target.chop(3);
+    exportTo(c.format, target);
+}
+
+void DiaryWindow::chooseImport()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Импорт снов"), QString(),
+                                     QStringLiteral("Дневники снов (*.json *.dre .dreamdir);;Все файлы (*)"));
+    importFrom(QFileInfo(path).fileName() == QLatin1String(".dreamdir") ? QFileInfo(path).absolutePath() : path);
+}
+
+void DiaryWindow::chooseRestore()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Восстановить из копии"), backupFolder(store_->path()),
+                                     QStringLiteral("Копии дневника (diary-*.sqlite)"));
+    restoreFrom(path);
+}
+
+} // namespace somnex::diary
