@@ -1,5 +1,6 @@
 #include "diary/Backup.h"
 
+#include "platform/core/AtomicFile.h"
 #include "platform/error/Error.h"
 
 #include <QDir>
@@ -63,7 +64,7 @@ QStringList backupFiles(const QString &folder)
 QString backupNow(const DiaryStore &store, const QDate &today)
 {
     const QString folder = backupFolder(store.path());
-    if (!QDir().mkpath(folder))
+    if (!makePrivateFolders(folder))
         throw Error(kErrorWrite, kSource,
                     QStringLiteral("Не удалось сохранить копию дневника снов: папка «%1» не создаётся.").arg(folder));
     QString target = backupFileFor(folder, today);

@@ -636,6 +636,7 @@ void DiaryStore::backupTo(const QString &target) const
         sql::Connection copy;
         int rc = copy.open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
         if (rc == SQLITE_OK) {
+            makePrivate(temp);
             sqlite3_backup *b = sqlite3_backup_init(copy.handle(), "main", d_->c.db.handle(), "main");
             step = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(copy.handle());
             sqlite3_backup_finish(b);

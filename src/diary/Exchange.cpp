@@ -29,7 +29,9 @@ bool earlierMoment(const Entry &a, const Entry &b)
 void writeExport(const QString &path, const QByteArray &bytes)
 {
     try {
-        writeFileAtomically(path, bytes);
+        AtomicWriteOptions privately;
+        privately.mode = kPrivateFileMode; // the dreams are the user's alone
+        writeFileAtomically(path, bytes, privately);
     } catch (const Error &e) {
         throw exchangeError(kErrorExportWrite, e.description());
     }

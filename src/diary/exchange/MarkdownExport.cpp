@@ -77,7 +77,9 @@ QString slugOf(const QString &title)
 void writeNote(const QString &path, const QByteArray &bytes)
 {
     try {
-        writeFileUnsynced(path, bytes);
+        AtomicWriteOptions privately;
+        privately.mode = kPrivateFileMode; // the dreams are the user's alone
+        writeFileUnsynced(path, bytes, privately);
     } catch (const Error &e) {
         throw exchangeError(kErrorExportWrite, e.description());
     }
@@ -165,7 +167,7 @@ QStringList markdownWouldReplace(const QString &folder, const QList<Entry> &entr
 
 void writeMarkdownFolder(const QString &folder, const QList<Entry> &entries)
 {
-    if (!QDir().mkpath(folder))
+    if (!makePrivateFolders(folder))
         throw exchangeError(kErrorExportWrite, QStringLiteral("Не удалось создать папку «%1».").arg(folder));
     const QDir dir(folder);
     const QStringList names = markdownNames(entries);

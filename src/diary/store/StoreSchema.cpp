@@ -244,6 +244,7 @@ void migrate(StoreConnection &c, int from)
         const int rc = target.open(copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
         if (rc != SQLITE_OK)
             throw fileError(kErrorWrite, c.path, QStringLiteral("не удаётся сохранить копию перед обновлением"));
+        makePrivate(copy);
         sqlite3_backup *b = sqlite3_backup_init(target.handle(), "main", c.db.handle(), "main");
         const int step = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
         sqlite3_backup_finish(b);
@@ -304,11 +305,23 @@ void configure(StoreConnection &c)
         throw fileError(kErrorUnreadable, c.path, QStringLiteral("не включается журнал записи (WAL)"));
 }
 
+// The diary, its log and its folder are the user's alone: put right what an
+// older version or another program left readable to others.
+void keepPrivate(const QString &path)
+{
+    for (const char *suffix : {"", "-wal", "-shm"})
+        makePrivate(path + QLatin1String(suffix));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder == QFileInfo(DiaryStore::defaultPath()).absolutePath())
+        makePrivate(folder);
+}
+
 } // namespace
 
 void openFile(StoreConnection &c)
 {
     checkHeader(c.path);
+    keepPrivate(c.path);
     const int rc = c.db.open(c.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     if (rc != SQLITE_OK)
         throw readError(c.path, rc, sqlite3_errstr(rc));
@@ -327,7 +340,7 @@ void createFile(const QString &path)
 {
     const QFileInfo fi(path);
     const QString folder = fi.absolutePath();
-    if (!QDir().mkpath(folder))
+    if (!makePrivateFolders(folder))
         throw fileError(kErrorWrite, path, QStringLiteral("не удаётся создать папку «%1»").arg(folder));
     // The new file is made whole under another name and then linked into
     // place, so that no process ever sees a half-made diary; when another
@@ -340,6 +353,8 @@ void createFile(const QString &path)
         int rc = fresh.open(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
         if (rc != SQLITE_OK)
             throw fileError(kErrorWrite, path, sql::reason(rc, sqlite3_errstr(rc), errno));
+        // before a byte is written: the log and the index take the file's mode
+        makePrivate(temp);
         const QByteArray setup = QByteArray("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; BEGIN;") + kSchema
                                  + "PRAGMA application_id = " + QByteArray::number(kApplicationId)
                                  + "; PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + "; COMMIT;";

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
 #include <cstdlib>
@@ -190,6 +191,37 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes, const Ato
 void writeFileUnsynced(const QString &path, const QByteArray &bytes, const AtomicWriteOptions &options)
 {
     writeBytes(path, bytes, options, false);
+}
+
+bool makePrivate(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return errno == ENOENT;
+    const unsigned wanted = S_ISDIR(st.st_mode) ? kPrivateFolderMode : kPrivateFileMode;
+    if ((st.st_mode & 07777) == wanted)
+        return true;
+    return ::chmod(name.constData(), wanted) == 0;
+}
+
+bool makePrivateFolders(const QString &folder)
+{
+    QString path = QFileInfo(folder).absoluteFilePath();
+    QStringList missing;
+    while (!QFileInfo::exists(path)) {
+        missing.prepend(path);
+        const QString parent = QFileInfo(path).absolutePath();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    for (const QString &made : missing) {
+        if (::mkdir(QFile::encodeName(made).constData(), kPrivateFolderMode) != 0 && errno != EEXIST)
+            return false;
+        makePrivate(made); // the umask may have taken bits away; never added
+    }
+    return QFileInfo(folder).isDir();
 }
 
 } // namespace somnex

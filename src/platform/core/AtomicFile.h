@@ -49,6 +49,17 @@ void syncFileSystem(const QString &folder);
 // it). Throws somnex::Error naming the folder when the disk refuses.
 void syncFolder(const QString &folder);
 
+// What holds the user's dreams is the user's alone, whatever the umask:
+// files owner-only (0600), folders owner-only (0700).
+inline constexpr unsigned kPrivateFileMode = 0600;
+inline constexpr unsigned kPrivateFolderMode = 0700;
+// Puts a file or a folder right (nothing when it is so already or does not
+// exist); false when the file system refuses.
+bool makePrivate(const QString &path);
+// Makes the folder with its missing parents, each folder it made private;
+// false when it cannot be made.
+bool makePrivateFolders(const QString &folder);
+
 inline constexpr long kAtomicWriteError = 75;
 
 } // namespace somnex
