@@ -7,7 +7,7 @@ set -euo pipefail
 common=(cmake g++ ninja-build pkg-config
         qt6-base-dev qt6-svg-dev qt6-qpa-plugins
         mdbtools-dev libx11-dev fonts-dejavu-core librsvg2-bin
-        libcups2-dev qt6-translations-l10n libstemmer-dev libnova-dev libhunspell-dev hunspell-ru libicu-dev libsqlite3-dev
+        libcups2-dev qt6-translations-l10n libstemmer-dev libnova-dev libhunspell-dev hunspell-ru libicu-dev libsqlite3-dev libsodium-dev
         qt6-charts-dev libqt6opengl6-dev qt6-wayland)
 testing=(libgtest-dev libgmock-dev libbenchmark-dev mdbtools unrtf desktop-file-utils
          cups cups-client poppler-utils

@@ -2,6 +2,7 @@
 
 #include "diary/LunarSnapshot.h"
 #include "diary/TextCodec.h"
+#include "diary/seal/DiaryKey.h"
 #include "diary/store/EntryChecks.h"
 #include "diary/store/EntryColumns.h"
 #include "diary/store/StoreConnection.h"
@@ -43,6 +44,7 @@ struct DiaryStore::Impl {
     StoreConnection c;
     SymbolSource symbols;
     std::shared_ptr<const TextCodec> codec = plainTextCodec();
+    bool keyed = false; // the codec is this private diary's key
     dictionary::Stemmer stemmer;
 
     bool open();
@@ -50,6 +52,19 @@ struct DiaryStore::Impl {
     void purgeOld();
     template <class F>
     void write(F &&change);
+
+    // A private diary: its keyring, and the refusal to read or write it
+    // without its key (or to seal into a diary another process made plain).
+    qint64 keyringRows();
+    void checkKey();
+    std::optional<KeyWrap> wrapOf(const char *kind);
+    void putWrap(const char *kind, const KeyWrap &w);
+    DataKey keyFrom(const QString &passwordOrRecoveryKey);
+    // Every entry written again under another codec, the index with it.
+    void rewriteAll(const std::shared_ptr<const TextCodec> &next);
+    // Overwrites what the log and the free pages still hold of the old.
+    void scrub();
+    QList<std::pair<qint64, StoredEntry>> wholeRows(const char *tail);
 
     // Whether the entry's moment or place differs from the stored one (read
     // outside any transaction; false when it is not stored).
@@ -102,7 +117,81 @@ void DiaryStore::Impl::write(F &&change)
         createFile(c.path);
         openChecked();
     }
-    c.transaction(std::forward<F>(change));
+    c.transaction([&] {
+        checkKey();
+        change();
+    });
+}
+
+qint64 DiaryStore::Impl::keyringRows()
+{
+    return c.db.integer("SELECT count(*) FROM keyring").value_or(0);
+}
+
+void DiaryStore::Impl::checkKey()
+{
+    const qint64 rows = keyringRows();
+    if (rows > 0 && !keyed)
+        throw storeError(kErrorLocked, QStringLiteral("Дневник снов закрыт паролем: сначала откройте его."));
+    if (rows == 0 && keyed)
+        throw storeError(kErrorLocked, QStringLiteral("Дневник снов больше не закрыт паролем: откройте его заново."));
+}
+
+std::optional<KeyWrap> DiaryStore::Impl::wrapOf(const char *kind)
+{
+    sql::Statement s(c.db, "SELECT salt, passes, memory, nonce, wrapped FROM keyring WHERE kind = ?1");
+    s.bind(1, QString::fromLatin1(kind));
+    if (s.step() != SQLITE_ROW)
+        return std::nullopt;
+    KeyWrap w;
+    w.salt = s.blob(0);
+    w.cost.passes = static_cast<unsigned long long>(std::max<qint64>(0, s.integer(1)));
+    w.cost.memory = static_cast<size_t>(std::max<qint64>(0, s.integer(2)));
+    w.nonce = s.blob(3);
+    w.wrapped = s.blob(4);
+    return w;
+}
+
+void DiaryStore::Impl::putWrap(const char *kind, const KeyWrap &w)
+{
+    sql::Statement s(c.db, "INSERT OR REPLACE INTO keyring (kind, salt, passes, memory, nonce, wrapped) "
+                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    s.bind(1, QString::fromLatin1(kind))
+        .bindBlob(2, w.salt)
+        .bind(3, qint64(w.cost.passes))
+        .bind(4, qint64(w.cost.memory))
+        .bindBlob(5, w.nonce)
+        .bindBlob(6, w.wrapped);
+    c.must(s.step());
+}
+
+// The data key the password or the recovery key opens.
+DataKey DiaryStore::Impl::keyFrom(const QString &secret)
+{
+    if (const std::optional<KeyWrap> w = wrapOf("password"))
+        if (std::optional<DataKey> k = unwrapWithPassword(*w, secret))
+            return std::move(*k);
+    if (const std::optional<KeyWrap> w = wrapOf("recovery"))
+        if (std::optional<DataKey> k = unwrapWithRecoveryKey(*w, secret))
+            return std::move(*k);
+    throw storeError(kErrorWrongPassword, QStringLiteral("Неверный пароль"));
+}
+
+void DiaryStore::Impl::rewriteAll(const std::shared_ptr<const TextCodec> &next)
+{
+    const QList<std::pair<qint64, StoredEntry>> rows = wholeRows(" ORDER BY e.n");
+    c.must(c.db.exec("DELETE FROM word; DELETE FROM stem;"), SQLITE_OK);
+    c.stemRows.clear();
+    codec = next;
+    for (const auto &[n, row] : rows)
+        writeRow(row, n);
+}
+
+void DiaryStore::Impl::scrub()
+{
+    c.db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    c.db.exec("VACUUM");
+    c.db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 // Writes both tables of a row, the children and (when asked) the stems: an
@@ -176,11 +265,13 @@ StoredEntry DiaryStore::Impl::readRow(const QString &id)
     sql::Statement tags(c.db, "SELECT text, kind FROM tag WHERE n = ?1 ORDER BY position");
     tags.bind(1, n);
     while (tags.step() == SQLITE_ROW)
-        row.entry.tags << Tag{codec->open(tags.text(0)), tagKindFromCode(tags.text(1)).value_or(TagKind::Plain)};
+        row.entry.tags << Tag{codec->open(tags.text(0), {id, QLatin1StringView("tag")}),
+                              tagKindFromCode(tags.text(1)).value_or(TagKind::Plain)};
     sql::Statement marks(c.db, "SELECT headword, origin FROM symbol WHERE n = ?1 ORDER BY position");
     marks.bind(1, n);
     while (marks.step() == SQLITE_ROW)
-        row.entry.symbols << Symbol{codec->open(marks.text(0)), originOf(marks.text(1))};
+        row.entry.symbols << Symbol{codec->open(marks.text(0), {id, QLatin1StringView("symbol")}),
+                                    originOf(marks.text(1))};
     return row;
 }
 
@@ -189,6 +280,7 @@ QList<EntrySummary> DiaryStore::Impl::summaries(const char *query)
     QList<EntrySummary> out;
     if (!open())
         return out;
+    checkKey();
     sql::Statement s(c.db, query);
     int rc = 0;
     while ((rc = s.step()) == SQLITE_ROW) {
@@ -196,7 +288,12 @@ QList<EntrySummary> DiaryStore::Impl::summaries(const char *query)
         e.id = s.text(0);
         e.at = parseLocal(s.text(1), static_cast<int>(s.integer(2)));
         e.night = dateOfText(s.text(3));
-        e.displayTitle = codec->open(s.text(4));
+        try {
+            e.displayTitle = codec->open(s.text(4), {e.id, QLatin1StringView("display_title")});
+        } catch (const Error &) {
+            // one damaged entry leaves the others listed; opening it says why
+            e.displayTitle = QStringLiteral("Запись повреждена");
+        }
         e.lunarDay = static_cast<int>(s.integer(5));
         e.lucid = s.integer(6) != 0;
         e.kinds = kindsOf(s.text(7));
@@ -362,7 +459,9 @@ bool DiaryStore::Impl::movedFromStored(const Entry &e)
         return false; // the write itself says the entry is missing
     }
     const std::optional<Place> oldPlace =
-        old.isNull(3) ? std::nullopt : std::optional<Place>(Place{codec->open(old.text(2)), old.real(3), old.real(4)});
+        old.isNull(3) ? std::nullopt
+                      : std::optional<Place>(Place{codec->open(old.text(2), {e.id, QLatin1StringView("place_name")}),
+                                                   old.real(3), old.real(4)});
     return old.text(0) != localText(e.at) || old.integer(1) != e.at.offsetFromUtc() || oldPlace != e.place;
 }
 
@@ -381,6 +480,7 @@ void DiaryStore::update(const Entry &entry)
     Entry e = normalised(entry);
     if (!d_->open())
         throw notFound(e.id);
+    d_->checkKey();
     // A moved moment or place needs the lunar day anew. The engine runs
     // before the write transaction opens, never inside it: a transaction is
     // held for as short a time as the statements take.
@@ -435,7 +535,7 @@ void DiaryStore::setFulfilment(const QString &id, const Fulfilment &fulfilment)
                                    "WHERE id = ?1");
         s.bind(1, id)
             .bind(2, markCode(f.mark))
-            .bind(4, d_->codec->seal(f.note))
+            .bind(4, d_->codec->seal(f.note, {id, QLatin1StringView("mark_note")}))
             .bind(5, Clock::current().msecsSinceEpoch());
         if (f.markedOn.isValid())
             s.bind(3, f.markedOn.toString(Qt::ISODate));
@@ -502,6 +602,7 @@ std::optional<Entry> DiaryStore::entry(const QString &id) const
 {
     if (!d_->open())
         return std::nullopt;
+    d_->checkKey();
     StoredEntry row = d_->readRow(id);
     if (row.entry.id.isEmpty())
         return std::nullopt;
@@ -539,29 +640,46 @@ QList<EntrySummary> DiaryStore::list() const
 }
 
 // Entries whole, read at once: the entry rows in the order the query's tail
-// gives, then every tag and symbol in one pass each.
-QList<Entry> DiaryStore::Impl::wholeEntries(const char *tail)
+// gives, then every tag and symbol in one pass each; with their row numbers.
+QList<std::pair<qint64, StoredEntry>> DiaryStore::Impl::wholeRows(const char *tail)
 {
-    QList<Entry> all;
+    QList<std::pair<qint64, StoredEntry>> all;
     if (!open())
         return all;
     QHash<qint64, qsizetype> index;
     sql::Statement s(c.db, selectWhere(tail).constData());
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
-        index.insert(s.integer(columnOfRow()), all.size());
-        all.append(readColumns(s, *codec).entry);
+        const qint64 n = s.integer(columnOfRow());
+        index.insert(n, all.size());
+        all.append({n, readColumns(s, *codec)});
     }
     if (rc != SQLITE_DONE)
         c.failRead(rc);
     sql::Statement tags(c.db, "SELECT n, text, kind FROM tag ORDER BY n, position");
     while (tags.step() == SQLITE_ROW)
-        if (const auto it = index.constFind(tags.integer(0)); it != index.constEnd())
-            all[*it].tags << Tag{codec->open(tags.text(1)), tagKindFromCode(tags.text(2)).value_or(TagKind::Plain)};
+        if (const auto it = index.constFind(tags.integer(0)); it != index.constEnd()) {
+            Entry &e = all[*it].second.entry;
+            e.tags << Tag{codec->open(tags.text(1), {e.id, QLatin1StringView("tag")}),
+                          tagKindFromCode(tags.text(2)).value_or(TagKind::Plain)};
+        }
     sql::Statement marks(c.db, "SELECT n, headword, origin FROM symbol ORDER BY n, position");
     while (marks.step() == SQLITE_ROW)
-        if (const auto it = index.constFind(marks.integer(0)); it != index.constEnd())
-            all[*it].symbols << Symbol{codec->open(marks.text(1)), originOf(marks.text(2))};
+        if (const auto it = index.constFind(marks.integer(0)); it != index.constEnd()) {
+            Entry &e = all[*it].second.entry;
+            e.symbols << Symbol{codec->open(marks.text(1), {e.id, QLatin1StringView("symbol")}),
+                                originOf(marks.text(2))};
+        }
+    return all;
+}
+
+QList<Entry> DiaryStore::Impl::wholeEntries(const char *tail)
+{
+    if (open())
+        checkKey();
+    QList<Entry> all;
+    for (auto &row : wholeRows(tail))
+        all.append(std::move(row.second.entry));
     return all;
 }
 
@@ -587,6 +705,7 @@ QStringList DiaryStore::search(const Filter &filter) const
     QStringList ids;
     if (!d_->open())
         return ids;
+    d_->checkKey();
     const std::optional<SearchQuery> q = searchQuery(filter, *d_->codec, d_->stemmer);
     if (!q)
         return ids;
@@ -605,11 +724,12 @@ QList<Tag> DiaryStore::allTags() const
     QList<Tag> tags;
     if (!d_->open())
         return tags;
+    d_->checkKey();
     // Each tag once in each of its kinds, under the spelling that sorts first.
     QHash<QPair<QString, int>, QString> first;
-    sql::Statement s(d_->c.db, "SELECT folded, kind, text FROM tag");
+    sql::Statement s(d_->c.db, "SELECT t.folded, t.kind, t.text, e.id FROM tag t JOIN entry e ON e.n = t.n");
     while (s.step() == SQLITE_ROW) {
-        const QString text = d_->codec->open(s.text(2));
+        const QString text = d_->codec->open(s.text(2), {s.text(3), QLatin1StringView("tag")});
         const int kind = static_cast<int>(tagKindFromCode(s.text(1)).value_or(TagKind::Plain));
         QString &kept = first[{dictionary::foldWord(text), kind}];
         if (kept.isEmpty() || text < kept)
@@ -653,6 +773,100 @@ void DiaryStore::backupTo(const QString &target) const
                          QStringLiteral("Не удалось сохранить копию дневника снов в «%1»: %2.")
                              .arg(target, why.isEmpty() ? QStringLiteral("файл не переименовывается") : why));
     }
+}
+
+bool DiaryStore::isPrivate() const
+{
+    return d_->open() && d_->keyringRows() > 0;
+}
+
+bool DiaryStore::isLocked() const
+{
+    return isPrivate() && !d_->keyed;
+}
+
+void DiaryStore::unlock(const QString &password)
+{
+    if (!d_->open())
+        return;
+    d_->codec = sealingCodec(d_->keyFrom(password));
+    d_->keyed = true;
+}
+
+void DiaryStore::unlockWithRecoveryKey(const QString &recoveryKey)
+{
+    unlock(recoveryKey);
+}
+
+void DiaryStore::lock()
+{
+    d_->codec = plainTextCodec(); // the last holder of the key wipes it
+    d_->keyed = false;
+    d_->c.forgetCached();
+}
+
+QString DiaryStore::protect(const QString &password, const KeyCost *cost)
+{
+    if (isPrivate())
+        throw storeError(kErrorBadValue, QStringLiteral("Дневник снов уже закрыт паролем."));
+    if (password.isEmpty())
+        throw badValue(QStringLiteral("Пароль не может быть пустым."));
+    const KeyCost chosen = cost ? *cost : calibratedCost();
+    const DataKey key = DataKey::random();
+    const QString recovery = newRecoveryKey();
+    const KeyWrap byPassword = wrapWithPassword(key, password, chosen);
+    const KeyWrap byRecovery = wrapWithRecoveryKey(key, recovery);
+    const std::shared_ptr<const TextCodec> sealed = sealingCodec(DataKey::fromBytes(key.bytes()));
+    const std::shared_ptr<const TextCodec> before = d_->codec;
+    try {
+        d_->write([&] {
+            d_->rewriteAll(sealed);
+            d_->putWrap("password", byPassword);
+            d_->putWrap("recovery", byRecovery);
+            d_->keyed = true;
+        });
+    } catch (...) {
+        d_->codec = before;
+        d_->keyed = false;
+        throw;
+    }
+    d_->scrub();
+    return recovery;
+}
+
+void DiaryStore::unprotect(const QString &password)
+{
+    if (!isPrivate())
+        return;
+    const std::shared_ptr<const TextCodec> sealed = sealingCodec(d_->keyFrom(password));
+    const std::shared_ptr<const TextCodec> before = d_->codec;
+    const bool wasKeyed = d_->keyed;
+    d_->codec = sealed;
+    d_->keyed = true;
+    try {
+        d_->write([&] {
+            d_->rewriteAll(plainTextCodec());
+            d_->c.must(d_->c.db.exec("DELETE FROM keyring"), SQLITE_OK);
+            d_->keyed = false;
+        });
+    } catch (...) {
+        d_->codec = before;
+        d_->keyed = wasKeyed;
+        throw;
+    }
+    d_->scrub();
+}
+
+void DiaryStore::changePassword(const QString &currentOrRecoveryKey, const QString &next, const KeyCost *cost)
+{
+    if (!isPrivate())
+        throw storeError(kErrorBadValue, QStringLiteral("Дневник снов не закрыт паролем."));
+    if (next.isEmpty())
+        throw badValue(QStringLiteral("Пароль не может быть пустым."));
+    const DataKey key = d_->keyFrom(currentOrRecoveryKey);
+    const KeyWrap wrap = wrapWithPassword(key, next, cost ? *cost : calibratedCost());
+    d_->c.transaction([&] { d_->putWrap("password", wrap); });
+    d_->scrub();
 }
 
 QString DiaryStore::moveAside(const QString &path)

@@ -38,13 +38,15 @@ namespace somnex::diary {
 
 // The numbers of the errors the store throws (somnex::Error::number()).
 enum ErrorNumber : long {
-    kErrorUnreadable = 3101, // the file or its folder cannot be opened or read
-    kErrorDamaged = 3102,    // damaged or truncated: moveAside may help
-    kErrorForeign = 3103,    // a file that is not a dream diary: moveAside may help
-    kErrorNewer = 3104,      // written by a newer version of the program: leave it alone
-    kErrorNotFound = 3105,   // no entry with the id given
-    kErrorBadValue = 3106,   // an entry's value out of range (text too long, bad moment, ...)
-    kErrorWrite = 3107,      // writing failed (disk full, read-only folder, busy): nothing was written
+    kErrorUnreadable = 3101,    // the file or its folder cannot be opened or read
+    kErrorDamaged = 3102,       // damaged or truncated: moveAside may help
+    kErrorForeign = 3103,       // a file that is not a dream diary: moveAside may help
+    kErrorNewer = 3104,         // written by a newer version of the program: leave it alone
+    kErrorNotFound = 3105,      // no entry with the id given
+    kErrorBadValue = 3106,      // an entry's value out of range (text too long, bad moment, ...)
+    kErrorWrite = 3107,         // writing failed (disk full, read-only folder, busy): nothing was written
+    kErrorWrongPassword = 3108, // not the password (or the recovery key) of this private diary
+    kErrorLocked = 3109,        // a private diary not yet opened with its password
 };
 
 // What to look for in the diary (DiaryStore::search). Every condition given
@@ -75,6 +77,7 @@ struct TextRange {
 QList<TextRange> queryRanges(QStringView text, const QString &query);
 
 class TextCodec;
+struct KeyCost;
 
 class DiaryStore : public QObject {
     Q_OBJECT
@@ -176,6 +179,33 @@ public:
     QStringList search(const Filter &filter) const;
     // Every tag in use (entries in the trash included), ordered by text.
     QList<Tag> allTags() const;
+
+    // ---- a private diary ------------------------------------------------------
+    //
+    // A private diary keeps every word the user wrote sealed under a key the
+    // password (or the recovery key) opens; moments, nights, lunar days,
+    // marks, kinds, mood and clarity stay in plain text. Until it is opened
+    // the store reads and writes nothing (kErrorLocked).
+
+    // Whether the diary is private.
+    bool isPrivate() const;
+    // Whether it is private and not opened.
+    bool isLocked() const;
+    // Opens a private diary. Throws kErrorWrongPassword.
+    void unlock(const QString &password);
+    void unlockWithRecoveryKey(const QString &recoveryKey);
+    // Forgets the key (wiped); the store is locked again.
+    void lock();
+    // Makes the diary private under a password, every entry sealed in one
+    // transaction and the pages once holding plain text overwritten; returns
+    // the recovery key, to be shown once. The cost of the password's key
+    // derivation is calibrated to this computer unless given.
+    QString protect(const QString &password, const KeyCost *cost = nullptr);
+    // Back to plain text (the password asked again), in one transaction.
+    void unprotect(const QString &password);
+    // A new password for the same key: only its wrap is rewritten. The
+    // current password or the recovery key opens the change.
+    void changePassword(const QString &currentOrRecoveryKey, const QString &next, const KeyCost *cost = nullptr);
 
     // ---- the file ------------------------------------------------------------
 

@@ -152,6 +152,20 @@ void Statement::reset()
     sqlite3_clear_bindings(stmt_);
 }
 
+Statement &Statement::bindBlob(int index, const QByteArray &bytes)
+{
+    sqlite3_bind_blob64(stmt_, index, bytes.isEmpty() ? "" : bytes.constData(),
+                        static_cast<sqlite3_uint64>(bytes.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+QByteArray Statement::blob(int column) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(stmt_, column));
+    const int n = sqlite3_column_bytes(stmt_, column);
+    return p ? QByteArray(p, n) : QByteArray();
+}
+
 QString Statement::text(int column) const
 {
     const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));

@@ -65,6 +65,7 @@ public:
     Statement &bind(int index, qint64 value);
     Statement &bind(int index, double value);
     Statement &bindNull(int index);
+    Statement &bindBlob(int index, const QByteArray &bytes);
     Statement &bindOptional(int index, const std::optional<int> &value);
 
     // SQLITE_ROW, SQLITE_DONE or a failure code.
@@ -72,6 +73,7 @@ public:
     void reset();
 
     QString text(int column) const;
+    QByteArray blob(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
     bool isNull(int column) const;

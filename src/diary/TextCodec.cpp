@@ -6,8 +6,8 @@ namespace {
 
 class PlainText final : public TextCodec {
 public:
-    QString seal(const QString &plain) const override { return plain; }
-    QString open(const QString &sealed) const override { return sealed; }
+    QString seal(const QString &plain, const FieldOf &) const override { return plain; }
+    QString open(const QString &sealed, const FieldOf &) const override { return sealed; }
     QString token(const QString &word) const override { return word; }
     bool plain() const override { return true; }
 };

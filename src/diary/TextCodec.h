@@ -10,20 +10,30 @@
 // The store seals and opens in one place: what is read from the file, a
 // backup copy or a restore goes through the codec of the diary it belongs to.
 
+#include <QLatin1StringView>
 #include <QString>
+#include <QStringView>
 
 #include <memory>
 
 namespace somnex::diary {
 
+// Where a field belongs: the entry's id and the column. A sealed value opens
+// only where it was sealed, so that one moved to another entry or column
+// is refused rather than read.
+struct FieldOf {
+    QStringView entry;
+    QLatin1StringView column;
+};
+
 class TextCodec {
 public:
     virtual ~TextCodec() = default;
     // A field as the file keeps it.
-    virtual QString seal(const QString &plain) const = 0;
-    // The field back from the file. Throws somnex::Error when it cannot be
-    // opened (a damaged value, a wrong key).
-    virtual QString open(const QString &sealed) const = 0;
+    virtual QString seal(const QString &plain, const FieldOf &where) const = 0;
+    // The field back from the file. Throws somnex::Error (kErrorDamaged)
+    // when it cannot be opened: damaged, moved, or sealed under another key.
+    virtual QString open(const QString &sealed, const FieldOf &where) const = 0;
     // A word of the index or a folded key: the same word always gives the
     // same token, so that a search finds it, and nothing else gives it.
     virtual QString token(const QString &word) const = 0;

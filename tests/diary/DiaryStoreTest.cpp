@@ -422,7 +422,7 @@ TEST_F(DiaryStoreTest, DamagedForeignAndNewerFilesAreNeverWritten)
              good(p);
              ASSERT_EQ(execOn(p, "PRAGMA user_version = 7"), SQLITE_OK);
          },
-         kErrorNewer, "версия схемы 7, эта программа знает версии до 2"},
+         kErrorNewer, "версия схемы 7, эта программа знает версии до 3"},
         {"our id, tables missing",
          [&](const QString &p) {
              good(p);

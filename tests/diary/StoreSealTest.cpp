@@ -24,19 +24,21 @@ namespace {
 // hash. Nothing of a word the user wrote can be read in the file.
 class TurningCodec final : public TextCodec {
 public:
-    QString seal(const QString &plain) const override
+    QString seal(const QString &plain, const FieldOf &where) const override
     {
-        QString out = QStringLiteral("~");
+        QString out = QStringLiteral("~") + where.column + QLatin1Char('/') + where.entry.toString() + QLatin1Char('~');
         for (const QChar c : plain)
             out += QChar(char16_t(c.unicode() ^ 0x5A5A));
         return out;
     }
-    QString open(const QString &sealed) const override
+    QString open(const QString &sealed, const FieldOf &where) const override
     {
-        if (!sealed.startsWith(u'~'))
-            throw somnex::Error(kErrorDamaged, QStringLiteral("Diary"), QStringLiteral("не запечатано: ") + sealed);
+        const QString place =
+            QStringLiteral("~") + where.column + QLatin1Char('/') + where.entry.toString() + QLatin1Char('~');
+        if (!sealed.startsWith(place))
+            throw somnex::Error(kErrorDamaged, QStringLiteral("Diary"), QStringLiteral("не отсюда: ") + sealed);
         QString out;
-        for (const QChar c : QStringView(sealed).mid(1))
+        for (const QChar c : QStringView(sealed).mid(place.size()))
             out += QChar(char16_t(c.unicode() ^ 0x5A5A));
         return out;
     }

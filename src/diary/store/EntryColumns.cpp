@@ -119,9 +119,14 @@ struct Binder {
     sql::Statement &s;
     int first;
     const TextCodec &codec;
+    const QString &entry;
+    std::span<const char *const> columns;
 
     void text(int i, const QString &v) const { s.bind(first + i, v); }
-    void sealed(int i, const QString &v) const { s.bind(first + i, codec.seal(v)); }
+    void sealed(int i, const QString &v) const
+    {
+        s.bind(first + i, codec.seal(v, {entry, QLatin1StringView(columns[size_t(i)])}));
+    }
     void integer(int i, qint64 v) const { s.bind(first + i, v); }
     void real(int i, double v) const { s.bind(first + i, v); }
     void null(int i) const { s.bindNull(first + i); }
@@ -133,9 +138,14 @@ struct Reader {
     const sql::Statement &s;
     int first;
     const TextCodec &codec;
+    const QString &entry; // read before any sealed field: the id comes first
+    std::span<const char *const> columns;
 
     QString text(int i) const { return s.text(first + i); }
-    QString opened(int i) const { return codec.open(s.text(first + i)); }
+    QString opened(int i) const
+    {
+        return codec.open(s.text(first + i), {entry, QLatin1StringView(columns[size_t(i)])});
+    }
     qint64 integer(int i) const { return s.integer(first + i); }
     double real(int i) const { return s.real(first + i); }
     bool isNull(int i) const { return s.isNull(first + i); }
@@ -391,7 +401,7 @@ void bindColumns(sql::Statement &s, Table table, const StoredEntry &row, const T
     for (const Field &f : fields()) {
         if (f.table != table)
             continue;
-        f.bind(Binder{s, p, codec}, row);
+        f.bind(Binder{s, p, codec, row.entry.id, f.columns}, row);
         p += static_cast<int>(f.columns.size());
     }
 }
@@ -401,7 +411,7 @@ StoredEntry readColumns(const sql::Statement &s, const TextCodec &codec)
     StoredEntry row;
     int column = 0;
     for (const Field &f : fields()) {
-        f.read(Reader{s, column, codec}, row);
+        f.read(Reader{s, column, codec, row.entry.id, f.columns}, row);
         column += static_cast<int>(f.columns.size());
     }
     return row;

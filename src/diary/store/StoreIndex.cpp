@@ -19,7 +19,7 @@ void writeTagsAndSymbols(StoreConnection &c, const TextCodec &codec, qint64 n, c
         const Tag &t = e.tags[i];
         tag.bind(1, n)
             .bind(2, qint64(i))
-            .bind(3, codec.seal(t.text))
+            .bind(3, codec.seal(t.text, {e.id, QLatin1StringView("tag")}))
             .bind(4, codec.token(dictionary::foldWord(t.text)))
             .bind(5, tagKindCode(t.kind));
         c.must(tag.step());
@@ -36,7 +36,7 @@ void writeTagsAndSymbols(StoreConnection &c, const TextCodec &codec, qint64 n, c
             continue;
         sym.bind(1, n)
             .bind(2, qint64(i))
-            .bind(3, codec.seal(headword))
+            .bind(3, codec.seal(headword, {e.id, QLatin1StringView("symbol")}))
             .bind(4, codec.token(dictionary::foldWord(headword)))
             .bind(5, originCode(s.origin));
         c.must(sym.step());

@@ -23,7 +23,7 @@ namespace somnex::diary::store {
 namespace {
 
 // The schema this program writes; user_version of the file.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // "SnxD": what tells our diary from any other SQLite file.
 constexpr qint64 kApplicationId = 0x536E7844;
 constexpr int kBusyTimeoutMs = 5000;
@@ -95,12 +95,22 @@ CREATE TABLE word (
     PRIMARY KEY (s, n)
 ) WITHOUT ROWID;
 CREATE INDEX word_entry ON word (n);
+-- A private diary's data key, wrapped under the password and under the
+-- recovery key; empty for a diary in plain text.
+CREATE TABLE keyring (
+    kind TEXT PRIMARY KEY CHECK (kind IN ('password', 'recovery')),
+    salt BLOB,
+    passes INTEGER NOT NULL DEFAULT 0,
+    memory INTEGER NOT NULL DEFAULT 0,
+    nonce BLOB NOT NULL,
+    wrapped BLOB NOT NULL
+) WITHOUT ROWID;
 )";
 
 // The tables of every schema, checked before an upgrade touches the file,
-// and those an upgrade adds, checked after it.
+// and those the upgrades add, checked after them.
 const char *const kTables[] = {"entry", "tag", "symbol", "stem", "word"};
-const char *const kTablesSince2[] = {"body"};
+const char *const kTablesAdded[] = {"body", "keyring"};
 
 QStringList columnsOf(sql::Connection &db, const char *table)
 {
@@ -113,7 +123,7 @@ QStringList columnsOf(sql::Connection &db, const char *table)
 }
 
 // The columns of every table as this program creates them, by table, in the
-// order of kTables then kTablesSince2; read once from the schema itself.
+// order of kTables then kTablesAdded; read once from the schema itself.
 const std::vector<QStringList> &schemaColumns()
 {
     static const std::vector<QStringList> columns = [] {
@@ -124,7 +134,7 @@ const std::vector<QStringList> &schemaColumns()
             return all;
         for (const char *table : kTables)
             all.push_back(columnsOf(memory, table));
-        for (const char *table : kTablesSince2)
+        for (const char *table : kTablesAdded)
             all.push_back(columnsOf(memory, table));
         return all;
     }();
@@ -149,6 +159,17 @@ ALTER TABLE entry DROP COLUMN text;
 ALTER TABLE entry DROP COLUMN lunar_text;
 ALTER TABLE entry DROP COLUMN weekday_text;
 ALTER TABLE entry DROP COLUMN month_day_text;
+)",
+    // 2 -> 3: the keyring of a private diary.
+    R"(
+CREATE TABLE IF NOT EXISTS keyring (
+    kind TEXT PRIMARY KEY CHECK (kind IN ('password', 'recovery')),
+    salt BLOB,
+    passes INTEGER NOT NULL DEFAULT 0,
+    memory INTEGER NOT NULL DEFAULT 0,
+    nonce BLOB NOT NULL,
+    wrapped BLOB NOT NULL
+) WITHOUT ROWID;
 )",
 };
 
@@ -208,12 +229,16 @@ void removeStaleTemporaries(const QString &folder, const QString &prefix)
 
 // A table altered by another program would fail every statement that names
 // the missing column, in the middle of a write: refuse it when opening.
-void checkColumns(sql::Connection &db, const QString &path)
+// Before an upgrade only the tables every schema has are checked: a file
+// refused is never written, not even by an upgrade.
+void checkColumns(sql::Connection &db, const QString &path, bool added)
 {
     const std::vector<QStringList> &expected = schemaColumns();
     size_t i = 0;
-    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesSince2)})
+    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesAdded)})
         for (const char *table : tables) {
+            if (!added && i >= std::size(kTables))
+                return;
             const QStringList present = columnsOf(db, table);
             for (const QString &column : i < expected.size() ? expected[i] : QStringList())
                 if (!present.contains(column))
@@ -288,16 +313,21 @@ void checkSchema(StoreConnection &c)
             throw fileError(kErrorDamaged, c.path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
     checkTables(c, kTables);
+    checkColumns(c.db, c.path, false);
     if (version < kSchemaVersion)
         migrate(c, static_cast<int>(version));
-    checkTables(c, kTablesSince2);
-    checkColumns(c.db, c.path);
+    checkTables(c, kTablesAdded);
+    checkColumns(c.db, c.path, true);
 }
 
 void configure(StoreConnection &c)
 {
     c.db.exec("PRAGMA foreign_keys = ON");
     c.db.exec("PRAGMA synchronous = FULL");
+    // What is deleted or rewritten is overwritten, not left in free pages.
+    c.db.exec("PRAGMA secure_delete = ON");
+    // Nor left in temporary files beside it.
+    c.db.exec("PRAGMA temp_store = MEMORY");
     // Write-ahead log: readers never wait for the writer. Kept in the file;
     // asking again changes nothing.
     sql::Statement wal(c.db, "PRAGMA journal_mode = WAL");
