@@ -237,3 +237,102 @@ TEST_F(DiaryCliTest, ShowNamesTheNightInRussian)
         EXPECT_TRUE(shown.out.contains(QString::fromUtf8(c.night))) << c.at << "\n" << shown.out.toStdString();
     }
 }
+
+// A private diary from the command line: the recovery key printed once,
+// every command opening it with the password's file, none without it, a
+// wrong password answered with status 4 and nothing written.
+TEST_F(DiaryCliTest, APrivateDiaryOpensWithItsPasswordFileOnly)
+{
+    ASSERT_EQ(run({"diary", "add", "Плыли по реке Аргунь"}).code, 0);
+    QTemporaryDir secrets;
+    const auto file = [&](const char *name, const QByteArray &text) {
+        QFile f(secrets.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    };
+    const QString password = file("password", "сорок два\n");
+    const CliRun protect = run({"diary", "protect", "--password-file", password});
+    ASSERT_EQ(protect.code, 0) << protect.err.toStdString();
+    const QString recovery = protect.out.trimmed();
+    EXPECT_EQ(recovery.count('-'), 12) << "the recovery key alone on standard output";
+    EXPECT_TRUE(protect.err.contains("Сохраните его")) << protect.err.toStdString();
+
+    const CliRun locked = run({"diary", "list"});
+    EXPECT_EQ(locked.code, 1);
+    EXPECT_TRUE(locked.err.contains("--password-file")) << locked.err.toStdString();
+
+    const auto hash = [&] {
+        QFile f(diary());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = hash();
+    const CliRun wrong = run({"diary", "list", "--password-file", file("wrong", "сорок три\n")});
+    EXPECT_EQ(wrong.code, 4);
+    EXPECT_EQ(wrong.err.trimmed(), "Неверный пароль");
+    EXPECT_EQ(hash(), before) << "a wrong password writes nothing";
+
+    ASSERT_EQ(run({"diary", "add", "--password-file", password, "Ещё сон про Аргунь"}).code, 0);
+    const CliRun found = run({"diary", "search", "аргуни", "--password-file", "-"}, "сорок два\n");
+    EXPECT_EQ(found.code, 0) << found.err.toStdString();
+    EXPECT_EQ(found.out.trimmed().split('\n').size(), 2) << found.out.toStdString();
+
+    // a new password by the recovery key, then back to plain text
+    EXPECT_EQ(run({"diary", "password", "--recovery-key-file", file("recovery", recovery.toUtf8()),
+                   "--new-password-file", file("new", "новый\n")})
+                  .code,
+              0);
+    EXPECT_EQ(run({"diary", "list", "--password-file", password}).code, 4);
+    const CliRun plain = run({"diary", "unprotect", "--password-file", file("new2", "новый")});
+    EXPECT_EQ(plain.code, 0) << plain.err.toStdString();
+    EXPECT_EQ(run({"diary", "list"}).code, 0);
+}
+
+// Making a diary private killed at any moment (the key's derivation, the
+// rewrite, the overwriting after it): the file passes its check and opens
+// whole, either still plain or private under the password, never half.
+TEST_F(DiaryCliTest, AProtectKilledAnywhereLeavesOneWholeDiary)
+{
+    ASSERT_EQ(run({"diary", "synth", "1000", "--seed", "3"}).code, 0);
+    const QString pristine = profile.path() + "/pristine.sqlite";
+    ASSERT_TRUE(QFile::copy(diary(), pristine));
+    QTemporaryDir secrets;
+    const QString password = secrets.filePath("password");
+    {
+        QFile f(password);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ключ\n");
+    }
+    int plain = 0, sealed = 0;
+    for (int round = 0; round < 14; ++round) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(diary() + suffix);
+        ASSERT_TRUE(QFile::copy(pristine, diary()));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", profile.path() + "/config");
+        env.insert("XDG_DATA_HOME", profile.path() + "/data");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli",
+                {"diary", "protect", "--password-file", password});
+        ASSERT_TRUE(p.waitForStarted());
+        p.waitForFinished(100 + round * 250); // from the derivation to past the end
+        p.kill();
+        p.waitForFinished();
+
+        const CliRun open = run({"diary", "list", "--json"});
+        if (open.code == 0) {
+            ++plain;
+            EXPECT_EQ(open.json().toArray().size(), 1000) << "round " << round;
+        } else {
+            ++sealed;
+            EXPECT_EQ(open.code, 1) << open.err.toStdString();
+            const CliRun unlocked = run({"diary", "list", "--json", "--password-file", password});
+            ASSERT_EQ(unlocked.code, 0) << "round " << round << ": " << unlocked.err.toStdString();
+            EXPECT_EQ(unlocked.json().toArray().size(), 1000) << "round " << round;
+        }
+    }
+    EXPECT_GT(plain, 0) << "some kills came before the commit";
+    EXPECT_GT(sealed, 0) << "some after it";
+}

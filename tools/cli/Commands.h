@@ -8,8 +8,14 @@
 
 #include <QStringList>
 
+#include <exception>
+#include <memory>
 #include <optional>
 #include <utility>
+
+namespace somnex::diary {
+class DiaryStore;
+}
 
 namespace somnex::cli {
 
@@ -40,6 +46,18 @@ int diaryBackup(const QStringList &args);
 int diaryRestoreBackup(const QStringList &args);
 // Whether `diary restore` names a file of a copy rather than an entry.
 bool namesBackupFile(const QStringList &args);
+
+// A private diary (DiaryPassword.cpp): --password-file, --new-password-file
+// and --recovery-key-file taken out of a diary command's arguments (the
+// rest returned); the user's diary opened with them, or with the password
+// asked on the terminal; the status of a failure (4 for a wrong password);
+// diary protect, unprotect and password.
+QStringList takeDiarySecrets(const QStringList &args);
+std::unique_ptr<diary::DiaryStore> openDiary();
+int diaryFailure(const std::exception_ptr &e, int notFoundStatus);
+int diaryProtect(const QStringList &args);
+int diaryUnprotect(const QStringList &args);
+int diaryPassword(const QStringList &args);
 
 // The merged word list of the books enabled in the user's settings; none,
 // with the reason on standard error, when the books cannot be read.

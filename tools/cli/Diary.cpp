@@ -59,11 +59,16 @@ const QString kDiaryUsage = QStringLiteral(
     "  somnex-cli diary backup                 сохранить копию дневника сейчас\n"
     "  somnex-cli diary restore ФАЙЛ.sqlite    добавить в дневник сны из копии\n"
     "  somnex-cli diary stats [--from ДАТА] [--to ДАТА] [--json]  статистика дневника\n"
+    "  somnex-cli diary protect                закрыть дневник паролем; выводит ключ восстановления\n"
+    "  somnex-cli diary unprotect              снова хранить дневник открытым текстом\n"
+    "  somnex-cli diary password               сменить пароль (--recovery-key-file: по ключу восстановления)\n"
+    "Дневник, закрытый паролем: пароль спрашивается в терминале или читается из файла\n"
+    "--password-file ФАЙЛ (- : стандартный ввод); новый пароль - --new-password-file ФАЙЛ.\n"
     "НОМЕР: номер записи или его начало (не меньше 4 знаков).\n"
     "--at: местное время по часовому поясу системы (TZ учитывается), по умолчанию сейчас;\n"
     "без --lat и --lon лунный день считается для места из настроек программы.\n"
     "Коды выхода: 0 - успех, 1 - дневник не читается или не записывается, 2 - неверная\n"
-    "командная строка, 3 - нет записи с таким номером.\n");
+    "командная строка, 3 - нет записи с таким номером, 4 - неверный пароль.\n");
 
 int usageError(const QString &why)
 {
@@ -73,15 +78,7 @@ int usageError(const QString &why)
 
 int failure(const std::exception_ptr &e)
 {
-    try {
-        std::rethrow_exception(e);
-    } catch (const Error &error) {
-        err(error.description() + QLatin1Char('\n'));
-        return error.number() == kErrorNotFound ? kNoEntry : kFailed;
-    } catch (...) {
-        err(describe(std::current_exception()) + QLatin1Char('\n'));
-    }
-    return kFailed;
+    return diaryFailure(e, kNoEntry);
 }
 
 // ---- parsing -----------------------------------------------------------------
@@ -412,7 +409,8 @@ int addCommand(const QStringList &args)
     if (e.text.trimmed().isEmpty())
         return usageError(QStringLiteral("Текст сна пуст."));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         store.setSymbolSource(bookSymbols());
         const QString id = store.add(std::move(e));
         out(id + QLatin1Char('\n'));
@@ -433,7 +431,7 @@ int listCommand(const QStringList &args)
     try {
         // --trash: the dreams in the trash, the last moved there first
         const QList<EntrySummary> entries =
-            p.has(QStringLiteral("--trash")) ? DiaryStore().trash() : DiaryStore().list();
+            p.has(QStringLiteral("--trash")) ? openDiary()->trash() : openDiary()->list();
         if (p.has(QStringLiteral("--json"))) {
             QJsonArray a;
             for (const EntrySummary &s : entries)
@@ -459,7 +457,8 @@ int showCommand(const QStringList &args)
     if (p.rest.size() != 1)
         return usageError(QStringLiteral("Укажите номер записи."));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         const std::optional<Entry> e = store.entry(store.resolveId(p.rest[0]));
         if (!e)
             throw Error(kErrorNotFound, QString(), QStringLiteral("В дневнике снов нет записи «%1».").arg(p.rest[0]));
@@ -478,7 +477,8 @@ int searchCommand(const QStringList &args)
     if (p.rest.size() != 1 || p.rest[0].trimmed().isEmpty())
         return usageError(QStringLiteral("Укажите текст для поиска."));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         Filter f;
         f.text = p.rest[0];
         const QStringList ids = store.search(f);
@@ -525,7 +525,8 @@ int markCommand(const QStringList &args)
                                          "yes, partly, no или none).")
                               .arg(p.rest[1]));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         store.setFulfilment(store.resolveId(p.rest[0]),
                             Fulfilment{*m, QDate(), p.value(QStringLiteral("--note")).value_or(QString())});
     } catch (...) {
@@ -539,7 +540,8 @@ int trashOne(const QStringList &args, bool toTrash)
     if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
         return usageError(QStringLiteral("Укажите номер записи."));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         const QString id = store.resolveId(args[0]);
         const std::optional<Entry> e = store.entry(id);
         const QString title = e ? e->displayTitle() : id;
@@ -575,7 +577,8 @@ int synthCommand(const QStringList &args)
             return usageError(QStringLiteral("Неверное начальное число: ") + *s);
     }
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         // In portions, so that memory stays small for large counts.
         constexpr int kPortion = 1000;
         QList<Entry> all = syntheticEntries(n, seed);
@@ -606,6 +609,9 @@ int diary(const QStringList &args)
         {QStringLiteral("export"), diaryExport},
         {QStringLiteral("import"), diaryImport},
         {QStringLiteral("backup"), diaryBackup},
+        {QStringLiteral("protect"), diaryProtect},
+        {QStringLiteral("unprotect"), diaryUnprotect},
+        {QStringLiteral("password"), diaryPassword},
     };
     if (args.isEmpty())
         return usageError(QStringLiteral("Укажите действие с дневником."));
@@ -620,7 +626,7 @@ int diary(const QStringList &args)
         out(kDiaryUsage);
         return kOk;
     }
-    return it->second(args.mid(1));
+    return it->second(takeDiarySecrets(args.mid(1)));
 }
 
 } // namespace somnex::cli

@@ -34,8 +34,7 @@ int usageError(const QString &why)
 
 int failure()
 {
-    err(describe(std::current_exception()) + QLatin1Char('\n'));
-    return kFailed;
+    return diaryFailure(std::current_exception(), kFailed);
 }
 
 // The value after an option; advances i. None (with the message printed) when
@@ -114,7 +113,8 @@ int diaryExport(const QStringList &args)
     if (const auto why = parseExport(args, a))
         return usageError(*why);
     try {
-        const DiaryStore store;
+        const auto opened = openDiary();
+        const DiaryStore &store = *opened;
         const QList<Entry> entries = entriesForExport(store.allEntries(), *a.format, a.from, a.to);
         if (!a.force) {
             const QStringList existing = exportWouldReplace(*a.format, a.out, entries);
@@ -150,7 +150,8 @@ int diaryImport(const QStringList &args)
     try {
         ImportedJournal journal = readAnyJournal(paths[0], foreignReader());
         placeUnplaced(journal, settingsPlace());
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         const MergePlan plan = planMerge(store, journal);
         out(plan.preview() + QLatin1Char('\n'));
         if (!dryRun) {
@@ -168,7 +169,8 @@ int diaryBackup(const QStringList &args)
     if (!args.isEmpty())
         return usageError(QStringLiteral("Лишние аргументы: ") + args.join(QLatin1Char(' ')));
     try {
-        const DiaryStore store;
+        const auto opened = openDiary();
+        const DiaryStore &store = *opened;
         out(QStringLiteral("Копия сохранена: %1\n").arg(backupNow(store, Clock::current().today())));
     } catch (...) {
         return failure();
@@ -187,7 +189,8 @@ int diaryRestoreBackup(const QStringList &args)
     if (args.size() != 1)
         return usageError(QStringLiteral("Укажите файл копии."));
     try {
-        DiaryStore store;
+        const auto opened = openDiary();
+        DiaryStore &store = *opened;
         out(restoreFromBackup(store, args[0]).done() + QLatin1Char('\n'));
     } catch (...) {
         return failure();

@@ -256,7 +256,8 @@ int diaryStats(const QStringList &args)
         return usageError(QStringLiteral("Начало периода (%1) позже его конца (%2).")
                               .arg(dateText(period.from), dateText(period.to)));
     try {
-        const DiaryStore store;
+        const auto opened = openDiary();
+        const DiaryStore &store = *opened;
         const QList<Entry> entries = readAllEntries(store);
         const QDateTime now = momentNow();
         const DiaryStats s = computeStats(entries, period, now);
@@ -266,8 +267,7 @@ int diaryStats(const QStringList &args)
         else
             out(statsText(s) + topText(QStringLiteral("Ваши знаки сна (в 3 снах и больше за 90 дней)"), signs));
     } catch (...) {
-        err(describe(std::current_exception()) + QLatin1Char('\n'));
-        return kFailed;
+        return diaryFailure(std::current_exception(), kFailed);
     }
     return kOk;
 }
