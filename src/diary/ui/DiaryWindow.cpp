@@ -1,4 +1,5 @@
 #include "diary/ui/DiaryWindow.h"
+#include "diary/ui/DiaryUnlock.h"
 #include "diary/ui/DiaryWindowParts.h"
 
 #include "appstate/Reminder.h"
@@ -200,6 +201,11 @@ bool DiaryWindow::openStore(const QString &path)
             ShowMessage(again.description(), kTitle, MsgIcon::Error);
             return false;
         }
+    }
+    // a private diary opens with its password, or not at all
+    if (store_->isLocked() && !unlockDiary(*store_, this)) {
+        store_.reset();
+        return false;
     }
     editor_.setStore(store_.get());
     store_->setSymbolSource([this](QStringView text) {

@@ -1,5 +1,8 @@
 #include "diary/ui/DiaryWindow.h"
 
+#include "diary/seal/DiaryKey.h"
+#include "diary/ui/DiaryUnlock.h"
+
 #include "diary/LunarSnapshot.h"
 #include "diary/Speller.h"
 #include "diary/ui/EntryListModel.h"
@@ -257,6 +260,77 @@ TEST_F(DiaryWindowTest, ShowingADreamDoesNotRewriteIt)
     w.close();
     EXPECT_EQ(updated(ids[0]), before[0]);
     EXPECT_EQ(updated(ids[1]), before[1]);
+}
+
+// A private diary opens in the window with its password, asked again after
+// a wrong one; "Забыли пароль?" takes the recovery key and a new password;
+// given up, the window writes nothing.
+TEST_F(DiaryWindowTest, APrivateDiaryOpensWithItsPasswordOrItsRecoveryKey)
+{
+    const KeyCost cost{3, 64u << 20};
+    QString id, recovery;
+    {
+        DiaryStore store(path);
+        Entry e;
+        e.text = "Тайный сон про кошку";
+        id = store.add(e);
+        recovery = store.protect("пароль", &cost);
+    }
+    QList<SecretQuestion> asked;
+    QStringList answers = {"не тот", "пароль"};
+    setSecretAsker([&](QWidget *, const SecretQuestion &q) -> std::optional<SecretAnswer> {
+        asked << q;
+        if (answers.isEmpty())
+            return std::nullopt;
+        const QString next = answers.takeFirst();
+        return SecretAnswer{next, next == "?"};
+    });
+    setNewPasswordAsker([](QWidget *) { return std::optional<QString>("новый"); });
+    struct Restore {
+        ~Restore()
+        {
+            setSecretAsker({});
+            setNewPasswordAsker({});
+        }
+    } restore;
+    {
+        DiaryWindow &w = open();
+        ASSERT_EQ(asked.size(), 2);
+        EXPECT_TRUE(asked[0].error.isEmpty());
+        EXPECT_EQ(asked[1].error, "Неверный пароль");
+        ASSERT_NE(w.store(), nullptr);
+        w.showEntry(id);
+        EXPECT_EQ(shownText(w), "Тайный сон про кошку");
+        w.close();
+        delete DiaryWindow::instance();
+    }
+
+    asked.clear();
+    answers = {"?", recovery};
+    {
+        DiaryWindow &w = open();
+        ASSERT_EQ(asked.size(), 2);
+        EXPECT_TRUE(asked[1].recovery) << "the recovery key asked for";
+        ASSERT_NE(w.store(), nullptr);
+        w.close();
+        delete DiaryWindow::instance();
+    }
+    DiaryStore check(path);
+    check.unlock("новый"); // the forgotten password replaced
+
+    asked.clear();
+    answers.clear(); // the user gives up
+    const QByteArray before = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    DiaryWindow &w = open();
+    EXPECT_EQ(w.store(), nullptr);
+    type(w, "Новый сон");
+    w.close();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
 }
 
 TEST_F(DiaryWindowTest, AFailedSaveKeepsTheTextSaysSoOnceAndTriesAgain)
