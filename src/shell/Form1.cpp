@@ -80,6 +80,7 @@ Form1::~Form1()
     calendar::Calen::monthOpener() = nullptr;
     options::OptionsForm::reminderTester() = nullptr;
     options::OptionsForm::reminderSaved() = nullptr;
+    options::OptionsForm::privacyOpener() = nullptr;
     if (diary::DiaryWindow *d = diary::DiaryWindow::instance()) {
         d->saveNow();
         delete d; // it asks this window for its words and books
@@ -214,6 +215,7 @@ void Form1::startMorningReminder()
                                               diary::DiaryStore::defaultPath()));
     options::OptionsForm::reminderTester() = [this] { morning_->sendNow(); };
     options::OptionsForm::reminderSaved() = [this] { morning_->reload(); };
+    options::OptionsForm::privacyOpener() = [this] { openDiary()->editPrivacy(); };
     connect(tray_, &TraySide::messageClicked, this, [this] { morning_->trayMessageClicked(); });
 }
 

@@ -114,11 +114,21 @@ void setNewPasswordAsker(NewPasswordAsker asker)
     newPasswordAsker() = std::move(asker);
 }
 
+std::optional<SecretAnswer> askSecret(QWidget *owner, const SecretQuestion &question)
+{
+    return secretAsker() ? secretAsker()(owner, question) : askInDialog(owner, question);
+}
+
+std::optional<QString> askNewPassword(QWidget *owner)
+{
+    return newPasswordAsker() ? newPasswordAsker()(owner) : newPasswordInDialog(owner);
+}
+
 bool unlockDiary(DiaryStore &store, QWidget *owner)
 {
     SecretQuestion q;
     while (store.isLocked()) {
-        const std::optional<SecretAnswer> a = secretAsker() ? secretAsker()(owner, q) : askInDialog(owner, q);
+        const std::optional<SecretAnswer> a = askSecret(owner, q);
         if (!a)
             return false;
         if (a->forgot) {
@@ -137,8 +147,7 @@ bool unlockDiary(DiaryStore &store, QWidget *owner)
         }
         if (q.recovery) {
             // opened by the recovery key: the forgotten password is replaced
-            const std::optional<QString> next =
-                newPasswordAsker() ? newPasswordAsker()(owner) : newPasswordInDialog(owner);
+            const std::optional<QString> next = askNewPassword(owner);
             if (next)
                 try {
                     store.changePassword(a->secret, *next);

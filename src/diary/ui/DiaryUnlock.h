@@ -31,6 +31,10 @@ void setSecretAsker(SecretAsker asker); // empty: the dialog
 using NewPasswordAsker = std::function<std::optional<QString>(QWidget *owner)>;
 void setNewPasswordAsker(NewPasswordAsker asker);
 
+// The same questions for the diary's privacy settings (hooks respected).
+std::optional<SecretAnswer> askSecret(QWidget *owner, const SecretQuestion &question);
+std::optional<QString> askNewPassword(QWidget *owner);
+
 // Opens the store (locked) with what the user types; false when the user
 // gave up (the store stays locked). After the recovery key the user sets a
 // new password.

@@ -208,6 +208,7 @@ bool DiaryWindow::openStore(const QString &path)
         return false;
     }
     editor_.setStore(store_.get());
+    armLocking();
     store_->setSymbolSource([this](QStringView text) {
         QStringList found;
         const dictionary::WordIndex &words = host_->diaryWords();

@@ -137,6 +137,11 @@ public:
     const Speller *speller() const { return speller_.get(); }
     // Lists the dreams of one night (the period filter set to it).
     void filterByNight(const QDate &night);
+    // "Пароль…": the diary made private, its password changed or taken off.
+    void editPrivacy();
+    // Closes a private diary: the dream saved, the statistics and this
+    // window closed, the key wiped. A diary in plain text stays open.
+    void lockPrivate();
 
     // The dream shown ("" for a new one not yet stored) and the store.
     QString shownId() const { return editor_.entry().id; }
@@ -209,6 +214,9 @@ private:
     void chooseImport();
     void chooseRestore();
     void setEditable(bool on);
+    // A private diary closes after a while without input, when the screen
+    // locks and before sleep.
+    void armLocking();
     const dictionary::SymbolFinder &finder();
 
     DiaryHost *host_;
@@ -225,6 +233,8 @@ private:
     QHash<QString, EntryLinesOfBooks> lines_; // the books' lines of a headword
     QTimer symbolsTimer_;                     // the best lines follow the typing after a pause
     int linesGeneration_ = -1;
+    QTimer idleLock_; // a private diary's time without input
+    QObject *screenLock_ = nullptr;
     int lunarRequest_ = 0;  // generation of the latest lunar-day computation
     int lunarAnswered_ = 0; // and of the one shown
 

@@ -1,4 +1,5 @@
 // The diary window's controls: how they are built, laid out and kept.
+#include "diary/ui/DiaryPrivacy.h"
 #include "diary/ui/DiaryWindow.h"
 #include "diary/ui/DiaryWindowParts.h"
 
@@ -98,6 +99,10 @@ void DiaryWindow::buildControls()
     restoreIt->setObjectName(QStringLiteral("restoreBackup"));
     restoreIt->setToolTip(QStringLiteral("Добавить в дневник сны из ежедневной копии; дневник не заменяется"));
     connect(restoreIt, &QAction::triggered, this, &DiaryWindow::chooseRestore);
+    QAction *privacy = toolbar_->addAction(QStringLiteral("&Пароль…"));
+    privacy->setObjectName(QStringLiteral("privacy"));
+    privacy->setToolTip(QStringLiteral("Закрыть дневник паролем, сменить или снять пароль"));
+    connect(privacy, &QAction::triggered, this, &DiaryWindow::editPrivacy);
     QAction *find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {

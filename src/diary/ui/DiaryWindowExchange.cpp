@@ -1,7 +1,9 @@
 // The diary window's exchange: export, import, restoring a copy, and the
 // statistics over the diary.
+#include "diary/ui/DiaryPrivacy.h"
 #include "diary/ui/DiaryWindow.h"
 #include "diary/ui/DiaryWindowParts.h"
+#include "platform/ui/ScreenLock.h"
 
 #include "appstate/Reminder.h"
 #include "calendar/lunarday/LunarDay.h"
@@ -66,6 +68,79 @@
 namespace somnex::diary {
 
 using namespace diary_window;
+
+void DiaryWindow::editPrivacy()
+{
+    if (!store_)
+        return;
+    saveNow();
+    editDiaryPrivacy(*store_, this);
+    armLocking();
+}
+
+namespace {
+
+// Input anywhere in the program, seen on its way: what keeps a private diary
+// open while the user works in it.
+class InputSeen : public QObject {
+public:
+    InputSeen(QObject *parent, std::function<void(QObject *)> seen) : QObject(parent), seen_(std::move(seen))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::MouseButtonPress || e->type() == QEvent::Wheel)
+            seen_(watched);
+        return false;
+    }
+
+private:
+    std::function<void(QObject *)> seen_;
+};
+
+} // namespace
+
+void DiaryWindow::armLocking()
+{
+    if (!store_ || !store_->isPrivate()) {
+        idleLock_.stop();
+        return;
+    }
+    if (!screenLock_) {
+        auto *watcher = new ScreenLockWatcher(this);
+        connect(watcher, &ScreenLockWatcher::locking, this, &DiaryWindow::lockPrivate);
+        screenLock_ = watcher;
+        idleLock_.setSingleShot(true);
+        connect(&idleLock_, &QTimer::timeout, this, &DiaryWindow::lockPrivate);
+        new InputSeen(watcher, [this](QObject *watched) {
+            auto *w = qobject_cast<QWidget *>(watched);
+            if (idleLock_.isActive() && w && (w->window() == this || w->window() == StatsWindow::instance()))
+                idleLock_.start();
+        });
+    }
+    bool ok = false;
+    const int minutes =
+        GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::DiaryLock), QStringLiteral("10"))
+            .toInt(&ok);
+    if (ok && minutes == 0) {
+        idleLock_.stop();
+        return;
+    }
+    idleLock_.start(std::chrono::minutes(ok && minutes > 0 ? std::min(minutes, 1440) : 10));
+}
+
+void DiaryWindow::lockPrivate()
+{
+    if (!store_ || !store_->isPrivate())
+        return;
+    saveNow();
+    if (StatsWindow *stats = StatsWindow::instance())
+        stats->close();
+    close(); // the store goes with the window, and the key with it
+}
 
 StatsWindow *DiaryWindow::openStatistics()
 {

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTime>
 #include <QTimeEdit>
@@ -221,8 +222,44 @@ void OptionsForm::buildDiaryPage(QWidget *page)
     v->addSpacing(12);
     v->addWidget(spellBox);
     v->addWidget(spellNote);
+    v->addSpacing(12);
+    v->addLayout(buildPrivacyControls(page));
     v->addStretch();
     loadDiaryPage();
+}
+
+// A private diary: its password (in the diary's own dialog) and the idle
+// time after which it closes.
+QLayout *OptionsForm::buildPrivacyControls(QWidget *page)
+{
+    privacyButton = new QPushButton(QStringLiteral("&Пароль дневника…"), page);
+    privacyButton->setObjectName(QStringLiteral("privacyButton"));
+    privacyButton->setToolTip(QStringLiteral("Закрыть дневник паролем, сменить или снять пароль"));
+    connect(privacyButton, &QPushButton::clicked, this, [] {
+        if (privacyOpener())
+            privacyOpener()();
+    });
+    lockMinutes = new QSpinBox(page);
+    lockMinutes->setObjectName(QStringLiteral("lockMinutes"));
+    lockMinutes->setRange(0, 1440);
+    lockMinutes->setSuffix(QStringLiteral(" мин"));
+    lockMinutes->setSpecialValueText(QStringLiteral("никогда"));
+    auto *lockLabel = new QLabel(QStringLiteral("Закрывать личный дневник без действий через:"), page);
+    lockLabel->setBuddy(lockMinutes);
+    auto *note = new QLabel(QStringLiteral("В личном дневнике шифруется всё, что вы написали; открытыми остаются "
+                                           "моменты снов, лунные дни и отметки. Он закрывается и при блокировке "
+                                           "экрана."),
+                            page);
+    note->setWordWrap(true);
+    auto *row = new QHBoxLayout;
+    row->addWidget(privacyButton);
+    row->addStretch();
+    row->addWidget(lockLabel);
+    row->addWidget(lockMinutes);
+    auto *v = new QVBoxLayout;
+    v->addLayout(row);
+    v->addWidget(note);
+    return v;
 }
 
 // The reminder's controls: on or off, the time, the days, "Проверить".
@@ -272,6 +309,11 @@ void OptionsForm::loadDiaryPage()
     spellBox->setChecked(
         GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell), QStringLiteral("1"))
         != QLatin1String("0"));
+    bool ok = false;
+    const int minutes =
+        GetSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::DiaryLock), QStringLiteral("10"))
+            .toInt(&ok);
+    lockMinutes->setValue(ok && minutes >= 0 && minutes <= 1440 ? minutes : 10);
 }
 
 void OptionsForm::saveDiaryPage()
@@ -288,8 +330,16 @@ void OptionsForm::saveDiaryPage()
     r.save([](const QString &key, const QString &value) { SaveSetting(settings::kApp, settings::kMain, key, value); });
     SaveSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::Spell),
                 spellBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    SaveSetting(settings::kApp, settings::kMain, QString::fromLatin1(settings::key::DiaryLock),
+                QString::number(lockMinutes->value()));
     if (reminderSaved())
         reminderSaved()();
+}
+
+std::function<void()> &OptionsForm::privacyOpener()
+{
+    static std::function<void()> f;
+    return f;
 }
 
 std::function<void()> &OptionsForm::reminderTester()

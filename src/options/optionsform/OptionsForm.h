@@ -17,8 +17,11 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QLayout;
 class QPushButton;
+class QSpinBox;
 class QTabBar;
+
 class QTimeEdit;
 class QToolBar;
 class QAction;
@@ -98,11 +101,15 @@ public:
     QLabel *remindNote = nullptr;            // why a stored value was not taken
     QCheckBox *spellBox = nullptr;           // "Проверять орфографию"
     QLabel *spellNote = nullptr;             // the dictionary is not installed
+    QSpinBox *lockMinutes = nullptr;         // a private diary closes after this idle time (0: never)
+    QPushButton *privacyButton = nullptr;    // "Пароль дневника…"
 
     // What "Проверить" does (one reminder now) and what follows saving the
     // reminder's settings; the program sets them.
     static std::function<void()> &reminderTester();
     static std::function<void()> &reminderSaved();
+    // What "Пароль дневника…" opens; the program sets it.
+    static std::function<void()> &privacyOpener();
 
 public slots:
     void done(int result) override;
@@ -115,6 +122,7 @@ private:
     void buildLocationPage(QWidget *page);
     void buildDiaryPage(QWidget *page);
     void buildReminderControls(QWidget *page);
+    QLayout *buildPrivacyControls(QWidget *page);
     void loadDiaryPage();
     void saveDiaryPage();
     void placeControls();

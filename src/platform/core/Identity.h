@@ -64,6 +64,9 @@ inline constexpr const char *RemindTime = "RemindTime";
 inline constexpr const char *RemindDays = "RemindDays";
 // Spelling in the diary's editor: "1" on (the default), "0" off.
 inline constexpr const char *Spell = "Spell";
+// A private diary closes after this many minutes without a key or a click
+// in its windows (1-1440; "0": only when the screen locks). Default 10.
+inline constexpr const char *DiaryLock = "DiaryLockMinutes";
 } // namespace key
 
 // Keys of the location section.

@@ -333,6 +333,46 @@ TEST_F(DiaryWindowTest, APrivateDiaryOpensWithItsPasswordOrItsRecoveryKey)
     EXPECT_EQ(f.readAll(), before);
 }
 
+// Closing a private diary (the screen locked, the idle time out) saves the
+// dream being typed and takes the window and the statistics away with the
+// key; a diary in plain text stays as it is.
+TEST_F(DiaryWindowTest, APrivateDiaryClosesWhenLockedAndAPlainOneStays)
+{
+    {
+        DiaryWindow &w = open();
+        type(w, "Открытый сон");
+        w.lockPrivate();
+        EXPECT_EQ(DiaryWindow::instance(), &w) << "nothing to lock in a plain diary";
+        w.close();
+        delete DiaryWindow::instance();
+    }
+    const KeyCost cost{3, 64u << 20};
+    {
+        DiaryStore store(path);
+        store.protect("пароль", &cost);
+    }
+    setSecretAsker([](QWidget *, const SecretQuestion &) { return std::optional<SecretAnswer>({"пароль", false}); });
+    struct Restore {
+        ~Restore() { setSecretAsker({}); }
+    } restore;
+    DiaryWindow &w = open();
+    ASSERT_NE(w.store(), nullptr);
+    w.openStatistics();
+    ASSERT_NE(StatsWindow::instance(), nullptr);
+    type(w, "Сон, набранный перед блокировкой");
+    QPointer<DiaryWindow> window(&w);
+    w.lockPrivate();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull()) << "the window went, and its store with the key";
+    EXPECT_EQ(StatsWindow::instance(), nullptr);
+    DiaryStore check(path);
+    check.unlock("пароль");
+    QStringList texts;
+    for (const Entry &e : check.allEntries())
+        texts << e.text;
+    EXPECT_TRUE(texts.contains("Сон, набранный перед блокировкой")) << texts.join(" | ").toStdString();
+}
+
 TEST_F(DiaryWindowTest, AFailedSaveKeepsTheTextSaysSoOnceAndTriesAgain)
 {
     // the diary's folder cannot be made: a file stands in its place
