@@ -1,5 +1,6 @@
 #include "diary/Backup.h"
 
+#include "diary/Sqlite.h"
 #include "platform/core/AtomicFile.h"
 #include "platform/error/Error.h"
 
@@ -8,6 +9,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
+
+#include <sqlite3.h>
 
 namespace somnex::diary {
 
@@ -34,6 +38,29 @@ void prune(const QString &folder)
 }
 
 } // namespace
+
+QStringList plainCopies(const QString &storePath)
+{
+    const QFileInfo diary(storePath);
+    QStringList candidates = backupFiles(backupFolder(storePath));
+    for (const QFileInfo &f :
+         QDir(diary.absolutePath()).entryInfoList({diary.fileName() + QStringLiteral(".*")}, QDir::Files))
+        if (!f.fileName().endsWith(QLatin1String("-wal")) && !f.fileName().endsWith(QLatin1String("-shm")))
+            candidates << f.absoluteFilePath();
+    QStringList plain;
+    for (const QString &path : candidates) {
+        // read as it is: no log or index made beside it
+        const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
+        sql::Connection db;
+        if (db.open(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) != SQLITE_OK)
+            continue;
+        // a diary with entries and no keyring (none, or an empty one)
+        if (db.integer("SELECT count(*) FROM entry").value_or(0) > 0
+            && db.integer("SELECT count(*) FROM keyring").value_or(0) == 0)
+            plain << path;
+    }
+    return plain;
+}
 
 QString backupFolder(const QString &storePath)
 {

@@ -24,6 +24,12 @@ QString backupFileFor(const QString &folder, const QDate &day);
 // backupFileFor names them).
 QStringList backupFiles(const QString &folder);
 
+// The copies of the diary at storePath that hold its words in plain text:
+// daily copies, the copy kept before an upgrade and a damaged diary moved
+// aside, made before the diary became private (copies made since are
+// sealed, as the diary is). What to offer to delete once it is private.
+QStringList plainCopies(const QString &storePath);
+
 // Takes today's copy now, replacing one already taken today, then keeps only
 // the newest kBackupsKept. Returns the copy's path. Throws somnex::Error with
 // a Russian message when the copy cannot be written (the diary is untouched).

@@ -91,7 +91,9 @@ TEST_F(PrivateDiaryTest, NoFileHoldsAWordOfTheDreamsOnceTheDiaryIsPrivate)
             return e;
         }());
         ASSERT_FALSE(canariesIn(files()).isEmpty()) << "the plain diary holds them, so the test can see them";
+        const QString plainCopy = backupNow(store, QDate(2026, 12, 8));
         recovery = store.protect(kPassword, &kCost);
+        EXPECT_EQ(plainCopies(path()), QStringList{plainCopy}) << "the copy made before is to be offered for deletion";
         EXPECT_TRUE(store.isPrivate());
         EXPECT_EQ(canariesIn(files()), QStringList()) << "sealing overwrote every page of plain text";
 
@@ -104,6 +106,8 @@ TEST_F(PrivateDiaryTest, NoFileHoldsAWordOfTheDreamsOnceTheDiaryIsPrivate)
         EXPECT_EQ(store.search({.tags = {QStringLiteral("мурманск")}}).size(), 3);
         const QString copy = backupNow(store, QDate(2026, 12, 9));
         EXPECT_EQ(canariesIn(files() << copy), QStringList());
+        EXPECT_EQ(plainCopies(path()), QStringList{backupFileFor(backupFolder(path()), QDate(2026, 12, 8))})
+            << "the sealed copy is not among them";
     }
     EXPECT_EQ(canariesIn(files()), QStringList()) << "after the last write and the checkpoint";
     EXPECT_EQ(recovery.count(QLatin1Char('-')), 12) << recovery.toStdString();

@@ -3,6 +3,7 @@
 // standard input) or asked on the terminal without echo.
 #include "tools/cli/Commands.h"
 
+#include "diary/Backup.h"
 #include "diary/DiaryStore.h"
 #include "platform/error/Error.h"
 
@@ -176,6 +177,10 @@ int diaryProtect(const QStringList &args)
         std::fflush(stdout);
         err(QStringLiteral("Ключ восстановления выведен выше. Сохраните его: без пароля и этого ключа "
                            "дневник не открыть.\n"));
+        if (const QStringList copies = plainCopies(store.path()); !copies.isEmpty())
+            err(QStringLiteral("Копии дневника, сделанные до пароля, хранят сны открытым текстом; удалите их, "
+                               "если они не нужны (на SSD прежние данные могут остаться на диске):\n  ")
+                + copies.join(QStringLiteral("\n  ")) + QLatin1Char('\n'));
     });
 }
 

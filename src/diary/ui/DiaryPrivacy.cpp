@@ -1,5 +1,6 @@
 #include "diary/ui/DiaryPrivacy.h"
 
+#include "diary/Backup.h"
 #include "diary/DiaryStore.h"
 #include "diary/ui/DiaryUnlock.h"
 #include "platform/core/Messages.h"
@@ -9,6 +10,8 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMimeData>
@@ -91,6 +94,31 @@ void showRecoveryKey(const QString &key, QWidget *owner)
 
 namespace {
 
+// The copies made before the diary was private still hold the dreams.
+void offerToDeletePlainCopies(const QString &storePath)
+{
+    const QStringList copies = plainCopies(storePath);
+    if (copies.isEmpty())
+        return;
+    QStringList names;
+    for (const QString &c : copies)
+        names << QStringLiteral("  ") + QDir::toNativeSeparators(c);
+    if (ShowMessage(QStringLiteral("Копии дневника, сделанные до пароля, хранят сны открытым текстом (%1):\n%2\n"
+                                   "Удалить их? На SSD и в файловых системах с копированием при записи прежние "
+                                   "данные могут остаться на диске и после удаления.")
+                        .arg(copies.size())
+                        .arg(names.join(QLatin1Char('\n'))),
+                    kTitle, MsgIcon::Question, MsgButtons::YesNo)
+        != MsgResult::Yes)
+        return;
+    QStringList kept;
+    for (const QString &c : copies)
+        if (!QFile::remove(c))
+            kept << c;
+    if (!kept.isEmpty())
+        ShowMessage(QStringLiteral("Не удалось удалить: ") + kept.join(QStringLiteral(", ")), kTitle, MsgIcon::Warning);
+}
+
 // The current password (or the recovery key), asked until it opens or the
 // user gives up.
 std::optional<QString> currentSecret(DiaryStore &store, QWidget *owner)
@@ -171,6 +199,7 @@ void editDiaryPrivacy(DiaryStore &store, QWidget *owner)
             }
             QApplication::restoreOverrideCursor();
             showRecoveryKey(key, &d);
+            offerToDeletePlainCopies(store.path());
         });
     });
     QObject::connect(change, &QPushButton::clicked, &d, [&] {

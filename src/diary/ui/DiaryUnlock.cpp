@@ -91,6 +91,7 @@ std::optional<QString> newPasswordInDialog(QWidget *owner)
         QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
         for (QWidget *w : std::initializer_list<QWidget *>{one, first, two, second, said, buttons})
             v->addWidget(w);
+        d.setMinimumWidth(380);
         if (d.exec() != QDialog::Accepted)
             return std::nullopt;
         if (first->text().isEmpty())
