@@ -813,7 +813,7 @@ QString DiaryStore::protect(const QString &password, const KeyCost *cost)
         throw badValue(QStringLiteral("Пароль не может быть пустым."));
     const KeyCost chosen = cost ? *cost : calibratedCost();
     const DataKey key = DataKey::random();
-    const QString recovery = newRecoveryKey();
+    QString recovery = newRecoveryKey();
     const KeyWrap byPassword = wrapWithPassword(key, password, chosen);
     const KeyWrap byRecovery = wrapWithRecoveryKey(key, recovery);
     const std::shared_ptr<const TextCodec> sealed = sealingCodec(DataKey::fromBytes(key.bytes()));

@@ -111,7 +111,7 @@ QString EntryEditor::undoTrash()
 {
     if (!store_ || trashed_.isEmpty())
         return {};
-    const QString id = trashed_;
+    QString id = trashed_;
     store_->restore(id);
     trashed_.clear();
     return id;

@@ -96,7 +96,7 @@ QString newPassword(const QString &file)
 {
     if (!file.isEmpty())
         return readSecretFile(file);
-    const QString first = askOnTerminal(QStringLiteral("Новый пароль дневника: "));
+    QString first = askOnTerminal(QStringLiteral("Новый пароль дневника: "));
     if (askOnTerminal(QStringLiteral("Ещё раз: ")) != first)
         throw usage(QStringLiteral("Пароли не совпадают."));
     return first;

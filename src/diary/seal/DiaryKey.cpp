@@ -67,7 +67,7 @@ KeyWrap wrapUnder(const DataKey &key, const unsigned char *wrapping)
 {
     KeyWrap w;
     w.nonce = randomBytes(kNonce);
-    w.wrapped.resize(qsizetype(DataKey::kBytes + kTag));
+    w.wrapped.resize(qsizetype(DataKey::kBytes) + qsizetype(kTag));
     unsigned long long length = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char *>(w.wrapped.data()), &length,
                                                key.bytes(), DataKey::kBytes,
@@ -78,7 +78,7 @@ KeyWrap wrapUnder(const DataKey &key, const unsigned char *wrapping)
 
 std::optional<DataKey> unwrapUnder(const KeyWrap &w, const unsigned char *wrapping)
 {
-    if (w.nonce.size() != qsizetype(kNonce) || w.wrapped.size() != qsizetype(DataKey::kBytes + kTag))
+    if (w.nonce.size() != qsizetype(kNonce) || w.wrapped.size() != qsizetype(DataKey::kBytes) + qsizetype(kTag))
         return std::nullopt;
     SecretBytes plain;
     unsigned long long length = 0;
@@ -148,7 +148,7 @@ public:
         const QByteArray text = plain.toUtf8();
         const QByteArray ad = associated(where);
         QByteArray out = randomBytes(kNonce);
-        out.resize(qsizetype(kNonce + size_t(text.size()) + kTag));
+        out.resize(qsizetype(kNonce) + text.size() + qsizetype(kTag));
         unsigned long long length = 0;
         crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char *>(out.data()) + kNonce, &length,
                                                    u(text), size_t(text.size()), u(ad), size_t(ad.size()), nullptr,
@@ -163,10 +163,10 @@ public:
             throw damaged(where);
         const QByteArray raw = QByteArray::fromBase64(QStringView(sealed).mid(3).toLatin1(),
                                                       QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-        if (raw.size() < qsizetype(kNonce + kTag))
+        if (raw.size() < qsizetype(kNonce) + qsizetype(kTag))
             throw damaged(where);
         const QByteArray ad = associated(where);
-        QByteArray text(raw.size() - qsizetype(kNonce + kTag), '\0');
+        QByteArray text(raw.size() - qsizetype(kNonce) - qsizetype(kTag), '\0');
         unsigned long long length = 0;
         if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(text.data()), &length, nullptr,
                                                        u(raw) + kNonce, size_t(raw.size()) - kNonce, u(ad),

@@ -328,6 +328,33 @@ struct Statements {
     QByteArray update[2];
 };
 
+// The INSERT and the UPDATE of one table, numbered as bindColumns binds.
+void buildWrites(Table t, Statements &out)
+{
+    QList<QByteArray> names, values, sets;
+    int p = firstParameter(t);
+    if (t == Table::Body) {
+        names << "n";
+        values << "?1";
+    }
+    for (const Field &f : fields()) {
+        if (f.table != t)
+            continue;
+        for (const char *c : f.columns) {
+            const QByteArray param = "?" + QByteArray::number(p++);
+            names << c;
+            values << param;
+            if (QByteArrayView(c) != "id")
+                sets << QByteArray(c) + " = " + param;
+        }
+    }
+    const auto i = static_cast<size_t>(t);
+    out.insert[i] =
+        "INSERT INTO " + QByteArray(tableName(t)) + " (" + names.join(", ") + ") VALUES (" + values.join(", ") + ")";
+    out.update[i] = "UPDATE " + QByteArray(tableName(t)) + " SET " + sets.join(", ")
+                    + (t == Table::Entry ? " WHERE id = ?1" : " WHERE n = ?1");
+}
+
 const Statements &statements()
 {
     static const Statements s = [] {
@@ -339,30 +366,8 @@ const Statements &statements()
         out.rowColumn = static_cast<int>(selected.size());
         selected << "e.n";
         out.select = selected.join(", ");
-        for (const Table t : {Table::Entry, Table::Body}) {
-            QList<QByteArray> names, values, sets;
-            int p = firstParameter(t);
-            if (t == Table::Body) {
-                names << "n";
-                values << "?1";
-            }
-            for (const Field &f : fields()) {
-                if (f.table != t)
-                    continue;
-                for (const char *c : f.columns) {
-                    const QByteArray param = "?" + QByteArray::number(p++);
-                    names << c;
-                    values << param;
-                    if (QByteArrayView(c) != "id")
-                        sets << QByteArray(c) + " = " + param;
-                }
-            }
-            const auto i = static_cast<size_t>(t);
-            out.insert[i] = "INSERT INTO " + QByteArray(tableName(t)) + " (" + names.join(", ") + ") VALUES ("
-                            + values.join(", ") + ")";
-            out.update[i] = "UPDATE " + QByteArray(tableName(t)) + " SET " + sets.join(", ")
-                            + (t == Table::Entry ? " WHERE id = ?1" : " WHERE n = ?1");
-        }
+        buildWrites(Table::Entry, out);
+        buildWrites(Table::Body, out);
         return out;
     }();
     return s;

@@ -145,6 +145,45 @@ std::optional<QString> currentSecret(DiaryStore &store, QWidget *owner)
     }
 }
 
+void protectDiary(DiaryStore &store, QWidget *owner)
+{
+    const std::optional<QString> password = askNewPassword(owner);
+    if (!password)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString key;
+    try {
+        key = store.protect(*password);
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+    showRecoveryKey(key, owner);
+    offerToDeletePlainCopies(store.path());
+}
+
+void changeDiaryPassword(DiaryStore &store, QWidget *owner)
+{
+    const std::optional<QString> current = currentSecret(store, owner);
+    if (!current)
+        return;
+    if (const std::optional<QString> next = askNewPassword(owner)) {
+        store.changePassword(*current, *next);
+        ShowMessage(QStringLiteral("Пароль дневника изменён."), kTitle, MsgIcon::Information);
+    }
+}
+
+void unprotectDiary(DiaryStore &store, QWidget *owner)
+{
+    if (ShowMessage(QStringLiteral("Снять пароль? Дневник снова будет храниться открытым текстом."), kTitle,
+                    MsgIcon::Question, MsgButtons::YesNo)
+        != MsgResult::Yes)
+        return;
+    if (const std::optional<QString> current = currentSecret(store, owner))
+        store.unprotect(*current);
+}
+
 } // namespace
 
 void editDiaryPrivacy(DiaryStore &store, QWidget *owner)
@@ -184,45 +223,9 @@ void editDiaryPrivacy(DiaryStore &store, QWidget *owner)
         }
         show();
     };
-    QObject::connect(protect, &QPushButton::clicked, &d, [&] {
-        guarded([&] {
-            const std::optional<QString> password = askNewPassword(&d);
-            if (!password)
-                return;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            QString key;
-            try {
-                key = store.protect(*password);
-            } catch (...) {
-                QApplication::restoreOverrideCursor();
-                throw;
-            }
-            QApplication::restoreOverrideCursor();
-            showRecoveryKey(key, &d);
-            offerToDeletePlainCopies(store.path());
-        });
-    });
-    QObject::connect(change, &QPushButton::clicked, &d, [&] {
-        guarded([&] {
-            const std::optional<QString> current = currentSecret(store, &d);
-            if (!current)
-                return;
-            if (const std::optional<QString> next = askNewPassword(&d)) {
-                store.changePassword(*current, *next);
-                ShowMessage(QStringLiteral("Пароль дневника изменён."), kTitle, MsgIcon::Information);
-            }
-        });
-    });
-    QObject::connect(plain, &QPushButton::clicked, &d, [&] {
-        guarded([&] {
-            if (ShowMessage(QStringLiteral("Снять пароль? Дневник снова будет храниться открытым текстом."), kTitle,
-                            MsgIcon::Question, MsgButtons::YesNo)
-                != MsgResult::Yes)
-                return;
-            if (const std::optional<QString> current = currentSecret(store, &d))
-                store.unprotect(*current);
-        });
-    });
+    QObject::connect(protect, &QPushButton::clicked, &d, [&] { guarded([&] { protectDiary(store, &d); }); });
+    QObject::connect(change, &QPushButton::clicked, &d, [&] { guarded([&] { changeDiaryPassword(store, &d); }); });
+    QObject::connect(plain, &QPushButton::clicked, &d, [&] { guarded([&] { unprotectDiary(store, &d); }); });
     for (QWidget *w : std::initializer_list<QWidget *>{state, protect, change, plain, clear, buttons})
         v->addWidget(w);
     show();
