@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 
 namespace somnex::diary {
 
@@ -726,21 +727,24 @@ QList<Tag> DiaryStore::allTags() const
         return tags;
     d_->checkKey();
     // Each tag once in each of its kinds, under the spelling that sorts first.
-    QHash<QPair<QString, int>, QString> first;
-    sql::Statement s(d_->c.db, "SELECT t.folded, t.kind, t.text, e.id FROM tag t JOIN entry e ON e.n = t.n");
-    while (s.step() == SQLITE_ROW) {
-        const QString text = d_->codec->open(s.text(2), {s.text(3), QLatin1StringView("tag")});
-        const int kind = static_cast<int>(tagKindFromCode(s.text(1)).value_or(TagKind::Plain));
-        QString &kept = first[{dictionary::foldWord(text), kind}];
-        if (kept.isEmpty() || text < kept)
-            kept = text;
+    if (d_->codec->plain()) {
+        sql::Statement s(d_->c.db, "SELECT min(text), kind FROM tag GROUP BY folded, kind ORDER BY folded, kind");
+        while (s.step() == SQLITE_ROW)
+            tags << Tag{s.text(0), tagKindFromCode(s.text(1)).value_or(TagKind::Plain)};
+        return tags;
     }
-    for (auto it = first.cbegin(); it != first.cend(); ++it)
-        tags << Tag{it.value(), static_cast<TagKind>(it.key().second)};
-    std::sort(tags.begin(), tags.end(), [](const Tag &a, const Tag &b) {
-        const QString fa = dictionary::foldWord(a.text), fb = dictionary::foldWord(b.text);
-        return fa != fb ? fa < fb : tagKindCode(a.kind) < tagKindCode(b.kind);
-    });
+    // sealed: the keys are tokens, so the texts are grouped and ordered here
+    std::map<std::pair<QString, QString>, Tag> first;
+    sql::Statement s(d_->c.db, "SELECT t.kind, t.text, e.id FROM tag t JOIN entry e ON e.n = t.n");
+    while (s.step() == SQLITE_ROW) {
+        const Tag tag{d_->codec->open(s.text(1), {s.text(2), QLatin1StringView("tag")}),
+                      tagKindFromCode(s.text(0)).value_or(TagKind::Plain)};
+        const auto [it, added] = first.try_emplace({dictionary::foldWord(tag.text), tagKindCode(tag.kind)}, tag);
+        if (!added && tag.text < it->second.text)
+            it->second = tag;
+    }
+    for (const auto &kept : first)
+        tags << kept.second;
     return tags;
 }
 

@@ -30,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QColor>
 #include <QComboBox>
@@ -137,6 +138,11 @@ void DiaryWindow::lockPrivate()
     if (!store_ || !store_->isPrivate())
         return;
     saveNow();
+    // text of the dream shown left on the clipboard does not outlive the diary
+    QClipboard *clipboard = QApplication::clipboard();
+    const QString copied = clipboard->text().trimmed();
+    if (!copied.isEmpty() && (textBox_->toPlainText().contains(copied) || titleBox_->text().contains(copied)))
+        clipboard->clear();
     if (StatsWindow *stats = StatsWindow::instance())
         stats->close();
     close(); // the store goes with the window, and the key with it

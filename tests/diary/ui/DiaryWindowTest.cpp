@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -33,6 +34,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -360,8 +362,13 @@ TEST_F(DiaryWindowTest, APrivateDiaryClosesWhenLockedAndAPlainOneStays)
     w.openStatistics();
     ASSERT_NE(StatsWindow::instance(), nullptr);
     type(w, "Сон, набранный перед блокировкой");
+    auto *text = w.findChild<QPlainTextEdit *>("textBox");
+    text->setFocus();
+    text->selectAll();
+    text->copy();
     QPointer<DiaryWindow> window(&w);
     w.lockPrivate();
+    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty()) << "the copy went with the diary";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull()) << "the window went, and its store with the key";
     EXPECT_EQ(StatsWindow::instance(), nullptr);
