@@ -26,7 +26,6 @@ using namespace somnex::diary;
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr int kNoEntry = 3;
 constexpr int kWrongPassword = 4;
 
 // Where the secrets come from, taken out of the command line by
@@ -110,14 +109,24 @@ QString currentSecret()
     return password(secrets().passwordFile, QStringLiteral("Пароль дневника: "));
 }
 
-int run(const std::function<void()> &command)
+// Runs a command that takes no arguments but the secrets' files.
+int run(const QStringList &args, const std::function<void()> &command)
 {
     try {
+        if (!args.isEmpty())
+            throw usage(QStringLiteral("Лишние параметры: ") + args.join(u' '));
         command();
     } catch (...) {
         return diaryFailure(std::current_exception(), kFailed);
     }
     return kOk;
+}
+
+// The user's diary, which must be private.
+void requirePrivate(const DiaryStore &store)
+{
+    if (!store.isPrivate())
+        throw Error(kFailed, QStringLiteral("cli"), QStringLiteral("Дневник снов не закрыт паролем."));
 }
 
 } // namespace
@@ -165,10 +174,7 @@ int diaryFailure(const std::exception_ptr &e, int notFoundStatus)
 
 int diaryProtect(const QStringList &args)
 {
-    if (!args.isEmpty())
-        return diaryFailure(std::make_exception_ptr(usage(QStringLiteral("Лишние параметры: ") + args.join(u' '))),
-                            kNoEntry);
-    return run([] {
+    return run(args, [] {
         DiaryStore store;
         if (store.isPrivate())
             throw Error(kFailed, QStringLiteral("cli"), QStringLiteral("Дневник снов уже закрыт паролем."));
@@ -186,13 +192,9 @@ int diaryProtect(const QStringList &args)
 
 int diaryUnprotect(const QStringList &args)
 {
-    if (!args.isEmpty())
-        return diaryFailure(std::make_exception_ptr(usage(QStringLiteral("Лишние параметры: ") + args.join(u' '))),
-                            kNoEntry);
-    return run([] {
+    return run(args, [] {
         DiaryStore store;
-        if (!store.isPrivate())
-            throw Error(kFailed, QStringLiteral("cli"), QStringLiteral("Дневник снов не закрыт паролем."));
+        requirePrivate(store);
         store.unprotect(currentSecret());
         err(QStringLiteral("Дневник снов снова хранится открытым текстом.\n"));
     });
@@ -200,13 +202,9 @@ int diaryUnprotect(const QStringList &args)
 
 int diaryPassword(const QStringList &args)
 {
-    if (!args.isEmpty())
-        return diaryFailure(std::make_exception_ptr(usage(QStringLiteral("Лишние параметры: ") + args.join(u' '))),
-                            kNoEntry);
-    return run([] {
+    return run(args, [] {
         DiaryStore store;
-        if (!store.isPrivate())
-            throw Error(kFailed, QStringLiteral("cli"), QStringLiteral("Дневник снов не закрыт паролем."));
+        requirePrivate(store);
         const QString current = currentSecret();
         store.changePassword(current, newPassword(secrets().newPasswordFile));
         err(QStringLiteral("Пароль дневника изменён.\n"));
