@@ -18,7 +18,7 @@ info=$(dpkg-deb --info "$deb") || { echo "FAIL: dpkg-deb cannot read $deb"; exit
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
 for dep in libqt6widgets6 libqt6printsupport6 libqt6svg6 libqt6charts6 libmdb3 libc6 qt6-translations-l10n fonts-dejavu-core \
-    libnova-0.16-0 libhunspell-1.7-0 hunspell-ru; do
+    libnova-0.16-0 libhunspell-1.7-0 hunspell-ru libsodium23; do
     grep -q "\b$dep\b" <<<"$depends" || fail "Depends lacks $dep"
 done
 grep -q '^ Package: zul-somnex$' <<<"$info" || fail "package name"
