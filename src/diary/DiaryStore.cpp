@@ -341,6 +341,9 @@ void DiaryStore::setSymbolSource(SymbolSource source)
 void DiaryStore::setCodec(std::shared_ptr<const TextCodec> codec)
 {
     d_->codec = codec ? std::move(codec) : plainTextCodec();
+    // A private diary's codec handed on (to a copy of it) opens the copy;
+    // whether it is the right key, each field says as it opens.
+    d_->keyed = !d_->codec->plain() && d_->open() && d_->keyringRows() > 0;
 }
 
 const std::shared_ptr<const TextCodec> &DiaryStore::codec() const

@@ -277,3 +277,19 @@ TEST(PrivateDiaryFixture, AFrozenPrivateDiaryOpensWithItsPassword)
     EXPECT_EQ(all[0].fulfilment, canaryDream().fulfilment);
     EXPECT_EQ(store.search({.text = QStringLiteral("водопад")}).size(), 1);
 }
+
+// A daily copy of a private diary is sealed as the diary is, and restoring
+// from it reads it with the diary's own key.
+TEST_F(PrivateDiaryTest, ADailyCopyRestoresIntoThePrivateDiary)
+{
+    DiaryStore store(path());
+    const QString id = store.add(canaryDream());
+    store.protect(kPassword, &kCost);
+    const QString copy = backupNow(store, QDate(2026, 12, 9));
+    EXPECT_EQ(canariesIn({copy}), QStringList());
+    store.purge(id);
+    ASSERT_TRUE(store.list().isEmpty());
+    restoreFromBackup(store, copy);
+    ASSERT_EQ(store.list().size(), 1);
+    EXPECT_EQ(store.entry(id)->title, canaryDream().title);
+}
