@@ -288,14 +288,12 @@ TEST_F(DiaryCliTest, APrivateDiaryOpensWithItsPasswordFileOnly)
     EXPECT_EQ(run({"diary", "list"}).code, 0);
 }
 
-// Making a diary private killed at any moment (the key's derivation, the
-// rewrite, the overwriting after it): the file passes its check and opens
-// whole, either still plain or private under the password, never half.
-TEST_F(DiaryCliTest, AProtectKilledAnywhereLeavesOneWholeDiary)
+// Making a diary private, or plain again, killed at any moment (the key's
+// derivation, the rewrite, the overwriting after it): the file passes its
+// check and opens whole, either as it was or as it was to become, never half.
+TEST_F(DiaryCliTest, AProtectOrUnprotectKilledAnywhereLeavesOneWholeDiary)
 {
     ASSERT_EQ(run({"diary", "synth", "1000", "--seed", "3"}).code, 0);
-    const QString pristine = profile.path() + "/pristine.sqlite";
-    ASSERT_TRUE(QFile::copy(diary(), pristine));
     QTemporaryDir secrets;
     const QString password = secrets.filePath("password");
     {
@@ -303,36 +301,54 @@ TEST_F(DiaryCliTest, AProtectKilledAnywhereLeavesOneWholeDiary)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("ключ\n");
     }
-    int plain = 0, sealed = 0;
-    for (int round = 0; round < 14; ++round) {
-        for (const char *suffix : {"", "-wal", "-shm"})
-            QFile::remove(diary() + suffix);
-        ASSERT_TRUE(QFile::copy(pristine, diary()));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", profile.path() + "/config");
-        env.insert("XDG_DATA_HOME", profile.path() + "/data");
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli",
-                {"diary", "protect", "--password-file", password});
-        ASSERT_TRUE(p.waitForStarted());
-        p.waitForFinished(100 + round * 250); // from the derivation to past the end
-        p.kill();
-        p.waitForFinished();
+    const QString plainCopy = profile.path() + "/plain.sqlite";
+    const QString privateCopy = profile.path() + "/private.sqlite";
+    ASSERT_TRUE(QFile::copy(diary(), plainCopy));
+    ASSERT_EQ(run({"diary", "protect", "--password-file", password}).code, 0);
+    ASSERT_EQ(run({"diary", "backup", "--password-file", password}).code, 0); // one file, no log beside it
+    const QDir backups(QFileInfo(diary()).absolutePath() + "/backups");
+    const QStringList copies = backups.entryList({"diary-*.sqlite"}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    ASSERT_TRUE(QFile::copy(backups.filePath(copies.first()), privateCopy));
 
-        const CliRun open = run({"diary", "list", "--json"});
-        if (open.code == 0) {
-            ++plain;
-            EXPECT_EQ(open.json().toArray().size(), 1000) << "round " << round;
-        } else {
-            ++sealed;
-            EXPECT_EQ(open.code, 1) << open.err.toStdString();
-            const CliRun unlocked = run({"diary", "list", "--json", "--password-file", password});
-            ASSERT_EQ(unlocked.code, 0) << "round " << round << ": " << unlocked.err.toStdString();
-            EXPECT_EQ(unlocked.json().toArray().size(), 1000) << "round " << round;
+    struct Action {
+        const char *command;
+        QString from;
+        int rounds, stepMs;
+    };
+    for (const Action &a : {Action{"protect", plainCopy, 12, 300}, Action{"unprotect", privateCopy, 8, 250}}) {
+        SCOPED_TRACE(a.command);
+        int plain = 0, sealed = 0;
+        for (int round = 0; round < a.rounds; ++round) {
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QFile::remove(diary() + suffix);
+            ASSERT_TRUE(QFile::copy(a.from, diary()));
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_CONFIG_HOME", profile.path() + "/config");
+            env.insert("XDG_DATA_HOME", profile.path() + "/data");
+            env.insert("ASAN_OPTIONS", "detect_leaks=0");
+            p.setProcessEnvironment(env);
+            p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli",
+                    {"diary", a.command, "--password-file", password});
+            ASSERT_TRUE(p.waitForStarted());
+            p.waitForFinished(100 + round * a.stepMs); // from the derivation to past the end
+            p.kill();
+            p.waitForFinished();
+
+            const CliRun open = run({"diary", "list", "--json"});
+            if (open.code == 0) {
+                ++plain;
+                EXPECT_EQ(open.json().toArray().size(), 1000) << "round " << round;
+            } else {
+                ++sealed;
+                EXPECT_EQ(open.code, 1) << open.err.toStdString();
+                const CliRun unlocked = run({"diary", "list", "--json", "--password-file", password});
+                ASSERT_EQ(unlocked.code, 0) << "round " << round << ": " << unlocked.err.toStdString();
+                EXPECT_EQ(unlocked.json().toArray().size(), 1000) << "round " << round;
+            }
         }
+        EXPECT_GT(plain, 0) << "some kills came on one side of the commit";
+        EXPECT_GT(sealed, 0) << "some on the other";
     }
-    EXPECT_GT(plain, 0) << "some kills came before the commit";
-    EXPECT_GT(sealed, 0) << "some after it";
 }
