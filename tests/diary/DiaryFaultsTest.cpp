@@ -84,16 +84,6 @@ protected:
     {
         return QProcess::execute("mount", {"-o", "remount," + options, mountPoint}) == 0;
     }
-    template <class F>
-    somnex::Error thrown(F &&f)
-    {
-        try {
-            f();
-        } catch (const somnex::Error &e) {
-            return e;
-        }
-        return somnex::Error(0, {}, "ничего не брошено");
-    }
     QString path() const { return mountPoint + "/Diary/diary.sqlite"; }
     QTemporaryDir dir;
     QString mountPoint;

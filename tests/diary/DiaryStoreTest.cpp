@@ -35,18 +35,6 @@ Entry dream(const QString &text, const QDateTime &moment = at(2026, 12, 9, 3, 15
     return e;
 }
 
-// What the store throws, or a default error when it throws nothing.
-template <class F>
-somnex::Error thrown(F &&f)
-{
-    try {
-        f();
-    } catch (const somnex::Error &e) {
-        return e;
-    }
-    return somnex::Error(0, {}, "ничего не брошено");
-}
-
 class DiaryStoreTest : public ::testing::Test {
 protected:
     QString path() const { return dir.path() + "/Diary/diary.sqlite"; }

@@ -1,6 +1,9 @@
 #pragma once
 // Helpers of the diary's tests: the file's hash, SQLite's own integrity
-// check, and direct changes to a file as another program would make them.
+// check, direct changes to a file as another program would make them, and
+// the error a call throws.
+
+#include "platform/error/Error.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -9,6 +12,18 @@
 #include <sqlite3.h>
 
 namespace diary_test {
+
+// What the call throws, or an error numbered 0 when it throws nothing.
+template <class F>
+somnex::Error thrown(F &&f)
+{
+    try {
+        f();
+    } catch (const somnex::Error &e) {
+        return e;
+    }
+    return somnex::Error(0, {}, "ничего не брошено");
+}
 
 inline QByteArray fileHash(const QString &path)
 {

@@ -3,6 +3,7 @@
 // in one entry kept to that entry, and back to plain text whole.
 #include "diary/Backup.h"
 #include "diary/DiaryStore.h"
+#include "diary/DiaryTestFiles.h"
 #include "diary/seal/DiaryKey.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace somnex::diary;
+using diary_test::thrown;
 
 namespace {
 
@@ -57,17 +59,6 @@ QStringList canariesIn(const QStringList &paths)
                 found << QFileInfo(p).fileName() + ": " + QString::fromUtf8(w);
     }
     return found;
-}
-
-template <class F>
-somnex::Error thrown(F &&f)
-{
-    try {
-        f();
-    } catch (const somnex::Error &e) {
-        return e;
-    }
-    return somnex::Error(0, {}, "ничего не брошено");
 }
 
 class PrivateDiaryTest : public ::testing::Test {

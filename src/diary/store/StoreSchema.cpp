@@ -95,9 +95,13 @@ CREATE TABLE word (
     PRIMARY KEY (s, n)
 ) WITHOUT ROWID;
 CREATE INDEX word_entry ON word (n);
--- A private diary's data key, wrapped under the password and under the
--- recovery key; empty for a diary in plain text.
-CREATE TABLE keyring (
+)";
+
+// A private diary's data key, wrapped under the password and under the
+// recovery key; empty for a diary in plain text. Part of the schema, and the
+// upgrade to version 3 adds it.
+constexpr const char *kKeyringTable = R"(
+CREATE TABLE IF NOT EXISTS keyring (
     kind TEXT PRIMARY KEY CHECK (kind IN ('password', 'recovery')),
     salt BLOB,
     passes INTEGER NOT NULL DEFAULT 0,
@@ -106,6 +110,12 @@ CREATE TABLE keyring (
     wrapped BLOB NOT NULL
 ) WITHOUT ROWID;
 )";
+
+// The whole schema of a new diary.
+QByteArray schemaText()
+{
+    return QByteArray(kSchema) + kKeyringTable;
+}
 
 // The tables of every schema, checked before an upgrade touches the file,
 // and those the upgrades add, checked after them.
@@ -130,7 +140,7 @@ const std::vector<QStringList> &schemaColumns()
         std::vector<QStringList> all;
         sql::Connection memory;
         if (memory.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY) != SQLITE_OK
-            || memory.exec(kSchema) != SQLITE_OK)
+            || memory.exec(schemaText().constData()) != SQLITE_OK)
             return all;
         for (const char *table : kTables)
             all.push_back(columnsOf(memory, table));
@@ -161,16 +171,7 @@ ALTER TABLE entry DROP COLUMN weekday_text;
 ALTER TABLE entry DROP COLUMN month_day_text;
 )",
     // 2 -> 3: the keyring of a private diary.
-    R"(
-CREATE TABLE IF NOT EXISTS keyring (
-    kind TEXT PRIMARY KEY CHECK (kind IN ('password', 'recovery')),
-    salt BLOB,
-    passes INTEGER NOT NULL DEFAULT 0,
-    memory INTEGER NOT NULL DEFAULT 0,
-    nonce BLOB NOT NULL,
-    wrapped BLOB NOT NULL
-) WITHOUT ROWID;
-)",
+    kKeyringTable,
 };
 
 quint32 bigEndian32(const QByteArray &b, int at)
@@ -385,8 +386,8 @@ void createFile(const QString &path)
             throw fileError(kErrorWrite, path, sql::reason(rc, sqlite3_errstr(rc), errno));
         // before a byte is written: the log and the index take the file's mode
         makePrivate(temp);
-        const QByteArray setup = QByteArray("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; BEGIN;") + kSchema
-                                 + "PRAGMA application_id = " + QByteArray::number(kApplicationId)
+        const QByteArray setup = QByteArray("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; BEGIN;")
+                                 + schemaText() + "PRAGMA application_id = " + QByteArray::number(kApplicationId)
                                  + "; PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + "; COMMIT;";
         rc = fresh.exec(setup.constData());
         if (rc != SQLITE_OK) {
