@@ -219,6 +219,10 @@ private:
             links += u'.';
         }
         checkAnsi(lineNo_, links, QStringLiteral("список «=>»"));
+        // A list kept as written has no way to escape a control character,
+        // and a carriage return at its end would be lost on the next read.
+        if (std::any_of(links.begin(), links.end(), [](QChar c) { return c.unicode() < 0x20 && c != u'\t'; }))
+            fail(lineNo_, QStringLiteral("управляющий символ в списке «=>»"));
         src_.content.entries.back().links = links;
         src_.content.entries.back().linksLine = lineNo_;
     }

@@ -103,6 +103,8 @@ TEST(BookSource, BadSourcesNameLineAndReason)
         {"name: n\nname: m\nheading: h\n== a\n", 2, "уже задан"},
         {"name: n\nheading: h\n== a\n\\bad\\q\n", 4, "неизвестная последовательность"},
         {"name: n\nheading: h\n== a\n=>\n", 4, "пустой список"},
+        {"name: n\nheading: h\n== a\n=>| b\r\r\n", 4, "управляющий символ"},
+        {"name: n\nheading: h\n== a\n=> b\x01c\n", 4, "управляющий символ"},
     };
     for (const auto &c : cases) {
         try {
