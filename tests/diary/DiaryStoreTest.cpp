@@ -425,6 +425,12 @@ TEST_F(DiaryStoreTest, DamagedForeignAndNewerFilesAreNeverWritten)
                        SQLITE_OK);
          },
          kErrorDamaged, "в таблице «tag» нет столбца «folded»"},
+        {"an older diary lacking a table its version has",
+         [&](const QString &p) {
+             good(p);
+             ASSERT_EQ(execOn(p, "DROP TABLE keyring; DROP TABLE body; PRAGMA user_version = 2"), SQLITE_OK);
+         },
+         kErrorDamaged, "нет таблицы «body»"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -443,6 +449,7 @@ TEST_F(DiaryStoreTest, DamagedForeignAndNewerFilesAreNeverWritten)
         EXPECT_TRUE(opened.description().contains(p)) << opened.description().toStdString();
         EXPECT_TRUE(opened.description().contains(QString::fromUtf8(c.why))) << opened.description().toStdString();
         EXPECT_EQ(fileHash(p), hash);
+        EXPECT_EQ(QDir(d.path()).entryList({"diary.sqlite.v*"}, QDir::Files), QStringList());
 
         const QString aside = DiaryStore::moveAside(p);
         EXPECT_TRUE(aside.startsWith(p + ".damaged-")) << aside.toStdString();

@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cerrno>
-#include <span>
 #include <unistd.h>
 #include <vector>
 
@@ -117,10 +116,13 @@ QByteArray schemaText()
     return QByteArray(kSchema) + kKeyringTable;
 }
 
-// The tables of every schema, checked before an upgrade touches the file,
-// and those the upgrades add, checked after them.
-const char *const kTables[] = {"entry", "tag", "symbol", "stem", "word"};
-const char *const kTablesAdded[] = {"body", "keyring"};
+// The tables of the schema and the version that brought each.
+struct SchemaTable {
+    const char *name;
+    int since;
+};
+constexpr SchemaTable kSchemaTables[] = {{"entry", 1}, {"tag", 1},  {"symbol", 1},  {"stem", 1},
+                                         {"word", 1},  {"body", 2}, {"keyring", 3}};
 
 QStringList columnsOf(sql::Connection &db, const char *table)
 {
@@ -132,8 +134,8 @@ QStringList columnsOf(sql::Connection &db, const char *table)
     return names;
 }
 
-// The columns of every table as this program creates them, by table, in the
-// order of kTables then kTablesAdded; read once from the schema itself.
+// The columns of every table as this program creates them, in the order of
+// kSchemaTables; read once from the schema itself.
 const std::vector<QStringList> &schemaColumns()
 {
     static const std::vector<QStringList> columns = [] {
@@ -142,10 +144,8 @@ const std::vector<QStringList> &schemaColumns()
         if (memory.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY) != SQLITE_OK
             || memory.exec(schemaText().constData()) != SQLITE_OK)
             return all;
-        for (const char *table : kTables)
-            all.push_back(columnsOf(memory, table));
-        for (const char *table : kTablesAdded)
-            all.push_back(columnsOf(memory, table));
+        for (const SchemaTable &table : kSchemaTables)
+            all.push_back(columnsOf(memory, table.name));
         return all;
     }();
     return columns;
@@ -228,35 +228,27 @@ void removeStaleTemporaries(const QString &folder, const QString &prefix)
             QFile::remove(f.absoluteFilePath());
 }
 
-// A table altered by another program would fail every statement that names
-// the missing column, in the middle of a write: refuse it when opening.
-// Before an upgrade only the tables every schema has are checked: a file
+// A table missing, or altered by another program, would fail every
+// statement that names it in the middle of a write: refuse it when opening.
+// Only the tables a file of that version has are checked, so that a file
 // refused is never written, not even by an upgrade.
-void checkColumns(sql::Connection &db, const QString &path, bool added)
+void checkTables(StoreConnection &c, qint64 version)
 {
     const std::vector<QStringList> &expected = schemaColumns();
-    size_t i = 0;
-    for (const auto &tables : {std::span<const char *const>(kTables), std::span<const char *const>(kTablesAdded)})
-        for (const char *table : tables) {
-            if (!added && i >= std::size(kTables))
-                return;
-            const QStringList present = columnsOf(db, table);
-            for (const QString &column : i < expected.size() ? expected[i] : QStringList())
-                if (!present.contains(column))
-                    throw fileError(
-                        kErrorDamaged, path,
-                        QStringLiteral("в таблице «%1» нет столбца «%2»").arg(QLatin1String(table), column));
-            ++i;
-        }
-}
-
-void checkTables(StoreConnection &c, std::span<const char *const> tables)
-{
-    for (const char *table : tables) {
+    for (size_t i = 0; i < std::size(kSchemaTables); ++i) {
+        const SchemaTable &table = kSchemaTables[i];
+        if (table.since > version)
+            continue;
+        const QString name = QString::fromLatin1(table.name);
         sql::Statement s(c.db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1");
-        s.bind(1, QString::fromLatin1(table));
+        s.bind(1, name);
         if (s.step() != SQLITE_ROW)
-            throw fileError(kErrorDamaged, c.path, QStringLiteral("нет таблицы «%1»").arg(QLatin1String(table)));
+            throw fileError(kErrorDamaged, c.path, QStringLiteral("нет таблицы «%1»").arg(name));
+        const QStringList present = columnsOf(c.db, table.name);
+        for (const QString &column : i < expected.size() ? expected[i] : QStringList())
+            if (!present.contains(column))
+                throw fileError(kErrorDamaged, c.path,
+                                QStringLiteral("в таблице «%1» нет столбца «%2»").arg(name, column));
     }
 }
 
@@ -313,12 +305,11 @@ void checkSchema(StoreConnection &c)
         if (result != QLatin1String("ok"))
             throw fileError(kErrorDamaged, c.path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
-    checkTables(c, kTables);
-    checkColumns(c.db, c.path, false);
-    if (version < kSchemaVersion)
+    checkTables(c, version);
+    if (version < kSchemaVersion) {
         migrate(c, static_cast<int>(version));
-    checkTables(c, kTablesAdded);
-    checkColumns(c.db, c.path, true);
+        checkTables(c, kSchemaVersion);
+    }
 }
 
 void configure(StoreConnection &c)
