@@ -281,7 +281,8 @@ void migrate(StoreConnection &c, int from)
     });
 }
 
-void checkSchema(StoreConnection &c)
+// The schema version of a file fit to open; nothing is written here.
+qint64 checkSchema(StoreConnection &c)
 {
     // The log may hold a newer header than the file: ask the engine.
     const std::optional<qint64> app = c.db.integer("PRAGMA application_id");
@@ -306,10 +307,7 @@ void checkSchema(StoreConnection &c)
             throw fileError(kErrorDamaged, c.path, QStringLiteral("проверка нашла ошибку (%1)").arg(result));
     }
     checkTables(c, version);
-    if (version < kSchemaVersion) {
-        migrate(c, static_cast<int>(version));
-        checkTables(c, kSchemaVersion);
-    }
+    return version;
 }
 
 void configure(StoreConnection &c)
@@ -349,8 +347,14 @@ void openFile(StoreConnection &c)
         throw readError(c.path, rc, sqlite3_errstr(rc));
     sqlite3_busy_timeout(c.db.handle(), kBusyTimeoutMs);
     try {
-        checkSchema(c);
+        const qint64 version = checkSchema(c);
+        // Upgraded only once the file is known to open: a file refused is
+        // never written.
         configure(c);
+        if (version < kSchemaVersion) {
+            migrate(c, static_cast<int>(version));
+            checkTables(c, kSchemaVersion);
+        }
     } catch (...) {
         c.forgetCached();
         c.db.close();
