@@ -812,6 +812,19 @@ void DiaryStore::lock()
     d_->c.forgetCached();
 }
 
+void DiaryStore::checkSecret(const QString &secret)
+{
+    if (!isPrivate())
+        return;
+    (void)d_->keyFrom(secret);
+}
+
+KeyCost DiaryStore::passwordCost()
+{
+    const std::optional<KeyWrap> w = d_->open() ? d_->wrapOf("password") : std::nullopt;
+    return w ? w->cost : KeyCost();
+}
+
 QString DiaryStore::protect(const QString &password, const KeyCost *cost)
 {
     if (isPrivate())

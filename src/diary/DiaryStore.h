@@ -196,6 +196,12 @@ public:
     void unlockWithRecoveryKey(const QString &recoveryKey);
     // Forgets the key (wiped); the store is locked again.
     void lock();
+    // Throws kErrorWrongPassword unless the text is this private diary's
+    // password or recovery key (asked again before its dreams leave it).
+    void checkSecret(const QString &passwordOrRecoveryKey);
+    // What deriving the password's key costs (as calibrated when it was
+    // set); the default cost for a diary that is not private.
+    KeyCost passwordCost();
     // Makes the diary private under a password, every entry sealed in one
     // transaction and the pages once holding plain text overwritten; returns
     // the recovery key, to be shown once. The cost of the password's key

@@ -3,6 +3,7 @@
 #include "diary/Exchange.h"
 
 #include "diary/exchange/ExchangeSupport.h"
+#include "diary/exchange/SealedJournal.h"
 #include "platform/core/AtomicFile.h"
 #include "platform/error/Error.h"
 
@@ -11,6 +12,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace somnex::diary {
 
@@ -39,7 +41,8 @@ void writeExport(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign)
+ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign,
+                               const SealedPasswordAsker &askPassword)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -52,7 +55,13 @@ ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign
         if (!f.open(QIODevice::ReadOnly))
             journalFail(path, QStringLiteral("файл не читается (%1)").arg(f.errorString()));
         // Read no more than the limit even if the file grew meanwhile.
-        const QByteArray bytes = f.read(kMaxJournalBytes + 1);
+        QByteArray bytes = f.read(kMaxJournalBytes + 1);
+        if (isSealedJournal(bytes)) {
+            const std::optional<QString> password = askPassword ? askPassword(path) : std::nullopt;
+            if (!password)
+                journalFail(path, QStringLiteral("файл запечатан паролем, а пароль не указан"), kErrorJournalSealed);
+            bytes = openSealedJournal(bytes, *password, path);
+        }
         try {
             return parseDiaryJson(bytes, path);
         } catch (const Error &e) {
@@ -79,6 +88,8 @@ std::optional<ExportFormat> exportFormatFromCode(const QString &code)
         return ExportFormat::Csv;
     if (code == QLatin1String("html"))
         return ExportFormat::Html;
+    if (code == QLatin1String("sealed"))
+        return ExportFormat::Sealed;
     return std::nullopt;
 }
 
@@ -91,6 +102,7 @@ QString withExportExtension(ExportFormat format, const QString &path)
         {ExportFormat::Json, QStringLiteral(".json")},
         {ExportFormat::Csv, QStringLiteral(".csv")},
         {ExportFormat::Html, QStringLiteral(".html")},
+        {ExportFormat::Sealed, QStringLiteral(".sealed")},
     };
     return path + extensions.value(format);
 }
@@ -99,7 +111,7 @@ QList<Entry> entriesForExport(const QList<Entry> &all, ExportFormat format, cons
 {
     QList<Entry> out;
     for (const Entry &e : all) {
-        if (e.deletedAt.isValid() && format != ExportFormat::Json)
+        if (e.deletedAt.isValid() && format != ExportFormat::Json && format != ExportFormat::Sealed)
             continue;
         if ((from.isValid() && e.night < from) || (to.isValid() && e.night > to))
             continue;
@@ -120,8 +132,10 @@ QStringList exportWouldReplace(ExportFormat format, const QString &path, const Q
 }
 
 int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &entries, const QDate &from,
-                const QDate &to, bool replace)
+                const QDate &to, bool replace, const ExportSeal *seal)
 {
+    if (format == ExportFormat::Sealed && !seal)
+        throw std::invalid_argument("a sealed export needs its password");
     if (!replace) {
         const QStringList existing = exportWouldReplace(format, path, entries);
         if (!existing.isEmpty())
@@ -132,8 +146,11 @@ int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &en
                                                                : QString()));
     }
     switch (format) {
-    case ExportFormat::Json: {
-        const QByteArray bytes = diaryJson(entries);
+    case ExportFormat::Json:
+    case ExportFormat::Sealed: {
+        QByteArray bytes = diaryJson(entries);
+        if (format == ExportFormat::Sealed)
+            bytes = sealJournal(bytes, seal->password, seal->cost);
         if (bytes.size() > kMaxJournalBytes)
             throw exchangeError(kErrorExportTooLarge,
                                 QStringLiteral("Файл «%1» получился бы больше %2 МБ и не читался бы обратно; выгрузите "

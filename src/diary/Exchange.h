@@ -10,12 +10,16 @@
 #include "diary/Entry.h"
 #include "diary/Journal.h"
 #include "diary/exchange/MergePlan.h"
+#include "diary/seal/DiaryKey.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <optional>
 
 namespace somnex::diary {
 
@@ -26,6 +30,7 @@ enum ExchangeErrorNumber : long {
     kErrorExportExists = 3113,   // the file to write exists and replacing it was not allowed
     kErrorExportWrite = 3114,    // writing the file failed: the old file (if any) is left as it was
     kErrorExportTooLarge = 3115, // the JSON file would be larger than an import accepts
+    kErrorJournalSealed = 3116,  // a sealed journal and no password to open it
 };
 
 // kMaxJournalBytes (Journal.h): an export in our JSON format that would be
@@ -50,19 +55,28 @@ QByteArray diaryJson(const QList<Entry> &entries);
 // kErrorJournalUnknown. Format "somnex-json".
 ImportedJournal parseDiaryJson(const QByteArray &bytes, const QString &fileName);
 
-// Reads a journal of any format known: our JSON first, else `foreign` when
-// set; otherwise (or when the path is neither) a Russian "not recognised"
-// error (kErrorJournalUnknown). A file over kMaxJournalBytes is refused
-// before it is read.
-ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign);
+// Asks the password of a sealed journal (its path given); none when the user
+// gives up.
+using SealedPasswordAsker = std::function<std::optional<QString>(const QString &path)>;
+
+// Reads a journal of any format known: our JSON first, sealed or not, else
+// `foreign` when set; otherwise (or when the path is neither) a Russian "not
+// recognised" error (kErrorJournalUnknown). A file over kMaxJournalBytes is
+// refused before it is read. A sealed journal is opened with the password
+// askPassword gives: none asked or given throws kErrorJournalSealed, a wrong
+// one kErrorWrongPassword.
+ImportedJournal readAnyJournal(const QString &path, const JournalReader &foreign,
+                               const SealedPasswordAsker &askPassword = {});
 
 // The merge (MergePlan, planMerge, applyMerge) is in exchange/MergePlan.h,
 // included above.
 
 // ---- export -------------------------------------------------------------------
 
-enum class ExportFormat { Json, Markdown, Csv, Html };
-// "json", "md", "csv", "html"; none for anything else.
+// Sealed: our JSON sealed under a password (exchange/SealedJournal.h), the
+// export of a private diary; the others are plain text.
+enum class ExportFormat { Json, Markdown, Csv, Html, Sealed };
+// "json", "md", "csv", "html", "sealed"; none for anything else.
 std::optional<ExportFormat> exportFormatFromCode(const QString &code);
 // The file a chosen name is written to: with the format's extension when the
 // name has none ("дневник" becomes "дневник.json"), so that it can be found
@@ -71,7 +85,8 @@ QString withExportExtension(ExportFormat format, const QString &path);
 
 // The entries of a period: those whose night lies between from and to
 // (inclusive; an invalid date is no bound), oldest moment first. Entries in
-// the trash are kept only for JSON, which keeps the diary's whole state.
+// the trash are kept only for JSON (sealed or not), which keeps the diary's
+// whole state.
 QList<Entry> entriesForExport(const QList<Entry> &all, ExportFormat format, const QDate &from, const QDate &to);
 
 // One Markdown note: YAML front matter (title, created, updated, night, at,
@@ -96,11 +111,18 @@ QByteArray diaryHtml(const QList<Entry> &entries, const QDate &from, const QDate
 // ask first.
 QStringList exportWouldReplace(ExportFormat format, const QString &path, const QList<Entry> &entries);
 
+// The password a sealed export is sealed under and what its key costs.
+struct ExportSeal {
+    QString password;
+    KeyCost cost;
+};
+
 // Writes the entries (already chosen by entriesForExport) to path; replaces
 // existing files only with `replace`, else throws kErrorExportExists naming
 // them. Returns the number of dreams written. Throws somnex::Error with a
-// Russian message when a file cannot be written; what was there stays.
+// Russian message when a file cannot be written; what was there stays. A
+// sealed export needs `seal`.
 int exportDiary(ExportFormat format, const QString &path, const QList<Entry> &entries, const QDate &from,
-                const QDate &to, bool replace);
+                const QDate &to, bool replace, const ExportSeal *seal = nullptr);
 
 } // namespace somnex::diary

@@ -288,19 +288,72 @@ TEST_F(DiaryCliTest, APrivateDiaryOpensWithItsPasswordFileOnly)
     EXPECT_EQ(run({"diary", "list"}).code, 0);
 }
 
-// Making a diary private, or plain again, killed at any moment (the key's
-// derivation, the rewrite, the overwriting after it): the file passes its
-// check and opens whole, either as it was or as it was to become, never half.
-TEST_F(DiaryCliTest, AProtectOrUnprotectKilledAnywhereLeavesOneWholeDiary)
+TEST_F(DiaryCliTest, APrivateDiaryLeavesSealedAndPlainTextOnlyWhenAsked)
+{
+    ASSERT_EQ(run({"diary", "add", "--title", "Argun", "Плыли по реке Аргунь"}).code, 0);
+    QTemporaryDir secrets;
+    const auto file = [&](const char *name, const QByteArray &text) {
+        QFile f(secrets.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    };
+    const QString password = file("password", "сорок два\n");
+    ASSERT_EQ(run({"diary", "protect", "--password-file", password}).code, 0);
+
+    const QString sealed = secrets.filePath("out.json");
+    const CliRun out = run({"diary", "export", "--format", "json", "--out", sealed, "--password-file", password});
+    ASSERT_EQ(out.code, 0) << out.err.toStdString();
+    QFile f(sealed);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("somnex-diary-sealed\nversion: 1\n")) << bytes.left(40).toStdString();
+    for (const char *canary : {"Аргунь", "аргун", "Argun", "argun"})
+        EXPECT_FALSE(bytes.contains(canary)) << canary;
+
+    const QString folder = secrets.filePath("notes");
+    const CliRun refused = run({"diary", "export", "--format", "md", "--out", folder, "--password-file", password});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(refused.err.contains("--plain")) << refused.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    const QString csv = secrets.filePath("table.csv");
+    const CliRun plain =
+        run({"diary", "export", "--format", "csv", "--plain", "--out", csv, "--password-file", password});
+    EXPECT_EQ(plain.code, 0) << plain.err.toStdString();
+    EXPECT_TRUE(plain.err.contains("открытым текстом")) << plain.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(csv));
+
+    // into a new diary, which is not private: the file's own password opens it
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(diary() + suffix);
+    const CliRun unasked = run({"diary", "import", sealed});
+    EXPECT_EQ(unasked.code, 1);
+    EXPECT_TRUE(unasked.err.contains("--password-file")) << unasked.err.toStdString();
+    const CliRun wrong = run({"diary", "import", sealed, "--password-file", file("wrong", "сорок три")});
+    EXPECT_EQ(wrong.code, 4);
+    EXPECT_EQ(wrong.err.trimmed(), "Неверный пароль");
+    const CliRun in = run({"diary", "import", sealed, "--password-file", "-"}, "сорок два\n");
+    ASSERT_EQ(in.code, 0) << in.err.toStdString();
+    const CliRun list = run({"diary", "list"});
+    EXPECT_TRUE(list.out.contains("Argun")) << list.out.toStdString();
+}
+
+// Making a diary private, plain again, or changing its password, killed at
+// any moment (the key's derivation, the rewrite, the overwriting after it):
+// the file opens whole, either as it was or as it was to become, never half,
+// and exactly one of the two secrets opens it.
+TEST_F(DiaryCliTest, AProtectUnprotectOrPasswordKilledAnywhereLeavesOneWholeDiary)
 {
     ASSERT_EQ(run({"diary", "synth", "1000", "--seed", "3"}).code, 0);
     QTemporaryDir secrets;
-    const QString password = secrets.filePath("password");
-    {
-        QFile f(password);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("ключ\n");
-    }
+    const auto secretFile = [&](const char *name, const char *text) {
+        QFile f(secrets.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    };
+    const QString password = secretFile("password", "ключ\n");
+    const QString next = secretFile("next", "другой ключ\n");
     const QString plainCopy = profile.path() + "/plain.sqlite";
     const QString privateCopy = profile.path() + "/private.sqlite";
     ASSERT_TRUE(QFile::copy(diary(), plainCopy));
@@ -316,8 +369,10 @@ TEST_F(DiaryCliTest, AProtectOrUnprotectKilledAnywhereLeavesOneWholeDiary)
         QString from;
         int rounds, stepMs;
     };
-    for (const Action &a : {Action{"protect", plainCopy, 12, 300}, Action{"unprotect", privateCopy, 8, 250}}) {
+    for (const Action &a : {Action{"protect", plainCopy, 12, 300}, Action{"unprotect", privateCopy, 8, 250},
+                            Action{"password", privateCopy, 8, 300}}) {
         SCOPED_TRACE(a.command);
+        const bool change = a.command == QLatin1String("password");
         int plain = 0, sealed = 0;
         for (int round = 0; round < a.rounds; ++round) {
             for (const char *suffix : {"", "-wal", "-shm"})
@@ -329,8 +384,10 @@ TEST_F(DiaryCliTest, AProtectOrUnprotectKilledAnywhereLeavesOneWholeDiary)
             env.insert("XDG_DATA_HOME", profile.path() + "/data");
             env.insert("ASAN_OPTIONS", "detect_leaks=0");
             p.setProcessEnvironment(env);
-            p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli",
-                    {"diary", a.command, "--password-file", password});
+            QStringList args = {"diary", a.command, "--password-file", password};
+            if (change)
+                args << "--new-password-file" << next;
+            p.start(qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli", args);
             ASSERT_TRUE(p.waitForStarted());
             // killed at once, then later and later; the last run ends by itself,
             // so that both sides of the commit are seen however fast the machine
@@ -340,16 +397,22 @@ TEST_F(DiaryCliTest, AProtectOrUnprotectKilledAnywhereLeavesOneWholeDiary)
             }
             p.waitForFinished(60000);
 
-            const CliRun open = run({"diary", "list", "--json"});
+            // for a password change "plain" counts the old password, "sealed" the new one
+            const QStringList before = change ? QStringList{"--password-file", password} : QStringList();
+            const QStringList after = {"--password-file", change ? next : password};
+            const CliRun open = run(QStringList{"diary", "list", "--json"} + before);
+            const CliRun other = run(QStringList{"diary", "list", "--json"} + after);
             if (open.code == 0) {
                 ++plain;
                 EXPECT_EQ(open.json().toArray().size(), 1000) << "round " << round;
+                if (change) {
+                    EXPECT_EQ(other.code, 4) << "round " << round << ": both passwords open";
+                }
             } else {
                 ++sealed;
-                EXPECT_EQ(open.code, 1) << open.err.toStdString();
-                const CliRun unlocked = run({"diary", "list", "--json", "--password-file", password});
-                ASSERT_EQ(unlocked.code, 0) << "round " << round << ": " << unlocked.err.toStdString();
-                EXPECT_EQ(unlocked.json().toArray().size(), 1000) << "round " << round;
+                EXPECT_EQ(open.code, change ? 4 : 1) << open.err.toStdString();
+                ASSERT_EQ(other.code, 0) << "round " << round << ": " << other.err.toStdString();
+                EXPECT_EQ(other.json().toArray().size(), 1000) << "round " << round;
             }
         }
         EXPECT_GT(plain, 0);

@@ -55,6 +55,12 @@ bool namesBackupFile(const QStringList &args);
 QStringList takeDiarySecrets(const QStringList &args);
 std::unique_ptr<diary::DiaryStore> openDiary();
 int diaryFailure(const std::exception_ptr &e, int notFoundStatus);
+// The password a sealed export of the store is sealed under: the private
+// diary's own (the one it was opened with, else asked and checked), or a new
+// one for a diary that is not private.
+QString sealingPassword(diary::DiaryStore &store);
+// The password of a sealed file to import, from --password-file or asked.
+QString sealedFilePassword(const QString &path);
 int diaryProtect(const QStringList &args);
 int diaryUnprotect(const QStringList &args);
 int diaryPassword(const QStringList &args);

@@ -60,14 +60,15 @@ struct ExportArgs {
     QDate from;
     QDate to;
     bool force = false;
+    bool plain = false; // plain text even from a private diary
 };
 
 std::optional<QString> parseExport(const QStringList &args, ExportArgs &a)
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
-        if (arg == QLatin1String("--force")) {
-            a.force = true;
+        if (arg == QLatin1String("--force") || arg == QLatin1String("--plain")) {
+            (arg == QLatin1String("--force") ? a.force : a.plain) = true;
             continue;
         }
         if (arg != QLatin1String("--format") && arg != QLatin1String("--out") && arg != QLatin1String("--from")
@@ -79,7 +80,7 @@ std::optional<QString> parseExport(const QStringList &args, ExportArgs &a)
         if (arg == QLatin1String("--format")) {
             a.format = exportFormatFromCode(*v);
             if (!a.format)
-                return QStringLiteral("Неизвестный формат: %1 (нужно json, md, csv или html).").arg(*v);
+                return QStringLiteral("Неизвестный формат: %1 (нужно json, sealed, md, csv или html).").arg(*v);
         } else if (arg == QLatin1String("--out")) {
             a.out = *v;
         } else {
@@ -90,11 +91,13 @@ std::optional<QString> parseExport(const QStringList &args, ExportArgs &a)
         }
     }
     if (!a.format)
-        return QStringLiteral("Укажите формат: --format json|md|csv|html.");
+        return QStringLiteral("Укажите формат: --format json|sealed|md|csv|html.");
     if (a.out.isEmpty())
         return QStringLiteral("Укажите, куда выгрузить: --out ПУТЬ.");
     if (a.from.isValid() && a.to.isValid() && a.from > a.to)
         return QStringLiteral("Дата --from позже даты --to.");
+    if (a.plain && a.format == ExportFormat::Sealed)
+        return QStringLiteral("--plain и --format sealed вместе не бывают.");
     return std::nullopt;
 }
 
@@ -114,7 +117,18 @@ int diaryExport(const QStringList &args)
         return usageError(*why);
     try {
         const auto opened = openDiary();
-        const DiaryStore &store = *opened;
+        DiaryStore &store = *opened;
+        // A private diary's dreams leave it sealed unless asked otherwise.
+        if (store.isPrivate() && a.format == ExportFormat::Json && !a.plain)
+            a.format = ExportFormat::Sealed;
+        if (store.isPrivate() && a.format != ExportFormat::Sealed && !a.plain) {
+            err(QStringLiteral("Дневник снов закрыт паролем, а этот формат — открытый текст, его прочтёт любой, у "
+                               "кого окажется файл. Чтобы всё же выгрузить, добавьте --plain; запечатанная "
+                               "выгрузка: --format sealed.\n"));
+            return kUsage;
+        }
+        if (store.isPrivate() && a.plain)
+            err(QStringLiteral("Внимание: сны выгружаются открытым текстом, без пароля.\n"));
         const QList<Entry> entries = entriesForExport(store.allEntries(), *a.format, a.from, a.to);
         if (!a.force) {
             const QStringList existing = exportWouldReplace(*a.format, a.out, entries);
@@ -125,7 +139,10 @@ int diaryExport(const QStringList &args)
                 return kFailed;
             }
         }
-        const int n = exportDiary(*a.format, a.out, entries, a.from, a.to, a.force);
+        std::optional<ExportSeal> seal;
+        if (a.format == ExportFormat::Sealed)
+            seal = ExportSeal{sealingPassword(store), store.isPrivate() ? store.passwordCost() : calibratedCost()};
+        const int n = exportDiary(*a.format, a.out, entries, a.from, a.to, a.force, seal ? &*seal : nullptr);
         out(QStringLiteral("Выгружено снов: %1\n").arg(n));
     } catch (...) {
         return failure();
@@ -148,7 +165,9 @@ int diaryImport(const QStringList &args)
     if (paths.size() != 1)
         return usageError(QStringLiteral("Укажите один файл или папку для импорта."));
     try {
-        ImportedJournal journal = readAnyJournal(paths[0], foreignReader());
+        ImportedJournal journal = readAnyJournal(paths[0], foreignReader(), [](const QString &path) {
+            return std::optional<QString>(sealedFilePassword(path));
+        });
         placeUnplaced(journal, settingsPlace());
         const auto opened = openDiary();
         DiaryStore &store = *opened;

@@ -8,10 +8,12 @@
 #include "platform/error/Error.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include <termios.h>
@@ -34,6 +36,8 @@ struct Secrets {
     QString passwordFile;
     QString newPasswordFile;
     QString recoveryKeyFile;
+    QHash<QString, QString> read;  // each file read once ("-" can be read only once)
+    std::optional<QString> opened; // the password the diary was opened with
 };
 Secrets &secrets()
 {
@@ -49,6 +53,8 @@ Error usage(const QString &why)
 // A secret's file: its text without the line's end ("-": standard input).
 QString readSecretFile(const QString &path)
 {
+    if (const auto known = secrets().read.constFind(path); known != secrets().read.constEnd())
+        return *known;
     QFile f;
     if (path == QLatin1String("-") ? !f.open(stdin, QIODevice::ReadOnly)
                                    : (f.setFileName(path), !f.open(QIODevice::ReadOnly)))
@@ -59,16 +65,18 @@ QString readSecretFile(const QString &path)
         text.chop(1);
     if (text.endsWith(QLatin1Char('\r')))
         text.chop(1);
+    secrets().read.insert(path, text);
     return text;
 }
 
-// Asks on the terminal, the typing not shown.
-QString askOnTerminal(const QString &prompt)
+// Asks on the terminal, the typing not shown; without a terminal, says what
+// is locked and how to give its password.
+QString askOnTerminal(const QString &prompt,
+                      const QString &locked = QStringLiteral("Дневник снов закрыт паролем"))
 {
     if (!::isatty(STDIN_FILENO))
         throw Error(kErrorLocked, QStringLiteral("cli"),
-                    QStringLiteral(
-                        "Дневник снов закрыт паролем: укажите --password-file ФАЙЛ (- : стандартный ввод)."));
+                    locked + QStringLiteral(": укажите --password-file ФАЙЛ (- : стандартный ввод)."));
     err(prompt);
     termios old{};
     const bool quiet = ::tcgetattr(STDIN_FILENO, &old) == 0;
@@ -150,9 +158,32 @@ QStringList takeDiarySecrets(const QStringList &args)
 std::unique_ptr<DiaryStore> openDiary()
 {
     auto store = std::make_unique<DiaryStore>();
-    if (store->isLocked())
-        store->unlock(currentSecret());
+    if (store->isLocked()) {
+        const QString secret = currentSecret();
+        store->unlock(secret);
+        if (secrets().recoveryKeyFile.isEmpty())
+            secrets().opened = secret;
+    }
     return store;
+}
+
+QString sealingPassword(DiaryStore &store)
+{
+    if (!store.isPrivate())
+        return newPassword(secrets().passwordFile);
+    if (secrets().opened)
+        return *secrets().opened;
+    const QString typed = password(secrets().passwordFile, QStringLiteral("Пароль дневника: "));
+    store.checkSecret(typed);
+    return typed;
+}
+
+QString sealedFilePassword(const QString &path)
+{
+    if (!secrets().passwordFile.isEmpty())
+        return readSecretFile(secrets().passwordFile);
+    return askOnTerminal(QStringLiteral("Пароль файла «%1»: ").arg(path),
+                         QStringLiteral("Файл «%1» запечатан паролем").arg(path));
 }
 
 int diaryFailure(const std::exception_ptr &e, int notFoundStatus)

@@ -267,6 +267,19 @@ KeyCost calibratedCost()
     }
 }
 
+QByteArray newSalt()
+{
+    return randomBytes(crypto_pwhash_SALTBYTES);
+}
+
+std::optional<DataKey> keyFromPassword(const QString &password, const QByteArray &salt, const KeyCost &cost)
+{
+    SecretBytes out;
+    if (!derive(password, salt, cost, out.get()))
+        return std::nullopt;
+    return DataKey::fromBytes(out.get());
+}
+
 KeyWrap wrapWithPassword(const DataKey &key, const QString &password, const KeyCost &cost)
 {
     const QByteArray salt = randomBytes(crypto_pwhash_SALTBYTES);

@@ -55,6 +55,12 @@ struct KeyWrap {
     QByteArray wrapped;
 };
 
+// Fresh random bytes for a password's salt.
+QByteArray newSalt();
+// The key a password gives with this salt at this cost (Argon2id); none when
+// the salt or the cost is outside what the derivation takes.
+std::optional<DataKey> keyFromPassword(const QString &password, const QByteArray &salt, const KeyCost &cost);
+
 KeyWrap wrapWithPassword(const DataKey &key, const QString &password, const KeyCost &cost);
 // The data key, none when the password is not the one wrapped with.
 std::optional<DataKey> unwrapWithPassword(const KeyWrap &wrap, const QString &password);

@@ -119,32 +119,6 @@ void offerToDeletePlainCopies(const QString &storePath)
         ShowMessage(QStringLiteral("Не удалось удалить: ") + kept.join(QStringLiteral(", ")), kTitle, MsgIcon::Warning);
 }
 
-// The current password (or the recovery key), asked until it opens or the
-// user gives up.
-std::optional<QString> currentSecret(DiaryStore &store, QWidget *owner)
-{
-    SecretQuestion q;
-    for (;;) {
-        const std::optional<SecretAnswer> a = askSecret(owner, q);
-        if (!a)
-            return std::nullopt;
-        if (a->forgot) {
-            q = {true, {}};
-            continue;
-        }
-        // a throwaway store tells whether it opens, the window's keeps its key
-        try {
-            DiaryStore probe(store.path());
-            probe.unlock(a->secret);
-            return a->secret;
-        } catch (const Error &e) {
-            if (e.number() != kErrorWrongPassword)
-                throw;
-            q.error = q.recovery ? QStringLiteral("Неверный ключ восстановления") : e.description();
-        }
-    }
-}
-
 void protectDiary(DiaryStore &store, QWidget *owner)
 {
     const std::optional<QString> password = askNewPassword(owner);
@@ -165,7 +139,7 @@ void protectDiary(DiaryStore &store, QWidget *owner)
 
 void changeDiaryPassword(DiaryStore &store, QWidget *owner)
 {
-    const std::optional<QString> current = currentSecret(store, owner);
+    const std::optional<QString> current = confirmSecret(store, owner);
     if (!current)
         return;
     if (const std::optional<QString> next = askNewPassword(owner)) {
@@ -180,7 +154,7 @@ void unprotectDiary(DiaryStore &store, QWidget *owner)
                     MsgIcon::Question, MsgButtons::YesNo)
         != MsgResult::Yes)
         return;
-    if (const std::optional<QString> current = currentSecret(store, owner))
+    if (const std::optional<QString> current = confirmSecret(store, owner))
         store.unprotect(*current);
 }
 

@@ -35,8 +35,10 @@ std::optional<SecretAnswer> askInDialog(QWidget *owner, const SecretQuestion &q)
     d.setObjectName(QStringLiteral("DiaryUnlock"));
     d.setWindowTitle(kTitle);
     auto *v = new QVBoxLayout(&d);
-    auto *say = new QLabel(q.recovery ? QStringLiteral("Введите ключ восстановления дневника снов:")
-                                      : QStringLiteral("Дневник снов закрыт паролем. Введите пароль:"));
+    auto *say = new QLabel(q.recovery           ? QStringLiteral("Введите ключ восстановления дневника снов:")
+                           : !q.prompt.isEmpty() ? q.prompt
+                                                 : QStringLiteral("Дневник снов закрыт паролем. Введите пароль:"));
+    say->setWordWrap(true);
     auto *box = new QLineEdit;
     box->setObjectName(QStringLiteral("secret"));
     box->setEchoMode(q.recovery ? QLineEdit::Normal : QLineEdit::Password);
@@ -46,7 +48,7 @@ std::optional<SecretAnswer> askInDialog(QWidget *owner, const SecretQuestion &q)
     error->setStyleSheet(QStringLiteral("color: #b00020"));
     error->setVisible(!q.error.isEmpty());
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Открыть"));
+    buttons->button(QDialogButtonBox::Ok)->setText(q.prompt.isEmpty() ? QStringLiteral("Открыть") : QStringLiteral("ОК"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
     bool forgot = false;
     if (!q.recovery) {
@@ -123,6 +125,29 @@ std::optional<SecretAnswer> askSecret(QWidget *owner, const SecretQuestion &ques
 std::optional<QString> askNewPassword(QWidget *owner)
 {
     return newPasswordAsker() ? newPasswordAsker()(owner) : newPasswordInDialog(owner);
+}
+
+std::optional<QString> confirmSecret(DiaryStore &store, QWidget *owner, const QString &prompt)
+{
+    SecretQuestion q;
+    q.prompt = prompt;
+    for (;;) {
+        const std::optional<SecretAnswer> a = askSecret(owner, q);
+        if (!a)
+            return std::nullopt;
+        if (a->forgot) {
+            q = {true, {}, prompt};
+            continue;
+        }
+        try {
+            store.checkSecret(a->secret);
+            return a->secret;
+        } catch (const Error &e) {
+            if (e.number() != kErrorWrongPassword)
+                throw;
+            q.error = q.recovery ? QStringLiteral("Неверный ключ восстановления") : e.description();
+        }
+    }
 }
 
 bool unlockDiary(DiaryStore &store, QWidget *owner)

@@ -19,7 +19,8 @@ class DiaryStore;
 // put their own asker in place.
 struct SecretQuestion {
     bool recovery = false;
-    QString error; // "Неверный пароль" after a wrong one
+    QString error;  // "Неверный пароль" after a wrong one
+    QString prompt; // what the password is asked for; empty: opening the diary
 };
 struct SecretAnswer {
     QString secret;
@@ -34,6 +35,11 @@ void setNewPasswordAsker(NewPasswordAsker asker);
 // The same questions for the diary's privacy settings (hooks respected).
 std::optional<SecretAnswer> askSecret(QWidget *owner, const SecretQuestion &question);
 std::optional<QString> askNewPassword(QWidget *owner);
+
+// The private diary's password (or recovery key) asked again, with the
+// prompt saying why, until it is right; none when the user gives up. The
+// store is left as it was.
+std::optional<QString> confirmSecret(DiaryStore &store, QWidget *owner, const QString &prompt = {});
 
 // Opens the store (locked) with what the user types; false when the user
 // gave up (the store stays locked). After the recovery key the user sets a

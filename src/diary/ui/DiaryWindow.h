@@ -163,6 +163,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    // A journal read from path; a sealed one opened with the password the
+    // user types (asked again after a wrong one).
+    ImportedJournal readSealedOrNot(const QString &path);
     DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);
     bool openStore(const QString &path);
     void buildControls();

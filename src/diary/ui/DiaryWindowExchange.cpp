@@ -1,6 +1,7 @@
 // The diary window's exchange: export, import, restoring a copy, and the
 // statistics over the diary.
 #include "diary/ui/DiaryPrivacy.h"
+#include "diary/ui/DiaryUnlock.h"
 #include "diary/ui/DiaryWindow.h"
 #include "diary/ui/DiaryWindowParts.h"
 #include "platform/ui/ScreenLock.h"
@@ -176,6 +177,25 @@ bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
         return false;
     saveNow();
     try {
+        // A private diary's dreams leave it sealed, or in plain text only
+        // once its password is typed again.
+        std::optional<ExportSeal> seal;
+        if (store_->isPrivate()) {
+            const std::optional<QString> password = confirmSecret(
+                *store_, this,
+                format == ExportFormat::Sealed
+                    ? QStringLiteral("Выгрузка будет запечатана паролем дневника. Введите его ещё раз:")
+                    : QStringLiteral("Выгрузка будет открытым текстом: сны прочтёт любой, у кого окажется файл. "
+                                     "Чтобы всё же выгрузить, введите пароль дневника:"));
+            if (!password)
+                return false;
+            seal = ExportSeal{*password, store_->passwordCost()};
+        } else if (format == ExportFormat::Sealed) {
+            const std::optional<QString> password = askNewPassword(this);
+            if (!password)
+                return false;
+            seal = ExportSeal{*password, calibratedCost()};
+        }
         const QDate from = periodBox_->isChecked() ? fromDate_->date() : QDate();
         const QDate to = periodBox_->isChecked() ? toDate_->date() : QDate();
         const QList<Entry> chosen = entriesForExport(store_->allEntries(), format, from, to);
@@ -187,7 +207,7 @@ bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
                            kTitle, MsgIcon::Question, MsgButtons::YesNo)
                    != MsgResult::Yes)
             return false;
-        const int written = exportDiary(format, path, chosen, from, to, true);
+        const int written = exportDiary(format, path, chosen, from, to, true, seal ? &*seal : nullptr);
         statusLine_->setText(QStringLiteral("Выгружено снов: %1.").arg(written));
         return true;
     } catch (const Error &e) {
@@ -213,12 +233,34 @@ int DiaryWindow::importFrom(const QString &path)
         return -1;
     saveNow();
     try {
-        ImportedJournal journal = readAnyJournal(path, [](const QString &p) { return readForeignJournal(p); });
+        ImportedJournal journal = readSealedOrNot(path);
         placeUnplaced(journal, host_->diaryPlace());
         return mergeAsked(planMerge(*store_, journal), QStringLiteral("Импорт из «%1».").arg(path));
     } catch (const Error &e) {
-        ShowMessage(e.description(), kTitle, MsgIcon::Error);
+        if (e.number() != kErrorJournalSealed) // the user gave up on the password: nothing to say
+            ShowMessage(e.description(), kTitle, MsgIcon::Error);
         return -1;
+    }
+}
+
+ImportedJournal DiaryWindow::readSealedOrNot(const QString &path)
+{
+    SecretQuestion q;
+    q.prompt = QStringLiteral("Файл «%1» запечатан паролем. Введите пароль, с которым его выгрузили:")
+                   .arg(QFileInfo(path).fileName());
+    for (;;) {
+        try {
+            return readAnyJournal(
+                path, [](const QString &p) { return readForeignJournal(p); },
+                [&](const QString &) -> std::optional<QString> {
+                    const std::optional<SecretAnswer> a = askSecret(this, q);
+                    return a ? std::optional<QString>(a->secret) : std::nullopt;
+                });
+        } catch (const Error &e) {
+            if (e.number() != kErrorWrongPassword)
+                throw;
+            q.error = e.description();
+        }
     }
 }
 
@@ -256,12 +298,15 @@ void DiaryWindow::chooseExport()
         ExportFormat format;
         bool folder;
     };
-    static const Choice choices[] = {
+    QList<Choice> choices = {
         {u"Дневник снов, JSON (*.json)", ExportFormat::Json, false},
         {u"Заметки Markdown, папка (*.md)", ExportFormat::Markdown, true},
         {u"Таблица CSV (*.csv)", ExportFormat::Csv, false},
         {u"Книга снов, HTML (*.html)", ExportFormat::Html, false},
     };
+    // A private diary is offered its sealed form first; the rest is plain text.
+    if (store_ && store_->isPrivate())
+        choices.prepend({u"Дневник снов, запечатанный паролем (*.sealed)", ExportFormat::Sealed, false});
     QStringList filters;
     for (const Choice &c : choices)
         filters << QString::fromUtf16(c.filter);
@@ -283,7 +328,7 @@ void DiaryWindow::chooseImport()
 {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Импорт снов"), QString(),
-                                     QStringLiteral("Дневники снов (*.json *.dre .dreamdir);;Все файлы (*)"));
+                                     QStringLiteral("Дневники снов (*.json *.sealed *.dre .dreamdir);;Все файлы (*)"));
     importFrom(QFileInfo(path).fileName() == QLatin1String(".dreamdir") ? QFileInfo(path).absolutePath() : path);
 }
 
