@@ -831,6 +831,72 @@ TEST_F(DiaryWindowTest, ExportImportAndTheDailyCopyFromTheWindow)
     ASSERT_EQ(messages.size(), 1) << "a file that cannot be read is said, nothing merged";
 }
 
+// A private diary's dreams leave the window sealed, or in plain text only
+// after the password is typed again; a sealed file comes back with its
+// password, asked again after a wrong one.
+TEST_F(DiaryWindowTest, APrivateDiaryExportsSealedAndPlainTextOnlyWithItsPassword)
+{
+    const KeyCost cost{1, 8192};
+    {
+        DiaryStore store(path);
+        Entry e;
+        e.text = "Тайный сон про кошку";
+        store.add(e);
+        store.protect("пароль", &cost);
+    }
+    QList<SecretQuestion> asked;
+    QStringList answers = {"пароль"};
+    setSecretAsker([&](QWidget *, const SecretQuestion &q) -> std::optional<SecretAnswer> {
+        asked << q;
+        if (answers.isEmpty())
+            return std::nullopt;
+        return SecretAnswer{answers.takeFirst(), false};
+    });
+    struct Restore {
+        ~Restore() { setSecretAsker({}); }
+    } restore;
+    DiaryWindow &w = open();
+    ASSERT_NE(w.store(), nullptr);
+
+    asked.clear();
+    const QString csv = dir.path() + "/table.csv";
+    EXPECT_FALSE(w.exportTo(ExportFormat::Csv, csv)) << "the user gave up on the password";
+    EXPECT_FALSE(QFileInfo::exists(csv));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].prompt.contains("открытым текстом")) << asked[0].prompt.toStdString();
+    answers = {"не тот", "пароль"};
+    asked.clear();
+    EXPECT_TRUE(w.exportTo(ExportFormat::Csv, csv));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1].error, "Неверный пароль");
+
+    const QString sealed = dir.path() + "/dreams.sealed";
+    answers = {"пароль"};
+    ASSERT_TRUE(w.exportTo(ExportFormat::Sealed, sealed));
+    QFile f(sealed);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("somnex-diary-sealed\n"));
+    EXPECT_FALSE(bytes.contains("кошк"));
+    w.close();
+    delete &w;
+
+    path = dir.path() + "/Other/diary.sqlite";
+    DiaryWindow &other = open();
+    answers = {"не тот", "пароль"};
+    asked.clear();
+    answer = MsgResult::Yes; // to the merge
+    EXPECT_EQ(other.importFrom(sealed), 1);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].prompt.contains("dreams.sealed")) << asked[0].prompt.toStdString();
+    EXPECT_EQ(asked[1].error, "Неверный пароль");
+    EXPECT_EQ(other.store()->allEntries().first().text, "Тайный сон про кошку");
+    messages.clear();
+    answers.clear();
+    EXPECT_EQ(other.importFrom(sealed), -1);
+    EXPECT_TRUE(messages.isEmpty()) << "giving up on the password needs no message";
+}
+
 TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
 {
     EntrySummary e;
