@@ -4,6 +4,8 @@
 
 #include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
+#include "diary/DiaryStore.h"
+#include "diary/ui/DiaryWindow.h"
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
@@ -45,6 +47,12 @@ void Form1::trayMenuWindows(tray::TrayMenuHost &host)
     host.calendar = [this] { Toolbar1_ButtonClick(toolbarKey::Calen); };
     host.diary = [this] { writeNewDream(); };
     host.month = [this] { openMonth(); };
+    // a private diary open in its window can be closed from here
+    if (diary::DiaryWindow *w = diary::DiaryWindow::instance(); w && w->store() && w->store()->isPrivate())
+        host.lockDiary = [] {
+            if (diary::DiaryWindow *open = diary::DiaryWindow::instance())
+                open->lockPrivate();
+        };
     host.options = [this] {
         registerSecondaryWindow(options::OptionsForm::open(options::OptionsTab::General, Qt::NonModal, this));
     };

@@ -92,7 +92,7 @@ TrayMenu::TrayMenu(TrayMenuHost host, QWidget *parent)
         Label18[item.label] = area;
     }
 
-    if (host_.diary || host_.month)
+    if (host_.diary || host_.month || host_.lockDiary)
         addDiaryRow();
 
     Text1 = new QLineEdit(this);
@@ -144,36 +144,48 @@ void TrayMenu::addDiaryRow()
                            QStringLiteral("Лунные дни, фазы и знаки Луны, восходы и заходы на весь месяц"), top);
         monthArea->setObjectName(QStringLiteral("monthArea"));
         height += kMonthRowHeight;
+        top += kMonthRowHeight;
+    }
+    if (host_.lockDiary) {
+        lockArea = addRow(QStringLiteral("Закрыть дневник"), QStringLiteral("diary-lock"),
+                          QStringLiteral("Сохранить и закрыть дневник, закрытый паролем: чтобы открыть его снова, "
+                                         "понадобится пароль"),
+                          top);
+        lockArea->setObjectName(QStringLiteral("lockArea"));
+        height += kMonthRowHeight;
     }
     setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(height));
 }
 
-void TrayMenu::MonthClick()
+// A row's action runs with the menu hidden; then the menu closes (unless the
+// action took it away).
+void TrayMenu::rowClick(const std::function<void()> &action)
 {
-    if (!host_.month)
+    if (!action)
         return;
     QPointer<TrayMenu> self(this);
     {
         Busy busy(busy_);
         hide();
-        host_.month();
+        action();
     }
     if (self)
         close();
 }
 
+void TrayMenu::MonthClick()
+{
+    rowClick(host_.month);
+}
+
 void TrayMenu::DiaryClick()
 {
-    if (!host_.diary)
-        return;
-    QPointer<TrayMenu> self(this);
-    {
-        Busy busy(busy_);
-        hide();
-        host_.diary();
-    }
-    if (self)
-        close();
+    rowClick(host_.diary);
+}
+
+void TrayMenu::LockDiaryClick()
+{
+    rowClick(host_.lockDiary);
 }
 
 void TrayMenu::popupAt(const QPoint &bottomRight, const QRect &icon)
@@ -235,7 +247,7 @@ void TrayMenu::paintEvent(QPaintEvent *)
     const int below = TwipsToPixels(kMenuItems[2].top - 45);
     p.drawLine(8, above, width() - 9, above);
     p.drawLine(8, below, width() - 9, below);
-    if (diaryArea || monthArea) {
+    if (diaryArea || monthArea || lockArea) {
         const int diary = TwipsToPixels(kDiaryTop - 45);
         p.drawLine(8, diary, width() - 9, diary);
     }
@@ -514,6 +526,8 @@ bool TrayMenu::itemEvent(QLabel *area, std::optional<std::size_t> item, QEvent *
         Label18_Click(int(*item) + 1);
     else if (area == monthArea)
         MonthClick();
+    else if (area == lockArea)
+        LockDiaryClick();
     else
         DiaryClick();
     return true;
@@ -523,7 +537,7 @@ bool TrayMenu::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == Text1)
         return wordBoxEvent(e);
-    if (watched == diaryArea || (watched == monthArea && monthArea))
+    if (watched == diaryArea || (watched == monthArea && monthArea) || (watched == lockArea && lockArea))
         return itemEvent(static_cast<QLabel *>(watched), std::nullopt, e);
     for (std::size_t i = 0; i < kMenuItems.size(); ++i)
         if (watched == Label18[kMenuItems[i].label])

@@ -43,6 +43,10 @@ struct TrayMenuHost {
     // "Лунный календарь на месяц": the month window. With it the menu has a
     // row of its own below the diary's.
     std::function<void()> month;
+    // "Закрыть дневник": a private diary open in its window is closed (saved,
+    // its key wiped). Set only while there is one; then the menu has a row
+    // of its own below the others.
+    std::function<void()> lockDiary;
     std::function<bool()> exitAsks; // quitting asks with the exit dialog
     std::function<void()> exitDialog, exitApp;
     // The secondary windows in the order they are closed.
@@ -75,6 +79,8 @@ public:
     void DiaryClick();
     // "Лунный календарь на месяц": the month window opens, the menu closes.
     void MonthClick();
+    // "Закрыть дневник": the private diary closes, then the menu.
+    void LockDiaryClick();
 
     std::int16_t keyboardPosition() const { return position_; }
     std::int32_t idleCount() const { return idle_.count(); }
@@ -93,6 +99,7 @@ public:
     QLabel *Image111 = nullptr;
     QLabel *diaryArea = nullptr; // "Записать сон…", when the host has a diary
     QLabel *monthArea = nullptr; // "Лунный календарь на месяц", when the host has one
+    QLabel *lockArea = nullptr;  // "Закрыть дневник", while a private diary is open
     QTimer Timer1;
     QRect iconArea_; // where the pointer is still with the menu
 
@@ -101,6 +108,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
     void paintEvent(QPaintEvent *) override;
     void addDiaryRow();
+    void rowClick(const std::function<void()> &action);
     QLabel *addRow(const QString &caption, const QString &icon, const QString &tip, double top);
     void mouseMoveEvent(QMouseEvent *) override;
 

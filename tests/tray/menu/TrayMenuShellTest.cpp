@@ -4,6 +4,9 @@
 #include "appstate/Autostart.h"
 #include "calendar/calen/Calen.h"
 #include "calendar/month/MonthWindow.h"
+#include "diary/DiaryStore.h"
+#include "diary/seal/DiaryKey.h"
+#include "diary/ui/DiaryWindow.h"
 #include "dictionary/BookSource.h"
 #include "options/optionsform/OptionsForm.h"
 #include "platform/core/Messages.h"
@@ -199,6 +202,36 @@ TEST_F(TrayMenuShellTest, TheMonthsRowOpensTheMonthWindow)
     EXPECT_EQ(w->shownMonth()->month, QDate::currentDate().month());
     EXPECT_TRUE(form->inTray());
     delete w;
+}
+
+// "Закрыть дневник" is offered only while a private diary is open, and
+// takes its window (and with it the key) away.
+TEST_F(TrayMenuShellTest, ThePrivateDiarysRowClosesIt)
+{
+    diary::DiaryWindow *d = form->writeNewDream();
+    ASSERT_TRUE(d && d->store());
+    TrayMenu *m = rightClick();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->lockArea, nullptr) << "a plain diary has nothing to close";
+    m->close();
+
+    const diary::KeyCost cheap{1, 8192};
+    d->store()->protect("пароль", &cheap);
+    QPointer<diary::DiaryWindow> window(d);
+    m = rightClick();
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(m->lockArea);
+    EXPECT_EQ(m->lockArea->text(), "Закрыть дневник");
+    EXPECT_GT(m->lockArea->geometry().top(), m->monthArea->geometry().bottom());
+    QPointer<TrayMenu> guard(m);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(20, 5), m->lockArea->mapToGlobal(QPointF(20, 5)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m->lockArea, &release);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull() || !guard->isVisible()) << "the menu closes";
+    EXPECT_TRUE(window.isNull()) << "the diary's window went, and its key with it";
+    EXPECT_EQ(diary::DiaryWindow::instance(), nullptr);
+    EXPECT_TRUE(form->inTray());
 }
 
 TEST_F(TrayMenuShellTest, TypedWordCompletesFromTheMainListAndOpensItsInterpretation)
