@@ -166,6 +166,9 @@ private:
     // A journal read from path; a sealed one opened with the password the
     // user types (asked again after a wrong one).
     ImportedJournal readSealedOrNot(const QString &path);
+    // Marks text copied out of a private dream with the clipboard managers'
+    // "x-kde-passwordManagerHint".
+    void markCopiedDreamText();
     DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);
     bool openStore(const QString &path);
     void buildControls();

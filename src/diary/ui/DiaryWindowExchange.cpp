@@ -51,6 +51,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -122,6 +123,9 @@ void DiaryWindow::armLocking()
             if (idleLock_.isActive() && w && (w->window() == this || w->window() == StatsWindow::instance()))
                 idleLock_.start();
         });
+        // Text copied out of a private dream is marked for clipboard
+        // managers, which then keep no history of it.
+        connect(QApplication::clipboard(), &QClipboard::dataChanged, watcher, [this] { markCopiedDreamText(); });
     }
     bool ok = false;
     const int minutes =
@@ -132,6 +136,25 @@ void DiaryWindow::armLocking()
         return;
     }
     idleLock_.start(std::chrono::minutes(ok && minutes > 0 ? std::min(minutes, 1440) : 10));
+}
+
+void DiaryWindow::markCopiedDreamText()
+{
+    static const QString kHint = QStringLiteral("x-kde-passwordManagerHint");
+    QClipboard *clipboard = QApplication::clipboard();
+    const QMimeData *held = clipboard->mimeData();
+    if (!store_ || !store_->isPrivate() || !held || held->hasFormat(kHint) || !held->hasText())
+        return;
+    const QString copied = held->text();
+    if (copied.trimmed().isEmpty()
+        || !(textBox_->toPlainText().contains(copied) || titleBox_->text().contains(copied)))
+        return;
+    auto *marked = new QMimeData;
+    marked->setText(copied);
+    if (held->hasHtml())
+        marked->setHtml(held->html());
+    marked->setData(kHint, QByteArrayLiteral("secret"));
+    clipboard->setMimeData(marked); // comes back here marked, and stops
 }
 
 void DiaryWindow::lockPrivate()

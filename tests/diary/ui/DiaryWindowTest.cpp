@@ -343,6 +343,10 @@ TEST_F(DiaryWindowTest, APrivateDiaryClosesWhenLockedAndAPlainOneStays)
     {
         DiaryWindow &w = open();
         type(w, "Открытый сон");
+        auto *text = w.findChild<QPlainTextEdit *>("textBox");
+        text->selectAll();
+        text->copy();
+        EXPECT_FALSE(QApplication::clipboard()->mimeData()->hasFormat("x-kde-passwordManagerHint"));
         w.lockPrivate();
         EXPECT_EQ(DiaryWindow::instance(), &w) << "nothing to lock in a plain diary";
         w.close();
@@ -366,6 +370,9 @@ TEST_F(DiaryWindowTest, APrivateDiaryClosesWhenLockedAndAPlainOneStays)
     text->setFocus();
     text->selectAll();
     text->copy();
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("x-kde-passwordManagerHint"))
+        << "clipboard managers keep no history of it";
+    EXPECT_EQ(QApplication::clipboard()->text(), "Сон, набранный перед блокировкой");
     QPointer<DiaryWindow> window(&w);
     w.lockPrivate();
     EXPECT_TRUE(QApplication::clipboard()->text().isEmpty()) << "the copy went with the diary";
