@@ -238,6 +238,51 @@ TEST(DiaryKey, WrapsOpenOnlyWithTheirSecret)
 // A private diary made by this version and kept in the tree
 // (private/diary-v3.sqlite, its password below): every later version must
 // open it. SOMNEX_WRITE_PRIVATE_FIXTURE=path writes it anew.
+// The cipher and the key derivation as our wrappers call them give the
+// published answers: XChaCha20-Poly1305 from the IETF draft's appendix
+// A.3.1, Argon2id from the reference implementation's own command
+// ("argon2 SALT -id -t T -k KIB -p 1 -l 32 -r", password on its input).
+TEST(DiaryKey, CipherAndKeyDerivationGiveThePublishedAnswers)
+{
+    QByteArray key, nonce;
+    for (int i = 0; i < 32; ++i)
+        key += char(0x80 + i);
+    for (int i = 0; i < 24; ++i)
+        nonce += char(0x40 + i);
+    const QByteArray ad = QByteArray::fromHex("50515253c0c1c2c3c4c5c6c7");
+    const QByteArray plain = "Ladies and Gentlemen of the class of '99: If I could offer you only one tip for the "
+                             "future, sunscreen would be it.";
+    const QByteArray expected = QByteArray::fromHex(
+        "bd6d179d3e83d43b9576579493c0e939572a1700252bfaccbed2902c21396cbb731c7f1b0b4aa6440bf3a82f4eda7e39"
+        "ae64c6708c54c216cb96b72e1213b4522f8c9ba40db5d945b11b69b982c1bb9e3f3fac2bc369488f76b2383565d3fff9"
+        "21f9664c97637da9768812f615c68b13b52e"
+        "c0875924c1c7987947deafd8780acf49");
+    const auto *k = reinterpret_cast<const unsigned char *>(key.constData());
+    EXPECT_EQ(aeadSeal(k, nonce, plain, ad).toHex(), expected.toHex());
+    EXPECT_EQ(aeadOpen(k, nonce, expected, ad), std::optional<QByteArray>(plain));
+    QByteArray flipped = expected;
+    flipped[5] = char(flipped[5] ^ 1);
+    EXPECT_EQ(aeadOpen(k, nonce, flipped, ad), std::nullopt);
+    EXPECT_EQ(aeadOpen(k, nonce, expected, "other"), std::nullopt);
+
+    struct Derivation {
+        const char *password, *salt;
+        KeyCost cost;
+        const char *key;
+    };
+    const Derivation derivations[] = {
+        {"сон 1901", "somnex-salt-16b!", {3, 64u << 20}, "71955c38f9f7a150392069101f4b89df65a3920a08c4437182654c9bc5f6461b"},
+        {"password", "somesaltsomesalt", {2, 8192}, "15f9096648661df495d96750ec80cb309d32881fe5be489d1f23940b0f735df5"},
+    };
+    for (const Derivation &d : derivations) {
+        SCOPED_TRACE(d.password);
+        const std::optional<DataKey> derived = keyFromPassword(QString::fromUtf8(d.password), d.salt, d.cost);
+        ASSERT_TRUE(derived);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(derived->bytes()), DataKey::kBytes).toHex(), d.key);
+    }
+    EXPECT_FALSE(keyFromPassword("x", "short salt", {2, 8192})) << "a salt of 16 bytes only";
+}
+
 TEST(PrivateDiaryFixture, AFrozenPrivateDiaryOpensWithItsPassword)
 {
     const QString password = QStringLiteral("Сонник-1901 ёлка");

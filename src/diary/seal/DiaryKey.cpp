@@ -145,14 +145,8 @@ public:
 
     QString seal(const QString &plain, const FieldOf &where) const override
     {
-        const QByteArray text = plain.toUtf8();
-        const QByteArray ad = associated(where);
-        QByteArray out = randomBytes(kNonce);
-        out.resize(qsizetype(kNonce) + text.size() + qsizetype(kTag));
-        unsigned long long length = 0;
-        crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char *>(out.data()) + kNonce, &length,
-                                                   u(text), size_t(text.size()), u(ad), size_t(ad.size()), nullptr,
-                                                   u(out), fields_.bytes());
+        const QByteArray nonce = randomBytes(kNonce);
+        const QByteArray out = nonce + aeadSeal(fields_.bytes(), nonce, plain.toUtf8(), associated(where));
         return QLatin1String(kSealedPrefix)
                + QString::fromLatin1(out.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     }
@@ -165,15 +159,11 @@ public:
                                                       QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
         if (raw.size() < qsizetype(kNonce) + qsizetype(kTag))
             throw damaged(where);
-        const QByteArray ad = associated(where);
-        QByteArray text(raw.size() - qsizetype(kNonce) - qsizetype(kTag), '\0');
-        unsigned long long length = 0;
-        if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(text.data()), &length, nullptr,
-                                                       u(raw) + kNonce, size_t(raw.size()) - kNonce, u(ad),
-                                                       size_t(ad.size()), u(raw), fields_.bytes())
-            != 0)
+        const std::optional<QByteArray> text =
+            aeadOpen(fields_.bytes(), raw.left(qsizetype(kNonce)), raw.mid(qsizetype(kNonce)), associated(where));
+        if (!text)
             throw damaged(where);
-        return QString::fromUtf8(text.constData(), qsizetype(length));
+        return QString::fromUtf8(*text);
     }
 
     QString token(const QString &word) const override
@@ -344,6 +334,37 @@ std::optional<DataKey> unwrapWithRecoveryKey(const KeyWrap &wrap, const QString 
     SecretBytes wrapping;
     recoveryWrapping(*bytes, wrapping.get());
     return unwrapUnder(wrap, wrapping.get());
+}
+
+QByteArray aeadSeal(const unsigned char *key, const QByteArray &nonce, const QByteArray &plain,
+                    const QByteArray &associated)
+{
+    needSodium();
+    if (nonce.size() != qsizetype(kNonce))
+        throw std::invalid_argument("a nonce of 24 bytes");
+    QByteArray out(plain.size() + qsizetype(kTag), '\0');
+    unsigned long long length = 0;
+    crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char *>(out.data()), &length, u(plain),
+                                               size_t(plain.size()), u(associated), size_t(associated.size()),
+                                               nullptr, u(nonce), key);
+    return out;
+}
+
+std::optional<QByteArray> aeadOpen(const unsigned char *key, const QByteArray &nonce, const QByteArray &sealed,
+                                   const QByteArray &associated)
+{
+    needSodium();
+    if (nonce.size() != qsizetype(kNonce) || sealed.size() < qsizetype(kTag))
+        return std::nullopt;
+    QByteArray text(sealed.size() - qsizetype(kTag), '\0');
+    unsigned long long length = 0;
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(text.data()), &length, nullptr,
+                                                   u(sealed), size_t(sealed.size()), u(associated),
+                                                   size_t(associated.size()), u(nonce), key)
+        != 0)
+        return std::nullopt;
+    text.truncate(qsizetype(length));
+    return text;
 }
 
 std::shared_ptr<const TextCodec> sealingCodec(DataKey key)

@@ -72,6 +72,14 @@ KeyWrap wrapWithRecoveryKey(const DataKey &key, const QString &recoveryKey);
 // and letter case do not matter).
 std::optional<DataKey> unwrapWithRecoveryKey(const KeyWrap &wrap, const QString &recoveryKey);
 
+// XChaCha20-Poly1305 (IETF) under a 32-byte key with the 24-byte nonce given:
+// the sealed text with its tag appended, as every field is sealed.
+QByteArray aeadSeal(const unsigned char *key, const QByteArray &nonce, const QByteArray &plain,
+                    const QByteArray &associated);
+// The text, none when the seal, the nonce or the associated data differ.
+std::optional<QByteArray> aeadOpen(const unsigned char *key, const QByteArray &nonce, const QByteArray &sealed,
+                                   const QByteArray &associated);
+
 // The codec that seals a private diary's fields under its data key:
 // XChaCha20-Poly1305 with the entry, the column and the schema as
 // associated data; its tokens are keyed BLAKE2b hashes.
