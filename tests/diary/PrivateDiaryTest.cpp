@@ -3,6 +3,7 @@
 // in one entry kept to that entry, and back to plain text whole.
 #include "diary/Backup.h"
 #include "diary/DiaryStore.h"
+#include "diary/Exchange.h"
 #include "diary/DiaryTestFiles.h"
 #include "diary/seal/DiaryKey.h"
 #include "platform/error/Error.h"
@@ -10,6 +11,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -72,6 +74,22 @@ protected:
 
 TEST_F(PrivateDiaryTest, NoFileHoldsAWordOfTheDreamsOnceTheDiaryIsPrivate)
 {
+    // whatever the store or the export would put in the temporary folder is
+    // searched too
+    QTemporaryDir temporary;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    struct RestoreTemp {
+        QByteArray old;
+        ~RestoreTemp() { old.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", old); }
+    } restoreTemp{oldTemp};
+    const auto temporaryFiles = [&] {
+        QStringList all;
+        QDirIterator it(temporary.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            all << it.next();
+        return all;
+    };
     QString id, recovery;
     {
         DiaryStore store(path());
@@ -96,11 +114,17 @@ TEST_F(PrivateDiaryTest, NoFileHoldsAWordOfTheDreamsOnceTheDiaryIsPrivate)
         EXPECT_EQ(store.search({.text = QStringLiteral("кракатау")}).size(), 3);
         EXPECT_EQ(store.search({.tags = {QStringLiteral("мурманск")}}).size(), 3);
         const QString copy = backupNow(store, QDate(2026, 12, 9));
-        EXPECT_EQ(canariesIn(files() << copy), QStringList());
+        const QString sealed = dir.path() + "/dreams.sealed";
+        const ExportSeal seal{kPassword, {1, 8192}};
+        exportDiary(ExportFormat::Sealed, sealed, store.allEntries(), {}, {}, false, &seal);
+        // the store still open: its last writes are in the log, not yet in
+        // the file, as a kill -9 now would leave them
+        EXPECT_GT(QFileInfo(path() + "-wal").size(), 0);
+        EXPECT_EQ(canariesIn(files() << copy << sealed << temporaryFiles()), QStringList());
         EXPECT_EQ(plainCopies(path()), QStringList{backupFileFor(backupFolder(path()), QDate(2026, 12, 8))})
             << "the sealed copy is not among them";
     }
-    EXPECT_EQ(canariesIn(files()), QStringList()) << "after the last write and the checkpoint";
+    EXPECT_EQ(canariesIn(files() << temporaryFiles()), QStringList()) << "after the last write and the checkpoint";
     EXPECT_EQ(recovery.count(QLatin1Char('-')), 12) << recovery.toStdString();
 
     // opened again: with the password, the recovery key, and not without
