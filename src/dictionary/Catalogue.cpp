@@ -44,39 +44,71 @@ QString userBooksFolder()
 QString skippedMessage(const std::vector<SkippedBook> &skipped)
 {
     QStringList lines;
-    for (const SkippedBook &b : skipped)
-        lines << QStringLiteral("Сонник «%1» не загружен: %2").arg(QFileInfo(b.path).fileName(), b.reason);
+    for (const SkippedBook &b : skipped) {
+        lines << QStringLiteral("Сонник «%1» не загружен: %2.").arg(QDir::cleanPath(QFileInfo(b.path).absoluteFilePath()),
+                                                                 b.reason);
+        if (!b.detail.isEmpty())
+            lines << QStringLiteral("    ") + b.detail;
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
-CatalogueBook openBook(const QString &path)
+SkippedBook skippedBook(const QString &path, const Error &e)
+{
+    // The engine names the file; the detail is what follows.
+    QString detail = e.description();
+    const QString prefix = QStringLiteral("Не удаётся открыть базу данных «%1»: ").arg(path);
+    if (detail.startsWith(prefix))
+        detail = detail.mid(prefix.size());
+    return {path, e.number() == 3044 ? QStringLiteral("файл не читается") : QStringLiteral("файл повреждён или обрезан"),
+            detail};
+}
+
+namespace {
+
+// A file named as a book without the book's signature: empty, text, or
+// anything else.
+SkippedBook notABook(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    return {path, QStringLiteral("это не файл сонника"),
+            size == 0 ? QStringLiteral("файл пуст") : QStringLiteral("в начале файла нет подписи сонника")};
+}
+
+} // namespace
+
+namespace {
+
+// The book's tables as the engine reads them; its errors as it throws them.
+CatalogueBook readBook(const QString &path)
 {
     CatalogueBook b;
     b.Key = path;
-    try {
-        b.database = DBEngine::instance().OpenDatabase(path);
-        b.recordset = b.database.OpenRecordset(kBookTable);
-        Recordset config = b.database.OpenRecordset(kConfigTable);
-        config.MoveFirst();
-        const std::optional<QString> icon = config.Field(kIconColumn);
-        if (icon && !icon->isEmpty())
-            b.icon = ansi::fromUnicode(*icon);
-        b.ToolTipText = config.Field(kToolNameColumn).value_or(QString());
-        b.Tag = config.Field(kTolkNameColumn).value_or(QString());
-        const std::optional<QString> colour = config.Field(kColorColumn);
-        b.Description = colour ? *colour : QStringLiteral("0");
-        b.recordset.setIndex(kListIndex);
-    } catch (const Error &e) {
-        // The engine names the file; the reason is what follows.
-        QString why = e.description();
-        const QString prefix = QStringLiteral("Не удаётся открыть базу данных «%1»: ").arg(path);
-        if (why.startsWith(prefix))
-            why = why.mid(prefix.size());
-        if (e.number() == 3044)
-            throw Error(e.number(), QStringLiteral("LoadBooks"), QStringLiteral("файл не читается (%1)").arg(why));
-        throw Error(e.number(), QStringLiteral("LoadBooks"), QStringLiteral("файл повреждён (%1)").arg(why));
-    }
+    b.database = DBEngine::instance().OpenDatabase(path);
+    b.recordset = b.database.OpenRecordset(kBookTable);
+    Recordset config = b.database.OpenRecordset(kConfigTable);
+    config.MoveFirst();
+    const std::optional<QString> icon = config.Field(kIconColumn);
+    if (icon && !icon->isEmpty())
+        b.icon = ansi::fromUnicode(*icon);
+    b.ToolTipText = config.Field(kToolNameColumn).value_or(QString());
+    b.Tag = config.Field(kTolkNameColumn).value_or(QString());
+    const std::optional<QString> colour = config.Field(kColorColumn);
+    b.Description = colour ? *colour : QStringLiteral("0");
+    b.recordset.setIndex(kListIndex);
     return b;
+}
+
+} // namespace
+
+CatalogueBook openBook(const QString &path)
+{
+    try {
+        return readBook(path);
+    } catch (const Error &e) {
+        const SkippedBook why = skippedBook(path, e);
+        throw Error(e.number(), QStringLiteral("LoadBooks"), why.reason + QStringLiteral(": ") + why.detail);
+    }
 }
 
 namespace {
@@ -114,11 +146,11 @@ void addUserBooks(const QString &userFolder, QStringList &files, std::map<QStrin
 CatalogueBook openCachedBook(const QString &path, bool useCache)
 {
     if (!useCache)
-        return openBook(path);
+        return readBook(path);
     const BookStamp stamp = stampOf(path);
     if (std::optional<CachedBook> cached = readCache(path, stamp))
         return bookFromCache(std::move(*cached));
-    CatalogueBook b = openBook(path);
+    CatalogueBook b = readBook(path);
     writeCache(b, stamp);
     b.database.releasePlaces();
     return b;
@@ -132,8 +164,10 @@ bool openBooks(const QStringList &files, std::map<QString, QString> &where,
     bool signedBook = false;
     for (int i = 0; i < files.size(); ++i) {
         const QString path = where[files[i]] + QLatin1Char('/') + files[i];
-        if (!jet::IsValidVersion(path))
+        if (!jet::IsValidVersion(path)) {
+            out.skipped.push_back(notABook(path));
             continue;
+        }
         signedBook = true;
         try {
             CatalogueBook b = openCachedBook(path, useCache);
@@ -141,7 +175,7 @@ bool openBooks(const QStringList &files, std::map<QString, QString> &where,
             b.Value = enabledState ? enabledState(path) : 1;
             out.books.push_back(std::move(b));
         } catch (const Error &e) {
-            out.skipped.push_back({path, e.description()});
+            out.skipped.push_back(skippedBook(path, e));
         }
     }
     return signedBook;

@@ -5,6 +5,7 @@
 
 #include "dictionary/BookCache.h"
 #include "dictionary/BookDatabase.h"
+#include "platform/error/Error.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,11 +36,15 @@ struct CatalogueBook {
     BookStamp cachedStamp;
 };
 
-// A signed book that could not be read and was left out.
+// A book file left out: not a book at all, or a book that could not be read.
 struct SkippedBook {
     QString path;
-    QString reason; // why, in Russian
+    QString reason; // why, in plain Russian: "файл повреждён или обрезан", "это не файл сонника"
+    QString detail; // what exactly, for whoever looks closer
 };
+
+// The book at path left out for the error its opening threw.
+SkippedBook skippedBook(const QString &path, const Error &e);
 
 struct CatalogueLoad {
     enum Failure {
@@ -55,10 +60,11 @@ struct CatalogueLoad {
     Failure failure = None;
     QString error; // the underlying description, for diagnostics
     std::vector<CatalogueBook> books;
-    std::vector<SkippedBook> skipped; // signed books left out, in load order
+    std::vector<SkippedBook> skipped; // book files left out, in load order
 };
 
-// "Сонник «name» не загружен: reason" for each book left out, one per line.
+// "Сонник «/full/path» не загружен: reason." for each book left out, the
+// detail on the line below.
 QString skippedMessage(const std::vector<SkippedBook> &skipped);
 
 // The user's own books folder: $XDG_DATA_HOME/ZUL Programming/ZUL Somnex/3.1/Books

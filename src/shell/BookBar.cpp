@@ -105,7 +105,7 @@ std::vector<QIcon> BookBar::takeBookIcons(CatalogueLoad &load) const
             icons.push_back(bookIcon(b));
             loaded.push_back(std::move(b));
         } catch (const Error &e) {
-            load.skipped.push_back({b.Key, QStringLiteral("файл повреждён (%1)").arg(e.description())});
+            load.skipped.push_back({b.Key, QStringLiteral("файл повреждён или обрезан"), e.description()});
         }
     }
     load.books = std::move(loaded);

@@ -87,7 +87,15 @@ bool DictionaryPanel::LoadBooks()
         [](const QString &key) { return GetSettingInt(settings::kApp, settings::kBooks, key, 1) == 0 ? 0 : 1; },
         dictionary::userBooksFolder(), true);
     const std::vector<QIcon> icons = Toolbar2->takeBookIcons(load);
-    const QString skipped = dictionary::skippedMessage(load.skipped);
+    // each file left out is said once a start, not at every reload
+    QSet<QString> &told = toldSkipped_;
+    std::vector<dictionary::SkippedBook> untold;
+    for (const dictionary::SkippedBook &b : load.skipped)
+        if (!told.contains(b.path + QLatin1Char('\n') + b.reason)) {
+            told.insert(b.path + QLatin1Char('\n') + b.reason);
+            untold.push_back(b);
+        }
+    const QString skipped = dictionary::skippedMessage(untold);
     if (load.failure != CatalogueLoad::None)
         return failBookLoad(load, skipped);
     Toolbar2->setBooks(load.books, icons);

@@ -12,6 +12,7 @@
 #include "reading/DreamReading.h"
 #include "reading/Tolk.h"
 
+#include <QSet>
 #include <QWidget>
 
 #include <memory>
@@ -186,6 +187,7 @@ private:
     static constexpr int kFinderInline = 20000; // larger lists are indexed by the worker
     TextIndexService *index_ = nullptr;
     bool listDeferred_ = false;
+    QSet<QString> toldSkipped_; // the book files left out already said ("path\nreason")
     WordListModel *wordModel_ = nullptr;
     int rebuild_ = 0;           // generation of the word-list rebuild
     bool keepTolk_ = false;     // a rebuild that leaves the interpretation window open

@@ -126,7 +126,7 @@ TEST_F(DictionaryTest, CatalogueButtonsAndMergedList)
     EXPECT_EQ(part<QAction>(f, "mnuBook(2)")->text(), "Вторая");
 }
 
-TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
+TEST_F(DictionaryTest, ForeignAndShortFilesAreLeftOutAndNamed)
 {
     putBook("b.book", book("Вторая", {{"Вода", nullptr}}));
     putBook("c.book", book("Третья", {{"Огонь", nullptr}}));
@@ -142,7 +142,10 @@ TEST_F(DictionaryTest, ForeignAndShortFilesAreSkippedSilently)
     s.write("DB1 ZUL Somnex");
     s.close();
     Form1 &f = load();
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    ASSERT_EQ(messages.size(), 1) << messages.join("; ").toStdString();
+    for (const char *name : {"a.book", "0short.book"})
+        EXPECT_TRUE(messages[0].contains(QString("/%1» не загружен: это не файл сонника.").arg(name)))
+            << messages[0].toStdString();
     ASSERT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2);
     EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[0]->toolTip(), "Вторая");
     EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons()[1]->toolTip(), "Третья");
@@ -174,7 +177,7 @@ TEST_F(DictionaryTest, LoadFailuresSayWhyAndExitFast)
              f.open(QIODevice::WriteOnly);
              f.write(QByteArray(jet::BookSignature.data(), jet::kSignatureLength) + QByteArray(5000, '\x7f'));
          },
-         "Сонник «x.book» не загружен: файл повреждён ("},
+         "Сонник «"},
     };
     for (const auto &c : cases) {
         QDir(folder).removeRecursively();
@@ -595,11 +598,45 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "LoadBooks");
     EXPECT_EQ(boxes[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(boxes[0].text.startsWith("Сонник «b.book» не загружен: файл повреждён ("))
-        << boxes[0].text.toStdString();
-    EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << boxes[0].text.toStdString();
-    EXPECT_TRUE(boxes[0].text.contains("\nСонник «d.book» не загружен: файл повреждён (Недопустимое изображение)"))
+    const QString full = QDir(folder).absolutePath();
+    EXPECT_TRUE(boxes[0].text.startsWith("Сонник «" + full + "/b.book» не загружен: файл повреждён или обрезан.\n    "))
+        << "the full path and a plain reason: " << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << "the detail below it";
+    EXPECT_TRUE(boxes[0].text.contains("\nСонник «" + full
+                                       + "/d.book» не загружен: файл повреждён или обрезан.\n    Недопустимое изображение"))
         << "one message for every book left out: " << boxes[0].text.toStdString();
+}
+
+// Files named as books that are none (empty, text, random bytes) are left
+// out with a word too, and a reload does not say it again.
+TEST_F(DictionaryTest, FilesThatAreNoBooksAreNamedOnceAStart)
+{
+    putStandard();
+    const QString full = QDir(folder).absolutePath();
+    const std::pair<const char *, QByteArray> files[] = {
+        {"empty.book", QByteArray()},
+        {"notes.book", QByteArray("Это просто текст, а не сонник.\n")},
+        {"random.book", QByteArray(3000, '\x9c')},
+    };
+    for (const auto &[name, bytes] : files) {
+        QFile f(folder + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    Form1 &f = load();
+    EXPECT_EQ(ended, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    const QString &text = boxes[0].text;
+    EXPECT_TRUE(text.contains("Сонник «" + full + "/empty.book» не загружен: это не файл сонника.\n    файл пуст"))
+        << text.toStdString();
+    for (const char *name : {"notes.book", "random.book"})
+        EXPECT_TRUE(text.contains("Сонник «" + full + "/" + name
+                                  + "» не загружен: это не файл сонника.\n    в начале файла нет подписи сонника"))
+            << name << ": " << text.toStdString();
+    EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2) << "the real books serve";
+    boxes.clear();
+    ASSERT_TRUE(part<DictionaryPanel>(f, "Picture2")->LoadBooks());
+    EXPECT_TRUE(boxes.empty()) << "said once a start";
 }
 
 // Image format plugins mapped into this process.
@@ -695,7 +732,7 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
                   ->addBooks({elsewhere.path() + "/junk.book", folder + "/../Texts/none.book"}),
               0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён ("))
+    EXPECT_TRUE(boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён или обрезан: "))
         << boxes[0].text.toStdString();
     EXPECT_EQ(boxes[1].text, "Файл «none.book» не является сонником программы. Ничего не скопировано.");
     EXPECT_EQ(boxes[1].icon, MsgIcon::Error);
