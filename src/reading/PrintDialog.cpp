@@ -8,6 +8,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,10 +23,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <cups/cups.h>
+
+#include <cstdio>
 
 namespace somnex {
 
@@ -250,17 +256,18 @@ void PrintDialog::PrintInit()
     ImageCombo1->clear();
     for (const PrinterEntry &p : printers_)
         ImageCombo1->addItem(p.name);
+    // the pages to a file, with or without a printer
+    ImageCombo1->addItem(artworkIcon(QStringLiteral("print")), QStringLiteral("Файл PDF…"));
     const CurrentPrinter current = GetCurrentPrinter();
     const int index = CurrentPrinterIndex(printers_, current.name, current.port);
-    if (!printers_.empty())
-        ImageCombo1->setCurrentIndex(index >= 0 ? index : 0);
+    ImageCombo1->setCurrentIndex(index >= 0 ? index : 0);
     markCurrent();
 }
 
 void PrintDialog::markCurrent()
 {
     const CurrentPrinter current = GetCurrentPrinter();
-    for (int i = 0; i < ImageCombo1->count(); ++i) {
+    for (int i = 0; i < static_cast<int>(printers_.size()); ++i) {
         const PrinterEntry &p = printers_[static_cast<size_t>(i)];
         const bool isCurrent = p.name + p.port == current.name + current.port;
         ImageCombo1->setItemIcon(i, artworkIcon(isCurrent ? QStringLiteral("printer-current")
@@ -268,17 +275,24 @@ void PrintDialog::markCurrent()
         ImageCombo1->setItemData(i, isCurrent, Qt::UserRole);
     }
     const int i = ImageCombo1->currentIndex();
-    const PrinterType t = i >= 0 ? DescribePrinter(printers_[static_cast<size_t>(i)]) : PrinterType{};
-    Label6->setText(t.type);
-    Label5->setText(t.location);
+    const bool pdf = pdfChosen();
+    const PrinterType t =
+        i >= 0 && !pdf ? DescribePrinter(printers_[static_cast<size_t>(i)]) : PrinterType{};
+    Label6->setText(pdf ? QStringLiteral("Документ PDF") : t.type);
+    Label5->setText(pdf ? QStringLiteral("файл на диске") : t.location);
+    Frame3->setEnabled(!pdf); // one file, however many copies
+}
+
+bool PrintDialog::pdfChosen() const
+{
+    return ImageCombo1->currentIndex() == static_cast<int>(printers_.size());
 }
 
 void PrintDialog::ImageCombo1_Click()
 {
     const int i = ImageCombo1->currentIndex();
-    if (i < 0 || i >= static_cast<int>(printers_.size()))
-        return;
-    SetCurrentPrinter(printers_[static_cast<size_t>(i)]);
+    if (i >= 0 && i < static_cast<int>(printers_.size()))
+        SetCurrentPrinter(printers_[static_cast<size_t>(i)]);
     markCurrent();
 }
 
@@ -313,11 +327,57 @@ void PrintDialog::Command3_Click()
     ShowPageSetup(printer, left, right, top, bottom, this);
 }
 
+bool PrintDialog::savePdf(const QString &path, QString *why)
+{
+    const auto failed = [&] {
+        if (why)
+            *why = QStringLiteral("Не удалось записать файл «%1».").arg(path);
+        return false;
+    };
+    if (!view_)
+        return failed();
+    const std::unique_ptr<QTextDocument> doc = view_->printDocument(view_->selLength() > 0);
+    // written beside the file under another name, then put in its place
+    const QFileInfo target(path);
+    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!part.open())
+        return failed();
+    part.close();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(part.fileName());
+    printer.setCreator(QStringLiteral("ZUL Somnex"));
+    printer.setDocName(view_->window()->windowTitle());
+    ApplyPageSetup(printer, false);
+    if (!PrintDocument(*doc, printer) || QFileInfo(part.fileName()).size() == 0
+        || ::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return failed();
+    part.setAutoRemove(false); // it is the file now
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return true;
+}
+
 void PrintDialog::Davay()
 {
     QCoreApplication::processEvents();
     if (view_ && Option1->isChecked())
         view_->setSel(view_->selStart(), 0);
+    if (pdfChosen()) {
+        const QString suggested = (view_ ? view_->window()->windowTitle() : QStringLiteral("Толкование"))
+                                  + QStringLiteral(".pdf");
+        QString path = askPdfPath ? askPdfPath(this, suggested)
+                                  : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить в PDF"), suggested,
+                                                                 QStringLiteral("Документы PDF (*.pdf)"));
+        if (path.isEmpty())
+            return;
+        if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+        QString why;
+        if (!savePdf(path, &why))
+            ShowMessage(why, QString(), MsgIcon::Error);
+        close();
+        return;
+    }
     const int i = ImageCombo1->currentIndex();
     const QString target = i >= 0 ? printers_[static_cast<size_t>(i)].name : GetCurrentPrinter().name;
     const int copies = VScroll1->value();

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -55,8 +56,15 @@ public:
     void Command3_Click();
     void Davay();
 
-    // The entries of ImageCombo1, as listed.
+    // The printers of ImageCombo1, as listed; "Файл PDF…" follows them.
     const std::vector<PrinterEntry> &printers() const { return printers_; }
+    // Whether "Файл PDF…" is chosen rather than a printer.
+    bool pdfChosen() const;
+    // The file the PDF is written to; the file dialog unless set (tests).
+    std::function<QString(QWidget *owner, const QString &suggested)> askPdfPath;
+    // Writes the pages a printer would print to the PDF file, whole or not
+    // at all; false (with the reason) when it cannot be written.
+    bool savePdf(const QString &path, QString *why);
 
     QLabel *heading = nullptr;
     QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr;

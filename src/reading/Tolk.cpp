@@ -25,7 +25,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -44,8 +43,6 @@
 namespace somnex {
 
 namespace {
-
-int g_printersOverride = -1;
 
 // The base font of articles: "Courier New", or an installed monospace font.
 QStringList articleFamilies()
@@ -67,11 +64,6 @@ QPoint findFormPlace(const QRect &owner, const QSize &form, const QRect &screen)
         p.setY(std::clamp(p.y(), screen.top(), std::max(screen.top(), screen.bottom() - form.height())));
     }
     return p;
-}
-
-void Tolk::setPrintersOverride(int count)
-{
-    g_printersOverride = count;
 }
 
 Tolk::Tolk(TolkHost *host, QWidget *owner) : QWidget(owner, Qt::Window), host_(host)
@@ -527,13 +519,7 @@ void Tolk::mnuCopy_Click()
 
 void Tolk::mnuPrint_Click()
 {
-    const int printers =
-        g_printersOverride >= 0 ? g_printersOverride : static_cast<int>(QPrinterInfo::availablePrinters().size());
-    if (printers == 0) {
-        ShowMessage(QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."), QString(),
-                    MsgIcon::Warning);
-        return;
-    }
+    // without a printer the dialog still writes the pages to a PDF file
     PrintDialog dialog(RichTextBox1, this);
     dialog.exec();
 }

@@ -105,8 +105,6 @@ public:
     // The default size in twips.
     static constexpr double kDesignWidth = 6600;
     static constexpr double kDesignHeight = 6100;
-    // Whether printers are installed (tests may pretend: -1 asks the system).
-    static void setPrintersOverride(int count);
 
     QToolBar *Toolbar1 = nullptr;
     QAction *btnBack = nullptr, *btnHome = nullptr, *btnPrnt = nullptr, *btnCopy = nullptr, *btnFind = nullptr;

@@ -19,6 +19,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -150,7 +153,7 @@ TEST_F(PrintingTest, ListsTheServersQueuesInOrderAndMarksTheDefault)
     EXPECT_EQ(d.Command3->text(), "Настройки &страницы");
     EXPECT_EQ(d.Command1->text(), "Ok");
     EXPECT_EQ(d.Command2->text(), "Отмена");
-    ASSERT_EQ(d.ImageCombo1->count(), 2);
+    ASSERT_EQ(d.ImageCombo1->count(), 3) << "the queues, then the PDF file";
     EXPECT_EQ(d.ImageCombo1->itemText(0), "Hall");
     EXPECT_EQ(d.ImageCombo1->itemText(1), "Study");
     EXPECT_EQ(d.ImageCombo1->currentIndex(), 0);
@@ -193,6 +196,44 @@ TEST_F(PrintingTest, ThreeCopiesOfTheSelectionAreThreeJobsOnTheChosenQueue)
         EXPECT_EQ(pdfText(jobs[i]), folded(selected)) << jobs[i].toStdString();
     EXPECT_EQ(g_server->jobs("Hall").size(), hallBefore) << "nothing on the other queue";
     EXPECT_EQ(tolk->RichTextBox1->selText(), selected) << "the selection stays";
+}
+
+// "Файл PDF…" after the printers: the same pages, in a file of the user's
+// choosing, and nothing sent to a queue.
+TEST_F(PrintingTest, ThePagesGoToAPdfFileAsTheyWouldToAPrinter)
+{
+    select("Мутная вода – к хлопотам.");
+    const QString selected = tolk->RichTextBox1->selText();
+    PrintDialog d(tolk->RichTextBox1);
+    ASSERT_EQ(d.ImageCombo1->count(), 3);
+    EXPECT_EQ(d.ImageCombo1->itemText(2), "Файл PDF…");
+    d.ImageCombo1->setCurrentIndex(2);
+    d.ImageCombo1_Click();
+    EXPECT_TRUE(d.pdfChosen());
+    EXPECT_EQ(d.Label6->text(), "Документ PDF");
+    EXPECT_FALSE(d.Frame3->isEnabled());
+    EXPECT_EQ(GetCurrentPrinter().name, "Hall") << "the current printer stays";
+    QTemporaryDir dir;
+    QString suggested;
+    d.askPdfPath = [&](QWidget *, const QString &s) {
+        suggested = s;
+        return dir.filePath("толкование");
+    };
+    d.Davay();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_TRUE(suggested.endsWith(".pdf")) << suggested.toStdString();
+    const QString file = dir.filePath("толкование.pdf");
+    ASSERT_TRUE(QFileInfo::exists(file)) << "the extension is added";
+    EXPECT_EQ(pdfText(file), folded(selected));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"толкование.pdf"})
+        << "nothing left beside it";
+    EXPECT_EQ(g_server->jobs("Hall").size(), hallBefore);
+    EXPECT_EQ(g_server->jobs("Study").size(), studyBefore);
+
+    PrintDialog again(tolk->RichTextBox1);
+    QString why;
+    EXPECT_FALSE(again.savePdf(dir.filePath("нет такой папки/x.pdf"), &why));
+    EXPECT_TRUE(why.contains("Не удалось записать файл")) << why.toStdString();
 }
 
 TEST_F(PrintingTest, WholeContentPrintsEverythingAndClearsTheSelection)

@@ -1,11 +1,14 @@
 #include "platform/core/Messages.h"
 #include "platform/core/Settings.h"
 #include "platform/error/Error.h"
+#include "reading/PrintDialog.h"
 #include "reading/Tolk.h"
 #include "support/QtPrint.h"
 #include "support/TempProfile.h"
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -91,7 +94,6 @@ protected:
     {
         delete tolk.data();
         SetMessageHandler({});
-        Tolk::setPrintersOverride(-1);
     }
     // A point over the character at a built-text index.
     QPoint pointAt(int builtIndex)
@@ -426,11 +428,25 @@ TEST_F(TolkTest, CopyOffersRichPlainAndHtmlTextWithoutMarkers)
     EXPECT_FALSE(html.contains(":§"));
 }
 
-TEST_F(TolkTest, PrintingWithoutPrinters)
+// No print server here: the dialog opens all the same, on "Файл PDF…".
+TEST_F(TolkTest, PrintingWithoutPrintersOffersAPdfFile)
 {
-    Tolk::setPrintersOverride(0);
+    qputenv("CUPS_SERVER", "/nonexistent/cups.sock"); // never the machine's own server
+    QStringList listed;
+    bool copies = true;
+    QTimer::singleShot(0, [&] {
+        auto *d = qobject_cast<PrintDialog *>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        for (int i = 0; i < d->ImageCombo1->count(); ++i)
+            listed << d->ImageCombo1->itemText(i);
+        copies = d->Frame3->isEnabled();
+        d->reject();
+    });
     tolk->Form_KeyDown(Qt::Key_P, Qt::ControlModifier, false);
-    EXPECT_EQ(messages, QStringList({"В системе нет принтеров. Установите принтер и повторите попытку.|"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_EQ(listed, QStringList{"Файл PDF…"});
+    EXPECT_FALSE(copies) << "one file, no copies";
 }
 
 TEST_F(TolkTest, GeometryIsSavedInTheNormalStateOnly)
