@@ -32,6 +32,7 @@
 #include <vector>
 
 class QCheckBox;
+class QPrinter;
 class QComboBox;
 class QDateEdit;
 class QDateTimeEdit;
@@ -127,6 +128,11 @@ public:
     // then merges when the user agrees. Returns the entries written (-1 when
     // refused or failed).
     int importFrom(const QString &path);
+    // "Печать…" (Ctrl+P): the dreams of the filter's period when it is on,
+    // else the dream shown, as the "book of dreams" pages; the printer's
+    // dialog offers a PDF file too. savePdf writes the same pages to a file.
+    void print();
+    bool savePdf(const QString &path);
     int restoreFrom(const QString &backupPath);
     // Lists only the dreams with this symbol ("" lists all again).
     void filterBySymbol(const QString &headword);
@@ -169,6 +175,8 @@ private:
     // Marks text copied out of a private dream with the clipboard managers'
     // "x-kde-passwordManagerHint".
     void markCopiedDreamText();
+    // The pages print() prints, on the printer given.
+    bool printTo(QPrinter *printer);
     DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);
     bool openStore(const QString &path);
     void buildControls();

@@ -91,6 +91,11 @@ void DiaryWindow::buildControls()
     exportIt->setObjectName(QStringLiteral("export"));
     exportIt->setToolTip(QStringLiteral("Выгрузить сны в JSON, Markdown, CSV или HTML"));
     connect(exportIt, &QAction::triggered, this, &DiaryWindow::chooseExport);
+    QAction *printIt = toolbar_->addAction(QStringLiteral("Пе&чать…"));
+    printIt->setObjectName(QStringLiteral("print"));
+    printIt->setShortcut(QKeySequence::Print);
+    printIt->setToolTip(QStringLiteral("Напечатать сон или сны периода, или сохранить их в PDF (Ctrl+P)"));
+    connect(printIt, &QAction::triggered, this, &DiaryWindow::print);
     QAction *importIt = toolbar_->addAction(QStringLiteral("&Импорт…"));
     importIt->setObjectName(QStringLiteral("import"));
     importIt->setToolTip(QStringLiteral("Добавить сны из файла этой программы или другого дневника снов"));

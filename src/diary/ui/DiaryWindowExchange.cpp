@@ -55,6 +55,9 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QPrinter>
+#include <QPrintDialog>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -237,6 +240,47 @@ bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
         ShowMessage(e.description(), kTitle, MsgIcon::Error);
         return false;
     }
+}
+
+bool DiaryWindow::printTo(QPrinter *printer)
+{
+    if (!store_)
+        return false;
+    saveNow();
+    QList<Entry> chosen;
+    QDate from, to;
+    if (periodBox_->isChecked()) {
+        from = fromDate_->date();
+        to = toDate_->date();
+        chosen = entriesForExport(store_->allEntries(), ExportFormat::Html, from, to);
+    } else if (const std::optional<Entry> shown = store_->entry(shownId())) {
+        chosen << *shown;
+    }
+    if (chosen.isEmpty())
+        return false;
+    QTextDocument doc;
+    doc.setHtml(QString::fromUtf8(diaryHtml(chosen, from, to)));
+    printer->setDocName(windowTitle());
+    doc.print(printer);
+    return true;
+}
+
+void DiaryWindow::print()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Печать: ") + kTitle);
+    if (dialog.exec() == QDialog::Accepted && !printTo(&printer))
+        ShowMessage(QStringLiteral("Нечего печатать: выберите сон или включите период."), kTitle,
+                    MsgIcon::Information);
+}
+
+bool DiaryWindow::savePdf(const QString &path)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    return printTo(&printer) && QFileInfo(path).size() > 0;
 }
 
 int DiaryWindow::mergeAsked(const MergePlan &plan, const QString &what)

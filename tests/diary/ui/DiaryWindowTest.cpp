@@ -37,6 +37,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -555,6 +556,40 @@ TEST_F(DiaryWindowTest, ANightsDreamsAreListedByThemselves)
     EXPECT_EQ(w.listModel()->rowCount(), 1);
     w.findChild<QCheckBox *>("periodBox")->setChecked(false);
     EXPECT_EQ(w.listModel()->rowCount(), 3);
+}
+
+// "Печать…": the dream shown, or the night's dreams when the period is on;
+// the same pages go to a PDF file, read back with pdftotext.
+TEST_F(DiaryWindowTest, ADreamOrAPeriodPrintsAndSavesToPdf)
+{
+    DiaryWindow &w = open();
+    for (const auto &[at, text] : {std::pair{QDateTime(QDate(2026, 12, 10), QTime(6, 30)), "Собака у реки"},
+                                   std::pair{QDateTime(QDate(2026, 12, 10), QTime(7, 10)), "Плыл по морю"},
+                                   std::pair{QDateTime(QDate(2026, 12, 11), QTime(7, 0)), "Видел дом"}}) {
+        w.newEntry(at);
+        type(w, QString::fromUtf8(text));
+        ASSERT_TRUE(w.saveNow());
+    }
+    EXPECT_NE(w.findChild<QAction *>("print"), nullptr);
+    const auto pdfText = [&](const QString &file) {
+        QProcess p;
+        p.start("pdftotext", {"-enc", "UTF-8", file, "-"});
+        p.waitForFinished(20000);
+        return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+    };
+    const QString one = dir.path() + "/one.pdf";
+    ASSERT_TRUE(w.savePdf(one));
+    QString text = pdfText(one);
+    EXPECT_TRUE(text.contains("Видел дом")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Собака")) << "the dream shown only";
+
+    w.filterByNight(QDate(2026, 12, 9));
+    const QString night = dir.path() + "/night.pdf";
+    ASSERT_TRUE(w.savePdf(night));
+    text = pdfText(night);
+    EXPECT_TRUE(text.contains("Собака у реки") && text.contains("Плыл по морю")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Видел дом"));
+    EXPECT_TRUE(text.contains("10 декабря 2026")) << "the night named by its morning: " << text.toStdString();
 }
 
 // Tags, people and places complete from those the diary has, each list from
