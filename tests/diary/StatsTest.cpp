@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -504,6 +505,26 @@ TEST_F(StatsCliTest, Json)
     EXPECT_TRUE(byWeekday[0].toObject()["percent"].isNull());
     EXPECT_EQ(f["byMonthDay"].toArray().size(), 31);
     EXPECT_EQ(f["byMonthDay"].toArray()[7].toObject()["marked"].toInt(), 2); // E4, E14
+}
+
+// Over all the time since 1990 the text lists the months with dreams only.
+TEST_F(StatsCliTest, ALongPeriodListsOnlyTheMonthsWithDreams)
+{
+    {
+        DiaryStore store(dir.path() + "/diary.sqlite");
+        Entry e;
+        e.at = QDateTime(QDate(1990, 7, 15), QTime(4, 0), Qt::OffsetFromUTC, 4 * 3600);
+        e.text = "Давний сон";
+        store.add(e);
+    }
+    const Run r = run({});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString after = r.out.section("По месяцам (со снами):\n", 1);
+    EXPECT_TRUE(after.startsWith("  июль 1990: снов 1")) << after.toStdString();
+    EXPECT_FALSE(after.contains(": снов 0,")) << after.toStdString();
+    const qsizetype monthLines =
+        after.count(QRegularExpression(QStringLiteral("^  \\S+ \\d{4}: снов"), QRegularExpression::MultilineOption));
+    EXPECT_EQ(monthLines, 1 + 4) << "1990 and the fixture's four months with dreams, not the 430 between";
 }
 
 TEST_F(StatsCliTest, TextAndBadArguments)

@@ -205,9 +205,11 @@ QString statsText(const DiaryStats &s)
     t += QStringLiteral("Текущая серия: %1\n").arg(runText(s.currentRun));
     t += QStringLiteral("Осознанных снов: %1, кошмаров: %2, среднее настроение: %3\n")
              .arg(shareText(s.lucidShare), shareText(s.nightmareShare), moodText(s.moodAverage));
-    t += QStringLiteral("По месяцам:\n");
+    // the months with dreams: over a long period most months have none
+    t += QStringLiteral("По месяцам (со снами):\n");
     for (const MonthStats &m : s.months)
-        t += QStringLiteral("  %1: снов %2, осознанных %3, кошмаров %4, настроение %5\n")
+        if (m.dreams > 0)
+            t += QStringLiteral("  %1: снов %2, осознанных %3, кошмаров %4, настроение %5\n")
                  .arg(monthText(m.year, m.month))
                  .arg(m.dreams)
                  .arg(shareText(m.lucidShare), shareText(m.nightmareShare), moodText(m.moodAverage));

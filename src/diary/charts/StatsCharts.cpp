@@ -9,6 +9,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QGridLayout>
+#include <QHash>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPalette>
@@ -19,6 +22,7 @@
 #include <cmath>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace somnex::diary {
 
@@ -26,6 +30,10 @@ namespace {
 
 // How many months the month charts label one by one; beyond, by year.
 constexpr int kMonthLabels = 18;
+// How many months the charts show one by one; a longer period goes by year.
+constexpr size_t kMonthsShown = 36;
+// How many years the axis labels at most.
+constexpr size_t kYearLabels = 12;
 // How many lunar days the lunar chart labels together.
 constexpr qsizetype kLunarLabelStep = 5;
 
@@ -39,10 +47,65 @@ std::optional<double> present(double v)
     return std::isnan(v) ? std::nullopt : std::optional<double>(v);
 }
 
+// A long period's months summed up by year (month 0): the dreams added, the
+// shares and the mood weighted by each month's dreams.
+std::vector<StatsChartMonth> byYear(Months months)
+{
+    struct Sums {
+        double lucid = 0, nightmares = 0, mood = 0;
+        int shared = 0, moody = 0;
+    };
+    std::vector<StatsChartMonth> years;
+    std::vector<Sums> sums;
+    for (const StatsChartMonth &m : months) {
+        if (years.empty() || years.back().year != m.year) {
+            years.push_back({m.year, 0, 0, NAN, NAN, NAN});
+            sums.emplace_back();
+        }
+        years.back().dreams += m.dreams;
+        Sums &s = sums.back();
+        if (present(m.lucidShare) && present(m.nightmareShare)) {
+            s.lucid += m.lucidShare * m.dreams;
+            s.nightmares += m.nightmareShare * m.dreams;
+            s.shared += m.dreams;
+        }
+        if (present(m.moodAverage)) {
+            s.mood += m.moodAverage * m.dreams;
+            s.moody += m.dreams;
+        }
+    }
+    for (size_t i = 0; i < years.size(); ++i) {
+        const Sums &s = sums[i];
+        if (s.shared > 0) {
+            years[i].lucidShare = s.lucid / s.shared;
+            years[i].nightmareShare = s.nightmares / s.shared;
+        }
+        if (s.moody > 0)
+            years[i].moodAverage = s.mood / s.moody;
+    }
+    return years;
+}
+
+// The year axis of a long period: a year a bar, a label every few years.
+QCategoryAxis *yearAxis(Months years)
+{
+    auto *axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    axis->setRange(-0.5, static_cast<double>(years.size()) - 0.5);
+    const size_t step = (years.size() + kYearLabels - 1) / kYearLabels;
+    for (size_t i = 0; i < years.size(); ++i)
+        if ((i + 1) % step == 0 || i + 1 == years.size())
+            axis->append(QString::number(years[i].year), static_cast<double>(i) + 0.5);
+    axis->setTitleText(QStringLiteral("по годам, %1–%2").arg(years.front().year).arg(years.back().year));
+    return axis;
+}
+
 // The month axis: a value axis over the months' indexes, labelled by month
 // (the years in its title) for a short period and by year for a long one.
 QCategoryAxis *monthAxis(Months months)
 {
+    if (!months.empty() && months.front().month == 0)
+        return yearAxis(months);
     auto *axis = new QCategoryAxis;
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
     const auto n = static_cast<double>(months.size());
@@ -83,6 +146,20 @@ QValueAxis *valueAxis(double min, double max, const QString &format)
     return axis;
 }
 
+// A count axis from 0 in whole numbers: a tick every 1, 2, 5, 10, 20, 50…
+QValueAxis *countAxis(int most)
+{
+    int step = 1;
+    for (int k = 0; most / step > 8; ++k)
+        step = (k % 3 == 1) ? step / 2 * 5 : step * 2;
+    const int top = std::max(step, (most + step - 1) / step * step);
+    QValueAxis *axis = valueAxis(0, top, QStringLiteral("%d"));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    return axis;
+}
+
 QChart *dreamsChart(Months months)
 {
     QChart *chart = newChart(QStringLiteral("Снов в месяц"));
@@ -99,22 +176,63 @@ QChart *dreamsChart(Months months)
     QCategoryAxis *x = monthAxis(months);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    QValueAxis *y = valueAxis(0, std::max(1, most), QStringLiteral("%d"));
-    y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
+    chart->addAxis(countAxis(most), Qt::AlignLeft);
+    QAbstractAxis *y = chart->axes(Qt::Vertical).constFirst();
     series->attachAxis(y);
     return chart;
 }
 
-// A line through the months that have the value (scaled by factor).
-QLineSeries *monthLine(Months months, const QString &name, double StatsChartMonth::*value, double factor = 1.0)
+// The lines through the months that have the value (scaled by factor), one
+// for each stretch of months in a row: a month without it breaks the line.
+// A month alone is a point.
+QList<QLineSeries *> monthLines(Months months, const QString &name, double StatsChartMonth::*value,
+                                double factor = 1.0)
 {
-    auto *line = new QLineSeries;
-    line->setName(name);
-    for (size_t i = 0; i < months.size(); ++i)
-        if (const std::optional<double> v = present(months[i].*value))
-            line->append(static_cast<double>(i), *v * factor);
-    return line;
+    QList<QLineSeries *> lines;
+    bool open = false;
+    for (size_t i = 0; i < months.size(); ++i) {
+        const std::optional<double> v = present(months[i].*value);
+        if (!v) {
+            open = false;
+            continue;
+        }
+        if (!open) {
+            lines << new QLineSeries;
+            lines.last()->setName(name);
+            lines.last()->setPointsVisible(true);
+            open = true;
+        }
+        lines.last()->append(static_cast<double>(i), *v * factor);
+    }
+    return lines;
+}
+
+void addLines(QChart *chart, const QList<QLineSeries *> &lines, QAbstractAxis *x, QAbstractAxis *y)
+{
+    for (QLineSeries *line : lines) {
+        chart->addSeries(line);
+        line->attachAxis(x);
+        line->attachAxis(y);
+    }
+}
+
+// The pieces of one line in one colour, and one legend entry for them.
+void joinPieces(QChart *chart)
+{
+    QHash<QString, QColor> colours;
+    for (QAbstractSeries *series : chart->series()) {
+        auto *line = qobject_cast<QLineSeries *>(series);
+        if (!line)
+            continue;
+        const auto known = colours.constFind(line->name());
+        if (known == colours.constEnd()) {
+            colours.insert(line->name(), line->color());
+            continue;
+        }
+        line->setColor(*known);
+        for (QLegendMarker *marker : chart->legend()->markers(line))
+            marker->setVisible(false);
+    }
 }
 
 QChart *sharesChart(Months months)
@@ -126,12 +244,9 @@ QChart *sharesChart(Months months)
     QValueAxis *y = valueAxis(0, 100, QStringLiteral("%d"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (QLineSeries *line : {monthLine(months, QStringLiteral("осознанные"), &StatsChartMonth::lucidShare, 100),
-                              monthLine(months, QStringLiteral("кошмары"), &StatsChartMonth::nightmareShare, 100)}) {
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-    }
+    addLines(chart, monthLines(months, QStringLiteral("осознанные"), &StatsChartMonth::lucidShare, 100), x, y);
+    addLines(chart, monthLines(months, QStringLiteral("кошмары"), &StatsChartMonth::nightmareShare, 100), x, y);
+    joinPieces(chart);
     return chart;
 }
 
@@ -143,11 +258,8 @@ QChart *moodChart(Months months)
     y->setTickCount(5);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    QLineSeries *line = monthLine(months, QStringLiteral("настроение"), &StatsChartMonth::moodAverage);
-    line->setPointsVisible(true);
-    chart->addSeries(line);
-    line->attachAxis(x);
-    line->attachAxis(y);
+    addLines(chart, monthLines(months, QStringLiteral("настроение"), &StatsChartMonth::moodAverage), x, y);
+    joinPieces(chart);
     return chart;
 }
 
@@ -207,7 +319,9 @@ QWidget *createPage()
 
 void showCharts(QWidget *page, const StatsChartData *data)
 {
-    const Months months(data->months, static_cast<size_t>(std::max(0, data->monthCount)));
+    const Months all(data->months, static_cast<size_t>(std::max(0, data->monthCount)));
+    const std::vector<StatsChartMonth> years = all.size() > kMonthsShown ? byYear(all) : std::vector<StatsChartMonth>();
+    const Months months = years.empty() ? all : Months(years);
     const std::span<const StatsChartLunarDay> lunar(data->lunarDays,
                                                     static_cast<size_t>(std::max(0, data->lunarDayCount)));
     QChart *const charts[] = {dreamsChart(months), sharesChart(months), moodChart(months), lunarChart(lunar)};
@@ -221,6 +335,7 @@ void applyTheme(QWidget *page, const QPalette *palette, const QFont *font)
     for (int i = 0; i < 4; ++i) {
         QChart *chart = chartView(page, i)->chart();
         chart->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        joinPieces(chart); // the theme gave each piece a colour of its own
         chart->setBackgroundBrush(palette->brush(QPalette::Base));
         chart->setTitleBrush(palette->brush(QPalette::Text));
         chart->setTitleFont(*font);

@@ -9,6 +9,13 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QValueAxis>
+#include <QLineSeries>
+#include <QLegendMarker>
+#include <QLegend>
+#include <QCategoryAxis>
+#include <QBarSet>
+#include <QBarSeries>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -207,6 +214,49 @@ TEST_F(StatsWindowTest, DreamSignsAreTheLastNinetyDays)
     QObject::connect(w, &StatsWindow::showDreamsWithSymbol, [&](const QString &h) { asked << h; });
     emit signs->itemClicked(signs->item(0));
     EXPECT_EQ(asked, QStringList({"Река"}));
+}
+
+// One dream in 1990 beside those of 2026: thirty-seven years go by year,
+// the count axis in whole numbers, and the lines break where no dream was.
+TEST_F(StatsWindowTest, ALongPeriodGoesByYearInWholeNumbersWithBrokenLines)
+{
+    Entry old;
+    old.at = at(1990, 7, 15, 4);
+    old.text = "Давний сон";
+    old.lucid = true;
+    store->add(old);
+    StatsWindow *w = openWindow();
+    w->showAllTime();
+    ASSERT_GT(w->stats().months.size(), 400);
+    QChart *dreams = child<QChartView>(w, "dreamsChart")->chart();
+    auto *bars = qobject_cast<QBarSeries *>(dreams->series().constFirst());
+    ASSERT_TRUE(bars);
+    EXPECT_EQ(bars->barSets().constFirst()->count(), 37) << "a bar a year, 1990 to 2026";
+    EXPECT_EQ(bars->barSets().constFirst()->at(0), 1);
+    EXPECT_EQ(bars->barSets().constFirst()->at(36), 5);
+    auto *x = qobject_cast<QCategoryAxis *>(dreams->axes(Qt::Horizontal).constFirst());
+    ASSERT_TRUE(x);
+    EXPECT_TRUE(x->titleText().startsWith("по годам")) << x->titleText().toStdString();
+    EXPECT_LE(x->count(), 13);
+    for (const QString &label : x->categoriesLabels())
+        EXPECT_EQ(label.size(), 4) << label.toStdString();
+    auto *y = qobject_cast<QValueAxis *>(dreams->axes(Qt::Vertical).constFirst());
+    ASSERT_TRUE(y);
+    EXPECT_EQ(y->tickType(), QValueAxis::TicksDynamic);
+    EXPECT_EQ(y->tickInterval(), 1.0) << "five dreams at most: a tick a dream";
+    EXPECT_EQ(y->max(), 5.0);
+
+    QChart *shares = child<QChartView>(w, "sharesChart")->chart();
+    EXPECT_EQ(shares->series().size(), 4) << "each line in two pieces: 1990 and 2026, nothing between";
+    int shownMarkers = 0;
+    for (QLegendMarker *m : shares->legend()->markers())
+        shownMarkers += m->isVisible() ? 1 : 0;
+    EXPECT_EQ(shownMarkers, 2) << "one legend entry a line";
+    auto *a = qobject_cast<QLineSeries *>(shares->series()[0]);
+    auto *b = qobject_cast<QLineSeries *>(shares->series()[1]);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->name(), b->name());
+    EXPECT_EQ(a->color(), b->color()) << "the pieces of a line in its colour";
 }
 
 TEST_F(StatsWindowTest, ChartsFollowThePaletteAndSave)
