@@ -95,7 +95,8 @@ bool DiaryStore::Impl::open()
 void DiaryStore::Impl::openChecked()
 {
     openFile(c);
-    tryStep([&] { purgeOld(); });
+    if (!c.readOnly)
+        tryStep([&] { purgeOld(); });
 }
 
 void DiaryStore::Impl::purgeOld()
@@ -326,6 +327,11 @@ DiaryStore::~DiaryStore() = default;
 const QString &DiaryStore::path() const
 {
     return d_->c.path;
+}
+
+QString DiaryStore::readOnlyReason() const
+{
+    return d_->open() && d_->c.readOnly ? d_->c.readOnlyWhy : QString();
 }
 
 bool DiaryStore::exists() const

@@ -47,6 +47,7 @@ enum ErrorNumber : long {
     kErrorWrite = 3107,         // writing failed (disk full, read-only folder, busy): nothing was written
     kErrorWrongPassword = 3108, // not the password (or the recovery key) of this private diary
     kErrorLocked = 3109,        // a private diary not yet opened with its password
+    kErrorReadOnly = 3110,      // the diary is open for reading only: nothing was written
 };
 
 // What to look for in the diary (DiaryStore::search). Every condition given
@@ -186,6 +187,11 @@ public:
     // password (or the recovery key) opens; moments, nights, lunar days,
     // marks, kinds, mood and clarity stay in plain text. Until it is opened
     // the store reads and writes nothing (kErrorLocked).
+
+    // Why the diary is open for reading only ("нет прав на запись в папку
+    // «…»", "файловая система только для чтения"); empty when it can be
+    // written. Reading, searching and exporting work; writes refuse.
+    QString readOnlyReason() const;
 
     // Whether the diary is private.
     bool isPrivate() const;

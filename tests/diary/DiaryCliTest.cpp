@@ -5,6 +5,7 @@
 #include "support/QtPrint.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace somnex::dictionary;
 
@@ -288,6 +291,59 @@ TEST_F(DiaryCliTest, APrivateDiaryOpensWithItsPasswordFileOnly)
     const CliRun plain = run({"diary", "unprotect", "--password-file", file("new2", "новый")});
     EXPECT_EQ(plain.code, 0) << plain.err.toStdString();
     EXPECT_EQ(run({"diary", "list"}).code, 0);
+}
+
+// A diary another account cannot write (its file and folder readable, not
+// writable, to the user running the command): it is read, searched and
+// exported as it stands; a write is refused with status 1 and the file is
+// left as it was.
+TEST_F(DiaryCliTest, AReadOnlyDiaryIsReadSearchedAndExportedButNotWritten)
+{
+    ASSERT_EQ(run({"diary", "add", "Плыли по реке Аргунь"}).code, 0);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "running the command as another user needs root";
+    // everything on the way readable to that user, nothing writable
+    for (QString p = QFileInfo(diary()).absolutePath(); p.startsWith(profile.path()); p = QFileInfo(p).absolutePath())
+        QFile::setPermissions(p, QFileDevice::Permissions(0x7755));
+    QFile::setPermissions(profile.path(), QFileDevice::Permissions(0x7755));
+    QFile::setPermissions(share.path(), QFileDevice::Permissions(0x7755));
+    for (QDirIterator it(share.path(), QDirIterator::Subdirectories); it.hasNext();) {
+        const QString p = it.next();
+        QFile::setPermissions(p, QFileDevice::Permissions(QFileInfo(p).isDir() ? 0x7755 : 0x6644));
+    }
+    QFile::setPermissions(diary(), QFileDevice::Permissions(0x6644));
+    const QByteArray before = diary_test::fileHash(diary());
+    QTemporaryDir out;
+    QFile::setPermissions(out.path(), QFileDevice::Permissions(0x7777));
+    const auto asOther = [&](const QStringList &args) {
+        QStringList all = {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                           qEnvironmentVariable("SOMNEX_BUILD_DIR") + "/bin/somnex-cli"};
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TZ", "Europe/Moscow");
+        env.insert("SOMNEX_DATA_DIR", share.path());
+        env.insert("XDG_CONFIG_HOME", out.path() + "/config");
+        env.insert("XDG_DATA_HOME", profile.path() + "/data");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        p.setProcessEnvironment(env);
+        p.start("setpriv", all + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return CliRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                      QString::fromUtf8(p.readAllStandardError())};
+    };
+    const CliRun list = asOther({"diary", "list"});
+    ASSERT_EQ(list.code, 0) << list.err.toStdString();
+    EXPECT_EQ(list.out.count('\n'), 1) << list.out.toStdString();
+    EXPECT_EQ(asOther({"diary", "search", "аргуни"}).out.count('\n'), 1);
+    const CliRun exported = asOther({"diary", "export", "--format", "json", "--out", out.path() + "/d.json"});
+    EXPECT_EQ(exported.code, 0) << exported.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(out.path() + "/d.json"));
+    const CliRun add = asOther({"diary", "add", "Ещё сон"});
+    EXPECT_EQ(add.code, 1);
+    EXPECT_TRUE(add.err.contains("Дневник открыт только для чтения (")) << add.err.toStdString();
+    EXPECT_TRUE(add.err.contains("изменение не сохранено")) << add.err.toStdString();
+    EXPECT_EQ(diary_test::fileHash(diary()), before);
+    EXPECT_FALSE(QFileInfo::exists(diary() + "-wal")) << "no log made beside it";
 }
 
 TEST_F(DiaryCliTest, APrivateDiaryLeavesSealedAndPlainTextOnlyWhenAsked)

@@ -19,6 +19,10 @@ class StoreConnection {
 public:
     QString path;
     sql::Connection db;
+    // Opened for reading only (the file or its folder cannot be written),
+    // and why, in Russian; every write then refuses (kErrorReadOnly).
+    bool readOnly = false;
+    QString readOnlyWhy;
 
     // A statement of the write path, prepared on first use and reset for
     // this one (an import writes thousands of entries in one transaction).

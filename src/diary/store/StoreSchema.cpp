@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 #include <QUuid>
 
 #include <array>
@@ -338,16 +339,53 @@ void keepPrivate(const QString &path)
 
 } // namespace
 
+// Why the diary cannot be written, in Russian; empty when it can: the file
+// and its folder (where the log goes) must both take writes.
+QString whyReadOnly(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString &p : {path, folder}) {
+        if (::access(QFile::encodeName(p).constData(), W_OK) == 0)
+            continue;
+        const int e = errno;
+        if (e == EROFS)
+            return QStringLiteral("файловая система только для чтения");
+        return p == path ? QStringLiteral("файл «%1» только для чтения").arg(path)
+                         : QStringLiteral("нет прав на запись в папку «%1»").arg(folder);
+    }
+    return {};
+}
+
+// A diary that cannot be written, opened for reading: without its log
+// beside it (nobody can write one there) it is read as it stands.
+int openForReading(StoreConnection &c)
+{
+    const bool logBeside = QFileInfo::exists(c.path + QStringLiteral("-wal"))
+                           && QFileInfo::exists(c.path + QStringLiteral("-shm"));
+    QUrl uri = QUrl::fromLocalFile(c.path);
+    uri.setQuery(logBeside ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
+    return c.db.open(QString::fromUtf8(uri.toEncoded()), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);
+}
+
 void openFile(StoreConnection &c)
 {
     checkHeader(c.path);
-    keepPrivate(c.path);
-    const int rc = c.db.open(c.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    c.readOnlyWhy = whyReadOnly(c.path);
+    c.readOnly = !c.readOnlyWhy.isEmpty();
+    if (!c.readOnly)
+        keepPrivate(c.path);
+    const int rc = c.readOnly ? openForReading(c) : c.db.open(c.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     if (rc != SQLITE_OK)
         throw readError(c.path, rc, sqlite3_errstr(rc));
     sqlite3_busy_timeout(c.db.handle(), kBusyTimeoutMs);
     try {
         const qint64 version = checkSchema(c);
+        if (c.readOnly) {
+            if (version < kSchemaVersion)
+                throw fileError(kErrorReadOnly, c.path,
+                                QStringLiteral("дневник старой версии нельзя обновить: %1").arg(c.readOnlyWhy));
+            return;
+        }
         // Upgraded only once the file is known to open: a file refused is
         // never written.
         configure(c);

@@ -162,6 +162,8 @@ DiaryWindow::DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path) :
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveNow(); });
     const bool usable = openStore(path);
     setEditable(usable);
+    if (usable && !store_->readOnlyReason().isEmpty())
+        showReadOnly(store_->readOnlyReason());
     if (usable) {
         reloadList();
         newEntry();

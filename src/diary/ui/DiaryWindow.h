@@ -175,6 +175,8 @@ private:
     // Marks text copied out of a private dream with the clipboard managers'
     // "x-kde-passwordManagerHint".
     void markCopiedDreamText();
+    // A diary that cannot be written: shown for reading, said once.
+    void showReadOnly(const QString &why);
     // The pages print() prints, on the printer given.
     bool printTo(QPrinter *printer);
     DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);

@@ -534,6 +534,21 @@ void DiaryWindow::storeGeometry()
                 realText(PixelsToTwips(splitter_->sizes().value(0))));
 }
 
+void DiaryWindow::showReadOnly(const QString &why)
+{
+    // read, searched, exported and printed; nothing typed that cannot be kept
+    textBox_->setReadOnly(true);
+    titleBox_->setReadOnly(true);
+    for (const char *name : {"newEntry", "toTrash", "import", "restoreBackup", "privacy"})
+        if (QAction *a = toolbar_->findChild<QAction *>(QString::fromLatin1(name)))
+            a->setEnabled(false);
+    statusLine_->setText(QStringLiteral("Дневник открыт только для чтения.").toHtmlEscaped());
+    ShowMessage(QStringLiteral("Дневник открыт только для чтения: %1.\nСны можно читать, искать, выгружать и "
+                               "печатать; изменить их нельзя.")
+                    .arg(why),
+                kTitle, MsgIcon::Information);
+}
+
 void DiaryWindow::setEditable(bool on)
 {
     splitter_->setEnabled(on);
