@@ -91,14 +91,17 @@ QList<Entry> entriesForExport(const QList<Entry> &all, ExportFormat format, cons
 
 // One Markdown note: YAML front matter (title, created, updated, night, at,
 // zone, tags, kinds, lucid, clarity, mood, lunar_day, mark, marked_on,
-// symbols, place, id), then the text.
+// mark_note, symbols, place, latitude, longitude, id), then the text. The
+// night is its morning's date, as the diary names it ("Ночь на 5 декабря").
 QString markdownNote(const Entry &e);
-// The note's file name: "<night>-<slug of the title>.md", letters and digits
-// of the title only, unique within `taken` (compared ignoring letter case).
+// The note's file name: "<night's morning>-<slug of the title>.md", letters
+// and digits of the title only, unique within `taken` (compared ignoring
+// letter case).
 QString markdownFileName(const Entry &e, QStringList &taken);
 // The CSV table: a header and one row per dream, RFC 4180 (fields quoted
 // when they hold a quote, a comma or a line break; quotes doubled; CRLF),
-// UTF-8 with a byte order mark. A cell a spreadsheet would run as a formula
+// UTF-8 with a byte order mark; the night is its morning's date. A cell a
+// spreadsheet would run as a formula
 // (beginning with =, +, -, @, a tab or a carriage return, and not a plain
 // number) begins with an apostrophe.
 QByteArray diaryCsv(const QList<Entry> &entries);

@@ -390,9 +390,11 @@ QString runText(const Run &run)
 {
     if (run.nights == 0)
         return QStringLiteral("нет");
+    // the nights named by their mornings, as everywhere in the diary
     if (run.nights == 1)
-        return QStringLiteral("1 ночь, %1").arg(dateText(run.first));
-    return QStringLiteral("%1, с %2 по %3").arg(nightsText(run.nights), dateText(run.first), dateText(run.last));
+        return QStringLiteral("1 ночь, на %1").arg(dateText(run.first.addDays(1)));
+    return QStringLiteral("%1, с ночи на %2 по ночь на %3")
+        .arg(nightsText(run.nights), dateText(run.first.addDays(1)), dateText(run.last.addDays(1)));
 }
 
 QList<Recurrence> dreamSigns(const QList<Entry> &entries, const QDateTime &now)

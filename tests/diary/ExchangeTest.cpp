@@ -483,6 +483,7 @@ TEST_F(ExchangeTest, CsvReadsBackStrictly)
         const Entry &e = entries[i];
         const QStringList &row = rows[i + 1];
         EXPECT_EQ(row[0], e.id);
+        EXPECT_EQ(row[1], e.night.addDays(1).toString(Qt::ISODate)) << "the night by its morning, as the list names it";
         EXPECT_EQ(row[4], e.title);
         EXPECT_EQ(row[5], QString(e.text).remove(QChar(0)));
     }
@@ -526,13 +527,13 @@ TEST_F(ExchangeTest, MarkdownNotesHaveSafeUniqueNames)
         QString title;
         QString name;
     } cases[] = {
-        {"Лес \"и\" река, <b>", "2026-12-08-лес-и-река-b.md"},
-        {"ЛЕС и река b", "2026-12-08-лес-и-река-b-2.md"},
-        {"../../etc/passwd", "2026-12-08-etc-passwd.md"},
-        {".скрытый", "2026-12-08-скрытый.md"},
-        {"???", "2026-12-08-son.md"},
-        {"", "2026-12-08-шёл-по-лесу-кричал-потом.md"},
-        {QString("очень ").repeated(12) + "длинное", "2026-12-08-" + QString("очень-").repeated(9) + "очень.md"},
+        {"Лес \"и\" река, <b>", "2026-12-09-лес-и-река-b.md"},
+        {"ЛЕС и река b", "2026-12-09-лес-и-река-b-2.md"},
+        {"../../etc/passwd", "2026-12-09-etc-passwd.md"},
+        {".скрытый", "2026-12-09-скрытый.md"},
+        {"???", "2026-12-09-son.md"},
+        {"", "2026-12-09-шёл-по-лесу-кричал-потом.md"},
+        {QString("очень ").repeated(12) + "длинное", "2026-12-09-" + QString("очень-").repeated(9) + "очень.md"},
     };
     for (const auto &c : cases) {
         e.title = c.title;
@@ -549,7 +550,7 @@ TEST_F(ExchangeTest, MarkdownFrontMatterIsQuotedYaml)
     const QStringList lines = note.split('\n');
     ASSERT_EQ(lines[0], "---");
     for (const char *line :
-         {"title: \"Лес \\\"и\\\" река, <b>\"", "night: 2026-12-08", "at: \"2026-12-09T03:15:00+03:00\"",
+         {"title: \"Лес \\\"и\\\" река, <b>\"", "night: 2026-12-09", "mark_note: \"почти, но не совсем\"", "latitude: 55.7522", "at: \"2026-12-09T03:15:00+03:00\"",
           "tags: [\"Маша\", \"дача\", \"работа\"]", "lucid: true", "mark: \"частично\"", "marked_on: 2026-12-20",
           "symbols: [\"Лес\", \"Луна\"]", "kinds: [\"кошмар\", \"сонный паралич\"]"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << note.toStdString();
@@ -574,8 +575,8 @@ TEST_F(ExchangeTest, HtmlBookIsEscapedByNight)
     EXPECT_FALSE(h.contains("<script>"));
     EXPECT_TRUE(h.contains("&lt;script&gt;alert('x')&lt;/script&gt; &amp; ещё"));
     EXPECT_TRUE(h.contains("<title>Книга снов: ночи с 1 декабря 2026 г. по 31 декабря 2026 г.</title>"));
-    const qsizetype first = h.indexOf("<h2>Ночь с 7 декабря 2026 г. на 8 декабря 2026 г.</h2>");
-    const qsizetype second = h.indexOf("<h2>Ночь с 8 декабря 2026 г. на 9 декабря 2026 г.</h2>");
+    const qsizetype first = h.indexOf("<h2>Ночь на 8 декабря 2026</h2>");
+    const qsizetype second = h.indexOf("<h2>Ночь на 9 декабря 2026</h2>");
     EXPECT_GT(first, 0);
     EXPECT_GT(second, first);
     EXPECT_TRUE(h.contains("Символы: Лес, Луна"));

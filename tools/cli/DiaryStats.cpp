@@ -192,9 +192,9 @@ QString statsText(const DiaryStats &s)
     if (s.entries == 0)
         return t + QStringLiteral("За этот период записей нет.\n");
     const QLocale &ru = dates::russian();
-    t += QStringLiteral("Ночей с записями: %1 (с %2 по %3), из них со снами: %4; запоминаемость: %5\n")
+    t += QStringLiteral("Ночей с записями: %1 (с ночи на %2 по ночь на %3), из них со снами: %4; запоминаемость: %5\n")
              .arg(s.nights)
-             .arg(dateText(s.firstNight), dateText(s.lastNight))
+             .arg(dateText(s.firstNight.addDays(1)), dateText(s.lastNight.addDays(1)))
              .arg(s.dreamNights)
              .arg(shareText(s.recall));
     t += QStringLiteral("Записей: %1, снов: %2, снов за ночь: %3\n")

@@ -52,7 +52,7 @@ QByteArray diaryCsv(const QList<Entry> &entries)
     QString csv = header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     for (const Entry &e : entries) {
         const QStringList row = {e.id,
-                                 e.night.toString(Qt::ISODate),
+                                 e.night.addDays(1).toString(Qt::ISODate), // the night by its morning
                                  isoWithOffset(e.at),
                                  e.zone,
                                  e.title,

@@ -15,9 +15,10 @@ QString russianDate(const QDate &d)
     return dates::format(d, QStringLiteral("d MMMM yyyy 'г.'"));
 }
 
+// The night as the diary names it everywhere: "Ночь на 8 декабря 2026".
 QString nightHeading(const QDate &night)
 {
-    return QStringLiteral("Ночь с %1 на %2").arg(russianDate(night), russianDate(night.addDays(1)));
+    return dates::nightCaption(night);
 }
 
 QString html(const QString &s)

@@ -114,7 +114,7 @@ QString markdownNote(const Entry &e)
     line("title", yamlString(withoutNul(e.displayTitle())));
     line("created", utcText(e.created));
     line("updated", utcText(e.updated));
-    line("night", e.night.toString(Qt::ISODate));
+    line("night", e.night.addDays(1).toString(Qt::ISODate)); // its morning, as the file's name
     line("at", yamlString(isoWithOffset(e.at)));
     if (!e.zone.isEmpty())
         line("zone", yamlString(e.zone));
@@ -130,9 +130,14 @@ QString markdownNote(const Entry &e)
     line("mark", yamlString(markName(e.fulfilment.mark)));
     if (e.fulfilment.markedOn.isValid())
         line("marked_on", e.fulfilment.markedOn.toString(Qt::ISODate));
+    if (!e.fulfilment.note.isEmpty())
+        line("mark_note", yamlString(withoutNul(e.fulfilment.note)));
     line("symbols", yamlList(e.symbolHeadwords()));
-    if (e.place)
+    if (e.place) {
         line("place", yamlString(withoutNul(e.place->name)));
+        line("latitude", QString::number(e.place->latitude, 'f', 4));
+        line("longitude", QString::number(e.place->longitude, 'f', 4));
+    }
     line("id", e.id);
     m += QStringLiteral("---\n\n");
     if (!e.title.trimmed().isEmpty())
@@ -145,7 +150,8 @@ QString markdownNote(const Entry &e)
 
 QString markdownFileName(const Entry &e, QStringList &taken)
 {
-    const QString base = e.night.toString(Qt::ISODate) + QLatin1Char('-') + slugOf(e.displayTitle());
+    // the night by its morning, as the diary names it ("Ночь на 5 декабря")
+    const QString base = e.night.addDays(1).toString(Qt::ISODate) + QLatin1Char('-') + slugOf(e.displayTitle());
     QString name = base + QStringLiteral(".md");
     for (int i = 2; taken.contains(name, Qt::CaseInsensitive); ++i)
         name = base + QStringLiteral("-%1.md").arg(i);

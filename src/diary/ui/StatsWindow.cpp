@@ -419,7 +419,8 @@ void StatsWindow::showFigures()
     const DiaryStats &s = stats_;
     QString period = QStringLiteral("Период: ") + periodText(s.period);
     if (s.firstNight.isValid())
-        period += QStringLiteral(" (записи с %1 по %2)").arg(dateText(s.firstNight), dateText(s.lastNight));
+        period += QStringLiteral(" (записи с ночи на %1 по ночь на %2)")
+                      .arg(dateText(s.firstNight.addDays(1)), dateText(s.lastNight.addDays(1)));
     else
         period += QStringLiteral(" — записей нет");
     periodLabel_->setText(period);
