@@ -101,9 +101,8 @@ QString markdownFileName(const Entry &e, QStringList &taken);
 // The CSV table: a header and one row per dream, RFC 4180 (fields quoted
 // when they hold a quote, a comma or a line break; quotes doubled; CRLF),
 // UTF-8 with a byte order mark; the night is its morning's date. A cell a
-// spreadsheet would run as a formula
-// (beginning with =, +, -, @, a tab or a carriage return, and not a plain
-// number) begins with an apostrophe.
+// spreadsheet would run as a formula (beginning with =, +, -, @, a tab or a
+// carriage return, and not a plain number) begins with an apostrophe.
 QByteArray diaryCsv(const QList<Entry> &entries);
 // The "book of dreams": an HTML page with the nights as headings, each dream
 // with its time, lunar day, mark, text and symbols; everything escaped.
