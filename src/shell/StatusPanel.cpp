@@ -1,6 +1,7 @@
 #include "shell/StatusPanel.h"
 
 #include "appstate/AppState.h"
+#include "platform/core/RussianDates.h"
 #include "platform/core/Twips.h"
 #include "shell/PanelGeometry.h"
 #include "support/Process.h"
@@ -42,9 +43,10 @@ StatusPanel::StatusPanel(QWidget *parent) : StatusStrip(parent)
     connect(Timer1, &QTimer::timeout, this, &StatusPanel::Timer1_Timer);
 }
 
-void StatusPanel::showCounts(const QString &text)
+void StatusPanel::showCounts(const QString &text, const QStringList &shorter)
 {
     Label7->setProperty("fullText", IfLong(text, WhatLong()));
+    Label7->setProperty("shorterTexts", shorter);
     layoutLabels();
 }
 
@@ -56,7 +58,9 @@ void StatusPanel::StText()
     const QString text = QString::number(n) + QStringLiteral(" словарных статей; ~") + QString::number(5 * n)
                          + QStringLiteral(" толкований");
     Label7->setToolTip(text);
-    showCounts(text);
+    showCounts(text, {dates::counted(n, QStringLiteral("словарная статья"), QStringLiteral("словарные статьи"),
+                                     QStringLiteral("словарных статей")),
+                      dates::counted(n, QStringLiteral("статья"), QStringLiteral("статьи"), QStringLiteral("статей"))});
 }
 
 void StatusPanel::showWord(const QString &text)
@@ -78,8 +82,14 @@ void StatusPanel::layoutLabels()
     Label6->setGeometry(wordLeft, 2, wordWidth, h - 2);
     const int countsWidth = std::max(0, wordLeft - 8 - left);
     Label7->setGeometry(left, 2, countsWidth, h - 2);
-    const QString full = Label7->property("fullText").toString();
-    Label7->setText(Label7->fontMetrics().elidedText(full, Qt::ElideRight, countsWidth));
+    QString shown = Label7->property("fullText").toString();
+    const QFontMetrics metrics = Label7->fontMetrics();
+    for (const QString &shorter : Label7->property("shorterTexts").toStringList()) {
+        if (metrics.horizontalAdvance(shown) <= countsWidth)
+            break;
+        shown = shorter;
+    }
+    Label7->setText(metrics.elidedText(shown, Qt::ElideRight, countsWidth));
 }
 
 short StatusPanel::WhatLong() const

@@ -5,6 +5,8 @@
 
 #include "support/StatusStrip.h"
 
+#include <QStringList>
+
 class QLabel;
 class QTimer;
 
@@ -16,8 +18,10 @@ class StatusPanel : public StatusStrip {
 public:
     explicit StatusPanel(QWidget *parent);
 
-    // The counts, shortened to what the window's width allows.
-    void showCounts(const QString &text);
+    // The counts, shortened to what the window's width allows; where the
+    // word beside them leaves less room, the first of the shorter forms that
+    // fits is shown whole rather than one cut in the middle.
+    void showCounts(const QString &text, const QStringList &shorter = {});
     // The dictionary's counts (nothing while the literature is active).
     void StText();
     // The word or article name of the right-hand label, as it is (never markup).

@@ -7,6 +7,8 @@
 #include "reading/Tolk.h"
 #include "shell/BookBar.h"
 #include "shell/DictionaryPanel.h"
+#include "platform/core/RussianDates.h"
+#include "shell/StatusPanel.h"
 #include "shell/Form1.h"
 #include "shell/LiteraturePanel.h"
 #include "shell/SearchTexts.h"
@@ -35,6 +37,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QStyle>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -822,6 +825,37 @@ TEST_F(DictionaryTest, TheStatusStripFollowsTheSelectedWord)
     key(part<QLineEdit>(f, "Text1"), Qt::Key_Down);
     EXPECT_EQ(part<QLabel>(f, "Label6")->text(), part<DictionaryPanel>(f, "Picture2")->selectedWord())
         << "moved with the arrow keys";
+}
+
+// A long word beside the counts: they give way whole, to a shorter form of
+// their own, before they are cut ("6 словарных статей; ~…" says nothing).
+TEST_F(DictionaryTest, TheCountsGiveWayWholeToALongWord)
+{
+    putStandard();
+    Form1 &f = load();
+    auto *status = part<StatusPanel>(f, "StatusBar1");
+    auto *counts = part<QLabel>(f, "Label7");
+    const QString full = "6 словарных статей; ~30 толкований";
+    status->resize(QFontMetrics(counts->font()).horizontalAdvance(full) * 2 + 200, status->height());
+    status->showWord("Рыба");
+    EXPECT_EQ(counts->text(), full) << "room for all of it";
+    status->showWord(QString("Очень длинное заглавное слово ").repeated(4));
+    QSet<QString> shown;
+    for (int width = 900; width >= 150; width -= 5) {
+        status->resize(width, status->height());
+        status->layoutLabels(); // as the strip's resize does when shown
+        const QString text = counts->text();
+        shown << text;
+        const bool lastCut = text.endsWith(QChar(0x2026)) && QString("6 статей").startsWith(text.chopped(1));
+        EXPECT_TRUE(text == full || text == "6 словарных статей" || text == "6 статей" || lastCut || text.isEmpty())
+            << "a whole form, or cut only when none fits: " << text.toStdString() << " at " << width;
+    }
+    EXPECT_TRUE(shown.contains("6 словарных статей")) << "the shorter form in its turn: " << QStringList(shown.begin(), shown.end()).join(" | ").toStdString();
+    EXPECT_EQ(counts->toolTip(), full) << "the whole text a hover away";
+    EXPECT_EQ(dates::counted(2315, "статья", "статьи", "статей"), "2315 статей");
+    EXPECT_EQ(dates::counted(21, "статья", "статьи", "статей"), "21 статья");
+    EXPECT_EQ(dates::counted(112, "статья", "статьи", "статей"), "112 статей");
+    EXPECT_EQ(dates::counted(3, "статья", "статьи", "статей"), "3 статьи");
 }
 
 TEST_F(DictionaryTest, TheSuggestionLineKeepsTheSelectedWordInView)

@@ -10,19 +10,44 @@ QString nightCaption(const QDate &night)
     return dates::nightCaption(night);
 }
 
-QString summaryLine(const EntrySummary &e)
+namespace {
+
+// The night and, right after it, whether the dream came true.
+QString nightAndMark(const EntrySummary &e)
+{
+    QString s = nightCaption(e.night);
+    if (e.mark != Mark::None)
+        s += QStringLiteral(" · ") + markName(e.mark);
+    return s;
+}
+
+// The lunar day, lucid, the kinds: what else there is to say.
+QString dreamNotes(const EntrySummary &e)
 {
     QStringList parts;
-    parts << nightCaption(e.night);
     if (e.lunarDay > 0)
         parts << QStringLiteral("%1-й лунный день").arg(e.lunarDay);
     if (e.lucid)
         parts << QStringLiteral("осознанный");
     for (DreamKind k : e.kinds)
         parts << kindName(k);
-    if (e.mark != Mark::None)
-        parts << markName(e.mark);
     return parts.join(QStringLiteral(" · "));
+}
+
+} // namespace
+
+QString summaryLine(const EntrySummary &e)
+{
+    const QString notes = dreamNotes(e);
+    return notes.isEmpty() ? nightAndMark(e) : nightAndMark(e) + QStringLiteral(" · ") + notes;
+}
+
+QString listRowText(const EntrySummary &e)
+{
+    // three lines a row, whatever it has to say: the rows stay of one height
+    const QString notes = dreamNotes(e);
+    return e.displayTitle + QLatin1Char('\n') + nightAndMark(e) + QLatin1Char('\n')
+           + (notes.isEmpty() ? QStringLiteral(" ") : notes);
 }
 
 void EntryListModel::setEntries(QList<EntrySummary> entries)
@@ -60,7 +85,7 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
         return {};
     const EntrySummary &e = entries_[index.row()];
     switch (role) {
-    case Qt::DisplayRole: return e.displayTitle + QLatin1Char('\n') + summaryLine(e);
+    case Qt::DisplayRole: return listRowText(e);
     case Qt::ToolTipRole: return summaryLine(e);
     case Qt::AccessibleTextRole: return e.displayTitle + QStringLiteral(", ") + summaryLine(e);
     case IdRole: return e.id;

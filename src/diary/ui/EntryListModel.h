@@ -15,6 +15,9 @@ QString nightCaption(const QDate &night);
 // The second line of a row: night, lunar day, lucid, kinds and mark, joined
 // with " · ".
 QString summaryLine(const EntrySummary &e);
+// A row of the list: the title; the night and its mark; the lunar day, lucid
+// and the kinds (so that a narrow list cuts none of them off the mark).
+QString listRowText(const EntrySummary &e);
 
 class EntryListModel : public QAbstractListModel {
     Q_OBJECT

@@ -40,4 +40,8 @@ QString format(const QDateTime &moment, const QString &pattern);
 // A number with the decimals given, in Russian ("63,2").
 QString number(double value, int decimals);
 
+// A count with its noun in the Russian plural: "1 статья", "3 статьи",
+// "11 статей", "2315 статей".
+QString counted(qint64 n, const QString &one, const QString &few, const QString &many);
+
 } // namespace somnex::dates

@@ -947,7 +947,11 @@ TEST(DiaryList, NightsAreNamedAfterTheMorningTheyEndIn)
     e.lucid = true;
     e.kinds = {DreamKind::Nightmare};
     e.mark = Mark::Partly;
-    EXPECT_EQ(summaryLine(e), "Ночь на 9 декабря 2026 · 29-й лунный день · осознанный · кошмар · частично");
+    EXPECT_EQ(summaryLine(e), "Ночь на 9 декабря 2026 · частично · 29-й лунный день · осознанный · кошмар");
+    e.displayTitle = "Лес";
+    EXPECT_EQ(listRowText(e), "Лес\nНочь на 9 декабря 2026 · частично\n29-й лунный день · осознанный · кошмар")
+        << "the mark on the night's line, which a narrow list does not cut";
+    EXPECT_EQ(listRowText(EntrySummary{}).count('\n'), 2) << "every row three lines";
     EXPECT_EQ(nightCaption(QDate(2026, 12, 31)), "Ночь на 1 января 2027");
     EXPECT_EQ(nightCaption(QDate()), "");
     EXPECT_EQ(markAt({{5, 4, 0}, {12, 2, 1}}, 8), 0);
