@@ -72,7 +72,7 @@ SkippedBook notABook(const QString &path)
 {
     const qint64 size = QFileInfo(path).size();
     return {path, QStringLiteral("это не файл сонника"),
-            size == 0 ? QStringLiteral("файл пуст") : QStringLiteral("в начале файла нет подписи сонника")};
+            size == 0 ? QStringLiteral("Файл пуст.") : QStringLiteral("В начале файла нет подписи сонника.")};
 }
 
 } // namespace

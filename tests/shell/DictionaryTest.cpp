@@ -630,11 +630,11 @@ TEST_F(DictionaryTest, FilesThatAreNoBooksAreNamedOnceAStart)
     EXPECT_EQ(ended, 0);
     ASSERT_EQ(boxes.size(), 1u);
     const QString &text = boxes[0].text;
-    EXPECT_TRUE(text.contains("Сонник «" + full + "/empty.book» не загружен: это не файл сонника.\n    файл пуст"))
+    EXPECT_TRUE(text.contains("Сонник «" + full + "/empty.book» не загружен: это не файл сонника.\n    Файл пуст."))
         << text.toStdString();
     for (const char *name : {"notes.book", "random.book"})
         EXPECT_TRUE(text.contains("Сонник «" + full + "/" + name
-                                  + "» не загружен: это не файл сонника.\n    в начале файла нет подписи сонника"))
+                                  + "» не загружен: это не файл сонника.\n    В начале файла нет подписи сонника."))
             << name << ": " << text.toStdString();
     EXPECT_EQ(part<BookBar>(f, "Toolbar2")->bookButtons().size(), 2) << "the real books serve";
     boxes.clear();

@@ -47,6 +47,12 @@ std::optional<double> present(double v)
     return std::isnan(v) ? std::nullopt : std::optional<double>(v);
 }
 
+// Whether the months are years (a long period summed up by byYear).
+bool byYears(Months months)
+{
+    return !months.empty() && months.front().month == 0;
+}
+
 // A long period's months summed up by year (month 0): the dreams added, the
 // shares and the mood weighted by each month's dreams.
 std::vector<StatsChartMonth> byYear(Months months)
@@ -104,7 +110,7 @@ QCategoryAxis *yearAxis(Months years)
 // (the years in its title) for a short period and by year for a long one.
 QCategoryAxis *monthAxis(Months months)
 {
-    if (!months.empty() && months.front().month == 0)
+    if (byYears(months))
         return yearAxis(months);
     auto *axis = new QCategoryAxis;
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
@@ -162,7 +168,7 @@ QValueAxis *countAxis(int most)
 
 QChart *dreamsChart(Months months)
 {
-    QChart *chart = newChart(QStringLiteral("Снов в месяц"));
+    QChart *chart = newChart(byYears(months) ? QStringLiteral("Снов в год") : QStringLiteral("Снов в месяц"));
     auto *set = new QBarSet(QStringLiteral("Снов"));
     int most = 0;
     for (const StatsChartMonth &m : months) {
@@ -237,7 +243,8 @@ void joinPieces(QChart *chart)
 
 QChart *sharesChart(Months months)
 {
-    QChart *chart = newChart(QStringLiteral("Осознанные сны и кошмары, % снов месяца"));
+    QChart *chart = newChart(byYears(months) ? QStringLiteral("Осознанные сны и кошмары, % снов года")
+                                             : QStringLiteral("Осознанные сны и кошмары, % снов месяца"));
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
     QCategoryAxis *x = monthAxis(months);
@@ -252,7 +259,8 @@ QChart *sharesChart(Months months)
 
 QChart *moodChart(Months months)
 {
-    QChart *chart = newChart(QStringLiteral("Настроение снов, среднее за месяц (от −2 до +2)"));
+    QChart *chart = newChart(byYears(months) ? QStringLiteral("Настроение снов, среднее за год (от −2 до +2)")
+                                             : QStringLiteral("Настроение снов, среднее за месяц (от −2 до +2)"));
     QCategoryAxis *x = monthAxis(months);
     QValueAxis *y = valueAxis(-2, 2, QStringLiteral("%+d"));
     y->setTickCount(5);

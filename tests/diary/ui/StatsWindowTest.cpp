@@ -229,6 +229,7 @@ TEST_F(StatsWindowTest, ALongPeriodGoesByYearInWholeNumbersWithBrokenLines)
     w->showAllTime();
     ASSERT_GT(w->stats().months.size(), 400);
     QChart *dreams = child<QChartView>(w, "dreamsChart")->chart();
+    EXPECT_EQ(dreams->title(), "Снов в год");
     auto *bars = qobject_cast<QBarSeries *>(dreams->series().constFirst());
     ASSERT_TRUE(bars);
     EXPECT_EQ(bars->barSets().constFirst()->count(), 37) << "a bar a year, 1990 to 2026";
