@@ -45,8 +45,8 @@ QString skippedMessage(const std::vector<SkippedBook> &skipped)
 {
     QStringList lines;
     for (const SkippedBook &b : skipped) {
-        lines << QStringLiteral("Сонник «%1» не загружен: %2.").arg(QDir::cleanPath(QFileInfo(b.path).absoluteFilePath()),
-                                                                 b.reason);
+        lines << QStringLiteral("Сонник «%1» не загружен: %2.")
+                     .arg(QDir::cleanPath(QFileInfo(b.path).absoluteFilePath()), b.reason);
         if (!b.detail.isEmpty())
             lines << QStringLiteral("    ") + b.detail;
     }
@@ -60,7 +60,8 @@ SkippedBook skippedBook(const QString &path, const Error &e)
     const QString prefix = QStringLiteral("Не удаётся открыть базу данных «%1»: ").arg(path);
     if (detail.startsWith(prefix))
         detail = detail.mid(prefix.size());
-    return {path, e.number() == 3044 ? QStringLiteral("файл не читается") : QStringLiteral("файл повреждён или обрезан"),
+    return {path,
+            e.number() == 3044 ? QStringLiteral("файл не читается") : QStringLiteral("файл повреждён или обрезан"),
             detail};
 }
 

@@ -4,12 +4,12 @@
 #include "reading/PageSetup.h"
 #include "reading/Tolk.h"
 #include "support/Artwork.h"
+#include "support/PdfFile.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -276,8 +276,7 @@ void PrintDialog::markCurrent()
     }
     const int i = ImageCombo1->currentIndex();
     const bool pdf = pdfChosen();
-    const PrinterType t =
-        i >= 0 && !pdf ? DescribePrinter(printers_[static_cast<size_t>(i)]) : PrinterType{};
+    const PrinterType t = i >= 0 && !pdf ? DescribePrinter(printers_[static_cast<size_t>(i)]) : PrinterType{};
     Label6->setText(pdf ? QStringLiteral("Документ PDF") : t.type);
     Label5->setText(pdf ? QStringLiteral("файл на диске") : t.location);
     Frame3->setEnabled(!pdf); // one file, however many copies
@@ -363,15 +362,14 @@ void PrintDialog::Davay()
     if (view_ && Option1->isChecked())
         view_->setSel(view_->selStart(), 0);
     if (pdfChosen()) {
-        const QString suggested = (view_ ? view_->window()->windowTitle() : QStringLiteral("Толкование"))
-                                  + QStringLiteral(".pdf");
-        QString path = askPdfPath ? askPdfPath(this, suggested)
-                                  : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить в PDF"), suggested,
-                                                                 QStringLiteral("Документы PDF (*.pdf)"));
+        const QString suggested =
+            (view_ ? view_->window()->windowTitle() : QStringLiteral("Толкование")) + QStringLiteral(".pdf");
+        QString path =
+            askPdfPath ? askPdfPath(this, suggested) : askPdfFile(this, QStringLiteral("Сохранить в PDF"), suggested);
         if (path.isEmpty())
             return;
         if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-            path += QStringLiteral(".pdf");
+            path += QStringLiteral(".pdf"); // as the dialog would
         QString why;
         if (!savePdf(path, &why))
             ShowMessage(why, QString(), MsgIcon::Error);

@@ -66,7 +66,15 @@ protected:
                 QString::fromUtf8(p.readAllStandardError())};
     }
     QString diary() const { return profile.path() + "/data/ZUL Programming/ZUL Somnex/3.1/Diary/diary.sqlite"; }
-    QTemporaryDir share, profile;
+    // A file of the test's own holding a secret (a password, a recovery key).
+    QString secretFile(const char *name, const QByteArray &text)
+    {
+        QFile f(secrets.filePath(QString::fromUtf8(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    }
+    QTemporaryDir share, profile, secrets;
 };
 
 } // namespace
@@ -249,13 +257,7 @@ TEST_F(DiaryCliTest, ShowNamesTheNightInRussian)
 TEST_F(DiaryCliTest, APrivateDiaryOpensWithItsPasswordFileOnly)
 {
     ASSERT_EQ(run({"diary", "add", "Плыли по реке Аргунь"}).code, 0);
-    QTemporaryDir secrets;
-    const auto file = [&](const char *name, const QByteArray &text) {
-        QFile f(secrets.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
-    };
+    const auto file = [&](const char *name, const QByteArray &text) { return secretFile(name, text); };
     const QString password = file("password", "сорок два\n");
     const CliRun protect = run({"diary", "protect", "--password-file", password});
     ASSERT_EQ(protect.code, 0) << protect.err.toStdString();
@@ -349,13 +351,7 @@ TEST_F(DiaryCliTest, AReadOnlyDiaryIsReadSearchedAndExportedButNotWritten)
 TEST_F(DiaryCliTest, APrivateDiaryLeavesSealedAndPlainTextOnlyWhenAsked)
 {
     ASSERT_EQ(run({"diary", "add", "--title", "Argun", "Плыли по реке Аргунь"}).code, 0);
-    QTemporaryDir secrets;
-    const auto file = [&](const char *name, const QByteArray &text) {
-        QFile f(secrets.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
-    };
+    const auto file = [&](const char *name, const QByteArray &text) { return secretFile(name, text); };
     const QString password = file("password", "сорок два\n");
     ASSERT_EQ(run({"diary", "protect", "--password-file", password}).code, 0);
 
@@ -403,13 +399,6 @@ TEST_F(DiaryCliTest, APrivateDiaryLeavesSealedAndPlainTextOnlyWhenAsked)
 TEST_F(DiaryCliTest, AProtectUnprotectOrPasswordKilledAnywhereLeavesOneWholeDiary)
 {
     ASSERT_EQ(run({"diary", "synth", "1000", "--seed", "3"}).code, 0);
-    QTemporaryDir secrets;
-    const auto secretFile = [&](const char *name, const char *text) {
-        QFile f(secrets.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
-    };
     const QString password = secretFile("password", "ключ\n");
     const QString next = secretFile("next", "другой ключ\n");
     const QString plainCopy = profile.path() + "/plain.sqlite";

@@ -550,9 +550,10 @@ TEST_F(ExchangeTest, MarkdownFrontMatterIsQuotedYaml)
     const QStringList lines = note.split('\n');
     ASSERT_EQ(lines[0], "---");
     for (const char *line :
-         {"title: \"Лес \\\"и\\\" река, <b>\"", "night: 2026-12-09", "mark_note: \"почти, но не совсем\"", "latitude: 55.7522", "at: \"2026-12-09T03:15:00+03:00\"",
-          "tags: [\"Маша\", \"дача\", \"работа\"]", "lucid: true", "mark: \"частично\"", "marked_on: 2026-12-20",
-          "symbols: [\"Лес\", \"Луна\"]", "kinds: [\"кошмар\", \"сонный паралич\"]"})
+         {"title: \"Лес \\\"и\\\" река, <b>\"", "night: 2026-12-09", "mark_note: \"почти, но не совсем\"",
+          "latitude: 55.7522", "at: \"2026-12-09T03:15:00+03:00\"", "tags: [\"Маша\", \"дача\", \"работа\"]",
+          "lucid: true", "mark: \"частично\"", "marked_on: 2026-12-20", "symbols: [\"Лес\", \"Луна\"]",
+          "kinds: [\"кошмар\", \"сонный паралич\"]"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << note.toStdString();
     EXPECT_TRUE(lines.contains(QString("lunar_day: %1").arg(e.lunar.lunarDay)));
     EXPECT_EQ(lines.indexOf("---", 1) > 0, true);

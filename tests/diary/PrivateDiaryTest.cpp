@@ -3,8 +3,8 @@
 // in one entry kept to that entry, and back to plain text whole.
 #include "diary/Backup.h"
 #include "diary/DiaryStore.h"
-#include "diary/Exchange.h"
 #include "diary/DiaryTestFiles.h"
+#include "diary/Exchange.h"
 #include "diary/seal/DiaryKey.h"
 #include "platform/error/Error.h"
 #include "support/QtPrint.h"
@@ -295,7 +295,10 @@ TEST(DiaryKey, CipherAndKeyDerivationGiveThePublishedAnswers)
         const char *key;
     };
     const Derivation derivations[] = {
-        {"сон 1901", "somnex-salt-16b!", {3, 64u << 20}, "71955c38f9f7a150392069101f4b89df65a3920a08c4437182654c9bc5f6461b"},
+        {"сон 1901",
+         "somnex-salt-16b!",
+         {3, 64u << 20},
+         "71955c38f9f7a150392069101f4b89df65a3920a08c4437182654c9bc5f6461b"},
         {"password", "somesaltsomesalt", {2, 8192}, "15f9096648661df495d96750ec80cb309d32881fe5be489d1f23940b0f735df5"},
     };
     for (const Derivation &d : derivations) {

@@ -2,11 +2,11 @@
 // the password, nothing of it readable without, and every way it can go
 // wrong told apart (no password, a wrong one, a damaged, cut or reordered
 // file, a newer one, one asking for a ruinous key derivation).
+#include "DiaryTestFiles.h"
 #include "diary/DiaryStore.h"
 #include "diary/Exchange.h"
 #include "diary/exchange/SealedJournal.h"
 #include "platform/error/Error.h"
-#include "DiaryTestFiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -136,14 +136,12 @@ TEST(SealedJournal, APrivateDiaryExportsSealedAndImportsWithItsPasswordOnly)
     EXPECT_EQ(thrown([&] { readAnyJournal(file, {}); }).number(), kErrorJournalSealed);
     EXPECT_EQ(thrown([&] { readAnyJournal(file, {}, [](const QString &) { return std::nullopt; }); }).number(),
               kErrorJournalSealed);
-    EXPECT_EQ(
-        thrown([&] { readAnyJournal(file, {}, [](const QString &) { return QStringLiteral("нет"); }); }).number(),
-        kErrorWrongPassword);
-    const ImportedJournal journal =
-        readAnyJournal(file, {}, [&](const QString &asked) -> std::optional<QString> {
-            EXPECT_EQ(asked, file);
-            return password;
-        });
+    EXPECT_EQ(thrown([&] { readAnyJournal(file, {}, [](const QString &) { return QStringLiteral("нет"); }); }).number(),
+              kErrorWrongPassword);
+    const ImportedJournal journal = readAnyJournal(file, {}, [&](const QString &asked) -> std::optional<QString> {
+        EXPECT_EQ(asked, file);
+        return password;
+    });
     ASSERT_EQ(journal.entries.size(), 1);
     EXPECT_EQ(journal.entries[0].text, e.text);
     EXPECT_EQ(journal.entries[0].tags, e.tags);

@@ -428,7 +428,8 @@ TEST(StatsTexts, RussianForms)
         {periodText(StatsPeriod::month(2024, 2)), "февраль 2024"},
         {periodText({QDate(2026, 5, 1), QDate(2026, 12, 9)}), "с 1 мая 2026 по 9 декабря 2026"},
         {periodText({QDate(2026, 5, 2), {}}), "с 2 мая 2026"},
-        {runText({3, QDate(2025, 12, 29), QDate(2025, 12, 31)}), "3 ночи, с ночи на 30 декабря 2025 по ночь на 1 января 2026"},
+        {runText({3, QDate(2025, 12, 29), QDate(2025, 12, 31)}),
+         "3 ночи, с ночи на 30 декабря 2025 по ночь на 1 января 2026"},
         {runText({1, QDate(1990, 7, 14), QDate(1990, 7, 14)}), "1 ночь, на 15 июля 1990"},
         {runText({}), "нет"},
         {percentText(200.0 / 3), "67\u00a0%"},
@@ -534,7 +535,8 @@ TEST_F(StatsCliTest, TextAndBadArguments)
     ASSERT_EQ(text.code, 0) << text.err.toStdString();
     EXPECT_TRUE(text.out.startsWith("Статистика дневника: 2025 год\n")) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Ваши знаки сна (в 3 снах и больше за 90 дней): нет")) << text.out.toStdString();
-    EXPECT_TRUE(text.out.contains("Самая длинная серия ночей со снами: 3 ночи, с ночи на 30 декабря 2025 по ночь на 1 января 2026"))
+    EXPECT_TRUE(text.out.contains(
+        "Самая длинная серия ночей со снами: 3 ночи, с ночи на 30 декабря 2025 по ночь на 1 января 2026"))
         << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Среда: отмечено 1, сбылось 1, частично 0, не сбылось 0 - мало отметок"))
         << text.out.toStdString();

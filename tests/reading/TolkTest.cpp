@@ -7,10 +7,10 @@
 #include "support/TempProfile.h"
 
 #include <QApplication>
-#include <QGroupBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>

@@ -2,16 +2,16 @@
 #include "appstate/AppState.h"
 #include "dictionary/BookSource.h"
 #include "platform/core/Messages.h"
+#include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/jet/BookSignature.h"
 #include "reading/Tolk.h"
 #include "shell/BookBar.h"
 #include "shell/DictionaryPanel.h"
-#include "platform/core/RussianDates.h"
-#include "shell/StatusPanel.h"
 #include "shell/Form1.h"
 #include "shell/LiteraturePanel.h"
 #include "shell/SearchTexts.h"
+#include "shell/StatusPanel.h"
 #include "shell/TraySide.h"
 #include "support/Artwork.h"
 #include "support/FormParts.h"
@@ -36,8 +36,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QStyle>
 #include <QSet>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -605,8 +605,8 @@ TEST_F(DictionaryTest, ADamagedBookIsLeftOutAndNamed)
     EXPECT_TRUE(boxes[0].text.startsWith("Сонник «" + full + "/b.book» не загружен: файл повреждён или обрезан.\n    "))
         << "the full path and a plain reason: " << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains("не кратна размеру страницы")) << "the detail below it";
-    EXPECT_TRUE(boxes[0].text.contains("\nСонник «" + full
-                                       + "/d.book» не загружен: файл повреждён или обрезан.\n    Недопустимое изображение"))
+    EXPECT_TRUE(boxes[0].text.contains(
+        "\nСонник «" + full + "/d.book» не загружен: файл повреждён или обрезан.\n    Недопустимое изображение"))
         << "one message for every book left out: " << boxes[0].text.toStdString();
 }
 
@@ -735,7 +735,8 @@ TEST_F(DictionaryTest, AddingBooksByMenuAndByDropping)
                   ->addBooks({elsewhere.path() + "/junk.book", folder + "/../Texts/none.book"}),
               0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён или обрезан: "))
+    EXPECT_TRUE(
+        boxes[0].text.startsWith("Файл «junk.book» не является сонником программы: файл повреждён или обрезан: "))
         << boxes[0].text.toStdString();
     EXPECT_EQ(boxes[1].text, "Файл «none.book» не является сонником программы. Ничего не скопировано.");
     EXPECT_EQ(boxes[1].icon, MsgIcon::Error);
@@ -850,7 +851,8 @@ TEST_F(DictionaryTest, TheCountsGiveWayWholeToALongWord)
         EXPECT_TRUE(text == full || text == "6 словарных статей" || text == "6 статей" || lastCut || text.isEmpty())
             << "a whole form, or cut only when none fits: " << text.toStdString() << " at " << width;
     }
-    EXPECT_TRUE(shown.contains("6 словарных статей")) << "the shorter form in its turn: " << QStringList(shown.begin(), shown.end()).join(" | ").toStdString();
+    EXPECT_TRUE(shown.contains("6 словарных статей"))
+        << "the shorter form in its turn: " << QStringList(shown.begin(), shown.end()).join(" | ").toStdString();
     EXPECT_EQ(counts->toolTip(), full) << "the whole text a hover away";
     EXPECT_EQ(dates::counted(2315, "статья", "статьи", "статей"), "2315 статей");
     EXPECT_EQ(dates::counted(21, "статья", "статьи", "статей"), "21 статья");

@@ -71,8 +71,7 @@ QString readSecretFile(const QString &path)
 
 // Asks on the terminal, the typing not shown; without a terminal, says what
 // is locked and how to give its password.
-QString askOnTerminal(const QString &prompt,
-                      const QString &locked = QStringLiteral("Дневник снов закрыт паролем"))
+QString askOnTerminal(const QString &prompt, const QString &locked = QStringLiteral("Дневник снов закрыт паролем"))
 {
     if (!::isatty(STDIN_FILENO))
         throw Error(kErrorLocked, QStringLiteral("cli"),

@@ -210,9 +210,9 @@ QString statsText(const DiaryStats &s)
     for (const MonthStats &m : s.months)
         if (m.dreams > 0)
             t += QStringLiteral("  %1: снов %2, осознанных %3, кошмаров %4, настроение %5\n")
-                 .arg(monthText(m.year, m.month))
-                 .arg(m.dreams)
-                 .arg(shareText(m.lucidShare), shareText(m.nightmareShare), moodText(m.moodAverage));
+                     .arg(monthText(m.year, m.month))
+                     .arg(m.dreams)
+                     .arg(shareText(m.lucidShare), shareText(m.nightmareShare), moodText(m.moodAverage));
     t += topText(QStringLiteral("Чаще всего снится"), s.symbols);
     t += topText(QStringLiteral("Метки"), s.tags);
     t += topText(QStringLiteral("Люди"), s.people);

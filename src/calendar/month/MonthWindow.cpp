@@ -7,10 +7,12 @@
 #include "platform/core/RussianDates.h"
 #include "platform/core/Settings.h"
 #include "platform/core/Worker.h"
+#include "support/PdfFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -545,12 +547,9 @@ void MonthWindow::choosePdf()
         return;
     const QString suggested = QDir::home().filePath(
         QStringLiteral("Лунный календарь %1-%2.pdf").arg(month_->year).arg(month_->month, 2, 10, QLatin1Char('0')));
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить месяц в PDF"), suggested,
-                                                QStringLiteral("Документы PDF (*.pdf)"));
+    const QString path = askPdfFile(this, QStringLiteral("Сохранить месяц в PDF"), suggested);
     if (path.isEmpty())
         return;
-    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        path += QStringLiteral(".pdf");
     QString why;
     if (!savePdf(path, &why))
         ShowMessage(why, kTitle, MsgIcon::Warning);

@@ -191,8 +191,7 @@ QChart *dreamsChart(Months months)
 // The lines through the months that have the value (scaled by factor), one
 // for each stretch of months in a row: a month without it breaks the line.
 // A month alone is a point.
-QList<QLineSeries *> monthLines(Months months, const QString &name, double StatsChartMonth::*value,
-                                double factor = 1.0)
+QList<QLineSeries *> monthLines(Months months, const QString &name, double StatsChartMonth::*value, double factor = 1.0)
 {
     QList<QLineSeries *> lines;
     bool open = false;

@@ -118,9 +118,10 @@ QByteArray sealJournal(const QByteArray &plain, const QString &password, const K
         const qsizetype from = i * kChunk;
         const qsizetype length = std::min(kChunk, plain.size() - from);
         const bool last = i + 1 == chunks;
-        crypto_secretstream_xchacha20poly1305_push(
-            &state, at, nullptr, u(plain) + from, size_t(length), u(ad), size_t(ad.size()),
-            last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
+        crypto_secretstream_xchacha20poly1305_push(&state, at, nullptr, u(plain) + from, size_t(length), u(ad),
+                                                   size_t(ad.size()),
+                                                   last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
+                                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
         at += length + kChunkOverhead;
     }
     sodium_memzero(&state, sizeof state);

@@ -345,8 +345,8 @@ QByteArray aeadSeal(const unsigned char *key, const QByteArray &nonce, const QBy
     QByteArray out(plain.size() + qsizetype(kTag), '\0');
     unsigned long long length = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(reinterpret_cast<unsigned char *>(out.data()), &length, u(plain),
-                                               size_t(plain.size()), u(associated), size_t(associated.size()),
-                                               nullptr, u(nonce), key);
+                                               size_t(plain.size()), u(associated), size_t(associated.size()), nullptr,
+                                               u(nonce), key);
     return out;
 }
 

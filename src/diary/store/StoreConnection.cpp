@@ -37,8 +37,9 @@ void StoreConnection::failRead(int rc) const
 void StoreConnection::begin()
 {
     if (readOnly)
-        throw storeError(kErrorReadOnly,
-                         QStringLiteral("Дневник открыт только для чтения (%1): изменение не сохранено.").arg(readOnlyWhy));
+        throw storeError(
+            kErrorReadOnly,
+            QStringLiteral("Дневник открыт только для чтения (%1): изменение не сохранено.").arg(readOnlyWhy));
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
     stemRows.clear();
 }

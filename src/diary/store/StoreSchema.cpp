@@ -122,7 +122,7 @@ struct SchemaTable {
     const char *name;
     int since;
 };
-constexpr SchemaTable kSchemaTables[] = {{"entry", 1}, {"tag", 1},  {"symbol", 1},  {"stem", 1},
+constexpr SchemaTable kSchemaTables[] = {{"entry", 1}, {"tag", 1},  {"symbol", 1}, {"stem", 1},
                                          {"word", 1},  {"body", 2}, {"keyring", 3}};
 
 QStringList columnsOf(sql::Connection &db, const char *table)
@@ -360,8 +360,8 @@ QString whyReadOnly(const QString &path)
 // beside it (nobody can write one there) it is read as it stands.
 int openForReading(StoreConnection &c)
 {
-    const bool logBeside = QFileInfo::exists(c.path + QStringLiteral("-wal"))
-                           && QFileInfo::exists(c.path + QStringLiteral("-shm"));
+    const bool logBeside =
+        QFileInfo::exists(c.path + QStringLiteral("-wal")) && QFileInfo::exists(c.path + QStringLiteral("-shm"));
     QUrl uri = QUrl::fromLocalFile(c.path);
     uri.setQuery(logBeside ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
     return c.db.open(QString::fromUtf8(uri.toEncoded()), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX);

@@ -35,7 +35,7 @@ std::optional<SecretAnswer> askInDialog(QWidget *owner, const SecretQuestion &q)
     d.setObjectName(QStringLiteral("DiaryUnlock"));
     d.setWindowTitle(kTitle);
     auto *v = new QVBoxLayout(&d);
-    auto *say = new QLabel(q.recovery           ? QStringLiteral("Введите ключ восстановления дневника снов:")
+    auto *say = new QLabel(q.recovery ? QStringLiteral("Введите ключ восстановления дневника снов:")
                            : !q.prompt.isEmpty() ? q.prompt
                                                  : QStringLiteral("Дневник снов закрыт паролем. Введите пароль:"));
     say->setWordWrap(true);
@@ -48,7 +48,8 @@ std::optional<SecretAnswer> askInDialog(QWidget *owner, const SecretQuestion &q)
     error->setStyleSheet(QStringLiteral("color: #b00020"));
     error->setVisible(!q.error.isEmpty());
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(q.prompt.isEmpty() ? QStringLiteral("Открыть") : QStringLiteral("ОК"));
+    buttons->button(QDialogButtonBox::Ok)
+        ->setText(q.prompt.isEmpty() ? QStringLiteral("Открыть") : QStringLiteral("ОК"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
     bool forgot = false;
     if (!q.recovery) {

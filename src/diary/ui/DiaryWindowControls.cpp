@@ -232,7 +232,7 @@ void DiaryWindow::buildEntryList(QWidget *panel)
     list_->setAccessibleName(QStringLiteral("Сны по ночам"));
     list_->setModel(model_);
     list_->setUniformItemSizes(true);
-    list_->setAlternatingRowColors(true); // a dream's three lines read as one row
+    list_->setAlternatingRowColors(true);                        // a dream's three lines read as one row
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long titles end in "…"
     list_->setResizeMode(QListView::Adjust);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -54,10 +54,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTextDocument>
-#include <QPrinter>
 #include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -65,6 +64,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -149,8 +149,7 @@ void DiaryWindow::markCopiedDreamText()
     if (!store_ || !store_->isPrivate() || !held || held->hasFormat(kHint) || !held->hasText())
         return;
     const QString copied = held->text();
-    if (copied.trimmed().isEmpty()
-        || !(textBox_->toPlainText().contains(copied) || titleBox_->text().contains(copied)))
+    if (copied.trimmed().isEmpty() || !(textBox_->toPlainText().contains(copied) || titleBox_->text().contains(copied)))
         return;
     auto *marked = new QMimeData;
     marked->setText(copied);
@@ -207,12 +206,13 @@ bool DiaryWindow::exportTo(ExportFormat format, const QString &path)
         // once its password is typed again.
         std::optional<ExportSeal> seal;
         if (store_->isPrivate()) {
-            const std::optional<QString> password = confirmSecret(
-                *store_, this,
-                format == ExportFormat::Sealed
-                    ? QStringLiteral("Выгрузка будет запечатана паролем дневника. Введите его ещё раз:")
-                    : QStringLiteral("Выгрузка будет открытым текстом: сны прочтёт любой, у кого окажется файл. "
-                                     "Чтобы всё же выгрузить, введите пароль дневника:"));
+            const std::optional<QString> password =
+                confirmSecret(*store_, this,
+                              format == ExportFormat::Sealed
+                                  ? QStringLiteral("Выгрузка будет запечатана паролем дневника. Введите его ещё раз:")
+                                  : QStringLiteral(
+                                      "Выгрузка будет открытым текстом: сны прочтёт любой, у кого окажется файл. "
+                                      "Чтобы всё же выгрузить, введите пароль дневника:"));
             if (!password)
                 return false;
             seal = ExportSeal{*password, store_->passwordCost()};
@@ -271,8 +271,7 @@ void DiaryWindow::print()
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Печать: ") + kTitle);
     if (dialog.exec() == QDialog::Accepted && !printTo(&printer))
-        ShowMessage(QStringLiteral("Нечего печатать: выберите сон или включите период."), kTitle,
-                    MsgIcon::Information);
+        ShowMessage(QStringLiteral("Нечего печатать: выберите сон или включите период."), kTitle, MsgIcon::Information);
 }
 
 bool DiaryWindow::savePdf(const QString &path)

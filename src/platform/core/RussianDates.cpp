@@ -97,7 +97,10 @@ QString number(double value, int decimals)
 QString counted(qint64 n, const QString &one, const QString &few, const QString &many)
 {
     const qint64 tens = n % 100, units = n % 10;
-    const QString &noun = (tens >= 11 && tens <= 14) ? many : units == 1 ? one : (units >= 2 && units <= 4) ? few : many;
+    const QString &noun = (tens >= 11 && tens <= 14)   ? many
+                          : units == 1                 ? one
+                          : (units >= 2 && units <= 4) ? few
+                                                       : many;
     return QString::number(n) + QLatin1Char(' ') + noun;
 }
 

@@ -121,6 +121,17 @@ protected:
         w.findChild<QPlainTextEdit *>("textBox")->setPlainText(text);
     }
     static QString shownText(DiaryWindow &w) { return w.findChild<QPlainTextEdit *>("textBox")->toPlainText(); }
+    // Two dreams of the night on 10 December, one of the night on 11.
+    static void writeTwoNights(DiaryWindow &w)
+    {
+        for (const auto &[at, text] : {std::pair{QDateTime(QDate(2026, 12, 10), QTime(6, 30)), "Собака у реки"},
+                                       std::pair{QDateTime(QDate(2026, 12, 10), QTime(7, 10)), "Плыл по морю"},
+                                       std::pair{QDateTime(QDate(2026, 12, 11), QTime(7, 0)), "Видел дом"}}) {
+            w.newEntry(at);
+            type(w, QString::fromUtf8(text));
+            ASSERT_TRUE(w.saveNow());
+        }
+    }
     QStringList marked(DiaryWindow &w)
     {
         QStringList out;
@@ -541,13 +552,7 @@ TEST_F(DiaryWindowTest, TrashWithUndoSearchAndTheMark)
 TEST_F(DiaryWindowTest, ANightsDreamsAreListedByThemselves)
 {
     DiaryWindow &w = open();
-    for (const auto &[at, text] : {std::pair{QDateTime(QDate(2026, 12, 10), QTime(6, 30)), "Собака у реки"},
-                                   std::pair{QDateTime(QDate(2026, 12, 10), QTime(7, 10)), "Плыл по морю"},
-                                   std::pair{QDateTime(QDate(2026, 12, 11), QTime(7, 0)), "Видел дом"}}) {
-        w.newEntry(at);
-        type(w, QString::fromUtf8(text));
-        ASSERT_TRUE(w.saveNow());
-    }
+    writeTwoNights(w);
     ASSERT_EQ(w.listModel()->rowCount(), 3);
     w.filterByNight(QDate(2026, 12, 9));
     EXPECT_EQ(w.listModel()->rowCount(), 2) << "the night that ends on the morning of 10 December";
@@ -563,13 +568,7 @@ TEST_F(DiaryWindowTest, ANightsDreamsAreListedByThemselves)
 TEST_F(DiaryWindowTest, ADreamOrAPeriodPrintsAndSavesToPdf)
 {
     DiaryWindow &w = open();
-    for (const auto &[at, text] : {std::pair{QDateTime(QDate(2026, 12, 10), QTime(6, 30)), "Собака у реки"},
-                                   std::pair{QDateTime(QDate(2026, 12, 10), QTime(7, 10)), "Плыл по морю"},
-                                   std::pair{QDateTime(QDate(2026, 12, 11), QTime(7, 0)), "Видел дом"}}) {
-        w.newEntry(at);
-        type(w, QString::fromUtf8(text));
-        ASSERT_TRUE(w.saveNow());
-    }
+    writeTwoNights(w);
     EXPECT_NE(w.findChild<QAction *>("print"), nullptr);
     const auto pdfText = [&](const QString &file) {
         QProcess p;

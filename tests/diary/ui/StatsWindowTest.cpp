@@ -7,25 +7,25 @@
 #include "support/QtPrint.h"
 
 #include <QApplication>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QValueAxis>
-#include <QLineSeries>
-#include <QLegendMarker>
-#include <QLegend>
-#include <QCategoryAxis>
-#include <QBarSet>
-#include <QBarSeries>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPrinter>
 #include <QSet>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -128,8 +128,8 @@ TEST_F(StatsWindowTest, FiguresAndTablesFollowThePeriod)
          "2 ночи, с ночи на 2 марта 2026 по ночь на 3 марта 2026", 3, 2, "67\u00a0%"},
         {"March", [w] { w->showMonth(2026, 3); }, "3", "4", "100\u00a0%", "25\u00a0%",
          "2 ночи, с ночи на 2 марта 2026 по ночь на 3 марта 2026", 2, 1, "мало отметок"},
-        {"April", [w] { w->showMonth(2026, 4); }, "1", "1", "100\u00a0%", "100\u00a0%", "1 ночь, на 6 апреля 2026", 1, 1,
-         "мало отметок"},
+        {"April", [w] { w->showMonth(2026, 4); }, "1", "1", "100\u00a0%", "100\u00a0%", "1 ночь, на 6 апреля 2026", 1,
+         1, "мало отметок"},
         {"2025", [w] { w->showYear(2025); }, "0", "0", "—", "—", "нет", 0, 0, "мало отметок"},
     };
     for (const Case &c : cases) {

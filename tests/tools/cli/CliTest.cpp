@@ -168,7 +168,8 @@ TEST_F(CliTest, ADamagedBookIsNamedAndTheOthersServe)
     const CliRun r = run({"words"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "Вода\nРека\n");
-    EXPECT_TRUE(r.err.startsWith("Сонник «" + QDir(folder).absolutePath() + "/b.book» не загружен: файл повреждён или обрезан."))
+    EXPECT_TRUE(r.err.startsWith("Сонник «" + QDir(folder).absolutePath()
+                                 + "/b.book» не загружен: файл повреждён или обрезан."))
         << r.err.toStdString();
 
     QFile a(folder + "/a.book"); // and now no book at all
