@@ -39,7 +39,8 @@ void StoreConnection::begin()
     if (readOnly)
         throw storeError(
             kErrorReadOnly,
-            QStringLiteral("Дневник открыт только для чтения (%1): изменение не сохранено.").arg(readOnlyWhy));
+            QStringLiteral("Дневник снов «%1» открыт только для чтения (%2): изменение не сохранено.")
+                .arg(path, readOnlyWhy));
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
     stemRows.clear();
 }

@@ -350,7 +350,7 @@ QString whyReadOnly(const QString &path)
         const int e = errno;
         if (e == EROFS)
             return QStringLiteral("файловая система только для чтения");
-        return p == path ? QStringLiteral("файл «%1» только для чтения").arg(path)
+        return p == path ? QStringLiteral("нет прав на запись в файл")
                          : QStringLiteral("нет прав на запись в папку «%1»").arg(folder);
     }
     return {};
