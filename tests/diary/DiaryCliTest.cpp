@@ -342,7 +342,8 @@ TEST_F(DiaryCliTest, AReadOnlyDiaryIsReadSearchedAndExportedButNotWritten)
     EXPECT_TRUE(QFileInfo::exists(out.path() + "/d.json"));
     const CliRun add = asOther({"diary", "add", "Ещё сон"});
     EXPECT_EQ(add.code, 1);
-    EXPECT_TRUE(add.err.contains("» открыт только для чтения (нет прав на запись в файл): изменение не сохранено.")) << add.err.toStdString();
+    EXPECT_TRUE(add.err.contains("» открыт только для чтения (нет прав на запись в файл): изменение не сохранено."))
+        << add.err.toStdString();
     EXPECT_TRUE(add.err.contains("изменение не сохранено")) << add.err.toStdString();
     EXPECT_EQ(diary_test::fileHash(diary()), before);
     EXPECT_FALSE(QFileInfo::exists(diary() + "-wal")) << "no log made beside it";

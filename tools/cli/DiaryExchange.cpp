@@ -63,6 +63,25 @@ struct ExportArgs {
     bool plain = false; // plain text even from a private diary
 };
 
+// An option's value put in a: the format, the file, a night; what is wrong
+// with it, if anything.
+std::optional<QString> exportValue(const QString &arg, const QString &v, ExportArgs &a)
+{
+    if (arg == QLatin1String("--format")) {
+        a.format = exportFormatFromCode(v);
+        if (!a.format)
+            return QStringLiteral("Неизвестный формат: %1 (нужно json, sealed, md, csv или html).").arg(v);
+    } else if (arg == QLatin1String("--out")) {
+        a.out = v;
+    } else {
+        const std::optional<QDate> d = nightArg(v);
+        if (!d)
+            return QStringLiteral("Неверная дата: %1 (нужно ГГГГ-ММ-ДД).").arg(v);
+        (arg == QLatin1String("--from") ? a.from : a.to) = *d;
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> parseExport(const QStringList &args, ExportArgs &a)
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -77,18 +96,8 @@ std::optional<QString> parseExport(const QStringList &args, ExportArgs &a)
         const std::optional<QString> v = valueAfter(args, i);
         if (!v)
             return QStringLiteral("Не указано значение после %1.").arg(arg);
-        if (arg == QLatin1String("--format")) {
-            a.format = exportFormatFromCode(*v);
-            if (!a.format)
-                return QStringLiteral("Неизвестный формат: %1 (нужно json, sealed, md, csv или html).").arg(*v);
-        } else if (arg == QLatin1String("--out")) {
-            a.out = *v;
-        } else {
-            const std::optional<QDate> d = nightArg(*v);
-            if (!d)
-                return QStringLiteral("Неверная дата: %1 (нужно ГГГГ-ММ-ДД).").arg(*v);
-            (arg == QLatin1String("--from") ? a.from : a.to) = *d;
-        }
+        if (std::optional<QString> why = exportValue(arg, *v, a))
+            return why;
     }
     if (!a.format)
         return QStringLiteral("Укажите формат: --format json|sealed|md|csv|html.");

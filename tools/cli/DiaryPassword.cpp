@@ -172,7 +172,7 @@ QString sealingPassword(DiaryStore &store)
         return newPassword(secrets().passwordFile);
     if (secrets().opened)
         return *secrets().opened;
-    const QString typed = password(secrets().passwordFile, QStringLiteral("Пароль дневника: "));
+    QString typed = password(secrets().passwordFile, QStringLiteral("Пароль дневника: "));
     store.checkSecret(typed);
     return typed;
 }

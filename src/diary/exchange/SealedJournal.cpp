@@ -16,7 +16,7 @@ namespace {
 
 using exchange::journalFail;
 
-constexpr qsizetype kChunk = 64 * 1024;
+constexpr qsizetype kChunk = qsizetype(64) * 1024;
 constexpr qsizetype kStreamHeader = crypto_secretstream_xchacha20poly1305_HEADERBYTES;
 constexpr qsizetype kChunkOverhead = crypto_secretstream_xchacha20poly1305_ABYTES;
 constexpr qsizetype kMaxHeader = 1024;

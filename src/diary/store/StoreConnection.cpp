@@ -37,10 +37,9 @@ void StoreConnection::failRead(int rc) const
 void StoreConnection::begin()
 {
     if (readOnly)
-        throw storeError(
-            kErrorReadOnly,
-            QStringLiteral("Дневник снов «%1» открыт только для чтения (%2): изменение не сохранено.")
-                .arg(path, readOnlyWhy));
+        throw storeError(kErrorReadOnly,
+                         QStringLiteral("Дневник снов «%1» открыт только для чтения (%2): изменение не сохранено.")
+                             .arg(path, readOnlyWhy));
     must(db.exec("BEGIN IMMEDIATE"), SQLITE_OK);
     stemRows.clear();
 }

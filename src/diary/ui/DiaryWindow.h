@@ -182,6 +182,7 @@ private:
     DiaryWindow(DiaryHost *host, QWidget *owner, const QString &path);
     bool openStore(const QString &path);
     void buildControls();
+    void buildToolbar();
     QWidget *buildListPanel();
     void buildFilters(QWidget *panel, QVBoxLayout *v);
     void buildEntryList(QWidget *panel);

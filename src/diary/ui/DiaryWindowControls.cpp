@@ -67,7 +67,7 @@ namespace somnex::diary {
 
 using namespace diary_window;
 
-void DiaryWindow::buildControls()
+void DiaryWindow::buildToolbar()
 {
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("diaryToolbar"));
@@ -108,6 +108,11 @@ void DiaryWindow::buildControls()
     privacy->setObjectName(QStringLiteral("privacy"));
     privacy->setToolTip(QStringLiteral("Закрыть дневник паролем, сменить или снять пароль"));
     connect(privacy, &QAction::triggered, this, &DiaryWindow::editPrivacy);
+}
+
+void DiaryWindow::buildControls()
+{
+    buildToolbar();
     QAction *find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {
