@@ -364,12 +364,10 @@ void PrintDialog::Davay()
     if (pdfChosen()) {
         const QString suggested =
             (view_ ? view_->window()->windowTitle() : QStringLiteral("Толкование")) + QStringLiteral(".pdf");
-        QString path =
-            askPdfPath ? askPdfPath(this, suggested) : askPdfFile(this, QStringLiteral("Сохранить в PDF"), suggested);
+        const QString path = askPdfPath ? withPdfSuffix(askPdfPath(this, suggested))
+                                        : askPdfFile(this, QStringLiteral("Сохранить в PDF"), suggested);
         if (path.isEmpty())
             return;
-        if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-            path += QStringLiteral(".pdf"); // as the dialog would
         QString why;
         if (!savePdf(path, &why))
             ShowMessage(why, QString(), MsgIcon::Error);

@@ -6,10 +6,15 @@ namespace somnex {
 
 QString askPdfFile(QWidget *owner, const QString &title, const QString &suggested)
 {
-    QString path = QFileDialog::getSaveFileName(owner, title, suggested, QStringLiteral("Документы PDF (*.pdf)"));
-    if (!path.isEmpty() && !path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        path += QStringLiteral(".pdf");
-    return path;
+    return withPdfSuffix(
+        QFileDialog::getSaveFileName(owner, title, suggested, QStringLiteral("Документы PDF (*.pdf)")));
+}
+
+QString withPdfSuffix(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return path;
+    return path + QStringLiteral(".pdf");
 }
 
 } // namespace somnex
