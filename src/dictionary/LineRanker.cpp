@@ -184,6 +184,12 @@ constexpr QStringView kSynonyms[] = {
     u"кататься каталась катался катаюсь покататься ездить ездила езжу",
     u"рассыпать рассыпала рассыпались рассыпалось раскатились раскатиться",
     u"папа отец папу отца",
+    u"много множество несколько трое четверо пятеро пятерых шестеро семеро три четыре пять шесть семь восемь "
+    u"девять десять десяток куча уйма полно столько",
+    u"свой своя свое свои свою своего своей собственный собственная собственное собственную мой моя мое мою "
+    u"моего моей мои",
+    u"чужой чужая чужое чужие чужую чужого соседка соседки соседке сосед соседа соседский соседская подруга "
+    u"подруги подруге одноклассница одноклассницы коллега коллеги сослуживица",
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
 
@@ -211,9 +217,39 @@ bool isGeneric(QStringView folded, QStringView stem)
 }
 
 // Function words the situation of a line still turns on.
+// How many, and whose: "пятеро котят" are many, "моя свадьба" is one's own.
 bool keepsMeaning(QStringView folded)
 {
-    return folded == u"много" || folded == u"мало" || folded == u"столько";
+    static const std::unordered_set<QString> words =
+        wordSet(u"много мало столько несколько три четыре пять шесть семь восемь девять десять свой своя свое свои "
+                u"свою своего своей своим мой моя мое мои мою моего моей моим");
+    return words.contains(folded.toString());
+}
+
+// What a thing not done comes to: "не успела" is "опоздала", "дверь не
+// открывается" is a closed door. A line each: the forms said with "не", a
+// bar, the words of what that means.
+constexpr QStringView kNegatedMeans[] = {
+    u"успеть успела успел успели успевать успеваю успевает успевала | опоздать опоздала опаздывать",
+    u"удержаться удержалась удержался удержать удержала | упасть упала падать сорваться сорвалась",
+    u"найти нашла нашел нашли находить нахожу находила найду | потерять потеряла потерялся пропасть пропал",
+    u"открыть открыла открыл открываться открывается открывалась открылась открыть | закрытый закрытая "
+    u"закрыта закрыт заперт заперта запертая",
+    u"работать работает работал работала заводиться заводится завелась завелся включается | сломанный "
+    u"сломанная сломан сломана сломался сломалась сломаться",
+    u"гореть горит горел горела | погаснуть погас погасла гаснуть потухнуть потухла",
+    u"дозвониться дозвонилась дозвонился соединяет соединяется | оборваться оборвалась",
+    u"прийти пришел пришла прийти приехать приехал приехала явиться явился | ждать ждала ждал дождаться",
+};
+
+// Words after which a deed is only tried ("пыталась дозвониться"): it may
+// or may not have been done.
+bool triesNext(QStringView folded)
+{
+    static const std::unordered_set<QString> words =
+        wordSet(u"пыталась пытался пытались пытаюсь пытается старалась старался стараюсь хотела хотел хочу "
+                u"собиралась собирался");
+    return words.contains(folded.toString());
 }
 
 // "без" negates the thing it stands before ("зуб без крови").
@@ -243,6 +279,8 @@ bool passesNegation(QStringView folded)
 struct SynonymTable {
     std::unordered_map<QString, std::vector<int>> byForm;
     std::unordered_map<QString, std::vector<int>> byStem;
+    std::unordered_map<QString, std::vector<int>> negatedByForm;
+    std::unordered_map<QString, std::vector<int>> negatedByStem;
 
     SynonymTable()
     {
@@ -256,6 +294,34 @@ struct SynonymTable {
             }
             ++group;
         }
+        // what a thing not done means is a group of its own, which the
+        // forms said with "не" lead to
+        for (QStringView line : kNegatedMeans) {
+            const qsizetype bar = line.indexOf(u'|');
+            for (QStringView w : line.left(bar).split(u' ', Qt::SkipEmptyParts)) {
+                const QString folded = foldWord(w);
+                addTo(negatedByForm[folded], group);
+                addTo(negatedByStem[stemmer.stem(folded)], group);
+            }
+            for (QStringView w : line.mid(bar + 1).split(u' ', Qt::SkipEmptyParts)) {
+                const QString folded = foldWord(w);
+                addTo(byForm[folded], group);
+                addTo(byStem[stemmer.stem(folded)], group);
+            }
+            ++group;
+        }
+    }
+    // The groups a word said with "не" comes to mean.
+    std::vector<int> negatedGroupsOf(const QString &folded, const QString &stem) const
+    {
+        std::vector<int> out;
+        if (const auto it = negatedByForm.find(folded); it != negatedByForm.end())
+            out = it->second;
+        if (const auto it = negatedByStem.find(stem); it != negatedByStem.end())
+            for (int g : it->second)
+                addTo(out, g);
+        std::sort(out.begin(), out.end());
+        return out;
     }
     static void addTo(std::vector<int> &groups, int g)
     {
@@ -329,10 +395,11 @@ std::vector<Token> tokenize(QStringView text)
     return out;
 }
 
-// The prefix the words are looked up by.
+// The prefix the words are looked up by: every kin but those by the table
+// and by root begins with the same three letters ("лежу", "лежать").
 QString beginningOf(const QString &folded)
 {
-    return folded.left(4);
+    return folded.left(3);
 }
 
 qsizetype commonPrefix(QStringView a, QStringView b)
@@ -351,7 +418,8 @@ bool isVowel(QChar c)
 
 // How close two words are as words: 1 the same word, less for kin, 0 unrelated.
 double kinship(const QString &aFolded, const QString &aStem, const std::vector<int> &aGroups, const QString &aRoot,
-               const QString &bFolded, const QString &bStem, const std::vector<int> &bGroups, const QString &bRoot)
+               const QString &aBase, const QString &bFolded, const QString &bStem, const std::vector<int> &bGroups,
+               const QString &bRoot, const QString &bBase)
 {
     if (aFolded == bFolded || (aStem == bStem && aStem.size() >= 3))
         return 1.0;
@@ -368,7 +436,26 @@ double kinship(const QString &aFolded, const QString &aStem, const std::vector<i
         return 0.7;
     if (!aRoot.isEmpty() && aRoot == bRoot)
         return 0.75;
+    if (!aBase.isEmpty() && aBase == bBase)
+        return 0.75;
     return 0;
+}
+
+// A verb without its ending, where the stemmer leaves two forms apart
+// ("грызла" and "грызёт" both give "грыз"); empty when under four letters.
+QString verbBaseOf(const QString &folded)
+{
+    static constexpr QStringView endings[] = {u"ешь", u"ете", u"ишь", u"ите", u"ет", u"ут", u"ют", u"ит", u"ат",
+                                              u"ят",  u"ть",  u"ти",  u"чь",  u"ла", u"ло", u"ли", u"л"};
+    QStringView w = folded;
+    if (w.endsWith(u"ся") || w.endsWith(u"сь"))
+        w.chop(2);
+    for (QStringView e : endings)
+        if (w.endsWith(e) && w.size() - e.size() >= 4) {
+            w.chop(e.size());
+            return w.toString();
+        }
+    return {};
 }
 
 } // namespace
@@ -377,12 +464,18 @@ struct DreamText::Word {
     QString folded;
     QString stem;
     QString root; // the stem without a verb's prefix and its "-ыва-" (empty when too short)
+    QString base; // a verb's letters before its ending (verbBaseOf)
     std::vector<int> groups;
     qsizetype start = 0;
     qsizetype length = 0;
     int sentence = 0;
     bool negated = false;
     bool content = false; // neither a function word nor one that only says it was a dream
+    // what the dream turned to ("…, а он весь подгорел"): the turn is the point of the story
+    bool turn = false;
+    bool tried = false; // only tried ("пыталась дозвониться"): done or not, it is not said
+    // what the word said with "не" means ("не успела": the group of "опоздать")
+    std::vector<int> negatedGroups;
 };
 
 namespace {
@@ -396,7 +489,9 @@ QString rootOf(const QString &folded, const QString &stem, Stemmer &stemmer)
     QString root = stem;
     for (QStringView p : prefixes)
         if (folded.startsWith(p) && folded.size() - p.size() >= 5) {
-            root = stemmer.stem(QStringView(folded).mid(p.size()));
+            // a prefix only where what is left is a root: "сердится" has none
+            if (QString rest = stemmer.stem(QStringView(folded).mid(p.size())); rest.size() >= 4)
+                root = std::move(rest);
             break;
         }
     if (root.endsWith(u"ыва") || root.endsWith(u"ива"))
@@ -429,6 +524,7 @@ void classify(W &w, Stemmer &stemmer)
     if (w.content) {
         w.groups = synonyms().groupsOf(w.folded, w.stem);
         w.root = rootOf(w.folded, w.stem, stemmer);
+        w.base = verbBaseOf(w.folded);
     }
 }
 
@@ -452,6 +548,7 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
             continue;
         }
         w.negated = negateNext;
+        w.tried = !out.empty() && triesNext(out.back().folded);
         negateWordBefore(out, w);
         classify(w, stemmer);
         // "не могу его прочитать": past a modal and the small words, the
@@ -469,13 +566,53 @@ DreamText::~DreamText() = default;
 DreamText::DreamText(DreamText &&) noexcept = default;
 DreamText &DreamText::operator=(DreamText &&) noexcept = default;
 
+namespace {
+
+// How much more the turn of a story weighs, and how much less the symbol's own adjective.
+constexpr double kTurnWeight = 1.5;
+constexpr double kAttributeWeight = 0.8;
+
+// Words after which a story turns: what follows is what the dream came to.
+bool turnsStory(QStringView folded)
+{
+    static constexpr QStringView words[] = {u"а",       u"но",        u"однако",   u"зато",      u"вдруг",
+                                            u"наконец", u"оказалось", u"оказался", u"оказалась", u"оказались"};
+    return std::find(std::begin(words), std::end(words), folded) != std::end(words);
+}
+
+// A word with an adjective's ending ("густом", "белый", "новенькую").
+bool looksAttributive(QStringView folded)
+{
+    static constexpr QStringView endings[] = {u"ый", u"ий",  u"ой",  u"ая",  u"яя",  u"ое",  u"ее", u"ые",
+                                              u"ие", u"ого", u"его", u"ому", u"ему", u"ым",  u"им", u"ом",
+                                              u"ем", u"ую",  u"юю",  u"ых",  u"их",  u"ыми", u"ими"};
+    if (folded.size() < 4 || folded.endsWith(u"ние") || folded.endsWith(u"тие"))
+        return false;
+    return std::any_of(std::begin(endings), std::end(endings), [&](QStringView e) { return folded.endsWith(e); });
+}
+
+} // namespace
+
 DreamText::DreamText(QStringView text) : DreamText()
 {
     words_ = wordsOf<Word>(text, *stemmer_);
+    bool turned = false;
+    for (size_t i = 0; i < words_.size(); ++i) {
+        Word &w = words_[i];
+        if (i > 0 && words_[i - 1].sentence != w.sentence)
+            turned = false;
+        if (turnsStory(w.folded))
+            turned = true;
+        w.turn = turned;
+        if (w.content && w.negated)
+            w.negatedGroups = synonyms().negatedGroupsOf(w.folded, w.stem);
+    }
     for (int i = 0; i < int(words_.size()); ++i)
         if (const Word &w = words_[size_t(i)]; w.content) {
             byBeginning_[beginningOf(w.folded)].push_back(i);
             for (int g : w.groups)
+                byGroup_[g].push_back(i);
+            for (int g : w.negatedGroups)
                 byGroup_[g].push_back(i);
             if (!w.root.isEmpty())
                 byRoot_[w.root].push_back(i);
@@ -596,7 +733,8 @@ bool DreamText::isSymbol(const Focus &f, const Word &w) const
         return true;
     return std::any_of(f.headStems.begin(), f.headStems.end(), [&](const QString &h) {
         const qsizetype shorter = std::min(h.size(), w.stem.size());
-        return h == w.stem || (shorter >= 3 && commonPrefix(h, w.stem) == shorter && w.folded.size() <= h.size() + 4);
+        // a three-letter stem is too short to tell: "кукует" is no form of Кукушка
+        return h == w.stem || (shorter >= 4 && commonPrefix(h, w.stem) == shorter && w.folded.size() <= h.size() + 4);
     });
 }
 
@@ -606,11 +744,14 @@ double DreamText::closeness(const Focus &f, int i) const
 {
     const Word &w = words_[size_t(i)];
     const int apart = std::abs(w.sentence - f.sentence);
+    const double turn = w.turn && !words_[size_t(f.first)].turn ? kTurnWeight : 1.0;
     if (apart == 0) {
         const int d = i < f.first ? f.first - i : i - f.last;
-        return std::max(0.6, 1.0 - 0.04 * (d - 1));
+        // the symbol's own adjective ("в густом тумане") says less than what happened
+        const double attribute = d <= 2 && looksAttributive(w.folded) ? kAttributeWeight : 1.0;
+        return std::max(0.6, 1.0 - 0.04 * (d - 1)) * turn * attribute;
     }
-    return apart == 1 ? 0.45 : 0.3;
+    return (apart == 1 ? 0.45 : 0.3) * turn;
 }
 
 DreamText::Match DreamText::matchOf(const Focus &f, const Word &s) const
@@ -620,11 +761,19 @@ DreamText::Match DreamText::matchOf(const Focus &f, const Word &s) const
         if (i >= f.first && i <= f.last)
             return;
         const Word &d = words_[size_t(i)];
-        const double kin = kinship(s.folded, s.stem, s.groups, s.root, d.folded, d.stem, d.groups, d.root);
+        double kin = kinship(s.folded, s.stem, s.groups, s.root, s.base, d.folded, d.stem, d.groups, d.root, d.base);
+        bool negated = d.negated;
+        // "не успела" is the line's "опоздать", said plainly
+        if (kin <= 0 && shareGroup(s.groups, d.negatedGroups)) {
+            kin = 0.85;
+            negated = false;
+        }
         if (kin <= 0)
             return;
         const double v = kin * closeness(f, i);
-        if (d.negated != s.negated)
+        if (d.tried)
+            m.best = std::max(m.best, 0.9 * v);
+        else if (negated != s.negated)
             m.against = m.against || v >= 0.5;
         else
             m.best = std::max(m.best, v);

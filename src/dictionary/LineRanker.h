@@ -77,7 +77,7 @@ private:
     RankedLine rankLine(const Focus &f, const QString &line, int index) const;
 
     std::vector<Word> words_;
-    // the words by the first four letters of their folded form
+    // the words by the first three letters of their folded form
     QHash<QString, std::vector<int>> byBeginning_;
     // the words by their groups of synonyms
     QHash<int, std::vector<int>> byGroup_;

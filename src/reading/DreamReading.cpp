@@ -32,6 +32,33 @@ QStringList EntryLines(const QString &entryText)
     return out;
 }
 
+namespace {
+
+// The symbols of a text, and after a phrase the symbols its own words are:
+// "обручальное кольцо" is Кольцо too, for the books that have no phrase.
+std::vector<dictionary::SymbolMark> symbolsOf(const QString &text, const dictionary::SymbolFinder &finder)
+{
+    std::vector<dictionary::SymbolMark> out;
+    for (const dictionary::SymbolMark &m : finder.find(text)) {
+        out.push_back(m);
+        const QStringView phrase = QStringView(text).mid(m.start, m.length);
+        qsizetype from = 0;
+        for (qsizetype i = 0; i <= phrase.size(); ++i) {
+            if (i < phrase.size() && !phrase[i].isSpace())
+                continue;
+            if (i > from && (from > 0 || i < phrase.size()))
+                for (dictionary::SymbolMark inner : finder.find(phrase.mid(from, i - from))) {
+                    inner.start += m.start + from;
+                    out.push_back(std::move(inner));
+                }
+            from = i + 1;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 DreamReading ReadDream(const QString &text, const dictionary::SymbolFinder &finder, const dictionary::WordIndex &words,
                        const std::vector<ReadingBook> &books)
 {
@@ -43,7 +70,7 @@ DreamReading ReadDream(const QString &text, const dictionary::SymbolFinder &find
         out.text.chop(1);
     const dictionary::DreamText dream(out.text);
     QSet<QString> seen;
-    for (const dictionary::SymbolMark &m : finder.find(out.text)) {
+    for (const dictionary::SymbolMark &m : symbolsOf(out.text, finder)) {
         if (m.item < 0 || m.item >= words.size())
             continue;
         const QString &headword = words.word(m.item);

@@ -125,6 +125,85 @@ TEST(LineRanker, SaidWithNotItCountsAgainst)
     EXPECT_EQ(noBlood[0].matched, QStringList({"Держать", "руке"}));
 }
 
+TEST(LineRanker, ThingsNotDoneAndOnlyTriedMeanWhatTheyComeTo)
+{
+    // "не успела" is the line's "опоздать", said plainly
+    const QStringList train = {QStringLiteral("Ехать в поезде – к дороге."),
+                               QStringLiteral("Успеть на поезд – к удаче."),
+                               QStringLiteral("Опоздать на поезд – к упущенному случаю.")};
+    const auto late = rankFor(QStringLiteral("Я бежала по перрону, но на поезд так и не успела."),
+                              QStringLiteral("поезд"), QStringLiteral("Поезд"), train);
+    EXPECT_EQ(situationOf(late[0].text), u"Опоздать на поезд");
+    EXPECT_LT(late[2].score, kGeneralLineScore) << "«Успеть» is said the other way";
+    // a door that would not open is a closed one
+    const auto closed =
+        rankFor(QStringLiteral("Дверь никак не открывалась."), QStringLiteral("Дверь"), QStringLiteral("Дверь"),
+                {QStringLiteral("Открытая настежь дверь – к гостям."),
+                 QStringLiteral("Закрытая дверь – к препятствию.")});
+    EXPECT_EQ(closed[0].index, 1);
+    // tried, it may or may not have come off: no line is said against
+    const auto tried = rankFor(QStringLiteral("Я пыталась дозвониться маме, но телефон молчал."),
+                               QStringLiteral("телефон"), QStringLiteral("Телефон"),
+                               {QStringLiteral("Разбить телефон – к ссоре."),
+                                QStringLiteral("Не дозвониться – к тревоге о близких.")});
+    EXPECT_EQ(tried[0].index, 1);
+    EXPECT_GT(tried[0].score, kGeneralLineScore);
+}
+
+TEST(LineRanker, WhereTheStoryTurnsAndTheWordsKinAcrossEndings)
+{
+    // "а он весь подгорел" is the point of the dream, not the baking
+    const auto pie =
+        rankFor(QStringLiteral("Я испекла пирог, а он весь подгорел."), QStringLiteral("пирог"),
+                QStringLiteral("Пирог"),
+                {QStringLiteral("Печь пирог – к гостям."), QStringLiteral("Подгоревший пирог – к досаде.")});
+    EXPECT_EQ(pie[0].index, 1);
+    // the symbol's own adjective says less than what it did
+    const auto dove = rankFor(QStringLiteral("Прилетел белый голубь и стучит в стекло."), QStringLiteral("голубь"),
+                              QStringLiteral("Голубь"),
+                              {QStringLiteral("Белый голубь – к миру."), QStringLiteral("Голубь стучит – к вести.")});
+    EXPECT_EQ(dove[0].index, 1);
+    // short stems that begin alike ("лежу", "лежать"), endings the stemmer leaves apart ("грызла", "грызёт"),
+    // a prefix that is only a first letter ("сердится", "рассердился")
+    const struct {
+        const char16_t *dream, *symbol, *headword, *line;
+    } kin[] = {
+        {u"Я лежу в гробу.", u"гробу", u"Гроб", u"Лежать в гробу – к долгой жизни."},
+        {u"Белка грызла орех.", u"Белка", u"Белка", u"Белка грызёт – к хлопотам."},
+        {u"Отец на меня рассердился.", u"Отец", u"Отец", u"Отец сердится – к ссоре."},
+    };
+    for (const auto &k : kin) {
+        const auto r = rankFor(QString::fromUtf16(k.dream), QString::fromUtf16(k.symbol),
+                               QString::fromUtf16(k.headword), {QString::fromUtf16(k.line)});
+        EXPECT_GT(r[0].score, kGeneralLineScore) << QString::fromUtf16(k.dream).toStdString();
+    }
+    // a word that only begins like the symbol is a situation of its own: "кукует" is no Кукушка
+    const auto cuckoo =
+        rankFor(QStringLiteral("Кукушка всё кукует."), QStringLiteral("Кукушка"), QStringLiteral("Кукушка"),
+                {QStringLiteral("Слышать кукушку – к долгой жизни."), QStringLiteral("Кукушка кукует – к вестям.")});
+    EXPECT_EQ(cuckoo[0].index, 1);
+    EXPECT_EQ(cuckoo[0].matched, QStringList{QStringLiteral("кукует")});
+}
+
+TEST(LineRanker, HowManyAndWhoseCount)
+{
+    const auto kittens =
+        rankFor(QStringLiteral("Кошка принесла пятерых котят."), QStringLiteral("котят"), QStringLiteral("Котёнок"),
+                {QStringLiteral("Котёнок ласкается – к хлопотам."), QStringLiteral("Много котят – к мелким заботам.")});
+    EXPECT_EQ(kittens[0].index, 1);
+    const QStringList wedding = {QStringLiteral("Видеть свадьбу – к переменам."),
+                                 QStringLiteral("Чужая свадьба – к радости за других."),
+                                 QStringLiteral("Своя свадьба – к новой главе жизни.")};
+    EXPECT_EQ(rankFor(QStringLiteral("Снилась моя свадьба."), QStringLiteral("свадьба"), QStringLiteral("Свадьба"),
+                      wedding)[0]
+                  .index,
+              2);
+    EXPECT_EQ(rankFor(QStringLiteral("Гуляла на свадьбе у подруги."), QStringLiteral("свадьбе"),
+                      QStringLiteral("Свадьба"), wedding)[0]
+                  .index,
+              1);
+}
+
 TEST(LineRanker, NearerWordsCountMore)
 {
     // "белый" is said of the cat in another sentence, "лаяла" of the dog itself

@@ -83,6 +83,23 @@ TEST(DreamReading, EachSymbolOnceWithEveryBookAndADamagedOneNamed)
     EXPECT_FALSE(r.cut);
 }
 
+TEST(DreamReading, APhrasesOwnWordsAreSymbolsToo)
+{
+    const WordIndex words = indexOf({QStringLiteral("Кольцо"), QStringLiteral("Обручальное кольцо")});
+    SymbolFinder finder;
+    finder.build(words);
+    const ReadingBook book =
+        bookOf(QStringLiteral("Сонник"), QStringLiteral("one.book"),
+               {{QStringLiteral("Кольцо"), QStringLiteral("Кольцо сломалось – к ссоре.")},
+                {QStringLiteral("Обручальное кольцо"), QStringLiteral("Обручальное кольцо – к браку.")}});
+    const QString text = QStringLiteral("Снилось, что обручальное кольцо лопнуло.");
+    const DreamReading r = ReadDream(text, finder, words, {book});
+    ASSERT_EQ(r.symbols.size(), 2u);
+    EXPECT_EQ(r.symbols[0].headword, QStringLiteral("Обручальное кольцо"));
+    EXPECT_EQ(r.symbols[1].headword, QStringLiteral("Кольцо"));
+    EXPECT_EQ(text.mid(r.symbols[1].start, r.symbols[1].length), QStringLiteral("кольцо"));
+}
+
 TEST(DreamReading, OddTextsAreReadWithinBounds)
 {
     Fixture f;
@@ -183,8 +200,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.70;
-constexpr double kMinTop3 = 0.90;
+constexpr double kMinTop1 = 0.72;
+constexpr double kMinTop3 = 0.93;
 
 struct Pick {
     QString headword, file, situation;
@@ -234,8 +251,19 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
     const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-later.tsv"));
     ASSERT_GE(set.size(), 25u);
     const Figures f = measure(set);
-    EXPECT_GE(f.top1, 0.65);
-    EXPECT_GE(f.top3, 0.90);
+    EXPECT_GE(f.top1, 0.70);
+    EXPECT_GE(f.top3, 0.93);
+}
+
+// A third set, written by someone who never saw the ranker nor its misses
+// (58.0 % and 79.3 % on the ranker of its day); its own ratchet.
+TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
+{
+    const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-third.tsv"));
+    ASSERT_GE(set.size(), 45u);
+    const Figures f = measure(set);
+    EXPECT_GE(f.top1, 0.63);
+    EXPECT_GE(f.top3, 0.84);
 }
 
 // The book's reading of a pick's symbol, or null when the dream's symbols
@@ -273,11 +301,16 @@ struct Tally {
         top1 += rank == 0;
         top3 += rank >= 0 && rank < 3;
         firstLine += at != book->lines.end() && at->index == 0;
+        // each with its score and the words it matched, to see why
+        const auto told = [](const RankedLine &l) {
+            return QStringLiteral("%1 [%2]").arg(l.score, 0, 'f', 3).arg(l.matched.join(u' '));
+        };
         if (rank != 0)
-            misses << QStringLiteral("%1 / %2 at %3: «%4» — picked «%5», ranked first «%6»")
+            misses << QStringLiteral("%1 / %2 at %3: «%4» — picked «%5» %6, ranked first «%7» %8")
                           .arg(p.headword, p.file)
                           .arg(rank + 1)
-                          .arg(d.text, p.situation, book->lines.front().text.left(80));
+                          .arg(d.text, p.situation, at == book->lines.end() ? QString() : told(*at),
+                               book->lines.front().text.left(80), told(book->lines.front()));
     }
 };
 
