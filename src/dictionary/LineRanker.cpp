@@ -47,12 +47,13 @@ constexpr QStringView kSynonyms[] = {
     u"прикончить прикончила",
     u"сломать сломала сломал сломаться сломался сломалась сломался ломать ломается ломался сломанный "
     u"сломанная",
+    u"лопнуть лопнуло лопнула лопнул сломаться сломалось сломалась сломался треснуть треснуло треснула",
     u"разбить разбила разбил разбиться разбилась разбился разбитый разбитая треснуть треснул треснула",
     u"гореть горит горел горела сгореть сгорел сгорела пожар пылать пылал полыхать загореться загорелся "
     u"загорелась горящий горящая",
     u"купить купила купил покупать покупала покупал покупает покупка",
     u"продать продала продал продавать продавала",
-    u"есть ела ел ели съесть съела съел кушать кушала поесть поела",
+    u"есть ела ел ели ем ест едим едите едят съесть съела съел кушать кушала поесть поела",
     u"пить пила пил выпить выпила выпил попить попила",
     u"грязный грязная грязное грязные грязь испачкаться испачкалась испачкать испачкала запачкать запачкала "
     u"облить облила облил пятно пятна",
@@ -184,12 +185,13 @@ constexpr QStringView kSynonyms[] = {
     u"кататься каталась катался катаюсь покататься ездить ездила езжу",
     u"рассыпать рассыпала рассыпались рассыпалось раскатились раскатиться",
     u"папа отец папу отца",
-    u"много множество несколько трое четверо пятеро пятерых шестеро семеро три четыре пять шесть семь восемь "
+    u"много множество несколько трое четверо пятеро пятерых шестеро семеро три четыре пять шесть восемь "
     u"девять десять десяток куча уйма полно столько",
     u"свой своя свое свои свою своего своей собственный собственная собственное собственную мой моя мое мою "
     u"моего моей мои",
     u"чужой чужая чужое чужие чужую чужого соседка соседки соседке сосед соседа соседский соседская подруга "
     u"подруги подруге одноклассница одноклассницы коллега коллеги сослуживица",
+#include "dictionary/SynonymGroups.inc"
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
 
@@ -221,7 +223,7 @@ bool isGeneric(QStringView folded, QStringView stem)
 bool keepsMeaning(QStringView folded)
 {
     static const std::unordered_set<QString> words =
-        wordSet(u"много мало столько несколько три четыре пять шесть семь восемь девять десять свой своя свое свои "
+        wordSet(u"много мало столько несколько три четыре пять шесть восемь девять десять свой своя свое свои "
                 u"свою своего своей своим мой моя мое мои мою моего моей моим");
     return words.contains(folded.toString());
 }
@@ -607,6 +609,21 @@ DreamText::DreamText(QStringView text) : DreamText()
         if (w.content && w.negated)
             w.negatedGroups = synonyms().negatedGroupsOf(w.folded, w.stem);
     }
+    // the story's last clause is what it came to
+    if (!words_.empty()) {
+        const int last = words_.back().sentence;
+        qsizetype sentenceStart = 0;
+        for (const Word &w : words_)
+            if (w.sentence == last) {
+                sentenceStart = w.start;
+                break;
+            }
+        const qsizetype comma = text.lastIndexOf(u',');
+        if (comma > sentenceStart)
+            for (Word &w : words_)
+                if (w.start > comma)
+                    w.turn = true;
+    }
     for (int i = 0; i < int(words_.size()); ++i)
         if (const Word &w = words_[size_t(i)]; w.content) {
             byBeginning_[beginningOf(w.folded)].push_back(i);
@@ -695,6 +712,7 @@ struct DreamText::Focus {
     int first = -1, last = -1; // the symbol's words
     int sentence = 0;
     std::vector<QString> headStems;
+    std::vector<int> headGroups; // a one-word headword's groups: "рожаете" is Роды itself
     QSet<QString> markWords;
 };
 
@@ -719,8 +737,11 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
             }
     }
     f.sentence = f.first >= 0 ? words_[size_t(f.first)].sentence : 0;
-    for (const QString &w : foldedWords(headword))
+    const QStringList headWords = foldedWords(headword);
+    for (const QString &w : headWords)
         f.headStems.push_back(stemmer_->stem(w));
+    if (headWords.size() == 1)
+        f.headGroups = synonyms().groupsOf(headWords.front(), f.headStems.front());
     for (int i = f.first; i >= 0 && i <= f.last; ++i)
         f.markWords.insert(words_[size_t(i)].folded);
     return f;
@@ -729,7 +750,7 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
 // A word of a line that is the symbol itself, not a situation.
 bool DreamText::isSymbol(const Focus &f, const Word &w) const
 {
-    if (f.markWords.contains(w.folded))
+    if (f.markWords.contains(w.folded) || shareGroup(f.headGroups, w.groups))
         return true;
     return std::any_of(f.headStems.begin(), f.headStems.end(), [&](const QString &h) {
         const qsizetype shorter = std::min(h.size(), w.stem.size());

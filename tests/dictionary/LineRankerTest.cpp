@@ -177,6 +177,12 @@ TEST(LineRanker, WhereTheStoryTurnsAndTheWordsKinAcrossEndings)
                                QString::fromUtf16(k.headword), {QString::fromUtf16(k.line)});
         EXPECT_GT(r[0].score, kGeneralLineScore) << QString::fromUtf16(k.dream).toStdString();
     }
+    // a word of the headword's own group is the symbol, not a situation: the line is a general one
+    const auto birth = rankFor(QStringLiteral("У меня начались роды."), QStringLiteral("роды"), QStringLiteral("Роды"),
+                               {QStringLiteral("Роды у соседки – к хлопотам."),
+                                QStringLiteral("Если вам снится, что вы рожаете, это к радости.")});
+    EXPECT_EQ(birth[0].index, 1);
+    EXPECT_DOUBLE_EQ(birth[0].score, kGeneralLineScore);
     // a word that only begins like the symbol is a situation of its own: "кукует" is no Кукушка
     const auto cuckoo =
         rankFor(QStringLiteral("Кукушка всё кукует."), QStringLiteral("Кукушка"), QStringLiteral("Кукушка"),

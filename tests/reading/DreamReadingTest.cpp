@@ -200,7 +200,7 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.72;
+constexpr double kMinTop1 = 0.75;
 constexpr double kMinTop3 = 0.93;
 
 struct Pick {
@@ -251,8 +251,8 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
     const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-later.tsv"));
     ASSERT_GE(set.size(), 25u);
     const Figures f = measure(set);
-    EXPECT_GE(f.top1, 0.70);
-    EXPECT_GE(f.top3, 0.93);
+    EXPECT_GE(f.top1, 0.74);
+    EXPECT_GE(f.top3, 0.94);
 }
 
 // A third set, written by someone who never saw the ranker nor its misses
@@ -262,8 +262,8 @@ TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
     const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-third.tsv"));
     ASSERT_GE(set.size(), 45u);
     const Figures f = measure(set);
-    EXPECT_GE(f.top1, 0.63);
-    EXPECT_GE(f.top3, 0.84);
+    EXPECT_GE(f.top1, 0.65);
+    EXPECT_GE(f.top3, 0.85);
 }
 
 // The book's reading of a pick's symbol, or null when the dream's symbols
