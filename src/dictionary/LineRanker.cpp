@@ -68,7 +68,7 @@ constexpr QStringView kSynonyms[] = {
     u"живой живая живое живые ожить ожил ожила",
     u"беременный беременная беременна беременность",
     u"рожать рожала родить родила родил роды",
-    u"свадьба венчание венчаться жениться женился выйти замуж",
+    u"свадьба венчание венчаться жениться женился замуж замужество бракосочетание",
     u"говорить говорила говорил сказать сказала сказал разговаривать разговаривала разговаривал разговор "
     u"беседовать",
     u"звать звал звала позвать позвала позвал зовет зовут",
@@ -195,6 +195,14 @@ constexpr QStringView kSynonyms[] = {
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
 
+// Looser kin: words that are no synonyms but tell one situation of a dream
+// ("плакала" and "печальна", "унесло" and "потерять"). They count less.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma): joined literals are one group
+constexpr QStringView kConcepts[] = {
+#include "dictionary/ConceptGroups.inc"
+};
+// NOLINTEND(bugprone-suspicious-missing-comma)
+
 // The words of a space-separated list, as a set.
 std::unordered_set<QString> wordSet(QStringView list)
 {
@@ -205,27 +213,27 @@ std::unordered_set<QString> wordSet(QStringView list)
 }
 
 // Words that tell that something was dreamt, not what.
-bool isGeneric(QStringView folded, QStringView stem)
+bool isGeneric(const QString &folded, const QString &stem)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"сон сна сне сну сны снов снам снах сном снами снилось снился снилась снились снится снятся "
                 u"приснилось приснился приснилась приснились приснится видеть увидеть видел видела видели увидел "
                 u"увидела увидели видите видишь вижу видит видят видно видим");
-    if (words.contains(folded.toString()))
+    if (words.contains(folded))
         return true;
     static const std::unordered_set<QString> stems =
         wordSet(u"сн сон снит снил присн вид увид видет видел видя виден снов сновид приснит");
-    return stems.contains(stem.toString());
+    return stems.contains(stem);
 }
 
 // Function words the situation of a line still turns on.
 // How many, and whose: "пятеро котят" are many, "моя свадьба" is one's own.
-bool keepsMeaning(QStringView folded)
+bool keepsMeaning(const QString &folded)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"много мало столько несколько три четыре пять шесть восемь девять десять свой своя свое свои "
                 u"свою своего своей своим мой моя мое мои мою моего моей моим");
-    return words.contains(folded.toString());
+    return words.contains(folded);
 }
 
 // What a thing not done comes to: "не успела" is "опоздала", "дверь не
@@ -246,12 +254,12 @@ constexpr QStringView kNegatedMeans[] = {
 
 // Words after which a deed is only tried ("пыталась дозвониться"): it may
 // or may not have been done.
-bool triesNext(QStringView folded)
+bool triesNext(const QString &folded)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"пыталась пытался пытались пытаюсь пытается старалась старался стараюсь хотела хотел хочу "
                 u"собиралась собирался");
-    return words.contains(folded.toString());
+    return words.contains(folded);
 }
 
 // "без" negates the thing it stands before ("зуб без крови").
@@ -270,12 +278,12 @@ bool isPlacePreposition(QStringView folded)
 }
 
 // Verbs after which the next word is what did not happen ("не смогла убежать").
-bool passesNegation(QStringView folded)
+bool passesNegation(const QString &folded)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"смогла смог смогли могла мог могли успела успел удалось хотела хотел стала стал может могу можете "
                 u"можешь могут удается удавалось успеваете получается получилось");
-    return words.contains(folded.toString());
+    return words.contains(folded);
 }
 
 struct SynonymTable {
@@ -283,6 +291,7 @@ struct SynonymTable {
     std::unordered_map<QString, std::vector<int>> byStem;
     std::unordered_map<QString, std::vector<int>> negatedByForm;
     std::unordered_map<QString, std::vector<int>> negatedByStem;
+    int firstConcept = 0; // the groups from here on are kConcepts'
 
     SynonymTable()
     {
@@ -306,6 +315,15 @@ struct SynonymTable {
                 addTo(negatedByStem[stemmer.stem(folded)], group);
             }
             for (QStringView w : line.mid(bar + 1).split(u' ', Qt::SkipEmptyParts)) {
+                const QString folded = foldWord(w);
+                addTo(byForm[folded], group);
+                addTo(byStem[stemmer.stem(folded)], group);
+            }
+            ++group;
+        }
+        firstConcept = group;
+        for (QStringView line : kConcepts) {
+            for (QStringView w : line.split(u' ', Qt::SkipEmptyParts)) {
                 const QString folded = foldWord(w);
                 addTo(byForm[folded], group);
                 addTo(byStem[stemmer.stem(folded)], group);
@@ -349,15 +367,21 @@ const SynonymTable &synonyms()
     return table;
 }
 
-bool shareGroup(const std::vector<int> &a, const std::vector<int> &b)
+// The first group two sorted lists share, or -1.
+int sharedGroup(const std::vector<int> &a, const std::vector<int> &b)
 {
     auto i = a.begin(), j = b.begin();
     while (i != a.end() && j != b.end()) {
         if (*i == *j)
-            return true;
+            return *i;
         (*i < *j) ? ++i : ++j;
     }
-    return false;
+    return -1;
+}
+
+bool shareGroup(const std::vector<int> &a, const std::vector<int> &b)
+{
+    return sharedGroup(a, b) >= 0;
 }
 
 bool isWordChar(QChar c)
@@ -418,6 +442,9 @@ bool isVowel(QChar c)
     return QStringView(u"аеиоуыэюя").contains(c);
 }
 
+// How close two words of one concept are: less than synonyms, more than nothing.
+constexpr double kConceptKin = 0.6;
+
 // How close two words are as words: 1 the same word, less for kin, 0 unrelated.
 double kinship(const QString &aFolded, const QString &aStem, const std::vector<int> &aGroups, const QString &aRoot,
                const QString &aBase, const QString &bFolded, const QString &bStem, const std::vector<int> &bGroups,
@@ -425,7 +452,8 @@ double kinship(const QString &aFolded, const QString &aStem, const std::vector<i
 {
     if (aFolded == bFolded || (aStem == bStem && aStem.size() >= 3))
         return 1.0;
-    if (shareGroup(aGroups, bGroups))
+    // a synonym's group comes before any concept's
+    if (const int g = sharedGroup(aGroups, bGroups); g >= 0 && g < synonyms().firstConcept)
         return 0.9;
     const qsizetype shorter = std::min(aStem.size(), bStem.size());
     if (shorter >= 4 && commonPrefix(aStem, bStem) == shorter)
@@ -440,6 +468,8 @@ double kinship(const QString &aFolded, const QString &aStem, const std::vector<i
         return 0.75;
     if (!aBase.isEmpty() && aBase == bBase)
         return 0.75;
+    if (shareGroup(aGroups, bGroups))
+        return kConceptKin;
     return 0;
 }
 
@@ -475,7 +505,8 @@ struct DreamText::Word {
     bool content = false; // neither a function word nor one that only says it was a dream
     // what the dream turned to ("…, а он весь подгорел"): the turn is the point of the story
     bool turn = false;
-    bool tried = false; // only tried ("пыталась дозвониться"): done or not, it is not said
+    bool tried = false;       // only tried ("пыталась дозвониться"): done or not, it is not said
+    bool attributive = false; // with an adjective's ending (looksAttributive)
     // what the word said with "не" means ("не успела": the group of "опоздать")
     std::vector<int> negatedGroups;
 };
@@ -606,6 +637,7 @@ DreamText::DreamText(QStringView text) : DreamText()
         if (turnsStory(w.folded))
             turned = true;
         w.turn = turned;
+        w.attributive = w.content && looksAttributive(w.folded);
         if (w.content && w.negated)
             w.negatedGroups = synonyms().negatedGroupsOf(w.folded, w.stem);
     }
@@ -669,9 +701,16 @@ qsizetype meaningIn(QStringView line, qsizetype end)
         // where an explanation begins: "Дом во сне чаще всего отражает вас самих"
         u" отражает", u" символизирует", u" олицетворяет", u" связан с", u" связана с", u" связано с", u" связаны с",
         u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает"};
-    for (QStringView m : meanings)
-        if (const qsizetype at = line.indexOf(m); at > 0 && at < end)
-            end = at;
+    // every meaning begins with a space or a comma: only there is it looked for
+    for (qsizetype at = 1; at < end; ++at) {
+        if (line[at] != u' ' && line[at] != u',')
+            continue;
+        const QStringView rest = line.mid(at);
+        if (std::any_of(std::begin(meanings), std::end(meanings), [&](QStringView m) {
+                return rest.size() >= m.size() && rest[1] == m[1] && rest.startsWith(m);
+            }))
+            return at;
+    }
     return end;
 }
 
@@ -705,7 +744,8 @@ bool synonymous(QStringView a, QStringView b)
 {
     Stemmer stemmer;
     const QString fa = foldWord(a), fb = foldWord(b);
-    return shareGroup(synonyms().groupsOf(fa, stemmer.stem(fa)), synonyms().groupsOf(fb, stemmer.stem(fb)));
+    const int g = sharedGroup(synonyms().groupsOf(fa, stemmer.stem(fa)), synonyms().groupsOf(fb, stemmer.stem(fb)));
+    return g >= 0 && g < synonyms().firstConcept;
 }
 
 struct DreamText::Focus {
@@ -740,8 +780,10 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
     const QStringList headWords = foldedWords(headword);
     for (const QString &w : headWords)
         f.headStems.push_back(stemmer_->stem(w));
-    if (headWords.size() == 1)
+    if (headWords.size() == 1) {
         f.headGroups = synonyms().groupsOf(headWords.front(), f.headStems.front());
+        std::erase_if(f.headGroups, [](int g) { return g >= synonyms().firstConcept; });
+    }
     for (int i = f.first; i >= 0 && i <= f.last; ++i)
         f.markWords.insert(words_[size_t(i)].folded);
     return f;
@@ -769,7 +811,7 @@ double DreamText::closeness(const Focus &f, int i) const
     if (apart == 0) {
         const int d = i < f.first ? f.first - i : i - f.last;
         // the symbol's own adjective ("в густом тумане") says less than what happened
-        const double attribute = d <= 2 && looksAttributive(w.folded) ? kAttributeWeight : 1.0;
+        const double attribute = d <= 2 && w.attributive ? kAttributeWeight : 1.0;
         return std::max(0.6, 1.0 - 0.04 * (d - 1)) * turn * attribute;
     }
     return (apart == 1 ? 0.45 : 0.3) * turn;

@@ -97,6 +97,19 @@ TEST(LineRanker, FormsAspectsAndSynonymsMatch)
               u"Покойная мать зовёт к себе");
 }
 
+TEST(LineRanker, WordsOfOneSituationMatchLooserThanSynonyms)
+{
+    // "плакала" is no synonym of "печальна", but tells the same of a mother
+    const auto crying =
+        rankFor(QStringLiteral("Приснилась мать, она тихо плакала."), QStringLiteral("мать"), QStringLiteral("Мать"),
+                {QStringLiteral("Мать во сне – к заботе."), QStringLiteral("Мать печальна – к тревоге."),
+                 QStringLiteral("Мать плачет – к слезам.")});
+    EXPECT_EQ(order(crying), (QStringList{QStringLiteral("Мать плачет"), QStringLiteral("Мать печальна"),
+                                          QStringLiteral("Мать во сне")}));
+    EXPECT_GT(crying[1].score, kGeneralLineScore);
+    EXPECT_FALSE(synonymous(u"плакала", u"печальна")) << "a concept is not a synonym";
+}
+
 TEST(LineRanker, SaidWithNotItCountsAgainst)
 {
     const auto notBitten =
