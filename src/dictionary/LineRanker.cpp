@@ -286,79 +286,47 @@ bool passesNegation(const QString &folded)
     return words.contains(folded);
 }
 
+// The groups by the stems of their words. A word is looked up by its stem
+// only: every form listed is kept as its stem, so its own stem finds it.
 struct SynonymTable {
-    std::unordered_map<QString, std::vector<int>> byForm;
     std::unordered_map<QString, std::vector<int>> byStem;
-    std::unordered_map<QString, std::vector<int>> negatedByForm;
     std::unordered_map<QString, std::vector<int>> negatedByStem;
     int firstConcept = 0; // the groups from here on are kConcepts'
 
     SynonymTable()
     {
         Stemmer stemmer;
-        int group = 0;
-        for (QStringView line : kSynonyms) {
-            for (QStringView w : line.split(u' ', Qt::SkipEmptyParts)) {
-                const QString folded = foldWord(w);
-                addTo(byForm[folded], group);
-                addTo(byStem[stemmer.stem(folded)], group);
+        byStem.reserve(16384);
+        const auto add = [&](std::unordered_map<QString, std::vector<int>> &to, QStringView list, int group) {
+            for (QStringView w : list.split(u' ', Qt::SkipEmptyParts)) {
+                std::vector<int> &groups = to[stemmer.stem(foldWord(w))];
+                // groups are added in ascending order: the last one tells whether it is there
+                if (groups.empty() || groups.back() != group)
+                    groups.push_back(group);
             }
-            ++group;
-        }
+        };
+        int group = 0;
+        for (QStringView line : kSynonyms)
+            add(byStem, line, group++);
         // what a thing not done means is a group of its own, which the
         // forms said with "не" lead to
         for (QStringView line : kNegatedMeans) {
             const qsizetype bar = line.indexOf(u'|');
-            for (QStringView w : line.left(bar).split(u' ', Qt::SkipEmptyParts)) {
-                const QString folded = foldWord(w);
-                addTo(negatedByForm[folded], group);
-                addTo(negatedByStem[stemmer.stem(folded)], group);
-            }
-            for (QStringView w : line.mid(bar + 1).split(u' ', Qt::SkipEmptyParts)) {
-                const QString folded = foldWord(w);
-                addTo(byForm[folded], group);
-                addTo(byStem[stemmer.stem(folded)], group);
-            }
-            ++group;
+            add(negatedByStem, line.left(bar), group);
+            add(byStem, line.mid(bar + 1), group++);
         }
         firstConcept = group;
-        for (QStringView line : kConcepts) {
-            for (QStringView w : line.split(u' ', Qt::SkipEmptyParts)) {
-                const QString folded = foldWord(w);
-                addTo(byForm[folded], group);
-                addTo(byStem[stemmer.stem(folded)], group);
-            }
-            ++group;
-        }
+        for (QStringView line : kConcepts)
+            add(byStem, line, group++);
     }
-    // The groups a word said with "не" comes to mean.
-    std::vector<int> negatedGroupsOf(const QString &folded, const QString &stem) const
+    static std::vector<int> find(const std::unordered_map<QString, std::vector<int>> &in, const QString &stem)
     {
-        std::vector<int> out;
-        if (const auto it = negatedByForm.find(folded); it != negatedByForm.end())
-            out = it->second;
-        if (const auto it = negatedByStem.find(stem); it != negatedByStem.end())
-            for (int g : it->second)
-                addTo(out, g);
-        std::sort(out.begin(), out.end());
-        return out;
+        const auto it = in.find(stem);
+        return it == in.end() ? std::vector<int>() : it->second;
     }
-    static void addTo(std::vector<int> &groups, int g)
-    {
-        if (std::find(groups.begin(), groups.end(), g) == groups.end())
-            groups.push_back(g);
-    }
-    std::vector<int> groupsOf(const QString &folded, const QString &stem) const
-    {
-        std::vector<int> out;
-        if (const auto it = byForm.find(folded); it != byForm.end())
-            out = it->second;
-        if (const auto it = byStem.find(stem); it != byStem.end())
-            for (int g : it->second)
-                addTo(out, g);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
+    // The groups of a word (sorted), and those it comes to mean said with "не".
+    std::vector<int> groupsOf(const QString &stem) const { return find(byStem, stem); }
+    std::vector<int> negatedGroupsOf(const QString &stem) const { return find(negatedByStem, stem); }
 };
 
 const SynonymTable &synonyms()
@@ -555,7 +523,7 @@ void classify(W &w, Stemmer &stemmer)
     w.stem = stemmer.stem(w.folded);
     w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
     if (w.content) {
-        w.groups = synonyms().groupsOf(w.folded, w.stem);
+        w.groups = synonyms().groupsOf(w.stem);
         w.root = rootOf(w.folded, w.stem, stemmer);
         w.base = verbBaseOf(w.folded);
     }
@@ -639,7 +607,7 @@ DreamText::DreamText(QStringView text) : DreamText()
         w.turn = turned;
         w.attributive = w.content && looksAttributive(w.folded);
         if (w.content && w.negated)
-            w.negatedGroups = synonyms().negatedGroupsOf(w.folded, w.stem);
+            w.negatedGroups = synonyms().negatedGroupsOf(w.stem);
     }
     // the story's last clause is what it came to
     if (!words_.empty()) {
@@ -740,11 +708,16 @@ QStringView situationOf(QStringView line)
     return line;
 }
 
+void prepareRanking()
+{
+    synonyms();
+}
+
 bool synonymous(QStringView a, QStringView b)
 {
     Stemmer stemmer;
     const QString fa = foldWord(a), fb = foldWord(b);
-    const int g = sharedGroup(synonyms().groupsOf(fa, stemmer.stem(fa)), synonyms().groupsOf(fb, stemmer.stem(fb)));
+    const int g = sharedGroup(synonyms().groupsOf(stemmer.stem(fa)), synonyms().groupsOf(stemmer.stem(fb)));
     return g >= 0 && g < synonyms().firstConcept;
 }
 
@@ -781,7 +754,7 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
     for (const QString &w : headWords)
         f.headStems.push_back(stemmer_->stem(w));
     if (headWords.size() == 1) {
-        f.headGroups = synonyms().groupsOf(headWords.front(), f.headStems.front());
+        f.headGroups = synonyms().groupsOf(f.headStems.front());
         std::erase_if(f.headGroups, [](int g) { return g >= synonyms().firstConcept; });
     }
     for (int i = f.first; i >= 0 && i <= f.last; ++i)

@@ -99,4 +99,9 @@ QStringView situationOf(QStringView line);
 // pairs.
 bool synonymous(QStringView a, QStringView b);
 
+// Builds the tables the ranker looks words up in (some milliseconds, once a
+// process), so that a caller can have it done on another thread while it
+// does something else; ranking builds them itself when none did.
+void prepareRanking();
+
 } // namespace somnex::dictionary

@@ -172,6 +172,12 @@ bool SymbolFinder::isFunctionWord(QStringView w)
     return isStopWord(w) || functionWords().contains(w.toString());
 }
 
+bool SymbolFinder::isFunctionWord(const QString &w)
+{
+    // the same, without a copy of the word to look it up by
+    return isStopWord(w) || functionWords().contains(w);
+}
+
 void SymbolFinder::addForms(int phrase, int position, const std::vector<WordForm> &forms)
 {
     for (const WordForm &f : forms) {

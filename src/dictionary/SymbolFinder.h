@@ -70,6 +70,7 @@ public:
     // Whether a folded word can never be a symbol (a pronoun, a form of
     // "быть", a preposition, a particle, a number…).
     static bool isFunctionWord(QStringView foldedWord);
+    static bool isFunctionWord(const QString &foldedWord);
 
 private:
     struct Phrase {

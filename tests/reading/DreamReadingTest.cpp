@@ -200,8 +200,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.75;
-constexpr double kMinTop3 = 0.93;
+constexpr double kMinTop1 = 0.78;
+constexpr double kMinTop3 = 0.94;
 
 struct Pick {
     QString headword, file, situation;
@@ -252,7 +252,7 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
     ASSERT_GE(set.size(), 25u);
     const Figures f = measure(set);
     EXPECT_GE(f.top1, 0.74);
-    EXPECT_GE(f.top3, 0.94);
+    EXPECT_GE(f.top3, 0.96);
 }
 
 // A third set, written by someone who never saw the ranker nor its misses
@@ -262,8 +262,8 @@ TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
     const std::vector<Dream> set = readSet(QStringLiteral(SOMNEX_TEST_DATA_DIR "/dream-readings-third.tsv"));
     ASSERT_GE(set.size(), 45u);
     const Figures f = measure(set);
-    EXPECT_GE(f.top1, 0.65);
-    EXPECT_GE(f.top3, 0.85);
+    EXPECT_GE(f.top1, 0.69);
+    EXPECT_GE(f.top3, 0.88);
 }
 
 // The book's reading of a pick's symbol, or null when the dream's symbols

@@ -3,6 +3,7 @@
 #include "tools/cli/Commands.h"
 
 #include "dictionary/Catalogue.h"
+#include "dictionary/LineRanker.h"
 #include "dictionary/MergedWords.h"
 #include "dictionary/SymbolFinder.h"
 #include "dictionary/TextIndex.h"
@@ -20,11 +21,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include <cmath>
 #include <cstdio>
 
 #include <optional>
+#include <thread>
 
 namespace somnex::cli {
 
@@ -351,6 +354,9 @@ std::optional<QString> standardInput()
 // said, when they cannot be read.
 std::optional<DreamReading> readOnEnabledBooks(const QString &text)
 {
+    // the ranker's tables are made on a second core while the books open
+    std::thread tables(dictionary::prepareRanking);
+    const auto joined = qScopeGuard([&] { tables.join(); });
     Loaded l = loadBooks();
     if (!l.ok)
         return std::nullopt;
