@@ -239,6 +239,7 @@ bool keepsMeaning(const QString &folded)
 // What a thing not done comes to: "не успела" is "опоздала", "дверь не
 // открывается" is a closed door. A line each: the forms said with "не", a
 // bar, the words of what that means.
+// NOLINTBEGIN(bugprone-suspicious-missing-comma): joined literals are one group
 constexpr QStringView kNegatedMeans[] = {
     u"успеть успела успел успели успевать успеваю успевает успевала | опоздать опоздала опаздывать",
     u"удержаться удержалась удержался удержать удержала | упасть упала падать сорваться сорвалась",
@@ -251,6 +252,7 @@ constexpr QStringView kNegatedMeans[] = {
     u"дозвониться дозвонилась дозвонился соединяет соединяется | оборваться оборвалась",
     u"прийти пришел пришла прийти приехать приехал приехала явиться явился | ждать ждала ждал дождаться",
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 // Words after which a deed is only tried ("пыталась дозвониться"): it may
 // or may not have been done.
@@ -592,37 +594,38 @@ bool looksAttributive(QStringView folded)
     return std::any_of(std::begin(endings), std::end(endings), [&](QStringView e) { return folded.endsWith(e); });
 }
 
+// Marks what a story turned to: the words after "а", "но", "вдруг"… in
+// their sentence, and the last clause of the last sentence.
+template <typename W>
+void markTurns(std::vector<W> &words, QStringView text)
+{
+    bool turned = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0 && words[i - 1].sentence != words[i].sentence)
+            turned = false;
+        turned = turned || turnsStory(words[i].folded);
+        words[i].turn = turned;
+    }
+    if (words.empty())
+        return;
+    const int last = words.back().sentence;
+    const auto first = std::find_if(words.begin(), words.end(), [&](const W &w) { return w.sentence == last; });
+    const qsizetype comma = text.lastIndexOf(u',');
+    if (comma > first->start)
+        for (auto it = first; it != words.end(); ++it)
+            it->turn = it->turn || it->start > comma;
+}
+
 } // namespace
 
 DreamText::DreamText(QStringView text) : DreamText()
 {
     words_ = wordsOf<Word>(text, *stemmer_);
-    bool turned = false;
-    for (size_t i = 0; i < words_.size(); ++i) {
-        Word &w = words_[i];
-        if (i > 0 && words_[i - 1].sentence != w.sentence)
-            turned = false;
-        if (turnsStory(w.folded))
-            turned = true;
-        w.turn = turned;
+    markTurns(words_, text);
+    for (Word &w : words_) {
         w.attributive = w.content && looksAttributive(w.folded);
         if (w.content && w.negated)
             w.negatedGroups = synonyms().negatedGroupsOf(w.stem);
-    }
-    // the story's last clause is what it came to
-    if (!words_.empty()) {
-        const int last = words_.back().sentence;
-        qsizetype sentenceStart = 0;
-        for (const Word &w : words_)
-            if (w.sentence == last) {
-                sentenceStart = w.start;
-                break;
-            }
-        const qsizetype comma = text.lastIndexOf(u',');
-        if (comma > sentenceStart)
-            for (Word &w : words_)
-                if (w.start > comma)
-                    w.turn = true;
     }
     for (int i = 0; i < int(words_.size()); ++i)
         if (const Word &w = words_[size_t(i)]; w.content) {
