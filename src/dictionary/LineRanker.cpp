@@ -573,7 +573,7 @@ namespace {
 
 // How much more the turn of a story weighs, and how much less the symbol's own adjective.
 constexpr double kTurnWeight = 1.5;
-constexpr double kAttributeWeight = 0.8;
+constexpr double kAttributeWeight = 0.65;
 
 // Words after which a story turns: what follows is what the dream came to.
 bool turnsStory(QStringView folded)

@@ -255,7 +255,7 @@ TEST(DreamReading, TheBestLineIsTheOneAReaderPicks)
 // change to it (65.8 % and 90.6 % then); kept as a ratchet of its own.
 TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
 {
-    ratchet("dream-readings-later.tsv", 25, 0.74, 0.96);
+    ratchet("dream-readings-later.tsv", 25, 0.76, 0.96);
 }
 
 // A third set, written by someone who never saw the ranker nor its misses
