@@ -595,7 +595,8 @@ const std::vector<Alias> &symbolAliases()
             {u"мать", u"мама", u""},
             {u"отец", u"папа", u""},
             {u"дочь", u"дочка", u""},
-            {u"ванна", u"ванная", u""}, // the room of the bath
+            {u"ванна", u"ванная", u""},   // the room of the bath
+            {u"серьги", u"сережка", u""}, // its diminutive changes the г
             {u"беременность", u"беременная", u"беременна беременны беременный беременным беременного"},
         };
         std::vector<Alias> out;

@@ -24,7 +24,7 @@ const char *const kHeadwords[] = {
     "Сорока",   "Стекло", "Таракан", "Тонуть",      "Три",           "Утро",         "Часы",
     "Церковь",  "Еда",    "Яйцо",    "Имя",         "Семья",         "Семь",         "Детская",
     "Война",    "Ворота", "Уж",      "Цветы",       "Вошь",          "Облако",       "Кладбище",
-    "Ванна",
+    "Ванна",    "Серьги",
 };
 
 dictionary::WordIndex makeIndex()
@@ -154,6 +154,8 @@ TEST(SymbolFinder, FormsAndTheLongestPhrase)
         // one headword where books differ in number: "Вошь" or "Вши", "Облако" or "Облака"
         {"В волосах вши, а в небе много облаков.", {"вши=Вошь", "облаков=Облако"}},
         {"Я шла по кладбищу, потом мылась в ванной.", {"кладбищу=Кладбище", "ванной=Ванна"}},
+        // a diminutive that changes its г
+        {"Я потеряла серёжку и кольцо.", {"серёжку=Серьги", "кольцо=Кольцо"}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(fixture().marks(QString::fromUtf8(c.text)), expected(c)) << c.text;

@@ -200,8 +200,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.78;
-constexpr double kMinTop3 = 0.94;
+constexpr double kMinTop1 = 0.79;
+constexpr double kMinTop3 = 0.95;
 
 struct Pick {
     QString headword, file, situation;
