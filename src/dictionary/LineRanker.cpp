@@ -354,6 +354,13 @@ bool shareGroup(const std::vector<int> &a, const std::vector<int> &b)
     return sharedGroup(a, b) >= 0;
 }
 
+// A group of synonyms (or of what a thing not done means), not a concept's;
+// false for -1.
+bool isSynonymGroup(int group)
+{
+    return group >= 0 && group < synonyms().firstConcept;
+}
+
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber();
@@ -423,7 +430,8 @@ double kinship(const QString &aFolded, const QString &aStem, const std::vector<i
     if (aFolded == bFolded || (aStem == bStem && aStem.size() >= 3))
         return 1.0;
     // a synonym's group comes before any concept's
-    if (const int g = sharedGroup(aGroups, bGroups); g >= 0 && g < synonyms().firstConcept)
+    const int group = sharedGroup(aGroups, bGroups);
+    if (isSynonymGroup(group))
         return 0.9;
     const qsizetype shorter = std::min(aStem.size(), bStem.size());
     if (shorter >= 4 && commonPrefix(aStem, bStem) == shorter)
@@ -438,9 +446,7 @@ double kinship(const QString &aFolded, const QString &aStem, const std::vector<i
         return 0.75;
     if (!aBase.isEmpty() && aBase == bBase)
         return 0.75;
-    if (shareGroup(aGroups, bGroups))
-        return kConceptKin;
-    return 0;
+    return group >= 0 ? kConceptKin : 0;
 }
 
 // A verb without its ending, where the stemmer leaves two forms apart
@@ -720,8 +726,7 @@ bool synonymous(QStringView a, QStringView b)
 {
     Stemmer stemmer;
     const QString fa = foldWord(a), fb = foldWord(b);
-    const int g = sharedGroup(synonyms().groupsOf(stemmer.stem(fa)), synonyms().groupsOf(stemmer.stem(fb)));
-    return g >= 0 && g < synonyms().firstConcept;
+    return isSynonymGroup(sharedGroup(synonyms().groupsOf(stemmer.stem(fa)), synonyms().groupsOf(stemmer.stem(fb))));
 }
 
 struct DreamText::Focus {
@@ -758,7 +763,7 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
         f.headStems.push_back(stemmer_->stem(w));
     if (headWords.size() == 1) {
         f.headGroups = synonyms().groupsOf(f.headStems.front());
-        std::erase_if(f.headGroups, [](int g) { return g >= synonyms().firstConcept; });
+        std::erase_if(f.headGroups, [](int g) { return !isSynonymGroup(g); });
     }
     for (int i = f.first; i >= 0 && i <= f.last; ++i)
         f.markWords.insert(words_[size_t(i)].folded);
