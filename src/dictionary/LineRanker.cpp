@@ -29,7 +29,8 @@ constexpr QStringView kSynonyms[] = {
     u"укусить укусила укусил укусили кусать кусает кусают кусала цапнуть цапнула укус ужалить ужалила ужалил "
     u"жалить",
     u"убежать убегать убегала убегал убежала убежал сбежать сбежала удирать спасаться спасалась",
-    u"упасть упал упала упали падать падает падала падал свалиться свалилась свалился рухнуть рухнул рухнула",
+    u"упасть упал упала упали падать падает падала падал свалиться свалилась свалился рухнуть рухнул рухнула "
+    u"падение падения падением",
     u"лететь летать летала летал летел летела летит полететь полетела взлететь взлетела парить парила",
     u"плыть плавать плавала плавал плыла плыл поплыть поплыла купаться купалась купался искупаться",
     u"утонуть утонула утонул тонуть тонула тонул тонет тонущий захлебнуться захлебывалась",
@@ -41,7 +42,7 @@ constexpr QStringView kSynonyms[] = {
     u"ссориться ссорилась ссорился поссориться поссорилась ссора ругаться ругалась ругался поругаться "
     u"поругалась скандал скандалить",
     u"драться дралась дрался подраться подрались драка",
-    u"бить била бил ударить ударила ударил избить избила избивать",
+    u"бить била бил бьет бьют побить побил побила побило ударить ударила ударил избить избила избивать",
     u"убить убила убил убили убивать убивает убивала убиваете зарубить зарубила зарубил зарезать зарезала "
     u"загрызть загрызла загрыз задушить задушила "
     u"прикончить прикончила",
@@ -54,7 +55,7 @@ constexpr QStringView kSynonyms[] = {
     u"купить купила купил покупать покупала покупал покупает покупка",
     u"продать продала продал продавать продавала",
     u"есть ела ел ели ем ест едим едите едят съесть съела съел кушать кушала поесть поела",
-    u"пить пила пил выпить выпила выпил попить попила",
+    u"пить пила пил выпить выпила выпил попить попила напиться напилась напился напились",
     u"грязный грязная грязное грязные грязь испачкаться испачкалась испачкать испачкала запачкать запачкала "
     u"облить облила облил пятно пятна",
     u"мутный мутная мутное мутные",
@@ -92,7 +93,9 @@ constexpr QStringView kSynonyms[] = {
     u"ехать ехала ехал поехать поехала поехал ездить ездила поездка",
     u"дарить дарила дарил подарить подарила подарил подарок",
     u"больной больная болеть болела болел заболеть заболела заболел болезнь",
-    u"голый голая голые раздетый раздетая нагой нагая",
+    u"голый голая голые раздетый раздетая нагой нагая нагим нагие нагота наготу наготы наготе",
+    u"посадить посадили посадил посадила заключить заключили заключен заключена заключены",
+    u"выскользнуть выскользнула выскользнул вырваться вырвалась вырвался вырывается ускользнуть ускользнула",
     u"страшный страшная страшное испугаться испугалась испугался бояться боялась боялся страх",
     u"залезть залезла залез лезть лезла карабкаться карабкалась подниматься поднималась поднимался "
     u"взбираться взбиралась подняться поднялась",
@@ -100,7 +103,7 @@ constexpr QStringView kSynonyms[] = {
     u"прыгать прыгала прыгнуть прыгнула прыгнул",
     u"выиграть выиграла выиграл выигрыш выигрывать",
     u"провалить провалила провалил завалить завалила",
-    u"идти шла шел шли пойти пошла пошел гулять гуляла гулял",
+    u"идти шла шел шли пойти пошла пошел гулять гуляла гулял бродить бродила бродил бродит",
     u"бурный бурная шторм волны",
     u"много множество полно толпа",
     u"зеленый зеленая зеленое зеленые",
@@ -132,7 +135,10 @@ constexpr QStringView kSynonyms[] = {
     u"кричать кричала кричал закричать закричала крик",
     u"петь пела пел спеть песня",
     u"танцевать танцевала танцевал танец",
-    u"ребенок ребенка ребенком дети детей малыш младенец",
+    u"ребенок ребенка ребенком дети детей детьми малыш младенец",
+    u"люди людей людьми",
+    u"конец конца кончаться кончается кончалась кончался закончиться закончилась закончился заканчиваться "
+    u"заканчивается заканчивалась",
     u"мама мать маму мамой",
     u"считать считала считал пересчитывать пересчитывала пересчитать пересчитала подсчитывать",
     u"печь пеку печет пекла испечь испекла выпекать",
@@ -153,7 +159,7 @@ constexpr QStringView kSynonyms[] = {
     u"сорвать сорвала сорвал срывать срывает сорвало",
     u"нести несла несу носить",
     u"уронить уронила уронил ронять",
-    u"пролить пролила пролил разлить разлила убежать убежало",
+    u"пролить пролила пролил разлить разлила убежать убежало облить облила облил облили залить залила залило",
     u"ослепнуть ослепла ослеп слепой слепая",
     u"глядеть глядит глядела смотреть смотрит смотрела",
     u"незнакомый незнакомая незнакомое незнакомец незнакомка чужой чужая чужое",
@@ -190,7 +196,8 @@ constexpr QStringView kSynonyms[] = {
     u"свой своя свое свои свою своего своей собственный собственная собственное собственную мой моя мое мою "
     u"моего моей мои",
     u"чужой чужая чужое чужие чужую чужого соседка соседки соседке сосед соседа соседский соседская подруга "
-    u"подруги подруге одноклассница одноклассницы коллега коллеги сослуживица",
+    u"подруги подруге одноклассница одноклассницы коллега коллеги сослуживица другой другая другое другие "
+    u"другого другую других",
 #include "dictionary/SynonymGroups.inc"
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
@@ -212,13 +219,15 @@ std::unordered_set<QString> wordSet(QStringView list)
     return out;
 }
 
-// Words that tell that something was dreamt, not what.
+// Words that tell that something was dreamt, not what, and "человек",
+// which tells nothing of whom.
 bool isGeneric(const QString &folded, const QString &stem)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"сон сна сне сну сны снов снам снах сном снами снилось снился снилась снились снится снятся "
                 u"приснилось приснился приснилась приснились приснится видеть увидеть видел видела видели увидел "
-                u"увидела увидели видите видишь вижу видит видят видно видим");
+                u"увидела увидели видите видишь вижу видит видят видно видим человек человека человеку человеком "
+                u"человеке");
     if (words.contains(folded))
         return true;
     static const std::unordered_set<QString> stems =
@@ -232,7 +241,7 @@ bool keepsMeaning(const QString &folded)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"много мало столько несколько три четыре пять шесть восемь девять десять свой своя свое свои "
-                u"свою своего своей своим мой моя мое мои мою моего моей моим");
+                u"свою своего своей своим мой моя мое мои мою моего моей моим летом зимой весной осенью ночью");
     return words.contains(folded);
 }
 
@@ -250,6 +259,12 @@ constexpr QStringView kNegatedMeans[] = {
     u"сломанная сломан сломана сломался сломалась сломаться",
     u"гореть горит горел горела | погаснуть погас погасла гаснуть потухнуть потухла",
     u"дозвониться дозвонилась дозвонился соединяет соединяется | оборваться оборвалась",
+    u"кончаться кончается кончалась кончался заканчиваться заканчивается заканчивалась | бесконечный "
+    u"бесконечная бесконечные бесконечной бесконечно",
+    u"попасть попала попал войти вошла вошел зайти зашла | закрытый закрытая закрыта закрыт заперт заперта "
+    u"запертая",
+    u"петь поет поют пела пел | безголосый безголосые безголосая молчать молчит молчала",
+    u"царапина царапины царапинки | уцелеть уцелела уцелел уцелели невредимый невредимые невредимая",
     u"прийти пришел пришла прийти приехать приехал приехала явиться явился | ждать ждала ждал дождаться",
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
@@ -284,7 +299,7 @@ bool passesNegation(const QString &folded)
 {
     static const std::unordered_set<QString> words =
         wordSet(u"смогла смог смогли могла мог могли успела успел удалось хотела хотел стала стал может могу можете "
-                u"можешь могут удается удавалось успеваете получается получилось");
+                u"можешь могут удается удавалось успеваете получается получилось единой единого одной одного");
     return words.contains(folded);
 }
 
@@ -508,6 +523,18 @@ QString rootOf(const QString &folded, const QString &stem, Stemmer &stemmer)
     return root.size() >= 4 ? root : QString();
 }
 
+// "тушила, пока наконец не потушила": a "не" after "пока" tells until
+// when, not what did not happen.
+template <typename W>
+bool saysUntil(const std::vector<W> &before, int sentence)
+{
+    int n = 0;
+    for (auto it = before.rbegin(); it != before.rend() && it->sentence == sentence && n < 3; ++it, ++n)
+        if (it->folded == u"пока")
+            return true;
+    return false;
+}
+
 // "крови не было", "зуба нет": the word before is what was not there.
 template <typename W>
 void negateWordBefore(std::vector<W> &before, const W &w)
@@ -552,7 +579,7 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         if (!out.empty() && out.back().sentence != t.sentence)
             negateNext = false;
         if (isNegation(w.folded)) {
-            negateNext = true;
+            negateNext = !saysUntil(out, t.sentence);
             out.push_back(std::move(w));
             continue;
         }
@@ -622,12 +649,42 @@ void markTurns(std::vector<W> &words, QStringView text)
             it->turn = it->turn || it->start > comma;
 }
 
+bool isFirstPerson(QStringView folded)
+{
+    static constexpr QStringView words[] = {u"я",    u"меня", u"мне",  u"мной", u"мы",   u"нас", u"нам",
+                                            u"нами", u"мой",  u"моя",  u"мое",  u"мою",  u"мои", u"моего",
+                                            u"моей", u"наш",  u"наша", u"наше", u"нашу", u"наши"};
+    return std::find(std::begin(words), std::end(words), folded) != std::end(words);
+}
+
+// "соседка хвасталась своей беременностью": "свой" is the one's the clause
+// tells of, the dreamer's only when the clause has "я" or "мы". Another's
+// thing is told as the line's "чужая".
+template <typename W>
+void markWhose(std::vector<W> &words, QStringView text, Stemmer &stemmer)
+{
+    for (W &w : words) {
+        if (!w.folded.startsWith(u"сво") || !keepsMeaning(w.folded))
+            continue;
+        const qsizetype from = text.lastIndexOf(u',', w.start), to = text.indexOf(u',', w.start);
+        const bool mine = std::any_of(words.begin(), words.end(), [&](const W &o) {
+            return o.sentence == w.sentence && o.start > from && (to < 0 || o.start < to) && isFirstPerson(o.folded);
+        });
+        if (mine)
+            continue;
+        w.folded = QStringLiteral("чужая");
+        w.stem = stemmer.stem(w.folded);
+        w.groups = synonyms().groupsOf(w.stem);
+    }
+}
+
 } // namespace
 
 DreamText::DreamText(QStringView text) : DreamText()
 {
     words_ = wordsOf<Word>(text, *stemmer_);
     markTurns(words_, text);
+    markWhose(words_, text, *stemmer_);
     for (Word &w : words_) {
         w.attributive = w.content && looksAttributive(w.folded);
         if (w.content && w.negated)
@@ -677,7 +734,8 @@ qsizetype meaningIn(QStringView line, qsizetype end)
         u", это предупреждение", u" говорит о том",
         // where an explanation begins: "Дом во сне чаще всего отражает вас самих"
         u" отражает", u" символизирует", u" олицетворяет", u" связан с", u" связана с", u" связано с", u" связаны с",
-        u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает"};
+        u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает", u" снится, когда",
+        u" снится, если", u" снится тем", u" снится людям", u" часто снится"};
     // every meaning begins with a space or a comma: only there is it looked for
     for (qsizetype at = 1; at < end; ++at) {
         if (line[at] != u' ' && line[at] != u',')
@@ -735,6 +793,7 @@ struct DreamText::Focus {
     std::vector<QString> headStems;
     std::vector<int> headGroups; // a one-word headword's groups: "рожаете" is Роды itself
     QSet<QString> markWords;
+    QSet<QString> markStems; // and their stems: "котята" of a dream's "котят"
 };
 
 DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
@@ -765,16 +824,23 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
         f.headGroups = synonyms().groupsOf(f.headStems.front());
         std::erase_if(f.headGroups, [](int g) { return !isSynonymGroup(g); });
     }
-    for (int i = f.first; i >= 0 && i <= f.last; ++i)
+    for (int i = f.first; i >= 0 && i <= f.last; ++i) {
         f.markWords.insert(words_[size_t(i)].folded);
+        if (words_[size_t(i)].stem.size() >= 3)
+            f.markStems.insert(words_[size_t(i)].stem);
+    }
     return f;
 }
 
 // A word of a line that is the symbol itself, not a situation.
 bool DreamText::isSymbol(const Focus &f, const Word &w) const
 {
-    if (f.markWords.contains(w.folded) || shareGroup(f.headGroups, w.groups))
+    if (f.markWords.contains(w.folded) || f.markStems.contains(w.stem) || shareGroup(f.headGroups, w.groups))
         return true;
+    // another form of the dream's own word: "котята" of "котят"
+    for (const QString &m : f.markWords)
+        if (m.size() >= 4 && w.folded.startsWith(m) && w.folded.size() <= m.size() + 3)
+            return true;
     return std::any_of(f.headStems.begin(), f.headStems.end(), [&](const QString &h) {
         const qsizetype shorter = std::min(h.size(), w.stem.size());
         // a three-letter stem is too short to tell: "кукует" is no form of Кукушка

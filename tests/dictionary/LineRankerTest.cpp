@@ -47,6 +47,8 @@ TEST(LineRanker, TheSituationIsThePartBeforeTheMeaning)
     EXPECT_EQ(situationOf(u"Если вам снится, что вы в аду, вы поддадитесь искушениям."),
               u"Если вам снится, что вы в аду");
     EXPECT_EQ(situationOf(u"Баба-яга пугает детей"), u"Баба-яга пугает детей");
+    EXPECT_EQ(situationOf(u"Клетка снится, когда жизнь кажется тесной."), u"Клетка");
+    EXPECT_EQ(situationOf(u"Церковь снится тем, кто ищет опору."), u"Церковь");
     EXPECT_EQ(situationOf(u"  "), u"");
 }
 
@@ -136,6 +138,13 @@ TEST(LineRanker, SaidWithNotItCountsAgainst)
                 {QStringLiteral("Выпал зуб с кровью – к тревоге."), QStringLiteral("Держать зуб в руке – к заботе.")});
     EXPECT_EQ(noBlood[0].index, 1) << "«держала» is not negated by «не было»";
     EXPECT_EQ(noBlood[0].matched, QStringList({"Держать", "руке"}));
+    // "пока не потушила" says until when: the fire was put out
+    const auto putOut =
+        rankFor(QStringLiteral("Я долго тушила огонь, пока наконец не потушила."), QStringLiteral("огонь"),
+                QStringLiteral("Огонь"),
+                {QStringLiteral("Ровное пламя – к покою."), QStringLiteral("Потушить огонь – к избавлению.")});
+    EXPECT_EQ(putOut[0].index, 1);
+    EXPECT_TRUE(putOut[0].matched.contains(QStringLiteral("Потушить")));
 }
 
 TEST(LineRanker, ThingsNotDoneAndOnlyTriedMeanWhatTheyComeTo)
@@ -221,6 +230,39 @@ TEST(LineRanker, HowManyAndWhoseCount)
                       QStringLiteral("Свадьба"), wedding)[0]
                   .index,
               1);
+    // "свой" is the dreamer's only in a clause of "я" or "мы": the neighbour's own is another's
+    const QStringList pregnancy = {QStringLiteral("Своя беременность – к прибавлению."),
+                                   QStringLiteral("Чужая беременность – к вестям.")};
+    EXPECT_EQ(rankFor(QStringLiteral("Соседка хвасталась своей беременностью, а я завидовала."),
+                      QStringLiteral("беременностью"), QStringLiteral("Беременность"), pregnancy)[0]
+                  .index,
+              1);
+    EXPECT_EQ(rankFor(QStringLiteral("Я узнала про свою беременность."), QStringLiteral("беременность"),
+                      QStringLiteral("Беременность"), pregnancy)[0]
+                  .index,
+              0);
+}
+
+TEST(LineRanker, TheDreamsOwnWordInAnotherFormIsTheSymbol)
+{
+    // "котята" is the "котят" that named the symbol: no situation of its own
+    const auto kittens = rankFor(QStringLiteral("Кошка окотилась и притащила слепых котят."), QStringLiteral("котят"),
+                                 QStringLiteral("Котёнок"),
+                                 {QStringLiteral("Видеть котят – к мелким досадам."),
+                                  QStringLiteral("Котята грязные – к неприятностям.")});
+    EXPECT_EQ(kittens[0].index, 0);
+    EXPECT_DOUBLE_EQ(kittens[0].score, kGeneralLineScore);
+    // "человек" tells nothing of whom; the time of year tells a situation
+    const auto funeral = rankFor(QStringLiteral("Я на похоронах незнакомого человека."), QStringLiteral("похоронах"),
+                                 QStringLiteral("Похороны"),
+                                 {QStringLiteral("Похороны близкого человека – к долгой жизни."),
+                                  QStringLiteral("Похороны незнакомца – к переменам.")});
+    EXPECT_EQ(funeral[0].index, 1);
+    const auto snow =
+        rankFor(QStringLiteral("Посреди лета вдруг пошёл снег."), QStringLiteral("снег"), QStringLiteral("Снег"),
+                {QStringLiteral("Белый снег – к урожаю."), QStringLiteral("Снег летом – к удаче.")});
+    EXPECT_EQ(snow[0].index, 1);
+    EXPECT_GT(snow[0].score, kGeneralLineScore);
 }
 
 TEST(LineRanker, NearerWordsCountMore)

@@ -200,7 +200,7 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.79;
+constexpr double kMinTop1 = 0.83;
 constexpr double kMinTop3 = 0.95;
 
 struct Pick {
