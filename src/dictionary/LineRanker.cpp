@@ -139,7 +139,9 @@ constexpr QStringView kSynonyms[] = {
     u"люди людей людьми",
     u"конец конца кончаться кончается кончалась кончался закончиться закончилась закончился заканчиваться "
     u"заканчивается заканчивалась",
-    u"мама мать маму мамой",
+    u"мама мать маму мамой матери матерью",
+    u"дочь дочери дочерью дочерей дочка дочке дочку",
+    u"знать знаю знает знала знал знаешь знаете",
     u"считать считала считал пересчитывать пересчитывала пересчитать пересчитала подсчитывать",
     u"печь пеку печет пекла испечь испекла выпекать",
     u"срубить срубили срубил рубить рубила спилить спилили спилил пилить вырубить",
@@ -153,7 +155,7 @@ constexpr QStringView kSynonyms[] = {
     u"спастись спаслась спасся выбраться выбралась выбрались уцелеть уцелела невредимый невредимые",
     u"венчаться венчаемся венчались обвенчаться обвенчались венчание",
     u"разбиться разбилось разбилась вдребезги осколки",
-    u"дозвониться дозвонилась звонить звонила позвонить позвонила",
+    u"дозвониться дозвонилась звонить звонила позвонить позвонила соединять соединяет соединяется соединили",
     u"уволить уволили уволила увольнение",
     u"собирать собираю собирала собрать собрала",
     u"сорвать сорвала сорвал срывать срывает сорвало",
@@ -239,9 +241,10 @@ bool isGeneric(const QString &folded, const QString &stem)
 // How many, and whose: "пятеро котят" are many, "моя свадьба" is one's own.
 bool keepsMeaning(const QString &folded)
 {
-    static const std::unordered_set<QString> words =
-        wordSet(u"много мало столько несколько три четыре пять шесть восемь девять десять свой своя свое свои "
-                u"свою своего своей своим мой моя мое мои мою моего моей моим летом зимой весной осенью ночью");
+    static const std::unordered_set<QString> words = wordSet(
+        u"много мало столько несколько три четыре пять шесть восемь девять десять свой своя свое свои "
+        u"свою своего своей своим мой моя мое мои мою моего моей моим летом зимой весной осенью ночью другой другая другое другую "
+        u"другого других другие");
     return words.contains(folded);
 }
 
@@ -535,6 +538,12 @@ bool saysUntil(const std::vector<W> &before, int sentence)
     return false;
 }
 
+// "посадили ни за что": for nothing, not a thing undone.
+bool saysForNothing(QStringView text, const Token &t)
+{
+    return text.mid(t.start).startsWith(u"ни за что", Qt::CaseInsensitive);
+}
+
 // "крови не было", "зуба нет": the word before is what was not there.
 template <typename W>
 void negateWordBefore(std::vector<W> &before, const W &w)
@@ -579,7 +588,7 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         if (!out.empty() && out.back().sentence != t.sentence)
             negateNext = false;
         if (isNegation(w.folded)) {
-            negateNext = !saysUntil(out, t.sentence);
+            negateNext = !saysUntil(out, t.sentence) && !saysForNothing(text, t);
             out.push_back(std::move(w));
             continue;
         }
@@ -775,6 +784,28 @@ QStringView situationOf(QStringView line)
     return line;
 }
 
+namespace {
+
+// The condition a line's meaning is given under (", если гости одеты в
+// приятные цвета и веселы"), after the situation; empty when it has none.
+QStringView conditionOf(QStringView line, QStringView situation)
+{
+    // a line with a dash gives its meaning after it, and any "если" there is the advice's
+    if (situation.isEmpty() || situation.size() == line.size() || dashIn(line) >= 0)
+        return {};
+    const qsizetype from = situation.data() - line.data() + situation.size();
+    const qsizetype at = line.indexOf(u", если ", from);
+    if (at < 0)
+        return {};
+    const QStringView rest = line.mid(at + 7);
+    qsizetype end = 0;
+    while (end < rest.size() && rest[end] != u',' && rest[end] != u'.' && rest[end] != u';')
+        ++end;
+    return rest.left(end);
+}
+
+} // namespace
+
 void prepareRanking()
 {
     synonyms();
@@ -854,7 +885,7 @@ double DreamText::closeness(const Focus &f, int i) const
 {
     const Word &w = words_[size_t(i)];
     const int apart = std::abs(w.sentence - f.sentence);
-    const double turn = w.turn && !words_[size_t(f.first)].turn ? kTurnWeight : 1.0;
+    const double turn = w.turn ? kTurnWeight : 1.0;
     if (apart == 0) {
         const int d = i < f.first ? f.first - i : i - f.last;
         // the symbol's own adjective ("в густом тумане") says less than what happened
@@ -929,7 +960,15 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
     r.index = index;
     const QStringView situation = situationOf(line);
     const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
-    const std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+    std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+    // "Видеть свадьбу означает радость, если гости веселы": the condition is a situation too
+    if (const QStringView cond = conditionOf(line, situation); !cond.isEmpty()) {
+        const qsizetype shift = cond.data() - situation.data();
+        for (Word &w : wordsOf<Word>(cond, *stemmer_)) {
+            w.start += shift;
+            said.push_back(std::move(w));
+        }
+    }
     int contentWords = 0;
     double weights = 0, matched = 0, contradicted = 0;
     for (size_t k = 0; k < said.size(); ++k) {
@@ -943,7 +982,7 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
         const Match m = matchOf(f, s);
         if (m.best >= 0.25) {
             matched += m.best * weight;
-            r.matched << situation.mid(s.start, s.length).toString();
+            r.matched << line.mid(offset + s.start, s.length);
             r.spans.emplace_back(offset + s.start, s.length);
         } else if (m.against) {
             contradicted += 1;

@@ -48,6 +48,17 @@ TEST(LineRanker, TheSituationIsThePartBeforeTheMeaning)
               u"Если вам снится, что вы в аду");
     EXPECT_EQ(situationOf(u"Баба-яга пугает детей"), u"Баба-яга пугает детей");
     EXPECT_EQ(situationOf(u"Клетка снится, когда жизнь кажется тесной."), u"Клетка");
+    // what the meaning is given under is part of the situation, in a line without a dash
+    const auto guests = rankFor(QStringLiteral("Гуляла на свадьбе, гости веселились."), QStringLiteral("свадьбе"),
+                                QStringLiteral("Свадьба"),
+                                {QStringLiteral("Видеть свадьбу в церкви означает перемены."),
+                                 QStringLiteral("Видеть свадьбу означает радость, если гости веселы."),
+                                 QStringLiteral("Свадьба в деревне – к урожаю, если гости не ссорились.")});
+    EXPECT_EQ(guests[0].index, 1);
+    EXPECT_EQ(guests[0].matched, (QStringList{QStringLiteral("гости"), QStringLiteral("веселы")}));
+    ASSERT_EQ(guests[0].spans.size(), 2u);
+    EXPECT_EQ(guests[0].text.mid(guests[0].spans[1].first, guests[0].spans[1].second), u"веселы");
+    EXPECT_LT(guests[2].score, kGeneralLineScore) << "after a dash, an «если» is the advice's";
     EXPECT_EQ(situationOf(u"Церковь снится тем, кто ищет опору."), u"Церковь");
     EXPECT_EQ(situationOf(u"  "), u"");
 }
@@ -145,6 +156,13 @@ TEST(LineRanker, SaidWithNotItCountsAgainst)
                 {QStringLiteral("Ровное пламя – к покою."), QStringLiteral("Потушить огонь – к избавлению.")});
     EXPECT_EQ(putOut[0].index, 1);
     EXPECT_TRUE(putOut[0].matched.contains(QStringLiteral("Потушить")));
+    // "ни за что" is for nothing: the dreamer was put in prison
+    const auto prison =
+        rankFor(QStringLiteral("Меня ни за что посадили в тюрьму."), QStringLiteral("тюрьму"), QStringLiteral("Тюрьма"),
+                {QStringLiteral("Видеть тюрьму – к переменам."),
+                 QStringLiteral("Если вас заключили в тюрьму, это к хлопотам.")});
+    EXPECT_EQ(prison[0].index, 1);
+    EXPECT_GT(prison[0].score, kGeneralLineScore);
 }
 
 TEST(LineRanker, ThingsNotDoneAndOnlyTriedMeanWhatTheyComeTo)
@@ -180,6 +198,12 @@ TEST(LineRanker, WhereTheStoryTurnsAndTheWordsKinAcrossEndings)
                 QStringLiteral("Пирог"),
                 {QStringLiteral("Печь пирог – к гостям."), QStringLiteral("Подгоревший пирог – к досаде.")});
     EXPECT_EQ(pie[0].index, 1);
+    // with the symbol in the turn, what it came to still outweighs the start
+    const auto hair =
+        rankFor(QStringLiteral("Я расчёсываюсь, а волосы клочьями лезут."), QStringLiteral("волосы"),
+                QStringLiteral("Волосы"),
+                {QStringLiteral("Расчёсываться – к порядку."), QStringLiteral("Волосы лезут – к потере сил.")});
+    EXPECT_EQ(hair[0].index, 1);
     // the symbol's own adjective says less than what it did
     const auto dove = rankFor(QStringLiteral("Прилетел белый голубь и стучит в стекло."), QStringLiteral("голубь"),
                               QStringLiteral("Голубь"),

@@ -200,8 +200,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.83;
-constexpr double kMinTop3 = 0.95;
+constexpr double kMinTop1 = 0.85;
+constexpr double kMinTop3 = 0.96;
 
 struct Pick {
     QString headword, file, situation;
@@ -262,7 +262,7 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
 // (58.0 % and 79.3 % on the ranker of its day); its own ratchet.
 TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
 {
-    ratchet("dream-readings-third.tsv", 45, 0.69, 0.88);
+    ratchet("dream-readings-third.tsv", 45, 0.70, 0.88);
 }
 
 // The book's reading of a pick's symbol, or null when the dream's symbols
