@@ -364,6 +364,16 @@ bool nounCue(QStringView previous)
     return isPreposition(previous) || endsAsAdjective(previous) || among(measures, previous);
 }
 
+// A thing that "золотой" tells is of gold ("золотое кольцо"), not only of
+// its colour ("золотые купола", "что-то золотое").
+bool madeOfGold(QStringView next)
+{
+    static const std::array<QStringView, 17> things = {u"кольц", u"колеч",   u"перстен",  u"перстн", u"цеп",   u"монет",
+                                                       u"крест", u"браслет", u"час",      u"серьг",  u"сереж", u"зуб",
+                                                       u"слит",  u"украшен", u"медальон", u"корон",  u"кулон"};
+    return std::any_of(things.begin(), things.end(), [&](QStringView t) { return next.startsWith(t); });
+}
+
 bool readsAsNoun(QStringView w, const Context &c)
 {
     // more often a verb (пить, мыть, есть, ехать, расти, класть) or an adjective (злой)
@@ -439,6 +449,8 @@ bool SymbolFinder::keeps(const std::vector<Token> &words, size_t i, const Match 
     if (!readsAsNoun(t.folded, c))
         return false;
     if (t.capital && !t.sentenceStart && among(kNameForms, t.folded))
+        return false;
+    if (t.folded.startsWith(u"золот") && isAdjectival(t.folded) && !madeOfGold(c.next))
         return false;
     return !(phrases_[size_t(m.phrases.front())].adjectival && startsSymbol(c.next));
 }

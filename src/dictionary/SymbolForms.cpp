@@ -598,10 +598,18 @@ const std::vector<Alias> &symbolAliases()
             {u"ванна", u"ванная", u""},   // the room of the bath
             {u"серьги", u"сережка", u""}, // its diminutive changes the г
             {u"беременность", u"беременная", u"беременна беременны беременный беременным беременного"},
+            // a thing of gold is gold's: "нашла золотое кольцо"
+            {u"золото", u"",
+             u"золотой золотая золотое золотые золотую золотого золотом золотым золотыми золотых "
+             u"золотому"},
+            // a verb the endings of nouns would take for a noun's
+            {u"копать", u"",
+             u"копать копаю копает копаешь копаем копаете копают копала копал копали копало копаться "
+             u"копалась копался копались выкопать выкопала выкопал откопать откопала откопал"},
         };
         std::vector<Alias> out;
         for (const Source &src : sources) {
-            Alias a{src.headword, inflect(src.word.toString())};
+            Alias a{src.headword, src.word.isEmpty() ? std::vector<WordForm>() : inflect(src.word.toString())};
             for (QStringView f : src.extra.split(u' ', Qt::SkipEmptyParts))
                 a.forms.push_back({f.toString(), false});
             out.push_back(std::move(a));

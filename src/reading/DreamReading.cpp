@@ -1,5 +1,6 @@
 #include "reading/DreamReading.h"
 
+#include "dictionary/SymbolForms.h"
 #include "dictionary/WordFinder.h"
 
 #include <QSet>
@@ -34,8 +35,9 @@ QStringList EntryLines(const QString &entryText)
 
 namespace {
 
-// The symbols of a text, and after a phrase the symbols its own words are:
-// "обручальное кольцо" is Кольцо too, for the books that have no phrase.
+// The symbols of a text, and after a phrase the symbols its own nouns are:
+// "обручальное кольцо" is Кольцо too, for the books that have no phrase;
+// a word that describes ("золотая рыбка") is none of the thing's.
 std::vector<dictionary::SymbolMark> symbolsOf(const QString &text, const dictionary::SymbolFinder &finder)
 {
     std::vector<dictionary::SymbolMark> out;
@@ -46,8 +48,9 @@ std::vector<dictionary::SymbolMark> symbolsOf(const QString &text, const diction
         for (qsizetype i = 0; i <= phrase.size(); ++i) {
             if (i < phrase.size() && !phrase[i].isSpace())
                 continue;
-            if (i > from && (from > 0 || i < phrase.size()))
-                for (dictionary::SymbolMark inner : finder.find(phrase.mid(from, i - from))) {
+            const QStringView word = phrase.mid(from, i - from);
+            if (i > from && (from > 0 || i < phrase.size()) && !dictionary::isAdjectival(dictionary::foldWord(word)))
+                for (dictionary::SymbolMark inner : finder.find(word)) {
                     inner.start += m.start + from;
                     out.push_back(std::move(inner));
                 }

@@ -100,6 +100,21 @@ TEST(DreamReading, APhrasesOwnWordsAreSymbolsToo)
     EXPECT_EQ(text.mid(r.symbols[1].start, r.symbols[1].length), QStringLiteral("кольцо"));
 }
 
+TEST(DreamReading, AWordThatDescribesIsNoSymbolOfThePhrase)
+{
+    // "золотая" in "золотая рыбка" tells the fish, not gold
+    const WordIndex words = indexOf({QStringLiteral("Золото"), QStringLiteral("Золотая рыбка")});
+    SymbolFinder finder;
+    finder.build(words);
+    const ReadingBook book =
+        bookOf(QStringLiteral("Сонник"), QStringLiteral("one.book"),
+               {{QStringLiteral("Золото"), QStringLiteral("Найти золото – к удаче.")},
+                {QStringLiteral("Золотая рыбка"), QStringLiteral("Поймать золотую рыбку – к желанию.")}});
+    const DreamReading r = ReadDream(QStringLiteral("Снилась золотая рыбка."), finder, words, {book});
+    ASSERT_EQ(r.symbols.size(), 1u);
+    EXPECT_EQ(r.symbols[0].headword, QStringLiteral("Золотая рыбка"));
+}
+
 TEST(DreamReading, OddTextsAreReadWithinBounds)
 {
     Fixture f;
@@ -200,8 +215,8 @@ TEST(DreamReading, ADreamIsOfferedForSeveralWordsThatAreNoHeadword)
 namespace {
 
 // Reached on the set; a change that reads worse fails.
-constexpr double kMinTop1 = 0.85;
-constexpr double kMinTop3 = 0.96;
+constexpr double kMinTop1 = 0.86;
+constexpr double kMinTop3 = 0.97;
 
 struct Pick {
     QString headword, file, situation;
