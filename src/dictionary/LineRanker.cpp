@@ -85,7 +85,7 @@ constexpr QStringView kSynonyms[] = {
     u"вырвать вырвала вырвал вырвали рвать выдернуть выдернула",
     u"напасть напала напал напали нападать нападает нападала наброситься набросилась набросился "
     u"кинуться кинулась кинулся броситься бросилась бросился",
-    u"лаять лаяла лаял лает лают залаять залаяла",
+    u"лаять лаяла лаял лает лают залаять залаяла лай лаяли",
     u"ползти ползла полз ползет ползать ползала",
     u"кормить кормила кормил покормить покормила",
     u"мыть мыла мыл помыть помыла вымыть вымыла умываться умывалась",
@@ -104,7 +104,7 @@ constexpr QStringView kSynonyms[] = {
     u"выиграть выиграла выиграл выигрыш выигрывать",
     u"провалить провалила провалил завалить завалила",
     u"идти шла шел шли пойти пошла пошел гулять гуляла гулял бродить бродила бродил бродит",
-    u"бурный бурная шторм волны",
+    u"бурный бурная бурное бурные шторм шторма штормовой",
     u"много множество полно толпа",
     u"зеленый зеленая зеленое зеленые",
     u"красный красная красное красные алый",
@@ -124,10 +124,13 @@ constexpr QStringView kSynonyms[] = {
     u"рухнуть рушиться разрушиться разрушился разрушилась развалиться развалился развалилась",
     u"ранить ранила ранил рана раненый раненая",
     u"спать спит спят спала спал спящий спящая уснуть уснула заснуть заснула",
-    u"убирать убирала убрать убрала уборка",
+    u"убирать убирала убрать убрала уборка прибрать прибрала прибрал прибирать прибирала",
+    u"огонь огня огнем пламя пламени пламенем",
+    u"курица курицу курицы наседка наседку наседки квочка",
+    u"лютый лютая лютые трескучий трескучая трескучие",
     u"строить строила строил построить построила",
     u"мертвый мертвая мертвое мертвые дохлый дохлая",
-    u"ловить ловила ловил поймать поймала поймал",
+    u"ловить ловила ловил поймать поймала поймал рыбачить рыбачили рыбачила рыбачил",
     u"выть выл выла воет воют вой завыть завыла",
     u"черпать черпала зачерпнуть зачерпнула зачерпнул набрать набрала",
     u"рычать рычала рычит рычал зарычать зарычала",
@@ -230,7 +233,7 @@ bool isGeneric(const QString &folded, const QString &stem)
                 u"приснилось приснился приснилась приснились приснится видеть увидеть видел видела видели увидел "
                 u"увидела увидели видите видишь вижу видит видят видно видим человек человека человеку человеком "
                 u"человеке");
-    if (words.contains(folded))
+    if (words.contains(folded) || folded.startsWith(u"сновидени"))
         return true;
     static const std::unordered_set<QString> stems =
         wordSet(u"сн сон снит снил присн вид увид видет видел видя виден снов сновид приснит");
@@ -268,6 +271,7 @@ constexpr QStringView kNegatedMeans[] = {
     u"запертая",
     u"петь поет поют пела пел | безголосый безголосые безголосая молчать молчит молчала",
     u"царапина царапины царапинки | уцелеть уцелела уцелел уцелели невредимый невредимые невредимая",
+    u"поймать поймала поймал поймали | упустить упустила упустил упустили",
     u"прийти пришел пришла прийти приехать приехал приехала явиться явился | ждать ждала ждал дождаться",
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
@@ -538,6 +542,17 @@ bool saysUntil(const std::vector<W> &before, int sentence)
     return false;
 }
 
+// "которой нет уже три года": "нет" said of a person, one who has died.
+template <typename W>
+bool isNoMore(const std::vector<W> &before, int sentence)
+{
+    int n = 0;
+    for (auto it = before.rbegin(); it != before.rend() && it->sentence == sentence && n < 3; ++it, ++n)
+        if (it->folded == u"которой" || it->folded == u"которого" || it->folded == u"которых")
+            return true;
+    return false;
+}
+
 // "посадили ни за что": for nothing, not a thing undone.
 bool saysForNothing(QStringView text, const Token &t)
 {
@@ -582,6 +597,10 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
     for (const Token &t : tokenize(text)) {
         W w;
         w.folded = foldWord(text.mid(t.start, t.length));
+        // "чистая-чистая" is "чистая", said twice
+        if (const qsizetype dash = w.folded.indexOf(u'-');
+            dash > 0 && QStringView(w.folded).left(dash) == QStringView(w.folded).mid(dash + 1))
+            w.folded.truncate(dash);
         w.start = t.start;
         w.length = t.length;
         w.sentence = t.sentence;
@@ -594,6 +613,13 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         }
         w.negated = negateNext;
         w.tried = !out.empty() && triesNext(out.back().folded);
+        // "мама, которой уже нет": one who is no more has died
+        if (w.folded == u"нет" && isNoMore(out, t.sentence)) {
+            w.folded = QStringLiteral("умершая");
+            classify(w, stemmer);
+            out.push_back(std::move(w));
+            continue;
+        }
         negateWordBefore(out, w);
         classify(w, stemmer);
         // "не могу его прочитать": past a modal and the small words, the
@@ -616,6 +642,8 @@ namespace {
 // How much more the turn of a story weighs, and how much less the symbol's own adjective.
 constexpr double kTurnWeight = 1.5;
 constexpr double kAttributeWeight = 0.65;
+// how much the next sentence counts where it goes on about the symbol
+constexpr double kToldOn = 0.9;
 
 // Words after which a story turns: what follows is what the dream came to.
 bool turnsStory(QStringView folded)
@@ -687,6 +715,26 @@ void markWhose(std::vector<W> &words, QStringView text, Stemmer &stemmer)
     }
 }
 
+// "поезд ушёл без меня": the dreamer was late for it.
+template <typename W>
+void markLeftBehind(std::vector<W> &words, Stemmer &stemmer)
+{
+    static const std::unordered_set<QString> leaving =
+        wordSet(u"ушел ушла ушли уехал уехала уехали уплыл уплыла улетел улетела отошел отошла отправился отправилась "
+                u"уходит уезжает");
+    for (size_t i = 2; i < words.size(); ++i) {
+        if (words[i - 1].folded != u"без" || (words[i].folded != u"меня" && words[i].folded != u"нас"))
+            continue;
+        for (size_t k = i - 1; k-- > 0 && k + 4 > i;)
+            if (words[k].sentence == words[i].sentence && leaving.contains(words[k].folded)) {
+                const std::vector<int> late = synonyms().groupsOf(stemmer.stem(u"опоздать"));
+                words[k].groups.insert(words[k].groups.end(), late.begin(), late.end());
+                std::sort(words[k].groups.begin(), words[k].groups.end());
+                break;
+            }
+    }
+}
+
 } // namespace
 
 DreamText::DreamText(QStringView text) : DreamText()
@@ -694,6 +742,7 @@ DreamText::DreamText(QStringView text) : DreamText()
     words_ = wordsOf<Word>(text, *stemmer_);
     markTurns(words_, text);
     markWhose(words_, text, *stemmer_);
+    markLeftBehind(words_, *stemmer_);
     for (Word &w : words_) {
         w.attributive = w.content && looksAttributive(w.folded);
         if (w.content && w.negated)
@@ -744,7 +793,8 @@ qsizetype meaningIn(QStringView line, qsizetype end)
         // where an explanation begins: "Дом во сне чаще всего отражает вас самих"
         u" отражает", u" символизирует", u" олицетворяет", u" связан с", u" связана с", u" связано с", u" связаны с",
         u" может означать", u" часто означает", u" чаще всего", u" нередко", u" напоминает", u" снится, когда",
-        u" снится, если", u" снится тем", u" снится людям", u" часто снится"};
+        u" снится, если", u" снится тем", u" снится людям", u" часто снится", u" приносит", u" предвещают",
+        u" означают", u" сулят", u" обещают"};
     // every meaning begins with a space or a comma: only there is it looked for
     for (qsizetype at = 1; at < end; ++at) {
         if (line[at] != u' ' && line[at] != u',')
@@ -825,6 +875,7 @@ struct DreamText::Focus {
     std::vector<int> headGroups; // a one-word headword's groups: "рожаете" is Роды itself
     QSet<QString> markWords;
     QSet<QString> markStems; // and their stems: "котята" of a dream's "котят"
+    int toldOn = -1;         // the next sentence, where it goes on about it ("…и он выпал")
 };
 
 DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
@@ -848,6 +899,13 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
             }
     }
     f.sentence = f.first >= 0 ? words_[size_t(f.first)].sentence : 0;
+    static const std::unordered_set<QString> pronouns =
+        wordSet(u"он она оно они его ее ему ей их им него нее ним ней них");
+    for (const Word &w : words_)
+        if (w.sentence == f.sentence + 1 && pronouns.contains(w.folded)) {
+            f.toldOn = w.sentence;
+            break;
+        }
     const QStringList headWords = foldedWords(headword);
     for (const QString &w : headWords)
         f.headStems.push_back(stemmer_->stem(w));
@@ -892,6 +950,8 @@ double DreamText::closeness(const Focus &f, int i) const
         const double attribute = d <= 2 && w.attributive ? kAttributeWeight : 1.0;
         return std::max(0.6, 1.0 - 0.04 * (d - 1)) * turn * attribute;
     }
+    if (w.sentence == f.toldOn)
+        return kToldOn * turn;
     return (apart == 1 ? 0.45 : 0.3) * turn;
 }
 

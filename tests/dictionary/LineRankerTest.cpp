@@ -60,6 +60,8 @@ TEST(LineRanker, TheSituationIsThePartBeforeTheMeaning)
     EXPECT_EQ(guests[0].text.mid(guests[0].spans[1].first, guests[0].spans[1].second), u"веселы");
     EXPECT_LT(guests[2].score, kGeneralLineScore) << "after a dash, an «если» is the advice's";
     EXPECT_EQ(situationOf(u"Церковь снится тем, кто ищет опору."), u"Церковь");
+    EXPECT_EQ(situationOf(u"Сны о море предвещают несбывшиеся ожидания."), u"Сны о море");
+    EXPECT_EQ(situationOf(u"Видеть во сне лес приносит перемену в делах."), u"Видеть во сне лес");
     EXPECT_EQ(situationOf(u"  "), u"");
 }
 
@@ -265,6 +267,38 @@ TEST(LineRanker, HowManyAndWhoseCount)
                       QStringLiteral("Беременность"), pregnancy)[0]
                   .index,
               0);
+}
+
+TEST(LineRanker, WhatAStoryToldInOtherWordsComesTo)
+{
+    // one who "is no more" has died; a train that "ушёл без меня" was missed; "не поймала" let it go
+    const auto mother = rankFor(QStringLiteral("Приснилась мать, которой нет уже три года."), QStringLiteral("мать"),
+                                QStringLiteral("Мать"),
+                                {QStringLiteral("Видеть во сне мать – к добрым вестям."),
+                                 QStringLiteral("Умершая мать приходит во сне – к перемене погоды.")});
+    EXPECT_EQ(mother[0].index, 1);
+    const auto train = rankFor(QStringLiteral("Я стояла на перроне, а поезд ушёл без меня."), QStringLiteral("поезд"),
+                               QStringLiteral("Поезд"),
+                               {QStringLiteral("Стоять на станции – к ожиданию."),
+                                QStringLiteral("Опоздать на поезд – к упущенному случаю.")});
+    EXPECT_EQ(train[0].index, 1);
+    const auto mice =
+        rankFor(QStringLiteral("По кухне бегали мыши, но я ни одной не поймала."), QStringLiteral("мыши"),
+                QStringLiteral("Мышь"),
+                {QStringLiteral("Видеть мышей – к хлопотам."), QStringLiteral("Упустить мышь – к досаде.")});
+    EXPECT_EQ(mice[0].index, 1);
+    // what the next sentence says of "он" is said of the symbol: the tooth fell out
+    const auto tooth =
+        rankFor(QStringLiteral("У меня зашатался зуб. Я тронула его языком, и он выпал."), QStringLiteral("зуб"),
+                QStringLiteral("Зубы"),
+                {QStringLiteral("Зуб шатается – к неуверенности."), QStringLiteral("Зубы выпадают – к утрате.")});
+    EXPECT_EQ(tooth[0].index, 1);
+    // waves are no storm
+    const auto sea =
+        rankFor(QStringLiteral("Море было спокойное, волны набегали на песок."), QStringLiteral("Море"),
+                QStringLiteral("Море"),
+                {QStringLiteral("Шторм на море – к тревогам."), QStringLiteral("Спокойное море – к миру в семье.")});
+    EXPECT_EQ(sea[0].index, 1);
 }
 
 TEST(LineRanker, TheDreamsOwnWordInAnotherFormIsTheSymbol)
