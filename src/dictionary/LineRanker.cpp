@@ -113,7 +113,7 @@ constexpr QStringView kSynonyms[] = {
     u"холодный холодная холодное ледяной ледяная",
     u"высокий высокая высокое высоко высота",
     u"глубокий глубокая глубоко глубина",
-    u"украсть украла украл красть воровать вор кража обокрасть обокрали",
+    u"украсть украла украл украли красть воровать кража обокрасть обокрали",
     u"сесть села сел садиться садилась",
     u"смотреть смотрела смотрел посмотреть посмотрела глядеть",
     u"держать держала держал",
@@ -145,6 +145,7 @@ constexpr QStringView kSynonyms[] = {
     u"мама мать маму мамой матери матерью",
     u"дочь дочери дочерью дочерей дочка дочке дочку",
     u"знать знаю знает знала знал знаешь знаете",
+    u"вина вины виноват виновата виновен виновна",
     u"считать считала считал пересчитывать пересчитывала пересчитать пересчитала подсчитывать",
     u"печь пеку печет пекла испечь испекла выпекать",
     u"срубить срубили срубил рубить рубила спилить спилили спилил пилить вырубить",
@@ -272,6 +273,7 @@ constexpr QStringView kNegatedMeans[] = {
     u"петь поет поют пела пел | безголосый безголосые безголосая молчать молчит молчала",
     u"царапина царапины царапинки | уцелеть уцелела уцелел уцелели невредимый невредимые невредимая",
     u"поймать поймала поймал поймали | упустить упустила упустил упустили",
+    u"хватать хватает хватило хватало | недостача недостачу нехватка",
     u"прийти пришел пришла прийти приехать приехал приехала явиться явился | ждать ждала ждал дождаться",
 };
 // NOLINTEND(bugprone-suspicious-missing-comma)
@@ -553,6 +555,20 @@ bool isNoMore(const std::vector<W> &before, int sentence)
     return false;
 }
 
+// "кричали друг на друга": each other, no friend and no "другие".
+template <typename W>
+void unmarkEachOther(std::vector<W> &words)
+{
+    const size_t n = words.size();
+    if (n < 2 || !words.back().folded.startsWith(u"друг") || words.back().folded.size() > 6)
+        return;
+    const size_t first = words[n - 2].folded == u"друг" ? n - 2 : n >= 3 && words[n - 3].folded == u"друг" ? n - 3 : n;
+    if (first == n || words[first].sentence != words.back().sentence)
+        return;
+    for (size_t i = first; i < n; ++i)
+        words[i].content = false;
+}
+
 // "посадили ни за что": for nothing, not a thing undone.
 bool saysForNothing(QStringView text, const Token &t)
 {
@@ -626,6 +642,7 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         // negation goes on to the word that tells what did not happen
         negateNext = negateNext && (passesNegation(w.folded) || (!w.content && !w.folded.startsWith(u"был")));
         out.push_back(std::move(w));
+        unmarkEachOther(out);
     }
     return out;
 }
@@ -695,8 +712,9 @@ bool isFirstPerson(QStringView folded)
 }
 
 // "соседка хвасталась своей беременностью": "свой" is the one's the clause
-// tells of, the dreamer's only when the clause has "я" or "мы". Another's
-// thing is told as the line's "чужая".
+// tells of: another's where the clause tells of someone else ("соседка",
+// "она") and not of "я" or "мы". Another's thing is told as the line's
+// "чужая".
 template <typename W>
 void markWhose(std::vector<W> &words, QStringView text, Stemmer &stemmer)
 {
@@ -704,14 +722,22 @@ void markWhose(std::vector<W> &words, QStringView text, Stemmer &stemmer)
         if (!w.folded.startsWith(u"сво") || !keepsMeaning(w.folded))
             continue;
         const qsizetype from = text.lastIndexOf(u',', w.start), to = text.indexOf(u',', w.start);
-        const bool mine = std::any_of(words.begin(), words.end(), [&](const W &o) {
-            return o.sentence == w.sentence && o.start > from && (to < 0 || o.start < to) && isFirstPerson(o.folded);
+        const auto inClause = [&](const W &o) {
+            return o.sentence == w.sentence && o.start > from && (to < 0 || o.start < to);
+        };
+        if (std::any_of(words.begin(), words.end(), [&](const W &o) { return inClause(o) && isFirstPerson(o.folded); }))
+            continue;
+        const std::vector<int> others = synonyms().groupsOf(stemmer.stem(u"чужая"));
+        const bool theirs = std::any_of(words.begin(), words.end(), [&](const W &o) {
+            return inClause(o) && &o != &w
+                   && (o.folded == u"он" || o.folded == u"она" || o.folded == u"они" || shareGroup(o.groups, others));
         });
-        if (mine)
+        // "подошла к своей квартире": told without "я", the dreamer's all the same
+        if (!theirs)
             continue;
         w.folded = QStringLiteral("чужая");
         w.stem = stemmer.stem(w.folded);
-        w.groups = synonyms().groupsOf(w.stem);
+        w.groups = others;
     }
 }
 
@@ -962,12 +988,15 @@ DreamText::Match DreamText::matchOf(const Focus &f, const Word &s) const
         if (i >= f.first && i <= f.last)
             return;
         const Word &d = words_[size_t(i)];
-        double kin = kinship(s.folded, s.stem, s.groups, s.root, s.base, d.folded, d.stem, d.groups, d.root, d.base);
+        double kin = 0;
         bool negated = d.negated;
-        // "не успела" is the line's "опоздать", said plainly
-        if (kin <= 0 && shareGroup(s.groups, d.negatedGroups)) {
+        // "не успела" is the line's "опоздать", said plainly; "не смогла открыть"
+        // a closed door, though "открыть" and "закрытая" share their root
+        if (shareGroup(s.groups, d.negatedGroups)) {
             kin = 0.85;
             negated = false;
+        } else {
+            kin = kinship(s.folded, s.stem, s.groups, s.root, s.base, d.folded, d.stem, d.groups, d.root, d.base);
         }
         if (kin <= 0)
             return;
@@ -1021,6 +1050,13 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
     const QStringView situation = situationOf(line);
     const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
     std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+    // "Есть мёд ложкой": a line that begins with "есть" tells of eating
+    if (!said.empty() && said.front().folded == u"есть" && !said.front().content) {
+        Word &eat = said.front();
+        eat.content = true;
+        eat.stem = stemmer_->stem(eat.folded);
+        eat.groups = synonyms().groupsOf(eat.stem);
+    }
     // "Видеть свадьбу означает радость, если гости веселы": the condition is a situation too
     if (const QStringView cond = conditionOf(line, situation); !cond.isEmpty()) {
         const qsizetype shift = cond.data() - situation.data();

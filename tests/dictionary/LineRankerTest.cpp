@@ -267,6 +267,12 @@ TEST(LineRanker, HowManyAndWhoseCount)
                       QStringLiteral("Беременность"), pregnancy)[0]
                   .index,
               0);
+    // told without "я", one's own flat is still one's own
+    EXPECT_EQ(rankFor(QStringLiteral("Подошла к своей квартире, а ключ не подходит."), QStringLiteral("квартире"),
+                      QStringLiteral("Квартира"),
+                      {QStringLiteral("Чужая квартира – к переменам."), QStringLiteral("Своя квартира – к покою.")})[0]
+                  .index,
+              1);
 }
 
 TEST(LineRanker, WhatAStoryToldInOtherWordsComesTo)
@@ -293,6 +299,29 @@ TEST(LineRanker, WhatAStoryToldInOtherWordsComesTo)
                 QStringLiteral("Зубы"),
                 {QStringLiteral("Зуб шатается – к неуверенности."), QStringLiteral("Зубы выпадают – к утрате.")});
     EXPECT_EQ(tooth[0].index, 1);
+    // "не смогла открыть" is a closed door, though "открыть" and "закрытая" share a root
+    const auto door =
+        rankFor(QStringLiteral("Захлопнулась дверь, и я не смогла её открыть."), QStringLiteral("дверь"),
+                QStringLiteral("Дверь"),
+                {QStringLiteral("Стук в дверь – к вести."), QStringLiteral("Закрытая дверь – к препятствию.")});
+    EXPECT_EQ(door[0].index, 1);
+    EXPECT_GT(door[0].score, kGeneralLineScore);
+    // what a thief does is no thief: "украл" is a situation of Вор
+    const auto thief =
+        rankFor(QStringLiteral("Ночью воры украли мои серьги."), QStringLiteral("воры"), QStringLiteral("Вор"),
+                {QStringLiteral("Вор лезет в дом – к прибыли."), QStringLiteral("Вор украл ваше добро – к потере.")});
+    EXPECT_EQ(thief[0].index, 1);
+    // a line beginning with "Есть" tells of eating
+    const auto honey =
+        rankFor(QStringLiteral("Я сидела и ела мёд."), QStringLiteral("мёд"), QStringLiteral("Мёд"),
+                {QStringLiteral("Руки в мёде – к хлопотам."), QStringLiteral("Есть мёд ложкой – к радости.")});
+    EXPECT_EQ(honey[0].index, 1);
+    // "друг на друга" is each other, no "другие"
+    const auto sister = rankFor(QStringLiteral("Мы с сестрой кричали друг на друга."), QStringLiteral("сестрой"),
+                                QStringLiteral("Сестра"),
+                                {QStringLiteral("Видеть во сне сестру – к вестям."),
+                                 QStringLiteral("Сестра с другими людьми – к ревности.")});
+    EXPECT_EQ(sister[0].index, 0);
     // waves are no storm
     const auto sea =
         rankFor(QStringLiteral("Море было спокойное, волны набегали на песок."), QStringLiteral("Море"),
