@@ -90,7 +90,8 @@ constexpr QStringView kSynonyms[] = {
     u"кормить кормила кормил покормить покормила",
     u"мыть мыла мыл помыть помыла вымыть вымыла умываться умывалась",
     u"стричь стригла стриг подстричь подстригла подстригся отрезать отрезала обрезать обрезала",
-    u"ехать ехала ехал поехать поехала поехал ездить ездила поездка",
+    u"ехать ехала ехал поехать поехала поехал ездить ездила поездка едет едут едете едешь",
+    u"мерзнуть мерзну мерзнет мерзла мерз замерзнуть замерзла замерз замерзаю замерзает",
     u"дарить дарила дарил подарить подарила подарил подарок",
     u"больной больная болеть болела болел заболеть заболела заболел болезнь",
     u"голый голая голые раздетый раздетая нагой нагая нагим нагие нагота наготу наготы наготе",
@@ -902,6 +903,7 @@ struct DreamText::Focus {
     QSet<QString> markWords;
     QSet<QString> markStems; // and their stems: "котята" of a dream's "котят"
     int toldOn = -1;         // the next sentence, where it goes on about it ("…и он выпал")
+    std::vector<int> again;  // where else the dream names it, in the same word
 };
 
 DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
@@ -939,6 +941,11 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
         f.headGroups = synonyms().groupsOf(f.headStems.front());
         std::erase_if(f.headGroups, [](int g) { return !isSynonymGroup(g); });
     }
+    if (f.first >= 0 && f.first == f.last)
+        for (int i = 0; i < int(words_.size()); ++i)
+            if (i != f.first && words_[size_t(i)].content && words_[size_t(i)].stem.size() >= 3
+                && words_[size_t(i)].stem == words_[size_t(f.first)].stem)
+                f.again.push_back(i);
     for (int i = f.first; i >= 0 && i <= f.last; ++i) {
         f.markWords.insert(words_[size_t(i)].folded);
         if (words_[size_t(i)].stem.size() >= 3)
@@ -970,8 +977,19 @@ double DreamText::closeness(const Focus &f, int i) const
     const Word &w = words_[size_t(i)];
     const int apart = std::abs(w.sentence - f.sentence);
     const double turn = w.turn ? kTurnWeight : 1.0;
-    if (apart == 0) {
-        const int d = i < f.first ? f.first - i : i - f.last;
+    // the nearest place the symbol is named in the word's sentence ("ставила свечу, а свеча гасла")
+    int d = -1;
+    const auto nearer = [&](int first, int last) {
+        if (words_[size_t(first)].sentence != w.sentence)
+            return;
+        const int e = i < first ? first - i : i - last;
+        d = d < 0 ? e : std::min(d, e);
+    };
+    if (apart == 0)
+        nearer(f.first, f.last);
+    for (int again : f.again)
+        nearer(again, again);
+    if (d >= 0) {
         // the symbol's own adjective ("в густом тумане") says less than what happened
         const double attribute = d <= 2 && w.attributive ? kAttributeWeight : 1.0;
         return std::max(0.6, 1.0 - 0.04 * (d - 1)) * turn * attribute;
@@ -985,7 +1003,7 @@ DreamText::Match DreamText::matchOf(const Focus &f, const Word &s) const
 {
     Match m;
     const auto consider = [&](int i) {
-        if (i >= f.first && i <= f.last)
+        if ((i >= f.first && i <= f.last) || std::find(f.again.begin(), f.again.end(), i) != f.again.end())
             return;
         const Word &d = words_[size_t(i)];
         double kin = 0;
@@ -1057,7 +1075,9 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
         eat.stem = stemmer_->stem(eat.folded);
         eat.groups = synonyms().groupsOf(eat.stem);
     }
-    // "Видеть свадьбу означает радость, если гости веселы": the condition is a situation too
+    // "Видеть свадьбу означает радость, если гости веселы": the condition is a
+    // situation too, though one the dream may not tell: only what it does counts
+    const size_t told = said.size();
     if (const QStringView cond = conditionOf(line, situation); !cond.isEmpty()) {
         const qsizetype shift = cond.data() - situation.data();
         for (Word &w : wordsOf<Word>(cond, *stemmer_)) {
@@ -1071,11 +1091,13 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
         const Word &s = said[k];
         if (!s.content || isSymbol(f, s))
             continue;
+        const Match m = matchOf(f, s);
+        if (k >= told && m.best < 0.25)
+            continue;
         ++contentWords;
         // what happened weighs more than where ("Пожар в доме", "Спастись из огня")
         const double weight = k > 0 && isPlacePreposition(said[k - 1].folded) ? 0.6 : 1.0;
         weights += weight;
-        const Match m = matchOf(f, s);
         if (m.best >= 0.25) {
             matched += m.best * weight;
             r.matched << line.mid(offset + s.start, s.length);

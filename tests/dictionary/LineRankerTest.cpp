@@ -59,6 +59,10 @@ TEST(LineRanker, TheSituationIsThePartBeforeTheMeaning)
     ASSERT_EQ(guests[0].spans.size(), 2u);
     EXPECT_EQ(guests[0].text.mid(guests[0].spans[1].first, guests[0].spans[1].second), u"веселы");
     EXPECT_LT(guests[2].score, kGeneralLineScore) << "after a dash, an «если» is the advice's";
+    // a condition the dream does not tell leaves a general line general
+    const auto boat = rankFor(QStringLiteral("Мы рыбачили с лодки."), QStringLiteral("лодки"), QStringLiteral("Лодка"),
+                              {QStringLiteral("Лодка во сне предвещает удачу, если она плывёт по чистой воде.")});
+    EXPECT_DOUBLE_EQ(boat[0].score, kGeneralLineScore);
     EXPECT_EQ(situationOf(u"Церковь снится тем, кто ищет опору."), u"Церковь");
     EXPECT_EQ(situationOf(u"Сны о море предвещают несбывшиеся ожидания."), u"Сны о море");
     EXPECT_EQ(situationOf(u"Видеть во сне лес приносит перемену в делах."), u"Видеть во сне лес");
@@ -322,6 +326,12 @@ TEST(LineRanker, WhatAStoryToldInOtherWordsComesTo)
                                 {QStringLiteral("Видеть во сне сестру – к вестям."),
                                  QStringLiteral("Сестра с другими людьми – к ревности.")});
     EXPECT_EQ(sister[0].index, 0);
+    // named again later, the symbol is near what happened there too
+    const auto candle = rankFor(QStringLiteral("Я поставила свечу перед иконой. Свеча вдруг погасла."),
+                                QStringLiteral("свечу"), QStringLiteral("Свеча"),
+                                {QStringLiteral("Ставить свечу перед иконой – к исполнению просьбы."),
+                                 QStringLiteral("Свеча погасла – к печали.")});
+    EXPECT_EQ(candle[0].index, 1);
     // waves are no storm
     const auto sea =
         rankFor(QStringLiteral("Море было спокойное, волны набегали на песок."), QStringLiteral("Море"),
