@@ -4,8 +4,6 @@
 #include "dictionary/WordFinder.h"
 #include "dictionary/WordIndex.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
@@ -590,24 +588,42 @@ void negateWordBefore(std::vector<W> &before, const W &w)
         }
 }
 
+// What a word form is, found once for every time it is met.
+struct Classified {
+    QString stem, root, base;
+    std::vector<int> groups;
+    bool content = false;
+};
+using KnownWords = std::unordered_map<QString, Classified>;
+
 // Whether a word tells what was dreamt, and its stem, groups and root.
 template <typename W>
-void classify(W &w, Stemmer &stemmer)
+void classify(W &w, Stemmer &stemmer, KnownWords &known)
 {
+    if (const auto it = known.find(w.folded); it != known.end()) {
+        const Classified &c = it->second;
+        w.stem = c.stem;
+        w.root = c.root;
+        w.base = c.base;
+        w.groups = c.groups;
+        w.content = c.content;
+        return;
+    }
+    Classified &c = known[w.folded];
     if (SymbolFinder::isFunctionWord(w.folded) && !keepsMeaning(w.folded))
         return;
-    w.stem = stemmer.stem(w.folded);
-    w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
+    c.stem = w.stem = stemmer.stem(w.folded);
+    c.content = w.content = !isGeneric(w.folded, w.stem) && !w.folded.front().isDigit();
     if (w.content) {
-        w.groups = synonyms().groupsOf(w.stem);
-        w.root = rootOf(w.folded, w.stem, stemmer);
-        w.base = verbBaseOf(w.folded);
+        c.groups = w.groups = synonyms().groupsOf(w.stem);
+        c.root = w.root = rootOf(w.folded, w.stem, stemmer);
+        c.base = w.base = verbBaseOf(w.folded);
     }
 }
 
 // The folded words of a text with their stems, groups and negations.
 template <typename W>
-std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
+std::vector<W> wordsOf(QStringView text, Stemmer &stemmer, KnownWords &known)
 {
     std::vector<W> out;
     bool negateNext = false;
@@ -633,12 +649,12 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
         // "мама, которой уже нет": one who is no more has died
         if (w.folded == u"нет" && isNoMore(out, t.sentence)) {
             w.folded = QStringLiteral("умершая");
-            classify(w, stemmer);
+            classify(w, stemmer, known);
             out.push_back(std::move(w));
             continue;
         }
         negateWordBefore(out, w);
-        classify(w, stemmer);
+        classify(w, stemmer, known);
         // "не могу его прочитать": past a modal and the small words, the
         // negation goes on to the word that tells what did not happen
         negateNext = negateNext && (passesNegation(w.folded) || (!w.content && !w.folded.startsWith(u"был")));
@@ -650,7 +666,11 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer)
 
 } // namespace
 
-DreamText::DreamText() : stemmer_(std::make_unique<Stemmer>()) {}
+struct DreamText::Known {
+    KnownWords words;
+};
+
+DreamText::DreamText() : stemmer_(std::make_unique<Stemmer>()), known_(std::make_unique<Known>()) {}
 DreamText::~DreamText() = default;
 DreamText::DreamText(DreamText &&) noexcept = default;
 DreamText &DreamText::operator=(DreamText &&) noexcept = default;
@@ -766,7 +786,7 @@ void markLeftBehind(std::vector<W> &words, Stemmer &stemmer)
 
 DreamText::DreamText(QStringView text) : DreamText()
 {
-    words_ = wordsOf<Word>(text, *stemmer_);
+    words_ = wordsOf<Word>(text, *stemmer_, known_->words);
     markTurns(words_, text);
     markWhose(words_, text, *stemmer_);
     markLeftBehind(words_, *stemmer_);
@@ -899,11 +919,11 @@ struct DreamText::Focus {
     int first = -1, last = -1; // the symbol's words
     int sentence = 0;
     std::vector<QString> headStems;
-    std::vector<int> headGroups; // a one-word headword's groups: "рожаете" is Роды itself
-    QSet<QString> markWords;
-    QSet<QString> markStems; // and their stems: "котята" of a dream's "котят"
-    int toldOn = -1;         // the next sentence, where it goes on about it ("…и он выпал")
-    std::vector<int> again;  // where else the dream names it, in the same word
+    std::vector<int> headGroups;    // a one-word headword's groups: "рожаете" is Роды itself
+    std::vector<QString> markWords; // the few words the dream names it with
+    std::vector<QString> markStems; // and their stems: "котята" of a dream's "котят"
+    int toldOn = -1;                // the next sentence, where it goes on about it ("…и он выпал")
+    std::vector<int> again;         // where else the dream names it, in the same word
 };
 
 DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
@@ -947,9 +967,9 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
                 && words_[size_t(i)].stem == words_[size_t(f.first)].stem)
                 f.again.push_back(i);
     for (int i = f.first; i >= 0 && i <= f.last; ++i) {
-        f.markWords.insert(words_[size_t(i)].folded);
+        f.markWords.push_back(words_[size_t(i)].folded);
         if (words_[size_t(i)].stem.size() >= 3)
-            f.markStems.insert(words_[size_t(i)].stem);
+            f.markStems.push_back(words_[size_t(i)].stem);
     }
     return f;
 }
@@ -957,11 +977,12 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
 // A word of a line that is the symbol itself, not a situation.
 bool DreamText::isSymbol(const Focus &f, const Word &w) const
 {
-    if (f.markWords.contains(w.folded) || f.markStems.contains(w.stem) || shareGroup(f.headGroups, w.groups))
+    if (std::find(f.markStems.begin(), f.markStems.end(), w.stem) != f.markStems.end()
+        || shareGroup(f.headGroups, w.groups))
         return true;
-    // another form of the dream's own word: "котята" of "котят"
+    // the dream's own word, or another form of it: "котята" of "котят"
     for (const QString &m : f.markWords)
-        if (m.size() >= 4 && w.folded.startsWith(m) && w.folded.size() <= m.size() + 3)
+        if (m == w.folded || (m.size() >= 4 && w.folded.size() <= m.size() + 3 && w.folded.startsWith(m)))
             return true;
     return std::any_of(f.headStems.begin(), f.headStems.end(), [&](const QString &h) {
         const qsizetype shorter = std::min(h.size(), w.stem.size());
@@ -1067,7 +1088,7 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
     r.index = index;
     const QStringView situation = situationOf(line);
     const qsizetype offset = situation.isEmpty() ? 0 : situation.data() - line.constData();
-    std::vector<Word> said = wordsOf<Word>(situation, *stemmer_);
+    std::vector<Word> said = wordsOf<Word>(situation, *stemmer_, known_->words);
     // "Есть мёд ложкой": a line that begins with "есть" tells of eating
     if (!said.empty() && said.front().folded == u"есть" && !said.front().content) {
         Word &eat = said.front();
@@ -1080,7 +1101,7 @@ RankedLine DreamText::rankLine(const Focus &f, const QString &line, int index) c
     const size_t told = said.size();
     if (const QStringView cond = conditionOf(line, situation); !cond.isEmpty()) {
         const qsizetype shift = cond.data() - situation.data();
-        for (Word &w : wordsOf<Word>(cond, *stemmer_)) {
+        for (Word &w : wordsOf<Word>(cond, *stemmer_, known_->words)) {
             w.start += shift;
             said.push_back(std::move(w));
         }

@@ -84,6 +84,9 @@ private:
     // and by their roots (LineRanker.cpp, rootOf)
     QHash<QString, std::vector<int>> byRoot_;
     std::unique_ptr<Stemmer> stemmer_;
+    // what is known of each word form met so far (a book's lines repeat their words)
+    struct Known;
+    std::unique_ptr<Known> known_;
 };
 
 // Score of a general line, one whose situation is only the symbol itself.
