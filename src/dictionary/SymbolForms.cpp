@@ -86,7 +86,7 @@ struct Irregular {
     QStringView forms; // space-separated, core
 };
 
-constexpr std::array<Irregular, 20> kIrregular = {{
+constexpr std::array<Irregular, 21> kIrregular = {{
     {u"брат", u"братья братьев братьям братьями братьях"},
     {u"друг", u"друзья друзей друзьям друзьями друзьях"},
     {u"сын", u"сыновья сыновей сыновьям сыновьями сыновьях"},
@@ -107,6 +107,7 @@ constexpr std::array<Irregular, 20> kIrregular = {{
     {u"листья", u"лист листа листу листом листе"},
     {u"щенок", u"щенки щенков щенкам щенками щенках щенята щенят щенятам щенятами щенятах"},
     {u"кум", u"кумовья кумовьев кумовьям"},
+    {u"сосед", u"соседи соседей соседям соседями соседях"},
 }};
 
 // Collects forms of one grade, each once.

@@ -24,7 +24,7 @@ const char *const kHeadwords[] = {
     "Сорока",   "Стекло", "Таракан", "Тонуть",      "Три",           "Утро",         "Часы",
     "Церковь",  "Еда",    "Яйцо",    "Имя",         "Семья",         "Семь",         "Детская",
     "Война",    "Ворота", "Уж",      "Цветы",       "Вошь",          "Облако",       "Кладбище",
-    "Ванна",    "Серьги", "Золото",  "Копать",      "Купол",
+    "Ванна",    "Серьги", "Золото",  "Копать",      "Купол",         "Сосед",
 };
 
 dictionary::WordIndex makeIndex()
@@ -159,6 +159,7 @@ TEST(SymbolFinder, FormsAndTheLongestPhrase)
         // a thing of gold is gold's, a colour is not; a verb whose endings a noun's would not make
         {"Я копала и нашла золотое кольцо.", {"копала=Копать", "золотое=Золото", "кольцо=Кольцо"}},
         {"Светились золотые купола, что-то золотое блестело.", {"купола=Купол"}},
+        {"У соседей был пожар.", {"соседей=Сосед"}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(fixture().marks(QString::fromUtf8(c.text)), expected(c)) << c.text;

@@ -277,7 +277,7 @@ TEST(DreamReading, TheBestLineOnDreamsWrittenAfterTheRanker)
 // (58.0 % and 79.3 % on the ranker of its day); its own ratchet.
 TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
 {
-    ratchet("dream-readings-third.tsv", 45, 0.72, 0.90);
+    ratchet("dream-readings-third.tsv", 45, 0.73, 0.91);
 }
 
 // A fourth set, written by someone who never saw the ranker nor the other
@@ -285,7 +285,7 @@ TEST(DreamReading, TheBestLineOnDreamsNeverSeenWhileTuning)
 // misses are read while tuning, the third set's are not.
 TEST(DreamReading, TheBestLineOnAFourthSet)
 {
-    ratchet("dream-readings-fourth.tsv", 45, 0.73, 0.92);
+    ratchet("dream-readings-fourth.tsv", 45, 0.74, 0.92);
 }
 
 // The book's reading of a pick's symbol, or null when the dream's symbols
