@@ -326,6 +326,12 @@ TEST(LineRanker, WhatAStoryToldInOtherWordsComesTo)
                                 {QStringLiteral("Видеть во сне сестру – к вестям."),
                                  QStringLiteral("Сестра с другими людьми – к ревности.")});
     EXPECT_EQ(sister[0].index, 0);
+    // whom one did not know is a stranger
+    const auto funeral =
+        rankFor(QStringLiteral("Снились похороны, а кого хоронят, я так и не поняла."), QStringLiteral("похороны"),
+                QStringLiteral("Похороны"),
+                {QStringLiteral("Видеть похороны – к переменам."), QStringLiteral("Похороны незнакомца – к вестям.")});
+    EXPECT_EQ(funeral[0].index, 1);
     // named again later, the symbol is near what happened there too
     const auto candle = rankFor(QStringLiteral("Я поставила свечу перед иконой. Свеча вдруг погасла."),
                                 QStringLiteral("свечу"), QStringLiteral("Свеча"),
