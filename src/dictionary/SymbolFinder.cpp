@@ -3,8 +3,12 @@
 #include "dictionary/SymbolForms.h"
 #include "dictionary/WordFinder.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <array>
+#include <exception>
+#include <thread>
 #include <unordered_set>
 
 namespace somnex::dictionary {
@@ -209,6 +213,13 @@ void SymbolFinder::dropShadowedForms()
     }
 }
 
+namespace {
+
+// From how many headwords a second core inflects half of them.
+constexpr size_t kTwoCoresFrom = 500;
+
+} // namespace
+
 void SymbolFinder::build(const WordIndex &words)
 {
     phrases_.clear();
@@ -218,6 +229,11 @@ void SymbolFinder::build(const WordIndex &words)
     phrases_.reserve(size_t(words.size()));
     std::unordered_map<QString, int> byText;
     byText.reserve(size_t(words.size()));
+    struct Pending {
+        int phrase, item, words;
+    };
+    std::vector<Pending> pending;
+    pending.reserve(size_t(words.size()));
     for (int i = 0; i < words.size(); ++i) {
         const QStringList parts = foldedWords(words.word(i));
         if (parts.isEmpty() || parts.size() > 255)
@@ -234,10 +250,38 @@ void SymbolFinder::build(const WordIndex &words)
         // lends its endings to nothing ("семью" is Семья's).
         if (parts.size() == 1 && isNumeral(parts.front()))
             continue;
-        const std::vector<std::vector<WordForm>> forms = headwordForms(words.word(i));
-        for (size_t w = 0; w < forms.size() && w < size_t(parts.size()); ++w)
-            addForms(id, int(w), forms[w]);
+        pending.push_back({id, i, int(parts.size())});
     }
+    // Inflecting is most of the work, and each headword's forms are its own:
+    // a large index is inflected on two cores, the forms added in order.
+    std::vector<std::vector<std::vector<WordForm>>> made(pending.size());
+    const auto inflectRange = [&](size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            made[k] = headwordForms(words.word(pending[k].item));
+    };
+    const size_t half = pending.size() >= kTwoCoresFrom ? pending.size() / 2 : pending.size();
+    std::exception_ptr failed;
+    std::thread second;
+    if (half < pending.size())
+        second = std::thread([&] {
+            try {
+                inflectRange(half, pending.size());
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    {
+        const auto joined = qScopeGuard([&] {
+            if (second.joinable())
+                second.join();
+        });
+        inflectRange(0, half);
+    }
+    if (failed)
+        std::rethrow_exception(failed);
+    for (size_t k = 0; k < pending.size(); ++k)
+        for (size_t w = 0; w < made[k].size() && w < size_t(pending[k].words); ++w)
+            addForms(pending[k].phrase, int(w), made[k][w]);
     for (const Alias &a : symbolAliases())
         if (const auto target = byText.find(a.headword.toString()); target != byText.end())
             addForms(target->second, 0, a.forms);

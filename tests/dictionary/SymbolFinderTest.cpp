@@ -165,6 +165,34 @@ TEST(SymbolFinder, FormsAndTheLongestPhrase)
         EXPECT_EQ(fixture().marks(QString::fromUtf8(c.text)), expected(c)) << c.text;
 }
 
+// A large index is inflected on two cores: what it finds is what the
+// same headwords find in a small one.
+TEST(SymbolFinder, ALargeIndexFindsWhatASmallOneDoes)
+{
+    std::vector<QString> words;
+    for (const char *w : kHeadwords)
+        words.push_back(QString::fromUtf8(w));
+    // made-up nouns that share no form with the headwords above
+    const QString letters = QStringLiteral("бвгджзклмнпрстфхцчшщ");
+    for (QChar a : letters)
+        for (QChar b : letters)
+            for (QChar c : QStringLiteral("ыэю"))
+                words.push_back(QStringLiteral("Ъ") + a + c + b + QStringLiteral("ух"));
+    ASSERT_GE(words.size(), 1000u);
+    dictionary::WordIndex index;
+    index.addRun(std::move(words));
+    index.finish();
+    dictionary::SymbolFinder large;
+    large.build(index);
+    const QString text = QStringLiteral("За Бабой-ягой гнался Змей Горыныч, а в лесу котята, серёжку и кольцо нашла "
+                                        "я, копала у соседей, и обручальное кольцо упало.");
+    QStringList found;
+    for (const dictionary::SymbolMark &m : large.find(text))
+        found << text.mid(m.start, m.length) + u'=' + index.word(m.item);
+    EXPECT_EQ(found, fixture().marks(text));
+    EXPECT_GE(found.size(), 8);
+}
+
 TEST(SymbolFinder, DiminutivesAreFormsOfTheirNoun)
 {
     dictionary::WordIndex index;
