@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace somnex;
 using namespace somnex::diary;
 
@@ -80,15 +82,22 @@ TEST(StatsWindowNoCharts, OpensWithTablesAndSaysWhyChartsAreMissing)
         EXPECT_TRUE(note->text().contains(folder)) << note->text().toStdString();
         EXPECT_FALSE(w->findChild<QPushButton *>("savePngButton")->isEnabled());
 
-        // A palette change and printing do without the charts too.
+        // A palette change and printing do without the charts too. The
+        // printing is done in a child: the print support the printer loads
+        // now and then crashes the leak checker's tracer at exit (the
+        // statistics with charts print in their own test, leaks checked).
         w->setPalette(QPalette(QColor(30, 30, 30)));
-        QPrinter printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.path() + "/stats.pdf");
-        w->printTo(&printer);
-        QFile pdf(dir.path() + "/stats.pdf");
-        ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(pdf.read(5).startsWith("%PDF"));
+        const QString pdfPath = dir.path() + "/" + c.name + ".pdf";
+        EXPECT_EXIT(
+            {
+                QPrinter printer;
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(pdfPath);
+                w->printTo(&printer);
+                QFile pdf(pdfPath);
+                std::_Exit(pdf.open(QIODevice::ReadOnly) && pdf.read(5).startsWith("%PDF") ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
 
         w->close();
         delete StatsWindow::instance();
