@@ -928,6 +928,33 @@ struct DreamText::Focus {
     std::vector<int> again;         // where else the dream names it, in the same word
 };
 
+namespace {
+
+// The sentence after the symbol's where a pronoun goes on about it
+// ("…и он выпал"), or -1.
+int toldOnIn(const std::vector<DreamText::Word> &words, int sentence)
+{
+    static const std::unordered_set<QString> pronouns =
+        wordSet(u"он она оно они его ее ему ей их им него нее ним ней них");
+    for (const DreamText::Word &w : words)
+        if (w.sentence == sentence + 1 && pronouns.contains(w.folded))
+            return w.sentence;
+    return -1;
+}
+
+// Where else the dream names the symbol of one word, in a form of the same stem.
+std::vector<int> namedAgain(const std::vector<DreamText::Word> &words, int at)
+{
+    std::vector<int> out;
+    const QString &stem = words[size_t(at)].stem;
+    for (int i = 0; i < int(words.size()); ++i)
+        if (i != at && words[size_t(i)].content && stem.size() >= 3 && words[size_t(i)].stem == stem)
+            out.push_back(i);
+    return out;
+}
+
+} // namespace
+
 DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QString &headword) const
 {
     Focus f;
@@ -949,13 +976,7 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
             }
     }
     f.sentence = f.first >= 0 ? words_[size_t(f.first)].sentence : 0;
-    static const std::unordered_set<QString> pronouns =
-        wordSet(u"он она оно они его ее ему ей их им него нее ним ней них");
-    for (const Word &w : words_)
-        if (w.sentence == f.sentence + 1 && pronouns.contains(w.folded)) {
-            f.toldOn = w.sentence;
-            break;
-        }
+    f.toldOn = toldOnIn(words_, f.sentence);
     const QStringList headWords = foldedWords(headword);
     for (const QString &w : headWords)
         f.headStems.push_back(stemmer_->stem(w));
@@ -964,10 +985,7 @@ DreamText::Focus DreamText::focusOn(qsizetype start, qsizetype length, const QSt
         std::erase_if(f.headGroups, [](int g) { return !isSynonymGroup(g); });
     }
     if (f.first >= 0 && f.first == f.last)
-        for (int i = 0; i < int(words_.size()); ++i)
-            if (i != f.first && words_[size_t(i)].content && words_[size_t(i)].stem.size() >= 3
-                && words_[size_t(i)].stem == words_[size_t(f.first)].stem)
-                f.again.push_back(i);
+        f.again = namedAgain(words_, f.first);
     for (int i = f.first; i >= 0 && i <= f.last; ++i) {
         f.markWords.push_back(words_[size_t(i)].folded);
         if (words_[size_t(i)].stem.size() >= 3)

@@ -218,6 +218,39 @@ namespace {
 // From how many headwords a second core inflects half of them.
 constexpr size_t kTwoCoresFrom = 500;
 
+// The forms of the given headwords of an index, in their order. Inflecting
+// is most of building a finder, and each headword's forms are its own: a
+// large index is inflected on two cores.
+std::vector<std::vector<std::vector<WordForm>>> inflectAll(const WordIndex &words, const std::vector<int> &items)
+{
+    std::vector<std::vector<std::vector<WordForm>>> made(items.size());
+    const auto inflectRange = [&](size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            made[k] = headwordForms(words.word(items[k]));
+    };
+    const size_t half = items.size() >= kTwoCoresFrom ? items.size() / 2 : items.size();
+    std::exception_ptr failed;
+    std::thread second;
+    if (half < items.size())
+        second = std::thread([&] {
+            try {
+                inflectRange(half, items.size());
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    {
+        const auto joined = qScopeGuard([&] {
+            if (second.joinable())
+                second.join();
+        });
+        inflectRange(0, half);
+    }
+    if (failed)
+        std::rethrow_exception(failed);
+    return made;
+}
+
 } // namespace
 
 void SymbolFinder::build(const WordIndex &words)
@@ -229,11 +262,8 @@ void SymbolFinder::build(const WordIndex &words)
     phrases_.reserve(size_t(words.size()));
     std::unordered_map<QString, int> byText;
     byText.reserve(size_t(words.size()));
-    struct Pending {
-        int phrase, item, words;
-    };
-    std::vector<Pending> pending;
-    pending.reserve(size_t(words.size()));
+    // the headwords to inflect: their phrase, place in the index and count of words
+    std::vector<int> phraseOf, items, wordsOf;
     for (int i = 0; i < words.size(); ++i) {
         const QStringList parts = foldedWords(words.word(i));
         if (parts.isEmpty() || parts.size() > 255)
@@ -250,38 +280,14 @@ void SymbolFinder::build(const WordIndex &words)
         // lends its endings to nothing ("семью" is Семья's).
         if (parts.size() == 1 && isNumeral(parts.front()))
             continue;
-        pending.push_back({id, i, int(parts.size())});
+        phraseOf.push_back(id);
+        items.push_back(i);
+        wordsOf.push_back(int(parts.size()));
     }
-    // Inflecting is most of the work, and each headword's forms are its own:
-    // a large index is inflected on two cores, the forms added in order.
-    std::vector<std::vector<std::vector<WordForm>>> made(pending.size());
-    const auto inflectRange = [&](size_t from, size_t to) {
-        for (size_t k = from; k < to; ++k)
-            made[k] = headwordForms(words.word(pending[k].item));
-    };
-    const size_t half = pending.size() >= kTwoCoresFrom ? pending.size() / 2 : pending.size();
-    std::exception_ptr failed;
-    std::thread second;
-    if (half < pending.size())
-        second = std::thread([&] {
-            try {
-                inflectRange(half, pending.size());
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
-    {
-        const auto joined = qScopeGuard([&] {
-            if (second.joinable())
-                second.join();
-        });
-        inflectRange(0, half);
-    }
-    if (failed)
-        std::rethrow_exception(failed);
-    for (size_t k = 0; k < pending.size(); ++k)
-        for (size_t w = 0; w < made[k].size() && w < size_t(pending[k].words); ++w)
-            addForms(pending[k].phrase, int(w), made[k][w]);
+    const std::vector<std::vector<std::vector<WordForm>>> made = inflectAll(words, items);
+    for (size_t k = 0; k < made.size(); ++k)
+        for (size_t w = 0; w < made[k].size() && w < size_t(wordsOf[k]); ++w)
+            addForms(phraseOf[k], int(w), made[k][w]);
     for (const Alias &a : symbolAliases())
         if (const auto target = byText.find(a.headword.toString()); target != byText.end())
             addForms(target->second, 0, a.forms);
