@@ -46,22 +46,27 @@ inline int execOn(const QString &path, const char *sql, int flags = SQLITE_OPEN_
     return rc;
 }
 
-// The first row of PRAGMA integrity_check ("ok" for a sound file).
-inline QString integrity(const QString &path)
+// The first row of PRAGMA integrity_check ("ok" for a sound file), after a
+// killed writer's journal is rolled back as the program would.
+inline QString integrity(const QString &path, int flags = SQLITE_OPEN_READONLY)
 {
     sqlite3 *db = nullptr;
     QString result;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    bool recover = false;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) == SQLITE_OK) {
         sqlite3_stmt *s = nullptr;
         if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK
             && sqlite3_step(s) == SQLITE_ROW)
             result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
         else
             result = QString::fromUtf8(sqlite3_errmsg(db));
+        // a writer killed mid-transaction leaves a journal that only a writer
+        // may roll back, as the program does when it next opens the diary
+        recover = (sqlite3_errcode(db) & 0xff) == SQLITE_READONLY && flags == SQLITE_OPEN_READONLY;
         sqlite3_finalize(s);
     }
     sqlite3_close_v2(db);
-    return result;
+    return recover ? integrity(path, SQLITE_OPEN_READWRITE) : result;
 }
 
 // The number of entries, in the trash or not (-1 when it cannot be read).
