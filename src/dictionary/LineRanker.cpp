@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -533,25 +534,15 @@ QString rootOf(const QString &folded, const QString &stem, Stemmer &stemmer)
     return root.size() >= 4 ? root : QString();
 }
 
-// "тушила, пока наконец не потушила": a "не" after "пока" tells until
-// when, not what did not happen.
+// Whether one of the words stands among the last three of the sentence so
+// far: "тушила, пока наконец не потушила" tells until when, not a thing
+// undone; "которой нет уже три года", said of a person, one who has died.
 template <typename W>
-bool saysUntil(const std::vector<W> &before, int sentence)
+bool saidJustBefore(const std::vector<W> &before, int sentence, std::initializer_list<QStringView> words)
 {
     int n = 0;
     for (auto it = before.rbegin(); it != before.rend() && it->sentence == sentence && n < 3; ++it, ++n)
-        if (it->folded == u"пока")
-            return true;
-    return false;
-}
-
-// "которой нет уже три года": "нет" said of a person, one who has died.
-template <typename W>
-bool isNoMore(const std::vector<W> &before, int sentence)
-{
-    int n = 0;
-    for (auto it = before.rbegin(); it != before.rend() && it->sentence == sentence && n < 3; ++it, ++n)
-        if (it->folded == u"которой" || it->folded == u"которого" || it->folded == u"которых")
+        if (std::find(words.begin(), words.end(), QStringView(it->folded)) != words.end())
             return true;
     return false;
 }
@@ -642,14 +633,14 @@ std::vector<W> wordsOf(QStringView text, Stemmer &stemmer, KnownWords &known)
         if (!out.empty() && out.back().sentence != t.sentence)
             negateNext = false;
         if (isNegation(w.folded)) {
-            negateNext = !saysUntil(out, t.sentence) && !saysForNothing(text, t);
+            negateNext = !saidJustBefore(out, t.sentence, {u"пока"}) && !saysForNothing(text, t);
             out.push_back(std::move(w));
             continue;
         }
         w.negated = negateNext;
         w.tried = !out.empty() && triesNext(out.back().folded);
         // "мама, которой уже нет": one who is no more has died
-        if (w.folded == u"нет" && isNoMore(out, t.sentence)) {
+        if (w.folded == u"нет" && saidJustBefore(out, t.sentence, {u"которой", u"которого", u"которых"})) {
             w.folded = QStringLiteral("умершая");
             classify(w, stemmer, known);
             out.push_back(std::move(w));
